@@ -1,0 +1,7 @@
+target_sources(tarvell_logic PRIVATE
+  core/uCodePage.cpp core/uCodePage.h core/uCodePageTables.inc
+  core/uGeneral.cpp core/uGeneral.h
+  core/uSettings.cpp core/uSettings.h
+  core/uSettingsStore.cpp core/uSettingsStore.h
+  core/uStream.cpp core/uStream.h
+)

@@ -1,0 +1,390 @@
+// General routines shared by the whole system.
+#include "core/uGeneral.h"
+
+#include "core/uVersion.h"
+
+#include <QFile>
+#include <QLocale>
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+QStringList& ParamsStore()
+{
+    static QStringList params;
+    return params;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimView(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+int HexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+// The version record lives in its own ELF section so that GetFileVersionNumbers can find it in
+// any executable of the project without running it.
+struct TVersionRecord {
+    char Magic[16];
+    uint32_t Numbers[4];
+};
+
+[[gnu::section(".tarvell_version"), gnu::used]] const TVersionRecord EmbeddedVersion = {
+    {'T', 'A', 'R', 'V', 'E', 'L', 'L', '-', 'V', 'E', 'R', 'S', 'I', 'O', 'N', 0},
+    {TARVELL_VERSION_MAJOR, TARVELL_VERSION_MINOR, TARVELL_VERSION_PATCH, TARVELL_VERSION_TWEAK + 0}};
+
+template <typename T>
+bool ReadAt(QFile& file, uint64_t offset, T& out)
+{
+    if (!file.seek(static_cast<qint64>(offset)))
+        return false;
+    return file.read(reinterpret_cast<char*>(&out), sizeof(T)) == static_cast<qint64>(sizeof(T));
+}
+
+uint16_t Rd16(const unsigned char* p) { return uint16_t(p[0] | (p[1] << 8)); }
+uint32_t Rd32(const unsigned char* p) { return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24); }
+uint64_t Rd64(const unsigned char* p) { return uint64_t(Rd32(p)) | (uint64_t(Rd32(p + 4)) << 32); }
+
+// Finds the ".tarvell_version" section of a little-endian ELF64 file; false when absent.
+bool FindVersionSection(QFile& file, TVersionRecord& record)
+{
+    const qint64 fileSize = file.size();
+    unsigned char ehdr[64];
+    if (file.read(reinterpret_cast<char*>(ehdr), 64) != 64)
+        return false;
+    if (std::memcmp(ehdr, "\x7f" "ELF", 4) != 0 || ehdr[4] != 2 || ehdr[5] != 1)
+        return false;
+    const uint64_t shoff = Rd64(ehdr + 0x28);
+    const uint16_t shentsize = Rd16(ehdr + 0x3A);
+    const uint16_t shnum = Rd16(ehdr + 0x3C);
+    const uint16_t shstrndx = Rd16(ehdr + 0x3E);
+    if (shentsize < 64 || shnum == 0 || shstrndx >= shnum)
+        return false;
+    if (shoff > uint64_t(fileSize) || uint64_t(shnum) * shentsize > uint64_t(fileSize) - shoff)
+        return false;
+    auto sectionHeader = [&](uint16_t index, unsigned char* out) {
+        return file.seek(qint64(shoff + uint64_t(index) * shentsize)) && file.read(reinterpret_cast<char*>(out), 64) == 64;
+    };
+    unsigned char sh[64];
+    if (!sectionHeader(shstrndx, sh))
+        return false;
+    const uint64_t strOffset = Rd64(sh + 0x18);
+    const uint64_t strSize = Rd64(sh + 0x20);
+    if (strOffset > uint64_t(fileSize) || strSize > uint64_t(fileSize) - strOffset || strSize > (1u << 24))
+        return false;
+    if (!file.seek(qint64(strOffset)))
+        return false;
+    const QByteArray names = file.read(qint64(strSize));
+    static constexpr std::string_view wanted = ".tarvell_version";
+    for (uint16_t i = 0; i < shnum; ++i) {
+        if (!sectionHeader(i, sh))
+            return false;
+        const uint32_t nameOffset = Rd32(sh);
+        if (nameOffset >= uint64_t(names.size()))
+            continue;
+        const char* name = names.constData() + nameOffset;
+        const size_t maxLen = size_t(names.size()) - nameOffset;
+        if (strnlen(name, maxLen) != wanted.size() || wanted.compare(0, wanted.size(), name, wanted.size()) != 0)
+            continue;
+        const uint64_t offset = Rd64(sh + 0x18);
+        const uint64_t size = Rd64(sh + 0x20);
+        if (size < sizeof(TVersionRecord) || !ReadAt(file, offset, record))
+            return false;
+        return std::memcmp(record.Magic, EmbeddedVersion.Magic, sizeof record.Magic) == 0;
+    }
+    return false;
+}
+
+} // namespace
+
+ETarvellError::ETarvellError(QString message)
+    : FMessage(std::move(message))
+    , FUtf8(FMessage.toStdString())
+{
+}
+
+EAssertionFailed::EAssertionFailed(const QString& text, const char* unit, int line)
+    : ETarvellError(QStringLiteral("%1 (%2, line %3)").arg(text, QString::fromLatin1(unit)).arg(line))
+{
+}
+
+EEnumError::EEnumError()
+    : ETarvellError(QStringLiteral("Enum error"))
+{
+}
+
+void AssertOrThrow(bool cond, const QString& text, const char* unit, int line)
+{
+    if (!cond)
+        throw EAssertionFailed(text, unit, line);
+}
+
+void SetCommandLineParams(const QStringList& params) { ParamsStore() = params; }
+
+const QStringList& CommandLineParams() { return ParamsStore(); }
+
+int ParamIndex(const QString& aSwitch)
+{
+    const QStringList& params = ParamsStore();
+    for (int i = 0; i < params.size(); ++i)
+        if (params[i].compare(aSwitch, Qt::CaseInsensitive) == 0)
+            return i + 1;
+    return -1;
+}
+
+bool ParamExists(const QString& aSwitch) { return ParamIndex(aSwitch) >= 0; }
+
+std::string StrToHex(std::string_view bytes)
+{
+    static constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (unsigned char b : bytes) {
+        out.push_back(digits[b >> 4]);
+        out.push_back(digits[b & 15]);
+    }
+    return out;
+}
+
+std::string HexToStr(std::string_view hex)
+{
+    AssertOrThrow(hex.size() % 2 == 0, QStringLiteral("Hex text of odd length"), "uGeneral", __LINE__);
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (size_t i = 0; i < hex.size(); i += 2) {
+        const int hi = HexValue(hex[i]);
+        const int lo = HexValue(hex[i + 1]);
+        if (hi < 0 || lo < 0)
+            throw EConvertError(TGeneralTexts::tr("'%1' is not a valid hexadecimal value")
+                                    .arg(QString::fromLatin1(hex.substr(i, 2).data(), 2)));
+        out.push_back(char((hi << 4) | lo));
+    }
+    return out;
+}
+
+const TFormatSettings& DotFormatSettings()
+{
+    static const TFormatSettings settings;
+    return settings;
+}
+
+double StrToFloatSep(std::string_view text, char separator)
+{
+    const std::string_view trimmed = TrimView(text);
+    std::string buffer(trimmed);
+    if (separator != 0 && separator != '.') {
+        for (char& c : buffer)
+            if (c == separator)
+                c = '.';
+    }
+    const char* first = buffer.data();
+    const char* last = buffer.data() + buffer.size();
+    if (first != last && *first == '+')
+        ++first;
+    double value = 0;
+    const auto result = std::from_chars(first, last, value, std::chars_format::general);
+    if (buffer.empty() || result.ec != std::errc() || result.ptr != last || !std::isfinite(value))
+        throw EConvertError(TGeneralTexts::tr("'%1' is not a valid floating point value")
+                                .arg(QString::fromLatin1(trimmed.data(), qsizetype(trimmed.size()))));
+    return value;
+}
+
+double StrToFloatSep(const QString& text, QChar separator)
+{
+    const QByteArray bytes = text.toUtf8();
+    return StrToFloatSep(std::string_view(bytes.constData(), size_t(bytes.size())),
+                         separator.isNull() ? '\0' : char(separator.unicode() < 128 ? separator.unicode() : '.'));
+}
+
+QString FloatToStrSep(double value, QChar separator)
+{
+    std::array<char, 64> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    QString text = QString::fromLatin1(buffer.data(), result.ptr - buffer.data());
+    if (!separator.isNull())
+        text.replace(QChar('.'), separator);
+    return text;
+}
+
+int32_t StrToInt32(std::string_view text)
+{
+    const std::string_view trimmed = TrimView(text);
+    const char* first = trimmed.data();
+    const char* last = trimmed.data() + trimmed.size();
+    if (first != last && *first == '+')
+        ++first;
+    int32_t value = 0;
+    const auto result = std::from_chars(first, last, value);
+    if (trimmed.empty() || result.ec != std::errc() || result.ptr != last)
+        throw EConvertError(TGeneralTexts::tr("'%1' is not a valid integer value")
+                                .arg(QString::fromLatin1(trimmed.data(), qsizetype(trimmed.size()))));
+    return value;
+}
+
+void AppendFixed(std::string& out, double value, int decimals)
+{
+    std::array<char, 400> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
+    out.append(buffer.data(), result.ptr);
+}
+
+std::string FloatToFixed(double value, int decimals)
+{
+    std::string out;
+    AppendFixed(out, value, decimals);
+    return out;
+}
+
+QString CutToken(QString& text, QChar separator)
+{
+    const qsizetype pos = text.indexOf(separator);
+    if (pos < 0) {
+        QString token = text;
+        text.clear();
+        return token;
+    }
+    QString token = text.left(pos);
+    text.remove(0, pos + 1);
+    return token;
+}
+
+int TokenCount(const QString& text, QChar separator)
+{
+    QString rest = text;
+    int count = 0;
+    while (!rest.isEmpty()) {
+        CutToken(rest, separator);
+        ++count;
+    }
+    return count;
+}
+
+QString TokenAt(const QString& text, QChar separator, int n)
+{
+    if (n < 0)
+        return QString();
+    qsizetype start = 0;
+    for (int i = 0; i < n; ++i) {
+        const qsizetype pos = text.indexOf(separator, start);
+        if (pos < 0)
+            return QString();
+        start = pos + 1;
+    }
+    const qsizetype end = text.indexOf(separator, start);
+    return end < 0 ? text.mid(start) : text.mid(start, end - start);
+}
+
+QString PadLeft(const QString& text, QChar c, int length)
+{
+    if (text.size() >= length)
+        return text;
+    return QString(length - text.size(), c) + text;
+}
+
+QString RepeatChar(QChar c, int count) { return count > 0 ? QString(count, c) : QString(); }
+
+void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int maximum)
+{
+    fields.clear();
+    std::string current;
+    bool quoted = false;
+    for (char c : line) {
+        if (c == '"') {
+            quoted = !quoted;
+        } else if (c == ',' && !quoted && (maximum <= 0 || int(fields.size()) < maximum - 1)) {
+            fields.emplace_back(TrimView(current));
+            current.clear();
+        } else {
+            current.push_back(c);
+        }
+    }
+    fields.emplace_back(TrimView(current));
+}
+
+TFileVersionNumbers GetFileVersionNumbers(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    TVersionRecord record{};
+    if (!FindVersionSection(file, record))
+        return {};
+    return {int(record.Numbers[0]), int(record.Numbers[1]), int(record.Numbers[2]), int(record.Numbers[3])};
+}
+
+TFileVersionNumbers ProgramVersionNumbers()
+{
+    return {int(EmbeddedVersion.Numbers[0]), int(EmbeddedVersion.Numbers[1]), int(EmbeddedVersion.Numbers[2]),
+            int(EmbeddedVersion.Numbers[3])};
+}
+
+namespace {
+QString& ExecutableOverride()
+{
+    static QString path;
+    return path;
+}
+} // namespace
+
+void SetExecutablePathOverride(const QString& path) { ExecutableOverride() = path; }
+
+QString ExecutablePath()
+{
+    if (!ExecutableOverride().isEmpty())
+        return ExecutableOverride();
+    std::array<char, 4096> buffer{};
+    const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+    if (n <= 0)
+        return QString();
+    return QString::fromLocal8Bit(buffer.data(), n);
+}
+
+// Each output byte hides the input under the high byte of a running key that the previous output
+// byte advances, so equal letters scramble differently.
+std::string ScrambleText(std::string_view text, uint16_t key)
+{
+    static constexpr uint16_t Mul = 40503;
+    static constexpr uint16_t Add = 21617;
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]) ^ static_cast<unsigned char>(key >> 8);
+        out[i] = static_cast<char>(c);
+        key = static_cast<uint16_t>((c + key) * Mul + Add);
+    }
+    return out;
+}
+
+std::string UnscrambleText(std::string_view text, uint16_t key)
+{
+    static constexpr uint16_t Mul = 40503;
+    static constexpr uint16_t Add = 21617;
+    std::string out(text.size(), '\0');
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        out[i] = static_cast<char>(c ^ static_cast<unsigned char>(key >> 8));
+        key = static_cast<uint16_t>((c + key) * Mul + Add);
+    }
+    return out;
+}

@@ -1,0 +1,122 @@
+// General routines shared by the whole system: the exception classes, number and hex text,
+// tokens, command-line switches, file versions and password scrambling.
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <string_view>
+
+// Root of every exception the project raises: a std::exception carrying a translated message.
+class ETarvellError : public std::exception {
+public:
+    explicit ETarvellError(QString message);
+    const QString& Message() const noexcept { return FMessage; }
+    const char* what() const noexcept override { return FUtf8.c_str(); }
+
+private:
+    QString FMessage;
+    std::string FUtf8;
+};
+
+// A failure the user caused or can fix; shown as a warning box, never a crash report.
+class EUserError : public ETarvellError {
+public:
+    using ETarvellError::ETarvellError;
+};
+
+// A text that is not a number, or a hex pair that is not hex.
+class EConvertError : public ETarvellError {
+public:
+    using ETarvellError::ETarvellError;
+};
+
+// A broken precondition: a programming error naming its unit and line.
+class EAssertionFailed : public ETarvellError {
+public:
+    EAssertionFailed(const QString& text, const char* unit, int line);
+};
+
+// An enumeration value outside its range ("Enum error").
+class EEnumError : public ETarvellError {
+public:
+    EEnumError();
+};
+
+// Throws EAssertionFailed when cond is false.
+void AssertOrThrow(bool cond, const QString& text, const char* unit, int line);
+
+// Translation context for texts of this unit outside QObject classes.
+class TGeneralTexts {
+    Q_DECLARE_TR_FUNCTIONS(uGeneral)
+};
+
+// --- command line ---------------------------------------------------------------------------
+// The parameters after the program name; set once by the entry point (tests may set them too).
+void SetCommandLineParams(const QStringList& params);
+const QStringList& CommandLineParams();
+// Position (from 1) of the first parameter equal to the switch, case-insensitive; -1 when absent.
+int ParamIndex(const QString& aSwitch);
+bool ParamExists(const QString& aSwitch);
+
+// --- hex and number text --------------------------------------------------------------------
+// Two upper-case hex digits per byte.
+std::string StrToHex(std::string_view bytes);
+// One byte per hex pair. Odd length: EAssertionFailed; a pair that is not hex: EConvertError.
+std::string HexToStr(std::string_view hex);
+
+// Number text in files always uses "." whatever the locale. DotFormatSettings names that choice.
+struct TFormatSettings {
+    char DecimalSeparator = '.';
+};
+const TFormatSettings& DotFormatSettings();
+
+// Converts text to a double; separator (when not 0) is the decimal separator used by the text.
+// Leading and trailing blanks are allowed; anything else, "nan" and "inf" raise EConvertError.
+double StrToFloatSep(const QString& text, QChar separator = QChar('.'));
+double StrToFloatSep(std::string_view text, char separator = '.');
+// Shortest text that reads back to the same double, with separator as decimal point.
+QString FloatToStrSep(double value, QChar separator = QChar('.'));
+// Parses a whole decimal 32-bit integer (optional sign, blanks around); else EConvertError.
+int32_t StrToInt32(std::string_view text);
+// Fixed-point text with exactly decimals digits after ".", for writers.
+std::string FloatToFixed(double value, int decimals);
+void AppendFixed(std::string& out, double value, int decimals);
+
+// --- tokens, filling, splitting -------------------------------------------------------------
+QString CutToken(QString& text, QChar separator);
+int TokenCount(const QString& text, QChar separator);
+QString TokenAt(const QString& text, QChar separator, int n);
+QString PadLeft(const QString& text, QChar c, int length);
+QString RepeatChar(QChar c, int count);
+// Splits at commas outside double quotes; quotes dropped; fields trimmed; at most maximum fields
+// (maximum <= 0: no limit), the last one keeping further commas.
+void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int maximum);
+
+// --- file versions --------------------------------------------------------------------------
+struct TFileVersionNumbers {
+    int Major = 0;
+    int Minor = 0;
+    int Release = 0;
+    int Build = 0;
+    bool operator==(const TFileVersionNumbers&) const = default;
+};
+// The version record embedded in an executable of this project; all zero when the file has none
+// (or cannot be read).
+TFileVersionNumbers GetFileVersionNumbers(const QString& fileName);
+// The version this program was built with.
+TFileVersionNumbers ProgramVersionNumbers();
+// Full path of the running executable (or the override set for tests).
+QString ExecutablePath();
+// Makes ExecutablePath answer path (empty: the real executable again). For tests.
+void SetExecutablePathOverride(const QString& path);
+
+// --- password scrambling --------------------------------------------------------------------
+// A keyed, length-preserving transformation of a byte string; UnscrambleText with the same key
+// reverses ScrambleText.
+std::string ScrambleText(std::string_view text, uint16_t key);
+std::string UnscrambleText(std::string_view text, uint16_t key);

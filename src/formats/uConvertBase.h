@@ -1,0 +1,201 @@
+// The converter framework: exporter and importer bases, their two registries, options kept in
+// the settings store, and the file-dialog lists and filters.
+#pragma once
+
+#include "core/uGeneral.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <span>
+#include <typeindex>
+#include <variant>
+#include <vector>
+
+class TEntries;
+class TMemoryStream;
+
+enum class TOptionKind { okBoolean = 0, okInteger = 2 };
+using TOptionValue = std::variant<bool, int>;
+
+enum class TRegisterPosition { rpAppend = 0, rpFirst = 1, rpBeforeExtension = 2 };
+
+// One row of a converter's option table. Captions and help texts are translated (context
+// Context) when shown. Integer values outside Min..Max read back as Default.
+struct TOptionInfo {
+    const char* Context;
+    const char* Caption;
+    const char* Hint;
+    TOptionKind Kind;
+    int Default;
+    int Min = 0;
+    int Max = 1;
+};
+
+// What a converter answers for an option index it does not have.
+enum class TMissingOption {
+    Assert,     // a programming error (converters without options)
+    Raise,      // "Invalid option index"
+    Empty,      // empty texts, a false Boolean
+    AsFirst,    // answered as index 0
+};
+
+class TConvertBase {
+    Q_DECLARE_TR_FUNCTIONS(uConvertBase)
+public:
+    virtual ~TConvertBase() = default;
+    TConvertBase() = default;
+    TConvertBase(const TConvertBase&) = delete;
+    TConvertBase& operator=(const TConvertBase&) = delete;
+
+    // "Exporters" or "Importers".
+    virtual QString Category() const = 0;
+    virtual QString FormatID() const = 0;
+
+    int OptionCount() const { return int(Options().size()); }
+    QString OptionCaption(int i) const;
+    QString OptionHint(int i) const;
+    TOptionKind OptionKind(int i) const;
+    TOptionValue OptionDefault(int i) const;
+
+    // Options live in section Category + "\" + FormatID, key = the index in decimal.
+    QString OptionSection() const { return Category() + QChar('\\') + FormatID(); }
+    bool ReadBoolOption(int i) const;
+    int ReadIntegerOption(int i) const;
+    void WriteBoolOption(int i, bool value) const;
+    void WriteIntegerOption(int i, int value) const;
+
+protected:
+    virtual std::span<const TOptionInfo> Options() const { return {}; }
+    virtual TMissingOption MissingOption() const { return TMissingOption::Assert; }
+
+private:
+    // The row for i, or nullptr when the converter answers it as "empty".
+    const TOptionInfo* OptionRow(int i, int assertLine) const;
+};
+
+// A registry row: display name, extension (without the dot), format ID and the class.
+template <typename Base>
+struct TConvertRow {
+    QString Description;
+    QString Extension;
+    QString FormatID;
+    std::type_index Class;
+    std::function<std::unique_ptr<Base>()> Create;
+};
+
+// An ordered list of rows; one instance for exporters, one for importers.
+template <typename Base>
+class TConvertRegistry {
+public:
+    using TRow = TConvertRow<Base>;
+
+    void Register(TRow row, TRegisterPosition position, int assertLine);
+    void Unregister(std::type_index cls);
+    int Count() const { return int(FRows.size()); }
+    // Rows; out-of-range indices answer null.
+    const TRow* Row(int i) const { return i >= 0 && i < Count() ? &FRows[size_t(i)] : nullptr; }
+    int IndexOf(QString extension, const QString& formatID) const;
+    int CountForExtension(const QString& extension) const;
+    void Clear() { FRows.clear(); }
+
+private:
+    std::vector<TRow> FRows;
+};
+
+class TConvertToBase : public TConvertBase {
+public:
+    using TRegistry = TConvertRegistry<TConvertToBase>;
+
+    QString Category() const override { return QStringLiteral("Exporters"); }
+    // Writes all entries to the stream from its position on.
+    virtual void Convert(TEntries& entries, TMemoryStream& stream) = 0;
+    // Decimals of a coordinate the format keeps; -1 = no limit.
+    virtual int Precision() const { return -1; }
+
+    // Copied from the list; writers report nothing.
+    std::function<void(int)> OnProgress;
+
+    static TRegistry& Registry();
+    template <typename T>
+    static void RegisterFormat(const QString& description, const QString& extension,
+                               TRegisterPosition position = TRegisterPosition::rpAppend)
+    {
+        Registry().Register({description, extension, T().FormatID(), std::type_index(typeid(T)),
+                             [] { return std::unique_ptr<TConvertToBase>(new T()); }},
+                            position, 248);
+    }
+    template <typename T>
+    static void UnregisterFormat() { Registry().Unregister(std::type_index(typeid(T))); }
+
+    static int FormatCount();
+    // Raises EUserError when no row has the extension.
+    static std::unique_ptr<TConvertToBase> CreateConverter(const QString& extension, const QString& formatID);
+    // Raises EAssertionFailed for an index out of range.
+    static std::unique_ptr<TConvertToBase> CreateConverterAt(int i);
+    static int IndexOf(const QString& extension, const QString& formatID);
+    static int FilterIndex(const QString& extension, const QString& formatID);
+    static QString Description(int i);
+    static void DescriptionOf(const QString& extension, const QString& formatID, QString& text);
+    static QString Extension(int i);
+    static QString FormatIDAt(int i);
+    static int IndexOfFormatID(const QString& formatID);
+};
+
+class TConvertFromBase : public TConvertBase {
+public:
+    using TRegistry = TConvertRegistry<TConvertFromBase>;
+
+    QString Category() const override { return QStringLiteral("Importers"); }
+    // Reads the stream and appends the entries to the list.
+    virtual void Convert(TEntries& entries, TMemoryStream& stream) = 0;
+
+    std::function<void(int)> OnProgress;
+    // Truncates the percentage; calls OnProgress only when the whole number changes.
+    void SetProgress(double percent);
+
+    static TRegistry& Registry();
+    template <typename T>
+    static void RegisterFormat(const QString& description, const QString& extension,
+                               TRegisterPosition position = TRegisterPosition::rpAppend)
+    {
+        Registry().Register({description, extension, T().FormatID(), std::type_index(typeid(T)),
+                             [] { return std::unique_ptr<TConvertFromBase>(new T()); }},
+                            position, 501);
+    }
+    template <typename T>
+    static void UnregisterFormat() { Registry().Unregister(std::type_index(typeid(T))); }
+
+    static int FormatCount();
+    static std::unique_ptr<TConvertFromBase> CreateConverter(const QString& extension, const QString& formatID);
+    static std::unique_ptr<TConvertFromBase> CreateConverterAt(int i);
+    static int IndexOf(const QString& extension, const QString& formatID);
+    static int FilterIndex(const QString& extension, const QString& formatID);
+    static QString Description(int i);
+    static void DescriptionOf(const QString& extension, const QString& formatID, QString& text);
+    static QString Extension(int i);
+    static QString FormatIDAt(int i);
+    static int CountForExtension(const QString& extension);
+    // Row i's class, null out of range.
+    static const TRegistry::TRow* ConverterClass(int i);
+    static bool HandlesExtension(int i, const QString& extension);
+
+private:
+    int FLastProgress = 0;
+};
+
+// One line per row: display name + " (*." + extension + ")".
+void FillExporterList(QStringList& strings);
+void FillImporterList(QStringList& strings);
+// Filter strings of the file dialogs, "|"-separated pairs.
+QString GetExportFilter();
+QString GetImportFilter();
+QString GetOpenFilter();
+// The same lists as Qt name filters ("Name (*.ext *.EXT)"), in the same order and so with the
+// same indices (0-based here).
+QStringList GetExportNameFilters();
+QStringList GetImportNameFilters();
+QStringList GetOpenNameFilters();

@@ -1,0 +1,3 @@
+target_sources(tarvell_logic PRIVATE
+  model/uModel.cpp model/uModel.h
+)

@@ -1,0 +1,122 @@
+// Tests of the general routines.
+#include "core/uGeneral.h"
+
+#include "core/uVersion.h"
+
+#include <QLocale>
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+
+namespace {
+
+TEST(Tokens, CountCutAndAt)
+{
+    const QChar sep(';');
+    EXPECT_EQ(TokenCount(QStringLiteral("a;;b"), sep), 3);
+    EXPECT_EQ(TokenCount(QStringLiteral("a;b;"), sep), 2);
+    EXPECT_EQ(TokenCount(QString(), sep), 0);
+    EXPECT_EQ(TokenAt(QStringLiteral("a;;b"), sep, 1), QString());
+    EXPECT_EQ(TokenAt(QStringLiteral("a;;b"), sep, 2), QStringLiteral("b"));
+    EXPECT_EQ(TokenAt(QStringLiteral("a;;b"), sep, 3), QString());
+    QString text = QStringLiteral("x;y");
+    EXPECT_EQ(CutToken(text, sep), QStringLiteral("x"));
+    EXPECT_EQ(text, QStringLiteral("y"));
+    EXPECT_EQ(CutToken(text, sep), QStringLiteral("y"));
+    EXPECT_TRUE(text.isEmpty());
+    EXPECT_EQ(PadLeft(QStringLiteral("7"), QChar('0'), 3), QStringLiteral("007"));
+    EXPECT_EQ(PadLeft(QStringLiteral("1234"), QChar('0'), 3), QStringLiteral("1234"));
+    EXPECT_EQ(RepeatChar(QChar('0'), 5), QStringLiteral("00000"));
+    EXPECT_EQ(RepeatChar(QChar('0'), -1), QString());
+}
+
+TEST(SplitCsv, QuotesTrimAndMaximum)
+{
+    std::vector<std::string> f;
+    SplitCsvLine(R"( 4.5 , "Fish, Chips" ,x)", f, 0);
+    EXPECT_EQ(f, (std::vector<std::string>{"4.5", "Fish, Chips", "x"}));
+    SplitCsvLine("a,b,c", f, 2);
+    EXPECT_EQ(f, (std::vector<std::string>{"a", "b,c"}));
+    SplitCsvLine("", f, 0);
+    EXPECT_EQ(f, (std::vector<std::string>{""}));
+    SplitCsvLine("a,", f, 0);
+    EXPECT_EQ(f, (std::vector<std::string>{"a", ""}));
+}
+
+TEST(Hex, RoundTripAndErrors)
+{
+    EXPECT_EQ(StrToHex(std::string("\x00\xff\x1a", 3)), "00FF1A");
+    EXPECT_EQ(HexToStr("00ff1A"), std::string("\x00\xff\x1a", 3));
+    EXPECT_THROW(HexToStr("ABC"), EAssertionFailed);
+    EXPECT_THROW(HexToStr("GG"), EConvertError);
+}
+
+TEST(Numbers, DotWhateverTheLocale)
+{
+    // The C library's locale must not matter.
+    const char* old = std::setlocale(LC_NUMERIC, nullptr);
+    const std::string saved = old ? old : "C";
+    std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    QLocale::setDefault(QLocale(QLocale::German));
+    EXPECT_DOUBLE_EQ(StrToFloatSep(QStringLiteral("1,5"), QChar(',')), 1.5);
+    EXPECT_DOUBLE_EQ(StrToFloatSep(QStringLiteral(" -52.37312 "), QChar('.')), -52.37312);
+    EXPECT_DOUBLE_EQ(StrToFloatSep(std::string_view("+4.5")), 4.5);
+    EXPECT_EQ(FloatToStrSep(0.1), QStringLiteral("0.1"));
+    EXPECT_EQ(FloatToStrSep(-4.25, QChar(',')), QStringLiteral("-4,25"));
+    EXPECT_EQ(FloatToFixed(52.373116, 5), "52.37312");
+    EXPECT_EQ(FloatToFixed(1e-6, 5), "0.00000");
+    for (const char* bad : {"", "nan", "inf", "-inf", "1.5x", "abc", "1,5"})
+        EXPECT_THROW(StrToFloatSep(std::string_view(bad)), EConvertError) << bad;
+    EXPECT_EQ(StrToInt32(" -12 "), -12);
+    for (const char* bad : {"", "4294967296", "2147483648", "1.0", "x"})
+        EXPECT_THROW(StrToInt32(bad), EConvertError) << bad;
+    QLocale::setDefault(QLocale::c());
+    std::setlocale(LC_NUMERIC, saved.c_str());
+}
+
+TEST(Params, SwitchesCaseInsensitive)
+{
+    SetCommandLineParams({QStringLiteral("/home/u/a.ov2"), QStringLiteral("/tray")});
+    EXPECT_TRUE(ParamExists(QStringLiteral("/TRAY")));
+    EXPECT_EQ(ParamIndex(QStringLiteral("/tray")), 2);
+    EXPECT_EQ(ParamIndex(QStringLiteral("/multi")), -1);
+    SetCommandLineParams({});
+}
+
+TEST(Versions, ExecutableCarriesTheProjectVersion)
+{
+    const TFileVersionNumbers expected{TARVELL_VERSION_MAJOR, TARVELL_VERSION_MINOR, TARVELL_VERSION_PATCH, TARVELL_VERSION_TWEAK + 0};
+    EXPECT_EQ(ProgramVersionNumbers(), expected);
+    EXPECT_EQ(GetFileVersionNumbers(ExecutablePath()), expected);
+    EXPECT_EQ(GetFileVersionNumbers(QStringLiteral("/bin/sh")), TFileVersionNumbers{});
+    EXPECT_EQ(GetFileVersionNumbers(QStringLiteral("/no/such/file")), TFileVersionNumbers{});
+}
+
+TEST(Scramble, ReversibleKeyedAndLengthPreserving)
+{
+    const std::string texts[] = {"", "a", "secret", std::string("\x00\xff pass&+=?#", 12)};
+    for (const std::string& t : texts) {
+        const std::string s = ScrambleText(t, 917);
+        EXPECT_EQ(s.size(), t.size());
+        EXPECT_EQ(UnscrambleText(s, 917), t);
+        if (t.size() > 2) {
+            EXPECT_NE(s, t);
+        }
+    }
+    EXPECT_NE(ScrambleText("secret", 917), ScrambleText("secret", 918));
+    EXPECT_NE(UnscrambleText(ScrambleText("secret", 917), 918), "secret");
+}
+
+TEST(Errors, AssertionNamesUnitAndLine)
+{
+    try {
+        AssertOrThrow(false, QStringLiteral("Assertion failure"), "uModel", 383);
+        FAIL();
+    } catch (const EAssertionFailed& e) {
+        EXPECT_EQ(e.Message(), QStringLiteral("Assertion failure (uModel, line 383)"));
+        EXPECT_STREQ(e.what(), "Assertion failure (uModel, line 383)");
+    }
+}
+
+} // namespace
