@@ -139,7 +139,11 @@ TEST_F(Device, PathsCannotLeaveTheRoot)
 TEST_F(Device, ConnectTimesOutOnTheInjectedClock)
 {
     Fake->NeverSignal = true;
+    std::vector<bool> hourglass;
+    SetHourglassHandler([&](bool busy) { hourglass.push_back(busy); });
     EXPECT_EQ(MessageOf([] { ConnectDevice(); }), S(ConnectMessage));
+    SetHourglassHandler({});
+    EXPECT_EQ(hourglass, (std::vector<bool>{true, false})) << "the cursor comes back on the error path";
     EXPECT_GE(Time.Now, 4000);
     EXPECT_LT(Time.Now, 4100);
     EXPECT_FALSE(IsDeviceConnected());
