@@ -87,6 +87,22 @@ TEST_F(DeviceRoot, RootFromEnvironmentOrSetting)
     EXPECT_FALSE(IsDeviceConnected());
 }
 
+TEST_F(DeviceRoot, InterruptedDeviceWriteKeepsTheOldFile)
+{
+    qputenv("TARVELL_DEVICE_ROOT", Root.path().toLocal8Bit());
+    QFile old(Root.filePath(S("a.ov2")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    SetAtomicFileFaultHook([](const QString&) { throw ETarvellError(S("killed")); });
+    EXPECT_THROW(WriteDeviceFile(S("\\A.ov2"), std::string_view("new content")), ETarvellError);
+    EXPECT_THROW(SaveTextToLocation("new", S("MOBILE://\\a.OV2")), ETarvellError);
+    SetAtomicFileFaultHook({});
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old"));
+    EXPECT_EQ(QDir(Root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("a.ov2")}) << "no temporary left";
+}
+
 class Device : public TFakeDeviceTest {};
 
 TEST_F(Device, FilesThroughMobileLocationsWithMixedCase)
@@ -112,7 +128,8 @@ TEST_F(Device, FilesThroughMobileLocationsWithMixedCase)
     ListDeviceFolder(S("\\MY DOCUMENTS\\pois\\"), [&](const QString& name, bool isFolder) { listed.emplace_back(name, isFolder); });
     EXPECT_EQ(listed, (std::vector<std::pair<QString, bool>>{{S("Cameras.OV2"), false}, {S("Empty.ov2"), false}, {S("New.ov2"), false}}));
     listed.clear();
-    CreateDeviceRegKey(DeviceHkeyCurrentUser, S("Software\\X"), *std::make_unique<bool>());
+    bool created = false;
+    CreateDeviceRegKey(DeviceHkeyCurrentUser, S("Software\\X"), created);
     TDeviceKey key = 0;
     ASSERT_EQ(CeRegOpenKeyEx(DeviceHkeyCurrentUser, S("Software\\X"), key), 0u);
     ASSERT_EQ(CeRegSetValueEx(key, S("v"), S("1")), 0u);
