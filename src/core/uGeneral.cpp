@@ -141,6 +141,32 @@ void AssertOrThrow(bool cond, const QString& text, const char* unit, int line)
         throw EAssertionFailed(text, unit, line);
 }
 
+namespace {
+struct THourglassState {
+    std::function<void(bool)> Handler;
+    int Depth = 0;
+};
+THourglassState& Hourglass()
+{
+    static THourglassState state;
+    return state;
+}
+} // namespace
+
+void SetHourglassHandler(std::function<void(bool busy)> handler) { Hourglass().Handler = std::move(handler); }
+
+THourglass::THourglass()
+{
+    if (Hourglass().Depth++ == 0 && Hourglass().Handler)
+        Hourglass().Handler(true);
+}
+
+THourglass::~THourglass()
+{
+    if (--Hourglass().Depth == 0 && Hourglass().Handler)
+        Hourglass().Handler(false);
+}
+
 void SetCommandLineParams(const QStringList& params) { ParamsStore() = params; }
 
 const QStringList& CommandLineParams() { return ParamsStore(); }

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -53,6 +54,18 @@ void AssertOrThrow(bool cond, const QString& text, const char* unit, int line);
 // Translation context for texts of this unit outside QObject classes.
 class TGeneralTexts {
     Q_DECLARE_TR_FUNCTIONS(uGeneral)
+};
+
+// --- hourglass ------------------------------------------------------------------------------
+// Logic shows the hourglass through this guard; the window layer installs the handler (true: show,
+// false: restore the previous cursor). Nested guards call it only at the outermost level.
+void SetHourglassHandler(std::function<void(bool busy)> handler);
+class THourglass {
+public:
+    THourglass();
+    ~THourglass();
+    THourglass(const THourglass&) = delete;
+    THourglass& operator=(const THourglass&) = delete;
 };
 
 // --- command line ---------------------------------------------------------------------------
