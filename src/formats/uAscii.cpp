@@ -27,23 +27,24 @@ namespace {
 constexpr char Context[] = "uAscii";
 
 const TOptionInfo AscOptions[] = {
-    {Context, QT_TRANSLATE_NOOP("uAscii", "Save using global precision"),
-     QT_TRANSLATE_NOOP("uAscii",
-                       "The precision of the poi coordinates is adjustable in the Tarvell configuration screen. When\r"
-                       "this option is checked, the coordinates will be saved using the specified precision, else they\r"
-                       "will be saved using the precision specified below."),
-     TOptionKind::okBoolean, 0},
-    {Context, QT_TRANSLATE_NOOP("uAscii", "Save using precision"),
-     QT_TRANSLATE_NOOP("uAscii", "The precision in which to save the poi coordinates."), TOptionKind::okInteger, 5, 0, 10},
+    { Context, QT_TRANSLATE_NOOP("uAscii", "Save using global precision"),
+        QT_TRANSLATE_NOOP("uAscii",
+            "The precision of the poi coordinates is adjustable in the Tarvell configuration screen. When\r"
+            "this option is checked, the coordinates will be saved using the specified precision, else they\r"
+            "will be saved using the precision specified below."),
+        TOptionKind::okBoolean, 0 },
+    { Context, QT_TRANSLATE_NOOP("uAscii", "Save using precision"),
+        QT_TRANSLATE_NOOP("uAscii", "The precision in which to save the poi coordinates."), TOptionKind::okInteger, 5,
+        0, 10 },
 };
 
 const TOptionInfo GarminOptions[] = {
-    {Context, QT_TRANSLATE_NOOP("uAscii", "Treat column 3 as the description"),
-     QT_TRANSLATE_NOOP("uAscii",
-                       "Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the\r"
-                       "description field inside Tarvell. When this option is checked, Tarvell will be forced to treat\r"
-                       "the 3th column as the description instead of using the 4th when it is available."),
-     TOptionKind::okBoolean, 0},
+    { Context, QT_TRANSLATE_NOOP("uAscii", "Treat column 3 as the description"),
+        QT_TRANSLATE_NOOP("uAscii",
+            "Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the\r"
+            "description field inside Tarvell. When this option is checked, Tarvell will be forced to treat\r"
+            "the 3th column as the description instead of using the 4th when it is available."),
+        TOptionKind::okBoolean, 0 },
 };
 
 // The header is a comment line; readers skip it, so its wording is free.
@@ -155,7 +156,10 @@ int TConvertToAsc::Precision() const
     return ReadBoolOption(0) ? GetSettings().Precision : ReadIntegerOption(1);
 }
 
-std::span<const TOptionInfo> TConvertToAsc::Options() const { return AscOptions; }
+std::span<const TOptionInfo> TConvertToAsc::Options() const
+{
+    return AscOptions;
+}
 
 void TConvertFromGarminCsv::Convert(TEntries& entries, TMemoryStream& stream)
 {
@@ -163,4 +167,7 @@ void TConvertFromGarminCsv::Convert(TEntries& entries, TMemoryStream& stream)
     TConvertFromAscBase::Convert(entries, stream);
 }
 
-std::span<const TOptionInfo> TConvertFromGarminCsv::Options() const { return GarminOptions; }
+std::span<const TOptionInfo> TConvertFromGarminCsv::Options() const
+{
+    return GarminOptions;
+}

@@ -54,7 +54,7 @@ protected:
     TMissingOption MissingOption() const override { return TMissingOption::Raise; }
 };
 
-class TConvertFromAsc : public TConvertFromAscBase {};
+class TConvertFromAsc : public TConvertFromAscBase { };
 
 class TConvertToNavmanCsv : public TConvertToAscBase {
 public:

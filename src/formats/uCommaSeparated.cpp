@@ -46,7 +46,8 @@ void ReadLines(TEntries& entries, TMemoryStream& stream, TConvertFromBase& reade
         if (!line.empty()) {
             SplitCsvLine(line, fields, fieldLimit);
             if (fields.size() < 4)
-                throw ETarvellError(QCoreApplication::translate("uCommaSeparated", "%1 values expected on line %2").arg(4).arg(i));
+                throw ETarvellError(
+                    QCoreApplication::translate("uCommaSeparated", "%1 values expected on line %2").arg(4).arg(i));
             auto entry = std::make_unique<TEntry>();
             entry->SetLongitude(StrToFloatSep(fields[2]));
             entry->SetLatitude(StrToFloatSep(fields[3]));
@@ -59,7 +60,10 @@ void ReadLines(TEntries& entries, TMemoryStream& stream, TConvertFromBase& reade
 
 } // namespace
 
-void TConvertToCsv::Convert(TEntries& entries, TMemoryStream& stream) { WriteLines(entries, stream, 5, ",,,,"); }
+void TConvertToCsv::Convert(TEntries& entries, TMemoryStream& stream)
+{
+    WriteLines(entries, stream, 5, ",,,,");
+}
 
 // The original reader failed on blank lines (a trailing one above all) with a raw index error.
 void TConvertFromCsv::Convert(TEntries& entries, TMemoryStream& stream)
@@ -67,7 +71,10 @@ void TConvertFromCsv::Convert(TEntries& entries, TMemoryStream& stream)
     ReadLines(entries, stream, *this, 10);
 }
 
-void TConvertToMioMap::Convert(TEntries& entries, TMemoryStream& stream) { WriteLines(entries, stream, 4, ",,,"); }
+void TConvertToMioMap::Convert(TEntries& entries, TMemoryStream& stream)
+{
+    WriteLines(entries, stream, 4, ",,,");
+}
 
 // Unlimited split: the original limit of 4 fields left the writer's empty fields in the latitude,
 // so it could not read its own files.

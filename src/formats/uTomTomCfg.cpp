@@ -24,8 +24,30 @@ namespace {
 constexpr int SignatureSize = 24;
 constexpr int Any = -1;
 constexpr std::array<int, SignatureSize> Signature = {
-    0x04, 0x00, Any,  0x00, 0x00, 0x00, 0x04, 0x00, Any, 0x00, 0x00, 0x00,
-    0x08, 0x00, Any,  Any,  Any,  Any,  Any,  Any,  Any, Any,  0x08, 0x00,
+    0x04,
+    0x00,
+    Any,
+    0x00,
+    0x00,
+    0x00,
+    0x04,
+    0x00,
+    Any,
+    0x00,
+    0x00,
+    0x00,
+    0x08,
+    0x00,
+    Any,
+    Any,
+    Any,
+    Any,
+    Any,
+    Any,
+    Any,
+    Any,
+    0x08,
+    0x00,
 };
 // Length bytes count 27 more than the text they precede (observed).
 constexpr uint8_t TextLengthBias = 27;
@@ -90,7 +112,7 @@ void TConvertFromCfg::Convert(TEntries& entries, TMemoryStream& stream)
         at = FindSignature(data, size_t(stream.Position()));
     }
     if (!found)
-        throw EUserError(QCoreApplication::translate(
-            "uTomTomCfg", "No items found in this TomTom Navigator configuration file. Are you sure you are opening a "
-                          "configuration file that belongs to version 5 or higher of TomTom Navigator?"));
+        throw EUserError(QCoreApplication::translate("uTomTomCfg",
+            "No items found in this TomTom Navigator configuration file. Are you sure you are opening a "
+            "configuration file that belongs to version 5 or higher of TomTom Navigator?"));
 }

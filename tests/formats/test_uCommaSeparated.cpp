@@ -14,21 +14,26 @@ struct TCsvCase {
 };
 
 const TCsvCase CsvCases[] = {
-    {"dstcsv", "dstcsv/museum.csv", 5, "Museum@4.89123,52.37312;Zoo, Artis@4.91663,52.36622;Sugarloaf@-43.15639,-22.94861"},
+    { "dstcsv", "dstcsv/museum.csv", 5,
+        "Museum@4.89123,52.37312;Zoo, Artis@4.91663,52.36622;Sugarloaf@-43.15639,-22.94861" },
     // reading back failed before the MioMap reader split without a field limit
-    {"miomapcsv", "miomapcsv/museum.csv", 4, "Museum@4.89120,52.37310;Zoo, Artis@4.91660,52.36620;Sugarloaf@-43.15640,-22.94860"},
+    { "miomapcsv", "miomapcsv/museum.csv", 4,
+        "Museum@4.89120,52.37310;Zoo, Artis@4.91660,52.36620;Sugarloaf@-43.15640,-22.94860" },
 };
 
-void PrintTo(const TCsvCase& c, std::ostream* os) { *os << c.FormatID; }
+void PrintTo(const TCsvCase& c, std::ostream* os)
+{
+    *os << c.FormatID;
+}
 
-class CsvFormats : public ::testing::TestWithParam<TCsvCase> {};
+class CsvFormats : public ::testing::TestWithParam<TCsvCase> { };
 
 TEST_P(CsvFormats, GoldenBytesAndReadBack)
 {
     const TCsvCase& c = GetParam();
     const QString id = QString::fromLatin1(c.FormatID);
     const std::string golden = ReadFixture(QString::fromLatin1(c.Fixture));
-    for (bool comma : {false, true}) {
+    for (bool comma : { false, true }) {
         std::optional<TCommaLocale> locale;
         if (comma)
             locale.emplace();
@@ -47,8 +52,8 @@ TEST_P(CsvFormats, GoldenBytesAndReadBack)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(All, CsvFormats, ::testing::ValuesIn(CsvCases),
-                         [](const auto& info) { return std::string(info.param.FormatID); });
+INSTANTIATE_TEST_SUITE_P(
+    All, CsvFormats, ::testing::ValuesIn(CsvCases), [](const auto& info) { return std::string(info.param.FormatID); });
 
 // Quotes would end the quoted field early, line breaks would split the line.
 TEST(CsvWriters, DescriptionsStayOneField)
@@ -57,12 +62,14 @@ TEST(CsvWriters, DescriptionsStayOneField)
     list.Add("say \"cheese\"\r\nnow, then", "", 1, 2);
     TConvertToCsv destinator;
     TConvertToMioMap mioMap;
-    EXPECT_EQ(WriteAll(destinator, list), "\"say cheese  now, then\",\"say cheese  now, then\",1.00000,2.00000,,,,\r\n");
+    EXPECT_EQ(
+        WriteAll(destinator, list), "\"say cheese  now, then\",\"say cheese  now, then\",1.00000,2.00000,,,,\r\n");
     EXPECT_EQ(WriteAll(mioMap, list), "\"say cheese  now, then\",\"say cheese  now, then\",1.0000,2.0000,,,\r\n");
     struct {
         TConvertToBase& Writer;
         std::unique_ptr<TConvertFromBase> Reader;
-    } pairs[] = {{destinator, std::make_unique<TConvertFromCsv>()}, {mioMap, std::make_unique<TConvertFromMioMap>()}};
+    } pairs[]
+        = { { destinator, std::make_unique<TConvertFromCsv>() }, { mioMap, std::make_unique<TConvertFromMioMap>() } };
     for (auto& pair : pairs) {
         TEntries read;
         ReadAll(*pair.Reader, WriteAll(pair.Writer, list), read);
@@ -72,7 +79,7 @@ TEST(CsvWriters, DescriptionsStayOneField)
 
 TEST(CsvReaders, BlankLinesSkippedFieldsPastTheFourthIgnored)
 {
-    for (const char* id : {"dstcsv", "miomapcsv"}) {
+    for (const char* id : { "dstcsv", "miomapcsv" }) {
         SCOPED_TRACE(id);
         TEntries read;
         auto reader = TConvertFromBase::CreateConverter(QStringLiteral("csv"), QString::fromLatin1(id));
@@ -80,7 +87,7 @@ TEST(CsvReaders, BlankLinesSkippedFieldsPastTheFourthIgnored)
         reader->OnProgress = [&](int p) { calls.push_back(p); };
         ReadAll(*reader, "a,a,1,2\r\n  \r\nb,,3,4,x,y,z,1,2,3,4,5\n\n", read);
         EXPECT_EQ(Summary(read, 0), "a@1,2;b@3,4");
-        EXPECT_EQ(calls, (std::vector<int>{25, 50, 75}));
+        EXPECT_EQ(calls, (std::vector<int> { 25, 50, 75 }));
     }
 }
 
@@ -92,13 +99,13 @@ TEST(CsvReaders, BadLines)
         const char* Message;
         int KeptCount;
     } cases[] = {
-        {"dstcsv", "a,a,1\r\n", "4 values expected on line 0", 0},
-        {"dstcsv", "a,a,1,2\r\n\r\nb\r\n", "4 values expected on line 2", 1},
-        {"dstcsv", "a,a,1,2\r\n\"b,c\",d,e\r\n", "4 values expected on line 1", 1},
-        {"dstcsv", "a,a,x,2\r\n", "'x' is not a valid floating point value", 0},
-        {"dstcsv", "a,a,1,inf\r\n", "'inf' is not a valid floating point value", 0},
-        {"miomapcsv", "a,a,1,2\r\nb,b,3,4\r\nc,c,5\r\n", "4 values expected on line 2", 2},
-        {"miomapcsv", "a,a,1,2,,,\r\nb,b,3,4;5\r\n", "'4;5' is not a valid floating point value", 1},
+        { "dstcsv", "a,a,1\r\n", "4 values expected on line 0", 0 },
+        { "dstcsv", "a,a,1,2\r\n\r\nb\r\n", "4 values expected on line 2", 1 },
+        { "dstcsv", "a,a,1,2\r\n\"b,c\",d,e\r\n", "4 values expected on line 1", 1 },
+        { "dstcsv", "a,a,x,2\r\n", "'x' is not a valid floating point value", 0 },
+        { "dstcsv", "a,a,1,inf\r\n", "'inf' is not a valid floating point value", 0 },
+        { "miomapcsv", "a,a,1,2\r\nb,b,3,4\r\nc,c,5\r\n", "4 values expected on line 2", 2 },
+        { "miomapcsv", "a,a,1,2,,,\r\nb,b,3,4;5\r\n", "'4;5' is not a valid floating point value", 1 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Text);

@@ -11,12 +11,11 @@ struct TRowCase {
     const char* Description;
     const char* Extension;
     const char* FormatID;
-    int Precision;  // exporters only
+    int Precision; // exporters only
     int Options;
 };
 
-template <typename Base>
-void ExpectRowsInOrder(std::initializer_list<TRowCase> rows)
+template <typename Base> void ExpectRowsInOrder(std::initializer_list<TRowCase> rows)
 {
     int previous = -1;
     for (const TRowCase& r : rows) {
@@ -39,41 +38,47 @@ void ExpectRowsInOrder(std::initializer_list<TRowCase> rows)
 TEST(FormatRegistry, TextFormatExporters)
 {
     ExpectRowsInOrder<TConvertToBase>({
-        {"TomTom Itinerary", "itn", "ttitn", 5, 0},
-        {"Generic Ascii", "asc", "genasc", 5, 2},
-        {"Destinator Comma Separated", "csv", "dstcsv", 5, 0},
-        {"Navman Comma Separated", "csv", "navmancsv", 5, 0},
-        {"Navio Ascii", "asc", "navioasc", 5, 0},
-        {"Navio Comma Separated", "csv", "naviocsv", 5, 0},
-        {"Garmin Comma Separated", "csv", "garmincsv", 5, 0},
-        {"MioMap Comma Separated", "csv", "miomapcsv", 4, 0},
+        { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
+        { "Generic Ascii", "asc", "genasc", 5, 2 },
+        { "Destinator Comma Separated", "csv", "dstcsv", 5, 0 },
+        { "Navman Comma Separated", "csv", "navmancsv", 5, 0 },
+        { "Navio Ascii", "asc", "navioasc", 5, 0 },
+        { "Navio Comma Separated", "csv", "naviocsv", 5, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
     });
 }
 
 TEST(FormatRegistry, TextFormatImporters)
 {
     ExpectRowsInOrder<TConvertFromBase>({
-        {"TomTom Itinerary", "itn", "ttitn", 0, 0},
-        {"TomTom 5 configuration", "cfg", "ttcfg", 0, 0},
-        {"Generic Ascii", "asc", "genasc", 0, 0},
-        {"Destinator Comma Separated", "csv", "dstcsv", 0, 0},
-        {"Navman Comma Separated", "csv", "navmancsv", 0, 0},
-        {"Navio Ascii", "asc", "navioasc", 0, 0},
-        {"Navio Comma Separated", "csv", "naviocsv", 0, 0},
-        {"Garmin Comma Separated", "csv", "garmincsv", 0, 1},
-        {"MioMap Comma Separated", "csv", "miomapcsv", 0, 0},
+        { "TomTom Itinerary", "itn", "ttitn", 0, 0 },
+        { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
+        { "Generic Ascii", "asc", "genasc", 0, 0 },
+        { "Destinator Comma Separated", "csv", "dstcsv", 0, 0 },
+        { "Navman Comma Separated", "csv", "navmancsv", 0, 0 },
+        { "Navio Ascii", "asc", "navioasc", 0, 0 },
+        { "Navio Comma Separated", "csv", "naviocsv", 0, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
     });
     EXPECT_EQ(TConvertToBase::IndexOfFormatID(QStringLiteral("ttcfg")), -1) << "read only";
 }
 
 TEST(FormatRegistry, SharedExtensions)
 {
-    for (const char* ext : {"csv", ".CSV"}) {
-        EXPECT_EQ(TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QString::fromLatin1(ext), QString())), QStringLiteral("dstcsv"));
-        EXPECT_EQ(TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QString::fromLatin1(ext), QStringLiteral("nosuch"))), QStringLiteral("dstcsv"));
+    for (const char* ext : { "csv", ".CSV" }) {
+        EXPECT_EQ(TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QString::fromLatin1(ext), QString())),
+            QStringLiteral("dstcsv"));
+        EXPECT_EQ(
+            TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QString::fromLatin1(ext), QStringLiteral("nosuch"))),
+            QStringLiteral("dstcsv"));
     }
-    EXPECT_EQ(TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QStringLiteral(".CSV"), QStringLiteral("miomapcsv"))), QStringLiteral("miomapcsv"));
-    EXPECT_EQ(TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QStringLiteral("asc"), QString())), QStringLiteral("genasc"));
+    EXPECT_EQ(
+        TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QStringLiteral(".CSV"), QStringLiteral("miomapcsv"))),
+        QStringLiteral("miomapcsv"));
+    EXPECT_EQ(TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QStringLiteral("asc"), QString())),
+        QStringLiteral("genasc"));
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("csv")), 5);
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("asc")), 2);
 }

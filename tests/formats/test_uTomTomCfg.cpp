@@ -6,7 +6,9 @@
 
 namespace {
 
-const std::string Signature("\x04\x00\x01\x00\x00\x00\x04\x00\x02\x00\x00\x00\x08\x00" "abcdefgh\x08\x00", 24);
+const std::string Signature("\x04\x00\x01\x00\x00\x00\x04\x00\x02\x00\x00\x00\x08\x00"
+                            "abcdefgh\x08\x00",
+    24);
 
 std::string I32(int32_t v)
 {
@@ -16,7 +18,10 @@ std::string I32(int32_t v)
     return out;
 }
 
-std::string Text(const std::string& s) { return char(s.size() + 27) + s; }
+std::string Text(const std::string& s)
+{
+    return char(s.size() + 27) + s;
+}
 
 std::string Favourite(int32_t lon, int32_t lat, const std::string& name)
 {
@@ -45,18 +50,19 @@ TEST(Cfg, WhatIsNoFavourite)
         std::string Bytes;
         const char* Summary;
     } cases[] = {
-        {"empty", "", ""},
-        {"junk", std::string(100, '\x04'), ""},
+        { "empty", "", "" },
+        { "junk", std::string(100, '\x04'), "" },
         // the signature would run past the end
-        {"cut signature", "xx" + Signature.substr(0, 23), ""},
-        {"no coordinates", Signature + I32(1), ""},
-        {"short length byte", Signature + I32(1) + I32(2) + Text("a") + char(20) + Text("x"), ""},
-        {"length 26", Signature + I32(1) + I32(2) + char(26) + Text("b") + Text("x"), ""},
-        {"text past the end", Signature + I32(1) + I32(2) + Text("a") + Text("b") + char(40) + "short", ""},
+        { "cut signature", "xx" + Signature.substr(0, 23), "" },
+        { "no coordinates", Signature + I32(1), "" },
+        { "short length byte", Signature + I32(1) + I32(2) + Text("a") + char(20) + Text("x"), "" },
+        { "length 26", Signature + I32(1) + I32(2) + char(26) + Text("b") + Text("x"), "" },
+        { "text past the end", Signature + I32(1) + I32(2) + Text("a") + Text("b") + char(40) + "short", "" },
         // not a favourite, then one: the search goes on after the first signature's start
-        {"bad then good", Signature + I32(9) + I32(9) + char(20) + Favourite(100000, 200000, "Good"), "Good@1.00000,2.00000"},
-        {"good then cut", Favourite(1, 2, "One") + Signature + I32(3), "One@0.00001,0.00002"},
-        {"empty texts", Signature + I32(-1) + I32(-2) + Text("") + Text("") + Text(""), "@-0.00001,-0.00002"},
+        { "bad then good", Signature + I32(9) + I32(9) + char(20) + Favourite(100000, 200000, "Good"),
+            "Good@1.00000,2.00000" },
+        { "good then cut", Favourite(1, 2, "One") + Signature + I32(3), "One@0.00001,0.00002" },
+        { "empty texts", Signature + I32(-1) + I32(-2) + Text("") + Text("") + Text(""), "@-0.00001,-0.00002" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);

@@ -17,7 +17,7 @@ std::string Flags(const TEntries& entries)
 TEST(Itn, GoldenBytesAndReadBack)
 {
     const std::string golden = ReadFixture(QStringLiteral("ttitn/museum.itn"));
-    for (bool comma : {false, true}) {
+    for (bool comma : { false, true }) {
         std::optional<TCommaLocale> locale;
         if (comma)
             locale.emplace();
@@ -41,14 +41,14 @@ TEST(Itn, ReadingLines)
         const char* Summary;
         const char* Flags;
     } cases[] = {
-        {"489123|5237312|Museum", "", ""},
-        {"489123|5237312|Museum|0", "Museum@4.89123,52.37312", "0"},
-        {"489123|5237312|Museum|", "", ""},
-        {"  489123|5237312|Museum|6|\t\r\n\r\n   \n", "Museum@4.89123,52.37312", "6"},
-        {"1|2||7|\n3|4|b|1|", "@0.00001,0.00002;b@0.00003,0.00004", "71"},
-        {"1|2\r3|4|c|2|", "c@0.00003,0.00004", "2"},
+        { "489123|5237312|Museum", "", "" },
+        { "489123|5237312|Museum|0", "Museum@4.89123,52.37312", "0" },
+        { "489123|5237312|Museum|", "", "" },
+        { "  489123|5237312|Museum|6|\t\r\n\r\n   \n", "Museum@4.89123,52.37312", "6" },
+        { "1|2||7|\n3|4|b|1|", "@0.00001,0.00002;b@0.00003,0.00004", "71" },
+        { "1|2\r3|4|c|2|", "c@0.00003,0.00004", "2" },
         // no departure mark from the reader itself
-        {"1|2|a|1|", "a@0.00001,0.00002", "1"},
+        { "1|2|a|1|", "a@0.00001,0.00002", "1" },
     };
     for (const auto& c : cases) {
         TEntries read;
@@ -66,7 +66,7 @@ TEST(Itn, ProgressOnlyForEntries)
     std::vector<int> calls;
     reader.OnProgress = [&](int p) { calls.push_back(p); };
     ReadAll(reader, "1|2|a|1|\r\n\r\n\r\n3|4|b|1|\r\n", read);
-    EXPECT_EQ(calls, (std::vector<int>{75}));
+    EXPECT_EQ(calls, (std::vector<int> { 75 }));
 }
 
 TEST(Itn, BadFields)
@@ -76,13 +76,13 @@ TEST(Itn, BadFields)
         const char* Message;
         int KeptCount;
     } cases[] = {
-        {"x|1|a|1|", "'x' is not a valid integer value", 0},
-        {"1|2|a|1|\r\n1|2.5|b|1|", "'2.5' is not a valid integer value", 1},
+        { "x|1|a|1|", "'x' is not a valid integer value", 0 },
+        { "1|2|a|1|\r\n1|2.5|b|1|", "'2.5' is not a valid integer value", 1 },
         // a "|" in the description moves the rest into the flag field
-        {"1|2|a|b|1|", "'b|1' is not a valid integer value", 0},
-        {"2147483648|1|a|1|", "'2147483648' is not a valid integer value", 0},
-        {"1|-2147483649|a|1|", "'-2147483649' is not a valid integer value", 0},
-        {"1|2|a|99999999999|", "'99999999999' is not a valid integer value", 0},
+        { "1|2|a|b|1|", "'b|1' is not a valid integer value", 0 },
+        { "2147483648|1|a|1|", "'2147483648' is not a valid integer value", 0 },
+        { "1|-2147483649|a|1|", "'-2147483649' is not a valid integer value", 0 },
+        { "1|2|a|99999999999|", "'99999999999' is not a valid integer value", 0 },
     };
     for (const auto& c : cases) {
         TEntries read;

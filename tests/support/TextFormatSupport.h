@@ -20,7 +20,7 @@ public:
     TDevSwitch()
         : FOld(CommandLineParams())
     {
-        SetCommandLineParams({QStringLiteral("/dev")});
+        SetCommandLineParams({ QStringLiteral("/dev") });
     }
     ~TDevSwitch() { SetCommandLineParams(FOld); }
 
@@ -93,8 +93,7 @@ inline std::string Summary(const TEntries& entries, int decimals = 5)
 }
 
 // The message of the ETarvellError that f throws, or "no error".
-template <typename F>
-std::string ErrorOf(F&& f)
+template <typename F> std::string ErrorOf(F&& f)
 {
     try {
         f();
