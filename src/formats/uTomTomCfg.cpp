@@ -23,32 +23,13 @@ namespace {
 
 constexpr int SignatureSize = 24;
 constexpr int Any = -1;
+// clang-format off
 constexpr std::array<int, SignatureSize> Signature = {
-    0x04,
-    0x00,
-    Any,
-    0x00,
-    0x00,
-    0x00,
-    0x04,
-    0x00,
-    Any,
-    0x00,
-    0x00,
-    0x00,
-    0x08,
-    0x00,
-    Any,
-    Any,
-    Any,
-    Any,
-    Any,
-    Any,
-    Any,
-    Any,
-    0x08,
-    0x00,
+    0x04, 0x00, Any, 0x00, 0x00, 0x00,
+    0x04, 0x00, Any, 0x00, 0x00, 0x00,
+    0x08, 0x00, Any, Any, Any, Any, Any, Any, Any, Any, 0x08, 0x00,
 };
+// clang-format on
 // Length bytes count 27 more than the text they precede (observed).
 constexpr uint8_t TextLengthBias = 27;
 
