@@ -130,20 +130,12 @@ TEST(AsciiReader, ProgressPerLineSkippedOnesIncluded)
 {
     TEntries read;
     TConvertFromAsc reader;
-    std::vector<int> calls;
-    reader.OnProgress = [&](int p) { calls.push_back(p); };
-    ReadAll(reader, "1,2,a\r\n;\r\n\r\n3,4,b\r\n", read);
-    EXPECT_EQ(calls, (std::vector<int> { 25, 50, 75 }));
+    EXPECT_EQ(ProgressOf(reader, "1,2,a\r\n;\r\n\r\n3,4,b\r\n", read), (std::vector<int> { 25, 50, 75 }));
 }
 
 TEST(AsciiReader, BadLines)
 {
-    const struct {
-        const char* FormatID;
-        const char* Text;
-        const char* Message;
-        int KeptCount;
-    } cases[] = {
+    ExpectBadInputs({
         { "genasc", "4.1, 52.1\r\n", "3 to 3 values expected on line 0", 0 },
         { "genasc", "; c\r\n\r\n1,2,a\r\n4.1\r\n", "3 to 3 values expected on line 3", 1 },
         { "navioasc", "1,2,a\n\n1,2,b\n1,2\n", "3 to 3 values expected on line 3", 2 },
@@ -155,17 +147,7 @@ TEST(AsciiReader, BadLines)
         { "garmincsv", "1,2,a\r\n3,4,b\r\nLongitude,Latitude,Name\r\n",
             "'Longitude' is not a valid floating point value", 2 },
         { "garmincsv", "1,2,a\r\nnan,4,b\r\n", "'nan' is not a valid floating point value", 1 },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Text);
-        TEntries read;
-        const QString id = QString::fromLatin1(c.FormatID);
-        auto reader = TConvertFromBase::CreateConverter(
-            id.endsWith(QStringLiteral("asc")) ? QStringLiteral("asc") : QStringLiteral("csv"), id);
-        ASSERT_EQ(reader->FormatID(), id);
-        EXPECT_EQ(ErrorOf([&] { ReadAll(*reader, c.Text, read); }), c.Message);
-        EXPECT_EQ(read.Count(), c.KeptCount);
-    }
+    });
 }
 
 class GarminOption : public CleanSettingsTest { };

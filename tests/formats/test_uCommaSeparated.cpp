@@ -82,23 +82,16 @@ TEST(CsvReaders, BlankLinesSkippedFieldsPastTheFourthIgnored)
     for (const char* id : { "dstcsv", "miomapcsv" }) {
         SCOPED_TRACE(id);
         TEntries read;
-        auto reader = TConvertFromBase::CreateConverter(QStringLiteral("csv"), QString::fromLatin1(id));
-        std::vector<int> calls;
-        reader->OnProgress = [&](int p) { calls.push_back(p); };
-        ReadAll(*reader, "a,a,1,2\r\n  \r\nb,,3,4,x,y,z,1,2,3,4,5\n\n", read);
+        auto reader = ImporterFor(id);
+        EXPECT_EQ(ProgressOf(*reader, "a,a,1,2\r\n  \r\nb,,3,4,x,y,z,1,2,3,4,5\n\n", read),
+            (std::vector<int> { 25, 50, 75 }));
         EXPECT_EQ(Summary(read, 0), "a@1,2;b@3,4");
-        EXPECT_EQ(calls, (std::vector<int> { 25, 50, 75 }));
     }
 }
 
 TEST(CsvReaders, BadLines)
 {
-    const struct {
-        const char* FormatID;
-        const char* Text;
-        const char* Message;
-        int KeptCount;
-    } cases[] = {
+    ExpectBadInputs({
         { "dstcsv", "a,a,1\r\n", "4 values expected on line 0", 0 },
         { "dstcsv", "a,a,1,2\r\n\r\nb\r\n", "4 values expected on line 2", 1 },
         { "dstcsv", "a,a,1,2\r\n\"b,c\",d,e\r\n", "4 values expected on line 1", 1 },
@@ -106,14 +99,7 @@ TEST(CsvReaders, BadLines)
         { "dstcsv", "a,a,1,inf\r\n", "'inf' is not a valid floating point value", 0 },
         { "miomapcsv", "a,a,1,2\r\nb,b,3,4\r\nc,c,5\r\n", "4 values expected on line 2", 2 },
         { "miomapcsv", "a,a,1,2,,,\r\nb,b,3,4;5\r\n", "'4;5' is not a valid floating point value", 1 },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.Text);
-        TEntries read;
-        auto reader = TConvertFromBase::CreateConverter(QStringLiteral("csv"), QString::fromLatin1(c.FormatID));
-        EXPECT_EQ(ErrorOf([&] { ReadAll(*reader, c.Text, read); }), c.Message);
-        EXPECT_EQ(read.Count(), c.KeptCount);
-    }
+    });
 }
 
 } // namespace

@@ -63,33 +63,20 @@ TEST(Itn, ProgressOnlyForEntries)
 {
     TEntries read;
     TConvertFromItn reader;
-    std::vector<int> calls;
-    reader.OnProgress = [&](int p) { calls.push_back(p); };
-    ReadAll(reader, "1|2|a|1|\r\n\r\n\r\n3|4|b|1|\r\n", read);
-    EXPECT_EQ(calls, (std::vector<int> { 75 }));
+    EXPECT_EQ(ProgressOf(reader, "1|2|a|1|\r\n\r\n\r\n3|4|b|1|\r\n", read), (std::vector<int> { 75 }));
 }
 
 TEST(Itn, BadFields)
 {
-    const struct {
-        const char* Text;
-        const char* Message;
-        int KeptCount;
-    } cases[] = {
-        { "x|1|a|1|", "'x' is not a valid integer value", 0 },
-        { "1|2|a|1|\r\n1|2.5|b|1|", "'2.5' is not a valid integer value", 1 },
+    ExpectBadInputs({
+        { "ttitn", "x|1|a|1|", "'x' is not a valid integer value", 0 },
+        { "ttitn", "1|2|a|1|\r\n1|2.5|b|1|", "'2.5' is not a valid integer value", 1 },
         // a "|" in the description moves the rest into the flag field
-        { "1|2|a|b|1|", "'b|1' is not a valid integer value", 0 },
-        { "2147483648|1|a|1|", "'2147483648' is not a valid integer value", 0 },
-        { "1|-2147483649|a|1|", "'-2147483649' is not a valid integer value", 0 },
-        { "1|2|a|99999999999|", "'99999999999' is not a valid integer value", 0 },
-    };
-    for (const auto& c : cases) {
-        TEntries read;
-        TConvertFromItn reader;
-        EXPECT_EQ(ErrorOf([&] { ReadAll(reader, c.Text, read); }), c.Message) << c.Text;
-        EXPECT_EQ(read.Count(), c.KeptCount) << c.Text;
-    }
+        { "ttitn", "1|2|a|b|1|", "'b|1' is not a valid integer value", 0 },
+        { "ttitn", "2147483648|1|a|1|", "'2147483648' is not a valid integer value", 0 },
+        { "ttitn", "1|-2147483649|a|1|", "'-2147483649' is not a valid integer value", 0 },
+        { "ttitn", "1|2|a|99999999999|", "'99999999999' is not a valid integer value", 0 },
+    });
 }
 
 // Separators and line breaks in a description become blanks, so the line reads back.

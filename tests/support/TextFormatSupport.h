@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <memory>
 #include <string>
+#include <vector>
 
 // Puts "/dev" on the command line for the guard's lifetime.
 class TDevSwitch {
@@ -79,6 +81,27 @@ inline void ReadAll(TConvertFromBase& reader, const std::string& bytes, TEntries
     reader.Convert(entries, stream);
 }
 
+// The percentages the reader reports while it reads bytes into entries.
+inline std::vector<int> ProgressOf(TConvertFromBase& reader, const std::string& bytes, TEntries& entries)
+{
+    std::vector<int> calls;
+    reader.OnProgress = [&](int p) { calls.push_back(p); };
+    ReadAll(reader, bytes, entries);
+    reader.OnProgress = nullptr;
+    return calls;
+}
+
+// A new instance of the program's importer with that format ID.
+inline std::unique_ptr<TConvertFromBase> ImporterFor(const char* formatID)
+{
+    const QString id = QString::fromLatin1(formatID);
+    for (int i = 0; i < TConvertFromBase::FormatCount(); ++i)
+        if (TConvertFromBase::FormatIDAt(i) == id)
+            return TConvertFromBase::CreateConverterAt(i);
+    ADD_FAILURE() << "no importer " << formatID;
+    return nullptr;
+}
+
 // "description@longitude,latitude" per entry, ";"-separated, for compact comparisons.
 inline std::string Summary(const TEntries& entries, int decimals = 5)
 {
@@ -101,4 +124,24 @@ template <typename F> std::string ErrorOf(F&& f)
         return e.Message().toStdString();
     }
     return "no error";
+}
+
+// One malformed input: the importer's message, and how many entries it kept.
+struct TBadInput {
+    const char* FormatID;
+    const char* Text;
+    const char* Message;
+    int KeptCount;
+};
+
+inline void ExpectBadInputs(std::initializer_list<TBadInput> cases)
+{
+    for (const TBadInput& c : cases) {
+        SCOPED_TRACE(std::string(c.FormatID) + ": " + c.Text);
+        TEntries read;
+        auto reader = ImporterFor(c.FormatID);
+        ASSERT_TRUE(reader);
+        EXPECT_EQ(ErrorOf([&] { ReadAll(*reader, c.Text, read); }), c.Message);
+        EXPECT_EQ(read.Count(), c.KeptCount);
+    }
 }
