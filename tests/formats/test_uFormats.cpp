@@ -3,6 +3,8 @@
 
 #include "formats/uConvertBase.h"
 
+#include "support/TestSupport.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -81,6 +83,36 @@ TEST(FormatRegistry, SharedExtensions)
         QStringLiteral("genasc"));
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("csv")), 5);
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("asc")), 2);
+}
+
+// Every option of every registered converter: a caption, a default within its kind, and an
+// unwritten option reading as that default.
+class FormatOptions : public CleanSettingsTest { };
+
+template <typename Base> void ExpectSaneOptionTables()
+{
+    for (int i = 0; i < Base::FormatCount(); ++i) {
+        SCOPED_TRACE(Base::FormatIDAt(i).toStdString());
+        auto converter = Base::CreateConverterAt(i);
+        for (int k = 0; k < converter->OptionCount(); ++k) {
+            EXPECT_FALSE(converter->OptionCaption(k).isEmpty());
+            EXPECT_FALSE(converter->OptionHint(k).isEmpty());
+            const TOptionValue def = converter->OptionDefault(k);
+            if (converter->OptionKind(k) == TOptionKind::okBoolean) {
+                ASSERT_TRUE(std::holds_alternative<bool>(def));
+                EXPECT_EQ(converter->ReadBoolOption(k), std::get<bool>(def));
+            } else {
+                ASSERT_TRUE(std::holds_alternative<int>(def));
+                EXPECT_EQ(converter->ReadIntegerOption(k), std::get<int>(def));
+            }
+        }
+    }
+}
+
+TEST_F(FormatOptions, EveryTableIsSane)
+{
+    ExpectSaneOptionTables<TConvertToBase>();
+    ExpectSaneOptionTables<TConvertFromBase>();
 }
 
 } // namespace
