@@ -15,73 +15,86 @@ TdmMain* Instance = nullptr;
 // Tool pictures by index: a name of the desktop's icon theme (Adwaita as the fallback theme,
 // shipped by Debian) or a picture of our own. Only 13, 21, 37 and 44 are relied on elsewhere.
 const char* const ToolImageNames[57] = {
-    "document-new",          // 0 New
-    "document-open",         // 1 Open
-    "pda",                   // 2 Open Remote
-    "document-save",         // 3 Save
-    "document-save-as",      // 4 Save As
-    "document-send",         // 5 Save Remote
-    "edit-cut",              // 6
-    "edit-copy",             // 7
-    "edit-paste",            // 8
-    "edit-find",             // 9 Find
-    "edit-find-replace",     // 10 Find Next
+    "document-new", // 0 New
+    "document-open", // 1 Open
+    "pda", // 2 Open Remote
+    "document-save", // 3 Save
+    "document-save-as", // 4 Save As
+    "document-send", // 5 Save Remote
+    "edit-cut", // 6
+    "edit-copy", // 7
+    "edit-paste", // 8
+    "edit-find", // 9 Find
+    "edit-find-replace", // 10 Find Next
     "system-software-install", // 11 AutoUpdate Wizard
-    "preferences-system",    // 12 AutoUpdate Manager
+    "preferences-system", // 12 AutoUpdate Manager
     "software-update-available", // 13 Check every week, not ticked
     ":/tarvell/tile-horizontal.svg", // 14
-    ":/tarvell/tile-vertical.svg",   // 15
-    ":/tarvell/cascade.svg",         // 16
-    "go-next",               // 17 Next Window
+    ":/tarvell/tile-vertical.svg", // 15
+    ":/tarvell/cascade.svg", // 16
+    "go-next", // 17 Next Window
     "accessories-calculator", // 18 Coordinates Calculator
-    ":/tarvell/tray.svg",    // 19 Hide In Tray
-    "application-exit",      // 20 Exit
-    "view-refresh",          // 21 AutoUpdate All
-    "edit-delete",           // 22
-    "list-add",              // 23 Insert
-    "edit-select-all",       // 24
-    "object-flip-vertical",  // 25 Invert Selection
-    "emblem-documents",      // 26 Find Duplicates
-    "system-run",            // 27 Batch Convert
-    "preferences-desktop",   // 28 Preferences
-    "web-browser",           // 29 home page
-    "help-faq",              // 30
-    "system-users",          // 31 forum
-    "dialog-information",    // 32 System Info
-    "help-about",            // 33
-    "window-close",          // 34 Close File
+    ":/tarvell/tray.svg", // 19 Hide In Tray
+    "application-exit", // 20 Exit
+    "view-refresh", // 21 AutoUpdate All
+    "edit-delete", // 22
+    "list-add", // 23 Insert
+    "edit-select-all", // 24
+    "object-flip-vertical", // 25 Invert Selection
+    "emblem-documents", // 26 Find Duplicates
+    "system-run", // 27 Batch Convert
+    "preferences-desktop", // 28 Preferences
+    "web-browser", // 29 home page
+    "help-faq", // 30
+    "system-users", // 31 forum
+    "dialog-information", // 32 System Info
+    "help-about", // 33
+    "window-close", // 34 Close File
     "network-transmit-receive", // 35 Reconnect
-    "document-open-recent",  // 36 recent files
-    "view-refresh",          // 37 AutoUpdate All with its drop-down arrow
-    "insert-object",         // 38 Append
-    "insert-text",           // 39 Copy as text
+    "document-open-recent", // 36 recent files
+    "view-refresh", // 37 AutoUpdate All with its drop-down arrow
+    "insert-object", // 38 Append
+    "insert-text", // 39 Copy as text
     "system-software-update", // 40 version check
-    "go-down",               // 41 Minimize All
-    "go-up",                 // 42
-    "zoom-in",               // 43
+    "go-down", // 41 Minimize All
+    "go-up", // 42
+    "zoom-in", // 43
     "software-update-available", // 44 Check every week, ticked
-    "emblem-web",            // 45 sites status page
-    "insert-image",          // 46
-    "list-remove",           // 47
-    "view-sort-ascending",   // 48
-    "view-sort-descending",  // 49
-    "go-home",               // 50
-    "mail-send",             // 51
-    "media-eject",           // 52
-    "zoom-out",              // 53
-    "zoom-original",         // 54
-    "view-fullscreen",       // 55
-    "window-new",            // 56 Arrange All
+    "emblem-web", // 45 sites status page
+    "insert-image", // 46
+    "list-remove", // 47
+    "view-sort-ascending", // 48
+    "view-sort-descending", // 49
+    "go-home", // 50
+    "mail-send", // 51
+    "media-eject", // 52
+    "zoom-out", // 53
+    "zoom-original", // 54
+    "view-fullscreen", // 55
+    "window-new", // 56 Arrange All
 };
 
 const char* const ListImageNames[10] = {
-    "folder", "document-new", "pda", "emblem-web", "view-refresh",
-    "emblem-default", "dialog-error", "dialog-warning", "emblem-downloads", "starred",
+    "folder",
+    "document-new",
+    "pda",
+    "emblem-web",
+    "view-refresh",
+    "emblem-default",
+    "dialog-error",
+    "dialog-warning",
+    "emblem-downloads",
+    "starred",
 };
 
 const char* const StatusImageNames[7] = {
-    "dialog-information", "emblem-default", "dialog-error", "dialog-warning",
-    "emblem-downloads", "view-refresh", "process-stop",
+    "dialog-information",
+    "emblem-default",
+    "dialog-error",
+    "dialog-warning",
+    "emblem-downloads",
+    "view-refresh",
+    "process-stop",
 };
 
 // A plain lettered tile, for a theme that lacks a picture.
@@ -140,7 +153,7 @@ QPixmap WithTick(QPixmap pixmap)
     p.drawEllipse(QRectF(w - 11, h - 11, 10, 10));
     QPen pen(Qt::white, 1.8);
     p.setPen(pen);
-    p.drawPolyline(QPolygonF({QPointF(w - 8.5, h - 6), QPointF(w - 6.5, h - 4), QPointF(w - 3.5, h - 8)}));
+    p.drawPolyline(QPolygonF({ QPointF(w - 8.5, h - 6), QPointF(w - 6.5, h - 4), QPointF(w - 3.5, h - 8) }));
     return pixmap;
 }
 
@@ -215,4 +228,7 @@ const TPluginEntry* TdmMain::FindDefaultPlugin() const
     return nullptr;
 }
 
-TdmMain* dmMain() { return Instance; }
+TdmMain* dmMain()
+{
+    return Instance;
+}

@@ -42,12 +42,12 @@ public:
     ~TdmMain() override;
 
     // 57 tool and menu pictures (24 x 24) and the same in their hover look.
-    TImageList NormalImages{QSize(24, 24)};
-    TImageList HotImages{QSize(24, 24)};
+    TImageList NormalImages { QSize(24, 24) };
+    TImageList HotImages { QSize(24, 24) };
     // 10 pictures for lists and trees (16 x 16).
-    TImageList ListImages{QSize(16, 16)};
+    TImageList ListImages { QSize(16, 16) };
     // 7 pictures of the update status window.
-    TImageList PngImageCollection1{QSize(24, 24)};
+    TImageList PngImageCollection1 { QSize(24, 24) };
 
     TPluginList ExternalPlugins;
     TPluginList MapPlugins;

@@ -21,13 +21,19 @@ TfmConfirmDialog::TfmConfirmDialog(QWidget* owner)
     connect(ui->buNo, &QPushButton::clicked, this, [this] { Choose(ConfirmNo); });
     connect(ui->buCancel, &QPushButton::clicked, this, [this] { Choose(ConfirmCancel); });
     connect(ui->buYesToAll, &QPushButton::clicked, this,
-            [this] { Choose(ui->cbAlways->isChecked() ? ConfirmAlwaysYesToAll : ConfirmYesToAll); });
+        [this] { Choose(ui->cbAlways->isChecked() ? ConfirmAlwaysYesToAll : ConfirmYesToAll); });
     Retranslate();
 }
 
-TfmConfirmDialog::~TfmConfirmDialog() { delete ui; }
+TfmConfirmDialog::~TfmConfirmDialog()
+{
+    delete ui;
+}
 
-void TfmConfirmDialog::Retranslate() { ui->retranslateUi(this); }
+void TfmConfirmDialog::Retranslate()
+{
+    ui->retranslateUi(this);
+}
 
 void TfmConfirmDialog::changeEvent(QEvent* event)
 {
@@ -36,7 +42,10 @@ void TfmConfirmDialog::changeEvent(QEvent* event)
     TTarvellModalForm::changeEvent(event);
 }
 
-void TfmConfirmDialog::SetMessage(const QString& text) { ui->Label1->setText(text); }
+void TfmConfirmDialog::SetMessage(const QString& text)
+{
+    ui->Label1->setText(text);
+}
 
 void TfmConfirmDialog::Choose(int answer)
 {
@@ -52,4 +61,7 @@ int RunConfirmDialog(const QString& message)
     return dialog.Answer();
 }
 
-int ConfirmDialog(const QString& message) { return GetPrompt().Confirm(message); }
+int ConfirmDialog(const QString& message)
+{
+    return GetPrompt().Confirm(message);
+}

@@ -37,14 +37,35 @@ const QString ProductSite = QStringLiteral("http://www.tarvell.example");
 
 constexpr int DesignWidth = 720;
 constexpr int DesignHeight = 560;
-constexpr int PanelWidths[4] = {200, 175, 70, 70};
+constexpr int PanelWidths[4] = { 200, 175, 70, 70 };
 
 // Tool bar buttons in order; "" is a separator.
 const char* const ToolButtons[] = {
-    "acFileNew", "acFileOpen", "acFileRemote", "", "acFileSave", "acFileSaveAs", "acFileSaveRemote", "",
-    "acEditCut", "acEditCopy", "acEditPaste", "acFind", "acFindNext", "", "acAutoUpdateWizard",
-    "acAutoUpdateToolbar", "acAutoUpdateManager", "", "acWindowTileHorizontal", "acWindowTileVertical",
-    "acWindowCascade", "acWindowNext", "", "acCalc", "acHide",
+    "acFileNew",
+    "acFileOpen",
+    "acFileRemote",
+    "",
+    "acFileSave",
+    "acFileSaveAs",
+    "acFileSaveRemote",
+    "",
+    "acEditCut",
+    "acEditCopy",
+    "acEditPaste",
+    "acFind",
+    "acFindNext",
+    "",
+    "acAutoUpdateWizard",
+    "acAutoUpdateToolbar",
+    "acAutoUpdateManager",
+    "",
+    "acWindowTileHorizontal",
+    "acWindowTileVertical",
+    "acWindowCascade",
+    "acWindowNext",
+    "",
+    "acCalc",
+    "acHide",
 };
 
 // Menus and their items; "" is a separator, "-Language1" and "-Profiles" the sub menus.
@@ -54,25 +75,28 @@ struct TMenuDef {
 };
 
 const TMenuDef MenuDefs[6] = {
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&File"),
-     {"acFileNew", "acFileOpen", "acFileAppend", "acFileRemote", "", "acFileSave", "acFileSaveAs", "acFileSaveRemote",
-      "", "acFileClose", "acFileReconnect", "", "acMru1", "acMru2", "acMru3", "acMru4", "acMru5", "acMru6", "acMru7",
-      "acMru8", "acMru9", "", "acHide", "acFileExit"}},
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Edit"),
-     {"acEditCut", "acEditCopy", "acCopyText", "acEditPaste", "acEditDelete", "acEditInsert", "", "acEditSelectAll",
-      "acInvertSelection", "", "acFind", "acFindNext", "acFindDups"}},
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Tools"),
-     {"acCalc", "actToolsBatchConvert", "", "-Language1", "", "actPrefs"}},
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&AutoUpdate"),
-     {"acAutoUpdateWizard", "acAutoUpdateManager", "", "acAutoUpdateNow", "-Profiles", "", "acGotoSiteStatus"}},
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Window"),
-     {"acWindowCascade", "acWindowTileHorizontal", "acWindowTileVertical", "WindowMinimizeAll2", "WindowArrange1",
-      "", "acWindowNext"}},
-    {QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Help"),
-     {"Action7", "Action8", "Action5", "", "Action4", "acCheckEveryWeek", "", "acSysInfo", "acAbout"}},
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&File"),
+        { "acFileNew", "acFileOpen", "acFileAppend", "acFileRemote", "", "acFileSave", "acFileSaveAs",
+            "acFileSaveRemote", "", "acFileClose", "acFileReconnect", "", "acMru1", "acMru2", "acMru3", "acMru4",
+            "acMru5", "acMru6", "acMru7", "acMru8", "acMru9", "", "acHide", "acFileExit" } },
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Edit"),
+        { "acEditCut", "acEditCopy", "acCopyText", "acEditPaste", "acEditDelete", "acEditInsert", "", "acEditSelectAll",
+            "acInvertSelection", "", "acFind", "acFindNext", "acFindDups" } },
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Tools"),
+        { "acCalc", "actToolsBatchConvert", "", "-Language1", "", "actPrefs" } },
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&AutoUpdate"),
+        { "acAutoUpdateWizard", "acAutoUpdateManager", "", "acAutoUpdateNow", "-Profiles", "", "acGotoSiteStatus" } },
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Window"),
+        { "acWindowCascade", "acWindowTileHorizontal", "acWindowTileVertical", "WindowMinimizeAll2", "WindowArrange1",
+            "", "acWindowNext" } },
+    { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Help"),
+        { "Action7", "Action8", "Action5", "", "Action4", "acCheckEveryWeek", "", "acSysInfo", "acAbout" } },
 };
 
-bool IsMobileLocation(const QString& path) { return path.startsWith(QLatin1String("MOBILE://"), Qt::CaseInsensitive); }
+bool IsMobileLocation(const QString& path)
+{
+    return path.startsWith(QLatin1String("MOBILE://"), Qt::CaseInsensitive);
+}
 
 // Device locations compare case-insensitively, local paths exactly (Linux names are case-sensitive).
 bool SameLocation(const QString& a, const QString& b)
@@ -82,11 +106,28 @@ bool SameLocation(const QString& a, const QString& b)
     return a == b;
 }
 
-TChildWindow* ChildOf(QMdiSubWindow* window) { return window ? dynamic_cast<TChildWindow*>(window->widget()) : nullptr; }
+// Sets a flag for a scope, cleared on every exit, errors included.
+struct TFlagScope {
+    explicit TFlagScope(bool& flag)
+        : Flag(flag)
+    {
+        Flag = true;
+    }
+    ~TFlagScope() { Flag = false; }
+    bool& Flag;
+};
+
+TChildWindow* ChildOf(QMdiSubWindow* window)
+{
+    return window ? dynamic_cast<TChildWindow*>(window->widget()) : nullptr;
+}
 
 } // namespace
 
-TfmTarvellMainForm* fmTarvellMainForm() { return Instance; }
+TfmTarvellMainForm* fmTarvellMainForm()
+{
+    return Instance;
+}
 
 TfmTarvellMainForm::TfmTarvellMainForm(TdmMain* data, TMainFormServices services, QWidget* parent)
     : TTarvellForm(parent)
@@ -171,13 +212,15 @@ void TfmTarvellMainForm::CreateActions()
     Action(QStringLiteral("acCheckEveryWeek"))->setCheckable(true);
 
     auto on = [this](const char* name, auto handler) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, handler] { Run([this, handler] { (this->*handler)(); }); });
+        connect(Action(QLatin1String(name)), &QAction::triggered, this,
+            [this, handler] { Run([this, handler] { (this->*handler)(); }); });
     };
     auto child = [this](const char* name, void (TChildWindow::*method)()) {
         connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, method] { RunChild(method); });
     };
     auto hook = [this](const char* name) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, name] { RunCommandHook(QLatin1String(name)); });
+        connect(Action(QLatin1String(name)), &QAction::triggered, this,
+            [this, name] { RunCommandHook(QLatin1String(name)); });
     };
     auto url = [this](const char* name, QString path) {
         connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, path] { OpenUrlPath(path); });
@@ -211,14 +254,14 @@ void TfmTarvellMainForm::CreateActions()
     child("acInvertSelection", &TChildWindow::InvertSelection);
     on("acFind", &TfmTarvellMainForm::acFindExecute);
     on("acFindNext", &TfmTarvellMainForm::acFindNextExecute);
-    for (const char* name : {"acFindDups", "acCalc", "actToolsBatchConvert", "actPrefs", "acAutoUpdateWizard",
-                             "acAutoUpdateManager", "acSysInfo", "acAbout"})
+    for (const char* name : { "acFindDups", "acCalc", "actToolsBatchConvert", "actPrefs", "acAutoUpdateWizard",
+             "acAutoUpdateManager", "acSysInfo", "acAbout" })
         hook(name);
     on("acAutoUpdateNow", &TfmTarvellMainForm::acAutoUpdateNowExecute);
     on("acAutoUpdateToolbar", &TfmTarvellMainForm::acAutoUpdateNowExecute);
     for (int i = 0; i < 10; ++i)
         connect(Action(QStringLiteral("acAutoUpdateProfile%1").arg(i + 1)), &QAction::triggered, this,
-                [this, i] { Run([this, i] { acAutoUpdateProfileExecute(i); }); });
+            [this, i] { Run([this, i] { acAutoUpdateProfileExecute(i); }); });
     url("acGotoSiteStatus", QStringLiteral("/sites.htm"));
     url("Action7", QString());
     url("Action8", QStringLiteral("/faq.htm"));
@@ -239,7 +282,7 @@ void TfmTarvellMainForm::CreateActions()
                 return;
             it->second();
             CreateSettingsStore()->WriteString(QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"),
-                                               QDate::currentDate().toString(Qt::ISODate));
+                QDate::currentDate().toString(Qt::ISODate));
         });
     });
     on("acCheckEveryWeek", &TfmTarvellMainForm::acCheckEveryWeekExecute);
@@ -362,9 +405,15 @@ void TfmTarvellMainForm::changeEvent(QEvent* event)
     TTarvellForm::changeEvent(event);
 }
 
-QAction* TfmTarvellMainForm::Action(const QString& name) const { return FActions.value(name, nullptr); }
+QAction* TfmTarvellMainForm::Action(const QString& name) const
+{
+    return FActions.value(name, nullptr);
+}
 
-QList<QAction*> TfmTarvellMainForm::Actions() const { return FActions.values(); }
+QList<QAction*> TfmTarvellMainForm::Actions() const
+{
+    return FActions.values();
+}
 
 TMainActionState TfmTarvellMainForm::CurrentState() const
 {
@@ -391,7 +440,8 @@ void TfmTarvellMainForm::UpdateActions()
     if (FDestroying)
         return;
     const TMainActionState state = CurrentState();
-    const std::vector<TProfileMenuInfo> profiles = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo>{};
+    const std::vector<TProfileMenuInfo> profiles
+        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
     for (const TActionDef& def : MainActionTable()) {
         QAction* action = Action(QLatin1String(def.Name));
         const TActionLook look = EvaluateAction(def, state);
@@ -402,9 +452,9 @@ void TfmTarvellMainForm::UpdateActions()
         if (look.Image >= 0 && FData)
             action->setIcon(FData->ToolIcon(look.Image));
         if (def.Rule == TActionRule::Profile) {
-            const QString name = def.Tag == 0 ? tr("Default")
-                                 : size_t(def.Tag) < profiles.size() ? profiles[size_t(def.Tag)].Name
-                                                                     : QString();
+            const QString name = def.Tag == 0       ? tr("Default")
+                : size_t(def.Tag) < profiles.size() ? profiles[size_t(def.Tag)].Name
+                                                    : QString();
             action->setText(tr(def.Caption).arg(name));
         }
     }
@@ -451,16 +501,21 @@ QWidget* TfmTarvellMainForm::NewChild()
     FMdiArea->setActiveSubWindow(window);
     if (GetSettings().ChildrenMaximized)
         window->setWindowState(Qt::WindowMaximized);
-    connect(window, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates, Qt::WindowStates now) {
-        ChildMaximizedChanged(now.testFlag(Qt::WindowMaximized));
-    });
+    connect(window, &QMdiSubWindow::windowStateChanged, this,
+        [this](Qt::WindowStates, Qt::WindowStates now) { ChildMaximizedChanged(now.testFlag(Qt::WindowMaximized)); });
     connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
     return widget;
 }
 
-void TfmTarvellMainForm::ChildMaximizedChanged(bool maximized) { GetSettings().ChildrenMaximized = maximized; }
+void TfmTarvellMainForm::ChildMaximizedChanged(bool maximized)
+{
+    GetSettings().ChildrenMaximized = maximized;
+}
 
-TChildWindow* TfmTarvellMainForm::ActiveChild() const { return ChildOf(FMdiArea->currentSubWindow()); }
+TChildWindow* TfmTarvellMainForm::ActiveChild() const
+{
+    return ChildOf(FMdiArea->currentSubWindow());
+}
 
 QWidget* TfmTarvellMainForm::ActiveChildWidget() const
 {
@@ -603,7 +658,8 @@ void TfmTarvellMainForm::acFindNextExecute()
 
 void TfmTarvellMainForm::acAutoUpdateNowExecute()
 {
-    const std::vector<TProfileMenuInfo> profiles = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo>{};
+    const std::vector<TProfileMenuInfo> profiles
+        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
     if (profiles.size() <= 1) {
         AutoUpdateAllProfiles(false);
         return;
@@ -612,7 +668,8 @@ void TfmTarvellMainForm::acAutoUpdateNowExecute()
     // Below the bound tool button; from a menu, the tray or F9 there is none: at the mouse.
     QPoint where = QCursor::pos();
     auto* trigger = qobject_cast<QAction*>(sender());
-    if (QToolButton* button = FindToolButton(FToolBar, trigger ? trigger : Action(QStringLiteral("acAutoUpdateToolbar"))))
+    if (QToolButton* button
+        = FindToolButton(FToolBar, trigger ? trigger : Action(QStringLiteral("acAutoUpdateToolbar"))))
         if (button->isVisible())
             where = button->mapToGlobal(QPoint(0, button->height()));
     FProfileMenu->popup(where);
@@ -624,15 +681,14 @@ void TfmTarvellMainForm::acAutoUpdateProfileExecute(int tag)
         FServices.RunAutoUpdateProfile(this, tag);
 }
 
-void TfmTarvellMainForm::acCheckEveryWeekExecute() { GetSettings().CheckEveryWeek = Action(QStringLiteral("acCheckEveryWeek"))->isChecked(); }
+void TfmTarvellMainForm::acCheckEveryWeekExecute()
+{
+    GetSettings().CheckEveryWeek = Action(QStringLiteral("acCheckEveryWeek"))->isChecked();
+}
 
 void TfmTarvellMainForm::AutoUpdateAllProfiles(bool silent)
 {
-    FUpdateRunning = true;
-    struct TReset {
-        bool& Flag;
-        ~TReset() { Flag = false; }
-    } reset{FUpdateRunning};
+    const TFlagScope running(FUpdateRunning);
     if (FServices.RunAutoUpdateAll)
         FServices.RunAutoUpdateAll(this, !isVisible(), silent);
 }
@@ -668,13 +724,30 @@ QStringList TfmTarvellMainForm::NamedProfiles(const QStringList& params)
     return names;
 }
 
+void TfmTarvellMainForm::CheckNamedProfiles(const QStringList& named) const
+{
+    const std::vector<TProfileMenuInfo> profiles
+        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
+    bool anyItems = false;
+    for (const QString& name : named) {
+        const auto it = std::find_if(profiles.begin(), profiles.end(),
+            [&](const TProfileMenuInfo& p) { return p.Name.compare(name, Qt::CaseInsensitive) == 0; });
+        if (it == profiles.end())
+            throw EUserError(tr("AutoUpdate profile \"%1\" not found").arg(name));
+        anyItems = anyItems || it->HasItems;
+    }
+    if (!anyItems)
+        throw EUserError(tr("No AutoUpdate items found to update"));
+}
+
 void TfmTarvellMainForm::Timer1Timer()
 {
     FTimer1.stop();
     Run([this] {
         if (!Action(QStringLiteral("acCheckEveryWeek"))->isChecked())
             return;
-        const QString last = CreateSettingsStore()->ReadString(QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"), QString());
+        const QString last = CreateSettingsStore()->ReadString(
+            QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"), QString());
         if (VersionCheckDue(last, QDate::currentDate()))
             Action(QStringLiteral("Action4"))->trigger();
     });
@@ -706,18 +779,16 @@ void TfmTarvellMainForm::tiAutoUpdateTimer()
 {
     FTiAutoUpdate.stop();
     Run([this] {
-        FUpdateRunning = true;
-        struct TReset {
-            bool& Flag;
-            ~TReset() { Flag = false; }
-        } reset{FUpdateRunning};
+        const TFlagScope running(FUpdateRunning);
         const QStringList named = NamedProfiles(CommandLineParams());
         if (named.isEmpty()) {
             if (FServices.RunAutoUpdateAll)
                 FServices.RunAutoUpdateAll(this, !isVisible(), FSilentUpdate);
-        } else if (FServices.RunAutoUpdateTimer) {
-            FServices.RunAutoUpdateTimer(this, named, !isVisible(), FSilentUpdate);
+            return;
         }
+        CheckNamedProfiles(named);
+        if (FServices.RunAutoUpdateTimer)
+            FServices.RunAutoUpdateTimer(this, named, !isVisible(), FSilentUpdate);
     });
 }
 
@@ -770,7 +841,10 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
     });
 }
 
-void TfmTarvellMainForm::StartInTray() { Action(QStringLiteral("acHide"))->trigger(); }
+void TfmTarvellMainForm::StartInTray()
+{
+    Action(QStringLiteral("acHide"))->trigger();
+}
 
 void TfmTarvellMainForm::Tarvell1Click()
 {
@@ -831,6 +905,7 @@ void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
         break;
     case TCloseOutcome::Restart:
         event->accept();
+        SaveWindowState();
         // The closing copy must not be found by the new one: it would forward to us and end.
         if (FServer)
             FServer->Close();

@@ -63,7 +63,8 @@ struct TMainFormServices {
     std::function<void()> DisconnectDevice;
     // The AutoUpdate profiles in profile order (the default profile first).
     std::function<std::vector<TProfileMenuInfo>()> Profiles;
-    // Update runs: all profiles; one profile; the timer's run (named profiles or all).
+    // Update runs: all profiles; one profile; the timer's run over the items of all profiles
+    // named by "/PROF:" (checked to exist and to have items).
     std::function<void(QWidget* owner, bool compact, bool silent)> RunAutoUpdateAll;
     std::function<void(QWidget* owner, int profile)> RunAutoUpdateProfile;
     std::function<void(QWidget* owner, const QStringList& profiles, bool compact, bool silent)> RunAutoUpdateTimer;
@@ -184,6 +185,8 @@ private:
     void acAutoUpdateNowExecute();
     void acAutoUpdateProfileExecute(int tag);
     void acCheckEveryWeekExecute();
+    // Every named profile exists and together they have items; else a user error.
+    void CheckNamedProfiles(const QStringList& named) const;
     void Timer1Timer();
     void Timer2Timer();
     void tiAutoUpdateTimer();
@@ -202,7 +205,7 @@ private:
     QAction* FTrayProfiles = nullptr;
     QAction* FTrayExit = nullptr;
     QSystemTrayIcon* FTray = nullptr;
-    std::array<QLabel*, 4> FPanels{};
+    std::array<QLabel*, 4> FPanels {};
     QMap<QString, QAction*> FActions;
     QTimer FTimer1;
     QTimer FTimer2;

@@ -21,9 +21,15 @@ TfmProgress::TfmProgress(QWidget* owner)
     Retranslate();
 }
 
-TfmProgress::~TfmProgress() { delete ui; }
+TfmProgress::~TfmProgress()
+{
+    delete ui;
+}
 
-void TfmProgress::Retranslate() { ui->retranslateUi(this); }
+void TfmProgress::Retranslate()
+{
+    ui->retranslateUi(this);
+}
 
 void TfmProgress::changeEvent(QEvent* event)
 {
@@ -32,11 +38,20 @@ void TfmProgress::changeEvent(QEvent* event)
     TTarvellModalForm::changeEvent(event);
 }
 
-void TfmProgress::SetText(const QString& text) { ui->Label1->setText(text); }
+void TfmProgress::SetText(const QString& text)
+{
+    ui->Label1->setText(text);
+}
 
-void TfmProgress::SetMaximum(int maximum) { ui->ProgressBar1->setMaximum(maximum); }
+void TfmProgress::SetMaximum(int maximum)
+{
+    ui->ProgressBar1->setMaximum(maximum);
+}
 
-int TfmProgress::Position() const { return ui->ProgressBar1->value(); }
+int TfmProgress::Position() const
+{
+    return ui->ProgressBar1->value();
+}
 
 void TfmProgress::SetPosition(int n)
 {

@@ -6,6 +6,7 @@
 #include "app/uDialogs.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
+#include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 
@@ -35,6 +36,16 @@ protected:
     }
 };
 
+QString SaveSettingsNow()
+{
+    try {
+        GetSettings().Save();
+    } catch (const ETarvellError& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
 } // namespace
 
 void InitTarvellApplication(QApplication& app)
@@ -58,8 +69,14 @@ int RunTarvell(QApplication& app)
     {
         TdmMain data;
         TMainFormServices services;
+        services.IsDeviceConnected = [] { return IsDeviceConnected(); };
+        services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = [](int) {
-            // Storing the chosen language waits for the language files; the restart itself is here.
+            // Which language an index names waits for the language files. The new copy reads the
+            // settings at once, so they reach the file before it starts.
+            const QString error = SaveSettingsNow();
+            if (!error.isEmpty())
+                ShowWarning(nullptr, error);
             return QProcess::startDetached(ExecutablePath(), {});
         };
         TfmTarvellMainForm mainForm(&data, std::move(services));

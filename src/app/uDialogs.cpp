@@ -66,7 +66,10 @@ TPrompt& GetPrompt()
     return installed ? *installed : dialogs;
 }
 
-void SetPrompt(TPrompt* prompt) { InstalledPrompt() = prompt; }
+void SetPrompt(TPrompt* prompt)
+{
+    InstalledPrompt() = prompt;
+}
 
 int TDialogPrompt::MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
 {
@@ -92,11 +95,11 @@ int TDialogPrompt::MessageBox(QWidget* owner, const QString& text, const QString
     return ResultOf(QMessageBox::StandardButton(answer));
 }
 
-int TDialogPrompt::MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType type,
-                                          const QString& checkCaption, unsigned buttons)
+int TDialogPrompt::MessageDlgWithCheckBox(
+    const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons)
 {
-    static const QMessageBox::Icon icons[] = {QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
-                                              QMessageBox::Question, QMessageBox::NoIcon};
+    static const QMessageBox::Icon icons[] = { QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
+        QMessageBox::Question, QMessageBox::NoIcon };
     QMessageBox box(icons[int(type)], ApplicationTitle(), text, QMessageBox::NoButton, QApplication::activeWindow());
     QMessageBox::StandardButtons standard;
     if (buttons & mbYes)
@@ -141,7 +144,10 @@ bool TDialogPrompt::OpenFileDialog(QWidget* owner, TOpenFileRequest& request)
     return true;
 }
 
-int TDialogPrompt::Confirm(const QString& message) { return RunConfirmDialog(message); }
+int TDialogPrompt::Confirm(const QString& message)
+{
+    return RunConfirmDialog(message);
+}
 
 QString ApplicationTitle()
 {
@@ -166,7 +172,10 @@ int AskYesNo(QWidget* owner, const QString& text)
     return MsgBoxOwned(owner, text, ApplicationTitle(), MB_YESNO | MB_ICONQUESTION);
 }
 
-bool YesNo(const QString& text) { return AskYesNo(nullptr, text) == IDYES; }
+bool YesNo(const QString& text)
+{
+    return AskYesNo(nullptr, text) == IDYES;
+}
 
 int AskYesNoCancel(QWidget* owner, const QString& text)
 {
@@ -183,8 +192,8 @@ void ShowWarning(QWidget* owner, const QString& text)
     MsgBoxOwned(owner, text, ApplicationTitle(), MB_OK | MB_ICONEXCLAMATION);
 }
 
-int MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption,
-                           unsigned buttons)
+int MessageDlgWithCheckBox(
+    const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons)
 {
     const QString caption = checkCaption.isEmpty() ? TDialogTexts::tr("Deze melding niet meer tonen") : checkCaption;
     return GetPrompt().MessageDlgWithCheckBox(text, ticked, type, caption, buttons);
@@ -213,7 +222,10 @@ void RunCommand(QWidget* owner, const std::function<void()>& body)
     }
 }
 
-QIcon BitmapToIcon(const QPixmap& bitmap) { return QIcon(bitmap); }
+QIcon BitmapToIcon(const QPixmap& bitmap)
+{
+    return QIcon(bitmap);
+}
 
 int FindListItem(const QAbstractItemModel& items, const QString& caption)
 {
@@ -238,14 +250,15 @@ void CheckExportFileExt(const QString& fileName, int filterIndex, bool& accept)
     const QString extension = QChar('.') + suffix.toLower();
     const QString wanted = TConvertToBase::Extension(filterIndex - 1).toLower(); // with its dot
     if (extension != wanted) {
-        ShowWarning(nullptr, TDialogTexts::tr("Extension \"%1\" of filename does not match selected filetype.")
-                                 .arg(QChar('.') + suffix));
+        ShowWarning(nullptr,
+            TDialogTexts::tr("Extension \"%1\" of filename does not match selected filetype.")
+                .arg(QChar('.') + suffix));
         accept = false;
     }
 }
 
 void BuildAutoUpdateMenu(QMenu* menu, const std::vector<TProfileMenuInfo>& profiles, bool withAll,
-                         const std::function<void(QAction*)>& onClick)
+    const std::function<void(QAction*)>& onClick)
 {
     menu->clear();
     auto add = [&](const QString& name, int tag, bool enabled) {

@@ -58,8 +58,8 @@ public:
     // A message box of the given type; returns IDOK, IDCANCEL, IDYES or IDNO.
     virtual int MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) = 0;
     // A message box with a check box whose state is read from and written back to ticked.
-    virtual int MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType type,
-                                       const QString& checkCaption, unsigned buttons)
+    virtual int MessageDlgWithCheckBox(
+        const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons)
         = 0;
     // A one-line text question; false when cancelled (value then stays as it was).
     virtual bool InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value) = 0;
@@ -79,8 +79,8 @@ class TDialogPrompt : public TPrompt {
     Q_DECLARE_TR_FUNCTIONS(uDialogs)
 public:
     int MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override;
-    int MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption,
-                               unsigned buttons) override;
+    int MessageDlgWithCheckBox(
+        const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons) override;
     bool InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value) override;
     bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) override;
     int Confirm(const QString& message) override;
@@ -104,8 +104,8 @@ int AskYesNoCancel(QWidget* owner, const QString& text);
 void ShowInfo(QWidget* owner, const QString& text);
 void ShowWarning(QWidget* owner, const QString& text);
 // checkCaption empty: the standard "don't show again" caption.
-int MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption,
-                           unsigned buttons);
+int MessageDlgWithCheckBox(
+    const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons);
 int AskYesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCaption = QString());
 bool YesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCaption = QString());
 
@@ -133,4 +133,4 @@ struct TProfileMenuInfo {
 // profile index; profile 0 is "&Default"); each triggers onClick. A menu left with one entry is
 // cleared, the item itself then offers the choice.
 void BuildAutoUpdateMenu(QMenu* menu, const std::vector<TProfileMenuInfo>& profiles, bool withAll,
-                         const std::function<void(QAction*)>& onClick);
+    const std::function<void(QAction*)>& onClick);

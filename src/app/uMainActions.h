@@ -10,17 +10,17 @@
 // Why an action is enabled or visible.
 enum class TActionRule {
     Always,
-    FileOpen,        // at least one child window
-    ListFocus,       // a child exists and its list has the focus, not editing a caption
+    FileOpen, // at least one child window
+    ListFocus, // a child exists and its list has the focus, not editing a caption
     DeviceConnected, // a device connection is open
-    FindNext,        // a child exists and the search text is not empty
-    Mru,             // visible when the tag < number of recent files
-    AutoUpdateNow,   // any AutoUpdate item in any profile
+    FindNext, // a child exists and the search text is not empty
+    Mru, // visible when the tag < number of recent files
+    AutoUpdateNow, // any AutoUpdate item in any profile
     AutoUpdateToolbar,
-    ProfileParent,   // visible with more than one profile
-    Profile,         // visible when tag < profiles, enabled when that profile has items
+    ProfileParent, // visible with more than one profile
+    Profile, // visible when tag < profiles, enabled when that profile has items
     MultipleChildren,
-    CheckEveryWeek,  // always; ticked as the setting, its picture follows the tick
+    CheckEveryWeek, // always; ticked as the setting, its picture follows the tick
 };
 
 // One command of the main window. Caption and shortcut are untranslated (context
@@ -45,7 +45,7 @@ struct TMainActionState {
     bool SearchTextEmpty = true;
     int MruCount = 0;
     // Items of each AutoUpdate profile, profile 0 being the default one; never empty.
-    std::vector<int> ProfileItems{0};
+    std::vector<int> ProfileItems { 0 };
     bool CheckEveryWeek = true;
 };
 
@@ -74,8 +74,8 @@ struct TCloseFlags {
 
 enum class TCloseOutcome {
     Refused, // a child window refused to close; nothing else happens
-    Hide,    // the window hides into the tray
-    Exit,    // the program ends
+    Hide, // the window hides into the tray
+    Exit, // the program ends
     Restart, // the program ends and starts again in the language of the returned index
 };
 

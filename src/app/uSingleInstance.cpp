@@ -73,15 +73,15 @@ std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params)
     std::vector<TInstanceMessage> messages;
     for (const QString& param : params)
         if (!IsCommandLineSwitch(param))
-            messages.push_back({WM_COPYDATA_CODE, 0, param.toUtf8()});
+            messages.push_back({ WM_COPYDATA_CODE, 0, param.toUtf8() });
     auto has = [&](const char* s) {
         return std::any_of(params.begin(), params.end(),
-                           [s](const QString& p) { return p.compare(QLatin1String(s), Qt::CaseInsensitive) == 0; });
+            [s](const QString& p) { return p.compare(QLatin1String(s), Qt::CaseInsensitive) == 0; });
     };
     if (has("/update"))
-        messages.push_back({WM_AUTOUPDATE, has("/silent") ? 1 : 0, {}});
+        messages.push_back({ WM_AUTOUPDATE, has("/silent") ? 1 : 0, {} });
     if (!has("/tray"))
-        messages.push_back({WM_SHOWMAINFORM, 0, {}});
+        messages.push_back({ WM_SHOWMAINFORM, 0, {} });
     return messages;
 }
 
@@ -101,7 +101,10 @@ TInstanceServer::TInstanceServer(QObject* parent)
 {
 }
 
-TInstanceServer::~TInstanceServer() { Close(); }
+TInstanceServer::~TInstanceServer()
+{
+    Close();
+}
 
 bool TInstanceServer::Listen(const QString& serverName)
 {
@@ -133,7 +136,10 @@ void TInstanceServer::Close()
     }
 }
 
-bool TInstanceServer::IsListening() const { return FServer && FServer->isListening(); }
+bool TInstanceServer::IsListening() const
+{
+    return FServer && FServer->isListening();
+}
 
 void TInstanceServer::SetHandler(std::function<void(const TInstanceMessage&)> handler)
 {
@@ -174,7 +180,7 @@ void TInstanceServer::ReadFrames(QLocalSocket* socket)
         if (socket->bytesAvailable() < HeaderSize + qint64(size))
             break;
         socket->skip(HeaderSize);
-        TInstanceMessage message{int(code), wParam, socket->read(size)};
+        TInstanceMessage message { int(code), wParam, socket->read(size) };
         FHandler(message);
         if (!guard)
             return;

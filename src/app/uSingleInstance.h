@@ -14,10 +14,10 @@
 class QLocalServer;
 class QLocalSocket;
 
-inline constexpr int WM_COPYDATA_CODE = 74;  // open a forwarded path
-inline constexpr int WM_AUTOUPDATE = 2024;   // reconnect and run an update; wParam 1 = silent
+inline constexpr int WM_COPYDATA_CODE = 74; // open a forwarded path
+inline constexpr int WM_AUTOUPDATE = 2024; // reconnect and run an update; wParam 1 = silent
 inline constexpr int WM_SHOWMAINFORM = 2025; // show the main window and bring it to the front
-inline constexpr int WM_EXITAPP = 2026;      // File, Exit
+inline constexpr int WM_EXITAPP = 2026; // File, Exit
 
 // The socket path: $TMPDIR (or /tmp) + "/TfmTarvellMainForm-" + the user id.
 QString InstanceServerName();

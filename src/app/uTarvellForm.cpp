@@ -50,7 +50,10 @@ TTarvellModalForm::TTarvellModalForm(QWidget* owner, NoPopupParent)
         connect(owner, &QObject::destroyed, this, &QObject::deleteLater);
 }
 
-void TTarvellModalForm::CreateAt(TTarvellModalForm& form, int left, int top) { form.FFirstPosition = QPoint(left, top); }
+void TTarvellModalForm::CreateAt(TTarvellModalForm& form, int left, int top)
+{
+    form.FFirstPosition = QPoint(left, top);
+}
 
 void TTarvellModalForm::showEvent(QShowEvent* event)
 {

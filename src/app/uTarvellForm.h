@@ -24,8 +24,8 @@ public:
 
 // Where a dialog goes when it is shown.
 enum class TFormPosition {
-    poDesigned,        // where it was put
-    poDefault,         // the window manager's choice
+    poDesigned, // where it was put
+    poDefault, // the window manager's choice
     poDefaultPosOnly,
     poScreenCenter,
     poOwnerFormCenter, // centred on its owner
@@ -40,7 +40,7 @@ public:
     static void CreateAt(TTarvellModalForm& form, int left, int top);
     // A dialog that must not stay above its owner: it gets no parent window, and goes when its
     // owner goes.
-    struct NoPopupParent {};
+    struct NoPopupParent { };
     TTarvellModalForm(QWidget* owner, NoPopupParent);
 
     TFormPosition Position = TFormPosition::poOwnerFormCenter;

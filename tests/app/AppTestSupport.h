@@ -39,7 +39,7 @@ public:
         unsigned Type;
     };
     std::vector<TBox> Boxes;
-    std::deque<int> Answers;          // message box answers; IDOK when empty
+    std::deque<int> Answers; // message box answers; IDOK when empty
     std::deque<QString> InputAnswers; // InputQuery answers; a null string cancels
     std::deque<int> ConfirmAnswers;
     QStringList CheckCaptions;
@@ -50,13 +50,13 @@ public:
 
     int MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override
     {
-        Boxes.push_back({owner, text, caption, type});
+        Boxes.push_back({ owner, text, caption, type });
         return Next(Answers, IDOK);
     }
-    int MessageDlgWithCheckBox(const QString& text, bool& ticked, TMsgDlgType, const QString& checkCaption,
-                               unsigned) override
+    int MessageDlgWithCheckBox(
+        const QString& text, bool& ticked, TMsgDlgType, const QString& checkCaption, unsigned) override
     {
-        Boxes.push_back({nullptr, text, ApplicationTitle(), 0});
+        Boxes.push_back({ nullptr, text, ApplicationTitle(), 0 });
         CheckCaptions << checkCaption;
         ticked = !ticked;
         return Next(Answers, IDYES);

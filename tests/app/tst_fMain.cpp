@@ -25,7 +25,7 @@
 namespace {
 
 TMainActionState State(int children, bool focus = false, bool device = false, bool searchEmpty = true, int mru = 0,
-                       std::vector<int> profiles = {0}, bool week = true)
+    std::vector<int> profiles = { 0 }, bool week = true)
 {
     TMainActionState s;
     s.ChildCount = children;
@@ -45,7 +45,7 @@ struct TFixture {
     int Disconnects = 0;
     bool Connected = false;
     bool Tray = true;
-    std::vector<TProfileMenuInfo> Profiles{{QStringLiteral("Default"), false}};
+    std::vector<TProfileMenuInfo> Profiles { { QStringLiteral("Default"), false } };
     QStringList Opened;
     QStringList Runs;
     QList<QUrl> Urls;
@@ -63,11 +63,13 @@ struct TFixture {
                 Opened << path + (append ? QStringLiteral("+") : QString()) + format;
             };
         s.IsDeviceConnected = [this] { return Connected; };
-        s.DisconnectDevice = [this] { ++Disconnects; Connected = false; };
-        s.Profiles = [this] { return Profiles; };
-        s.RunAutoUpdateAll = [this](QWidget*, bool, bool silent) {
-            Runs << QStringLiteral("all%1").arg(silent ? "-silent" : "");
+        s.DisconnectDevice = [this] {
+            ++Disconnects;
+            Connected = false;
         };
+        s.Profiles = [this] { return Profiles; };
+        s.RunAutoUpdateAll
+            = [this](QWidget*, bool, bool silent) { Runs << QStringLiteral("all%1").arg(silent ? "-silent" : ""); };
         s.RunAutoUpdateProfile = [this](QWidget*, int p) { Runs << QStringLiteral("profile%1").arg(p); };
         s.RunAutoUpdateTimer = [this](QWidget*, const QStringList& names, bool, bool silent) {
             Runs << QStringLiteral("named:") + names.join(QChar(',')) + (silent ? "-silent" : "");
@@ -129,15 +131,14 @@ private slots:
         row("acFileRemote", 0, true);
         row("acFileAppend", 0, false);
         row("acFileAppend", 2, true);
-        for (const char* name : {"acFileSave", "acFileSaveAs", "acFileSaveRemote", "acFileClose", "acEditSelectAll",
-                                 "acInvertSelection", "acFind", "acFindDups", "acWindowCascade",
-                                 "acWindowTileHorizontal", "acWindowTileVertical", "WindowMinimizeAll2",
-                                 "WindowArrange1"}) {
+        for (const char* name : { "acFileSave", "acFileSaveAs", "acFileSaveRemote", "acFileClose", "acEditSelectAll",
+                 "acInvertSelection", "acFind", "acFindDups", "acWindowCascade", "acWindowTileHorizontal",
+                 "acWindowTileVertical", "WindowMinimizeAll2", "WindowArrange1" }) {
             row(name, 0, false);
             row(name, 2, true);
         }
-        for (const char* name : {"acEditCopy", "acCopyText", "acEditCut", "acEditPaste", "acEditDelete",
-                                 "acEditInsert"}) {
+        for (const char* name :
+            { "acEditCopy", "acCopyText", "acEditCut", "acEditPaste", "acEditDelete", "acEditInsert" }) {
             row(name, 0, false);
             row(name, 1, true);
             row(name, 2, false);
@@ -167,9 +168,9 @@ private slots:
         row("acAutoUpdateProfile2", 6, false, false);
         row("acCheckEveryWeek", 0, true, true, ImageCheckWeekOn);
         row("acCheckEveryWeek", 7, true, true, ImageCheckWeekOff);
-        for (const char* name : {"acHide", "acFileExit", "acCalc", "actToolsBatchConvert", "actPrefs",
-                                 "acAutoUpdateWizard", "acAutoUpdateManager", "acGotoSiteStatus", "Action4",
-                                 "Action7", "Action8", "Action5", "acSysInfo", "acAbout"})
+        for (const char* name : { "acHide", "acFileExit", "acCalc", "actToolsBatchConvert", "actPrefs",
+                 "acAutoUpdateWizard", "acAutoUpdateManager", "acGotoSiteStatus", "Action4", "Action7", "Action8",
+                 "Action5", "acSysInfo", "acAbout" })
             row(name, 0, true);
     }
     void actionRules()
@@ -185,9 +186,9 @@ private slots:
             State(1, false, false, false),
             State(2, false, true),
             State(0, false, false, true, 3),
-            State(0, false, false, true, 0, {0, 4, 0}),
-            State(0, false, false, true, 0, {2}),
-            State(0, false, false, true, 0, {0}, false),
+            State(0, false, false, true, 0, { 0, 4, 0 }),
+            State(0, false, false, true, 0, { 2 }),
+            State(0, false, false, true, 0, { 0 }, false),
         };
         const TActionDef* def = FindMainAction(action);
         QVERIFY(def);
@@ -223,7 +224,7 @@ private slots:
         QFETCH(bool, childrenClosed);
         QFETCH(int, outcome);
         QFETCH(bool, exitingAfter);
-        TCloseFlags flags{exiting, hiding, language};
+        TCloseFlags flags { exiting, hiding, language };
         int restart = -1;
         QCOMPARE(int(DecideClose(flags, childrenClosed, &restart)), outcome);
         QCOMPARE(flags.Exiting, exitingAfter);
@@ -251,22 +252,22 @@ private slots:
         QStringList menus;
         for (QAction* m : f.Form->menuBar()->actions())
             menus << m->text();
-        QCOMPARE(menus, (QStringList{"&File", "&Edit", "&Tools", "&AutoUpdate", "&Window", "&Help"}));
+        QCOMPARE(menus, (QStringList { "&File", "&Edit", "&Tools", "&AutoUpdate", "&Window", "&Help" }));
         QStringList tools;
         for (QAction* a : f.Form->ToolBar1()->actions())
             tools << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
         QCOMPARE(tools.join(QChar(' ')),
-                 QStringLiteral("acFileNew acFileOpen acFileRemote | acFileSave acFileSaveAs acFileSaveRemote | "
-                                "acEditCut acEditCopy acEditPaste acFind acFindNext | acAutoUpdateWizard "
-                                "acAutoUpdateToolbar acAutoUpdateManager | acWindowTileHorizontal "
-                                "acWindowTileVertical acWindowCascade acWindowNext | acCalc acHide"));
+            QStringLiteral("acFileNew acFileOpen acFileRemote | acFileSave acFileSaveAs acFileSaveRemote | "
+                           "acEditCut acEditCopy acEditPaste acFind acFindNext | acAutoUpdateWizard "
+                           "acAutoUpdateToolbar acAutoUpdateManager | acWindowTileHorizontal "
+                           "acWindowTileVertical acWindowCascade acWindowNext | acCalc acHide"));
         for (QAction* a : f.Form->ToolBar1()->actions())
             if (!a->isSeparator())
                 QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
         QStringList tray;
         for (QAction* a : f.Form->PopupMenu1()->actions())
             tray << (a->isSeparator() ? QStringLiteral("|") : a->text());
-        QCOMPARE(tray, (QStringList{"Tarvell...", "AutoUpdate All...", "AutoUpdate Profile", "|", "Exit"}));
+        QCOMPARE(tray, (QStringList { "Tarvell...", "AutoUpdate All...", "AutoUpdate Profile", "|", "Exit" }));
         QCOMPARE(f.Form->TrayIcon()->toolTip(), QStringLiteral("Tarvell"));
         QVERIFY(f.Form->Language1());
         // Status bar panels 1 to 3 keep their widths, panel 0 takes the rest.
@@ -288,14 +289,40 @@ private slots:
 
     void startupTimerOpensPathsThenUpdates()
     {
-        SetCommandLineParams({"/home/u/a.ov2", "/update", "/silent", "/prof: Car ", "/tmp/b.gpx"});
+        SetCommandLineParams({ "/home/u/a.ov2", "/update", "/silent", "/prof: Car ", "/tmp/b.gpx" });
         TFixture f(true);
-        QTRY_COMPARE(f.Opened, (QStringList{"/home/u/a.ov2", "/tmp/b.gpx"}));
+        f.Profiles = { { "Default", false }, { "car", true } };
+        QTRY_COMPARE(f.Opened, (QStringList { "/home/u/a.ov2", "/tmp/b.gpx" }));
         QVERIFY(f.Form->SilentUpdate());
         QVERIFY(f.Form->TiAutoUpdate().isActive());
         f.Form->TiAutoUpdate().setInterval(1);
         f.Form->TiAutoUpdate().start();
-        QTRY_COMPARE(f.Runs, QStringList{"named:Car-silent"});
+        QTRY_COMPARE(f.Runs, QStringList { "named:Car-silent" });
+        QVERIFY(!f.Form->UpdateRunning());
+        SetCommandLineParams({});
+    }
+
+    void namedProfilesMustExistAndHaveItems_data()
+    {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("unknown") << QStringList { "/update", "/PROF:Car", "/prof:Boat" }
+                                 << "AutoUpdate profile \"Boat\" not found.";
+        QTest::newRow("no items") << QStringList { "/update", "/PROF:Bike" } << "No AutoUpdate items found to update.";
+        QTest::newRow("merged") << QStringList { "/update", "/PROF:Bike", "/PROF:car" } << "named:Bike,car";
+        QTest::newRow("all") << QStringList { "/update" } << "all";
+    }
+    void namedProfilesMustExistAndHaveItems()
+    {
+        QFETCH(QStringList, params);
+        QFETCH(QString, outcome);
+        TScriptedPrompt prompt;
+        SetCommandLineParams(params);
+        TFixture f;
+        f.Profiles = { { "Default", false }, { "Car", true }, { "Bike", false } };
+        f.Form->TiAutoUpdate().setInterval(1);
+        QTRY_VERIFY(f.Runs.size() + prompt.Boxes.size() == 1);
+        QCOMPARE(f.Runs.isEmpty() ? prompt.Boxes[0].Text : f.Runs[0], outcome);
         QVERIFY(!f.Form->UpdateRunning());
         SetCommandLineParams({});
     }
@@ -304,13 +331,13 @@ private slots:
     {
         TFixture f; // no open routine yet: the stand-in records
         QMimeData data;
-        data.setUrls({QUrl::fromLocalFile("/home/u/drop one.ov2"), QUrl(QStringLiteral("http://x.example/a"))});
+        data.setUrls({ QUrl::fromLocalFile("/home/u/drop one.ov2"), QUrl(QStringLiteral("http://x.example/a")) });
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.Form.get(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.Form.get(), &drop);
-        QCOMPARE(f.Form->RecordedOpens(), QStringList{"/home/u/drop one.ov2"});
+        QCOMPARE(f.Form->RecordedOpens(), QStringList { "/home/u/drop one.ov2" });
     }
 
     void childCommandsGoToTheActiveChild()
@@ -322,11 +349,12 @@ private slots:
         first->Focused = true;
         f.Form->UpdateActions();
         QVERIFY(f.A("acEditCopy")->isEnabled());
-        for (const char* name : {"acFileSave", "acFileSaveAs", "acEditCopy", "acCopyText", "acEditCut", "acEditPaste",
-                                 "acEditDelete", "acEditInsert", "acEditSelectAll", "acInvertSelection"})
+        for (const char* name : { "acFileSave", "acFileSaveAs", "acEditCopy", "acCopyText", "acEditCut", "acEditPaste",
+                 "acEditDelete", "acEditInsert", "acEditSelectAll", "acInvertSelection" })
             f.A(name)->trigger();
-        QCOMPARE(first->Calls, (QStringList{"Save", "SaveAs", "CopySelected", "CopyAsText", "CutSelected", "Paste",
-                                            "Delete", "Insert", "SelectAll", "InvertSelection"}));
+        QCOMPARE(first->Calls,
+            (QStringList { "Save", "SaveAs", "CopySelected", "CopyAsText", "CutSelected", "Paste", "Delete", "Insert",
+                "SelectAll", "InvertSelection" }));
         QVERIFY(second->Calls.isEmpty());
         QVERIFY(f.Form->FindChild("/b.ov2") == second);
         QVERIFY(f.Form->FindChild("/B.ov2") == nullptr); // local names are case-sensitive
@@ -339,9 +367,9 @@ private slots:
         TScriptedPrompt prompt;
         TFixture f;
         TFakeChild* child = f.AddChild("/a.ov2");
-        prompt.InputAnswers = {QStringLiteral("Dam"), QString(), QStringLiteral("")};
+        prompt.InputAnswers = { QStringLiteral("Dam"), QString(), QStringLiteral("") };
         f.A("acFind")->trigger();
-        QCOMPARE(child->Calls, QStringList{"Find:Dam"});
+        QCOMPARE(child->Calls, QStringList { "Find:Dam" });
         QVERIFY(f.A("acFindNext")->isEnabled());
         f.A("acFindNext")->trigger();
         QCOMPARE(child->Calls.last(), QStringLiteral("FindNext:Dam"));
@@ -435,8 +463,8 @@ private slots:
         other.setCheckable(true);
         other.setData(4);
         f.Form->LanguageClick(&other);
-        QCOMPARE(f.RestartLanguages, std::vector<int>{4});
-        QCOMPARE(f.ServerListeningAtRestart, std::vector<bool>{false});
+        QCOMPARE(f.RestartLanguages, std::vector<int> { 4 });
+        QCOMPARE(f.ServerListeningAtRestart, std::vector<bool> { false });
         QCOMPARE(f.Quits, 1);
     }
 
@@ -445,22 +473,22 @@ private slots:
         TFixture f(true);
         TFakeChild* open = f.AddChild("/home/u/a.ov2");
         f.AddChild("/home/u/b.ov2");
-        f.Form->HandleInstanceMessage({WM_COPYDATA_CODE, 0, "/home/u/a.ov2"});
+        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, "/home/u/a.ov2" });
         QVERIFY(f.Opened.isEmpty()); // already open: shown, not read again
         QVERIFY(f.Form->ActiveChild() == open);
-        f.Form->HandleInstanceMessage({WM_COPYDATA_CODE, 0, "/home/u/c d.ov2"});
-        QCOMPARE(f.Opened, QStringList{"/home/u/c d.ov2"});
+        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, "/home/u/c d.ov2" });
+        QCOMPARE(f.Opened, QStringList { "/home/u/c d.ov2" });
         f.Connected = true;
-        f.Form->HandleInstanceMessage({WM_AUTOUPDATE, 1, {}});
+        f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, {} });
         QCOMPARE(f.Disconnects, 1);
         QVERIFY(f.Form->SilentUpdate());
         QVERIFY(f.Form->TiAutoUpdate().isActive());
-        f.Form->HandleInstanceMessage({WM_AUTOUPDATE, 0, {}});
+        f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 0, {} });
         QVERIFY(!f.Form->SilentUpdate());
         QVERIFY(!f.Form->isVisible());
-        f.Form->HandleInstanceMessage({WM_SHOWMAINFORM, 0, {}});
+        f.Form->HandleInstanceMessage({ WM_SHOWMAINFORM, 0, {} });
         QVERIFY(f.Form->isVisible());
-        f.Form->HandleInstanceMessage({WM_EXITAPP, 0, {}});
+        f.Form->HandleInstanceMessage({ WM_EXITAPP, 0, {} });
         QCOMPARE(f.Quits, 1);
     }
 
@@ -480,20 +508,21 @@ private slots:
     void autoUpdateAll()
     {
         TFixture f;
-        f.Profiles = {{"Default", true}};
+        f.Profiles = { { "Default", true } };
         f.Form->UpdateActions();
         f.A("acAutoUpdateNow")->trigger();
-        QCOMPARE(f.Runs, QStringList{"all"});
+        QCOMPARE(f.Runs, QStringList { "all" });
         QVERIFY(!f.Form->UpdateRunning());
-        f.Profiles = {{"Default", false}, {"Car", true}, {"Bike", false}};
+        f.Profiles = { { "Default", false }, { "Car", true }, { "Bike", false } };
         f.Form->UpdateActions();
         f.Form->show();
         f.A("acAutoUpdateToolbar")->trigger();
         QStringList items;
         for (QAction* a : f.Form->PmAutoUpdate()->actions())
             items << a->text() + (a->isEnabled() ? "" : " (off)");
-        QCOMPARE(items, (QStringList{"AutoUpdate &All Profiles", "AutoUpdate &Default (off)", "AutoUpdate &Car",
-                                     "AutoUpdate &Bike (off)"}));
+        QCOMPARE(items,
+            (QStringList { "AutoUpdate &All Profiles", "AutoUpdate &Default (off)", "AutoUpdate &Car",
+                "AutoUpdate &Bike (off)" }));
         f.Form->PmAutoUpdate()->actions()[2]->trigger();
         QCOMPARE(f.Runs.last(), QStringLiteral("profile1"));
         f.Form->PmAutoUpdate()->actions()[0]->trigger();
@@ -505,7 +534,7 @@ private slots:
     void webPages()
     {
         TFixture f;
-        for (const char* name : {"Action7", "Action8", "Action5", "acGotoSiteStatus"})
+        for (const char* name : { "Action7", "Action8", "Action5", "acGotoSiteStatus" })
             f.A(name)->trigger();
         QCOMPARE(f.Urls.size(), 4);
         QCOMPARE(f.Urls[1].path(), QStringLiteral("/faq.htm"));
@@ -546,7 +575,8 @@ private slots:
         QVERIFY(TfmTarvellMainForm::VersionCheckDue("2024-05-02", QDate(2024, 5, 10)));
         QVERIFY(!TfmTarvellMainForm::VersionCheckDue("2024-05-03", QDate(2024, 5, 10)));
         QVERIFY(TfmTarvellMainForm::VersionCheckDue("garbage", QDate(2024, 5, 10)));
-        QCOMPARE(TfmTarvellMainForm::NamedProfiles({"/prof:  Car ", "/x", "/PROF:Bike"}), (QStringList{"Car", "Bike"}));
+        QCOMPARE(
+            TfmTarvellMainForm::NamedProfiles({ "/prof:  Car ", "/x", "/PROF:Bike" }), (QStringList { "Car", "Bike" }));
     }
 
     void boundsSavedClampedAndRestoredWithoutCreep()

@@ -111,7 +111,7 @@ private slots:
     void confirmGoesThroughThePrompt()
     {
         TScriptedPrompt prompt;
-        prompt.ConfirmAnswers = {ConfirmAlwaysYesToAll};
+        prompt.ConfirmAnswers = { ConfirmAlwaysYesToAll };
         QCOMPARE(ConfirmDialog("Overwrite?"), ConfirmAlwaysYesToAll);
     }
 
@@ -136,7 +136,7 @@ private slots:
     void noPopupParentGoesWithItsOwner()
     {
         auto* owner = new QWidget;
-        QPointer<TTarvellModalForm> dialog = new TTarvellModalForm(owner, TTarvellModalForm::NoPopupParent{});
+        QPointer<TTarvellModalForm> dialog = new TTarvellModalForm(owner, TTarvellModalForm::NoPopupParent {});
         QCOMPARE(dialog->parentWidget(), nullptr);
         QCOMPARE(dialog->Owner(), owner);
         delete owner;

@@ -35,7 +35,7 @@ private slots:
         form.setGeometry(20, 20, 860, 600);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        for (const char* name : {"/home/u/amsterdam.ov2", "/home/u/zwolle.gpx"}) {
+        for (const char* name : { "/home/u/amsterdam.ov2", "/home/u/zwolle.gpx" }) {
             auto* child = static_cast<TFakeChild*>(form.NewChild());
             child->setWindowTitle(QString::fromLatin1(name));
             form.ShowChild(child);

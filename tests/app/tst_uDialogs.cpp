@@ -18,12 +18,12 @@ namespace {
 class TDummyExporter : public TConvertToBase {
 public:
     QString FormatID() const override { return QStringLiteral("ttov2"); }
-    void Convert(TEntries&, TMemoryStream&) override {}
+    void Convert(TEntries&, TMemoryStream&) override { }
 };
 class TDummyGpxExporter : public TConvertToBase {
 public:
     QString FormatID() const override { return QStringLiteral("gengpx"); }
-    void Convert(TEntries&, TMemoryStream&) override {}
+    void Convert(TEntries&, TMemoryStream&) override { }
 };
 
 } // namespace
@@ -40,13 +40,13 @@ private slots:
     void boxesCarryTitleTypeAndAnswer()
     {
         TScriptedPrompt prompt;
-        prompt.Answers = {IDYES, IDNO, IDCANCEL, IDYES};
+        prompt.Answers = { IDYES, IDNO, IDCANCEL, IDYES };
         QCOMPARE(AskYesNo(nullptr, "Overwrite?"), IDYES);
         QCOMPARE(YesNo("Really?"), false);
         QCOMPARE(AskYesNoCancel(nullptr, "Save?"), IDCANCEL);
         ShowInfo(nullptr, "Done");
         ShowWarning(nullptr, "Careful");
-        const std::vector<unsigned> types{0x24, 0x24, 0x23, 0x40, 0x30};
+        const std::vector<unsigned> types { 0x24, 0x24, 0x23, 0x40, 0x30 };
         QCOMPARE(prompt.Boxes.size(), types.size());
         for (size_t i = 0; i < types.size(); ++i) {
             QCOMPARE(prompt.Boxes[i].Type, types[i]);
@@ -76,12 +76,12 @@ private slots:
     void checkBoxDialog()
     {
         TScriptedPrompt prompt;
-        prompt.Answers = {IDYES, IDNO};
+        prompt.Answers = { IDYES, IDNO };
         bool ticked = false;
         QVERIFY(YesNoWithCheckBox("Go on?", ticked));
         QCOMPARE(ticked, true); // the scripted user ticked it
         QVERIFY(!YesNoWithCheckBox("Go on?", ticked, "Always"));
-        QCOMPARE(prompt.CheckCaptions, (QStringList{"Deze melding niet meer tonen", "Always"}));
+        QCOMPARE(prompt.CheckCaptions, (QStringList { "Deze melding niet meer tonen", "Always" }));
     }
 
     void commandGuardShowsErrors()
@@ -123,7 +123,8 @@ private slots:
         QCOMPARE(ok, accept);
         QCOMPARE(prompt.Boxes.size(), size_t(accept ? 0 : 1));
         if (!accept)
-            QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Extension \".gpx\" of filename does not match selected filetype."));
+            QCOMPARE(prompt.Boxes[0].Text,
+                QStringLiteral("Extension \".gpx\" of filename does not match selected filetype."));
         TConvertToBase::UnregisterFormat<TDummyExporter>();
         TConvertToBase::UnregisterFormat<TDummyGpxExporter>();
     }
@@ -133,23 +134,23 @@ private slots:
         QMenu menu;
         QList<int> clicked;
         auto onClick = [&](QAction* item) { clicked << item->data().toInt(); };
-        BuildAutoUpdateMenu(&menu, {{"Default", true}}, false, onClick);
+        BuildAutoUpdateMenu(&menu, { { "Default", true } }, false, onClick);
         QVERIFY(menu.actions().isEmpty()); // a single choice is the item itself
-        BuildAutoUpdateMenu(&menu, {{"Default", false}, {"Car", true}}, true, onClick);
+        BuildAutoUpdateMenu(&menu, { { "Default", false }, { "Car", true } }, true, onClick);
         QStringList texts;
         for (QAction* a : menu.actions())
             texts << a->text() + QString::number(a->data().toInt()) + (a->isEnabled() ? "+" : "-");
-        QCOMPARE(texts, (QStringList{"AutoUpdate &All Profiles-1+", "AutoUpdate &Default0-", "AutoUpdate &Car1+"}));
+        QCOMPARE(texts, (QStringList { "AutoUpdate &All Profiles-1+", "AutoUpdate &Default0-", "AutoUpdate &Car1+" }));
         menu.actions()[2]->trigger();
-        QCOMPARE(clicked, QList<int>{1});
-        BuildAutoUpdateMenu(&menu, {{"Default", false}}, true, onClick);
+        QCOMPARE(clicked, QList<int> { 1 });
+        BuildAutoUpdateMenu(&menu, { { "Default", false } }, true, onClick);
         QCOMPARE(menu.actions().size(), 2);
         QVERIFY(!menu.actions()[0]->isEnabled());
     }
 
     void listAndToolButtonLookUps()
     {
-        QStringListModel model({"Amsterdam", "Zwolle", "zwolle"});
+        QStringListModel model({ "Amsterdam", "Zwolle", "zwolle" });
         QCOMPARE(FindListItem(model, "ZWOLLE"), 1);
         QCOMPARE(FindListItem(model, "Utrecht"), -1);
         QToolBar bar;

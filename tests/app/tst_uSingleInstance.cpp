@@ -53,11 +53,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("params");
         QTest::addColumn<QString>("received");
-        QTest::newRow("two paths") << QStringList{"/home/u/a.ov2", "rel/b c.ov2"}
+        QTest::newRow("two paths") << QStringList { "/home/u/a.ov2", "rel/b c.ov2" }
                                    << "74/0//home/u/a.ov2 74/0/rel/b c.ov2 2025/0/";
-        QTest::newRow("update silent tray") << QStringList{"/update", "/silent", "/tray"} << "2024/1/";
-        QTest::newRow("update") << QStringList{"/UPDATE", "/prof:Car"} << "2024/0/ 2025/0/";
-        QTest::newRow("tray with path") << QStringList{"/tray", "/tmp/x.gpx"} << "74/0//tmp/x.gpx";
+        QTest::newRow("update silent tray") << QStringList { "/update", "/silent", "/tray" } << "2024/1/";
+        QTest::newRow("update") << QStringList { "/UPDATE", "/prof:Car" } << "2024/0/ 2025/0/";
+        QTest::newRow("tray with path") << QStringList { "/tray", "/tmp/x.gpx" } << "74/0//tmp/x.gpx";
     }
     void secondStartForwards()
     {
@@ -78,7 +78,7 @@ private slots:
         std::vector<TInstanceMessage> messages;
         server.SetHandler([&](const TInstanceMessage& m) { messages.push_back(m); });
         QProcess process;
-        process.start(QStringLiteral(TARVELL_EXE), {"/multi", "/tray"});
+        process.start(QStringLiteral(TARVELL_EXE), { "/multi", "/tray" });
         QVERIFY(process.waitForStarted());
         QTest::qWait(1500);
         QCOMPARE(process.state(), QProcess::Running); // its own editor, not a forwarder
@@ -93,7 +93,7 @@ private slots:
         QFile::remove(settingsFile);
         QProcess process;
         process.setProcessChannelMode(QProcess::ForwardedChannels);
-        process.start(QStringLiteral(TARVELL_EXE), {"/tray"});
+        process.start(QStringLiteral(TARVELL_EXE), { "/tray" });
         QVERIFY(process.waitForStarted());
         TInstanceClient client;
         QElapsedTimer clock;
@@ -106,9 +106,9 @@ private slots:
         }
         QVERIFY(connected);
         // A path to a missing file reaches the open routine's stand-in and must not end the copy.
-        QVERIFY(client.Send({WM_COPYDATA_CODE, 0, "/no/such/file.ov2"}));
+        QVERIFY(client.Send({ WM_COPYDATA_CODE, 0, "/no/such/file.ov2" }));
         QCOMPARE(process.state(), QProcess::Running);
-        QVERIFY(client.Send({WM_EXITAPP, 0, {}}));
+        QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(QFile::exists(settingsFile)); // the settings are saved at the end
