@@ -35,13 +35,6 @@ void TfmConfirmDialog::Retranslate()
     ui->retranslateUi(this);
 }
 
-void TfmConfirmDialog::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::LanguageChange)
-        Retranslate();
-    TTarvellModalForm::changeEvent(event);
-}
-
 void TfmConfirmDialog::SetMessage(const QString& text)
 {
     ui->Label1->setText(text);

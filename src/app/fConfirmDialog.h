@@ -26,10 +26,8 @@ public:
     int Answer() const { return FAnswer; }
 
 protected:
-    void changeEvent(QEvent* event) override;
-
 private:
-    void Retranslate();
+    void Retranslate() override;
     void Choose(int answer);
 
     Ui::TfmConfirmDialog* ui;

@@ -398,13 +398,6 @@ void TfmTarvellMainForm::Retranslate()
     UpdateActions();
 }
 
-void TfmTarvellMainForm::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::LanguageChange)
-        Retranslate();
-    TTarvellForm::changeEvent(event);
-}
-
 QAction* TfmTarvellMainForm::Action(const QString& name) const
 {
     return FActions.value(name, nullptr);

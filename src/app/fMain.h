@@ -154,7 +154,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool event(QEvent* event) override;
@@ -167,7 +166,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateTray();
-    void Retranslate();
+    void Retranslate() override;
     void Run(const std::function<void()>& body);
     void RunChild(void (TChildWindow::*method)());
     void RunCommandHook(const QString& name);

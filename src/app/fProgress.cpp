@@ -31,13 +31,6 @@ void TfmProgress::Retranslate()
     ui->retranslateUi(this);
 }
 
-void TfmProgress::changeEvent(QEvent* event)
-{
-    if (event->type() == QEvent::LanguageChange)
-        Retranslate();
-    TTarvellModalForm::changeEvent(event);
-}
-
 void TfmProgress::SetText(const QString& text)
 {
     ui->Label1->setText(text);

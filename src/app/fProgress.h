@@ -46,10 +46,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void changeEvent(QEvent* event) override;
 
 private:
-    void Retranslate();
+    void Retranslate() override;
     void Timer1Timer();
     void CloseDialog();
 

@@ -1,6 +1,7 @@
 // Base classes of every window and dialog.
 #include "app/uTarvellForm.h"
 
+#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShowEvent>
@@ -32,6 +33,20 @@ TTarvellForm::TTarvellForm(QWidget* owner, Qt::WindowFlags flags)
     : QMainWindow(owner, flags)
 {
     ApplyTarvellFormLook(this);
+}
+
+void TTarvellForm::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        Retranslate();
+    QMainWindow::changeEvent(event);
+}
+
+void TTarvellModalForm::changeEvent(QEvent* event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        Retranslate();
+    QDialog::changeEvent(event);
 }
 
 TTarvellModalForm::TTarvellModalForm(QWidget* owner)

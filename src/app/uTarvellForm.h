@@ -20,6 +20,11 @@ class TTarvellForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TTarvellForm(QWidget* owner = nullptr, Qt::WindowFlags flags = {});
+
+protected:
+    // Sets every text of the form; called by the form's constructor and on every language change.
+    virtual void Retranslate() { }
+    void changeEvent(QEvent* event) override;
 };
 
 // Where a dialog goes when it is shown.
@@ -48,6 +53,9 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // As TTarvellForm::Retranslate.
+    virtual void Retranslate() { }
+    void changeEvent(QEvent* event) override;
 
 private:
     QWidget* FOwner = nullptr;

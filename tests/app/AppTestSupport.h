@@ -6,6 +6,7 @@
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
 
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -13,7 +14,8 @@
 
 #include <deque>
 
-// Points the settings store and the socket folder at fresh folders for the whole test program.
+// Points the settings store and the socket folder at fresh folders for the whole test program and
+// names the application as the program does.
 inline QTemporaryDir& TestHome()
 {
     static QTemporaryDir home;
@@ -23,6 +25,9 @@ inline QTemporaryDir& TestHome()
         qputenv("TMPDIR", home.path().toLocal8Bit());
         qputenv("TARVELL_CODEPAGE", "1252");
         ResetPortableCache();
+        QCoreApplication::setApplicationName(QStringLiteral("Tarvell"));
+        QGuiApplication::setApplicationDisplayName(QStringLiteral("Tarvell"));
+        QGuiApplication::setQuitOnLastWindowClosed(false);
         return true;
     }();
     (void)once;

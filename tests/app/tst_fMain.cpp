@@ -19,6 +19,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QTranslator>
 #include <QUrl>
 #include <QtTest>
 
@@ -99,12 +100,7 @@ struct TFixture {
 class TestMainForm : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        TestHome();
-        QApplication::setApplicationDisplayName(QStringLiteral("Tarvell"));
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { TestHome(); }
     void init()
     {
         ResetSettingsForTests();
@@ -273,6 +269,32 @@ private slots:
         // Status bar panels 1 to 3 keep their widths, panel 0 takes the rest.
         QCOMPARE(f.Form->StatusPanel(1)->width(), 175);
         QCOMPARE(f.Form->StatusPanel(3)->width(), 70);
+    }
+
+    void textsFollowTheLanguage()
+    {
+        class TDutch : public QTranslator {
+        public:
+            bool isEmpty() const override { return false; }
+            QString translate(const char* context, const char* source, const char*, int) const override
+            {
+                if (QLatin1String(context) != QLatin1String("TfmTarvellMainForm"))
+                    return QString();
+                if (QLatin1String(source) == QLatin1String("&New"))
+                    return QStringLiteral("&Nieuw");
+                if (QLatin1String(source) == QLatin1String("&File"))
+                    return QStringLiteral("&Bestand");
+                return QString();
+            }
+        } dutch;
+        TFixture f;
+        QVERIFY(QCoreApplication::installTranslator(&dutch));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(f.A("acFileNew")->text(), QStringLiteral("&Nieuw"));
+        QCOMPARE(f.Form->menuBar()->actions().first()->text(), QStringLiteral("&Bestand"));
+        QCoreApplication::removeTranslator(&dutch);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+        QCOMPARE(f.A("acFileNew")->text(), QStringLiteral("&New"));
     }
 
     void timersStarted()

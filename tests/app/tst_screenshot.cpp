@@ -18,12 +18,7 @@
 class TestScreenshot : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        TestHome();
-        QApplication::setApplicationDisplayName(QStringLiteral("Tarvell"));
-        QApplication::setQuitOnLastWindowClosed(false);
-    }
+    void initTestCase() { TestHome(); }
 
     void mainWindowPicture()
     {

@@ -31,11 +31,7 @@ public:
 class TestDialogs : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase()
-    {
-        TestHome();
-        QApplication::setApplicationDisplayName(QStringLiteral("Tarvell"));
-    }
+    void initTestCase() { TestHome(); }
 
     void boxesCarryTitleTypeAndAnswer()
     {
