@@ -7,6 +7,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStandardPaths>
 
 namespace {
 
@@ -97,7 +98,7 @@ const char* const StatusImageNames[7] = {
     "process-stop",
 };
 
-// A plain lettered tile, for a theme that lacks a picture.
+// A plain lettered tile, for a system without the icon theme.
 QPixmap LetterTile(const QString& name, QSize size)
 {
     QPixmap pixmap(size);
@@ -179,7 +180,14 @@ TdmMain::TdmMain(QObject* parent)
 {
     setObjectName(QStringLiteral("dmMain"));
     InitAppResources();
-    // The user's own theme first; Debian's Adwaita fills the gaps.
+    // The user's own theme first; Debian's Adwaita fills the gaps. Platforms without a desktop
+    // theme (offscreen, bare X servers) know no icon folders: the XDG data folders hold them.
+    QStringList searchPaths = QIcon::themeSearchPaths();
+    for (const QString& dir : QStandardPaths::locateAll(
+             QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory))
+        if (!searchPaths.contains(dir))
+            searchPaths << dir;
+    QIcon::setThemeSearchPaths(searchPaths);
     if (QIcon::fallbackThemeName().isEmpty() || QIcon::fallbackThemeName() == QLatin1String("hicolor"))
         QIcon::setFallbackThemeName(QStringLiteral("Adwaita"));
     if (QIcon::themeName().isEmpty())
