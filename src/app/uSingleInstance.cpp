@@ -29,6 +29,15 @@ QByteArray EncodeFrame(const TInstanceMessage& m)
     return frame;
 }
 
+// The running copy has its own working folder: a relative path names the file of ours only when
+// it is made absolute here. Locations with a scheme ("MOBILE://...") and empty ones pass as given.
+QString ForwardedPath(const QString& param)
+{
+    if (param.isEmpty() || param.contains(QLatin1String("://")) || !QDir::isRelativePath(param))
+        return param;
+    return QDir::current().absoluteFilePath(param);
+}
+
 } // namespace
 
 QString InstanceServerName()
@@ -73,7 +82,7 @@ std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params)
     std::vector<TInstanceMessage> messages;
     for (const QString& param : params)
         if (!IsCommandLineSwitch(param))
-            messages.push_back({ WM_COPYDATA_CODE, 0, param.toUtf8() });
+            messages.push_back({ WM_COPYDATA_CODE, 0, ForwardedPath(param).toUtf8() });
     auto has = [&](const char* s) {
         return std::any_of(params.begin(), params.end(),
             [s](const QString& p) { return p.compare(QLatin1String(s), Qt::CaseInsensitive) == 0; });

@@ -43,8 +43,8 @@ private:
     std::unique_ptr<QLocalSocket> FSocket;
 };
 
-// The messages a later start forwards for its command line: one 74 per path in order, 2024 for
-// "/update" (wParam 1 with "/silent"), 2025 unless "/tray".
+// The messages a later start forwards for its command line: one 74 per path in order (relative
+// paths made absolute), 2024 for "/update" (wParam 1 with "/silent"), 2025 unless "/tray".
 std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params);
 
 // Forwards params to the running copy; false when no copy answers (this process then starts the

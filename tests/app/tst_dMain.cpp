@@ -15,8 +15,8 @@ private slots:
     {
         TdmMain data;
         QCOMPARE(dmMain(), &data);
-        const std::pair<const TImageList*, int> lists[] = {
-            {&data.NormalImages, 57}, {&data.HotImages, 57}, {&data.ListImages, 10}, {&data.PngImageCollection1, 7}};
+        const std::pair<const TImageList*, int> lists[] = { { &data.NormalImages, 57 }, { &data.HotImages, 57 },
+            { &data.ListImages, 10 }, { &data.PngImageCollection1, 7 } };
         for (const auto& [list, count] : lists) {
             QCOMPARE(list->Count(), count);
             for (int i = 0; i < count; ++i) {
@@ -41,7 +41,7 @@ private slots:
         ResetSettingsForTests();
         TdmMain data;
         QCOMPARE(data.FindDefaultPlugin(), nullptr); // no plug-ins installed
-        data.ExternalPlugins = {{"Mapper"}, {"Viewer"}};
+        data.ExternalPlugins = { { "Mapper" }, { "Viewer" } };
         GetSettings().DefaultPlugin = QStringLiteral("viewer");
         QVERIFY(data.FindDefaultPlugin() == &data.ExternalPlugins[1]);
         GetSettings().DefaultPlugin.clear();

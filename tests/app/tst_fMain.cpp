@@ -633,6 +633,26 @@ private slots:
         QCOMPARE(GetSettings().Left, 40);
         QCOMPARE(GetSettings().Width, 500);
     }
+
+    void pluginArrangementIsUndoneUnlessTheUserResized()
+    {
+        GetSettings().Left = 40;
+        GetSettings().Top = 30;
+        GetSettings().Width = 500;
+        GetSettings().Height = 400;
+        TFixture f;
+        f.Form->show();
+        // A plug-in moved the window into its strip.
+        f.Form->setGeometry(700, 0, 300, 600);
+        GetSettings().UserBounds = false;
+        f.Form->ReapplyBounds();
+        QCOMPARE(f.Form->pos(), QPoint(40, 30));
+        QCOMPARE(f.Form->size(), QSize(500, 400));
+        f.Form->setGeometry(700, 0, 300, 600);
+        GetSettings().UserBounds = true; // the user resized it since
+        f.Form->ReapplyBounds();
+        QCOMPARE(f.Form->size(), QSize(300, 600));
+    }
 };
 
 QTEST_MAIN(TestMainForm)

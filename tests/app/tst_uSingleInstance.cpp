@@ -3,6 +3,7 @@
 
 #include "app/uSingleInstance.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QtTest>
@@ -53,8 +54,11 @@ private slots:
     {
         QTest::addColumn<QStringList>("params");
         QTest::addColumn<QString>("received");
+        // The running copy works in another folder: a relative path arrives made absolute.
         QTest::newRow("two paths") << QStringList { "/home/u/a.ov2", "rel/b c.ov2" }
-                                   << "74/0//home/u/a.ov2 74/0/rel/b c.ov2 2025/0/";
+                                   << "74/0//home/u/a.ov2 74/0/" + QDir::currentPath() + "/rel/b c.ov2 2025/0/";
+        QTest::newRow("device path") << QStringList { "MOBILE://\\My Documents\\a.ov2", "/tray" }
+                                     << "74/0/MOBILE://\\My Documents\\a.ov2";
         QTest::newRow("update silent tray") << QStringList { "/update", "/silent", "/tray" } << "2024/1/";
         QTest::newRow("update") << QStringList { "/UPDATE", "/prof:Car" } << "2024/0/ 2025/0/";
         QTest::newRow("tray with path") << QStringList { "/tray", "/tmp/x.gpx" } << "74/0//tmp/x.gpx";
