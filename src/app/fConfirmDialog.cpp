@@ -1,8 +1,6 @@
 // The four-way overwrite question.
 #include "app/fConfirmDialog.h"
 
-#include "ui_fConfirmDialog.h"
-
 #include "app/uDialogs.h"
 
 #include <QApplication>
@@ -11,33 +9,27 @@
 
 TfmConfirmDialog::TfmConfirmDialog(QWidget* owner)
     : TTarvellModalForm(owner)
-    , ui(new Ui::TfmConfirmDialog)
 {
-    ui->setupUi(this);
+    setupUi(this);
     resize(346, 130);
     const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    ui->laIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(size, size));
-    connect(ui->buYes, &QPushButton::clicked, this, [this] { Choose(ConfirmYes); });
-    connect(ui->buNo, &QPushButton::clicked, this, [this] { Choose(ConfirmNo); });
-    connect(ui->buCancel, &QPushButton::clicked, this, [this] { Choose(ConfirmCancel); });
-    connect(ui->buYesToAll, &QPushButton::clicked, this,
-        [this] { Choose(ui->cbAlways->isChecked() ? ConfirmAlwaysYesToAll : ConfirmYesToAll); });
+    laIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(size, size));
+    connect(buYes, &QPushButton::clicked, this, [this] { Choose(ConfirmYes); });
+    connect(buNo, &QPushButton::clicked, this, [this] { Choose(ConfirmNo); });
+    connect(buCancel, &QPushButton::clicked, this, [this] { Choose(ConfirmCancel); });
+    connect(buYesToAll, &QPushButton::clicked, this,
+        [this] { Choose(cbAlways->isChecked() ? ConfirmAlwaysYesToAll : ConfirmYesToAll); });
     Retranslate();
-}
-
-TfmConfirmDialog::~TfmConfirmDialog()
-{
-    delete ui;
 }
 
 void TfmConfirmDialog::Retranslate()
 {
-    ui->retranslateUi(this);
+    retranslateUi(this);
 }
 
 void TfmConfirmDialog::SetMessage(const QString& text)
 {
-    ui->Label1->setText(text);
+    Label1->setText(text);
 }
 
 void TfmConfirmDialog::Choose(int answer)

@@ -3,9 +3,7 @@
 
 #include "app/uTarvellForm.h"
 
-namespace Ui {
-class TfmConfirmDialog;
-}
+#include "ui_fConfirmDialog.h"
 
 // Answers of ConfirmDialog.
 inline constexpr int ConfirmYes = 0;
@@ -14,11 +12,10 @@ inline constexpr int ConfirmCancel = 2;
 inline constexpr int ConfirmYesToAll = 3;
 inline constexpr int ConfirmAlwaysYesToAll = 4;
 
-class TfmConfirmDialog : public TTarvellModalForm {
+class TfmConfirmDialog : public TTarvellModalForm, private Ui::TfmConfirmDialog {
     Q_OBJECT
 public:
     explicit TfmConfirmDialog(QWidget* owner = nullptr);
-    ~TfmConfirmDialog() override;
 
     void SetMessage(const QString& text);
     // Cancel until a button is pressed: a close through the window's close button or Escape must
@@ -30,7 +27,6 @@ private:
     void Retranslate() override;
     void Choose(int answer);
 
-    Ui::TfmConfirmDialog* ui;
     int FAnswer = ConfirmCancel;
 };
 

@@ -1,55 +1,47 @@
 // The progress dialog.
 #include "app/fProgress.h"
 
-#include "ui_fProgress.h"
-
 #include <QApplication>
 #include <QEvent>
 
 TfmProgress::TfmProgress(QWidget* owner)
     : TTarvellModalForm(owner)
-    , ui(new Ui::TfmProgress)
 {
-    ui->setupUi(this);
+    setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setFixedSize(292, 101);
-    ui->ProgressBar1->setRange(0, 100);
+    ProgressBar1->setRange(0, 100);
     Timer1.setInterval(500);
     Timer1.setSingleShot(true);
     connect(&Timer1, &QTimer::timeout, this, &TfmProgress::Timer1Timer);
-    connect(ui->Button1, &QPushButton::clicked, this, [this] { Cancelled = true; });
+    connect(Button1, &QPushButton::clicked, this, [this] { Cancelled = true; });
     Retranslate();
-}
-
-TfmProgress::~TfmProgress()
-{
-    delete ui;
 }
 
 void TfmProgress::Retranslate()
 {
-    ui->retranslateUi(this);
+    retranslateUi(this);
 }
 
 void TfmProgress::SetText(const QString& text)
 {
-    ui->Label1->setText(text);
+    Label1->setText(text);
 }
 
 void TfmProgress::SetMaximum(int maximum)
 {
-    ui->ProgressBar1->setMaximum(maximum);
+    ProgressBar1->setMaximum(maximum);
 }
 
 int TfmProgress::Position() const
 {
-    return ui->ProgressBar1->value();
+    return ProgressBar1->value();
 }
 
 void TfmProgress::SetPosition(int n)
 {
-    if (n != ui->ProgressBar1->value()) {
-        ui->ProgressBar1->setValue(n);
+    if (n != ProgressBar1->value()) {
+        ProgressBar1->setValue(n);
         // The caller usually runs its work without an event loop: paint now.
         if (isVisible())
             repaint();

@@ -9,15 +9,12 @@
 #include <exception>
 #include <functional>
 
-namespace Ui {
-class TfmProgress;
-}
+#include "ui_fProgress.h"
 
-class TfmProgress : public TTarvellModalForm {
+class TfmProgress : public TTarvellModalForm, private Ui::TfmProgress {
     Q_OBJECT
 public:
     explicit TfmProgress(QWidget* owner = nullptr);
-    ~TfmProgress() override;
 
     // Work run once, 500 ms after the dialog is shown; may be empty.
     std::function<void(TfmProgress&)> OnExecute;
@@ -52,7 +49,6 @@ private:
     void Timer1Timer();
     void CloseDialog();
 
-    Ui::TfmProgress* ui;
     QTimer Timer1;
     std::exception_ptr FError;
     int FRepaints = 0;
