@@ -910,6 +910,17 @@ void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
     UpdateActions();
 }
 
+TOpenFileRequest TfmTarvellMainForm::OpenDialog1() const
+{
+    TOpenFileRequest request;
+    request.InitialDir = GetSettings().InitialDir;
+    request.NameFilters = GetOpenNameFilters();
+    request.FilterIndex = TConvertFromBase::FilterIndex(QString(), QString());
+    request.DefaultSuffix = QStringLiteral("OV2");
+    request.Multiple = true;
+    return request;
+}
+
 void TfmTarvellMainForm::RestoreBounds()
 {
     const TSettings& s = GetSettings();

@@ -108,6 +108,10 @@ public:
     // The stand-in open routine's record while no open routine is installed.
     const QStringList& RecordedOpens() const { return FRecordedOpens; }
 
+    // The open dialog as the window sets it up: folder "InitialDir", the open filter with its
+    // entry 1 ("All supported filetypes") chosen, default extension "OV2", several files.
+    TOpenFileRequest OpenDialog1() const;
+
     void RestoreBounds();
     void ReapplyBounds();
     // Writes the window state and bounds into the settings object.

@@ -7,6 +7,7 @@
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
 #include "core/uSettings.h"
+#include "formats/uConvertBase.h"
 
 #include <QAction>
 #include <QApplication>
@@ -295,6 +296,17 @@ private slots:
         QCoreApplication::removeTranslator(&dutch);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
         QCOMPARE(f.A("acFileNew")->text(), QStringLiteral("&New"));
+    }
+
+    void openDialogSetUp()
+    {
+        GetSettings().InitialDir = QStringLiteral("/home/u/pois");
+        TFixture f;
+        const TOpenFileRequest request = f.Form->OpenDialog1();
+        QCOMPARE(request.InitialDir, QStringLiteral("/home/u/pois"));
+        QCOMPARE(request.FilterIndex, 1);
+        QCOMPARE(request.NameFilters, GetOpenNameFilters());
+        QCOMPARE(request.DefaultSuffix, QStringLiteral("OV2"));
     }
 
     void timersStarted()
