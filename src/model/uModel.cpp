@@ -367,7 +367,9 @@ void TEntries::Compact() const
 TEntry* TEntries::At(int index) const
 {
     Compact();
-    AssertOrThrow(index >= 0 && index < Count(), QStringLiteral("List index out of bounds (%1)").arg(index), "uModel", __LINE__);
+    // The message is built only on failure: this runs once per entry access.
+    if (index < 0 || index >= Count())
+        throw EAssertionFailed(QStringLiteral("List index out of bounds (%1)").arg(index), "uModel", __LINE__);
     return FOwns ? FOwned[size_t(index)].get() : FViewItems[size_t(index)];
 }
 
