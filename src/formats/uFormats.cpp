@@ -12,7 +12,6 @@
 
 namespace {
 bool Registered = false;
-
 } // namespace
 
 void RegisterAllFormats()
