@@ -35,6 +35,16 @@ const TOptionInfo MioMapV3Options[] = {
      TOptionKind::okInteger, 8, 0, 255},
 };
 
+// Degrees x 1000000 truncated towards zero. A coordinate with six decimals is a whole number of
+// units, but its binary product can fall just below it (0.257227 x 1000000 = 257226.99999999997);
+// truncating that would move the POI, so such near-integers count as the integer.
+int32_t ToMicroDegrees(double degrees)
+{
+    const double units = degrees * 1000000.0;
+    const double nearest = std::nearbyint(units);
+    return int32_t(std::fabs(units - nearest) < 1e-6 ? nearest : std::trunc(units));
+}
+
 template <typename T>
 void Put(char* record, int offset, T value)
 {
@@ -65,8 +75,8 @@ void TConvertToMioMapV3::Convert(TEntries& entries, TMemoryStream& stream)
         if (lon < 0)
             ++lonCell;
         char record[RecordSize] = {};
-        Put(record, 0, int32_t(std::trunc(lat * 1000000.0)));
-        Put(record, 4, int32_t(std::trunc(lon * 1000000.0)));
+        Put(record, 0, ToMicroDegrees(lat));
+        Put(record, 4, ToMicroDegrees(lon));
         Put(record, 8, PoiType);
         Put(record, 9, uint8_t(107));
         Put(record, 12, country);

@@ -30,18 +30,26 @@ TEST_F(MioMapV3, RecordLayoutCellsAndCountry)
     EXPECT_EQ(int16_t(record.ReadU16LE()), -131);
 }
 
-TEST_F(MioMapV3, TruncatesTowardsZero)
+TEST_F(MioMapV3, TruncationKeepsSixDecimalCoordinates)
 {
     GetSettings().Precision = 6;
-    TEntries entries;
-    entries.Add("", "", 4.8912349, -4.8912349);
-    TMemoryStream stream(WriteAll<TConvertToMioMapV3>(entries));
-    const int32_t lat = stream.ReadI32LE();
-    const int32_t lon = stream.ReadI32LE();
-    // The getters round to six decimals first (4.891235); the product is then truncated.
-    EXPECT_EQ(lon, int32_t(std::trunc(entries[0].GetLongitude() * 1000000.0)));
-    EXPECT_EQ(lat, -lon);
-    EXPECT_TRUE(lon == 4891234 || lon == 4891235);
+    // 4.8912349 reads as 4.891235 at six decimals; products like 0.257227 x 1000000 fall just
+    // below the whole number in binary and must not be truncated to the unit below.
+    struct {
+        double Lat, Lon;
+        int32_t LatUnits, LonUnits;
+    } cases[] = {
+        {-4.8912349, 4.8912349, -4891235, 4891235},
+        {0.257227, 0.015953, 257227, 15953},
+        {-0.257227, -0.502489, -257227, -502489},
+    };
+    for (const auto& c : cases) {
+        TEntries entries;
+        entries.Add("", "", c.Lon, c.Lat);
+        TMemoryStream stream(WriteAll<TConvertToMioMapV3>(entries));
+        EXPECT_EQ(stream.ReadI32LE(), c.LatUnits) << c.Lat;
+        EXPECT_EQ(stream.ReadI32LE(), c.LonUnits) << c.Lon;
+    }
 }
 
 TEST_F(MioMapV3, ReadsDescriptionsFromTheFields)
