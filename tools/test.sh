@@ -7,3 +7,10 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
+
+# The readers once more under the address and undefined-behaviour sanitizers: only the logic
+# library and the reader tests are built there, so this stays short.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_SANITIZE=ON -DTARVELL_READERS_ONLY=ON
+cmake --build build-asan --parallel "$(nproc)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -12,10 +12,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <condition_variable>
 #include <cmath>
-#include <future>
 #include <iostream>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <thread>
 
@@ -49,42 +50,71 @@ std::string CheckEntries(const TEntries& entries, size_t inputSize)
     return {};
 }
 
-// Runs the row's importer on bytes in a thread of its own; a case that overruns the limit is
-// reported and its thread left behind (it owns everything it touches).
-TResult RunCase(int row, std::string bytes)
+TResult RunCase(int row, const std::string& bytes)
 {
-    struct TState {
-        std::string Bytes;
-        std::promise<TResult> Done;
-    };
-    auto state = std::make_shared<TState>();
-    state->Bytes = std::move(bytes);
-    std::future<TResult> done = state->Done.get_future();
-    std::thread([state, row] {
-        TResult result;
-        TEntries entries;
+    TResult result;
+    TEntries entries;
+    try {
+        const std::unique_ptr<TConvertFromBase> importer = TConvertFromBase::CreateConverterAt(row);
+        TMemoryStream stream(bytes);
         try {
-            const std::unique_ptr<TConvertFromBase> importer = TConvertFromBase::CreateConverterAt(row);
-            TMemoryStream stream(state->Bytes);
-            try {
-                importer->Convert(entries, stream);
-            } catch (const ETarvellError&) {
-                result.Outcome = TOutcome::KnownError;
-            }
-            const std::string insane = CheckEntries(entries, state->Bytes.size());
-            if (!insane.empty())
-                result = {TOutcome::Insane, insane};
-        } catch (const std::exception& e) {
-            result = {TOutcome::Unexpected, e.what()};
-        } catch (...) {
-            result = {TOutcome::Unexpected, "unknown exception"};
+            importer->Convert(entries, stream);
+        } catch (const ETarvellError&) {
+            result.Outcome = TOutcome::KnownError;
         }
-        state->Done.set_value(std::move(result));
-    }).detach();
-    if (done.wait_for(CaseTimeLimit) != std::future_status::ready)
-        return {TOutcome::Timeout, "no result within the time limit"};
-    return done.get();
+        const std::string insane = CheckEntries(entries, bytes.size());
+        if (!insane.empty())
+            result = {TOutcome::Insane, insane};
+    } catch (const std::exception& e) {
+        result = {TOutcome::Unexpected, e.what()};
+    } catch (...) {
+        result = {TOutcome::Unexpected, "unknown exception"};
+    }
+    return result;
 }
+
+struct TCase {
+    std::string Name;
+    std::string Bytes;
+};
+
+// Runs the cases one after another in a worker thread and hands back each result as it comes;
+// a case that overruns the limit ends the batch with a time-out, and the worker is left behind
+// (it owns everything it touches).
+class TBatch {
+public:
+    TBatch(int row, std::vector<TCase> cases)
+        : FState(std::make_shared<TState>())
+    {
+        FState->Cases = std::move(cases);
+        std::thread([state = FState, row] {
+            for (const TCase& c : state->Cases) {
+                TResult result = RunCase(row, c.Bytes);
+                const std::lock_guard lock(state->Mutex);
+                state->Results.push_back(std::move(result));
+                state->Ready.notify_one();
+            }
+        }).detach();
+    }
+    size_t Count() const { return FState->Cases.size(); }
+    const TCase& Case(size_t i) const { return FState->Cases[i]; }
+    TResult Result(size_t i)
+    {
+        std::unique_lock lock(FState->Mutex);
+        if (!FState->Ready.wait_for(lock, CaseTimeLimit, [&] { return FState->Results.size() > i; }))
+            return {TOutcome::Timeout, "no result within the time limit"};
+        return FState->Results[i];
+    }
+
+private:
+    struct TState {
+        std::vector<TCase> Cases;
+        std::mutex Mutex;
+        std::condition_variable Ready;
+        std::vector<TResult> Results;
+    };
+    std::shared_ptr<TState> FState;
+};
 
 // Offsets 0 .. size - 1, or MaxOffsets of them spread evenly.
 std::vector<size_t> Offsets(size_t size)
@@ -99,11 +129,6 @@ std::vector<size_t> Offsets(size_t size)
     }
     return out;
 }
-
-struct TCase {
-    std::string Name;
-    std::string Bytes;
-};
 
 std::vector<TCase> DamagedCopies(const std::string& bytes)
 {
@@ -192,8 +217,10 @@ TEST(ReaderRobustness, EveryImporterSurvivesDamagedFixtures)
             ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
             const QByteArray data = file.readAll();
             const std::string name = QFileInfo(path).fileName().toStdString();
-            for (const TCase& c : DamagedCopies(std::string(data.constData(), size_t(data.size())))) {
-                const TResult result = RunCase(row, c.Bytes);
+            TBatch batch(row, DamagedCopies(std::string(data.constData(), size_t(data.size()))));
+            for (size_t i = 0; i < batch.Count(); ++i) {
+                const TCase& c = batch.Case(i);
+                const TResult result = batch.Result(i);
                 ++cases;
                 if (result.Outcome == TOutcome::KnownError)
                     ++errors;
