@@ -53,21 +53,25 @@ size_t WrittenLength(const std::string& description)
     return description.size() - size_t(std::count(description.begin(), description.end(), '\0'));
 }
 
+void PutI32(char* at, int32_t value) { std::memcpy(at, &value, 4); }
+
 void WritePoi(TMemoryStream& stream, const TEntry& entry)
 {
     const std::string& text = entry.GetDescription();
     const size_t n = WrittenLength(text);
-    stream.WriteU8(2);
-    stream.WriteI32LE(int32_t(PoiOverhead + n));
-    stream.WriteI32LE(ToFixed(entry.GetLongitude()));
-    stream.WriteI32LE(ToFixed(entry.GetLatitude()));
+    char head[13];
+    head[0] = 2;
+    PutI32(head + 1, int32_t(PoiOverhead + n));
+    PutI32(head + 5, ToFixed(entry.GetLongitude()));
+    PutI32(head + 9, ToFixed(entry.GetLatitude()));
+    stream.Write(head, sizeof head);
     if (n == text.size()) {
-        stream.Write(text);
-    } else {
-        for (char c : text)
-            if (c != '\0')
-                stream.WriteU8(uint8_t(c));
+        stream.Write(text.data(), text.size() + 1);  // with the string's own terminating zero
+        return;
     }
+    for (char c : text)
+        if (c != '\0')
+            stream.WriteU8(uint8_t(c));
     stream.WriteU8(0);
 }
 
@@ -79,6 +83,10 @@ struct TSortKey {
     uint32_t Index;
 };
 
+enum class TAxis { None, Longitude, Latitude };
+
+// Builds the tree over a permutation of the list and writes it in pre-order, each skipper's
+// block size filled in once its subtree is written.
 class TTreeWriter {
 public:
     TTreeWriter(const TEntries& entries, TMemoryStream& stream)
@@ -98,17 +106,17 @@ public:
     void Write()
     {
         double east = -200, west = 200, north = -200, south = 200;
-        for (int i = 0; i < FEntries.Count(); ++i) {
-            const TEntry& e = FEntries[i];
-            const double lon = e.GetLongitude();
-            const double lat = e.GetLatitude();
-            east = std::max(east, lon);
-            west = std::min(west, lon);
-            north = std::max(north, lat);
-            south = std::min(south, lat);
+        if (!FKeys.empty()) {
+            const auto [minLon, maxLon] = std::minmax_element(FKeys.begin(), FKeys.end(), [](const TSortKey& a, const TSortKey& b) { return a.Lon < b.Lon; });
+            const auto [minLat, maxLat] = std::minmax_element(FKeys.begin(), FKeys.end(), [](const TSortKey& a, const TSortKey& b) { return a.Lat < b.Lat; });
+            east = EntryOf(*maxLon).GetLongitude();
+            west = EntryOf(*minLon).GetLongitude();
+            north = EntryOf(*maxLat).GetLatitude();
+            south = EntryOf(*minLat).GetLatitude();
         }
         FStream.Reserve(FStream.Position() + TreeSize(FEntries.Count()));
-        WriteGroup(0, FEntries.Count(), east, west, north, south);
+        // The root has no parent: a list of up to 19 entries is written in list order.
+        WriteGroup(0, FEntries.Count(), east, west, north, south, TAxis::None);
     }
 
 private:
@@ -132,67 +140,48 @@ private:
 
     const TEntry& EntryOf(const TSortKey& key) const { return FEntries[int(key.Index)]; }
 
-    int CompareDescriptions(const TSortKey& a, const TSortKey& b) const
+    // The comparers: by one coordinate, then the other, then the description byte-wise.
+    bool Less(TAxis axis, const TSortKey& a, const TSortKey& b) const
     {
-        const int c = EntryOf(a).GetDescription().compare(EntryOf(b).GetDescription());
-        return c < 0 ? -1 : c > 0 ? 1 : 0;
-    }
-    bool LessByLongitude(const TSortKey& a, const TSortKey& b) const
-    {
-        if (a.Lon != b.Lon)
-            return a.Lon < b.Lon;
-        if (a.Lat != b.Lat)
-            return a.Lat < b.Lat;
-        return CompareDescriptions(a, b) < 0;
-    }
-    bool LessByLatitude(const TSortKey& a, const TSortKey& b) const
-    {
-        if (a.Lat != b.Lat)
-            return a.Lat < b.Lat;
-        if (a.Lon != b.Lon)
-            return a.Lon < b.Lon;
-        return CompareDescriptions(a, b) < 0;
+        const bool lonFirst = axis == TAxis::Longitude;
+        const int32_t a1 = lonFirst ? a.Lon : a.Lat, b1 = lonFirst ? b.Lon : b.Lat;
+        if (a1 != b1)
+            return a1 < b1;
+        const int32_t a2 = lonFirst ? a.Lat : a.Lon, b2 = lonFirst ? b.Lat : b.Lon;
+        if (a2 != b2)
+            return a2 < b2;
+        return EntryOf(a).GetDescription() < EntryOf(b).GetDescription();
     }
 
     // Entries the comparers call equal have the same position and description, so they write the
-    // same bytes: any sort gives the file the list's own quicksort gives. A range already in
-    // order (a child split along its parent's axis) is left alone.
-    template <typename Less>
-    void SortRange(size_t first, size_t n, Less less)
-    {
-        const auto begin = FKeys.begin() + ptrdiff_t(first);
-        const auto end = begin + ptrdiff_t(n);
-        if (!std::is_sorted(begin, end, less))
-            std::sort(begin, end, less);
-    }
-
-    // Writes the node over keys first .. first + n - 1 with these edges: its skipper, then the
-    // left and the right subtree, or a leaf's POIs; the block size is filled in afterwards.
-    void WriteGroup(size_t first, int n, double east, double west, double north, double south)
+    // same bytes; a sort leaves only their order open. A node's sort then decides just two
+    // things: which entries go left (the m smallest) and, where a child is a leaf, the order that
+    // leaf writes. A partial sort around entry o does the first; a leaf's range is sorted with its
+    // parent's comparer. The file is the one that full sorts at every node give.
+    void WriteGroup(size_t first, int n, double east, double west, double north, double south, TAxis parentAxis)
     {
         const uint64_t start = FStream.Position();
-        FStream.WriteU8(1);
-        FStream.WriteI32LE(0);
-        FStream.WriteI32LE(ToFixed(east));
-        FStream.WriteI32LE(ToFixed(north));
-        FStream.WriteI32LE(ToFixed(west));
-        FStream.WriteI32LE(ToFixed(south));
+        WriteSkipper(east, north, west, south);
+        const auto begin = FKeys.begin() + ptrdiff_t(first);
         if (n > MaxLeafEntries) {
             const int m = n / 2;
             const size_t o = first + size_t(m);
             // Ties go to longitude.
-            if (east - west >= north - south) {
-                SortRange(first, size_t(n), [this](const TSortKey& a, const TSortKey& b) { return LessByLongitude(a, b); });
-                const double split = EntryOf(FKeys[o]).GetLongitude();
-                WriteGroup(first, m, split, west, north, south);
-                WriteGroup(o, n - m, east, split, north, south);
+            const TAxis axis = east - west >= north - south ? TAxis::Longitude : TAxis::Latitude;
+            std::nth_element(begin, begin + m, begin + n, [this, axis](const TSortKey& a, const TSortKey& b) { return Less(axis, a, b); });
+            const TEntry& split = EntryOf(FKeys[o]);
+            if (axis == TAxis::Longitude) {
+                const double lon = split.GetLongitude();
+                WriteGroup(first, m, lon, west, north, south, axis);
+                WriteGroup(o, n - m, east, lon, north, south, axis);
             } else {
-                SortRange(first, size_t(n), [this](const TSortKey& a, const TSortKey& b) { return LessByLatitude(a, b); });
-                const double split = EntryOf(FKeys[o]).GetLatitude();
-                WriteGroup(first, m, east, west, split, south);
-                WriteGroup(o, n - m, east, west, north, split);
+                const double lat = split.GetLatitude();
+                WriteGroup(first, m, east, west, lat, south, axis);
+                WriteGroup(o, n - m, east, west, north, lat, axis);
             }
         } else {
+            if (parentAxis != TAxis::None)
+                std::sort(begin, begin + n, [this, parentAxis](const TSortKey& a, const TSortKey& b) { return Less(parentAxis, a, b); });
             for (size_t i = first; i < first + size_t(n); ++i)
                 WritePoi(FStream, EntryOf(FKeys[i]));
         }
@@ -202,6 +191,18 @@ private:
         FStream.Seek(start + 1);
         FStream.WriteI32LE(int32_t(end - start));
         FStream.Seek(end);
+    }
+
+    void WriteSkipper(double east, double north, double west, double south)
+    {
+        char record[SkipperSize];
+        record[0] = 1;
+        PutI32(record + 1, 0);
+        PutI32(record + 5, ToFixed(east));
+        PutI32(record + 9, ToFixed(north));
+        PutI32(record + 13, ToFixed(west));
+        PutI32(record + 17, ToFixed(south));
+        FStream.Write(record, SkipperSize);
     }
 
     const TEntries& FEntries;

@@ -5,6 +5,7 @@
 #include "support/TestSupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <random>
 
 namespace {
@@ -34,7 +35,127 @@ std::vector<std::string> Descriptions(const TEntries& entries)
     return out;
 }
 
+// The writer as the file layout describes it, kept plain as an oracle: full sorts of the list
+// itself (its own quicksort) at every node, then the tree written in pre-order.
+class TReferenceOv2 {
+public:
+    explicit TReferenceOv2(TEntries& entries)
+        : FEntries(entries)
+    {
+    }
+    std::string Write()
+    {
+        double east = -200, west = 200, north = -200, south = 200;
+        for (int i = 0; i < FEntries.Count(); ++i) {
+            east = std::max(east, FEntries[i].GetLongitude());
+            west = std::min(west, FEntries[i].GetLongitude());
+            north = std::max(north, FEntries[i].GetLatitude());
+            south = std::min(south, FEntries[i].GetLatitude());
+        }
+        Node root = Build(0, FEntries.Count(), east, west, north, south);
+        WriteNode(root);
+        return FStream.TakeData();
+    }
+
+private:
+    struct Node {
+        double East, West, North, South;
+        int32_t Size = 21;
+        int First, Count;
+        std::vector<Node> Children;
+    };
+    static int Sign(double d) { return d < 0 ? -1 : d > 0 ? 1 : 0; }
+    static int ByText(const TEntry& a, const TEntry& b)
+    {
+        const int c = a.GetDescription().compare(b.GetDescription());
+        return c < 0 ? -1 : c > 0 ? 1 : 0;
+    }
+    Node Build(int first, int n, double east, double west, double north, double south)
+    {
+        Node node{east, west, north, south, 21, first, n, {}};
+        if (n > 19) {
+            const int m = n / 2, o = first + m;
+            if (east - west >= north - south) {
+                FEntries.SortRange([](const TEntry& a, const TEntry& b) {
+                    if (int c = Sign(a.GetLongitude() - b.GetLongitude()))
+                        return c;
+                    if (int c = Sign(a.GetLatitude() - b.GetLatitude()))
+                        return c;
+                    return ByText(a, b);
+                }, first, first + n - 1);
+                node.Children.push_back(Build(first, m, FEntries[o].GetLongitude(), west, north, south));
+                node.Children.push_back(Build(o, n - m, east, FEntries[o].GetLongitude(), north, south));
+            } else {
+                FEntries.SortRange([](const TEntry& a, const TEntry& b) {
+                    if (int c = Sign(a.GetLatitude() - b.GetLatitude()))
+                        return c;
+                    if (int c = Sign(a.GetLongitude() - b.GetLongitude()))
+                        return c;
+                    return ByText(a, b);
+                }, first, first + n - 1);
+                node.Children.push_back(Build(first, m, east, west, FEntries[o].GetLatitude(), south));
+                node.Children.push_back(Build(o, n - m, east, west, north, FEntries[o].GetLatitude()));
+            }
+        } else {
+            for (int i = first; i < first + n; ++i)
+                node.Size += 14 + int32_t(FEntries[i].GetDescription().size());
+        }
+        for (const Node& child : node.Children)
+            node.Size += child.Size;
+        return node;
+    }
+    static int32_t Fixed(double v) { return int32_t(std::nearbyint(v * 100000)); }
+    void WriteNode(const Node& node)
+    {
+        FStream.WriteU8(1);
+        for (int32_t v : {node.Size, Fixed(node.East), Fixed(node.North), Fixed(node.West), Fixed(node.South)})
+            FStream.WriteI32LE(v);
+        for (const Node& child : node.Children)
+            WriteNode(child);
+        if (node.Children.empty()) {
+            for (int i = node.First; i < node.First + node.Count; ++i) {
+                const TEntry& e = FEntries[i];
+                FStream.WriteU8(2);
+                FStream.WriteI32LE(14 + int32_t(e.GetDescription().size()));
+                FStream.WriteI32LE(Fixed(e.GetLongitude()));
+                FStream.WriteI32LE(Fixed(e.GetLatitude()));
+                FStream.Write(e.GetDescription());
+                FStream.WriteU8(0);
+            }
+        }
+    }
+    TEntries& FEntries;
+    TMemoryStream FStream;
+};
+
 } // namespace
+
+TEST_F(Ov2, WriterGivesTheBytesOfFullSortsAtEveryNode)
+{
+    // Clustered and duplicated positions, equal coordinates with different texts, and a box that
+    // ties between the axes: the cases where a partial sort could differ from full sorts.
+    for (int precision : {4, 5, 6}) {
+        GetSettings().Precision = precision;
+        for (uint32_t seed : {1u, 2u, 3u}) {
+            TEntries entries;
+            std::mt19937 random(seed);
+            for (int i = 0; i < 3000; ++i) {
+                const int cluster = int(random() % 5);
+                entries.Add("p" + std::to_string(random() % 50), "", cluster + int(random() % 300) / 1000.0 + int(random() % 10) * 0.0000017,
+                            50 + cluster + int(random() % 300) / 1000.0);
+            }
+            for (int i = 0; i < 40; ++i)
+                entries.Add("dup", "", 2, 52);
+            entries.Add("corner", "", 0, 50);
+            entries.Add("corner", "", 4.3, 54.3);
+            TEntries copy;
+            for (int i = 0; i < entries.Count(); ++i)
+                copy.AddEntry(std::make_unique<TEntry>(entries[i]), false);
+            const std::string expected = TReferenceOv2(copy).Write();
+            EXPECT_TRUE(WriteAll<TConvertToOv2>(entries) == expected) << "precision " << precision << " seed " << seed;
+        }
+    }
+}
 
 TEST_F(Ov2, WriterMatchesTheLayoutFixtures)
 {
