@@ -33,6 +33,19 @@ long double Magnitude(uint8_t deg, uint8_t min, uint8_t sec, double rem)
         + static_cast<long double>(sec) / 3600.0L + static_cast<long double>(rem) / 216000.0L;
 }
 
+// Trunc(a) for 0 <= a, capped at 255. The same value as truncating the extended number itself,
+// without the slow extended-to-integer conversion: rounding a to double can only carry it up
+// to the next whole number, which the comparison takes back.
+uint8_t TruncByte(long double a)
+{
+    if (a >= 255.0L)
+        return 255;
+    int t = static_cast<int>(static_cast<double>(a));
+    if (static_cast<long double>(t) > a)
+        --t;
+    return static_cast<uint8_t>(t);
+}
+
 struct TParts {
     uint8_t Deg, Min, Sec;
     double Rem;
@@ -52,9 +65,9 @@ TParts Split(double v, double limit)
     const double mag = std::fabs(v);
     p.Deg = static_cast<uint8_t>(std::trunc(mag));
     long double a = static_cast<long double>(mag - p.Deg) * 60.0L;
-    p.Min = static_cast<uint8_t>(std::min<long double>(std::trunc(a), 255));
+    p.Min = TruncByte(a);
     a = static_cast<long double>(static_cast<double>(a - p.Min)) * 60.0L;
-    p.Sec = static_cast<uint8_t>(std::min<long double>(std::trunc(a), 255));
+    p.Sec = TruncByte(a);
     p.Rem = static_cast<double>(static_cast<long double>(static_cast<double>(a - p.Sec)) * 60.0L);
     return p;
 }
@@ -175,6 +188,10 @@ void TEntry::SetLatitude(double value)
 
 void TEntry::Normalize()
 {
+    // A magnitude a whole degree below the limit cannot round past it; the rounding getters
+    // (the costly part) are asked only near the limits.
+    if (Magnitude(FLatDeg, FLatMin, FLatSec, FLatRem) < 89.0L && Magnitude(FLonDeg, FLonMin, FLonSec, FLonRem) < 179.0L)
+        return;
     if (std::fabs(GetLatitude()) > 90) {
         FLatDeg = 90;
         FLatMin = 0;
@@ -365,7 +382,7 @@ void TEntries::Compact() const
     FForgotten.clear();
 }
 
-TEntry* TEntries::At(int index) const
+TEntry* TEntries::AtChecked(int index) const
 {
     Compact();
     // The message is built only on failure: this runs once per entry access.
