@@ -482,7 +482,6 @@ void TEntries::Reserve(int count)
     }
 }
 
-TEntry& TEntries::GetItem(int index) const { return *At(index); }
 
 int TEntries::Count() const
 {

@@ -128,7 +128,7 @@ public:
     void Clear();
     void Reserve(int count);
 
-    TEntry& GetItem(int index) const;
+    TEntry& GetItem(int index) const { return *At(index); }
     TEntry& operator[](int index) const { return GetItem(index); }
     int Count() const;
     int IndexOf(const TEntry* entry) const;
