@@ -55,15 +55,16 @@ size_t WrittenLength(const std::string& description)
 
 void PutI32(char* at, int32_t value) { std::memcpy(at, &value, 4); }
 
-void WritePoi(TMemoryStream& stream, const TEntry& entry)
+// lon and lat are the entry's coordinates as written (ToFixed of the getters).
+void WritePoi(TMemoryStream& stream, const TEntry& entry, int32_t lon, int32_t lat)
 {
     const std::string& text = entry.GetDescription();
     const size_t n = WrittenLength(text);
     char head[13];
     head[0] = 2;
     PutI32(head + 1, int32_t(PoiOverhead + n));
-    PutI32(head + 5, ToFixed(entry.GetLongitude()));
-    PutI32(head + 9, ToFixed(entry.GetLatitude()));
+    PutI32(head + 5, lon);
+    PutI32(head + 9, lat);
     stream.Write(head, sizeof head);
     if (n == text.size()) {
         stream.Write(text.data(), text.size() + 1);  // with the string's own terminating zero
@@ -73,6 +74,11 @@ void WritePoi(TMemoryStream& stream, const TEntry& entry)
         if (c != '\0')
             stream.WriteU8(uint8_t(c));
     stream.WriteU8(0);
+}
+
+void WritePoi(TMemoryStream& stream, const TEntry& entry)
+{
+    WritePoi(stream, entry, ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
 }
 
 // What the tree sorts: the precision-rounded coordinates in units of the last decimal (so that
@@ -96,6 +102,8 @@ public:
         double scale = 1;
         for (int i = CoordinatePrecision(); i > 0; --i)
             scale *= 10;
+        // At five decimals a key is computed exactly as the written value is.
+        FKeysAreFixed = CoordinatePrecision() == 5;
         FKeys.resize(size_t(entries.Count()));
         for (int i = 0; i < entries.Count(); ++i) {
             const TEntry& e = entries[i];
@@ -182,8 +190,22 @@ private:
         } else {
             if (parentAxis != TAxis::None)
                 std::sort(begin, begin + n, [this, parentAxis](const TSortKey& a, const TSortKey& b) { return Less(parentAxis, a, b); });
-            for (size_t i = first; i < first + size_t(n); ++i)
-                WritePoi(FStream, EntryOf(FKeys[i]));
+            // The leaf's entries lie anywhere in memory; asking for all of them (and their texts)
+            // before writing lets the loads overlap instead of waiting for each in turn.
+            const TEntry* leaf[MaxLeafEntries];
+            for (int k = 0; k < n; ++k) {
+                leaf[k] = &EntryOf(FKeys[first + size_t(k)]);
+                __builtin_prefetch(leaf[k]);
+            }
+            for (int k = 0; k < n; ++k)
+                __builtin_prefetch(leaf[k]->GetDescription().data());
+            for (int k = 0; k < n; ++k) {
+                const TSortKey& key = FKeys[first + size_t(k)];
+                if (FKeysAreFixed)
+                    WritePoi(FStream, *leaf[k], key.Lon, key.Lat);
+                else
+                    WritePoi(FStream, *leaf[k]);
+            }
         }
         const uint64_t end = FStream.Position();
         if (end - start > uint64_t(INT32_MAX))
@@ -208,6 +230,7 @@ private:
     const TEntries& FEntries;
     TMemoryStream& FStream;
     std::vector<TSortKey> FKeys;
+    bool FKeysAreFixed = false;
 };
 
 // Reads a zero-terminated text that must end before limit; returns the position after its zero.
