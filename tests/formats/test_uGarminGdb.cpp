@@ -5,22 +5,7 @@
 #include "support/TestSupport.h"
 
 namespace {
-
 class Gdb : public CleanSettingsTest {};
-
-QString ErrorOf(const std::string& bytes, int& kept)
-{
-    TEntries entries;
-    QString message;
-    try {
-        ReadInto<TConvertFromGdb>(bytes, entries);
-    } catch (const EUserError& e) {
-        message = e.Message();
-    }
-    kept = entries.Count();
-    return message;
-}
-
 } // namespace
 
 TEST_F(Gdb, WaypointsOnlyInFileOrder)
@@ -73,9 +58,6 @@ TEST_F(Gdb, HeaderVersionAndRecordErrors)
         {"short waypoint", shortWaypoint, "Invalid gdb file", 1},
         {"cut record head", good + std::string("\x01\0", 2), "Invalid gdb file", 2},
     };
-    for (const auto& c : cases) {
-        int kept = -1;
-        EXPECT_EQ(ErrorOf(c.Bytes, kept), QString::fromLatin1(c.Message)) << c.Name;
-        EXPECT_EQ(kept, c.Kept) << c.Name;
-    }
+    for (const auto& c : cases)
+        ExpectDamaged<TConvertFromGdb>(c.Name, c.Bytes, QString::fromLatin1(c.Message), c.Kept);
 }

@@ -1,6 +1,7 @@
 // Helpers of the format tests: fixture files and one-call reads and writes through a converter.
 #pragma once
 
+#include "core/uGeneral.h"
 #include "core/uStream.h"
 #include "model/uModel.h"
 
@@ -39,4 +40,19 @@ std::string WriteAll(TEntries& entries)
     TExporter exporter;
     exporter.Convert(entries, stream);
     return stream.TakeData();
+}
+
+// Reads a damaged file: the importer must raise EUserError with message and keep the first
+// kept entries. name labels the case in failures.
+template <typename TImporter>
+void ExpectDamaged(const std::string& name, const std::string& bytes, const QString& message, int kept)
+{
+    TEntries entries;
+    try {
+        ReadInto<TImporter>(bytes, entries);
+        ADD_FAILURE() << name << ": no error";
+    } catch (const EUserError& e) {
+        EXPECT_EQ(e.Message(), message) << name;
+    }
+    EXPECT_EQ(entries.Count(), kept) << name;
 }
