@@ -2,6 +2,8 @@
 // its exporter before its importer, in this unit order.
 #include "formats/uFormats.h"
 
+#include "formats/uAscii.h"
+#include "formats/uCommaSeparated.h"
 #include "formats/uConvertBase.h"
 #include "formats/uDestinatorDat.h"
 #include "formats/uGarminGdb.h"
@@ -9,6 +11,8 @@
 #include "formats/uMitac.h"
 #include "formats/uSmartpath.h"
 #include "formats/uTomTom.h"
+#include "formats/uTomTomCfg.h"
+#include "formats/uTomTomItn.h"
 
 namespace {
 bool Registered = false;
@@ -19,23 +23,57 @@ void RegisterAllFormats()
     if (Registered)
         return;
     Registered = true;
-    using TPos = TRegisterPosition;
+    using To = TConvertToBase;
+    using From = TConvertFromBase;
+    using P = TRegisterPosition;
 
-    TConvertToBase::RegisterFormat<TConvertToOv2>(QCoreApplication::translate("uTomTom", "TomTom Binary"), QStringLiteral("ov2"), TPos::rpFirst);
-    TConvertFromBase::RegisterFormat<TConvertFromOv2>(QCoreApplication::translate("uTomTom", "TomTom Binary"), QStringLiteral("ov2"), TPos::rpFirst);
+    // TomTom binary: first in every list
+    To::RegisterFormat<TConvertToOv2>(QStringLiteral("TomTom Binary"), QStringLiteral("ov2"), P::rpFirst);
+    From::RegisterFormat<TConvertFromOv2>(QStringLiteral("TomTom Binary"), QStringLiteral("ov2"), P::rpFirst);
 
-    TConvertToBase::RegisterFormat<TConvertToOvr>(QCoreApplication::translate("uSmartpath", "Smartpath Binary"), QStringLiteral("ovr"));
-    TConvertFromBase::RegisterFormat<TConvertFromOvr>(QCoreApplication::translate("uSmartpath", "Smartpath Binary"), QStringLiteral("ovr"));
+    // TomTom itinerary
+    To::RegisterFormat<TConvertToItn>(QStringLiteral("TomTom Itinerary"), QStringLiteral("itn"));
+    From::RegisterFormat<TConvertFromItn>(QStringLiteral("TomTom Itinerary"), QStringLiteral("itn"));
+    // TomTom 5 configuration
+    From::RegisterFormat<TConvertFromCfg>(QStringLiteral("TomTom 5 configuration"), QStringLiteral("cfg"));
 
-    TConvertToBase::RegisterFormat<TConvertToDat>(QCoreApplication::translate("uDestinatorDat", "Destinator Binary"), QStringLiteral("dat"));
-    TConvertFromBase::RegisterFormat<TConvertFromDat>(QCoreApplication::translate("uDestinatorDat", "Destinator Binary"), QStringLiteral("dat"));
+    // Smartpath binary
+    To::RegisterFormat<TConvertToOvr>(QStringLiteral("Smartpath Binary"), QStringLiteral("ovr"));
+    From::RegisterFormat<TConvertFromOvr>(QStringLiteral("Smartpath Binary"), QStringLiteral("ovr"));
 
-    TConvertFromBase::RegisterFormat<TConvertFromGdb>(QCoreApplication::translate("uGarminGdb", "Garmin Mapsource"), QStringLiteral("gdb"), TPos::rpBeforeExtension);
+    // ASCII family
+    To::RegisterFormat<TConvertToAsc>(QStringLiteral("Generic Ascii"), QStringLiteral("asc"), P::rpBeforeExtension);
+    From::RegisterFormat<TConvertFromAsc>(QStringLiteral("Generic Ascii"), QStringLiteral("asc"), P::rpBeforeExtension);
+    To::RegisterFormat<TConvertToNavmanCsv>(QStringLiteral("Navman Comma Separated"), QStringLiteral("csv"));
+    From::RegisterFormat<TConvertFromNavmanCsv>(QStringLiteral("Navman Comma Separated"), QStringLiteral("csv"));
+    To::RegisterFormat<TConvertToNavio>(QStringLiteral("Navio Ascii"), QStringLiteral("asc"));
+    From::RegisterFormat<TConvertFromNavio>(QStringLiteral("Navio Ascii"), QStringLiteral("asc"));
+    To::RegisterFormat<TConvertToNavioCsv>(QStringLiteral("Navio Comma Separated"), QStringLiteral("csv"));
+    From::RegisterFormat<TConvertFromNavioCsv>(QStringLiteral("Navio Comma Separated"), QStringLiteral("csv"));
+    To::RegisterFormat<TConvertToGarminCsv>(QStringLiteral("Garmin Comma Separated"), QStringLiteral("csv"));
+    From::RegisterFormat<TConvertFromGarminCsv>(QStringLiteral("Garmin Comma Separated"), QStringLiteral("csv"));
 
-    TConvertFromBase::RegisterFormat<TConvertFromMitac>(QCoreApplication::translate("uMitac", "Mitac Speedcams file"), QStringLiteral("mtc"));
+    // Destinator CSV: the default for csv files, so before the ASCII family's csv rows
+    To::RegisterFormat<TConvertToCsv>(QStringLiteral("Destinator Comma Separated"), QStringLiteral("csv"), P::rpBeforeExtension);
+    From::RegisterFormat<TConvertFromCsv>(QStringLiteral("Destinator Comma Separated"), QStringLiteral("csv"), P::rpBeforeExtension);
 
-    TConvertToBase::RegisterFormat<TConvertToMioMapV3>(QCoreApplication::translate("uMioMapV3", "MioMapv3/IGo Binary"), QStringLiteral("upd"));
-    TConvertFromBase::RegisterFormat<TConvertFromMioMapV3>(QCoreApplication::translate("uMioMapV3", "MioMapv3/IGo Binary"), QStringLiteral("upd"));
+    // Destinator binary
+    To::RegisterFormat<TConvertToDat>(QStringLiteral("Destinator Binary"), QStringLiteral("dat"));
+    From::RegisterFormat<TConvertFromDat>(QStringLiteral("Destinator Binary"), QStringLiteral("dat"));
+
+    // Garmin MapSource: no earlier gdb row, so this appends
+    From::RegisterFormat<TConvertFromGdb>(QStringLiteral("Garmin Mapsource"), QStringLiteral("gdb"), P::rpBeforeExtension);
+
+    // MioMap CSV
+    To::RegisterFormat<TConvertToMioMap>(QStringLiteral("MioMap Comma Separated"), QStringLiteral("csv"));
+    From::RegisterFormat<TConvertFromMioMap>(QStringLiteral("MioMap Comma Separated"), QStringLiteral("csv"));
+
+    // Mitac
+    From::RegisterFormat<TConvertFromMitac>(QStringLiteral("Mitac Speedcams file"), QStringLiteral("mtc"));
+
+    // MioMap v3
+    To::RegisterFormat<TConvertToMioMapV3>(QStringLiteral("MioMapv3/IGo Binary"), QStringLiteral("upd"));
+    From::RegisterFormat<TConvertFromMioMapV3>(QStringLiteral("MioMapv3/IGo Binary"), QStringLiteral("upd"));
 }
 
 void UnregisterAllFormats()

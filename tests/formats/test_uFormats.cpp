@@ -1,7 +1,9 @@
-// The program's registry: the binary formats' rows, in display order.
-#include "formats/uConvertBase.h"
+// Tests of the program's converter registry: the rows of the text and binary formats, the option
+// tables, and the binary writers read back by their readers.
 #include "formats/uFormats.h"
+
 #include "core/uStream.h"
+#include "formats/uConvertBase.h"
 #include "model/uModel.h"
 
 #include "support/TestSupport.h"
@@ -9,71 +11,151 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <vector>
 
 namespace {
 
-struct TRowInfo {
-    const char* Name;
+struct TRowCase {
+    const char* Description;
     const char* Extension;
     const char* FormatID;
+    int Precision; // exporters only
+    int Options;
 };
 
-// Rows of the given format IDs in registry order (other formats' rows may lie between them).
-template <typename Base>
-std::vector<std::string> RowsOf(const std::vector<TRowInfo>& expected)
+template <typename Base> void ExpectRowsInOrder(std::initializer_list<TRowCase> rows)
 {
-    std::vector<std::string> out;
-    for (int i = 0; i < Base::FormatCount(); ++i) {
-        for (const TRowInfo& row : expected)
-            if (Base::FormatIDAt(i) == QLatin1String(row.FormatID))
-                out.push_back((Base::Description(i) + QChar('|') + Base::Extension(i) + QChar('|') + Base::FormatIDAt(i)).toStdString());
+    int previous = -1;
+    for (const TRowCase& r : rows) {
+        SCOPED_TRACE(r.FormatID);
+        const int i = Base::IndexOf(QString::fromLatin1(r.Extension), QString::fromLatin1(r.FormatID));
+        ASSERT_GE(i, 0);
+        EXPECT_EQ(Base::FormatIDAt(i), QString::fromLatin1(r.FormatID));
+        EXPECT_EQ(Base::Description(i), QString::fromLatin1(r.Description));
+        EXPECT_EQ(Base::Extension(i), QStringLiteral(".") + QString::fromLatin1(r.Extension));
+        EXPECT_GT(i, previous) << "display order";
+        previous = i;
+        auto converter = Base::CreateConverterAt(i);
+        EXPECT_EQ(converter->OptionCount(), r.Options);
+        if constexpr (std::is_same_v<Base, TConvertToBase>) {
+            EXPECT_EQ(converter->Precision(), r.Precision);
+        }
     }
-    return out;
 }
 
-template <typename Base>
-std::vector<std::string> Expected(const std::vector<TRowInfo>& rows)
+TEST(FormatRegistry, TextFormatExporters)
 {
-    std::vector<std::string> out;
-    for (const TRowInfo& row : rows)
-        out.push_back(std::string(row.Name) + "|." + row.Extension + "|" + row.FormatID);
-    return out;
+    ExpectRowsInOrder<TConvertToBase>({
+        { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
+        { "Generic Ascii", "asc", "genasc", 5, 2 },
+        { "Destinator Comma Separated", "csv", "dstcsv", 5, 0 },
+        { "Navman Comma Separated", "csv", "navmancsv", 5, 0 },
+        { "Navio Ascii", "asc", "navioasc", 5, 0 },
+        { "Navio Comma Separated", "csv", "naviocsv", 5, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
+    });
 }
 
-class Formats : public CleanSettingsTest {};
-
-} // namespace
-
-TEST_F(Formats, BinaryRowsInDisplayOrder)
+TEST(FormatRegistry, TextFormatImporters)
 {
-    const std::vector<TRowInfo> exporters = {
-        {"TomTom Binary", "ov2", "ttov2"},
-        {"Smartpath Binary", "ovr", "ttovr"},
-        {"Destinator Binary", "dat", "destdat"},
-        {"MioMapv3/IGo Binary", "upd", "miomapv3"},
-    };
-    const std::vector<TRowInfo> importers = {
-        {"TomTom Binary", "ov2", "ttov2"},         {"Smartpath Binary", "ovr", "ttovr"},
-        {"Destinator Binary", "dat", "destdat"},   {"Garmin Mapsource", "gdb", "gdb"},
-        {"Mitac Speedcams file", "mtc", "mitacmtc"}, {"MioMapv3/IGo Binary", "upd", "miomapv3"},
-    };
-    EXPECT_EQ(RowsOf<TConvertToBase>(exporters), Expected<TConvertToBase>(exporters));
-    EXPECT_EQ(RowsOf<TConvertFromBase>(importers), Expected<TConvertFromBase>(importers));
-    // The TomTom pair is row 0 of both lists.
+    ExpectRowsInOrder<TConvertFromBase>({
+        { "TomTom Itinerary", "itn", "ttitn", 0, 0 },
+        { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
+        { "Generic Ascii", "asc", "genasc", 0, 0 },
+        { "Destinator Comma Separated", "csv", "dstcsv", 0, 0 },
+        { "Navman Comma Separated", "csv", "navmancsv", 0, 0 },
+        { "Navio Ascii", "asc", "navioasc", 0, 0 },
+        { "Navio Comma Separated", "csv", "naviocsv", 0, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
+    });
+    EXPECT_EQ(TConvertToBase::IndexOfFormatID(QStringLiteral("ttcfg")), -1) << "read only";
+}
+
+// Both families interleaved, as the registry table orders them; TomTom binary is row 0.
+TEST(FormatRegistry, BinaryRowsAmongTheTextRows)
+{
+    ExpectRowsInOrder<TConvertToBase>({
+        { "TomTom Binary", "ov2", "ttov2", 5, 1 },
+        { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 4, 0 },
+        { "Generic Ascii", "asc", "genasc", 5, 2 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
+        { "Destinator Binary", "dat", "destdat", -1, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
+        { "MioMapv3/IGo Binary", "upd", "miomapv3", -1, 1 },
+    });
+    ExpectRowsInOrder<TConvertFromBase>({
+        { "TomTom Binary", "ov2", "ttov2", 0, 0 },
+        { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 0, 0 },
+        { "Generic Ascii", "asc", "genasc", 0, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
+        { "Destinator Binary", "dat", "destdat", 0, 0 },
+        { "Garmin Mapsource", "gdb", "gdb", 0, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
+        { "Mitac Speedcams file", "mtc", "mitacmtc", 0, 0 },
+        { "MioMapv3/IGo Binary", "upd", "miomapv3", 0, 0 },
+    });
     EXPECT_EQ(TConvertToBase::FormatIDAt(0), QStringLiteral("ttov2"));
     EXPECT_EQ(TConvertFromBase::FormatIDAt(0), QStringLiteral("ttov2"));
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("ov2"), QString())->Precision(), 5);
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("ovr"), QString())->Precision(), 4);
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("dat"), QString())->Precision(), -1);
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("upd"), QString())->Precision(), -1);
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("ov2"), QString())->OptionCount(), 1);
-    EXPECT_EQ(TConvertToBase::CreateConverter(QStringLiteral("upd"), QString())->OptionCount(), 1);
+    for (const char* readOnly : { "gdb", "mitacmtc" })
+        EXPECT_EQ(TConvertToBase::IndexOfFormatID(QString::fromLatin1(readOnly)), -1) << readOnly;
 }
+
+TEST(FormatRegistry, SharedExtensions)
+{
+    for (const char* ext : { "csv", ".CSV" }) {
+        EXPECT_EQ(TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QString::fromLatin1(ext), QString())),
+            QStringLiteral("dstcsv"));
+        EXPECT_EQ(
+            TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QString::fromLatin1(ext), QStringLiteral("nosuch"))),
+            QStringLiteral("dstcsv"));
+    }
+    EXPECT_EQ(
+        TConvertFromBase::FormatIDAt(TConvertFromBase::IndexOf(QStringLiteral(".CSV"), QStringLiteral("miomapcsv"))),
+        QStringLiteral("miomapcsv"));
+    EXPECT_EQ(TConvertToBase::FormatIDAt(TConvertToBase::IndexOf(QStringLiteral("asc"), QString())),
+        QStringLiteral("genasc"));
+    EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("csv")), 5);
+    EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("asc")), 2);
+}
+
+// Every option of every registered converter: a caption, a default within its kind, and an
+// unwritten option reading as that default.
+class FormatOptions : public CleanSettingsTest { };
+
+template <typename Base> void ExpectSaneOptionTables()
+{
+    for (int i = 0; i < Base::FormatCount(); ++i) {
+        SCOPED_TRACE(Base::FormatIDAt(i).toStdString());
+        auto converter = Base::CreateConverterAt(i);
+        for (int k = 0; k < converter->OptionCount(); ++k) {
+            EXPECT_FALSE(converter->OptionCaption(k).isEmpty());
+            EXPECT_FALSE(converter->OptionHint(k).isEmpty());
+            const TOptionValue def = converter->OptionDefault(k);
+            if (converter->OptionKind(k) == TOptionKind::okBoolean) {
+                ASSERT_TRUE(std::holds_alternative<bool>(def));
+                EXPECT_EQ(converter->ReadBoolOption(k), std::get<bool>(def));
+            } else {
+                ASSERT_TRUE(std::holds_alternative<int>(def));
+                EXPECT_EQ(converter->ReadIntegerOption(k), std::get<int>(def));
+            }
+        }
+    }
+}
+
+TEST_F(FormatOptions, EveryTableIsSane)
+{
+    ExpectSaneOptionTables<TConvertToBase>();
+    ExpectSaneOptionTables<TConvertFromBase>();
+}
+
+class FormatRoundTrip : public CleanSettingsTest { };
 
 // Each binary writer's file read back by its reader: the same positions at the format's
 // precision and, where the format carries them, the same descriptions.
-TEST_F(Formats, BinaryWritersReadBack)
+TEST_F(FormatRoundTrip, BinaryWritersReadBack)
 {
     struct {
         const char* Ext;
@@ -108,3 +190,5 @@ TEST_F(Formats, BinaryWritersReadBack)
         }
     }
 }
+
+} // namespace
