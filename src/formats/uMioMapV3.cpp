@@ -66,6 +66,7 @@ std::span<const TOptionInfo> TConvertToMioMapV3::Options() const { return MioMap
 void TConvertToMioMapV3::Convert(TEntries& entries, TMemoryStream& stream)
 {
     const uint8_t country = uint8_t(ReadIntegerOption(0));
+    stream.Reserve(stream.Position() + uint64_t(entries.Count()) * RecordSize);
     for (int i = 0; i < entries.Count(); ++i) {
         const TEntry& e = entries[i];
         const double lat = e.GetLatitude();
