@@ -18,6 +18,7 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -83,8 +84,9 @@ struct TCase {
 // (it owns everything it touches).
 class TBatch {
 public:
-    TBatch(int row, std::vector<TCase> cases)
+    TBatch(int row, std::vector<TCase> cases, std::chrono::milliseconds limit = CaseTimeLimit)
         : FState(std::make_shared<TState>())
+        , FLimit(limit)
     {
         FState->Cases = std::move(cases);
         std::thread([state = FState, row] {
@@ -101,7 +103,7 @@ public:
     TResult Result(size_t i)
     {
         std::unique_lock lock(FState->Mutex);
-        if (!FState->Ready.wait_for(lock, CaseTimeLimit, [&] { return FState->Results.size() > i; }))
+        if (!FState->Ready.wait_for(lock, FLimit, [&] { return FState->Results.size() > i; }))
             return {TOutcome::Timeout, "no result within the time limit"};
         return FState->Results[i];
     }
@@ -114,6 +116,7 @@ private:
         std::vector<TResult> Results;
     };
     std::shared_ptr<TState> FState;
+    std::chrono::milliseconds FLimit;
 };
 
 // Offsets 0 .. size - 1, or MaxOffsets of them spread evenly.
@@ -232,4 +235,44 @@ TEST(ReaderRobustness, EveryImporterSurvivesDamagedFixtures)
                   << " ended in a project error" << std::endl;
     }
     EXPECT_GT(tested, 0);
+}
+
+namespace {
+
+// Readers that misbehave, to show the harness notices.
+class TFakeSlowReader : public TConvertFromBase {
+public:
+    QString FormatID() const override { return QStringLiteral("fakeslow"); }
+    void Convert(TEntries&, TMemoryStream&) override { std::this_thread::sleep_for(std::chrono::milliseconds(800)); }
+};
+
+class TFakeForeignErrorReader : public TConvertFromBase {
+public:
+    QString FormatID() const override { return QStringLiteral("fakeforeign"); }
+    void Convert(TEntries&, TMemoryStream& stream) override
+    {
+        if (stream.Size() > 1)
+            throw std::runtime_error("not one of ours");
+    }
+};
+
+} // namespace
+
+TEST(ReaderRobustness, HarnessCatchesHangsAndForeignExceptions)
+{
+    TConvertFromBase::RegisterFormat<TFakeSlowReader>(QStringLiteral("Slow"), QStringLiteral("slow"));
+    TConvertFromBase::RegisterFormat<TFakeForeignErrorReader>(QStringLiteral("Foreign"), QStringLiteral("foreign"));
+    const int slow = TConvertFromBase::IndexOf(QStringLiteral("slow"), QString());
+    const int foreign = TConvertFromBase::IndexOf(QStringLiteral("foreign"), QString());
+
+    TBatch hanging(slow, {{"one", "x"}}, std::chrono::milliseconds(50));
+    EXPECT_EQ(hanging.Result(0).Outcome, TOutcome::Timeout);
+    TBatch throwing(foreign, {{"short", "x"}, {"long", "xyz"}});
+    EXPECT_EQ(throwing.Result(0).Outcome, TOutcome::Clean);
+    const TResult second = throwing.Result(1);
+    EXPECT_EQ(second.Outcome, TOutcome::Unexpected);
+    EXPECT_EQ(second.Detail, "not one of ours");
+
+    TConvertFromBase::UnregisterFormat<TFakeSlowReader>();
+    TConvertFromBase::UnregisterFormat<TFakeForeignErrorReader>();
 }
