@@ -25,7 +25,6 @@
 #include "model/uModel.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cmath>
 #include <cstring>
