@@ -180,6 +180,12 @@ private:
     void ArrangeMinimized();
 
     void acFileNewExecute();
+    void acFileOpenExecute();
+    void acFileAppendExecute();
+    void acMruExecute(int tag);
+    void ShowExistingChild(TChildWindow* child);
+    // Shows the child that already shows path, else opens it; true when it was opened.
+    bool OpenOrShow(const QString& path, const QString& formatID);
     void acFileReconnectExecute();
     void acHideExecute();
     void acFileExitExecute();

@@ -2,6 +2,7 @@
 #include "app/uApplication.h"
 
 #include "app/dMain.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/uDialogs.h"
 #include "app/uSingleInstance.h"
@@ -69,6 +70,11 @@ int RunTarvell(QApplication& app)
     {
         TdmMain data;
         TMainFormServices services;
+        services.CreateChild = [] { return new TMDIChild; };
+        services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
+            if (TfmTarvellMainForm* main = fmTarvellMainForm())
+                OpenFileInMainWindow(*main, path, child, append, formatID);
+        };
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = [](int) {

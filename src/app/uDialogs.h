@@ -46,6 +46,8 @@ struct TOpenFileRequest {
     int FilterIndex = 1;
     QString DefaultSuffix;
     bool Multiple = false;
+    // Save dialogs: the default extension (no dot) of each filter, followed as the filter changes.
+    QStringList FilterSuffixes;
     // answers
     QStringList Files;
 };
@@ -67,6 +69,9 @@ public:
     virtual bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) = 0;
     // The four-way overwrite question; returns 0 Yes, 1 No, 2 Cancel, 3 Yes to All, 4 always.
     virtual int Confirm(const QString& message) = 0;
+    // A save-file dialog asking before it overwrites; false when cancelled. Files[0] and
+    // FilterIndex are the answers.
+    virtual bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request);
 };
 
 // The installed prompt (the real dialogs unless a test installed another).
@@ -84,6 +89,7 @@ public:
     bool InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value) override;
     bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) override;
     int Confirm(const QString& message) override;
+    bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request) override;
 };
 
 class TDialogTexts {
