@@ -763,20 +763,26 @@ bool TMDIChild::AcceptsDrop(const QMimeData* data) const
 
 void TMDIChild::DropOn(QDropEvent* event)
 {
+    const QModelIndex target = ListView1->indexAt(event->position().toPoint());
+    DropMime(event->mimeData(), target.isValid() ? target.row() : -1);
+}
+
+bool TMDIChild::DropMime(const QMimeData* data, int row)
+{
     quint64 key = 0;
     std::vector<int> rows;
-    if (!TEntriesModel::DecodeDrag(event->mimeData(), key, rows))
-        return;
+    if (!TEntriesModel::DecodeDrag(data, key, rows))
+        return false;
     TMDIChild* source = FromKey(key);
     if (!source)
-        return;
+        return false;
     Run([&] {
-        const QModelIndex target = ListView1->indexAt(event->position().toPoint());
-        TChildDocument::DropEntries(source->Document(), rows, FDocument, target.isValid() ? target.row() : -1);
+        TChildDocument::DropEntries(source->Document(), rows, FDocument, row);
         AfterBulkChange();
         if (source != this)
             source->AfterBulkChange();
     });
+    return true;
 }
 
 // --- the open routine in the main window ---------------------------------------------------------

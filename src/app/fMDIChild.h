@@ -90,6 +90,8 @@ public:
     void Find(const QString& text) override;
     void FindNext(const QString& text) override;
     void RenameSelected();
+    // Drops our POI drag on row (-1: below the last item); anything else is refused (false).
+    bool DropMime(const QMimeData* data, int row);
 
     // The device browser in save mode (it comes with the device file browser): the chosen device
     // name, file-type index and the "Copy bmp file if available" box; false when cancelled.

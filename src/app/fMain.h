@@ -105,6 +105,8 @@ public:
     QMdiArea* MdiArea() const { return FMdiArea; }
 
     void OpenFile(const QString& path, TChildWindow* child, bool append, const QString& formatID);
+    // As a dropped or forwarded file: the child showing path, else the open routine.
+    void OpenOrShowForTest(const QString& path) { OpenOrShow(path, QString()); }
     // The stand-in open routine's record while no open routine is installed.
     const QStringList& RecordedOpens() const { return FRecordedOpens; }
 
