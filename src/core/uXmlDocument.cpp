@@ -273,7 +273,8 @@ TXmlNode TXmlNode::SelectSingleNode(const QString& path, const TXmlVariables& va
 bool TXmlDocument::LoadXml(const QString& text)
 {
     // No DTD processing and no entities beyond the predefined ones and character references.
-    const unsigned flags = pugi::parse_default;
+    // Fragment mode keeps text outside the root as nodes, so that it can be refused below.
+    const unsigned flags = pugi::parse_default | pugi::parse_fragment;
     const pugi::xml_parse_result result = FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t),
                                                           flags, pugi::encoding_utf16_le);
     bool ok = bool(result);
