@@ -372,7 +372,7 @@ namespace {
 std::unique_ptr<TXmlDocument> ParseXmlFile(const QString& path)
 {
     std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    if (!doc->LoadXml(DecodeXmlBytes(ReadLocalFile(path))))
+    if (!doc->LoadXmlBytes(ReadLocalFile(path)))
         throw EUserError(TDownloadTexts::tr("Invalid xml"));
     if (!doc->DocumentElement())
         throw EUserError(TDownloadTexts::tr("Invalid xml, no document element found"));

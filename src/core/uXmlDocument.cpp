@@ -7,6 +7,8 @@
 
 #include <QRegularExpression>
 
+#include <array>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -58,33 +60,96 @@ public:
     void write(const void* data, size_t size) override { Text.append(static_cast<const char*>(data), size); }
 };
 
-// UTF-8 to ISO-8859-1; characters the encoding lacks (and U+0080..U+009F) become character references (every such
-// character of our documents sits in text or an attribute value, where references are allowed).
+// Appends UTF-8 as ISO-8859-1; characters the encoding lacks (and U+0080..U+009F) become
+// character references (every such character of our documents sits in text or an attribute
+// value, where references are allowed). A sequence cut at the end of a chunk is kept in pending.
+size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
+
+void AppendCodePoint(std::string& out, std::string_view sequence)
+{
+    const auto lead = static_cast<unsigned char>(sequence[0]);
+    uint32_t cp = lead & (0x3F >> (sequence.size() - 1));
+    for (size_t k = 1; k < sequence.size(); ++k)
+        cp = (cp << 6) | (static_cast<unsigned char>(sequence[k]) & 0x3F);
+    if (cp >= 0xA0 && cp <= 0xFF) {
+        out += char(cp);
+    } else {
+        out += "&#";
+        out += std::to_string(cp);
+        out += ';';
+    }
+}
+
+void AppendLatin1(std::string& out, std::string_view utf8, std::string& pending)
+{
+    if (!pending.empty()) {
+        const size_t length = SequenceLength(static_cast<unsigned char>(pending[0]));
+        const size_t take = std::min(length - pending.size(), utf8.size());
+        pending.append(utf8.substr(0, take));
+        utf8.remove_prefix(take);
+        if (pending.size() < length)
+            return;
+        AppendCodePoint(out, pending);
+        pending.clear();
+    }
+    size_t i = 0;
+    while (i < utf8.size()) {
+        size_t run = i;
+        // Eight bytes at a time through the ASCII runs that make up nearly all of a document.
+        while (run + 8 <= utf8.size()) {
+            uint64_t word;
+            std::memcpy(&word, utf8.data() + run, 8);
+            if (word & 0x8080808080808080ull)
+                break;
+            run += 8;
+        }
+        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
+            ++run;
+        out.append(utf8.data() + i, run - i);
+        i = run;
+        if (i >= utf8.size())
+            break;
+        const size_t length = SequenceLength(static_cast<unsigned char>(utf8[i]));
+        if (i + length > utf8.size()) {
+            pending.assign(utf8.substr(i));
+            return;
+        }
+        AppendCodePoint(out, utf8.substr(i, length));
+        i += length;
+    }
+}
+
 std::string Utf8ToLatin1(std::string_view utf8)
 {
     std::string out;
+    std::string pending;
     out.reserve(utf8.size());
-    size_t i = 0;
-    while (i < utf8.size()) {
-        const unsigned char c = static_cast<unsigned char>(utf8[i]);
-        if (c < 0x80) {
-            out += char(c);
-            ++i;
-            continue;
-        }
-        int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-        uint32_t cp = c & (0x3F >> extra);
-        for (int k = 1; k <= extra && i + size_t(k) < utf8.size(); ++k)
-            cp = (cp << 6) | (static_cast<unsigned char>(utf8[i + size_t(k)]) & 0x3F);
-        i += size_t(extra) + 1;
-        // C1 controls go as references too, so a reader taking the bytes as Windows text agrees.
-        if (cp >= 0xA0 && cp <= 0xFF)
-            out += char(cp);
-        else
-            out += "&#" + std::to_string(cp) + ';';
-    }
+    AppendLatin1(out, utf8, pending);
     return out;
 }
+
+// Appends pugixml's output to a string, as UTF-8 or as ISO-8859-1.
+class TAppendWriter : public pugi::xml_writer {
+public:
+    TAppendWriter(std::string& out, bool latin1)
+        : FOut(out)
+        , FLatin1(latin1)
+    {
+    }
+    void write(const void* data, size_t size) override
+    {
+        const std::string_view chunk(static_cast<const char*>(data), size);
+        if (FLatin1)
+            AppendLatin1(FOut, chunk, FPending);
+        else
+            FOut.append(chunk);
+    }
+
+private:
+    std::string& FOut;
+    bool FLatin1;
+    std::string FPending;
+};
 
 bool NamesLatin1(const QString& encoding)
 {
@@ -174,6 +239,20 @@ void TXmlNode::SetAttribute(const QString& name, const QString& value) const
     if (!a)
         a = FNode.append_attribute(n.c_str());
     a.set_value(Utf8(value).c_str());
+}
+
+const char* TXmlNode::AttributeUtf8(const char* name) const
+{
+    const pugi::xml_attribute a = FNode.attribute(name);
+    return a ? a.value() : nullptr;
+}
+
+void TXmlNode::SetAttributeUtf8(const char* name, const std::string& value) const
+{
+    pugi::xml_attribute a = FNode.attribute(name);
+    if (!a)
+        a = FNode.append_attribute(name);
+    a.set_value(value.c_str());
 }
 
 TXmlNode TXmlNode::AppendElement(const QString& name) const
@@ -270,13 +349,24 @@ TXmlNode TXmlNode::SelectSingleNode(const QString& path, const TXmlVariables& va
     return nodes.empty() ? TXmlNode() : nodes.front();
 }
 
+// No DTD processing and no entities beyond the predefined ones and character references.
+// Fragment mode keeps text outside the root as nodes, so that it can be refused.
+constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
+
 bool TXmlDocument::LoadXml(const QString& text)
 {
-    // No DTD processing and no entities beyond the predefined ones and character references.
-    // Fragment mode keeps text outside the root as nodes, so that it can be refused below.
-    const unsigned flags = pugi::parse_default | pugi::parse_fragment;
-    const pugi::xml_parse_result result = FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t),
-                                                          flags, pugi::encoding_utf16_le);
+    return Accept(FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t), XmlParseFlags,
+                                   pugi::encoding_utf16_le));
+}
+
+bool TXmlDocument::LoadXmlBytes(std::string_view bytes)
+{
+    const std::string utf8 = DecodeXmlBytesToUtf8(bytes);
+    return Accept(FDoc.load_buffer(utf8.data(), utf8.size(), XmlParseFlags, pugi::encoding_utf8));
+}
+
+bool TXmlDocument::Accept(const pugi::xml_parse_result& result)
+{
     bool ok = bool(result);
     int elements = 0;
     for (pugi::xml_node n : FDoc.children()) {
@@ -309,35 +399,111 @@ void TXmlDocument::AppendProcessingInstruction(const QString& target, const QStr
     pi.set_value(Utf8(data).c_str());
 }
 
-std::string TXmlDocument::SaveToBytes() const
+bool TXmlDocument::SavesLatin1() const
 {
-    bool latin1 = false;
-    std::string out;
     for (pugi::xml_node n : FDoc.children()) {
         if (n.type() == pugi::node_pi && std::strcmp(n.name(), "xml") == 0) {
             static const QRegularExpression re(QStringLiteral("encoding\\s*=\\s*[\"']([^\"']*)[\"']"));
             const QRegularExpressionMatch m = re.match(FromUtf8(n.value()));
-            latin1 = m.hasMatch() && NamesLatin1(m.captured(1));
+            return m.hasMatch() && NamesLatin1(m.captured(1));
         }
-        TStringWriter writer;
-        n.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
-        if (!out.empty())
-            out += "\r\n";
-        out += writer.Text;
     }
-    out += "\r\n";
-    return latin1 ? Utf8ToLatin1(out) : out;
+    return false;
 }
 
-void TXmlDocument::SaveToStream(TMemoryStream& stream) const { stream.Write(SaveToBytes()); }
+void TXmlDocument::AppendBytes(std::string& out) const
+{
+    TAppendWriter writer(out, SavesLatin1());
+    bool first = true;
+    for (pugi::xml_node n : FDoc.children()) {
+        if (!first)
+            writer.write("\r\n", 2);
+        first = false;
+        n.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    }
+    writer.write("\r\n", 2);
+}
 
-QString DecodeXmlBytes(std::string_view bytes)
+std::string TXmlDocument::SaveToBytes() const
+{
+    std::string out;
+    AppendBytes(out);
+    return out;
+}
+
+void TXmlDocument::SaveToStream(TMemoryStream& stream) const
+{
+    // Straight into the stream's buffer when writing at its end (the usual case: big documents).
+    if (stream.Position() == stream.Size()) {
+        AppendBytes(stream.MutableData());
+        stream.Seek(stream.Size());
+    } else {
+        stream.Write(SaveToBytes());
+    }
+}
+
+namespace {
+
+size_t AsciiRun(std::string_view bytes, size_t i)
+{
+    while (i + 8 <= bytes.size()) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i;
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    size_t i = 0;
+    while ((i = AsciiRun(bytes, i)) < bytes.size()) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        const size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                              : lead >= 0xF0 && lead <= 0xF4                             ? 4
+                                                                                         : 0;
+        if (length == 0 || i + length > bytes.size())
+            return false;
+        for (size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(bytes[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// 8-bit text of a code page to UTF-8, byte by byte through a table made by the ANSI codec.
+std::string AnsiToUtf8(std::string_view bytes, int codePage)
+{
+    std::array<std::string, 128> table;
+    for (int b = 0; b < 128; ++b) {
+        const char byte = char(0x80 + b);
+        table[size_t(b)] = AnsiToUnicode(std::string_view(&byte, 1), codePage).toUtf8().toStdString();
+    }
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 8);
+    size_t i = 0;
+    while (i < bytes.size()) {
+        const size_t run = AsciiRun(bytes, i);
+        out.append(bytes.data() + i, run - i);
+        i = run;
+        if (i < bytes.size())
+            out += table[static_cast<unsigned char>(bytes[i++]) - 0x80];
+    }
+    return out;
+}
+
+} // namespace
+
+std::string DecodeXmlBytesToUtf8(std::string_view bytes)
 {
     auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
-    if (starts("\xEF\xBB\xBF")) {
-        bytes.remove_prefix(3);
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
-    }
+    if (starts("\xEF\xBB\xBF"))
+        return std::string(bytes.substr(3));
     if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
         const bool little = bytes[0] == '\xFF';
         QString text;
@@ -347,20 +513,34 @@ QString DecodeXmlBytes(std::string_view bytes)
             const auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
             text += QChar(char16_t((hi << 8) | lo));
         }
-        return text;
+        return Utf8(text);
     }
     const QString declared = DeclaredEncoding(bytes);
     if (declared.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
         || declared.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0)
-        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+        return std::string(bytes);
     if (const int cp = WindowsCodePage(declared))
-        return AnsiToUnicode(bytes, cp);
+        return AnsiToUtf8(bytes, cp);
     // No (or an unknown) declaration: UTF-8 when the bytes are valid UTF-8.
-    const QByteArray raw = QByteArray::fromRawData(bytes.data(), qsizetype(bytes.size()));
-    const QString utf8 = QString::fromUtf8(raw);
-    if (!utf8.contains(QChar::ReplacementCharacter))
-        return utf8;
-    return AnsiToUnicode(bytes);
+    if (IsValidUtf8(bytes))
+        return std::string(bytes);
+    return AnsiToUtf8(bytes, SystemAnsiCodePage());
+}
+
+QString DecodeXmlBytes(std::string_view bytes)
+{
+    const std::string utf8 = DecodeXmlBytesToUtf8(bytes);
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
+
+QString XmlExcerptOfBytes(std::string_view bytes)
+{
+    // Enough bytes for a hundred characters in any encoding; a sequence cut at the end is dropped.
+    std::string head = DecodeXmlBytesToUtf8(bytes.substr(0, 1024));
+    QString text = QString::fromUtf8(head.data(), qsizetype(head.size()));
+    if (bytes.size() > 1024 && text.endsWith(QChar::ReplacementCharacter))
+        text.chop(1);
+    return XmlExcerpt(text);
 }
 
 std::string EncodeXmlText(const QString& text)

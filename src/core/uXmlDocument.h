@@ -43,9 +43,14 @@ public:
     std::optional<QString> Attribute(const QString& name) const;
     // Replaces the value when the attribute exists, else appends it.
     void SetAttribute(const QString& name, const QString& value) const;
+    // The same for ASCII names and UTF-8 values, for readers and writers of big files: the value
+    // is null when the attribute is absent.
+    const char* AttributeUtf8(const char* name) const;
+    void SetAttributeUtf8(const char* name, const std::string& value) const;
 
     // Creates an element and appends it as the last child.
     TXmlNode AppendElement(const QString& name) const;
+    TXmlNode AppendElement(const char* name) const { return TXmlNode(FNode.append_child(name)); }
     // Moves child (a node of the same document) to the end of this node's children.
     void AppendChild(TXmlNode child) const;
     // Appends a deep copy of source, which may belong to another document. Namespace
@@ -60,6 +65,9 @@ public:
     std::vector<TXmlNode> SelectNodes(const QString& path, const TXmlVariables& variables = {}) const;
     // The first element match, or a null node.
     TXmlNode SelectSingleNode(const QString& path, const TXmlVariables& variables = {}) const;
+    // The first child element of that (ASCII) name, or a null node: SelectSingleNode of a single
+    // child step.
+    TXmlNode SelectChild(const char* name) const { return TXmlNode(FNode.child(name)); }
 
     pugi::xml_node Native() const { return FNode; }
 
@@ -77,6 +85,8 @@ public:
 
     // False, with the document left empty, for text that is not well-formed or holds no element.
     bool LoadXml(const QString& text);
+    // The same for the bytes of a file, decoded as DecodeXmlBytes says.
+    bool LoadXmlBytes(std::string_view bytes);
     // The document node itself: paths from here are relative to the document.
     TXmlNode Node() const { return TXmlNode(FDoc); }
     TXmlNode DocumentElement() const;
@@ -101,14 +111,22 @@ public:
     std::string SaveToBytes() const;
 
 private:
+    bool Accept(const pugi::xml_parse_result& result);
+    bool SavesLatin1() const;
+    void AppendBytes(std::string& out) const;
+
     pugi::xml_document FDoc;
 };
 
 // Turns the bytes of an XML file into text: a byte-order mark wins, then the encoding the
 // declaration names, else valid UTF-8, else the system ANSI code page.
 QString DecodeXmlBytes(std::string_view bytes);
+// The same text as UTF-8.
+std::string DecodeXmlBytesToUtf8(std::string_view bytes);
 // The inverse for a text held in memory (the clipboard): bytes in the encoding its declaration
 // names, so that DecodeXmlBytes gives the same text back.
 std::string EncodeXmlText(const QString& text);
 // Up to the first 100 characters of a text, control characters removed, for error messages.
 QString XmlExcerpt(const QString& text);
+// XmlExcerpt of the text of a file's bytes.
+QString XmlExcerptOfBytes(std::string_view bytes);

@@ -31,8 +31,6 @@ QString CreatorText()
         .arg(v.Build);
 }
 
-QString CoordinateText(double value) { return QString::fromUtf8(FloatToPlainText(value)); }
-
 // Extra keeps 8-bit text; characters the code page lacks are kept as character references.
 std::string ToAnsiMarkup(const QString& xml)
 {
@@ -86,7 +84,6 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
     root.SetAttribute(QStringLiteral("creator"), CreatorText());
 
     const QString wptName = QStringLiteral("wpt");
-    const QString nameName = QStringLiteral("name");
     for (int i = 0; i < entries.Count(); ++i) {
         const TEntry& entry = entries[i];
         TXmlNode wpt;
@@ -97,17 +94,19 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
                 wpt = root.AppendClone(extra.DocumentElement());
         }
         if (!wpt)
-            wpt = root.AppendElement(wptName);
-        wpt.SetAttribute(QStringLiteral("lat"), CoordinateText(entry.GetLatitude()));
-        wpt.SetAttribute(QStringLiteral("lon"), CoordinateText(entry.GetLongitude()));
+            wpt = root.AppendElement("wpt");
+        wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
+        wpt.SetAttributeUtf8("lon", FloatToPlainText(entry.GetLongitude()));
         // Only the waypoint's own "name" carries the description: a "name" deeper down belongs to
         // an extension and stays where it is.
-        TXmlNode name = wpt.SelectSingleNode(nameName);
+        TXmlNode name = wpt.SelectChild("name");
         if (!name)
-            name = wpt.AppendElement(nameName);
+            name = wpt.AppendElement("name");
         name.SetText(AnsiToUnicode(entry.GetDescription()));
         wpt.AppendChild(name);
     }
+    // About a hundred bytes a waypoint; growing a buffer of that size step by step costs more.
+    stream.Reserve(stream.Size() + uint64_t(entries.Count()) * 100 + 512);
     doc->SaveToStream(stream);
 }
 
@@ -115,17 +114,15 @@ std::span<const TOptionInfo> TConvertFromGpx::Options() const { return GpxImport
 
 void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const QString text = DecodeXmlBytes(ReadStreamString(stream, -1));
+    const std::string bytes = ReadStreamString(stream, -1);
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    if (!doc->LoadXml(text))
-        throw EUserError(tr("Invalid xml: %1...").arg(XmlExcerpt(text)));
+    if (!doc->LoadXmlBytes(bytes))
+        throw EUserError(tr("Invalid xml: %1...").arg(XmlExcerptOfBytes(bytes)));
 
     const bool useDesc = ReadBoolOption(0);
     const bool retainExtra = ReadBoolOption(1);
-    const QString primary = useDesc ? QStringLiteral("desc") : QStringLiteral("name");
-    const QString secondary = useDesc ? QStringLiteral("name") : QStringLiteral("desc");
-    const QString latName = QStringLiteral("lat");
-    const QString lonName = QStringLiteral("lon");
+    const char* primary = useDesc ? "desc" : "name";
+    const char* secondary = useDesc ? "name" : "desc";
 
     const std::vector<TXmlNode> waypoints = doc->SelectNodes(QStringLiteral("gpx/wpt"));
     const std::vector<TXmlNode> trackPoints = doc->SelectNodes(QStringLiteral("gpx/trk/trkseg/trkpt"));
@@ -133,17 +130,17 @@ void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
     size_t k = 0;
     for (const std::vector<TXmlNode>* nodes : {&waypoints, &trackPoints}) {
         for (const TXmlNode& node : *nodes) {
-            const std::optional<QString> lat = node.Attribute(latName);
-            const std::optional<QString> lon = node.Attribute(lonName);
+            const char* lat = node.AttributeUtf8("lat");
+            const char* lon = node.AttributeUtf8("lon");
             if (!lat || !lon)
                 throw EUserError(tr("Invalid entry found in GPX format"));
-            const double latitude = StrToFloatSep(*lat, QChar('.'));
-            const double longitude = StrToFloatSep(*lon, QChar('.'));
+            const double latitude = StrToFloatSep(std::string_view(lat), DotFormatSettings().DecimalSeparator);
+            const double longitude = StrToFloatSep(std::string_view(lon), DotFormatSettings().DecimalSeparator);
 
             QString description;
-            TXmlNode tag = node.SelectSingleNode(primary);
+            TXmlNode tag = node.SelectChild(primary);
             if (!tag)
-                tag = node.SelectSingleNode(secondary);
+                tag = node.SelectChild(secondary);
             if (tag) {
                 description = tag.Text();
                 node.RemoveChild(tag);

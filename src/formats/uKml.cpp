@@ -35,10 +35,10 @@ void TConvertToKml::Convert(TEntries& entries, TMemoryStream& stream)
 
 void TConvertFromKml::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const QString text = DecodeXmlBytes(ReadStreamString(stream, -1));
+    const std::string bytes = ReadStreamString(stream, -1);
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    if (!doc->LoadXml(text))
-        throw EUserError(tr("Invalid kml: %1...").arg(XmlExcerpt(text)));
+    if (!doc->LoadXmlBytes(bytes))
+        throw EUserError(tr("Invalid kml: %1...").arg(XmlExcerptOfBytes(bytes)));
 
     const std::vector<TXmlNode> placemarks = doc->SelectNodes(QStringLiteral("//*/Placemark"));
     for (size_t i = 0; i < placemarks.size(); ++i) {
