@@ -1,7 +1,10 @@
 target_sources(tarvell_logic PRIVATE
   core/uDownload.cpp core/uDownload.h
   core/uCodePage.cpp core/uCodePage.h core/uCodePageTables.inc
+  core/uDeviceFolder.cpp core/uDeviceFolder.h
   core/uGeneral.cpp core/uGeneral.h
+  core/uLocations.cpp core/uLocations.h
+  core/uRapi.cpp core/uRapi.h
   core/uSettings.cpp core/uSettings.h
   core/uSettingsStore.cpp core/uSettingsStore.h
   core/uStream.cpp core/uStream.h

@@ -1,13 +1,13 @@
 // Downloads over libcurl with the program's own HTTP cache, and XML loading.
 #include "core/uDownload.h"
 
+#include "core/uLocations.h"
 #include "core/uStream.h"
 
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <curl/curl.h>
@@ -15,69 +15,6 @@
 #include <mutex>
 
 namespace {
-
-// --- location helpers -------------------------------------------------------------------------
-// TODO: replace by the locations unit once it is on main; these cover local paths only.
-bool HasPrefix(const QString& text, const char* prefix)
-{
-    return text.startsWith(QLatin1String(prefix), Qt::CaseInsensitive);
-}
-bool IsFilePath(const QString& location) { return HasPrefix(location, "FILE://"); }
-QString StripFilePrefix(const QString& location) { return IsFilePath(location) ? location.mid(7) : location; }
-QString StripHttpPrefix(const QString& address) { return HasPrefix(address, "HTTP://") ? address.mid(7) : address; }
-
-QString GetDataDir()
-{
-    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Tarvell/");
-    QDir().mkpath(dir);
-    return dir;
-}
-
-QString UrlToFileName(const QString& address)
-{
-    QString name = StripHttpPrefix(address);
-    for (QChar& c : name)
-        if (QStringLiteral("\"*/:<>?\\|").contains(c))
-            c = QChar('_');
-    return name;
-}
-
-QString EncodeUrlSpaces(const QString& address)
-{
-    QString text = address;
-    return text.replace(QChar(' '), QStringLiteral("%20"));
-}
-
-std::array<int, 4> ParseVersionNumbers(const QString& text)
-{
-    std::array<int, 4> numbers{-1, -1, -1, -1};
-    const QStringList parts = text.split(QChar('.'));
-    for (int i = 0; i < 4 && i < parts.size(); ++i) {
-        const QByteArray part = parts[i].toUtf8();
-        numbers[size_t(i)] = StrToInt32(std::string_view(part.constData(), size_t(part.size())));
-    }
-    return numbers;
-}
-
-bool LocalFileExists(const QString& path) { return QFileInfo(path).isFile(); }
-
-std::string ReadLocalFile(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw EUserError(TDownloadTexts::tr("File %1 not found").arg(path));
-    const QByteArray bytes = file.readAll();
-    return std::string(bytes.constData(), size_t(bytes.size()));
-}
-
-// The last-write time in local time at the two-second resolution of the cache's time stamps.
-QDateTime FileTimeTwoSeconds(const QString& path)
-{
-    QDateTime t = QFileInfo(path).lastModified();
-    const QTime time = t.time();
-    t.setTime(QTime(time.hour(), time.minute(), time.second() - time.second() % 2));
-    return t;
-}
 
 // --- transfers --------------------------------------------------------------------------------
 struct TTransfer {
@@ -212,17 +149,16 @@ bool IsSuccess(long status) { return status >= 200 && status < 300; }
 // Downloads into a file that is replaced only when the whole body has arrived.
 void DownloadReplacing(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    TAtomicFile file(fileName);
+    if (!file.Open())
         ThrowUnableToDownload(address);
     TTransfer t;
     t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.write(data, qint64(size)) == qint64(size); };
+    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
     Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
-    if (!Perform(address, t, {}) || !IsSuccess(t.Status) || !file.commit()) {
-        file.cancelWriting();
+    // An uncommitted file is discarded, so the old one stays.
+    if (!Perform(address, t, {}) || !IsSuccess(t.Status) || !file.Commit())
         ThrowUnableToDownload(address);
-    }
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
 }
 
@@ -277,12 +213,9 @@ void WriteValidators(const QString& metaName, const TTransfer& t)
         QFile::remove(metaName);
         return;
     }
-    QSaveFile file(metaName);
-    if (!file.open(QIODevice::WriteOnly))
-        return;
+    TAtomicFile file(metaName);
     const std::string text = "ETag: " + t.ETag + "\nLast-Modified: " + t.LastModified + "\n";
-    file.write(text.data(), qint64(text.size()));
-    if (!file.commit())
+    if (!file.Open() || !file.Write(text) || !file.Commit())
         QFile::remove(metaName);  // without validators the next fetch is unconditional
 }
 
@@ -307,7 +240,7 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
     const QString metaName = base + QStringLiteral(".meta");
 
     std::vector<std::string> headers;
-    if (LocalFileExists(cacheName)) {
+    if (QFileInfo(cacheName).isFile()) {
         const TValidators v = ReadValidators(metaName);
         if (!v.ETag.empty())
             headers.push_back("If-None-Match: " + v.ETag);
@@ -315,21 +248,20 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
             headers.push_back("If-Modified-Since: " + v.LastModified);
     }
 
-    QSaveFile file(cacheName);
-    if (!file.open(QIODevice::WriteOnly))
+    TAtomicFile file(cacheName);
+    if (!file.Open())
         ThrowUnableToDownload(address);
     TTransfer t;
     t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.write(data, qint64(size)) == qint64(size); };
+    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
     Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
     const bool done = Perform(address, t, headers);
-    if (done && t.Status == 304 && !headers.empty()) {
-        file.cancelWriting();
-    } else if (done && IsSuccess(t.Status) && file.commit()) {
+    // A 304 leaves the cached copy untouched (the uncommitted file is discarded).
+    const bool notModified = done && t.Status == 304 && !headers.empty();
+    if (!notModified) {
+        if (!done || !IsSuccess(t.Status) || !file.Commit())
+            ThrowUnableToDownload(address);
         WriteValidators(metaName, t);
-    } else {
-        file.cancelWriting();
-        ThrowUnableToDownload(address);
     }
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
     return cacheName;
@@ -354,8 +286,8 @@ QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool d
         return QDateTime::currentDateTime();
     }
     const QString cacheName = DownloadToCacheFile(address, progress);
-    stream.Write(ReadLocalFile(cacheName));
-    return FileTimeTwoSeconds(cacheName);
+    stream.Write(LoadBytesFromFile(cacheName));
+    return GetFileLastWriteTime(cacheName);
 }
 
 std::string DownloadToString(const QString& address, bool direct)
@@ -369,24 +301,54 @@ std::unique_ptr<TXmlDocument> CreateXmlDocument() { return std::make_unique<TXml
 
 namespace {
 
-std::unique_ptr<TXmlDocument> ParseXmlFile(const QString& path)
+std::unique_ptr<TXmlDocument> ParseXml(const std::string& bytes)
 {
     std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    if (!doc->LoadXmlBytes(ReadLocalFile(path)))
+    if (!doc->LoadXmlBytes(bytes))
         throw EUserError(TDownloadTexts::tr("Invalid xml"));
     if (!doc->DocumentElement())
         throw EUserError(TDownloadTexts::tr("Invalid xml, no document element found"));
     return doc;
 }
 
+// The bytes of a location. Local files are read as they are: the line-ending rewrite of text
+// locations would break UTF-16 files and changes nothing a parser sees.
+std::string LoadXmlBytes(const QString& location)
+{
+    if (IsMobilePath(location) || IsHttpUrl(location))
+        return LoadTextFromLocation(location);
+    return LoadBytesFromFile(StripFilePrefix(location));
+}
+
+// "HTTP://" locations for LocationExists and LoadTextFromLocation: fetched through the cache, so
+// a test followed by a read costs one download and one revalidation.
+class TDownloadWebLocations : public TWebLocationHandler {
+public:
+    bool Exists(const QString& address) override
+    {
+        try {
+            DownloadToCacheFile(address);
+            return true;
+        } catch (const EUserError&) {
+            return false;
+        }
+    }
+    std::string LoadText(const QString& address) override { return DownloadToString(address, false); }
+};
+
 } // namespace
+
+void InstallWebLocationHandler()
+{
+    static TDownloadWebLocations handler;
+    SetWebLocationHandler(&handler);
+}
 
 std::unique_ptr<TXmlDocument> LoadXmlDocument(const QString& location)
 {
-    const QString path = StripFilePrefix(location);
-    if (!LocalFileExists(path))
+    if (!LocationExists(location))
         throw EUserError(TDownloadTexts::tr("File %1 not found").arg(location));
-    return ParseXmlFile(path);
+    return ParseXml(LoadXmlBytes(location));
 }
 
 std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool direct,
@@ -399,19 +361,10 @@ std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool 
         DownloadReplacing(location, localCopy, progress);
     } else {
         const QString cacheName = DownloadToCacheFile(location, progress);
-        QFile source(cacheName);
-        QSaveFile dest(localCopy);
-        bool copied = source.open(QIODevice::ReadOnly) && dest.open(QIODevice::WriteOnly);
-        if (copied) {
-            const QByteArray bytes = source.readAll();
-            copied = dest.write(bytes) == bytes.size() && dest.commit();
-        }
-        if (!copied) {
-            dest.cancelWriting();
+        if (!CopyFileWithProgress(cacheName, localCopy))
             throw EUserError(TDownloadTexts::tr("Could not copy file %1 to file %2").arg(cacheName, localCopy));
-        }
     }
-    return ParseXmlFile(localCopy);
+    return ParseXml(LoadBytesFromFile(localCopy));
 }
 
 QString StripUrlCredentials(const QString& address)

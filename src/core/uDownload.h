@@ -65,6 +65,10 @@ void CheckMinimalVersion(const QString& required, const TFileVersionNumbers& pro
 // Applies CheckMinimalVersion to the text of "pois/tarvell/version" when the document has it.
 void CheckSiteXmlVersion(const TXmlDocument& document);
 
+// Lets LocationExists and LoadTextFromLocation handle "HTTP://" locations through the download
+// cache. The program calls it once at start-up.
+void InstallWebLocationHandler();
+
 // Translation context of the unit's messages.
 class TDownloadTexts {
     Q_DECLARE_TR_FUNCTIONS(uDownload)

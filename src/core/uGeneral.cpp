@@ -141,6 +141,32 @@ void AssertOrThrow(bool cond, const QString& text, const char* unit, int line)
         throw EAssertionFailed(text, unit, line);
 }
 
+namespace {
+struct THourglassState {
+    std::function<void(bool)> Handler;
+    int Depth = 0;
+};
+THourglassState& Hourglass()
+{
+    static THourglassState state;
+    return state;
+}
+} // namespace
+
+void SetHourglassHandler(std::function<void(bool busy)> handler) { Hourglass().Handler = std::move(handler); }
+
+THourglass::THourglass()
+{
+    if (Hourglass().Depth++ == 0 && Hourglass().Handler)
+        Hourglass().Handler(true);
+}
+
+THourglass::~THourglass()
+{
+    if (--Hourglass().Depth == 0 && Hourglass().Handler)
+        Hourglass().Handler(false);
+}
+
 void SetCommandLineParams(const QStringList& params) { ParamsStore() = params; }
 
 const QStringList& CommandLineParams() { return ParamsStore(); }
@@ -329,6 +355,44 @@ void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int m
         }
     }
     fields.emplace_back(TrimView(current));
+}
+
+std::vector<std::string_view> SplitTextLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n')
+            continue;
+        lines.push_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+std::string_view TrimControls(std::string_view text)
+{
+    while (!text.empty() && static_cast<unsigned char>(text.front()) <= ' ')
+        text.remove_prefix(1);
+    while (!text.empty() && static_cast<unsigned char>(text.back()) <= ' ')
+        text.remove_suffix(1);
+    return text;
+}
+
+std::string SingleLineField(std::string_view text, std::string_view dropped, std::string_view blanked)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (dropped.find(c) != std::string_view::npos)
+            continue;
+        out.push_back(c == '\r' || c == '\n' || blanked.find(c) != std::string_view::npos ? ' ' : c);
+    }
+    return out;
 }
 
 TFileVersionNumbers GetFileVersionNumbers(const QString& fileName)

@@ -8,8 +8,10 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Root of every exception the project raises: a std::exception carrying a translated message.
 class ETarvellError : public std::exception {
@@ -53,6 +55,18 @@ void AssertOrThrow(bool cond, const QString& text, const char* unit, int line);
 // Translation context for texts of this unit outside QObject classes.
 class TGeneralTexts {
     Q_DECLARE_TR_FUNCTIONS(uGeneral)
+};
+
+// --- hourglass ------------------------------------------------------------------------------
+// Logic shows the hourglass through this guard; the window layer installs the handler (true: show,
+// false: restore the previous cursor). Nested guards call it only at the outermost level.
+void SetHourglassHandler(std::function<void(bool busy)> handler);
+class THourglass {
+public:
+    THourglass();
+    ~THourglass();
+    THourglass(const THourglass&) = delete;
+    THourglass& operator=(const THourglass&) = delete;
 };
 
 // --- command line ---------------------------------------------------------------------------
@@ -99,6 +113,14 @@ QString RepeatChar(QChar c, int count);
 // Splits at commas outside double quotes; quotes dropped; fields trimmed; at most maximum fields
 // (maximum <= 0: no limit), the last one keeping further commas.
 void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int maximum);
+// Splits text into lines at CR, LF or CR LF; a final line break adds no empty line. The views
+// point into text.
+std::vector<std::string_view> SplitTextLines(std::string_view text);
+// The text without spaces and control characters (bytes up to 0x20) at both ends.
+std::string_view TrimControls(std::string_view text);
+// A text made fit for one field of a line-based file: CR, LF and every byte in blanked become a
+// blank, every byte in dropped is left out.
+std::string SingleLineField(std::string_view text, std::string_view dropped, std::string_view blanked = {});
 
 // --- file versions --------------------------------------------------------------------------
 struct TFileVersionNumbers {

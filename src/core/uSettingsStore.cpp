@@ -1,10 +1,11 @@
 // The ini-style settings store.
 #include "core/uSettingsStore.h"
 
+#include "core/uLocations.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 
@@ -255,9 +256,9 @@ void TSettingsStore::Flush()
     FPending.clear();
     const QFileInfo info(FFileName);
     QDir().mkpath(info.absolutePath());
-    QSaveFile file(FFileName);
+    TAtomicFile file(FFileName);
     const QByteArray bytes = fresh.Text().toUtf8();
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw EStoreError(TGeneralTexts::tr("Unable to write the settings file %1: %2").arg(FFileName, file.errorString()));
+    if (!file.Open() || !file.Write(bytes.constData(), bytes.size()) || !file.Commit())
+        throw EStoreError(TGeneralTexts::tr("Unable to write the settings file %1: %2").arg(FFileName, file.ErrorString()));
     FImage = std::move(fresh);
 }

@@ -4,4 +4,8 @@ target_sources(tarvell_logic PRIVATE
   formats/uExcelXml.cpp formats/uExcelXml.h
   formats/uGpx.cpp formats/uGpx.h
   formats/uKml.cpp formats/uKml.h
+  formats/uTomTomItn.cpp formats/uTomTomItn.h
+  formats/uTomTomCfg.cpp formats/uTomTomCfg.h
+  formats/uAscii.cpp formats/uAscii.h
+  formats/uCommaSeparated.cpp formats/uCommaSeparated.h
 )

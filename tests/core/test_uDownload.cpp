@@ -1,6 +1,7 @@
 // Downloads against a loopback HTTP server, the cache, XML loading and the version gate.
 // Tests of the HttpDownload suite need the loopback server and carry the "http" label.
 #include "core/uDownload.h"
+#include "core/uLocations.h"
 #include "core/uStream.h"
 #include "support/TestSupport.h"
 
@@ -356,4 +357,19 @@ TEST_F(HttpDownload, CatalogueLocalCopySurvivesAFailedFetch)
     Server.State.CatalogStatus = 200;
     Server.State.CatalogBody = "<pois>";
     EXPECT_EQ(ErrorOf([&] { DownloadXmlDocument(Server.Url("/catalog.xml"), true); }), QStringLiteral("Invalid xml"));
+}
+
+TEST_F(HttpDownload, WebLocationsGoThroughTheCache)
+{
+    InstallWebLocationHandler();
+    EXPECT_TRUE(LocationExists(Server.Url("/cached.xml")));
+    EXPECT_FALSE(LocationExists(Server.Url("/missing")));
+    EXPECT_EQ(LoadTextFromLocation(Server.Url("/cached.xml")), "v1");
+    // The read tests existence first: both are revalidations of the copy the first test cached.
+    EXPECT_EQ(Server.State.CachedHits, 3);
+    EXPECT_EQ(Server.State.CachedConditionalHits, 2);
+    EXPECT_EQ(LoadXmlDocument(Server.Url("/catalog.xml"))->DocumentElement().NodeName(), QStringLiteral("pois"));
+    EXPECT_EQ(ErrorOf([&] { LoadXmlDocument(Server.Url("/missing")); }),
+              QStringLiteral("File %1 not found").arg(Server.Url("/missing")));
+    SetWebLocationHandler(nullptr);
 }

@@ -2,6 +2,7 @@
 #include "core/uGeneral.h"
 
 #include "core/uVersion.h"
+#include "support/TestSupport.h"
 
 #include <QLocale>
 
@@ -42,6 +43,32 @@ TEST(SplitCsv, QuotesTrimAndMaximum)
     EXPECT_EQ(f, (std::vector<std::string>{""}));
     SplitCsvLine("a,", f, 0);
     EXPECT_EQ(f, (std::vector<std::string>{"a", ""}));
+}
+
+TEST(SplitTextLines, LineBreaksOfEveryKind)
+{
+    using V = std::vector<std::string_view>;
+    const struct {
+        std::string_view Text;
+        V Lines;
+    } cases[] = {
+        {"", V{}},
+        {"a", V{"a"}},
+        {"a\r\n", V{"a"}},
+        {"a\rb\nc\r\nd", V{"a", "b", "c", "d"}},
+        {"a\n\r\nb\n", V{"a", "", "b"}},
+        {"\n", V{""}},
+        {"a\r\r\n", V{"a", ""}},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SplitTextLines(c.Text), c.Lines) << HexDump(std::string(c.Text));
+}
+
+TEST(SingleLineField, BlanksBreaksAndDrops)
+{
+    EXPECT_EQ(TrimControls(" \t\x01" "a b\r\n "), "a b");
+    EXPECT_EQ(SingleLineField("a\r\nb\"c|d", "\"", "|"), "a  bc d");
+    EXPECT_EQ(SingleLineField("plain", {}), "plain");
 }
 
 TEST(Hex, RoundTripAndErrors)

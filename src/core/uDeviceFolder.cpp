@@ -1,0 +1,451 @@
+// The device back end on a local folder.
+#include "core/uDeviceFolder.h"
+
+#include "core/uLocations.h"
+#include "core/uSettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+
+namespace {
+
+constexpr uint32_t ErrorFileExists = 80;
+constexpr uint32_t ErrorInvalidParameter = 87;
+constexpr uint32_t EFail = 0x80004005u;
+
+QStringList DeviceComponents(const QString& devicePath)
+{
+    // The device takes "/" as a separator too.
+    QString path = devicePath;
+    path.replace(QChar('/'), QChar('\\'));
+    return path.split(QChar('\\'), Qt::SkipEmptyParts);
+}
+
+QString RootKeyName(TDeviceKey root)
+{
+    switch (root) {
+    case DeviceHkeyClassesRoot:
+        return QStringLiteral("HKEY_CLASSES_ROOT");
+    case DeviceHkeyCurrentUser:
+        return QStringLiteral("HKEY_CURRENT_USER");
+    case DeviceHkeyLocalMachine:
+        return QStringLiteral("HKEY_LOCAL_MACHINE");
+    case DeviceHkeyUsers:
+        return QStringLiteral("HKEY_USERS");
+    default:
+        return QString();
+    }
+}
+
+} // namespace
+
+struct TFolderDeviceBackend::TOpenFile {
+    std::unique_ptr<QFile> Reader;
+    std::unique_ptr<TAtomicFile> Writer;
+    bool Failed = false;
+};
+
+TFolderDeviceBackend::TFolderDeviceBackend(std::function<QString()> root)
+    : FRootSource(std::move(root))
+{
+}
+
+TFolderDeviceBackend::~TFolderDeviceBackend() = default;
+
+bool TFolderDeviceBackend::Fail(uint32_t code)
+{
+    FLastError = code;
+    return false;
+}
+
+uint32_t TFolderDeviceBackend::RapiInit()
+{
+    RapiUnInit();
+    QString root = FRootSource ? FRootSource() : QString();
+    if (root.isEmpty() || !QFileInfo(root).isDir())
+        return EFail;
+    FRoot = QDir(root).absolutePath();
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RapiInitEx() { return RapiInit(); }
+
+bool TFolderDeviceBackend::InitDone(uint32_t& result)
+{
+    result = FRoot.isEmpty() ? EFail : 0;
+    return true;
+}
+
+uint32_t TFolderDeviceBackend::RapiUnInit()
+{
+    // Files still open are abandoned: their writes never take the old file's place.
+    FFiles.clear();
+    FFinds.clear();
+    FKeys.clear();
+    FRoot.clear();
+    return 0;
+}
+
+bool TFolderDeviceBackend::GetVersionEx() { return !FRoot.isEmpty() && QFileInfo(FRoot).isDir(); }
+
+QString TFolderDeviceBackend::LocalPath(const QString& devicePath) const
+{
+    if (FRoot.isEmpty())
+        return QString();
+    QString local = FRoot;
+    bool resolving = true;
+    for (const QString& component : DeviceComponents(devicePath)) {
+        if (component == QLatin1String(".") || component == QLatin1String(".."))
+            return QString();
+        QString found = component;
+        if (resolving && !QFileInfo::exists(local + QChar('/') + component)) {
+            const QStringList names = QDir(local).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                            QDir::Name);
+            resolving = false;
+            for (const QString& name : names) {
+                if (name.compare(component, Qt::CaseInsensitive) == 0) {
+                    found = name;
+                    resolving = true;
+                    break;
+                }
+            }
+        }
+        local += QChar('/') + found;
+    }
+    return local;
+}
+
+bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::vector<TDeviceFindData>& found)
+{
+    found.clear();
+    if (FRoot.isEmpty())
+        return Fail(DeviceErrorGenFailure);
+    QStringList components = DeviceComponents(pattern);
+    if (components.isEmpty())
+        return Fail(DeviceErrorPathNotFound);
+    const QString wildcard = components.takeLast();
+    const QString folder = LocalPath(components.join(QChar('\\')));
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        return Fail(DeviceErrorPathNotFound);
+    const bool all = wildcard == QLatin1String("*.*") || wildcard == QLatin1String("*");
+    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(wildcard),
+                                   QRegularExpression::CaseInsensitiveOption);
+    const bool atRoot = QFileInfo(folder) == QFileInfo(FRoot);
+    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                             QDir::Name | QDir::IgnoreCase);
+    for (const QFileInfo& entry : entries) {
+        if (atRoot && entry.fileName() == QLatin1String(RegistryFileName))
+            continue;
+        if (foldersOnly && !entry.isDir())
+            continue;
+        if (!all && !match.match(entry.fileName()).hasMatch())
+            continue;
+        TDeviceFindData data;
+        data.Attributes = entry.isDir() ? DeviceAttrDirectory : DeviceAttrNormal;
+        if (!entry.isWritable())
+            data.Attributes |= DeviceAttrReadOnly;
+        data.Size = entry.isDir() ? 0 : uint64_t(entry.size());
+        data.FileName = entry.fileName();
+        found.push_back(std::move(data));
+    }
+    return true;
+}
+
+bool TFolderDeviceBackend::FindAllFiles(const QString& pattern, uint32_t flags, std::vector<TDeviceFindData>& found)
+{
+    return List(pattern, (flags & FafFoldersOnly) != 0, found);
+}
+
+TDeviceHandle TFolderDeviceBackend::FindFirstFile(const QString& pattern, TDeviceFindData& found)
+{
+    std::vector<TDeviceFindData> all;
+    if (!List(pattern, false, all))
+        return InvalidDeviceHandle;
+    if (all.empty()) {
+        Fail(DeviceErrorFileNotFound);
+        return InvalidDeviceHandle;
+    }
+    found = all.front();
+    const TDeviceHandle handle = FNextHandle++;
+    FFinds[handle] = true;
+    return handle;
+}
+
+bool TFolderDeviceBackend::FindClose(TDeviceHandle handle) { return FFinds.erase(handle) > 0 || Fail(DeviceErrorInvalidHandle); }
+
+uint32_t TFolderDeviceBackend::GetFileAttributes(const QString& path)
+{
+    const QString local = LocalPath(path);
+    const QFileInfo info(local);
+    if (local.isEmpty() || !info.exists()) {
+        Fail(DeviceErrorFileNotFound);
+        return InvalidFileAttributes;
+    }
+    uint32_t attributes = info.isDir() ? DeviceAttrDirectory : DeviceAttrNormal;
+    if (!info.isWritable())
+        attributes |= DeviceAttrReadOnly;
+    return attributes;
+}
+
+TDeviceHandle TFolderDeviceBackend::CreateFile(const QString& path, uint32_t access, uint32_t share, uint32_t creation,
+                                               uint32_t attributes)
+{
+    (void)share, (void)attributes;
+    const QString local = LocalPath(path);
+    if (local.isEmpty() || DeviceComponents(path).isEmpty()) {
+        Fail(FRoot.isEmpty() ? DeviceErrorGenFailure : DeviceErrorPathNotFound);
+        return InvalidDeviceHandle;
+    }
+    const QFileInfo info(local);
+    auto file = std::make_unique<TOpenFile>();
+    if (access & DeviceGenericWrite) {
+        if (creation != DeviceCreateAlways || !QFileInfo(info.absolutePath()).isDir() || info.isDir()) {
+            Fail(creation != DeviceCreateAlways ? ErrorInvalidParameter : DeviceErrorPathNotFound);
+            return InvalidDeviceHandle;
+        }
+        file->Writer = std::make_unique<TAtomicFile>(local);
+        if (!file->Writer->Open()) {
+            Fail(DeviceErrorAccessDenied);
+            return InvalidDeviceHandle;
+        }
+    } else {
+        if (creation != DeviceOpenExisting || !info.isFile()) {
+            Fail(DeviceErrorFileNotFound);
+            return InvalidDeviceHandle;
+        }
+        file->Reader = std::make_unique<QFile>(local);
+        if (!file->Reader->open(QIODevice::ReadOnly)) {
+            Fail(DeviceErrorAccessDenied);
+            return InvalidDeviceHandle;
+        }
+    }
+    const TDeviceHandle handle = FNextHandle++;
+    FFiles[handle] = std::move(file);
+    return handle;
+}
+
+bool TFolderDeviceBackend::ReadFile(TDeviceHandle handle, void* buffer, uint32_t count, uint32_t& read)
+{
+    read = 0;
+    const auto it = FFiles.find(handle);
+    if (it == FFiles.end() || !it->second->Reader)
+        return Fail(DeviceErrorInvalidHandle);
+    const qint64 n = it->second->Reader->read(static_cast<char*>(buffer), count);
+    if (n < 0)
+        return Fail(DeviceErrorGenFailure);
+    read = uint32_t(n);
+    return true;
+}
+
+bool TFolderDeviceBackend::WriteFile(TDeviceHandle handle, const void* buffer, uint32_t count, uint32_t& written)
+{
+    written = 0;
+    const auto it = FFiles.find(handle);
+    if (it == FFiles.end() || !it->second->Writer)
+        return Fail(DeviceErrorInvalidHandle);
+    if (!it->second->Writer->Write(static_cast<const char*>(buffer), count)) {
+        it->second->Failed = true;
+        return Fail(DeviceErrorGenFailure);
+    }
+    written = count;
+    return true;
+}
+
+bool TFolderDeviceBackend::AbandonFile(TDeviceHandle handle)
+{
+    const auto it = FFiles.find(handle);
+    if (it == FFiles.end())
+        return Fail(DeviceErrorInvalidHandle);
+    FFiles.erase(it);
+    return true;
+}
+
+bool TFolderDeviceBackend::CloseHandle(TDeviceHandle handle)
+{
+    const auto it = FFiles.find(handle);
+    if (it == FFiles.end())
+        return Fail(DeviceErrorInvalidHandle);
+    const std::unique_ptr<TOpenFile> file = std::move(it->second);
+    FFiles.erase(it);
+    if (file->Writer && (file->Failed || !file->Writer->Commit()))
+        return Fail(DeviceErrorGenFailure);
+    return true;
+}
+
+uint32_t TFolderDeviceBackend::GetFileSize(TDeviceHandle handle, uint32_t* sizeHigh)
+{
+    if (sizeHigh)
+        *sizeHigh = 0;
+    const auto it = FFiles.find(handle);
+    if (it == FFiles.end() || !it->second->Reader) {
+        Fail(DeviceErrorInvalidHandle);
+        return InvalidFileSize;
+    }
+    const uint64_t size = uint64_t(it->second->Reader->size());
+    if (sizeHigh)
+        *sizeHigh = uint32_t(size >> 32);
+    return uint32_t(size);
+}
+
+bool TFolderDeviceBackend::CopyFile(const QString& from, const QString& to, bool failIfExists)
+{
+    const QString source = LocalPath(from);
+    const QString destination = LocalPath(to);
+    if (source.isEmpty() || destination.isEmpty() || !QFileInfo(source).isFile())
+        return Fail(DeviceErrorFileNotFound);
+    if (failIfExists && QFileInfo::exists(destination))
+        return Fail(ErrorFileExists);
+    return CopyFileWithProgress(source, destination) || Fail(DeviceErrorAccessDenied);
+}
+
+bool TFolderDeviceBackend::DeleteFile(const QString& path)
+{
+    const QString local = LocalPath(path);
+    if (local.isEmpty() || !QFileInfo(local).isFile())
+        return Fail(DeviceErrorFileNotFound);
+    return QFile::remove(local) || Fail(DeviceErrorAccessDenied);
+}
+
+QString TFolderDeviceBackend::RegistryFile() const { return FRoot + QChar('/') + QLatin1String(RegistryFileName); }
+
+QString TFolderDeviceBackend::KeySection(TDeviceKey root, const QString& subKey) const
+{
+    QString base = RootKeyName(root);
+    if (base.isEmpty()) {
+        const auto it = FKeys.find(root);
+        if (it == FKeys.end())
+            return QString();
+        base = it->second;
+    }
+    const QStringList parts = subKey.split(QChar('\\'), Qt::SkipEmptyParts);
+    return parts.isEmpty() ? base : base + QChar('\\') + parts.join(QChar('\\'));
+}
+
+bool TFolderDeviceBackend::KeyExists(const QString& section) const
+{
+    if (section.indexOf(QChar('\\')) < 0)
+        return true;
+    const TSettingsStore store(RegistryFile());
+    const QString prefix = section + QChar('\\');
+    for (const QString& name : store.ReadSections())
+        if (name.compare(section, Qt::CaseInsensitive) == 0 || name.startsWith(prefix, Qt::CaseInsensitive))
+            return true;
+    return false;
+}
+
+TDeviceKey TFolderDeviceBackend::NewKey(const QString& section)
+{
+    // Handles stay clear of the predefined root keys.
+    const TDeviceKey key = FNextKey++;
+    FKeys[key] = section;
+    return key;
+}
+
+uint32_t TFolderDeviceBackend::RegOpenKeyEx(TDeviceKey root, const QString& subKey, TDeviceKey& key)
+{
+    if (FRoot.isEmpty())
+        return DeviceErrorGenFailure;
+    const QString section = KeySection(root, subKey);
+    if (section.isEmpty())
+        return DeviceErrorInvalidHandle;
+    if (!KeyExists(section))
+        return DeviceErrorFileNotFound;
+    key = NewKey(section);
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RegCreateKeyEx(TDeviceKey root, const QString& subKey, TDeviceKey& key, bool& created)
+{
+    if (FRoot.isEmpty())
+        return DeviceErrorGenFailure;
+    const QString section = KeySection(root, subKey);
+    if (section.isEmpty())
+        return DeviceErrorInvalidHandle;
+    created = !KeyExists(section);
+    if (created) {
+        // The store has no call for an empty section: one written and deleted in the same update
+        // leaves it behind.
+        try {
+            TSettingsStore store(RegistryFile());
+            store.BeginUpdate();
+            store.WriteString(section, QStringLiteral("New"), QString());
+            store.DeleteKey(section, QStringLiteral("New"));
+            store.EndUpdate();
+        } catch (const ETarvellError&) {
+            return DeviceErrorAccessDenied;
+        }
+    }
+    key = NewKey(section);
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RegCloseKey(TDeviceKey key) { return FKeys.erase(key) > 0 ? 0 : DeviceErrorInvalidHandle; }
+
+uint32_t TFolderDeviceBackend::RegQueryInfoKey(TDeviceKey key, uint32_t& valueCount)
+{
+    const auto it = FKeys.find(key);
+    if (it == FKeys.end())
+        return DeviceErrorInvalidHandle;
+    valueCount = uint32_t(TSettingsStore(RegistryFile()).ReadSection(it->second).size());
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RegEnumValue(TDeviceKey key, uint32_t index, QString& name, QString& data)
+{
+    const auto it = FKeys.find(key);
+    if (it == FKeys.end())
+        return DeviceErrorInvalidHandle;
+    const TSettingsStore store(RegistryFile());
+    const QStringList names = store.ReadSection(it->second);
+    if (index >= uint32_t(names.size()))
+        return DeviceErrorNoMoreItems;
+    name = names[qsizetype(index)];
+    data = store.ReadString(it->second, name, QString());
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RegQueryValueEx(TDeviceKey key, const QString& name, QString& data)
+{
+    const auto it = FKeys.find(key);
+    if (it == FKeys.end())
+        return DeviceErrorInvalidHandle;
+    const TSettingsStore store(RegistryFile());
+    if (!store.ValueExists(it->second, name))
+        return DeviceErrorFileNotFound;
+    data = store.ReadString(it->second, name, QString());
+    return 0;
+}
+
+uint32_t TFolderDeviceBackend::RegSetValueEx(TDeviceKey key, const QString& name, const QString& data)
+{
+    const auto it = FKeys.find(key);
+    if (it == FKeys.end())
+        return DeviceErrorInvalidHandle;
+    try {
+        TSettingsStore store(RegistryFile());
+        store.WriteString(it->second, name, data);
+    } catch (const EAssertionFailed&) {
+        return ErrorInvalidParameter;
+    } catch (const ETarvellError&) {
+        return DeviceErrorAccessDenied;
+    }
+    return 0;
+}
+
+int TFolderDeviceBackend::GetSpecialFolderPath(int csidl, QString& path)
+{
+    switch (csidl) {
+    case CsidlDrives:
+        path = QStringLiteral("\\");
+        break;
+    case CsidlPersonal:
+        path = QStringLiteral("\\My Documents");
+        break;
+    default:
+        path.clear();
+        break;
+    }
+    return int(path.size());
+}

@@ -1,0 +1,431 @@
+// Locations, the program's folders and local files.
+#include "core/uLocations.h"
+
+#include "core/uRapi.h"
+#include "core/uSettings.h"
+#include "core/uStream.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <optional>
+
+namespace {
+
+constexpr int CopyBlockSize = 16384;
+// QDate's Julian day of 31 December of the year 0, so that 1 January of the year 1 is day 1.
+constexpr qint64 JulianDayBeforeYear1 = 1721425;
+
+bool HasPrefix(const QString& text, std::string_view prefix)
+{
+    return QStringView(text).left(qsizetype(prefix.size())).compare(QLatin1String(prefix.data(), qsizetype(prefix.size())),
+                                                                    Qt::CaseInsensitive)
+        == 0
+        && text.size() >= qsizetype(prefix.size());
+}
+
+QString Strip(const QString& text, std::string_view prefix) { return HasPrefix(text, prefix) ? text.mid(qsizetype(prefix.size())) : text; }
+
+TWebLocationHandler*& WebHandler()
+{
+    static TWebLocationHandler* handler = nullptr;
+    return handler;
+}
+
+std::function<void(const QString&)>& FaultHook()
+{
+    static std::function<void(const QString&)> hook;
+    return hook;
+}
+
+std::optional<QString>& DataDirCache()
+{
+    static std::optional<QString> cache;
+    return cache;
+}
+
+bool IsWeb(const QString& location) { return WebHandler() && IsHttpUrl(location); }
+
+// Lines end at CR LF, CR or LF; a final line break ends the last line and adds none.
+std::string WithCrLfLines(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    size_t i = 0;
+    while (i < text.size()) {
+        const size_t end = text.find_first_of("\r\n", i);
+        if (end == std::string_view::npos) {
+            out.append(text.substr(i));
+            out.append("\r\n");
+            break;
+        }
+        out.append(text.substr(i, end - i));
+        out.append("\r\n");
+        i = end + ((text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ? 2 : 1);
+    }
+    return out;
+}
+
+QString WithSlash(QString folder)
+{
+    if (!folder.endsWith(QChar('/')))
+        folder += QChar('/');
+    return folder;
+}
+
+QString DataHome()
+{
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.local/share");
+}
+
+// The first file matching a path whose name part may hold wildcards, in name order.
+std::optional<QFileInfo> FirstMatch(const QString& pathOrPattern)
+{
+    const QFileInfo direct(pathOrPattern);
+    const QString name = direct.fileName();
+    if (!name.contains(QChar('*')) && !name.contains(QChar('?')))
+        return direct.exists() ? std::optional<QFileInfo>(direct) : std::nullopt;
+    const QFileInfoList found = QDir(direct.path()).entryInfoList(QStringList{name}, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                                                  QDir::Name);
+    if (found.isEmpty())
+        return std::nullopt;
+    return found.front();
+}
+
+int32_t Le32(const char* p)
+{
+    const auto* b = reinterpret_cast<const unsigned char*>(p);
+    return int32_t(uint32_t(b[0]) | (uint32_t(b[1]) << 8) | (uint32_t(b[2]) << 16) | (uint32_t(b[3]) << 24));
+}
+
+void PutLe32(std::string& out, int32_t value)
+{
+    const uint32_t v = uint32_t(value);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(char((v >> (8 * i)) & 0xFF));
+}
+
+} // namespace
+
+bool IsMobilePath(const QString& location) { return HasPrefix(location, MobilePrefix); }
+QString StripMobilePrefix(const QString& location) { return Strip(location, MobilePrefix); }
+bool IsFilePath(const QString& location) { return HasPrefix(location, FilePrefix); }
+QString StripFilePrefix(const QString& location) { return Strip(location, FilePrefix); }
+bool IsHttpUrl(const QString& location) { return HasPrefix(location, HttpPrefix); }
+QString StripHttpPrefix(const QString& location) { return Strip(location, HttpPrefix); }
+
+QString StripLocationPrefix(const QString& location)
+{
+    return StripHttpPrefix(StripMobilePrefix(StripFilePrefix(location)));
+}
+
+void SetWebLocationHandler(TWebLocationHandler* handler) { WebHandler() = handler; }
+
+bool LocationExists(const QString& location)
+{
+    if (IsMobilePath(location))
+        return DeviceFileExists(StripMobilePrefix(location));
+    if (IsWeb(location))
+        return WebHandler()->Exists(location);
+    return QFileInfo(StripFilePrefix(location)).isFile();
+}
+
+std::string LoadTextFromLocation(const QString& location)
+{
+    if (!LocationExists(location))
+        throw ETarvellError(TLocationTexts::tr("File %1 not found").arg(location));
+    if (IsMobilePath(location)) {
+        TMemoryStream stream;
+        ReadDeviceFile(StripMobilePrefix(location), stream);
+        return stream.TakeData();
+    }
+    if (IsWeb(location))
+        return WebHandler()->LoadText(location);
+    return WithCrLfLines(LoadBytesFromFile(StripFilePrefix(location)));
+}
+
+void SaveTextToLocation(std::string_view text, const QString& location)
+{
+    if (IsMobilePath(location))
+        WriteDeviceFile(StripMobilePrefix(location), text);
+    else
+        SaveBytesToFile(StripFilePrefix(location), WithCrLfLines(text));
+}
+
+void SaveStreamToLocation(const QString& location, const TMemoryStream& stream)
+{
+    if (IsMobilePath(location))
+        WriteDeviceFile(StripMobilePrefix(location), stream.Data());
+    else
+        SaveBytesToFile(StripFilePrefix(location), stream.Data());
+}
+
+QString GetAppDir() { return WithSlash(QFileInfo(ExecutablePath()).absolutePath()); }
+
+QString GetDataDir()
+{
+    auto& cache = DataDirCache();
+    if (!cache) {
+        if (IsPortable()) {
+            cache = GetAppDir();
+        } else {
+            cache = DataHome() + QStringLiteral("/Tarvell/");
+            // A failure shows later, when something is written there.
+            QDir().mkpath(*cache);
+        }
+    }
+    return *cache;
+}
+
+void ResetDataDirCache() { DataDirCache().reset(); }
+
+QString GetTempDir() { return WithSlash(QDir::tempPath()); }
+
+QString MakeTempFileWithExt(const QString& extension)
+{
+    // Created under its final name in one step, so no other file can take the name in between.
+    QTemporaryFile file(GetTempDir() + QStringLiteral("TMPXXXXXX") + extension);
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw EInOutError(TLocationTexts::tr("Cannot create a temporary file in %1: %2").arg(GetTempDir(), file.errorString()));
+    return file.fileName();
+}
+
+QString UrlToFileName(const QString& address)
+{
+    QString name = StripHttpPrefix(address);
+    for (QChar& c : name) {
+        switch (c.unicode()) {
+        case '"':
+        case '*':
+        case '/':
+        case ':':
+        case '<':
+        case '>':
+        case '?':
+        case '\\':
+        case '|':
+            c = QChar('_');
+            break;
+        default:
+            break;
+        }
+    }
+    // "." and ".." would name the data folder or its parent.
+    if (name == QLatin1String(".") || name == QLatin1String(".."))
+        name.fill(QChar('_'));
+    return name;
+}
+
+QString LocationToLocalFile(const QString& location)
+{
+    if (IsFilePath(location))
+        return StripFilePrefix(location);
+    return GetDataDir() + UrlToFileName(location);
+}
+
+QString ExtractUrlFileExt(const QString& address)
+{
+    const qsizetype query = address.indexOf(QChar('?'));
+    const QString path = query < 0 ? address : address.left(query);
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path[i];
+        if (c == QChar('.'))
+            return path.mid(i);
+        if (c == QChar('/') || c == QChar('\\') || c == QChar(':'))
+            break;
+    }
+    return QString();
+}
+
+QString ExtractUrlScheme(const QString& address)
+{
+    const qsizetype pos = address.indexOf(QStringLiteral("://"));
+    return pos < 0 ? QString() : address.left(pos + 3);
+}
+
+QString EncodeUrlSpaces(const QString& address)
+{
+    QString out = address;
+    return out.replace(QChar(' '), QStringLiteral("%20"));
+}
+
+QString EscapeSingleQuotes(const QString& text)
+{
+    QString out = text;
+    return out.replace(QChar('\''), QStringLiteral("\\'"));
+}
+
+QString StripLineBreaks(const QString& text)
+{
+    QString out = text;
+    out.remove(QChar('\r')).remove(QChar('\n'));
+    qsizetype first = 0;
+    qsizetype last = out.size();
+    while (first < last && out[first].unicode() <= ' ')
+        ++first;
+    while (last > first && out[last - 1].unicode() <= ' ')
+        --last;
+    return out.mid(first, last - first);
+}
+
+QString StripTrailingBackslash(const QString& path)
+{
+    if (path.size() > 1 && path.endsWith(QChar('\\')))
+        return path.left(path.size() - 1);
+    return path;
+}
+
+QString IncludeLeadingBackslash(const QString& path)
+{
+    return path.startsWith(QChar('\\')) ? path : QChar('\\') + path;
+}
+
+std::array<int, 4> ParseVersionNumbers(const QString& text)
+{
+    std::array<int, 4> numbers{-1, -1, -1, -1};
+    if (text.isEmpty())
+        return numbers;
+    const QStringList parts = text.split(QChar('.'));
+    for (qsizetype i = 0; i < parts.size() && i < 4; ++i) {
+        const QByteArray part = parts[i].toLatin1();
+        numbers[size_t(i)] = StrToInt32(std::string_view(part.constData(), size_t(part.size())));
+    }
+    return numbers;
+}
+
+int64_t GetFileSizeByName(const QString& pathOrPattern)
+{
+    const std::optional<QFileInfo> found = FirstMatch(pathOrPattern);
+    return found && found->isFile() ? found->size() : 0;
+}
+
+QDateTime GetFileLastWriteTime(const QString& pathOrPattern)
+{
+    const std::optional<QFileInfo> found = FirstMatch(pathOrPattern);
+    if (!found)
+        return QDateTime();
+    const QDateTime local = found->lastModified().toLocalTime();
+    const QTime t = local.time();
+    return QDateTime(local.date(), QTime(t.hour(), t.minute(), t.second() - t.second() % 2));
+}
+
+bool CopyFileWithProgress(const QString& source, const QString& destination, const TCopyProgress& progress)
+{
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return false;
+    // Copying a file onto itself would first empty it.
+    const QFileInfo sourceInfo(source);
+    const QFileInfo destinationInfo(destination);
+    if (destinationInfo.exists() && sourceInfo.canonicalFilePath() == destinationInfo.canonicalFilePath())
+        return false;
+    const qint64 size = in.size();
+    TAtomicFile out(destination);
+    if (!out.Open())
+        return false;
+    std::string buffer(CopyBlockSize, '\0');
+    qint64 total = 0;
+    bool ok = true;
+    for (;;) {
+        const qint64 n = in.read(buffer.data(), CopyBlockSize);
+        if (n < 0) {
+            ok = false;
+            break;
+        }
+        if (n == 0)
+            break;
+        if (!out.Write(buffer.data(), n)) {
+            ok = false;
+            break;
+        }
+        total += n;
+        if (progress)
+            progress(size > 0 ? int(total * 100 / size) : 100);
+    }
+    if (ok && total == 0 && progress)
+        progress(100);
+    const QDateTime modified = sourceInfo.lastModified();
+    return ok && out.SetModificationTime(modified) && out.Commit();
+}
+
+std::string EncodeTimeStamp(const QDateTime& time)
+{
+    std::string record;
+    const QDate date = time.date();
+    const bool valid = time.isValid() && date.isValid();
+    PutLe32(record, valid ? time.time().msecsSinceStartOfDay() : 0);
+    PutLe32(record, valid ? int32_t(date.toJulianDay() - JulianDayBeforeYear1) : 0);
+    return record;
+}
+
+QDateTime DecodeTimeStamp(std::string_view record)
+{
+    if (record.size() < 8)
+        return QDateTime();
+    const int32_t ms = Le32(record.data());
+    const int32_t day = Le32(record.data() + 4);
+    if (ms < 0 || ms >= 86400000 || day < 1)
+        return QDateTime();
+    return QDateTime(QDate::fromJulianDay(day + JulianDayBeforeYear1), QTime::fromMSecsSinceStartOfDay(ms));
+}
+
+QDateTime ReadTimeStampFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(TLocationTexts::tr("Cannot open file %1: %2").arg(fileName, file.errorString()));
+    const QByteArray record = file.read(8);
+    return DecodeTimeStamp(std::string_view(record.constData(), size_t(record.size())));
+}
+
+void WriteTimeStampFile(const QString& fileName, const QDateTime& time) { SaveBytesToFile(fileName, EncodeTimeStamp(time)); }
+
+TAtomicFile::TAtomicFile(const QString& fileName)
+    : FFileName(fileName)
+    , FFile(fileName)
+{
+}
+
+bool TAtomicFile::Open() { return FFile.open(QIODevice::WriteOnly); }
+
+bool TAtomicFile::Write(const char* data, int64_t count) { return count == 0 || FFile.write(data, count) == count; }
+
+bool TAtomicFile::SetModificationTime(const QDateTime& time)
+{
+    return FFile.flush() && FFile.setFileTime(time, QFileDevice::FileModificationTime);
+}
+
+bool TAtomicFile::Commit()
+{
+    if (!FFile.flush())
+        return false;
+    if (FaultHook())
+        FaultHook()(FFileName);
+    return FFile.commit();
+}
+
+void SetAtomicFileFaultHook(std::function<void(const QString& fileName)> hook) { FaultHook() = std::move(hook); }
+
+void SaveBytesToFile(const QString& fileName, std::string_view bytes)
+{
+    TAtomicFile file(fileName);
+    if (!file.Open() || !file.Write(bytes) || !file.Commit())
+        throw EInOutError(TLocationTexts::tr("Cannot create file %1: %2").arg(fileName, file.ErrorString()));
+}
+
+std::string LoadBytesFromFile(const QString& fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        throw EInOutError(TLocationTexts::tr("Cannot open file %1: %2").arg(fileName, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw EInOutError(TLocationTexts::tr("Cannot read file %1: %2").arg(fileName, file.errorString()));
+    return std::string(bytes.constData(), size_t(bytes.size()));
+}

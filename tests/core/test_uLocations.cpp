@@ -1,0 +1,336 @@
+// Tests of locations, the program's folders, cache names, time stamps and safe local writes.
+#include "core/uLocations.h"
+
+#include "core/uStream.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <unistd.h>
+
+namespace {
+
+QByteArray ReadAll(const QString& fileName)
+{
+    QFile f(fileName);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+void WriteAll(const QString& fileName, const QByteArray& bytes)
+{
+    QFile f(fileName);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QString S(const char* text) { return QString::fromUtf8(text); }
+
+struct TPrefixCase {
+    const char* Text;
+    bool Mobile, File, Http;
+    const char* Stripped;  // StripLocationPrefix
+};
+
+TEST(Locations, PrefixesAreCaseInsensitiveAndExact)
+{
+    const TPrefixCase cases[] = {
+        {"MOBILE://\\My Documents\\a.ov2", true, false, false, "\\My Documents\\a.ov2"},
+        {"mobile://\\a.ov2", true, false, false, "\\a.ov2"},
+        {"MoBiLe://", true, false, false, ""},
+        {"MOBILE:/\\a.ov2", false, false, false, "MOBILE:/\\a.ov2"},  // a plain local path
+        {"MOBILE:", false, false, false, "MOBILE:"},
+        {"FILE:///home/u/a.ov2", false, true, false, "/home/u/a.ov2"},
+        {"file:///x", false, true, false, "/x"},
+        {"HTTP://host/a.xml", false, false, true, "host/a.xml"},
+        {"http://host/a.xml", false, false, true, "host/a.xml"},
+        {"https://host/a.xml", false, false, false, "https://host/a.xml"},
+        {"/home/u/a.ov2", false, false, false, "/home/u/a.ov2"},
+        {"FILE://MOBILE://x", false, true, false, "x"},          // stripped in that order
+        {"HTTP://FILE://x", false, false, true, "FILE://x"},     // only one pass each
+    };
+    for (const TPrefixCase& c : cases) {
+        const QString text = S(c.Text);
+        EXPECT_EQ(IsMobilePath(text), c.Mobile) << c.Text;
+        EXPECT_EQ(IsFilePath(text), c.File) << c.Text;
+        EXPECT_EQ(IsHttpUrl(text), c.Http) << c.Text;
+        EXPECT_EQ(StripLocationPrefix(text), S(c.Stripped)) << c.Text;
+    }
+    EXPECT_EQ(StripMobilePrefix(S("FILE://x")), S("FILE://x")) << "absent prefix: unchanged";
+}
+
+TEST(Locations, UrlToFileNameMakesOneFileName)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        {"http://www.example.com/pois/speed.ov2?country=nl&v=2", "www.example.com_pois_speed.ov2_country=nl&v=2"},
+        {"HTTP://host/a b.xml", "host_a b.xml"},
+        {"ftp://host/x.ov2", "ftp___host_x.ov2"},
+        {"https://host/x", "https___host_x"},
+        {"http://h/\"*:<>?\\|", "h_________"},
+        {"http://h/\x01tab\t", "h_\x01tab\t"},  // control characters stay
+        {"http://..", "__"},                    // never the data folder's parent
+    };
+    for (const auto& [address, name] : cases)
+        EXPECT_EQ(UrlToFileName(S(address)), S(name)) << address;
+    EXPECT_EQ(LocationToLocalFile(S("FILE:///srv/site.xml")), S("/srv/site.xml"));
+    EXPECT_EQ(LocationToLocalFile(S("http://h/site.xml")), GetDataDir() + S("h_site.xml"));
+}
+
+TEST(Locations, UrlAndTextHelpers)
+{
+    EXPECT_EQ(ExtractUrlFileExt(S("http://h.com/a.b/file.ov2?x=1.2")), S(".ov2"));
+    EXPECT_EQ(ExtractUrlFileExt(S("http://h.com/file")), QString()) << "the host's dot is no extension";
+    EXPECT_EQ(ExtractUrlFileExt(S("file.tar.gz")), S(".gz"));
+    EXPECT_EQ(ExtractUrlScheme(S("http://h/x://y")), S("http://"));
+    EXPECT_EQ(ExtractUrlScheme(S("/local/path")), QString());
+    EXPECT_EQ(EncodeUrlSpaces(S("http://h/a b  c?q=x y")), S("http://h/a%20b%20%20c?q=x%20y"));
+    EXPECT_EQ(EscapeSingleQuotes(S("it's 'x'")), S("it\\'s \\'x\\'"));
+    EXPECT_EQ(StripLineBreaks(S(" \t a\r\nb\n \x01")), S("ab"));
+    EXPECT_EQ(StripTrailingBackslash(S("\\")), S("\\"));
+    EXPECT_EQ(StripTrailingBackslash(S("\\My Documents\\")), S("\\My Documents"));
+    EXPECT_EQ(StripTrailingBackslash(S("\\My Documents")), S("\\My Documents"));
+    EXPECT_EQ(StripTrailingBackslash(QString()), QString());
+    EXPECT_EQ(IncludeLeadingBackslash(S("a\\b")), S("\\a\\b"));
+    EXPECT_EQ(IncludeLeadingBackslash(S("\\a")), S("\\a"));
+}
+
+TEST(Locations, ParseVersionNumbers)
+{
+    using V = std::array<int, 4>;
+    EXPECT_EQ(ParseVersionNumbers(S("5.2")), (V{5, 2, -1, -1}));
+    EXPECT_EQ(ParseVersionNumbers(S("1.0.0.17")), (V{1, 0, 0, 17}));
+    EXPECT_EQ(ParseVersionNumbers(S("1.2.3.4.5")), (V{1, 2, 3, 4})) << "parts after the fourth are ignored";
+    EXPECT_EQ(ParseVersionNumbers(S("7")), (V{7, -1, -1, -1}));
+    EXPECT_EQ(ParseVersionNumbers(QString()), (V{-1, -1, -1, -1}));
+    for (const char* bad : {"1.x", "1..2", "1.2b", "a"})
+        EXPECT_THROW(ParseVersionNumbers(S(bad)), EConvertError) << bad;
+}
+
+TEST(Locations, TimeStampRecordIsGolden)
+{
+    const QDateTime time(QDate(2024, 3, 5), QTime(13, 45, 30, 250));
+    // 49530250 ms since midnight, day 738950 counted from 1 January of the year 1.
+    EXPECT_BYTES_EQ(std::string("\x8a\xc5\xf3\x02\x86\x46\x0b\x00", 8), EncodeTimeStamp(time));
+    EXPECT_EQ(DecodeTimeStamp(EncodeTimeStamp(time)), time);
+    EXPECT_BYTES_EQ(std::string("\x00\x00\x00\x00\x01\x00\x00\x00", 8), EncodeTimeStamp(QDateTime(QDate(1, 1, 1), QTime(0, 0))));
+    EXPECT_FALSE(DecodeTimeStamp(std::string("\xff\xff\xff\xff\x01\x00\x00\x00", 8)).isValid()) << "no time of day";
+    EXPECT_FALSE(DecodeTimeStamp(std::string(8, '\0')).isValid()) << "day 0 is no date";
+}
+
+TEST(Locations, TimeStampFiles)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(S("a.ov2.inf"));
+    const QDateTime time(QDate(2009, 12, 31), QTime(23, 59, 59, 999));
+    WriteTimeStampFile(file, time);
+    EXPECT_EQ(QFileInfo(file).size(), 8);
+    EXPECT_EQ(ReadTimeStampFile(file), time);
+    WriteAll(file, QByteArray(7, '\x01'));
+    EXPECT_FALSE(ReadTimeStampFile(file).isValid()) << "a short side file is no time, not an error";
+    EXPECT_THROW(ReadTimeStampFile(dir.filePath(S("missing.inf"))), EInOutError);
+    EXPECT_THROW(WriteTimeStampFile(dir.filePath(S("no/such/folder.inf")), time), EInOutError);
+}
+
+TEST(Locations, LocalTextGetsCrLfLinesAndFilePrefixIsStripped)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(S("a.txt"));
+    const std::pair<std::string, std::string> cases[] = {
+        {"a\nb", "a\r\nb\r\n"},
+        {"a\r\n", "a\r\n"},
+        {"a\r\rb\n\n", "a\r\n\r\nb\r\n\r\n"},
+        {"", ""},
+    };
+    for (const auto& [text, stored] : cases) {
+        for (const QString& location : {path, S("FILE://") + path, S("file://") + path}) {
+            SaveTextToLocation(text, location);
+            EXPECT_BYTES_EQ(stored, ReadAll(path).toStdString());
+            EXPECT_TRUE(LocationExists(location));
+            EXPECT_BYTES_EQ(stored, LoadTextFromLocation(location));
+        }
+    }
+    WriteAll(path, "x\ny");
+    EXPECT_BYTES_EQ(std::string("x\r\ny\r\n"), LoadTextFromLocation(path)) << "loading rejoins the lines too";
+
+    SaveStreamToLocation(S("FILE://") + path, TMemoryStream(std::string("\x00\n\r", 3)));
+    EXPECT_EQ(ReadAll(path), QByteArray("\x00\n\r", 3)) << "a stream is stored unchanged";
+
+    EXPECT_FALSE(LocationExists(dir.path())) << "a folder is no file";
+    try {
+        LoadTextFromLocation(S("FILE://") + dir.filePath(S("none.txt")));
+        FAIL();
+    } catch (const ETarvellError& e) {
+        EXPECT_EQ(e.Message(), S("File FILE://%1 not found").arg(dir.filePath(S("none.txt"))));
+    }
+    EXPECT_THROW(SaveTextToLocation("x", dir.filePath(S("no/such/a.txt"))), EInOutError);
+}
+
+class AtomicFile : public ::testing::Test {
+protected:
+    void TearDown() override { SetAtomicFileFaultHook({}); }
+    QTemporaryDir Dir;
+};
+
+TEST_F(AtomicFile, FailureBeforeRenameKeepsTheOldFile)
+{
+    const QString path = Dir.filePath(S("pois.ov2"));
+    WriteAll(path, "old");
+    SetAtomicFileFaultHook([](const QString&) { throw ETarvellError(S("injected")); });
+    EXPECT_THROW(SaveStreamToLocation(path, TMemoryStream(std::string("new content"))), ETarvellError);
+    EXPECT_THROW(SaveTextToLocation("new", path), ETarvellError);
+    EXPECT_THROW(WriteTimeStampFile(path, QDateTime::currentDateTime()), ETarvellError);
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("pois.ov2")}) << "no temporary left";
+    SetAtomicFileFaultHook({});
+    SaveTextToLocation("new", path);
+    EXPECT_EQ(ReadAll(path), QByteArray("new\r\n"));
+}
+
+TEST_F(AtomicFile, KilledBetweenWriteAndRenameKeepsTheOldFile)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const QString path = Dir.filePath(S("pois.ov2"));
+    WriteAll(path, "old");
+    EXPECT_EXIT(
+        {
+            SetAtomicFileFaultHook([](const QString&) { _exit(7); });
+            SaveBytesToFile(path, std::string(100000, 'n'));
+        },
+        ::testing::ExitedWithCode(7), "");
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
+}
+
+TEST(Locations, Folders)
+{
+    QTemporaryDir dir;
+    const QByteArray oldData = qgetenv("XDG_DATA_HOME");
+    const QString exe = dir.filePath(S("bin/tarvell"));
+    QDir().mkpath(dir.filePath(S("bin")));
+    SetExecutablePathOverride(exe);
+    ResetPortableCache();
+    ResetDataDirCache();
+    qputenv("XDG_DATA_HOME", dir.filePath(S("data")).toLocal8Bit());
+    EXPECT_EQ(GetAppDir(), dir.filePath(S("bin/")));
+    EXPECT_EQ(GetDataDir(), dir.filePath(S("data/Tarvell/")));
+    EXPECT_TRUE(QFileInfo(dir.filePath(S("data/Tarvell"))).isDir()) << "created with its parents";
+    qputenv("XDG_DATA_HOME", dir.filePath(S("other")).toLocal8Bit());
+    EXPECT_EQ(GetDataDir(), dir.filePath(S("data/Tarvell/"))) << "worked out once";
+
+    WriteAll(dir.filePath(S("bin/portable.ini")), "");
+    ResetPortableCache();
+    ResetDataDirCache();
+    EXPECT_EQ(GetDataDir(), GetAppDir()) << "portable: the application folder";
+
+    SetExecutablePathOverride(QString());
+    ResetPortableCache();
+    ResetDataDirCache();
+    qputenv("XDG_DATA_HOME", oldData);
+    EXPECT_TRUE(GetTempDir().endsWith(QChar('/')));
+}
+
+TEST(Locations, TempFilesAreNewAndEmpty)
+{
+    const QString a = MakeTempFileWithExt(S(".tmp"));
+    const QString b = MakeTempFileWithExt(S(".tmp"));
+    EXPECT_NE(a, b);
+    for (const QString& name : {a, b}) {
+        const QFileInfo info(name);
+        EXPECT_TRUE(info.isFile());
+        EXPECT_EQ(info.size(), 0);
+        EXPECT_TRUE(info.fileName().startsWith(S("TMP"))) << name.toStdString();
+        EXPECT_EQ(info.suffix(), S("tmp"));
+        EXPECT_EQ(info.absolutePath() + QChar('/'), GetTempDir());
+        QFile::remove(name);
+    }
+}
+
+TEST(Locations, FileSizeAndTimeOfFirstMatch)
+{
+    QTemporaryDir dir;
+    WriteAll(dir.filePath(S("b.ov2")), "12345");
+    WriteAll(dir.filePath(S("a.ov2")), "123");
+    const QDateTime odd(QDate(2020, 6, 1), QTime(10, 20, 31, 700));
+    {
+        QFile f(dir.filePath(S("a.ov2")));
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(odd, QFileDevice::FileModificationTime));
+    }
+    EXPECT_EQ(GetFileSizeByName(dir.filePath(S("b.ov2"))), 5);
+    EXPECT_EQ(GetFileSizeByName(dir.filePath(S("*.ov2"))), 3) << "first in name order";
+    EXPECT_EQ(GetFileSizeByName(dir.filePath(S("?.txt"))), 0);
+    EXPECT_EQ(GetFileLastWriteTime(dir.filePath(S("a.ov2"))), QDateTime(QDate(2020, 6, 1), QTime(10, 20, 30)))
+        << "two-second resolution";
+    EXPECT_FALSE(GetFileLastWriteTime(dir.filePath(S("none"))).isValid());
+}
+
+TEST(Locations, CopyFileWithProgress)
+{
+    QTemporaryDir dir;
+    const QString source = dir.filePath(S("src.bin"));
+    const QString destination = dir.filePath(S("dst.bin"));
+    QByteArray bytes(40000, '\0');
+    for (int i = 0; i < bytes.size(); ++i)
+        bytes[i] = char(i * 7);
+    WriteAll(source, bytes);
+    const QDateTime stamp(QDate(2015, 1, 2), QTime(3, 4, 6));
+    {
+        QFile f(source);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.setFileTime(stamp, QFileDevice::FileModificationTime));
+    }
+    WriteAll(destination, "previous");
+    std::vector<int> reported;
+    const auto record = [&](int percent) { reported.push_back(percent); };
+    EXPECT_TRUE(CopyFileWithProgress(source, destination, record));
+    EXPECT_EQ(reported, (std::vector<int>{40, 81, 100}));
+    EXPECT_EQ(ReadAll(destination), bytes);
+    EXPECT_EQ(QFileInfo(destination).lastModified(), stamp) << "the copy keeps the source's date";
+
+    reported.clear();
+    WriteAll(source, "");
+    EXPECT_TRUE(CopyFileWithProgress(source, destination, record));
+    EXPECT_EQ(reported, std::vector<int>{100}) << "an empty file is all done";
+    EXPECT_EQ(QFileInfo(destination).size(), 0);
+
+    WriteAll(source, "keep me");
+    EXPECT_FALSE(CopyFileWithProgress(source, source)) << "never onto itself";
+    EXPECT_FALSE(CopyFileWithProgress(source, dir.filePath(S("./src.bin"))));
+    EXPECT_EQ(ReadAll(source), QByteArray("keep me"));
+    EXPECT_FALSE(CopyFileWithProgress(dir.filePath(S("missing")), dir.filePath(S("new.bin"))));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(S("new.bin")))) << "nothing created";
+    EXPECT_FALSE(CopyFileWithProgress(source, dir.filePath(S("no/such/dst.bin")))) << "destination cannot be created";
+}
+
+// Stands in for the download unit behind "HTTP://" locations.
+class TWebStandIn : public TWebLocationHandler {
+public:
+    QStringList Asked;
+    bool Exists(const QString& address) override
+    {
+        Asked << address;
+        return address.endsWith(S(".xml"));
+    }
+    std::string LoadText(const QString& address) override
+    {
+        Asked << address;
+        return "<pois/>";
+    }
+};
+
+TEST(Locations, WebLocationsGoToTheRegisteredHandler)
+{
+    const QString address = S("http://example.com/site.xml");
+    EXPECT_FALSE(LocationExists(address)) << "no handler: looked up locally";
+    EXPECT_THROW(LoadTextFromLocation(address), ETarvellError);
+    TWebStandIn web;
+    SetWebLocationHandler(&web);
+    EXPECT_TRUE(LocationExists(address));
+    EXPECT_FALSE(LocationExists(S("HTTP://example.com/none")));
+    EXPECT_EQ(LoadTextFromLocation(address), "<pois/>");
+    EXPECT_EQ(web.Asked, (QStringList{address, S("HTTP://example.com/none"), address, address}));
+    SetWebLocationHandler(nullptr);
+}
+
+} // namespace

@@ -1,0 +1,329 @@
+// Tests of device access: the folder back end through "MOBILE://" locations, the connection with
+// its time-out and probe, device files, the registry and map discovery, with injected faults.
+#include "core/uRapi.h"
+
+#include "core/uLocations.h"
+#include "core/uSettings.h"
+#include "core/uStream.h"
+#include "support/TFakeDevice.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+
+QString S(const char* text) { return QString::fromUtf8(text); }
+
+const char* const ConnectMessage = "Unable to initialize connection to remote device. Please check the device is properly "
+                                   "connected, ActiveSync is installed and active and that the device is ActiveSync compatible";
+
+template <typename F>
+QString MessageOf(F&& f)
+{
+    try {
+        f();
+    } catch (const ETarvellError& e) {
+        return e.Message();
+    }
+    return S("<no exception>");
+}
+
+// The production path: no installed back end, the root from the environment or the settings.
+class DeviceRoot : public CleanSettingsTest {
+protected:
+    void SetUp() override
+    {
+        FOldRoot = qgetenv("TARVELL_DEVICE_ROOT");
+        qunsetenv("TARVELL_DEVICE_ROOT");
+        SetDeviceBackend(nullptr);
+    }
+    void TearDown() override
+    {
+        SetDeviceBackend(nullptr);
+        if (FOldRoot.isNull())
+            qunsetenv("TARVELL_DEVICE_ROOT");
+        else
+            qputenv("TARVELL_DEVICE_ROOT", FOldRoot);
+    }
+    QByteArray FOldRoot;
+    QTemporaryDir Root;
+};
+
+TEST_F(DeviceRoot, NoRootMeansNoRemoteApi)
+{
+    try {
+        ConnectDevice();
+        FAIL();
+    } catch (const EUserError& e) {
+        EXPECT_NE(dynamic_cast<const EInitRapi*>(&e), nullptr);
+        EXPECT_EQ(e.Message(), S(ConnectMessage));
+    }
+    EXPECT_FALSE(IsDeviceConnected());
+    EXPECT_THROW(DeviceFileExists(S("\\a.ov2")), EInitRapi) << "every device call binds first";
+    EXPECT_THROW(LocationExists(S("MOBILE://\\a.ov2")), EInitRapi);
+    EXPECT_NO_THROW(DisconnectDevice());
+}
+
+TEST_F(DeviceRoot, RootFromEnvironmentOrSetting)
+{
+    QDir(Root.path()).mkpath(S("My Documents"));
+    GetSettings().DeviceRoot = Root.path();
+    SaveTextToLocation("from setting", S("MOBILE://\\my documents\\a.txt"));
+    EXPECT_TRUE(IsDeviceConnected());
+    EXPECT_TRUE(QFile::exists(Root.filePath(S("My Documents/a.txt"))));
+
+    QTemporaryDir other;
+    qputenv("TARVELL_DEVICE_ROOT", other.path().toLocal8Bit());
+    EXPECT_EQ(ConfiguredDeviceRoot(), other.path()) << "the environment wins";
+    DisconnectDevice();
+    ConnectDevice();
+    EXPECT_FALSE(LocationExists(S("MOBILE://\\My Documents\\a.txt"))) << "the next connection uses the new root";
+
+    qputenv("TARVELL_DEVICE_ROOT", Root.filePath(S("gone")).toLocal8Bit());
+    DisconnectDevice();
+    EXPECT_THROW(ConnectDevice(), EInitRapi) << "a root that is not there is no device";
+    EXPECT_FALSE(IsDeviceConnected());
+}
+
+TEST_F(DeviceRoot, InterruptedDeviceWriteKeepsTheOldFile)
+{
+    qputenv("TARVELL_DEVICE_ROOT", Root.path().toLocal8Bit());
+    QFile old(Root.filePath(S("a.ov2")));
+    ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+    old.write("old");
+    old.close();
+    SetAtomicFileFaultHook([](const QString&) { throw ETarvellError(S("killed")); });
+    EXPECT_THROW(WriteDeviceFile(S("\\A.ov2"), std::string_view("new content")), ETarvellError);
+    EXPECT_THROW(SaveTextToLocation("new", S("MOBILE://\\a.OV2")), ETarvellError);
+    SetAtomicFileFaultHook({});
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    EXPECT_EQ(old.readAll(), QByteArray("old"));
+    EXPECT_EQ(QDir(Root.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("a.ov2")}) << "no temporary left";
+}
+
+class Device : public TFakeDeviceTest {};
+
+TEST_F(Device, FilesThroughMobileLocationsWithMixedCase)
+{
+    PutFile(S("My Documents/POIs/Cameras.OV2"), QByteArray("a\nb\0c", 5));
+    PutFile(S("My Documents/POIs/Empty.ov2"), QByteArray());
+    ConnectDevice();
+    const QString existing = S("mobile://\\my documents\\pois\\cameras.ov2");
+    EXPECT_TRUE(LocationExists(existing));
+    EXPECT_FALSE(LocationExists(S("MOBILE://\\My Documents\\POIs\\none.ov2")));
+    EXPECT_BYTES_EQ(std::string("a\nb\0c", 5), LoadTextFromLocation(existing)) << "device text is the file's bytes";
+
+    SaveTextToLocation("new\nline", S("MOBILE://\\MY DOCUMENTS\\Pois\\CAMERAS.ov2"));
+    EXPECT_EQ(GetFile(S("My Documents/POIs/Cameras.OV2")), QByteArray("new\nline")) << "the existing file, byte for byte";
+    SaveStreamToLocation(S("MOBILE://\\my documents\\pois\\New.ov2"), TMemoryStream(std::string("xyz")));
+    EXPECT_EQ(GetFile(S("My Documents/POIs/New.ov2")), QByteArray("xyz")) << "a new name keeps its spelling";
+
+    TMemoryStream stream(std::string("stale"));
+    ReadDeviceFile(S("\\My Documents\\POIs\\EMPTY.OV2"), stream);
+    EXPECT_EQ(stream.Size(), 0u) << "a 0-byte file is an empty stream";
+
+    std::vector<std::pair<QString, bool>> listed;
+    ListDeviceFolder(S("\\MY DOCUMENTS\\pois\\"), [&](const QString& name, bool isFolder) { listed.emplace_back(name, isFolder); });
+    EXPECT_EQ(listed, (std::vector<std::pair<QString, bool>>{{S("Cameras.OV2"), false}, {S("Empty.ov2"), false}, {S("New.ov2"), false}}));
+    listed.clear();
+    bool created = false;
+    CreateDeviceRegKey(DeviceHkeyCurrentUser, S("Software\\X"), created);
+    TDeviceKey key = 0;
+    ASSERT_EQ(CeRegOpenKeyEx(DeviceHkeyCurrentUser, S("Software\\X"), key), 0u);
+    ASSERT_EQ(CeRegSetValueEx(key, S("v"), S("1")), 0u);
+    CeRegCloseKey(key);
+    ListDeviceFolder(S("\\"), [&](const QString& name, bool isFolder) { listed.emplace_back(name, isFolder); });
+    EXPECT_EQ(listed, (std::vector<std::pair<QString, bool>>{{S("My Documents"), true}})) << "the registry file is not a device file";
+    listed.clear();
+    ListDeviceFolder(S("\\none\\"), [&](const QString& name, bool isFolder) { listed.emplace_back(name, isFolder); });
+    EXPECT_TRUE(listed.empty());
+    EXPECT_EQ(Fake->OpenHandles, 0);
+}
+
+TEST_F(Device, PathsCannotLeaveTheRoot)
+{
+    PutFile(S("a.ov2"), "x");
+    ConnectDevice();
+    EXPECT_FALSE(DeviceFileExists(S("\\..\\") + QFileInfo(RootPath()).fileName() + S("\\a.ov2")));
+    EXPECT_THROW(WriteDeviceFile(S("\\..\\escaped.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_FALSE(QFile::exists(QFileInfo(RootPath()).absolutePath() + S("/escaped.ov2")));
+    EXPECT_THROW(WriteDeviceFile(S("\\"), std::string_view("x")), ETarvellError);
+    EXPECT_THROW(WriteDeviceFile(S("\\no folder\\a.ov2"), std::string_view("x")), ETarvellError);
+}
+
+TEST_F(Device, ConnectTimesOutOnTheInjectedClock)
+{
+    Fake->NeverSignal = true;
+    std::vector<bool> hourglass;
+    SetHourglassHandler([&](bool busy) { hourglass.push_back(busy); });
+    EXPECT_EQ(MessageOf([] { ConnectDevice(); }), S(ConnectMessage));
+    SetHourglassHandler({});
+    EXPECT_EQ(hourglass, (std::vector<bool>{true, false})) << "the cursor comes back on the error path";
+    EXPECT_GE(Time.Now, 4000);
+    EXPECT_LT(Time.Now, 4100);
+    EXPECT_FALSE(IsDeviceConnected());
+    EXPECT_EQ(Fake->UnInitCalls, 1) << "the half-made connection is dropped";
+
+    Fake->NeverSignal = false;
+    Fake->InitResult = 0x80004005u;
+    EXPECT_THROW(ConnectDevice(), EInitRapi) << "signalled with a failure code";
+    EXPECT_FALSE(IsDeviceConnected());
+    Fake->InitResult = 0;
+    Fake->InitExStatus = 1;
+    EXPECT_THROW(ConnectDevice(), EInitRapi) << "refused at once";
+    EXPECT_FALSE(IsDeviceConnected());
+    Fake->InitExStatus = 0;
+    ConnectDevice();
+    EXPECT_TRUE(IsDeviceConnected());
+}
+
+TEST_F(Device, UnplugAfterConnectThenReconnect)
+{
+    ConnectDevice();
+    ConnectDevice();
+    EXPECT_EQ(Fake->InitExCalls, 1) << "a live connection is only probed";
+    EXPECT_EQ(Fake->ProbeCalls, 1);
+
+    Fake->Unplugged = true;
+    EXPECT_THROW(ConnectDevice(), EInitRapi);
+    EXPECT_FALSE(IsDeviceConnected());
+    EXPECT_EQ(Fake->InitExCalls, 2) << "the failed probe started a new connection";
+    EXPECT_EQ(Fake->UnInitCalls, 2);
+
+    Fake->Unplugged = false;
+    PutFile(S("a.ov2"), "back");
+    TMemoryStream stream;
+    ReadDeviceFile(S("\\A.OV2"), stream);
+    EXPECT_EQ(stream.Data(), "back");
+    EXPECT_TRUE(IsDeviceConnected());
+    EXPECT_EQ(Fake->InitExCalls, 3);
+}
+
+TEST_F(Device, FailedWritesLeaveThePreviousFile)
+{
+    PutFile(S("Pois/a.ov2"), "previous");
+    ConnectDevice();
+    Fake->WriteShortBy = 1;
+    EXPECT_EQ(MessageOf([] { WriteDeviceFile(S("\\pois\\A.ov2"), std::string_view("replacement")); }),
+              S("Could not create remote file \\pois\\A.ov2"));
+    EXPECT_THROW(SaveTextToLocation("replacement", S("MOBILE://\\Pois\\a.ov2")), ETarvellError);
+    QTemporaryDir local;
+    QFile source(local.filePath(S("l.ov2")));
+    ASSERT_TRUE(source.open(QIODevice::WriteOnly));
+    source.write("local");
+    source.close();
+    EXPECT_THROW(CopyFileToDevice(source.fileName(), S("\\Pois\\a.ov2")), ETarvellError);
+    EXPECT_EQ(GetFile(S("Pois/a.ov2")), QByteArray("previous"));
+    EXPECT_EQ(QDir(RootPath() + S("/Pois")).entryList(QDir::Files | QDir::Hidden), QStringList{S("a.ov2")}) << "no temporary left";
+    EXPECT_EQ(Fake->OpenHandles, 0);
+
+    Fake->WriteShortBy = 0;
+    CopyFileToDevice(source.fileName(), S("\\Pois\\a.ov2"));
+    EXPECT_EQ(GetFile(S("Pois/a.ov2")), QByteArray("local"));
+    EXPECT_EQ(MessageOf([&] { CopyFileToDevice(local.filePath(S("none")), S("\\Pois\\a.ov2")); }),
+              S("File %1 not found").arg(local.filePath(S("none"))));
+}
+
+TEST_F(Device, ReadFailures)
+{
+    PutFile(S("a.ov2"), "0123456789");
+    TMemoryStream stream;
+    EXPECT_EQ(MessageOf([&] { ReadDeviceFile(S("\\b.ov2"), stream); }), S("Could not open remote file \\b.ov2"));
+    EXPECT_THROW(ReadDeviceFile(S("\\b.ov2"), stream), EUserError);
+    Fake->ReadShortBy = 1;
+    EXPECT_EQ(MessageOf([&] { ReadDeviceFile(S("\\a.ov2"), stream); }), S("Could not read from remote file \\a.ov2"));
+    Fake->ReadShortBy = 0;
+    Fake->InvalidSize = true;
+    EXPECT_EQ(MessageOf([&] { ReadDeviceFile(S("\\a.ov2"), stream); }), S("Could not read from remote file \\a.ov2"))
+        << "an invalid size is a read error, not 4 GB to allocate";
+    EXPECT_EQ(Fake->OpenHandles, 0) << "handles are closed on every way out";
+}
+
+TEST_F(Device, MapsFromRegistryCardsAndCurrentMap)
+{
+    PutFile(S(".registry.ini"), "[HKEY_CURRENT_USER\\Software\\TomTom\\TomTom Navigator\\Maps]\n"
+                                "Benelux=\\SD Card\\Benelux\n"
+                                "LastMap=\\SD Card\\Benelux\n"
+                                "France=\\SD Card\\France-MAP\n");
+    QDir root(RootPath());
+    root.mkpath(S("SD Card/France-MAP"));
+    root.mkpath(S("SD Card/maps"));
+    root.mkpath(S("CF Card/uk-map"));
+    PutFile(S("SD Card/file-map"), "a file, not a folder");
+    PutFile(S("Program Files/Navigator/CurrentMap.dat"), QByteArray("\x01\x02\x03\x04\\SD Card\\France-MAP\\\0junk", 29));
+    const QStringList lines{S("\\SD Card\\Benelux=Benelux"), S("\\SD Card\\France-MAP=France"),
+                            S("\\SD Card\\France-MAP=France-MAP"), S("\\CF Card\\uk-map=uk-map"),
+                            S("\\SD Card\\France-MAP\\=France-MAP")};
+    QStringList list{S("old")};
+    GetDeviceMaps(list, false);
+    EXPECT_EQ(list, lines);
+    GetDeviceMaps(list, true);
+    EXPECT_EQ(list, (QStringList{S("Benelux"), S("France"), S("France-MAP"), S("uk-map"), S("France-MAP")}));
+
+    root.mkpath(S("SD Card/Spain-map"));
+    GetDeviceMaps(list, false);
+    EXPECT_EQ(list, lines) << "found once per connection";
+    DisconnectDevice();
+    GetDeviceMaps(list, false);
+    EXPECT_EQ(list.size(), lines.size() + 1);
+}
+
+TEST_F(Device, MapRegistryFailuresAreReportedAndNotCached)
+{
+    PutFile(S(".registry.ini"), "[HKEY_CURRENT_USER\\Software\\TomTom\\TomTom Navigator\\Maps]\nEurope=\\Europe\n");
+    QStringList list;
+    Fake->QueryInfoStatus = DeviceErrorAccessDenied;
+    EXPECT_EQ(MessageOf([&] { GetDeviceMaps(list, false); }), S("Unable to determine number of values in remote registry key"));
+    Fake->QueryInfoStatus = 0;
+    Fake->EnumValueStatus = DeviceErrorAccessDenied;
+    EXPECT_THROW(GetDeviceMaps(list, false), ETarvellError);
+    Fake->EnumValueStatus = 0;
+    GetDeviceMaps(list, false);
+    EXPECT_EQ(list, QStringList{S("\\Europe=Europe")});
+}
+
+TEST_F(Device, RegistryKeysAndSpecialFolders)
+{
+    bool created = false;
+    const TDeviceKey key = CreateDeviceRegKey(DeviceHkeyCurrentUser, S("Software\\Tarvell\\Sites\\a"), created);
+    EXPECT_TRUE(created);
+    ASSERT_EQ(CeRegSetValueEx(key, S("Username"), S("joe")), 0u);
+    EXPECT_EQ(CeRegCloseKey(key), 0u);
+    const TDeviceKey again = CreateDeviceRegKey(DeviceHkeyCurrentUser, S("software\\tarvell\\SITES\\A"), created);
+    EXPECT_FALSE(created) << "keys are found case-insensitively";
+    QString data;
+    EXPECT_EQ(CeRegQueryValueEx(again, S("username"), data), 0u);
+    EXPECT_EQ(data, S("joe"));
+    EXPECT_EQ(CeRegQueryValueEx(again, S("none"), data), DeviceErrorFileNotFound);
+    CeRegCloseKey(again);
+    TDeviceKey parent = 0;
+    EXPECT_EQ(CeRegOpenKeyEx(DeviceHkeyCurrentUser, S("Software\\Tarvell"), parent), 0u) << "a parent key exists";
+    CeRegCloseKey(parent);
+    EXPECT_EQ(CeRegOpenKeyEx(DeviceHkeyCurrentUser, S("Software\\Other"), parent), DeviceErrorFileNotFound);
+
+    Fake->CreateKeyStatus = DeviceErrorAccessDenied;
+    EXPECT_EQ(MessageOf([&] { CreateDeviceRegKey(DeviceHkeyCurrentUser, S("Software\\B"), created); }),
+              S("Unable to create key in remote registry: Access is denied"));
+
+    EXPECT_EQ(GetDeviceSpecialFolder(CsidlDrives), S("\\"));
+    EXPECT_EQ(GetDeviceSpecialFolder(CsidlPersonal), S("\\My Documents"));
+    EXPECT_EQ(GetDeviceSpecialFolder(42), QString());
+    Fake->NoSpecialFolders = true;
+    EXPECT_EQ(MessageOf([] { GetDeviceSpecialFolder(CsidlDrives); }), S("CeGetSpecialFolderPath function not loaded"));
+}
+
+TEST(DeviceUnbound, ExportsThatAreMissingAnswerFailureValues)
+{
+    SetDeviceBackend(std::make_unique<TDeviceBackend>());
+    EXPECT_EQ(CeRapiInit(), RapiUnboundStatus);
+    EXPECT_EQ(CeCreateFile(S("\\a"), DeviceGenericRead, 0, DeviceOpenExisting, 0), InvalidDeviceHandle);
+    EXPECT_EQ(CeGetFileAttributes(S("\\a")), InvalidFileAttributes);
+    EXPECT_EQ(GetRapiError(), RapiUnboundStatus);
+    EXPECT_FALSE(DeviceFileExists(S("\\a")));
+    EXPECT_THROW(ConnectDevice(), EInitRapi);
+    SetDeviceBackend(nullptr);
+}
+
+} // namespace
