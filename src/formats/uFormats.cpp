@@ -5,6 +5,9 @@
 #include "formats/uAscii.h"
 #include "formats/uCommaSeparated.h"
 #include "formats/uConvertBase.h"
+#include "formats/uExcelXml.h"
+#include "formats/uGpx.h"
+#include "formats/uKml.h"
 #include "formats/uTomTomCfg.h"
 #include "formats/uTomTomItn.h"
 
@@ -46,6 +49,15 @@ void RegisterAllFormats()
     // MioMap CSV
     To::RegisterFormat<TConvertToMioMap>(QStringLiteral("MioMap Comma Separated"), QStringLiteral("csv"));
     From::RegisterFormat<TConvertFromMioMap>(QStringLiteral("MioMap Comma Separated"), QStringLiteral("csv"));
+
+    // GPX
+    To::RegisterFormat<TConvertToGpx>(QStringLiteral("GPS eXchange Format"), QStringLiteral("gpx"));
+    From::RegisterFormat<TConvertFromGpx>(QStringLiteral("GPS eXchange Format"), QStringLiteral("gpx"));
+    // Excel XML
+    From::RegisterFormat<TConvertFromExcel>(QStringLiteral("Excel XML Format"), QStringLiteral("xml"));
+    // KML
+    To::RegisterFormat<TConvertToKml>(QStringLiteral("Google Earth"), QStringLiteral("kml"));
+    From::RegisterFormat<TConvertFromKml>(QStringLiteral("Google Earth"), QStringLiteral("kml"));
 }
 
 void UnregisterAllFormats()
