@@ -106,6 +106,17 @@ const TClock& SystemClock()
     return clock;
 }
 
+const TXmlDocument& TRunCatalogues::Catalogue(const QString& site)
+{
+    for (const auto& [location, document] : FDocuments)
+        if (location.compare(site, Qt::CaseInsensitive) == 0)
+            return *document;
+    std::unique_ptr<TXmlDocument> document = DownloadXmlDocument(site, false, OnProgress);
+    CheckSiteXmlVersion(*document);
+    FDocuments.emplace_back(site, std::move(document));
+    return *FDocuments.back().second;
+}
+
 // --- names and URLs ---------------------------------------------------------------------------
 
 QString SanitizeFileNamePart(const QString& text, int maxBytes)

@@ -14,6 +14,8 @@
 
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 class TUpdateItem;
 class TXmlDocument;
@@ -52,6 +54,17 @@ public:
     virtual ~TSiteCatalogues() = default;
     // Throws when the catalogue cannot be had.
     virtual const TXmlDocument& Catalogue(const QString& site) = 0;
+};
+
+// The catalogues of one run: each site's catalogue is fetched once, through the download cache,
+// into its local copy (which a failed or garbled fetch leaves as it was).
+class TRunCatalogues : public TSiteCatalogues {
+public:
+    TDownloadProgressEvent OnProgress;
+    const TXmlDocument& Catalogue(const QString& site) override;
+
+private:
+    std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>> FDocuments;
 };
 
 // --- names and URLs ---------------------------------------------------------------------------

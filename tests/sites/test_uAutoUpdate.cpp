@@ -956,6 +956,32 @@ TEST_F(HttpUpdate, HostileDescriptionsStayInsideTheCache)
     EXPECT_EQ(item.Description, hostile);
 }
 
+TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)
+{
+    const std::string good = "<pois><poi><description>Fuel</description><format>asc.genasc</format><url>/fuel.asc</url></poi></pois>";
+    Server.Set("/site.xml", TAnswer().WithBody(good));
+    TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
+    TRunCatalogues run;
+    const TSnapshot before = Snapshot();
+    ASSERT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
+    ExpectNothingLost(before);
+    EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
+    // Fetched once per run.
+    NewRun();
+    EXPECT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
+    EXPECT_EQ(Server.Count("/site.xml"), 1);
+    for (TAnswer bad : {TAnswer().WithBody("<html><body>Down for maintenance"), TAnswer().WithStatus(500), TAnswer().WithBody(good.substr(0, 20))
+                                                                                                           .WithCutShort(true)}) {
+        Server.Set("/site.xml", bad);
+        TRunCatalogues next;
+        EXPECT_THROW(next.Catalogue(Site), ETarvellError);
+        EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
+    }
+    ClearSites();
+    EXPECT_EQ(GetSite(Site).Countries.Count(), 1);
+    ClearSites();
+}
+
 TEST_F(HttpUpdate, ACorruptStampMeansDownloadAgain)
 {
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
