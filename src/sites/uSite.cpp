@@ -78,24 +78,12 @@ std::unique_ptr<TPoiList> TCountry::PoisInGroup(const QString& groupName) const
     return list;
 }
 
-TCountry& TCountryList::Add(std::unique_ptr<TCountry> country)
-{
-    FItems.push_back(std::move(country));
-    return *FItems.back();
-}
-
 TCountry* TCountryList::FindCountry(const QString& name) const
 {
     for (const auto& c : FItems)
         if (SameText(c->CountryName, name))
             return c.get();
     return nullptr;
-}
-
-TGroup& TGroupList::Add(std::unique_ptr<TGroup> group)
-{
-    FItems.push_back(std::move(group));
-    return *FItems.back();
 }
 
 int TGroupList::IndexOfName(const QString& name) const

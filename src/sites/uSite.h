@@ -72,17 +72,27 @@ public:
     TPoi* FindPoi(const QString& description) const { return Pois.FindByDescription(description); }
 };
 
-class TCountryList {
+// An ordered list that owns its elements.
+template <typename T>
+class TOwningList {
 public:
     int Count() const { return int(FItems.size()); }
-    TCountry& operator[](int i) const { return *FItems[size_t(i)]; }
-    TCountry& Add(std::unique_ptr<TCountry> country);
+    T& operator[](int i) const { return *FItems[size_t(i)]; }
+    T& Add(std::unique_ptr<T> item)
+    {
+        FItems.push_back(std::move(item));
+        return *FItems.back();
+    }
     void Clear() { FItems.clear(); }
+
+protected:
+    std::vector<std::unique_ptr<T>> FItems;
+};
+
+class TCountryList : public TOwningList<TCountry> {
+public:
     // Case-insensitive; nullptr when none.
     TCountry* FindCountry(const QString& name) const;
-
-private:
-    std::vector<std::unique_ptr<TCountry>> FItems;
 };
 
 class TGroup {
@@ -93,18 +103,11 @@ public:
     bool Wizard = false;
 };
 
-class TGroupList {
+class TGroupList : public TOwningList<TGroup> {
 public:
-    int Count() const { return int(FItems.size()); }
-    TGroup& operator[](int i) const { return *FItems[size_t(i)]; }
-    TGroup& Add(std::unique_ptr<TGroup> group);
-    void Clear() { FItems.clear(); }
     // Case-insensitive; -1 when none.
     int IndexOfName(const QString& name) const;
     bool HasWizardGroup() const;
-
-private:
-    std::vector<std::unique_ptr<TGroup>> FItems;
 };
 
 class TSite {

@@ -33,16 +33,6 @@ namespace {
 
 std::string Fixture(const char* path) { return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
 
-QString MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
-
 // --- names and URLs ---------------------------------------------------------------------------
 
 TEST(FileNameSanitiser, Table)

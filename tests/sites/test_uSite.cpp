@@ -12,16 +12,6 @@ namespace {
 
 std::string Fixture(const char* name) { return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/sites/") + QLatin1String(name)); }
 
-QString MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
-
 class Catalogue : public CleanSettingsTest {
 protected:
     void SetUp() override { Site.LoadFromXml(Fixture("catalogue.xml")); }
