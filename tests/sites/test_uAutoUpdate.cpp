@@ -756,6 +756,13 @@ TEST_F(HttpUpdate, RelativeUrlWithPlaceholdersAndAHostilePassword)
     EXPECT_EQ(Server.Count("/get"), 1);
     EXPECT_EQ(Server.Count("/ok"), 1);
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
+    // A failure names the address without its query, so no credentials reach the message.
+    Server.Set("/get", TAnswer().WithStatus(403));
+    QFile::remove(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")));
+    NewRun();
+    const QString error = Scenario(item);
+    EXPECT_TRUE(error.contains(Unable("/get") + QStringLiteral(" while downloading item"))) << error.toStdString();
+    EXPECT_FALSE(error.contains(QStringLiteral("Chips")) || error.contains(QStringLiteral("a%26b")) || error.contains(QStringLiteral("a&b")));
 }
 
 TEST_F(HttpUpdate, TwoItemsShareOneDownload)
