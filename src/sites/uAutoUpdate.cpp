@@ -363,8 +363,13 @@ void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& s
     QString errorUrl = Text(c.Poi.SelectSingleNode(QStringLiteral("onerror")));
     if (errorUrl.isEmpty())
         errorUrl = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onerror")));
-    if (!errorUrl.isEmpty())
-        errorUrl = ResolveSiteUrl(errorUrl, c.Site);
+    try {
+        if (!errorUrl.isEmpty())
+            errorUrl = ResolveSiteUrl(errorUrl, c.Site);
+    } catch (const ETarvellError&) {
+        // An error URL that cannot be resolved must not hide the failure being reported.
+        errorUrl.clear();
+    }
     const QString message = FormatSiteError(e.Message() + suffix, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
     if (siteError)
         throw ESiteError(message);

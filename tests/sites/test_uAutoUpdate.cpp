@@ -430,7 +430,7 @@ protected:
         for (const auto& [description, children] : pois) {
             QString escaped = description;
             escaped.replace(QChar('&'), QStringLiteral("&amp;")).replace(QChar('<'), QStringLiteral("&lt;"));
-            xml += QStringLiteral("<poi><description>%1</description><format>asc.genasc</format>%2</poi>").arg(escaped, children);
+            xml += QStringLiteral("<poi><description>%1</description><format>%2.%3</format>%4</poi>").arg(escaped, PoiExt.mid(1), PoiFormatID, children);
         }
         Catalogues.Set(site, xml + QStringLiteral("</pois>"));
     }
@@ -450,7 +450,7 @@ protected:
     QString TargetPath(const QString& name) const { return Targets.path() + QChar('/') + name; }
     QString CacheOf(const TUpdateItem& item) const
     {
-        return CacheFileName(item.Site, item.Description, QStringLiteral("genasc"), QStringLiteral(".asc"));
+        return CacheFileName(item.Site, item.Description, PoiFormatID, PoiExt);
     }
 
     // Runs one item; the error text, or "" on success.
@@ -524,8 +524,7 @@ protected:
                 EXPECT_EQ(now, was) << "target changed without an update: " << target.toStdString();
             } else {
                 ASSERT_TRUE(now.Exists) << target.toStdString();
-                EXPECT_BYTES_EQ(Convert(LoadBytesFromFile(CacheOf(*item)), QStringLiteral(".asc"), QStringLiteral("genasc"),
-                                        QStringLiteral(".asc"), item->FormatID),
+                EXPECT_BYTES_EQ(Convert(LoadBytesFromFile(CacheOf(*item)), PoiExt, PoiFormatID, QFileInfo(target).suffix(), item->FormatID),
                                 now.Bytes);
                 if (was.Exists && !IsMobilePath(item->Target)) {
                     EXPECT_NE(now.Inode, was.Inode) << "target rewritten in place: " << target.toStdString();
@@ -544,6 +543,7 @@ protected:
             for (const auto& [name, state] : FolderState(folder)) {
                 (void)state;
                 const bool known = files.count(name) > 0 || name.endsWith(QStringLiteral(".asc")) || name.endsWith(QStringLiteral(".inf"))
+                    || name.endsWith(QStringLiteral(".ov2")) || name.endsWith(QStringLiteral(".itn"))
                     || name.endsWith(QStringLiteral(".bmp")) || name == QLatin1String(".registry.ini");
                 EXPECT_TRUE(known) << "left behind: " << (folder + QChar('/') + name).toStdString();
             }
@@ -589,6 +589,9 @@ protected:
     }
     QString Unable(const std::string& path) const { return QStringLiteral("Unable to download ") + Server.Base() + QString::fromStdString(path); }
 
+    // The format the site offers its POI files in.
+    QString PoiExt = QStringLiteral(".asc");
+    QString PoiFormatID = QStringLiteral("genasc");
     TCleanSettings Settings;
     QTemporaryDir DataHome;
     QTemporaryDir CacheHome;
@@ -781,6 +784,26 @@ TEST_F(HttpUpdate, TwoItemsShareOneDownload)
     EXPECT_FALSE(b.LastChecked.isValid());  // its cache file was handled by a
 }
 
+TEST_F(HttpUpdate, ConvertsToEachTargetsFormat)
+{
+    PoiExt = QStringLiteral(".ov2");
+    PoiFormatID = QStringLiteral("ttov2");
+    const std::string ov2 = Convert(V1, QStringLiteral(".asc"), QStringLiteral("genasc"), QStringLiteral(".ov2"), QStringLiteral("ttov2"));
+    Server.Set("/fuel.ov2", TAnswer().WithBody(ov2));
+    Catalogue(QStringLiteral("<url>/fuel.ov2</url><lastmodified>/lm</lastmodified>"));
+    TUpdateItem& asc = AddItem(QStringLiteral("fuel.asc"));
+    TUpdateItem& itn = AddItem(QStringLiteral("fuel.itn"));
+    itn.FormatID = QStringLiteral("ttitn");
+    TUpdateItem& same = AddItem(QStringLiteral("fuel.ov2"));
+    same.FormatID.clear();
+    for (TUpdateItem* item : {&asc, &itn, &same})
+        EXPECT_EQ(Scenario(*item), QString());
+    EXPECT_EQ(LoadBytesFromFile(CacheOf(asc)), ov2);
+    EXPECT_TRUE(CacheOf(asc).endsWith(QStringLiteral("/Fuel.ttov2.ov2")));
+    EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("fuel.ov2"))), ov2);
+    EXPECT_EQ(Server.Count("/fuel.ov2"), 1);
+}
+
 TEST_F(HttpUpdate, ItemsOfInterleavedSitesUseTheirOwnCatalogue)
 {
     const QString other = Server.Base() + QStringLiteral("/other/site.xml");
@@ -940,6 +963,10 @@ TEST_F(HttpUpdate, RedirectsOnlyToTheWeb)
     TUpdateItem& fromFile = AddItem(QStringLiteral("local.asc"), QStringLiteral("Fuel"), localSite);
     EXPECT_EQ(Scenario(fromFile), QString());
     EXPECT_EQ(LoadBytesFromFile(CacheOf(fromFile)), V2);
+    // A local site's relative error URL cannot be resolved; the failure is still the one shown.
+    NewRun();
+    Catalogue(localSite, {{QStringLiteral("Fuel"), QStringLiteral("<url>FILE://%1/gone.asc</url>").arg(Targets.path())}});
+    EXPECT_TRUE(Scenario(fromFile).startsWith(QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rCannot open file")));
 }
 
 TEST_F(HttpUpdate, HostileDescriptionsStayInsideTheCache)
