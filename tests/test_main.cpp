@@ -1,4 +1,7 @@
 // Entry of the logic tests.
 #include "support/TestMain.h"
 
-int main(int argc, char** argv) { return RunLogicTests(argc, argv); }
+int main(int argc, char** argv)
+{
+    return RunLogicTests(argc, argv);
+}

@@ -23,18 +23,22 @@ namespace {
 using T = TAutoUpdateTexts;
 
 constexpr int StampSize = 8;
-constexpr qint64 TimeTolerance = 10;  // ms
+constexpr qint64 TimeTolerance = 10; // ms
 
 class TWallClock : public TClock {
 public:
     QDateTime Now() const override { return QDateTime::currentDateTime(); }
 };
 
-QString ApplicationTitle() { return QStringLiteral("Tarvell"); }
+QString ApplicationTitle()
+{
+    return QStringLiteral("Tarvell");
+}
 
 QString ConnectionHint()
 {
-    return T::tr("Please check your connection and your username/password if you are downloading from a site which requires registration");
+    return T::tr("Please check your connection and your username/password if you are downloading from a site which "
+                 "requires registration");
 }
 
 // The extension (with its dot) of the last path component; "" when it has none.
@@ -50,9 +54,15 @@ QString PathExt(const QString& path)
     return QString();
 }
 
-QString WithoutExt(const QString& path) { return path.left(path.size() - PathExt(path).size()); }
+QString WithoutExt(const QString& path)
+{
+    return path.left(path.size() - PathExt(path).size());
+}
 
-QString Text(const TXmlNode& node) { return node ? node.Text() : QString(); }
+QString Text(const TXmlNode& node)
+{
+    return node ? node.Text() : QString();
+}
 
 // A body that is a web page, not a POI file: what a portal answers with status 200 for a login
 // or error page.
@@ -61,7 +71,8 @@ bool LooksLikeHtml(const std::string& bytes)
     size_t i = 0;
     while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
         ++i;
-    const QString head = QString::fromLatin1(bytes.data() + i, qsizetype(std::min<size_t>(bytes.size() - i, 64))).toLower();
+    const QString head
+        = QString::fromLatin1(bytes.data() + i, qsizetype(std::min<size_t>(bytes.size() - i, 64))).toLower();
     return head.startsWith(QLatin1String("<!doctype html")) || head.startsWith(QLatin1String("<html"));
 }
 
@@ -147,11 +158,18 @@ QString SanitizeFileNamePart(const QString& text, int maxBytes)
     return out;
 }
 
-QString ChangeFileExt(const QString& fileName, const QString& extension) { return WithoutExt(fileName) + extension; }
+QString ChangeFileExt(const QString& fileName, const QString& extension)
+{
+    return WithoutExt(fileName) + extension;
+}
 
-QString CacheFolder(const QString& site) { return GetDataDir() + QStringLiteral("download/") + WithoutExt(UrlToFileName(site)); }
+QString CacheFolder(const QString& site)
+{
+    return GetDataDir() + QStringLiteral("download/") + WithoutExt(UrlToFileName(site));
+}
 
-QString CacheFileName(const QString& site, const QString& description, const QString& formatID, const QString& extension)
+QString CacheFileName(
+    const QString& site, const QString& description, const QString& formatID, const QString& extension)
 {
     const QString ext = extension.startsWith(QChar('.')) ? extension.mid(1) : extension;
     QString name = SanitizeFileNamePart(description) + QChar('.') + SanitizeFileNamePart(formatID, 40);
@@ -166,7 +184,8 @@ QString EncodeUrlParam(const QString& text)
     QString out;
     for (const char ch : UnicodeToAnsi(text)) {
         const unsigned char b = static_cast<unsigned char>(ch);
-        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.' || b == '_' || b == '~') {
+        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.'
+            || b == '_' || b == '~') {
             out += QChar(b);
         } else {
             out += QChar('%');
@@ -195,13 +214,14 @@ QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userNam
     QString url = urlTemplate;
     url.replace(QStringLiteral("%Username%"), EncodeUrlParam(userName), Qt::CaseInsensitive);
     url.replace(QStringLiteral("%Password%"), EncodeUrlParam(password), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%AppVer%"), QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%AppVer%"),
+        QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build), Qt::CaseInsensitive);
     url.replace(QStringLiteral("%AppName%"), EncodeUrlParam(ApplicationTitle()), Qt::CaseInsensitive);
     return url;
 }
 
-void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description, const QString& userName,
-                  const QString& password, int code)
+void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
+    const QString& userName, const QString& password, int code)
 {
     QString url = urlTemplate;
     url.replace(QStringLiteral("%ErrorMsg%"), EncodeUrlParam(message), Qt::CaseInsensitive);
@@ -215,7 +235,7 @@ void CallErrorUrl(const QString& urlTemplate, const QString& message, const QStr
 }
 
 void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
-                    const QString& password)
+    const QString& password)
 {
     try {
         QString url = ExpandUrlPlaceholders(ResolveSiteUrl(urlText, site), userName, password);
@@ -226,8 +246,8 @@ void CallSuccessUrl(const QString& urlText, const QString& description, const QS
     }
 }
 
-QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl, const char* messageTemplate,
-                        const QString& userName, const QString& password)
+QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
+    const char* messageTemplate, const QString& userName, const QString& password)
 {
     QString text = QCoreApplication::translate("uAutoUpdate", messageTemplate).arg(name, message);
     if (!siteError)
@@ -370,20 +390,22 @@ void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& s
         // An error URL that cannot be resolved must not hide the failure being reported.
         errorUrl.clear();
     }
-    const QString message = FormatSiteError(e.Message() + suffix, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
+    const QString message = FormatSiteError(
+        e.Message() + suffix, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
     if (siteError)
         throw ESiteError(message);
     throw EUserError(message);
 }
 
-bool TAutoUpdate::Execute(TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues, const TDownloadProgressEvent& progress)
+bool TAutoUpdate::Execute(
+    TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues, const TDownloadProgressEvent& progress)
 {
     if (FCancel)
         return false;
     const TXmlDocument& site = catalogues.Catalogue(item.Site);
     // A cancel request also stops a download that is under way.
-    const TDownloadProgressEvent watched = [this, &progress](uint64_t done, uint64_t total, TUrlDownloadStatus status, const QString& text,
-                                                             bool& cancel) {
+    const TDownloadProgressEvent watched = [this, &progress](uint64_t done, uint64_t total, TUrlDownloadStatus status,
+                                               const QString& text, bool& cancel) {
         if (progress)
             progress(done, total, status, text, cancel);
         if (FCancel)
@@ -392,7 +414,8 @@ bool TAutoUpdate::Execute(TUpdateItem& item, bool& askOverwrite, TSiteCatalogues
     return UpdateItem(item, askOverwrite, site, watched);
 }
 
-bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress)
+bool TAutoUpdate::UpdateItem(
+    TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress)
 {
     QDateTime remoteTime = FClock.Now();
     bool result = false;
@@ -408,7 +431,8 @@ bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDo
 
     c.Poi = FindPoiNode(site, item.Description);
     if (!c.Poi)
-        throw EUserError(T::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. Please remove it from the "
+        throw EUserError(T::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. "
+                               "Please remove it from the "
                                "\"All Items\" tab in the AutoUpdate Manager")
                              .arg(item.Description));
     const TXmlNode url = c.Poi.SelectSingleNode(QStringLiteral("url"));
@@ -428,7 +452,9 @@ bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDo
     if (query) {
         try {
             const QString answer = QString::fromUtf8(
-                                       DownloadToString(ExpandUrlPlaceholders(ResolveSiteUrl(query.Text().trimmed(), item.Site), c.UserName, c.Password), false))
+                DownloadToString(
+                    ExpandUrlPlaceholders(ResolveSiteUrl(query.Text().trimmed(), item.Site), c.UserName, c.Password),
+                    false))
                                        .trimmed();
             if (queryErrorMode == 1 && !answer.isEmpty())
                 throw ESiteError(T::tr("Following error occured:") + QChar(' ') + answer);
@@ -438,9 +464,11 @@ bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDo
     }
     if (lastModified) {
         try {
-            const std::string answer =
-                DownloadToString(ExpandUrlPlaceholders(ResolveSiteUrl(lastModified.Text().trimmed(), item.Site), c.UserName, c.Password), false);
-            remoteTime = ParseLastModified(QString::fromLatin1(answer.data(), qsizetype(std::min<size_t>(answer.size(), 64))));
+            const std::string answer = DownloadToString(
+                ExpandUrlPlaceholders(ResolveSiteUrl(lastModified.Text().trimmed(), item.Site), c.UserName, c.Password),
+                false);
+            remoteTime
+                = ParseLastModified(QString::fromLatin1(answer.data(), qsizetype(std::min<size_t>(answer.size(), 64))));
         } catch (const ETarvellError& e) {
             Fail(c, e, QChar(' ') + T::tr("while checking for newer version of this poi file"), item.Description);
         }
@@ -448,8 +476,9 @@ bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDo
 
     const QString folder = CacheFolder(item.Site);
     if (!QDir().mkpath(folder))
-        throw ETarvellError(T::tr("Could not create directory \"%1\". Check that parent directory is writable and that you have sufficient "
-                                  "rights to create a directory within it")
+        throw ETarvellError(T::tr(
+            "Could not create directory \"%1\". Check that parent directory is writable and that you have sufficient "
+            "rights to create a directory within it")
                                 .arg(folder));
     c.CacheFile = CacheFileName(item.Site, item.Description, c.FormatID, c.Extension);
 
@@ -491,8 +520,8 @@ bool TAutoUpdate::UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDo
     return result;
 }
 
-void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified, const QDateTime& remoteTime,
-                                    const QDateTime& stamp, bool& result)
+void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
+    const QDateTime& remoteTime, const QDateTime& stamp, bool& result)
 {
     DoProgress(3, T::tr("Downloading or getting cached version..."));
     TMemoryStream stream;
@@ -533,7 +562,8 @@ void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite
     TSettings& settings = GetSettings();
     if (TargetFileExists(item.Target) && askOverwrite && !settings.AlwaysOverwrite && !Silent && OverwriteQuestion) {
         const TOverwriteAnswer answer = OverwriteQuestion->Ask(
-            T::tr("Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?").arg(item.Target));
+            T::tr("Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?")
+                .arg(item.Target));
         switch (answer) {
         case TOverwriteAnswer::Yes:
             break;

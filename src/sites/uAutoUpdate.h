@@ -75,7 +75,8 @@ QString SanitizeFileNamePart(const QString& text, int maxBytes = 120);
 // GetDataDir() + "download/" + the site location as a file name without its extension.
 QString CacheFolder(const QString& site);
 // Cache folder + "/" + description + "." + format ID + extension, every part sanitised.
-QString CacheFileName(const QString& site, const QString& description, const QString& formatID, const QString& extension);
+QString CacheFileName(
+    const QString& site, const QString& description, const QString& formatID, const QString& extension);
 // The file name with its extension replaced (or appended when it has none).
 QString ChangeFileExt(const QString& fileName, const QString& extension);
 
@@ -87,16 +88,18 @@ QString ResolveSiteUrl(const QString& url, const QString& siteLocation);
 // %Username%, %Password%, %AppVer%, %AppName% (case-insensitive), in that order.
 QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password);
 // "Cannot download "%1" because the following error: \r\r%2."
-inline constexpr const char* DownloadErrorTemplate = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot download \"%1\" because the following error: \r\r%2.");
-inline constexpr const char* CommitErrorTemplate = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot commit to \"%1\" because the following error: \r\r%2.");
+inline constexpr const char* DownloadErrorTemplate
+    = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot download \"%1\" because the following error: \r\r%2.");
+inline constexpr const char* CommitErrorTemplate
+    = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot commit to \"%1\" because the following error: \r\r%2.");
 // The decorated message: the template, the connection hint unless a site error, and the error
 // URL called with it when there is one.
-QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl, const char* messageTemplate,
-                        const QString& userName, const QString& password);
-void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description, const QString& userName,
-                  const QString& password, int code);
+QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
+    const char* messageTemplate, const QString& userName, const QString& password);
+void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
+    const QString& userName, const QString& password, int code);
 void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
-                    const QString& password);
+    const QString& password);
 // Extension (with its dot) and reader format ID for a "format" value and the download URL.
 void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID);
 // x is later than y by more than 10 ms. A null y is older than anything.
@@ -124,15 +127,17 @@ public:
 
     // Brings the item up to date; true when a newer file reached the cache in this call.
     // askOverwrite lives for the run. Nothing happens once a cancel was requested.
-    bool Execute(TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues, const TDownloadProgressEvent& progress = {});
+    bool Execute(TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues,
+        const TDownloadProgressEvent& progress = {});
     void Cancel() { FCancel = true; }
     bool CancelRequested() const { return FCancel; }
 
 private:
     struct TItemContext;
-    bool UpdateItem(TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress);
-    void DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified, const QDateTime& remoteTime,
-                           const QDateTime& stamp, bool& result);
+    bool UpdateItem(
+        TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress);
+    void DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
+        const QDateTime& remoteTime, const QDateTime& stamp, bool& result);
     void Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite);
     [[noreturn]] void Fail(TItemContext& c, const ETarvellError& e, const QString& suffix, const QString& name);
     void DoProgress(int step, const QString& text);

@@ -10,7 +10,10 @@
 
 namespace {
 
-bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameText(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
 // "." + the value without its last extension ("ov2.ttov2" gives ".ov2"; "ov2" gives ".ov2").
 QString ExtensionOfFormat(const QString& format)
@@ -37,7 +40,10 @@ QString NodeText(const TXmlDocument& doc, const char* path)
 
 } // namespace
 
-QString TPoi::FileExt() const { return Format.isEmpty() ? ExtractUrlFileExt(Url) : ExtensionOfFormat(Format); }
+QString TPoi::FileExt() const
+{
+    return Format.isEmpty() ? ExtractUrlFileExt(Url) : ExtensionOfFormat(Format);
+}
 
 QString TPoi::FormatID() const
 {
@@ -219,12 +225,14 @@ uint8_t TSite::MaxAccessLevel() const
 
 ETarvellError InvalidSiteInformation()
 {
-    return ETarvellError(TSiteTexts::tr("Downloaded information invalid, please try again or use the Update button next to the sites list"));
+    return ETarvellError(TSiteTexts::tr(
+        "Downloaded information invalid, please try again or use the Update button next to the sites list"));
 }
 
 TXmlNode FindPoiNode(const TXmlDocument& document, const QString& description)
 {
-    return document.SelectSingleNode(QStringLiteral("//pois/poi[description=$description]"), {{QStringLiteral("description"), description}});
+    return document.SelectSingleNode(
+        QStringLiteral("//pois/poi[description=$description]"), { { QStringLiteral("description"), description } });
 }
 
 QString TSite::GetPoiValue(const QString& description, const QString& childName, bool strict) const
@@ -257,4 +265,7 @@ TSite& GetSite(const QString& location)
     return site;
 }
 
-void ClearSites() { Sites().Sites.clear(); }
+void ClearSites()
+{
+    Sites().Sites.clear();
+}

@@ -20,13 +20,13 @@ class TSiteTexts {
 
 class TPoi {
 public:
-    QStringList Groups;  // lower-cased
+    QStringList Groups; // lower-cased
     QString Description;
     QString Url;
     QString Query;
     QString Image;
-    uint8_t AccessLevel = 0;  // 0 free, 1 registered, 2 subscribed
-    QString Format;           // extension "." format ID, e.g. "ov2.ttov2"
+    uint8_t AccessLevel = 0; // 0 free, 1 registered, 2 subscribed
+    QString Format; // extension "." format ID, e.g. "ov2.ttov2"
     QString Note;
     bool CommitAllowed = true;
     QString SiteLocation;
@@ -73,8 +73,7 @@ public:
 };
 
 // An ordered list that owns its elements.
-template <typename T>
-class TOwningList {
+template <typename T> class TOwningList {
 public:
     int Count() const { return int(FItems.size()); }
     T& operator[](int i) const { return *FItems[size_t(i)]; }

@@ -29,9 +29,15 @@ int IndexOfProfile(const QString& name)
     return -1;
 }
 
-bool SameText(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+bool SameText(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
 
-QString Pad(int value, int width) { return QStringLiteral("%1").arg(value, width, 10, QChar('0')); }
+QString Pad(int value, int width)
+{
+    return QStringLiteral("%1").arg(value, width, 10, QChar('0'));
+}
 
 int Digits(const QString& text, int from, int count)
 {
@@ -50,14 +56,16 @@ QString FormatItemDate(const QDateTime& date)
     const QDateTime local = date.toLocalTime();
     const QDate d = local.date();
     const QTime t = local.time();
-    return Pad(d.day(), 2) + Pad(d.month(), 2) + Pad(d.year(), 4) + Pad(t.hour(), 2) + Pad(t.minute(), 2) + Pad(t.second(), 2);
+    return Pad(d.day(), 2) + Pad(d.month(), 2) + Pad(d.year(), 4) + Pad(t.hour(), 2) + Pad(t.minute(), 2)
+        + Pad(t.second(), 2);
 }
 
 QDateTime ParseItemDate(const QString& text)
 {
     if (text.isEmpty())
         return QDateTime();
-    const auto bad = [&text] { return EConvertError(TUpdateItemsTexts::tr("'%1' is not a valid date and time").arg(text)); };
+    const auto bad
+        = [&text] { return EConvertError(TUpdateItemsTexts::tr("'%1' is not a valid date and time").arg(text)); };
     if (text.size() != DateLength)
         throw bad();
     for (QChar c : text)
@@ -87,7 +95,9 @@ void TUpdateItem::ParseLine(const QString& line)
 
 QString TUpdateItem::FormatLine() const
 {
-    return Target + QChar('=') + QStringList{Site, Description, Map, FormatItemDate(LastChecked), FormatItemDate(LastUpdate), FormatID}.join(QChar('|'));
+    return Target + QChar('=')
+        + QStringList { Site, Description, Map, FormatItemDate(LastChecked), FormatItemDate(LastUpdate), FormatID }
+              .join(QChar('|'));
 }
 
 TUpdateItems::TUpdateItems(bool owns)
@@ -95,20 +105,27 @@ TUpdateItems::TUpdateItems(bool owns)
 {
 }
 
-std::unique_ptr<TUpdateItems> TUpdateItems::Create() { return std::unique_ptr<TUpdateItems>(new TUpdateItems(true)); }
+std::unique_ptr<TUpdateItems> TUpdateItems::Create()
+{
+    return std::unique_ptr<TUpdateItems>(new TUpdateItems(true));
+}
 
-std::unique_ptr<TUpdateItems> TUpdateItems::CreateView() { return std::unique_ptr<TUpdateItems>(new TUpdateItems(false)); }
+std::unique_ptr<TUpdateItems> TUpdateItems::CreateView()
+{
+    return std::unique_ptr<TUpdateItems>(new TUpdateItems(false));
+}
 
 TUpdateItem& TUpdateItems::GetItem(int index) const
 {
-    AssertOrThrow(index >= 0 && index < Count(), QStringLiteral("Update item index %1 out of range").arg(index), "uUpdateItems", __LINE__);
+    AssertOrThrow(index >= 0 && index < Count(), QStringLiteral("Update item index %1 out of range").arg(index),
+        "uUpdateItems", __LINE__);
     return *FItems[size_t(index)];
 }
 
 void TUpdateItems::Add(TUpdateItem* item)
 {
     AssertOrThrow(item != nullptr, QStringLiteral("No update item"), "uUpdateItems", __LINE__);
-    FItems.emplace_back(item, TDeleter{FOwns});
+    FItems.emplace_back(item, TDeleter { FOwns });
 }
 
 void TUpdateItems::Delete(int index)
@@ -144,12 +161,14 @@ void TUpdateItems::RemoveByTarget(const QString& target)
 
 bool TUpdateItems::HasSite(const QString& site) const
 {
-    return std::any_of(FItems.begin(), FItems.end(), [&site](const TItemPtr& item) { return SameText(item->Site, site); });
+    return std::any_of(
+        FItems.begin(), FItems.end(), [&site](const TItemPtr& item) { return SameText(item->Site, site); });
 }
 
 bool TUpdateItems::HasDuplicateTarget() const
 {
-    return std::any_of(FItems.begin(), FItems.end(), [this](const TItemPtr& item) { return FindByTarget(item->Target) != item.get(); });
+    return std::any_of(FItems.begin(), FItems.end(),
+        [this](const TItemPtr& item) { return FindByTarget(item->Target) != item.get(); });
 }
 
 void TUpdateItems::RemoveSite(const QString& site)
@@ -166,7 +185,7 @@ void TUpdateItems::RemoveSite(const QString& site)
 void TUpdateItems::SortBySite()
 {
     std::stable_sort(FItems.begin(), FItems.end(),
-                     [](const TItemPtr& a, const TItemPtr& b) { return a->Site.compare(b->Site, Qt::CaseInsensitive) < 0; });
+        [](const TItemPtr& a, const TItemPtr& b) { return a->Site.compare(b->Site, Qt::CaseInsensitive) < 0; });
 }
 
 void TUpdateItems::AddItemsTo(TUpdateItems& other) const
@@ -242,16 +261,25 @@ TUpdateItems& FindAutoUpdateProfile(const QString& name)
 
 TUpdateItems& GetAutoUpdateProfile(int index)
 {
-    AssertOrThrow(index >= 0 && index < AutoUpdateProfileCount(), QStringLiteral("Profile index %1 out of range").arg(index), "uUpdateItems",
-                  __LINE__);
+    AssertOrThrow(index >= 0 && index < AutoUpdateProfileCount(),
+        QStringLiteral("Profile index %1 out of range").arg(index), "uUpdateItems", __LINE__);
     return *Registry()[size_t(index)].Items;
 }
 
-QString GetAutoUpdateProfileName(int index) { return GetAutoUpdateProfile(index).ProfileName; }
+QString GetAutoUpdateProfileName(int index)
+{
+    return GetAutoUpdateProfile(index).ProfileName;
+}
 
-int AutoUpdateProfileCount() { return int(Registry().size()); }
+int AutoUpdateProfileCount()
+{
+    return int(Registry().size());
+}
 
-bool AutoUpdateProfileExists(const QString& name) { return IndexOfProfile(name) >= 0; }
+bool AutoUpdateProfileExists(const QString& name)
+{
+    return IndexOfProfile(name) >= 0;
+}
 
 int AutoUpdateItemCount()
 {
@@ -265,7 +293,8 @@ bool IsValidProfileName(const QString& name)
 {
     if (name.isEmpty() || name.trimmed() != name)
         return false;
-    return std::none_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control; });
+    return std::none_of(name.begin(), name.end(),
+        [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control; });
 }
 
 void CheckProfileName(const QString& name)
@@ -283,7 +312,7 @@ TUpdateItems& Register(const QString& name)
     auto items = TUpdateItems::Create();
     items->ProfileName = name;
     TUpdateItems& result = *items;
-    Registry().push_back({name, std::move(items)});
+    Registry().push_back({ name, std::move(items) });
     return result;
 }
 
@@ -333,4 +362,7 @@ void RemoveSiteFromAllProfiles(const QString& site)
         p.Items->RemoveSite(site);
 }
 
-void ClearAutoUpdateProfiles() { Registry().clear(); }
+void ClearAutoUpdateProfiles()
+{
+    Registry().clear();
+}

@@ -31,22 +31,25 @@
 
 namespace {
 
-std::string Fixture(const char* path) { return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
+std::string Fixture(const char* path)
+{
+    return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path));
+}
 
 // --- names and URLs ---------------------------------------------------------------------------
 
 TEST(FileNameSanitiser, Table)
 {
     const std::pair<QString, QString> cases[] = {
-        {QStringLiteral("Fuel"), QStringLiteral("Fuel")},
-        {QStringLiteral("a\\b/c:d*e?f\"g<h>i|j=k"), QStringLiteral("a_b_c_d_e_f_g_h_i_j_k")},
-        {QStringLiteral("tab\there\x01"), QStringLiteral("tab_here_")},
-        {QString(), QStringLiteral("_")},
-        {QStringLiteral("."), QStringLiteral("_")},
-        {QStringLiteral(".."), QStringLiteral("_")},
-        {QStringLiteral("../../etc/passwd"), QStringLiteral(".._.._etc_passwd")},
-        {QStringLiteral("name. . "), QStringLiteral("name")},
-        {QStringLiteral("Bob's Café"), QStringLiteral("Bob's Café")},
+        { QStringLiteral("Fuel"), QStringLiteral("Fuel") },
+        { QStringLiteral("a\\b/c:d*e?f\"g<h>i|j=k"), QStringLiteral("a_b_c_d_e_f_g_h_i_j_k") },
+        { QStringLiteral("tab\there\x01"), QStringLiteral("tab_here_") },
+        { QString(), QStringLiteral("_") },
+        { QStringLiteral("."), QStringLiteral("_") },
+        { QStringLiteral(".."), QStringLiteral("_") },
+        { QStringLiteral("../../etc/passwd"), QStringLiteral(".._.._etc_passwd") },
+        { QStringLiteral("name. . "), QStringLiteral("name") },
+        { QStringLiteral("Bob's Café"), QStringLiteral("Bob's Café") },
     };
     for (const auto& [in, out] : cases)
         EXPECT_EQ(SanitizeFileNamePart(in), out) << in.toStdString();
@@ -56,21 +59,22 @@ TEST(FileNameSanitiser, Table)
     EXPECT_EQ(SanitizeFileNamePart(QStringLiteral("ab\U0001F600"), 5), QStringLiteral("ab"));
 }
 
-class CacheNames : public CleanSettingsTest {};
+class CacheNames : public CleanSettingsTest { };
 
 TEST_F(CacheNames, FolderAndFileStayInsideTheCache)
 {
     const QString folder = CacheFolder(QStringLiteral("http://pois.example/tarvell/site.xml"));
     EXPECT_EQ(folder, GetDataDir() + QStringLiteral("download/pois.example_tarvell_site"));
-    EXPECT_EQ(CacheFileName(QStringLiteral("http://pois.example/tarvell/site.xml"), QStringLiteral("Fuel"), QStringLiteral("ttov2"),
-                            QStringLiteral(".ov2")),
-              folder + QStringLiteral("/Fuel.ttov2.ov2"));
-    const QString hostile = CacheFileName(QStringLiteral("http://pois.example/site.xml"), QStringLiteral("../../x"), QStringLiteral("../y"),
-                                          QStringLiteral("./z"));
+    EXPECT_EQ(CacheFileName(QStringLiteral("http://pois.example/tarvell/site.xml"), QStringLiteral("Fuel"),
+                  QStringLiteral("ttov2"), QStringLiteral(".ov2")),
+        folder + QStringLiteral("/Fuel.ttov2.ov2"));
+    const QString hostile = CacheFileName(QStringLiteral("http://pois.example/site.xml"), QStringLiteral("../../x"),
+        QStringLiteral("../y"), QStringLiteral("./z"));
     EXPECT_EQ(QFileInfo(hostile).absolutePath(), CacheFolder(QStringLiteral("http://pois.example/site.xml")));
     EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c.asc"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
     EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("MOBILE://\\x.y\\c.ov2"), QStringLiteral(".bmp")), QStringLiteral("MOBILE://\\x.y\\c.bmp"));
+    EXPECT_EQ(ChangeFileExt(QStringLiteral("MOBILE://\\x.y\\c.ov2"), QStringLiteral(".bmp")),
+        QStringLiteral("MOBILE://\\x.y\\c.bmp"));
 }
 
 TEST(UrlParameters, EverythingOutsideTheUnreservedIsEncoded)
@@ -84,25 +88,26 @@ TEST(UrlParameters, EverythingOutsideTheUnreservedIsEncoded)
 TEST(UrlPlaceholders, AreMatchedCaseInsensitively)
 {
     EXPECT_EQ(ExpandUrlPlaceholders(QStringLiteral("/x?u=%username%&p=%PASSWORD%&v=%AppVer%&n=%appname%&u2=%Username%"),
-                                    QStringLiteral("me@x"), QStringLiteral("p w")),
-              QStringLiteral("/x?u=me%40x&p=p%20w&v=%1&n=Tarvell&u2=me%40x")
-                  .arg(QStringLiteral("%1.%2.%3.%4")
-                           .arg(ProgramVersionNumbers().Major)
-                           .arg(ProgramVersionNumbers().Minor)
-                           .arg(ProgramVersionNumbers().Release)
-                           .arg(ProgramVersionNumbers().Build)));
+                  QStringLiteral("me@x"), QStringLiteral("p w")),
+        QStringLiteral("/x?u=me%40x&p=p%20w&v=%1&n=Tarvell&u2=me%40x")
+            .arg(QStringLiteral("%1.%2.%3.%4")
+                     .arg(ProgramVersionNumbers().Major)
+                     .arg(ProgramVersionNumbers().Minor)
+                     .arg(ProgramVersionNumbers().Release)
+                     .arg(ProgramVersionNumbers().Build)));
 }
 
 TEST(SiteUrls, RelativeUrlsGainSchemeAndHost)
 {
     EXPECT_EQ(ResolveSiteUrl(QStringLiteral("/p/f.ov2"), QStringLiteral("https://u:pw@pois.example:8080/a/site.xml")),
-              QStringLiteral("https://u:pw@pois.example:8080/p/f.ov2"));
+        QStringLiteral("https://u:pw@pois.example:8080/p/f.ov2"));
     EXPECT_EQ(ResolveSiteUrl(QStringLiteral("/p"), QStringLiteral("http://host")), QStringLiteral("http://host/p"));
-    EXPECT_EQ(ResolveSiteUrl(QStringLiteral("http://other/x"), QStringLiteral("http://host/s.xml")), QStringLiteral("http://other/x"));
+    EXPECT_EQ(ResolveSiteUrl(QStringLiteral("http://other/x"), QStringLiteral("http://host/s.xml")),
+        QStringLiteral("http://other/x"));
     EXPECT_EQ(ResolveSiteUrl(QStringLiteral("p/x"), QStringLiteral("nothing")), QStringLiteral("p/x"));
     // The message never shows credentials.
     EXPECT_EQ(MessageOf([] { ResolveSiteUrl(QStringLiteral("/p"), QStringLiteral("user:secret@host/x?k=key")); }),
-              QStringLiteral("Invalid url host/x"));
+        QStringLiteral("Invalid url host/x"));
 }
 
 TEST(NewerTime, TenMillisecondsTolerance)
@@ -117,9 +122,11 @@ TEST(NewerTime, TenMillisecondsTolerance)
 
 TEST(LastModified, ReadByPosition)
 {
-    EXPECT_EQ(ParseLastModified(QStringLiteral("20081231 235958\r\n")), QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)));
-    EXPECT_EQ(ParseLastModified(QStringLiteral("20081231T235958xyz")), QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)));
-    for (const char* bad : {"", "2008", "20081331 235958", "2008123a 235958", "<html>not a date</html>"})
+    EXPECT_EQ(
+        ParseLastModified(QStringLiteral("20081231 235958\r\n")), QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)));
+    EXPECT_EQ(
+        ParseLastModified(QStringLiteral("20081231T235958xyz")), QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)));
+    for (const char* bad : { "", "2008", "20081331 235958", "2008123a 235958", "<html>not a date</html>" })
         EXPECT_THROW(ParseLastModified(QString::fromLatin1(bad)), EConvertError) << bad;
 }
 
@@ -131,10 +138,10 @@ TEST(PoiFormat, SplitsAndFallsBackToTheRegistry)
         const char* Extension;
         const char* FormatID;
     } cases[] = {
-        {"asc.navioasc", "", ".asc", "navioasc"},
-        {"asc", "", ".asc", "genasc"},
-        {"", "http://x/a.csv?k=1.2", ".csv", "dstcsv"},
-        {"", "http://x/a.unknown", nullptr, nullptr},
+        { "asc.navioasc", "", ".asc", "navioasc" },
+        { "asc", "", ".asc", "genasc" },
+        { "", "http://x/a.csv?k=1.2", ".csv", "dstcsv" },
+        { "", "http://x/a.unknown", nullptr, nullptr },
     };
     for (const TCase& c : cases) {
         QString ext, id;
@@ -158,8 +165,10 @@ protected:
 
 TEST_F(Targets, FormsAndStamps)
 {
-    EXPECT_EQ(MessageOf([] { TargetFileExists(QStringLiteral("/plain/path.asc")); }), QStringLiteral("Invalid target filename"));
-    EXPECT_EQ(MessageOf([] { TargetFileExists(QStringLiteral("FILE://relative/path.asc")); }), QStringLiteral("Invalid target filename"));
+    EXPECT_EQ(MessageOf([] { TargetFileExists(QStringLiteral("/plain/path.asc")); }),
+        QStringLiteral("Invalid target filename"));
+    EXPECT_EQ(MessageOf([] { TargetFileExists(QStringLiteral("FILE://relative/path.asc")); }),
+        QStringLiteral("Invalid target filename"));
     const QString file = Local.path() + QStringLiteral("/c.asc");
     EXPECT_FALSE(TargetFileExists(QStringLiteral("FILE://") + file));
     EXPECT_FALSE(ReadCacheStamp(QStringLiteral("FILE://") + file).isValid());
@@ -195,13 +204,41 @@ struct TAnswer {
     // Checks of the request's parameters; the answer is 400 when one fails.
     std::map<std::string, std::string> Params;
 
-    TAnswer& WithStatus(int v) { Status = v; return *this; }
-    TAnswer& WithBody(std::string v) { Body = std::move(v); return *this; }
-    TAnswer& WithETag(std::string v) { ETag = std::move(v); return *this; }
-    TAnswer& WithRedirect(std::string v) { Redirect = std::move(v); return *this; }
-    TAnswer& WithCutShort(bool v) { CutShort = v; return *this; }
-    TAnswer& WithStall(bool v) { Stall = v; return *this; }
-    TAnswer& WithParams(std::map<std::string, std::string> v) { Params = std::move(v); return *this; }
+    TAnswer& WithStatus(int v)
+    {
+        Status = v;
+        return *this;
+    }
+    TAnswer& WithBody(std::string v)
+    {
+        Body = std::move(v);
+        return *this;
+    }
+    TAnswer& WithETag(std::string v)
+    {
+        ETag = std::move(v);
+        return *this;
+    }
+    TAnswer& WithRedirect(std::string v)
+    {
+        Redirect = std::move(v);
+        return *this;
+    }
+    TAnswer& WithCutShort(bool v)
+    {
+        CutShort = v;
+        return *this;
+    }
+    TAnswer& WithStall(bool v)
+    {
+        Stall = v;
+        return *this;
+    }
+    TAnswer& WithParams(std::map<std::string, std::string> v)
+    {
+        Params = std::move(v);
+        return *this;
+    }
 };
 
 class TLoopbackServer {
@@ -276,23 +313,25 @@ private:
         res.status = a.Status;
         if (a.CutShort) {
             const std::string body = a.Body;
-            res.set_content_provider(body.size() + 1000, "application/octet-stream", [body](size_t offset, size_t, httplib::DataSink& sink) {
-                if (offset == 0)
-                    sink.write(body.data(), body.size());
-                return offset == 0;
-            });
+            res.set_content_provider(
+                body.size() + 1000, "application/octet-stream", [body](size_t offset, size_t, httplib::DataSink& sink) {
+                    if (offset == 0)
+                        sink.write(body.data(), body.size());
+                    return offset == 0;
+                });
             return;
         }
         if (a.Stall) {
-            res.set_chunked_content_provider("application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
-                if (offset == 0) {
-                    sink.write("x", 1);
-                    return true;
-                }
-                for (int i = 0; i < 250 && !Stopping; ++i)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                return false;
-            });
+            res.set_chunked_content_provider(
+                "application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
+                    if (offset == 0) {
+                        sink.write("x", 1);
+                        return true;
+                    }
+                    for (int i = 0; i < 250 && !Stopping; ++i)
+                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                    return false;
+                });
             return;
         }
         res.set_content(a.Body, "application/octet-stream");
@@ -301,7 +340,7 @@ private:
     httplib::Server Server;
     std::thread Thread;
     int Port = 0;
-    std::atomic<bool> Stopping{false};
+    std::atomic<bool> Stopping { false };
     std::mutex Mutex;
     std::map<std::string, TAnswer> Answers;
     std::vector<std::string> Requests;
@@ -359,7 +398,7 @@ struct TFileState {
 TFileState StateOf(const QString& path)
 {
     TFileState s;
-    struct stat st {};
+    struct stat st { };
     if (::stat(QFile::encodeName(path).constData(), &st) != 0)
         return s;
     s.Exists = true;
@@ -377,7 +416,8 @@ std::map<QString, TFileState> FolderState(const QString& folder)
     return files;
 }
 
-std::string Convert(const std::string& bytes, const QString& fromExt, const QString& fromID, const QString& toExt, const QString& toID)
+std::string Convert(
+    const std::string& bytes, const QString& fromExt, const QString& fromID, const QString& toExt, const QString& toID)
 {
     TMemoryStream stream(bytes);
     TEntries entries;
@@ -424,22 +464,27 @@ protected:
     }
 
     // A catalogue with one POI element per (description, children) pair.
-    void Catalogue(const QString& site, const std::vector<std::pair<QString, QString>>& pois, const QString& extra = QString())
+    void Catalogue(
+        const QString& site, const std::vector<std::pair<QString, QString>>& pois, const QString& extra = QString())
     {
         QString xml = QStringLiteral("<pois><onerror>/err?m=%ErrorMsg%&amp;d=%Description%</onerror>") + extra;
         for (const auto& [description, children] : pois) {
             QString escaped = description;
             escaped.replace(QChar('&'), QStringLiteral("&amp;")).replace(QChar('<'), QStringLiteral("&lt;"));
-            xml += QStringLiteral("<poi><description>%1</description><format>%2.%3</format>%4</poi>").arg(escaped, PoiExt.mid(1), PoiFormatID, children);
+            xml += QStringLiteral("<poi><description>%1</description><format>%2.%3</format>%4</poi>")
+                       .arg(escaped, PoiExt.mid(1), PoiFormatID, children);
         }
         Catalogues.Set(site, xml + QStringLiteral("</pois>"));
     }
-    void Catalogue(const QString& children) { Catalogue(Site, {{QStringLiteral("Fuel"), children}}); }
+    void Catalogue(const QString& children) { Catalogue(Site, { { QStringLiteral("Fuel"), children } }); }
 
-    TUpdateItem& AddItem(const QString& target, const QString& description = QStringLiteral("Fuel"), const QString& site = QString())
+    TUpdateItem& AddItem(
+        const QString& target, const QString& description = QStringLiteral("Fuel"), const QString& site = QString())
     {
         auto item = std::make_unique<TUpdateItem>();
-        item->Target = target.startsWith(QStringLiteral("MOBILE://")) ? target : QStringLiteral("FILE://") + Targets.path() + QChar('/') + target;
+        item->Target = target.startsWith(QStringLiteral("MOBILE://"))
+            ? target
+            : QStringLiteral("FILE://") + Targets.path() + QChar('/') + target;
         item->Site = site.isEmpty() ? Site : site;
         item->Description = description;
         item->FormatID = QStringLiteral("genasc");
@@ -475,7 +520,7 @@ protected:
 
     struct TSnapshot {
         std::map<const TUpdateItem*, QDateTime> LastUpdate;
-        std::map<QString, TFileState> Files;  // targets, their bitmaps, cache files and stamps
+        std::map<QString, TFileState> Files; // targets, their bitmaps, cache files and stamps
         std::map<QString, std::map<QString, TFileState>> Folders;
         std::vector<QStringList> ProfileTargets;
     };
@@ -494,8 +539,9 @@ protected:
         TSnapshot s;
         for (TUpdateItem* item : AllItems()) {
             s.LastUpdate[item] = item->LastUpdate;
-            for (const QString& path : {LocalOf(item->Target), LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
-                                        ChangeFileExt(CacheOf(*item), QStringLiteral(".inf"))}) {
+            for (const QString& path :
+                { LocalOf(item->Target), LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
+                    ChangeFileExt(CacheOf(*item), QStringLiteral(".inf")) }) {
                 s.Files[path] = StateOf(path);
                 s.Folders[QFileInfo(path).absolutePath()] = FolderState(QFileInfo(path).absolutePath());
             }
@@ -524,8 +570,9 @@ protected:
                 EXPECT_EQ(now, was) << "target changed without an update: " << target.toStdString();
             } else {
                 ASSERT_TRUE(now.Exists) << target.toStdString();
-                EXPECT_BYTES_EQ(Convert(LoadBytesFromFile(CacheOf(*item)), PoiExt, PoiFormatID, QFileInfo(target).suffix(), item->FormatID),
-                                now.Bytes);
+                EXPECT_BYTES_EQ(Convert(LoadBytesFromFile(CacheOf(*item)), PoiExt, PoiFormatID,
+                                    QFileInfo(target).suffix(), item->FormatID),
+                    now.Bytes);
                 if (was.Exists && !IsMobilePath(item->Target)) {
                     EXPECT_NE(now.Inode, was.Inode) << "target rewritten in place: " << target.toStdString();
                 }
@@ -542,9 +589,10 @@ protected:
         for (const auto& [folder, files] : before.Folders) {
             for (const auto& [name, state] : FolderState(folder)) {
                 (void)state;
-                const bool known = files.count(name) > 0 || name.endsWith(QStringLiteral(".asc")) || name.endsWith(QStringLiteral(".inf"))
-                    || name.endsWith(QStringLiteral(".ov2")) || name.endsWith(QStringLiteral(".itn"))
-                    || name.endsWith(QStringLiteral(".bmp")) || name == QLatin1String(".registry.ini");
+                const bool known = files.count(name) > 0 || name.endsWith(QStringLiteral(".asc"))
+                    || name.endsWith(QStringLiteral(".inf")) || name.endsWith(QStringLiteral(".ov2"))
+                    || name.endsWith(QStringLiteral(".itn")) || name.endsWith(QStringLiteral(".bmp"))
+                    || name == QLatin1String(".registry.ini");
                 EXPECT_TRUE(known) << "left behind: " << (folder + QChar('/') + name).toStdString();
             }
         }
@@ -579,15 +627,22 @@ protected:
 
     QString Hint() const
     {
-        return QStringLiteral("\r\rPlease check your connection and your username/password if you are downloading from a site which requires "
+        return QStringLiteral("\r\rPlease check your connection and your username/password if you are downloading from "
+                              "a site which requires "
                               "registration");
     }
     // What the reader says of the garbage file.
     static QString GarbageError()
     {
-        return MessageOf([] { Convert("north, south, \"x\"\r\n", QStringLiteral(".asc"), QStringLiteral("genasc"), QStringLiteral(".asc"), QString()); });
+        return MessageOf([] {
+            Convert("north, south, \"x\"\r\n", QStringLiteral(".asc"), QStringLiteral("genasc"), QStringLiteral(".asc"),
+                QString());
+        });
     }
-    QString Unable(const std::string& path) const { return QStringLiteral("Unable to download ") + Server.Base() + QString::fromStdString(path); }
+    QString Unable(const std::string& path) const
+    {
+        return QStringLiteral("Unable to download ") + Server.Base() + QString::fromStdString(path);
+    }
 
     // The format the site offers its POI files in.
     QString PoiExt = QStringLiteral(".asc");
@@ -620,7 +675,7 @@ TEST_F(HttpUpdate, FirstDownloadThenUnchangedThenChanged)
     EXPECT_EQ(ReadCacheStamp(QStringLiteral("FILE://") + CacheOf(item)), QDateTime(QDate(2024, 1, 1), QTime(12, 0)));
     EXPECT_LT(item.LastChecked, item.LastUpdate);
     EXPECT_EQ(item.LastUpdate, Clock.Time);
-    EXPECT_TRUE(Question.Asked.isEmpty());  // no target yet
+    EXPECT_TRUE(Question.Asked.isEmpty()); // no target yet
 
     // Unchanged: no request for the POI file; the target is installed again from the cache.
     NewRun();
@@ -647,7 +702,7 @@ TEST_F(HttpUpdate, TenMillisecondsIsNotNewerElevenIs)
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     ASSERT_EQ(Run(item), QString());
     const QDateTime remote(QDate(2024, 1, 1), QTime(12, 0));
-    for (const auto& [behind, downloads] : {std::pair{10, false}, std::pair{11, true}}) {
+    for (const auto& [behind, downloads] : { std::pair { 10, false }, std::pair { 11, true } }) {
         WriteCacheStamp(QStringLiteral("FILE://") + CacheOf(item), remote.addMSecs(-behind));
         NewRun();
         const int before = Server.Count("/fuel.asc");
@@ -683,36 +738,61 @@ TEST_F(HttpUpdate, FailuresAreDecoratedAndReportedToTheSite)
         QString Error;
     };
     const std::vector<TCase> cases = {
-        {QStringLiteral("<url>/missing.asc</url>"), [] {},
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.").arg(Unable("/missing.asc")) + Hint()},
-        {QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm500</lastmodified>"), [this] { Server.Set("/lm500", TAnswer().WithStatus(500)); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while checking for newer version of this poi file.")
-                 .arg(Unable("/lm500"))
-             + Hint()},
-        {QStringLiteral("<url>/fuel.asc</url><query>/q500</query>"), [this] { Server.Set("/q500", TAnswer().WithStatus(500)); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while querying item.").arg(Unable("/q500")) + Hint()},
-        {QStringLiteral("<url>/cut.asc</url>"), [this] { Server.Set("/cut.asc", TAnswer().WithBody(V1).WithCutShort(true)); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.").arg(Unable("/cut.asc")) + Hint()},
-        {QStringLiteral("<url>/page.asc</url>"), [this] { Server.Set("/page.asc", TAnswer().WithBody("<!DOCTYPE html><html><body>Login</body></html>")); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rThe site sent a web page instead of the POI file while "
-                        "downloading item.")
-             + Hint()},
-        {QStringLiteral("<url>/garbage.asc</url>"), [this] { Server.Set("/garbage.asc", TAnswer().WithBody("north, south, \"x\"\r\n")); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.").arg(GarbageError()) + Hint()},
-        {QStringLiteral("<url>/fuel.asc</url><query>/q</query>"), [this] { Server.Set("/q", TAnswer().WithBody(" Not subscribed \r\n")); },
-         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rFollowing error occured: Not subscribed while querying item.")},
-        {QStringLiteral("<url>/fuel.asc</url>"),
-         [this] { Catalogue(Site, {{QStringLiteral("Other"), QStringLiteral("<url>/fuel.asc</url>")}}); },
-         QStringLiteral("AutoUpdate item \"Fuel\" does not (or no longer) exist in the downloaded site's index. Please remove it from the \"All "
-                        "Items\" tab in the AutoUpdate Manager")},
-        {QString(), [] {}, QStringLiteral("Downloaded information invalid, please try again or use the Update button next to the sites list")},
+        { QStringLiteral("<url>/missing.asc</url>"), [] {},
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
+                    .arg(Unable("/missing.asc"))
+                + Hint() },
+        { QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm500</lastmodified>"),
+            [this] { Server.Set("/lm500", TAnswer().WithStatus(500)); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while checking for newer "
+                           "version of this poi file.")
+                    .arg(Unable("/lm500"))
+                + Hint() },
+        { QStringLiteral("<url>/fuel.asc</url><query>/q500</query>"),
+            [this] { Server.Set("/q500", TAnswer().WithStatus(500)); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while querying item.")
+                    .arg(Unable("/q500"))
+                + Hint() },
+        { QStringLiteral("<url>/cut.asc</url>"),
+            [this] { Server.Set("/cut.asc", TAnswer().WithBody(V1).WithCutShort(true)); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
+                    .arg(Unable("/cut.asc"))
+                + Hint() },
+        { QStringLiteral("<url>/page.asc</url>"),
+            [this] { Server.Set("/page.asc", TAnswer().WithBody("<!DOCTYPE html><html><body>Login</body></html>")); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rThe site sent a web page instead "
+                           "of the POI file while "
+                           "downloading item.")
+                + Hint() },
+        { QStringLiteral("<url>/garbage.asc</url>"),
+            [this] { Server.Set("/garbage.asc", TAnswer().WithBody("north, south, \"x\"\r\n")); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
+                    .arg(GarbageError())
+                + Hint() },
+        { QStringLiteral("<url>/fuel.asc</url><query>/q</query>"),
+            [this] { Server.Set("/q", TAnswer().WithBody(" Not subscribed \r\n")); },
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rFollowing error occured: Not "
+                           "subscribed while querying item.") },
+        { QStringLiteral("<url>/fuel.asc</url>"),
+            [this] {
+                Catalogue(Site, { { QStringLiteral("Other"), QStringLiteral("<url>/fuel.asc</url>") } });
+            },
+            QStringLiteral("AutoUpdate item \"Fuel\" does not (or no longer) exist in the downloaded site's index. "
+                           "Please remove it from the \"All "
+                           "Items\" tab in the AutoUpdate Manager") },
+        { QString(), [] {},
+            QStringLiteral(
+                "Downloaded information invalid, please try again or use the Update button next to the sites list") },
     };
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     TUpdateItem& other = AddItem(QStringLiteral("other.asc"), QStringLiteral("Other"));
     SaveBytesToFile(TargetPath(QStringLiteral("fuel.asc")), "old target\r\n");
     for (const TCase& c : cases) {
-        Catalogue(Site, {{QStringLiteral("Fuel"), c.Children}, {QStringLiteral("Other"), QStringLiteral("<url>/fuel.asc</url>")}},
-                  c.Children.contains(QStringLiteral("/q<")) ? QStringLiteral("<queryerrormode> 1 </queryerrormode>") : QString());
+        Catalogue(Site,
+            { { QStringLiteral("Fuel"), c.Children },
+                { QStringLiteral("Other"), QStringLiteral("<url>/fuel.asc</url>") } },
+            c.Children.contains(QStringLiteral("/q<")) ? QStringLiteral("<queryerrormode> 1 </queryerrormode>")
+                                                       : QString());
         c.Arrange();
         NewRun();
         EXPECT_EQ(Scenario(item), c.Error);
@@ -724,8 +804,10 @@ TEST_F(HttpUpdate, FailuresAreDecoratedAndReportedToTheSite)
     EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("fuel.asc"))), "old target\r\n");
     // The error URL heard of the download failures, with the message encoded.
     const std::vector<std::string> log = Server.Log();
-    const std::string expected = "/err?m=Cannot%20download%20%22Fuel%22%20because%20the%20following%20error%3A%20%0D%0DUnable%20to%20download";
-    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [&](const std::string& r) { return r.rfind(expected, 0) == 0 && r.find("&d=Fuel") != std::string::npos; }));
+    const std::string expected
+        = "/err?m=Cannot%20download%20%22Fuel%22%20because%20the%20following%20error%3A%20%0D%0DUnable%20to%20download";
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+        [&](const std::string& r) { return r.rfind(expected, 0) == 0 && r.find("&d=Fuel") != std::string::npos; }));
 }
 
 TEST_F(HttpUpdate, AGarbageAnswerIsRetriedNextRun)
@@ -748,12 +830,13 @@ TEST_F(HttpUpdate, RelativeUrlWithPlaceholdersAndAHostilePassword)
     WriteSiteConfig(Site, QStringLiteral("Username"), QStringLiteral("Fish & Chips"));
     WriteSitePassword(Site, QStringLiteral("a&b+c=d?e#f"));
     const TFileVersionNumbers v = ProgramVersionNumbers();
-    Server.Set("/get", TAnswer().WithBody(V1).WithParams({{"u", "Fish & Chips"},
-                                   {"p", "a&b+c=d?e#f"},
-                                   {"v", QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build).toStdString()},
-                                   {"n", "Tarvell"}}));
-    Server.Set("/ok", TAnswer().WithParams({{"d", "Fuel"}, {"u", "Fish & Chips"}}));
-    Catalogue(QStringLiteral("<url>/get?u=%username%&amp;p=%Password%&amp;v=%AppVer%&amp;n=%APPNAME%</url><onsuccess>/ok?d=%Description%&amp;u=%Username%</onsuccess>"));
+    Server.Set("/get",
+        TAnswer().WithBody(V1).WithParams({ { "u", "Fish & Chips" }, { "p", "a&b+c=d?e#f" },
+            { "v", QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build).toStdString() },
+            { "n", "Tarvell" } }));
+    Server.Set("/ok", TAnswer().WithParams({ { "d", "Fuel" }, { "u", "Fish & Chips" } }));
+    Catalogue(QStringLiteral("<url>/get?u=%username%&amp;p=%Password%&amp;v=%AppVer%&amp;n=%APPNAME%</url><onsuccess>/"
+                             "ok?d=%Description%&amp;u=%Username%</onsuccess>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     EXPECT_EQ(Scenario(item), QString());
     EXPECT_EQ(Server.Count("/get"), 1);
@@ -765,7 +848,8 @@ TEST_F(HttpUpdate, RelativeUrlWithPlaceholdersAndAHostilePassword)
     NewRun();
     const QString error = Scenario(item);
     EXPECT_TRUE(error.contains(Unable("/get") + QStringLiteral(" while downloading item"))) << error.toStdString();
-    EXPECT_FALSE(error.contains(QStringLiteral("Chips")) || error.contains(QStringLiteral("a%26b")) || error.contains(QStringLiteral("a&b")));
+    EXPECT_FALSE(error.contains(QStringLiteral("Chips")) || error.contains(QStringLiteral("a%26b"))
+        || error.contains(QStringLiteral("a&b")));
 }
 
 TEST_F(HttpUpdate, TwoItemsShareOneDownload)
@@ -781,14 +865,15 @@ TEST_F(HttpUpdate, TwoItemsShareOneDownload)
     EXPECT_EQ(Server.Count("/fuel.asc"), 1);
     EXPECT_EQ(Server.Count("/lm"), 2);
     EXPECT_TRUE(b.LastUpdate.isValid());
-    EXPECT_FALSE(b.LastChecked.isValid());  // its cache file was handled by a
+    EXPECT_FALSE(b.LastChecked.isValid()); // its cache file was handled by a
 }
 
 TEST_F(HttpUpdate, ConvertsToEachTargetsFormat)
 {
     PoiExt = QStringLiteral(".ov2");
     PoiFormatID = QStringLiteral("ttov2");
-    const std::string ov2 = Convert(V1, QStringLiteral(".asc"), QStringLiteral("genasc"), QStringLiteral(".ov2"), QStringLiteral("ttov2"));
+    const std::string ov2 = Convert(
+        V1, QStringLiteral(".asc"), QStringLiteral("genasc"), QStringLiteral(".ov2"), QStringLiteral("ttov2"));
     Server.Set("/fuel.ov2", TAnswer().WithBody(ov2));
     Catalogue(QStringLiteral("<url>/fuel.ov2</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& asc = AddItem(QStringLiteral("fuel.asc"));
@@ -796,7 +881,7 @@ TEST_F(HttpUpdate, ConvertsToEachTargetsFormat)
     itn.FormatID = QStringLiteral("ttitn");
     TUpdateItem& same = AddItem(QStringLiteral("fuel.ov2"));
     same.FormatID.clear();
-    for (TUpdateItem* item : {&asc, &itn, &same})
+    for (TUpdateItem* item : { &asc, &itn, &same })
         EXPECT_EQ(Scenario(*item), QString());
     EXPECT_EQ(LoadBytesFromFile(CacheOf(asc)), ov2);
     EXPECT_TRUE(CacheOf(asc).endsWith(QStringLiteral("/Fuel.ttov2.ov2")));
@@ -809,11 +894,11 @@ TEST_F(HttpUpdate, ItemsOfInterleavedSitesUseTheirOwnCatalogue)
     const QString other = Server.Base() + QStringLiteral("/other/site.xml");
     Server.Set("/other.asc", TAnswer().WithBody(V2));
     Catalogue(QStringLiteral("<url>/fuel.asc</url>"));
-    Catalogue(other, {{QStringLiteral("Fuel"), QStringLiteral("<url>/other.asc</url>")}});
+    Catalogue(other, { { QStringLiteral("Fuel"), QStringLiteral("<url>/other.asc</url>") } });
     TUpdateItem& a1 = AddItem(QStringLiteral("a1.asc"));
     TUpdateItem& b1 = AddItem(QStringLiteral("b1.asc"), QStringLiteral("Fuel"), other);
     TUpdateItem& a2 = AddItem(QStringLiteral("a2.asc"));
-    for (TUpdateItem* item : {&a1, &b1, &a2})
+    for (TUpdateItem* item : { &a1, &b1, &a2 })
         EXPECT_EQ(Scenario(*item), QString());
     EXPECT_EQ(LoadBytesFromFile(CacheOf(b1)), V2);
     EXPECT_EQ(LoadBytesFromFile(CacheOf(a2)), V1);
@@ -825,30 +910,35 @@ TEST_F(HttpUpdate, EveryOverwriteAnswer)
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& a = AddItem(QStringLiteral("a.asc"));
     TUpdateItem& b = AddItem(QStringLiteral("b.asc"));
-    for (const char* name : {"a.asc", "b.asc"})
+    for (const char* name : { "a.asc", "b.asc" })
         SaveBytesToFile(TargetPath(QLatin1String(name)), "old\r\n");
     struct TCase {
         TOverwriteAnswer Answer;
         bool Written;
-        bool AsksB;  // whether the second item is still asked
+        bool AsksB; // whether the second item is still asked
         bool Cancelled;
     } cases[] = {
-        {TOverwriteAnswer::Yes, true, true, false},      {TOverwriteAnswer::No, false, true, false},
-        {TOverwriteAnswer::Closed, false, true, false},  {TOverwriteAnswer::Cancel, false, false, true},
-        {TOverwriteAnswer::YesToAll, true, false, false}, {TOverwriteAnswer::YesToAllAlways, true, false, false},
+        { TOverwriteAnswer::Yes, true, true, false },
+        { TOverwriteAnswer::No, false, true, false },
+        { TOverwriteAnswer::Closed, false, true, false },
+        { TOverwriteAnswer::Cancel, false, false, true },
+        { TOverwriteAnswer::YesToAll, true, false, false },
+        { TOverwriteAnswer::YesToAllAlways, true, false, false },
     };
     for (const TCase& c : cases) {
         GetSettings().AlwaysOverwrite = false;
         NewRun();
         Question.Asked.clear();
-        Question.Answers = {c.Answer, TOverwriteAnswer::No};
+        Question.Answers = { c.Answer, TOverwriteAnswer::No };
         Clock.Time = Clock.Time.addSecs(1);
         const QDateTime before = a.LastUpdate;
         EXPECT_EQ(Scenario(a), QString());
         EXPECT_EQ(a.LastUpdate != before, c.Written) << int(c.Answer);
         ASSERT_EQ(Question.Asked.size(), 1);
         EXPECT_EQ(Question.Asked[0],
-                  QStringLiteral("Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?").arg(a.Target));
+            QStringLiteral(
+                "Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?")
+                .arg(a.Target));
         EXPECT_EQ(Engine->CancelRequested(), c.Cancelled);
         const int requests = int(Server.Log().size());
         EXPECT_EQ(Scenario(b), QString());
@@ -859,7 +949,7 @@ TEST_F(HttpUpdate, EveryOverwriteAnswer)
         EXPECT_EQ(GetSettings().AlwaysOverwrite, c.Answer == TOverwriteAnswer::YesToAllAlways);
     }
     // Silent, and the setting, never ask.
-    for (bool silent : {true, false}) {
+    for (bool silent : { true, false }) {
         NewRun();
         Question.Asked.clear();
         Engine->Silent = silent;
@@ -889,7 +979,9 @@ TEST_F(HttpUpdate, ImagesGoBesideTheTargetButNeverReplaceOne)
     NewRun();
     QFile::remove(ChangeFileExt(CacheOf(a), QStringLiteral(".bmp")));
     Server.Set("/fuel.bmp", TAnswer().WithStatus(404));
-    EXPECT_EQ(Scenario(a), QStringLiteral("Cannot download \"Fuel image\" because the following error: \r\r%1.").arg(Unable("/fuel.bmp")) + Hint());
+    EXPECT_EQ(Scenario(a),
+        QStringLiteral("Cannot download \"Fuel image\" because the following error: \r\r%1.").arg(Unable("/fuel.bmp"))
+            + Hint());
 }
 
 TEST_F(HttpUpdate, DeviceTargetSurvivesAShortWriteAndADisconnect)
@@ -914,13 +1006,17 @@ TEST_F(HttpUpdate, CancelFromProgressStopsTheDownloadAndTheRun)
 {
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
-    const TDownloadProgressEvent cancel = [](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& c) { c = true; };
+    const TDownloadProgressEvent cancel
+        = [](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& c) { c = true; };
     EXPECT_EQ(Scenario(item, nullptr, cancel),
-              QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.").arg(Unable("/fuel.asc")) + Hint());
+        QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
+                .arg(Unable("/fuel.asc"))
+            + Hint());
     // The status window's Cancel: the engine's cancel request stops the download under way and
     // every later item.
     NewRun();
-    const TDownloadProgressEvent viaEngine = [this](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool&) { Engine->Cancel(); };
+    const TDownloadProgressEvent viaEngine
+        = [this](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool&) { Engine->Cancel(); };
     EXPECT_NE(Scenario(item, nullptr, viaEngine), QString());
     const size_t requests = Server.Log().size();
     bool result = true;
@@ -936,7 +1032,9 @@ TEST_F(HttpUpdate, AStalledServerTimesOut)
     Catalogue(QStringLiteral("<url>/stall.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     EXPECT_EQ(Scenario(item),
-              QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.").arg(Unable("/stall.asc")) + Hint());
+        QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
+                .arg(Unable("/stall.asc"))
+            + Hint());
 }
 
 TEST_F(HttpUpdate, RedirectsOnlyToTheWeb)
@@ -959,20 +1057,22 @@ TEST_F(HttpUpdate, RedirectsOnlyToTheWeb)
     Catalogue(QStringLiteral("<url>FILE://%1</url>").arg(local));
     EXPECT_EQ(Scenario(item), QStringLiteral("Invalid url FILE://%1").arg(local));
     const QString localSite = QStringLiteral("FILE://") + Targets.path() + QStringLiteral("/site.xml");
-    Catalogue(localSite, {{QStringLiteral("Fuel"), QStringLiteral("<url>FILE://%1</url>").arg(local)}});
+    Catalogue(localSite, { { QStringLiteral("Fuel"), QStringLiteral("<url>FILE://%1</url>").arg(local) } });
     TUpdateItem& fromFile = AddItem(QStringLiteral("local.asc"), QStringLiteral("Fuel"), localSite);
     EXPECT_EQ(Scenario(fromFile), QString());
     EXPECT_EQ(LoadBytesFromFile(CacheOf(fromFile)), V2);
     // A local site's relative error URL cannot be resolved; the failure is still the one shown.
     NewRun();
-    Catalogue(localSite, {{QStringLiteral("Fuel"), QStringLiteral("<url>FILE://%1/gone.asc</url>").arg(Targets.path())}});
-    EXPECT_TRUE(Scenario(fromFile).startsWith(QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rCannot open file")));
+    Catalogue(
+        localSite, { { QStringLiteral("Fuel"), QStringLiteral("<url>FILE://%1/gone.asc</url>").arg(Targets.path()) } });
+    EXPECT_TRUE(Scenario(fromFile).startsWith(
+        QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rCannot open file")));
 }
 
 TEST_F(HttpUpdate, HostileDescriptionsStayInsideTheCache)
 {
     const QString hostile = QStringLiteral("../../Bob's \"best\" <fuel>*?:=..");
-    Catalogue(Site, {{hostile, QStringLiteral("<url>/fuel.asc</url>")}});
+    Catalogue(Site, { { hostile, QStringLiteral("<url>/fuel.asc</url>") } });
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"), hostile);
     EXPECT_EQ(Scenario(item), QString());
     EXPECT_EQ(QFileInfo(CacheOf(item)).absolutePath(), CacheFolder(Site));
@@ -982,7 +1082,8 @@ TEST_F(HttpUpdate, HostileDescriptionsStayInsideTheCache)
 
 TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)
 {
-    const std::string good = "<pois><poi><description>Fuel</description><format>asc.genasc</format><url>/fuel.asc</url></poi></pois>";
+    const std::string good
+        = "<pois><poi><description>Fuel</description><format>asc.genasc</format><url>/fuel.asc</url></poi></pois>";
     Server.Set("/site.xml", TAnswer().WithBody(good));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     TRunCatalogues run;
@@ -994,8 +1095,8 @@ TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)
     NewRun();
     EXPECT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
     EXPECT_EQ(Server.Count("/site.xml"), 1);
-    for (TAnswer bad : {TAnswer().WithBody("<html><body>Down for maintenance"), TAnswer().WithStatus(500), TAnswer().WithBody(good.substr(0, 20))
-                                                                                                           .WithCutShort(true)}) {
+    for (TAnswer bad : { TAnswer().WithBody("<html><body>Down for maintenance"), TAnswer().WithStatus(500),
+             TAnswer().WithBody(good.substr(0, 20)).WithCutShort(true) }) {
         Server.Set("/site.xml", bad);
         TRunCatalogues next;
         EXPECT_THROW(next.Catalogue(Site), ETarvellError);

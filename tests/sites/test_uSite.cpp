@@ -10,12 +10,15 @@
 
 namespace {
 
-std::string Fixture(const char* name) { return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/sites/") + QLatin1String(name)); }
+std::string Fixture(const char* name)
+{
+    return LoadBytesFromFile(QStringLiteral(TARVELL_TEST_DATA "/sites/") + QLatin1String(name));
+}
 
 class Catalogue : public CleanSettingsTest {
 protected:
     void SetUp() override { Site.LoadFromXml(Fixture("catalogue.xml")); }
-    TSite Site{QStringLiteral("http://pois.example/site.xml")};
+    TSite Site { QStringLiteral("http://pois.example/site.xml") };
 };
 
 TEST_F(Catalogue, SiteValues)
@@ -36,9 +39,10 @@ TEST_F(Catalogue, CountriesMatchCaseInsensitivelyAndCollectGroups)
     EXPECT_EQ(germany.CountryName, QStringLiteral("Germany"));
     EXPECT_EQ(Site.Countries.FindCountry(QStringLiteral("gErMaNy")), &germany);
     ASSERT_EQ(germany.Pois.Count(), 2);
-    EXPECT_EQ(germany.GroupNames, (QStringList{QStringLiteral("Shops"), QStringLiteral("Fuel"), QStringLiteral("Speed")}));
+    EXPECT_EQ(
+        germany.GroupNames, (QStringList { QStringLiteral("Shops"), QStringLiteral("Fuel"), QStringLiteral("Speed") }));
     // Cams has nocommit: its groups are not offered for commits.
-    EXPECT_EQ(germany.CommitGroupNames, (QStringList{QStringLiteral("Shops"), QStringLiteral("Fuel")}));
+    EXPECT_EQ(germany.CommitGroupNames, (QStringList { QStringLiteral("Shops"), QStringLiteral("Fuel") }));
     EXPECT_EQ(germany.AccessLevel, 2);
     // A POI without a map (child names are case-sensitive) lands in the country "".
     TCountry& none = Site.Countries[1];
@@ -53,7 +57,7 @@ TEST_F(Catalogue, PoiChildren)
 {
     const TPoi* fuel = Site.Countries[0].FindPoi(QStringLiteral("FUEL"));
     ASSERT_NE(fuel, nullptr);
-    EXPECT_EQ(fuel->Groups, (QStringList{QStringLiteral("shops"), QStringLiteral("fuel")}));
+    EXPECT_EQ(fuel->Groups, (QStringList { QStringLiteral("shops"), QStringLiteral("fuel") }));
     EXPECT_EQ(fuel->Note, QStringLiteral("second"));
     EXPECT_EQ(fuel->AccessLevel, 1);
     EXPECT_TRUE(fuel->CommitAllowed);
@@ -86,12 +90,14 @@ TEST_F(Catalogue, GroupsMergeByName)
 TEST_F(Catalogue, PoiAndSiteValues)
 {
     // The apostrophe reaches the query as a bound value.
-    EXPECT_EQ(Site.GetPoiValue(QStringLiteral("Bob's Café"), QStringLiteral("url"), true), QStringLiteral("/pois/bob.asc"));
+    EXPECT_EQ(
+        Site.GetPoiValue(QStringLiteral("Bob's Café"), QStringLiteral("url"), true), QStringLiteral("/pois/bob.asc"));
     EXPECT_EQ(Site.GetPoiValue(QStringLiteral("Fuel"), QStringLiteral("query"), false), QString());
-    const QString invalid = QStringLiteral("Downloaded information invalid, please try again or use the Update button next to the sites list");
+    const QString invalid = QStringLiteral(
+        "Downloaded information invalid, please try again or use the Update button next to the sites list");
     EXPECT_EQ(MessageOf([this] { Site.GetPoiValue(QStringLiteral("Fuel"), QStringLiteral("query"), true); }), invalid);
     EXPECT_EQ(MessageOf([this] { Site.GetPoiValue(QStringLiteral("fuel"), QStringLiteral("url"), false); }),
-              QStringLiteral("Poi item not found in site xml"));
+        QStringLiteral("Poi item not found in site xml"));
     EXPECT_EQ(Site.GetSiteValue(QStringLiteral("loginmode"), true), QStringLiteral("email"));
     EXPECT_EQ(MessageOf([this] { Site.GetSiteValue(QStringLiteral("queryerrormode"), true); }), invalid);
 }
@@ -101,7 +107,7 @@ struct TBadCase {
     const char* Message;
 };
 
-class CatalogueFailures : public ::testing::TestWithParam<TBadCase> {};
+class CatalogueFailures : public ::testing::TestWithParam<TBadCase> { };
 
 TEST_P(CatalogueFailures, KeepWhatWasReadBefore)
 {
@@ -113,14 +119,16 @@ TEST_P(CatalogueFailures, KeepWhatWasReadBefore)
     EXPECT_EQ(site.InfoUrl, QStringLiteral("http://pois.example/info"));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, CatalogueFailures,
-    ::testing::Values(TBadCase{"not xml", "Invalid xml"}, TBadCase{"<?xml version=\"1.0\"?>", "Invalid xml"},
-                      TBadCase{"<pois><tarvell><version>99.0</version></tarvell><infourl>new</infourl></pois>",
-                               "The selected site is not supported by this version Tarvell. You need to update to a newer version of Tarvell "
-                               "(minimal version 99.0) to use this site"},
-                      TBadCase{"<pois><groups><group><description>d</description></group></groups></pois>", "Missing pois/groups/group/name node"},
-                      TBadCase{"<pois><groups><group><name>n</name></group></groups></pois>", "Missing pois/groups/group/description node"}));
+INSTANTIATE_TEST_SUITE_P(Table, CatalogueFailures,
+    ::testing::Values(TBadCase { "not xml", "Invalid xml" }, TBadCase { "<?xml version=\"1.0\"?>", "Invalid xml" },
+        TBadCase { "<pois><tarvell><version>99.0</version></tarvell><infourl>new</infourl></pois>",
+            "The selected site is not supported by this version Tarvell. You need to update to a newer version of "
+            "Tarvell "
+            "(minimal version 99.0) to use this site" },
+        TBadCase { "<pois><groups><group><description>d</description></group></groups></pois>",
+            "Missing pois/groups/group/name node" },
+        TBadCase { "<pois><groups><group><name>n</name></group></groups></pois>",
+            "Missing pois/groups/group/description node" }));
 
 TEST(CatalogueFailures, VersionGateLeavesTheModelUntouched)
 {
@@ -131,7 +139,8 @@ TEST(CatalogueFailures, VersionGateLeavesTheModelUntouched)
     EXPECT_EQ(site.Countries.Count(), 2);
     EXPECT_EQ(site.Groups.Count(), 2);
     // A group failure keeps the POIs read before it.
-    EXPECT_THROW(site.LoadFromXml("<pois><poi><description>a</description></poi><groups><group/></groups></pois>"), ETarvellError);
+    EXPECT_THROW(site.LoadFromXml("<pois><poi><description>a</description></poi><groups><group/></groups></pois>"),
+        ETarvellError);
     ASSERT_EQ(site.Countries.Count(), 1);
     EXPECT_EQ(site.Countries[0].Pois[0].Description, QStringLiteral("a"));
 }

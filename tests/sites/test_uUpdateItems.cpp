@@ -12,7 +12,7 @@ struct TDateCase {
     QDateTime Date;
 };
 
-class ItemDate : public ::testing::TestWithParam<TDateCase> {};
+class ItemDate : public ::testing::TestWithParam<TDateCase> { };
 
 TEST_P(ItemDate, FormatsAndParsesByPosition)
 {
@@ -22,14 +22,15 @@ TEST_P(ItemDate, FormatsAndParsesByPosition)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, ItemDate,
-                         ::testing::Values(TDateCase{"", QDateTime()}, TDateCase{"31122008235958", QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58))},
-                                           TDateCase{"01020304050607", QDateTime(QDate(304, 2, 1), QTime(5, 6, 7))},
-                                           TDateCase{"29022000000000", QDateTime(QDate(2000, 2, 29), QTime(0, 0))}));
+    ::testing::Values(TDateCase { "", QDateTime() },
+        TDateCase { "31122008235958", QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)) },
+        TDateCase { "01020304050607", QDateTime(QDate(304, 2, 1), QTime(5, 6, 7)) },
+        TDateCase { "29022000000000", QDateTime(QDate(2000, 2, 29), QTime(0, 0)) }));
 
 TEST(ItemDate, UnreadableTextsRaise)
 {
-    for (const char* text : {"2008", "3112200823595", "311220082359589", "31132008235958", "30022001000000", "3112200824000 ", "31-22008235958",
-                             "31122008256000"})
+    for (const char* text : { "2008", "3112200823595", "311220082359589", "31132008235958", "30022001000000",
+             "3112200824000 ", "31-22008235958", "31122008256000" })
         EXPECT_THROW(ParseItemDate(QString::fromLatin1(text)), EConvertError) << text;
 }
 
@@ -41,7 +42,8 @@ TEST(ItemDate, MillisecondsAreDropped)
 TEST(UpdateItemLine, ParsesSixFieldsAndWritesThemBack)
 {
     TUpdateItem item;
-    const QString line = QStringLiteral("FILE:///home/u/pois/fuel.ov2=http://pois.example/site.xml|Fuel|Germany|31122008235958|01012009000000|ttov2");
+    const QString line = QStringLiteral(
+        "FILE:///home/u/pois/fuel.ov2=http://pois.example/site.xml|Fuel|Germany|31122008235958|01012009000000|ttov2");
     item.ParseLine(line);
     EXPECT_EQ(item.Target, QStringLiteral("FILE:///home/u/pois/fuel.ov2"));
     EXPECT_EQ(item.Site, QStringLiteral("http://pois.example/site.xml"));
@@ -62,7 +64,7 @@ struct TLineCase {
     const char* Written;
 };
 
-class UpdateItemLines : public ::testing::TestWithParam<TLineCase> {};
+class UpdateItemLines : public ::testing::TestWithParam<TLineCase> { };
 
 TEST_P(UpdateItemLines, Fields)
 {
@@ -76,20 +78,19 @@ TEST_P(UpdateItemLines, Fields)
     EXPECT_EQ(item.FormatLine(), QString::fromLatin1(c.Written));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, UpdateItemLines,
+INSTANTIATE_TEST_SUITE_P(Table, UpdateItemLines,
     ::testing::Values(
         // five fields: written back with an empty sixth
-        TLineCase{"t=s|d|m||", "t", "s", "d", "", "t=s|d|m|||"},
-        TLineCase{"t=s|d|m|||", "t", "s", "d", "", "t=s|d|m|||"},
+        TLineCase { "t=s|d|m||", "t", "s", "d", "", "t=s|d|m|||" },
+        TLineCase { "t=s|d|m|||", "t", "s", "d", "", "t=s|d|m|||" },
         // missing fields read as ""
-        TLineCase{"t=s", "t", "s", "", "", "t=s|||||"},
+        TLineCase { "t=s", "t", "s", "", "", "t=s|||||" },
         // no "=": empty target, the whole line is the rest
-        TLineCase{"s|d", "", "s", "d", "", "=s|d||||"},
+        TLineCase { "s|d", "", "s", "d", "", "=s|d||||" },
         // only the first "=" ends the target; "=" in later fields stays
-        TLineCase{"a=b|c=d|e", "a", "b", "c=d", "", "a=b|c=d|e|||"},
+        TLineCase { "a=b|c=d|e", "a", "b", "c=d", "", "a=b|c=d|e|||" },
         // more than six fields: the rest is ignored
-        TLineCase{"t=s|d|m|||f|x", "t", "s", "d", "f", "t=s|d|m|||f"}));
+        TLineCase { "t=s|d|m|||f|x", "t", "s", "d", "f", "t=s|d|m|||f" }));
 
 TEST(UpdateItemLine, BadDateRaises)
 {
@@ -97,7 +98,8 @@ TEST(UpdateItemLine, BadDateRaises)
     EXPECT_THROW(item.ParseLine(QStringLiteral("t=s|d|m|2008||")), EConvertError);
 }
 
-std::unique_ptr<TUpdateItem> Item(const QString& target, const QString& site, const QString& description = QStringLiteral("d"))
+std::unique_ptr<TUpdateItem> Item(
+    const QString& target, const QString& site, const QString& description = QStringLiteral("d"))
 {
     auto item = std::make_unique<TUpdateItem>();
     item->Target = target;
@@ -113,7 +115,8 @@ TEST(UpdateItems, LookupsAreCaseInsensitive)
     items->Add(Item(QStringLiteral("FILE:///a/two.ov2"), QStringLiteral("http://b/site.xml"), QStringLiteral("Cams")));
     EXPECT_EQ(items->FindByTarget(QStringLiteral("file:///A/one.OV2")), &items->GetItem(0));
     EXPECT_EQ(items->FindByTarget(QStringLiteral("FILE:///a/three.ov2")), nullptr);
-    EXPECT_EQ(items->FindBySiteAndDescription(QStringLiteral("HTTP://b/SITE.xml"), QStringLiteral("cams")), &items->GetItem(1));
+    EXPECT_EQ(items->FindBySiteAndDescription(QStringLiteral("HTTP://b/SITE.xml"), QStringLiteral("cams")),
+        &items->GetItem(1));
     EXPECT_EQ(items->FindBySiteAndDescription(QStringLiteral("http://b/site.xml"), QStringLiteral("Fuel")), nullptr);
     EXPECT_TRUE(items->HasSite(QStringLiteral("http://a/SITE.XML")));
     EXPECT_FALSE(items->HasSite(QStringLiteral("http://c/site.xml")));
@@ -156,7 +159,7 @@ TEST(UpdateItems, ViewsShareItemsAndOutliveNothing)
     profile->Add(Item(QStringLiteral("1"), QStringLiteral("s")));
     profile->Add(Item(QStringLiteral("2"), QStringLiteral("s")));
     auto view = TUpdateItems::CreateView();
-    view->Add(Item(QStringLiteral("stale"), QStringLiteral("s")).get());  // a view never frees
+    view->Add(Item(QStringLiteral("stale"), QStringLiteral("s")).get()); // a view never frees
     profile->CopyItemsTo(*view);
     ASSERT_EQ(view->Count(), 2);
     EXPECT_EQ(&view->GetItem(1), &profile->GetItem(1));
@@ -191,12 +194,13 @@ TEST_F(Profiles, EmptyStoreGivesTheDefaultProfileOnly)
 
 TEST_F(Profiles, DiscoversSectionsAndSkipsWhatNoProfileCanBe)
 {
-    Store(QStringLiteral("AutoUpdateItems"), {QStringLiteral("FILE:///d=s|x|||")});
-    Store(QStringLiteral("autoupdateitems.Car"), {QStringLiteral("FILE:///c1=s|a|||"), QStringLiteral("FILE:///bad=s|b||2008|"),
-                                                  QStringLiteral("FILE:///c2=s|c|||")});
-    Store(QStringLiteral("AutoUpdateItems."), {QStringLiteral("FILE:///e=s|e|||")});
-    Store(QStringLiteral("AutoUpdateItems. Car "), {QStringLiteral("FILE:///f=s|f|||")});
-    Store(QStringLiteral("AutoUpdateItemsX"), {QStringLiteral("FILE:///g=s|g|||")});
+    Store(QStringLiteral("AutoUpdateItems"), { QStringLiteral("FILE:///d=s|x|||") });
+    Store(QStringLiteral("autoupdateitems.Car"),
+        { QStringLiteral("FILE:///c1=s|a|||"), QStringLiteral("FILE:///bad=s|b||2008|"),
+            QStringLiteral("FILE:///c2=s|c|||") });
+    Store(QStringLiteral("AutoUpdateItems."), { QStringLiteral("FILE:///e=s|e|||") });
+    Store(QStringLiteral("AutoUpdateItems. Car "), { QStringLiteral("FILE:///f=s|f|||") });
+    Store(QStringLiteral("AutoUpdateItemsX"), { QStringLiteral("FILE:///g=s|g|||") });
     {
         auto store = CreateSettingsStore();
         store->WriteBool(QStringLiteral("autoupdateitems.Car"), QStringLiteral("AutoUpdateUSB"), true);
@@ -214,14 +218,16 @@ TEST_F(Profiles, DiscoversSectionsAndSkipsWhatNoProfileCanBe)
     // Skipped sections stay in the store untouched.
     SaveAutoUpdateProfiles();
     auto store = CreateSettingsStore();
-    EXPECT_EQ(store->ReadString(QStringLiteral("AutoUpdateItems."), QStringLiteral("0"), QString()), QStringLiteral("FILE:///e=s|e|||"));
+    EXPECT_EQ(store->ReadString(QStringLiteral("AutoUpdateItems."), QStringLiteral("0"), QString()),
+        QStringLiteral("FILE:///e=s|e|||"));
 }
 
 TEST_F(Profiles, SaveRenumbersAndLoadsBackTheSame)
 {
     LoadAutoUpdateProfiles();
     TUpdateItems& car = AddAutoUpdateProfile(QStringLiteral("Car"));
-    auto item = Item(QStringLiteral("MOBILE://\\My Documents\\fuel.ov2"), QStringLiteral("http://s/x.xml"), QStringLiteral("Fuel"));
+    auto item = Item(
+        QStringLiteral("MOBILE://\\My Documents\\fuel.ov2"), QStringLiteral("http://s/x.xml"), QStringLiteral("Fuel"));
     item->LastChecked = QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58));
     car.Add(std::move(item));
     car.Add(Item(QStringLiteral("FILE:///b"), QStringLiteral("s")));
@@ -231,7 +237,8 @@ TEST_F(Profiles, SaveRenumbersAndLoadsBackTheSame)
     car.Save();
     {
         auto store = CreateSettingsStore();
-        EXPECT_EQ(store->ReadString(QStringLiteral("AutoUpdateItems.Car"), QStringLiteral("0"), QString()), QStringLiteral("FILE:///b=s|d||||"));
+        EXPECT_EQ(store->ReadString(QStringLiteral("AutoUpdateItems.Car"), QStringLiteral("0"), QString()),
+            QStringLiteral("FILE:///b=s|d||||"));
         EXPECT_FALSE(store->ValueExists(QStringLiteral("AutoUpdateItems.Car"), QStringLiteral("1")));
         EXPECT_EQ(store->ReadInteger(QStringLiteral("AutoUpdateItems.Car"), QStringLiteral("version"), 0), 300);
     }
@@ -259,7 +266,8 @@ TEST_F(Profiles, AddRefusesTakenAndUnusableNames)
     };
     EXPECT_EQ(message(QStringLiteral("car")), QStringLiteral("Profile with name \"car\" already exists"));
     EXPECT_EQ(message(QString()), QStringLiteral("Profile with name \"\" already exists"));
-    for (const QString& bad : {QStringLiteral(" Bike"), QStringLiteral("Bike "), QStringLiteral("Bi\nke"), QStringLiteral("Bi\tke")})
+    for (const QString& bad :
+        { QStringLiteral(" Bike"), QStringLiteral("Bike "), QStringLiteral("Bi\nke"), QStringLiteral("Bi\tke") })
         EXPECT_EQ(message(bad), QStringLiteral("Invalid profile name \"%1\"").arg(bad));
     EXPECT_EQ(AutoUpdateProfileCount(), 2);
     EXPECT_TRUE(IsValidProfileName(QStringLiteral("Bike & Hike [2]=x")));
