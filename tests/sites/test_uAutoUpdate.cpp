@@ -668,9 +668,17 @@ TEST_F(HttpUpdate, FirstDownloadThenUnchangedThenChanged)
 {
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
+    std::vector<std::pair<double, QString>> steps;
+    Engine->OnProgress
+        = [&steps](double percentage, const QString& message) { steps.emplace_back(percentage, message); };
     bool result = false;
     EXPECT_EQ(Scenario(item, &result), QString());
     EXPECT_TRUE(result);
+    const std::vector<std::pair<double, QString>> expected = { { 20, QStringLiteral("Checking for new version...") },
+        { 30, QString() }, { 30, QStringLiteral("Downloading or getting cached version...") }, { 50, QString() },
+        { 60, QStringLiteral("Saving new version...") }, { 70, QStringLiteral("Saving new version...") },
+        { 80, QString() }, { 90, QStringLiteral("Saving image...") }, { 100, QStringLiteral("Finishing...") } };
+    EXPECT_EQ(steps, expected);
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     EXPECT_EQ(ReadCacheStamp(QStringLiteral("FILE://") + CacheOf(item)), QDateTime(QDate(2024, 1, 1), QTime(12, 0)));
     EXPECT_LT(item.LastChecked, item.LastUpdate);
