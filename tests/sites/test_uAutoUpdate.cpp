@@ -277,7 +277,7 @@ public:
             n += r.substr(0, r.find('?')) == path;
         return n;
     }
-    int NotModified = 0;
+    std::atomic<int> NotModified{0};
 
 private:
     void Serve(const httplib::Request& req, httplib::Response& res)
@@ -431,6 +431,8 @@ class HttpUpdate : public ::testing::Test {
 protected:
     HttpUpdate()
     {
+        OldDataHome = qgetenv("XDG_DATA_HOME");
+        OldCacheHome = qgetenv("XDG_CACHE_HOME");
         qputenv("XDG_DATA_HOME", DataHome.path().toLocal8Bit());
         qputenv("XDG_CACHE_HOME", CacheHome.path().toLocal8Bit());
         ResetDataDirCache();
@@ -454,6 +456,9 @@ protected:
         SetDeviceClock({});
         ClearAutoUpdateProfiles();
         DownloadLimits() = TDownloadLimits();
+        qputenv("XDG_DATA_HOME", OldDataHome);
+        qputenv("XDG_CACHE_HOME", OldCacheHome);
+        ResetDataDirCache();
     }
 
     void NewRun()
@@ -648,6 +653,7 @@ protected:
     QString PoiExt = QStringLiteral(".asc");
     QString PoiFormatID = QStringLiteral("genasc");
     TCleanSettings Settings;
+    QByteArray OldDataHome, OldCacheHome;
     QTemporaryDir DataHome;
     QTemporaryDir CacheHome;
     QTemporaryDir Targets;
