@@ -146,18 +146,25 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
 
 bool IsSuccess(long status) { return status >= 200 && status < 300; }
 
+// Runs one GET into the (uncommitted) file. An uncommitted file is discarded, so the file it
+// would replace stays as it was.
+bool PerformToFile(const QString& address, TAtomicFile& file, const std::vector<std::string>& headers,
+                   const TDownloadProgressEvent& progress, TTransfer& t)
+{
+    if (!file.Open())
+        ThrowUnableToDownload(address);
+    t.Progress = &progress;
+    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
+    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
+    return Perform(address, t, headers);
+}
+
 // Downloads into a file that is replaced only when the whole body has arrived.
 void DownloadReplacing(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress)
 {
     TAtomicFile file(fileName);
-    if (!file.Open())
-        ThrowUnableToDownload(address);
     TTransfer t;
-    t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
-    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
-    // An uncommitted file is discarded, so the old one stays.
-    if (!Perform(address, t, {}) || !IsSuccess(t.Status) || !file.Commit())
+    if (!PerformToFile(address, file, {}, progress, t) || !IsSuccess(t.Status) || !file.Commit())
         ThrowUnableToDownload(address);
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
 }
@@ -249,14 +256,9 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
     }
 
     TAtomicFile file(cacheName);
-    if (!file.Open())
-        ThrowUnableToDownload(address);
     TTransfer t;
-    t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
-    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
-    const bool done = Perform(address, t, headers);
-    // A 304 leaves the cached copy untouched (the uncommitted file is discarded).
+    const bool done = PerformToFile(address, file, headers, progress, t);
+    // A 304 leaves the cached copy untouched.
     const bool notModified = done && t.Status == 304 && !headers.empty();
     if (!notModified) {
         if (!done || !IsSuccess(t.Status) || !file.Commit())

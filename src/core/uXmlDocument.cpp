@@ -63,6 +63,22 @@ public:
 // Appends UTF-8 as ISO-8859-1; characters the encoding lacks (and U+0080..U+009F) become
 // character references (every such character of our documents sits in text or an attribute
 // value, where references are allowed). A sequence cut at the end of a chunk is kept in pending.
+// The end of the ASCII run from i: eight bytes at a time, as such runs make up nearly all of a
+// document.
+size_t AsciiRun(std::string_view bytes, size_t i)
+{
+    while (i + 8 <= bytes.size()) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
 
 void AppendCodePoint(std::string& out, std::string_view sequence)
@@ -94,17 +110,7 @@ void AppendLatin1(std::string& out, std::string_view utf8, std::string& pending)
     }
     size_t i = 0;
     while (i < utf8.size()) {
-        size_t run = i;
-        // Eight bytes at a time through the ASCII runs that make up nearly all of a document.
-        while (run + 8 <= utf8.size()) {
-            uint64_t word;
-            std::memcpy(&word, utf8.data() + run, 8);
-            if (word & 0x8080808080808080ull)
-                break;
-            run += 8;
-        }
-        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
-            ++run;
+        const size_t run = AsciiRun(utf8, i);
         out.append(utf8.data() + i, run - i);
         i = run;
         if (i >= utf8.size())
@@ -443,20 +449,6 @@ void TXmlDocument::SaveToStream(TMemoryStream& stream) const
 }
 
 namespace {
-
-size_t AsciiRun(std::string_view bytes, size_t i)
-{
-    while (i + 8 <= bytes.size()) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-        i += 8;
-    }
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-        ++i;
-    return i;
-}
 
 bool IsValidUtf8(std::string_view bytes)
 {

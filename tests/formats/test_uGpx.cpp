@@ -5,20 +5,14 @@
 #include "core/uXmlDocument.h"
 #include "formats/uGpx.h"
 #include "model/uModel.h"
+#include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
-
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::string Fixture(const char* name)
-{
-    QFile file(QStringLiteral(TARVELL_TEST_DATA "/gengpx/") + QString::fromLatin1(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll().toStdString();
-}
+std::string Fixture(const char* name) { return ReadFixture(QStringLiteral("gengpx/") + QLatin1String(name)); }
 
 void ReadGpx(TEntries& entries, const std::string& bytes)
 {
@@ -127,6 +121,7 @@ TEST_F(Gpx, ExtraKeepsUnknownChildrenAndIsWrittenBack)
 
 TEST_F(Gpx, WritesTheDocumentAsSpecified)
 {
+    const TCommaLocale comma;
     TEntries entries;
     entries.Add(Ansi("Café"), "", 4.89123, 52.37312);
     entries.Add("Tiny", "not xml at all", 0.00001, -1e-5);
