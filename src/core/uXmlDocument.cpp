@@ -44,13 +44,22 @@ std::map<std::string, std::string> NamespacesInScope(pugi::xml_node node)
     return scope;
 }
 
-void AppendText(pugi::xml_node node, std::string& out)
+// Iterative, so that a deeply nested file cannot exhaust the stack.
+void AppendText(pugi::xml_node root, std::string& out)
 {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, out);
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            out += node.value();
+        if (node.type() == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != root && !node.next_sibling())
+            node = node.parent();
+        if (node == root)
+            break;
+        node = node.next_sibling();
     }
 }
 

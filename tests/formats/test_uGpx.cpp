@@ -229,3 +229,42 @@ TEST_F(Gpx, ClipboardTextPastesTheSamePois)
         EXPECT_EQ(target[i + 1].GetLongitude(), source[i].GetLongitude());
     }
 }
+
+TEST(XmlFormats, RegisteredInDisplayOrder)
+{
+    const int gpxTo = TConvertToBase::IndexOf(QStringLiteral("gpx"), QString());
+    const int kmlTo = TConvertToBase::IndexOf(QStringLiteral(".KML"), QString());
+    ASSERT_GE(gpxTo, 0);
+    EXPECT_EQ(kmlTo, gpxTo + 1);
+    EXPECT_EQ(TConvertToBase::Description(gpxTo), QStringLiteral("GPS eXchange Format"));
+    EXPECT_EQ(TConvertToBase::FormatIDAt(kmlTo), QStringLiteral("genkml"));
+    EXPECT_EQ(TConvertToBase::Description(kmlTo), QStringLiteral("Google Earth"));
+    EXPECT_EQ(TConvertToBase::IndexOf(QStringLiteral("xml"), QString()), -1) << "Excel XML is read only";
+
+    const int gpxFrom = TConvertFromBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx"));
+    ASSERT_GE(gpxFrom, 0);
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 1), QStringLiteral("excelxml"));
+    EXPECT_EQ(TConvertFromBase::Description(gpxFrom + 1), QStringLiteral("Excel XML Format"));
+    EXPECT_EQ(TConvertFromBase::Extension(gpxFrom + 1), QStringLiteral(".xml"));
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 2), QStringLiteral("genkml"));
+}
+
+TEST_F(Gpx, DeeplyNestedExtraIsKept)
+{
+    SetGpxOptions(false, true);
+    std::string text = "<gpx><wpt lat=\"1\" lon=\"2\"><name>n</name><extensions>";
+    for (int i = 0; i < 100000; ++i)
+        text += "<x>";
+    for (int i = 0; i < 100000; ++i)
+        text += "</x>";
+    text += "</extensions></wpt></gpx>";
+    TEntries entries;
+    ReadGpx(entries, text);
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_GT(entries[0].GetExtra().size(), 300000u);
+    TEntries back;
+    ReadGpx(back, WriteGpx(entries));
+    ASSERT_EQ(back.Count(), 1);
+    // Written once, the waypoint declares the GPX namespaces it now lives in; the rest is the same.
+    EXPECT_TRUE(back[0].GetExtra().ends_with(entries[0].GetExtra().substr(std::string("<wpt lat=\"1\" lon=\"2\"").size())));
+}
