@@ -23,7 +23,8 @@ double RoundToPrecision(long double value, int precision)
     for (int i = 0; i < precision; ++i)
         factor *= 10.0L;
     factor = 1.0L / factor;
-    return static_cast<double>(std::nearbyintl(value / factor) * factor);
+    // rintl rounds as nearbyintl does in the default mode, without saving the FPU environment.
+    return static_cast<double>(std::rintl(value / factor) * factor);
 }
 
 long double Magnitude(uint8_t deg, uint8_t min, uint8_t sec, double rem)
