@@ -177,21 +177,16 @@ QString CacheDir()
     return dir;
 }
 
-// The address's extension (before any "?") when it looks like one, so callers see the file type.
+// The address's extension when it looks like one, so callers see the file type.
 QString CacheExtension(const QString& address)
 {
-    QString path = address.left(address.indexOf(QChar('?')) < 0 ? address.size() : address.indexOf(QChar('?')));
-    path = path.mid(path.lastIndexOf(QChar('/')) + 1);
-    const qsizetype dot = path.lastIndexOf(QChar('.'));
-    if (dot < 0)
+    const QString ext = ExtractUrlFileExt(address);
+    if (ext.size() < 2 || ext.size() > 9)
         return QString();
-    const QString ext = path.mid(dot + 1);
-    if (ext.isEmpty() || ext.size() > 8)
-        return QString();
-    for (QChar c : ext)
+    for (QChar c : ext.mid(1))
         if (!(c.isLetterOrNumber() && c.unicode() < 128))
             return QString();
-    return QChar('.') + ext.toLower();
+    return ext.toLower();
 }
 
 struct TValidators {
