@@ -100,7 +100,8 @@ void Report(const TDownloadProgressEvent& progress, TUrlDownloadStatus status, c
     throw EUserError(TDownloadTexts::tr("Unable to download %1").arg(StripUrlCredentials(address)));
 }
 
-// Runs one GET; the body goes to the sink. True when the transfer completed (any status).
+// Runs one GET; the body goes to the sink. True when the transfer completed (any status); a
+// cancel, from the first report on, is a failure.
 bool Perform(const QString& address, TTransfer& t, const std::vector<std::string>& headers)
 {
     static std::once_flag once;
@@ -139,6 +140,14 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 
     t.StatusText = StripUrlCredentials(address);
+    if (t.Progress && *t.Progress) {
+        bool cancel = false;
+        (*t.Progress)(0, 0, TUrlDownloadStatus::dsBeginDownloadData, t.StatusText, cancel);
+        if (cancel) {
+            t.Cancelled = true;
+            return false;
+        }
+    }
     const CURLcode code = curl_easy_perform(c);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &t.Status);
     return code == CURLE_OK && !t.Cancelled && !t.SinkFailed;
@@ -155,7 +164,6 @@ bool PerformToFile(const QString& address, TAtomicFile& file, const std::vector<
         ThrowUnableToDownload(address);
     t.Progress = &progress;
     t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
-    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
     return Perform(address, t, headers);
 }
 
@@ -275,7 +283,6 @@ QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool d
             body.append(data, size);
             return true;
         };
-        Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
         if (!Perform(address, t, {}) || !IsSuccess(t.Status))
             ThrowUnableToDownload(address);
         Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));

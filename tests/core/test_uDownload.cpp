@@ -287,6 +287,12 @@ TEST_F(HttpDownload, CancelAndStallFailAndKeepThePreviousFile)
     EXPECT_GT(calls, 1);
     EXPECT_EQ(ReadFile(target), "previous");
 
+    const TDownloadProgressEvent cancelAtOnce = [&](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& cancel) {
+        cancel = true;
+    };
+    EXPECT_THROW(DownloadToFile(Server.Url("/ok.txt"), target, cancelAtOnce), EUserError);
+    EXPECT_EQ(ReadFile(target), "previous");
+
     // A body that stops flowing ends at the low-speed limit.
     EXPECT_THROW(DownloadToFile(Server.Url("/stall"), target), EUserError);
     EXPECT_EQ(ReadFile(target), "previous");
