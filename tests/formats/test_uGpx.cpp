@@ -268,3 +268,25 @@ TEST_F(Gpx, DeeplyNestedExtraIsKept)
     // Written once, the waypoint declares the GPX namespaces it now lives in; the rest is the same.
     EXPECT_TRUE(back[0].GetExtra().ends_with(entries[0].GetExtra().substr(std::string("<wpt lat=\"1\" lon=\"2\"").size())));
 }
+
+// Every cut of each XML fixture either reads or fails with the program's own error.
+TEST_F(Gpx, TruncatedXmlFilesFailCleanly)
+{
+    SetGpxOptions(true, true);
+    const std::pair<const char*, const char*> fixtures[] = {
+        {"gengpx/waypoints.gpx", "gpx"},
+        {"genkml/placemarks.kml", "kml"},
+        {"excelxml/pois.xml", "xml"},
+    };
+    for (const auto& [path, extension] : fixtures) {
+        const std::string bytes = ReadFixture(QString::fromLatin1(path));
+        for (size_t length = 0; length < bytes.size(); ++length) {
+            TEntries entries;
+            TMemoryStream stream(bytes.substr(0, length));
+            try {
+                entries.LoadFromStream(stream, QString::fromLatin1(extension), QString(), false);
+            } catch (const ETarvellError&) {
+            }
+        }
+    }
+}
