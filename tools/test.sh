@@ -5,7 +5,10 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build --parallel "$(nproc)"
+# Window tests run offscreen; the screenshot test starts its own Xvfb (xvfb-run -a) and leaves
+# build/artifacts/main-window.png.
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
 # Number text in files must not follow the locale: the logic tests again under a decimal comma.
 LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 -L logic
+test -s build/artifacts/main-window.png

@@ -182,6 +182,24 @@ int ParamIndex(const QString& aSwitch)
 
 bool ParamExists(const QString& aSwitch) { return ParamIndex(aSwitch) >= 0; }
 
+bool IsCommandLineSwitch(const QString& param)
+{
+    static const char* const switches[] = {"/multi", "/update", "/silent", "/tray", "/dev"};
+    for (const char* s : switches)
+        if (param.compare(QLatin1String(s), Qt::CaseInsensitive) == 0)
+            return true;
+    return param.startsWith(QLatin1String("/PROF:"), Qt::CaseInsensitive);
+}
+
+QStringList CommandLinePaths()
+{
+    QStringList paths;
+    for (const QString& param : ParamsStore())
+        if (!IsCommandLineSwitch(param))
+            paths << param;
+    return paths;
+}
+
 std::string StrToHex(std::string_view bytes)
 {
     static constexpr char digits[] = "0123456789ABCDEF";

@@ -76,6 +76,11 @@ const QStringList& CommandLineParams();
 // Position (from 1) of the first parameter equal to the switch, case-insensitive; -1 when absent.
 int ParamIndex(const QString& aSwitch);
 bool ParamExists(const QString& aSwitch);
+// True for the program's own switches ("/multi", "/update", "/silent", "/tray", "/dev" in any case,
+// and parameters starting with "/PROF:"); every other parameter is a path, so absolute paths work.
+bool IsCommandLineSwitch(const QString& param);
+// The parameters that are paths, in order.
+QStringList CommandLinePaths();
 
 // --- hex and number text --------------------------------------------------------------------
 // Two upper-case hex digits per byte.

@@ -111,6 +111,17 @@ TEST(Params, SwitchesCaseInsensitive)
     SetCommandLineParams({});
 }
 
+TEST(Params, OnlyKnownSwitchesAreSwitches)
+{
+    SetCommandLineParams({QStringLiteral("/home/u/a.ov2"), QStringLiteral("/UPDATE"), QStringLiteral("/prof:Car"),
+                          QStringLiteral("/tmp/b.gpx"), QStringLiteral(""), QStringLiteral("/Silent"),
+                          QStringLiteral("/tray"), QStringLiteral("/multi"), QStringLiteral("/dev"),
+                          QStringLiteral("/traypoints.ov2")});
+    EXPECT_EQ(CommandLinePaths(), (QStringList{QStringLiteral("/home/u/a.ov2"), QStringLiteral("/tmp/b.gpx"),
+                                               QStringLiteral(""), QStringLiteral("/traypoints.ov2")}));
+    SetCommandLineParams({});
+}
+
 TEST(Versions, ExecutableCarriesTheProjectVersion)
 {
     const TFileVersionNumbers expected{TARVELL_VERSION_MAJOR, TARVELL_VERSION_MINOR, TARVELL_VERSION_PATCH, TARVELL_VERSION_TWEAK + 0};

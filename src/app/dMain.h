@@ -1,0 +1,63 @@
+// The data module: the image lists shared by every tool bar and list, and the lists of loaded
+// plug-ins.
+#pragma once
+
+#include <QIcon>
+#include <QList>
+#include <QObject>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+
+#include <vector>
+
+// Pictures of one size, addressed by index.
+class TImageList {
+public:
+    explicit TImageList(QSize size = QSize(24, 24))
+        : FSize(size)
+    {
+    }
+    QSize Size() const { return FSize; }
+    int Count() const { return int(FImages.size()); }
+    // A null pixmap for an index out of range.
+    QPixmap Image(int index) const { return index >= 0 && index < Count() ? FImages[index] : QPixmap(); }
+    void Add(const QPixmap& image) { FImages.append(image); }
+
+private:
+    QSize FSize;
+    QList<QPixmap> FImages;
+};
+
+// One loaded plug-in as the lists hold it; the plug-in loader fills the lists.
+struct TPluginEntry {
+    QString Name;
+};
+using TPluginList = std::vector<TPluginEntry>;
+
+class TdmMain : public QObject {
+    Q_OBJECT
+public:
+    explicit TdmMain(QObject* parent = nullptr);
+    ~TdmMain() override;
+
+    // 57 tool and menu pictures (24 x 24) and the same in their hover look.
+    TImageList NormalImages { QSize(24, 24) };
+    TImageList HotImages { QSize(24, 24) };
+    // 10 pictures for lists and trees (16 x 16).
+    TImageList ListImages { QSize(16, 16) };
+    // 7 pictures of the update status window.
+    TImageList PngImageCollection1 { QSize(24, 24) };
+
+    TPluginList ExternalPlugins;
+    TPluginList MapPlugins;
+
+    // Tool picture index with its hover look, for actions and tool buttons; null out of range.
+    QIcon ToolIcon(int index) const;
+
+    // The external plug-in named by the "DefaultPlugin" setting (case-insensitive); nullptr when none.
+    const TPluginEntry* FindDefaultPlugin() const;
+};
+
+// The one data module, set while it exists.
+TdmMain* dmMain();

@@ -1,0 +1,97 @@
+// The editor's start and end.
+#include "app/uApplication.h"
+
+#include "app/dMain.h"
+#include "app/fMain.h"
+#include "app/uDialogs.h"
+#include "app/uSingleInstance.h"
+#include "core/uDownload.h"
+#include "core/uGeneral.h"
+#include "core/uRapi.h"
+#include "core/uSettings.h"
+#include "formats/uFormats.h"
+
+#include <QApplication>
+#include <QHelpEvent>
+#include <QProcess>
+#include <QToolTip>
+
+namespace {
+
+// Qt has no application-wide hint pause: tool tips are shown here with the pause instead.
+class THintPause : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::ToolTip)
+            return false;
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if (!widget || widget->toolTip().isEmpty() || widget->toolTipDuration() > 0)
+            return false;
+        const auto* help = static_cast<QHelpEvent*>(event);
+        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), HintHidePause);
+        return true;
+    }
+};
+
+QString SaveSettingsNow()
+{
+    try {
+        GetSettings().Save();
+    } catch (const ETarvellError& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+} // namespace
+
+void InitTarvellApplication(QApplication& app)
+{
+    app.setApplicationName(QStringLiteral("Tarvell"));
+    app.setApplicationDisplayName(QStringLiteral("Tarvell"));
+    app.setOrganizationName(QStringLiteral("Orvik Software"));
+    // Hide In Tray closes the last visible window; only Exit ends the program.
+    app.setQuitOnLastWindowClosed(false);
+    app.installEventFilter(new THintPause(&app));
+    RegisterAllFormats();
+    InstallWebLocationHandler();
+}
+
+int RunTarvell(QApplication& app)
+{
+    InitTarvellApplication(app);
+    // The interface language is applied here once language files exist.
+    TInstanceServer server;
+    // With "/multi" another copy may own the name; this one then runs without it.
+    server.Listen();
+    {
+        TdmMain data;
+        TMainFormServices services;
+        services.IsDeviceConnected = [] { return IsDeviceConnected(); };
+        services.DisconnectDevice = [] { DisconnectDevice(); };
+        services.StartAgainInLanguage = [](int) {
+            // Which language an index names waits for the language files. The new copy reads the
+            // settings at once, so they reach the file before it starts.
+            const QString error = SaveSettingsNow();
+            if (!error.isEmpty())
+                ShowWarning(nullptr, error);
+            return QProcess::startDetached(ExecutablePath(), {});
+        };
+        TfmTarvellMainForm mainForm(&data, std::move(services));
+        mainForm.AttachInstanceServer(&server);
+        if (ParamExists(QStringLiteral("/tray")))
+            mainForm.StartInTray();
+        else
+            mainForm.show();
+        app.exec();
+    }
+    server.Close();
+    const QString error = FinalizeSettings();
+    if (!error.isEmpty())
+        ShowWarning(nullptr, error);
+    return 0;
+}

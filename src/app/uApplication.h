@@ -1,0 +1,15 @@
+// The editor's start and end: application title, tool-tip pause, data module, main window, the
+// single-instance server, the message loop and the settings saved at the end.
+#pragma once
+
+class QApplication;
+
+// Tool tips stay this long (ms).
+inline constexpr int HintHidePause = 7500;
+
+// Sets up the application object as every window expects it (title, no quit when the last
+// window closes, tool-tip pause, formats).
+void InitTarvellApplication(QApplication& app);
+
+// Runs the editor until it ends; returns the exit code.
+int RunTarvell(QApplication& app);

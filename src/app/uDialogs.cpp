@@ -1,0 +1,280 @@
+// Message boxes, the question interface and the window helpers.
+#include "app/uDialogs.h"
+
+#include "app/fConfirmDialog.h"
+#include "core/uGeneral.h"
+#include "formats/uConvertBase.h"
+
+#include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace {
+
+TPrompt*& InstalledPrompt()
+{
+    static TPrompt* prompt = nullptr;
+    return prompt;
+}
+
+QMessageBox::Icon IconOfType(unsigned type)
+{
+    switch (type & 0xF0) {
+    case MB_ICONSTOP:
+        return QMessageBox::Critical;
+    case MB_ICONQUESTION:
+        return QMessageBox::Question;
+    case MB_ICONEXCLAMATION:
+        return QMessageBox::Warning;
+    case MB_ICONINFORMATION:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+int ResultOf(QMessageBox::StandardButton button)
+{
+    switch (button) {
+    case QMessageBox::Yes:
+        return IDYES;
+    case QMessageBox::No:
+        return IDNO;
+    case QMessageBox::Ok:
+        return IDOK;
+    default:
+        return IDCANCEL;
+    }
+}
+
+} // namespace
+
+TPrompt& GetPrompt()
+{
+    static TDialogPrompt dialogs;
+    TPrompt* installed = InstalledPrompt();
+    return installed ? *installed : dialogs;
+}
+
+void SetPrompt(TPrompt* prompt)
+{
+    InstalledPrompt() = prompt;
+}
+
+int TDialogPrompt::MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
+{
+    QMessageBox box(IconOfType(type), caption, text, QMessageBox::NoButton, owner);
+    switch (type & 0x0F) {
+    case MB_OKCANCEL:
+        box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+        break;
+    case MB_YESNOCANCEL:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        break;
+    case MB_YESNO:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        break;
+    default:
+        box.setStandardButtons(QMessageBox::Ok);
+        break;
+    }
+    const int answer = box.exec();
+    // Escape on a Yes/No box closes it without a button: that is No, as the system box answers.
+    if ((type & 0x0F) == MB_YESNO && answer != QMessageBox::Yes)
+        return IDNO;
+    return ResultOf(QMessageBox::StandardButton(answer));
+}
+
+int TDialogPrompt::MessageDlgWithCheckBox(
+    const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons)
+{
+    static const QMessageBox::Icon icons[] = { QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
+        QMessageBox::Question, QMessageBox::NoIcon };
+    QMessageBox box(icons[int(type)], ApplicationTitle(), text, QMessageBox::NoButton, QApplication::activeWindow());
+    QMessageBox::StandardButtons standard;
+    if (buttons & mbYes)
+        standard |= QMessageBox::Yes;
+    if (buttons & mbNo)
+        standard |= QMessageBox::No;
+    if (buttons & mbOK)
+        standard |= QMessageBox::Ok;
+    if (buttons & mbCancel)
+        standard |= QMessageBox::Cancel;
+    box.setStandardButtons(standard);
+    auto* check = new QCheckBox(checkCaption, &box);
+    check->setChecked(ticked);
+    box.setCheckBox(check);
+    const int answer = box.exec();
+    ticked = check->isChecked();
+    return ResultOf(QMessageBox::StandardButton(answer));
+}
+
+bool TDialogPrompt::InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value)
+{
+    bool ok = false;
+    const QString answer = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, value, &ok);
+    if (ok)
+        value = answer;
+    return ok;
+}
+
+bool TDialogPrompt::OpenFileDialog(QWidget* owner, TOpenFileRequest& request)
+{
+    QFileDialog dialog(owner, request.Title, request.InitialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.Multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
+    dialog.setNameFilters(request.NameFilters);
+    if (request.FilterIndex >= 1 && request.FilterIndex <= request.NameFilters.size())
+        dialog.selectNameFilter(request.NameFilters[request.FilterIndex - 1]);
+    dialog.setDefaultSuffix(request.DefaultSuffix);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    request.Files = dialog.selectedFiles();
+    request.FilterIndex = int(request.NameFilters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
+}
+
+int TDialogPrompt::Confirm(const QString& message)
+{
+    return RunConfirmDialog(message);
+}
+
+QString ApplicationTitle()
+{
+    const QString name = QApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Tarvell") : name;
+}
+
+QWidget* MessageBoxOwner(QWidget* form)
+{
+    if (form && form->isVisible() && form->isActiveWindow())
+        return form;
+    return QApplication::activeWindow();
+}
+
+int MsgBoxOwned(QWidget* form, const QString& text, const QString& caption, unsigned type)
+{
+    return GetPrompt().MessageBox(MessageBoxOwner(form), text, caption, type);
+}
+
+int AskYesNo(QWidget* owner, const QString& text)
+{
+    return MsgBoxOwned(owner, text, ApplicationTitle(), MB_YESNO | MB_ICONQUESTION);
+}
+
+bool YesNo(const QString& text)
+{
+    return AskYesNo(nullptr, text) == IDYES;
+}
+
+int AskYesNoCancel(QWidget* owner, const QString& text)
+{
+    return MsgBoxOwned(owner, text, ApplicationTitle(), MB_YESNOCANCEL | MB_ICONQUESTION);
+}
+
+void ShowInfo(QWidget* owner, const QString& text)
+{
+    MsgBoxOwned(owner, text, ApplicationTitle(), MB_OK | MB_ICONINFORMATION);
+}
+
+void ShowWarning(QWidget* owner, const QString& text)
+{
+    MsgBoxOwned(owner, text, ApplicationTitle(), MB_OK | MB_ICONEXCLAMATION);
+}
+
+int MessageDlgWithCheckBox(
+    const QString& text, bool& ticked, TMsgDlgType type, const QString& checkCaption, unsigned buttons)
+{
+    const QString caption = checkCaption.isEmpty() ? TDialogTexts::tr("Deze melding niet meer tonen") : checkCaption;
+    return GetPrompt().MessageDlgWithCheckBox(text, ticked, type, caption, buttons);
+}
+
+int AskYesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCaption)
+{
+    return MessageDlgWithCheckBox(text, ticked, TMsgDlgType::mtConfirmation, checkCaption, mbYes | mbNo);
+}
+
+bool YesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCaption)
+{
+    return AskYesNoWithCheckBox(text, ticked, checkCaption) == IDYES;
+}
+
+void RunCommand(QWidget* owner, const std::function<void()>& body)
+{
+    try {
+        body();
+    } catch (const EUserError& e) {
+        ShowWarning(owner, e.Message() + QChar('.'));
+    } catch (const ETarvellError& e) {
+        ShowWarning(owner, e.Message());
+    } catch (const std::exception& e) {
+        ShowWarning(owner, QString::fromUtf8(e.what()));
+    }
+}
+
+QIcon BitmapToIcon(const QPixmap& bitmap)
+{
+    return QIcon(bitmap);
+}
+
+int FindListItem(const QAbstractItemModel& items, const QString& caption)
+{
+    for (int row = 0; row < items.rowCount(); ++row)
+        if (items.data(items.index(row, 0)).toString().compare(caption, Qt::CaseInsensitive) == 0)
+            return row;
+    return -1;
+}
+
+QToolButton* FindToolButton(QToolBar* toolBar, QAction* action)
+{
+    if (!toolBar || !action)
+        return nullptr;
+    return qobject_cast<QToolButton*>(toolBar->widgetForAction(action));
+}
+
+void CheckExportFileExt(const QString& fileName, int filterIndex, bool& accept)
+{
+    const QString suffix = QFileInfo(fileName).suffix();
+    if (suffix.isEmpty())
+        return;
+    const QString extension = QChar('.') + suffix.toLower();
+    const QString wanted = TConvertToBase::Extension(filterIndex - 1).toLower(); // with its dot
+    if (extension != wanted) {
+        ShowWarning(nullptr,
+            TDialogTexts::tr("Extension \"%1\" of filename does not match selected filetype.")
+                .arg(QChar('.') + suffix));
+        accept = false;
+    }
+}
+
+void BuildAutoUpdateMenu(QMenu* menu, const std::vector<TProfileMenuInfo>& profiles, bool withAll,
+    const std::function<void(QAction*)>& onClick)
+{
+    menu->clear();
+    auto add = [&](const QString& name, int tag, bool enabled) {
+        QAction* item = menu->addAction(TDialogTexts::tr("AutoUpdate %1").arg(name));
+        item->setData(tag);
+        item->setEnabled(enabled);
+        QObject::connect(item, &QAction::triggered, menu, [onClick, item] { onClick(item); });
+    };
+    if (withAll) {
+        bool any = false;
+        for (const TProfileMenuInfo& p : profiles)
+            any = any || p.HasItems;
+        add(TDialogTexts::tr("&All Profiles"), -1, any);
+    }
+    for (size_t i = 0; i < profiles.size(); ++i)
+        add(QChar('&') + (i == 0 ? TDialogTexts::tr("Default") : profiles[i].Name), int(i), profiles[i].HasItems);
+    if (menu->actions().size() == 1)
+        menu->clear();
+}

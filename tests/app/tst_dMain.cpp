@@ -1,0 +1,53 @@
+// The data module's pictures and plug-in lists.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "core/uSettings.h"
+
+#include <QtTest>
+
+class TestDataModule : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestHome(); }
+
+    void imageListsAreComplete()
+    {
+        TdmMain data;
+        QCOMPARE(dmMain(), &data);
+        const std::pair<const TImageList*, int> lists[] = { { &data.NormalImages, 57 }, { &data.HotImages, 57 },
+            { &data.ListImages, 10 }, { &data.PngImageCollection1, 7 } };
+        for (const auto& [list, count] : lists) {
+            QCOMPARE(list->Count(), count);
+            for (int i = 0; i < count; ++i) {
+                QVERIFY2(!list->Image(i).isNull(), qPrintable(QString::number(i)));
+                QCOMPARE(list->Image(i).size(), list->Size());
+            }
+        }
+        QCOMPARE(data.ListImages.Size(), QSize(16, 16));
+        QVERIFY(data.NormalImages.Image(57).isNull());
+        // The drop-down and ticked variants differ from their plain pictures; hover is lighter.
+        QVERIFY(data.NormalImages.Image(37).toImage() != data.NormalImages.Image(21).toImage());
+        QVERIFY(data.NormalImages.Image(44).toImage() != data.NormalImages.Image(13).toImage());
+        QVERIFY(data.HotImages.Image(0).toImage() != data.NormalImages.Image(0).toImage());
+        QVERIFY(!data.ToolIcon(1).pixmap(QSize(24, 24), QIcon::Active).isNull());
+        // The pictures come from the icon theme (installed with the other packages), not the
+        // lettered stand-ins.
+        QVERIFY(QIcon::hasThemeIcon(QStringLiteral("document-open")));
+    }
+
+    void defaultPlugin()
+    {
+        ResetSettingsForTests();
+        TdmMain data;
+        QCOMPARE(data.FindDefaultPlugin(), nullptr); // no plug-ins installed
+        data.ExternalPlugins = { { "Mapper" }, { "Viewer" } };
+        GetSettings().DefaultPlugin = QStringLiteral("viewer");
+        QVERIFY(data.FindDefaultPlugin() == &data.ExternalPlugins[1]);
+        GetSettings().DefaultPlugin.clear();
+        QCOMPARE(data.FindDefaultPlugin(), nullptr);
+    }
+};
+
+QTEST_MAIN(TestDataModule)
+#include "tst_dMain.moc"

@@ -1,0 +1,64 @@
+// A picture of the main window on a real X server, kept as a build artefact.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "app/fMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QSet>
+#include <QtTest>
+
+class TestScreenshot : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestHome(); }
+
+    void mainWindowPicture()
+    {
+        TdmMain data;
+        TMainFormServices services;
+        services.CreateChild = [] { return new TFakeChild(); };
+        services.Quit = [] {};
+        TfmTarvellMainForm form(&data, std::move(services));
+        form.setGeometry(20, 20, 860, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        for (const char* name : { "/home/u/amsterdam.ov2", "/home/u/zwolle.gpx" }) {
+            auto* child = static_cast<TFakeChild*>(form.NewChild());
+            child->setWindowTitle(QString::fromLatin1(name));
+            form.ShowChild(child);
+        }
+        form.Action("acWindowTileVertical")->trigger();
+        form.StatusPanel(0)->setText(QStringLiteral("Ready"));
+        form.StatusPanel(2)->setText(QStringLiteral("0 items"));
+        // The File menu opened over the window, as a user sees it.
+        QMenu* file = form.menuBar()->actions().first()->menu();
+        form.menuBar()->setActiveAction(form.menuBar()->actions().first());
+        QTRY_VERIFY(file->isVisible());
+        QTest::qWait(300);
+        const QRect area = form.frameGeometry().united(file->geometry()).adjusted(-4, -4, 4, 4);
+        const QPixmap shot = form.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+        file->hide();
+        QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
+        const QString path = QStringLiteral(TARVELL_ARTIFACTS "/main-window.png");
+        QVERIFY(shot.save(path));
+        // A blank or single-colour picture means nothing was drawn.
+        const QImage image = shot.toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < image.height(); y += 3)
+            for (int x = 0; x < image.width(); x += 3)
+                colours.insert(image.pixel(x, y));
+        QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+        qInfo("saved %s", qPrintable(path));
+    }
+};
+
+QTEST_MAIN(TestScreenshot)
+#include "tst_screenshot.moc"

@@ -1,0 +1,137 @@
+// The single-instance handshake between two real processes.
+#include "AppTestSupport.h"
+
+#include "app/uSingleInstance.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QtTest>
+
+namespace {
+
+QString Describe(const std::vector<TInstanceMessage>& messages)
+{
+    QStringList parts;
+    for (const TInstanceMessage& m : messages)
+        parts << QStringLiteral("%1/%2/%3").arg(m.Code).arg(m.WParam).arg(QString::fromUtf8(m.Data));
+    return parts.join(QChar(' '));
+}
+
+// Runs the program with params and keeps this event loop turning so that the recording server
+// answers; returns the exit code (-1 when it did not end in time).
+int RunProgram(const QStringList& params, int timeoutMs = 20000)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(QStringLiteral(TARVELL_EXE), params);
+    if (!process.waitForStarted())
+        return -2;
+    QElapsedTimer clock;
+    clock.start();
+    while (process.state() != QProcess::NotRunning && clock.elapsed() < timeoutMs)
+        QTest::qWait(20);
+    if (process.state() != QProcess::NotRunning) {
+        process.kill();
+        process.waitForFinished();
+        return -1;
+    }
+    return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -3;
+}
+
+} // namespace
+
+class TestSingleInstance : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        TestHome();
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+
+    void secondStartForwards_data()
+    {
+        QTest::addColumn<QStringList>("params");
+        QTest::addColumn<QString>("received");
+        // The running copy works in another folder: a relative path arrives made absolute.
+        QTest::newRow("two paths") << QStringList { "/home/u/a.ov2", "rel/b c.ov2" }
+                                   << "74/0//home/u/a.ov2 74/0/" + QDir::currentPath() + "/rel/b c.ov2 2025/0/";
+        QTest::newRow("device path") << QStringList { "MOBILE://\\My Documents\\a.ov2", "/tray" }
+                                     << "74/0/MOBILE://\\My Documents\\a.ov2";
+        QTest::newRow("update silent tray") << QStringList { "/update", "/silent", "/tray" } << "2024/1/";
+        QTest::newRow("update") << QStringList { "/UPDATE", "/prof:Car" } << "2024/0/ 2025/0/";
+        QTest::newRow("tray with path") << QStringList { "/tray", "/tmp/x.gpx" } << "74/0//tmp/x.gpx";
+    }
+    void secondStartForwards()
+    {
+        QFETCH(QStringList, params);
+        QFETCH(QString, received);
+        TInstanceServer server;
+        QVERIFY(server.Listen());
+        std::vector<TInstanceMessage> messages;
+        server.SetHandler([&](const TInstanceMessage& m) { messages.push_back(m); });
+        QCOMPARE(RunProgram(params), 0);
+        QCOMPARE(Describe(messages), received);
+    }
+
+    void multiStartsAnotherEditor()
+    {
+        TInstanceServer server;
+        QVERIFY(server.Listen());
+        std::vector<TInstanceMessage> messages;
+        server.SetHandler([&](const TInstanceMessage& m) { messages.push_back(m); });
+        QProcess process;
+        process.start(QStringLiteral(TARVELL_EXE), { "/multi", "/tray" });
+        QVERIFY(process.waitForStarted());
+        QTest::qWait(1500);
+        QCOMPARE(process.state(), QProcess::Running); // its own editor, not a forwarder
+        QVERIFY(messages.empty());
+        process.kill();
+        process.waitForFinished();
+    }
+
+    void firstStartInTrayServesAndExitsOnRequest()
+    {
+        const QString settingsFile = SettingsStoreFileName();
+        QFile::remove(settingsFile);
+        QProcess process;
+        process.setProcessChannelMode(QProcess::ForwardedChannels);
+        process.start(QStringLiteral(TARVELL_EXE), { "/tray" });
+        QVERIFY(process.waitForStarted());
+        TInstanceClient client;
+        QElapsedTimer clock;
+        clock.start();
+        bool connected = false;
+        while (!connected && clock.elapsed() < 10000) {
+            connected = client.Connect(200);
+            if (!connected)
+                QTest::qWait(50);
+        }
+        QVERIFY(connected);
+        // A path to a missing file reaches the open routine's stand-in and must not end the copy.
+        QVERIFY(client.Send({ WM_COPYDATA_CODE, 0, "/no/such/file.ov2" }));
+        QCOMPARE(process.state(), QProcess::Running);
+        QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
+        QVERIFY(process.waitForFinished(10000));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(QFile::exists(settingsFile)); // the settings are saved at the end
+    }
+
+    void staleSocketIsReplaced()
+    {
+        const QString name = InstanceServerName() + QStringLiteral("-stale");
+        QFile stale(name);
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.close();
+        TInstanceServer server;
+        QVERIFY(server.Listen(name));
+        TInstanceServer second;
+        QVERIFY(!second.Listen(name)); // a live copy keeps its name
+        server.Close();
+        QVERIFY(!server.IsListening());
+    }
+};
+
+QTEST_MAIN(TestSingleInstance)
+#include "tst_uSingleInstance.moc"
