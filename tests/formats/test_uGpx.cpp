@@ -290,3 +290,16 @@ TEST_F(Gpx, TruncatedXmlFilesFailCleanly)
         }
     }
 }
+
+TEST_F(Gpx, ExtraKeepsCharactersBeyondTheCodePage)
+{
+    SetGpxOptions(false, true);
+    TEntries entries;
+    ReadGpx(entries, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>n</name>"
+                     "<cmt>\xD0\x96 caf\xC3\xA9</cmt></wpt></gpx>");
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_EQ(entries[0].GetExtra(), "<wpt lat=\"1\" lon=\"2\"><cmt>&#1046; caf\xE9</cmt></wpt>");
+    TXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXmlBytes(WriteGpx(entries)));
+    EXPECT_EQ(doc.SelectSingleNode(QStringLiteral("gpx/wpt/cmt")).Text(), QStringLiteral("\u0416 caf\u00e9"));
+}
