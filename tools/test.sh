@@ -12,3 +12,10 @@ ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
 # Number text in files must not follow the locale: the logic tests again under a decimal comma.
 LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 -L logic
 test -s build/artifacts/main-window.png
+
+# The readers once more under the address and undefined-behaviour sanitizers: only the logic
+# library and the reader tests are built there, so this stays short.
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_SANITIZE=ON -DTARVELL_READERS_ONLY=ON
+cmake --build build-asan --parallel "$(nproc)"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600

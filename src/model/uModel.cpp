@@ -23,7 +23,7 @@ double RoundToPrecision(long double value, int precision)
     for (int i = 0; i < precision; ++i)
         factor *= 10.0L;
     factor = 1.0L / factor;
-    // rintl rounds as nearbyintl does in the default mode, without saving the FPU environment.
+    // rintl rounds as nearbyintl does in the default mode, but inline: every getter call runs this.
     return static_cast<double>(std::rintl(value / factor) * factor);
 }
 
@@ -31,6 +31,19 @@ long double Magnitude(uint8_t deg, uint8_t min, uint8_t sec, double rem)
 {
     return static_cast<long double>(deg) + static_cast<long double>(min) / 60.0L
         + static_cast<long double>(sec) / 3600.0L + static_cast<long double>(rem) / 216000.0L;
+}
+
+// Trunc(a) for 0 <= a, capped at 255. The same value as truncating the extended number itself,
+// without the slow extended-to-integer conversion: rounding a to double can only carry it up
+// to the next whole number, which the comparison takes back.
+uint8_t TruncByte(long double a)
+{
+    if (a >= 255.0L)
+        return 255;
+    int t = static_cast<int>(static_cast<double>(a));
+    if (static_cast<long double>(t) > a)
+        --t;
+    return static_cast<uint8_t>(t);
 }
 
 struct TParts {
@@ -52,9 +65,9 @@ TParts Split(double v, double limit)
     const double mag = std::fabs(v);
     p.Deg = static_cast<uint8_t>(std::trunc(mag));
     long double a = static_cast<long double>(mag - p.Deg) * 60.0L;
-    p.Min = static_cast<uint8_t>(std::min<long double>(std::trunc(a), 255));
+    p.Min = TruncByte(a);
     a = static_cast<long double>(static_cast<double>(a - p.Min)) * 60.0L;
-    p.Sec = static_cast<uint8_t>(std::min<long double>(std::trunc(a), 255));
+    p.Sec = TruncByte(a);
     p.Rem = static_cast<double>(static_cast<long double>(static_cast<double>(a - p.Sec)) * 60.0L);
     return p;
 }
@@ -175,6 +188,10 @@ void TEntry::SetLatitude(double value)
 
 void TEntry::Normalize()
 {
+    // A magnitude a whole degree below the limit cannot round past it; the rounding getters
+    // (the costly part) are asked only near the limits.
+    if (Magnitude(FLatDeg, FLatMin, FLatSec, FLatRem) < 89.0L && Magnitude(FLonDeg, FLonMin, FLonSec, FLonRem) < 179.0L)
+        return;
     if (std::fabs(GetLatitude()) > 90) {
         FLatDeg = 90;
         FLatMin = 0;
@@ -365,10 +382,12 @@ void TEntries::Compact() const
     FForgotten.clear();
 }
 
-TEntry* TEntries::At(int index) const
+TEntry* TEntries::AtChecked(int index) const
 {
     Compact();
-    AssertOrThrow(index >= 0 && index < Count(), QStringLiteral("List index out of bounds (%1)").arg(index), "uModel", __LINE__);
+    // The message is built only on failure: this runs once per entry access.
+    if (index < 0 || index >= Count())
+        throw EAssertionFailed(QStringLiteral("List index out of bounds (%1)").arg(index), "uModel", __LINE__);
     return FOwns ? FOwned[size_t(index)].get() : FViewItems[size_t(index)];
 }
 
@@ -463,7 +482,6 @@ void TEntries::Reserve(int count)
     }
 }
 
-TEntry& TEntries::GetItem(int index) const { return *At(index); }
 
 int TEntries::Count() const
 {

@@ -128,7 +128,7 @@ public:
     void Clear();
     void Reserve(int count);
 
-    TEntry& GetItem(int index) const;
+    TEntry& GetItem(int index) const { return *At(index); }
     TEntry& operator[](int index) const { return GetItem(index); }
     int Count() const;
     int IndexOf(const TEntry* entry) const;
@@ -157,7 +157,14 @@ private:
     void NotifyRemoved(const TEntry* entry);
     void DetachSource();
     void QuickSortEntries(int l, int r, const TEntryCompare& compare);
-    TEntry* At(int index) const;
+    // Owning lists answer in line: readers and writers call this once or more per entry.
+    TEntry* At(int index) const
+    {
+        if (FOwns && index >= 0 && size_t(index) < FOwned.size())
+            return FOwned[size_t(index)].get();
+        return AtChecked(index);
+    }
+    TEntry* AtChecked(int index) const;
 
     bool FOwns = true;
     int FLastProgress = 0;

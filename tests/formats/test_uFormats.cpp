@@ -1,11 +1,16 @@
-// Tests of the program's converter registry: the rows of the text formats.
+// Tests of the program's converter registry: the rows of the text and binary formats, the option
+// tables, and the binary writers read back by their readers.
 #include "formats/uFormats.h"
 
+#include "core/uStream.h"
 #include "formats/uConvertBase.h"
+#include "model/uModel.h"
 
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
 
 namespace {
 
@@ -67,6 +72,37 @@ TEST(FormatRegistry, TextFormatImporters)
     EXPECT_EQ(TConvertToBase::IndexOfFormatID(QStringLiteral("ttcfg")), -1) << "read only";
 }
 
+// Both families interleaved, as the registry table orders them; TomTom binary is row 0.
+TEST(FormatRegistry, BinaryRowsAmongTheTextRows)
+{
+    ExpectRowsInOrder<TConvertToBase>({
+        { "TomTom Binary", "ov2", "ttov2", 5, 1 },
+        { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 4, 0 },
+        { "Generic Ascii", "asc", "genasc", 5, 2 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
+        { "Destinator Binary", "dat", "destdat", -1, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
+        { "MioMapv3/IGo Binary", "upd", "miomapv3", -1, 1 },
+    });
+    ExpectRowsInOrder<TConvertFromBase>({
+        { "TomTom Binary", "ov2", "ttov2", 0, 0 },
+        { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 0, 0 },
+        { "Generic Ascii", "asc", "genasc", 0, 0 },
+        { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
+        { "Destinator Binary", "dat", "destdat", 0, 0 },
+        { "Garmin Mapsource", "gdb", "gdb", 0, 0 },
+        { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
+        { "Mitac Speedcams file", "mtc", "mitacmtc", 0, 0 },
+        { "MioMapv3/IGo Binary", "upd", "miomapv3", 0, 0 },
+    });
+    EXPECT_EQ(TConvertToBase::FormatIDAt(0), QStringLiteral("ttov2"));
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(0), QStringLiteral("ttov2"));
+    for (const char* readOnly : { "gdb", "mitacmtc" })
+        EXPECT_EQ(TConvertToBase::IndexOfFormatID(QString::fromLatin1(readOnly)), -1) << readOnly;
+}
+
 TEST(FormatRegistry, SharedExtensions)
 {
     for (const char* ext : { "csv", ".CSV" }) {
@@ -113,6 +149,46 @@ TEST_F(FormatOptions, EveryTableIsSane)
 {
     ExpectSaneOptionTables<TConvertToBase>();
     ExpectSaneOptionTables<TConvertFromBase>();
+}
+
+class FormatRoundTrip : public CleanSettingsTest { };
+
+// Each binary writer's file read back by its reader: the same positions at the format's
+// precision and, where the format carries them, the same descriptions.
+TEST_F(FormatRoundTrip, BinaryWritersReadBack)
+{
+    struct {
+        const char* Ext;
+        int Decimals;
+        bool KeepsDescription;
+    } formats[] = {{"ov2", 5, true}, {"ovr", 4, true}, {"dat", 5, true}, {"upd", 5, false}};
+    const struct {
+        const char* Text;
+        double Lon, Lat;
+    } pois[] = {
+        {"Dam", 4.8932, 52.3731}, {"South-west", -71.06251, -33.43749}, {"Edge", 180, 90}, {"Other edge", -180, -90},
+        {"Zero", 0, 0},           {"\xe9t\xe9", 12.34567, -0.00001},
+    };
+    for (const auto& f : formats) {
+        TEntries entries;
+        for (const auto& p : pois)
+            entries.Add(p.Text, "", p.Lon, p.Lat);
+        TMemoryStream stream;
+        entries.SaveToStream(stream, QString::fromLatin1(f.Ext), QString());
+        stream.Seek(0);
+        TEntries back;
+        back.LoadFromStream(stream, QString::fromLatin1(f.Ext), QString(), false);
+        ASSERT_EQ(back.Count(), entries.Count()) << f.Ext;
+        const double unit = std::pow(10.0, -f.Decimals);
+        for (int i = 0; i < entries.Count(); ++i) {
+            // The ov2 tree may reorder a file, not a list this short.
+            EXPECT_NEAR(back[i].GetLongitude(), entries[i].GetLongitude(), unit / 2 + 1e-9) << f.Ext << " " << i;
+            EXPECT_NEAR(back[i].GetLatitude(), entries[i].GetLatitude(), unit / 2 + 1e-9) << f.Ext << " " << i;
+            if (f.KeepsDescription) {
+                EXPECT_EQ(back[i].GetDescription(), entries[i].GetDescription()) << f.Ext << " " << i;
+            }
+        }
+    }
 }
 
 } // namespace

@@ -1,0 +1,278 @@
+// Every importer of the registry against damaged copies of its fixtures: cut at every offset,
+// bytes flipped with a fixed seed, extreme length values written over every offset. Each case
+// must end cleanly or with one of the project's errors, within a time limit, with sane entries.
+#include "core/uStream.h"
+#include "formats/uConvertBase.h"
+#include "model/uModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cmath>
+#include <iostream>
+#include <memory>
+#include <mutex>
+#include <random>
+#include <stdexcept>
+#include <thread>
+
+namespace {
+
+// Generous: the sanitizer build is several times slower, and a hang never ends anyway.
+constexpr auto CaseTimeLimit = std::chrono::seconds(10);
+// Bigger fixtures get this many evenly spread offsets per kind of damage.
+constexpr size_t MaxOffsets = 1024;
+constexpr int FlipCases = 256;
+constexpr uint32_t FlipSeed = 20261210;
+
+enum class TOutcome { Clean, KnownError, Unexpected, Insane, Timeout };
+
+struct TResult {
+    TOutcome Outcome = TOutcome::Clean;
+    std::string Detail;
+};
+
+// The entries a reader produced must be usable: bounded in number, positions on the globe.
+std::string CheckEntries(const TEntries& entries, size_t inputSize)
+{
+    if (size_t(entries.Count()) > inputSize)
+        return "more entries than input bytes";
+    for (int i = 0; i < entries.Count(); ++i) {
+        const double lon = entries[i].GetLongitude();
+        const double lat = entries[i].GetLatitude();
+        if (!std::isfinite(lon) || !std::isfinite(lat) || std::fabs(lon) > 180 || std::fabs(lat) > 90)
+            return "entry " + std::to_string(i) + " off the globe";
+    }
+    return {};
+}
+
+TResult RunCase(int row, const std::string& bytes)
+{
+    TResult result;
+    TEntries entries;
+    try {
+        const std::unique_ptr<TConvertFromBase> importer = TConvertFromBase::CreateConverterAt(row);
+        TMemoryStream stream(bytes);
+        try {
+            importer->Convert(entries, stream);
+        } catch (const ETarvellError&) {
+            result.Outcome = TOutcome::KnownError;
+        }
+        const std::string insane = CheckEntries(entries, bytes.size());
+        if (!insane.empty())
+            result = {TOutcome::Insane, insane};
+    } catch (const std::exception& e) {
+        result = {TOutcome::Unexpected, e.what()};
+    } catch (...) {
+        result = {TOutcome::Unexpected, "unknown exception"};
+    }
+    return result;
+}
+
+struct TCase {
+    std::string Name;
+    std::string Bytes;
+};
+
+// Runs the cases one after another in a worker thread and hands back each result as it comes;
+// a case that overruns the limit ends the batch with a time-out, and the worker is left behind
+// (it owns everything it touches).
+class TBatch {
+public:
+    TBatch(int row, std::vector<TCase> cases, std::chrono::milliseconds limit = CaseTimeLimit)
+        : FState(std::make_shared<TState>())
+        , FLimit(limit)
+    {
+        FState->Cases = std::move(cases);
+        std::thread([state = FState, row] {
+            for (const TCase& c : state->Cases) {
+                TResult result = RunCase(row, c.Bytes);
+                const std::lock_guard lock(state->Mutex);
+                state->Results.push_back(std::move(result));
+                state->Ready.notify_one();
+            }
+        }).detach();
+    }
+    size_t Count() const { return FState->Cases.size(); }
+    const TCase& Case(size_t i) const { return FState->Cases[i]; }
+    TResult Result(size_t i)
+    {
+        std::unique_lock lock(FState->Mutex);
+        if (!FState->Ready.wait_for(lock, FLimit, [&] { return FState->Results.size() > i; }))
+            return {TOutcome::Timeout, "no result within the time limit"};
+        return FState->Results[i];
+    }
+
+private:
+    struct TState {
+        std::vector<TCase> Cases;
+        std::mutex Mutex;
+        std::condition_variable Ready;
+        std::vector<TResult> Results;
+    };
+    std::shared_ptr<TState> FState;
+    std::chrono::milliseconds FLimit;
+};
+
+// Offsets 0 .. size - 1, or MaxOffsets of them spread evenly.
+std::vector<size_t> Offsets(size_t size)
+{
+    std::vector<size_t> out;
+    if (size <= MaxOffsets) {
+        for (size_t i = 0; i < size; ++i)
+            out.push_back(i);
+    } else {
+        for (size_t i = 0; i < MaxOffsets; ++i)
+            out.push_back(i * size / MaxOffsets);
+    }
+    return out;
+}
+
+std::vector<TCase> DamagedCopies(const std::string& bytes)
+{
+    std::vector<TCase> cases;
+    cases.push_back({"intact", bytes});
+    for (size_t cut : Offsets(bytes.size()))
+        cases.push_back({"cut at " + std::to_string(cut), bytes.substr(0, cut)});
+    if (bytes.empty())
+        return cases;
+
+    std::mt19937 random(FlipSeed);
+    for (int i = 0; i < FlipCases; ++i) {
+        std::string copy = bytes;
+        const int flips = 1 + int(random() % 4);
+        std::string name = "flip";
+        for (int f = 0; f < flips; ++f) {
+            const size_t at = random() % copy.size();
+            const uint8_t mask = uint8_t(1 + random() % 255);
+            copy[at] = char(uint8_t(copy[at]) ^ mask);
+            name += " " + std::to_string(at) + "^" + std::to_string(mask);
+        }
+        cases.push_back({name, copy});
+    }
+
+    const uint32_t extremes[] = {0x00000000u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u};
+    for (size_t at : Offsets(bytes.size())) {
+        for (uint32_t value : extremes) {
+            std::string copy = bytes;
+            for (size_t k = 0; k < 4 && at + k < copy.size(); ++k)
+                copy[at + k] = char((value >> (8 * k)) & 0xFF);
+            char name[48];
+            std::snprintf(name, sizeof name, "0x%08X at %zu", unsigned(value), at);
+            cases.push_back({name, copy});
+        }
+    }
+    return cases;
+}
+
+// The fixtures of a row: tests/data/<format ID>/ files with the row's extension, any case.
+QStringList FixturesOf(int row)
+{
+    const QString folder = QStringLiteral(TARVELL_TEST_DATA "/") + TConvertFromBase::FormatIDAt(row);
+    const QString extension = TConvertFromBase::Extension(row).mid(1);
+    QStringList out;
+    for (const QFileInfo& info : QDir(folder).entryInfoList(QDir::Files, QDir::Name))
+        if (info.suffix().compare(extension, Qt::CaseInsensitive) == 0)
+            out << info.absoluteFilePath();
+    return out;
+}
+
+const char* OutcomeName(TOutcome outcome)
+{
+    switch (outcome) {
+    case TOutcome::Clean:
+        return "clean end";
+    case TOutcome::KnownError:
+        return "project error";
+    case TOutcome::Unexpected:
+        return "unexpected exception";
+    case TOutcome::Insane:
+        return "insane entries";
+    case TOutcome::Timeout:
+        return "time-out";
+    }
+    return "?";
+}
+
+} // namespace
+
+TEST(ReaderRobustness, EveryImporterSurvivesDamagedFixtures)
+{
+    ASSERT_GT(TConvertFromBase::FormatCount(), 0);
+    int tested = 0;
+    for (int row = 0; row < TConvertFromBase::FormatCount(); ++row) {
+        const std::string id = TConvertFromBase::FormatIDAt(row).toStdString();
+        const std::string label = id + " (row " + std::to_string(row) + ", " + TConvertFromBase::Extension(row).toStdString() + ")";
+        const QStringList fixtures = FixturesOf(row);
+        if (fixtures.isEmpty()) {
+            std::cout << "[ SKIPPED  ] " << label << ": no fixtures in tests/data/" << id << "/" << std::endl;
+            continue;
+        }
+        ++tested;
+        size_t cases = 0, errors = 0;
+        for (const QString& path : fixtures) {
+            QFile file(path);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << path.toStdString();
+            const QByteArray data = file.readAll();
+            const std::string name = QFileInfo(path).fileName().toStdString();
+            TBatch batch(row, DamagedCopies(std::string(data.constData(), size_t(data.size()))));
+            for (size_t i = 0; i < batch.Count(); ++i) {
+                const TCase& c = batch.Case(i);
+                const TResult result = batch.Result(i);
+                ++cases;
+                if (result.Outcome == TOutcome::KnownError)
+                    ++errors;
+                ASSERT_TRUE(result.Outcome == TOutcome::Clean || result.Outcome == TOutcome::KnownError)
+                    << label << " " << name << ", " << c.Name << ": " << OutcomeName(result.Outcome) << " " << result.Detail;
+            }
+        }
+        std::cout << "[ READER   ] " << label << ": " << fixtures.size() << " fixtures, " << cases << " cases, " << errors
+                  << " ended in a project error" << std::endl;
+    }
+    EXPECT_GT(tested, 0);
+}
+
+namespace {
+
+// Readers that misbehave, to show the harness notices.
+class TFakeSlowReader : public TConvertFromBase {
+public:
+    QString FormatID() const override { return QStringLiteral("fakeslow"); }
+    void Convert(TEntries&, TMemoryStream&) override { std::this_thread::sleep_for(std::chrono::milliseconds(800)); }
+};
+
+class TFakeForeignErrorReader : public TConvertFromBase {
+public:
+    QString FormatID() const override { return QStringLiteral("fakeforeign"); }
+    void Convert(TEntries&, TMemoryStream& stream) override
+    {
+        if (stream.Size() > 1)
+            throw std::runtime_error("not one of ours");
+    }
+};
+
+} // namespace
+
+TEST(ReaderRobustness, HarnessCatchesHangsAndForeignExceptions)
+{
+    TConvertFromBase::RegisterFormat<TFakeSlowReader>(QStringLiteral("Slow"), QStringLiteral("slow"));
+    TConvertFromBase::RegisterFormat<TFakeForeignErrorReader>(QStringLiteral("Foreign"), QStringLiteral("foreign"));
+    const int slow = TConvertFromBase::IndexOf(QStringLiteral("slow"), QString());
+    const int foreign = TConvertFromBase::IndexOf(QStringLiteral("foreign"), QString());
+
+    TBatch hanging(slow, {{"one", "x"}}, std::chrono::milliseconds(50));
+    EXPECT_EQ(hanging.Result(0).Outcome, TOutcome::Timeout);
+    TBatch throwing(foreign, {{"short", "x"}, {"long", "xyz"}});
+    EXPECT_EQ(throwing.Result(0).Outcome, TOutcome::Clean);
+    const TResult second = throwing.Result(1);
+    EXPECT_EQ(second.Outcome, TOutcome::Unexpected);
+    EXPECT_EQ(second.Detail, "not one of ours");
+
+    TConvertFromBase::UnregisterFormat<TFakeSlowReader>();
+    TConvertFromBase::UnregisterFormat<TFakeForeignErrorReader>();
+}
