@@ -370,14 +370,18 @@ constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
 
 bool TXmlDocument::LoadXml(const QString& text)
 {
+    FDoc.reset();
+    FBuffer.clear();
     return Accept(FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t), XmlParseFlags,
                                    pugi::encoding_utf16_le));
 }
 
 bool TXmlDocument::LoadXmlBytes(std::string_view bytes)
 {
-    const std::string utf8 = DecodeXmlBytesToUtf8(bytes);
-    return Accept(FDoc.load_buffer(utf8.data(), utf8.size(), XmlParseFlags, pugi::encoding_utf8));
+    // Parsed in place: the decoded text is the document's storage, so a big file is held once.
+    FDoc.reset();
+    FBuffer = DecodeXmlBytesToUtf8(bytes);
+    return Accept(FDoc.load_buffer_inplace(FBuffer.data(), FBuffer.size(), XmlParseFlags, pugi::encoding_utf8));
 }
 
 bool TXmlDocument::Accept(const pugi::xml_parse_result& result)
@@ -392,6 +396,7 @@ bool TXmlDocument::Accept(const pugi::xml_parse_result& result)
     }
     if (!ok || elements != 1) {
         FDoc.reset();
+        FBuffer.clear();
         return false;
     }
     return true;

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -115,6 +116,8 @@ private:
     bool SavesLatin1() const;
     void AppendBytes(std::string& out) const;
 
+    // The text a document loaded from bytes lives in (pugixml parses it in place).
+    std::string FBuffer;
     pugi::xml_document FDoc;
 };
 
