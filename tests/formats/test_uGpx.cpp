@@ -303,3 +303,33 @@ TEST_F(Gpx, ExtraKeepsCharactersBeyondTheCodePage)
     ASSERT_TRUE(doc.LoadXmlBytes(WriteGpx(entries)));
     EXPECT_EQ(doc.SelectSingleNode(QStringLiteral("gpx/wpt/cmt")).Text(), QStringLiteral("\u0416 caf\u00e9"));
 }
+
+// Lists without extra information are written without building a document; the bytes must be
+// those the document saves. A list with one extra waypoint goes through the document and must
+// begin with the same bytes.
+TEST_F(Gpx, PlainListsAreWrittenAsTheDocumentWouldBe)
+{
+    TEntries plain;
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += char(c);
+    plain.Add(every, "", 1.5, -2.25);
+    plain.Add("", "", 0, 0);
+    plain.Add(std::string("cut\0here", 8), "", 3, 4);
+    plain.Add(Ansi("Joe's <b> & \"c\" \xE2\x82\xAC"), "", -179.12345, 89.5);
+    TEntries mixed;
+    for (int i = 0; i < plain.Count(); ++i)
+        mixed.Add(plain[i].GetDescription(), "", plain[i].GetLongitude(), plain[i].GetLatitude());
+    mixed.Add("x", "<wpt><ele>1</ele></wpt>", 5, 6);
+
+    std::string direct = WriteGpx(plain);
+    const std::string viaDocument = WriteGpx(mixed);
+    const std::string tail = "</gpx>\r\n";
+    ASSERT_TRUE(direct.ends_with(tail));
+    direct.resize(direct.size() - tail.size());
+    EXPECT_BYTES_EQ(direct, viaDocument.substr(0, direct.size()));
+    EXPECT_EQ(viaDocument.substr(direct.size()), "<wpt lat=\"6\" lon=\"5\"><ele>1</ele><name>x</name></wpt></gpx>\r\n");
+
+    TEntries empty;
+    EXPECT_TRUE(WriteGpx(empty).ends_with("\"/>\r\n"));
+}
