@@ -560,6 +560,17 @@ std::string EncodeXmlText(const QString& text)
     return utf8;
 }
 
+std::string XmlTextAsLatin1(const QString& text)
+{
+    pugi::xml_document doc;
+    pugi::xml_node pcdata = doc.append_child(pugi::node_pcdata);
+    pcdata.set_value(Utf8(text).c_str());
+    std::string out;
+    TAppendWriter writer(out, true);
+    pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return out;
+}
+
 QString XmlExcerpt(const QString& text)
 {
     QString out;

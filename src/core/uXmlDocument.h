@@ -129,6 +129,9 @@ std::string DecodeXmlBytesToUtf8(std::string_view bytes);
 // The inverse for a text held in memory (the clipboard): bytes in the encoding its declaration
 // names, so that DecodeXmlBytes gives the same text back.
 std::string EncodeXmlText(const QString& text);
+// A text as an ISO-8859-1 document saves it inside an element (entities and references
+// included), for writers that produce the same bytes without building a document.
+std::string XmlTextAsLatin1(const QString& text);
 // Up to the first 100 characters of a text, control characters removed, for error messages.
 QString XmlExcerpt(const QString& text);
 // XmlExcerpt of the text of a file's bytes.

@@ -56,29 +56,14 @@ std::string ToAnsiMarkup(const QString& xml)
     return out;
 }
 
-// How the document saves each character of an 8-bit description in ISO-8859-1: markup
-// characters as entities, control characters (but tab, line feed and carriage return) as
-// two-digit references, characters beyond ISO-8859-1 and the C1 range as references. The codec
-// maps each byte to one character, so a table per byte says it all; a NUL ends the text.
+// How the document saves each byte of an 8-bit description in ISO-8859-1. The codec maps each
+// byte to one character, so a table per byte says it all; a NUL ends the text.
 std::array<std::string, 256> Latin1TextTable()
 {
     std::array<std::string, 256> table;
     for (int b = 1; b < 256; ++b) {
         const char byte = char(b);
-        const char32_t c = AnsiToUnicode(std::string_view(&byte, 1)).at(0).unicode();
-        std::string& out = table[size_t(b)];
-        if (c == '&')
-            out = "&amp;";
-        else if (c == '<')
-            out = "&lt;";
-        else if (c == '>')
-            out = "&gt;";
-        else if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            out = {'&', '#', char('0' + c / 10), char('0' + c % 10), ';'};
-        else if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
-            out = std::string(1, char(c));
-        else
-            out = "&#" + std::to_string(uint32_t(c)) + ';';
+        table[size_t(b)] = XmlTextAsLatin1(AnsiToUnicode(std::string_view(&byte, 1)));
     }
     return table;
 }
