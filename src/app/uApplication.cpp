@@ -5,6 +5,7 @@
 #include "app/fMain.h"
 #include "app/uDialogs.h"
 #include "app/uSingleInstance.h"
+#include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uRapi.h"
 #include "core/uSettings.h"
@@ -57,6 +58,7 @@ void InitTarvellApplication(QApplication& app)
     app.setQuitOnLastWindowClosed(false);
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
+    InstallWebLocationHandler();
 }
 
 int RunTarvell(QApplication& app)
