@@ -210,7 +210,7 @@
     <message>
         <location filename="../../src/app/uMainActions.cpp" line="22"/>
         <source>&amp;Close File</source>
-        <translation>Datei &amp;schließen</translation>
+        <translation>Datei s&amp;chließen</translation>
     </message>
     <message>
         <location filename="../../src/app/uMainActions.cpp" line="23"/>
@@ -255,7 +255,7 @@
     <message>
         <location filename="../../src/app/uMainActions.cpp" line="40"/>
         <source>&amp;Insert</source>
-        <translation>&amp;Einfügen</translation>
+        <translation>Eintrag ei&amp;nfügen</translation>
     </message>
     <message>
         <location filename="../../src/app/uMainActions.cpp" line="41"/>
