@@ -10,8 +10,8 @@
 #include <QMenu>
 #include <QProcess>
 
-void PopulateLanguageMenu(TQLocUtils& utils, QMenu* menu, int groupIndex, int switchMode,
-    const TLanguageMenuEvents& events)
+void PopulateLanguageMenu(
+    TQLocUtils& utils, QMenu* menu, int groupIndex, int switchMode, const TLanguageMenuEvents& events)
 {
     utils.DllInfos.Clear();
     if (!utils.EnumLanguageDlls(&utils.DllInfos))

@@ -24,8 +24,8 @@ class TLanguageTexts {
 
 // Fills menu with one radio item per language (data = the entry's index, group groupIndex), the
 // active one checked. "Error populating menu" when the language folder is missing.
-void PopulateLanguageMenu(TQLocUtils& utils, QMenu* menu, int groupIndex, int switchMode,
-    const TLanguageMenuEvents& events = {});
+void PopulateLanguageMenu(
+    TQLocUtils& utils, QMenu* menu, int groupIndex, int switchMode, const TLanguageMenuEvents& events = {});
 // The items' click: the checked item does nothing; a language file that fails its check is a
 // warning box.
 void LanguageMenuItemClick(TQLocUtils& utils, QAction* item, const TLanguageMenuEvents& events);

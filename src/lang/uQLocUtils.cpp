@@ -312,8 +312,9 @@ std::map<QString, QByteArray> UnpackLanguageResources(const QByteArray& bytes, c
 
 QByteArray BuildLanguageFile(const TDLLInfoItem& item, const QByteArray& qm)
 {
-    return PackLanguageResources({ { QString::fromLatin1(LibDescriptorName), BuildDescriptor(item, LibDescriptorMagic) },
-        { QString::fromLatin1(StringTableName), qm } });
+    return PackLanguageResources(
+        { { QString::fromLatin1(LibDescriptorName), BuildDescriptor(item, LibDescriptorMagic) },
+            { QString::fromLatin1(StringTableName), qm } });
 }
 
 void WriteLanguageFile(const QString& path, const TDLLInfoItem& item, const QByteArray& qm)
@@ -376,7 +377,8 @@ TQLocUtils::TQLocUtils()
 
 TQLocUtils::~TQLocUtils()
 {
-    if (FTranslator)
+    // The switcher may outlive the application object.
+    if (FTranslator && QCoreApplication::instance())
         QCoreApplication::removeTranslator(FTranslator.get());
 }
 
@@ -451,8 +453,8 @@ bool TQLocUtils::EnumLanguageDlls(TDLLInfoList* list) const
     list->Clear();
     list->Add(ReadDescriptor(OwnModule(), false));
     const QDir folder(LibraryFolder);
-    const QStringList names = folder.entryList({ BaseName() + QStringLiteral(".*") },
-        QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
+    const QStringList names = folder.entryList(
+        { BaseName() + QStringLiteral(".*") }, QDir::Files | QDir::Hidden | QDir::System, QDir::Name);
     static const QStringList skipped { QStringLiteral("ntv"), QStringLiteral("exe"), QStringLiteral("~ex"),
         QStringLiteral("bak") };
     for (const QString& name : names) {
@@ -503,9 +505,8 @@ void TQLocUtils::SetLanguageByLcid(uint16_t lcid)
 
 void TQLocUtils::LoadLanguageFile(const QString& fileName)
 {
-    const QString library = QFileInfo(fileName).suffix().compare(QLatin1String("exe"), Qt::CaseInsensitive) == 0
-        ? QString()
-        : fileName;
+    const QString library
+        = QFileInfo(fileName).suffix().compare(QLatin1String("exe"), Qt::CaseInsensitive) == 0 ? QString() : fileName;
     const std::optional<TLanguageModule> module = LoadLanguageLibrary(library);
     if (!module)
         return;

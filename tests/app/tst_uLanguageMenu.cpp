@@ -79,6 +79,16 @@ void CollectTexts(QWidget* window, QStringList& texts, const QSet<QObject*>& exe
         texts << box->title();
 }
 
+// A language file without a string table (the menu and the checks never read it).
+void WriteLanguage(const QString& path, uint16_t lcid, const QString& name, uint32_t version = ExeResourceVersion)
+{
+    TDLLInfoItem item;
+    item.LanguageId = lcid;
+    item.ResourceVersion = version;
+    item.AnsiName = item.WideName = name;
+    WriteLanguageFile(path, item, QByteArray());
+}
+
 } // namespace
 
 class TestLanguageMenu : public QObject {
@@ -127,11 +137,8 @@ private slots:
             QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, 9);
         }
         // A file of another version is reported the same way, not raised.
-        TDLLInfoItem old;
-        old.LanguageId = 1031;
-        old.ResourceVersion = ExeResourceVersion - 1;
-        old.AnsiName = old.WideName = QStringLiteral("Deutsch");
-        WriteLanguageFile(empty.filePath(QStringLiteral("tarvell.deu")), old, QByteArray());
+        WriteLanguage(
+            empty.filePath(QStringLiteral("tarvell.deu")), 1031, QStringLiteral("Deutsch"), ExeResourceVersion - 1);
         TScriptedPrompt prompt;
         GetSettings().Language = 1031;
         SetStartupLanguage();
@@ -167,18 +174,10 @@ private slots:
             TRestartFixture f;
             QCOMPARE(f.LanguageItems(), QStringList { "English*" });
         }
-        TDLLInfoItem old;
-        old.LanguageId = 1036;
-        old.ResourceVersion = ExeResourceVersion - 1;
-        old.AnsiName = old.WideName = QStringLiteral("Fran\u00e7ais");
-        WriteLanguageFile(folder.filePath(QStringLiteral("tarvell.fra")), old, QByteArray());
-        TDLLInfoItem unnamed;
-        unnamed.LanguageId = 2057;
-        unnamed.ResourceVersion = ExeResourceVersion;
-        WriteLanguageFile(folder.filePath(QStringLiteral("tarvell.eng")), unnamed, QByteArray());
-        TDLLInfoItem unknown = unnamed;
-        unknown.LanguageId = 999;
-        WriteLanguageFile(folder.filePath(QStringLiteral("tarvell.xx")), unknown, QByteArray());
+        WriteLanguage(folder.filePath(QStringLiteral("tarvell.fra")), 1036, QStringLiteral("Fran\u00e7ais"),
+            ExeResourceVersion - 1);
+        WriteLanguage(folder.filePath(QStringLiteral("tarvell.eng")), 2057, QString());
+        WriteLanguage(folder.filePath(QStringLiteral("tarvell.xx")), 999, QString());
         TScriptedPrompt prompt;
         TRestartFixture f;
         // Without a name the table names it; an LCID outside the table still gets a caption.
@@ -187,7 +186,8 @@ private slots:
         f.Form->show();
         f.LanguageItem(QStringLiteral("Fran\u00e7ais"))->trigger();
         QCOMPARE(int(prompt.Boxes.size()), 1);
-        QVERIFY2(prompt.Boxes[0].Text.contains("is not synhronized with executable."), qPrintable(prompt.Boxes[0].Text));
+        QVERIFY2(
+            prompt.Boxes[0].Text.contains("is not synhronized with executable."), qPrintable(prompt.Boxes[0].Text));
         QVERIFY(f.RestartLanguages.empty());
         QVERIFY(f.Form->isVisible());
     }

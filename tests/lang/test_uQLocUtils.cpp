@@ -144,8 +144,8 @@ TEST(LanguageFile, LoadingChecksFileAndVersion)
         f.Utils.LoadLanguageLibrary(f.Path("tarvell.old"));
         FAIL();
     } catch (const ELUOutOfVersion& e) {
-        EXPECT_TRUE(e.Message().startsWith("Resource file " + f.Path("tarvell.old")
-            + " is not synhronized with executable.\n"));
+        EXPECT_TRUE(e.Message().startsWith(
+            "Resource file " + f.Path("tarvell.old") + " is not synhronized with executable.\n"));
     }
     f.Utils.ToleratesVersion = true;
     EXPECT_FALSE(f.Utils.LoadLanguageLibrary(f.Path("tarvell.old")));
