@@ -36,16 +36,6 @@ protected:
     }
 };
 
-QString SaveSettingsNow()
-{
-    try {
-        GetSettings().Save();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
 } // namespace
 
 void InitTarvellApplication(QApplication& app)
@@ -71,14 +61,7 @@ int RunTarvell(QApplication& app)
         TMainFormServices services;
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
-        services.StartAgainInLanguage = [](int lcid) {
-            GetSettings().Language = lcid;
-            // The new copy reads the settings at once, so they reach the file before it starts.
-            const QString error = SaveSettingsNow();
-            if (!error.isEmpty())
-                ShowWarning(nullptr, error);
-            return StartProgramAgain({});
-        };
+        services.StartAgainInLanguage = RestartInLanguage;
         TfmTarvellMainForm mainForm(&data, std::move(services));
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))

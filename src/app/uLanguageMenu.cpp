@@ -103,3 +103,15 @@ bool StartProgramAgain(const QStringList& parameters)
 {
     return QProcess::startDetached(ExecutablePath(), parameters);
 }
+
+bool RestartInLanguage(int lcid)
+{
+    GetSettings().Language = lcid;
+    // The new copy reads the settings at once, so they reach the file before it starts.
+    try {
+        GetSettings().Save();
+    } catch (const ETarvellError& e) {
+        ShowWarning(nullptr, e.Message());
+    }
+    return StartProgramAgain({});
+}

@@ -37,3 +37,6 @@ void SetStartupLanguage();
 
 // Starts the executable again (the caller ends this process).
 bool StartProgramAgain(const QStringList& parameters);
+// Stores lcid in "Language", writes the settings and starts the executable again without
+// parameters. The caller has closed the single-instance server and ends this process.
+bool RestartInLanguage(int lcid);

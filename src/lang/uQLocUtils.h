@@ -65,7 +65,8 @@ struct TDLLInfoItem {
 // The languages found, the executable's own first.
 class TDLLInfoList {
 public:
-    void Clear() { FItems.clear(); }
+    void Clear() { FreeAllItems(); }
+    void FreeAllItems() { FItems.clear(); }
     void Delete(int index);
     void Add(TDLLInfoItem item) { FItems.push_back(std::move(item)); }
     const TDLLInfoItem& GetItem(int index) const;

@@ -192,6 +192,29 @@ private slots:
         QVERIFY(f.Form->isVisible());
     }
 
+    void restartStoresTheLanguageBeforeTheNewCopyStarts()
+    {
+        QTemporaryDir dir;
+        const QString marker = dir.filePath(QStringLiteral("started"));
+        const QString script = dir.filePath(QStringLiteral("tarvell"));
+        // The stand-in program records the setting it finds when it starts.
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QStringLiteral("#!/bin/sh\ngrep -h '^Language=' \"%1\" > \"%2\"\n")
+                       .arg(SettingsStoreFileName(), marker)
+                       .toLocal8Bit());
+        file.close();
+        file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
+        SetExecutablePathOverride(script);
+        QVERIFY(RestartInLanguage(1031));
+        SetExecutablePathOverride(QString());
+        QCOMPARE(GetSettings().Language, 1031);
+        QTRY_VERIFY(QFileInfo(marker).size() > 0);
+        QFile started(marker);
+        QVERIFY(started.open(QIODevice::ReadOnly));
+        QCOMPARE(started.readAll().trimmed(), QByteArray("Language=1031"));
+    }
+
     void switchModeZeroInstallsAndChecks()
     {
         QMenu menu;
