@@ -250,6 +250,13 @@ private slots:
         CollectTexts(f.Form.get(), texts, exempt);
         CollectTexts(&progress, texts, exempt);
         CollectTexts(&confirm, texts, exempt);
+        // The profile menu as the AutoUpdate button drops it down.
+        QMenu profiles;
+        BuildAutoUpdateMenu(
+            &profiles, { { QString(), true }, { QStringLiteral("@@Home"), true } }, true, [](QAction*) {});
+        // Frame and name both translated ("AutoUpdate %1" around "&All Profiles", "Default").
+        for (QAction* item : profiles.actions())
+            texts << (item->text().count(PseudoMark) == 2 ? item->text() : QStringLiteral("(name) ") + item->text());
         texts.removeAll(ApplicationTitle());
         QStringList bypassed;
         for (const QString& text : texts)
