@@ -4,7 +4,9 @@
 #include "app/dMain.h"
 #include "app/fMain.h"
 #include "app/uDialogs.h"
+#include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
+#include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uRapi.h"
 #include "core/uSettings.h"
@@ -12,7 +14,6 @@
 
 #include <QApplication>
 #include <QHelpEvent>
-#include <QProcess>
 #include <QToolTip>
 
 namespace {
@@ -36,16 +37,6 @@ protected:
     }
 };
 
-QString SaveSettingsNow()
-{
-    try {
-        GetSettings().Save();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
 } // namespace
 
 void InitTarvellApplication(QApplication& app)
@@ -57,12 +48,13 @@ void InitTarvellApplication(QApplication& app)
     app.setQuitOnLastWindowClosed(false);
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
+    InstallWebLocationHandler();
 }
 
 int RunTarvell(QApplication& app)
 {
     InitTarvellApplication(app);
-    // The interface language is applied here once language files exist.
+    SetStartupLanguage();
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
     server.Listen();
@@ -71,14 +63,7 @@ int RunTarvell(QApplication& app)
         TMainFormServices services;
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
-        services.StartAgainInLanguage = [](int) {
-            // Which language an index names waits for the language files. The new copy reads the
-            // settings at once, so they reach the file before it starts.
-            const QString error = SaveSettingsNow();
-            if (!error.isEmpty())
-                ShowWarning(nullptr, error);
-            return QProcess::startDetached(ExecutablePath(), {});
-        };
+        services.StartAgainInLanguage = RestartInLanguage;
         TfmTarvellMainForm mainForm(&data, std::move(services));
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))

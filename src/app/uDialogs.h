@@ -18,6 +18,12 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 
+// Texts of this unit outside a window class.
+class TDialogTexts {
+    Q_DECLARE_TR_FUNCTIONS(uDialogs)
+};
+
+
 // Button results, as the system message box returns them.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
@@ -84,10 +90,6 @@ public:
     bool InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value) override;
     bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) override;
     int Confirm(const QString& message) override;
-};
-
-class TDialogTexts {
-    Q_DECLARE_TR_FUNCTIONS(uDialogs)
 };
 
 // The application title, caption of every box ("Tarvell" once the entry point set it).

@@ -100,7 +100,8 @@ void Report(const TDownloadProgressEvent& progress, TUrlDownloadStatus status, c
     throw EUserError(TDownloadTexts::tr("Unable to download %1").arg(StripUrlCredentials(address)));
 }
 
-// Runs one GET; the body goes to the sink. True when the transfer completed (any status).
+// Runs one GET; the body goes to the sink. True when the transfer completed (any status); a
+// cancel, from the first report on, is a failure.
 bool Perform(const QString& address, TTransfer& t, const std::vector<std::string>& headers)
 {
     static std::once_flag once;
@@ -139,6 +140,14 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 
     t.StatusText = StripUrlCredentials(address);
+    if (t.Progress && *t.Progress) {
+        bool cancel = false;
+        (*t.Progress)(0, 0, TUrlDownloadStatus::dsBeginDownloadData, t.StatusText, cancel);
+        if (cancel) {
+            t.Cancelled = true;
+            return false;
+        }
+    }
     const CURLcode code = curl_easy_perform(c);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &t.Status);
     return code == CURLE_OK && !t.Cancelled && !t.SinkFailed;
@@ -146,18 +155,24 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
 
 bool IsSuccess(long status) { return status >= 200 && status < 300; }
 
+// Runs one GET into the (uncommitted) file. An uncommitted file is discarded, so the file it
+// would replace stays as it was.
+bool PerformToFile(const QString& address, TAtomicFile& file, const std::vector<std::string>& headers,
+                   const TDownloadProgressEvent& progress, TTransfer& t)
+{
+    if (!file.Open())
+        ThrowUnableToDownload(address);
+    t.Progress = &progress;
+    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
+    return Perform(address, t, headers);
+}
+
 // Downloads into a file that is replaced only when the whole body has arrived.
 void DownloadReplacing(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress)
 {
     TAtomicFile file(fileName);
-    if (!file.Open())
-        ThrowUnableToDownload(address);
     TTransfer t;
-    t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
-    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
-    // An uncommitted file is discarded, so the old one stays.
-    if (!Perform(address, t, {}) || !IsSuccess(t.Status) || !file.Commit())
+    if (!PerformToFile(address, file, {}, progress, t) || !IsSuccess(t.Status) || !file.Commit())
         ThrowUnableToDownload(address);
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
 }
@@ -170,21 +185,16 @@ QString CacheDir()
     return dir;
 }
 
-// The address's extension (before any "?") when it looks like one, so callers see the file type.
+// The address's extension when it looks like one, so callers see the file type.
 QString CacheExtension(const QString& address)
 {
-    QString path = address.left(address.indexOf(QChar('?')) < 0 ? address.size() : address.indexOf(QChar('?')));
-    path = path.mid(path.lastIndexOf(QChar('/')) + 1);
-    const qsizetype dot = path.lastIndexOf(QChar('.'));
-    if (dot < 0)
+    const QString ext = ExtractUrlFileExt(address);
+    if (ext.size() < 2 || ext.size() > 9)
         return QString();
-    const QString ext = path.mid(dot + 1);
-    if (ext.isEmpty() || ext.size() > 8)
-        return QString();
-    for (QChar c : ext)
+    for (QChar c : ext.mid(1))
         if (!(c.isLetterOrNumber() && c.unicode() < 128))
             return QString();
-    return QChar('.') + ext.toLower();
+    return ext.toLower();
 }
 
 struct TValidators {
@@ -249,14 +259,9 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
     }
 
     TAtomicFile file(cacheName);
-    if (!file.Open())
-        ThrowUnableToDownload(address);
     TTransfer t;
-    t.Progress = &progress;
-    t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
-    Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
-    const bool done = Perform(address, t, headers);
-    // A 304 leaves the cached copy untouched (the uncommitted file is discarded).
+    const bool done = PerformToFile(address, file, headers, progress, t);
+    // A 304 leaves the cached copy untouched.
     const bool notModified = done && t.Status == 304 && !headers.empty();
     if (!notModified) {
         if (!done || !IsSuccess(t.Status) || !file.Commit())
@@ -278,7 +283,6 @@ QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool d
             body.append(data, size);
             return true;
         };
-        Report(progress, TUrlDownloadStatus::dsBeginDownloadData, StripUrlCredentials(address));
         if (!Perform(address, t, {}) || !IsSuccess(t.Status))
             ThrowUnableToDownload(address);
         Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));

@@ -44,13 +44,22 @@ std::map<std::string, std::string> NamespacesInScope(pugi::xml_node node)
     return scope;
 }
 
-void AppendText(pugi::xml_node node, std::string& out)
+// Iterative, so that a deeply nested file cannot exhaust the stack.
+void AppendText(pugi::xml_node root, std::string& out)
 {
-    for (pugi::xml_node child : node.children()) {
-        if (child.type() == pugi::node_pcdata || child.type() == pugi::node_cdata)
-            out += child.value();
-        else if (child.type() == pugi::node_element)
-            AppendText(child, out);
+    pugi::xml_node node = root.first_child();
+    while (node) {
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata)
+            out += node.value();
+        if (node.type() == pugi::node_element && node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != root && !node.next_sibling())
+            node = node.parent();
+        if (node == root)
+            break;
+        node = node.next_sibling();
     }
 }
 
@@ -63,6 +72,22 @@ public:
 // Appends UTF-8 as ISO-8859-1; characters the encoding lacks (and U+0080..U+009F) become
 // character references (every such character of our documents sits in text or an attribute
 // value, where references are allowed). A sequence cut at the end of a chunk is kept in pending.
+// The end of the ASCII run from i: eight bytes at a time, as such runs make up nearly all of a
+// document.
+size_t AsciiRun(std::string_view bytes, size_t i)
+{
+    while (i + 8 <= bytes.size()) {
+        uint64_t word;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if (word & 0x8080808080808080ull)
+            break;
+        i += 8;
+    }
+    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
+        ++i;
+    return i;
+}
+
 size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
 
 void AppendCodePoint(std::string& out, std::string_view sequence)
@@ -94,17 +119,7 @@ void AppendLatin1(std::string& out, std::string_view utf8, std::string& pending)
     }
     size_t i = 0;
     while (i < utf8.size()) {
-        size_t run = i;
-        // Eight bytes at a time through the ASCII runs that make up nearly all of a document.
-        while (run + 8 <= utf8.size()) {
-            uint64_t word;
-            std::memcpy(&word, utf8.data() + run, 8);
-            if (word & 0x8080808080808080ull)
-                break;
-            run += 8;
-        }
-        while (run < utf8.size() && static_cast<unsigned char>(utf8[run]) < 0x80)
-            ++run;
+        const size_t run = AsciiRun(utf8, i);
         out.append(utf8.data() + i, run - i);
         i = run;
         if (i >= utf8.size())
@@ -355,14 +370,18 @@ constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
 
 bool TXmlDocument::LoadXml(const QString& text)
 {
+    FDoc.reset();
+    FBuffer.clear();
     return Accept(FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t), XmlParseFlags,
                                    pugi::encoding_utf16_le));
 }
 
 bool TXmlDocument::LoadXmlBytes(std::string_view bytes)
 {
-    const std::string utf8 = DecodeXmlBytesToUtf8(bytes);
-    return Accept(FDoc.load_buffer(utf8.data(), utf8.size(), XmlParseFlags, pugi::encoding_utf8));
+    // Parsed in place: the decoded text is the document's storage, so a big file is held once.
+    FDoc.reset();
+    FBuffer = DecodeXmlBytesToUtf8(bytes);
+    return Accept(FDoc.load_buffer_inplace(FBuffer.data(), FBuffer.size(), XmlParseFlags, pugi::encoding_utf8));
 }
 
 bool TXmlDocument::Accept(const pugi::xml_parse_result& result)
@@ -377,6 +396,7 @@ bool TXmlDocument::Accept(const pugi::xml_parse_result& result)
     }
     if (!ok || elements != 1) {
         FDoc.reset();
+        FBuffer.clear();
         return false;
     }
     return true;
@@ -443,20 +463,6 @@ void TXmlDocument::SaveToStream(TMemoryStream& stream) const
 }
 
 namespace {
-
-size_t AsciiRun(std::string_view bytes, size_t i)
-{
-    while (i + 8 <= bytes.size()) {
-        uint64_t word;
-        std::memcpy(&word, bytes.data() + i, 8);
-        if (word & 0x8080808080808080ull)
-            break;
-        i += 8;
-    }
-    while (i < bytes.size() && static_cast<unsigned char>(bytes[i]) < 0x80)
-        ++i;
-    return i;
-}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -552,6 +558,17 @@ std::string EncodeXmlText(const QString& text)
     if (const int cp = WindowsCodePage(declared))
         return UnicodeToAnsi(text, cp);
     return utf8;
+}
+
+std::string XmlTextAsLatin1(const QString& text)
+{
+    pugi::xml_document doc;
+    pugi::xml_node pcdata = doc.append_child(pugi::node_pcdata);
+    pcdata.set_value(Utf8(text).c_str());
+    std::string out;
+    TAppendWriter writer(out, true);
+    pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return out;
 }
 
 QString XmlExcerpt(const QString& text)

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -115,6 +116,8 @@ private:
     bool SavesLatin1() const;
     void AppendBytes(std::string& out) const;
 
+    // The text a document loaded from bytes lives in (pugixml parses it in place).
+    std::string FBuffer;
     pugi::xml_document FDoc;
 };
 
@@ -126,6 +129,9 @@ std::string DecodeXmlBytesToUtf8(std::string_view bytes);
 // The inverse for a text held in memory (the clipboard): bytes in the encoding its declaration
 // names, so that DecodeXmlBytes gives the same text back.
 std::string EncodeXmlText(const QString& text);
+// A text as an ISO-8859-1 document saves it inside an element (entities and references
+// included), for writers that produce the same bytes without building a document.
+std::string XmlTextAsLatin1(const QString& text);
 // Up to the first 100 characters of a text, control characters removed, for error messages.
 QString XmlExcerpt(const QString& text);
 // XmlExcerpt of the text of a file's bytes.

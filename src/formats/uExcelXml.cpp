@@ -17,7 +17,7 @@ void TConvertFromExcel::Convert(TEntries& entries, TMemoryStream& stream)
 {
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
     // Text that does not load leaves the document empty: it then has no worksheet.
-    doc->LoadXmlBytes(ReadStreamString(stream, -1));
+    doc->LoadXmlBytes(std::string_view(stream.Current(), size_t(stream.Remaining())));
     if (doc->SelectNodes(QStringLiteral("Workbook/Worksheet")).empty())
         throw EUserError(tr("File does not contain any worksheets"));
 

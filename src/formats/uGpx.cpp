@@ -15,6 +15,8 @@
 #include "core/uXmlDocument.h"
 #include "model/uModel.h"
 
+#include <array>
+
 namespace {
 
 constexpr char GpxNamespace[] = "http://www.topografix.com/GPX/1/1";
@@ -54,6 +56,61 @@ std::string ToAnsiMarkup(const QString& xml)
     return out;
 }
 
+// How the document saves each byte of an 8-bit description in ISO-8859-1. The codec maps each
+// byte to one character, so a table per byte says it all; a NUL ends the text.
+std::array<std::string, 256> Latin1TextTable()
+{
+    std::array<std::string, 256> table;
+    for (int b = 1; b < 256; ++b) {
+        const char byte = char(b);
+        table[size_t(b)] = XmlTextAsLatin1(AnsiToUnicode(std::string_view(&byte, 1)));
+    }
+    return table;
+}
+
+// A list without extra information (every list not read from GPX with its extra information)
+// is written straight as the bytes the document would save for it: building a document of a
+// million waypoints costs several times as long and some 400 MB.
+void WritePlainWaypoints(TEntries& entries, const TXmlDocument& header, TMemoryStream& stream)
+{
+    const std::array<std::string, 256> textTable = Latin1TextTable();
+    // The document without waypoints ends in "<gpx .../>" and a line break.
+    std::string head = header.SaveToBytes();
+    head.erase(head.rfind("/>"));
+    head += '>';
+    std::string buffer;
+    std::string& out = stream.Position() == stream.Size() ? stream.MutableData() : buffer;
+    out.reserve(out.size() + head.size() + size_t(entries.Count()) * 100);
+    out += head;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const TEntry& entry = entries[i];
+        out += "<wpt lat=\"";
+        out += FloatToPlainText(entry.GetLatitude());
+        out += "\" lon=\"";
+        out += FloatToPlainText(entry.GetLongitude());
+        out += "\">";
+        const size_t nameStart = out.size();
+        out += "<name>";
+        for (const char c : entry.GetDescription()) {
+            if (c == 0)
+                break;
+            out += textTable[static_cast<unsigned char>(c)];
+        }
+        if (out.size() == nameStart + 6) {
+            out.resize(nameStart);
+            out += "<name/>";
+        } else {
+            out += "</name>";
+        }
+        out += "</wpt>";
+    }
+    out += "</gpx>\r\n";
+    if (&out == &buffer)
+        stream.Write(buffer);
+    else
+        stream.Seek(stream.Size());
+}
+
 const TOptionInfo GpxImportOptions[] = {
     {"uGpx", QT_TRANSLATE_NOOP("uGpx", "Use desc tag instead of name tag when available"),
      QT_TRANSLATE_NOOP("uGpx",
@@ -82,6 +139,14 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
                       QString::fromLatin1(GpxNamespace) + QChar(' ') + QString::fromLatin1(GpxSchema));
     root.SetAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     root.SetAttribute(QStringLiteral("creator"), CreatorText());
+
+    bool anyExtra = false;
+    for (int i = 0; i < entries.Count() && !anyExtra; ++i)
+        anyExtra = !entries[i].GetExtra().empty();
+    if (!anyExtra && entries.Count() > 0) {
+        WritePlainWaypoints(entries, *doc, stream);
+        return;
+    }
 
     const QString wptName = QStringLiteral("wpt");
     for (int i = 0; i < entries.Count(); ++i) {
@@ -114,7 +179,8 @@ std::span<const TOptionInfo> TConvertFromGpx::Options() const { return GpxImport
 
 void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const std::string bytes = ReadStreamString(stream, -1);
+    // The stream's own bytes, not a copy: GPX files of a million waypoints are common.
+    const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
     if (!doc->LoadXmlBytes(bytes))
         throw EUserError(tr("Invalid xml: %1...").arg(XmlExcerptOfBytes(bytes)));

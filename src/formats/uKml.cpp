@@ -35,7 +35,8 @@ void TConvertToKml::Convert(TEntries& entries, TMemoryStream& stream)
 
 void TConvertFromKml::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const std::string bytes = ReadStreamString(stream, -1);
+    // The stream's own bytes, not a copy: GPX files of a million waypoints are common.
+    const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
     if (!doc->LoadXmlBytes(bytes))
         throw EUserError(tr("Invalid kml: %1...").arg(XmlExcerptOfBytes(bytes)));

@@ -49,6 +49,7 @@ public:
             res.set_content("error page", "text/plain");
         });
         Server.Get("/redirect", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/ok.txt"); });
+        Server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) { res.set_redirect("file:///etc/hostname"); });
         Server.Get("/short", [](const httplib::Request&, httplib::Response& res) {
             res.set_content_provider(1000, "text/plain", [](size_t offset, size_t, httplib::DataSink& sink) {
                 if (offset == 0)
@@ -236,6 +237,7 @@ TEST_F(HttpDownload, ToFileReplacesOnlyAfterACompleteSuccess)
     const TCase cases[] = {
         {"/ok.txt", "hello"},     {"/redirect", "hello"}, {"/with space.txt", "spaced"}, {"/missing", nullptr},
         {"/error", nullptr},      {"/short", nullptr},    {"/auth.txt", nullptr},        {"/nothing-here", nullptr},
+        {"/to-file", nullptr},  // redirects go to web addresses only
     };
     const QString target = Dir.filePath(QStringLiteral("target.txt"));
     for (const TCase& c : cases) {
@@ -283,6 +285,12 @@ TEST_F(HttpDownload, CancelAndStallFailAndKeepThePreviousFile)
               QStringLiteral("Unable to download %1").arg(Server.Url("/slow")));
     EXPECT_TRUE(sawBegin);
     EXPECT_GT(calls, 1);
+    EXPECT_EQ(ReadFile(target), "previous");
+
+    const TDownloadProgressEvent cancelAtOnce = [&](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& cancel) {
+        cancel = true;
+    };
+    EXPECT_THROW(DownloadToFile(Server.Url("/ok.txt"), target, cancelAtOnce), EUserError);
     EXPECT_EQ(ReadFile(target), "previous");
 
     // A body that stops flowing ends at the low-speed limit.

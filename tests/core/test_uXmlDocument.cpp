@@ -50,6 +50,24 @@ TEST(XmlDocument, TextIsTheConcatenatedDescendantText)
     EXPECT_EQ(a.Xml(), QStringLiteral("<a>only</a>"));
 }
 
+TEST(XmlDocument, DeepNestingNeitherCrashesNorLosesText)
+{
+    const int depth = 200000;
+    std::string text = "<gpx><wpt lat=\"1\" lon=\"2\"><name>";
+    for (int i = 0; i < depth; ++i)
+        text += "<b>";
+    text += "deep";
+    for (int i = 0; i < depth; ++i)
+        text += "</b>";
+    text += "</name></wpt></gpx>";
+    TXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXmlBytes(text));
+    const TXmlNode name = doc.SelectSingleNode(QStringLiteral("gpx/wpt/name"));
+    EXPECT_EQ(name.Text(), QStringLiteral("deep"));
+    EXPECT_EQ(name.GetElementsByTagName(QStringLiteral("b")).size(), size_t(depth));
+    EXPECT_GT(doc.SaveToBytes().size(), text.size() - 10);
+}
+
 TEST(XmlDocument, PathsWithVariablesMatchApostrophes)
 {
     TXmlDocument doc;

@@ -3,19 +3,13 @@
 #include "core/uStream.h"
 #include "formats/uExcelXml.h"
 #include "model/uModel.h"
-
-#include <QFile>
+#include "support/TextFormatSupport.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::string Fixture(const char* name)
-{
-    QFile file(QStringLiteral(TARVELL_TEST_DATA "/excelxml/") + QString::fromLatin1(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll().toStdString();
-}
+std::string Fixture(const char* name) { return ReadFixture(QStringLiteral("excelxml/") + QLatin1String(name)); }
 
 void ReadExcel(TEntries& entries, const std::string& bytes)
 {

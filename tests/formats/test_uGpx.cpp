@@ -5,20 +5,14 @@
 #include "core/uXmlDocument.h"
 #include "formats/uGpx.h"
 #include "model/uModel.h"
+#include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
-
-#include <QFile>
 
 #include <gtest/gtest.h>
 
 namespace {
 
-std::string Fixture(const char* name)
-{
-    QFile file(QStringLiteral(TARVELL_TEST_DATA "/gengpx/") + QString::fromLatin1(name));
-    EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
-    return file.readAll().toStdString();
-}
+std::string Fixture(const char* name) { return ReadFixture(QStringLiteral("gengpx/") + QLatin1String(name)); }
 
 void ReadGpx(TEntries& entries, const std::string& bytes)
 {
@@ -127,6 +121,7 @@ TEST_F(Gpx, ExtraKeepsUnknownChildrenAndIsWrittenBack)
 
 TEST_F(Gpx, WritesTheDocumentAsSpecified)
 {
+    const TCommaLocale comma;
     TEntries entries;
     entries.Add(Ansi("Café"), "", 4.89123, 52.37312);
     entries.Add("Tiny", "not xml at all", 0.00001, -1e-5);
@@ -233,4 +228,108 @@ TEST_F(Gpx, ClipboardTextPastesTheSamePois)
         EXPECT_EQ(target[i + 1].GetLatitude(), source[i].GetLatitude());
         EXPECT_EQ(target[i + 1].GetLongitude(), source[i].GetLongitude());
     }
+}
+
+TEST(XmlFormats, RegisteredInDisplayOrder)
+{
+    const int gpxTo = TConvertToBase::IndexOf(QStringLiteral("gpx"), QString());
+    const int kmlTo = TConvertToBase::IndexOf(QStringLiteral(".KML"), QString());
+    ASSERT_GE(gpxTo, 0);
+    EXPECT_EQ(kmlTo, gpxTo + 1);
+    EXPECT_EQ(TConvertToBase::Description(gpxTo), QStringLiteral("GPS eXchange Format"));
+    EXPECT_EQ(TConvertToBase::FormatIDAt(kmlTo), QStringLiteral("genkml"));
+    EXPECT_EQ(TConvertToBase::Description(kmlTo), QStringLiteral("Google Earth"));
+    EXPECT_EQ(TConvertToBase::IndexOf(QStringLiteral("xml"), QString()), -1) << "Excel XML is read only";
+
+    const int gpxFrom = TConvertFromBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx"));
+    ASSERT_GE(gpxFrom, 0);
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 1), QStringLiteral("excelxml"));
+    EXPECT_EQ(TConvertFromBase::Description(gpxFrom + 1), QStringLiteral("Excel XML Format"));
+    EXPECT_EQ(TConvertFromBase::Extension(gpxFrom + 1), QStringLiteral(".xml"));
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 2), QStringLiteral("genkml"));
+}
+
+TEST_F(Gpx, DeeplyNestedExtraIsKept)
+{
+    SetGpxOptions(false, true);
+    std::string text = "<gpx><wpt lat=\"1\" lon=\"2\"><name>n</name><extensions>";
+    for (int i = 0; i < 100000; ++i)
+        text += "<x>";
+    for (int i = 0; i < 100000; ++i)
+        text += "</x>";
+    text += "</extensions></wpt></gpx>";
+    TEntries entries;
+    ReadGpx(entries, text);
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_GT(entries[0].GetExtra().size(), 300000u);
+    TEntries back;
+    ReadGpx(back, WriteGpx(entries));
+    ASSERT_EQ(back.Count(), 1);
+    // Written once, the waypoint declares the GPX namespaces it now lives in; the rest is the same.
+    EXPECT_TRUE(back[0].GetExtra().ends_with(entries[0].GetExtra().substr(std::string("<wpt lat=\"1\" lon=\"2\"").size())));
+}
+
+// Every cut of each XML fixture either reads or fails with the program's own error.
+TEST_F(Gpx, TruncatedXmlFilesFailCleanly)
+{
+    SetGpxOptions(true, true);
+    const std::pair<const char*, const char*> fixtures[] = {
+        {"gengpx/waypoints.gpx", "gpx"},
+        {"genkml/placemarks.kml", "kml"},
+        {"excelxml/pois.xml", "xml"},
+    };
+    for (const auto& [path, extension] : fixtures) {
+        const std::string bytes = ReadFixture(QString::fromLatin1(path));
+        for (size_t length = 0; length < bytes.size(); ++length) {
+            TEntries entries;
+            TMemoryStream stream(bytes.substr(0, length));
+            try {
+                entries.LoadFromStream(stream, QString::fromLatin1(extension), QString(), false);
+            } catch (const ETarvellError&) {
+            }
+        }
+    }
+}
+
+TEST_F(Gpx, ExtraKeepsCharactersBeyondTheCodePage)
+{
+    SetGpxOptions(false, true);
+    TEntries entries;
+    ReadGpx(entries, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>n</name>"
+                     "<cmt>\xD0\x96 caf\xC3\xA9</cmt></wpt></gpx>");
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_EQ(entries[0].GetExtra(), "<wpt lat=\"1\" lon=\"2\"><cmt>&#1046; caf\xE9</cmt></wpt>");
+    TXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXmlBytes(WriteGpx(entries)));
+    EXPECT_EQ(doc.SelectSingleNode(QStringLiteral("gpx/wpt/cmt")).Text(), QStringLiteral("\u0416 caf\u00e9"));
+}
+
+// Lists without extra information are written without building a document; the bytes must be
+// those the document saves. A list with one extra waypoint goes through the document and must
+// begin with the same bytes.
+TEST_F(Gpx, PlainListsAreWrittenAsTheDocumentWouldBe)
+{
+    TEntries plain;
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += char(c);
+    plain.Add(every, "", 1.5, -2.25);
+    plain.Add("", "", 0, 0);
+    plain.Add(std::string("cut\0here", 8), "", 3, 4);
+    plain.Add(Ansi("Joe's <b> & \"c\" \xE2\x82\xAC"), "", -179.12345, 89.5);
+    TEntries mixed;
+    for (int i = 0; i < plain.Count(); ++i)
+        mixed.Add(plain[i].GetDescription(), "", plain[i].GetLongitude(), plain[i].GetLatitude());
+    mixed.Add("x", "<wpt><ele>1</ele></wpt>", 5, 6);
+
+    std::string direct = WriteGpx(plain);
+    const std::string viaDocument = WriteGpx(mixed);
+    const std::string tail = "</gpx>\r\n";
+    ASSERT_TRUE(direct.ends_with(tail));
+    direct.resize(direct.size() - tail.size());
+    EXPECT_BYTES_EQ(direct, viaDocument.substr(0, direct.size()));
+    EXPECT_EQ(viaDocument.substr(direct.size()), "<wpt lat=\"6\" lon=\"5\"><ele>1</ele><name>x</name></wpt></gpx>\r\n");
+
+    TEntries empty;
+    EXPECT_TRUE(WriteGpx(empty).ends_with("\"/>\r\n"));
 }

@@ -4,8 +4,7 @@
 #include "formats/uKml.h"
 #include "model/uModel.h"
 #include "support/TestSupport.h"
-
-#include <QFile>
+#include "support/TextFormatSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -39,12 +38,10 @@ QString KmlError(const std::string& text)
 
 TEST(Kml, ReadsPlacemarksFromUtf8)
 {
-    QFile file(QStringLiteral(TARVELL_TEST_DATA "/genkml/placemarks.kml"));
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     TEntries entries;
     std::vector<int> progress;
     entries.OnProgress = [&](int p) { progress.push_back(p); };
-    ReadKml(entries, file.readAll().toStdString());
+    ReadKml(entries, ReadFixture(QStringLiteral("genkml/placemarks.kml")));
     ASSERT_EQ(entries.Count(), 2);
     EXPECT_EQ(entries[0].GetDescription(), UnicodeToAnsi(QStringLiteral("Rijksmuseum Ämsterdam")));
     EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), 4.89123);
@@ -57,6 +54,7 @@ TEST(Kml, ReadsPlacemarksFromUtf8)
 
 TEST(Kml, WritesTheDocumentAndReadsItBack)
 {
+    const TCommaLocale comma;
     TEntries entries;
     entries.Add(UnicodeToAnsi(QStringLiteral("Caf\u00e9 & <bar>")), "", 4.89123, 52.37312);
     entries.Add("Tiny", "", -0.00001, 0);
