@@ -17,7 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 
-#include <httplib.h>
+#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -241,22 +241,14 @@ struct TAnswer {
     }
 };
 
-class TLoopbackServer {
+class TLoopbackServer : public TLoopbackHttp {
 public:
     TLoopbackServer()
     {
         Server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); });
-        Port = Server.bind_to_any_port("127.0.0.1");
-        Thread = std::thread([this] { Server.listen_after_bind(); });
-        while (!Server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Start();
     }
-    ~TLoopbackServer()
-    {
-        Stopping = true;
-        Server.stop();
-        Thread.join();
-    }
+    ~TLoopbackServer() { Stop(); }
 
     QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Port); }
     void Set(const std::string& path, TAnswer answer)
@@ -277,7 +269,7 @@ public:
             n += r.substr(0, r.find('?')) == path;
         return n;
     }
-    std::atomic<int> NotModified{0};
+    std::atomic<int> NotModified { 0 };
 
 private:
     void Serve(const httplib::Request& req, httplib::Response& res)
@@ -337,10 +329,6 @@ private:
         res.set_content(a.Body, "application/octet-stream");
     }
 
-    httplib::Server Server;
-    std::thread Thread;
-    int Port = 0;
-    std::atomic<bool> Stopping { false };
     std::mutex Mutex;
     std::map<std::string, TAnswer> Answers;
     std::vector<std::string> Requests;
