@@ -361,14 +361,19 @@ std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool 
     if (IsFilePath(location))
         return LoadXmlDocument(StripFilePrefix(location));
     const QString localCopy = GetDataDir() + UrlToFileName(location);
+    // The local copy is the site's cached catalogue: only a parsable answer may replace it.
     if (direct) {
-        DownloadReplacing(location, localCopy, progress);
-    } else {
-        const QString cacheName = DownloadToCacheFile(location, progress);
-        if (!CopyFileWithProgress(cacheName, localCopy))
-            throw EUserError(TDownloadTexts::tr("Could not copy file %1 to file %2").arg(cacheName, localCopy));
+        TMemoryStream stream;
+        DownloadToStream(location, stream, true, progress);
+        std::unique_ptr<TXmlDocument> doc = ParseXml(stream.Data());
+        SaveBytesToFile(localCopy, stream.Data());
+        return doc;
     }
-    return ParseXml(LoadBytesFromFile(localCopy));
+    const QString cacheName = DownloadToCacheFile(location, progress);
+    std::unique_ptr<TXmlDocument> doc = ParseXml(LoadBytesFromFile(cacheName));
+    if (!CopyFileWithProgress(cacheName, localCopy))
+        throw EUserError(TDownloadTexts::tr("Could not copy file %1 to file %2").arg(cacheName, localCopy));
+    return doc;
 }
 
 QString StripUrlCredentials(const QString& address)

@@ -10,7 +10,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
-#include <httplib.h>
+#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -32,7 +32,7 @@ struct TServerState {
     std::string CatalogBody = "<pois><tarvell><version>1.0</version></tarvell></pois>";
 };
 
-class TLoopbackServer {
+class TLoopbackServer : public TLoopbackHttp {
 public:
     TLoopbackServer()
     {
@@ -106,24 +106,12 @@ public:
             res.status = State.CatalogStatus;
             res.set_content(State.CatalogBody, "text/xml");
         });
-        Port = Server.bind_to_any_port("127.0.0.1");
-        Thread = std::thread([this] { Server.listen_after_bind(); });
-        while (!Server.is_running())
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        Start();
     }
-    ~TLoopbackServer()
-    {
-        Stopping = true;
-        Server.stop();
-        Thread.join();
-    }
+    ~TLoopbackServer() { Stop(); }
     QString Url(const char* path) const { return QStringLiteral("http://127.0.0.1:%1%2").arg(Port).arg(QLatin1String(path)); }
 
-    httplib::Server Server;
     TServerState State;
-    std::atomic<bool> Stopping = false;
-    int Port = 0;
-    std::thread Thread;
 };
 
 std::string ReadFile(const QString& name)
