@@ -50,27 +50,21 @@ const TRowCase Importers[] = {
     {"MioMapv3/IGo Binary", ".upd", "miomapv3"},
 };
 
-TEST(ProgramRegistry, ExportersInDisplayOrder)
+template <typename Base, size_t N>
+void ExpectRows(const TRowCase (&rows)[N])
 {
-    ASSERT_EQ(TConvertToBase::FormatCount(), int(std::size(Exporters)));
-    for (int i = 0; i < TConvertToBase::FormatCount(); ++i) {
-        EXPECT_EQ(TConvertToBase::Description(i).toStdString(), Exporters[i].Name) << "row " << i;
-        EXPECT_EQ(TConvertToBase::Extension(i).toStdString(), Exporters[i].Extension) << "row " << i;
-        EXPECT_EQ(TConvertToBase::FormatIDAt(i).toStdString(), Exporters[i].FormatID) << "row " << i;
-        EXPECT_EQ(TConvertToBase::CreateConverterAt(i)->FormatID().toStdString(), Exporters[i].FormatID) << "row " << i;
+    ASSERT_EQ(Base::FormatCount(), int(N));
+    for (int i = 0; i < Base::FormatCount(); ++i) {
+        EXPECT_EQ(Base::Description(i).toStdString(), rows[i].Name) << "row " << i;
+        EXPECT_EQ(Base::Extension(i).toStdString(), rows[i].Extension) << "row " << i;
+        EXPECT_EQ(Base::FormatIDAt(i).toStdString(), rows[i].FormatID) << "row " << i;
+        EXPECT_EQ(Base::CreateConverterAt(i)->FormatID().toStdString(), rows[i].FormatID) << "row " << i;
     }
 }
 
-TEST(ProgramRegistry, ImportersInDisplayOrder)
-{
-    ASSERT_EQ(TConvertFromBase::FormatCount(), int(std::size(Importers)));
-    for (int i = 0; i < TConvertFromBase::FormatCount(); ++i) {
-        EXPECT_EQ(TConvertFromBase::Description(i).toStdString(), Importers[i].Name) << "row " << i;
-        EXPECT_EQ(TConvertFromBase::Extension(i).toStdString(), Importers[i].Extension) << "row " << i;
-        EXPECT_EQ(TConvertFromBase::FormatIDAt(i).toStdString(), Importers[i].FormatID) << "row " << i;
-        EXPECT_EQ(TConvertFromBase::CreateConverterAt(i)->FormatID().toStdString(), Importers[i].FormatID) << "row " << i;
-    }
-}
+TEST(ProgramRegistry, ExportersInDisplayOrder) { ExpectRows<TConvertToBase>(Exporters); }
+
+TEST(ProgramRegistry, ImportersInDisplayOrder) { ExpectRows<TConvertFromBase>(Importers); }
 
 TEST(ProgramRegistry, LookupsAcrossSharedExtensions)
 {
