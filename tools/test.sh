@@ -9,9 +9,10 @@ cmake --build build --parallel "$(nproc)"
 # build/artifacts/main-window.png.
 export QT_QPA_PLATFORM=offscreen
 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
-# Number text in files must not follow the locale: the logic tests again under a decimal comma.
-LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 -L logic
+# Number text in files must not follow the locale: the logic and sites tests again under a decimal comma.
+LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 -L "^(logic|sites)$"
 test -s build/artifacts/main-window.png
+test -s build/artifacts/main-window-de.png
 
 # The readers once more under the address and undefined-behaviour sanitizers: only the logic
 # library and the reader tests are built there, so this stays short.

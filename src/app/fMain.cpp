@@ -3,6 +3,7 @@
 
 #include "app/dMain.h"
 #include "app/uOpenFile.h"
+#include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
 #include "core/uSettings.h"
@@ -155,6 +156,7 @@ TfmTarvellMainForm::TfmTarvellMainForm(TdmMain* data, TMainFormServices services
     CreateToolBar();
     CreateStatusBar();
     CreateTray();
+    FillLanguageMenu();
 
     TSettings& settings = GetSettings();
     Action(QStringLiteral("acCheckEveryWeek"))->setChecked(settings.CheckEveryWeek);
@@ -401,6 +403,20 @@ void TfmTarvellMainForm::Retranslate()
     FTrayExit->setText(tr("Exit"));
     FTray->setToolTip(ApplicationTitle());
     UpdateActions();
+}
+
+void TfmTarvellMainForm::FillLanguageMenu()
+{
+    TLanguageMenuEvents events;
+    events.OnLanguageSelected = [this](QAction* item, const TDLLInfoItem& info, bool&) {
+        LanguageClick(item, info.LanguageId);
+    };
+    try {
+        PopulateLanguageMenu(QLocUtils(), FLanguageMenu, 1, 1, events);
+    } catch (const ETarvellError& e) {
+        // Without a language folder the window still works, in the language it has.
+        ShowWarning(nullptr, e.Message());
+    }
 }
 
 QAction* TfmTarvellMainForm::Action(const QString& name) const
@@ -906,12 +922,13 @@ void TfmTarvellMainForm::Tarvell1Click()
     FTray->hide();
 }
 
-void TfmTarvellMainForm::LanguageClick(QAction* item)
+void TfmTarvellMainForm::LanguageClick(QAction* item, int lcid)
 {
     if (item->isChecked())
         return;
     FFlags.Exiting = true;
-    FFlags.LanguageIndex = item->data().toInt();
+    // The language itself: the menu may be rebuilt before the close reads it.
+    FFlags.LanguageIndex = lcid;
     close();
 }
 

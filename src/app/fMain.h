@@ -70,8 +70,7 @@ struct TMainFormServices {
     std::function<void(QWidget* owner, const QStringList& profiles, bool compact, bool silent)> RunAutoUpdateTimer;
     // The start-up screen, shown not modally.
     std::function<void()> ShowStartupScreen;
-    // Stores the language of the given index and starts the program again; false when the
-    // language libraries cannot be listed.
+    // Stores the language (LCID) in "Language" and starts the program again.
     std::function<bool(int)> StartAgainInLanguage;
     std::function<void(const QUrl&)> OpenUrl;
     std::function<void()> Quit;
@@ -146,8 +145,9 @@ public:
     bool UpdateRunning() const { return FUpdateRunning; }
     bool SilentUpdate() const { return FSilentUpdate; }
 
-    // A language menu item chosen: the program ends and starts again in that language.
-    void LanguageClick(QAction* item);
+    // A language menu item chosen (after the switcher checked its file): the program ends and
+    // starts again in language lcid. The checked item does nothing.
+    void LanguageClick(QAction* item, int lcid);
 
     // The application cursors: 1 hand over, 2 hand grabbing, 3 set position.
     static QCursor AppCursor(int index);
@@ -172,6 +172,7 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreateTray();
+    void FillLanguageMenu();
     void Retranslate() override;
     void Run(const std::function<void()>& body);
     void RunChild(void (TChildWindow::*method)());

@@ -5,7 +5,9 @@
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/uDialogs.h"
+#include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
+#include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uRapi.h"
 #include "core/uSettings.h"
@@ -13,7 +15,6 @@
 
 #include <QApplication>
 #include <QHelpEvent>
-#include <QProcess>
 #include <QToolTip>
 
 namespace {
@@ -37,16 +38,6 @@ protected:
     }
 };
 
-QString SaveSettingsNow()
-{
-    try {
-        GetSettings().Save();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
 } // namespace
 
 void InitTarvellApplication(QApplication& app)
@@ -58,12 +49,13 @@ void InitTarvellApplication(QApplication& app)
     app.setQuitOnLastWindowClosed(false);
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
+    InstallWebLocationHandler();
 }
 
 int RunTarvell(QApplication& app)
 {
     InitTarvellApplication(app);
-    // The interface language is applied here once language files exist.
+    SetStartupLanguage();
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
     server.Listen();
@@ -77,14 +69,7 @@ int RunTarvell(QApplication& app)
         };
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
-        services.StartAgainInLanguage = [](int) {
-            // Which language an index names waits for the language files. The new copy reads the
-            // settings at once, so they reach the file before it starts.
-            const QString error = SaveSettingsNow();
-            if (!error.isEmpty())
-                ShowWarning(nullptr, error);
-            return QProcess::startDetached(ExecutablePath(), {});
-        };
+        services.StartAgainInLanguage = RestartInLanguage;
         TfmTarvellMainForm mainForm(&data, std::move(services));
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))

@@ -2,6 +2,7 @@
 #include "app/uChildDocument.h"
 
 #include "core/uCodePage.h"
+#include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
@@ -262,6 +263,8 @@ void TChildDocument::SortByColumn(int column)
 
 std::string TChildDocument::CopySelected(const std::vector<int>& indices) const
 {
+    // Without an XML parser this fails before anything else.
+    CreateXmlDocument();
     TEntries list;
     for (const int i : ValidIndices(indices)) {
         const TEntry& entry = Entries[i];
@@ -284,6 +287,7 @@ void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, 
 
 void TChildDocument::Paste(const std::string& text)
 {
+    CreateXmlDocument();
     TMemoryStream stream(text);
     Entries.LoadFromStream(stream, QStringLiteral(".gpx"), QString(), true);
 }

@@ -18,6 +18,12 @@ class QToolBar;
 class QToolButton;
 class QWidget;
 
+// Texts of this unit outside a window class.
+class TDialogTexts {
+    Q_DECLARE_TR_FUNCTIONS(uDialogs)
+};
+
+
 // Button results, as the system message box returns them.
 inline constexpr int IDOK = 1;
 inline constexpr int IDCANCEL = 2;
@@ -90,10 +96,6 @@ public:
     bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) override;
     int Confirm(const QString& message) override;
     bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request) override;
-};
-
-class TDialogTexts {
-    Q_DECLARE_TR_FUNCTIONS(uDialogs)
 };
 
 // The application title, caption of every box ("Tarvell" once the entry point set it).

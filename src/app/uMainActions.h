@@ -69,6 +69,7 @@ inline constexpr int ImageAutoUpdateAllDrop = 37;
 struct TCloseFlags {
     bool Exiting = false;
     bool HidingInTray = false;
+    // The LCID chosen for a restart, taken at the click; -1 = none.
     int LanguageIndex = -1;
 };
 
@@ -76,9 +77,9 @@ enum class TCloseOutcome {
     Refused, // a child window refused to close; nothing else happens
     Hide, // the window hides into the tray
     Exit, // the program ends
-    Restart, // the program ends and starts again in the language of the returned index
+    Restart, // the program ends and starts again in the returned language (LCID)
 };
 
 // Decides a close request after the children were asked (childrenClosed: all agreed) and resets
-// the flags for the next request. restartLanguage receives LanguageIndex for Restart.
+// the flags for the next request. restartLanguage receives the LCID for Restart.
 TCloseOutcome DecideClose(TCloseFlags& flags, bool childrenClosed, int* restartLanguage = nullptr);

@@ -1,4 +1,5 @@
 target_sources(tarvell_logic PRIVATE
+  core/uDownload.cpp core/uDownload.h
   core/uCodePage.cpp core/uCodePage.h core/uCodePageTables.inc
   core/uDeviceFolder.cpp core/uDeviceFolder.h
   core/uGeneral.cpp core/uGeneral.h
@@ -7,4 +8,5 @@ target_sources(tarvell_logic PRIVATE
   core/uSettings.cpp core/uSettings.h
   core/uSettingsStore.cpp core/uSettingsStore.h
   core/uStream.cpp core/uStream.h
+  core/uXmlDocument.cpp core/uXmlDocument.h
 )

@@ -272,6 +272,14 @@ QString FloatToStrSep(double value, QChar separator)
     return text;
 }
 
+std::string FloatToPlainText(double value)
+{
+    // 330 digits hold the longest fixed text of a finite double.
+    std::array<char, 400> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
+    return std::string(buffer.data(), result.ptr);
+}
+
 int32_t StrToInt32(std::string_view text)
 {
     const std::string_view trimmed = TrimView(text);

@@ -100,6 +100,9 @@ double StrToFloatSep(const QString& text, QChar separator = QChar('.'));
 double StrToFloatSep(std::string_view text, char separator = '.');
 // Shortest text that reads back to the same double, with separator as decimal point.
 QString FloatToStrSep(double value, QChar separator = QChar('.'));
+// Shortest text in fixed notation (never an exponent) that reads back to the same double, with
+// "." as decimal point; for coordinates in XML files.
+std::string FloatToPlainText(double value);
 // Parses a whole decimal 32-bit integer (optional sign, blanks around); else EConvertError.
 int32_t StrToInt32(std::string_view text);
 // Fixed-point text with exactly decimals digits after ".", for writers.

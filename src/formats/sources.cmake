@@ -2,6 +2,9 @@ target_sources(tarvell_logic PRIVATE
   formats/uConvertBase.cpp formats/uConvertBase.h
   formats/uFormats.cpp formats/uFormats.h
   formats/uTomTom.cpp formats/uTomTom.h
+  formats/uExcelXml.cpp formats/uExcelXml.h
+  formats/uGpx.cpp formats/uGpx.h
+  formats/uKml.cpp formats/uKml.h
   formats/uTomTomItn.cpp formats/uTomTomItn.h
   formats/uTomTomCfg.cpp formats/uTomTomCfg.h
   formats/uSmartpath.cpp formats/uSmartpath.h

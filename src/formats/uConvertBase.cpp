@@ -200,62 +200,85 @@ int TConvertRegistry<Base>::CountForExtension(const QString& extension) const
 template class TConvertRegistry<TConvertToBase>;
 template class TConvertRegistry<TConvertFromBase>;
 
-// --- exporter registry -----------------------------------------------------------------------
+// --- registry class functions ----------------------------------------------------------------
 
-TConvertToBase::TRegistry& TConvertToBase::Registry()
+template <typename Base>
+typename TRegistryFunctions<Base>::TRegistry& TRegistryFunctions<Base>::Registry()
 {
     static TRegistry registry;
     return registry;
 }
 
-int TConvertToBase::FormatCount() { return Registry().Count(); }
+template <typename Base>
+int TRegistryFunctions<Base>::FormatCount() { return Registry().Count(); }
 
-std::unique_ptr<TConvertToBase> TConvertToBase::CreateConverter(const QString& extension, const QString& formatID)
+template <typename Base>
+std::unique_ptr<Base> TRegistryFunctions<Base>::CreateConverter(const QString& extension, const QString& formatID)
 {
     const int i = IndexOf(extension, formatID);
     if (i < 0)
-        throw EUserError(tr("Currently it is not possible to save files in this format (extension %1)").arg(StripDot(extension)));
+        throw EUserError(Base::NoConverterMessage(StripDot(extension)));
     return Registry().Row(i)->Create();
 }
 
-std::unique_ptr<TConvertToBase> TConvertToBase::CreateConverterAt(int i)
+template <typename Base>
+std::unique_ptr<Base> TRegistryFunctions<Base>::CreateConverterAt(int i)
 {
-    const TRegistry::TRow* row = Registry().Row(i);
-    AssertOrThrow(row != nullptr, QStringLiteral("Exporter index %1 out of range").arg(i), "uConvertBase", __LINE__);
+    const auto* row = Registry().Row(i);
+    AssertOrThrow(row != nullptr, QStringLiteral("Converter index %1 out of range").arg(i), "uConvertBase", __LINE__);
     return row->Create();
 }
 
-int TConvertToBase::IndexOf(const QString& extension, const QString& formatID) { return Registry().IndexOf(extension, formatID); }
+template <typename Base>
+int TRegistryFunctions<Base>::IndexOf(const QString& extension, const QString& formatID)
+{
+    return Registry().IndexOf(extension, formatID);
+}
 
-int TConvertToBase::FilterIndex(const QString& extension, const QString& formatID)
+template <typename Base>
+int TRegistryFunctions<Base>::FilterIndex(const QString& extension, const QString& formatID)
 {
     const int i = IndexOf(extension, formatID);
     return i < 0 ? 1 : i + 1;
 }
 
-QString TConvertToBase::Description(int i)
+template <typename Base>
+QString TRegistryFunctions<Base>::Description(int i)
 {
     const auto* row = Registry().Row(i);
     return row ? row->Description : QString();
 }
 
-void TConvertToBase::DescriptionOf(const QString& extension, const QString& formatID, QString& text)
+template <typename Base>
+void TRegistryFunctions<Base>::DescriptionOf(const QString& extension, const QString& formatID, QString& text)
 {
     const int i = IndexOf(extension, formatID);
     if (i >= 0)
         text = Description(i);
 }
 
-QString TConvertToBase::Extension(int i)
+template <typename Base>
+QString TRegistryFunctions<Base>::Extension(int i)
 {
     const auto* row = Registry().Row(i);
     return row ? QChar('.') + row->Extension : QString();
 }
 
-QString TConvertToBase::FormatIDAt(int i)
+template <typename Base>
+QString TRegistryFunctions<Base>::FormatIDAt(int i)
 {
     const auto* row = Registry().Row(i);
     return row ? row->FormatID : QString();
+}
+
+template class TRegistryFunctions<TConvertToBase>;
+template class TRegistryFunctions<TConvertFromBase>;
+
+// --- exporters and importers -----------------------------------------------------------------
+
+QString TConvertToBase::NoConverterMessage(const QString& extension)
+{
+    return tr("Currently it is not possible to save files in this format (extension %1)").arg(extension);
 }
 
 int TConvertToBase::IndexOfFormatID(const QString& formatID)
@@ -266,7 +289,10 @@ int TConvertToBase::IndexOfFormatID(const QString& formatID)
     return -1;
 }
 
-// --- importer registry -----------------------------------------------------------------------
+QString TConvertFromBase::NoConverterMessage(const QString& extension)
+{
+    return tr("Currently it is not possible to load files from this format (extension %1)").arg(extension);
+}
 
 void TConvertFromBase::SetProgress(double percent)
 {
@@ -276,62 +302,6 @@ void TConvertFromBase::SetProgress(double percent)
     FLastProgress = whole;
     if (OnProgress)
         OnProgress(whole);
-}
-
-TConvertFromBase::TRegistry& TConvertFromBase::Registry()
-{
-    static TRegistry registry;
-    return registry;
-}
-
-int TConvertFromBase::FormatCount() { return Registry().Count(); }
-
-std::unique_ptr<TConvertFromBase> TConvertFromBase::CreateConverter(const QString& extension, const QString& formatID)
-{
-    const int i = IndexOf(extension, formatID);
-    if (i < 0)
-        throw EUserError(tr("Currently it is not possible to load files from this format (extension %1)").arg(StripDot(extension)));
-    return Registry().Row(i)->Create();
-}
-
-std::unique_ptr<TConvertFromBase> TConvertFromBase::CreateConverterAt(int i)
-{
-    const TRegistry::TRow* row = Registry().Row(i);
-    AssertOrThrow(row != nullptr, QStringLiteral("Importer index %1 out of range").arg(i), "uConvertBase", __LINE__);
-    return row->Create();
-}
-
-int TConvertFromBase::IndexOf(const QString& extension, const QString& formatID) { return Registry().IndexOf(extension, formatID); }
-
-int TConvertFromBase::FilterIndex(const QString& extension, const QString& formatID)
-{
-    const int i = IndexOf(extension, formatID);
-    return i < 0 ? 1 : i + 1;
-}
-
-QString TConvertFromBase::Description(int i)
-{
-    const auto* row = Registry().Row(i);
-    return row ? row->Description : QString();
-}
-
-void TConvertFromBase::DescriptionOf(const QString& extension, const QString& formatID, QString& text)
-{
-    const int i = IndexOf(extension, formatID);
-    if (i >= 0)
-        text = Description(i);
-}
-
-QString TConvertFromBase::Extension(int i)
-{
-    const auto* row = Registry().Row(i);
-    return row ? QChar('.') + row->Extension : QString();
-}
-
-QString TConvertFromBase::FormatIDAt(int i)
-{
-    const auto* row = Registry().Row(i);
-    return row ? row->FormatID : QString();
 }
 
 int TConvertFromBase::CountForExtension(const QString& extension) { return Registry().CountForExtension(extension); }

@@ -106,10 +106,41 @@ private:
     std::vector<TRow> FRows;
 };
 
-class TConvertToBase : public TConvertBase {
+// The registry class functions both converter bases share; Base is the exporter or importer base.
+template <typename Base>
+class TRegistryFunctions {
 public:
-    using TRegistry = TConvertRegistry<TConvertToBase>;
+    using TRegistry = TConvertRegistry<Base>;
 
+    static TRegistry& Registry();
+    template <typename T>
+    static void RegisterFormat(const QString& description, const QString& extension,
+                               TRegisterPosition position = TRegisterPosition::rpAppend)
+    {
+        Registry().Register({description, extension, T().FormatID(), std::type_index(typeid(T)),
+                             [] { return std::unique_ptr<Base>(new T()); }},
+                            position, Base::RegisterAssertLine);
+    }
+    template <typename T>
+    static void UnregisterFormat() { Registry().Unregister(std::type_index(typeid(T))); }
+
+    static int FormatCount();
+    // Raises EUserError when no row has the extension.
+    static std::unique_ptr<Base> CreateConverter(const QString& extension, const QString& formatID);
+    // Raises EAssertionFailed for an index out of range.
+    static std::unique_ptr<Base> CreateConverterAt(int i);
+    static int IndexOf(const QString& extension, const QString& formatID);
+    static int FilterIndex(const QString& extension, const QString& formatID);
+    // Out-of-range rows answer empty texts.
+    static QString Description(int i);
+    // Leaves text as it was when no row is found.
+    static void DescriptionOf(const QString& extension, const QString& formatID, QString& text);
+    static QString Extension(int i);
+    static QString FormatIDAt(int i);
+};
+
+class TConvertToBase : public TConvertBase, public TRegistryFunctions<TConvertToBase> {
+public:
     QString Category() const override { return QStringLiteral("Exporters"); }
     // Writes all entries to the stream from its position on.
     virtual void Convert(TEntries& entries, TMemoryStream& stream) = 0;
@@ -119,36 +150,14 @@ public:
     // Copied from the list; writers report nothing.
     std::function<void(int)> OnProgress;
 
-    static TRegistry& Registry();
-    template <typename T>
-    static void RegisterFormat(const QString& description, const QString& extension,
-                               TRegisterPosition position = TRegisterPosition::rpAppend)
-    {
-        Registry().Register({description, extension, T().FormatID(), std::type_index(typeid(T)),
-                             [] { return std::unique_ptr<TConvertToBase>(new T()); }},
-                            position, 248);
-    }
-    template <typename T>
-    static void UnregisterFormat() { Registry().Unregister(std::type_index(typeid(T))); }
-
-    static int FormatCount();
-    // Raises EUserError when no row has the extension.
-    static std::unique_ptr<TConvertToBase> CreateConverter(const QString& extension, const QString& formatID);
-    // Raises EAssertionFailed for an index out of range.
-    static std::unique_ptr<TConvertToBase> CreateConverterAt(int i);
-    static int IndexOf(const QString& extension, const QString& formatID);
-    static int FilterIndex(const QString& extension, const QString& formatID);
-    static QString Description(int i);
-    static void DescriptionOf(const QString& extension, const QString& formatID, QString& text);
-    static QString Extension(int i);
-    static QString FormatIDAt(int i);
     static int IndexOfFormatID(const QString& formatID);
+
+    static constexpr int RegisterAssertLine = 248;
+    static QString NoConverterMessage(const QString& extension);
 };
 
-class TConvertFromBase : public TConvertBase {
+class TConvertFromBase : public TConvertBase, public TRegistryFunctions<TConvertFromBase> {
 public:
-    using TRegistry = TConvertRegistry<TConvertFromBase>;
-
     QString Category() const override { return QStringLiteral("Importers"); }
     // Reads the stream and appends the entries to the list.
     virtual void Convert(TEntries& entries, TMemoryStream& stream) = 0;
@@ -157,31 +166,13 @@ public:
     // Truncates the percentage; calls OnProgress only when the whole number changes.
     void SetProgress(double percent);
 
-    static TRegistry& Registry();
-    template <typename T>
-    static void RegisterFormat(const QString& description, const QString& extension,
-                               TRegisterPosition position = TRegisterPosition::rpAppend)
-    {
-        Registry().Register({description, extension, T().FormatID(), std::type_index(typeid(T)),
-                             [] { return std::unique_ptr<TConvertFromBase>(new T()); }},
-                            position, 501);
-    }
-    template <typename T>
-    static void UnregisterFormat() { Registry().Unregister(std::type_index(typeid(T))); }
-
-    static int FormatCount();
-    static std::unique_ptr<TConvertFromBase> CreateConverter(const QString& extension, const QString& formatID);
-    static std::unique_ptr<TConvertFromBase> CreateConverterAt(int i);
-    static int IndexOf(const QString& extension, const QString& formatID);
-    static int FilterIndex(const QString& extension, const QString& formatID);
-    static QString Description(int i);
-    static void DescriptionOf(const QString& extension, const QString& formatID, QString& text);
-    static QString Extension(int i);
-    static QString FormatIDAt(int i);
     static int CountForExtension(const QString& extension);
     // Row i's class, null out of range.
     static const TRegistry::TRow* ConverterClass(int i);
     static bool HandlesExtension(int i, const QString& extension);
+
+    static constexpr int RegisterAssertLine = 501;
+    static QString NoConverterMessage(const QString& extension);
 
 private:
     int FLastProgress = 0;

@@ -6,7 +6,10 @@
 #include "formats/uCommaSeparated.h"
 #include "formats/uConvertBase.h"
 #include "formats/uDestinatorDat.h"
+#include "formats/uExcelXml.h"
 #include "formats/uGarminGdb.h"
+#include "formats/uGpx.h"
+#include "formats/uKml.h"
 #include "formats/uMioMapV3.h"
 #include "formats/uMitac.h"
 #include "formats/uSmartpath.h"
@@ -70,6 +73,15 @@ void RegisterAllFormats()
 
     // Mitac
     From::RegisterFormat<TConvertFromMitac>(QStringLiteral("Mitac Speedcams file"), QStringLiteral("mtc"));
+
+    // GPX
+    To::RegisterFormat<TConvertToGpx>(QStringLiteral("GPS eXchange Format"), QStringLiteral("gpx"));
+    From::RegisterFormat<TConvertFromGpx>(QStringLiteral("GPS eXchange Format"), QStringLiteral("gpx"));
+    // Excel XML
+    From::RegisterFormat<TConvertFromExcel>(QStringLiteral("Excel XML Format"), QStringLiteral("xml"));
+    // KML
+    To::RegisterFormat<TConvertToKml>(QStringLiteral("Google Earth"), QStringLiteral("kml"));
+    From::RegisterFormat<TConvertFromKml>(QStringLiteral("Google Earth"), QStringLiteral("kml"));
 
     // MioMap v3
     To::RegisterFormat<TConvertToMioMapV3>(QStringLiteral("MioMapv3/IGo Binary"), QStringLiteral("upd"));

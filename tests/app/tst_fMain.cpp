@@ -490,14 +490,14 @@ private slots:
         ticked.setCheckable(true);
         ticked.setChecked(true);
         ticked.setData(1);
-        f.Form->LanguageClick(&ticked); // the language in use: nothing
+        f.Form->LanguageClick(&ticked, 1031); // the language in use: nothing
         QVERIFY(f.RestartLanguages.empty());
         QVERIFY(f.Form->isVisible());
         QAction other;
         other.setCheckable(true);
         other.setData(4);
-        f.Form->LanguageClick(&other);
-        QCOMPARE(f.RestartLanguages, std::vector<int> { 4 });
+        f.Form->LanguageClick(&other, 1031);
+        QCOMPARE(f.RestartLanguages, std::vector<int> { 1031 });
         QCOMPARE(f.ServerListeningAtRestart, std::vector<bool> { false });
         QCOMPARE(f.Quits, 1);
     }

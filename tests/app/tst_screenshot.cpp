@@ -4,11 +4,14 @@
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/uLanguageMenu.h"
+#include "core/uSettings.h"
 #include "formats/uFormats.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMenu>
@@ -22,7 +25,23 @@ class TestScreenshot : public QObject {
 private slots:
     void initTestCase() { TestHome(); }
 
-    void mainWindowPicture()
+    void mainWindowPicture() { Picture(QStringLiteral("main-window.png"), QStringLiteral("Ready")); }
+
+    // The same window in German, the language file beside the executable applied as at start-up.
+    void mainWindowPictureInGerman()
+    {
+        QLocUtils().AppFileName = QStringLiteral(TARVELL_EXE);
+        QLocUtils().LibraryFolder = QFileInfo(QStringLiteral(TARVELL_EXE)).absolutePath();
+        GetSettings().Language = 1031;
+        SetStartupLanguage();
+        QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, 1031);
+        Picture(QStringLiteral("main-window-de.png"), QStringLiteral("Bereit"));
+        QLocUtils().RestoreNativeLanguage();
+        GetSettings().Language = 9;
+    }
+
+private:
+    void Picture(const QString& fileName, const QString& hint)
     {
         TdmMain data;
         TMainFormServices services;
@@ -38,7 +57,7 @@ private slots:
             form.ShowChild(child);
         }
         form.Action("acWindowTileVertical")->trigger();
-        form.StatusPanel(0)->setText(QStringLiteral("Ready"));
+        form.StatusPanel(0)->setText(hint);
         form.StatusPanel(2)->setText(QStringLiteral("0 items"));
         // The File menu opened over the window, as a user sees it.
         QMenu* file = form.menuBar()->actions().first()->menu();
@@ -49,7 +68,7 @@ private slots:
         const QPixmap shot = form.screen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
         file->hide();
         QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
-        const QString path = QStringLiteral(TARVELL_ARTIFACTS "/main-window.png");
+        const QString path = QStringLiteral(TARVELL_ARTIFACTS "/") + fileName;
         QVERIFY(shot.save(path));
         // A blank or single-colour picture means nothing was drawn.
         const QImage image = shot.toImage();

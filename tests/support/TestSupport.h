@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 // Points the settings store at a fresh folder and drops the settings singleton, so a test sees
@@ -55,6 +56,17 @@ inline std::string HexDump(const std::string& bytes)
         out += digits[b & 15];
     }
     return out;
+}
+
+// The message of the project error f raises, or "<no error>".
+inline QString MessageOf(const std::function<void()>& f)
+{
+    try {
+        f();
+    } catch (const ETarvellError& e) {
+        return e.Message();
+    }
+    return QStringLiteral("<no error>");
 }
 
 #define EXPECT_BYTES_EQ(expected, actual) EXPECT_EQ(HexDump(expected), HexDump(actual))

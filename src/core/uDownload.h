@@ -1,0 +1,75 @@
+// Downloads over HTTP (to a file, through the program's own revalidating cache, into a stream or
+// a string), XML document creation and loading, and the minimal-version gate of site catalogues.
+#pragma once
+
+#include "core/uGeneral.h"
+#include "core/uXmlDocument.h"
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+class TMemoryStream;
+
+enum class TUrlDownloadStatus { dsBeginDownloadData, dsDownloadingData, dsEndDownloadData };
+
+// Called during a download with the bytes received so far and the expected total (0 while
+// unknown); setting cancel aborts the download, which then fails.
+using TDownloadProgressEvent = std::function<void(uint64_t progress, uint64_t progressMax, TUrlDownloadStatus status,
+                                                  const QString& statusText, bool& cancel)>;
+
+// Time-outs of every download, in seconds: the connection must be made within ConnectTimeout,
+// and a transfer slower than LowSpeedLimit bytes a second for LowSpeedTime fails.
+struct TDownloadLimits {
+    long ConnectTimeout = 30;
+    long LowSpeedLimit = 1;
+    long LowSpeedTime = 60;
+};
+TDownloadLimits& DownloadLimits();
+
+// Every download fails with EUserError "Unable to download %1" (address without credentials or
+// query) on a transport error, an HTTP status outside 2xx, a partial transfer or a cancel; a
+// file it replaces is only replaced when the whole body has arrived.
+
+// Downloads the address (blanks sent as "%20") into the file.
+void DownloadToFile(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress = {});
+// Downloads through the cache ($XDG_CACHE_HOME/Tarvell/http): a cached copy is revalidated, a 304
+// leaves it (and its time) as it is, a 200 replaces it. Returns the cache file's name.
+QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress = {});
+// Appends the address's content to the stream (nothing on failure). Returns the time of the call
+// (direct) or the cache file's last-write time in two-second resolution (through the cache).
+QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool direct,
+                           const TDownloadProgressEvent& progress = {});
+// The address's content as 8-bit text.
+std::string DownloadToString(const QString& address, bool direct);
+
+// A new, empty XML document; the caller owns it.
+std::unique_ptr<TXmlDocument> CreateXmlDocument();
+// Parses a local file ("FILE://" prefix allowed). "File %1 not found", "Invalid xml",
+// "Invalid xml, no document element found".
+std::unique_ptr<TXmlDocument> LoadXmlDocument(const QString& location);
+// A site catalogue: a "FILE://" location is parsed in place; a web address is downloaded
+// (directly or through the cache) to its local copy in the data folder, which is then parsed.
+std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool direct,
+                                                  const TDownloadProgressEvent& progress = {});
+
+// The address for messages: scheme, "://", host and path, without the user information of the
+// authority and without anything from the first "?" on.
+QString StripUrlCredentials(const QString& address);
+// Raises EUserError when the program (version program) is older than the required version text.
+void CheckMinimalVersion(const QString& required, const TFileVersionNumbers& program = ProgramVersionNumbers());
+// Applies CheckMinimalVersion to the text of "pois/tarvell/version" when the document has it.
+void CheckSiteXmlVersion(const TXmlDocument& document);
+
+// Lets LocationExists and LoadTextFromLocation handle "HTTP://" locations through the download
+// cache. The program calls it once at start-up.
+void InstallWebLocationHandler();
+
+// Translation context of the unit's messages.
+class TDownloadTexts {
+    Q_DECLARE_TR_FUNCTIONS(uDownload)
+};

@@ -1,0 +1,31 @@
+// The GPS eXchange Format (GPX 1.1) reader and writer, also the clipboard format of POI lists.
+#pragma once
+
+#include "formats/uConvertBase.h"
+
+#include <QString>
+
+class TConvertToGpx : public TConvertToBase {
+    Q_DECLARE_TR_FUNCTIONS(uGpx)
+public:
+    QString FormatID() const override { return QStringLiteral("gengpx"); }
+    void Convert(TEntries& entries, TMemoryStream& stream) override;
+};
+
+class TConvertFromGpx : public TConvertFromBase {
+    Q_DECLARE_TR_FUNCTIONS(uGpx)
+public:
+    QString FormatID() const override { return QStringLiteral("gengpx"); }
+    // Throws EUserError for text that is not XML or a point without lat or lon, EConvertError for
+    // a coordinate that is not a number. Entries read before stay.
+    void Convert(TEntries& entries, TMemoryStream& stream) override;
+
+protected:
+    std::span<const TOptionInfo> Options() const override;
+    TMissingOption MissingOption() const override { return TMissingOption::Empty; }
+};
+
+// The text the POI list puts on the clipboard: the list written by the ".gpx" exporter.
+QString GpxClipboardText(TEntries& entries);
+// Appends the POIs of a clipboard text (read by the ".gpx" importer) to the list.
+void AppendGpxClipboardText(TEntries& entries, const QString& text);

@@ -1,0 +1,610 @@
+// The update engine.
+#include "sites/uAutoUpdate.h"
+
+#include "core/uCodePage.h"
+#include "core/uLocations.h"
+#include "core/uRapi.h"
+#include "core/uSettings.h"
+#include "core/uStream.h"
+#include "core/uXmlDocument.h"
+#include "formats/uConvertBase.h"
+#include "model/uModel.h"
+#include "sites/uSite.h"
+#include "sites/uUpdateItems.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <unistd.h>
+
+namespace {
+
+using T = TAutoUpdateTexts;
+
+constexpr int StampSize = 8;
+constexpr qint64 TimeTolerance = 10; // ms
+
+class TWallClock : public TClock {
+public:
+    QDateTime Now() const override { return QDateTime::currentDateTime(); }
+};
+
+QString ApplicationTitle()
+{
+    return QStringLiteral("Tarvell");
+}
+
+QString ConnectionHint()
+{
+    return T::tr("Please check your connection and your username/password if you are downloading from a site which "
+                 "requires registration");
+}
+
+// The extension (with its dot) of the last path component; "" when it has none.
+QString PathExt(const QString& path)
+{
+    for (qsizetype i = path.size() - 1; i >= 0; --i) {
+        const QChar c = path[i];
+        if (c == QChar('.'))
+            return path.mid(i);
+        if (c == QChar('/') || c == QChar('\\'))
+            break;
+    }
+    return QString();
+}
+
+QString WithoutExt(const QString& path)
+{
+    return path.left(path.size() - PathExt(path).size());
+}
+
+QString Text(const TXmlNode& node)
+{
+    return node ? node.Text() : QString();
+}
+
+// A body that is a web page, not a POI file: what a portal answers with status 200 for a login
+// or error page.
+bool LooksLikeHtml(const std::string& bytes)
+{
+    size_t i = 0;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+        ++i;
+    const QString head
+        = QString::fromLatin1(bytes.data() + i, qsizetype(std::min<size_t>(bytes.size() - i, 64))).toLower();
+    return head.startsWith(QLatin1String("<!doctype html")) || head.startsWith(QLatin1String("<html"));
+}
+
+bool HardLink(const QString& from, const QString& to)
+{
+    return ::link(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+}
+
+// Replaces the cache file and then its stamp. Should the stamp fail, the old cache file is put
+// back, so the pair is always both old or both new.
+void CommitCacheAndStamp(const QString& cacheFile, const std::string& bytes, const QDateTime& stamp)
+{
+    const QString stampFile = ChangeFileExt(cacheFile, QStringLiteral(".inf"));
+    const QString backup = cacheFile + QStringLiteral(".old~");
+    QFile::remove(backup);
+    const bool hasBackup = QFileInfo(cacheFile).isFile() && HardLink(cacheFile, backup);
+    try {
+        SaveBytesToFile(cacheFile, bytes);
+    } catch (...) {
+        if (hasBackup)
+            QFile::remove(backup);
+        throw;
+    }
+    try {
+        WriteCacheStamp(QString::fromLatin1(FilePrefix.data()) + cacheFile, stamp);
+    } catch (...) {
+        if (hasBackup)
+            ::rename(QFile::encodeName(backup).constData(), QFile::encodeName(cacheFile).constData());
+        else
+            QFile::remove(cacheFile);
+        throw;
+    }
+    if (hasBackup)
+        QFile::remove(backup);
+}
+
+} // namespace
+
+const TClock& SystemClock()
+{
+    static const TWallClock clock;
+    return clock;
+}
+
+const TXmlDocument& TRunCatalogues::Catalogue(const QString& site)
+{
+    for (const auto& [location, document] : FDocuments)
+        if (location.compare(site, Qt::CaseInsensitive) == 0)
+            return *document;
+    std::unique_ptr<TXmlDocument> document = DownloadXmlDocument(site, false, OnProgress);
+    CheckSiteXmlVersion(*document);
+    FDocuments.emplace_back(site, std::move(document));
+    return *FDocuments.back().second;
+}
+
+// --- names and URLs ---------------------------------------------------------------------------
+
+QString SanitizeFileNamePart(const QString& text, int maxBytes)
+{
+    QString out;
+    out.reserve(text.size());
+    int bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        QChar c = text[i];
+        const bool pair = c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const int size = pair ? 4 : c.unicode() < 0x80 ? 1 : c.unicode() < 0x800 ? 2 : 3;
+        if (bytes + size > maxBytes)
+            break;
+        bytes += size;
+        if (pair) {
+            out += c;
+            out += text[++i];
+            continue;
+        }
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c.isSurrogate() || QStringLiteral("\\/:*?\"<>|=").contains(c))
+            c = QChar('_');
+        out += c;
+    }
+    while (!out.isEmpty() && (out.endsWith(QChar('.')) || out.endsWith(QChar(' '))))
+        out.chop(1);
+    if (out.isEmpty())
+        out = QStringLiteral("_");
+    return out;
+}
+
+QString ChangeFileExt(const QString& fileName, const QString& extension)
+{
+    return WithoutExt(fileName) + extension;
+}
+
+QString CacheFolder(const QString& site)
+{
+    return GetDataDir() + QStringLiteral("download/") + WithoutExt(UrlToFileName(site));
+}
+
+QString CacheFileName(
+    const QString& site, const QString& description, const QString& formatID, const QString& extension)
+{
+    const QString ext = extension.startsWith(QChar('.')) ? extension.mid(1) : extension;
+    QString name = SanitizeFileNamePart(description) + QChar('.') + SanitizeFileNamePart(formatID, 40);
+    if (!ext.isEmpty())
+        name += QChar('.') + SanitizeFileNamePart(ext, 40);
+    return CacheFolder(site) + QChar('/') + name;
+}
+
+QString EncodeUrlParam(const QString& text)
+{
+    static const char* digits = "0123456789ABCDEF";
+    QString out;
+    for (const char ch : UnicodeToAnsi(text)) {
+        const unsigned char b = static_cast<unsigned char>(ch);
+        if ((b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' || b == '.'
+            || b == '_' || b == '~') {
+            out += QChar(b);
+        } else {
+            out += QChar('%');
+            out += QChar(digits[b >> 4]);
+            out += QChar(digits[b & 15]);
+        }
+    }
+    return out;
+}
+
+QString ResolveSiteUrl(const QString& url, const QString& siteLocation)
+{
+    if (!url.startsWith(QChar('/')))
+        return url;
+    const QString scheme = ExtractUrlScheme(siteLocation);
+    if (scheme.isEmpty())
+        throw ETarvellError(T::tr("Invalid url %1").arg(StripUrlCredentials(siteLocation)));
+    const QString rest = siteLocation.mid(scheme.size());
+    const qsizetype slash = rest.indexOf(QChar('/'));
+    return scheme + (slash < 0 ? rest : rest.left(slash)) + url;
+}
+
+QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password)
+{
+    const TFileVersionNumbers v = ProgramVersionNumbers();
+    QString url = urlTemplate;
+    url.replace(QStringLiteral("%Username%"), EncodeUrlParam(userName), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%Password%"), EncodeUrlParam(password), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%AppVer%"),
+        QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%AppName%"), EncodeUrlParam(ApplicationTitle()), Qt::CaseInsensitive);
+    return url;
+}
+
+void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
+    const QString& userName, const QString& password, int code)
+{
+    QString url = urlTemplate;
+    url.replace(QStringLiteral("%ErrorMsg%"), EncodeUrlParam(message), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%ErrorCode%"), QString::number(code), Qt::CaseInsensitive);
+    url.replace(QStringLiteral("%Description%"), EncodeUrlParam(description), Qt::CaseInsensitive);
+    try {
+        DownloadToString(ExpandUrlPlaceholders(url, userName, password), false);
+    } catch (...) {
+        // The ping is a courtesy to the site; its failure changes nothing for the user.
+    }
+}
+
+void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
+    const QString& password)
+{
+    try {
+        QString url = ExpandUrlPlaceholders(ResolveSiteUrl(urlText, site), userName, password);
+        url.replace(QStringLiteral("%Description%"), EncodeUrlParam(description), Qt::CaseInsensitive);
+        DownloadToString(url, false);
+    } catch (...) {
+        // As for the error ping.
+    }
+}
+
+QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
+    const char* messageTemplate, const QString& userName, const QString& password)
+{
+    QString text = QCoreApplication::translate("uAutoUpdate", messageTemplate).arg(name, message);
+    if (!siteError)
+        text += QStringLiteral("\r\r") + ConnectionHint();
+    if (!errorUrl.isEmpty())
+        CallErrorUrl(errorUrl, text, name, userName, password, 0);
+    return text;
+}
+
+void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID)
+{
+    if (!format.isEmpty()) {
+        extension = QChar('.') + WithoutExt(format);
+        formatID = PathExt(format).mid(1);
+    } else {
+        extension = ExtractUrlFileExt(url);
+        formatID.clear();
+    }
+    if (TConvertFromBase::IndexOf(extension, QString()) < 0 && TConvertFromBase::FormatCount() > 0)
+        extension = TConvertFromBase::Extension(0);
+    if (formatID.isEmpty()) {
+        const int i = TConvertFromBase::IndexOf(extension, QString());
+        if (i >= 0)
+            formatID = TConvertFromBase::FormatIDAt(i);
+    }
+}
+
+bool IsNewerTime(const QDateTime& x, const QDateTime& y)
+{
+    if (!x.isValid())
+        return false;
+    if (!y.isValid())
+        return true;
+    return y.msecsTo(x) > TimeTolerance;
+}
+
+QDateTime ParseLastModified(const QString& text)
+{
+    const QString t = text.trimmed();
+    const auto number = [&t, &text](int from, int count) {
+        bool ok = false;
+        const QString part = t.mid(from, count);
+        const int value = part.size() == count ? part.toInt(&ok) : 0;
+        if (!ok || part.startsWith(QChar('+')) || part.startsWith(QChar('-')))
+            throw EConvertError(T::tr("'%1' is not a valid date and time").arg(text.left(40)));
+        return value;
+    };
+    const QDate date(number(0, 4), number(4, 2), number(6, 2));
+    const QTime time(number(9, 2), number(11, 2), number(13, 2));
+    if (!date.isValid() || !time.isValid())
+        throw EConvertError(T::tr("'%1' is not a valid date and time").arg(text.left(40)));
+    return QDateTime(date, time);
+}
+
+// --- targets and stamps -----------------------------------------------------------------------
+
+bool TargetFileExists(const QString& location)
+{
+    if (IsMobilePath(location)) {
+        ConnectDevice();
+        return DeviceFileExists(StripMobilePrefix(location));
+    }
+    // A relative path would land wherever the program was started.
+    if (IsFilePath(location) && QDir::isAbsolutePath(StripFilePrefix(location)))
+        return QFileInfo(StripFilePrefix(location)).isFile();
+    throw EUserError(T::tr("Invalid target filename"));
+}
+
+QDateTime ReadCacheStamp(const QString& location)
+{
+    if (!TargetFileExists(location))
+        return QDateTime();
+    if (IsMobilePath(location)) {
+        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        TMemoryStream stream;
+        try {
+            ConnectDevice();
+            if (!DeviceFileExists(stampPath))
+                return QDateTime();
+            ReadDeviceFile(stampPath, stream);
+        } catch (const ETarvellError&) {
+            throw EUserError(T::tr("Could not read or check file for existence"));
+        }
+        return stream.Size() < StampSize ? QDateTime() : DecodeTimeStamp(stream.Data());
+    }
+    const QString stampFile = ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf"));
+    return QFileInfo(stampFile).isFile() ? ReadTimeStampFile(stampFile) : QDateTime();
+}
+
+void WriteCacheStamp(const QString& location, const QDateTime& time)
+{
+    if (IsMobilePath(location)) {
+        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        try {
+            WriteDeviceFile(stampPath, EncodeTimeStamp(time));
+        } catch (const ETarvellError&) {
+            throw ETarvellError(T::tr("Could not write time to %1").arg(stampPath));
+        }
+        return;
+    }
+    WriteTimeStampFile(ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf")), time);
+}
+
+// --- the engine -------------------------------------------------------------------------------
+
+struct TAutoUpdate::TItemContext {
+    QString Site;
+    QString Description;
+    QString UserName;
+    QString Password;
+    const TXmlDocument* Document = nullptr;
+    TXmlNode Poi;
+    QString DownloadUrl;
+    QString Extension;
+    QString FormatID;
+    QString CacheFile;
+};
+
+TAutoUpdate::TAutoUpdate(const TClock& clock)
+    : FClock(clock)
+{
+}
+
+void TAutoUpdate::DoProgress(int step, const QString& text)
+{
+    if (OnProgress)
+        OnProgress(step * 100.0 / 10, text);
+}
+
+void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& suffix, const QString& name)
+{
+    const bool siteError = dynamic_cast<const ESiteError*>(&e) != nullptr;
+    QString errorUrl = Text(c.Poi.SelectSingleNode(QStringLiteral("onerror")));
+    if (errorUrl.isEmpty())
+        errorUrl = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onerror")));
+    try {
+        if (!errorUrl.isEmpty())
+            errorUrl = ResolveSiteUrl(errorUrl, c.Site);
+    } catch (const ETarvellError&) {
+        // An error URL that cannot be resolved must not hide the failure being reported.
+        errorUrl.clear();
+    }
+    const QString message = FormatSiteError(
+        e.Message() + suffix, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
+    if (siteError)
+        throw ESiteError(message);
+    throw EUserError(message);
+}
+
+bool TAutoUpdate::Execute(
+    TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues, const TDownloadProgressEvent& progress)
+{
+    if (FCancel)
+        return false;
+    const TXmlDocument& site = catalogues.Catalogue(item.Site);
+    // A cancel request also stops a download that is under way.
+    const TDownloadProgressEvent watched = [this, &progress](uint64_t done, uint64_t total, TUrlDownloadStatus status,
+                                               const QString& text, bool& cancel) {
+        if (progress)
+            progress(done, total, status, text, cancel);
+        if (FCancel)
+            cancel = true;
+    };
+    return UpdateItem(item, askOverwrite, site, watched);
+}
+
+bool TAutoUpdate::UpdateItem(
+    TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress)
+{
+    QDateTime remoteTime = FClock.Now();
+    bool result = false;
+    DoProgress(2, T::tr("Checking for new version..."));
+
+    TItemContext c;
+    c.Site = item.Site;
+    c.Description = item.Description;
+    c.UserName = ReadSiteConfig(item.Site, QStringLiteral("Username"));
+    c.Password = ReadSitePassword(item.Site);
+    c.Document = &site;
+    const int queryErrorMode = Text(site.SelectSingleNode(QStringLiteral("//pois/queryerrormode"))).trimmed().toInt();
+
+    c.Poi = FindPoiNode(site, item.Description);
+    if (!c.Poi)
+        throw EUserError(T::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. "
+                               "Please remove it from the "
+                               "\"All Items\" tab in the AutoUpdate Manager")
+                             .arg(item.Description));
+    const TXmlNode url = c.Poi.SelectSingleNode(QStringLiteral("url"));
+    if (!url)
+        throw InvalidSiteInformation();
+    const QString urlText = url.Text().trimmed();
+    // A catalogue on the web must not make the program read local files.
+    if (IsFilePath(urlText) && !IsFilePath(item.Site))
+        throw EUserError(T::tr("Invalid url %1").arg(urlText));
+    c.DownloadUrl = ExpandUrlPlaceholders(ResolveSiteUrl(urlText, item.Site), c.UserName, c.Password);
+
+    const TXmlNode image = c.Poi.SelectSingleNode(QStringLiteral("image"));
+    const TXmlNode query = c.Poi.SelectSingleNode(QStringLiteral("query"));
+    const TXmlNode lastModified = c.Poi.SelectSingleNode(QStringLiteral("lastmodified"));
+    SplitPoiFormat(Text(c.Poi.SelectSingleNode(QStringLiteral("format"))), c.DownloadUrl, c.Extension, c.FormatID);
+
+    if (query) {
+        try {
+            const QString answer = QString::fromUtf8(
+                DownloadToString(
+                    ExpandUrlPlaceholders(ResolveSiteUrl(query.Text().trimmed(), item.Site), c.UserName, c.Password),
+                    false))
+                                       .trimmed();
+            if (queryErrorMode == 1 && !answer.isEmpty())
+                throw ESiteError(T::tr("Following error occured:") + QChar(' ') + answer);
+        } catch (const ETarvellError& e) {
+            Fail(c, e, QChar(' ') + T::tr("while querying item"), item.Description);
+        }
+    }
+    if (lastModified) {
+        try {
+            const std::string answer = DownloadToString(
+                ExpandUrlPlaceholders(ResolveSiteUrl(lastModified.Text().trimmed(), item.Site), c.UserName, c.Password),
+                false);
+            remoteTime
+                = ParseLastModified(QString::fromLatin1(answer.data(), qsizetype(std::min<size_t>(answer.size(), 64))));
+        } catch (const ETarvellError& e) {
+            Fail(c, e, QChar(' ') + T::tr("while checking for newer version of this poi file"), item.Description);
+        }
+    }
+
+    const QString folder = CacheFolder(item.Site);
+    if (!QDir().mkpath(folder))
+        throw ETarvellError(T::tr(
+            "Could not create directory \"%1\". Check that parent directory is writable and that you have sufficient "
+            "rights to create a directory within it")
+                                .arg(folder));
+    c.CacheFile = CacheFileName(item.Site, item.Description, c.FormatID, c.Extension);
+
+    try {
+        if (!FHandled.contains(c.CacheFile)) {
+            FHandled.append(c.CacheFile);
+            DoProgress(3, QString());
+            item.LastChecked = FClock.Now();
+            const QDateTime stamp = ReadCacheStamp(QString::fromLatin1(FilePrefix.data()) + c.CacheFile);
+            if (!lastModified || IsNewerTime(remoteTime, stamp)) {
+                try {
+                    DownloadIntoCache(c, progress, bool(lastModified), remoteTime, stamp, result);
+                } catch (const ETarvellError& e) {
+                    Fail(c, e, QChar(' ') + T::tr("while downloading item"), item.Description);
+                }
+            }
+            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
+            if (GetSettings().DownloadImages && image && !QFileInfo(cacheBitmap).isFile()) {
+                try {
+                    DoProgress(4, T::tr("Downloading image..."));
+                    TMemoryStream stream;
+                    DownloadToStream(ResolveSiteUrl(image.Text().trimmed(), item.Site), stream, false);
+                    SaveBytesToFile(cacheBitmap, stream.Data());
+                } catch (const ETarvellError& e) {
+                    Fail(c, e, QString(), item.Description + T::tr(" image"));
+                }
+            }
+        }
+        Install(c, item, askOverwrite);
+    } catch (...) {
+        try {
+            SaveAutoUpdateProfiles();
+        } catch (const ETarvellError&) {
+            // The item's own failure is the one to report.
+        }
+        throw;
+    }
+    SaveAutoUpdateProfiles();
+    return result;
+}
+
+void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
+    const QDateTime& remoteTime, const QDateTime& stamp, bool& result)
+{
+    DoProgress(3, T::tr("Downloading or getting cached version..."));
+    TMemoryStream stream;
+    QDateTime downloadTime;
+    if (IsFilePath(c.DownloadUrl)) {
+        const QString path = StripFilePrefix(c.DownloadUrl);
+        stream.Write(LoadBytesFromFile(path));
+        downloadTime = QFileInfo(path).lastModified();
+    } else if (hasLastModified) {
+        downloadTime = FClock.Now();
+        DownloadToStream(c.DownloadUrl, stream, true, progress);
+    } else {
+        downloadTime = DownloadToStream(c.DownloadUrl, stream, false, progress);
+    }
+    if (!hasLastModified && !IsNewerTime(downloadTime, stamp))
+        return;
+    // Only a file its reader accepts may take the cache's place; anything else is retried next run.
+    if (LooksLikeHtml(stream.Data()))
+        throw EUserError(T::tr("The site sent a web page instead of the POI file"));
+    {
+        TMemoryStream probe(stream.Data());
+        TEntries entries;
+        entries.LoadFromStream(probe, c.Extension, c.FormatID, false);
+    }
+    result = true;
+    CommitCacheAndStamp(c.CacheFile, stream.Data(), hasLastModified ? remoteTime : downloadTime);
+    QString success = Text(c.Poi.SelectSingleNode(QStringLiteral("onsuccess")));
+    if (success.isEmpty())
+        success = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onsuccess")));
+    if (!success.isEmpty())
+        CallSuccessUrl(success, c.Description, c.UserName, c.Site, c.Password);
+}
+
+void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite)
+{
+    DoProgress(5, QString());
+    bool install = true;
+    TSettings& settings = GetSettings();
+    if (TargetFileExists(item.Target) && askOverwrite && !settings.AlwaysOverwrite && !Silent && OverwriteQuestion) {
+        const TOverwriteAnswer answer = OverwriteQuestion->Ask(
+            T::tr("Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?")
+                .arg(item.Target));
+        switch (answer) {
+        case TOverwriteAnswer::Yes:
+            break;
+        case TOverwriteAnswer::No:
+        case TOverwriteAnswer::Closed:
+            install = false;
+            break;
+        case TOverwriteAnswer::Cancel:
+            FCancel = true;
+            return;
+        case TOverwriteAnswer::YesToAll:
+            askOverwrite = false;
+            break;
+        case TOverwriteAnswer::YesToAllAlways:
+            askOverwrite = false;
+            settings.AlwaysOverwrite = true;
+            break;
+        }
+    }
+    if (install) {
+        DoProgress(6, T::tr("Saving new version..."));
+        TMemoryStream stream(LoadBytesFromFile(c.CacheFile));
+        TEntries entries;
+        entries.LoadFromStream(stream, c.Extension, c.FormatID, false);
+        stream.Clear();
+        entries.SaveToStream(stream, PathExt(StripLocationPrefix(item.Target)), item.FormatID);
+        SaveStreamToLocation(item.Target, stream);
+        DoProgress(7, T::tr("Saving new version..."));
+        DoProgress(8, QString());
+        item.LastUpdate = FClock.Now();
+        if (settings.DownloadImages) {
+            DoProgress(9, T::tr("Saving image..."));
+            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
+            const QString targetBitmap = ChangeFileExt(item.Target, QStringLiteral(".bmp"));
+            if (QFileInfo(cacheBitmap).isFile() && !TargetFileExists(targetBitmap)) {
+                if (IsMobilePath(targetBitmap))
+                    CopyFileToDevice(cacheBitmap, StripMobilePrefix(targetBitmap));
+                else if (!CopyFileWithProgress(cacheBitmap, StripFilePrefix(targetBitmap)))
+                    throw EInOutError(T::tr("Cannot create file %1").arg(StripFilePrefix(targetBitmap)));
+            }
+        }
+    }
+    DoProgress(10, T::tr("Finishing..."));
+}

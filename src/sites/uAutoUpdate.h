@@ -1,0 +1,148 @@
+// The update engine: brings one auto-update item up to date from its site (query, last-modified
+// check, download into the per-site cache, success and error pings), converts the cached file
+// into the item's target on the PC or the device and copies the POI's bitmap beside it. Also the
+// URL routines and the error decoration shared with committing.
+#pragma once
+
+#include "core/uDownload.h"
+#include "core/uGeneral.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <utility>
+#include <vector>
+
+class TUpdateItem;
+class TXmlDocument;
+
+class TAutoUpdateTexts {
+    Q_DECLARE_TR_FUNCTIONS(uAutoUpdate)
+};
+
+// An error the site itself reported; no connection hint is added to it.
+class ESiteError : public ETarvellError {
+public:
+    using ETarvellError::ETarvellError;
+};
+
+// --- what the engine is given -----------------------------------------------------------------
+// Answers of the overwrite question. Closed (the box closed without an answer) counts as No.
+enum class TOverwriteAnswer { Yes = 0, No = 1, Cancel = 2, YesToAll = 3, YesToAllAlways = 4, Closed = 5 };
+
+class TOverwriteQuestion {
+public:
+    virtual ~TOverwriteQuestion() = default;
+    virtual TOverwriteAnswer Ask(const QString& message) = 0;
+};
+
+class TClock {
+public:
+    virtual ~TClock() = default;
+    virtual QDateTime Now() const = 0;
+};
+// The wall clock.
+const TClock& SystemClock();
+
+// The site catalogue each item is checked against, by site location (the run fetches each once).
+class TSiteCatalogues {
+public:
+    virtual ~TSiteCatalogues() = default;
+    // Throws when the catalogue cannot be had.
+    virtual const TXmlDocument& Catalogue(const QString& site) = 0;
+};
+
+// The catalogues of one run: each site's catalogue is fetched once, through the download cache,
+// into its local copy (which a failed or garbled fetch leaves as it was).
+class TRunCatalogues : public TSiteCatalogues {
+public:
+    TDownloadProgressEvent OnProgress;
+    const TXmlDocument& Catalogue(const QString& site) override;
+
+private:
+    std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>> FDocuments;
+};
+
+// --- names and URLs ---------------------------------------------------------------------------
+// One file-name part from catalogue text: \ / : * ? " < > | = and control characters become "_",
+// trailing dots and blanks are dropped, the UTF-8 length is capped at maxBytes; "", "." and ".."
+// become "_".
+QString SanitizeFileNamePart(const QString& text, int maxBytes = 120);
+// GetDataDir() + "download/" + the site location as a file name without its extension.
+QString CacheFolder(const QString& site);
+// Cache folder + "/" + description + "." + format ID + extension, every part sanitised.
+QString CacheFileName(
+    const QString& site, const QString& description, const QString& formatID, const QString& extension);
+// The file name with its extension replaced (or appended when it has none).
+QString ChangeFileExt(const QString& fileName, const QString& extension);
+
+// Percent-encodes every byte of the text in the ANSI code page outside A-Z a-z 0-9 - . _ ~.
+QString EncodeUrlParam(const QString& text);
+// A URL beginning with "/" gets the site's scheme and host; others stay. "Invalid url %1" when
+// the site location has no "://".
+QString ResolveSiteUrl(const QString& url, const QString& siteLocation);
+// %Username%, %Password%, %AppVer%, %AppName% (case-insensitive), in that order.
+QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password);
+// "Cannot download "%1" because the following error: \r\r%2."
+inline constexpr const char* DownloadErrorTemplate
+    = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot download \"%1\" because the following error: \r\r%2.");
+inline constexpr const char* CommitErrorTemplate
+    = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot commit to \"%1\" because the following error: \r\r%2.");
+// The decorated message: the template, the connection hint unless a site error, and the error
+// URL called with it when there is one.
+QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
+    const char* messageTemplate, const QString& userName, const QString& password);
+void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
+    const QString& userName, const QString& password, int code);
+void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
+    const QString& password);
+// Extension (with its dot) and reader format ID for a "format" value and the download URL.
+void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID);
+// x is later than y by more than 10 ms. A null y is older than anything.
+bool IsNewerTime(const QDateTime& x, const QDateTime& y);
+// yyyymmdd?hhnnss by position; EConvertError when it is not a date and time.
+QDateTime ParseLastModified(const QString& text);
+
+// --- targets and stamps -----------------------------------------------------------------------
+// "MOBILE://" or "FILE://" with an absolute path; anything else: EUserError "Invalid target filename".
+bool TargetFileExists(const QString& location);
+// Null unless the file exists; then its ".inf" stamp (null when missing or short).
+QDateTime ReadCacheStamp(const QString& location);
+void WriteCacheStamp(const QString& location, const QDateTime& time);
+
+// --- the engine -------------------------------------------------------------------------------
+class TAutoUpdate {
+public:
+    explicit TAutoUpdate(const TClock& clock = SystemClock());
+
+    // aPercentage 20..100, aMessage may be empty.
+    std::function<void(double aPercentage, const QString& aMessage)> OnProgress;
+    bool Silent = false;
+    // Asked before a target is overwritten; none counts as Yes.
+    TOverwriteQuestion* OverwriteQuestion = nullptr;
+
+    // Brings the item up to date; true when a newer file reached the cache in this call.
+    // askOverwrite lives for the run. Nothing happens once a cancel was requested.
+    bool Execute(TUpdateItem& item, bool& askOverwrite, TSiteCatalogues& catalogues,
+        const TDownloadProgressEvent& progress = {});
+    void Cancel() { FCancel = true; }
+    bool CancelRequested() const { return FCancel; }
+
+private:
+    struct TItemContext;
+    bool UpdateItem(
+        TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress);
+    void DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
+        const QDateTime& remoteTime, const QDateTime& stamp, bool& result);
+    void Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite);
+    [[noreturn]] void Fail(TItemContext& c, const ETarvellError& e, const QString& suffix, const QString& name);
+    void DoProgress(int step, const QString& text);
+
+    const TClock& FClock;
+    bool FCancel = false;
+    QStringList FHandled;
+};

@@ -1,0 +1,335 @@
+// The GPX reader and writer: options, Extra kept and written back, track points, errors,
+// progress, the clipboard text.
+#include "core/uCodePage.h"
+#include "core/uStream.h"
+#include "core/uXmlDocument.h"
+#include "formats/uGpx.h"
+#include "model/uModel.h"
+#include "support/TextFormatSupport.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string Fixture(const char* name) { return ReadFixture(QStringLiteral("gengpx/") + QLatin1String(name)); }
+
+void ReadGpx(TEntries& entries, const std::string& bytes)
+{
+    TMemoryStream stream(bytes);
+    entries.LoadFromStream(stream, QStringLiteral(".gpx"), QString(), true);
+}
+
+std::string WriteGpx(TEntries& entries)
+{
+    TMemoryStream stream;
+    entries.SaveToStream(stream, QStringLiteral("gpx"), QStringLiteral("gengpx"));
+    return stream.Data();
+}
+
+void SetGpxOptions(bool useDesc, bool retainExtra)
+{
+    TConvertFromGpx importer;
+    importer.WriteBoolOption(0, useDesc);
+    importer.WriteBoolOption(1, retainExtra);
+}
+
+std::string Ansi(const char* utf8) { return UnicodeToAnsi(QString::fromUtf8(utf8)); }
+
+class Gpx : public CleanSettingsTest {};
+
+} // namespace
+
+TEST_F(Gpx, OptionTable)
+{
+    TConvertFromGpx importer;
+    ASSERT_EQ(importer.OptionCount(), 2);
+    EXPECT_EQ(importer.OptionCaption(0), QStringLiteral("Use desc tag instead of name tag when available"));
+    EXPECT_EQ(importer.OptionCaption(1), QStringLiteral("Retain extra poi information present in GPX file"));
+    EXPECT_EQ(importer.OptionKind(1), TOptionKind::okBoolean);
+    EXPECT_EQ(std::get<bool>(importer.OptionDefault(0)), false);
+    EXPECT_EQ(importer.OptionCaption(2), QString());
+    EXPECT_EQ(TConvertToGpx().OptionCount(), 0);
+    EXPECT_EQ(TConvertToGpx().Precision(), -1);
+}
+
+TEST_F(Gpx, ReadsWaypointsThenTrackPointsFromUtf8)
+{
+    TEntries entries;
+    ReadGpx(entries, Fixture("waypoints.gpx"));
+    ASSERT_EQ(entries.Count(), 5);
+    EXPECT_EQ(entries[0].GetDescription(), Ansi("Café Zürich"));
+    EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 52.37312);
+    EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), 4.89123);
+    EXPECT_EQ(entries[0].GetExtra(), "");
+    EXPECT_EQ(entries[1].GetDescription(), "Only a desc");
+    EXPECT_DOUBLE_EQ(entries[1].GetLongitude(), 151.2153);
+    EXPECT_EQ(entries[2].GetDescription(), "");
+    EXPECT_EQ(entries[3].GetDescription(), "Tour Eiffel");
+    EXPECT_DOUBLE_EQ(entries[3].GetLatitude(), 48.8584);
+    EXPECT_DOUBLE_EQ(entries[4].GetLongitude(), 2.3);
+}
+
+TEST_F(Gpx, DescOptionPrefersDescAndFallsBackToName)
+{
+    SetGpxOptions(true, false);
+    TEntries entries;
+    ReadGpx(entries, Fixture("waypoints.gpx"));
+    ASSERT_EQ(entries.Count(), 5);
+    EXPECT_EQ(entries[0].GetDescription(), "Koffie & taart");
+    EXPECT_EQ(entries[1].GetDescription(), "Only a desc");
+    EXPECT_EQ(entries[3].GetDescription(), "Tour Eiffel");
+}
+
+TEST_F(Gpx, ExtraKeepsUnknownChildrenAndIsWrittenBack)
+{
+    SetGpxOptions(false, true);
+    TEntries entries;
+    ReadGpx(entries, Fixture("waypoints.gpx"));
+    ASSERT_EQ(entries.Count(), 5);
+    const QString extra = AnsiToUnicode(entries[0].GetExtra());
+    EXPECT_TRUE(extra.startsWith(QStringLiteral("<wpt "))) << extra.toStdString();
+    for (const char* kept : {"<ele>2.5</ele>", "<sym>Restaurant</sym>", "<desc>Koffie &amp; taart</desc>", "<ext:name>inner</ext:name>"})
+        EXPECT_TRUE(extra.contains(QString::fromLatin1(kept))) << kept;
+    EXPECT_FALSE(extra.contains(QStringLiteral("Zürich")));
+    EXPECT_EQ(entries[1].GetExtra(), "");  // nothing left after its desc was taken
+    EXPECT_EQ(entries[2].GetExtra(), "");
+    EXPECT_TRUE(entries[3].GetExtra().starts_with("<wpt "));
+    EXPECT_TRUE(entries[3].GetExtra().ends_with("</wpt>"));
+
+    entries[0].SetDescription("Renamed");
+    entries[0].SetLatitude(-0.00001);
+    TXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXml(DecodeXmlBytes(WriteGpx(entries))));
+    const std::vector<TXmlNode> wpts = doc.SelectNodes(QStringLiteral("gpx/wpt"));
+    ASSERT_EQ(wpts.size(), 5u);
+    const TXmlNode first = wpts[0];
+    EXPECT_EQ(first.Attribute(QStringLiteral("lat")), QStringLiteral("-0.00001"));
+    EXPECT_EQ(first.Attribute(QStringLiteral("lon")), QStringLiteral("4.89123"));
+    QStringList children;
+    for (const TXmlNode& child : first.SelectNodes(QStringLiteral("*")))
+        children << child.NodeName();
+    EXPECT_EQ(children.join(QChar(',')), QStringLiteral("ele,desc,sym,extensions,name"));
+    EXPECT_EQ(first.SelectSingleNode(QStringLiteral("name")).Text(), QStringLiteral("Renamed"));
+    EXPECT_EQ(first.SelectSingleNode(QStringLiteral("extensions/ext:poi/ext:name")).Text(), QStringLiteral("inner"));
+    EXPECT_EQ(wpts[3].SelectSingleNode(QStringLiteral("ele")).Text(), QStringLiteral("35"));
+    EXPECT_TRUE(doc.SelectNodes(QStringLiteral("gpx/trk")).empty());
+    // The extension namespace is declared where it is used; the GPX one only on the root.
+    EXPECT_EQ(first.Attribute(QStringLiteral("xmlns:ext")), QStringLiteral("http://example.org/ext/1"));
+    EXPECT_FALSE(first.Attribute(QStringLiteral("xmlns")).has_value());
+}
+
+TEST_F(Gpx, WritesTheDocumentAsSpecified)
+{
+    const TCommaLocale comma;
+    TEntries entries;
+    entries.Add(Ansi("Café"), "", 4.89123, 52.37312);
+    entries.Add("Tiny", "not xml at all", 0.00001, -1e-5);
+    const TFileVersionNumbers v = ProgramVersionNumbers();
+    const std::string creator = "Tarvell v" + std::to_string(v.Major) + "." + std::to_string(v.Minor) + "." +
+                                std::to_string(v.Release) + " build " + std::to_string(v.Build) +
+                                " - Tarvell POI editor by Orvik Software";
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+        "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\" "
+        "xsi:schemaLocation=\"http://www.topografix.com/GPX/1/1 http://www.topografix.com/GPX/1/1/gpx.xsd\" "
+        "version=\"1.1\" creator=\"" + creator + "\">"
+        "<wpt lat=\"52.37312\" lon=\"4.89123\"><name>Caf\xE9</name></wpt>"
+        "<wpt lat=\"-0.00001\" lon=\"0.00001\"><name>Tiny</name></wpt></gpx>\r\n";
+    EXPECT_BYTES_EQ(expected, WriteGpx(entries));
+}
+
+TEST_F(Gpx, RoundTripsWithEveryOptionCombination)
+{
+    for (const bool useDesc : {false, true}) {
+        for (const bool retain : {false, true}) {
+            SetGpxOptions(useDesc, retain);
+            TEntries source;
+            source.Add(Ansi("Joe's <bar> & \"grill\" €é"), "", -122.41942, 37.77493);
+            source.Add("", "", 179.99999, -89.99999);
+            source.Add("Plain", "", 0, 0);
+            TEntries back;
+            ReadGpx(back, WriteGpx(source));
+            ASSERT_EQ(back.Count(), source.Count());
+            for (int i = 0; i < source.Count(); ++i) {
+                EXPECT_EQ(back[i].GetDescription(), source[i].GetDescription()) << useDesc << retain << i;
+                EXPECT_EQ(back[i].GetLatitude(), source[i].GetLatitude());
+                EXPECT_EQ(back[i].GetLongitude(), source[i].GetLongitude());
+                EXPECT_EQ(back[i].GetExtra(), "");
+            }
+        }
+    }
+}
+
+TEST_F(Gpx, BadInputFailsWithItsMessageAndKeepsWhatWasRead)
+{
+    struct TCase {
+        const char* Text;
+        const char* Message;  // empty: a conversion error
+    };
+    const TCase cases[] = {
+        {"<gpx><wpt lat=\"1\" lon=\"2\"></gpx>\r\n\x01tail", "Invalid xml: <gpx><wpt lat=\"1\" lon=\"2\"></gpx>tail..."},
+        {"", "Invalid xml: ..."},
+        {"<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"1\"/></gpx>", "Invalid entry found in GPX format"},
+        {"<gpx><wpt lat=\"1\" lon=\"2\"/><trk><trkseg><trkpt lon=\"1\"/></trkseg></trk></gpx>", "Invalid entry found in GPX format"},
+        {"<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"NaN\" lon=\"2\"/></gpx>", ""},
+        {"<gpx><wpt lat=\"1\" lon=\"2\"/><wpt lat=\"1,5\" lon=\"2\"/></gpx>", ""},
+    };
+    for (const TCase& c : cases) {
+        TEntries entries;
+        try {
+            ReadGpx(entries, c.Text);
+            ADD_FAILURE() << "no error for " << c.Text;
+        } catch (const EUserError& e) {
+            EXPECT_EQ(e.Message(), QString::fromLatin1(c.Message)) << c.Text;
+        } catch (const EConvertError&) {
+            EXPECT_STREQ(c.Message, "") << c.Text;
+        }
+        if (std::string_view(c.Message).starts_with("Invalid xml"))
+            EXPECT_EQ(entries.Count(), 0);
+        else
+            EXPECT_EQ(entries.Count(), 1) << c.Text;
+    }
+}
+
+TEST_F(Gpx, ProgressRisesOverWaypointsAndTrackPoints)
+{
+    std::string text = "<gpx>";
+    for (int i = 0; i < 10; ++i)
+        text += "<wpt lat=\"1\" lon=\"" + std::to_string(i) + "\"/>";
+    text += "<trk><trkseg>";
+    for (int i = 0; i < 10; ++i)
+        text += "<trkpt lat=\"2\" lon=\"" + std::to_string(i) + "\"/>";
+    text += "</trkseg></trk></gpx>";
+    TEntries entries;
+    std::vector<int> seen;
+    entries.OnProgress = [&](int p) { seen.push_back(p); };
+    ReadGpx(entries, text);
+    EXPECT_EQ(entries.Count(), 20);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_EQ(seen.back(), 95);
+}
+
+TEST_F(Gpx, ClipboardTextPastesTheSamePois)
+{
+    TEntries source;
+    source.Add(Ansi("Zoë's"), "", 5.12345, 51.5);
+    source.Add("Second", "", -3.25, 40.125);
+    const QString text = GpxClipboardText(source);
+    EXPECT_TRUE(text.startsWith(QStringLiteral("<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>")));
+    EXPECT_TRUE(text.contains(QStringLiteral("Zoë's")));
+    TEntries target;
+    target.Add("Existing", "", 1, 1);
+    AppendGpxClipboardText(target, text);
+    ASSERT_EQ(target.Count(), 3);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(target[i + 1].GetDescription(), source[i].GetDescription());
+        EXPECT_EQ(target[i + 1].GetLatitude(), source[i].GetLatitude());
+        EXPECT_EQ(target[i + 1].GetLongitude(), source[i].GetLongitude());
+    }
+}
+
+TEST(XmlFormats, RegisteredInDisplayOrder)
+{
+    const int gpxTo = TConvertToBase::IndexOf(QStringLiteral("gpx"), QString());
+    const int kmlTo = TConvertToBase::IndexOf(QStringLiteral(".KML"), QString());
+    ASSERT_GE(gpxTo, 0);
+    EXPECT_EQ(kmlTo, gpxTo + 1);
+    EXPECT_EQ(TConvertToBase::Description(gpxTo), QStringLiteral("GPS eXchange Format"));
+    EXPECT_EQ(TConvertToBase::FormatIDAt(kmlTo), QStringLiteral("genkml"));
+    EXPECT_EQ(TConvertToBase::Description(kmlTo), QStringLiteral("Google Earth"));
+    EXPECT_EQ(TConvertToBase::IndexOf(QStringLiteral("xml"), QString()), -1) << "Excel XML is read only";
+
+    const int gpxFrom = TConvertFromBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx"));
+    ASSERT_GE(gpxFrom, 0);
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 1), QStringLiteral("excelxml"));
+    EXPECT_EQ(TConvertFromBase::Description(gpxFrom + 1), QStringLiteral("Excel XML Format"));
+    EXPECT_EQ(TConvertFromBase::Extension(gpxFrom + 1), QStringLiteral(".xml"));
+    EXPECT_EQ(TConvertFromBase::FormatIDAt(gpxFrom + 2), QStringLiteral("genkml"));
+}
+
+TEST_F(Gpx, DeeplyNestedExtraIsKept)
+{
+    SetGpxOptions(false, true);
+    std::string text = "<gpx><wpt lat=\"1\" lon=\"2\"><name>n</name><extensions>";
+    for (int i = 0; i < 100000; ++i)
+        text += "<x>";
+    for (int i = 0; i < 100000; ++i)
+        text += "</x>";
+    text += "</extensions></wpt></gpx>";
+    TEntries entries;
+    ReadGpx(entries, text);
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_GT(entries[0].GetExtra().size(), 300000u);
+    TEntries back;
+    ReadGpx(back, WriteGpx(entries));
+    ASSERT_EQ(back.Count(), 1);
+    // Written once, the waypoint declares the GPX namespaces it now lives in; the rest is the same.
+    EXPECT_TRUE(back[0].GetExtra().ends_with(entries[0].GetExtra().substr(std::string("<wpt lat=\"1\" lon=\"2\"").size())));
+}
+
+// Every cut of each XML fixture either reads or fails with the program's own error.
+TEST_F(Gpx, TruncatedXmlFilesFailCleanly)
+{
+    SetGpxOptions(true, true);
+    const std::pair<const char*, const char*> fixtures[] = {
+        {"gengpx/waypoints.gpx", "gpx"},
+        {"genkml/placemarks.kml", "kml"},
+        {"excelxml/pois.xml", "xml"},
+    };
+    for (const auto& [path, extension] : fixtures) {
+        const std::string bytes = ReadFixture(QString::fromLatin1(path));
+        for (size_t length = 0; length < bytes.size(); ++length) {
+            TEntries entries;
+            TMemoryStream stream(bytes.substr(0, length));
+            try {
+                entries.LoadFromStream(stream, QString::fromLatin1(extension), QString(), false);
+            } catch (const ETarvellError&) {
+            }
+        }
+    }
+}
+
+TEST_F(Gpx, ExtraKeepsCharactersBeyondTheCodePage)
+{
+    SetGpxOptions(false, true);
+    TEntries entries;
+    ReadGpx(entries, "<?xml version=\"1.0\" encoding=\"UTF-8\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>n</name>"
+                     "<cmt>\xD0\x96 caf\xC3\xA9</cmt></wpt></gpx>");
+    ASSERT_EQ(entries.Count(), 1);
+    EXPECT_EQ(entries[0].GetExtra(), "<wpt lat=\"1\" lon=\"2\"><cmt>&#1046; caf\xE9</cmt></wpt>");
+    TXmlDocument doc;
+    ASSERT_TRUE(doc.LoadXmlBytes(WriteGpx(entries)));
+    EXPECT_EQ(doc.SelectSingleNode(QStringLiteral("gpx/wpt/cmt")).Text(), QStringLiteral("\u0416 caf\u00e9"));
+}
+
+// Lists without extra information are written without building a document; the bytes must be
+// those the document saves. A list with one extra waypoint goes through the document and must
+// begin with the same bytes.
+TEST_F(Gpx, PlainListsAreWrittenAsTheDocumentWouldBe)
+{
+    TEntries plain;
+    std::string every;
+    for (int c = 1; c < 256; ++c)
+        every += char(c);
+    plain.Add(every, "", 1.5, -2.25);
+    plain.Add("", "", 0, 0);
+    plain.Add(std::string("cut\0here", 8), "", 3, 4);
+    plain.Add(Ansi("Joe's <b> & \"c\" \xE2\x82\xAC"), "", -179.12345, 89.5);
+    TEntries mixed;
+    for (int i = 0; i < plain.Count(); ++i)
+        mixed.Add(plain[i].GetDescription(), "", plain[i].GetLongitude(), plain[i].GetLatitude());
+    mixed.Add("x", "<wpt><ele>1</ele></wpt>", 5, 6);
+
+    std::string direct = WriteGpx(plain);
+    const std::string viaDocument = WriteGpx(mixed);
+    const std::string tail = "</gpx>\r\n";
+    ASSERT_TRUE(direct.ends_with(tail));
+    direct.resize(direct.size() - tail.size());
+    EXPECT_BYTES_EQ(direct, viaDocument.substr(0, direct.size()));
+    EXPECT_EQ(viaDocument.substr(direct.size()), "<wpt lat=\"6\" lon=\"5\"><ele>1</ele><name>x</name></wpt></gpx>\r\n");
+
+    TEntries empty;
+    EXPECT_TRUE(WriteGpx(empty).ends_with("\"/>\r\n"));
+}

@@ -1,0 +1,90 @@
+// The KML reader and writer.
+#include "core/uCodePage.h"
+#include "core/uStream.h"
+#include "formats/uKml.h"
+#include "model/uModel.h"
+#include "support/TestSupport.h"
+#include "support/TextFormatSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+void ReadKml(TEntries& entries, const std::string& bytes)
+{
+    TMemoryStream stream(bytes);
+    entries.LoadFromStream(stream, QStringLiteral("kml"), QStringLiteral("genkml"), true);
+}
+
+std::string WriteKml(TEntries& entries)
+{
+    TMemoryStream stream;
+    entries.SaveToStream(stream, QStringLiteral("kml"), QStringLiteral("genkml"));
+    return stream.Data();
+}
+
+QString KmlError(const std::string& text)
+{
+    TEntries entries;
+    try {
+        ReadKml(entries, text);
+    } catch (const ETarvellError& e) {
+        return e.Message();
+    }
+    return QStringLiteral("no error");
+}
+
+} // namespace
+
+TEST(Kml, ReadsPlacemarksFromUtf8)
+{
+    TEntries entries;
+    std::vector<int> progress;
+    entries.OnProgress = [&](int p) { progress.push_back(p); };
+    ReadKml(entries, ReadFixture(QStringLiteral("genkml/placemarks.kml")));
+    ASSERT_EQ(entries.Count(), 2);
+    EXPECT_EQ(entries[0].GetDescription(), UnicodeToAnsi(QStringLiteral("Rijksmuseum Ämsterdam")));
+    EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), 4.89123);
+    EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 52.37312);
+    EXPECT_EQ(entries[1].GetDescription(), "Only a description");
+    EXPECT_DOUBLE_EQ(entries[1].GetLongitude(), -0.1246);
+    EXPECT_EQ(entries[1].GetExtra(), "");
+    EXPECT_EQ(progress, (std::vector<int>{33, 66}));
+}
+
+TEST(Kml, WritesTheDocumentAndReadsItBack)
+{
+    const TCommaLocale comma;
+    TEntries entries;
+    entries.Add(UnicodeToAnsi(QStringLiteral("Caf\u00e9 & <bar>")), "", 4.89123, 52.37312);
+    entries.Add("Tiny", "", -0.00001, 0);
+    const std::string expected =
+        "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\r\n"
+        "<kml xmlns=\"http://earth.google.com/kml/2.0\"><Folder>"
+        "<Placemark><name>Caf\xE9 &amp; &lt;bar&gt;</name><Point><coordinates>4.89123,52.37312,0</coordinates></Point></Placemark>"
+        "<Placemark><name>Tiny</name><Point><coordinates>-0.00001,0,0</coordinates></Point></Placemark>"
+        "</Folder></kml>\r\n";
+    const std::string written = WriteKml(entries);
+    EXPECT_BYTES_EQ(expected, written);
+    TEntries back;
+    ReadKml(back, written);
+    ASSERT_EQ(back.Count(), 2);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(back[i].GetDescription(), entries[i].GetDescription());
+        EXPECT_EQ(back[i].GetLongitude(), entries[i].GetLongitude());
+        EXPECT_EQ(back[i].GetLatitude(), entries[i].GetLatitude());
+    }
+}
+
+TEST(Kml, BadInputFailsWithItsMessage)
+{
+    EXPECT_EQ(KmlError("<kml><Folder><Placemark><Point><coordinates>4.89123</coordinates></Point></Placemark></Folder></kml>"),
+              QStringLiteral("Invalid value found in coordinates node"));
+    EXPECT_EQ(KmlError("<kml>\n<Folder>"), QStringLiteral("Invalid kml: <kml><Folder>..."));
+    EXPECT_EQ(KmlError("<kml><Placemark><Point><coordinates>x,1</coordinates></Point></Placemark></kml>"),
+              QStringLiteral("'x' is not a valid floating point value"));
+    // A Placemark directly under the root counts too ("//*/Placemark").
+    TEntries entries;
+    ReadKml(entries, "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>");
+    EXPECT_EQ(entries.Count(), 1);
+}
