@@ -34,10 +34,7 @@ int main(int argc, char** argv)
     }
     TdmMain data;
     TMainFormServices services;
-    services.CreateChild = [] { return new TMDIChild; };
-    services.OpenFile = [](const QString& p, TChildWindow* child, bool append, const QString& formatID) {
-        OpenFileInMainWindow(*fmTarvellMainForm(), p, child, append, formatID);
-    };
+    AddChildServices(services);
     services.Quit = [] {};
     TfmTarvellMainForm form(&data, std::move(services));
     form.resize(900, 650);

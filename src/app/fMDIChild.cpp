@@ -72,9 +72,11 @@ const TActionInfo ChildActions[] = {
 
 // --- the list ------------------------------------------------------------------------------------
 
-void TEntriesView::dragEnterEvent(QDragEnterEvent* event)
+namespace {
+
+void AnswerDrag(QDragMoveEvent* event, bool accepted)
 {
-    if (AcceptsDrop && AcceptsDrop(event->mimeData())) {
+    if (accepted) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
     } else {
@@ -82,15 +84,28 @@ void TEntriesView::dragEnterEvent(QDragEnterEvent* event)
     }
 }
 
-void TEntriesView::dragMoveEvent(QDragMoveEvent* event)
-{
-    if (AcceptsDrop && AcceptsDrop(event->mimeData())) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
+// Keeps the list refreshed after a command, also when it fails.
+struct TRefreshAfter {
+    TMDIChild* Child;
+    ~TRefreshAfter() { Child->Refresh(); }
+};
+
+// Marks a program-made selection change, cleared also on errors.
+struct TBulkScope {
+    explicit TBulkScope(bool& flag)
+        : Flag(flag)
+    {
+        Flag = true;
     }
-}
+    ~TBulkScope() { Flag = false; }
+    bool& Flag;
+};
+
+} // namespace
+
+void TEntriesView::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
+
+void TEntriesView::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
 
 void TEntriesView::dropEvent(QDropEvent* event)
 {
@@ -572,10 +587,7 @@ bool TMDIChild::SaveTo(const QString& path, const QString& formatID)
 {
     ListView1->setFocus();
     const THourglass hourglass;
-    struct TRefresh {
-        TMDIChild* Child;
-        ~TRefresh() { Child->Refresh(); }
-    } refresh { this };
+    const TRefreshAfter refresh { this };
     return FDocument.SaveTo(path, formatID, [](const QString& text) { return YesNo(text); });
 }
 
@@ -607,10 +619,7 @@ bool TMDIChild::DoSaveAs()
     }
     ListView1->setFocus();
     const THourglass hourglass;
-    struct TRefresh {
-        TMDIChild* Child;
-        ~TRefresh() { Child->Refresh(); }
-    } refresh { this };
+    const TRefreshAfter refresh { this };
     return FDocument.SaveAsChosen(request.Files.first(), request.FilterIndex, [](const QString& text) { return YesNo(text); });
 }
 
@@ -628,10 +637,7 @@ void TMDIChild::SaveRemote()
         return;
     ListView1->setFocus();
     const THourglass hourglass;
-    struct TRefresh {
-        TMDIChild* Child;
-        ~TRefresh() { Child->Refresh(); }
-    } refresh { this };
+    const TRefreshAfter refresh { this };
     FDocument.SaveRemote(name, typeIndex, copyBitmap, [](const QString& text) { return YesNo(text); });
 }
 
@@ -715,11 +721,9 @@ void TMDIChild::Paste()
     if (AnyEditActive() || EditingCaption())
         return;
     const QString text = QApplication::clipboard()->text();
-    struct TAfter {
-        TMDIChild* Child;
-        ~TAfter() { Child->AfterBulkChange(); }
-    } after { this };
+    const TRefreshAfter refresh { this };
     FDocument.PasteText(text);
+    FModel->Reload();
 }
 
 void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.CopyAsText(SelectedIndices())); }
@@ -727,10 +731,7 @@ void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.Copy
 void TMDIChild::SelectAll()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
-    struct TBulk {
-        bool& Flag;
-        ~TBulk() { Flag = false; }
-    } bulk { BulkSelecting = true };
+    const TBulkScope bulk(BulkSelecting);
     ListView1->selectAll();
     ListView1->setFocus();
     BulkSelecting = false;
@@ -740,10 +741,7 @@ void TMDIChild::SelectAll()
 void TMDIChild::InvertSelection()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
-    struct TBulk {
-        bool& Flag;
-        ~TBulk() { Flag = false; }
-    } bulk { BulkSelecting = true };
+    const TBulkScope bulk(BulkSelecting);
     if (FModel->rowCount() > 0)
         ListView1->selectionModel()->select(
             QItemSelection(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 2)), QItemSelectionModel::Toggle);
@@ -877,6 +875,15 @@ private:
 };
 
 } // namespace
+
+void AddChildServices(TMainFormServices& services)
+{
+    services.CreateChild = [] { return new TMDIChild; };
+    services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
+        if (TfmTarvellMainForm* main = fmTarvellMainForm())
+            OpenFileInMainWindow(*main, path, child, append, formatID);
+    };
+}
 
 void OpenFileInMainWindow(TfmTarvellMainForm& main, const QString& path, TChildWindow* child, bool append, const QString& formatID)
 {

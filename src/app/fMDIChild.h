@@ -143,3 +143,5 @@ private:
 // The open routine as the main window runs it: child windows, progress window, the picture
 // beside the file and the choose-format dialog. child (may be none) is a TMDIChild.
 void OpenFileInMainWindow(TfmTarvellMainForm& main, const QString& path, TChildWindow* child, bool append, const QString& formatID);
+// Child windows and the open routine for the main window's services.
+void AddChildServices(TMainFormServices& services);

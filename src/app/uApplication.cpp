@@ -62,11 +62,7 @@ int RunTarvell(QApplication& app)
     {
         TdmMain data;
         TMainFormServices services;
-        services.CreateChild = [] { return new TMDIChild; };
-        services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
-            if (TfmTarvellMainForm* main = fmTarvellMainForm())
-                OpenFileInMainWindow(*main, path, child, append, formatID);
-        };
+        AddChildServices(services);
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = RestartInLanguage;

@@ -24,10 +24,7 @@ namespace {
 TMainFormServices ChildServices()
 {
     TMainFormServices services;
-    services.CreateChild = [] { return new TMDIChild; };
-    services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
-        OpenFileInMainWindow(*fmTarvellMainForm(), path, child, append, formatID);
-    };
+    AddChildServices(services);
     services.Quit = [] {};
     return services;
 }

@@ -85,10 +85,7 @@ private:
         RegisterAllFormats();
         TdmMain data;
         TMainFormServices services;
-        services.CreateChild = [] { return new TMDIChild; };
-        services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
-            OpenFileInMainWindow(*fmTarvellMainForm(), path, child, append, formatID);
-        };
+        AddChildServices(services);
         services.Quit = [] {};
         GetSettings().ChildrenMaximized = true;
         TfmTarvellMainForm form(&data, std::move(services));
