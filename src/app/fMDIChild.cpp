@@ -90,16 +90,6 @@ struct TRefreshAfter {
     ~TRefreshAfter() { Child->Refresh(); }
 };
 
-// Marks a program-made selection change, cleared also on errors.
-struct TBulkScope {
-    explicit TBulkScope(bool& flag)
-        : Flag(flag)
-    {
-        Flag = true;
-    }
-    ~TBulkScope() { Flag = false; }
-    bool& Flag;
-};
 
 } // namespace
 
@@ -731,7 +721,7 @@ void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.Copy
 void TMDIChild::SelectAll()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
-    const TBulkScope bulk(BulkSelecting);
+    const TFlagScope bulk(BulkSelecting);
     ListView1->selectAll();
     ListView1->setFocus();
     BulkSelecting = false;
@@ -741,7 +731,7 @@ void TMDIChild::SelectAll()
 void TMDIChild::InvertSelection()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
-    const TBulkScope bulk(BulkSelecting);
+    const TFlagScope bulk(BulkSelecting);
     if (FModel->rowCount() > 0)
         ListView1->selectionModel()->select(
             QItemSelection(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 2)), QItemSelectionModel::Toggle);

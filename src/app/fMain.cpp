@@ -108,17 +108,6 @@ bool SameLocation(const QString& a, const QString& b)
     return a == b;
 }
 
-// Sets a flag for a scope, cleared on every exit, errors included.
-struct TFlagScope {
-    explicit TFlagScope(bool& flag)
-        : Flag(flag)
-    {
-        Flag = true;
-    }
-    ~TFlagScope() { Flag = false; }
-    bool& Flag;
-};
-
 TChildWindow* ChildOf(QMdiSubWindow* window)
 {
     return window ? dynamic_cast<TChildWindow*>(window->widget()) : nullptr;

@@ -99,6 +99,10 @@ private slots:
         QVERIFY(QFile::exists(target));
         QVERIFY(!child->isWindowModified());
         const std::vector<std::string> saved = Names(child->Entries());
+        // The saved file is found under its local name, case-sensitively.
+        QCOMPARE(child->Document().FileName, QStringLiteral("FILE://") + target);
+        QVERIFY(form.FindChild(target) == child);
+        QVERIFY(!form.FindChild(target.toUpper()));
 
         form.OpenFile(target, nullptr, false, QString());
         QCOMPARE(form.Children().size(), 2);
