@@ -2,6 +2,7 @@
 #include "app/fMain.h"
 
 #include "app/dMain.h"
+#include "app/uOpenFile.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
@@ -106,17 +107,6 @@ bool SameLocation(const QString& a, const QString& b)
         return a.compare(b, Qt::CaseInsensitive) == 0;
     return a == b;
 }
-
-// Sets a flag for a scope, cleared on every exit, errors included.
-struct TFlagScope {
-    explicit TFlagScope(bool& flag)
-        : Flag(flag)
-    {
-        Flag = true;
-    }
-    ~TFlagScope() { Flag = false; }
-    bool& Flag;
-};
 
 TChildWindow* ChildOf(QMdiSubWindow* window)
 {
@@ -229,8 +219,9 @@ void TfmTarvellMainForm::CreateActions()
     };
 
     on("acFileNew", &TfmTarvellMainForm::acFileNewExecute);
-    hook("acFileOpen");
-    hook("acFileAppend");
+    on("acFileOpen", &TfmTarvellMainForm::acFileOpenExecute);
+    on("acFileAppend", &TfmTarvellMainForm::acFileAppendExecute);
+    // The device file browser provides the open of a device file.
     hook("acFileRemote");
     child("acFileSave", &TChildWindow::Save);
     child("acFileSaveAs", &TChildWindow::SaveAs);
@@ -244,8 +235,11 @@ void TfmTarvellMainForm::CreateActions()
     on("acHide", &TfmTarvellMainForm::acHideExecute);
     on("acFileExit", &TfmTarvellMainForm::acFileExitExecute);
     for (const TActionDef& def : MainActionTable())
-        if (def.Rule == TActionRule::Mru)
-            hook(def.Name);
+        if (def.Rule == TActionRule::Mru) {
+            const int tag = def.Tag;
+            connect(Action(QLatin1String(def.Name)), &QAction::triggered, this,
+                [this, tag] { Run([this, tag] { acMruExecute(tag); }); });
+        }
     child("acEditCopy", &TChildWindow::CopySelected);
     child("acCopyText", &TChildWindow::CopyAsText);
     child("acEditCut", &TChildWindow::CutSelected);
@@ -460,6 +454,8 @@ void TfmTarvellMainForm::UpdateActions()
             action->setChecked(look.Checked);
         if (look.Image >= 0 && FData)
             action->setIcon(FData->ToolIcon(look.Image));
+        if (def.Rule == TActionRule::Mru && def.Tag < state.MruCount)
+            action->setText(TOpenFile::MruCaption(def.Tag, GetSettings().MRU.GetName(def.Tag)));
         if (def.Rule == TActionRule::Profile) {
             const QString name = def.Tag == 0       ? tr("Default")
                 : size_t(def.Tag) < profiles.size() ? profiles[size_t(def.Tag)].Name
@@ -620,6 +616,59 @@ void TfmTarvellMainForm::ShowChild(QWidget* child)
             child->show();
             FMdiArea->setActiveSubWindow(window);
         }
+}
+
+void TfmTarvellMainForm::ShowExistingChild(TChildWindow* child)
+{
+    for (QMdiSubWindow* window : FMdiArea->subWindowList())
+        if (ChildOf(window) == child) {
+            window->show();
+            FMdiArea->setActiveSubWindow(window);
+        }
+}
+
+bool TfmTarvellMainForm::OpenOrShow(const QString& path, const QString& formatID)
+{
+    if (TChildWindow* child = FindChild(path)) {
+        ShowExistingChild(child);
+        return false;
+    }
+    OpenFile(path, nullptr, false, formatID);
+    return true;
+}
+
+void TfmTarvellMainForm::acFileOpenExecute()
+{
+    TOpenFileRequest request = OpenDialog1();
+    if (!GetPrompt().OpenFileDialog(this, request))
+        return;
+    const QString format = TOpenFile::FormatAtFilterIndex(request.FilterIndex);
+    for (const QString& file : request.Files)
+        OpenOrShow(file, format);
+}
+
+void TfmTarvellMainForm::acFileAppendExecute()
+{
+    TChildWindow* child = ActiveChild();
+    if (!child)
+        return;
+    TOpenFileRequest request = OpenDialog1();
+    if (!GetPrompt().OpenFileDialog(this, request))
+        return;
+    const QString format = TOpenFile::FormatAtFilterIndex(request.FilterIndex);
+    for (const QString& file : request.Files)
+        OpenFile(file, child, true, format);
+}
+
+void TfmTarvellMainForm::acMruExecute(int tag)
+{
+    const TSafeStringList& mru = GetSettings().MRU;
+    if (tag < 0 || tag >= mru.Count())
+        return;
+    // Copied: the open reorders the list.
+    const QString name = mru.GetName(tag);
+    const QString format = mru.GetValueAt(tag);
+    OpenOrShow(name, format);
 }
 
 void TfmTarvellMainForm::acFileReconnectExecute()
@@ -815,16 +864,7 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
     Run([this, &message] {
         switch (message.Code) {
         case WM_COPYDATA_CODE: {
-            const QString path = QString::fromUtf8(message.Data);
-            if (TChildWindow* child = FindChild(path)) {
-                for (QMdiSubWindow* window : FMdiArea->subWindowList())
-                    if (ChildOf(window) == child) {
-                        window->show();
-                        FMdiArea->setActiveSubWindow(window);
-                    }
-            } else {
-                OpenFile(path, nullptr, false, QString());
-            }
+            OpenOrShow(QString::fromUtf8(message.Data), QString());
             break;
         }
         case WM_AUTOUPDATE:
@@ -1011,6 +1051,6 @@ void TfmTarvellMainForm::dropEvent(QDropEvent* event)
     Run([this, &urls] {
         for (const QUrl& url : urls)
             if (url.isLocalFile())
-                OpenFile(url.toLocalFile(), nullptr, false, QString());
+                OpenOrShow(url.toLocalFile(), QString());
     });
 }

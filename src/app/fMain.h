@@ -104,6 +104,8 @@ public:
     QMdiArea* MdiArea() const { return FMdiArea; }
 
     void OpenFile(const QString& path, TChildWindow* child, bool append, const QString& formatID);
+    // As a dropped or forwarded file: the child showing path, else the open routine.
+    void OpenOrShowForTest(const QString& path) { OpenOrShow(path, QString()); }
     // The stand-in open routine's record while no open routine is installed.
     const QStringList& RecordedOpens() const { return FRecordedOpens; }
 
@@ -181,6 +183,12 @@ private:
     void ArrangeMinimized();
 
     void acFileNewExecute();
+    void acFileOpenExecute();
+    void acFileAppendExecute();
+    void acMruExecute(int tag);
+    void ShowExistingChild(TChildWindow* child);
+    // Shows the child that already shows path, else opens it; true when it was opened.
+    bool OpenOrShow(const QString& path, const QString& formatID);
     void acFileReconnectExecute();
     void acHideExecute();
     void acFileExitExecute();

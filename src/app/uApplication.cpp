@@ -2,6 +2,7 @@
 #include "app/uApplication.h"
 
 #include "app/dMain.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/uDialogs.h"
 #include "app/uLanguageMenu.h"
@@ -61,6 +62,7 @@ int RunTarvell(QApplication& app)
     {
         TdmMain data;
         TMainFormServices services;
+        AddChildServices(services);
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = RestartInLanguage;

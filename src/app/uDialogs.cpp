@@ -144,6 +144,33 @@ bool TDialogPrompt::OpenFileDialog(QWidget* owner, TOpenFileRequest& request)
     return true;
 }
 
+bool TPrompt::SaveFileDialog(QWidget*, TOpenFileRequest&) { return false; }
+
+bool TDialogPrompt::SaveFileDialog(QWidget* owner, TOpenFileRequest& request)
+{
+    QFileDialog dialog(owner, request.Title, request.InitialDir);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters(request.NameFilters);
+    auto suffixFor = [&request](int index) {
+        return index >= 1 && index <= request.FilterSuffixes.size() ? request.FilterSuffixes[index - 1]
+                                                                    : request.DefaultSuffix;
+    };
+    if (request.FilterIndex >= 1 && request.FilterIndex <= request.NameFilters.size())
+        dialog.selectNameFilter(request.NameFilters[request.FilterIndex - 1]);
+    dialog.setDefaultSuffix(suffixFor(request.FilterIndex));
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(suffixFor(int(request.NameFilters.indexOf(filter)) + 1));
+    });
+    if (!request.Files.isEmpty())
+        dialog.selectFile(request.Files.first());
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    request.Files = dialog.selectedFiles();
+    request.FilterIndex = int(request.NameFilters.indexOf(dialog.selectedNameFilter())) + 1;
+    return true;
+}
+
 int TDialogPrompt::Confirm(const QString& message)
 {
     return RunConfirmDialog(message);

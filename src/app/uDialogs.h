@@ -52,6 +52,8 @@ struct TOpenFileRequest {
     int FilterIndex = 1;
     QString DefaultSuffix;
     bool Multiple = false;
+    // Save dialogs: the default extension (no dot) of each filter, followed as the filter changes.
+    QStringList FilterSuffixes;
     // answers
     QStringList Files;
 };
@@ -73,6 +75,9 @@ public:
     virtual bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) = 0;
     // The four-way overwrite question; returns 0 Yes, 1 No, 2 Cancel, 3 Yes to All, 4 always.
     virtual int Confirm(const QString& message) = 0;
+    // A save-file dialog asking before it overwrites; false when cancelled. Files[0] and
+    // FilterIndex are the answers.
+    virtual bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request);
 };
 
 // The installed prompt (the real dialogs unless a test installed another).
@@ -90,6 +95,7 @@ public:
     bool InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value) override;
     bool OpenFileDialog(QWidget* owner, TOpenFileRequest& request) override;
     int Confirm(const QString& message) override;
+    bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request) override;
 };
 
 // The application title, caption of every box ("Tarvell" once the entry point set it).

@@ -69,6 +69,19 @@ public:
     THourglass& operator=(const THourglass&) = delete;
 };
 
+// Sets a flag for a scope and clears it on every exit, errors included.
+struct TFlagScope {
+    explicit TFlagScope(bool& flag)
+        : Flag(flag)
+    {
+        Flag = true;
+    }
+    ~TFlagScope() { Flag = false; }
+    TFlagScope(const TFlagScope&) = delete;
+    TFlagScope& operator=(const TFlagScope&) = delete;
+    bool& Flag;
+};
+
 // --- command line ---------------------------------------------------------------------------
 // The parameters after the program name; set once by the entry point (tests may set them too).
 void SetCommandLineParams(const QStringList& params);

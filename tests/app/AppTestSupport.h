@@ -79,6 +79,19 @@ public:
     }
     bool OpenFileDialog(QWidget*, TOpenFileRequest&) override { return false; }
     int Confirm(const QString&) override { return Next(ConfirmAnswers, 2); }
+    // Save dialog answers: file name and filter index; none cancels.
+    std::deque<std::pair<QString, int>> SaveAnswers;
+    std::vector<TOpenFileRequest> SaveRequests;
+    bool SaveFileDialog(QWidget*, TOpenFileRequest& request) override
+    {
+        SaveRequests.push_back(request);
+        if (SaveAnswers.empty())
+            return false;
+        request.Files = QStringList { SaveAnswers.front().first };
+        request.FilterIndex = SaveAnswers.front().second;
+        SaveAnswers.pop_front();
+        return true;
+    }
 
 private:
     static int Next(std::deque<int>& queue, int fallback)

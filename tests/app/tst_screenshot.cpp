@@ -2,9 +2,11 @@
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/uLanguageMenu.h"
 #include "core/uSettings.h"
+#include "formats/uFormats.h"
 
 #include <QAction>
 #include <QApplication>
@@ -75,6 +77,34 @@ private:
             for (int x = 0; x < image.width(); x += 3)
                 colours.insert(image.pixel(x, y));
         QVERIFY2(colours.size() > 50, qPrintable(QString::number(colours.size())));
+        qInfo("saved %s", qPrintable(path));
+    }
+
+    void childWindowPicture()
+    {
+        RegisterAllFormats();
+        TdmMain data;
+        TMainFormServices services;
+        AddChildServices(services);
+        services.Quit = [] {};
+        GetSettings().ChildrenMaximized = true;
+        TfmTarvellMainForm form(&data, std::move(services));
+        form.setGeometry(20, 20, 860, 600);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenFile(QStringLiteral(TARVELL_TEST_DATA "/dstcsv/museum.csv"), nullptr, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        QVERIFY(child);
+        QVERIFY(child->parentWidget()->isMaximized());
+        child->SelectOnly(1);
+        QVERIFY(!child->edDescription->text().isEmpty());
+        QTest::qWait(300);
+        const QPixmap shot = form.screen()->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
+            form.frameGeometry().width(), form.frameGeometry().height());
+        QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
+        const QString path = QStringLiteral(TARVELL_ARTIFACTS "/child-window.png");
+        QVERIFY(shot.save(path));
+        child->Entries().ResetChanged();
         qInfo("saved %s", qPrintable(path));
     }
 };

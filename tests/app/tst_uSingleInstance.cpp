@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QtTest>
 
 namespace {
@@ -109,8 +110,14 @@ private slots:
                 QTest::qWait(50);
         }
         QVERIFY(connected);
-        // A path to a missing file reaches the open routine's stand-in and must not end the copy.
-        QVERIFY(client.Send({ WM_COPYDATA_CODE, 0, "/no/such/file.ov2" }));
+        // A forwarded file is opened by the running copy, which goes on serving.
+        QTemporaryDir dir;
+        const QString poiFile = dir.filePath(QStringLiteral("museum.asc"));
+        QFile file(poiFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("4.89123, 52.37312, \"Museum\"\r\n");
+        file.close();
+        QVERIFY(client.Send({ WM_COPYDATA_CODE, 0, poiFile.toUtf8() }));
         QCOMPARE(process.state(), QProcess::Running);
         QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
         QVERIFY(process.waitForFinished(10000));

@@ -1,0 +1,885 @@
+// The window of one POI file.
+#include "app/fMDIChild.h"
+
+#include "app/fChooseFormat.h"
+#include "app/fProgress.h"
+#include "app/uDialogs.h"
+#include "app/uEntriesModel.h"
+#include "app/uOpenFile.h"
+#include "core/uGeneral.h"
+#include "core/uLocations.h"
+#include "core/uRapi.h"
+#include "core/uSettings.h"
+#include "formats/uConvertBase.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+namespace {
+
+// Typing stops at this length; texts set by the program are shown whole.
+constexpr int DescriptionTypingLimit = 64;
+constexpr int CoordinateColumnWidth = 92;
+
+std::map<quint64, TMDIChild*>& LiveChildren()
+{
+    static std::map<quint64, TMDIChild*> children;
+    return children;
+}
+
+quint64 NextKey()
+{
+    static quint64 key = 0;
+    return ++key;
+}
+
+struct TActionInfo {
+    const char* Name;
+    const char* Caption;
+    const char* Shortcut;
+};
+
+const TActionInfo ChildActions[] = {
+    { "acInsert", QT_TRANSLATE_NOOP("TMDIChild", "Insert"), "Ins" },
+    { "acDelete", QT_TRANSLATE_NOOP("TMDIChild", "Delete"), "Del" },
+    { "acRenameSelected", QT_TRANSLATE_NOOP("TMDIChild", "Rename Selected"), "" },
+    { "acCommit", QT_TRANSLATE_NOOP("TMDIChild", "Commit to a site..."), "" },
+    { "acOpenMap", QT_TRANSLATE_NOOP("TMDIChild", "Show map pane"), "" },
+    { "acCloseMap", QT_TRANSLATE_NOOP("TMDIChild", "Close map pane"), "" },
+    { "acPluginGoto", QT_TRANSLATE_NOOP("TMDIChild", "Show"), "" },
+    { "acPluginAdd", QT_TRANSLATE_NOOP("TMDIChild", "Add"), "" },
+    { "actShowIn", QT_TRANSLATE_NOOP("TMDIChild", "Show in"), "" },
+    { "actAddTo", QT_TRANSLATE_NOOP("TMDIChild", "Add to"), "" },
+};
+
+} // namespace
+
+// --- the list ------------------------------------------------------------------------------------
+
+namespace {
+
+void AnswerDrag(QDragMoveEvent* event, bool accepted)
+{
+    if (accepted) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+// Keeps the list refreshed after a command, also when it fails.
+struct TRefreshAfter {
+    TMDIChild* Child;
+    ~TRefreshAfter() { Child->Refresh(); }
+};
+
+
+} // namespace
+
+void TEntriesView::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
+
+void TEntriesView::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
+
+void TEntriesView::dropEvent(QDropEvent* event)
+{
+    if (!AcceptsDrop || !AcceptsDrop(event->mimeData()) || !OnDrop) {
+        event->ignore();
+        return;
+    }
+    // Copy as far as Qt knows: the window moves POIs itself, the view must not remove rows.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    OnDrop(event);
+}
+
+// --- creation ------------------------------------------------------------------------------------
+
+TMDIChild::TDeviceSaveBrowser& TMDIChild::DeviceSaveBrowser()
+{
+    static TDeviceSaveBrowser browser;
+    return browser;
+}
+
+TMDIChild* TMDIChild::FromKey(quint64 key)
+{
+    const auto it = LiveChildren().find(key);
+    return it == LiveChildren().end() ? nullptr : it->second;
+}
+
+TMDIChild::TMDIChild(QWidget* parent)
+    : TTarvellForm(parent)
+    , FKey(NextKey())
+{
+    setObjectName(QStringLiteral("MDIChild"));
+    LiveChildren()[FKey] = this;
+    auto* central = new QWidget(this);
+    auto* layout = new QVBoxLayout(central);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    setCentralWidget(central);
+
+    CreateActions();
+    ToolBar2 = new QToolBar(central);
+    ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->addAction(Action(QStringLiteral("acOpenMap")));
+    ToolBar2->addAction(Action(QStringLiteral("acInsert")));
+    ToolBar2->addAction(Action(QStringLiteral("acDelete")));
+    layout->addWidget(ToolBar2);
+
+    FEditRow = new QWidget(central);
+    CreateEditRow(FEditRow);
+    layout->addWidget(FEditRow);
+
+    ListView1 = new TEntriesView(central);
+    ListView1->setObjectName(QStringLiteral("ListView1"));
+    FModel = new TEntriesModel(FDocument.Entries, this);
+    FModel->SourceKey = FKey;
+    ListView1->setModel(FModel);
+    ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView1->setShowGrid(false);
+    ListView1->setWordWrap(false);
+    ListView1->setSortingEnabled(false);
+    ListView1->verticalHeader()->hide();
+    // Fixed heights keep a list of a million POIs as quick as a short one.
+    ListView1->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ListView1->verticalHeader()->setDefaultSectionSize(ListView1->fontMetrics().height() + 4);
+    ListView1->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    ListView1->horizontalHeader()->setSectionsClickable(true);
+    ListView1->horizontalHeader()->setHighlightSections(false);
+    ListView1->horizontalHeader()->resizeSection(1, CoordinateColumnWidth);
+    ListView1->horizontalHeader()->resizeSection(2, CoordinateColumnWidth);
+    ListView1->setDragEnabled(true);
+    ListView1->setAcceptDrops(true);
+    ListView1->setDragDropMode(QAbstractItemView::DragDrop);
+    ListView1->setDefaultDropAction(Qt::CopyAction);
+    ListView1->setDropIndicatorShown(true);
+    ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
+    ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    ListView1->installEventFilter(this);
+    layout->addWidget(ListView1, 1);
+
+    PopupActionBarEx1 = new QMenu(this);
+    PopupActionBarEx1->setObjectName(QStringLiteral("PopupActionBarEx1"));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acPluginGoto")));
+    PopupActionBarEx1->setDefaultAction(Action(QStringLiteral("acPluginGoto")));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acPluginAdd")));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("actShowIn")));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("actAddTo")));
+    PopupActionBarEx1->addSeparator();
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acCommit")));
+    PopupActionBarEx1->addSeparator();
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acInsert")));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acDelete")));
+    PopupActionBarEx1->addAction(Action(QStringLiteral("acRenameSelected")));
+    connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& at) { PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at)); });
+
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!BulkSelecting)
+            ShowEntryInEdits();
+        UpdateActions();
+    });
+    connect(ListView1->selectionModel(), &QItemSelectionModel::currentChanged, this, [this] {
+        if (!BulkSelecting)
+            ShowEntryInEdits();
+    });
+    connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, this, [this](int column) {
+        Run([this, column] {
+            FDocument.SortByColumn(column);
+            AfterBulkChange();
+        });
+    });
+    connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { Refresh(); });
+    connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
+
+    resize(600, 400);
+    Retranslate();
+    RefreshView(false);
+}
+
+TMDIChild::~TMDIChild()
+{
+    FDestroying = true;
+    disconnect(qApp, nullptr, this, nullptr);
+    LiveChildren().erase(FKey);
+    if (TfmTarvellMainForm* main = MainForm())
+        for (int i = 1; i <= 3; ++i)
+            if (QLabel* panel = main->StatusPanel(i))
+                panel->clear();
+    const THourglass hourglass;
+    std::unique_ptr<TfmProgress> progress;
+    if (Entries().Count() > 2000) {
+        progress = std::make_unique<TfmProgress>(this);
+        progress->SetText(tr("Cleaning up, please wait..."));
+        progress->SetMaximum(100);
+        progress->CentreOn(MainForm());
+        progress->show();
+        Entries().OnProgress = [p = progress.get()](int n) { p->SetPositionInt(n); };
+    }
+    ListView1->setModel(nullptr);
+    Entries().Clear();
+    Entries().OnProgress = nullptr;
+}
+
+void TMDIChild::CreateActions()
+{
+    for (const TActionInfo& info : ChildActions) {
+        auto* action = new QAction(this);
+        action->setObjectName(QLatin1String(info.Name));
+        if (*info.Shortcut) {
+            action->setShortcut(QKeySequence(QString::fromLatin1(info.Shortcut)));
+            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        }
+        addAction(action);
+        FActions.insert(action->objectName(), action);
+    }
+    Action(QStringLiteral("acOpenMap"))->setCheckable(true);
+    Action(QStringLiteral("acOpenMap"))->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
+    Action(QStringLiteral("acInsert"))->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
+    Action(QStringLiteral("acDelete"))->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+    // Without external plug-ins their commands have nothing to offer.
+    for (const char* name : { "acPluginGoto", "acPluginAdd" })
+        Action(QLatin1String(name))->setEnabled(false);
+    for (const char* name : { "actShowIn", "actAddTo" })
+        Action(QLatin1String(name))->setVisible(false);
+    connect(Action(QStringLiteral("acInsert")), &QAction::triggered, this, [this] { Run([this] { Insert(); }); });
+    connect(Action(QStringLiteral("acDelete")), &QAction::triggered, this, [this] { Run([this] { Delete(); }); });
+    connect(Action(QStringLiteral("acRenameSelected")), &QAction::triggered, this,
+        [this] { Run([this] { RenameSelected(); }); });
+}
+
+void TMDIChild::CreateEditRow(QWidget* host)
+{
+    auto* row = new QHBoxLayout(host);
+    row->setContentsMargins(0, 2, 0, 2);
+    row->setSpacing(0);
+    auto line = [host](const char* name) {
+        auto* edit = new QLineEdit(host);
+        edit->setObjectName(QLatin1String(name));
+        return edit;
+    };
+    edDescription = line("edDescription");
+    row->addWidget(edDescription, 1, Qt::AlignTop);
+    FCoordPanel = new QWidget(host);
+    auto* grid = new QGridLayout(FCoordPanel);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setSpacing(0);
+    edLatDeg = line("edLatDeg");
+    edLatMin = line("edLatMin");
+    edLatSec = line("edLatSec");
+    edLonDeg = line("edLonDeg");
+    edLonMin = line("edLonMin");
+    edLonSec = line("edLonSec");
+    edLatitude = line("edLatitude");
+    edLongitude = line("edLongitude");
+    buLatSign = new QPushButton(FCoordPanel);
+    buLatSign->setObjectName(QStringLiteral("buLatSign"));
+    buLonSign = new QPushButton(FCoordPanel);
+    buLonSign->setObjectName(QStringLiteral("buLonSign"));
+    for (QLineEdit* edit : { edLatDeg, edLatMin, edLatSec, edLonDeg, edLonMin, edLonSec })
+        edit->setFixedWidth(24);
+    edLatDeg->setValidator(new QIntValidator(0, 90, edLatDeg));
+    edLonDeg->setValidator(new QIntValidator(0, 180, edLonDeg));
+    for (QLineEdit* edit : { edLatMin, edLatSec, edLonMin, edLonSec })
+        edit->setValidator(new QIntValidator(0, 59, edit));
+    for (QPushButton* button : { buLatSign, buLonSign }) {
+        button->setFixedWidth(20);
+        button->setFocusPolicy(Qt::NoFocus);
+    }
+    grid->addWidget(edLatDeg, 0, 0);
+    grid->addWidget(edLatMin, 0, 1);
+    grid->addWidget(edLatSec, 0, 2);
+    grid->addWidget(buLatSign, 0, 3);
+    grid->addWidget(edLonDeg, 0, 4);
+    grid->addWidget(edLonMin, 0, 5);
+    grid->addWidget(edLonSec, 0, 6);
+    grid->addWidget(buLonSign, 0, 7);
+    grid->addWidget(edLatitude, 1, 0, 1, 4);
+    grid->addWidget(edLongitude, 1, 4, 1, 4);
+    edLatitude->setAlignment(Qt::AlignRight);
+    edLongitude->setAlignment(Qt::AlignRight);
+    FCoordPanel->setFixedWidth(2 * CoordinateColumnWidth);
+    row->addWidget(FCoordPanel, 0, Qt::AlignTop);
+
+    FEdits = { { TEntryEdit::Description, edDescription }, { TEntryEdit::Latitude, edLatitude },
+        { TEntryEdit::Longitude, edLongitude }, { TEntryEdit::LatDeg, edLatDeg }, { TEntryEdit::LatMin, edLatMin },
+        { TEntryEdit::LatSec, edLatSec }, { TEntryEdit::LonDeg, edLonDeg }, { TEntryEdit::LonMin, edLonMin },
+        { TEntryEdit::LonSec, edLonSec } };
+    for (const auto& [kind, edit] : FEdits) {
+        const TEntryEdit which = kind;
+        connect(edit, &QLineEdit::editingFinished, this, [this, which] { EditChanged(which); });
+        edit->installEventFilter(this);
+    }
+    connect(buLatSign, &QPushButton::clicked, this, [this] { EditChanged(TEntryEdit::LatSign); });
+    connect(buLonSign, &QPushButton::clicked, this, [this] { EditChanged(TEntryEdit::LonSign); });
+}
+
+void TMDIChild::Retranslate()
+{
+    for (const TActionInfo& info : ChildActions)
+        Action(QLatin1String(info.Name))->setText(tr(info.Caption));
+    Action(QStringLiteral("acOpenMap"))->setToolTip(tr("Show map pane"));
+    Action(QStringLiteral("acCloseMap"))->setToolTip(tr("Close map pane"));
+    FModel->headerDataChanged(Qt::Horizontal, 0, 2);
+    RefreshView(false);
+}
+
+TfmTarvellMainForm* TMDIChild::MainForm() const { return fmTarvellMainForm(); }
+
+void TMDIChild::Run(const std::function<void()>& body)
+{
+    RunCommand(this, body);
+    UpdateActions();
+}
+
+// --- state ---------------------------------------------------------------------------------------
+
+TEntry* TMDIChild::GetEntry() const
+{
+    const int count = FDocument.Entries.Count();
+    const QModelIndex current = ListView1->selectionModel()->currentIndex();
+    if (current.isValid() && current.row() < count)
+        return &FDocument.Entries[current.row()];
+    const int selected = GetSelectedIndex();
+    return selected >= 0 && selected < count ? &FDocument.Entries[selected] : nullptr;
+}
+
+int TMDIChild::GetSelectedIndex() const
+{
+    const QItemSelectionModel* selection = ListView1->selectionModel();
+    const QModelIndex current = selection->currentIndex();
+    if (current.isValid() && selection->isRowSelected(current.row(), QModelIndex()))
+        return current.row();
+    const std::vector<int> rows = SelectedIndices();
+    return rows.empty() ? -1 : rows.front();
+}
+
+std::vector<int> TMDIChild::SelectedIndices() const
+{
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : ListView1->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r)
+            rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    return rows;
+}
+
+void TMDIChild::SelectOnly(int row)
+{
+    if (row < 0 || row >= FModel->rowCount())
+        return;
+    const QModelIndex index = FModel->index(row, 0);
+    ListView1->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    ListView1->scrollTo(index);
+    ListView1->setFocus();
+}
+
+bool TMDIChild::AnyEditActive() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    return focus && focus != ListView1 && isAncestorOf(focus) && qobject_cast<QLineEdit*>(focus);
+}
+
+bool TMDIChild::EditingCaption() const { return ListView1->IsEditing(); }
+
+QString TMDIChild::FileName() const { return StripFilePrefix(FDocument.FileName); }
+
+bool TMDIChild::ListHasFocus() const { return ListView1->hasFocus() && !EditingCaption(); }
+
+void TMDIChild::UpdateActions()
+{
+    if (FDestroying)
+        return;
+    const std::vector<int> selected = SelectedIndices();
+    Action(QStringLiteral("acDelete"))->setEnabled(!AnyEditActive() && !selected.empty() && !EditingCaption());
+    Action(QStringLiteral("acRenameSelected"))->setEnabled(selected.size() > 1);
+    Action(QStringLiteral("acCommit"))->setEnabled(selected.size() == 1);
+}
+
+void TMDIChild::RefreshView(bool force)
+{
+    if (FDestroying)
+        return;
+    if (FModel->rowCount() != ListView1->model()->rowCount() || ListView1->verticalHeader()->count() != FModel->rowCount())
+        FModel->Reload();
+    else
+        ListView1->viewport()->update();
+    TfmTarvellMainForm* main = MainForm();
+    const bool active = force || (main && main->ActiveChildWidget() == this);
+    if (active && main) {
+        main->StatusPanel(2)->setText(QStringLiteral("%1 ").arg(Entries().Count()) + tr("items"));
+        main->StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
+    }
+    QString caption = FDocument.Caption();
+    if (Entries().Changed())
+        caption.chop(1);
+    setWindowTitle(caption + QStringLiteral("[*]"));
+    setWindowModified(Entries().Changed());
+    AlignColumns();
+    ShowEntryInEdits();
+}
+
+void TMDIChild::AlignColumns()
+{
+    QHeaderView* header = ListView1->horizontalHeader();
+    const int coordinates = FCoordPanel->width();
+    const int latitude = edLonDeg->x() - edLatDeg->x();
+    header->resizeSection(1, latitude > 0 ? latitude : coordinates / 2);
+    header->resizeSection(2, coordinates - (latitude > 0 ? latitude : coordinates / 2));
+    const int description = ListView1->viewport()->width() - coordinates;
+    header->resizeSection(0, std::max(description, 40));
+}
+
+void TMDIChild::resizeEvent(QResizeEvent* event)
+{
+    TTarvellForm::resizeEvent(event);
+    AlignColumns();
+}
+
+TEntryEditValues TMDIChild::EditValues() const
+{
+    TEntryEditValues values;
+    values.Enabled = edDescription->isEnabled();
+    for (const auto& [kind, edit] : FEdits)
+        values.Text(kind) = edit->text();
+    values.LatSign = buLatSign->text();
+    values.LonSign = buLonSign->text();
+    return values;
+}
+
+QLineEdit* TMDIChild::Edit(TEntryEdit edit) const
+{
+    const auto it = FEdits.find(edit);
+    return it == FEdits.end() ? nullptr : it->second;
+}
+
+void TMDIChild::ShowEntryInEdits()
+{
+    TEntryEditValues values;
+    TEntryEditSync::FromEntry(GetEntry(), values);
+    for (const auto& [kind, edit] : FEdits) {
+        edit->setEnabled(values.Enabled);
+        if (edit->text() != values.Text(kind))
+            edit->setText(values.Text(kind));
+        edit->setCursorPosition(0);
+    }
+    buLatSign->setEnabled(values.Enabled);
+    buLonSign->setEnabled(values.Enabled);
+    buLatSign->setText(values.LatSign);
+    buLonSign->setText(values.LonSign);
+}
+
+void TMDIChild::EditChanged(TEntryEdit edit)
+{
+    if (FDestroying)
+        return;
+    Run([this, edit] {
+        TEntry* entry = GetEntry();
+        if (TEntryEditSync::ToEntry(entry, edit, EditValues())) {
+            FModel->RowChanged(Entries().IndexOf(entry));
+            Refresh();
+        }
+    });
+}
+
+// --- keys ----------------------------------------------------------------------------------------
+
+bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() != QEvent::KeyPress)
+        return TTarvellForm::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == edLatitude || watched == edLongitude) {
+        if (key->text() == QLatin1String("-") || key->text() == QLatin1String("+")) {
+            auto* edit = static_cast<QLineEdit*>(watched);
+            edit->setText(TEntryEditSync::ApplySignKey(edit->text(), key->text() == QLatin1String("-")));
+            EditChanged(edit == edLatitude ? TEntryEdit::Latitude : TEntryEdit::Longitude);
+            return true;
+        }
+    } else if (watched == edDescription) {
+        if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)
+            return DescriptionKey(key);
+        if (!key->text().isEmpty() && key->text().at(0).isPrint()
+            && edDescription->text().size() - edDescription->selectedText().size() + key->text().size()
+                > DescriptionTypingLimit)
+            return true;
+    } else if (watched == ListView1) {
+        if (key->key() == Qt::Key_F2 && !EditingCaption()) {
+            const int row = GetSelectedIndex();
+            if (row >= 0)
+                ListView1->edit(FModel->index(row, 0));
+            return true;
+        }
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !EditingCaption()) {
+            Action(QStringLiteral("acPluginGoto"))->trigger();
+            return true;
+        }
+    }
+    return TTarvellForm::eventFilter(watched, event);
+}
+
+bool TMDIChild::DescriptionKey(QKeyEvent* key)
+{
+    const int selected = GetSelectedIndex();
+    const bool down = key->key() == Qt::Key_Down;
+    const bool canMove = down ? selected < Entries().Count() - 1 : selected > 0;
+    if (!canMove)
+        return true;
+    const bool atEnd = edDescription->cursorPosition() == edDescription->text().size();
+    const int caret = edDescription->cursorPosition();
+    // Leaving the edit writes the pending description to its POI.
+    ListView1->setFocus();
+    SelectOnly(down ? selected + 1 : selected - 1);
+    edDescription->setFocus();
+    edDescription->setCursorPosition(atEnd ? int(edDescription->text().size()) : caret);
+    return true;
+}
+
+// --- commands ------------------------------------------------------------------------------------
+
+void TMDIChild::LoadEntries(const TEntries& entries, const QString& path, bool append, const QString& formatID)
+{
+    FDocument.LoadEntries(entries, path, append, formatID);
+    AfterBulkChange();
+}
+
+void TMDIChild::AfterBulkChange()
+{
+    FModel->Reload();
+    Refresh();
+}
+
+bool TMDIChild::SaveTo(const QString& path, const QString& formatID)
+{
+    ListView1->setFocus();
+    const THourglass hourglass;
+    const TRefreshAfter refresh { this };
+    return FDocument.SaveTo(path, formatID, [](const QString& text) { return YesNo(text); });
+}
+
+bool TMDIChild::DoSave()
+{
+    if (FDocument.FileName.isEmpty())
+        return DoSaveAs();
+    return SaveTo(QString(), QString());
+}
+
+bool TMDIChild::DoSaveAs()
+{
+    TSettings& settings = GetSettings();
+    TOpenFileRequest request;
+    request.InitialDir = settings.InitialDir;
+    request.NameFilters = GetExportNameFilters();
+    for (int i = 0; i < TConvertToBase::FormatCount(); ++i)
+        request.FilterSuffixes << TChildDocument::SaveAsSuffix(i + 1);
+    request.FilterIndex = TChildDocument::SaveAsFilterIndex(
+        FDocument.FormatID, settings.LastSaveFormat, TConvertToBase::FilterIndex(QString(), QString()));
+    request.DefaultSuffix = TChildDocument::SaveAsSuffix(request.FilterIndex);
+    for (;;) {
+        if (!GetPrompt().SaveFileDialog(this, request) || request.Files.isEmpty())
+            return false;
+        bool accept = true;
+        CheckExportFileExt(request.Files.first(), request.FilterIndex, accept);
+        if (accept)
+            break;
+    }
+    ListView1->setFocus();
+    const THourglass hourglass;
+    const TRefreshAfter refresh { this };
+    return FDocument.SaveAsChosen(request.Files.first(), request.FilterIndex, [](const QString& text) { return YesNo(text); });
+}
+
+void TMDIChild::SaveRemote()
+{
+    ConnectDevice();
+    if (!DeviceSaveBrowser())
+        return;
+    QString name = IsMobilePath(FDocument.FileName)
+        ? StripMobilePrefix(FDocument.FileName)
+        : GetSettings().PrevRemoteDir + LocationFileName(FDocument.FileName);
+    int typeIndex = TConvertToBase::IndexOf(LocationExtension(name), FDocument.FormatID);
+    bool copyBitmap = false;
+    if (!DeviceSaveBrowser()(this, name, typeIndex, copyBitmap))
+        return;
+    ListView1->setFocus();
+    const THourglass hourglass;
+    const TRefreshAfter refresh { this };
+    FDocument.SaveRemote(name, typeIndex, copyBitmap, [](const QString& text) { return YesNo(text); });
+}
+
+bool TMDIChild::AskSave()
+{
+    if (!Entries().Changed())
+        return true;
+    switch (AskYesNoCancel(this, tr("The current data has changed. Do you want to save the changes?"))) {
+    case IDYES: return DoSave();
+    case IDNO: return true;
+    default: return false;
+    }
+}
+
+bool TMDIChild::CloseQuery()
+{
+    ListView1->setFocus();
+    bool result = false;
+    RunCommand(this, [this, &result] { result = AskSave(); });
+    return result;
+}
+
+void TMDIChild::closeEvent(QCloseEvent* event)
+{
+    if (CloseQuery())
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TMDIChild::Insert()
+{
+    ListView1->setFocus();
+    const int row = FDocument.Insert();
+    AfterBulkChange();
+    SelectOnly(row);
+    edDescription->setFocus();
+}
+
+void TMDIChild::Delete()
+{
+    const int selected = GetSelectedIndex();
+    const QSignalBlocker blocker(ListView1->selectionModel());
+    const int next = FDocument.Delete(SelectedIndices(), selected);
+    FModel->Reload();
+    if (next >= 0) {
+        const QModelIndex index = FModel->index(next, 0);
+        ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    Refresh();
+    UpdateActions();
+}
+
+void TMDIChild::RenameSelected()
+{
+    QString text;
+    if (!GetPrompt().InputQuery(this, ApplicationTitle(), tr("Enter the new description to apply to the selection"), text))
+        return;
+    FDocument.RenameSelected(SelectedIndices(), text);
+    ListView1->viewport()->update();
+    Refresh();
+}
+
+void TMDIChild::Find(const QString& text) { SelectOnly(FDocument.Find(text)); }
+
+void TMDIChild::FindNext(const QString& text) { SelectOnly(FDocument.FindNext(text, GetSelectedIndex())); }
+
+void TMDIChild::CopySelected()
+{
+    QApplication::clipboard()->setText(FDocument.CopySelectedText(SelectedIndices()));
+}
+
+void TMDIChild::CutSelected()
+{
+    CopySelected();
+    Delete();
+}
+
+void TMDIChild::Paste()
+{
+    if (AnyEditActive() || EditingCaption())
+        return;
+    const QString text = QApplication::clipboard()->text();
+    const TRefreshAfter refresh { this };
+    FDocument.PasteText(text);
+    FModel->Reload();
+}
+
+void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.CopyAsText(SelectedIndices())); }
+
+void TMDIChild::SelectAll()
+{
+    const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
+    const TFlagScope bulk(BulkSelecting);
+    ListView1->selectAll();
+    ListView1->setFocus();
+    BulkSelecting = false;
+    ShowEntryInEdits();
+}
+
+void TMDIChild::InvertSelection()
+{
+    const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
+    const TFlagScope bulk(BulkSelecting);
+    if (FModel->rowCount() > 0)
+        ListView1->selectionModel()->select(
+            QItemSelection(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 2)), QItemSelectionModel::Toggle);
+    ListView1->setFocus();
+    BulkSelecting = false;
+    ShowEntryInEdits();
+}
+
+// --- drag and drop -------------------------------------------------------------------------------
+
+bool TMDIChild::AcceptsDrop(const QMimeData* data) const
+{
+    quint64 key = 0;
+    std::vector<int> rows;
+    return TEntriesModel::DecodeDrag(data, key, rows) && FromKey(key);
+}
+
+void TMDIChild::DropOn(QDropEvent* event)
+{
+    const QModelIndex target = ListView1->indexAt(event->position().toPoint());
+    DropMime(event->mimeData(), target.isValid() ? target.row() : -1);
+}
+
+bool TMDIChild::DropMime(const QMimeData* data, int row)
+{
+    quint64 key = 0;
+    std::vector<int> rows;
+    if (!TEntriesModel::DecodeDrag(data, key, rows))
+        return false;
+    TMDIChild* source = FromKey(key);
+    if (!source)
+        return false;
+    Run([&] {
+        TChildDocument::DropEntries(source->Document(), rows, FDocument, row);
+        AfterBulkChange();
+        if (source != this)
+            source->AfterBulkChange();
+    });
+    return true;
+}
+
+// --- the open routine in the main window ---------------------------------------------------------
+
+namespace {
+
+class TMainOpenHost : public TOpenHost {
+public:
+    explicit TMainOpenHost(TfmTarvellMainForm& main)
+        : FMain(main)
+    {
+    }
+    ~TMainOpenHost() override { delete FProgress; }
+
+    TChildDocument* NewChild() override
+    {
+        auto* child = dynamic_cast<TMDIChild*>(FMain.NewChild());
+        if (!child)
+            throw EAssertionFailed(QStringLiteral("No child window"), "fMDIChild", __LINE__);
+        return &child->Document();
+    }
+    void DiscardChild(TChildDocument* document) override
+    {
+        if (TMDIChild* child = ChildOf(document)) {
+            // Nothing to ask: the window never showed a file.
+            QWidget* frame = child->parentWidget();
+            if (frame)
+                delete frame;
+            else
+                delete child;
+        }
+    }
+    void SetChildIcon(TChildDocument* document, const std::string& bitmap) override
+    {
+        QPixmap picture;
+        TMDIChild* child = ChildOf(document);
+        if (!child || !picture.loadFromData(reinterpret_cast<const uchar*>(bitmap.data()), uint(bitmap.size())))
+            return;
+        const QIcon icon = BitmapToIcon(picture);
+        child->setWindowIcon(icon);
+        if (QWidget* frame = child->parentWidget())
+            frame->setWindowIcon(icon);
+    }
+    void ChildLoaded(TChildDocument* document) override
+    {
+        if (TMDIChild* child = ChildOf(document)) {
+            FMain.ShowChild(child);
+            child->RefreshView(true);
+        }
+    }
+    std::function<void(int)> BeginProgress() override
+    {
+        FProgress = new TfmProgress(nullptr);
+        FProgress->SetMaximum(100);
+        FProgress->SetText(TfmProgress::tr("Loading, please wait..."));
+        FProgress->CentreOn(&FMain);
+        FProgress->show();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        TfmProgress* progress = FProgress;
+        return [progress](int n) { progress->SetPositionInt(n); };
+    }
+    void EndProgress() override
+    {
+        delete FProgress;
+        FProgress = nullptr;
+    }
+    bool ChooseFormat(const QString& path, const QString& triedFormat, const QString& error, QString& picked,
+        bool& useAsDefault) override
+    {
+        TfmChooseFormat dialog(&FMain);
+        dialog.FileName = path;
+        dialog.TriedFormat = triedFormat;
+        dialog.SetErrorText(error);
+        if (dialog.exec() != QDialog::Accepted)
+            return false;
+        picked = dialog.GetFormat();
+        useAsDefault = dialog.GetUseAsDefault();
+        return true;
+    }
+
+private:
+    TMDIChild* ChildOf(TChildDocument* document) const
+    {
+        for (QWidget* widget : FMain.Children())
+            if (auto* child = dynamic_cast<TMDIChild*>(widget); child && &child->Document() == document)
+                return child;
+        return nullptr;
+    }
+
+    TfmTarvellMainForm& FMain;
+    TfmProgress* FProgress = nullptr;
+};
+
+} // namespace
+
+void AddChildServices(TMainFormServices& services)
+{
+    services.CreateChild = [] { return new TMDIChild; };
+    services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
+        if (TfmTarvellMainForm* main = fmTarvellMainForm())
+            OpenFileInMainWindow(*main, path, child, append, formatID);
+    };
+}
+
+void OpenFileInMainWindow(TfmTarvellMainForm& main, const QString& path, TChildWindow* child, bool append, const QString& formatID)
+{
+    TMainOpenHost host(main);
+    auto* target = dynamic_cast<TMDIChild*>(child);
+    TOpenFile::Open(host, path, target ? &target->Document() : nullptr, append && target, formatID);
+    if (target)
+        target->RefreshView(true);
+}

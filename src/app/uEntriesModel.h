@@ -1,0 +1,40 @@
+// The table model over a POI list: description, latitude, longitude, produced on demand.
+#pragma once
+
+#include <QAbstractTableModel>
+
+class TEntries;
+
+class TEntriesModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // The MIME type of POIs dragged between child windows: the source window's key and the rows.
+    static const QString MimeType;
+
+    explicit TEntriesModel(TEntries& entries, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    // Column 0 in place: the POI's description.
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    QStringList mimeTypes() const override;
+    QMimeData* mimeData(const QModelIndexList& indexes) const override;
+    Qt::DropActions supportedDropActions() const override;
+    Qt::DropActions supportedDragActions() const override;
+
+    // Identifies the window whose rows a drag carries.
+    quint64 SourceKey = 0;
+
+    // After a bulk change (load, append, paste, delete, sort): one reset.
+    void Reload();
+    // After the POI at row changed.
+    void RowChanged(int row);
+    // Decodes a drag of ours: the source key and the rows; false for anything else.
+    static bool DecodeDrag(const QMimeData* data, quint64& sourceKey, std::vector<int>& rows);
+
+private:
+    TEntries& FEntries;
+};

@@ -1,0 +1,64 @@
+// The one open routine every road into the editor ends in (open, append, recent files, drops,
+// forwarded and command-line paths), with its format choice, the retry with another reader and
+// the recent-files and default-format lists. The windows it needs come through a host.
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class TChildDocument;
+class TEntries;
+class TMemoryStream;
+
+// What the open routine asks of the main window.
+class TOpenHost {
+public:
+    virtual ~TOpenHost() = default;
+    // A new child window's document; it is shown when the open succeeds.
+    virtual TChildDocument* NewChild() = 0;
+    // Closes a child window this open created and could not fill.
+    virtual void DiscardChild(TChildDocument* child) = 0;
+    // The picture lying beside the file, as bytes; an unreadable picture keeps the standard icon.
+    virtual void SetChildIcon(TChildDocument* child, const std::string& bitmap) = 0;
+    // The child window has its entries (refresh, show).
+    virtual void ChildLoaded(TChildDocument* child) = 0;
+    // The progress window of one parse: shown by Begin, its callback returned; End frees it.
+    virtual std::function<void(int)> BeginProgress() = 0;
+    virtual void EndProgress() = 0;
+    // The choose-format dialog: false on Cancel.
+    virtual bool ChooseFormat(const QString& path, const QString& triedFormat, const QString& error,
+        QString& picked, bool& useAsDefault) = 0;
+};
+
+class TOpenFile {
+    Q_DECLARE_TR_FUNCTIONS(fMain)
+public:
+    // Reads path (local, or "MOBILE://" on the device), parses it and fills child (appending) or a
+    // new child window. When the reader fails and another reader handles the extension, the user
+    // may pick one and the open is tried again. Other failures raise to the caller. False when the
+    // user cancelled the choice and nothing was opened.
+    static bool Open(TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID);
+
+    // The format the routine reads with: formatID, else the extension's remembered default when
+    // a reader for the extension has that format ID.
+    static QString ResolveFormat(const QString& path, const QString& formatID);
+    // The whole file into stream: a device file through the device layer, else the local file.
+    static void ReadLocation(const QString& path, TMemoryStream& stream);
+    // Remembers format for the extension (stored in lower case), replacing an older line.
+    static void StoreDefaultFormat(QStringList& defaultFormats, const QString& extension, const QString& format);
+
+    // The importer rows whose extension is the file's, in registry order.
+    static std::vector<int> ReaderRows(const QString& path);
+    // The index among rows preselected for a retry after triedFormat failed.
+    static int PreselectedReader(const std::vector<int>& rows, const QString& triedFormat);
+
+    // The caption of recent-file entry k for location.
+    static QString MruCaption(int k, const QString& location);
+    // The importer format of an open-dialog filter index (1 = "All supported filetypes").
+    static QString FormatAtFilterIndex(int filterIndex);
+};

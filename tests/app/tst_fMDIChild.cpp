@@ -1,0 +1,244 @@
+// The child window in the main window: open, edit in the edit row, save as, reopen; the model,
+// the edit row's limits and drops.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "app/fMDIChild.h"
+#include "app/fMain.h"
+#include "app/uEntriesModel.h"
+#include "core/uSettings.h"
+#include "formats/uConvertBase.h"
+#include "formats/uFormats.h"
+
+#include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMimeData>
+#include <QPushButton>
+#include <QtTest>
+
+namespace {
+
+TMainFormServices ChildServices()
+{
+    TMainFormServices services;
+    AddChildServices(services);
+    services.Quit = [] {};
+    return services;
+}
+
+std::vector<std::string> Names(TEntries& entries)
+{
+    std::vector<std::string> names;
+    for (int i = 0; i < entries.Count(); ++i)
+        names.push_back(entries[i].GetDescription());
+    return names;
+}
+
+} // namespace
+
+class TestMDIChild : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        TestHome();
+        RegisterAllFormats();
+    }
+    void init()
+    {
+        ResetSettingsForTests();
+        QFile::remove(SettingsStoreFileName());
+    }
+
+    void openEditSaveAsReopen()
+    {
+        TScriptedPrompt prompt;
+        QTemporaryDir dir;
+        const QString source = dir.filePath(QStringLiteral("museum.asc"));
+        QVERIFY(QFile::copy(QStringLiteral(TARVELL_TEST_DATA "/genasc/museum.asc"), source));
+        TdmMain data;
+        TfmTarvellMainForm form(&data, ChildServices());
+        form.show();
+        form.OpenFile(source, nullptr, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        QVERIFY(child);
+        QVERIFY(prompt.Boxes.empty());
+        QCOMPARE(child->Document().FileName, source);
+        const int count = child->Entries().Count();
+        QVERIFY(count > 0);
+        // Opening the same file again shows the window it is in.
+        form.OpenOrShowForTest(source);
+        QCOMPARE(form.Children().size(), 1);
+
+        child->SelectOnly(0);
+        QCOMPARE(child->edDescription->text(), QString::fromStdString(child->Entries()[0].GetDescription()));
+        child->edDescription->setFocus();
+        child->edDescription->setText(QStringLiteral("Edited museum"));
+        emit child->edDescription->editingFinished();
+        child->edLatitude->setText(QStringLiteral("12.5"));
+        emit child->edLatitude->editingFinished();
+        QCOMPARE(child->Entries()[0].GetDescription(), std::string("Edited museum"));
+        QCOMPARE(child->Entries()[0].GetLatitude(), 12.5);
+        QVERIFY(child->windowTitle().startsWith(QStringLiteral("museum.asc")));
+        QVERIFY(child->isWindowModified());
+        QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
+        QCOMPARE(form.StatusPanel(2)->text(), QStringLiteral("%1 items").arg(count));
+
+        const QString target = dir.filePath(QStringLiteral("museum.ov2"));
+        const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
+        prompt.SaveAnswers.push_back({ target, ov2 + 1 });
+        form.Action(QStringLiteral("acFileSaveAs"))->trigger();
+        QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
+        QCOMPARE(prompt.SaveRequests.size(), size_t(1));
+        // The dialog starts at the file's own writer with its extension.
+        QCOMPARE(prompt.SaveRequests[0].FilterIndex, TConvertToBase::IndexOfFormatID(QStringLiteral("genasc")) + 1);
+        QCOMPARE(prompt.SaveRequests[0].DefaultSuffix, QStringLiteral("asc"));
+        QVERIFY(QFile::exists(target));
+        QVERIFY(!child->isWindowModified());
+        const std::vector<std::string> saved = Names(child->Entries());
+        // The saved file is found under its local name, case-sensitively.
+        QCOMPARE(child->Document().FileName, QStringLiteral("FILE://") + target);
+        QVERIFY(form.FindChild(target) == child);
+        QVERIFY(!form.FindChild(target.toUpper()));
+
+        form.OpenFile(target, nullptr, false, QString());
+        QCOMPARE(form.Children().size(), 2);
+        auto* reopened = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        QVERIFY(reopened && reopened != child);
+        QVERIFY(Names(reopened->Entries()) == saved);
+        QCOMPARE(reopened->Entries()[0].GetLatitude(), 12.5);
+        QCOMPARE(GetSettings().MRU.GetName(0), target);
+        QCOMPARE(form.Action(QStringLiteral("acMru1"))->text(), QStringLiteral("&1 museum.ov2"));
+    }
+
+    void failedOpenLeavesNoWindow()
+    {
+        TScriptedPrompt prompt;
+        QTemporaryDir dir;
+        const QString broken = dir.filePath(QStringLiteral("broken.ov2"));
+        QFile file(broken);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("\x02\xff\xff\xff\x7f", 5);
+        file.close();
+        TdmMain data;
+        TfmTarvellMainForm form(&data, ChildServices());
+        RunCommand(&form, [&] { form.OpenFile(broken, nullptr, false, QString()); });
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY(form.Children().isEmpty());
+    }
+
+    void newWindowInsertDeleteAndLongDescription()
+    {
+        TScriptedPrompt prompt;
+        TdmMain data;
+        TfmTarvellMainForm form(&data, ChildServices());
+        form.show();
+        form.Action(QStringLiteral("acFileNew"))->trigger();
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        QVERIFY(child);
+        QCOMPARE(child->windowTitle(), QStringLiteral("Untitled[*]"));
+        QVERIFY(!child->edDescription->isEnabled());
+        child->Action(QStringLiteral("acInsert"))->trigger();
+        QVERIFY(child->isWindowModified());
+        QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
+        QCOMPARE(child->GetSelectedIndex(), 0);
+        QCOMPARE(child->edDescription->text(), QStringLiteral("New entry #1"));
+
+        // Texts set by the program are shown whole; typing stops at 64 characters.
+        const std::string longText(100, 'x');
+        child->Entries()[0].SetDescription(longText);
+        child->Refresh();
+        QCOMPARE(child->edDescription->text().size(), 100);
+        emit child->edDescription->editingFinished();
+        QCOMPARE(child->Entries()[0].GetDescription(), longText);
+        child->edDescription->clear();
+        child->edDescription->setFocus();
+        QTest::keyClicks(child->edDescription, QString(70, QChar('y')));
+        QCOMPARE(child->edDescription->text().size(), 64);
+
+        // "-" twice in the latitude edit leaves one sign.
+        child->edLatitude->setFocus();
+        QTest::keyClick(child->edLatitude, Qt::Key_Minus);
+        QTest::keyClick(child->edLatitude, Qt::Key_Minus);
+        QCOMPARE(child->edLatitude->text().count(QChar('-')), 1);
+
+        child->Insert();
+        child->Insert();
+        child->SelectAll();
+        QCOMPARE(child->SelectedIndices().size(), size_t(3));
+        child->InvertSelection();
+        QVERIFY(child->SelectedIndices().empty());
+        child->SelectOnly(2);
+        child->Delete();
+        QCOMPARE(child->Entries().Count(), 2);
+        QCOMPARE(child->GetSelectedIndex(), 1);
+        QVERIFY(child->Model()->rowCount() == 2);
+        // Closing asks; No closes without saving.
+        prompt.Answers.push_back(IDNO);
+        QVERIFY(child->CloseQuery());
+    }
+
+    void modelPassesTheTesterAndRejectsForeignDrops()
+    {
+        TEntries entries;
+        TEntriesModel model(entries);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        entries.Add("a", std::string(), 4.5, 52.25);
+        entries.Add("b", std::string(), -4.5, -52.25);
+        model.Reload();
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("b"));
+        QVERIFY(model.setData(model.index(0, 0), QStringLiteral("renamed")));
+        QCOMPARE(entries[0].GetDescription(), std::string("renamed"));
+        QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("1")));
+        QVERIFY(!model.data(model.index(5, 0)).isValid());
+
+        // Our drag decodes; a forged count or a foreign type does not.
+        model.SourceKey = 42;
+        std::unique_ptr<QMimeData> drag(model.mimeData({ model.index(1, 0), model.index(1, 2) }));
+        quint64 key = 0;
+        std::vector<int> rows;
+        QVERIFY(TEntriesModel::DecodeDrag(drag.get(), key, rows));
+        QCOMPARE(key, quint64(42));
+        QVERIFY(rows == std::vector<int> { 1 });
+        QMimeData forged;
+        QByteArray bytes(12, '\0');
+        bytes[8] = '\x7f';
+        forged.setData(TEntriesModel::MimeType, bytes);
+        QVERIFY(!TEntriesModel::DecodeDrag(&forged, key, rows));
+        QMimeData text;
+        text.setText(QStringLiteral("1"));
+        QVERIFY(!TEntriesModel::DecodeDrag(&text, key, rows));
+        // A drag from a window that is gone is refused.
+        QVERIFY(!TMDIChild::FromKey(42));
+    }
+
+    void dragBetweenWindowsCopies()
+    {
+        TScriptedPrompt prompt;
+        TMDIChild one, two;
+        for (TMDIChild* child : { &one, &two }) {
+            child->Insert();
+            child->Insert();
+        }
+        one.SelectAll();
+        std::unique_ptr<QMimeData> drag(one.Model()->mimeData({ one.Model()->index(0, 0), one.Model()->index(1, 0) }));
+        QVERIFY(two.DropMime(drag.get(), 1));
+        QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
+        QCOMPARE(two.Entries().Count(), 4);
+        QCOMPARE(one.Entries().Count(), 2);
+        // Inside one window the POIs move.
+        QVERIFY(one.DropMime(drag.get(), -1));
+        QCOMPARE(one.Entries().Count(), 2);
+        QMimeData text;
+        text.setText(QStringLiteral("New entry"));
+        QVERIFY(!two.DropMime(&text, 0));
+        prompt.Answers = { IDNO, IDNO };
+    }
+};
+
+QTEST_MAIN(TestMDIChild)
+#include "tst_fMDIChild.moc"
