@@ -13,6 +13,7 @@ ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600
 LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(nproc)" --timeout 600 -L "^(logic|sites)$"
 test -s build/artifacts/main-window.png
 test -s build/artifacts/main-window-de.png
+test -s build/artifacts/child-window.png
 
 # The readers once more under the address and undefined-behaviour sanitizers: only the logic
 # library and the reader tests are built there, so this stays short.

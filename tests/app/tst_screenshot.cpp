@@ -80,6 +80,7 @@ private:
         qInfo("saved %s", qPrintable(path));
     }
 
+private slots:
     void childWindowPicture()
     {
         RegisterAllFormats();
