@@ -24,22 +24,22 @@
         <translation>Ungültiges Format der Ressourcendatei %1</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="332"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="333"/>
         <source>Can not get locale info</source>
         <translation>Gebietsschema-Informationen nicht verfügbar</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="356"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="357"/>
         <source>Language %1</source>
         <translation>Sprache %1</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="441"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="443"/>
         <source>Resource file %1 is not synhronized with executable.</source>
         <translation>Die Ressourcendatei %1 passt nicht zum Programm.</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="442"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="444"/>
         <source>Build the language file again from the current translation sources.</source>
         <translation>Erstellen Sie die Sprachdatei neu aus den aktuellen Übersetzungsquellen.</translation>
     </message>
@@ -83,6 +83,167 @@
         <location filename="../../src/app/fProgress.ui" line="21"/>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmStatus</name>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="33"/>
+        <source>Status</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="38"/>
+        <source>Progress</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="52"/>
+        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="53"/>
+        <source>Please check your internet connection</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="54"/>
+        <source>The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="79"/>
+        <location filename="../../src/app/fStatus.cpp" line="409"/>
+        <source>Unable to download associated site xml</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="152"/>
+        <source>Tarvell AutoUpdate Status...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="153"/>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="153"/>
+        <source>Cancel</source>
+        <translation type="unfinished">Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="154"/>
+        <source>Auto close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="195"/>
+        <source>Target</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="200"/>
+        <source>Waiting to be processed...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="246"/>
+        <source>Failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="255"/>
+        <source>%1 updated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="257"/>
+        <source>%1 already up-to-date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="259"/>
+        <source>%1 failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="261"/>
+        <source>%1 skipped</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="270"/>
+        <source>Waiting...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="299"/>
+        <location filename="../../src/app/fStatus.cpp" line="309"/>
+        <source>Downloading...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="325"/>
+        <source>Starting...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="337"/>
+        <location filename="../../src/app/fStatus.cpp" line="434"/>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="343"/>
+        <source>Updating file %1 of %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="356"/>
+        <source>Checking updated site xml file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="369"/>
+        <source>Checked site xml file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="374"/>
+        <source>Checking...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="392"/>
+        <source>Updated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="395"/>
+        <source>Already up to date</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="414"/>
+        <source>Do you want to continue?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="415"/>
+        <source>Continue on subsequent errors</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="422"/>
+        <source>Finished</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="454"/>
+        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
@@ -163,12 +324,12 @@
         <translation>Kein Suchbegriff eingegeben</translation>
     </message>
     <message>
-        <location filename="../../src/app/fMain.cpp" line="745"/>
+        <location filename="../../src/app/fMain.cpp" line="753"/>
         <source>AutoUpdate profile &quot;%1&quot; not found</source>
         <translation>AutoUpdate-Profil „%1“ nicht gefunden</translation>
     </message>
     <message>
-        <location filename="../../src/app/fMain.cpp" line="749"/>
+        <location filename="../../src/app/fMain.cpp" line="757"/>
         <source>No AutoUpdate items found to update</source>
         <translation>Keine AutoUpdate-Einträge zum Aktualisieren gefunden</translation>
     </message>

@@ -3,6 +3,7 @@
 
 #include "app/dMain.h"
 #include "app/fMain.h"
+#include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
@@ -11,6 +12,7 @@
 #include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
+#include "sites/uUpdateItems.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -39,6 +41,22 @@ protected:
 
 } // namespace
 
+void AddUpdateRunServices(TMainFormServices& services)
+{
+    services.Profiles = [] {
+        std::vector<TProfileMenuInfo> profiles;
+        for (int i = 0; i < AutoUpdateProfileCount(); ++i)
+            profiles.push_back({ GetAutoUpdateProfileName(i), GetAutoUpdateProfile(i).Count() > 0 });
+        return profiles;
+    };
+    services.RunAutoUpdateAll = [](QWidget* owner, bool compact, bool silent) { RunAutoUpdateAll(owner, compact, silent); };
+    services.RunAutoUpdateProfile
+        = [](QWidget* owner, int profile) { RunAutoUpdateProfile(owner, profile); };
+    services.RunAutoUpdateTimer = [](QWidget* owner, const QStringList& profiles, bool compact, bool silent) {
+        RunAutoUpdateProfiles(owner, profiles, compact, silent);
+    };
+}
+
 void InitTarvellApplication(QApplication& app)
 {
     app.setApplicationName(QStringLiteral("Tarvell"));
@@ -58,12 +76,14 @@ int RunTarvell(QApplication& app)
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
     server.Listen();
+    LoadAutoUpdateProfiles();
     {
         TdmMain data;
         TMainFormServices services;
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = RestartInLanguage;
+        AddUpdateRunServices(services);
         TfmTarvellMainForm mainForm(&data, std::move(services));
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))
@@ -73,6 +93,7 @@ int RunTarvell(QApplication& app)
         app.exec();
     }
     server.Close();
+    ClearAutoUpdateProfiles();
     const QString error = FinalizeSettings();
     if (!error.isEmpty())
         ShowWarning(nullptr, error);

@@ -1,0 +1,282 @@
+// The update status window over a loopback server: rows, outcomes, the continue question, the
+// summary, auto close and the program started after an update.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "app/fStatus.h"
+#include "core/uLocations.h"
+#include "formats/uFormats.h"
+#include "sites/uUpdateItems.h"
+#include "support/LoopbackHttp.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QtTest>
+
+#include <map>
+#include <mutex>
+
+namespace {
+
+class TSiteServer : public TLoopbackHttp {
+public:
+    TSiteServer()
+    {
+        Server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
+            const std::lock_guard lock(Mutex);
+            const auto it = Bodies.find(req.path);
+            if (it == Bodies.end()) {
+                res.status = 404;
+                return;
+            }
+            res.set_content(it->second, "application/octet-stream");
+        });
+        Start();
+    }
+    ~TSiteServer() { Stop(); }
+    void Set(const std::string& path, const std::string& body)
+    {
+        const std::lock_guard lock(Mutex);
+        Bodies[path] = body;
+    }
+    QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Port); }
+
+private:
+    std::mutex Mutex;
+    std::map<std::string, std::string> Bodies;
+};
+
+const char* const Museum = "; museum\r\n4.5, 51.5, \"Museum\"\r\n";
+
+} // namespace
+
+class TestStatusWindow : public QObject {
+    Q_OBJECT
+    QTemporaryDir Targets;
+    std::unique_ptr<TSiteServer> Server;
+    std::unique_ptr<TdmMain> Data;
+    std::unique_ptr<TUpdateItems> Items;
+
+    QString Site() const { return Server->Base() + QStringLiteral("/site.xml"); }
+    QString Dead() const { return Server->Base() + QStringLiteral("/gone/site.xml"); }
+    void Poi(QString& xml, const char* description, const char* url)
+    {
+        xml += QStringLiteral("<poi><description>%1</description><format>asc.genasc</format><url>%2</url>"
+                              "<lastmodified>/lm</lastmodified></poi>")
+                   .arg(QLatin1String(description), QLatin1String(url));
+    }
+    TUpdateItem& Add(const QString& site, const char* description)
+    {
+        auto item = std::make_unique<TUpdateItem>();
+        item->Site = site;
+        item->Description = QLatin1String(description);
+        item->Target = QStringLiteral("FILE://") + Targets.path() + QChar('/') + QLatin1String(description)
+            + QStringLiteral(".asc");
+        item->FormatID = QStringLiteral("genasc");
+        TUpdateItem& ref = *item;
+        Items->Add(std::move(item));
+        return ref;
+    }
+    // Runs the items in a window that stays open for the checks.
+    std::unique_ptr<TfmStatus> Run(bool silent = false)
+    {
+        auto form = std::make_unique<TfmStatus>();
+        form->SetSilent(silent);
+        form->SetItems(*Items);
+        form->show();
+        form->Timer1().stop();
+        form->Timer1Timer();
+        return form;
+    }
+    static QString Status(const TfmStatus& f, int row)
+    {
+        return f.RowControl<QLabel>(row, "StatusLabel")->text();
+    }
+    static QStringList Statuses(const TfmStatus& f)
+    {
+        QStringList all;
+        for (int i = 0; i < f.RowCount(); ++i)
+            all << Status(f, i);
+        return all;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        qputenv("XDG_CACHE_HOME", (TestHome().path() + QStringLiteral("/cache")).toLocal8Bit());
+        ResetDataDirCache();
+        RegisterAllFormats();
+        Data = std::make_unique<TdmMain>();
+        Server = std::make_unique<TSiteServer>();
+        QString xml = QStringLiteral("<pois>");
+        Poi(xml, "Fuel", "/fuel.asc");
+        Poi(xml, "Museum", "/museum.asc");
+        Poi(xml, "Broken", "/missing.asc");
+        Poi(xml, "<b>Bold</b>", "/fuel.asc");
+        Server->Set("/site.xml", (xml + QStringLiteral("</pois>")).toStdString());
+        Server->Set("/fuel.asc", Museum);
+        Server->Set("/museum.asc", Museum);
+        Server->Set("/lm", "20240101 120000");
+    }
+    void init()
+    {
+        Items = TUpdateItems::CreateView();
+        GetSettings().StatusAutoClose = false;
+        GetSettings().AutoUpdateApplicationEnabled = false;
+    }
+    void cleanup()
+    {
+        Items.reset();
+    }
+
+    void rowsFollowTheItemsWithASiteRowAhead()
+    {
+        Add(Site(), "Fuel");
+        Add(Dead(), "Museum");
+        Add(Site(), "<b>Bold</b>");
+        TfmStatus f;
+        f.SetItems(*Items);
+        QCOMPARE(f.RowCount(), 5);
+        QStringList labels;
+        for (int i = 0; i < f.RowCount(); ++i)
+            labels << f.RowControl<QLabel>(i, "Label")->text();
+        QCOMPARE(labels, (QStringList { Site(), "Fuel", Dead(), "Museum", "<b>Bold</b>" }));
+        QVERIFY(!f.RowControl<QLabel>(0, "TargetLabel"));
+        QCOMPARE(f.RowControl<QLabel>(1, "TargetLabel")->text(),
+            QStringLiteral("Target: ") + Targets.path() + QStringLiteral("/Fuel.asc"));
+        // Site texts are never read as rich text.
+        QCOMPARE(f.RowControl<QLabel>(4, "Label")->textFormat(), Qt::PlainText);
+        QCOMPARE(Status(f, 0), QStringLiteral("Status: Waiting to be processed..."));
+        QCOMPARE(f.RowIcon(3), 3);
+    }
+
+    void outcomesIconsAndSummary()
+    {
+        TScriptedPrompt prompt;
+        prompt.ConfirmAnswers = { 3, 3 };
+        Add(Site(), "Museum");
+        {
+            const auto first = Run(true);
+            QCOMPARE(Status(*first, 1), QStringLiteral("Status: Updated"));
+        }
+        Add(Site(), "Fuel");
+        Add(Site(), "Broken");
+        Add(Dead(), "Fuel");
+        const auto f = Run(true);
+        QCOMPARE(Statuses(*f).mid(0, 4),
+            (QStringList { "Status: Checked site xml file...", "Status: Already up to date", "Status: Updated" }
+                << Status(*f, 3)));
+        QVERIFY(Status(*f, 3).startsWith(QStringLiteral("Status: Failed \"")));
+        QVERIFY(Status(*f, 4).startsWith(QStringLiteral("Status: Failed \"Cannot download \"") + Dead()));
+        QCOMPARE(Status(*f, 5), QStringLiteral("Status: Failed \"Unable to download associated site xml\""));
+        const std::vector<int> icons { 5, 5, 5, 6, 6, 6 };
+        for (int i = 0; i < f->RowCount(); ++i)
+            QCOMPARE(f->RowIcon(i), icons[size_t(i)]);
+        QCOMPARE(f->laTotalProgress()->text(),
+            QStringLiteral("Progress: Finished, 1 updated, 1 already up-to-date, 3 failed"));
+        QCOMPARE(f->pbMain()->value(), 100);
+        QCOMPARE(f->RowControl<QProgressBar>(2, "ProgressBar")->value(), 100);
+        QCOMPARE(f->buClose()->text(), QStringLiteral("Close"));
+        QVERIFY(prompt.CheckCaptions.isEmpty()); // silent: no question
+    }
+
+    void continueQuestion()
+    {
+        // No: the rest is cancelled.
+        {
+            TScriptedPrompt prompt;
+            prompt.Answers = { IDNO };
+            Add(Dead(), "Fuel");
+            Add(Site(), "Museum");
+            const auto f = Run();
+            QCOMPARE(prompt.CheckCaptions, QStringList { "Continue on subsequent errors" });
+            QVERIFY(prompt.Boxes[0].Text.endsWith(QStringLiteral("\r\rDo you want to continue?")));
+            QCOMPARE(Statuses(*f).mid(2), (QStringList { "Status: Cancelled", "Status: Cancelled" }));
+            QCOMPARE(f->laTotalProgress()->text(),
+                QStringLiteral("Progress: Cancelled, 0 updated, 2 failed, 1 skipped"));
+        }
+        // Yes with the box ticked: later errors are not asked about.
+        {
+            TScriptedPrompt prompt;
+            Items = TUpdateItems::CreateView();
+            Add(Dead(), "Fuel");
+            Add(Site(), "Broken");
+            const auto f = Run();
+            QCOMPARE(prompt.CheckCaptions.size(), 1);
+            QCOMPARE(f->RowIcon(3), 6);
+        }
+    }
+
+    void autoCloseOnlyWithoutFailures()
+    {
+        TScriptedPrompt prompt;
+        prompt.ConfirmAnswers = { 3, 3, 3 };
+        GetSettings().StatusAutoClose = true;
+        Add(Site(), "Museum");
+        {
+            const auto f = Run(true);
+            QVERIFY(f->cbAutoclose()->isChecked());
+            QVERIFY(!f->isVisible());
+        }
+        Add(Site(), "Broken");
+        const auto f = Run(true);
+        QVERIFY(f->isVisible());
+        QCOMPARE(f->buClose()->text(), QStringLiteral("Close"));
+        f->buClose()->click();
+        QVERIFY(!f->isVisible());
+    }
+
+    void cancelDuringASiteDownload()
+    {
+        TScriptedPrompt prompt;
+        Add(Site(), "Museum");
+        auto f = std::make_unique<TfmStatus>();
+        f->SetItems(*Items);
+        f->show();
+        f->Timer1().stop();
+        // The first progress call of the site download sees the click.
+        QMetaObject::invokeMethod(f.get(), [&] { f->buClose()->click(); }, Qt::QueuedConnection);
+        f->Timer1Timer();
+        QCOMPARE(Status(*f, 1), QStringLiteral("Status: Cancelled"));
+        QVERIFY(f->RowIcon(0) != 6);
+        QVERIFY(prompt.Boxes.empty());
+        QVERIFY(f->laTotalProgress()->text().startsWith(QStringLiteral("Progress: Cancelled, 0 updated")));
+    }
+
+    void programAfterAnUpdate()
+    {
+        TScriptedPrompt prompt;
+        const QString marker = Targets.path() + QStringLiteral("/marker");
+        const QString script = Targets.path() + QStringLiteral("/after.sh");
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\necho \"$1\" > \"$2\"\n");
+        file.close();
+        file.setPermissions(file.permissions() | QFile::ExeOwner);
+        TSettings& settings = GetSettings();
+        settings.AutoUpdateApplicationEnabled = true;
+        settings.AutoUpdateApplication = script;
+        settings.AutoUpdateAppParams = QStringLiteral("done \"%1\"").arg(marker);
+        Add(Site(), "Museum");
+        QFile::remove(Targets.path() + QStringLiteral("/Museum.asc"));
+        // A fresh cache entry makes the run an update.
+        QDir(CacheFolder(Site())).removeRecursively();
+        Run(true);
+        QTRY_VERIFY(QFile::exists(marker));
+        QVERIFY(prompt.Boxes.empty());
+
+        settings.AutoUpdateApplication = Targets.path() + QStringLiteral("/missing-program");
+        QDir(CacheFolder(Site())).removeRecursively();
+        Run(true);
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY(prompt.Boxes[0].Text.startsWith(QStringLiteral(
+            "Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:\r")));
+        settings.AutoUpdateApplicationEnabled = false;
+    }
+};
+
+QTEST_MAIN(TestStatusWindow)
+#include "tst_fStatus.moc"
