@@ -246,6 +246,32 @@ private slots:
         QVERIFY(f->laTotalProgress()->text().startsWith(QStringLiteral("Progress: Cancelled, 0 updated")));
     }
 
+    // One updated, one up-to-date and one failed item; the picture is kept on a real X server.
+    void statusPicture()
+    {
+        TScriptedPrompt prompt;
+        prompt.ConfirmAnswers = { 3, 3 };
+        Add(Site(), "Museum");
+        QDir(CacheFolder(Site())).removeRecursively();
+        Run(true);
+        Items = TUpdateItems::CreateView();
+        Add(Site(), "Museum");
+        Add(Site(), "Fuel");
+        QFile::remove(CacheFileName(Site(), QStringLiteral("Fuel"), QStringLiteral("genasc"), QStringLiteral(".asc")));
+        Add(Site(), "Broken");
+        const auto f = Run(true);
+        f->resize(520, 480);
+        QCOMPARE(f->laTotalProgress()->text(),
+            QStringLiteral("Progress: Finished, 1 updated, 1 already up-to-date, 1 failed"));
+        QTest::qWait(200);
+        const QPixmap shot = f->grab();
+        QVERIFY(!shot.isNull());
+        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+            QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
+            QVERIFY(shot.save(QStringLiteral(TARVELL_ARTIFACTS "/update-status.png")));
+        }
+    }
+
     void programAfterAnUpdate()
     {
         TScriptedPrompt prompt;
