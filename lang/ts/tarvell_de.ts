@@ -45,6 +45,72 @@
     </message>
 </context>
 <context>
+    <name>TSiteXmlUpdater</name>
+    <message>
+        <location filename="../../src/app/uSiteXmlUpdater.cpp" line="33"/>
+        <source>Downloading...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/uSiteXmlUpdater.cpp" line="49"/>
+        <source>Download cancelled by user</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>TfmAddSite</name>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="54"/>
+        <source>Add Poi Site...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="55"/>
+        <source>Url or filename:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="56"/>
+        <source>Enter the url of the poi site xml. You can also add an xml file on your computer, e.g. to update poi files from your desktop to your navigation device.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="58"/>
+        <source>OK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="59"/>
+        <source>Cancel</source>
+        <translation type="unfinished">Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="76"/>
+        <source>Invalid location specified, the xml location must be prefixed with http:// for internet locations or file:// for local files</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="81"/>
+        <source>File %1 not found</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="86"/>
+        <source>Invalid url %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="92"/>
+        <source>Open poi site xml file...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="93"/>
+        <source>Xml Files (*.xml)</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>TfmConfirmDialog</name>
     <message>
         <location filename="../../src/app/fConfirmDialog.ui" line="6"/>
@@ -98,150 +164,150 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="52"/>
+        <location filename="../../src/app/fStatus.cpp" line="452"/>
         <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="53"/>
+        <location filename="../../src/app/fStatus.cpp" line="453"/>
         <source>Please check your internet connection</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="54"/>
+        <location filename="../../src/app/fStatus.cpp" line="454"/>
         <source>The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="79"/>
-        <location filename="../../src/app/fStatus.cpp" line="409"/>
+        <location filename="../../src/app/fStatus.cpp" line="70"/>
+        <location filename="../../src/app/fStatus.cpp" line="400"/>
         <source>Unable to download associated site xml</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="152"/>
+        <location filename="../../src/app/fStatus.cpp" line="143"/>
         <source>Tarvell AutoUpdate Status...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="153"/>
+        <location filename="../../src/app/fStatus.cpp" line="144"/>
         <source>Close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="153"/>
+        <location filename="../../src/app/fStatus.cpp" line="144"/>
         <source>Cancel</source>
         <translation type="unfinished">Abbrechen</translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="154"/>
+        <location filename="../../src/app/fStatus.cpp" line="145"/>
         <source>Auto close</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="195"/>
+        <location filename="../../src/app/fStatus.cpp" line="186"/>
         <source>Target</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="200"/>
+        <location filename="../../src/app/fStatus.cpp" line="191"/>
         <source>Waiting to be processed...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="246"/>
+        <location filename="../../src/app/fStatus.cpp" line="237"/>
         <source>Failed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="255"/>
+        <location filename="../../src/app/fStatus.cpp" line="246"/>
         <source>%1 updated</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="257"/>
+        <location filename="../../src/app/fStatus.cpp" line="248"/>
         <source>%1 already up-to-date</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="259"/>
+        <location filename="../../src/app/fStatus.cpp" line="250"/>
         <source>%1 failed</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="261"/>
+        <location filename="../../src/app/fStatus.cpp" line="252"/>
         <source>%1 skipped</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="270"/>
+        <location filename="../../src/app/fStatus.cpp" line="261"/>
         <source>Waiting...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="299"/>
-        <location filename="../../src/app/fStatus.cpp" line="309"/>
+        <location filename="../../src/app/fStatus.cpp" line="290"/>
+        <location filename="../../src/app/fStatus.cpp" line="300"/>
         <source>Downloading...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="325"/>
+        <location filename="../../src/app/fStatus.cpp" line="316"/>
         <source>Starting...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="337"/>
-        <location filename="../../src/app/fStatus.cpp" line="434"/>
+        <location filename="../../src/app/fStatus.cpp" line="328"/>
+        <location filename="../../src/app/fStatus.cpp" line="425"/>
         <source>Cancelled</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="343"/>
+        <location filename="../../src/app/fStatus.cpp" line="334"/>
         <source>Updating file %1 of %2</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="356"/>
+        <location filename="../../src/app/fStatus.cpp" line="347"/>
         <source>Checking updated site xml file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="369"/>
+        <location filename="../../src/app/fStatus.cpp" line="360"/>
         <source>Checked site xml file...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="374"/>
+        <location filename="../../src/app/fStatus.cpp" line="365"/>
         <source>Checking...</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="392"/>
+        <location filename="../../src/app/fStatus.cpp" line="383"/>
         <source>Updated</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="395"/>
+        <location filename="../../src/app/fStatus.cpp" line="386"/>
         <source>Already up to date</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="414"/>
+        <location filename="../../src/app/fStatus.cpp" line="405"/>
         <source>Do you want to continue?</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="415"/>
+        <location filename="../../src/app/fStatus.cpp" line="406"/>
         <source>Continue on subsequent errors</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="422"/>
+        <location filename="../../src/app/fStatus.cpp" line="413"/>
         <source>Finished</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <location filename="../../src/app/fStatus.cpp" line="454"/>
+        <location filename="../../src/app/fStatus.cpp" line="445"/>
         <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
         <translation type="unfinished"></translation>
     </message>

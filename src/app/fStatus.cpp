@@ -47,15 +47,6 @@ QString ShownTarget(const QString& target)
     return target;
 }
 
-QString SiteDownloadError(const QString& site, const QString& message)
-{
-    return TfmStatus::tr("Cannot download \"%1\" because the following error: \r\r%2.").arg(site, message)
-        + QStringLiteral("\r\r") + TfmStatus::tr("Please check your internet connection") + QStringLiteral(". ")
-        + TfmStatus::tr("The sites status page on the Tarvell web site of Orvik Software shows whether a site "
-                        "is known to be down")
-        + QStringLiteral(".");
-}
-
 class TPromptOverwriteQuestion : public TOverwriteQuestion {
 public:
     TOverwriteAnswer Ask(const QString& message) override
@@ -454,6 +445,15 @@ void TfmStatus::RunAfterUpdateApplication()
             tr("Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager "
                "settings:\r%1\r\rPlease check if the application exists in the specified location.")
                 .arg(application));
+}
+
+QString SiteDownloadError(const QString& site, const QString& message)
+{
+    return TfmStatus::tr("Cannot download \"%1\" because the following error: \r\r%2.").arg(site, message)
+        + QStringLiteral("\r\r") + TfmStatus::tr("Please check your internet connection") + QStringLiteral(". ")
+        + TfmStatus::tr("The sites status page on the Tarvell web site of Orvik Software shows whether a site "
+                        "is known to be down")
+        + QStringLiteral(".");
 }
 
 // --- starting a run -----------------------------------------------------------------------------

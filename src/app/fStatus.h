@@ -94,6 +94,10 @@ private:
     QTimer FTimer1;
 };
 
+// The message of a site catalogue that could not be fetched, with the connection hint and the
+// pointer to the sites status page.
+QString SiteDownloadError(const QString& site, const QString& message);
+
 // Opens the status window over the items and runs them; the window's size is kept in the
 // settings ("StatusTrayWidth/Height" when compact, else "StatusWidth/Height").
 void RunAutoUpdate(QWidget* owner, bool compact, TUpdateItems& items, bool silent);

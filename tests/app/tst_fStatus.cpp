@@ -3,7 +3,10 @@
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
+#include "app/fAddSite.h"
+#include "app/fProgress.h"
 #include "app/fStatus.h"
+#include "app/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
@@ -18,6 +21,7 @@
 
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -32,7 +36,18 @@ public:
                 res.status = 404;
                 return;
             }
-            res.set_content(it->second, "application/octet-stream");
+            // The slow catalogue comes a byte a second, so a Cancel meets it midway.
+            res.set_content_provider(it->second.size(), "application/octet-stream",
+                [body = it->second, slow = req.path == "/slow/site.xml", this](
+                    size_t offset, size_t, httplib::DataSink& sink) {
+                    if (slow && offset > 0) {
+                        for (int i = 0; i < 20 && !Stopping; ++i)
+                            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                    }
+                    const size_t n = slow ? 1 : body.size() - offset;
+                    sink.write(body.data() + offset, n);
+                    return true;
+                });
         });
         Start();
     }
@@ -270,6 +285,86 @@ private slots:
             QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
             QVERIFY(shot.save(QStringLiteral(TARVELL_ARTIFACTS "/update-status.png")));
         }
+    }
+
+    void addSiteValidation()
+    {
+        const QString folder = Targets.path();
+        QFile file(folder + QStringLiteral("/site.xml"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<pois/>");
+        file.close();
+        const std::vector<std::pair<QString, QString>> cases = {
+            { "https://pois.example/site.xml",
+                "Invalid location specified, the xml location must be prefixed with http:// for internet locations or "
+                "file:// for local files" },
+            { "ftp://x/site.xml", "" },
+            { "FILE://" + folder + "/nothing.xml", "File " + folder + "/nothing.xml not found" },
+            { "file://" + folder, "File " + folder + " not found" },
+            { "file://" + folder + "/site.xml", QString() },
+            { "http://ab", "Invalid url ab" },
+            { "HTTP://abc", QString() },
+        };
+        for (const auto& [location, expected] : cases) {
+            QString message;
+            try {
+                TfmAddSite::CheckLocation(location);
+            } catch (const EUserError& e) {
+                message = e.Message();
+            }
+            if (expected.isEmpty() && !expected.isNull())
+                QVERIFY2(message.startsWith(QStringLiteral("Invalid location")), qPrintable(location));
+            else
+                QCOMPARE(message, expected);
+        }
+        // The dialog stays open with the message; a good location closes it.
+        TScriptedPrompt prompt;
+        TfmAddSite form;
+        form.show();
+        form.SetLocation(QStringLiteral("http://a"));
+        form.Button1()->click();
+        QVERIFY(form.isVisible());
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY(prompt.Boxes[0].Text.startsWith(QStringLiteral("Invalid url a")));
+        form.SetLocation(QStringLiteral("HTTP://pois.example/site.xml"));
+        form.Button1()->click();
+        QCOMPARE(form.result(), int(QDialog::Accepted));
+    }
+
+    void siteXmlUpdater()
+    {
+        // Forced: straight from the server into the local copy.
+        TSiteXmlUpdater updater;
+        updater.Force = true;
+        updater.Update(Site());
+        QVERIFY(updater.ErrorText.isEmpty());
+        QVERIFY(!QDir(GetDataDir()).entryList({ QStringLiteral("*.xml") }, QDir::Files).isEmpty());
+        QString message;
+        try {
+            updater.Update(Dead());
+        } catch (const EUserError& e) {
+            message = e.Message();
+        }
+        QVERIFY2(message.startsWith(QStringLiteral("Cannot download \"") + Dead()
+                     + QStringLiteral("\" because the following error: \r\rUnable to download")),
+            qPrintable(message));
+        QVERIFY(!updater.ErrorText.isEmpty());
+
+        // Cancel while the fetch runs.
+        Server->Set("/slow/site.xml", "<pois></pois>");
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [] {
+            if (auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget()))
+                progress->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+        });
+        poll.start(20);
+        message.clear();
+        try {
+            updater.Update(Server->Base() + QStringLiteral("/slow/site.xml"));
+        } catch (const EUserError& e) {
+            message = e.Message();
+        }
+        QCOMPARE(message, QStringLiteral("Download cancelled by user"));
     }
 
     void programAfterAnUpdate()
