@@ -281,22 +281,15 @@ void TfmStatus::CloseClick()
     }
 }
 
-void TfmStatus::SiteProgress(uint64_t progress, uint64_t progressMax, bool& cancel)
+void TfmStatus::DownloadProgress(uint64_t progress, uint64_t progressMax, bool& cancel, bool itemBand)
 {
     cancel = FCancelRequested;
-    if (progressMax != 0)
+    if (progressMax != 0) {
+        const double percent = double(progress) / (double(progressMax) / 100);
+        // An item's download fills the band from 40 to 50 of its row.
         if (QProgressBar* bar = RowControl<QProgressBar>(FCurrentRow, "ProgressBar"))
-            bar->setValue(int(std::lround(double(progress) / (double(progressMax) / 100))));
-    SetStatus(FCurrentRow, tr("Downloading..."));
-    QCoreApplication::processEvents();
-}
-
-void TfmStatus::ItemProgress(uint64_t progress, uint64_t progressMax, bool& cancel)
-{
-    cancel = FCancelRequested;
-    if (progressMax != 0)
-        if (QProgressBar* bar = RowControl<QProgressBar>(FCurrentRow, "ProgressBar"))
-            bar->setValue(int(std::lround(double(progress) / (double(progressMax) / 100) / 10 + 40)));
+            bar->setValue(int(std::lround(itemBand ? percent / 10 + 40 : percent)));
+    }
     SetStatus(FCurrentRow, tr("Downloading..."));
     QCoreApplication::processEvents();
 }
@@ -316,9 +309,9 @@ void TfmStatus::Timer1Timer()
     FTotal->setText(ProgressText(tr("Starting...")));
     const int rows = RowCount();
     const TDownloadProgressEvent siteProgress
-        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { SiteProgress(p, m, c); };
+        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { DownloadProgress(p, m, c, false); };
     const TDownloadProgressEvent itemProgress
-        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { ItemProgress(p, m, c); };
+        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { DownloadProgress(p, m, c, true); };
     const auto cancelRun = [&](int r) {
         cancelled = true;
         // Item rows never reached; the one cancelled counts as not processed too.
@@ -460,10 +453,7 @@ QString SiteDownloadError(const QString& site, const QString& message)
 
 void RunAutoUpdate(QWidget* owner, bool compact, TUpdateItems& items, bool silent)
 {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct TRestore {
-        ~TRestore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    const THourglass hourglass;
     TfmStatus form(owner, compact);
     form.SetSilent(silent);
     TSettings& settings = GetSettings();

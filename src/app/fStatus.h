@@ -65,8 +65,7 @@ private:
     QString Summary() const;
     void RunAfterUpdateApplication();
     void CloseClick();
-    void SiteProgress(uint64_t progress, uint64_t progressMax, bool& cancel);
-    void ItemProgress(uint64_t progress, uint64_t progressMax, bool& cancel);
+    void DownloadProgress(uint64_t progress, uint64_t progressMax, bool& cancel, bool itemBand);
 
     TAutoUpdate FEngine;
     std::unique_ptr<TCurrentCatalogues> FCatalogues;

@@ -67,6 +67,12 @@ void InitTarvellApplication(QApplication& app)
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
     InstallWebLocationHandler();
+    SetHourglassHandler([](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
 }
 
 int RunTarvell(QApplication& app)

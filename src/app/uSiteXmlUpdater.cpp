@@ -22,10 +22,7 @@ void TSiteXmlUpdater::Update(const QString& location)
 void TSiteXmlUpdater::DoDownload(const QString& location)
 {
     Url = location;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    struct TRestore {
-        ~TRestore() { QApplication::restoreOverrideCursor(); }
-    } restore;
+    const THourglass hourglass;
     bool cancelled = false;
     {
         TfmProgress progress(qobject_cast<QWidget*>(parent()));
