@@ -198,6 +198,21 @@ private slots:
         QVERIFY(prompt.CheckCaptions.isEmpty()); // silent: no question
     }
 
+    // Rows of two sites interleaved: each item is checked against its own site's catalogue.
+    void interleavedSitesUseTheirOwnCatalogue()
+    {
+        TScriptedPrompt prompt;
+        prompt.ConfirmAnswers = { 3, 3 };
+        Add(Site(), "Museum");
+        Add(Dead(), "Fuel");
+        Add(Site(), "Fuel");
+        const auto f = Run(true);
+        QCOMPARE(f->RowCount(), 5);
+        QCOMPARE(f->RowIcon(3), 6);
+        QCOMPARE(f->RowIcon(4), 5);
+        QVERIFY(!Status(*f, 4).startsWith(QStringLiteral("Status: Failed")));
+    }
+
     void continueQuestion()
     {
         // No: the rest is cancelled.
@@ -365,6 +380,43 @@ private slots:
             message = e.Message();
         }
         QCOMPARE(message, QStringLiteral("Download cancelled by user"));
+    }
+
+    // "/update /silent /PROF:A /PROF:B /PROF:a": the items of A and B, each once, silently.
+    void namedProfilesRunOnceEachAndSilently()
+    {
+        TScriptedPrompt prompt;
+        prompt.ConfirmAnswers = { 3, 3, 3 };
+        ClearAutoUpdateProfiles();
+        LoadAutoUpdateProfiles();
+        const auto item = [this](const char* description) {
+            auto it = std::make_unique<TUpdateItem>();
+            it->Site = Site();
+            it->Description = QLatin1String(description);
+            it->Target = QStringLiteral("FILE://") + Targets.path() + QStringLiteral("/named-") + it->Description
+                + QStringLiteral(".asc");
+            it->FormatID = QStringLiteral("genasc");
+            return it;
+        };
+        AddAutoUpdateProfile(QStringLiteral("A")).Add(item("Museum"));
+        AddAutoUpdateProfile(QStringLiteral("B")).Add(item("Broken"));
+        AddAutoUpdateProfile(QStringLiteral("C")).Add(item("Fuel"));
+        QStringList seen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* status = qobject_cast<TfmStatus*>(QApplication::activeModalWidget());
+            if (!status || status->Running() || status->buClose()->text() != QStringLiteral("Close"))
+                return;
+            for (int i = 0; i < status->RowCount(); ++i)
+                seen << status->RowControl<QLabel>(i, "Label")->text();
+            seen << (status->Silent() ? "silent" : "asking");
+            status->buClose()->click();
+        });
+        poll.start(20);
+        RunAutoUpdateProfiles(nullptr, { "A", "B", "a" }, true, true);
+        QCOMPARE(seen, (QStringList { Site(), "Museum", "Broken", "silent" }));
+        QVERIFY(prompt.CheckCaptions.isEmpty());
+        ClearAutoUpdateProfiles();
     }
 
     void programAfterAnUpdate()
