@@ -38,7 +38,7 @@ public:
             }
             // The slow catalogue comes a byte a second, so a Cancel meets it midway.
             res.set_content_provider(it->second.size(), "application/octet-stream",
-                [body = it->second, slow = req.path == "/slow/site.xml", this](
+                [body = it->second, slow = req.path.rfind("/slow/", 0) == 0, this](
                     size_t offset, size_t, httplib::DataSink& sink) {
                     if (slow && offset > 0) {
                         for (int i = 0; i < 20 && !Stopping; ++i)
@@ -131,8 +131,10 @@ private slots:
         Poi(xml, "Museum", "/museum.asc");
         Poi(xml, "Broken", "/missing.asc");
         Poi(xml, "<b>Bold</b>", "/fuel.asc");
+        Poi(xml, "Slow", "/slow/fuel.asc");
         Server->Set("/site.xml", (xml + QStringLiteral("</pois>")).toStdString());
         Server->Set("/fuel.asc", Museum);
+        Server->Set("/slow/fuel.asc", Museum);
         Server->Set("/museum.asc", Museum);
         Server->Set("/lm", "20240101 120000");
     }
@@ -417,6 +419,29 @@ private slots:
         QCOMPARE(seen, (QStringList { Site(), "Museum", "Broken", "silent" }));
         QVERIFY(prompt.CheckCaptions.isEmpty());
         ClearAutoUpdateProfiles();
+    }
+
+    // A Cancel during an item's download is reported as a cancelled site download is.
+    void cancelDuringAnItemDownload()
+    {
+        TScriptedPrompt prompt;
+        Add(Site(), "Slow");
+        Add(Site(), "Museum");
+        auto f = std::make_unique<TfmStatus>();
+        f->SetItems(*Items);
+        f->show();
+        f->Timer1().stop();
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (Status(*f, 1) == QStringLiteral("Status: Downloading..."))
+                f->buClose()->click();
+        });
+        poll.start(10);
+        f->Timer1Timer();
+        QCOMPARE(Statuses(*f).mid(1), (QStringList { "Status: Cancelled", "Status: Cancelled" }));
+        QCOMPARE(f->laTotalProgress()->text(), QStringLiteral("Progress: Cancelled, 0 updated, 2 skipped"));
+        QVERIFY(prompt.Boxes.empty());
+        QCOMPARE(f->RowIcon(1), 4);
     }
 
     void programAfterAnUpdate()
