@@ -418,6 +418,11 @@ private slots:
         RunAutoUpdateProfiles(nullptr, { "A", "B", "a" }, true, true);
         QCOMPARE(seen, (QStringList { Site(), "Museum", "Broken", "silent" }));
         QVERIFY(prompt.CheckCaptions.isEmpty());
+        // The update timer's run of all profiles carries its own silent flag.
+        seen.clear();
+        RunAutoUpdateAll(nullptr, true, true);
+        QCOMPARE(seen, (QStringList { Site(), "Museum", "Broken", "Fuel", "silent" }));
+        QVERIFY(prompt.CheckCaptions.isEmpty());
         ClearAutoUpdateProfiles();
     }
 
