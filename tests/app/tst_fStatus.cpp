@@ -96,13 +96,16 @@ class TestStatusWindow : public QObject {
         return ref;
     }
     // Runs the items in a window that stays open for the checks.
-    std::unique_ptr<TfmStatus> Run(bool silent = false)
+    // before runs once the window is shown, just ahead of the run.
+    std::unique_ptr<TfmStatus> Run(bool silent = false, const std::function<void(TfmStatus&)>& before = {})
     {
         auto form = std::make_unique<TfmStatus>();
         form->SetSilent(silent);
         form->SetItems(*Items);
         form->show();
         form->Timer1().stop();
+        if (before)
+            before(*form);
         form->Timer1Timer();
         return form;
     }
@@ -265,13 +268,10 @@ private slots:
     {
         TScriptedPrompt prompt;
         Add(Site(), "Museum");
-        auto f = std::make_unique<TfmStatus>();
-        f->SetItems(*Items);
-        f->show();
-        f->Timer1().stop();
         // The first progress call of the site download sees the click.
-        QMetaObject::invokeMethod(f.get(), [&] { f->buClose()->click(); }, Qt::QueuedConnection);
-        f->Timer1Timer();
+        const auto f = Run(false, [](TfmStatus& form) {
+            QMetaObject::invokeMethod(&form, [&form] { form.buClose()->click(); }, Qt::QueuedConnection);
+        });
         QCOMPARE(Status(*f, 1), QStringLiteral("Status: Cancelled"));
         QVERIFY(f->RowIcon(0) != 6);
         QVERIFY(prompt.Boxes.empty());
@@ -432,17 +432,14 @@ private slots:
         TScriptedPrompt prompt;
         Add(Site(), "Slow");
         Add(Site(), "Museum");
-        auto f = std::make_unique<TfmStatus>();
-        f->SetItems(*Items);
-        f->show();
-        f->Timer1().stop();
         QTimer poll;
-        connect(&poll, &QTimer::timeout, [&] {
-            if (Status(*f, 1) == QStringLiteral("Status: Downloading..."))
-                f->buClose()->click();
+        const auto f = Run(false, [&poll](TfmStatus& form) {
+            connect(&poll, &QTimer::timeout, &form, [&form] {
+                if (Status(form, 1) == QStringLiteral("Status: Downloading..."))
+                    form.buClose()->click();
+            });
+            poll.start(10);
         });
-        poll.start(10);
-        f->Timer1Timer();
         QCOMPARE(Statuses(*f).mid(1), (QStringList { "Status: Cancelled", "Status: Cancelled" }));
         QCOMPARE(f->laTotalProgress()->text(), QStringLiteral("Progress: Cancelled, 0 updated, 2 skipped"));
         QVERIFY(prompt.Boxes.empty());
