@@ -24,24 +24,90 @@
         <translation>Ungültiges Format der Ressourcendatei %1</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="332"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="333"/>
         <source>Can not get locale info</source>
         <translation>Gebietsschema-Informationen nicht verfügbar</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="356"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="357"/>
         <source>Language %1</source>
         <translation>Sprache %1</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="441"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="443"/>
         <source>Resource file %1 is not synhronized with executable.</source>
         <translation>Die Ressourcendatei %1 passt nicht zum Programm.</translation>
     </message>
     <message>
-        <location filename="../../src/lang/uQLocUtils.cpp" line="442"/>
+        <location filename="../../src/lang/uQLocUtils.cpp" line="444"/>
         <source>Build the language file again from the current translation sources.</source>
         <translation>Erstellen Sie die Sprachdatei neu aus den aktuellen Übersetzungsquellen.</translation>
+    </message>
+</context>
+<context>
+    <name>TSiteXmlUpdater</name>
+    <message>
+        <location filename="../../src/app/uSiteXmlUpdater.cpp" line="33"/>
+        <source>Downloading...</source>
+        <translation>Herunterladen...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/uSiteXmlUpdater.cpp" line="49"/>
+        <source>Download cancelled by user</source>
+        <translation>Download vom Benutzer abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmAddSite</name>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="54"/>
+        <source>Add Poi Site...</source>
+        <translation>POI-Site hinzufügen...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="55"/>
+        <source>Url or filename:</source>
+        <translation>URL oder Dateiname:</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="56"/>
+        <source>Enter the url of the poi site xml. You can also add an xml file on your computer, e.g. to update poi files from your desktop to your navigation device.</source>
+        <translation>Geben Sie die URL der POI-Site-XML ein. Sie können auch eine XML-Datei auf Ihrem Computer angeben, z. B. um POI-Dateien von Ihrem Desktop auf Ihr Navigationsgerät zu aktualisieren.</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="58"/>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="59"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="76"/>
+        <source>Invalid location specified, the xml location must be prefixed with http:// for internet locations or file:// for local files</source>
+        <translation>Ungültiger Ort angegeben, der XML-Ort muss für Internetadressen mit http:// und für lokale Dateien mit file:// beginnen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="81"/>
+        <source>File %1 not found</source>
+        <translation>Datei %1 nicht gefunden</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="86"/>
+        <source>Invalid url %1</source>
+        <translation>Ungültige URL %1</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="92"/>
+        <source>Open poi site xml file...</source>
+        <translation>POI-Site-XML-Datei öffnen...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fAddSite.cpp" line="93"/>
+        <source>Xml Files (*.xml)</source>
+        <translation>XML-Dateien (*.xml)</translation>
     </message>
 </context>
 <context>
@@ -83,6 +149,167 @@
         <location filename="../../src/app/fProgress.ui" line="21"/>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmStatus</name>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="33"/>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="38"/>
+        <source>Progress</source>
+        <translation>Fortschritt</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="452"/>
+        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
+        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="453"/>
+        <source>Please check your internet connection</source>
+        <translation>Bitte prüfen Sie Ihre Internetverbindung</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="454"/>
+        <source>The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down</source>
+        <translation>Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="70"/>
+        <location filename="../../src/app/fStatus.cpp" line="400"/>
+        <source>Unable to download associated site xml</source>
+        <translation>Die zugehörige Site-XML konnte nicht heruntergeladen werden</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="143"/>
+        <source>Tarvell AutoUpdate Status...</source>
+        <translation>Tarvell AutoUpdate-Status...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="144"/>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="144"/>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="145"/>
+        <source>Auto close</source>
+        <translation>Automatisch schließen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="186"/>
+        <source>Target</source>
+        <translation>Ziel</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="191"/>
+        <source>Waiting to be processed...</source>
+        <translation>Wartet auf Bearbeitung...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="237"/>
+        <source>Failed</source>
+        <translation>Fehlgeschlagen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="246"/>
+        <source>%1 updated</source>
+        <translation>%1 aktualisiert</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="248"/>
+        <source>%1 already up-to-date</source>
+        <translation>%1 bereits aktuell</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="250"/>
+        <source>%1 failed</source>
+        <translation>%1 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="252"/>
+        <source>%1 skipped</source>
+        <translation>%1 übersprungen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="261"/>
+        <source>Waiting...</source>
+        <translation>Warten...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="290"/>
+        <location filename="../../src/app/fStatus.cpp" line="300"/>
+        <source>Downloading...</source>
+        <translation>Herunterladen...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="316"/>
+        <source>Starting...</source>
+        <translation>Start...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="328"/>
+        <location filename="../../src/app/fStatus.cpp" line="425"/>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="334"/>
+        <source>Updating file %1 of %2</source>
+        <translation>Aktualisiere Datei %1 von %2</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="347"/>
+        <source>Checking updated site xml file...</source>
+        <translation>Prüfe aktualisierte Site-XML-Datei...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="360"/>
+        <source>Checked site xml file...</source>
+        <translation>Site-XML-Datei geprüft...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="365"/>
+        <source>Checking...</source>
+        <translation>Prüfe...</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="383"/>
+        <source>Updated</source>
+        <translation>Aktualisiert</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="386"/>
+        <source>Already up to date</source>
+        <translation>Bereits aktuell</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="405"/>
+        <source>Do you want to continue?</source>
+        <translation>Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="406"/>
+        <source>Continue on subsequent errors</source>
+        <translation>Bei weiteren Fehlern fortfahren</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="413"/>
+        <source>Finished</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <location filename="../../src/app/fStatus.cpp" line="445"/>
+        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
+        <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
     </message>
 </context>
 <context>
@@ -163,12 +390,12 @@
         <translation>Kein Suchbegriff eingegeben</translation>
     </message>
     <message>
-        <location filename="../../src/app/fMain.cpp" line="745"/>
+        <location filename="../../src/app/fMain.cpp" line="753"/>
         <source>AutoUpdate profile &quot;%1&quot; not found</source>
         <translation>AutoUpdate-Profil „%1“ nicht gefunden</translation>
     </message>
     <message>
-        <location filename="../../src/app/fMain.cpp" line="749"/>
+        <location filename="../../src/app/fMain.cpp" line="757"/>
         <source>No AutoUpdate items found to update</source>
         <translation>Keine AutoUpdate-Einträge zum Aktualisieren gefunden</translation>
     </message>

@@ -735,8 +735,13 @@ void TfmTarvellMainForm::acAutoUpdateNowExecute()
 
 void TfmTarvellMainForm::acAutoUpdateProfileExecute(int tag)
 {
-    if (FServices.RunAutoUpdateProfile)
-        FServices.RunAutoUpdateProfile(this, tag);
+    {
+        // A profile run is a run too: a forwarded update request waits for it.
+        const TFlagScope running(FUpdateRunning);
+        if (FServices.RunAutoUpdateProfile)
+            FServices.RunAutoUpdateProfile(this, tag);
+    }
+    UpdateRunEnded();
 }
 
 void TfmTarvellMainForm::acCheckEveryWeekExecute()
@@ -746,9 +751,12 @@ void TfmTarvellMainForm::acCheckEveryWeekExecute()
 
 void TfmTarvellMainForm::AutoUpdateAllProfiles(bool silent)
 {
-    const TFlagScope running(FUpdateRunning);
-    if (FServices.RunAutoUpdateAll)
-        FServices.RunAutoUpdateAll(this, !isVisible(), silent);
+    {
+        const TFlagScope running(FUpdateRunning);
+        if (FServices.RunAutoUpdateAll)
+            FServices.RunAutoUpdateAll(this, !isVisible(), silent);
+    }
+    UpdateRunEnded();
 }
 
 void TfmTarvellMainForm::AutoUpdateProfileClick(QAction* item)
@@ -825,6 +833,7 @@ void TfmTarvellMainForm::Timer2Timer()
         }
         if (ParamExists(QStringLiteral("/update"))) {
             FSilentUpdate = ParamExists(QStringLiteral("/silent"));
+            FUpdateParams = CommandLineParams();
             FTiAutoUpdate.start();
         } else if (GetSettings().ShowStartupScreen && !opened && !ParamExists(QStringLiteral("/tray"))) {
             if (FServices.ShowStartupScreen)
@@ -838,7 +847,7 @@ void TfmTarvellMainForm::tiAutoUpdateTimer()
     FTiAutoUpdate.stop();
     Run([this] {
         const TFlagScope running(FUpdateRunning);
-        const QStringList named = NamedProfiles(CommandLineParams());
+        const QStringList named = NamedProfiles(FUpdateParams);
         if (named.isEmpty()) {
             if (FServices.RunAutoUpdateAll)
                 FServices.RunAutoUpdateAll(this, !isVisible(), FSilentUpdate);
@@ -848,6 +857,30 @@ void TfmTarvellMainForm::tiAutoUpdateTimer()
         if (FServices.RunAutoUpdateTimer)
             FServices.RunAutoUpdateTimer(this, named, !isVisible(), FSilentUpdate);
     });
+    UpdateRunEnded();
+}
+
+void TfmTarvellMainForm::StartUpdateRequest(const TInstanceMessage& message)
+{
+    // During a run the device may be written to, and runs do not nest: the request waits.
+    if (FUpdateRunning) {
+        FPendingUpdate = message;
+        return;
+    }
+    if (FServices.DisconnectDevice)
+        FServices.DisconnectDevice();
+    FSilentUpdate = message.WParam == 1;
+    FUpdateParams = QString::fromUtf8(message.Data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    FTiAutoUpdate.start();
+}
+
+void TfmTarvellMainForm::UpdateRunEnded()
+{
+    if (!FPendingUpdate || FUpdateRunning)
+        return;
+    const TInstanceMessage message = *FPendingUpdate;
+    FPendingUpdate.reset();
+    StartUpdateRequest(message);
 }
 
 // --- messages, tray ----------------------------------------------------------------------------
@@ -868,10 +901,7 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
             break;
         }
         case WM_AUTOUPDATE:
-            if (FServices.DisconnectDevice)
-                FServices.DisconnectDevice();
-            FSilentUpdate = message.WParam == 1;
-            FTiAutoUpdate.start();
+            StartUpdateRequest(message);
             break;
         case WM_SHOWMAINFORM:
             if (!isVisible())

@@ -5,6 +5,7 @@
 
 #include "app/uDialogs.h"
 #include "app/uMainActions.h"
+#include "app/uSingleInstance.h"
 #include "app/uTarvellForm.h"
 
 #include <QCursor>
@@ -15,6 +16,7 @@
 #include <array>
 #include <functional>
 #include <map>
+#include <optional>
 
 class QLabel;
 class QMdiArea;
@@ -25,7 +27,6 @@ class QToolBar;
 class QUrl;
 class TdmMain;
 class TInstanceServer;
-struct TInstanceMessage;
 
 // What the main window needs of a POI file window; the child window implements it.
 class TChildWindow {
@@ -202,6 +203,8 @@ private:
     void Timer1Timer();
     void Timer2Timer();
     void tiAutoUpdateTimer();
+    void StartUpdateRequest(const TInstanceMessage& message);
+    void UpdateRunEnded();
 
     TdmMain* FData;
     TMainFormServices FServices;
@@ -227,6 +230,10 @@ private:
     TCloseFlags FFlags;
     bool FUpdateRunning = false;
     bool FSilentUpdate = false;
+    // The "/PROF:" switches of the start that asked for the update run.
+    QStringList FUpdateParams;
+    // A 2024 that arrived during a run, acted on when the run is over.
+    std::optional<TInstanceMessage> FPendingUpdate;
     QString FSearchText;
     QStringList FRecordedOpens;
     int FBoundsGuard = 0;

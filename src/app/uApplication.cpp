@@ -4,6 +4,7 @@
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
@@ -12,6 +13,7 @@
 #include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
+#include "sites/uUpdateItems.h"
 
 #include <QApplication>
 #include <QHelpEvent>
@@ -40,6 +42,22 @@ protected:
 
 } // namespace
 
+void AddUpdateRunServices(TMainFormServices& services)
+{
+    services.Profiles = [] {
+        std::vector<TProfileMenuInfo> profiles;
+        for (int i = 0; i < AutoUpdateProfileCount(); ++i)
+            profiles.push_back({ GetAutoUpdateProfileName(i), GetAutoUpdateProfile(i).Count() > 0 });
+        return profiles;
+    };
+    services.RunAutoUpdateAll = [](QWidget* owner, bool compact, bool silent) { RunAutoUpdateAll(owner, compact, silent); };
+    services.RunAutoUpdateProfile
+        = [](QWidget* owner, int profile) { RunAutoUpdateProfile(owner, profile); };
+    services.RunAutoUpdateTimer = [](QWidget* owner, const QStringList& profiles, bool compact, bool silent) {
+        RunAutoUpdateProfiles(owner, profiles, compact, silent);
+    };
+}
+
 void InitTarvellApplication(QApplication& app)
 {
     app.setApplicationName(QStringLiteral("Tarvell"));
@@ -50,6 +68,12 @@ void InitTarvellApplication(QApplication& app)
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
     InstallWebLocationHandler();
+    SetHourglassHandler([](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
 }
 
 int RunTarvell(QApplication& app)
@@ -59,6 +83,7 @@ int RunTarvell(QApplication& app)
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
     server.Listen();
+    LoadAutoUpdateProfiles();
     {
         TdmMain data;
         TMainFormServices services;
@@ -66,6 +91,7 @@ int RunTarvell(QApplication& app)
         services.IsDeviceConnected = [] { return IsDeviceConnected(); };
         services.DisconnectDevice = [] { DisconnectDevice(); };
         services.StartAgainInLanguage = RestartInLanguage;
+        AddUpdateRunServices(services);
         TfmTarvellMainForm mainForm(&data, std::move(services));
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))
@@ -75,6 +101,7 @@ int RunTarvell(QApplication& app)
         app.exec();
     }
     server.Close();
+    ClearAutoUpdateProfiles();
     const QString error = FinalizeSettings();
     if (!error.isEmpty())
         ShowWarning(nullptr, error);

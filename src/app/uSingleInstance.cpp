@@ -87,8 +87,14 @@ std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params)
         return std::any_of(params.begin(), params.end(),
             [s](const QString& p) { return p.compare(QLatin1String(s), Qt::CaseInsensitive) == 0; });
     };
-    if (has("/update"))
-        messages.push_back({ WM_AUTOUPDATE, has("/silent") ? 1 : 0, {} });
+    if (has("/update")) {
+        // The profiles named by this start go along, one "/PROF:" switch a line.
+        QStringList named;
+        for (const QString& param : params)
+            if (param.startsWith(QLatin1String("/PROF:"), Qt::CaseInsensitive))
+                named << param;
+        messages.push_back({ WM_AUTOUPDATE, has("/silent") ? 1 : 0, named.join(QLatin1Char('\n')).toUtf8() });
+    }
     if (!has("/tray"))
         messages.push_back({ WM_SHOWMAINFORM, 0, {} });
     return messages;

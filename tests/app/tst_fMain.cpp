@@ -54,6 +54,8 @@ struct TFixture {
     std::vector<bool> ServerListeningAtRestart;
     std::vector<int> RestartLanguages;
     TInstanceServer* Server = nullptr;
+    // Called once inside a run, while it goes on.
+    std::function<void()> DuringRun;
     std::unique_ptr<TfmTarvellMainForm> Form;
 
     explicit TFixture(bool withOpen = false)
@@ -71,7 +73,11 @@ struct TFixture {
         };
         s.Profiles = [this] { return Profiles; };
         s.RunAutoUpdateAll
-            = [this](QWidget*, bool, bool silent) { Runs << QStringLiteral("all%1").arg(silent ? "-silent" : ""); };
+            = [this](QWidget*, bool, bool silent) {
+                  Runs << QStringLiteral("all%1").arg(silent ? "-silent" : "");
+                  if (const std::function<void()> once = std::exchange(DuringRun, nullptr))
+                      once();
+              };
         s.RunAutoUpdateProfile = [this](QWidget*, int p) { Runs << QStringLiteral("profile%1").arg(p); };
         s.RunAutoUpdateTimer = [this](QWidget*, const QStringList& names, bool, bool silent) {
             Runs << QStringLiteral("named:") + names.join(QChar(',')) + (silent ? "-silent" : "");
@@ -563,6 +569,28 @@ private slots:
         QCOMPARE(f.Runs.last(), QStringLiteral("all"));
         f.Form->PmAutoUpdate()->hide();
         QCOMPARE(f.A("acAutoUpdateProfile2")->text(), QStringLiteral("AutoUpdate Car"));
+    }
+
+    void forwardedUpdateWaitsForTheRunningOne()
+    {
+        TFixture f;
+        f.Profiles = { { "Default", true }, { "Car", true }, { "Bike", true } };
+        f.Connected = true;
+        f.Form->TiAutoUpdate().setInterval(0);
+        int disconnectsDuringRun = -1;
+        bool timerDuringRun = true;
+        f.DuringRun = [&] {
+            // A second start forwards "/update /silent /PROF:Car /prof:Bike" while this run goes on.
+            f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Car\n/prof:Bike" });
+            disconnectsDuringRun = f.Disconnects;
+            timerDuringRun = f.Form->TiAutoUpdate().isActive();
+        };
+        f.Form->AutoUpdateAllProfiles(false);
+        QCOMPARE(disconnectsDuringRun, 0);
+        QVERIFY(!timerDuringRun);
+        QCOMPARE(f.Disconnects, 1);
+        QTRY_COMPARE(f.Runs, (QStringList { "all", "named:Car,Bike-silent" }));
+        QVERIFY(!f.Form->UpdateRunning());
     }
 
     void webPages()

@@ -61,7 +61,9 @@ private slots:
         QTest::newRow("device path") << QStringList { "MOBILE://\\My Documents\\a.ov2", "/tray" }
                                      << "74/0/MOBILE://\\My Documents\\a.ov2";
         QTest::newRow("update silent tray") << QStringList { "/update", "/silent", "/tray" } << "2024/1/";
-        QTest::newRow("update") << QStringList { "/UPDATE", "/prof:Car" } << "2024/0/ 2025/0/";
+        QTest::newRow("update") << QStringList { "/UPDATE", "/prof:Car" } << "2024/0//prof:Car 2025/0/";
+        QTest::newRow("two profiles") << QStringList { "/update", "/silent", "/tray", "/PROF:A", "/PROF:B" }
+                                      << "2024/1//PROF:A\n/PROF:B";
         QTest::newRow("tray with path") << QStringList { "/tray", "/tmp/x.gpx" } << "74/0//tmp/x.gpx";
     }
     void secondStartForwards()
