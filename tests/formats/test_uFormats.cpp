@@ -1,4 +1,4 @@
-// Tests of the program's converter registry: the rows of the text and binary formats, the option
+// Tests of the program's converter registry: every row in display order, the option
 // tables, and the binary writers read back by their readers.
 #include "formats/uFormats.h"
 
@@ -22,84 +22,69 @@ struct TRowCase {
     int Options;
 };
 
-template <typename Base> void ExpectRowsInOrder(std::initializer_list<TRowCase> rows)
+// The whole table, row by row: its order is the order of every list, filter and filter index.
+template <typename Base> void ExpectTable(std::initializer_list<TRowCase> rows)
 {
-    int previous = -1;
+    ASSERT_EQ(Base::FormatCount(), int(rows.size()));
+    int i = 0;
     for (const TRowCase& r : rows) {
         SCOPED_TRACE(r.FormatID);
-        const int i = Base::IndexOf(QString::fromLatin1(r.Extension), QString::fromLatin1(r.FormatID));
-        ASSERT_GE(i, 0);
         EXPECT_EQ(Base::FormatIDAt(i), QString::fromLatin1(r.FormatID));
         EXPECT_EQ(Base::Description(i), QString::fromLatin1(r.Description));
         EXPECT_EQ(Base::Extension(i), QStringLiteral(".") + QString::fromLatin1(r.Extension));
-        EXPECT_GT(i, previous) << "display order";
-        previous = i;
         auto converter = Base::CreateConverterAt(i);
+        EXPECT_EQ(converter->FormatID(), QString::fromLatin1(r.FormatID));
         EXPECT_EQ(converter->OptionCount(), r.Options);
         if constexpr (std::is_same_v<Base, TConvertToBase>) {
             EXPECT_EQ(converter->Precision(), r.Precision);
         }
+        ++i;
     }
 }
 
-TEST(FormatRegistry, TextFormatExporters)
+TEST(FormatRegistry, Exporters)
 {
-    ExpectRowsInOrder<TConvertToBase>({
+    ExpectTable<TConvertToBase>({
+        { "TomTom Binary", "ov2", "ttov2", 5, 1 },
         { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 4, 0 },
         { "Generic Ascii", "asc", "genasc", 5, 2 },
         { "Destinator Comma Separated", "csv", "dstcsv", 5, 0 },
         { "Navman Comma Separated", "csv", "navmancsv", 5, 0 },
         { "Navio Ascii", "asc", "navioasc", 5, 0 },
         { "Navio Comma Separated", "csv", "naviocsv", 5, 0 },
         { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
+        { "Destinator Binary", "dat", "destdat", -1, 0 },
         { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
+        { "GPS eXchange Format", "gpx", "gengpx", -1, 0 },
+        { "Google Earth", "kml", "genkml", -1, 0 },
+        { "MioMapv3/IGo Binary", "upd", "miomapv3", -1, 1 },
     });
 }
 
-TEST(FormatRegistry, TextFormatImporters)
+TEST(FormatRegistry, Importers)
 {
-    ExpectRowsInOrder<TConvertFromBase>({
+    ExpectTable<TConvertFromBase>({
+        { "TomTom Binary", "ov2", "ttov2", 0, 0 },
         { "TomTom Itinerary", "itn", "ttitn", 0, 0 },
         { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
+        { "Smartpath Binary", "ovr", "ttovr", 0, 0 },
         { "Generic Ascii", "asc", "genasc", 0, 0 },
         { "Destinator Comma Separated", "csv", "dstcsv", 0, 0 },
         { "Navman Comma Separated", "csv", "navmancsv", 0, 0 },
         { "Navio Ascii", "asc", "navioasc", 0, 0 },
         { "Navio Comma Separated", "csv", "naviocsv", 0, 0 },
         { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
-        { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
-    });
-    EXPECT_EQ(TConvertToBase::IndexOfFormatID(QStringLiteral("ttcfg")), -1) << "read only";
-}
-
-// Both families interleaved, as the registry table orders them; TomTom binary is row 0.
-TEST(FormatRegistry, BinaryRowsAmongTheTextRows)
-{
-    ExpectRowsInOrder<TConvertToBase>({
-        { "TomTom Binary", "ov2", "ttov2", 5, 1 },
-        { "TomTom Itinerary", "itn", "ttitn", 5, 0 },
-        { "Smartpath Binary", "ovr", "ttovr", 4, 0 },
-        { "Generic Ascii", "asc", "genasc", 5, 2 },
-        { "Garmin Comma Separated", "csv", "garmincsv", 5, 0 },
-        { "Destinator Binary", "dat", "destdat", -1, 0 },
-        { "MioMap Comma Separated", "csv", "miomapcsv", 4, 0 },
-        { "MioMapv3/IGo Binary", "upd", "miomapv3", -1, 1 },
-    });
-    ExpectRowsInOrder<TConvertFromBase>({
-        { "TomTom Binary", "ov2", "ttov2", 0, 0 },
-        { "TomTom 5 configuration", "cfg", "ttcfg", 0, 0 },
-        { "Smartpath Binary", "ovr", "ttovr", 0, 0 },
-        { "Generic Ascii", "asc", "genasc", 0, 0 },
-        { "Garmin Comma Separated", "csv", "garmincsv", 0, 1 },
         { "Destinator Binary", "dat", "destdat", 0, 0 },
         { "Garmin Mapsource", "gdb", "gdb", 0, 0 },
         { "MioMap Comma Separated", "csv", "miomapcsv", 0, 0 },
         { "Mitac Speedcams file", "mtc", "mitacmtc", 0, 0 },
+        { "GPS eXchange Format", "gpx", "gengpx", 0, 2 },
+        { "Excel XML Format", "xml", "excelxml", 0, 0 },
+        { "Google Earth", "kml", "genkml", 0, 0 },
         { "MioMapv3/IGo Binary", "upd", "miomapv3", 0, 0 },
     });
-    EXPECT_EQ(TConvertToBase::FormatIDAt(0), QStringLiteral("ttov2"));
-    EXPECT_EQ(TConvertFromBase::FormatIDAt(0), QStringLiteral("ttov2"));
-    for (const char* readOnly : { "gdb", "mitacmtc" })
+    for (const char* readOnly : { "ttcfg", "gdb", "mitacmtc", "excelxml" })
         EXPECT_EQ(TConvertToBase::IndexOfFormatID(QString::fromLatin1(readOnly)), -1) << readOnly;
 }
 
@@ -119,6 +104,9 @@ TEST(FormatRegistry, SharedExtensions)
         QStringLiteral("genasc"));
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("csv")), 5);
     EXPECT_EQ(TConvertFromBase::CountForExtension(QStringLiteral("asc")), 2);
+    EXPECT_EQ(TConvertFromBase::IndexOf(QStringLiteral("xyz"), QString()), -1);
+    EXPECT_EQ(TConvertFromBase::FilterIndex(QStringLiteral("xyz"), QString()), 1);
+    EXPECT_EQ(TConvertToBase::IndexOfFormatID(QStringLiteral("GENKML")), 12);
 }
 
 // Every option of every registered converter: a caption, a default within its kind, and an
