@@ -60,8 +60,8 @@ void AddUpdateRunServices(TMainFormServices& services)
 
 void InitTarvellApplication(QApplication& app)
 {
-    app.setApplicationName(QStringLiteral("Tarvell"));
-    app.setApplicationDisplayName(QStringLiteral("Tarvell"));
+    app.setApplicationName(ApplicationTitle());
+    app.setApplicationDisplayName(ApplicationTitle());
     app.setOrganizationName(QStringLiteral("Orvik Software"));
     // Hide In Tray closes the last visible window; only Exit ends the program.
     app.setQuitOnLastWindowClosed(false);

@@ -176,12 +176,6 @@ int TDialogPrompt::Confirm(const QString& message)
     return RunConfirmDialog(message);
 }
 
-QString ApplicationTitle()
-{
-    const QString name = QApplication::applicationDisplayName();
-    return name.isEmpty() ? QStringLiteral("Tarvell") : name;
-}
-
 QWidget* MessageBoxOwner(QWidget* form)
 {
     if (form && form->isVisible() && form->isActiveWindow())

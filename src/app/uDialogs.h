@@ -2,6 +2,8 @@
 // the one question interface every prompt goes through, the command guard and a few window helpers.
 #pragma once
 
+#include "core/uGeneral.h"
+
 #include <QCoreApplication>
 #include <QIcon>
 #include <QString>
@@ -97,9 +99,6 @@ public:
     int Confirm(const QString& message) override;
     bool SaveFileDialog(QWidget* owner, TOpenFileRequest& request) override;
 };
-
-// The application title, caption of every box ("Tarvell" once the entry point set it).
-QString ApplicationTitle();
 
 // The owner of a box asked for form: the form when it is visible and active, else the active
 // window, else none.

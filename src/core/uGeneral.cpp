@@ -171,6 +171,11 @@ void SetCommandLineParams(const QStringList& params) { ParamsStore() = params; }
 
 const QStringList& CommandLineParams() { return ParamsStore(); }
 
+QString ApplicationTitle()
+{
+    return QStringLiteral("Tarvell");
+}
+
 int ParamIndex(const QString& aSwitch)
 {
     const QStringList& params = ParamsStore();

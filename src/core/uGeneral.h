@@ -82,6 +82,9 @@ struct TFlagScope {
     bool& Flag;
 };
 
+// The program's title, "Tarvell": window captions, message boxes and the %AppName% of site URLs.
+QString ApplicationTitle();
+
 // --- command line ---------------------------------------------------------------------------
 // The parameters after the program name; set once by the entry point (tests may set them too).
 void SetCommandLineParams(const QStringList& params);

@@ -30,11 +30,6 @@ public:
     QDateTime Now() const override { return QDateTime::currentDateTime(); }
 };
 
-QString ApplicationTitle()
-{
-    return QStringLiteral("Tarvell");
-}
-
 QString ConnectionHint()
 {
     return T::tr("Please check your connection and your username/password if you are downloading from a site which "
