@@ -154,6 +154,13 @@ QString LaidOutText(const QString& text, int length, const QFontMetricsF& metric
     return result;
 }
 
+// The pen's outline filled: Qt draws thin lines without joins, which leaves corners partly bare.
+void StrokeOutline(QPainter& painter, const QPainterPath& path, const QPen& pen)
+{
+    QPainterPathStroker stroker(pen);
+    painter.fillPath(stroker.createStroke(path), pen.brush());
+}
+
 } // namespace
 
 TColor ColorToRGB(TColor color)
@@ -214,8 +221,10 @@ int32_t TGPPen::SetDashStyle(int style)
         FPen.setDashPattern({ 3, 1 });
         return Ok;
     case 2:
-        // One on, one off: Qt's own dotted line leaves two off.
+        // One on, one off (Qt's own dotted line leaves two off), started half a dot in so the
+        // dots fall on whole pixels.
         FPen.setDashPattern({ 1, 1 });
+        FPen.setDashOffset(1.5);
         return Ok;
     case 3:
         FPen.setDashPattern({ 3, 1, 1, 1 });
@@ -399,10 +408,11 @@ TGPGraphicsPath::TGPGraphicsPath(int fillMode)
 
 int32_t TGPGraphicsPath::AddLine(float x1, float y1, float x2, float y2)
 {
-    if (FFigureOpen)
-        FPath.lineTo(x1, y1);
-    else
+    // A line joins the figure; a start where the figure already is adds no empty segment.
+    if (!FFigureOpen)
         FPath.moveTo(x1, y1);
+    else if (FPath.currentPosition() != QPointF(x1, y1))
+        FPath.lineTo(x1, y1);
     FPath.lineTo(x2, y2);
     FFigureOpen = true;
     return Ok;
@@ -536,7 +546,7 @@ int32_t TGPGraphics::DrawPath(const TGPPen* pen, const TGPGraphicsPath* path)
     FPainter->setRenderHint(QPainter::Antialiasing, FAntiAlias);
     // A pixel's centre lies on integer coordinates: a 1-pixel line at x = 3 fills column 3.
     FPainter->translate(0.5, 0.5);
-    FPainter->strokePath(path->Path(), pen->Pen());
+    StrokeOutline(*FPainter, path->Path(), pen->Pen());
     FPainter->restore();
     return Ok;
 }
@@ -550,7 +560,7 @@ int32_t TGPGraphics::DrawRectangle(const TGPPen* pen, float x, float y, float wi
     FPainter->save();
     FPainter->setRenderHint(QPainter::Antialiasing, FAntiAlias);
     FPainter->translate(0.5, 0.5);
-    FPainter->strokePath(path, pen->Pen());
+    StrokeOutline(*FPainter, path, pen->Pen());
     FPainter->restore();
     return Ok;
 }

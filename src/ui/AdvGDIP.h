@@ -277,7 +277,7 @@ public:
 private:
     QByteArray FBytes;
     int FFormat = ifUndefined;
-    QSize FSize;
+    QSize FSize { 0, 0 };
     QImage FImage;
     bool FDecoded = false;
 };

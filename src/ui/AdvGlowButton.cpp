@@ -62,7 +62,7 @@ void RoundedOutline(TGPGraphicsPath& path, int x0, int y0, int x1, int y1, int r
         path.AddLine(float(x0), float(y0), float(x1), float(y0));
         path.AddLine(float(x1), float(y0), float(x1), float(y1));
         path.AddLine(float(x1), float(y1), float(x0), float(y1));
-        path.AddLine(float(x0), float(y1), float(x0), float(y0));
+        // Closing the figure draws the left edge and joins the corner.
         path.CloseFigure();
         return;
     }
@@ -287,6 +287,36 @@ private:
     std::unique_ptr<TGPFont> FFont, FNotesFont;
 };
 
+// Saves the painter's state and restores it on every exit.
+class TPainterState {
+public:
+    explicit TPainterState(QPainter& painter)
+        : FPainter(painter)
+    {
+        FPainter.save();
+    }
+    ~TPainterState() { FPainter.restore(); }
+    TPainterState(const TPainterState&) = delete;
+    TPainterState& operator=(const TPainterState&) = delete;
+
+private:
+    QPainter& FPainter;
+};
+
+// The client without the corner pixels a rounded border leaves to the background behind.
+QRegion WithoutCorners(const QRect& client, TButtonPosition position)
+{
+    QRegion region(client);
+    const int l = client.left(), t = client.top(), r = RightOf(client) - 1, b = BottomOf(client) - 1;
+    const bool leftCorners = position == TButtonPosition::bpStandalone || position == TButtonPosition::bpLeft;
+    const bool rightCorners = position == TButtonPosition::bpStandalone || position == TButtonPosition::bpRight;
+    if (leftCorners)
+        region -= QRegion(l, t, 1, 1) + QRegion(l, b, 1, 1);
+    if (rightCorners)
+        region -= QRegion(r, t, 1, 1) + QRegion(r, b, 1, 1);
+    return region;
+}
+
 } // namespace
 
 QString GlowButtonFontName()
@@ -376,6 +406,9 @@ QSize DrawGlowButton(QPainter& canvas, const TGlowDrawInput& in)
     }
     const TButtonLayout layout = in.Notes.isEmpty() ? in.Layout : TButtonLayout::blGlyphLeftAdjusted;
     const int radius = in.Rounded ? 3 : 0;
+    TPainterState keep(canvas);
+    if (!in.Measuring && radius > 0)
+        canvas.setClipRegion(WithoutCorners(client, in.Position), Qt::IntersectClip);
     TGPGraphics graphics(&canvas);
 
     if (!in.Measuring) {
