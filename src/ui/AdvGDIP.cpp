@@ -367,36 +367,32 @@ TGPStringFormat::TGPStringFormat(int formatFlags, int)
 {
 }
 
+template <typename T> int32_t TGPStringFormat::SetChecked(T& field, T value, T first, T last)
+{
+    if (value < first || value > last)
+        return SetStatus(InvalidParameter);
+    field = value;
+    return Ok;
+}
+
 int32_t TGPStringFormat::SetAlignment(int align)
 {
-    if (align < StringAlignmentNear || align > StringAlignmentFar)
-        return SetStatus(InvalidParameter);
-    FAlign = align;
-    return Ok;
+    return SetChecked(FAlign, align, StringAlignmentNear, StringAlignmentFar);
 }
 
 int32_t TGPStringFormat::SetLineAlignment(int align)
 {
-    if (align < StringAlignmentNear || align > StringAlignmentFar)
-        return SetStatus(InvalidParameter);
-    FLineAlign = align;
-    return Ok;
+    return SetChecked(FLineAlign, align, StringAlignmentNear, StringAlignmentFar);
 }
 
 int32_t TGPStringFormat::SetTrimming(StringTrimming trimming)
 {
-    if (trimming < StringTrimmingNone || trimming > StringTrimmingEllipsisPath)
-        return SetStatus(InvalidParameter);
-    FTrimming = trimming;
-    return Ok;
+    return SetChecked(FTrimming, trimming, StringTrimmingNone, StringTrimmingEllipsisPath);
 }
 
 int32_t TGPStringFormat::SetHotkeyPrefix(int prefix)
 {
-    if (prefix < HotkeyPrefixNone || prefix > HotkeyPrefixHide)
-        return SetStatus(InvalidParameter);
-    FHotkeyPrefix = prefix;
-    return Ok;
+    return SetChecked(FHotkeyPrefix, prefix, HotkeyPrefixNone, HotkeyPrefixHide);
 }
 
 // --- paths ----------------------------------------------------------------------------------

@@ -239,6 +239,8 @@ public:
     int HotkeyPrefix() const { return FHotkeyPrefix; }
 
 private:
+    // Stores value when it lies in first..last; else InvalidParameter.
+    template <typename T> int32_t SetChecked(T& field, T value, T first, T last);
     int FFlags = 0;
     int FAlign = StringAlignmentNear;
     int FLineAlign = StringAlignmentNear;

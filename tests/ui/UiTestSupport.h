@@ -2,6 +2,7 @@
 #pragma once
 
 #include "ui/AdvGDIP.h"
+#include "ui/GDIPicture.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -28,6 +29,14 @@ inline QByteArray Encoded(const QImage& image, const char* format)
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, format);
     return bytes;
+}
+
+// The bytes loaded into picture as a stream.
+inline void LoadBytes(TGDIPPicture& picture, QByteArray bytes)
+{
+    QBuffer in(&bytes);
+    in.open(QIODevice::ReadOnly);
+    picture.LoadFromStream(&in);
 }
 
 // A form colour ($BBGGRR) as the QColor it paints.

@@ -288,11 +288,8 @@ TEST(GlowDraw, ForcedImageSizeStretchesPicturesOfEitherKind)
     for (const char* format : { "PNG", "BMP" }) {
         QImage picture = SolidImage(QSize(32, 32), Qt::cyan).convertToFormat(QImage::Format_RGB32);
         picture.setPixelColor(0, 31, Qt::cyan);
-        QByteArray bytes = Encoded(picture, format);
-        QBuffer in(&bytes);
-        in.open(QIODevice::ReadOnly);
         TGDIPPicture gp;
-        gp.LoadFromStream(&in);
+        LoadBytes(gp, Encoded(picture, format));
         TGlowDrawInput input = Plain();
         input.BorderSingle = false;
         input.Picture = &gp;

@@ -30,6 +30,15 @@ QImage Canvas(QSize size, QColor color = Qt::white)
     return SolidImage(size, color);
 }
 
+// The picture drawn into rect on a white 30 x 20 canvas.
+QImage DrawnOn(TGDIPPicture& picture, const QRect& rect)
+{
+    QImage canvas = Canvas(QSize(30, 20));
+    QPainter painter(&canvas);
+    picture.Draw(painter, rect);
+    return canvas;
+}
+
 } // namespace
 
 TEST(Picture, EventsInTheirOrderAndAMissingFile)
@@ -92,19 +101,13 @@ TEST(Picture, SizesFromTheHeaderAndBytesThatDoNotDecode)
 {
     TGDIPPicture picture;
     EXPECT_FALSE(picture.GetImageSizes());
-    QByteArray png = Encoded(SolidImage(QSize(7, 5), Qt::red), "PNG");
-    QBuffer in(&png);
-    in.open(QIODevice::ReadOnly);
-    picture.LoadFromStream(&in);
+    LoadBytes(picture, Encoded(SolidImage(QSize(7, 5), Qt::red), "PNG"));
     EXPECT_TRUE(picture.GetImageSizes());
     EXPECT_EQ(picture.GetWidth(), 7);
     EXPECT_EQ(picture.GetHeight(), 5);
 
-    QByteArray junk("\x01\x02junk");
-    QBuffer junkIn(&junk);
-    junkIn.open(QIODevice::ReadOnly);
     TGDIPPicture broken;
-    broken.LoadFromStream(&junkIn);
+    LoadBytes(broken, QByteArray("\x01\x02junk"));
     EXPECT_FALSE(broken.GetEmpty());
     EXPECT_FALSE(broken.GetImageSizes());
     QImage canvas = Canvas(QSize(10, 10));
@@ -123,16 +126,9 @@ TEST(Picture, PngStretchedBitmapAtItsOwnSizeWithItsCornerColourTransparent)
     QImage halves(2, 1, QImage::Format_ARGB32);
     halves.setPixelColor(0, 0, Qt::red);
     halves.setPixelColor(1, 0, Qt::blue);
-    QByteArray png = Encoded(halves, "PNG");
-    QBuffer pngIn(&png);
-    pngIn.open(QIODevice::ReadOnly);
     TGDIPPicture stretched;
-    stretched.LoadFromStream(&pngIn);
-    QImage canvas = Canvas(QSize(30, 20));
-    {
-        QPainter painter(&canvas);
-        stretched.Draw(painter, QRect(5, 5, 20, 10));
-    }
+    LoadBytes(stretched, Encoded(halves, "PNG"));
+    const QImage canvas = DrawnOn(stretched, QRect(5, 5, 20, 10));
     EXPECT_PIXEL(canvas, 5, 5, QColor(Qt::red));
     EXPECT_PIXEL(canvas, 24, 14, QColor(Qt::blue));
     EXPECT_PIXEL(canvas, 4, 5, QColor(Qt::white));
@@ -143,16 +139,9 @@ TEST(Picture, PngStretchedBitmapAtItsOwnSizeWithItsCornerColourTransparent)
     QImage bitmap = SolidImage(QSize(4, 4), Qt::green).convertToFormat(QImage::Format_RGB32);
     bitmap.setPixelColor(0, 3, Qt::yellow);
     bitmap.setPixelColor(2, 1, Qt::yellow);
-    QByteArray bmp = Encoded(bitmap, "BMP");
-    QBuffer bmpIn(&bmp);
-    bmpIn.open(QIODevice::ReadOnly);
     TGDIPPicture own;
-    own.LoadFromStream(&bmpIn);
-    QImage target = Canvas(QSize(30, 20));
-    {
-        QPainter painter(&target);
-        own.Draw(painter, QRect(3, 2, 25, 15));
-    }
+    LoadBytes(own, Encoded(bitmap, "BMP"));
+    const QImage target = DrawnOn(own, QRect(3, 2, 25, 15));
     EXPECT_PIXEL(target, 3, 2, QColor(Qt::green));
     EXPECT_PIXEL(target, 6, 5, QColor(Qt::green));
     EXPECT_PIXEL(target, 3, 5, QColor(Qt::white)); // the transparent colour
@@ -169,10 +158,8 @@ TEST(HintInfo, AssignCopiesEverythingAndNothingFromNowhere)
     source.ShowHelp = true;
     source.WideTitle = QStringLiteral("Wide \u00e4");
     source.WideNotes = { QStringLiteral("\u00fc") };
-    QByteArray png = Encoded(SolidImage(QSize(2, 2), Qt::red), "PNG");
-    QBuffer in(&png);
-    in.open(QIODevice::ReadOnly);
-    source.Picture().LoadFromStream(&in);
+    const QByteArray png = Encoded(SolidImage(QSize(2, 2), Qt::red), "PNG");
+    LoadBytes(source.Picture(), png);
 
     TAdvHintInfo copy;
     copy.Assign(&source);
