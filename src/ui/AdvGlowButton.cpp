@@ -1123,10 +1123,16 @@ void TAdvCustomGlowButton::focusOutEvent(QFocusEvent* event)
 void TAdvCustomGlowButton::changeEvent(QEvent* event)
 {
     QPushButton::changeEvent(event);
-    if (event->type() == QEvent::FontChange)
+    if (event->type() == QEvent::FontChange) {
         UpdateSize();
-    else if (event->type() == QEvent::EnabledChange)
+    } else if (event->type() == QEvent::EnabledChange) {
+        // A disabled button gets no leave notice: it stops being hot and repeating now.
+        if (!isEnabled()) {
+            FRepeatTimer.stop();
+            FLogic.MouseLeave();
+        }
         update();
+    }
 }
 
 bool TAdvCustomGlowButton::event(QEvent* event)
