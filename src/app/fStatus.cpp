@@ -185,11 +185,20 @@ void TfmStatus::AddRowControls(int row)
 void TfmStatus::RowChanged(int row)
 {
     const TUpdateRow& data = FRun.Row(row);
-    const TRowControls& c = FRows[size_t(row)];
-    if (const TdmMain* images = dmMain())
-        c.Image->setPixmap(images->PngImageCollection1.Image(StatusImageIndex(data.State)));
-    c.StatusLabel->setText(data.StatusText);
-    c.StatusLabel->setToolTip(PlainToolTip(data.Hint));
+    TRowControls& c = FRows[size_t(row)];
+    // Downloads report often: only what changed is set again.
+    const int icon = StatusImageIndex(data.State);
+    if (icon != c.Icon)
+        if (const TdmMain* images = dmMain()) {
+            c.Image->setPixmap(images->PngImageCollection1.Image(icon));
+            c.Icon = icon;
+        }
+    if (c.StatusLabel->text() != data.StatusText)
+        c.StatusLabel->setText(data.StatusText);
+    if (c.Hint != data.Hint) {
+        c.StatusLabel->setToolTip(PlainToolTip(data.Hint));
+        c.Hint = data.Hint;
+    }
     c.ProgressBar->setValue(data.Percent);
     QColor colour = palette().color(QPalette::Base);
     if (data.Shade == TRowShade::Current)

@@ -49,6 +49,9 @@ private:
         QLabel* TargetLabel = nullptr;
         QLabel* StatusLabel = nullptr;
         QProgressBar* ProgressBar = nullptr;
+        // What the row shows now.
+        int Icon = -1;
+        QString Hint;
     };
     void AddRowControls(int row);
     void CloseClick();
