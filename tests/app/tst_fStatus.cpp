@@ -100,12 +100,23 @@ class TestStatusWindow : public QObject {
     {
         return A::Image(f, row)->pixmap().cacheKey() == Data->PngImageCollection1.Image(index).cacheKey();
     }
-    // The two ways of cancelling: a button and Escape.
-    static void ButtonOrEscape()
+    // The ways of cancelling a dialog: its Cancel button, Escape, and closing the window.
+    enum class TCancelBy { Button, Escape, Close };
+    static void CancelWays()
     {
-        QTest::addColumn<bool>("escape");
-        QTest::newRow("Cancel button") << false;
-        QTest::newRow("Escape") << true;
+        QTest::addColumn<int>("way");
+        QTest::newRow("Cancel button") << int(TCancelBy::Button);
+        QTest::newRow("Escape") << int(TCancelBy::Escape);
+        QTest::newRow("window closed") << int(TCancelBy::Close);
+    }
+    static void CancelDialog(QDialog& dialog, QPushButton* cancel, int way)
+    {
+        if (way == int(TCancelBy::Escape))
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else if (way == int(TCancelBy::Close))
+            dialog.close();
+        else
+            cancel->click();
     }
     // What a tool tip reads on the screen.
     static QString Shown(const QString& toolTip)
@@ -208,12 +219,12 @@ private slots:
     }
 
     // A manual run answered Cancel at the first overwrite question, in the real dialog, by its
-    // button and by Escape: nothing more is asked of the server, the later rows and the summary
-    // read cancelled.
-    void cancelAtTheFirstOverwriteQuestion_data() { ButtonOrEscape(); }
+    // button, by Escape and by closing it: nothing more is asked of the server, the later rows and
+    // the summary read cancelled.
+    void cancelAtTheFirstOverwriteQuestion_data() { CancelWays(); }
     void cancelAtTheFirstOverwriteQuestion()
     {
-        QFETCH(bool, escape);
+        QFETCH(int, way);
         Add(Site(), "Museum");
         Add(Site(), "Fuel");
         Add(Site(), "<b>Bold</b>");
@@ -227,10 +238,7 @@ private slots:
                 return;
             ++questions;
             requestsAtQuestion = Server->Log().size();
-            if (escape)
-                QTest::keyClick(dialog, Qt::Key_Escape);
-            else
-                dialog->findChild<QPushButton*>(QStringLiteral("buCancel"))->click();
+            CancelDialog(*dialog, dialog->findChild<QPushButton*>(QStringLiteral("buCancel")), way);
         });
         poll.start(10);
         const auto f = Run();
@@ -245,23 +253,19 @@ private slots:
         QCOMPARE(A::Close(*f)->text(), QStringLiteral("Close"));
     }
 
-    // The button and Escape during a run both cancel it; the window stays until Close.
-    void cancelDuringARun_data() { ButtonOrEscape(); }
+    // The button, Escape and a close during a run all cancel it; the window stays until Close.
+    void cancelDuringARun_data() { CancelWays(); }
     void cancelDuringARun()
     {
-        QFETCH(bool, escape);
+        QFETCH(int, way);
         TScriptedPrompt prompt;
         Add(Site(), "Slow");
         Add(Site(), "Museum");
         QTimer poll;
         const auto f = Run(false, [&](TfmStatus& form) {
-            connect(&poll, &QTimer::timeout, &form, [&form, escape] {
-                if (Status(form, 1) != QStringLiteral("Status: Downloading..."))
-                    return;
-                if (escape)
-                    QTest::keyClick(&form, Qt::Key_Escape);
-                else
-                    A::Close(form)->click();
+            connect(&poll, &QTimer::timeout, &form, [&form, way] {
+                if (Status(form, 1) == QStringLiteral("Status: Downloading..."))
+                    CancelDialog(form, A::Close(form), way);
             });
             poll.start(10);
         });
