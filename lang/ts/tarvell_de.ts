@@ -2,97 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name></name>
-    <message>
-        <source>Please check your connection and your username/password if you are downloading from a site which requires registration</source>
-        <translation>Bitte prüfen Sie Ihre Verbindung sowie Benutzername und Kennwort, wenn Sie von einer Site herunterladen, die eine Registrierung erfordert</translation>
-    </message>
-    <message>
-        <source>Invalid url %1</source>
-        <translation>Ungültige URL %1</translation>
-    </message>
-    <message>
-        <source>&apos;%1&apos; is not a valid date and time</source>
-        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
-    </message>
-    <message>
-        <source>Invalid target filename</source>
-        <translation>Ungültiger Zieldateiname</translation>
-    </message>
-    <message>
-        <source>Could not read or check file for existence</source>
-        <translation>Die Datei konnte nicht gelesen oder auf Vorhandensein geprüft werden</translation>
-    </message>
-    <message>
-        <source>Could not write time to %1</source>
-        <translation>Die Zeit konnte nicht in %1 geschrieben werden</translation>
-    </message>
-    <message>
-        <source>Checking for new version...</source>
-        <translation>Suche nach neuer Version...</translation>
-    </message>
-    <message>
-        <source>AutoUpdate item &quot;%1&quot; does not (or no longer) exist in the downloaded site&apos;s index. Please remove it from the &quot;All Items&quot; tab in the AutoUpdate Manager</source>
-        <translation>Das AutoUpdate-Element &quot;%1&quot; ist im heruntergeladenen Index der Site nicht (mehr) vorhanden. Bitte entfernen Sie es auf der Registerkarte &quot;Alle Elemente&quot; des AutoUpdate-Managers</translation>
-    </message>
-    <message>
-        <source>Following error occured:</source>
-        <translation>Folgender Fehler ist aufgetreten:</translation>
-    </message>
-    <message>
-        <source>while querying item</source>
-        <translation>beim Abfragen des Elements</translation>
-    </message>
-    <message>
-        <source>while checking for newer version of this poi file</source>
-        <translation>bei der Suche nach einer neueren Version dieser POI-Datei</translation>
-    </message>
-    <message>
-        <source>Could not create directory &quot;%1&quot;. Check that parent directory is writable and that you have sufficient rights to create a directory within it</source>
-        <translation>Der Ordner &quot;%1&quot; konnte nicht angelegt werden. Prüfen Sie, ob der übergeordnete Ordner beschreibbar ist und Sie ausreichende Rechte haben, darin einen Ordner anzulegen</translation>
-    </message>
-    <message>
-        <source>while downloading item</source>
-        <translation>beim Herunterladen des Elements</translation>
-    </message>
-    <message>
-        <source>Downloading image...</source>
-        <translation>Bild wird heruntergeladen...</translation>
-    </message>
-    <message>
-        <source> image</source>
-        <translation> Bild</translation>
-    </message>
-    <message>
-        <source>Downloading or getting cached version...</source>
-        <translation>Herunterladen oder zwischengespeicherte Version holen...</translation>
-    </message>
-    <message>
-        <source>The site sent a web page instead of the POI file</source>
-        <translation>Die Site hat statt der POI-Datei eine Webseite gesendet</translation>
-    </message>
-    <message>
-        <source>Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?</source>
-        <translation>Aktuelle POI-Datei erfolgreich heruntergeladen. Möchten Sie die vorhandene Datei (%1) wirklich überschreiben?</translation>
-    </message>
-    <message>
-        <source>Saving new version...</source>
-        <translation>Neue Version wird gespeichert...</translation>
-    </message>
-    <message>
-        <source>Saving image...</source>
-        <translation>Bild wird gespeichert...</translation>
-    </message>
-    <message>
-        <source>Cannot create file %1</source>
-        <translation>Die Datei %1 kann nicht angelegt werden</translation>
-    </message>
-    <message>
-        <source>Finishing...</source>
-        <translation>Abschließen...</translation>
-    </message>
-</context>
-<context>
     <name>LocUtils</name>
     <message>
         <source>Error populating menu</source>
@@ -231,6 +140,105 @@
     </message>
 </context>
 <context>
+    <name>TUpdateRun</name>
+    <message>
+        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.<byte value="xd"/><byte value="xd"/>Please check your internet connection. The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down.</source>
+        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Internetverbindung. Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist.</translation>
+    </message>
+    <message>
+        <source>Unable to download associated site xml</source>
+        <translation>Die zugehörige Site-XML konnte nicht heruntergeladen werden</translation>
+    </message>
+    <message>
+        <source>Progress: Waiting...</source>
+        <translation>Fortschritt: Warten...</translation>
+    </message>
+    <message>
+        <source>Target: %1</source>
+        <translation>Ziel: %1</translation>
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>Waiting to be processed...</source>
+        <translation>Wartet auf Bearbeitung...</translation>
+    </message>
+    <message>
+        <source>Status: Failed &quot;%1&quot;</source>
+        <translation>Status: Fehlgeschlagen „%1“</translation>
+    </message>
+    <message>
+        <source>%1 updated</source>
+        <translation>%1 aktualisiert</translation>
+    </message>
+    <message>
+        <source>%1 already up-to-date</source>
+        <translation>%1 bereits aktuell</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>%1 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>%1 skipped</source>
+        <translation>%1 übersprungen</translation>
+    </message>
+    <message>
+        <source>Downloading...</source>
+        <translation>Herunterladen...</translation>
+    </message>
+    <message>
+        <source>Progress: Starting...</source>
+        <translation>Fortschritt: Start...</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Progress: Cancelled, %1</source>
+        <translation>Fortschritt: Abgebrochen, %1</translation>
+    </message>
+    <message>
+        <source>Progress: Finished, %1</source>
+        <translation>Fortschritt: Fertig, %1</translation>
+    </message>
+    <message>
+        <source>Progress: Updating file %1 of %2</source>
+        <translation>Fortschritt: Aktualisiere Datei %1 von %2</translation>
+    </message>
+    <message>
+        <source>Checking updated site xml file...</source>
+        <translation>Prüfe aktualisierte Site-XML-Datei...</translation>
+    </message>
+    <message>
+        <source>Checked site xml file...</source>
+        <translation>Site-XML-Datei geprüft...</translation>
+    </message>
+    <message>
+        <source>Checking...</source>
+        <translation>Prüfe...</translation>
+    </message>
+    <message>
+        <source>Updated</source>
+        <translation>Aktualisiert</translation>
+    </message>
+    <message>
+        <source>Already up to date</source>
+        <translation>Bereits aktuell</translation>
+    </message>
+    <message>
+        <source>%1<byte value="xd"/><byte value="xd"/>Do you want to continue?</source>
+        <translation>%1<byte value="xd"/><byte value="xd"/>Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
+        <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
+    </message>
+</context>
+<context>
     <name>TfmAddSite</name>
     <message>
         <source>Add Poi Site...</source>
@@ -341,30 +349,6 @@
 <context>
     <name>TfmStatus</name>
     <message>
-        <source>Status</source>
-        <translation>Status</translation>
-    </message>
-    <message>
-        <source>Progress</source>
-        <translation>Fortschritt</translation>
-    </message>
-    <message>
-        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
-        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
-    </message>
-    <message>
-        <source>Please check your internet connection</source>
-        <translation>Bitte prüfen Sie Ihre Internetverbindung</translation>
-    </message>
-    <message>
-        <source>The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down</source>
-        <translation>Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist</translation>
-    </message>
-    <message>
-        <source>Unable to download associated site xml</source>
-        <translation>Die zugehörige Site-XML konnte nicht heruntergeladen werden</translation>
-    </message>
-    <message>
         <source>Tarvell AutoUpdate Status...</source>
         <translation>Tarvell AutoUpdate-Status...</translation>
     </message>
@@ -381,88 +365,8 @@
         <translation>Automatisch schließen</translation>
     </message>
     <message>
-        <source>Target</source>
-        <translation>Ziel</translation>
-    </message>
-    <message>
-        <source>Waiting to be processed...</source>
-        <translation>Wartet auf Bearbeitung...</translation>
-    </message>
-    <message>
-        <source>Failed</source>
-        <translation>Fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>%1 updated</source>
-        <translation>%1 aktualisiert</translation>
-    </message>
-    <message>
-        <source>%1 already up-to-date</source>
-        <translation>%1 bereits aktuell</translation>
-    </message>
-    <message>
-        <source>%1 failed</source>
-        <translation>%1 fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>%1 skipped</source>
-        <translation>%1 übersprungen</translation>
-    </message>
-    <message>
-        <source>Waiting...</source>
-        <translation>Warten...</translation>
-    </message>
-    <message>
-        <source>Downloading...</source>
-        <translation>Herunterladen...</translation>
-    </message>
-    <message>
-        <source>Starting...</source>
-        <translation>Start...</translation>
-    </message>
-    <message>
-        <source>Cancelled</source>
-        <translation>Abgebrochen</translation>
-    </message>
-    <message>
-        <source>Updating file %1 of %2</source>
-        <translation>Aktualisiere Datei %1 von %2</translation>
-    </message>
-    <message>
-        <source>Checking updated site xml file...</source>
-        <translation>Prüfe aktualisierte Site-XML-Datei...</translation>
-    </message>
-    <message>
-        <source>Checked site xml file...</source>
-        <translation>Site-XML-Datei geprüft...</translation>
-    </message>
-    <message>
-        <source>Checking...</source>
-        <translation>Prüfe...</translation>
-    </message>
-    <message>
-        <source>Updated</source>
-        <translation>Aktualisiert</translation>
-    </message>
-    <message>
-        <source>Already up to date</source>
-        <translation>Bereits aktuell</translation>
-    </message>
-    <message>
-        <source>Do you want to continue?</source>
-        <translation>Möchten Sie fortfahren?</translation>
-    </message>
-    <message>
         <source>Continue on subsequent errors</source>
         <translation>Bei weiteren Fehlern fortfahren</translation>
-    </message>
-    <message>
-        <source>Finished</source>
-        <translation>Fertig</translation>
-    </message>
-    <message>
-        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
-        <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
     </message>
 </context>
 <context>
@@ -791,6 +695,94 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <source>Cannot commit to &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
         <translation>An &quot;%1&quot; kann wegen des folgenden Fehlers nicht gesendet werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
     </message>
+    <message>
+        <source>%1<byte value="xd"/><byte value="xd"/>Please check your connection and your username/password if you are downloading from a site which requires registration</source>
+        <translation>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Verbindung sowie Benutzername und Kennwort, wenn Sie von einer Site herunterladen, die eine Registrierung erfordert</translation>
+    </message>
+    <message>
+        <source>Invalid url %1</source>
+        <translation>Ungültige URL %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid date and time</source>
+        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Invalid target filename</source>
+        <translation>Ungültiger Zieldateiname</translation>
+    </message>
+    <message>
+        <source>Could not read or check file for existence</source>
+        <translation>Die Datei konnte nicht gelesen oder auf Vorhandensein geprüft werden</translation>
+    </message>
+    <message>
+        <source>Could not write time to %1</source>
+        <translation>Die Zeit konnte nicht in %1 geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Checking for new version...</source>
+        <translation>Suche nach neuer Version...</translation>
+    </message>
+    <message>
+        <source>AutoUpdate item &quot;%1&quot; does not (or no longer) exist in the downloaded site&apos;s index. Please remove it from the &quot;All Items&quot; tab in the AutoUpdate Manager</source>
+        <translation>Das AutoUpdate-Element &quot;%1&quot; ist im heruntergeladenen Index der Site nicht (mehr) vorhanden. Bitte entfernen Sie es auf der Registerkarte &quot;Alle Elemente&quot; des AutoUpdate-Managers</translation>
+    </message>
+    <message>
+        <source>Following error occured: %1</source>
+        <translation>Folgender Fehler ist aufgetreten: %1</translation>
+    </message>
+    <message>
+        <source>%1 while querying item</source>
+        <translation>%1 beim Abfragen des Elements</translation>
+    </message>
+    <message>
+        <source>%1 while checking for newer version of this poi file</source>
+        <translation>%1 bei der Suche nach einer neueren Version dieser POI-Datei</translation>
+    </message>
+    <message>
+        <source>Could not create directory &quot;%1&quot;. Check that parent directory is writable and that you have sufficient rights to create a directory within it</source>
+        <translation>Der Ordner &quot;%1&quot; konnte nicht angelegt werden. Prüfen Sie, ob der übergeordnete Ordner beschreibbar ist und Sie ausreichende Rechte haben, darin einen Ordner anzulegen</translation>
+    </message>
+    <message>
+        <source>%1 while downloading item</source>
+        <translation>%1 beim Herunterladen des Elements</translation>
+    </message>
+    <message>
+        <source>Downloading image...</source>
+        <translation>Bild wird heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>%1 image</source>
+        <translation>Bild zu %1</translation>
+    </message>
+    <message>
+        <source>Downloading or getting cached version...</source>
+        <translation>Herunterladen oder zwischengespeicherte Version holen...</translation>
+    </message>
+    <message>
+        <source>The site sent a web page instead of the POI file</source>
+        <translation>Die Site hat statt der POI-Datei eine Webseite gesendet</translation>
+    </message>
+    <message>
+        <source>Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?</source>
+        <translation>Aktuelle POI-Datei erfolgreich heruntergeladen. Möchten Sie die vorhandene Datei (%1) wirklich überschreiben?</translation>
+    </message>
+    <message>
+        <source>Saving new version...</source>
+        <translation>Neue Version wird gespeichert...</translation>
+    </message>
+    <message>
+        <source>Saving image...</source>
+        <translation>Bild wird gespeichert...</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1</source>
+        <translation>Die Datei %1 kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>Finishing...</source>
+        <translation>Abschließen...</translation>
+    </message>
 </context>
 <context>
     <name>uCommaSeparated</name>
@@ -1082,7 +1074,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Missing %1 node</source>
-        <translation>Element %1 fehlt</translation>
+        <translation>Knoten %1 fehlt</translation>
     </message>
     <message>
         <source>Downloaded information invalid, please try again or use the Update button next to the sites list</source>
@@ -1090,7 +1082,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Poi item not found in site xml</source>
-        <translation>POI-Element im XML der Site nicht gefunden</translation>
+        <translation>POI-Element in der Site-XML nicht gefunden</translation>
     </message>
 </context>
 <context>
@@ -1130,7 +1122,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <name>uUpdateItems</name>
     <message>
         <source>&apos;%1&apos; is not a valid date and time</source>
-        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
+        <translation>„%1“ ist kein gültiges Datum mit Uhrzeit</translation>
     </message>
     <message>
         <source>AutoUpdate item for %1 not found</source>
@@ -1138,15 +1130,15 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>AutoUpdate profile &quot;%1&quot; not found</source>
-        <translation>AutoUpdate-Profil &quot;%1&quot; nicht gefunden</translation>
+        <translation>AutoUpdate-Profil „%1“ nicht gefunden</translation>
     </message>
     <message>
         <source>Invalid profile name &quot;%1&quot;</source>
-        <translation>Ungültiger Profilname &quot;%1&quot;</translation>
+        <translation>Ungültiger Profilname „%1“</translation>
     </message>
     <message>
         <source>Profile with name &quot;%1&quot; already exists</source>
-        <translation>Ein Profil mit dem Namen &quot;%1&quot; ist bereits vorhanden</translation>
+        <translation>Ein Profil mit dem Namen „%1“ ist bereits vorhanden</translation>
     </message>
 </context>
 <context>
