@@ -4,6 +4,7 @@
 #include "app/fConfirmDialog.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
+#include "ui/AdvGlowButton.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -241,6 +242,13 @@ void RunCommand(QWidget* owner, const std::function<void()>& body)
     } catch (const std::exception& e) {
         ShowWarning(owner, QString::fromUtf8(e.what()));
     }
+}
+
+void InstallClickErrorDisplay()
+{
+    TAdvCustomGlowButton::SetClickErrorHandler([](QWidget* button, std::exception_ptr error) {
+        RunCommand(button ? button->window() : nullptr, [&] { std::rethrow_exception(error); });
+    });
 }
 
 QIcon BitmapToIcon(const QPixmap& bitmap)

@@ -119,6 +119,8 @@ bool YesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCa
 // Runs one command's body: user errors become a warning box (message and "."), any other failure
 // is shown too until the crash reporter takes them. Nothing leaves a slot.
 void RunCommand(QWidget* owner, const std::function<void()>& body);
+// Sends what a glow button's click handler throws to the same display, owned by its window.
+void InstallClickErrorDisplay();
 
 // The icon built from a picture (its own transparency serves as the mask).
 QIcon BitmapToIcon(const QPixmap& bitmap);
