@@ -220,15 +220,7 @@ void TMDIChild::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Child)) {
         const TActionDef& def = ActionDef(id);
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(def.Name));
-        if (*def.Shortcut) {
-            action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
-            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
-        if (def.Image >= 0)
-            action->setIcon(FMain.Data().ToolIcon(def.Image));
-        action->setCheckable(def.Checkable);
+        QAction* action = CreateTableAction(this, def, FMain.Data().ToolIcon(def.Image), Qt::WidgetWithChildrenShortcut);
         addAction(action);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;

@@ -206,13 +206,7 @@ void TfmTarvellMainForm::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Main)) {
         const TActionDef& def = ActionDef(id);
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(def.Name));
-        if (*def.Shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
-        if (def.Image >= 0)
-            action->setIcon(FData.ToolIcon(def.Image));
-        action->setCheckable(def.Checkable);
+        QAction* action = CreateTableAction(this, def, FData.ToolIcon(def.Image), Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;
     }
