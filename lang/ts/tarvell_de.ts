@@ -5,7 +5,7 @@
     <name></name>
     <message>
         <source>Please check your connection and your username/password if you are downloading from a site which requires registration</source>
-        <translation>Bitte prüfen Sie Ihre Verbindung sowie Benutzername und Passwort, wenn Sie von einer Site herunterladen, die eine Registrierung verlangt</translation>
+        <translation>Bitte prüfen Sie Ihre Verbindung sowie Benutzername und Kennwort, wenn Sie von einer Site herunterladen, die eine Registrierung erfordert</translation>
     </message>
     <message>
         <source>Invalid url %1</source>
@@ -33,7 +33,7 @@
     </message>
     <message>
         <source>AutoUpdate item &quot;%1&quot; does not (or no longer) exist in the downloaded site&apos;s index. Please remove it from the &quot;All Items&quot; tab in the AutoUpdate Manager</source>
-        <translation>Das AutoUpdate-Element &quot;%1&quot; ist im heruntergeladenen Index der Site nicht (mehr) vorhanden. Bitte entfernen Sie es auf der Registerkarte &quot;Alle Elemente&quot; im AutoUpdate-Manager</translation>
+        <translation>Das AutoUpdate-Element &quot;%1&quot; ist im heruntergeladenen Index der Site nicht (mehr) vorhanden. Bitte entfernen Sie es auf der Registerkarte &quot;Alle Elemente&quot; des AutoUpdate-Managers</translation>
     </message>
     <message>
         <source>Following error occured:</source>
@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>Could not create directory &quot;%1&quot;. Check that parent directory is writable and that you have sufficient rights to create a directory within it</source>
-        <translation>Der Ordner &quot;%1&quot; konnte nicht angelegt werden. Prüfen Sie, ob der übergeordnete Ordner beschreibbar ist und Sie darin Ordner anlegen dürfen</translation>
+        <translation>Der Ordner &quot;%1&quot; konnte nicht angelegt werden. Prüfen Sie, ob der übergeordnete Ordner beschreibbar ist und Sie ausreichende Rechte haben, darin einen Ordner anzulegen</translation>
     </message>
     <message>
         <source>while downloading item</source>
@@ -61,7 +61,7 @@
     </message>
     <message>
         <source> image</source>
-        <translation> (Bild)</translation>
+        <translation> Bild</translation>
     </message>
     <message>
         <source>Downloading or getting cached version...</source>
@@ -73,7 +73,7 @@
     </message>
     <message>
         <source>Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?</source>
-        <translation>Die aktuelle POI-Datei wurde erfolgreich heruntergeladen. Möchten Sie die vorhandene Datei (%1) wirklich überschreiben?</translation>
+        <translation>Aktuelle POI-Datei erfolgreich heruntergeladen. Möchten Sie die vorhandene Datei (%1) wirklich überschreiben?</translation>
     </message>
     <message>
         <source>Saving new version...</source>
@@ -131,7 +131,7 @@
     <name>TConvertFromBase</name>
     <message>
         <source>Currently it is not possible to load files from this format (extension %1)</source>
-        <translation>Dateien in diesem Format (Erweiterung %1) können derzeit nicht geladen werden</translation>
+        <translation>Dateien dieses Formats (Erweiterung %1) können derzeit nicht geladen werden</translation>
     </message>
 </context>
 <context>
@@ -169,7 +169,7 @@
     </message>
     <message>
         <source>Show map pane</source>
-        <translation>Kartenbereich zeigen</translation>
+        <translation>Kartenbereich anzeigen</translation>
     </message>
     <message>
         <source>Close map pane</source>
@@ -177,7 +177,7 @@
     </message>
     <message>
         <source>Show</source>
-        <translation>Zeigen</translation>
+        <translation>Anzeigen</translation>
     </message>
     <message>
         <source>Add</source>
@@ -185,7 +185,7 @@
     </message>
     <message>
         <source>Show in</source>
-        <translation>Zeigen in</translation>
+        <translation>Anzeigen in</translation>
     </message>
     <message>
         <source>Add to</source>
@@ -216,7 +216,7 @@
     <name>TRegistryFunctions</name>
     <message>
         <source>Currently it is not possible to save files in this format (extension %1)</source>
-        <translation>Dateien in diesem Format (Erweiterung %1) können derzeit nicht gespeichert werden</translation>
+        <translation>Dateien können derzeit nicht in diesem Format (Erweiterung %1) gespeichert werden</translation>
     </message>
 </context>
 <context>
@@ -289,7 +289,7 @@
     </message>
     <message>
         <source>Would you like to try to open it using one of the other formats (listed below) associated with this extension?</source>
-        <translation>Möchten Sie versuchen, sie mit einem der anderen Formate (unten aufgeführt) zu öffnen, die zu dieser Erweiterung gehören?</translation>
+        <translation>Möchten Sie versuchen, sie mit einem der anderen (unten aufgeführten) Formate dieser Erweiterung zu öffnen?</translation>
     </message>
     <message>
         <source>Try with following format:</source>
@@ -718,7 +718,7 @@
         <source>When the data is saved as &quot;%1&quot;, one or more coordinates loose their precision, because this format uses a precision of %2 decimals.
 
 Do you want to continue the save?</source>
-        <translation>Wenn die Daten als &quot;%1&quot; gespeichert werden, verlieren eine oder mehrere Koordinaten an Genauigkeit, weil dieses Format eine Genauigkeit von %2 Dezimalstellen verwendet.
+        <translation>Beim Speichern als &quot;%1&quot; verlieren eine oder mehrere Koordinaten an Genauigkeit, weil dieses Format eine Genauigkeit von %2 Dezimalstellen verwendet.
 
 Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
@@ -759,7 +759,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>The precision of the poi coordinates is adjustable in the Tarvell configuration screen. When<byte value="xd"/>this option is checked, the coordinates will be saved using the specified precision, else they<byte value="xd"/>will be saved using the precision specified below.</source>
-        <translation>Die Genauigkeit der POI-Koordinaten lässt sich in den Einstellungen von Tarvell festlegen. Ist<byte value="xd"/>diese Option gesetzt, werden die Koordinaten mit dieser Genauigkeit gespeichert, sonst<byte value="xd"/>mit der unten angegebenen Genauigkeit.</translation>
+        <translation>Die Genauigkeit der POI-Koordinaten lässt sich in den Tarvell-Einstellungen festlegen. Ist diese<byte value="xd"/>Option aktiviert, werden die Koordinaten mit der dort festgelegten Genauigkeit gespeichert, sonst<byte value="xd"/>mit der unten angegebenen Genauigkeit.</translation>
     </message>
     <message>
         <source>Save using precision</source>
@@ -775,7 +775,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the<byte value="xd"/>description field inside Tarvell. When this option is checked, Tarvell will be forced to treat<byte value="xd"/>the 3th column as the description instead of using the 4th when it is available.</source>
-        <translation>Garmin-CSV-Dateien können 3 oder 4 Spalten enthalten. Die letzten 1 oder 2 Spalten bilden in<byte value="xd"/>Tarvell die Beschreibung. Ist diese Option gesetzt, verwendet Tarvell immer die 3. Spalte<byte value="xd"/>als Beschreibung, statt der 4. Spalte, wenn diese vorhanden ist.</translation>
+        <translation>Garmin-CSV-Dateien können 3 oder 4 Spalten enthalten. Die letzten 1 oder 2 Spalten bilden in<byte value="xd"/>Tarvell das Beschreibungsfeld. Ist diese Option aktiviert, verwendet Tarvell stets die 3. Spalte<byte value="xd"/>als Beschreibung, statt der 4. Spalte, wenn diese vorhanden ist.</translation>
     </message>
 </context>
 <context>
@@ -865,7 +865,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>The selected site is not supported by this version Tarvell. You need to update to a newer version of Tarvell (minimal version %1) to use this site</source>
-        <translation>Die gewählte Site wird von dieser Tarvell-Version nicht unterstützt. Für diese Site benötigen Sie eine neuere Version von Tarvell (mindestens Version %1)</translation>
+        <translation>Die gewählte Site wird von dieser Tarvell-Version nicht unterstützt. Um diese Site zu nutzen, benötigen Sie eine neuere Version von Tarvell (mindestens Version %1)</translation>
     </message>
 </context>
 <context>
@@ -876,18 +876,18 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Longitude expected in column %1 of row %2</source>
-        <translation>Länge in Spalte %1 von Zeile %2 erwartet</translation>
+        <translation>Länge in Spalte %1 der Zeile %2 erwartet</translation>
     </message>
     <message>
         <source>Latitude expected in column %1 of row %2</source>
-        <translation>Breite in Spalte %1 von Zeile %2 erwartet</translation>
+        <translation>Breite in Spalte %1 der Zeile %2 erwartet</translation>
     </message>
 </context>
 <context>
     <name>uGarminGdb</name>
     <message>
         <source>Invalid gdb file header</source>
-        <translation>Ungültiger Kopf der gdb-Datei</translation>
+        <translation>Ungültiger gdb-Dateikopf</translation>
     </message>
     <message>
         <source>Invalid gdb file</source>
@@ -895,7 +895,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Invalid gdb file version</source>
-        <translation>Ungültige Version der gdb-Datei</translation>
+        <translation>Ungültige gdb-Dateiversion</translation>
     </message>
 </context>
 <context>
@@ -906,11 +906,11 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is not a valid floating point value</source>
-        <translation>&apos;%1&apos; ist keine gültige Gleitkommazahl</translation>
+        <translation>&apos;%1&apos; ist kein gültiger Gleitkommawert</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is not a valid integer value</source>
-        <translation>&apos;%1&apos; ist keine gültige ganze Zahl</translation>
+        <translation>&apos;%1&apos; ist kein gültiger ganzzahliger Wert</translation>
     </message>
     <message>
         <source>Unable to write the settings file %1: %2</source>
@@ -918,18 +918,18 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Stream read error at offset %1</source>
-        <translation>Lesefehler an Position %1</translation>
+        <translation>Lesefehler im Datenstrom an Position %1</translation>
     </message>
 </context>
 <context>
     <name>uGpx</name>
     <message>
         <source>Use desc tag instead of name tag when available</source>
-        <translation>Das desc-Tag statt des name-Tags verwenden, wenn vorhanden</translation>
+        <translation>Wenn vorhanden, das desc-Element statt des name-Elements verwenden</translation>
     </message>
     <message>
         <source>The GPX format defines 2 possible places where the description of the poi may be entered.<byte value="xd"/>If you check this option, Tarvell will use the &quot;desc&quot; tag as the poi description instead of the<byte value="xd"/>&quot;name&quot; tag. When the prefered tag is not available, Tarvell will automatically try the other tag.</source>
-        <translation>Das GPX-Format kennt 2 Stellen, an denen die Beschreibung eines POI stehen kann.<byte value="xd"/>Ist diese Option gesetzt, verwendet Tarvell das Tag &quot;desc&quot; statt des Tags<byte value="xd"/>&quot;name&quot; als Beschreibung. Fehlt das bevorzugte Tag, nimmt Tarvell automatisch das andere.</translation>
+        <translation>Das GPX-Format kennt 2 Stellen, an denen die Beschreibung eines POI stehen kann.<byte value="xd"/>Ist diese Option aktiviert, verwendet Tarvell das Element &quot;desc&quot; statt des Elements<byte value="xd"/>&quot;name&quot; als Beschreibung. Fehlt das bevorzugte Element, versucht Tarvell automatisch das andere.</translation>
     </message>
     <message>
         <source>Retain extra poi information present in GPX file</source>
@@ -937,7 +937,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>If you check this option, Tarvell will load the extra poi information that might be present in<byte value="xd"/>the GPX file. When saving back to the same file, or another GPX file, Tarvell will reinsert<byte value="xd"/>this information.</source>
-        <translation>Ist diese Option gesetzt, lädt Tarvell die zusätzlichen POI-Angaben, die in der<byte value="xd"/>GPX-Datei stehen können. Beim Speichern in dieselbe oder eine andere GPX-Datei fügt Tarvell<byte value="xd"/>diese Angaben wieder ein.</translation>
+        <translation>Ist diese Option aktiviert, lädt Tarvell die zusätzlichen POI-Angaben, die in der GPX-Datei<byte value="xd"/>vorhanden sein können. Beim Speichern in dieselbe oder eine andere GPX-Datei fügt Tarvell<byte value="xd"/>diese Angaben wieder ein.</translation>
     </message>
     <message>
         <source>Invalid xml: %1...</source>
@@ -956,7 +956,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Invalid value found in coordinates node</source>
-        <translation>Ungültiger Wert im Knoten coordinates gefunden</translation>
+        <translation>Ungültiger Wert im coordinates-Element gefunden</translation>
     </message>
 </context>
 <context>
@@ -1024,7 +1024,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Unable to initialize connection to remote device. Please check the device is properly connected, ActiveSync is installed and active and that the device is ActiveSync compatible</source>
-        <translation>Die Verbindung zum Gerät kann nicht hergestellt werden. Bitte prüfen Sie, ob das Gerät richtig angeschlossen ist, ActiveSync installiert und aktiv ist und das Gerät ActiveSync unterstützt</translation>
+        <translation>Die Verbindung zum Gerät kann nicht hergestellt werden. Bitte prüfen Sie, ob das Gerät richtig angeschlossen ist, ActiveSync installiert und aktiv ist und das Gerät ActiveSync-kompatibel ist</translation>
     </message>
     <message>
         <source>CeGetSpecialFolderPath function not loaded</source>
@@ -1079,15 +1079,15 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Missing %1 node</source>
-        <translation>Knoten %1 fehlt</translation>
+        <translation>Element %1 fehlt</translation>
     </message>
     <message>
         <source>Downloaded information invalid, please try again or use the Update button next to the sites list</source>
-        <translation>Die heruntergeladenen Angaben sind ungültig, bitte versuchen Sie es erneut oder verwenden Sie die Schaltfläche Aktualisieren neben der Liste der Sites</translation>
+        <translation>Die heruntergeladenen Angaben sind ungültig. Bitte versuchen Sie es erneut oder verwenden Sie die Schaltfläche Aktualisieren neben der Liste der Sites</translation>
     </message>
     <message>
         <source>Poi item not found in site xml</source>
-        <translation>POI-Element nicht in der Site-XML gefunden</translation>
+        <translation>POI-Element im XML der Site nicht gefunden</translation>
     </message>
 </context>
 <context>
@@ -1120,7 +1120,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <name>uTomTomCfg</name>
     <message>
         <source>No items found in this TomTom Navigator configuration file. Are you sure you are opening a configuration file that belongs to version 5 or higher of TomTom Navigator?</source>
-        <translation>In dieser Konfigurationsdatei von TomTom Navigator wurden keine Einträge gefunden. Öffnen Sie sicher eine Konfigurationsdatei von TomTom Navigator ab Version 5?</translation>
+        <translation>In dieser Konfigurationsdatei von TomTom Navigator wurden keine Einträge gefunden. Sind Sie sicher, dass Sie eine Konfigurationsdatei von TomTom Navigator ab Version 5 öffnen?</translation>
     </message>
 </context>
 <context>
