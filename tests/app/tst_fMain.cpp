@@ -94,7 +94,7 @@ struct TRunRecorder : TModalCloser {
     void Record(QWidget* modal)
     {
         auto* status = qobject_cast<TfmStatus*>(modal);
-        Rows.push_back(status ? status->RowCount() : -1);
+        Rows.push_back(status ? status->Run().RowCount() : -1);
         if (Inside)
             std::exchange(Inside, nullptr)(modal);
         During = [this](QWidget* next) { Record(next); };
