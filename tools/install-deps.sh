@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-webengine-dev
   libpugixml-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
-  xvfb xauth fonts-dejavu-core locales-all adwaita-icon-theme
+  xvfb xauth xdotool fonts-dejavu-core locales-all adwaita-icon-theme
   libcapstone-dev libdw-dev
 )
 missing=()

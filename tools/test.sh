@@ -15,6 +15,9 @@ test -s build/artifacts/main-window.png
 test -s build/artifacts/main-window-de.png
 test -s build/artifacts/child-window.png
 test -s build/artifacts/glow-buttons.png
+test -s build/artifacts/update-status.png
+# Installed into a temporary prefix, the program starts from there in German.
+bash tools/check-install.sh
 
 # The readers once more under the address and undefined-behaviour sanitizers: only the logic
 # library and the reader tests are built there, so this stays short.

@@ -1,7 +1,9 @@
 // Message boxes, the question interface and the window helpers.
 #include "app/uDialogs.h"
 
+#include "app/dMain.h"
 #include "app/fConfirmDialog.h"
+#include "app/uMainActions.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
 #include "ui/AdvGlowButton.h"
@@ -262,6 +264,27 @@ int FindListItem(const QAbstractItemModel& items, const QString& caption)
         if (items.data(items.index(row, 0)).toString().compare(caption, Qt::CaseInsensitive) == 0)
             return row;
     return -1;
+}
+
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, TdmMain& data, Qt::ShortcutContext context)
+{
+    auto* action = new TImageAction(owner);
+    action->setObjectName(QLatin1String(def.Name));
+    if (*def.Shortcut) {
+        action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
+        action->setShortcutContext(context);
+    }
+    action->SetImages(&data.NormalImages);
+    SetTableActionImage(action, data, def.Image);
+    action->setCheckable(def.Checkable);
+    return action;
+}
+
+void SetTableActionImage(QAction* action, TdmMain& data, int image)
+{
+    action->setIcon(data.ToolIcon(image));
+    if (auto* imageAction = qobject_cast<TImageAction*>(action))
+        imageAction->SetImageIndex(image);
 }
 
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action)

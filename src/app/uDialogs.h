@@ -19,6 +19,8 @@ class QPixmap;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TdmMain;
+struct TActionDef;
 
 // Texts of this unit outside a window class.
 class TDialogTexts {
@@ -126,6 +128,13 @@ void InstallClickErrorDisplay();
 QIcon BitmapToIcon(const QPixmap& bitmap);
 // First row of column 0 whose text equals caption, case-insensitive; -1 when none.
 int FindListItem(const QAbstractItemModel& items, const QString& caption);
+// An action of the command table owned by owner, with its object name, shortcut (in context),
+// tick and picture: the data module's tool picture of the table's index, which the action carries
+// for the glow buttons linked to it. The caption comes with the window's texts, the effect with
+// its handler.
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, TdmMain& data, Qt::ShortcutContext context);
+// Shows the tool picture index on an action made by CreateTableAction.
+void SetTableActionImage(QAction* action, TdmMain& data, int image);
 // The first tool button of the bar bound to action; nullptr when absent.
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action);
 

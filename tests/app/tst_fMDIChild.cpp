@@ -21,14 +21,6 @@
 
 namespace {
 
-TMainFormServices ChildServices()
-{
-    TMainFormServices services;
-    AddChildServices(services);
-    services.Quit = [] {};
-    return services;
-}
-
 std::vector<std::string> Names(TEntries& entries)
 {
     std::vector<std::string> names;
@@ -60,17 +52,17 @@ private slots:
         const QString source = dir.filePath(QStringLiteral("museum.asc"));
         QVERIFY(QFile::copy(QStringLiteral(TARVELL_TEST_DATA "/genasc/museum.asc"), source));
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
+        TfmTarvellMainForm form(data);
         form.show();
-        form.OpenFile(source, nullptr, false, QString());
-        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        form.OpenFile(nullptr, source, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(child);
         QVERIFY(prompt.Boxes.empty());
         QCOMPARE(child->Document().FileName, source);
         const int count = child->Entries().Count();
         QVERIFY(count > 0);
         // Opening the same file again shows the window it is in.
-        form.OpenOrShowForTest(source);
+        TMainFormTestAccess(form).OpenOrShow(source);
         QCOMPARE(form.Children().size(), 1);
 
         child->SelectOnly(0);
@@ -90,7 +82,7 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("museum.ov2"));
         const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
         prompt.SaveAnswers.push_back({ target, ov2 + 1 });
-        form.Action(QStringLiteral("acFileSaveAs"))->trigger();
+        form.Action(TAction::acFileSaveAs)->trigger();
         QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
         QCOMPARE(prompt.SaveRequests.size(), size_t(1));
         // The dialog starts at the file's own writer with its extension.
@@ -104,14 +96,14 @@ private slots:
         QVERIFY(form.FindChild(target) == child);
         QVERIFY(!form.FindChild(target.toUpper()));
 
-        form.OpenFile(target, nullptr, false, QString());
+        form.OpenFile(nullptr, target, false, QString());
         QCOMPARE(form.Children().size(), 2);
-        auto* reopened = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        auto* reopened = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(reopened && reopened != child);
         QVERIFY(Names(reopened->Entries()) == saved);
         QCOMPARE(reopened->Entries()[0].GetLatitude(), 12.5);
         QCOMPARE(GetSettings().MRU.GetName(0), target);
-        QCOMPARE(form.Action(QStringLiteral("acMru1"))->text(), QStringLiteral("&1 museum.ov2"));
+        QCOMPARE(form.Action(TAction::acMru1)->text(), QStringLiteral("&1 museum.ov2"));
     }
 
     void failedOpenLeavesNoWindow()
@@ -124,8 +116,8 @@ private slots:
         file.write("\x02\xff\xff\xff\x7f", 5);
         file.close();
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
-        RunCommand(&form, [&] { form.OpenFile(broken, nullptr, false, QString()); });
+        TfmTarvellMainForm form(data);
+        RunCommand(&form, [&] { form.OpenFile(nullptr, broken, false, QString()); });
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QVERIFY(form.Children().isEmpty());
     }
@@ -134,14 +126,14 @@ private slots:
     {
         TScriptedPrompt prompt;
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
+        TfmTarvellMainForm form(data);
         form.show();
-        form.Action(QStringLiteral("acFileNew"))->trigger();
-        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        form.Action(TAction::acFileNew)->trigger();
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(child);
         QCOMPARE(child->windowTitle(), QStringLiteral("Untitled[*]"));
         QVERIFY(!child->edDescription->isEnabled());
-        child->Action(QStringLiteral("acInsert"))->trigger();
+        child->Action(TAction::acInsert)->trigger();
         QVERIFY(child->isWindowModified());
         QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
         QCOMPARE(child->GetSelectedIndex(), 0);
@@ -219,7 +211,10 @@ private slots:
     void dragBetweenWindowsCopies()
     {
         TScriptedPrompt prompt;
-        TMDIChild one, two;
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        TMDIChild& one = *form.NewChild();
+        TMDIChild& two = *form.NewChild();
         for (TMDIChild* child : { &one, &two }) {
             child->Insert();
             child->Insert();
@@ -236,7 +231,8 @@ private slots:
         QMimeData text;
         text.setText(QStringLiteral("New entry"));
         QVERIFY(!two.DropMime(&text, 0));
-        prompt.Answers = { IDNO, IDNO };
+        one.Entries().ResetChanged();
+        two.Entries().ResetChanged();
     }
 };
 
