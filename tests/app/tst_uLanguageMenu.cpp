@@ -121,6 +121,9 @@ private slots:
         QCOMPARE(f.Form->Action(TAction::acFileNew)->text(), QStringLiteral("&Neu"));
         QCOMPARE(f.Form->Language1()->title(), QStringLiteral("&Sprache"));
         QCOMPARE(f.LanguageItems(), (QStringList { "English", "Deutsch*" }));
+        // Qt's own texts (the buttons of every question box) follow the language too.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
         // Number text keeps its locale whatever the language.
         QCOMPARE(QLocale(), numbers);
         QCOMPARE(GetSettings().Language, 1031);
