@@ -591,8 +591,9 @@ TMDIChild* TfmTarvellMainForm::ActiveChild() const
 
 TMDIChild* TfmTarvellMainForm::FindChild(const QString& path) const
 {
+    const QString location = AbsoluteLocation(path);
     for (TMDIChild* child : Children())
-        if (SameLocation(child->FileName(), path))
+        if (SameLocation(child->FileName(), location))
             return child;
     return nullptr;
 }

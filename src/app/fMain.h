@@ -46,8 +46,8 @@ public:
     void ShowChild(TMDIChild* child);
     void ChildMaximizedChanged(bool maximized);
     TMDIChild* ActiveChild() const;
-    // The first child (in creation order) showing path: device paths compare case-insensitively,
-    // local paths exactly.
+    // The first child (in creation order) showing path (a local one made absolute and cleaned):
+    // device paths compare case-insensitively, local paths exactly.
     TMDIChild* FindChild(const QString& path) const;
     QList<TMDIChild*> Children() const;
     QMdiArea* MdiArea() const { return FMdiArea; }
