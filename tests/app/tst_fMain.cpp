@@ -62,7 +62,7 @@ TActionState ChildState(int selected, bool editActive = false, bool editingCapti
     return s;
 }
 
-QString Fixture(const char* path) { return QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path); }
+QString Fixture(const char* path) { return QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
 
 // Profiles as the tests name them: "" is the default profile; each count is its number of items,
 // all of one site that nobody serves.
@@ -459,6 +459,30 @@ private slots:
         else
             QCOMPARE(runs.Rows, std::vector<int> { rows });
         QTRY_VERIFY(!f.Form->UpdateRunning());
+    }
+
+    // A first start names the sample relative to the project folder, a second start from another
+    // folder names it absolute (as the forwarding side sends it): one window, one recent file,
+    // absolute.
+    void startedTwiceRelativeThenAbsoluteIsOneWindow()
+    {
+        TScriptedPrompt prompt;
+        const QString project = QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/../.."));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(project);
+        SetCommandLineParams({ QStringLiteral("samples/amsterdam.ov2") });
+        TFixture f;
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        for (const TInstanceMessage& message : ForwardedMessages({ project + QStringLiteral("/samples/amsterdam.ov2") }))
+            f.Form->HandleInstanceMessage(message);
+        QDir::setCurrent(before);
+        QCOMPARE(f.Form->Children().size(), 1);
+        QCOMPARE(f.Form->Children()[0]->FileName(), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QCOMPARE(GetSettings().MRU.Count(), 1);
+        QCOMPARE(GetSettings().MRU.GetName(0), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QVERIFY(prompt.Boxes.empty());
     }
 
     void droppedFilesReachTheOpenRoutine()
