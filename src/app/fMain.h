@@ -96,6 +96,10 @@ public:
     // True when the weekly version check is due: no stored date ("yyyy-MM-dd") or one older than
     // 7 days.
     static bool VersionCheckDue(const QString& lastCheck, const QDate& today);
+    // What a state change of a child frame means for "ChildrenMaximized": true for a change to
+    // maximised, false for a change to restored (normal); none for minimising, an activation or
+    // anything else.
+    static std::optional<bool> ChildrenMaximizedChange(Qt::WindowStates before, Qt::WindowStates now);
     // Profile names of the "/PROF:" parameters in order.
     static QStringList NamedProfiles(const QStringList& params);
 
