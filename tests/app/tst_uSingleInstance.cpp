@@ -42,6 +42,19 @@ int RunProgram(const QStringList& params, const QString& folder = QString(), int
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -3;
 }
 
+// Connects to the copy that is starting up; false when it does not answer within 10 s.
+bool ConnectOnceUp(TInstanceClient& client)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        if (client.Connect(200))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
+}
+
 } // namespace
 
 class TestSingleInstance : public QObject {
@@ -105,15 +118,7 @@ private slots:
         process.start(QStringLiteral(TARVELL_EXE), { "/tray" });
         QVERIFY(process.waitForStarted());
         TInstanceClient client;
-        QElapsedTimer clock;
-        clock.start();
-        bool connected = false;
-        while (!connected && clock.elapsed() < 10000) {
-            connected = client.Connect(200);
-            if (!connected)
-                QTest::qWait(50);
-        }
-        QVERIFY(connected);
+        QVERIFY(ConnectOnceUp(client));
         // A forwarded file is opened by the running copy, which goes on serving.
         QTemporaryDir dir;
         const QString poiFile = dir.filePath(QStringLiteral("museum.asc"));
@@ -145,15 +150,7 @@ private slots:
         first.start(QStringLiteral(TARVELL_EXE), { QStringLiteral("samples/amsterdam.ov2") });
         QVERIFY(first.waitForStarted());
         TInstanceClient client;
-        QElapsedTimer clock;
-        clock.start();
-        bool connected = false;
-        while (!connected && clock.elapsed() < 10000) {
-            connected = client.Connect(200);
-            if (!connected)
-                QTest::qWait(50);
-        }
-        QVERIFY(connected);
+        QVERIFY(ConnectOnceUp(client));
         QTemporaryDir elsewhere;
         QCOMPARE(RunProgram({ sample }, elsewhere.path()), 0);
         QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
