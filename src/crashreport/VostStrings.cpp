@@ -396,10 +396,11 @@ std::string ByteSizeText(int64_t size)
 std::string SystemErrorText(int code)
 {
     char buffer[256] = {};
-    const char* text = ErrorResult(strerror_r(code, buffer, sizeof buffer), buffer);
+    // Glibc answers every number with a text, in the user's language; a number without a name
+    // has no text of its own and gets ours, with the number in hexadecimal.
+    const char* text = strerrorname_np(code) ? ErrorResult(strerror_r(code, buffer, sizeof buffer), buffer) : nullptr;
     std::string out = text ? text : "";
-    // Glibc answers every unknown number with a text of its own; ours carries the number in hexadecimal.
-    if (out.empty() || out.rfind("Unknown error", 0) == 0)
+    if (out.empty())
         return "Unknown error " + HexTextPadded(uint32_t(code), 1, '0');
     std::replace(out.begin(), out.end(), '\r', ' ');
     out.erase(std::remove(out.begin(), out.end(), '\n'), out.end());
