@@ -49,7 +49,7 @@ char ReadDecimalSeparator()
 
 const char DecimalSeparator = ReadDecimalSeparator();
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
 
 // Glibc's strerror_r or the XSI one, whichever the headers give.
 [[maybe_unused]] const char* ErrorResult(int result, const char* buffer) { return result == 0 ? buffer : nullptr; }
@@ -350,6 +350,17 @@ std::string HexTextPadded(uint32_t value, int width, char fill) { return HexPadd
 std::string HexTextPadded64(uint64_t value, int width, char fill) { return HexPadded(HexText64(value), width, fill); }
 
 std::string AddressText(uintptr_t address) { return HexTextPadded64(address, 16, '0'); }
+
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 int32_t ParseInteger(bool hexadecimal, const char* bytes, int count)
 {

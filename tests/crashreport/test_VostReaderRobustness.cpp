@@ -5,6 +5,7 @@
 #include "crashreport/VostTools.h"
 #include "crashreport/VostZip.h"
 
+#include "CrashTestSupport.h"
 #include "ElfFixture.h"
 #include "support/DamagedCopies.h"
 
@@ -20,13 +21,6 @@
 
 namespace {
 
-std::string Fixture(const std::string& name)
-{
-    std::ifstream in(std::string(TARVELL_TEST_DATA "/crashreport/") + name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 const TMapLayout Layout{0x400000, 0x402000, 0x600000, 0x600100};
 
@@ -113,16 +107,16 @@ std::string ModuleImage()
 
 TEST(CrashReaderRobustness, DebugInformationReaders)
 {
-    RunDamaged("map text", Fixture("edge.map"), [](const std::string& b) { return MapReader(&TMapFile::LoadMapText, b); });
-    RunDamaged("TD32", Fixture("sample.tds"), [](const std::string& b) { return MapReader(&TMapFile::LoadTd32, b); });
-    RunDamaged(".jdbg", Fixture("sample.jdbg"), [](const std::string& b) { return MapReader(&TMapFile::LoadJdbg, b); });
+    RunDamaged("map text", CrashFixture("edge.map"), [](const std::string& b) { return MapReader(&TMapFile::LoadMapText, b); });
+    RunDamaged("TD32", CrashFixture("sample.tds"), [](const std::string& b) { return MapReader(&TMapFile::LoadTd32, b); });
+    RunDamaged(".jdbg", CrashFixture("sample.jdbg"), [](const std::string& b) { return MapReader(&TMapFile::LoadJdbg, b); });
     // Without its checksum every damaged list reaches the parser.
-    std::string unchecked = Fixture("sample.jdbg");
+    std::string unchecked = CrashFixture("sample.jdbg");
     unchecked[33] = 0;
     RunDamaged(".jdbg without checksum", unchecked, [](const std::string& b) { return MapReader(&TMapFile::LoadJdbg, b); });
 
     TMapFile source(Layout);
-    source.LoadMapText(Fixture("edge.map"));
+    source.LoadMapText(CrashFixture("edge.map"));
     source.SortLines();
     const std::string compact = WriteCompactForm(source);
     RunDamaged("compact form", compact, [](const std::string& b) { return MapReader(&TMapFile::LoadCompactForm, b); });
@@ -135,7 +129,7 @@ TEST(CrashReaderRobustness, DebugInformationReaders)
         map.LoadCompactForm(b);
         return CheckTables(map, b.size());
     });
-    RunDamaged("compressed text", DeflateText(Fixture("edge.map")), [](const std::string& b) {
+    RunDamaged("compressed text", DeflateText(CrashFixture("edge.map")), [](const std::string& b) {
         return InflateText(b).size() > MaxInflatedSize ? "over the cap" : "";
     });
 }
