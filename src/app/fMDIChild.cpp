@@ -151,6 +151,8 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+    ListView1->verticalScrollBar()->installEventFilter(this);
     layout->addWidget(ListView1, 1);
 
     PopupActionBarEx1 = new QMenu(this);
@@ -307,6 +309,12 @@ void TMDIChild::CreateEditRow(QWidget* host)
     edLongitude->setAlignment(Qt::AlignRight);
     FCoordPanel->setFixedWidth(2 * CoordinateColumnWidth);
     row->addWidget(FCoordPanel, 0, Qt::AlignTop);
+    // As wide as the list's vertical scroll bar and shown with it, so that the edit fields stay
+    // above their columns.
+    FScrollStrip = new QWidget(host);
+    FScrollStrip->setObjectName(QStringLiteral("ScrollStrip"));
+    FScrollStrip->hide();
+    row->addWidget(FScrollStrip);
 
     FEdits = { { TEntryEdit::Description, edDescription }, { TEntryEdit::Latitude, edLatitude },
         { TEntryEdit::Longitude, edLongitude }, { TEntryEdit::LatDeg, edLatDeg }, { TEntryEdit::LatMin, edLatMin },
@@ -429,13 +437,23 @@ void TMDIChild::RefreshView(bool force)
 
 void TMDIChild::AlignColumns()
 {
+    QScrollBar* bar = ListView1->verticalScrollBar();
+    const bool strip = bar->isVisibleTo(ListView1);
+    FScrollStrip->setFixedWidth(bar->sizeHint().width());
+    if (FScrollStrip->isVisibleTo(FEditRow) != strip)
+        FScrollStrip->setVisible(strip);
+    // The columns follow the edit fields as they stand now, not as the next layout pass puts them.
+    FEditRow->layout()->activate();
+    FCoordPanel->layout()->activate();
+    QWidget* viewport = ListView1->viewport();
+    const int left = viewport->mapTo(this, QPoint(0, 0)).x();
+    const int latitude = edLatDeg->mapTo(this, QPoint(0, 0)).x();
+    const int longitude = edLonDeg->mapTo(this, QPoint(0, 0)).x();
     QHeaderView* header = ListView1->horizontalHeader();
-    const int coordinates = FCoordPanel->width();
-    const int latitude = edLonDeg->x() - edLatDeg->x();
-    header->resizeSection(1, latitude > 0 ? latitude : coordinates / 2);
-    header->resizeSection(2, coordinates - (latitude > 0 ? latitude : coordinates / 2));
-    const int description = ListView1->viewport()->width() - coordinates;
-    header->resizeSection(0, std::max(description, 40));
+    header->resizeSection(0, std::max(latitude - left, 1));
+    header->resizeSection(1, std::max(longitude - latitude, 1));
+    // The last column ends with the list's client area: no horizontal scroll bar.
+    header->resizeSection(2, std::max(viewport->width() - (longitude - left), 1));
 }
 
 void TMDIChild::resizeEvent(QResizeEvent* event)
@@ -494,6 +512,15 @@ void TMDIChild::EditChanged(TEntryEdit edit)
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
+    // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
+    // the first paint on.
+    if (ListView1 && !FDestroying
+        && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
+        || (watched == ListView1->verticalScrollBar()
+            && (event->type() == QEvent::Show || event->type() == QEvent::Hide)))) {
+        AlignColumns();
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return TTarvellForm::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);

@@ -130,6 +130,7 @@ private:
     TEntriesModel* FModel = nullptr;
     QWidget* FEditRow = nullptr;
     QWidget* FCoordPanel = nullptr;
+    QWidget* FScrollStrip = nullptr;
     std::map<TEntryEdit, QLineEdit*> FEdits;
     TActionArray<QAction*> FActions {};
     quint64 FKey = 0;

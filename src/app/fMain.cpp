@@ -177,7 +177,12 @@ TfmTarvellMainForm::TfmTarvellMainForm(TdmMain& data, QWidget* parent)
     setAcceptDrops(true);
     FFlags.LanguageIndex = -1;
 
-    connect(FMdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateActions(); });
+    // An activated child puts its own count and change mark into the status bar.
+    connect(FMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+        if (TMDIChild* child = ChildOfWindow(window))
+            child->RefreshView(true);
+        UpdateActions();
+    });
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
     Retranslate();
     UpdateActions();
@@ -573,10 +578,33 @@ TMDIChild* TfmTarvellMainForm::NewChild()
     FMdiArea->setActiveSubWindow(window);
     if (GetSettings().ChildrenMaximized)
         window->setWindowState(Qt::WindowMaximized);
-    connect(window, &QMdiSubWindow::windowStateChanged, this,
-        [this](Qt::WindowStates, Qt::WindowStates now) { ChildMaximizedChanged(now.testFlag(Qt::WindowMaximized)); });
-    connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
+    connect(window, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates before, Qt::WindowStates now) {
+        if (const std::optional<bool> maximized = ChildrenMaximizedChange(before, now))
+            ChildMaximizedChanged(*maximized);
+    });
+    // A closed child has cleared the status panels; the one active now fills them again (the area
+    // may have activated it before the closed one was gone).
+    connect(window, &QObject::destroyed, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (TMDIChild* child = ActiveChild())
+                child->RefreshView(true);
+            UpdateActions();
+        });
+    });
     return child;
+}
+
+std::optional<bool> TfmTarvellMainForm::ChildrenMaximizedChange(Qt::WindowStates before, Qt::WindowStates now)
+{
+    enum class TSize { Minimized, Maximized, Normal };
+    auto size = [](Qt::WindowStates states) {
+        return states.testFlag(Qt::WindowMinimized) ? TSize::Minimized
+            : states.testFlag(Qt::WindowMaximized)  ? TSize::Maximized
+                                                    : TSize::Normal;
+    };
+    if (size(before) == size(now) || size(now) == TSize::Minimized)
+        return std::nullopt;
+    return size(now) == TSize::Maximized;
 }
 
 void TfmTarvellMainForm::ChildMaximizedChanged(bool maximized)
@@ -591,8 +619,9 @@ TMDIChild* TfmTarvellMainForm::ActiveChild() const
 
 TMDIChild* TfmTarvellMainForm::FindChild(const QString& path) const
 {
+    const QString location = AbsoluteLocation(path);
     for (TMDIChild* child : Children())
-        if (SameLocation(child->FileName(), path))
+        if (SameLocation(child->FileName(), location))
             return child;
     return nullptr;
 }

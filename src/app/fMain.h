@@ -46,8 +46,8 @@ public:
     void ShowChild(TMDIChild* child);
     void ChildMaximizedChanged(bool maximized);
     TMDIChild* ActiveChild() const;
-    // The first child (in creation order) showing path: device paths compare case-insensitively,
-    // local paths exactly.
+    // The first child (in creation order) showing path (a local one made absolute and cleaned):
+    // device paths compare case-insensitively, local paths exactly.
     TMDIChild* FindChild(const QString& path) const;
     QList<TMDIChild*> Children() const;
     QMdiArea* MdiArea() const { return FMdiArea; }
@@ -96,6 +96,10 @@ public:
     // True when the weekly version check is due: no stored date ("yyyy-MM-dd") or one older than
     // 7 days.
     static bool VersionCheckDue(const QString& lastCheck, const QDate& today);
+    // What a state change of a child frame means for "ChildrenMaximized": true for a change to
+    // maximised, false for a change to restored (normal); none for minimising, an activation or
+    // anything else.
+    static std::optional<bool> ChildrenMaximizedChange(Qt::WindowStates before, Qt::WindowStates now);
     // Profile names of the "/PROF:" parameters in order.
     static QStringList NamedProfiles(const QStringList& params);
 

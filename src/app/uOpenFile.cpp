@@ -104,8 +104,11 @@ QString TOpenFile::FormatAtFilterIndex(int filterIndex)
     return row >= 0 && row < TConvertFromBase::FormatCount() ? TConvertFromBase::FormatIDAt(row) : QString();
 }
 
-bool TOpenFile::Open(TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID)
+bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* child, bool append, QString formatID)
 {
+    // The child, the recent files and every later look-up know the file by one name, whatever
+    // the folder the program was started in.
+    const QString path = AbsoluteLocation(location);
     // Worked out once here and handed down to every step that needs it.
     const QString extension = LocationExtension(path);
     formatID = ResolveFormat(extension, formatID);

@@ -39,7 +39,8 @@ class TOpenFile {
     Q_DECLARE_TR_FUNCTIONS(fMain)
 public:
     // Reads path (local, or "MOBILE://" on the device), parses it and fills child (appending) or a
-    // new child window. When the reader fails and another reader handles the extension, the user
+    // new child window. A local path is made absolute and cleaned first (AbsoluteLocation): the
+    // child and the recent files keep that name. When the reader fails and another reader handles the extension, the user
     // may pick one and the open is tried again. Other failures raise to the caller. False when the
     // user cancelled the choice and nothing was opened.
     static bool Open(TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID);

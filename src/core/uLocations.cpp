@@ -179,6 +179,13 @@ bool SameLocation(const QString& a, const QString& b)
     return a == b;
 }
 
+QString AbsoluteLocation(const QString& location)
+{
+    if (location.isEmpty() || IsMobilePath(location) || IsHttpUrl(location))
+        return location;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(StripFilePrefix(location)));
+}
+
 QString StripDot(const QString& extension) { return extension.startsWith(QChar('.')) ? extension.mid(1) : extension; }
 
 void SetWebLocationHandler(TWebLocationHandler* handler) { WebHandler() = handler; }

@@ -55,6 +55,10 @@ QString LocationExtension(const QString& location);
 QString ChangeLocationExtension(const QString& location, const QString& extension);
 // Device locations compare case-insensitively (the device's names do), local paths exactly.
 bool SameLocation(const QString& a, const QString& b);
+// A plain or "FILE://" local path made absolute against the current folder and cleaned
+// ("a/../b.ov2" is "b.ov2"; symbolic links are not resolved), the prefix dropped. Device and web
+// locations stay as they are.
+QString AbsoluteLocation(const QString& location);
 // The extension without its leading dot.
 QString StripDot(const QString& extension);
 

@@ -109,6 +109,24 @@ TEST_F(OpenFileTest, OpensByExtensionIntoANewChildAndRecordsTheRecentFile)
     EXPECT_TRUE(Host.Icons.empty());
 }
 
+// A relative or "FILE://" path, as a first start or a drop may name it, is opened, kept and
+// remembered as the absolute, cleaned path.
+TEST_F(OpenFileTest, RelativeAndFilePrefixedPathsBecomeAbsolute)
+{
+    const QString path = Copy("genasc/museum.asc", QStringLiteral("museum.asc"));
+    QDir::setCurrent(Dir.path());
+    for (const QString& given : { QStringLiteral("museum.asc"), QStringLiteral("sub/../museum.asc"),
+             QStringLiteral("FILE://") + Dir.path() + QStringLiteral("/./museum.asc") }) {
+        Host.Children.clear();
+        TOpenFile::Open(Host, given, nullptr, false, QString());
+        ASSERT_EQ(Host.Children.size(), 1u) << given.toStdString();
+        EXPECT_EQ(Host.Children[0]->FileName, path);
+    }
+    QDir::setCurrent(QDir::rootPath());
+    EXPECT_EQ(GetSettings().MRU.Count(), 1);
+    EXPECT_EQ(GetSettings().MRU.GetName(0), path);
+}
+
 TEST_F(OpenFileTest, RememberedFormatIsLookedUpUnderTheLowerCaseExtension)
 {
     const QString path = Copy("navioasc/museum.asc", QStringLiteral("MUSEUM.ASC"));

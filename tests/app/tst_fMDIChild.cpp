@@ -17,6 +17,8 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
@@ -171,6 +173,52 @@ private slots:
         // Closing asks; No closes without saving.
         prompt.Answers.push_back(IDNO);
         QVERIFY(child->CloseQuery());
+    }
+
+    // From the first paint the columns lie under their edit fields and fill the list exactly: no
+    // horizontal scroll bar, a Description column as wide as its edit; with more POIs than fit, a
+    // strip as wide as the vertical scroll bar right of the edit row keeps them so.
+    void columnsLieUnderTheirEditsFromTheFirstPaint_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("new window") << 0 << false;
+        QTest::newRow("a few") << 3 << false;
+        QTest::newRow("more than fit") << 300 << true;
+    }
+    void columnsLieUnderTheirEditsFromTheFirstPaint()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, scrolls);
+        TScriptedPrompt prompt;
+        TdmMain data;
+        GetSettings().ChildrenMaximized = true;
+        TfmTarvellMainForm form(data);
+        form.resize(800, 500);
+        TMDIChild* child = form.NewChild();
+        for (int i = 0; i < count; ++i)
+            child->Entries().Add("POI " + std::to_string(i), std::string(), 4.0 + i / 1000.0, 52.0);
+        child->Entries().ResetChanged();
+        child->Model()->Reload();
+        form.ShowChild(child);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        QHeaderView* header = child->ListView1->horizontalHeader();
+        QWidget* viewport = child->ListView1->viewport();
+        auto x = [child](QWidget* widget) { return widget->mapTo(child, QPoint(0, 0)).x(); };
+        QCOMPARE(child->ListView1->verticalScrollBar()->isVisible(), scrolls);
+        QVERIFY(!child->ListView1->horizontalScrollBar()->isVisible());
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(1), x(child->edLatDeg));
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(2), x(child->edLonDeg));
+        QCOMPARE(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2), viewport->width());
+        QVERIFY(header->sectionSize(0) > 40);
+        QCOMPARE(x(child->edDescription), x(viewport) - child->ListView1->frameWidth());
+        // The coordinate edits end where the scroll bar begins.
+        const int editsEnd = x(child->edLonDeg) + 3 * child->edLonDeg->width() + child->buLonSign->width();
+        QCOMPARE(editsEnd + (scrolls ? child->ListView1->verticalScrollBar()->width() : 0),
+            x(child->ListView1) + child->ListView1->width());
+        child->Entries().ResetChanged();
     }
 
     void modelPassesTheTesterAndRejectsForeignDrops()

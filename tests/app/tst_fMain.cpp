@@ -63,7 +63,7 @@ TActionState ChildState(int selected, bool editActive = false, bool editingCapti
     return s;
 }
 
-QString Fixture(const char* path) { return QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path); }
+QString Fixture(const char* path) { return QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
 
 // Profiles as the tests name them: "" is the default profile; each count is its number of items,
 // all of one site that nobody serves.
@@ -462,6 +462,30 @@ private slots:
         QTRY_VERIFY(!f.Form->UpdateRunning());
     }
 
+    // A first start names the sample relative to the project folder, a second start from another
+    // folder names it absolute (as the forwarding side sends it): one window, one recent file,
+    // absolute.
+    void startedTwiceRelativeThenAbsoluteIsOneWindow()
+    {
+        TScriptedPrompt prompt;
+        const QString project = QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/../.."));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(project);
+        SetCommandLineParams({ QStringLiteral("samples/amsterdam.ov2") });
+        TFixture f;
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        for (const TInstanceMessage& message : ForwardedMessages({ project + QStringLiteral("/samples/amsterdam.ov2") }))
+            f.Form->HandleInstanceMessage(message);
+        QDir::setCurrent(before);
+        QCOMPARE(f.Form->Children().size(), 1);
+        QCOMPARE(f.Form->Children()[0]->FileName(), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QCOMPARE(GetSettings().MRU.Count(), 1);
+        QCOMPARE(GetSettings().MRU.GetName(0), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QVERIFY(prompt.Boxes.empty());
+    }
+
     void droppedFilesReachTheOpenRoutine()
     {
         TScriptedPrompt prompt;
@@ -844,6 +868,35 @@ private slots:
         QCOMPARE(FUrls[3].path(), QStringLiteral("/sites.htm"));
     }
 
+    // Each activated child shows its own count and change mark; closing one leaves the other's,
+    // and only with no child left are the panels blank.
+    void statusPanelsFollowTheActiveChild()
+    {
+        TScriptedPrompt prompt;
+        TFixture f;
+        f.Form->show();
+        TMDIChild* saved = f.AddChild("/a.ov2");
+        TMDIChild* changed = f.AddChild("/b.ov2", true);
+        changed->Insert();
+        auto panels = [&f] { return f.Form->StatusPanel(2)->text() + QChar('|') + f.Form->StatusPanel(3)->text(); };
+        const QList<QMdiSubWindow*> frames = f.Form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        for (int round = 0; round < 2; ++round) {
+            f.Form->MdiArea()->setActiveSubWindow(frames[0]);
+            QCOMPARE(panels(), QStringLiteral("2 items|"));
+            f.Form->MdiArea()->setActiveSubWindow(frames[1]);
+            QCOMPARE(panels(), QStringLiteral("3 items|Changed"));
+        }
+        // The changed one closes (No to saving): the other's values, not blank.
+        prompt.Answers = { IDNO };
+        f.Act(A::acFileClose)->trigger();
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        QTRY_COMPARE(panels(), QStringLiteral("2 items|"));
+        QVERIFY(f.Form->ActiveChild() == saved);
+        f.Act(A::acFileClose)->trigger();
+        QTRY_VERIFY(f.Form->Children().isEmpty());
+        QTRY_COMPARE(panels(), QStringLiteral("|"));
+    }
+
     void windowCommands()
     {
         TFixture f;
@@ -865,6 +918,54 @@ private slots:
         QVERIFY(windows[0]->isMinimized() && windows[1]->isMinimized());
         f.Act(A::acFileClose)->trigger();
         QTRY_COMPARE(f.Form->Children().size(), 1);
+    }
+
+    // Only a change to maximised or to restored stores "ChildrenMaximized".
+    void childrenMaximizedChanges_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("now");
+        QTest::addColumn<int>("stored"); // -1 nothing, 0 false, 1 true
+        const int normal = Qt::WindowNoState, max = Qt::WindowMaximized, min = Qt::WindowMinimized,
+                  active = Qt::WindowActive;
+        QTest::newRow("maximise") << normal << max << 1;
+        QTest::newRow("restore") << max << normal << 0;
+        QTest::newRow("minimise a maximised one") << max << min << -1;
+        QTest::newRow("minimise a normal one") << normal << min << -1;
+        QTest::newRow("minimised back to maximised") << (min | max) << max << 1;
+        QTest::newRow("minimised back to normal") << min << normal << 0;
+        QTest::newRow("activated, normal") << normal << (normal | active) << -1;
+        QTest::newRow("activated, maximised") << max << (max | active) << -1;
+        QTest::newRow("deactivated, maximised") << (max | active) << max << -1;
+        QTest::newRow("maximised while active") << active << (max | active) << 1;
+    }
+    void childrenMaximizedChanges()
+    {
+        QFETCH(int, before);
+        QFETCH(int, now);
+        QFETCH(int, stored);
+        const std::optional<bool> change
+            = TfmTarvellMainForm::ChildrenMaximizedChange(Qt::WindowStates(before), Qt::WindowStates(now));
+        QCOMPARE(change ? int(*change) : -1, stored);
+    }
+
+    // The child frames themselves: minimising a maximised child keeps the setting, restoring it
+    // clears it.
+    void childFramesStoreChildrenMaximized()
+    {
+        TFixture f;
+        f.Form->show();
+        TMDIChild* first = f.AddChild("/a.ov2");
+        f.AddChild("/b.ov2");
+        auto* frame = qobject_cast<QMdiSubWindow*>(first->parentWidget());
+        frame->showMaximized();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        frame->showMinimized();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        f.Form->MdiArea()->activateNextSubWindow();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        frame->showNormal();
+        QVERIFY(!GetSettings().ChildrenMaximized);
     }
 
     void checkEveryWeekAndVersionCheck()

@@ -12,6 +12,7 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
@@ -121,6 +122,9 @@ private slots:
         QCOMPARE(f.Form->Action(TAction::acFileNew)->text(), QStringLiteral("&Neu"));
         QCOMPARE(f.Form->Language1()->title(), QStringLiteral("&Sprache"));
         QCOMPARE(f.LanguageItems(), (QStringList { "English", "Deutsch*" }));
+        // Qt's own texts (the buttons of every question box) follow the language too.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
         // Number text keeps its locale whatever the language.
         QCOMPARE(QLocale(), numbers);
         QCOMPARE(GetSettings().Language, 1031);
@@ -216,6 +220,50 @@ private slots:
         QFile started(marker);
         QVERIFY(started.open(QIODevice::ReadOnly));
         QCOMPARE(started.readAll().trimmed(), QByteArray("Language=1031"));
+    }
+
+    // The language items are radio items (checkable, in one exclusive group): one mark, on the
+    // language in use; a click moves it only when the language is switched at once (mode 0).
+    void languageItemsAreRadioItems_data()
+    {
+        QTest::addColumn<int>("active");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<QStringList>("marksAfter");
+        QTest::newRow("marked English, restart mode") << 9 << 1 << "English" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("other, restart mode: mark waits for the restart")
+            << 9 << 1 << "Deutsch" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("other, switch mode") << 9 << 0 << "Deutsch" << QStringList { "English", "Deutsch*" };
+        QTest::newRow("back to English, switch mode") << 1031 << 0 << "English" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("marked German, switch mode") << 1031 << 0 << "Deutsch" << QStringList { "English", "Deutsch*" };
+    }
+    void languageItemsAreRadioItems()
+    {
+        QFETCH(int, active);
+        QFETCH(int, mode);
+        QFETCH(QString, click);
+        QFETCH(QStringList, marksAfter);
+        TScriptedPrompt prompt;
+        GetSettings().Language = active;
+        SetStartupLanguage();
+        QMenu menu;
+        PopulateLanguageMenu(QLocUtils(), &menu, 1, mode);
+        auto marks = [&menu] {
+            QStringList items;
+            for (QAction* item : menu.actions())
+                items << item->text() + (item->isChecked() ? QStringLiteral("*") : QString());
+            return items;
+        };
+        for (QAction* item : menu.actions()) {
+            QVERIFY(item->isCheckable());
+            QVERIFY(item->actionGroup() && item->actionGroup()->isExclusive());
+        }
+        QCOMPARE(marks().filter(QStringLiteral("*")).size(), 1);
+        for (QAction* item : menu.actions())
+            if (item->text() == click)
+                item->trigger();
+        QCOMPARE(marks(), marksAfter);
+        QVERIFY(prompt.Boxes.empty());
     }
 
     void switchModeZeroInstallsAndChecks()

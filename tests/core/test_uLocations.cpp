@@ -92,6 +92,27 @@ TEST(Locations, PartsOfLocalAndDeviceLocations)
         EXPECT_EQ(ChangeLocationExtension(location, QStringLiteral(".bmp")), QString::fromLatin1(c.WithBmp));
     }
     EXPECT_EQ(StripDot(QStringLiteral(".ov2")), QStringLiteral("ov2"));
+}
+
+// Local paths become absolute and clean before they are opened, looked up or remembered.
+TEST(Locations, AbsoluteLocations)
+{
+    const QString here = QDir::currentPath();
+    const std::pair<QString, QString> cases[] = {
+        { QStringLiteral("samples/amsterdam.ov2"), here + QStringLiteral("/samples/amsterdam.ov2") },
+        { QStringLiteral("./a/../b.ov2"), here + QStringLiteral("/b.ov2") },
+        { QStringLiteral("/tmp//x/./y.ov2"), QStringLiteral("/tmp/x/y.ov2") },
+        { QStringLiteral("FILE://rel.ov2"), here + QStringLiteral("/rel.ov2") },
+        { QStringLiteral("file:///tmp/a.ov2"), QStringLiteral("/tmp/a.ov2") },
+        { QStringLiteral("MOBILE://\\a\\..\\b.ov2"), QStringLiteral("MOBILE://\\a\\..\\b.ov2") },
+        { QStringLiteral("http://x.example/a/../b"), QStringLiteral("http://x.example/a/../b") },
+        { QString(), QString() },
+    };
+    for (const auto& [location, absolute] : cases)
+        EXPECT_EQ(AbsoluteLocation(location), absolute) << location.toStdString();
+    EXPECT_TRUE(SameLocation(QStringLiteral("MOBILE://\\A.ov2"), QStringLiteral("mobile://\\a.OV2")));
+    EXPECT_FALSE(SameLocation(QStringLiteral("/A.ov2"), QStringLiteral("/a.ov2")));
+    EXPECT_FALSE(SameLocation(QStringLiteral("MOBILE://\\a.ov2"), QStringLiteral("\\a.ov2")));
     EXPECT_EQ(StripDot(QStringLiteral("ov2")), QStringLiteral("ov2"));
 }
 
