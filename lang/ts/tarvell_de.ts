@@ -1090,6 +1090,61 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
 </context>
 <context>
+    <name>uSubscriptions</name>
+    <message>
+        <source>No additional information available...</source>
+        <translation>Keine weiteren Informationen verfügbar...</translation>
+    </message>
+    <message>
+        <source>The target file is already updated by another item. Please remove the updating of this file before assigning it to another item</source>
+        <translation>Die Zieldatei wird bereits von einem anderen Eintrag aktualisiert. Bitte entfernen Sie die Aktualisierung dieser Datei, bevor Sie sie einem anderen Eintrag zuweisen</translation>
+    </message>
+    <message>
+        <source>The specified target directory causes 2 or more autoupdate items to update the same file. Please change or remove the target of the conflicting items first</source>
+        <translation>Mit dem angegebenen Zielordner würden 2 oder mehr AutoUpdate-Einträge dieselbe Datei aktualisieren. Bitte ändern oder entfernen Sie zuerst das Ziel der betroffenen Einträge</translation>
+    </message>
+    <message>
+        <source>One or more target files are already updated by another item. Please remove the updating of these files before assigning them to other items</source>
+        <translation>Eine oder mehrere Zieldateien werden bereits von einem anderen Eintrag aktualisiert. Bitte entfernen Sie die Aktualisierung dieser Dateien, bevor Sie sie anderen Einträgen zuweisen</translation>
+    </message>
+    <message>
+        <source>One or more files already exist. Setting these files to autoupdate causes them to be overwritten on the next update, do you really want these files to be autoupdated?</source>
+        <translation>Eine oder mehrere Dateien sind bereits vorhanden. Werden sie per AutoUpdate aktualisiert, werden sie bei der nächsten Aktualisierung überschrieben. Wollen Sie diese Dateien wirklich per AutoUpdate aktualisieren?</translation>
+    </message>
+    <message>
+        <source>[Other]</source>
+        <translation>[Sonstige]</translation>
+    </message>
+    <message>
+        <source>[All]</source>
+        <translation>[Alle]</translation>
+    </message>
+    <message>
+        <source>Registered</source>
+        <translation>Registriert</translation>
+    </message>
+    <message>
+        <source>Subscribed</source>
+        <translation>Abonniert</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Selection contains local and PDA files. Please only select local OR PDA files</source>
+        <translation>Die Auswahl enthält lokale und PDA-Dateien. Bitte wählen Sie nur lokale ODER PDA-Dateien</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to unsubscribe these files from AutoUpdate?</source>
+        <translation>Wollen Sie diese Dateien wirklich aus dem AutoUpdate entfernen?</translation>
+    </message>
+    <message>
+        <source>Other groups...</source>
+        <translation>Andere Gruppen...</translation>
+    </message>
+</context>
+<context>
     <name>uTomTom</name>
     <message>
         <source>Optimize</source>

@@ -37,9 +37,6 @@
 
 namespace {
 
-// Deployment data: the product's web site.
-const QString ProductSite = QStringLiteral("http://www.tarvell.example");
-
 constexpr int DesignWidth = 720;
 constexpr int DesignHeight = 560;
 constexpr int PanelWidths[4] = { 200, 175, 70, 70 };
@@ -565,7 +562,7 @@ void TfmTarvellMainForm::Run(const std::function<void()>& body)
 
 void TfmTarvellMainForm::OpenUrlPath(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl(ProductSite + path));
+    OpenUrl(QUrl(ProductWebSite() + path));
 }
 
 // --- child windows -----------------------------------------------------------------------------
