@@ -1,0 +1,48 @@
+// The device folder picker ("Select Mobile Folder..."): the device's folder tree with the
+// navigator's maps as shortcuts, and the target file type.
+#pragma once
+
+#include "app/uFolderPickers.h"
+#include "app/uTarvellForm.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class TTreeViewCe;
+
+// The caller connects to the device before creating the picker: the maps are read at creation
+// (errors of the device layer raise from the constructor), the tree at its first show.
+class TfmMobileFolder : public TTarvellModalForm {
+    Q_OBJECT
+public:
+    explicit TfmMobileFolder(QWidget* owner = nullptr);
+
+    // The tree's path (no leading "\").
+    QString GetPath() const;
+    // Selects path in the tree, then shows it and its map as a selection does.
+    void SetPath(const QString& path);
+    void SetFileTypeVisible(bool visible);
+    const TMobileFolderMaps& Maps() const { return FMaps; }
+
+    // The commands behind the controls, as a user triggers them.
+    void MapChosen(int entry);
+    void OKExecute();
+
+    QLabel* laInfo = nullptr;
+    TTreeViewCe* TreeViewCe1 = nullptr;
+    QLabel* laPath = nullptr;
+    QLineEdit* edPath = nullptr;
+    QLabel* laMaps = nullptr;
+    QComboBox* coMaps = nullptr;
+    QLabel* laFileType = nullptr;
+    QComboBox* coFileType = nullptr;
+    QPushButton* buOpen = nullptr;
+    QPushButton* buCancel = nullptr;
+
+private:
+    void Retranslate() override;
+    void SelectionChanged();
+
+    TMobileFolderMaps FMaps;
+};
