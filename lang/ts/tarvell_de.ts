@@ -78,6 +78,21 @@
     </message>
 </context>
 <context>
+    <name>TFolderPickerForm</name>
+    <message>
+        <source>Select the folder where you want Tarvell to automatically update the selected poi files...</source>
+        <translation>Wählen Sie den Ordner, in dem Tarvell die gewählten POI-Dateien automatisch aktualisieren soll...</translation>
+    </message>
+    <message>
+        <source>Target file type:</source>
+        <translation>Zieldateityp:</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>TMDIChild</name>
     <message>
         <source>Insert</source>
@@ -325,20 +340,8 @@
         <translation>Zielordner wählen...</translation>
     </message>
     <message>
-        <source>Select the folder where you want Tarvell to automatically update the selected poi files...</source>
-        <translation>Wählen Sie den Ordner, in dem Tarvell die gewählten POI-Dateien automatisch aktualisieren soll...</translation>
-    </message>
-    <message>
-        <source>Target file type:</source>
-        <translation>Zieldateityp:</translation>
-    </message>
-    <message>
         <source>Select</source>
         <translation>Auswählen</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
@@ -481,10 +484,6 @@
         <translation>Ordner auf dem Gerät wählen...</translation>
     </message>
     <message>
-        <source>Select the folder where you want Tarvell to automatically update the selected poi files...</source>
-        <translation>Wählen Sie den Ordner, in dem Tarvell die gewählten POI-Dateien automatisch aktualisieren soll...</translation>
-    </message>
-    <message>
         <source>Selected path:</source>
         <translation>Gewählter Pfad:</translation>
     </message>
@@ -493,16 +492,8 @@
         <translation>TomTom-Karten:</translation>
     </message>
     <message>
-        <source>Target file type:</source>
-        <translation>Zieldateityp:</translation>
-    </message>
-    <message>
         <source>OK</source>
         <translation>OK</translation>
-    </message>
-    <message>
-        <source>Cancel</source>
-        <translation>Abbrechen</translation>
     </message>
     <message>
         <source>Other</source>

@@ -2,51 +2,19 @@
 #include "app/fBrowseFolder.h"
 
 #include "app/uFolderPickers.h"
-#include "formats/uConvertBase.h"
 #include "ui/ShTrees.h"
 
-#include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 TfmBrowseFolder::TfmBrowseFolder(QWidget* owner, std::unique_ptr<TShellNamespace> shell)
-    : TTarvellModalForm(owner)
+    : TFolderPickerForm(owner)
 {
     setObjectName(QStringLiteral("fmBrowseFolder"));
-    resize(420, 460);
-    laInfo = new QLabel(this);
-    laInfo->setWordWrap(true);
     ShellTreeView = new TQuorShellTreeView(this, std::move(shell));
-    edPath = new QLineEdit(this);
-    edPath->setObjectName(QStringLiteral("edPath"));
-    edPath->setReadOnly(true);
-    laFileType = new QLabel(this);
-    coFileType = new QComboBox(this);
-    coFileType->setObjectName(QStringLiteral("coFileType"));
-    QStringList writers;
-    FillExporterList(writers);
-    coFileType->addItems(writers);
-    auto* buttons = new QDialogButtonBox(this);
-    buOK = buttons->addButton(QDialogButtonBox::Ok);
+    buOK = Build(ShellTreeView, nullptr, {});
     buOK->setObjectName(QStringLiteral("buOK"));
-    buCancel = buttons->addButton(QDialogButtonBox::Cancel);
-    buCancel->setObjectName(QStringLiteral("buCancel"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-
-    auto* fields = new QFormLayout;
-    fields->addRow(laFileType, coFileType);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(laInfo);
-    layout->addWidget(ShellTreeView, 1);
-    layout->addWidget(edPath);
-    layout->addLayout(fields);
-    layout->addWidget(buttons);
-
+    connect(buOK, &QPushButton::clicked, this, &QDialog::accept);
     connect(ShellTreeView, &TQuorShellTreeView::DirectoryChanged, this, &TfmBrowseFolder::SelectionChanged);
     Retranslate();
     ShellTreeView->InitShellRoot();
@@ -55,11 +23,9 @@ TfmBrowseFolder::TfmBrowseFolder(QWidget* owner, std::unique_ptr<TShellNamespace
 
 void TfmBrowseFolder::Retranslate()
 {
+    TFolderPickerForm::Retranslate();
     setWindowTitle(tr("Select target folder..."));
-    laInfo->setText(tr("Select the folder where you want Tarvell to automatically update the selected poi files..."));
-    laFileType->setText(tr("Target file type:"));
     buOK->setText(tr("Select"));
-    buCancel->setText(tr("Cancel"));
 }
 
 void TfmBrowseFolder::SelectionChanged()

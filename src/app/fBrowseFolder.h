@@ -2,32 +2,23 @@
 // type.
 #pragma once
 
-#include "app/uTarvellForm.h"
+#include "app/uFolderPickerForm.h"
 #include "ui/uShellNamespace.h"
 
 #include <memory>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
 class TQuorShellTreeView;
 
 // The caller reads and sets ShellTreeView's Directory and reads coFileType.
-class TfmBrowseFolder : public TTarvellModalForm {
+class TfmBrowseFolder : public TFolderPickerForm {
     Q_OBJECT
 public:
     // shell: the namespace the tree shows; none takes the local file system's. A namespace that is
     // not there raises "Couldn't find folder".
     explicit TfmBrowseFolder(QWidget* owner = nullptr, std::unique_ptr<TShellNamespace> shell = {});
 
-    QLabel* laInfo = nullptr;
     TQuorShellTreeView* ShellTreeView = nullptr;
-    QLineEdit* edPath = nullptr;
-    QLabel* laFileType = nullptr;
-    QComboBox* coFileType = nullptr;
     QPushButton* buOK = nullptr;
-    QPushButton* buCancel = nullptr;
 
 private:
     void Retranslate() override;

@@ -4,23 +4,16 @@
 #include "app/fMobileBrowser.h"
 #include "app/uDialogs.h"
 #include "app/uTreeViewCe.h"
-#include "formats/uConvertBase.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
-#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 TfmMobileFolder::TfmMobileFolder(QWidget* owner)
-    : TTarvellModalForm(owner)
+    : TFolderPickerForm(owner)
 {
     setObjectName(QStringLiteral("fmMobileFolder"));
-    resize(420, 460);
-    laInfo = new QLabel(this);
-    laInfo->setWordWrap(true);
     TreeViewCe1 = new TTreeViewCe(this);
     TreeViewCe1->setObjectName(QStringLiteral("TreeViewCe1"));
     TreeViewCe1->Images = { DevicePicture(TDevicePicture::Folder), DevicePicture(TDevicePicture::FolderOpen),
@@ -29,34 +22,11 @@ TfmMobileFolder::TfmMobileFolder(QWidget* owner)
     TreeViewCe1->FolderSelectedIndex = 0;
     TreeViewCe1->FolderExpandedIndex = 1;
     laPath = new QLabel(this);
-    edPath = new QLineEdit(this);
-    edPath->setObjectName(QStringLiteral("edPath"));
-    edPath->setReadOnly(true);
     laMaps = new QLabel(this);
     coMaps = new QComboBox(this);
     coMaps->setObjectName(QStringLiteral("coMaps"));
-    laFileType = new QLabel(this);
-    laFileType->setObjectName(QStringLiteral("laFileType"));
-    coFileType = new QComboBox(this);
-    coFileType->setObjectName(QStringLiteral("coFileType"));
-    QStringList writers;
-    FillExporterList(writers);
-    coFileType->addItems(writers);
-    auto* buttons = new QDialogButtonBox(this);
-    buOpen = buttons->addButton(QDialogButtonBox::Ok);
+    buOpen = Build(TreeViewCe1, laPath, { { laMaps, coMaps } });
     buOpen->setObjectName(QStringLiteral("buOpen"));
-    buCancel = buttons->addButton(QDialogButtonBox::Cancel);
-    buCancel->setObjectName(QStringLiteral("buCancel"));
-
-    auto* fields = new QFormLayout;
-    fields->addRow(laPath, edPath);
-    fields->addRow(laMaps, coMaps);
-    fields->addRow(laFileType, coFileType);
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(laInfo);
-    layout->addWidget(TreeViewCe1, 1);
-    layout->addLayout(fields);
-    layout->addWidget(buttons);
 
     // The device is read here: its errors reach the caller.
     FMaps.Fill();
@@ -66,18 +36,15 @@ TfmMobileFolder::TfmMobileFolder(QWidget* owner)
     connect(coMaps, &QComboBox::activated, this, &TfmMobileFolder::MapChosen);
     connect(TreeViewCe1, &QTreeWidget::itemSelectionChanged, this, &TfmMobileFolder::SelectionChanged);
     connect(buOpen, &QPushButton::clicked, this, &TfmMobileFolder::OKExecute);
-    connect(buCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 void TfmMobileFolder::Retranslate()
 {
+    TFolderPickerForm::Retranslate();
     setWindowTitle(tr("Select Mobile Folder..."));
-    laInfo->setText(tr("Select the folder where you want Tarvell to automatically update the selected poi files..."));
     laPath->setText(tr("Selected path:"));
     laMaps->setText(tr("TomTom Maps:"));
-    laFileType->setText(tr("Target file type:"));
     buOpen->setText(tr("OK"));
-    buCancel->setText(tr("Cancel"));
     const int current = coMaps->currentIndex();
     const QSignalBlocker blocker(coMaps);
     coMaps->clear();

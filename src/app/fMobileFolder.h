@@ -2,8 +2,8 @@
 // navigator's maps as shortcuts, and the target file type.
 #pragma once
 
+#include "app/uFolderPickerForm.h"
 #include "app/uFolderPickers.h"
-#include "app/uTarvellForm.h"
 
 class QComboBox;
 class QLabel;
@@ -13,7 +13,7 @@ class TTreeViewCe;
 
 // The caller connects to the device before creating the picker: the maps are read at creation
 // (errors of the device layer raise from the constructor), the tree at its first show.
-class TfmMobileFolder : public TTarvellModalForm {
+class TfmMobileFolder : public TFolderPickerForm {
     Q_OBJECT
 public:
     explicit TfmMobileFolder(QWidget* owner = nullptr);
@@ -29,16 +29,11 @@ public:
     void MapChosen(int entry);
     void OKExecute();
 
-    QLabel* laInfo = nullptr;
     TTreeViewCe* TreeViewCe1 = nullptr;
     QLabel* laPath = nullptr;
-    QLineEdit* edPath = nullptr;
     QLabel* laMaps = nullptr;
     QComboBox* coMaps = nullptr;
-    QLabel* laFileType = nullptr;
-    QComboBox* coFileType = nullptr;
     QPushButton* buOpen = nullptr;
-    QPushButton* buCancel = nullptr;
 
 private:
     void Retranslate() override;

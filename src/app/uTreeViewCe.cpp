@@ -119,7 +119,8 @@ QTreeWidgetItem* TTreeViewCe::ItemOf(TNode* node)
     QTreeWidgetItem* item = nullptr;
     for (TNode* n : chain) {
         QTreeWidgetItem* found = nullptr;
-        if (item && IsDummy(item->child(0)))
+        // Without caching the look-up has read these folders again: their old items are gone.
+        if (item && (!FTree.CacheDirs || IsDummy(item->child(0))))
             Populate(item, *NodeOf(item));
         const int count = item ? item->childCount() : topLevelItemCount();
         for (int i = 0; i < count && !found; ++i) {

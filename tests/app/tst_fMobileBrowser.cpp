@@ -392,6 +392,35 @@ private slots:
         QCOMPARE(picker.GetPath(), S("My Documents\\sub"));
     }
 
+    // Without caching every expansion and every path look-up reads the device again, and the
+    // items shown always belong to the latest reading.
+    void deviceTreeWithoutCache()
+    {
+        TCheckPrompt prompt;
+        TDevice device;
+        device.Folder(S("a/b/c"));
+        device.Folder(S("a/d"));
+        ConnectDevice();
+        TTreeViewCe tree;
+        tree.SetCacheDirs(false);
+        tree.SetPath(S("a\\b\\c"));
+        QCOMPARE(tree.GetPath(), S("a\\b\\c"));
+        const int reads = device.Fake->FindAllCalls;
+        tree.SetPath(S("\\A\\D\\"));
+        QCOMPARE(tree.GetPath(), S("a\\d"));
+        QTreeWidgetItem* a = tree.topLevelItem(0);
+        QCOMPARE(a->childCount(), 2);
+        a->setExpanded(false);
+        a->setExpanded(true);
+        QCOMPARE(device.Fake->FindAllCalls, reads + 2);
+        QCOMPARE(a->child(0)->text(0), S("b"));
+        a->child(0)->setExpanded(true);
+        QCOMPARE(a->child(0)->child(0)->text(0), S("c"));
+        tree.SetPath(S("a\\none"));
+        QCOMPARE(tree.GetPath(), QString());
+        QVERIFY(prompt.Boxes.empty());
+    }
+
     void browseFolderSelectsOnlyFileSystemFolders()
     {
         TShellFixture fixture;
