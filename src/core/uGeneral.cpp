@@ -279,10 +279,42 @@ QString FloatToStrSep(double value, QChar separator)
 
 std::string FloatToPlainText(double value)
 {
-    // 330 digits hold the longest fixed text of a finite double.
-    std::array<char, 400> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    return std::string(buffer.data(), result.ptr);
+    // Rounded to 15 significant digits first: "d.dddddddddddddde+xx".
+    std::array<char, 32> buffer{};
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific, 14);
+    std::string_view text(buffer.data(), size_t(result.ptr - buffer.data()));
+    if (text.find('e') == std::string_view::npos)
+        return std::string(text);  // "inf", "nan"
+    std::string out;
+    if (text.front() == '-') {
+        out += '-';
+        text.remove_prefix(1);
+    }
+    const size_t e = text.find('e');
+    std::string digits(1, text[0]);
+    digits.append(text.substr(2, e - 1 - 1));
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const std::string_view exponentText = text.substr(e + 1);
+    int exponent = 0;
+    std::from_chars(exponentText.data() + 1, exponentText.data() + exponentText.size(), exponent);
+    if (exponentText.front() == '-')
+        exponent = -exponent;
+    // Digits before the decimal point.
+    const int whole = digits == "0" ? 1 : exponent + 1;
+    if (whole <= 0) {
+        out += "0.";
+        out.append(size_t(-whole), '0');
+        out += digits;
+    } else if (size_t(whole) >= digits.size()) {
+        out += digits;
+        out.append(size_t(whole) - digits.size(), '0');
+    } else {
+        out.append(digits, 0, size_t(whole));
+        out += '.';
+        out.append(digits, size_t(whole));
+    }
+    return out;
 }
 
 int32_t StrToInt32(std::string_view text)
@@ -371,13 +403,13 @@ void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int m
         if (c == '"') {
             quoted = !quoted;
         } else if (c == ',' && !quoted && (maximum <= 0 || int(fields.size()) < maximum - 1)) {
-            fields.emplace_back(TrimView(current));
+            fields.emplace_back(TrimControls(current));
             current.clear();
         } else {
             current.push_back(c);
         }
     }
-    fields.emplace_back(TrimView(current));
+    fields.emplace_back(TrimControls(current));
 }
 
 std::vector<std::string_view> SplitTextLines(std::string_view text)
