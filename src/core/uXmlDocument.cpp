@@ -118,6 +118,12 @@ size_t AsciiRun(std::string_view bytes, size_t i)
     return i;
 }
 
+} // namespace
+
+bool IsAsciiText(std::string_view bytes) { return AsciiRun(bytes, 0) == bytes.size(); }
+
+namespace {
+
 size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
 
 void AppendCodePoint(std::string& out, std::string_view sequence)
@@ -576,6 +582,9 @@ TXmlEncoding XmlInputEncoding(std::string_view bytes)
     e.CodePage = WindowsCodePage(declared);
     // No (or an unknown) declaration: UTF-8 when the bytes are valid UTF-8.
     if (e.CodePage == 0 && IsValidUtf8(bytes))
+        return e;
+    // ASCII reads the same in every code page, and far faster as UTF-8.
+    if (IsAsciiText(bytes))
         return e;
     e.Kind = TXmlEncoding::TKind::CodePage;
     if (e.CodePage == 0)

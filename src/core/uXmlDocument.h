@@ -137,6 +137,8 @@ struct TXmlEncoding {
     size_t BomSize = 0;  // bytes of the byte-order mark, not part of the text
 };
 TXmlEncoding XmlInputEncoding(std::string_view bytes);
+// True when every byte is below 0x80.
+bool IsAsciiText(std::string_view bytes);
 // Turns the bytes of an XML file into text, as XmlInputEncoding says.
 QString DecodeXmlBytes(std::string_view bytes);
 // The same text as UTF-8.

@@ -59,6 +59,10 @@ std::array<std::string, 256> Latin1TextTable()
 void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& stream)
 {
     const std::array<std::string, 256> textTable = Latin1TextTable();
+    // Bytes written as themselves, copied in runs.
+    std::array<bool, 256> plain{};
+    for (int b = 1; b < 256; ++b)
+        plain[size_t(b)] = textTable[size_t(b)] == std::string(1, char(b));
     const TXmlNode root = doc.DocumentElement();
     // The document without waypoints ends in "<gpx .../>" and a line break.
     std::string head = doc.SaveToBytes();
@@ -97,10 +101,17 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
         out += "\">";
         const size_t nameStart = out.size();
         out += "<name>";
-        for (const char c : entry.GetDescription()) {
+        const std::string& description = entry.GetDescription();
+        size_t plainFrom = 0;
+        for (size_t k = 0;; ++k) {
+            const auto c = k < description.size() ? static_cast<unsigned char>(description[k]) : 0;
+            if (c != 0 && plain[c])
+                continue;
+            out.append(description, plainFrom, k - plainFrom);
             if (c == 0)
                 break;
-            out += textTable[static_cast<unsigned char>(c)];
+            out += textTable[c];
+            plainFrom = k + 1;
         }
         if (out.size() == nameStart + 6) {
             out.resize(nameStart);
@@ -120,10 +131,9 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
 // UTF-8 text as 8-bit text of the code page; ASCII is the same in both.
 std::string Utf8ToAnsi(std::string_view utf8)
 {
-    for (const char c : utf8)
-        if (static_cast<unsigned char>(c) >= 0x80)
-            return UnicodeToAnsi(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
-    return std::string(utf8);
+    if (IsAsciiText(utf8))
+        return std::string(utf8);
+    return UnicodeToAnsi(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
 }
 
 bool IsNamespaceDeclaration(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
@@ -288,16 +298,19 @@ private:
         FPoint = true;
         FTrackPoint = track;
         FPointDepth = FDepth;
-        FLatitude.reset();
-        FLongitude.reset();
+        FLatitude = nullptr;
+        FLongitude = nullptr;
         for (int i = 0; attributes[i]; i += 2) {
             if (!FLatitude && std::strcmp(attributes[i], "lat") == 0)
-                FLatitude = attributes[i + 1];
+                FLatitude = FLatitudeText.assign(attributes[i + 1]).c_str();
             else if (!FLongitude && std::strcmp(attributes[i], "lon") == 0)
-                FLongitude = attributes[i + 1];
+                FLongitude = FLongitudeText.assign(attributes[i + 1]).c_str();
         }
-        FTag[0] = TTag();
-        FTag[1] = TTag();
+        for (TTag& tag : FTag) {
+            tag.Found = false;
+            tag.Text.clear();
+            tag.Node = pugi::xml_node();
+        }
         FCapture = -1;
         FTree = FRetainExtra;
         if (!FTree)
@@ -319,8 +332,8 @@ private:
         try {
             if (!FLatitude || !FLongitude)
                 throw EUserError(tr("Invalid entry found in GPX format"));
-            const double latitude = StrToFloatSep(std::string_view(*FLatitude), DotFormatSettings().DecimalSeparator);
-            const double longitude = StrToFloatSep(std::string_view(*FLongitude), DotFormatSettings().DecimalSeparator);
+            const double latitude = StrToFloatSep(std::string_view(FLatitudeText), DotFormatSettings().DecimalSeparator);
+            const double longitude = StrToFloatSep(std::string_view(FLongitudeText), DotFormatSettings().DecimalSeparator);
             const TTag* tag = FTag[0].Found ? &FTag[0] : FTag[1].Found ? &FTag[1] : nullptr;
             std::string description = tag ? Utf8ToAnsi(tag->Text) : std::string();
             std::string extra;
@@ -364,7 +377,10 @@ private:
     bool FPoint = false;
     bool FTrackPoint = false;
     int FPointDepth = 0;
-    std::optional<std::string> FLatitude, FLongitude;
+    // The point's "lat" and "lon" (null when absent) in buffers kept from point to point.
+    const char* FLatitude = nullptr;
+    const char* FLongitude = nullptr;
+    std::string FLatitudeText, FLongitudeText;
     TTag FTag[2];  // primary, secondary
     int FCapture = -1;
     bool FTree = false;
