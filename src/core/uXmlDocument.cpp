@@ -27,13 +27,14 @@ std::string Utf8(const QString& text)
 QString FromUtf8(const char* text) { return QString::fromUtf8(text); }
 
 // A text or attribute value as UTF-8 without the control characters XML cannot carry (a
-// reference to one is not well-formed either), so that every saved document loads again.
+// reference to one is not well-formed either), so that every saved document loads again. A NUL
+// still ends the value.
 std::string XmlValueUtf8(const QString& text)
 {
     std::string out = Utf8(text);
     std::erase_if(out, [](char c) {
         const auto b = static_cast<unsigned char>(c);
-        return b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+        return b != 0 && b < 0x20 && b != '\t' && b != '\n' && b != '\r';
     });
     return out;
 }

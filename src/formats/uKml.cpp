@@ -28,27 +28,34 @@ namespace {
 // "Point/coordinates", "name" and "description" are collected; a Placemark is taken when it ends
 // and every one before it has been taken. Errors wait for the end of the file: text that is not
 // well-formed wins over any error of a Placemark, as when the file was read as a whole.
+//
+// Open Placemarks nest, so an element concerns at most the innermost three of them, and the text
+// of a collected element is one stretch of a shared log (an outer one's "name" may hold an inner
+// Placemark): deep nesting costs neither time per level nor a copy per level.
 class TKmlReader final : public TXmlStreamHandler {
     Q_DECLARE_TR_FUNCTIONS(uKml)
 public:
-    explicit TKmlReader(TEntries& entries)
+    TKmlReader(TEntries& entries, size_t inputSize)
         : FEntries(entries)
+        // Descriptions beyond this come only from Placemarks nested in names, each holding the
+        // text of all inside it: refused before the copies add up to more than memory holds.
+        , FTextBudget(16 * inputSize + (size_t(1) << 20))
     {
     }
 
     void StartElement(const char* name, const char**) override
     {
         ++FDepth;
-        for (TOpen& p : FOpen) {
-            if (FDepth == p.Depth + 1) {
+        for (TOpen* p : Innermost(2)) {
+            if (FDepth == p->Depth + 1) {
                 if (std::strcmp(name, "Point") == 0)
-                    p.PointOpen = true;
+                    p->PointOpen = true;
                 else if (std::strcmp(name, "name") == 0)
-                    Capture(p, &TPlacemark::Name);
+                    Capture(*p, &TPlacemark::Name);
                 else if (std::strcmp(name, "description") == 0)
-                    Capture(p, &TPlacemark::Description);
-            } else if (FDepth == p.Depth + 2 && p.PointOpen && std::strcmp(name, "coordinates") == 0) {
-                Capture(p, &TPlacemark::Coordinates);
+                    Capture(*p, &TPlacemark::Description);
+            } else if (FDepth == p->Depth + 2 && p->PointOpen && std::strcmp(name, "coordinates") == 0) {
+                Capture(*p, &TPlacemark::Coordinates);
             }
         }
         if (FDepth >= 2 && std::strcmp(name, "Placemark") == 0) {
@@ -60,37 +67,40 @@ public:
 
     void EndElement() override
     {
-        for (size_t i = FOpen.size(); i-- > 0;) {
-            TOpen& p = FOpen[i];
-            if (p.CaptureDepth == FDepth)
-                p.Capturing = nullptr;
-            if (FDepth == p.Depth + 1)
-                p.PointOpen = false;
-            if (FDepth == p.Depth) {
-                FDone[p.Index - FFirstWaiting] = std::move(p.Result);
-                FOpen.erase(FOpen.begin() + std::ptrdiff_t(i));
+        for (TOpen* p : Innermost(3)) {
+            if (p->Capturing && p->CaptureDepth == FDepth) {
+                (p->Result.*p->Capturing)->End = FLog.size();
+                p->Capturing = nullptr;
+                --FCapturing;
             }
+            if (FDepth == p->Depth + 1)
+                p->PointOpen = false;
         }
-        while (!FDone.empty() && FDone.front()) {
-            Take(*FDone.front());
-            FDone.pop_front();
-            ++FFirstWaiting;
+        if (!FOpen.empty() && FOpen.back().Depth == FDepth) {
+            FDone[FOpen.back().Index - FFirstWaiting] = FOpen.back().Result;
+            FOpen.pop_back();
+            while (!FDone.empty() && FDone.front()) {
+                Take(*FDone.front());
+                FDone.pop_front();
+                ++FFirstWaiting;
+            }
+            if (FDone.empty())
+                FLog.clear();
         }
         --FDepth;
     }
 
     void Text(std::string_view utf8, bool) override
     {
-        for (TOpen& p : FOpen)
-            if (p.Capturing)
-                (p.Result.*p.Capturing)->append(utf8);
+        if (FCapturing > 0)
+            FLog.append(utf8);
     }
 
     // After the parse: progress over the Placemarks taken, then the error of the first bad one.
     // Not well-formed: the list is left as it was and the error says so.
     void Finish(TConvertFromKml& converter, bool wellFormed, std::string_view bytes)
     {
-        if (!wellFormed) {
+        if (!wellFormed || FOverBudget) {
             for (; FAdded > 0; --FAdded)
                 FEntries.Delete(FEntries.Count() - 1);
             throw EUserError(tr("Invalid kml: %1...").arg(XmlExcerptOfBytes(bytes)));
@@ -102,10 +112,14 @@ public:
     }
 
 private:
-    struct TPlacemark {
-        std::optional<std::string> Coordinates, Name, Description;
+    struct TStretch {
+        size_t Begin = 0;
+        size_t End = 0;
     };
-    using TField = std::optional<std::string> TPlacemark::*;
+    struct TPlacemark {
+        std::optional<TStretch> Coordinates, Name, Description;
+    };
+    using TField = std::optional<TStretch> TPlacemark::*;
     struct TOpen {
         int Depth;
         size_t Index;
@@ -115,29 +129,49 @@ private:
         int CaptureDepth;
     };
 
+    // The innermost count open Placemarks.
+    std::vector<TOpen*> Innermost(size_t count)
+    {
+        std::vector<TOpen*> out;
+        for (size_t i = FOpen.size(); i-- > 0 && out.size() < count;)
+            out.push_back(&FOpen[i]);
+        return out;
+    }
+
     // The first element of each kind counts, also when it holds no text.
     void Capture(TOpen& p, TField field)
     {
-        if (p.Result.*field)
+        if (p.Result.*field || p.Capturing)
             return;
-        (p.Result.*field).emplace();
+        p.Result.*field = TStretch{FLog.size(), FLog.size()};
         p.Capturing = field;
         p.CaptureDepth = FDepth;
+        ++FCapturing;
+    }
+
+    QString TextOf(const std::optional<TStretch>& stretch)
+    {
+        FTextTaken += stretch->End - stretch->Begin;
+        return QString::fromUtf8(FLog.data() + stretch->Begin, qsizetype(stretch->End - stretch->Begin));
     }
 
     void Take(const TPlacemark& placemark)
     {
-        if (FError)
+        if (FError || FOverBudget)
             return;
         try {
             if (placemark.Coordinates) {
-                const QString values = QString::fromUtf8(*placemark.Coordinates).trimmed();
+                const QString values = TextOf(placemark.Coordinates).trimmed();
                 if (TokenCount(values, QChar(',')) < 2)
                     throw EUserError(tr("Invalid value found in coordinates node"));
                 const double longitude = StrToFloatSep(TokenAt(values, QChar(','), 0).trimmed(), QChar('.'));
                 const double latitude = StrToFloatSep(TokenAt(values, QChar(','), 1).trimmed(), QChar('.'));
-                const std::string* tag = placemark.Name ? &*placemark.Name : placemark.Description ? &*placemark.Description : nullptr;
-                const QString description = tag ? QString::fromUtf8(*tag) : QString();
+                const std::optional<TStretch>& tag = placemark.Name ? placemark.Name : placemark.Description;
+                const QString description = tag ? TextOf(tag) : QString();
+                if (FTextTaken > FTextBudget) {
+                    FOverBudget = true;
+                    return;
+                }
                 FEntries.Add(UnicodeToAnsi(description), std::string(), longitude, latitude);
                 ++FAdded;
             }
@@ -148,9 +182,15 @@ private:
     }
 
     TEntries& FEntries;
+    size_t FTextBudget;
+    size_t FTextTaken = 0;
+    bool FOverBudget = false;
     int FDepth = 0;
     size_t FCount = 0;
     std::vector<TOpen> FOpen;
+    // The text of the elements being collected and of those collected for Placemarks waiting.
+    std::string FLog;
+    int FCapturing = 0;
     // Placemarks from FFirstWaiting on, in document order; filled when each one ends.
     std::deque<std::optional<TPlacemark>> FDone;
     size_t FFirstWaiting = 0;
@@ -185,7 +225,7 @@ void TConvertFromKml::Convert(TEntries& entries, TMemoryStream& stream)
 {
     // The stream's own bytes, not a copy.
     const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
-    TKmlReader reader(entries);
+    TKmlReader reader(entries, bytes.size());
     const bool wellFormed = ParseXmlStream(bytes, &reader);
     reader.Finish(*this, wellFormed, bytes);
 }
