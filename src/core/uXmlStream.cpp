@@ -17,6 +17,7 @@ namespace {
 
 // Encodings expat does not know itself are passed under this name and mapped byte by byte.
 constexpr char CodePageEncodingName[] = "x-tarvell-code-page";
+constexpr size_t ParseChunkSize = size_t(1) << 20;
 
 class TExpatParse {
 public:
@@ -61,8 +62,10 @@ public:
         std::string_view rest = FBytes.substr(FEncoding.BomSize);
         FOffset = FEncoding.BomSize;
         bool ok = true;
+        // Expat copies what it is given into a buffer of its own: a megabyte at a time keeps that
+        // buffer small (it grows only for a longer single token).
         do {
-            const size_t chunk = std::min<size_t>(rest.size(), size_t(1) << 30);
+            const size_t chunk = std::min<size_t>(rest.size(), ParseChunkSize);
             ok = XML_Parse(FParser, rest.data(), int(chunk), chunk == rest.size()) == XML_STATUS_OK;
             rest.remove_prefix(chunk);
         } while (ok && !rest.empty());
