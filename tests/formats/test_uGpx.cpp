@@ -555,3 +555,30 @@ TEST_F(Gpx, DescriptionsWithControlCharactersAreWrittenLoadable)
     ASSERT_EQ(fromKml.Count(), 2);
     EXPECT_EQ(fromKml[1].GetDescription(), "ef");
 }
+
+TEST_F(Gpx, ReadsACodePageFileWithTheTrackFirst)
+{
+    struct TRow {
+        bool UseDesc;
+        std::vector<std::string> Descriptions;
+    };
+    const TRow rows[] = {
+        {false, {"Caf\xE9 \x80 5 & \x8A" "ampa?sk\xE9", "", "", "Grand-Place", "Manneken <Pis>"}},
+        {true, {"Line one\nline two", "", "Tokyo <tower>", "Grand-Place", "Manneken <Pis>"}},
+    };
+    for (const TRow& row : rows) {
+        SetGpxOptions(row.UseDesc, true);
+        TEntries entries;
+        ReadGpx(entries, Fixture("mixed-1252.gpx"));
+        ASSERT_EQ(entries.Count(), 5);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(entries[i].GetDescription(), row.Descriptions[size_t(i)]) << i;
+        EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 48.8584);
+        EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), 2.2945);
+        EXPECT_DOUBLE_EQ(entries[4].GetLatitude(), 50.8467);
+        EXPECT_EQ(entries[1].GetExtra(),
+                  "<wpt lat=\"-22.9519\" lon=\"-43.2105\" xmlns=\"http://www.topografix.com/GPX/1/1\"><cmt>no name &#9786;</cmt></wpt>");
+        EXPECT_EQ(entries[3].GetExtra(), "<wpt lat=\"50.8503\" lon=\"4.3517\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
+                                         "xmlns:t=\"urn:example:track\"><t:hr>92</t:hr></wpt>");
+    }
+}

@@ -129,3 +129,16 @@ TEST(Kml, NestedPlacemarksInDocumentOrder)
     EXPECT_EQ(entries[2].GetDescription(), "next");
     EXPECT_EQ(progress, (std::vector<int>{25, 50, 75}));
 }
+
+TEST(Kml, ReadsNestedFoldersAndPlacemarks)
+{
+    TEntries entries;
+    ReadKml(entries, ReadFixture(QStringLiteral("genkml/nested.kml")));
+    ASSERT_EQ(entries.Count(), 3);
+    EXPECT_EQ(entries[0].GetDescription(), "Outer & co");
+    EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), -3.7038);
+    EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 40.4168);
+    EXPECT_EQ(entries[1].GetDescription(), "<b>Inner</b>");
+    EXPECT_DOUBLE_EQ(entries[1].GetLatitude(), 20.25);
+    EXPECT_EQ(entries[2].GetDescription(), "Sm\xF8rrebr\xF8" "d \x80");
+}
