@@ -56,11 +56,6 @@ void RemoveSubtree(pugi::xml_node parent, pugi::xml_node child)
     parent.remove_child(child);
 }
 
-bool IsNamespaceDeclaration(const char* name)
-{
-    return std::strcmp(name, "xmlns") == 0 || std::strncmp(name, "xmlns:", 6) == 0;
-}
-
 // Namespace declarations in scope at node (nearest declaration wins).
 std::map<std::string, std::string> NamespacesInScope(pugi::xml_node node)
 {
@@ -120,6 +115,8 @@ size_t AsciiRun(std::string_view bytes, size_t i)
 }
 
 } // namespace
+
+bool IsNamespaceDeclaration(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
 
 bool IsAsciiText(std::string_view bytes) { return AsciiRun(bytes, 0) == bytes.size(); }
 

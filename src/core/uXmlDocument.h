@@ -139,6 +139,8 @@ struct TXmlEncoding {
 TXmlEncoding XmlInputEncoding(std::string_view bytes);
 // True when every byte is below 0x80.
 bool IsAsciiText(std::string_view bytes);
+// True for "xmlns" and "xmlns:..." attribute names.
+bool IsNamespaceDeclaration(std::string_view name);
 // Turns the bytes of an XML file into text, as XmlInputEncoding says.
 QString DecodeXmlBytes(std::string_view bytes);
 // The same text as UTF-8.

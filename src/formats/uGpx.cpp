@@ -21,7 +21,6 @@
 #include <array>
 #include <cstring>
 #include <exception>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -135,8 +134,6 @@ std::string Utf8ToAnsi(std::string_view utf8)
         return std::string(utf8);
     return UnicodeToAnsi(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
 }
-
-bool IsNamespaceDeclaration(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
 
 using TAttributes = std::vector<std::pair<std::string, std::string>>;
 
