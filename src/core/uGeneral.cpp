@@ -279,10 +279,36 @@ QString FloatToStrSep(double value, QChar separator)
 
 std::string FloatToPlainText(double value)
 {
+    // Coordinates have a few decimals: the first n / 10^k (k <= 6) that reads back as the value
+    // is its text, and the 15-digit rounding, as below. Checked by division, so a product
+    // rounded the wrong way only means a later k or the general path.
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e6) {
+        double scale = 1;
+        for (int k = 0; k <= 6; ++k, scale *= 10) {
+            const double n = std::nearbyint(magnitude * scale);
+            if (n / scale != magnitude)
+                continue;
+            std::array<char, 24> digits;
+            const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), int64_t(n)).ptr;
+            const std::string_view d(digits.data(), size_t(end - digits.data()));
+            std::string out = std::signbit(value) ? "-" : "";
+            if (k == 0)
+                return out += d;
+            if (d.size() <= size_t(k)) {
+                out += "0.";
+                out.append(size_t(k) - d.size(), '0');
+                return out += d;
+            }
+            out += d.substr(0, d.size() - size_t(k));
+            out += '.';
+            return out += d.substr(d.size() - size_t(k));
+        }
+    }
     // The shortest text that reads back is the 15-digit rounding whenever it has at most 15
     // significant digits: it lies closer to the value than half a step of 15 digits. That is
     // nearly every coordinate, and far quicker than rounding.
-    std::array<char, 400> shortest{};
+    std::array<char, 400> shortest;  // 330 digits hold the longest fixed text of a finite double
     const auto fixed = std::to_chars(shortest.data(), shortest.data() + shortest.size(), value, std::chars_format::fixed);
     if (fixed.ec == std::errc()) {
         int significant = 0;
@@ -297,7 +323,7 @@ std::string FloatToPlainText(double value)
             return std::string(shortest.data(), fixed.ptr);
     }
     // Rounded to 15 significant digits: "d.dddddddddddddde+xx".
-    std::array<char, 32> buffer{};
+    std::array<char, 32> buffer;
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific, 14);
     std::string_view text(buffer.data(), size_t(result.ptr - buffer.data()));
     if (text.find('e') == std::string_view::npos)

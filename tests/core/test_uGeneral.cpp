@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <random>
 
 namespace {
 
@@ -100,10 +102,31 @@ TEST(Numbers, DotWhateverTheLocale)
         {7.3387270000000004, "7.338727"}, {52.37312, "52.37312"}, {0.1 + 0.2, "0.3"}, {-0.00001, "-0.00001"},
         {1e-6, "0.000001"}, {123456789.123456789, "123456789.123457"}, {0, "0"}, {-180, "-180"},
         {1e21, "1000000000000000000000"}, {999999999999999.9, "1000000000000000"}, {2.5e-20, "0.000000000000000000025"},
-        {1.0 / 3.0, "0.333333333333333"}, {-179.999999999999999, "-180"},
+        {1.0 / 3.0, "0.333333333333333"}, {-179.999999999999999, "-180"}, {-0.0, "-0"}, {5e-7, "0.0000005"},
+        {999999.999999, "999999.999999"}, {1234567.25, "1234567.25"},
     };
     for (const auto& [value, text] : plain)
         EXPECT_EQ(FloatToPlainText(value), text) << text;
+    // The nearest double to a decimal of up to 15 digits gives that decimal back.
+    std::mt19937_64 random(15);
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = int(random() % 10);
+        const int64_t n = int64_t(random() % 400000000000000ull) / int64_t(std::pow(10, random() % 8));
+        double scale = 1;
+        for (int k = 0; k < decimals; ++k)
+            scale *= 10;
+        std::string text = std::to_string(n);
+        if (decimals > 0) {
+            text.insert(0, size_t(std::max(0, decimals + 1 - int(text.size()))), '0');
+            text.insert(text.size() - size_t(decimals), ".");
+            while (text.back() == '0')
+                text.pop_back();
+            if (text.back() == '.')
+                text.pop_back();
+        }
+        ASSERT_EQ(FloatToPlainText(double(n) / scale), text) << n << " / 10^" << decimals;
+        ASSERT_EQ(FloatToPlainText(-double(n) / scale), n == 0 ? "-0" : "-" + text);
+    }
     EXPECT_EQ(FloatToFixed(1e-6, 5), "0.00000");
     for (const char* bad : {"", "nan", "inf", "-inf", "1.5x", "abc", "1,5"})
         EXPECT_THROW(StrToFloatSep(std::string_view(bad)), EConvertError) << bad;
