@@ -2,6 +2,7 @@
 #include "crashreport/VostDisAsm.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
 
@@ -1085,4 +1086,653 @@ TDecodedInstruction DecodeInstruction(
             (*regs)[valueReg] = value;
     }
     return d;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Function analysis
+
+bool IsNoReturnName(const std::string& name)
+{
+    static const char* const names[] = { "__cxa_throw", "__cxa_rethrow", "_Unwind_Resume", "abort", "exit", "_exit",
+        "__stack_chk_fail", "__assert_fail", "__cxa_bad_cast", "__cxa_bad_typeid", "__cxa_throw_bad_array_new_length" };
+    for (const char* n : names)
+        if (name == n)
+            return true;
+    // std::__throw_logic_error and its kind, mangled (_ZSt19__throw_logic_errorPKc) or not.
+    if (name.rfind("std::__throw_", 0) == 0)
+        return true;
+    if (name.rfind("_ZSt", 0) == 0) {
+        size_t i = 4;
+        while (i < name.size() && name[i] >= '0' && name[i] <= '9')
+            ++i;
+        if (i > 4 && name.compare(i, 8, "__throw_") == 0)
+            return true;
+    }
+    return false;
+}
+
+namespace {
+
+// Garbage must end as "Invalid code!", never as a runaway.
+constexpr size_t MaxCodeRanges = 65536;
+constexpr size_t MaxDecodedInstructions = 1u << 20;
+constexpr uint32_t MaxTableEntries = 4096;
+constexpr uint32_t MaxExceptClauses = 1024;
+constexpr int MaxGapTrials = 4096;
+
+// Cases of a switch: which register holds the checked index, and how many entries it selects.
+struct TSwitchState {
+    std::array<uint32_t, 16> Bound {}; // entries, 0 = unknown
+    int CmpReg = -1;
+    uint32_t CmpImm = 0;
+    // lea base / movsxd / add pattern of position-independent tables
+    std::array<uintptr_t, 16> LoadedFrom {}; // register := int32 [base + index*4]
+    std::array<int8_t, 16> LoadedIndex {};
+    std::array<uintptr_t, 16> TableTarget {}; // register := base + int32 [base + index*4]
+    std::array<int8_t, 16> TargetIndex {};
+    void Forget(int reg)
+    {
+        Bound[reg] = 0;
+        LoadedFrom[reg] = TableTarget[reg] = 0;
+    }
+};
+
+class TAnalyser {
+public:
+    TAnalyser(const TCodeReader& reader, const TAnalysisOptions& options, TFunctionAnalysis& a)
+        : R(reader)
+        , O(options)
+        , A(a)
+        , Is64(options.Mode == TDisAsmMode::Mode64)
+    {
+    }
+
+    void Run(uintptr_t entry);
+
+private:
+    const TCodeReader& R;
+    const TAnalysisOptions& O;
+    TFunctionAnalysis& A;
+    bool Is64;
+    bool Failed = false;
+    size_t Decoded = 0;
+
+    void Fail(uintptr_t at)
+    {
+        if (!Failed) {
+            Failed = true;
+            A.ErrorAddress = at;
+        }
+    }
+    size_t IndexOf(uintptr_t start) const
+    {
+        auto it = std::lower_bound(A.CodeRanges.begin(), A.CodeRanges.end(), start,
+            [](const TCodeRange& r, uintptr_t s) { return r.Start < s; });
+        return static_cast<size_t>(it - A.CodeRanges.begin());
+    }
+    bool InBounds(uintptr_t target) const
+    {
+        if (O.SymbolEnd)
+            return target >= O.SymbolStart && target < O.SymbolEnd;
+        if (O.BoundsEnd)
+            return target >= O.BoundsStart && target < O.BoundsEnd;
+        return true;
+    }
+    static void Merge(TKnownRegisters& into, const TKnownRegisters& other)
+    {
+        for (size_t i = 0; i < into.size(); ++i)
+            if (into[i] != other[i])
+                into[i] = 0;
+    }
+    // Rule: a code range at s, with the state the path brings there. current names the range being
+    // decoded; it moves on when that range is cut at s.
+    void AddRange(uintptr_t s, TKnownRegisters& regs, uintptr_t referrer, uintptr_t* current = nullptr);
+    void DecodeRange(uintptr_t start);
+    void Classify(const TDecodedInstruction& insn, const TKnownRegisters& regs, const TDecodedInstruction& previous,
+        TSwitchState& sw, uintptr_t& current, bool& endsPath);
+    void AddOutgoing(const TDecodedInstruction& insn, uintptr_t target);
+    void AddUnresolved(const TDecodedInstruction& insn);
+    void CaseTable(uintptr_t table, uint32_t entries, uint8_t entrySize, uintptr_t relativeBase, TKnownRegisters& regs,
+        uintptr_t referrer, bool tableIsCode);
+    uintptr_t ThunkTarget(uintptr_t target, uintptr_t* cell) const;
+    std::string CalleeName(uintptr_t target) const;
+    bool RetryUnresolved();
+    bool TryGap(uintptr_t gap);
+    bool Pending() const;
+    void Finish();
+};
+
+void TAnalyser::AddRange(uintptr_t s, TKnownRegisters& regs, uintptr_t referrer, uintptr_t* current)
+{
+    if (Failed)
+        return;
+    size_t i = IndexOf(s);
+    auto& ranges = A.CodeRanges;
+    if (i < ranges.size() && ranges[i].Start == s) {
+        TCodeRange& r = ranges[i];
+        if (referrer > r.Referrer && referrer < s)
+            r.Referrer = referrer;
+        Merge(r.Regs, regs);
+        return;
+    }
+    if (ranges.size() >= MaxCodeRanges) {
+        Fail(s);
+        return;
+    }
+    TCodeRange n;
+    n.Start = s;
+    n.End = s;
+    n.Referrer = referrer < s ? referrer : 0;
+    if (i > 0 && ranges[i - 1].Decoded && !ranges[i - 1].IsCaseTable && !ranges[i - 1].IsExceptTable
+        && ranges[i - 1].Start < s && s <= ranges[i - 1].End) {
+        TCodeRange& cut = ranges[i - 1];
+        Merge(regs, cut.Regs);
+        n.End = cut.End;
+        n.Decoded = true;
+        n.Regs = regs;
+        cut.End = s - 1;
+        if (current && *current == cut.Start)
+            *current = s;
+    } else {
+        n.Regs = regs;
+    }
+    ranges.insert(ranges.begin() + static_cast<std::ptrdiff_t>(i), n);
+}
+
+uintptr_t TAnalyser::ThunkTarget(uintptr_t target, uintptr_t* cell) const
+{
+    TDecodedInstruction j = DecodeInstruction(R, O.Mode, target);
+    if (j.Valid && j.IsNop && j.Map == 1 && j.OpByte == 0x1E) // endbr64 in front of a PLT entry
+        j = DecodeInstruction(R, O.Mode, j.End);
+    if (!j.Valid || !j.IsJmp || j.IsConditional || j.IsFar)
+        return 0;
+    if (!(j.Map == 0 && (j.OpByte == 0xE9 || j.OpByte == 0xEB || j.OpByte == 0xFF)))
+        return 0;
+    if (cell)
+        *cell = j.TargetPointerPointer;
+    return j.Target;
+}
+
+std::string TAnalyser::CalleeName(uintptr_t target) const
+{
+    if (!O.Namer)
+        return {};
+    std::string name = O.Namer->ExportName(target);
+    if (!name.empty())
+        return name;
+    uintptr_t cell = 0;
+    const uintptr_t final = ThunkTarget(target, &cell);
+    if (cell) {
+        name = O.Namer->CellName(cell);
+        if (!name.empty())
+            return name;
+    }
+    if (final)
+        name = O.Namer->ExportName(final);
+    if (name.empty())
+        name = O.Namer->ProcName(target);
+    return name;
+}
+
+void TAnalyser::AddOutgoing(const TDecodedInstruction& insn, uintptr_t target)
+{
+    for (const TOutgoingCall& c : A.OutgoingCalls)
+        if (c.Next == insn.End)
+            return;
+    // A call of a jump thunk without a name of its own counts as a call of the thunk's target.
+    if (target && !(O.Namer && !O.Namer->ExportName(target).empty())) {
+        const uintptr_t final = ThunkTarget(target, nullptr);
+        if (final)
+            target = final;
+    }
+    TOutgoingCall c;
+    c.IsCall = insn.IsCall;
+    c.Address = insn.Start;
+    c.Next = insn.End;
+    c.Target = target;
+    c.IsRelative = insn.IsRelative;
+    c.TargetPointer = insn.TargetPointer;
+    c.TargetPointerPointer = insn.TargetPointerPointer;
+    A.OutgoingCalls.push_back(c);
+    A.UnresolvedBranches.erase(std::remove_if(A.UnresolvedBranches.begin(), A.UnresolvedBranches.end(),
+                                   [&](const TUnresolvedBranch& b) { return b.Address == insn.Start; }),
+        A.UnresolvedBranches.end());
+}
+
+void TAnalyser::AddUnresolved(const TDecodedInstruction& insn)
+{
+    for (const TUnresolvedBranch& b : A.UnresolvedBranches)
+        if (b.Address == insn.Start)
+            return;
+    A.UnresolvedBranches.push_back({ insn.IsCall, insn.Start, insn.End });
+}
+
+void TAnalyser::CaseTable(uintptr_t table, uint32_t entries, uint8_t entrySize, uintptr_t relativeBase,
+    TKnownRegisters& regs, uintptr_t referrer, bool tableIsCode)
+{
+    if (entries > MaxTableEntries) {
+        Fail(referrer);
+        return;
+    }
+    // Only tables whose index was checked are followed; the final sweep finds the cases of others.
+    uint32_t taken = 0;
+    for (; taken < entries; ++taken) {
+        uint64_t raw = 0;
+        if (!R.Read(table + taken * entrySize, &raw, entrySize)) {
+            Fail(referrer);
+            return;
+        }
+        uintptr_t target;
+        if (relativeBase)
+            target = relativeBase + static_cast<uintptr_t>(static_cast<int64_t>(static_cast<int32_t>(raw)));
+        else
+            target = static_cast<uintptr_t>(raw);
+        if (!InBounds(target)) {
+            Fail(referrer);
+            return;
+        }
+        TKnownRegisters state = regs;
+        AddRange(target, state, referrer);
+        if (Failed)
+            return;
+    }
+    if (tableIsCode && taken) {
+        // The table sits in the function's code: it becomes a range of its own.
+        size_t i = IndexOf(table);
+        TKnownRegisters none {};
+        if (i < A.CodeRanges.size() && A.CodeRanges[i].Start == table) {
+            A.CodeRanges[i].IsCaseTable = true;
+        } else {
+            AddRange(table, none, referrer);
+            i = IndexOf(table);
+        }
+        if (i < A.CodeRanges.size() && A.CodeRanges[i].Start == table) {
+            TCodeRange& t = A.CodeRanges[i];
+            t.IsCaseTable = true;
+            t.Decoded = true;
+            t.EntrySize = entrySize;
+            t.TableBase = relativeBase;
+            t.End = table + taken * entrySize - 1;
+        }
+    }
+}
+
+void TAnalyser::Classify(const TDecodedInstruction& insn, const TKnownRegisters& regs,
+    const TDecodedInstruction& previous, TSwitchState& sw, uintptr_t& current, bool& endsPath)
+{
+    const TRuntimeRoutines& rt = O.Runtime;
+    TKnownRegisters state = regs;
+    const uintptr_t t = insn.Target;
+    if (insn.IsJmp && !insn.IsConditional)
+        endsPath = true;
+
+    // Case tables: jmp [index*scale + table].
+    if (insn.IsJmp && !insn.IsConditional && insn.Map == 0 && insn.OpByte == 0xFF && insn.OperandCount
+        && insn.Operands[0].Kind == TOperandKind::Mem && insn.Operands[0].Base == 0xFF
+        && insn.Operands[0].Index != 0xFF && !insn.Operands[0].RipRelative) {
+        const TOperand& m = insn.Operands[0];
+        const uint8_t entrySize = Is64 ? 8 : 4;
+        if (m.Scale == entrySize) {
+            const uintptr_t table = Is64 ? static_cast<uintptr_t>(m.Disp) : static_cast<uintptr_t>(m.Disp) & 0xFFFFFFFFu;
+            const bool afterJump = table == insn.End;
+            const uint32_t entries = sw.Bound[m.Index];
+            if (!Is64 && !afterJump)
+                return AddUnresolved(insn);
+            if (entries) {
+                CaseTable(table, entries, entrySize, 0, state, insn.Start, afterJump);
+                return;
+            }
+        }
+    }
+    // jmp reg after lea base / movsxd / add: a table of offsets from its own start.
+    if (Is64 && insn.IsJmp && !insn.IsConditional && insn.Map == 0 && insn.OpByte == 0xFF && insn.OperandCount
+        && insn.Operands[0].Kind == TOperandKind::Reg && sw.TableTarget[insn.Operands[0].Reg]) {
+        const int reg = insn.Operands[0].Reg;
+        const uintptr_t table = sw.TableTarget[reg];
+        const uint32_t entries = sw.Bound[sw.TargetIndex[reg]];
+        if (entries) {
+            CaseTable(table, entries, 4, table, state, insn.Start, false);
+            return;
+        }
+    }
+
+    if (!insn.Target && !insn.TargetPointer && !insn.TargetPointerPointer)
+        return AddUnresolved(insn);
+    if (!insn.Target)
+        return AddUnresolved(insn);
+
+    // Run-time routines of the exception blocks.
+    if (t && (t == rt.HandleAnyException || t == rt.HandleFinally || t == rt.HandleOnException
+            || t == rt.HandleAutoException || t == rt.Halt)) {
+        if (t == rt.Halt) {
+            endsPath = true;
+            return;
+        }
+        if (t == rt.HandleAutoException)
+            return;
+        if (t == rt.HandleAnyException) {
+            AddRange(insn.End, state, insn.Start, &current);
+            return;
+        }
+        if (t == rt.HandleFinally) {
+            AddRange(insn.End, state, insn.Start, &current);
+            const TDecodedInstruction next = DecodeInstruction(R, O.Mode, insn.End);
+            if (next.Valid && next.IsJmp && next.Target && InBounds(next.Target)) {
+                uint8_t push[5];
+                if (R.Read(next.Target - 5, push, 5) && push[0] == 0x68) {
+                    uint32_t pushed;
+                    std::memcpy(&pushed, push + 1, 4);
+                    TKnownRegisters none {};
+                    AddRange(pushed, none, insn.Start);
+                }
+            }
+            return;
+        }
+        // handle-on-exception: a table of "on" clauses follows the jump.
+        uint32_t count = 0;
+        if (!R.Read(insn.End, &count, 4) || count > MaxExceptClauses) {
+            Fail(insn.Start);
+            return;
+        }
+        for (uint32_t i = 0; i < count; ++i) {
+            uint32_t handler = 0;
+            if (!R.Read(insn.End + 4 + i * 8 + 4, &handler, 4)) {
+                Fail(insn.Start);
+                return;
+            }
+            TKnownRegisters none {};
+            AddRange(handler, none, insn.Start);
+        }
+        TKnownRegisters none {};
+        AddRange(insn.End, none, insn.Start);
+        const size_t i = IndexOf(insn.End);
+        if (i < A.CodeRanges.size() && A.CodeRanges[i].Start == insn.End) {
+            A.CodeRanges[i].IsExceptTable = true;
+            A.CodeRanges[i].Decoded = true;
+            A.CodeRanges[i].End = insn.End + 4 + count * 8 - 1;
+        }
+        return;
+    }
+    (void)previous;
+
+    if (insn.IsCall) {
+        AddOutgoing(insn, t);
+        if (Is64 && IsNoReturnName(CalleeName(t)))
+            endsPath = true;
+        return;
+    }
+    if (!InBounds(t)) {
+        AddOutgoing(insn, t); // a tail call, or a jump into another part of the function
+        return;
+    }
+    AddRange(t, state, insn.Start, &current);
+}
+
+void TAnalyser::DecodeRange(uintptr_t start)
+{
+    uintptr_t current = start;
+    size_t ci = IndexOf(current);
+    A.CodeRanges[ci].Decoded = true;
+    TKnownRegisters regs = A.CodeRanges[ci].Regs;
+    uintptr_t at = start;
+    TSwitchState sw;
+    TDecodedInstruction previous;
+    while (!Failed) {
+        if (++Decoded > MaxDecodedInstructions)
+            return Fail(at);
+        const TKnownRegisters before = regs;
+        TDecodedInstruction insn = DecodeInstruction(R, O.Mode, at, &regs);
+        if (!insn.Valid || (!Is64 && insn.IsUd))
+            return Fail(at);
+        const size_t next = IndexOf(at + 1);
+        const uintptr_t nextStart = next < A.CodeRanges.size() ? A.CodeRanges[next].Start : 0;
+        if (nextStart && insn.End > nextStart)
+            return Fail(at);
+        ci = IndexOf(current);
+        A.CodeRanges[ci].End = insn.End - 1;
+
+        // Switch tracking: the index bound of cmp/ja and the parts of a position-independent table.
+        const uint8_t op = insn.OpByte;
+        int cmpReg = -1;
+        uint32_t cmpImm = 0;
+        // The 32-bit tables know CMP reg, imm8; 64-bit code compares in any width.
+        const bool cmpImmediate = insn.Map == 0 && insn.HasModRm && (insn.ModRm >> 3 & 7) == 7
+            && (op == 0x83 || (Is64 && (op == 0x80 || op == 0x81)));
+        if (cmpImmediate && insn.Operands[0].Kind == TOperandKind::Reg && !insn.Operands[0].HighByte) {
+            cmpReg = insn.Operands[0].Reg;
+            cmpImm = static_cast<uint32_t>(insn.Operands[1].Disp);
+        } else if (Is64 && insn.Map == 0 && (op == 0x3C || op == 0x3D)) {
+            cmpReg = 0;
+            cmpImm = static_cast<uint32_t>(insn.Operands[1].Disp);
+        }
+        if (insn.IsJmp && insn.IsConditional && sw.CmpReg >= 0) {
+            const uint8_t cc = insn.Map == 0 ? static_cast<uint8_t>(op - 0x70) : static_cast<uint8_t>(op - 0x80);
+            if ((insn.Map == 0 && op >= 0x70 && op <= 0x7F) || (insn.Map == 1 && op >= 0x80 && op <= 0x8F)) {
+                if (cc == 7 || cc == 15) // ja, jg
+                    sw.Bound[sw.CmpReg] = sw.CmpImm + 1;
+                else if (cc == 3 || cc == 13) // jae, jge
+                    sw.Bound[sw.CmpReg] = sw.CmpImm;
+            }
+        }
+        sw.CmpReg = cmpReg;
+        sw.CmpImm = cmpImm;
+        if (Is64 && insn.OperandCount >= 1 && insn.Operands[0].Kind == TOperandKind::Reg
+            && insn.Operands[0].Class == TRegClass::Gpr && !insn.IsJmp && !insn.IsCall) {
+            const int dst = insn.Operands[0].Reg;
+            const TOperand& src = insn.Operands[1];
+            if (insn.Map == 0 && op == 0x63 && src.Kind == TOperandKind::Mem && src.Base != 0xFF
+                && src.Index != 0xFF && src.Scale == 4 && src.Disp == 0 && before[src.Base]) {
+                sw.Forget(dst);
+                sw.LoadedFrom[dst] = before[src.Base];
+                sw.LoadedIndex[dst] = static_cast<int8_t>(src.Index);
+            } else if (insn.Map == 0 && (op == 0x01 || op == 0x03) && src.Kind == TOperandKind::Reg
+                && sw.LoadedFrom[dst] && before[src.Reg] == sw.LoadedFrom[dst]) {
+                sw.TableTarget[dst] = sw.LoadedFrom[dst];
+                sw.TargetIndex[dst] = sw.LoadedIndex[dst];
+                sw.LoadedFrom[dst] = 0;
+            } else if (((insn.Map == 0 && (op == 0x89 || op == 0x8B || op == 0x63))
+                           || (insn.Map == 1 && (op == 0xB6 || op == 0xB7)))
+                && src.Kind == TOperandKind::Reg && !src.HighByte) {
+                // a copy or extension of a checked index keeps its bound
+                const uint32_t bound = sw.Bound[src.Reg];
+                sw.Forget(dst);
+                sw.Bound[dst] = bound;
+            } else if (!(insn.Map == 0 && (op == 0x39 || op == 0x3B || op == 0x3D || op == 0x85 || op == 0x84
+                             || ((op == 0x83 || op == 0x81) && (insn.ModRm >> 3 & 7) == 7)))) {
+                sw.Forget(dst);
+            }
+        }
+
+        bool endsPath = insn.IsReturn || (Is64 && insn.IsUd);
+        if (insn.IsCall || insn.IsJmp)
+            Classify(insn, before, previous, sw, current, endsPath);
+        // A structured-exception frame: PUSH handler, then PUSH fs:[reg] of an unknown or zero register.
+        if (!Is64 && previous.Valid && previous.Map == 0 && previous.OpByte == 0x68 && insn.Segment == 4
+            && insn.Map == 0 && op == 0xFF && insn.HasModRm && (insn.ModRm >> 3 & 7) == 6
+            && insn.Operands[0].Kind == TOperandKind::Mem && insn.Operands[0].Index == 0xFF
+            && ((insn.Operands[0].Base == 0xFF && insn.Operands[0].Disp == 0)
+                || (insn.Operands[0].Base != 0xFF && insn.Operands[0].Disp == 0 && before[insn.Operands[0].Base] == 0))) {
+            TKnownRegisters none {};
+            AddRange(static_cast<uintptr_t>(previous.Operands[0].Disp) & 0xFFFFFFFFu, none, insn.Start);
+        }
+        previous = insn;
+        if (Failed || endsPath)
+            return;
+        if (O.SymbolEnd && insn.End >= O.SymbolEnd)
+            return;
+        const size_t after = IndexOf(insn.End);
+        if (after < A.CodeRanges.size() && A.CodeRanges[after].Start == insn.End) {
+            AddRange(insn.End, regs, 0); // falls into a known range: its state merges
+            return;
+        }
+        if (regs != before) {
+            AddRange(insn.End, regs, 0);
+            current = insn.End;
+            const size_t ni = IndexOf(current);
+            if (Failed || ni >= A.CodeRanges.size())
+                return;
+            A.CodeRanges[ni].Decoded = true;
+            A.CodeRanges[ni].End = insn.End;
+        }
+        at = insn.End;
+    }
+}
+
+bool TAnalyser::Pending() const
+{
+    for (const TCodeRange& r : A.CodeRanges)
+        if (!r.Decoded)
+            return true;
+    return false;
+}
+
+bool TAnalyser::RetryUnresolved()
+{
+    bool changed = false;
+    for (size_t i = A.UnresolvedBranches.size(); i-- > 0 && !Failed;) {
+        if (i >= A.UnresolvedBranches.size())
+            continue;
+        const TUnresolvedBranch b = A.UnresolvedBranches[i];
+        const TCodeRange* r = A.RangeAt(b.Address);
+        if (!r)
+            continue;
+        TKnownRegisters regs = r->Regs;
+        const TDecodedInstruction insn = DecodeInstruction(R, O.Mode, b.Address, &regs);
+        if (!insn.Valid || !insn.Target)
+            continue;
+        A.UnresolvedBranches.erase(A.UnresolvedBranches.begin() + static_cast<std::ptrdiff_t>(i));
+        const size_t before = A.CodeRanges.size() + A.OutgoingCalls.size();
+        TSwitchState sw;
+        bool ends = false;
+        uintptr_t current = r->Start;
+        TDecodedInstruction none;
+        Classify(insn, r->Regs, none, sw, current, ends);
+        changed = changed || A.CodeRanges.size() + A.OutgoingCalls.size() != before;
+    }
+    return changed;
+}
+
+bool TAnalyser::TryGap(uintptr_t gap)
+{
+    const TFunctionAnalysis saved = A;
+    const size_t decoded = Decoded;
+    TKnownRegisters none {};
+    AddRange(gap, none, 0);
+    while (!Failed && Pending()) {
+        for (size_t i = 0; i < A.CodeRanges.size() && !Failed; ++i)
+            if (!A.CodeRanges[i].Decoded)
+                DecodeRange(A.CodeRanges[i].Start);
+    }
+    if (Failed) {
+        A = saved;
+        Decoded = decoded;
+        Failed = false;
+        return false;
+    }
+    return true;
+}
+
+void TAnalyser::Run(uintptr_t entry)
+{
+    A.EntryPoint = entry;
+    uint8_t probe;
+    if (!R.Read(entry, &probe, 1)) {
+        A.ErrorCode = ErrorNotCommitted;
+        A.ErrorAddress = entry;
+        char buffer[128];
+        A.ErrorText = strerror_r(EFAULT, buffer, sizeof buffer);
+        return;
+    }
+    TKnownRegisters none {};
+    AddRange(entry, none, 0);
+    for (;;) {
+        while (!Failed && Pending()) {
+            for (size_t i = 0; i < A.CodeRanges.size() && !Failed; ++i)
+                if (!A.CodeRanges[i].Decoded)
+                    DecodeRange(A.CodeRanges[i].Start);
+        }
+        if (Failed)
+            break;
+        if (RetryUnresolved())
+            continue;
+        if (Failed)
+            break;
+        // An unresolved jump may lead to code no path reaches: try the first gap after the
+        // ranges that follow each other from the lowest start.
+        const bool unresolvedJump = std::any_of(A.UnresolvedBranches.begin(), A.UnresolvedBranches.end(),
+            [](const TUnresolvedBranch& b) { return !b.IsCall; });
+        if (unresolvedJump && !O.SymbolEnd) {
+            uintptr_t end = A.CodeRanges.front().End;
+            uintptr_t highest = 0;
+            for (const TCodeRange& r : A.CodeRanges)
+                highest = std::max(highest, r.End);
+            for (size_t i = 1; i < A.CodeRanges.size() && A.CodeRanges[i].Start == end + 1; ++i)
+                end = A.CodeRanges[i].End;
+            const uintptr_t gap = end + 1;
+            if (gap == highest + 1 || gap + 1024 <= highest || !TryGap(gap))
+                break;
+            continue;
+        }
+        break;
+    }
+    // The function's own symbol bounds it: code no path reaches inside it (landing pads) is decoded too.
+    for (int trials = 0; !Failed && O.SymbolEnd && trials < MaxGapTrials; ++trials) {
+        uintptr_t gap = O.SymbolStart;
+        for (const TCodeRange& r : A.CodeRanges) {
+            if (r.Start > gap)
+                break;
+            gap = std::max(gap, r.End + 1);
+        }
+        if (gap >= O.SymbolEnd || !TryGap(gap))
+            break;
+    }
+    Finish();
+}
+
+void TAnalyser::Finish()
+{
+    if (Failed) {
+        A.Valid = 0;
+        A.ErrorCode = ErrorInvalidCode;
+        A.ErrorText = "Invalid code!";
+        return;
+    }
+    A.Valid = 1;
+    A.LowStart = A.CodeRanges.front().Start;
+    uintptr_t highest = 0;
+    for (const TCodeRange& r : A.CodeRanges)
+        highest = std::max(highest, r.End);
+    A.Span = static_cast<uint32_t>(highest - A.LowStart + 1);
+    A.MovedSize = A.Span + 4;
+    for (const TOutgoingCall& c : A.OutgoingCalls)
+        if (c.IsRelative)
+            A.MovedSize += 4;
+    // Hookable: the ranges that follow each other from the entry point hold more than 5 bytes, and
+    // nothing in the first 6 bytes is a branch that cannot move.
+    size_t i = IndexOf(A.EntryPoint);
+    uintptr_t end = A.EntryPoint;
+    bool table = false;
+    for (; i < A.CodeRanges.size() && A.CodeRanges[i].Start == end; ++i) {
+        table = table || A.CodeRanges[i].IsCaseTable || A.CodeRanges[i].IsExceptTable;
+        end = A.CodeRanges[i].End + 1;
+    }
+    bool hookable = !table && end - A.EntryPoint > 5;
+    for (uintptr_t at = A.EntryPoint; hookable && at < A.EntryPoint + 6;) {
+        const TDecodedInstruction insn = DecodeInstruction(R, O.Mode, at);
+        if (!insn.Valid)
+            break;
+        if ((insn.IsCall || insn.IsJmp) && (!insn.TargetPointer || insn.TargetSize < 4))
+            hookable = false;
+        at = insn.End;
+    }
+    A.Hookable = hookable;
+}
+
+} // namespace
+
+TFunctionAnalysis AnalyseFunction(const TCodeReader& reader, uintptr_t entry, const TAnalysisOptions& options)
+{
+    TFunctionAnalysis a;
+    TAnalyser(reader, options, a).Run(entry);
+    return a;
 }

@@ -2,11 +2,14 @@
 // or 64 bit) with their bytes, read from the file itself.
 #pragma once
 
+#include "crashreport/VostDisAsm.h"
+
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <algorithm>
 #include <vector>
 
 struct TElfFunction {
@@ -150,4 +153,34 @@ private:
     std::vector<TElfFunction> FFunctions;
     bool F64 = false;
     bool FRelocatable = false;
+};
+
+// The allocated sections of a file at their addresses, as a code reader.
+class TElfImageReader : public TCodeReader {
+public:
+    explicit TElfImageReader(const TElfFile& elf)
+        : FElf(elf)
+    {
+        for (size_t i = 0; i < elf.Sections().size(); ++i) {
+            const TElfSection& s = elf.Sections()[i];
+            if (s.Address && s.HasBits && s.Size)
+                FSections.push_back(i);
+        }
+    }
+    size_t ReadSome(uintptr_t address, void* dest, size_t count) const override
+    {
+        for (size_t i : FSections) {
+            const TElfSection& s = FElf.Sections()[i];
+            if (address >= s.Address && address < s.Address + s.Size) {
+                const size_t n = static_cast<size_t>(std::min<uint64_t>(count, s.Address + s.Size - address));
+                std::memcpy(dest, FElf.SectionBytes(i) + (address - s.Address), n);
+                return n;
+            }
+        }
+        return 0;
+    }
+
+private:
+    const TElfFile& FElf;
+    std::vector<size_t> FSections;
 };
