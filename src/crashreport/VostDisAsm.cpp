@@ -60,7 +60,7 @@ enum TOpSize : uint8_t {
     SizeA, // bound pair: 2 × operand size
 };
 
-struct TOpSpec {
+struct TOperandForm {
     TOpAddr Addr = AddrNone;
     TOpSize Size = SizeNone;
     uint8_t Reg = 0;
@@ -88,7 +88,7 @@ enum : uint32_t {
 
 struct TOpDef {
     std::string Mnemonic;
-    std::array<TOpSpec, 4> Ops {};
+    std::array<TOperandForm, 4> Ops {};
     uint8_t OpCount = 0;
     uint32_t Flags = 0;
     uint8_t Map = 0;
@@ -138,11 +138,11 @@ TOpSize ParseSize(const std::string& s)
     return SizeNone;
 }
 
-TOpSpec ParseOperand(const std::string& t)
+TOperandForm ParseOperand(const std::string& t)
 {
     static const char* const gpr8[] = { "AL", "CL", "DL", "BL" };
     static const char* const segs[] = { "ES", "CS", "SS", "DS", "FS", "GS" };
-    TOpSpec s;
+    TOperandForm s;
     for (uint8_t i = 0; i < 4; ++i)
         if (t == gpr8[i])
             return { AddrFixedGpr, SizeB, i };
@@ -867,7 +867,7 @@ TDecodedInstruction DecodeInstruction(
     const uint8_t rmReg = static_cast<uint8_t>(m.Rm | ((rex & 1) << 3));
     const uint8_t regReg = static_cast<uint8_t>(m.Reg | ((rex & 4) << 1));
     for (int i = 0; i < def->OpCount; ++i) {
-        const TOpSpec& s = def->Ops[i];
+        const TOperandForm& s = def->Ops[i];
         const uint8_t size = ResolveSize(s.Size, opSize, rexW, is64);
         TOperand o;
         switch (s.Addr) {
@@ -969,6 +969,7 @@ TDecodedInstruction DecodeInstruction(
         if (!c.Ok || !Is3DNowSuffix(suffix))
             return d;
         d.Is3DNow = true;
+        d.Suffix = suffix;
     }
     if (!c.Ok || c.Pos > 15)
         return d;
@@ -1315,6 +1316,7 @@ void TAnalyser::CaseTable(uintptr_t table, uint32_t entries, uint8_t entrySize, 
         return;
     }
     // Only tables whose index was checked are followed; the final sweep finds the cases of others.
+    TCaseTable record { referrer, table, entries, entrySize, relativeBase, {} };
     uint32_t taken = 0;
     for (; taken < entries; ++taken) {
         uint64_t raw = 0;
@@ -1335,7 +1337,9 @@ void TAnalyser::CaseTable(uintptr_t table, uint32_t entries, uint8_t entrySize, 
         AddRange(target, state, referrer);
         if (Failed)
             return;
+        record.Targets.push_back(target);
     }
+    A.CaseTables.push_back(std::move(record));
     if (tableIsCode && taken) {
         // The table sits in the function's code: it becomes a range of its own.
         size_t i = IndexOf(table);
@@ -1711,12 +1715,12 @@ void TAnalyser::Finish()
     // nothing in the first 6 bytes is a branch that cannot move.
     size_t i = IndexOf(A.EntryPoint);
     uintptr_t end = A.EntryPoint;
-    bool table = false;
     for (; i < A.CodeRanges.size() && A.CodeRanges[i].Start == end; ++i) {
-        table = table || A.CodeRanges[i].IsCaseTable || A.CodeRanges[i].IsExceptTable;
+        if (A.CodeRanges[i].IsCaseTable || A.CodeRanges[i].IsExceptTable)
+            break;
         end = A.CodeRanges[i].End + 1;
     }
-    bool hookable = !table && end - A.EntryPoint > 5;
+    bool hookable = end - A.EntryPoint > 5;
     for (uintptr_t at = A.EntryPoint; hookable && at < A.EntryPoint + 6;) {
         const TDecodedInstruction insn = DecodeInstruction(R, O.Mode, at);
         if (!insn.Valid)
@@ -1735,4 +1739,527 @@ TFunctionAnalysis AnalyseFunction(const TCodeReader& reader, uintptr_t entry, co
     TFunctionAnalysis a;
     TAnalyser(reader, options, a).Run(entry);
     return a;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Instruction text
+
+namespace {
+
+std::string HexText(uint64_t value, int digits = 0)
+{
+    char buffer[24];
+    if (digits)
+        snprintf(buffer, sizeof buffer, "%0*llX", digits, static_cast<unsigned long long>(value));
+    else
+        snprintf(buffer, sizeof buffer, "%llX", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+int AddressDigits(TDisAsmMode mode) { return mode == TDisAsmMode::Mode64 ? 16 : 8; }
+
+// -9..9 in decimal, else "$" and hexadecimal, "-" in front of negative values.
+std::string NumberText(int64_t value)
+{
+    if (value >= -9 && value <= 9)
+        return std::to_string(value);
+    if (value < 0)
+        return "-$" + HexText(static_cast<uint64_t>(0) - static_cast<uint64_t>(value));
+    return "$" + HexText(static_cast<uint64_t>(value));
+}
+
+std::string RegisterName(const TOperand& o)
+{
+    static const char* const r8[] = { "al", "cl", "dl", "bl", "spl", "bpl", "sil", "dil" };
+    static const char* const r8High[] = { "ah", "ch", "dh", "bh" };
+    static const char* const r16[] = { "ax", "cx", "dx", "bx", "sp", "bp", "si", "di" };
+    static const char* const r32[] = { "eax", "ecx", "edx", "ebx", "esp", "ebp", "esi", "edi" };
+    static const char* const r64[] = { "rax", "rcx", "rdx", "rbx", "rsp", "rbp", "rsi", "rdi" };
+    static const char* const segs[] = { "es", "cs", "ss", "ds", "fs", "gs" };
+    const int n = o.Reg;
+    switch (o.Class) {
+    case TRegClass::Gpr:
+        if (o.HighByte)
+            return r8High[n & 3];
+        if (n >= 8) {
+            const std::string base = "r" + std::to_string(n);
+            return o.Size == 1 ? base + "b" : o.Size == 2 ? base + "w" : o.Size == 4 ? base + "d" : base;
+        }
+        return o.Size == 1 ? r8[n] : o.Size == 2 ? r16[n] : o.Size == 4 ? r32[n] : r64[n];
+    case TRegClass::Seg: return segs[n % 6];
+    case TRegClass::Control: return "cr" + std::to_string(n);
+    case TRegClass::Debug: return "dr" + std::to_string(n);
+    case TRegClass::Mmx: return "mm" + std::to_string(n);
+    case TRegClass::Xmm: return "xmm" + std::to_string(n);
+    case TRegClass::X87: return n == 0 ? std::string("st") : "st(" + std::to_string(n) + ")";
+    case TRegClass::Rip: return "rip";
+    }
+    return {};
+}
+
+std::string AddressRegisterName(uint8_t reg, uint8_t addressSize)
+{
+    TOperand o;
+    o.Class = TRegClass::Gpr;
+    o.Reg = reg;
+    o.Size = addressSize;
+    return RegisterName(o);
+}
+
+const char* SizeName(uint8_t size)
+{
+    switch (size) {
+    case 1: return "byte";
+    case 2: return "word";
+    case 4: return "dword";
+    case 6: return "fword";
+    case 8: return "qword";
+    case 10: return "tbyte";
+    case 16: return "oword";
+    default: return nullptr;
+    }
+}
+
+std::string MemoryText(const TOperand& o, uint8_t segment, bool withSize)
+{
+    static const char* const segs[] = { "es", "cs", "ss", "ds", "fs", "gs" };
+    std::string s;
+    const char* size = withSize ? SizeName(o.Size) : nullptr;
+    if (size)
+        s = std::string(size) + " ptr ";
+    if (segment < 6)
+        s += std::string(segs[segment]) + ":";
+    s += "[";
+    std::string inner;
+    if (o.Base != 0xFF)
+        inner = AddressRegisterName(o.Base, o.AddressSize);
+    if (o.Index != 0xFF) {
+        inner += "+" + AddressRegisterName(o.Index, o.AddressSize);
+        if (o.Scale > 1)
+            inner += "*" + std::to_string(o.Scale);
+    }
+    if (o.Base == 0xFF && o.Index == 0xFF) {
+        uint64_t address = static_cast<uint64_t>(o.Disp);
+        if (o.AddressSize == 4)
+            address &= 0xFFFFFFFFu;
+        else if (o.AddressSize == 2)
+            address &= 0xFFFF;
+        inner = address <= 9 ? std::to_string(address) : "$" + HexText(address);
+    } else if (o.Disp) {
+        const std::string n = NumberText(o.Disp);
+        inner += n[0] == '-' ? n : "+" + n;
+    }
+    if (!inner.empty() && inner[0] == '+')
+        inner.erase(0, 1);
+    return s + inner + "]";
+}
+
+void PadTo(std::string& s, size_t width, bool atLeastOne = true)
+{
+    if (s.size() < width)
+        s.append(width - s.size(), ' ');
+    else if (atLeastOne)
+        s += ' ';
+}
+
+// Plain text at address, quoted, when its characters look like a message.
+std::string TextComment(const TCodeReader& reader, uintptr_t address)
+{
+    uint8_t bytes[101];
+    const size_t n = reader.ReadSome(address, bytes, sizeof bytes);
+    std::string text;
+    int plain = 0, punctuation = 0, symbols = 0, others = 0;
+    size_t i = 0;
+    for (; i < n && i < 100; ++i) {
+        const uint8_t c = bytes[i];
+        if (c == 0 || c == 10 || c == 12)
+            break;
+        if (c < 32)
+            return {};
+        if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == ' ')
+            ++plain;
+        else if (c == ',' || c == '.' || c == ':' || c == '\\')
+            ++punctuation;
+        else if (c >= '!' && c <= ']')
+            ++symbols;
+        else
+            ++others;
+        text += static_cast<char>(c);
+    }
+    if (i == n && i < 100)
+        return {}; // ran into unreadable memory
+    if (text.size() >= 4 && punctuation * 5 < plain * 2 && symbols * 8 < plain + punctuation / 2
+        && others * 10 < plain + punctuation / 2 + symbols / 4)
+        return "'" + text + "'";
+    return {};
+}
+
+std::string NameComment(const TCodeReader& reader, TDisAsmMode mode, const TCodeNamer& namer, uintptr_t address)
+{
+    std::string name = namer.ExportName(address);
+    if (name.empty())
+        name = namer.ProcName(address);
+    if (name.empty()) {
+        // A jump thunk: the name of its own target.
+        TDecodedInstruction j = DecodeInstruction(reader, mode, address);
+        if (j.Valid && j.IsNop && j.Map == 1 && j.OpByte == 0x1E)
+            j = DecodeInstruction(reader, mode, j.End);
+        if (j.Valid && j.IsJmp && !j.IsConditional && j.Map == 0 && (j.OpByte == 0xFF || j.OpByte == 0xE9)) {
+            if (j.TargetPointerPointer)
+                name = namer.CellName(j.TargetPointerPointer);
+            if (name.empty() && j.Target) {
+                name = namer.ExportName(j.Target);
+                if (name.empty())
+                    name = namer.ProcName(j.Target);
+            }
+        }
+    }
+    if (name.empty() || name.find('(') != std::string::npos)
+        return {};
+    TCodeModule module;
+    if (namer.Module(address, module) && !module.IsProgram && !module.FileName.empty())
+        name += " (" + module.FileName + ")";
+    return name;
+}
+
+} // namespace
+
+std::string InstructionMnemonic(const TDecodedInstruction& insn)
+{
+    if (!insn.Valid)
+        return "db";
+    if (insn.Vex)
+        return insn.Vex == 4 ? "(evex)" : "(vex)";
+    if (insn.Is3DNow)
+        for (const auto& e : ThreeDNowNames)
+            if (e.Suffix == insn.Suffix)
+                return e.Name;
+    std::string m = insn.MnemonicSource ? insn.MnemonicSource : "";
+    const size_t slash = m.find('/');
+    if (slash != std::string::npos) {
+        std::vector<std::string> variants = SplitWords(m, '/');
+        const uint8_t size = insn.Map == 0 && insn.OpByte == 0xE3 ? insn.AddressSize : insn.OperandSize;
+        const size_t i = size == 2 ? 0 : size == 4 ? 1 : 2;
+        m = variants[std::min(i, variants.size() - 1)];
+    }
+    return m;
+}
+
+std::string FormatInstruction(const TDecodedInstruction& insn, const TCodeReader& reader, const TCodeNamer* namer)
+{
+    const int digits = AddressDigits(insn.Mode);
+    std::string line = HexText(insn.Start, digits) + "   ";
+    if (!insn.Valid) {
+        uint8_t b = 0;
+        reader.Read(insn.Start, &b, 1);
+        return line + "db $" + HexText(b, 2);
+    }
+    if (insn.Lock)
+        line += "lock ";
+    if (insn.Map == 0 && insn.Repne)
+        line += "repne ";
+    else if (insn.Map == 0 && insn.Rep && insn.OpByte != 0x90)
+        line += "rep ";
+    line += InstructionMnemonic(insn);
+    std::string operands;
+    bool hasRegister = false;
+    for (int i = 0; i < insn.OperandCount; ++i)
+        hasRegister = hasRegister || insn.Operands[i].Kind == TOperandKind::Reg;
+    std::vector<uintptr_t> referenced;
+    for (int i = 0; i < insn.OperandCount; ++i) {
+        const TOperand& o = insn.Operands[i];
+        std::string text;
+        switch (o.Kind) {
+        case TOperandKind::Reg: text = RegisterName(o); break;
+        case TOperandKind::Mem: {
+            bool sized = true;
+            for (int k = 0; k < insn.OperandCount; ++k)
+                if (k != i && insn.Operands[k].Kind == TOperandKind::Reg && insn.Operands[k].Size == o.Size)
+                    sized = false;
+            text = MemoryText(o, insn.Segment, sized);
+            if (o.RipRelative || o.Moffs || (o.Base == 0xFF && o.Index == 0xFF && o.AddressSize >= 4))
+                referenced.push_back(static_cast<uintptr_t>(o.Disp));
+            else if (o.Disp && (o.Disp > 0xFFFF || o.Disp < -0xFFFF))
+                referenced.push_back(static_cast<uintptr_t>(o.Disp));
+            break;
+        }
+        case TOperandKind::Imm:
+            text = NumberText(o.Disp);
+            if (o.Size >= 4)
+                referenced.push_back(static_cast<uintptr_t>(o.Disp));
+            break;
+        case TOperandKind::Rel:
+            text = NumberText(o.Disp) + " ($" + HexText(insn.Target ? insn.Target : insn.End + o.Disp) + ")";
+            break;
+        case TOperandKind::Far: text = NumberText(o.Selector) + ":" + NumberText(o.Disp); break;
+        case TOperandKind::None: break;
+        }
+        if (!operands.empty())
+            operands += ", ";
+        operands += text;
+    }
+    if (!operands.empty()) {
+        PadTo(line, static_cast<size_t>(digits + 11));
+        line += operands;
+    }
+    if (insn.IsCall || insn.IsJmp) {
+        referenced.clear();
+        if (insn.Target)
+            referenced.push_back(insn.Target);
+    }
+    if (namer) {
+        for (uintptr_t address : referenced) {
+            TCodeModule module;
+            std::string comment;
+            const bool inModule = namer->Module(insn.Start, module) && address >= module.Start
+                && address + 100 <= module.End;
+            if (insn.IsCall || insn.IsJmp || inModule)
+                comment = NameComment(reader, insn.Mode, *namer, address);
+            if (comment.empty() && inModule)
+                comment = TextComment(reader, address);
+            if (!comment.empty()) {
+                PadTo(line, static_cast<size_t>(digits + 32), false);
+                line += "  ; " + comment;
+                break;
+            }
+        }
+    }
+    return line;
+}
+
+std::string InstructionText(
+    const TCodeReader& reader, TDisAsmMode mode, uintptr_t address, TKnownRegisters* regs, const TCodeNamer* namer)
+{
+    return FormatInstruction(DecodeInstruction(reader, mode, address, regs), reader, namer);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Function listing
+
+namespace {
+
+const char* const Separator = "; ---------------------------------------------------------";
+
+std::string LabelOf(uintptr_t address, uintptr_t entry, const std::string& functionName)
+{
+    return address == entry ? functionName : "loc_" + HexText(address);
+}
+
+// The class name of a class reference (a pointer to the name's length byte sits 44 bytes before it).
+std::string ClassName(const TCodeReader& reader, uint32_t classRef)
+{
+    uint32_t namePointer = 0;
+    uint8_t length = 0;
+    char text[256];
+    if (!reader.Read(classRef - 44, &namePointer, 4) || !reader.Read(namePointer, &length, 1) || length == 0
+        || !reader.Read(namePointer + 1, text, length))
+        return "EUnknown";
+    return std::string(text, length);
+}
+
+} // namespace
+
+std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TAnalysisOptions& analysisOptions,
+    const TListingOptions& listingOptions, TFunctionAnalysis* analysisOut)
+{
+    TFunctionAnalysis analysis = AnalyseFunction(reader, entry, analysisOptions);
+    if (analysisOut)
+        *analysisOut = analysis;
+    if (!analysis.Valid)
+        return {};
+    if (analysis.CodeRanges.empty())
+        return "Internal error in ParseFunction while composing the disassembling string...  :-(";
+    const TDisAsmMode mode = analysisOptions.Mode;
+    const int digits = AddressDigits(mode);
+    const TCodeNamer* namer = analysisOptions.Namer;
+    std::string name;
+    if (namer) {
+        name = namer->ExportName(entry);
+        if (name.empty())
+            name = namer->ProcName(entry);
+    }
+    const std::string functionName = name.empty() ? "sub_" + HexText(entry) : "public " + name;
+
+    // Jump targets that start a code range get a label; their jumps name it.
+    std::vector<uintptr_t> jumpTargets;
+    for (const TCodeRange& r : analysis.CodeRanges) {
+        if (r.IsCaseTable) {
+            for (uintptr_t at = r.Start; at + r.EntrySize <= r.End + 1; at += r.EntrySize) {
+                uint64_t raw = 0;
+                reader.Read(at, &raw, r.EntrySize);
+                jumpTargets.push_back(r.TableBase ? r.TableBase + static_cast<uintptr_t>(static_cast<int32_t>(raw))
+                                                  : static_cast<uintptr_t>(raw));
+            }
+            continue;
+        }
+        if (r.IsExceptTable)
+            continue;
+        for (uintptr_t at = r.Start; at <= r.End;) {
+            const TDecodedInstruction insn = DecodeInstruction(reader, mode, at);
+            if (!insn.Valid)
+                break;
+            if (insn.IsJmp && insn.Target)
+                jumpTargets.push_back(insn.Target);
+            at = insn.End;
+        }
+    }
+    for (const TCaseTable& t : analysis.CaseTables)
+        jumpTargets.insert(jumpTargets.end(), t.Targets.begin(), t.Targets.end());
+    std::sort(jumpTargets.begin(), jumpTargets.end());
+    auto startsRange = [&](uintptr_t a) {
+        for (const TCodeRange& r : analysis.CodeRanges)
+            if (r.Start == a && !r.IsCaseTable && !r.IsExceptTable)
+                return true;
+        return false;
+    };
+    auto isJumpTarget = [&](uintptr_t a) { return std::binary_search(jumpTargets.begin(), jumpTargets.end(), a); };
+
+    // The line-number column.
+    int lineWidth = 0;
+    if (listingOptions.LineOf) {
+        const uintptr_t last = analysis.LowStart + analysis.Span - 1;
+        int probe = listingOptions.LineOf(last, listingOptions.LineContext);
+        int extra = 0;
+        if (probe <= 0 && listingOptions.ExceptionAddress) {
+            probe = listingOptions.LineOf(listingOptions.ExceptionAddress, listingOptions.LineContext);
+            extra = 1;
+        }
+        if (probe > 0)
+            lineWidth = static_cast<int>(std::to_string(probe).size()) + extra;
+    }
+    int lastLine = -1;
+    auto withLine = [&](std::string line, uintptr_t address) {
+        if (!lineWidth)
+            return line;
+        const int n = listingOptions.LineOf(address, listingOptions.LineContext);
+        std::string column(static_cast<size_t>(lineWidth), ' ');
+        if (n > 0 && n != lastLine) {
+            char b[24];
+            snprintf(b, sizeof b, "%0*d", lineWidth, n);
+            column = b;
+            lastLine = n;
+        }
+        return line.substr(0, static_cast<size_t>(digits)) + " " + column + line.substr(static_cast<size_t>(digits));
+    };
+
+    std::vector<std::string> lines;
+    int exceptionLine = -1;
+    const TRuntimeRoutines& rt = analysisOptions.Runtime;
+    for (size_t ri = 0; ri < analysis.CodeRanges.size(); ++ri) {
+        const TCodeRange& r = analysis.CodeRanges[ri];
+        const std::string address = HexText(r.Start, digits);
+        if (r.IsCaseTable) {
+            // After the jump's own separator, the table needs none of its own.
+            if (listingOptions.Formatted && !(lines.size() >= 2 && lines[lines.size() - 2] == Separator)) {
+                lines.push_back(Separator);
+                lines.push_back("");
+            }
+            bool first = true;
+            for (uintptr_t at = r.Start; at + r.EntrySize <= r.End + 1; at += r.EntrySize) {
+                uint64_t raw = 0;
+                reader.Read(at, &raw, r.EntrySize);
+                const uintptr_t target = r.TableBase ? r.TableBase + static_cast<uintptr_t>(static_cast<int32_t>(raw))
+                                                     : static_cast<uintptr_t>(raw);
+                std::string line = HexText(at, digits) + " " + "  dd " + LabelOf(target, entry, functionName);
+                if (first) {
+                    PadTo(line, static_cast<size_t>(digits + 1 + 31), false);
+                    line += "  ; case jump table";
+                    first = false;
+                }
+                lines.push_back(withLine(line, at));
+            }
+            continue;
+        }
+        if (r.IsExceptTable) {
+            uint32_t count = 0;
+            reader.Read(r.Start, &count, 4);
+            std::vector<std::pair<std::string, uint32_t>> clauses;
+            size_t width = 0;
+            for (uint32_t i = 0; i < count && i < 1024; ++i) {
+                uint32_t classRef = 0, handler = 0;
+                reader.Read(r.Start + 4 + i * 8, &classRef, 4);
+                reader.Read(r.Start + 8 + i * 8, &handler, 4);
+                clauses.emplace_back(classRef ? ClassName(reader, classRef) : std::string(), handler);
+                width = std::max(width, clauses.back().first.size());
+            }
+            for (const auto& [cls, handler] : clauses) {
+                std::string line = address + " ";
+                if (cls.empty())
+                    line += "  else" + std::string(width + 3, ' ');
+                else
+                    line += "  on " + cls + std::string(width - cls.size(), ' ') + " do";
+                line += " loc_" + HexText(handler);
+                lines.push_back(withLine(line, r.Start));
+            }
+            continue;
+        }
+        if (r.Start == entry || (listingOptions.Formatted && isJumpTarget(r.Start))) {
+            std::string label = address + " " + LabelOf(r.Start, entry, functionName) + ":";
+            if (r.Start == entry) {
+                PadTo(label, static_cast<size_t>(digits + 1 + 31), false);
+                label += "  ; function entry point";
+            }
+            lines.push_back(withLine(label, r.Start));
+        }
+        for (uintptr_t at = r.Start; at <= r.End;) {
+            const TDecodedInstruction insn = DecodeInstruction(reader, mode, at);
+            std::string line = FormatInstruction(insn, reader, namer);
+            if (!insn.Valid)
+                break;
+            if (insn.IsJmp && insn.Target && startsRange(insn.Target)) {
+                // The jump names its target's label.
+                std::string head = HexText(insn.Start, digits) + "   ";
+                if (insn.Lock)
+                    head += "lock ";
+                head += InstructionMnemonic(insn);
+                PadTo(head, static_cast<size_t>(digits + 11));
+                line = head + LabelOf(insn.Target, entry, functionName);
+            }
+            for (const TCaseTable& t : analysis.CaseTables) {
+                if (t.Jump == insn.Start && !analysis.RangeAt(t.Table)) {
+                    PadTo(line, static_cast<size_t>(digits + 32), false);
+                    line += "  ; case jump table $" + HexText(t.Table) + ", " + std::to_string(t.Entries) + " entries";
+                }
+            }
+            line = withLine(line, insn.Start);
+            if (listingOptions.ExceptionAddress && insn.Start == listingOptions.ExceptionAddress) {
+                line[static_cast<size_t>(digits + 1 + (lineWidth ? lineWidth + 1 : 0))] = '>';
+                exceptionLine = static_cast<int>(lines.size());
+            }
+            lines.push_back(line);
+            const bool last = ri + 1 == analysis.CodeRanges.size() && insn.End > r.End;
+            if (listingOptions.Formatted && !last && (insn.IsReturn || (insn.IsJmp && !insn.IsConditional))) {
+                lines.push_back("");
+                const uintptr_t t = insn.Target;
+                if (!(t && (t == rt.HandleAnyException || t == rt.HandleOnException || t == rt.HandleFinally))) {
+                    lines.push_back(Separator);
+                    lines.push_back("");
+                }
+            }
+            at = insn.End;
+        }
+    }
+    // The line limit keeps the lines around the exception.
+    const uint32_t limit = listingOptions.LineLimit;
+    if (limit && exceptionLine >= 0) {
+        std::vector<std::string> kept;
+        size_t from = 0;
+        if (static_cast<uint64_t>(exceptionLine) > uint64_t(limit) * 12 / 10) {
+            kept.push_back("[...]");
+            from = static_cast<size_t>(exceptionLine) - limit;
+        }
+        const size_t to = std::min(lines.size(), static_cast<size_t>(exceptionLine) + 1 + limit);
+        kept.insert(kept.end(), lines.begin() + static_cast<std::ptrdiff_t>(from),
+            lines.begin() + static_cast<std::ptrdiff_t>(to));
+        if (to < lines.size())
+            kept.push_back("[...]");
+        lines.swap(kept);
+    }
+    std::string text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (i)
+            text += "\r\n";
+        text += lines[i];
+    }
+    return text;
 }

@@ -121,6 +121,7 @@ struct TDecodedInstruction {
     bool IsUd = false; // ud0/ud1/ud2
     bool IsNop = false;
     bool Is3DNow = false;
+    uint8_t Suffix = 0; // 3DNow! operation
     uint8_t OperandCount = 0;
     std::array<TOperand, 4> Operands {};
     const char* MnemonicSource = nullptr; // table text, variants unresolved
@@ -170,6 +171,15 @@ struct TUnresolvedBranch {
     uintptr_t Next = 0;
 };
 
+struct TCaseTable {
+    uintptr_t Jump = 0; // the indirect jump
+    uintptr_t Table = 0;
+    uint32_t Entries = 0;
+    uint8_t EntrySize = 4;
+    uintptr_t RelativeBase = 0; // entries are offsets from here (position-independent code), or 0
+    std::vector<uintptr_t> Targets;
+};
+
 constexpr uint32_t ErrorNotCommitted = 87;
 constexpr uint32_t ErrorInvalidCode = 0x770001;
 
@@ -184,6 +194,7 @@ struct TFunctionAnalysis {
     std::vector<TCodeRange> CodeRanges; // in address order
     std::vector<TOutgoingCall> OutgoingCalls;
     std::vector<TUnresolvedBranch> UnresolvedBranches;
+    std::vector<TCaseTable> CaseTables; // every table followed, in the code or elsewhere
     uint8_t Hookable = 0;
     uint8_t Movable = 1;
     uint32_t MovedSize = 0;
@@ -191,7 +202,7 @@ struct TFunctionAnalysis {
     const TCodeRange* RangeAt(uintptr_t address) const;
 };
 
-// The run-time routines whose calls and jumps the analyser treats specially (0 = none).
+// The run-time routines whose calls and jumps the analyser follows in their own way (0 = none).
 struct TRuntimeRoutines {
     uintptr_t HandleAnyException = 0;
     uintptr_t HandleOnException = 0;
