@@ -1,6 +1,6 @@
 // The decoder, the instruction text, the function analyser and the listing.
 #include "DisAsmFixtures.h"
-#include "ElfFunctions.h"
+#include "SweepElf.h"
 
 #include "crashreport/VostDisAsm.h"
 

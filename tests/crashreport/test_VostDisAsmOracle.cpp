@@ -2,7 +2,7 @@
 // sweep of every function of our executables and of 32-bit objects of our plain C++ sources, and
 // the length of every instruction of two system libraries.
 #include "DisAsmOracle.h"
-#include "ElfFunctions.h"
+#include "SweepElf.h"
 
 #include <gtest/gtest.h>
 
@@ -235,15 +235,15 @@ namespace {
 // Decodes every function of the file from start to end with both decoders.
 void SweepFile(const std::string& path, TTally& tally, size_t* vexDisagreements = nullptr, bool lengthOnly = false)
 {
-    TElfFile elf;
+    TSweepElf elf;
     ASSERT_TRUE(elf.Load(path)) << path;
     ASSERT_FALSE(elf.Functions().empty()) << path;
     const TDisAsmMode mode = elf.Is64() ? TDisAsmMode::Mode64 : TDisAsmMode::Mode32;
     TOracle oracle(mode);
     std::map<size_t, std::unique_ptr<TBufferCodeReader>> readers;
-    for (const TElfFunction& f : elf.Functions()) {
+    for (const TSweepFunction& f : elf.Functions()) {
         auto& reader = readers[f.Section];
-        const TElfSection& s = elf.Sections()[f.Section];
+        const TSweepSection& s = elf.Sections()[f.Section];
         if (!reader)
             reader = std::make_unique<TBufferCodeReader>(static_cast<uintptr_t>(s.Address),
                 std::vector<uint8_t>(elf.SectionBytes(f.Section), elf.SectionBytes(f.Section) + s.Size));

@@ -1,5 +1,5 @@
-// Test helper: the functions of an ELF file (executable, shared object or relocatable object, 32
-// or 64 bit) with their bytes, read from the file itself.
+// Test helper for the decoder sweeps: the functions of an ELF file with their bytes, read from the
+// file itself. Unlike the reporter's own ELF reader it also reads 32-bit files and relocatable objects.
 #pragma once
 
 #include "crashreport/VostDisAsm.h"
@@ -12,14 +12,14 @@
 #include <algorithm>
 #include <vector>
 
-struct TElfFunction {
+struct TSweepFunction {
     std::string Name;
     uint64_t Address = 0; // load address; in objects: a made-up address per section
     uint64_t Size = 0;
     size_t Section = 0;
 };
 
-struct TElfSection {
+struct TSweepSection {
     std::string Name;
     uint64_t Address = 0;
     uint64_t Offset = 0;
@@ -28,7 +28,7 @@ struct TElfSection {
     bool HasBits = false;
 };
 
-class TElfFile {
+class TSweepElf {
 public:
     bool Load(const std::string& path)
     {
@@ -77,7 +77,7 @@ public:
         }
         const TRaw& names = raw[shstrndx];
         for (size_t i = 0; i < raw.size(); ++i) {
-            TElfSection s;
+            TSweepSection s;
             s.Name = Str(names.Offset + raw[i].Name);
             s.Offset = raw[i].Offset;
             s.Size = raw[i].Size;
@@ -113,10 +113,10 @@ public:
                     }
                     if ((info & 15) != 2 || size == 0 || shndx == 0 || shndx >= FSections.size())
                         continue;
-                    const TElfSection& s = FSections[shndx];
+                    const TSweepSection& s = FSections[shndx];
                     if (!s.Executable || !s.HasBits)
                         continue;
-                    TElfFunction f;
+                    TSweepFunction f;
                     f.Name = Str(strings.Offset + name);
                     f.Address = FRelocatable ? s.Address + value : value;
                     f.Size = size;
@@ -132,8 +132,8 @@ public:
         return true;
     }
     bool Is64() const { return F64; }
-    const std::vector<TElfFunction>& Functions() const { return FFunctions; }
-    const std::vector<TElfSection>& Sections() const { return FSections; }
+    const std::vector<TSweepFunction>& Functions() const { return FFunctions; }
+    const std::vector<TSweepSection>& Sections() const { return FSections; }
     // The bytes of an allocated section (or, for objects, any section) at its address.
     const uint8_t* SectionBytes(size_t index) const { return FBytes.data() + FSections[index].Offset; }
 
@@ -149,20 +149,20 @@ private:
         return s;
     }
     std::vector<uint8_t> FBytes;
-    std::vector<TElfSection> FSections;
-    std::vector<TElfFunction> FFunctions;
+    std::vector<TSweepSection> FSections;
+    std::vector<TSweepFunction> FFunctions;
     bool F64 = false;
     bool FRelocatable = false;
 };
 
 // The allocated sections of a file at their addresses, as a code reader.
-class TElfImageReader : public TCodeReader {
+class TSweepElfReader : public TCodeReader {
 public:
-    explicit TElfImageReader(const TElfFile& elf)
+    explicit TSweepElfReader(const TSweepElf& elf)
         : FElf(elf)
     {
         for (size_t i = 0; i < elf.Sections().size(); ++i) {
-            const TElfSection& s = elf.Sections()[i];
+            const TSweepSection& s = elf.Sections()[i];
             if (s.Address && s.HasBits && s.Size)
                 FSections.push_back(i);
         }
@@ -170,7 +170,7 @@ public:
     size_t ReadSome(uintptr_t address, void* dest, size_t count) const override
     {
         for (size_t i : FSections) {
-            const TElfSection& s = FElf.Sections()[i];
+            const TSweepSection& s = FElf.Sections()[i];
             if (address >= s.Address && address < s.Address + s.Size) {
                 const size_t n = static_cast<size_t>(std::min<uint64_t>(count, s.Address + s.Size - address));
                 std::memcpy(dest, FElf.SectionBytes(i) + (address - s.Address), n);
@@ -181,6 +181,6 @@ public:
     }
 
 private:
-    const TElfFile& FElf;
+    const TSweepElf& FElf;
     std::vector<size_t> FSections;
 };
