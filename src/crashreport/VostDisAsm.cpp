@@ -1200,6 +1200,7 @@ private:
     bool RetryUnresolved();
     bool TryGap(uintptr_t gap);
     bool Pending() const;
+    bool OnlyPadding(uintptr_t from) const;
     void Finish();
 };
 
@@ -1582,6 +1583,21 @@ void TAnalyser::DecodeRange(uintptr_t start)
     }
 }
 
+// Alignment padding (nops and int3) up to the end of the symbol, or to the next range, is no code.
+bool TAnalyser::OnlyPadding(uintptr_t from) const
+{
+    const size_t next = IndexOf(from);
+    const uintptr_t end = next < A.CodeRanges.size() ? std::min<uintptr_t>(A.CodeRanges[next].Start, O.SymbolEnd)
+                                                     : O.SymbolEnd;
+    for (uintptr_t at = from; at < end;) {
+        const TDecodedInstruction d = DecodeInstruction(R, O.Mode, at);
+        if (!d.Valid || !(d.IsNop || (d.Map == 0 && d.OpByte == 0xCC)))
+            return false;
+        at = d.End;
+    }
+    return true;
+}
+
 bool TAnalyser::Pending() const
 {
     for (const TCodeRange& r : A.CodeRanges)
@@ -1687,7 +1703,7 @@ void TAnalyser::Run(uintptr_t entry)
                 break;
             gap = std::max(gap, r.End + 1);
         }
-        if (gap >= O.SymbolEnd || !TryGap(gap))
+        if (gap >= O.SymbolEnd || OnlyPadding(gap) || !TryGap(gap))
             break;
     }
     Finish();

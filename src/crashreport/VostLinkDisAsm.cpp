@@ -198,8 +198,13 @@ bool TLiveNamer::SymbolAt(uintptr_t address, bool covering, TElfSymbol& symbol) 
         for (TElfSymbol& s : ElfDynamicSymbols(*m, &FSnapshot))
             if (s.Type == STT_FUNC || s.Type == STT_GNU_IFUNC)
                 names.Symbols.push_back(std::move(s));
-        std::sort(names.Symbols.begin(), names.Symbols.end(),
-            [](const TElfSymbol& a, const TElfSymbol& b) { return a.Address < b.Address; });
+        // Of several names at one address the plain one wins (puts over _IO_puts): it sorts last.
+        auto plainness = [](const TElfSymbol& s) {
+            return std::make_pair(s.Name.empty() || s.Name[0] != '_', -static_cast<long>(s.Name.size()));
+        };
+        std::sort(names.Symbols.begin(), names.Symbols.end(), [&](const TElfSymbol& a, const TElfSymbol& b) {
+            return a.Address != b.Address ? a.Address < b.Address : plainness(a) < plainness(b);
+        });
     }
     auto it = std::upper_bound(names.Symbols.begin(), names.Symbols.end(), address,
         [](uintptr_t a, const TElfSymbol& s) { return a < s.Address; });

@@ -13,6 +13,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <cstring>
 #include <deque>
 #include <cstdio>
 #include <set>
@@ -583,10 +584,21 @@ void TTracer::Collect()
                 break;
         }
     } else {
+        // The stack is read in pieces, not one read per slot.
+        constexpr uintptr_t Piece = 64 * 1024;
+        std::vector<uint8_t> piece(Piece);
+        uintptr_t pieceStart = 0, pieceEnd = 0;
         for (uintptr_t slot = Top - SlotSize; slot >= Sp && slot < Top; slot -= SlotSize) {
+            if (slot < pieceStart || slot + SlotSize > pieceEnd) {
+                pieceEnd = slot + SlotSize;
+                pieceStart = pieceEnd - Piece < pieceEnd && pieceEnd - Piece >= Sp ? pieceEnd - Piece : Sp;
+                if (!SafeRead(pieceStart, piece.data(), pieceEnd - pieceStart, &Snapshot))
+                    pieceStart = pieceEnd = 0;
+            }
             uintptr_t value = 0;
-            if (!SafeReadValue(slot, value, &Snapshot))
+            if (pieceEnd == 0)
                 continue;
+            std::memcpy(&value, piece.data() + (slot - pieceStart), SlotSize);
             const size_t before = Items.size();
             Offer(value, slot, false, false);
             if (Items.size() > before) {

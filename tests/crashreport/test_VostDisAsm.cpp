@@ -588,7 +588,6 @@ TEST(DisAsmListing, PositionIndependentSwitch)
 
 ; ---------------------------------------------------------
 
-0000555555554029   nop     dword ptr [rax]
 0000555555554030 loc_555555554030:
 0000555555554030   xor     eax, eax
 0000555555554032   ret)");
