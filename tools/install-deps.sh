@@ -3,7 +3,7 @@
 # Quick when everything is already there.
 set -euo pipefail
 PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  g++ cmake ninja-build pkg-config python3
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-webengine-dev
   libpugixml-dev libcurl4-openssl-dev zlib1g-dev

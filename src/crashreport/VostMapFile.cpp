@@ -109,15 +109,8 @@ bool ParseHexField(std::string_view line, size_t at, size_t digits, uint32_t& va
         return false;
     value = 0;
     for (size_t i = at; i < at + digits; ++i) {
-        const char c = line[i];
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
+        const int d = HexDigitValue(line[i]);
+        if (d < 0)
             return false;
         value = value << 4 | uint32_t(d);
     }

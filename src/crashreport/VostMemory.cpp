@@ -2,6 +2,8 @@
 // /proc/self/maps and the ELF modules found in it.
 #include "crashreport/VostMemory.h"
 
+#include "crashreport/VostStrings.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -19,19 +21,8 @@ bool ParseHex(std::string_view& text, uint64_t& value)
 {
     value = 0;
     size_t i = 0;
-    for (; i < text.size() && i < 16; ++i) {
-        const char c = text[i];
-        int digit;
-        if (c >= '0' && c <= '9')
-            digit = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            digit = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            digit = c - 'A' + 10;
-        else
-            break;
+    for (int digit; i < text.size() && i < 16 && (digit = HexDigitValue(text[i])) >= 0; ++i)
         value = value << 4 | uint64_t(digit);
-    }
     if (i == 0)
         return false;
     text.remove_prefix(i);

@@ -49,7 +49,7 @@ char ReadDecimalSeparator()
 
 const char DecimalSeparator = ReadDecimalSeparator();
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+bool IsHexDigit(char c) { return HexDigitValue(c) >= 0; }
 
 // Glibc's strerror_r or the XSI one, whichever the headers give.
 [[maybe_unused]] const char* ErrorResult(int result, const char* buffer) { return result == 0 ? buffer : nullptr; }
@@ -351,6 +351,17 @@ std::string HexTextPadded64(uint64_t value, int width, char fill) { return HexPa
 
 std::string AddressText(uintptr_t address) { return HexTextPadded64(address, 16, '0'); }
 
+int HexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 int32_t ParseInteger(bool hexadecimal, const char* bytes, int count)
 {
     if (!bytes || count <= 0)
@@ -396,10 +407,11 @@ std::string ByteSizeText(int64_t size)
 std::string SystemErrorText(int code)
 {
     char buffer[256] = {};
-    const char* text = ErrorResult(strerror_r(code, buffer, sizeof buffer), buffer);
+    // Glibc answers every number with a text, in the user's language; a number without a name
+    // has no text of its own and gets ours, with the number in hexadecimal.
+    const char* text = strerrorname_np(code) ? ErrorResult(strerror_r(code, buffer, sizeof buffer), buffer) : nullptr;
     std::string out = text ? text : "";
-    // Glibc answers every unknown number with a text of its own; ours carries the number in hexadecimal.
-    if (out.empty() || out.rfind("Unknown error", 0) == 0)
+    if (out.empty())
         return "Unknown error " + HexTextPadded(uint32_t(code), 1, '0');
     std::replace(out.begin(), out.end(), '\r', ' ');
     out.erase(std::remove(out.begin(), out.end(), '\n'), out.end());

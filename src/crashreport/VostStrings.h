@@ -74,6 +74,8 @@ std::string HexTextPadded(uint32_t value, int width, char fill);
 std::string HexTextPadded64(uint64_t value, int width, char fill);
 // Addresses in reports: "$" and 16 hexadecimal digits.
 std::string AddressText(uintptr_t address);
+// The value of a hexadecimal digit, or -1.
+int HexDigitValue(char c);
 // Reads count bytes: an optional "-", then digits in base 16 or 10; no validation, no overflow check.
 int32_t ParseInteger(bool hexadecimal, const char* bytes, int count);
 // The user's decimal separator, read from the locale at start-up ("," when that fails).

@@ -26,7 +26,7 @@ namespace {
 pid_t CurrentThreadId() { return pid_t(syscall(SYS_gettid)); }
 
 // Upper bounds against hostile tables.
-constexpr uint64_t MaxSymbolCount = 1u << 22;
+constexpr uint64_t MaxSymbolCount = 1u << 20;
 constexpr uint64_t MaxStringTable = 64u << 20;
 constexpr size_t MaxSymbolName = 4096;
 
@@ -453,7 +453,7 @@ void TElfFile::Parse()
     if (!Read(header.e_shoff, raw.data(), raw.size() * sizeof(Elf64_Shdr)))
         return;
     const Elf64_Shdr& namesHeader = raw[header.e_shstrndx];
-    if (namesHeader.sh_size > MaxStringTable)
+    if (namesHeader.sh_size > MaxStringTable || namesHeader.sh_offset > FSize || namesHeader.sh_size > FSize - namesHeader.sh_offset)
         return;
     std::string names(size_t(namesHeader.sh_size), '\0');
     if (!Read(namesHeader.sh_offset, names.data(), names.size()))
@@ -474,7 +474,7 @@ const TElfFile::TSection* TElfFile::FindSection(std::string_view name) const
 
 std::string TElfFile::SectionBytes(const TSection& section, uint64_t maxSize) const
 {
-    if (section.Type == SHT_NOBITS || section.Size > maxSize)
+    if (section.Type == SHT_NOBITS || section.Size > maxSize || section.Offset > FSize || section.Size > FSize - section.Offset)
         return {};
     std::string bytes(size_t(section.Size), '\0');
     if (!Read(section.Offset, bytes.data(), bytes.size()))
@@ -556,6 +556,10 @@ uint64_t GnuHashSymbolCount(uintptr_t table, const TMemorySnapshot* snapshot)
     if (buckets == 0 || buckets > MaxSymbolCount || bloomWords > MaxSymbolCount)
         return 0;
     const uintptr_t bucketTable = table + 16 + uintptr_t(bloomWords) * 8;
+    // Allocate only for tables that are there: their last entry must be readable.
+    uint32_t probe;
+    if (!SafeReadValue(bucketTable + uintptr_t(buckets - 1) * 4, probe, snapshot))
+        return 0;
     std::vector<uint32_t> bucket(buckets);
     if (!SafeRead(bucketTable, bucket.data(), bucket.size() * 4, snapshot))
         return 0;
@@ -629,6 +633,11 @@ std::vector<TElfSymbol> ElfDynamicSymbols(const TModuleInfo& module, const TMemo
     else if (gnuHash)
         count = GnuHashSymbolCount(gnuHash, snapshot);
     if (count == 0 || count > MaxSymbolCount)
+        return symbols;
+    Elf64_Sym lastSymbol;
+    char lastString;
+    if (!SafeReadValue(symtab + uintptr_t(count - 1) * sizeof(Elf64_Sym), lastSymbol, snapshot) ||
+        !SafeReadValue(strtab + uintptr_t(strsz - 1), lastString, snapshot))
         return symbols;
     std::vector<Elf64_Sym> table(static_cast<size_t>(count));
     std::string strings(size_t(strsz), '\0');

@@ -5,6 +5,7 @@
 #include "crashreport/VostCrypt.h"
 #include "crashreport/VostZip.h"
 
+#include "CrashTestSupport.h"
 #include "ElfFixture.h"
 
 #include <QTemporaryDir>
@@ -21,15 +22,7 @@
 
 namespace {
 
-std::string Fixture(const std::string& name)
-{
-    std::ifstream in(std::string(TARVELL_TEST_DATA "/crashreport/") + name, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
-void WriteFile(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 void SetFileDay(const std::string& path, int daysAgo)
 {
@@ -68,7 +61,7 @@ std::string PublicsText(const TMapFile& map)
 TEST(MapText, SectionsColumnsAndDamagedEntries)
 {
     TMapFile map(Layout);
-    ASSERT_TRUE(map.LoadMapText(Fixture("edge.map")));
+    ASSERT_TRUE(map.LoadMapText(CrashFixture("edge.map")));
     map.SortLines();
     EXPECT_EQ(SegmentsText(map), "code 400000+100 Alpha.cpp\n"
                                  "code 400100+80 Beta.cpp\n"
@@ -103,7 +96,7 @@ TEST(MapText, SectionsColumnsAndDamagedEntries)
     }
     // With top of code unknown the last public covers everything above it.
     TMapFile open({0x400000, 0, 0x600000, 0});
-    open.LoadMapText(Fixture("edge.map"));
+    open.LoadMapText(CrashFixture("edge.map"));
     EXPECT_EQ(open.PublicAt(0x7fffffff).Name, "GlobalCounter");
 
     EXPECT_EQ(map.SegmentAt(true, 0x400150).Name, "Beta.cpp");
@@ -120,8 +113,8 @@ TEST(MapText, SourcesBesideTheModule)
     QTemporaryDir dir;
     const std::string base = dir.path().toStdString() + "/prog.v2";
     // An empty map still counts, and it wins over the other files.
-    WriteFile(base + ".map", Fixture("empty.map"));
-    WriteFile(base + ".jdbg", Fixture("sample.jdbg"));
+    WriteTestFile(base + ".map", CrashFixture("empty.map"));
+    WriteTestFile(base + ".jdbg", CrashFixture("sample.jdbg"));
     TMapFile empty(nullptr, base + ".bin");
     EXPECT_TRUE(empty.Valid());
     EXPECT_EQ(empty.Source(), TDebugSource::MapText);
@@ -133,8 +126,8 @@ TEST(MapText, SourcesBesideTheModule)
     EXPECT_EQ(jdbg.Source(), TDebugSource::Jdbg);
 
     // A ".tds" written on an earlier day than the ".map" beside it is ignored.
-    WriteFile(base + ".tds", Fixture("sample.tds"));
-    WriteFile(base + ".map", Fixture("edge.map"));
+    WriteTestFile(base + ".tds", CrashFixture("sample.tds"));
+    WriteTestFile(base + ".map", CrashFixture("edge.map"));
     SetFileDay(base + ".tds", 2);
     EXPECT_EQ(TMapFile(nullptr, base + ".bin").Source(), TDebugSource::MapText);
     SetFileDay(base + ".tds", 0);
@@ -143,7 +136,7 @@ TEST(MapText, SourcesBesideTheModule)
     // The extension of the file name goes, not a dot of a folder.
     const std::string folder = dir.path().toStdString() + "/with.dot";
     std::filesystem::create_directory(folder);
-    WriteFile(folder + "/prog.map", Fixture("edge.map"));
+    WriteTestFile(folder + "/prog.map", CrashFixture("edge.map"));
     EXPECT_EQ(TMapFile(nullptr, folder + "/prog").Source(), TDebugSource::MapText);
     EXPECT_FALSE(TMapFile(nullptr, folder + "/other").Valid());
 }
@@ -151,7 +144,7 @@ TEST(MapText, SourcesBesideTheModule)
 TEST(Td32, ModulesSourceLinesAndSymbols)
 {
     TMapFile map(Layout);
-    ASSERT_TRUE(map.LoadTd32(Fixture("sample.tds")));
+    ASSERT_TRUE(map.LoadTd32(CrashFixture("sample.tds")));
     map.SortLines();
     EXPECT_EQ(SegmentsText(map), "code 400000+100 Main\n"
                                  "code 400100+200 Helpers.cpp\n"
@@ -167,13 +160,13 @@ TEST(Td32, ModulesSourceLinesAndSymbols)
     uintptr_t next = 0;
     EXPECT_EQ(map.LineAt(0x400115, next), 12);
     EXPECT_EQ(next, 0x400140u);
-    EXPECT_FALSE(TMapFile(Layout).LoadTd32("FB08" + Fixture("sample.tds").substr(4)));
+    EXPECT_FALSE(TMapFile(Layout).LoadTd32("FB08" + CrashFixture("sample.tds").substr(4)));
 }
 
 TEST(Jdbg, ListsNamesAndChecksum)
 {
     TMapFile map(Layout);
-    const std::string bytes = Fixture("sample.jdbg");
+    const std::string bytes = CrashFixture("sample.jdbg");
     ASSERT_TRUE(map.LoadJdbg(bytes));
     map.SortLines();
     EXPECT_EQ(SegmentsText(map), "code 400000+200 Unit1\n"
@@ -195,7 +188,7 @@ TEST(Jdbg, ListsNamesAndChecksum)
 TEST(Container, RoundTripVersionsAndAcceptedButEmpty)
 {
     TMapFile source(Layout);
-    source.LoadMapText(Fixture("edge.map"));
+    source.LoadMapText(CrashFixture("edge.map"));
     source.SortLines();
     const std::string compact = WriteCompactForm(source);
     const std::string container = MakeDebugContainer(compact);
@@ -243,14 +236,14 @@ TEST(Container, EmbeddedSectionAndMinimalNames)
 {
     QTemporaryDir dir;
     TMapFile source(Layout);
-    source.LoadMapText(Fixture("edge.map"));
+    source.LoadMapText(CrashFixture("edge.map"));
     source.SortLines();
     const std::string full = WriteCompactForm(source);
 
     // The module carries a version-2 container in its section: that is the first source.
     const std::string module = dir.path().toStdString() + "/module.so";
-    WriteFile(module, MakeElfFixture({{std::string(DebugInfoSection), SHT_PROGBITS, 0, MakeDebugContainer(full)}}));
-    WriteFile(dir.path().toStdString() + "/module.map", "");
+    WriteTestFile(module, MakeElfFixture({{std::string(DebugInfoSection), SHT_PROGBITS, 0, MakeDebugContainer(full)}}));
+    WriteTestFile(dir.path().toStdString() + "/module.map", "");
     TModuleInfo info;
     info.Base = 0x3ff000;
     info.CodeStart = Layout.BaseOfCode;
@@ -265,11 +258,11 @@ TEST(Container, EmbeddedSectionAndMinimalNames)
     // Minimal names: the module's version-3 container without names sets flag 0, and its stamp
     // section names the full ".vost" that belongs to it; found beside the module, that one is read.
     const std::string beside = MakeDebugContainer(full, 3, 0xAAAA0001, 0xBBBB0002, 0);
-    WriteFile(dir.path().toStdString() + "/minimal.vost", beside);
+    WriteTestFile(dir.path().toStdString() + "/minimal.vost", beside);
     const std::string stamp = MinimalInfoStampOf(beside);
     ASSERT_EQ(stamp.size(), 31u);
     const std::string minimal = dir.path().toStdString() + "/minimal.so";
-    WriteFile(minimal, MakeElfFixture({{std::string(DebugInfoSection), SHT_PROGBITS, 0,
+    WriteTestFile(minimal, MakeElfFixture({{std::string(DebugInfoSection), SHT_PROGBITS, 0,
                                         MakeDebugContainer(WriteCompactForm(source, true), 3, 1, 2, 1)},
                                        {std::string(MinimalInfoSection), SHT_PROGBITS, 0, stamp}}));
     info.FileName = minimal;
@@ -280,7 +273,7 @@ TEST(Container, EmbeddedSectionAndMinimalNames)
     EXPECT_EQ(names.Publics()[1].Name, "Alpha.Helper");
 
     // A ".vost" that does not match the stamp is refused; the embedded payload is read, without names.
-    WriteFile(dir.path().toStdString() + "/minimal.vost", MakeDebugContainer(full, 3, 9, 9, 0));
+    WriteTestFile(dir.path().toStdString() + "/minimal.vost", MakeDebugContainer(full, 3, 9, 9, 0));
     TMapFile refused(&info, minimal);
     EXPECT_EQ(refused.Source(), TDebugSource::Embedded);
     EXPECT_EQ(refused.MinimalInfoStamp(), stamp);
@@ -308,7 +301,7 @@ TEST(DebugInfoCache, PluginsAreKeyedByBaseAndFile)
                       " 0001:00000000 00100000 C=CODE     S=.text    G=(none)   M=Plugin.cpp             ACBP=A9\r\n\r\n"
                       "  Address         Publics by Value\r\n\r\n 0001:%08lX       %s\r\n\r\n",
                       (unsigned long)offset, name);
-        WriteFile(dir.path().toStdString() + "/plugin.map", text);
+        WriteTestFile(dir.path().toStdString() + "/plugin.map", text);
     };
     auto resolve = [&](void* handle) {
         const uintptr_t function = uintptr_t(dlsym(handle, "VostTestPluginFunction"));

@@ -2,6 +2,7 @@
 // and the unmangling and rendering of names.
 #include "crashreport/VostTools.h"
 
+#include "CrashTestSupport.h"
 #include "ElfFixture.h"
 
 #include <QCoreApplication>
@@ -30,7 +31,7 @@ namespace {
 std::string WriteFile(const QTemporaryDir& dir, const std::string& name, const std::string& bytes)
 {
     const std::string path = (dir.path() + "/").toStdString() + name;
-    std::ofstream(path, std::ios::binary) << bytes;
+    WriteTestFile(path, bytes);
     return path;
 }
 

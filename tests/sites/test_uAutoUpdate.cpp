@@ -11,13 +11,14 @@
 #include "model/uModel.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
+#include "sites/uUpdateRun.h"
 #include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 
+#include "sites/SiteTestSupport.h"
+
 #include <QDir>
 #include <QFileInfo>
-
-#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -192,148 +193,6 @@ TEST_F(Targets, FormsAndStamps)
     EXPECT_THROW(TargetFileExists(QStringLiteral("MOBILE://\\d.asc")), EInitRapi);
 }
 
-// --- the loopback server ------------------------------------------------------------------------
-
-struct TAnswer {
-    int Status = 200;
-    std::string Body;
-    std::string ETag;
-    std::string Redirect;
-    bool CutShort = false;
-    bool Stall = false;
-    // Checks of the request's parameters; the answer is 400 when one fails.
-    std::map<std::string, std::string> Params;
-
-    TAnswer& WithStatus(int v)
-    {
-        Status = v;
-        return *this;
-    }
-    TAnswer& WithBody(std::string v)
-    {
-        Body = std::move(v);
-        return *this;
-    }
-    TAnswer& WithETag(std::string v)
-    {
-        ETag = std::move(v);
-        return *this;
-    }
-    TAnswer& WithRedirect(std::string v)
-    {
-        Redirect = std::move(v);
-        return *this;
-    }
-    TAnswer& WithCutShort(bool v)
-    {
-        CutShort = v;
-        return *this;
-    }
-    TAnswer& WithStall(bool v)
-    {
-        Stall = v;
-        return *this;
-    }
-    TAnswer& WithParams(std::map<std::string, std::string> v)
-    {
-        Params = std::move(v);
-        return *this;
-    }
-};
-
-class TLoopbackServer : public TLoopbackHttp {
-public:
-    TLoopbackServer()
-    {
-        Server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); });
-        Start();
-    }
-    ~TLoopbackServer() { Stop(); }
-
-    QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Port); }
-    void Set(const std::string& path, TAnswer answer)
-    {
-        std::lock_guard lock(Mutex);
-        Answers[path] = std::move(answer);
-    }
-    std::vector<std::string> Log()
-    {
-        std::lock_guard lock(Mutex);
-        return Requests;
-    }
-    int Count(const std::string& path)
-    {
-        std::lock_guard lock(Mutex);
-        int n = 0;
-        for (const std::string& r : Requests)
-            n += r.substr(0, r.find('?')) == path;
-        return n;
-    }
-    std::atomic<int> NotModified { 0 };
-
-private:
-    void Serve(const httplib::Request& req, httplib::Response& res)
-    {
-        TAnswer a;
-        {
-            std::lock_guard lock(Mutex);
-            Requests.push_back(req.target);
-            const auto it = Answers.find(req.path);
-            if (it == Answers.end()) {
-                res.status = 404;
-                return;
-            }
-            a = it->second;
-        }
-        for (const auto& [name, value] : a.Params)
-            if (req.get_param_value(name.c_str()) != value) {
-                res.status = 400;
-                return;
-            }
-        if (!a.Redirect.empty()) {
-            res.set_redirect(a.Redirect.c_str());
-            return;
-        }
-        if (!a.ETag.empty()) {
-            res.set_header("ETag", a.ETag.c_str());
-            if (req.get_header_value("If-None-Match") == a.ETag) {
-                ++NotModified;
-                res.status = 304;
-                return;
-            }
-        }
-        res.status = a.Status;
-        if (a.CutShort) {
-            const std::string body = a.Body;
-            res.set_content_provider(
-                body.size() + 1000, "application/octet-stream", [body](size_t offset, size_t, httplib::DataSink& sink) {
-                    if (offset == 0)
-                        sink.write(body.data(), body.size());
-                    return offset == 0;
-                });
-            return;
-        }
-        if (a.Stall) {
-            res.set_chunked_content_provider(
-                "application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
-                    if (offset == 0) {
-                        sink.write("x", 1);
-                        return true;
-                    }
-                    for (int i = 0; i < 250 && !Stopping; ++i)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                    return false;
-                });
-            return;
-        }
-        res.set_content(a.Body, "application/octet-stream");
-    }
-
-    std::mutex Mutex;
-    std::map<std::string, TAnswer> Answers;
-    std::vector<std::string> Requests;
-};
-
 // --- what the engine is given -----------------------------------------------------------------
 
 // Every reading is one second later, so each change of an item's dates shows.
@@ -419,13 +278,6 @@ class HttpUpdate : public ::testing::Test {
 protected:
     HttpUpdate()
     {
-        OldDataHome = qgetenv("XDG_DATA_HOME");
-        OldCacheHome = qgetenv("XDG_CACHE_HOME");
-        qputenv("XDG_DATA_HOME", DataHome.path().toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", CacheHome.path().toLocal8Bit());
-        ResetDataDirCache();
-        ClearAutoUpdateProfiles();
-        LoadAutoUpdateProfiles();
         auto device = std::make_unique<TFakeDevice>(DeviceRoot.path());
         Device = device.get();
         SetDeviceBackend(std::move(device));
@@ -442,11 +294,7 @@ protected:
         SetAtomicFileFaultHook({});
         SetDeviceBackend(nullptr);
         SetDeviceClock({});
-        ClearAutoUpdateProfiles();
         DownloadLimits() = TDownloadLimits();
-        qputenv("XDG_DATA_HOME", OldDataHome);
-        qputenv("XDG_CACHE_HOME", OldCacheHome);
-        ResetDataDirCache();
     }
 
     void NewRun()
@@ -641,9 +489,7 @@ protected:
     QString PoiExt = QStringLiteral(".asc");
     QString PoiFormatID = QStringLiteral("genasc");
     TCleanSettings Settings;
-    QByteArray OldDataHome, OldCacheHome;
-    QTemporaryDir DataHome;
-    QTemporaryDir CacheHome;
+    TSiteTestHome Home;
     QTemporaryDir Targets;
     QTemporaryDir DeviceRoot;
     TFakeDevice* Device = nullptr;
@@ -922,7 +768,6 @@ TEST_F(HttpUpdate, EveryOverwriteAnswer)
     } cases[] = {
         { TOverwriteAnswer::Yes, true, true, false },
         { TOverwriteAnswer::No, false, true, false },
-        { TOverwriteAnswer::Closed, false, true, false },
         { TOverwriteAnswer::Cancel, false, false, true },
         { TOverwriteAnswer::YesToAll, true, false, false },
         { TOverwriteAnswer::YesToAllAlways, true, false, false },
@@ -1089,19 +934,25 @@ TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)
     Server.Set("/site.xml", TAnswer().WithBody(good));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     TRunCatalogues run;
+    run.Fetch(Site);
     const TSnapshot before = Snapshot();
     ASSERT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
     ExpectNothingLost(before);
     EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
-    // Fetched once per run.
+    // An item is checked against what its site's row fetched, never fetched on its own.
+    TRunCatalogues none;
     NewRun();
-    EXPECT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
+    EXPECT_EQ(MessageOf([&] { Engine->Execute(item, AskOverwrite, none, {}); }),
+        QStringLiteral("Unable to download associated site xml"));
     EXPECT_EQ(Server.Count("/site.xml"), 1);
     for (TAnswer bad : { TAnswer().WithBody("<html><body>Down for maintenance"), TAnswer().WithStatus(500),
              TAnswer().WithBody(good.substr(0, 20)).WithCutShort(true) }) {
+        Server.Set("/site.xml", TAnswer().WithBody(good));
+        run.Fetch(Site);
         Server.Set("/site.xml", bad);
-        TRunCatalogues next;
-        EXPECT_THROW(next.Catalogue(Site), ETarvellError);
+        // A failed fetch drops the run's copy; the local copy stays as it was.
+        EXPECT_THROW(run.Fetch(Site), ETarvellError);
+        EXPECT_EQ(MessageOf([&] { run.Catalogue(Site); }), QStringLiteral("Unable to download associated site xml"));
         EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
     }
     ClearSites();
