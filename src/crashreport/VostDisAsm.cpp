@@ -1,6 +1,8 @@
 // x86 decoder (32- and 64-bit mode), instruction text, function analyser and function listing.
 #include "crashreport/VostDisAsm.h"
 
+#include "crashreport/VostStrings.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -110,17 +112,6 @@ struct TTables {
     std::vector<TOpDef> Defs;
     TSlot Slots[4][256];
 };
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    return -1;
-}
 
 TOpSize ParseSize(const std::string& s)
 {
@@ -241,7 +232,7 @@ void ParseLine(const std::string& line, uint8_t map, std::vector<TOpDef>& defs)
     }
     size_t i = 0;
     auto hexByte = [&]() {
-        const int v = HexDigit(key[i]) * 16 + HexDigit(key[i + 1]);
+        const int v = HexDigitValue(key[i]) * 16 + HexDigitValue(key[i + 1]);
         i += 2;
         return v;
     };
@@ -1762,7 +1753,7 @@ TFunctionAnalysis AnalyseFunction(const TCodeReader& reader, uintptr_t entry, co
 
 namespace {
 
-std::string HexText(uint64_t value, int digits = 0)
+std::string HexDigits(uint64_t value, int digits = 0)
 {
     char buffer[24];
     if (digits)
@@ -1780,8 +1771,8 @@ std::string NumberText(int64_t value)
     if (value >= -9 && value <= 9)
         return std::to_string(value);
     if (value < 0)
-        return "-$" + HexText(static_cast<uint64_t>(0) - static_cast<uint64_t>(value));
-    return "$" + HexText(static_cast<uint64_t>(value));
+        return "-$" + HexDigits(static_cast<uint64_t>(0) - static_cast<uint64_t>(value));
+    return "$" + HexDigits(static_cast<uint64_t>(value));
 }
 
 std::string RegisterName(const TOperand& o)
@@ -1860,7 +1851,7 @@ std::string MemoryText(const TOperand& o, uint8_t segment, bool withSize)
             address &= 0xFFFFFFFFu;
         else if (o.AddressSize == 2)
             address &= 0xFFFF;
-        inner = address <= 9 ? std::to_string(address) : "$" + HexText(address);
+        inner = address <= 9 ? std::to_string(address) : "$" + HexDigits(address);
     } else if (o.Disp) {
         const std::string n = NumberText(o.Disp);
         inner += n[0] == '-' ? n : "+" + n;
@@ -1964,11 +1955,11 @@ std::string InstructionMnemonic(const TDecodedInstruction& insn)
 std::string FormatInstruction(const TDecodedInstruction& insn, const TCodeReader& reader, const TCodeNamer* namer)
 {
     const int digits = AddressDigits(insn.Mode);
-    std::string line = HexText(insn.Start, digits) + "   ";
+    std::string line = HexDigits(insn.Start, digits) + "   ";
     if (!insn.Valid) {
         uint8_t b = 0;
         reader.Read(insn.Start, &b, 1);
-        return line + "db $" + HexText(b, 2);
+        return line + "db $" + HexDigits(b, 2);
     }
     if (insn.Lock)
         line += "lock ";
@@ -2005,7 +1996,7 @@ std::string FormatInstruction(const TDecodedInstruction& insn, const TCodeReader
                 referenced.push_back(static_cast<uintptr_t>(o.Disp));
             break;
         case TOperandKind::Rel:
-            text = NumberText(o.Disp) + " ($" + HexText(insn.Target ? insn.Target : insn.End + o.Disp) + ")";
+            text = NumberText(o.Disp) + " ($" + HexDigits(insn.Target ? insn.Target : insn.End + o.Disp) + ")";
             break;
         case TOperandKind::Far: text = NumberText(o.Selector) + ":" + NumberText(o.Disp); break;
         case TOperandKind::None: break;
@@ -2058,7 +2049,7 @@ const char* const Separator = "; -----------------------------------------------
 
 std::string LabelOf(uintptr_t address, uintptr_t entry, const std::string& functionName)
 {
-    return address == entry ? functionName : "loc_" + HexText(address);
+    return address == entry ? functionName : "loc_" + HexDigits(address);
 }
 
 // The class name of a class reference (a pointer to the name's length byte sits 44 bytes before it).
@@ -2094,7 +2085,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
         if (name.empty())
             name = namer->ProcName(entry);
     }
-    const std::string functionName = name.empty() ? "sub_" + HexText(entry) : "public " + name;
+    const std::string functionName = name.empty() ? "sub_" + HexDigits(entry) : "public " + name;
 
     // Jump targets that start a code range get a label; their jumps name it.
     std::vector<uintptr_t> jumpTargets;
@@ -2163,7 +2154,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
     const TRuntimeRoutines& rt = analysisOptions.Runtime;
     for (size_t ri = 0; ri < analysis.CodeRanges.size(); ++ri) {
         const TCodeRange& r = analysis.CodeRanges[ri];
-        const std::string address = HexText(r.Start, digits);
+        const std::string address = HexDigits(r.Start, digits);
         if (r.IsCaseTable) {
             // After the jump's own separator, the table needs none of its own.
             if (listingOptions.Formatted && !(lines.size() >= 2 && lines[lines.size() - 2] == Separator)) {
@@ -2176,7 +2167,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
                 reader.Read(at, &raw, r.EntrySize);
                 const uintptr_t target = r.TableBase ? r.TableBase + static_cast<uintptr_t>(static_cast<int32_t>(raw))
                                                      : static_cast<uintptr_t>(raw);
-                std::string line = HexText(at, digits) + " " + "  dd " + LabelOf(target, entry, functionName);
+                std::string line = HexDigits(at, digits) + " " + "  dd " + LabelOf(target, entry, functionName);
                 if (first) {
                     PadTo(line, static_cast<size_t>(digits + 1 + 31), false);
                     line += "  ; case jump table";
@@ -2204,7 +2195,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
                     line += "  else" + std::string(width + 3, ' ');
                 else
                     line += "  on " + cls + std::string(width - cls.size(), ' ') + " do";
-                line += " loc_" + HexText(handler);
+                line += " loc_" + HexDigits(handler);
                 lines.push_back(withLine(line, r.Start));
             }
             continue;
@@ -2224,7 +2215,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
                 break;
             if (insn.IsJmp && insn.Target && startsRange(insn.Target)) {
                 // The jump names its target's label.
-                std::string head = HexText(insn.Start, digits) + "   ";
+                std::string head = HexDigits(insn.Start, digits) + "   ";
                 if (insn.Lock)
                     head += "lock ";
                 head += InstructionMnemonic(insn);
@@ -2234,7 +2225,7 @@ std::string FunctionListing(const TCodeReader& reader, uintptr_t entry, const TA
             for (const TCaseTable& t : analysis.CaseTables) {
                 if (t.Jump == insn.Start && !analysis.RangeAt(t.Table)) {
                     PadTo(line, static_cast<size_t>(digits + 32), false);
-                    line += "  ; case jump table $" + HexText(t.Table) + ", " + std::to_string(t.Entries) + " entries";
+                    line += "  ; case jump table $" + HexDigits(t.Table) + ", " + std::to_string(t.Entries) + " entries";
                 }
             }
             line = withLine(line, insn.Start);

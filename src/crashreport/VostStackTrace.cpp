@@ -231,16 +231,16 @@ private:
     }
     bool IsApproved(int f) { return f >= 0 && (Flags(f), Approved[f]); }
     bool IsInvalidated(int f) { return f >= 0 && (Flags(f), Invalidated[f]); }
-    // An item whose address follows a call in an approved function.
-    bool Confirmed(int item)
+    // The first caller link of the item with an approved function, or -1.
+    int ApprovedLink(const TItem& item)
     {
-        if (item < 0)
-            return false;
-        for (const TLink& l : Items[static_cast<size_t>(item)].Callers)
-            if (IsApproved(l.Function))
-                return true;
-        return false;
+        for (size_t l = 0; l < item.Callers.size(); ++l)
+            if (IsApproved(item.Callers[l].Function))
+                return static_cast<int>(l);
+        return -1;
     }
+    // An item whose address follows a call in an approved function.
+    bool Confirmed(int item) { return item >= 0 && ApprovedLink(Items[static_cast<size_t>(item)]) >= 0; }
 
     bool CouldFollowCall(uintptr_t a);
     int Analyse(uintptr_t address, const std::string& name, bool approve, bool force);
@@ -739,12 +739,7 @@ void TTracer::InDeepChecks()
         TItem& item = Items[i];
         if (item.Removed)
             continue;
-        int approved = -1;
-        for (size_t l = 0; l < item.Callers.size(); ++l)
-            if (IsApproved(item.Callers[l].Function)) {
-                approved = static_cast<int>(l);
-                break;
-            }
+        int approved = ApprovedLink(item);
         if (approved < 0) {
             int covering = -1;
             for (int f : ApprovedList) {
@@ -956,12 +951,7 @@ void TTracer::FinalOutput(TTraceResult& result)
         TItem& item = Items[i];
         if (item.Removed)
             continue;
-        int approvedLink = -1;
-        for (size_t l = 0; l < item.Callers.size(); ++l)
-            if (IsApproved(item.Callers[l].Function)) {
-                approvedLink = static_cast<int>(l);
-                break;
-            }
+        const int approvedLink = ApprovedLink(item);
         const TTraceModule* m = ModuleOf(item.Module);
         if (approvedLink >= 0) {
             const TLink& link = item.Callers[static_cast<size_t>(approvedLink)];
