@@ -1090,6 +1090,11 @@ bool IsNoReturnName(const std::string& name)
     for (const char* n : names)
         if (name == n)
             return true;
+    // The sanitizers' reports of a fault end the program.
+    const bool abortingReport = name.rfind("__ubsan_handle_", 0) == 0 && name.size() > 6
+        && name.compare(name.size() - 6, 6, "_abort") == 0;
+    if (abortingReport || name.rfind("__asan_report_", 0) == 0)
+        return true;
     // std::__throw_logic_error and its kind, mangled (_ZSt19__throw_logic_errorPKc) or not.
     if (name.rfind("std::__throw_", 0) == 0)
         return true;

@@ -315,10 +315,11 @@ TEST(DisAsmAnalysis, InvalidCodeAndUnreadableEntry)
 TEST(DisAsmAnalysis, NoReturnNames)
 {
     for (const char* name : { "__cxa_throw", "_Unwind_Resume", "abort", "exit", "__stack_chk_fail",
-             "_ZSt19__throw_logic_errorPKc", "_ZSt17__throw_bad_allocv", "std::__throw_out_of_range" })
+             "_ZSt19__throw_logic_errorPKc", "_ZSt17__throw_bad_allocv", "std::__throw_out_of_range",
+             "__ubsan_handle_add_overflow_abort", "__asan_report_load8" })
         EXPECT_TRUE(IsNoReturnName(name)) << name;
     for (const char* name : { "free", "exit_group_helper", "_ZSt4endlIcSt11char_traitsIcEERSt13basic_ostreamIT_T0_ES6_",
-             "__cxa_throw2", "" })
+             "__cxa_throw2", "__ubsan_handle_add_overflow", "" })
         EXPECT_FALSE(IsNoReturnName(name)) << name;
 }
 

@@ -52,7 +52,8 @@ TEST(LinkDisAsm, ListingOfALiveFunction)
     ASSERT_GT(listing.size(), 18u);
     EXPECT_TRUE(listing[16] == ' ' && listing[17] >= '1' && listing[17] <= '9') << listing;
     // The alignment padding after the function is no part of it.
-    EXPECT_EQ(listing.find("nop"), std::string::npos) << listing;
+    const std::string last = listing.substr(listing.rfind('\n') + 1);
+    EXPECT_EQ(last.find("nop"), std::string::npos) << listing;
 }
 
 TEST(LinkDisAsm, SwitchOfALiveFunctionIsFollowed)
@@ -88,16 +89,16 @@ TEST(LinkDisAsm, ReaderAndNamesOfLibraries)
     EXPECT_EQ(reader.ReadSome(0x1000, bytes, 1), 0u);
     munmap(mapping, page * 2);
 
-    // puts in libc: exported, in a module that is not the program.
+    // getpid in libc: exported, in a module that is not the program.
     TLiveNamer namer(*snapshot);
-    const uintptr_t putsAddress = reinterpret_cast<uintptr_t>(&puts);
-    EXPECT_EQ(namer.ExportName(putsAddress), "puts");
+    const uintptr_t getpidAddress = reinterpret_cast<uintptr_t>(&getpid);
+    EXPECT_EQ(namer.ExportName(getpidAddress), "getpid");
     TCodeModule module;
-    ASSERT_TRUE(namer.Module(putsAddress, module));
+    ASSERT_TRUE(namer.Module(getpidAddress, module));
     EXPECT_FALSE(module.IsProgram);
     EXPECT_EQ(module.FileName.rfind("libc.so", 0), 0u) << module.FileName;
     uintptr_t start = 0, end = 0;
-    ASSERT_TRUE(namer.FunctionAt(putsAddress + 1, start, end));
-    EXPECT_EQ(start, putsAddress);
-    EXPECT_GT(end, putsAddress);
+    ASSERT_TRUE(namer.FunctionAt(getpidAddress + 1, start, end));
+    EXPECT_EQ(start, getpidAddress);
+    EXPECT_GT(end, getpidAddress);
 }

@@ -165,7 +165,9 @@ std::vector<TExpected> OurFrames(const std::vector<uintptr_t>& frames)
         std::string module, unit, name;
         uintptr_t start = 0;
         int32_t line = 0;
-        if (DescribeAddress(f - 1, module, unit, name, start, line) && line > 0 && !unit.empty())
+        // Capture itself shows where it traces, not where it called backtrace().
+        if (DescribeAddress(f - 1, module, unit, name, start, line) && line > 0 && !unit.empty()
+            && name != "TraceFixture.Capture")
             out.push_back({ unit, name, line });
     }
     return out;
