@@ -218,11 +218,11 @@ private slots:
         row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
         row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
         for (TAction id : { A::acFileRemote, A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
-                 A::Tarvell1, A::Exit1 })
+                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager })
             row(id, 0, true);
         // Commands whose windows are not built yet stay disabled.
         for (TAction id : { A::acFindDups, A::acCalc, A::actToolsBatchConvert,
-                 A::actPrefs, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acSysInfo, A::acAbout,
+                 A::actPrefs, A::Action4, A::acSysInfo, A::acAbout,
                  A::acCommit, A::acOpenMap, A::acPluginGoto })
             row(id, 2, false);
         row(A::acInsert, 13, true);
