@@ -5,6 +5,7 @@
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
+#include "app/fAddSite.h"
 #include "app/fAutoUpdateManager.h"
 #include "app/fProgress.h"
 #include "core/uLocations.h"
@@ -575,6 +576,46 @@ private slots:
         prompt.Answers = { IDYES };
         QTest::keyClick(form->lvItems, Qt::Key_Delete);
         QCOMPARE(Profile().Count(), 0);
+    }
+
+    // Adding refuses a listed location and one with "|"; the raw catalogue shows read-only.
+    void addSiteAndViewTheRawCatalogue()
+    {
+        TScriptedPrompt prompt;
+        auto form = Open({ LocalSite() }, 0);
+        auto add = [&](const QString& location) {
+            TOnNextModal answer([&](QDialog* dialog) {
+                auto* adding = qobject_cast<TfmAddSite*>(dialog);
+                QVERIFY(adding);
+                adding->SetLocation(location);
+                adding->accept();
+            });
+            form->acSiteAdd->trigger();
+            QVERIFY(answer.Ran);
+        };
+        add(QStringLiteral(" ") + LocalSite().toLower().replace(QStringLiteral("file://"), QStringLiteral("FILE://")) + QStringLiteral(" "));
+        add(QStringLiteral("http://pois.example/a|b.xml"));
+        QCOMPARE(prompt.Boxes.size(), size_t(2));
+        QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("A site location cannot contain \"|\"."));
+        QCOMPARE(form->lvSites->count(), 1);
+        add(QStringLiteral(" ") + WebSite() + QStringLiteral(" "));
+        QCOMPARE(Texts(form->lvSites), QStringList({ LocalSite(), WebSite() }));
+        QCOMPARE(form->SelectedSite(), WebSite());
+        QCOMPARE(GetSettings().Sites, QStringList({ LocalSite(), WebSite() }));
+        // No copy of the new site: the view refuses.
+        form->acViewRawXml->trigger();
+        QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Cannot find the site xml index file."));
+        form->lvSites->setCurrentRow(0);
+        QString shown;
+        TOnNextModal view([&](QDialog* dialog) {
+            auto* viewer = qobject_cast<TfmTextViewer*>(dialog);
+            QVERIFY(viewer);
+            QVERIFY(viewer->Memo->isReadOnly());
+            shown = viewer->Memo->toPlainText();
+            viewer->reject();
+        });
+        form->acViewRawXml->trigger();
+        QVERIFY(shown.contains(QStringLiteral("<loginmode>email</loginmode>")));
     }
 
     void sortMarkCyclesOnTheNameHeader()
