@@ -25,7 +25,7 @@ int LastSeparator(const QString& location)
     return last;
 }
 
-int CompareTextAscii(const std::string& a, const std::string& b)
+int CompareTextAscii(std::string_view a, std::string_view b)
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -36,8 +36,6 @@ int CompareTextAscii(const std::string& a, const std::string& b)
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
 }
-
-int CompareDouble(double a, double b) { return a < b ? -1 : a > b ? 1 : 0; }
 
 bool SameDeviceName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
@@ -78,12 +76,7 @@ void TChildDocument::LoadEntries(const TEntries& entries, const QString& path, b
 {
     if (!append)
         Entries.Clear();
-    Entries.Reserve(Entries.Count() + entries.Count());
-    for (int i = 0; i < entries.Count(); ++i) {
-        auto copy = std::make_unique<TEntry>();
-        entries[i].AssignTo(*copy);
-        Entries.AddEntry(std::move(copy), false);
-    }
+    Entries.AddCopies(entries);
     if (!append)
         Entries.ResetChanged();
     // A device folder is no starting point for the local file dialogs.
@@ -251,10 +244,10 @@ void TChildDocument::SortByColumn(int column)
         Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareTextAscii(a.GetDescription(), b.GetDescription()); });
         break;
     case 1:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLatitude(), b.GetLatitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLatitude(); });
         break;
     case 2:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLongitude(), b.GetLongitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLongitude(); });
         break;
     default:
         break;

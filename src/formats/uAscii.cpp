@@ -51,7 +51,7 @@ const TOptionInfo GarminOptions[] = {
 constexpr char HeaderStart[] = "; This Ascii PoiFile was generated";
 constexpr char HeaderCredit[] = "by Tarvell (Orvik Software)";
 
-void AppendQuoted(std::string& out, const std::string& description)
+void AppendQuoted(std::string& out, std::string_view description)
 {
     // A quote would end the field early and a line break would split the line.
     out += '"';

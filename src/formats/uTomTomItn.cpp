@@ -17,7 +17,7 @@ namespace {
 
 void AppendUnits(std::string& out, double degrees)
 {
-    out += std::to_string(static_cast<long long>(std::nearbyint(degrees * 100000.0)));
+    out += std::to_string(RoundExactProduct(degrees, 100000.0));
 }
 
 } // namespace

@@ -33,7 +33,7 @@ std::vector<std::string> Names(TEntries& entries)
 {
     std::vector<std::string> names;
     for (int i = 0; i < entries.Count(); ++i)
-        names.push_back(entries[i].GetDescription());
+        names.emplace_back(entries[i].GetDescription());
     return names;
 }
 
@@ -74,13 +74,13 @@ private slots:
         QCOMPARE(form.Children().size(), 1);
 
         child->SelectOnly(0);
-        QCOMPARE(child->edDescription->text(), QString::fromStdString(child->Entries()[0].GetDescription()));
+        QCOMPARE(child->edDescription->text(), QString::fromStdString(std::string(child->Entries()[0].GetDescription())));
         child->edDescription->setFocus();
         child->edDescription->setText(QStringLiteral("Edited museum"));
         emit child->edDescription->editingFinished();
         child->edLatitude->setText(QStringLiteral("12.5"));
         emit child->edLatitude->editingFinished();
-        QCOMPARE(child->Entries()[0].GetDescription(), std::string("Edited museum"));
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), std::string("Edited museum"));
         QCOMPARE(child->Entries()[0].GetLatitude(), 12.5);
         QVERIFY(child->windowTitle().startsWith(QStringLiteral("museum.asc")));
         QVERIFY(child->isWindowModified());
@@ -153,7 +153,7 @@ private slots:
         child->Refresh();
         QCOMPARE(child->edDescription->text().size(), 100);
         emit child->edDescription->editingFinished();
-        QCOMPARE(child->Entries()[0].GetDescription(), longText);
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), longText);
         child->edDescription->clear();
         child->edDescription->setFocus();
         QTest::keyClicks(child->edDescription, QString(70, QChar('y')));
@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("b"));
         QVERIFY(model.setData(model.index(0, 0), QStringLiteral("renamed")));
-        QCOMPARE(entries[0].GetDescription(), std::string("renamed"));
+        QCOMPARE(std::string(entries[0].GetDescription()), std::string("renamed"));
         QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("1")));
         QVERIFY(!model.data(model.index(5, 0)).isValid());
 

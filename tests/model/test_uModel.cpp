@@ -187,7 +187,7 @@ TEST_F(CleanSettingsTest, SortIsTheListsQuickSort)
     list.Sort([](const TEntry& x, const TEntry& y) { return int(x.GetDescription()[0]) - int(y.GetDescription()[0]); });
     std::string order;
     for (int i = 0; i < list.Count(); ++i)
-        order += list[i].GetDescription() + " ";
+        order += std::string(list[i].GetDescription()) + " ";
     EXPECT_EQ(order, "a2 a3 a1 b1 b3 b2 c1 ");
 
     TEntries empty;
