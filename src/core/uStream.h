@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // A read that needs more bytes than remain ("Stream read error"), naming the offset.
 class EReadError : public ETarvellError {
@@ -125,6 +126,29 @@ private:
     std::string FData;
     uint64_t FPosition = 0;
 };
+
+// The little-endian integer of type T at bytes (any alignment), whatever the host's byte order.
+template <typename T>
+T DecodeLE(const char* bytes)
+{
+    using U = std::make_unsigned_t<T>;
+    U v = 0;
+    for (size_t i = sizeof(T); i-- > 0;)
+        v = static_cast<U>(v << 8 | static_cast<unsigned char>(bytes[i]));
+    return static_cast<T>(v);
+}
+
+// Puts value at bytes as a little-endian integer.
+template <typename T>
+void EncodeLE(char* bytes, T value)
+{
+    using U = std::make_unsigned_t<T>;
+    auto v = static_cast<U>(value);
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        bytes[i] = static_cast<char>(v & 0xFF);
+        v = static_cast<U>(v >> 8);
+    }
+}
 
 // Reads count bytes from the position as 8-bit text; count -1 means the whole stream from the
 // position on. Never reads past the end.

@@ -50,15 +50,6 @@ const TOptionInfo Ov2Options[] = {
 
 int32_t ToFixed(double degrees) { return static_cast<int32_t>(RoundExactProduct(degrees, 100000.0)); }
 
-void PutI32(char* at, int32_t value)
-{
-    const auto v = static_cast<uint32_t>(value);
-    at[0] = char(v & 0xFF);
-    at[1] = char(v >> 8 & 0xFF);
-    at[2] = char(v >> 16 & 0xFF);
-    at[3] = char(v >> 24);
-}
-
 // A zero byte in the description would end the text early, so it is left out.
 size_t WrittenLength(std::string_view text) { return text.size() - size_t(std::count(text.begin(), text.end(), '\0')); }
 
@@ -68,9 +59,9 @@ size_t PutPoi(char* out, std::string_view text, int32_t lon, int32_t lat)
 {
     const size_t n = WrittenLength(text);
     out[0] = 2;
-    PutI32(out + 1, int32_t(PoiOverhead + n));
-    PutI32(out + 5, lon);
-    PutI32(out + 9, lat);
+    EncodeLE<int32_t>(out + 1, int32_t(PoiOverhead + n));
+    EncodeLE<int32_t>(out + 5, lon);
+    EncodeLE<int32_t>(out + 9, lat);
     if (n == text.size())
         std::memcpy(out + 13, text.data(), n);
     else
@@ -344,10 +335,10 @@ private:
         const uint64_t start = FAt;
         char* const record = FOut + FAt;
         record[0] = 1;
-        PutI32(record + 5, node.East);
-        PutI32(record + 9, node.North);
-        PutI32(record + 13, node.West);
-        PutI32(record + 17, node.South);
+        EncodeLE<int32_t>(record + 5, node.East);
+        EncodeLE<int32_t>(record + 9, node.North);
+        EncodeLE<int32_t>(record + 13, node.West);
+        EncodeLE<int32_t>(record + 17, node.South);
         FAt += SkipperSize;
         if (node.Right == 0) {
             WriteLeaf(node.First, node.Count);
@@ -357,7 +348,7 @@ private:
         }
         if (FAt - start > uint64_t(INT32_MAX))
             throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
-        PutI32(record + 1, int32_t(FAt - start));
+        EncodeLE<int32_t>(record + 1, int32_t(FAt - start));
     }
 
     void WriteLeaf(size_t first, size_t n)

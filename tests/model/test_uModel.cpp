@@ -4,9 +4,11 @@
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
+#include "formats/uFormats.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -254,6 +256,193 @@ TEST_F(CleanSettingsTest, ViewForgetsEntriesTheOwnerFrees)
     view->AddEntry(&owner->GetItem(0), true);
     owner.reset();
     EXPECT_EQ(view->Count(), 0) << "the owner's destruction empties its views";
+}
+
+// Rounding a difference just below 1 to double can leave a whole 60 in a part: it is carried.
+TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
+{
+    struct {
+        double Value;
+        int Deg, Min, Sec;
+    } cases[] = {
+        {1.0 / 60, 0, 1, 0},    // was 0 deg 0 min 60 sec
+        {1.0 / 3600, 0, 0, 1},  // was 0 sec and a remainder of 60
+        {2.0 / 3600, 0, 0, 2},
+        {-1.0 / 60, 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        TEntry e;
+        e.SetLatitude(c.Value);
+        e.SetLongitude(c.Value);
+        EXPECT_EQ(e.GetLatDeg(), c.Deg) << c.Value;
+        EXPECT_EQ(e.GetLatMin(), c.Min) << c.Value;
+        EXPECT_EQ(e.GetLatSec(), c.Sec) << c.Value;
+        EXPECT_EQ(e.LatRemainder(), 0) << c.Value;
+        EXPECT_EQ(e.GetLonMin(), c.Min) << c.Value;
+        EXPECT_EQ(e.GetLonSec(), c.Sec) << c.Value;
+        EXPECT_EQ(e.LonRemainder(), 0) << c.Value;
+        EXPECT_EQ(e.GetLatSouth(), c.Value < 0);
+    }
+    // Every whole second up to the limits splits into parts below 60 and reads back.
+    GetSettings().Precision = 6;
+    for (int k = 0; k <= 180 * 3600; k += 7) {
+        const double v = k / 3600.0;
+        TEntry e;
+        e.SetLongitude(v);
+        if (k <= 90 * 3600)
+            e.SetLatitude(v);
+        ASSERT_TRUE(e.GetLonMin() < 60 && e.GetLonSec() < 60 && e.LonRemainder() < 60) << v;
+        ASSERT_TRUE(e.GetLatMin() < 60 && e.GetLatSec() < 60 && e.LatRemainder() < 60) << v;
+        ASSERT_NEAR(e.GetLongitude(), v, 1e-6);
+    }
+}
+
+// Entries of a list live in its blocks; longer texts in its text store.
+TEST_F(CleanSettingsTest, EntriesKeepTheirAddressesAndTextsInTheList)
+{
+    TEntries list;
+    const std::string longText(40, 'L');
+    for (int i = 0; i < 5000; ++i)
+        list.Add(i % 2 ? "short " + std::to_string(i) : longText + std::to_string(i), i % 3 ? "" : "<extra/>", i / 100.0, i / 200.0);
+    TEntry* kept = &list[3996];  // a long text with Extra
+    const std::string keptText(kept->GetDescription());
+    list.Insert(0, std::make_unique<TEntry>());
+    list.Delete(10);
+    list.Sort([](const TEntry& a, const TEntry& b) { return a.GetDescription().compare(b.GetDescription()); });
+    list.SortByKey([](const TEntry& e) { return -e.GetLatitude(); });
+    ASSERT_GE(list.IndexOf(kept), 0);
+    EXPECT_EQ(&list[list.IndexOf(kept)], kept);
+    EXPECT_EQ(kept->GetDescription(), keptText);
+    EXPECT_EQ(kept->GetExtra(), "<extra/>");
+    EXPECT_EQ(list.IndexOf(nullptr), -1);
+    TEntry outside;
+    EXPECT_EQ(list.IndexOf(&outside), -1);
+
+    // A text set from a view of the entry's own texts, inside and outside the record.
+    TEntry& e = list[0];
+    e.SetDescription(longText + "tail");
+    e.SetDescription(e.GetDescription().substr(2));
+    EXPECT_EQ(e.GetDescription(), longText.substr(2) + "tail");
+    e.SetExtra(e.GetDescription());
+    e.SetDescription(e.GetExtra().substr(0, 3));
+    EXPECT_EQ(e.GetDescription(), "LLL");
+    EXPECT_EQ(e.GetExtra(), longText.substr(2) + "tail");
+    e.SetExtra("");
+    e.SetDescription(e.GetDescription().substr(1));
+    EXPECT_EQ(e.GetDescription(), "LL");
+
+    // Copies out of the list keep their texts when the list is gone; an entry of the list can be
+    // appended to it again.
+    std::unique_ptr<TEntry> extracted = list.Extract(list.IndexOf(kept));
+    TEntry copy = list[1];
+    TEntry& again = list.AddEntry(list[1], false);
+    EXPECT_EQ(again.GetDescription(), list[1].GetDescription());
+    const std::string copyText(copy.GetDescription());
+    list.Clear();
+    EXPECT_EQ(extracted->GetDescription(), keptText);
+    EXPECT_EQ(extracted->GetExtra(), "<extra/>");
+    EXPECT_EQ(copy.GetDescription(), copyText);
+}
+
+TEST_F(CleanSettingsTest, ChangedCountsTheEntriesOfTheList)
+{
+    TEntries list;
+    for (int i = 0; i < 4; ++i)
+        list.Add("p", "", i, i);
+    list.ResetChanged();
+    list[2].SetDescription("edited");
+    EXPECT_TRUE(list.Changed());
+    list[2].ResetChanged();
+    EXPECT_FALSE(list.Changed()) << "the entry's own reset counts too";
+
+    TEntry loose;
+    loose.SetDescription("changed, but in no list");
+    loose.AssignTo(list[1]);
+    EXPECT_TRUE(list.Changed()) << "assigned to an entry of the list";
+    list.ResetChanged();
+
+    // A changed entry that leaves the list takes its change along; the count shows the delete.
+    list[3].SetLatitude(10);
+    list.Delete(3);
+    list.ResetChanged();
+    EXPECT_FALSE(list.Changed());
+    std::unique_ptr<TEntry> out = list.Extract(0);
+    out->SetDescription("outside");
+    list.ResetChanged();
+    EXPECT_FALSE(list.Changed());
+
+    TEntries copies;
+    copies.AddCopies(list);
+    ASSERT_EQ(copies.Count(), list.Count());
+    copies.ResetChanged();
+    copies.AddCopies(list);
+    EXPECT_TRUE(copies.Changed());
+    EXPECT_TRUE(copies[copies.Count() - 1].Changed()) << "copies are marked changed, as AssignTo does";
+}
+
+TEST_F(CleanSettingsTest, SortByKeyGivesTheOrderOfTheComparer)
+{
+    // Many equal keys: the quicksort's order of equal entries must be the same.
+    std::mt19937 random(3);
+    TEntries a, b;
+    for (int i = 0; i < 3000; ++i) {
+        const double lat = int(random() % 40) / 10.0;
+        a.Add(std::to_string(i), "", 0, lat);
+        b.Add(std::to_string(i), "", 0, lat);
+    }
+    a.Sort([](const TEntry& x, const TEntry& y) { return x.GetLatitude() < y.GetLatitude() ? -1 : x.GetLatitude() > y.GetLatitude() ? 1 : 0; });
+    b.SortByKey([](const TEntry& e) { return e.GetLatitude(); });
+    for (int i = 0; i < a.Count(); ++i)
+        ASSERT_EQ(a[i].GetDescription(), b[i].GetDescription()) << i;
+    EXPECT_TRUE(b.Changed());
+}
+
+// What the table model over a list hears, one line per notice.
+class TRecordingListener : public TEntriesListener {
+public:
+    std::vector<std::string> Heard;
+    TEntries* List = nullptr;
+    int CountAtStart = 0;
+    void EntriesAboutToBeInserted(int first, int last) override
+    {
+        CountAtStart = List->Count();
+        Heard.push_back("insert " + std::to_string(first) + "-" + std::to_string(last));
+    }
+    void EntriesInserted() override { Heard.push_back("inserted " + std::to_string(List->Count() - CountAtStart)); }
+    void EntriesAboutToBeRemoved(int first, int last) override
+    {
+        CountAtStart = List->Count();
+        Heard.push_back("remove " + std::to_string(first) + "-" + std::to_string(last));
+    }
+    void EntriesRemoved() override { Heard.push_back("removed " + std::to_string(CountAtStart - List->Count())); }
+    void EntriesAboutToBeReset() override { Heard.push_back("reset"); }
+    void EntriesReset() override { Heard.push_back("reset done " + std::to_string(List->Count())); }
+};
+
+TEST_F(CleanSettingsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
+{
+    RegisterAllFormats();
+    TEntries list;
+    TRecordingListener listener;
+    listener.List = &list;
+    list.SetListener(&listener);
+    list.Add("a", "", 1, 1);
+    list.Add("b", "", 2, 2);
+    list.Insert(1, std::make_unique<TEntry>());
+    list.Delete(0);
+    list.Sort([](const TEntry& x, const TEntry& y) { return x.GetDescription().compare(y.GetDescription()); });
+    TEntries other;
+    other.Add("c", "", 3, 3);
+    other.Add("d", "", 4, 4);
+    list.AddCopies(other);
+    TMemoryStream itinerary(std::string("100|200|x|1|\r\n300|400|y|0|\r\n"));
+    list.LoadFromStream(itinerary, QStringLiteral(".itn"), QString(), true);
+    list.Clear();
+    const std::vector<std::string> expected = {
+        "insert 0-0", "inserted 1", "insert 1-1", "inserted 1", "insert 1-1", "inserted 1", "remove 0-0", "removed 1",
+        "reset", "reset done 2", "insert 2-3", "inserted 2", "reset", "reset done 6", "reset", "reset done 0"};
+    EXPECT_EQ(listener.Heard, expected);
+    list.SetListener(nullptr);
 }
 
 TEST_F(CleanSettingsTest, LoadAndSaveWithoutConverterRaiseUserErrors)
