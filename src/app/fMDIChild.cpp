@@ -241,6 +241,9 @@ TMDIChild::~TMDIChild()
     ListView1->setModel(nullptr);
     Entries().Clear();
     Entries().OnProgress = nullptr;
+    // The model listens to the list, which goes before the window's children do.
+    delete FModel;
+    FModel = nullptr;
 }
 
 void TMDIChild::CreateActions()
@@ -424,21 +427,20 @@ void TMDIChild::RefreshView(bool force)
 {
     if (FDestroying)
         return;
-    if (FModel->rowCount() != ListView1->model()->rowCount() || ListView1->verticalHeader()->count() != FModel->rowCount())
-        FModel->Reload();
-    else
-        ListView1->viewport()->update();
+    // The list tells the model of every change of its count as it happens: the view only repaints.
+    ListView1->viewport()->update();
     TfmTarvellMainForm* main = MainForm();
     const bool active = force || (main && main->ActiveChildWidget() == this);
     if (active && main) {
         main->StatusPanel(2)->setText(QStringLiteral("%1 ").arg(Entries().Count()) + tr("items"));
         main->StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
     }
+    const bool changed = Entries().Changed();
     QString caption = FDocument.Caption();
-    if (Entries().Changed())
+    if (changed)
         caption.chop(1);
     setWindowTitle(caption + QStringLiteral("[*]"));
-    setWindowModified(Entries().Changed());
+    setWindowModified(changed);
     AlignColumns();
     ShowEntryInEdits();
 }
@@ -499,10 +501,9 @@ void TMDIChild::EditChanged(TEntryEdit edit)
         return;
     Run([this, edit] {
         TEntry* entry = GetEntry();
-        if (TEntryEditSync::ToEntry(entry, edit, EditValues())) {
+        // The model's change notice refreshes the window.
+        if (TEntryEditSync::ToEntry(entry, edit, EditValues()))
             FModel->RowChanged(Entries().IndexOf(entry));
-            Refresh();
-        }
     });
 }
 
@@ -567,11 +568,7 @@ void TMDIChild::LoadEntries(const TEntries& entries, const QString& path, bool a
     AfterBulkChange();
 }
 
-void TMDIChild::AfterBulkChange()
-{
-    FModel->Reload();
-    Refresh();
-}
+void TMDIChild::AfterBulkChange() { Refresh(); }
 
 bool TMDIChild::SaveTo(const QString& path, const QString& formatID)
 {
@@ -672,7 +669,6 @@ void TMDIChild::Delete()
     const int selected = GetSelectedIndex();
     const QSignalBlocker blocker(ListView1->selectionModel());
     const int next = FDocument.Delete(SelectedIndices(), selected);
-    FModel->Reload();
     if (next >= 0) {
         const QModelIndex index = FModel->index(next, 0);
         ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -713,7 +709,6 @@ void TMDIChild::Paste()
     const QString text = QApplication::clipboard()->text();
     const TRefreshAfter refresh { this };
     FDocument.PasteText(text);
-    FModel->Reload();
 }
 
 void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.CopyAsText(SelectedIndices())); }

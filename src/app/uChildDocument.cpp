@@ -221,6 +221,7 @@ std::vector<int> TChildDocument::ValidIndices(std::vector<int> indices) const
 int TChildDocument::Delete(std::vector<int> indices, int selected)
 {
     indices = ValidIndices(std::move(indices));
+    const TEntries::TBulkChange bulk(Entries);
     for (auto it = indices.rbegin(); it != indices.rend(); ++it)
         Entries.Delete(*it);
     if (selected >= 0 && selected < Entries.Count())
@@ -300,6 +301,7 @@ QString TChildDocument::CopyAsText(const std::vector<int>& indices) const
 int TChildDocument::DropEntries(TChildDocument& source, std::vector<int> indices, TChildDocument& target, int targetIndex)
 {
     indices = source.ValidIndices(std::move(indices));
+    const TEntries::TBulkChange bulk(target.Entries);
     if (targetIndex < 0 || targetIndex > target.Entries.Count())
         targetIndex = -1;
     if (&source == &target) {

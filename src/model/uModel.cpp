@@ -474,26 +474,18 @@ QString TEntry::GetLatitudeStr() const { return QLocale().toString(GetLatitude()
 
 // --- TEntries: storage -----------------------------------------------------------------------
 
-// Announces one change of many entries to the listener; nested changes announce once.
-class TEntries::TReset {
-public:
-    explicit TReset(TEntries& list)
-        : FList(list)
-    {
-        if (FList.FResetDepth++ == 0 && FList.FListener)
-            FList.FListener->EntriesAboutToBeReset();
-    }
-    ~TReset()
-    {
-        if (--FList.FResetDepth == 0 && FList.FListener)
-            FList.FListener->EntriesReset();
-    }
-    TReset(const TReset&) = delete;
-    TReset& operator=(const TReset&) = delete;
+TEntries::TBulkChange::TBulkChange(TEntries& list)
+    : FList(list)
+{
+    if (FList.FResetDepth++ == 0 && FList.FListener)
+        FList.FListener->EntriesAboutToBeReset();
+}
 
-private:
-    TEntries& FList;
-};
+TEntries::TBulkChange::~TBulkChange()
+{
+    if (--FList.FResetDepth == 0 && FList.FListener)
+        FList.FListener->EntriesReset();
+}
 
 TEntries* TEntries::ListOf(const TEntry* entry)
 {
@@ -842,7 +834,7 @@ void TEntries::Clear()
         ForgetAll();
         return;
     }
-    const TReset reset(*this);
+    const TBulkChange reset(*this);
     for (TEntries* view : FViews)
         view->ForgetAll();
     const int start = FCount;
@@ -899,7 +891,7 @@ void TEntries::SortRange(const TEntryCompare& compare, int first, int last)
     // The assertion names the line existing error reports point at.
     AssertOrThrow(first < last, QStringLiteral("Assertion failure"), "uModel", 383);
     AssertOrThrow(first >= 0 && last < Count(), QStringLiteral("List index out of bounds"), "uModel", __LINE__);
-    const TReset reset(*this);
+    const TBulkChange reset(*this);
     MakeItems();
     QuickSortItems(FItems.data(), first, last, [&compare](const TEntry* a, const TEntry* b) { return compare(*a, *b); });
     FListChanged = true;
@@ -910,7 +902,7 @@ void TEntries::SortByKey(const std::function<double(const TEntry&)>& key)
     const int n = Count();
     if (n < 2)
         return;
-    const TReset reset(*this);
+    const TBulkChange reset(*this);
     MakeItems();
     struct TKeyed {
         double Key;
@@ -977,7 +969,7 @@ void TEntries::LoadFromStream(TMemoryStream& stream, const QString& extension, c
 {
     const std::unique_ptr<TConvertFromBase> importer = TConvertFromBase::CreateConverter(extension, formatID);
     // The importer appends entry by entry; the listener hears of the whole load once.
-    const TReset reset(*this);
+    const TBulkChange reset(*this);
     if (!append) {
         if (FOwns) {
             for (TEntries* view : FViews)

@@ -179,6 +179,18 @@ public:
     std::function<void(int)> OnProgress;
     // At most one; owning lists only. The listener must outlive its registration.
     void SetListener(TEntriesListener* listener);
+    // Around many changes at once (deleting a selection, dropping POIs): the listener hears of
+    // one reset around all of them instead of each insert and removal. Scopes nest.
+    class TBulkChange {
+    public:
+        explicit TBulkChange(TEntries& list);
+        ~TBulkChange();
+        TBulkChange(const TBulkChange&) = delete;
+        TBulkChange& operator=(const TBulkChange&) = delete;
+
+    private:
+        TEntries& FList;
+    };
 
     // Creates an entry (longitude, latitude, description, extra set in that order) and appends it
     // with AddEntry(entry, true). Owning lists only.
@@ -234,8 +246,6 @@ public:
 private:
     friend class TEntry;
     struct TBlock;
-    struct TTextChunk;
-    class TReset;
 
     static TEntries* ListOf(const TEntry* entry);
     TEntry* NewSlot();

@@ -11,6 +11,7 @@
 #include "formats/uFormats.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -214,6 +215,52 @@ private slots:
         QVERIFY(!TEntriesModel::DecodeDrag(&text, key, rows));
         // A drag from a window that is gone is refused.
         QVERIFY(!TMDIChild::FromKey(42));
+    }
+
+    // The list tells the model of each change in time: the tester sees every insert, removal and
+    // reset, and the view's rows always match the list without a refresh.
+    void modelFollowsEveryChangeOfTheList()
+    {
+        TScriptedPrompt prompt;
+        TMDIChild child;
+        QAbstractItemModelTester tester(child.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto rowsShown = [&child] { return child.ListView1->verticalHeader()->count(); };
+        for (int i = 0; i < 5; ++i)
+            child.Insert();
+        QCOMPARE(rowsShown(), 5);
+
+        child.SelectOnly(1);
+        child.ListView1->selectionModel()->select(child.Model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        child.Delete();
+        QCOMPARE(child.Entries().Count(), 3);
+        QCOMPARE(rowsShown(), 3);
+
+        emit child.ListView1->horizontalHeader()->sectionClicked(0);
+        QCOMPARE(Names(child.Entries()), (std::vector<std::string> { "New entry #1", "New entry #3", "New entry #5" }));
+        child.Entries()[0].SetLatitude(10);
+        emit child.ListView1->horizontalHeader()->sectionClicked(1);
+        QCOMPARE(std::string(child.Entries()[2].GetDescription()), std::string("New entry #1"));
+
+        child.SelectAll();
+        child.CopySelected();
+        child.ListView1->setFocus();
+        child.Paste();
+        QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
+        QCOMPARE(child.Entries().Count(), 6);
+        QCOMPARE(rowsShown(), 6);
+
+        TEntries loaded;
+        loaded.Add("appended", std::string(), 1, 2);
+        child.LoadEntries(loaded, QStringLiteral("/tmp/appended.ov2"), true, QString());
+        QCOMPARE(rowsShown(), 7);
+        child.LoadEntries(loaded, QStringLiteral("/tmp/replaced.ov2"), false, QString());
+        QCOMPARE(rowsShown(), 1);
+        QVERIFY(!child.isWindowModified());
+
+        std::unique_ptr<QMimeData> drag(child.Model()->mimeData({ child.Model()->index(0, 0) }));
+        QVERIFY(child.DropMime(drag.get(), -1));
+        QCOMPARE(rowsShown(), 1);
+        prompt.Answers = { IDNO };
     }
 
     void dragBetweenWindowsCopies()
