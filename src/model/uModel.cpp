@@ -68,27 +68,31 @@ double RoundedMagnitude(uint8_t deg, uint8_t min, uint8_t sec, double rem, int p
     return static_cast<double>(std::rintl(Magnitude(deg, min, sec, rem) / factor) * factor);
 }
 
-// Trunc(a) for 0 <= a, capped at 255. The same value as truncating the extended number itself,
-// without the slow extended-to-integer conversion: rounding a to double can only carry it up
-// to the next whole number, which the comparison takes back.
-uint8_t TruncByte(long double a)
-{
-    if (a >= 255.0L)
-        return 255;
-    int t = static_cast<int>(static_cast<double>(a));
-    if (static_cast<long double>(t) > a)
-        --t;
-    return static_cast<uint8_t>(t);
-}
-
 struct TParts {
     uint8_t Deg, Min, Sec;
     double Rem;
     bool Negative;
 };
 
-// Splits decimal degrees into the record's parts; the differences are formed in double and
-// multiplied in extended precision.
+// x times 60 taken apart: the whole part of the exact product, and what is left of it rounded
+// once to double. The record's parts were defined in extended precision, where the product of a
+// double and 60 is exact and only the remainder is rounded; here 60x = 64x - 4x, both exact, and
+// the subtraction's error comes out exactly as well, so the results are the same bit for bit.
+void TimesSixty(double x, uint8_t& whole, double& rest)
+{
+    const double hi = x * 64;
+    const double lo = x * 4;
+    const double product = hi - lo;
+    const double error = (hi - product) - lo;
+    double floor = std::floor(product);
+    if (product == floor && error < 0)
+        floor -= 1;
+    whole = static_cast<uint8_t>(floor);
+    rest = (product - floor) + error;
+}
+
+// Splits decimal degrees into the record's parts: the magnitude's fraction times 60 gives the
+// minutes, the rest rounded to double times 60 the seconds, and that rest times 60 the remainder.
 TParts Split(double v, double limit)
 {
     if (!std::isfinite(v))
@@ -99,13 +103,12 @@ TParts Split(double v, double limit)
     p.Negative = v < 0;
     const double mag = std::fabs(v);
     p.Deg = static_cast<uint8_t>(std::trunc(mag));
-    long double a = static_cast<long double>(mag - p.Deg) * 60.0L;
-    p.Min = TruncByte(a);
-    a = static_cast<long double>(static_cast<double>(a - p.Min)) * 60.0L;
-    p.Sec = TruncByte(a);
-    p.Rem = static_cast<double>(static_cast<long double>(static_cast<double>(a - p.Sec)) * 60.0L);
-    // Rounding a difference just below 1 to double gives 1, so a part can come out as a whole
-    // 60 (1/60 gave 0 deg 0 min 60 sec): carry it into the next larger part.
+    double rest = 0;
+    TimesSixty(mag - p.Deg, p.Min, rest);
+    TimesSixty(rest, p.Sec, rest);
+    p.Rem = rest * 60;
+    // Rounding a rest just below 1 to double gives 1, so a part can come out as a whole 60
+    // (1/60 gave 0 deg 0 min 60 sec): carry it into the next larger part.
     if (p.Rem >= 60) {
         p.Rem = 0;
         ++p.Sec;

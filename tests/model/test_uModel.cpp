@@ -297,6 +297,54 @@ TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
     }
 }
 
+// The parts as defined: differences in double, products with 60 in extended precision (exact
+// there), each part truncated, then whole sixties carried.
+void PartsInExtendedPrecision(double v, int& deg, int& min, int& sec, double& rem)
+{
+    const double mag = std::fabs(v);
+    deg = int(std::trunc(mag));
+    long double a = static_cast<long double>(mag - deg) * 60.0L;
+    min = int(std::floor(a));
+    a = static_cast<long double>(static_cast<double>(a - min)) * 60.0L;
+    sec = int(std::floor(a));
+    rem = static_cast<double>(static_cast<long double>(static_cast<double>(a - sec)) * 60.0L);
+    if (rem >= 60) {
+        rem = 0;
+        ++sec;
+    }
+    if (sec >= 60) {
+        sec = 0;
+        ++min;
+    }
+    if (min >= 60) {
+        min = 0;
+        ++deg;
+    }
+}
+
+TEST_F(CleanSettingsTest, SplitMatchesTheExtendedPrecisionDefinition)
+{
+    std::mt19937_64 random(60);
+    std::vector<double> values;
+    for (int i = 0; i < 200000; ++i) {
+        values.push_back(std::ldexp(double(random() >> 11), -53) * 90);  // any bits
+        values.push_back(double(random() % 324000) / 3600);             // whole seconds
+        values.push_back(std::nextafter(double(random() % 5400) / 60, 0));  // just below whole minutes
+        values.push_back(double(int64_t(random() % 180000001) - 90000000) / 1000000);  // six decimals
+    }
+    for (const double v : values) {
+        TEntry e;
+        e.SetLatitude(v);
+        int deg, min, sec;
+        double rem;
+        PartsInExtendedPrecision(v, deg, min, sec, rem);
+        ASSERT_EQ(e.GetLatDeg(), deg) << v;
+        ASSERT_EQ(e.GetLatMin(), min) << v;
+        ASSERT_EQ(e.GetLatSec(), sec) << v;
+        ASSERT_EQ(e.LatRemainder(), rem) << v;
+    }
+}
+
 // Entries of a list live in its blocks; longer texts in its text store.
 TEST_F(CleanSettingsTest, EntriesKeepTheirAddressesAndTextsInTheList)
 {
