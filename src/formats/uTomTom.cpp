@@ -51,7 +51,12 @@ const TOptionInfo Ov2Options[] = {
 int32_t ToFixed(double degrees) { return static_cast<int32_t>(RoundExactProduct(degrees, 100000.0)); }
 
 // A zero byte in the description would end the text early, so it is left out.
-size_t WrittenLength(std::string_view text) { return text.size() - size_t(std::count(text.begin(), text.end(), '\0')); }
+size_t WrittenLength(std::string_view text)
+{
+    if (std::memchr(text.data(), 0, text.size()) == nullptr)
+        return text.size();
+    return text.size() - size_t(std::count(text.begin(), text.end(), '\0'));
+}
 
 // Puts the POI record at out (room for PoiOverhead + WrittenLength bytes); lon and lat are the
 // coordinates as written. Returns the record's size.
@@ -146,6 +151,7 @@ public:
         for (size_t i = 0; i < FCount; ++i) {
             const TEntry& e = entries[int(i)];
             FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
+            FPoiBytes += PoiOverhead + WrittenLength(e.GetDescription());
         }
     }
 
@@ -181,10 +187,7 @@ public:
         FInLeft.Reset(0);
 
         // The file's size is known now: the records go straight into their place.
-        uint64_t size = uint64_t(FNodes.size()) * SkipperSize;
-        for (size_t i = 0; i < FCount; ++i)
-            size += PoiOverhead + WrittenLength(FEntries[int(i)].GetDescription());
-        FOut = FStream.WriteSpace(size);
+        FOut = FStream.WriteSpace(uint64_t(FNodes.size()) * SkipperSize + FPoiBytes);
         FAt = 0;
         WriteNode(0);
     }
@@ -262,21 +265,30 @@ private:
         }
     }
 
-    // A stable sort on bits from..from + bits of the numbers that key gives, a byte a pass.
+    // A stable sort on bits from..from + bits of the numbers that key gives, a byte a pass; the
+    // counts of every pass are taken in one reading of the items.
     template <typename Item, typename Key>
     static void RadixSort(TScratch<Item>& items, int from, int bits, Key&& key)
     {
         constexpr int DigitBits = 8;
         constexpr size_t Buckets = size_t(1) << DigitBits;
+        const int passes = (bits + DigitBits - 1) / DigitBits;
+        std::vector<size_t> counts(size_t(passes) * Buckets);
+        for (const Item& item : items) {
+            const uint64_t k = key(item) >> from;
+            for (int pass = 0; pass < passes; ++pass)
+                ++counts[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
+        }
         TScratch<Item> other(items.Size());
-        std::vector<size_t> count(Buckets);
-        for (int shift = from; shift < from + bits; shift += DigitBits) {
-            std::fill(count.begin(), count.end(), 0);
-            for (const Item& item : items)
-                ++count[key(item) >> shift & (Buckets - 1)];
+        for (int pass = 0; pass < passes; ++pass) {
+            size_t* const count = counts.data() + size_t(pass) * Buckets;
+            // A digit all items share moves nothing.
+            if (std::count(count, count + Buckets, items.Size()) == 1)
+                continue;
             size_t sum = 0;
-            for (size_t& c : count)
-                sum += std::exchange(c, sum);
+            for (size_t b = 0; b < Buckets; ++b)
+                sum += std::exchange(count[b], sum);
+            const int shift = from + pass * DigitBits;
             for (const Item& item : items)
                 other[count[key(item) >> shift & (Buckets - 1)]++] = item;
             items.Swap(other);
@@ -380,6 +392,7 @@ private:
     TMemoryStream& FStream;
     const size_t FCount;
     std::vector<TCoord> FCoords;
+    uint64_t FPoiBytes = 0;
     bool FKeysAreFixed = false;
     std::vector<uint32_t> FByLon;
     TScratch<uint32_t> FByLat;
