@@ -527,9 +527,14 @@ void TEntries::FreeSlot(TEntry* entry)
     if (entry->FChanged)
         --FChangedEntries;
     entry->~TEntry();
+    FreeSlotMemory(entry);
+}
+
+void TEntries::FreeSlotMemory(TEntry* slot)
+{
     // Slots are reused only once the order is kept in the item table.
-    std::memcpy(static_cast<void*>(entry), &FFreeSlots, sizeof FFreeSlots);
-    FFreeSlots = entry;
+    std::memcpy(static_cast<void*>(slot), &FFreeSlots, sizeof FFreeSlots);
+    FFreeSlots = slot;
 }
 
 char* TEntries::TextSpace(size_t n)
@@ -746,24 +751,65 @@ void TEntries::AddEntry(TEntry* entry, bool markDeparture)
     FItems.push_back(entry);
 }
 
-void TEntries::AddCopies(const TEntries& source)
+void TEntries::AddAll(TEntries& source)
 {
-    AssertOrThrow(FOwns, QStringLiteral("AddCopies to a view"), "uModel", __LINE__);
-    const int n = source.Count();
+    AssertOrThrow(FOwns && source.FOwns && source.FViews.empty() && &source != this,
+                  QStringLiteral("AddAll needs two owning lists and a source without views"), "uModel", __LINE__);
+    const int n = source.FCount;
     if (n == 0)
         return;
-    if (FItemsMade)
-        FItems.reserve(FItems.size() + size_t(n));
     AboutToInsert(FCount, FCount + n - 1);
-    struct TEnd {
-        TEntries& List;
-        ~TEnd() { List.Inserted(); }
-    } end {*this};
-    for (int i = 0; i < n; ++i) {
-        TEntry& copy = Place(source[i], false);
-        copy.MarkChanged();
-        Append(&copy);
+    {
+        const TBulkChange sourceReset(source);
+        for (TBlock* block : source.FBlocks)
+            block->List = this;
+        if (FCount == 0) {
+            // An empty list takes the other's storage as it is.
+            FBlocks.swap(source.FBlocks);
+            FUsedInLastBlock = source.FUsedInLastBlock;
+            std::swap(FFreeSlots, source.FFreeSlots);
+            FItems.swap(source.FItems);
+            FItemsMade = source.FItemsMade;
+        } else {
+            MakeItems();
+            FItems.reserve(FItems.size() + size_t(n));
+            for (int i = 0; i < n; ++i)
+                FItems.push_back(source.At(i));
+            // Slots left free here and there are reused by later entries.
+            if (!FBlocks.empty())
+                for (int k = FUsedInLastBlock; k < EntriesPerBlock; ++k)
+                    FreeSlotMemory(FBlocks.back()->Slots() + k);
+            for (TEntry* slot = source.FFreeSlots; slot;) {
+                TEntry* next = nullptr;
+                std::memcpy(&next, static_cast<void*>(slot), sizeof next);
+                FreeSlotMemory(slot);
+                slot = next;
+            }
+            source.FFreeSlots = nullptr;
+            FBlocks.insert(FBlocks.end(), source.FBlocks.begin(), source.FBlocks.end());
+            FUsedInLastBlock = source.FUsedInLastBlock;
+        }
+        // The other's texts stay where they are; this list's current chunk stays the one it
+        // fills next.
+        FTextChunks.insert(FTextChunks.begin(), std::make_move_iterator(source.FTextChunks.begin()),
+                           std::make_move_iterator(source.FTextChunks.end()));
+        if (FTextNext == nullptr) {
+            FTextNext = source.FTextNext;
+            FTextLeft = source.FTextLeft;
+        }
+        FCount += n;
+        FChangedEntries += source.FChangedEntries;
+        source.FBlocks.clear();
+        source.FUsedInLastBlock = 0;
+        source.FTextChunks.clear();
+        source.FTextNext = nullptr;
+        source.FTextLeft = 0;
+        source.FItems.clear();
+        source.FItemsMade = false;
+        source.FCount = 0;
+        source.FChangedEntries = 0;
     }
+    Inserted();
 }
 
 void TEntries::Insert(int index, std::unique_ptr<TEntry> entry)

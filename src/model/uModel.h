@@ -200,8 +200,10 @@ public:
     TEntry& AddEntry(std::unique_ptr<TEntry> entry, bool markDeparture);  // owning lists
     TEntry& AddEntry(const TEntry& entry, bool markDeparture);            // owning lists
     void AddEntry(TEntry* entry, bool markDeparture);                      // views
-    // Appends a copy of every entry of source, each marked changed (as AssignTo does).
-    void AddCopies(const TEntries& source);
+    // Moves every entry of source (an owning list without views) to the end of this owning list
+    // with their blocks and texts, copying none; source is left empty. Entries keep their values,
+    // their Changed state and their addresses.
+    void AddAll(TEntries& source);
     void Insert(int index, std::unique_ptr<TEntry> entry);  // owning lists
     void Insert(int index, TEntry* entry);                  // views
     // Removes entry index; an owning list frees it.
@@ -250,6 +252,7 @@ private:
     static TEntries* ListOf(const TEntry* entry);
     TEntry* NewSlot();
     void FreeSlot(TEntry* entry);
+    void FreeSlotMemory(TEntry* slot);
     TEntry& Place(const TEntry& entry, bool markDeparture);
     void Append(TEntry* entry);
     // Space for n bytes of text that lives as long as the list's entries.

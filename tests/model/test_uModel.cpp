@@ -419,13 +419,48 @@ TEST_F(CleanSettingsTest, ChangedCountsTheEntriesOfTheList)
     list.ResetChanged();
     EXPECT_FALSE(list.Changed());
 
-    TEntries copies;
-    copies.AddCopies(list);
-    ASSERT_EQ(copies.Count(), list.Count());
-    copies.ResetChanged();
-    copies.AddCopies(list);
-    EXPECT_TRUE(copies.Changed());
-    EXPECT_TRUE(copies[copies.Count() - 1].Changed()) << "copies are marked changed, as AssignTo does";
+}
+
+// The open routine hands the loaded list to the window's list: the records move, none is copied.
+TEST_F(CleanSettingsTest, AddAllMovesTheRecordsWithTheirTexts)
+{
+    const std::string longText(30, 'x');
+    for (const bool targetEmpty : {true, false}) {
+        TEntries target, source;
+        if (!targetEmpty) {
+            target.Add("first", "", 1, 1);
+            target.Add(longText + "first", "", 2, 2);
+        }
+        for (int i = 0; i < 4000; ++i)
+            source.Add(longText + std::to_string(i), i == 7 ? "<wpt/>" : "", i / 1000.0, 50);
+        source.Delete(5);
+        const TEntry* moved = &source[6];
+        const int before = target.Count();
+        target.ResetChanged();
+        source[6].ResetChanged();
+        source[9].SetDescription("edited");
+        target.AddAll(source);
+        EXPECT_EQ(source.Count(), 0);
+        ASSERT_EQ(target.Count(), before + 3999);
+        EXPECT_EQ(&target[before + 6], moved) << "addresses stay";
+        EXPECT_EQ(target[before + 6].GetExtra(), "<wpt/>");
+        EXPECT_EQ(target[before + 4].GetDescription(), longText + "4");
+        EXPECT_EQ(target[before + 5].GetDescription(), longText + "6");
+        EXPECT_TRUE(target[before + 8].Changed());
+        EXPECT_TRUE(target.Changed());
+        EXPECT_EQ(target[0].IpDeparture, true);
+        // Both lists go on working: new entries, texts set and changes counted.
+        target.ResetChanged();
+        target.Add(longText + "later", "", 3, 3);
+        target[before + 1].SetDescription(longText + "set");
+        source.Add("again", "", 0, 0);
+        EXPECT_EQ(target[target.Count() - 1].GetDescription(), longText + "later");
+        EXPECT_EQ(target[before + 1].GetDescription(), longText + "set");
+        EXPECT_TRUE(source[0].IpDeparture);
+        target.ResetChanged();
+        target[before + 2].SetLatitude(1);
+        EXPECT_TRUE(target.Changed());
+    }
 }
 
 TEST_F(CleanSettingsTest, SortByKeyGivesTheOrderOfTheComparer)
@@ -482,7 +517,7 @@ TEST_F(CleanSettingsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
     TEntries other;
     other.Add("c", "", 3, 3);
     other.Add("d", "", 4, 4);
-    list.AddCopies(other);
+    list.AddAll(other);
     TMemoryStream itinerary(std::string("100|200|x|1|\r\n300|400|y|0|\r\n"));
     list.LoadFromStream(itinerary, QStringLiteral(".itn"), QString(), true);
     list.Clear();
