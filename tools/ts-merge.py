@@ -13,7 +13,7 @@ import sys
 import xml.etree.ElementTree as ET
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from tsfiles import finished, message_key  # noqa: E402
+from tsfiles import finished, message_key, write  # noqa: E402
 
 
 def load(path):
@@ -48,10 +48,7 @@ def main():
         ET.SubElement(context, "name").text = name
         for message in our_contexts[name].values():
             context.append(message)
-    ET.indent(out, space="    ")
-    body = ET.tostring(out, encoding="unicode")
-    with open(ours, "w", encoding="utf-8") as f:
-        f.write('<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>\n' + body + "\n")
+    write(out, ours)
     return 0
 
 

@@ -1,4 +1,4 @@
-"""Reading Qt translation files: shared by check-translations.py and ts-merge.py."""
+"""Reading and writing Qt translation files: shared by the translation tools."""
 import xml.etree.ElementTree as ET
 
 
@@ -24,3 +24,29 @@ def finished(message):
 
 def message_key(message):
     return (flat(message.find("source")), flat(message.find("comment")))
+
+
+# Elements whose content is message text: indentation must never enter them.
+_TEXT_ELEMENTS = {"source", "translation", "comment", "extracomment", "translatorcomment",
+                  "oldsource", "oldcomment", "numerusform", "name", "location"}
+
+
+def indent(element, level=0):
+    """Indents the structure of a translation file the way lupdate does, leaving texts untouched."""
+    pad = "\n" + "    " * (level + 1)
+    children = list(element)
+    if not children or element.tag in _TEXT_ELEMENTS:
+        return
+    element.text = pad
+    for child in children:
+        indent(child, level + 1)
+        child.tail = pad
+    children[-1].tail = "\n" + "    " * level
+
+
+def write(root, path):
+    """Writes a translation file with lupdate's header; texts keep their bytes."""
+    indent(root)
+    body = ET.tostring(root, encoding="unicode")
+    with open(path, "w", encoding="utf-8") as f:
+        f.write('<?xml version="1.0" encoding="utf-8"?>\n<!DOCTYPE TS>\n' + body + "\n")

@@ -2,97 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
-    <name></name>
-    <message>
-        <source>Please check your connection and your username/password if you are downloading from a site which requires registration</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Invalid url %1</source>
-        <translation type="unfinished">Ungültige URL %1</translation>
-    </message>
-    <message>
-        <source>&apos;%1&apos; is not a valid date and time</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Invalid target filename</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Could not read or check file for existence</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Could not write time to %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Checking for new version...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>AutoUpdate item &quot;%1&quot; does not (or no longer) exist in the downloaded site&apos;s index. Please remove it from the &quot;All Items&quot; tab in the AutoUpdate Manager</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Following error occured:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>while querying item</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>while checking for newer version of this poi file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Could not create directory &quot;%1&quot;. Check that parent directory is writable and that you have sufficient rights to create a directory within it</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>while downloading item</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Downloading image...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source> image</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Downloading or getting cached version...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The site sent a web page instead of the POI file</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Saving new version...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Saving image...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Cannot create file %1</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Finishing...</source>
-        <translation type="unfinished"></translation>
-    </message>
-</context>
-<context>
     <name>LocUtils</name>
     <message>
         <source>Error populating menu</source>
@@ -131,92 +40,92 @@
     <name>TConvertFromBase</name>
     <message>
         <source>Currently it is not possible to load files from this format (extension %1)</source>
-        <translation type="unfinished"></translation>
+        <translation>Dateien dieses Formats (Erweiterung %1) können derzeit nicht geladen werden</translation>
     </message>
 </context>
 <context>
     <name>TEntriesModel</name>
     <message>
         <source>Description</source>
-        <translation type="unfinished"></translation>
+        <translation>Beschreibung</translation>
     </message>
     <message>
         <source>Latitude</source>
-        <translation type="unfinished"></translation>
+        <translation>Breite</translation>
     </message>
     <message>
         <source>Longitude</source>
-        <translation type="unfinished"></translation>
+        <translation>Länge</translation>
     </message>
 </context>
 <context>
     <name>TMDIChild</name>
     <message>
         <source>Insert</source>
-        <translation type="unfinished"></translation>
+        <translation>Einfügen</translation>
     </message>
     <message>
         <source>Delete</source>
-        <translation type="unfinished"></translation>
+        <translation>Löschen</translation>
     </message>
     <message>
         <source>Rename Selected</source>
-        <translation type="unfinished"></translation>
+        <translation>Auswahl umbenennen</translation>
     </message>
     <message>
         <source>Commit to a site...</source>
-        <translation type="unfinished"></translation>
+        <translation>An eine Site senden...</translation>
     </message>
     <message>
         <source>Show map pane</source>
-        <translation type="unfinished"></translation>
+        <translation>Kartenbereich anzeigen</translation>
     </message>
     <message>
         <source>Close map pane</source>
-        <translation type="unfinished"></translation>
+        <translation>Kartenbereich schließen</translation>
     </message>
     <message>
         <source>Show</source>
-        <translation type="unfinished"></translation>
+        <translation>Anzeigen</translation>
     </message>
     <message>
         <source>Add</source>
-        <translation type="unfinished"></translation>
+        <translation>Hinzufügen</translation>
     </message>
     <message>
         <source>Show in</source>
-        <translation type="unfinished"></translation>
+        <translation>Anzeigen in</translation>
     </message>
     <message>
         <source>Add to</source>
-        <translation type="unfinished"></translation>
+        <translation>Hinzufügen zu</translation>
     </message>
     <message>
         <source>Cleaning up, please wait...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>items</source>
-        <translation type="unfinished"></translation>
+        <translation>Aufräumen, bitte warten...</translation>
     </message>
     <message>
         <source>Changed</source>
-        <translation type="unfinished"></translation>
+        <translation>Geändert</translation>
     </message>
     <message>
         <source>The current data has changed. Do you want to save the changes?</source>
-        <translation type="unfinished"></translation>
+        <translation>Die aktuellen Daten wurden geändert. Möchten Sie die Änderungen speichern?</translation>
     </message>
     <message>
         <source>Enter the new description to apply to the selection</source>
-        <translation type="unfinished"></translation>
+        <translation>Geben Sie die neue Beschreibung für die Auswahl ein</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>%1 Einträge</translation>
     </message>
 </context>
 <context>
     <name>TRegistryFunctions</name>
     <message>
         <source>Currently it is not possible to save files in this format (extension %1)</source>
-        <translation type="unfinished"></translation>
+        <translation>Dateien können derzeit nicht in diesem Format (Erweiterung %1) gespeichert werden</translation>
     </message>
 </context>
 <context>
@@ -228,6 +137,105 @@
     <message>
         <source>Download cancelled by user</source>
         <translation>Download vom Benutzer abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>TUpdateRun</name>
+    <message>
+        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.<byte value="xd"/><byte value="xd"/>Please check your internet connection. The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down.</source>
+        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Internetverbindung. Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist.</translation>
+    </message>
+    <message>
+        <source>Unable to download associated site xml</source>
+        <translation>Die zugehörige Site-XML konnte nicht heruntergeladen werden</translation>
+    </message>
+    <message>
+        <source>Progress: Waiting...</source>
+        <translation>Fortschritt: Warten...</translation>
+    </message>
+    <message>
+        <source>Target: %1</source>
+        <translation>Ziel: %1</translation>
+    </message>
+    <message>
+        <source>Status: %1</source>
+        <translation>Status: %1</translation>
+    </message>
+    <message>
+        <source>Waiting to be processed...</source>
+        <translation>Wartet auf Bearbeitung...</translation>
+    </message>
+    <message>
+        <source>Status: Failed &quot;%1&quot;</source>
+        <translation>Status: Fehlgeschlagen „%1“</translation>
+    </message>
+    <message>
+        <source>%1 updated</source>
+        <translation>%1 aktualisiert</translation>
+    </message>
+    <message>
+        <source>%1 already up-to-date</source>
+        <translation>%1 bereits aktuell</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>%1 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>%1 skipped</source>
+        <translation>%1 übersprungen</translation>
+    </message>
+    <message>
+        <source>Downloading...</source>
+        <translation>Herunterladen...</translation>
+    </message>
+    <message>
+        <source>Progress: Starting...</source>
+        <translation>Fortschritt: Start...</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>Abgebrochen</translation>
+    </message>
+    <message>
+        <source>Progress: Cancelled, %1</source>
+        <translation>Fortschritt: Abgebrochen, %1</translation>
+    </message>
+    <message>
+        <source>Progress: Finished, %1</source>
+        <translation>Fortschritt: Fertig, %1</translation>
+    </message>
+    <message>
+        <source>Progress: Updating file %1 of %2</source>
+        <translation>Fortschritt: Aktualisiere Datei %1 von %2</translation>
+    </message>
+    <message>
+        <source>Checking updated site xml file...</source>
+        <translation>Prüfe aktualisierte Site-XML-Datei...</translation>
+    </message>
+    <message>
+        <source>Checked site xml file...</source>
+        <translation>Site-XML-Datei geprüft...</translation>
+    </message>
+    <message>
+        <source>Checking...</source>
+        <translation>Prüfe...</translation>
+    </message>
+    <message>
+        <source>Updated</source>
+        <translation>Aktualisiert</translation>
+    </message>
+    <message>
+        <source>Already up to date</source>
+        <translation>Bereits aktuell</translation>
+    </message>
+    <message>
+        <source>%1<byte value="xd"/><byte value="xd"/>Do you want to continue?</source>
+        <translation>%1<byte value="xd"/><byte value="xd"/>Möchten Sie fortfahren?</translation>
+    </message>
+    <message>
+        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
+        <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
     </message>
 </context>
 <context>
@@ -277,27 +285,27 @@
     <name>TfmChooseFormat</name>
     <message>
         <source>File open error...</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehler beim Öffnen der Datei...</translation>
     </message>
     <message>
         <source>There was a problem opening the following file:</source>
-        <translation type="unfinished"></translation>
+        <translation>Beim Öffnen der folgenden Datei ist ein Problem aufgetreten:</translation>
     </message>
     <message>
         <source>because of the following error:</source>
-        <translation type="unfinished"></translation>
+        <translation>wegen des folgenden Fehlers:</translation>
     </message>
     <message>
         <source>Would you like to try to open it using one of the other formats (listed below) associated with this extension?</source>
-        <translation type="unfinished"></translation>
+        <translation>Möchten Sie versuchen, sie mit einem der anderen (unten aufgeführten) Formate dieser Erweiterung zu öffnen?</translation>
     </message>
     <message>
         <source>Try with following format:</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit folgendem Format versuchen:</translation>
     </message>
     <message>
         <source>In the future, use this format as the default</source>
-        <translation type="unfinished"></translation>
+        <translation>Dieses Format künftig als Standard verwenden</translation>
     </message>
 </context>
 <context>
@@ -335,35 +343,11 @@
     </message>
     <message>
         <source>Loading, please wait...</source>
-        <translation type="unfinished"></translation>
+        <translation>Wird geladen, bitte warten...</translation>
     </message>
 </context>
 <context>
     <name>TfmStatus</name>
-    <message>
-        <source>Status</source>
-        <translation>Status</translation>
-    </message>
-    <message>
-        <source>Progress</source>
-        <translation>Fortschritt</translation>
-    </message>
-    <message>
-        <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
-        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
-    </message>
-    <message>
-        <source>Please check your internet connection</source>
-        <translation>Bitte prüfen Sie Ihre Internetverbindung</translation>
-    </message>
-    <message>
-        <source>The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down</source>
-        <translation>Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist</translation>
-    </message>
-    <message>
-        <source>Unable to download associated site xml</source>
-        <translation>Die zugehörige Site-XML konnte nicht heruntergeladen werden</translation>
-    </message>
     <message>
         <source>Tarvell AutoUpdate Status...</source>
         <translation>Tarvell AutoUpdate-Status...</translation>
@@ -381,88 +365,8 @@
         <translation>Automatisch schließen</translation>
     </message>
     <message>
-        <source>Target</source>
-        <translation>Ziel</translation>
-    </message>
-    <message>
-        <source>Waiting to be processed...</source>
-        <translation>Wartet auf Bearbeitung...</translation>
-    </message>
-    <message>
-        <source>Failed</source>
-        <translation>Fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>%1 updated</source>
-        <translation>%1 aktualisiert</translation>
-    </message>
-    <message>
-        <source>%1 already up-to-date</source>
-        <translation>%1 bereits aktuell</translation>
-    </message>
-    <message>
-        <source>%1 failed</source>
-        <translation>%1 fehlgeschlagen</translation>
-    </message>
-    <message>
-        <source>%1 skipped</source>
-        <translation>%1 übersprungen</translation>
-    </message>
-    <message>
-        <source>Waiting...</source>
-        <translation>Warten...</translation>
-    </message>
-    <message>
-        <source>Downloading...</source>
-        <translation>Herunterladen...</translation>
-    </message>
-    <message>
-        <source>Starting...</source>
-        <translation>Start...</translation>
-    </message>
-    <message>
-        <source>Cancelled</source>
-        <translation>Abgebrochen</translation>
-    </message>
-    <message>
-        <source>Updating file %1 of %2</source>
-        <translation>Aktualisiere Datei %1 von %2</translation>
-    </message>
-    <message>
-        <source>Checking updated site xml file...</source>
-        <translation>Prüfe aktualisierte Site-XML-Datei...</translation>
-    </message>
-    <message>
-        <source>Checked site xml file...</source>
-        <translation>Site-XML-Datei geprüft...</translation>
-    </message>
-    <message>
-        <source>Checking...</source>
-        <translation>Prüfe...</translation>
-    </message>
-    <message>
-        <source>Updated</source>
-        <translation>Aktualisiert</translation>
-    </message>
-    <message>
-        <source>Already up to date</source>
-        <translation>Bereits aktuell</translation>
-    </message>
-    <message>
-        <source>Do you want to continue?</source>
-        <translation>Möchten Sie fortfahren?</translation>
-    </message>
-    <message>
         <source>Continue on subsequent errors</source>
         <translation>Bei weiteren Fehlern fortfahren</translation>
-    </message>
-    <message>
-        <source>Finished</source>
-        <translation>Fertig</translation>
-    </message>
-    <message>
-        <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Please check if the application exists in the specified location.</source>
-        <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd"/>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
     </message>
 </context>
 <context>
@@ -502,10 +406,6 @@
     <message>
         <source>Tarvell...</source>
         <translation>Tarvell...</translation>
-    </message>
-    <message>
-        <source>AutoUpdate Profile</source>
-        <translation>AutoUpdate-Profil</translation>
     </message>
     <message>
         <source>Exit</source>
@@ -716,107 +616,198 @@
     <name>fMDIChild</name>
     <message>
         <source>Untitled</source>
-        <translation type="unfinished"></translation>
+        <translation>Unbenannt</translation>
     </message>
     <message>
         <source>When the data is saved as &quot;%1&quot;, one or more coordinates loose their precision, because this format uses a precision of %2 decimals.
 
 Do you want to continue the save?</source>
-        <translation type="unfinished"></translation>
+        <translation>Beim Speichern als &quot;%1&quot; verlieren eine oder mehrere Koordinaten an Genauigkeit, weil dieses Format eine Genauigkeit von %2 Dezimalstellen verwendet.
+
+Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Remote file %1 already exists. Do you want to overwrite it?</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Gerätedatei %1 ist bereits vorhanden. Möchten Sie sie überschreiben?</translation>
     </message>
     <message>
         <source>Could not create remote file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Gerätedatei %1 konnte nicht angelegt werden</translation>
     </message>
     <message>
         <source>No items found</source>
-        <translation type="unfinished"></translation>
+        <translation>Keine Einträge gefunden</translation>
     </message>
     <message>
         <source>No more items found</source>
-        <translation type="unfinished"></translation>
+        <translation>Keine weiteren Einträge gefunden</translation>
     </message>
     <message>
-        <source>New entry</source>
-        <translation type="unfinished"></translation>
+        <source>New entry #%1</source>
+        <translation>Neuer Eintrag #%1</translation>
     </message>
 </context>
 <context>
     <name>fMain</name>
     <message>
-        <source>Remote</source>
-        <translation type="unfinished"></translation>
+        <source>%1 (Remote)</source>
+        <comment>a recent file on the device</comment>
+        <translation>%1 (Gerät)</translation>
     </message>
 </context>
 <context>
     <name>uAscii</name>
     <message>
         <source>Save using global precision</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit der allgemeinen Genauigkeit speichern</translation>
     </message>
     <message>
         <source>The precision of the poi coordinates is adjustable in the Tarvell configuration screen. When<byte value="xd"/>this option is checked, the coordinates will be saved using the specified precision, else they<byte value="xd"/>will be saved using the precision specified below.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Genauigkeit der POI-Koordinaten lässt sich in den Tarvell-Einstellungen festlegen. Ist diese<byte value="xd"/>Option aktiviert, werden die Koordinaten mit der dort festgelegten Genauigkeit gespeichert, sonst<byte value="xd"/>mit der unten angegebenen Genauigkeit.</translation>
     </message>
     <message>
         <source>Save using precision</source>
-        <translation type="unfinished"></translation>
+        <translation>Mit dieser Genauigkeit speichern</translation>
     </message>
     <message>
         <source>The precision in which to save the poi coordinates.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Genauigkeit, mit der die POI-Koordinaten gespeichert werden.</translation>
     </message>
     <message>
         <source>Treat column 3 as the description</source>
-        <translation type="unfinished"></translation>
+        <translation>Spalte 3 als Beschreibung verwenden</translation>
     </message>
     <message>
         <source>Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the<byte value="xd"/>description field inside Tarvell. When this option is checked, Tarvell will be forced to treat<byte value="xd"/>the 3th column as the description instead of using the 4th when it is available.</source>
-        <translation type="unfinished"></translation>
+        <translation>Garmin-CSV-Dateien können 3 oder 4 Spalten enthalten. Die letzten 1 oder 2 Spalten bilden in<byte value="xd"/>Tarvell das Beschreibungsfeld. Ist diese Option aktiviert, verwendet Tarvell stets die 3. Spalte<byte value="xd"/>als Beschreibung, statt der 4. Spalte, wenn diese vorhanden ist.</translation>
     </message>
 </context>
 <context>
     <name>uAutoUpdate</name>
     <message>
         <source>Cannot download &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
-        <translation type="unfinished">&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
+        <translation>&quot;%1&quot; kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
     </message>
     <message>
         <source>Cannot commit to &quot;%1&quot; because the following error: <byte value="xd"/><byte value="xd"/>%2.</source>
-        <translation type="unfinished"></translation>
+        <translation>An &quot;%1&quot; kann wegen des folgenden Fehlers nicht gesendet werden: <byte value="xd"/><byte value="xd"/>%2.</translation>
+    </message>
+    <message>
+        <source>%1<byte value="xd"/><byte value="xd"/>Please check your connection and your username/password if you are downloading from a site which requires registration</source>
+        <translation>%1<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Verbindung sowie Benutzername und Kennwort, wenn Sie von einer Site herunterladen, die eine Registrierung erfordert</translation>
+    </message>
+    <message>
+        <source>Invalid url %1</source>
+        <translation>Ungültige URL %1</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid date and time</source>
+        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
+    </message>
+    <message>
+        <source>Invalid target filename</source>
+        <translation>Ungültiger Zieldateiname</translation>
+    </message>
+    <message>
+        <source>Could not read or check file for existence</source>
+        <translation>Die Datei konnte nicht gelesen oder auf Vorhandensein geprüft werden</translation>
+    </message>
+    <message>
+        <source>Could not write time to %1</source>
+        <translation>Die Zeit konnte nicht in %1 geschrieben werden</translation>
+    </message>
+    <message>
+        <source>Checking for new version...</source>
+        <translation>Suche nach neuer Version...</translation>
+    </message>
+    <message>
+        <source>AutoUpdate item &quot;%1&quot; does not (or no longer) exist in the downloaded site&apos;s index. Please remove it from the &quot;All Items&quot; tab in the AutoUpdate Manager</source>
+        <translation>Das AutoUpdate-Element &quot;%1&quot; ist im heruntergeladenen Index der Site nicht (mehr) vorhanden. Bitte entfernen Sie es auf der Registerkarte &quot;Alle Elemente&quot; des AutoUpdate-Managers</translation>
+    </message>
+    <message>
+        <source>Following error occured: %1</source>
+        <translation>Folgender Fehler ist aufgetreten: %1</translation>
+    </message>
+    <message>
+        <source>%1 while querying item</source>
+        <translation>%1 beim Abfragen des Elements</translation>
+    </message>
+    <message>
+        <source>%1 while checking for newer version of this poi file</source>
+        <translation>%1 bei der Suche nach einer neueren Version dieser POI-Datei</translation>
+    </message>
+    <message>
+        <source>Could not create directory &quot;%1&quot;. Check that parent directory is writable and that you have sufficient rights to create a directory within it</source>
+        <translation>Der Ordner &quot;%1&quot; konnte nicht angelegt werden. Prüfen Sie, ob der übergeordnete Ordner beschreibbar ist und Sie ausreichende Rechte haben, darin einen Ordner anzulegen</translation>
+    </message>
+    <message>
+        <source>%1 while downloading item</source>
+        <translation>%1 beim Herunterladen des Elements</translation>
+    </message>
+    <message>
+        <source>Downloading image...</source>
+        <translation>Bild wird heruntergeladen...</translation>
+    </message>
+    <message>
+        <source>%1 image</source>
+        <translation>Bild zu %1</translation>
+    </message>
+    <message>
+        <source>Downloading or getting cached version...</source>
+        <translation>Herunterladen oder zwischengespeicherte Version holen...</translation>
+    </message>
+    <message>
+        <source>The site sent a web page instead of the POI file</source>
+        <translation>Die Site hat statt der POI-Datei eine Webseite gesendet</translation>
+    </message>
+    <message>
+        <source>Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?</source>
+        <translation>Aktuelle POI-Datei erfolgreich heruntergeladen. Möchten Sie die vorhandene Datei (%1) wirklich überschreiben?</translation>
+    </message>
+    <message>
+        <source>Saving new version...</source>
+        <translation>Neue Version wird gespeichert...</translation>
+    </message>
+    <message>
+        <source>Saving image...</source>
+        <translation>Bild wird gespeichert...</translation>
+    </message>
+    <message>
+        <source>Cannot create file %1</source>
+        <translation>Die Datei %1 kann nicht angelegt werden</translation>
+    </message>
+    <message>
+        <source>Finishing...</source>
+        <translation>Abschließen...</translation>
     </message>
 </context>
 <context>
     <name>uCommaSeparated</name>
     <message>
         <source>%1 values expected on line %2</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 Werte in Zeile %2 erwartet</translation>
     </message>
 </context>
 <context>
     <name>uConvertBase</name>
     <message>
         <source>Invalid option index</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger Optionsindex</translation>
     </message>
     <message>
         <source>All supported filetypes</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle unterstützten Dateitypen</translation>
     </message>
     <message>
         <source>All files</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle Dateien</translation>
     </message>
 </context>
 <context>
     <name>uDestinatorDat</name>
     <message>
         <source>Invalid dat file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige dat-Datei</translation>
     </message>
 </context>
 <context>
@@ -846,312 +837,312 @@ Do you want to continue the save?</source>
     <name>uDownload</name>
     <message>
         <source>Unable to download %1</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 kann nicht heruntergeladen werden</translation>
     </message>
     <message>
         <source>Invalid xml</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiges XML</translation>
     </message>
     <message>
         <source>Invalid xml, no document element found</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiges XML, kein Dokumentelement gefunden</translation>
     </message>
     <message>
         <source>File %1 not found</source>
-        <translation type="unfinished">Datei %1 nicht gefunden</translation>
+        <translation>Datei %1 nicht gefunden</translation>
     </message>
     <message>
         <source>Could not copy file %1 to file %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 konnte nicht nach %2 kopiert werden</translation>
     </message>
     <message>
         <source>The selected site is not supported by this version Tarvell. You need to update to a newer version of Tarvell (minimal version %1) to use this site</source>
-        <translation type="unfinished"></translation>
+        <translation>Die gewählte Site wird von dieser Tarvell-Version nicht unterstützt. Um diese Site zu nutzen, benötigen Sie eine neuere Version von Tarvell (mindestens Version %1)</translation>
     </message>
 </context>
 <context>
     <name>uExcelXml</name>
     <message>
         <source>File does not contain any worksheets</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei enthält keine Arbeitsblätter</translation>
     </message>
     <message>
         <source>Longitude expected in column %1 of row %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Länge in Spalte %1 der Zeile %2 erwartet</translation>
     </message>
     <message>
         <source>Latitude expected in column %1 of row %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Breite in Spalte %1 der Zeile %2 erwartet</translation>
     </message>
 </context>
 <context>
     <name>uGarminGdb</name>
     <message>
         <source>Invalid gdb file header</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger gdb-Dateikopf</translation>
     </message>
     <message>
         <source>Invalid gdb file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige gdb-Datei</translation>
     </message>
     <message>
         <source>Invalid gdb file version</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige gdb-Dateiversion</translation>
     </message>
 </context>
 <context>
     <name>uGeneral</name>
     <message>
         <source>&apos;%1&apos; is not a valid hexadecimal value</source>
-        <translation type="unfinished"></translation>
+        <translation>&apos;%1&apos; ist kein gültiger Hexadezimalwert</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is not a valid floating point value</source>
-        <translation type="unfinished"></translation>
+        <translation>&apos;%1&apos; ist kein gültiger Gleitkommawert</translation>
     </message>
     <message>
         <source>&apos;%1&apos; is not a valid integer value</source>
-        <translation type="unfinished"></translation>
+        <translation>&apos;%1&apos; ist kein gültiger ganzzahliger Wert</translation>
     </message>
     <message>
         <source>Unable to write the settings file %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Einstellungsdatei %1 kann nicht geschrieben werden: %2</translation>
     </message>
     <message>
         <source>Stream read error at offset %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Lesefehler im Datenstrom an Position %1</translation>
     </message>
 </context>
 <context>
     <name>uGpx</name>
     <message>
         <source>Use desc tag instead of name tag when available</source>
-        <translation type="unfinished"></translation>
+        <translation>Wenn vorhanden, das desc-Element statt des name-Elements verwenden</translation>
     </message>
     <message>
         <source>The GPX format defines 2 possible places where the description of the poi may be entered.<byte value="xd"/>If you check this option, Tarvell will use the &quot;desc&quot; tag as the poi description instead of the<byte value="xd"/>&quot;name&quot; tag. When the prefered tag is not available, Tarvell will automatically try the other tag.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das GPX-Format kennt 2 Stellen, an denen die Beschreibung eines POI stehen kann.<byte value="xd"/>Ist diese Option aktiviert, verwendet Tarvell das Element &quot;desc&quot; statt des Elements<byte value="xd"/>&quot;name&quot; als Beschreibung. Fehlt das bevorzugte Element, versucht Tarvell automatisch das andere.</translation>
     </message>
     <message>
         <source>Retain extra poi information present in GPX file</source>
-        <translation type="unfinished"></translation>
+        <translation>Zusätzliche POI-Angaben der GPX-Datei beibehalten</translation>
     </message>
     <message>
         <source>If you check this option, Tarvell will load the extra poi information that might be present in<byte value="xd"/>the GPX file. When saving back to the same file, or another GPX file, Tarvell will reinsert<byte value="xd"/>this information.</source>
-        <translation type="unfinished"></translation>
+        <translation>Ist diese Option aktiviert, lädt Tarvell die zusätzlichen POI-Angaben, die in der GPX-Datei<byte value="xd"/>vorhanden sein können. Beim Speichern in dieselbe oder eine andere GPX-Datei fügt Tarvell<byte value="xd"/>diese Angaben wieder ein.</translation>
     </message>
     <message>
         <source>Invalid xml: %1...</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiges XML: %1...</translation>
     </message>
     <message>
         <source>Invalid entry found in GPX format</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger Eintrag im GPX-Format gefunden</translation>
     </message>
 </context>
 <context>
     <name>uKml</name>
     <message>
         <source>Invalid kml: %1...</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiges KML: %1...</translation>
     </message>
     <message>
         <source>Invalid value found in coordinates node</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger Wert im coordinates-Element gefunden</translation>
     </message>
 </context>
 <context>
     <name>uLocations</name>
     <message>
         <source>File %1 not found</source>
-        <translation type="unfinished">Datei %1 nicht gefunden</translation>
+        <translation>Datei %1 nicht gefunden</translation>
     </message>
     <message>
         <source>Cannot create a temporary file in %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>In %1 kann keine temporäre Datei angelegt werden: %2</translation>
     </message>
     <message>
         <source>Cannot open file %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 kann nicht geöffnet werden: %2</translation>
     </message>
     <message>
         <source>Cannot create file %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 kann nicht angelegt werden: %2</translation>
     </message>
     <message>
         <source>Cannot read file %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Datei %1 kann nicht gelesen werden: %2</translation>
     </message>
 </context>
 <context>
     <name>uMioMapV3</name>
     <message>
         <source>Country code</source>
-        <translation type="unfinished"></translation>
+        <translation>Ländercode</translation>
     </message>
     <message>
         <source>Which country code to write in the file (6: Belgium, 7: Luxembourg, 8: Netherlands)</source>
-        <translation type="unfinished"></translation>
+        <translation>Welcher Ländercode in die Datei geschrieben wird (6: Belgien, 7: Luxemburg, 8: Niederlande)</translation>
     </message>
     <message>
         <source>Invalid upd file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige upd-Datei</translation>
     </message>
 </context>
 <context>
     <name>uMitac</name>
     <message>
         <source>Invalid Mitac file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige Mitac-Datei</translation>
     </message>
 </context>
 <context>
     <name>uRapi</name>
     <message>
         <source>Could not create remote file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Gerätedatei %1 konnte nicht angelegt werden</translation>
     </message>
     <message>
         <source>Could not read from remote file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Aus der Gerätedatei %1 konnte nicht gelesen werden</translation>
     </message>
     <message>
         <source>Unable to determine number of values in remote registry key</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Anzahl der Werte im Registrierungsschlüssel des Geräts kann nicht ermittelt werden</translation>
     </message>
     <message>
         <source>Unable to read value from remote registry key</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Wert kann nicht aus dem Registrierungsschlüssel des Geräts gelesen werden</translation>
     </message>
     <message>
         <source>Unable to initialize connection to remote device. Please check the device is properly connected, ActiveSync is installed and active and that the device is ActiveSync compatible</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Verbindung zum Gerät kann nicht hergestellt werden. Bitte prüfen Sie, ob das Gerät richtig angeschlossen ist, ActiveSync installiert und aktiv ist und das Gerät ActiveSync-kompatibel ist</translation>
     </message>
     <message>
         <source>CeGetSpecialFolderPath function not loaded</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Funktion CeGetSpecialFolderPath ist nicht geladen</translation>
     </message>
     <message>
         <source>The system cannot find the file specified</source>
-        <translation type="unfinished"></translation>
+        <translation>Das System kann die angegebene Datei nicht finden</translation>
     </message>
     <message>
         <source>The system cannot find the path specified</source>
-        <translation type="unfinished"></translation>
+        <translation>Das System kann den angegebenen Pfad nicht finden</translation>
     </message>
     <message>
         <source>Access is denied</source>
-        <translation type="unfinished"></translation>
+        <translation>Zugriff verweigert</translation>
     </message>
     <message>
         <source>The handle is invalid</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Handle ist ungültig</translation>
     </message>
     <message>
         <source>A device attached to the system is not functioning</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein an das System angeschlossenes Gerät funktioniert nicht</translation>
     </message>
     <message>
         <source>No more data is available</source>
-        <translation type="unfinished"></translation>
+        <translation>Es sind keine weiteren Daten verfügbar</translation>
     </message>
     <message>
         <source>System error %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Systemfehler %1</translation>
     </message>
     <message>
         <source>Could not open remote file %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Gerätedatei %1 konnte nicht geöffnet werden</translation>
     </message>
     <message>
         <source>File %1 not found</source>
-        <translation type="unfinished">Datei %1 nicht gefunden</translation>
+        <translation>Datei %1 nicht gefunden</translation>
     </message>
     <message>
         <source>Unable to create key in remote registry: %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Der Schlüssel kann in der Registrierung des Geräts nicht angelegt werden: %1</translation>
     </message>
 </context>
 <context>
     <name>uSite</name>
     <message>
         <source>Invalid xml</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiges XML</translation>
     </message>
     <message>
         <source>Missing %1 node</source>
-        <translation type="unfinished"></translation>
+        <translation>Element %1 fehlt</translation>
     </message>
     <message>
         <source>Downloaded information invalid, please try again or use the Update button next to the sites list</source>
-        <translation type="unfinished"></translation>
+        <translation>Die heruntergeladenen Angaben sind ungültig. Bitte versuchen Sie es erneut oder verwenden Sie die Schaltfläche Aktualisieren neben der Liste der Sites</translation>
     </message>
     <message>
         <source>Poi item not found in site xml</source>
-        <translation type="unfinished"></translation>
+        <translation>POI-Element im XML der Site nicht gefunden</translation>
     </message>
 </context>
 <context>
     <name>uSmartpath</name>
     <message>
         <source>Invalid ovr file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige ovr-Datei</translation>
     </message>
 </context>
 <context>
     <name>uTomTom</name>
     <message>
         <source>Optimize</source>
-        <translation type="unfinished"></translation>
+        <translation>Optimieren</translation>
     </message>
     <message>
         <source>Optimize output with skipper records</source>
-        <translation type="unfinished"></translation>
+        <translation>Ausgabe mit Sprungdatensätzen optimieren</translation>
     </message>
     <message>
         <source>Invalid ov2 file</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültige ov2-Datei</translation>
     </message>
     <message>
         <source>The POIs do not fit into an ov2 file</source>
-        <translation type="unfinished"></translation>
+        <translation>Die POIs passen nicht in eine ov2-Datei</translation>
     </message>
 </context>
 <context>
     <name>uTomTomCfg</name>
     <message>
         <source>No items found in this TomTom Navigator configuration file. Are you sure you are opening a configuration file that belongs to version 5 or higher of TomTom Navigator?</source>
-        <translation type="unfinished"></translation>
+        <translation>In dieser Konfigurationsdatei von TomTom Navigator wurden keine Einträge gefunden. Sind Sie sicher, dass Sie eine Konfigurationsdatei von TomTom Navigator ab Version 5 öffnen?</translation>
     </message>
 </context>
 <context>
     <name>uUpdateItems</name>
     <message>
         <source>&apos;%1&apos; is not a valid date and time</source>
-        <translation type="unfinished"></translation>
+        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
     </message>
     <message>
         <source>AutoUpdate item for %1 not found</source>
-        <translation type="unfinished"></translation>
+        <translation>AutoUpdate-Element für %1 nicht gefunden</translation>
     </message>
     <message>
         <source>AutoUpdate profile &quot;%1&quot; not found</source>
-        <translation type="unfinished">AutoUpdate-Profil „%1“ nicht gefunden</translation>
+        <translation>AutoUpdate-Profil &quot;%1&quot; nicht gefunden</translation>
     </message>
     <message>
         <source>Invalid profile name &quot;%1&quot;</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger Profilname &quot;%1&quot;</translation>
     </message>
     <message>
         <source>Profile with name &quot;%1&quot; already exists</source>
-        <translation type="unfinished"></translation>
+        <translation>Ein Profil mit dem Namen &quot;%1&quot; ist bereits vorhanden</translation>
     </message>
 </context>
 <context>
     <name>uXmlDocument</name>
     <message>
         <source>Invalid path %1: %2</source>
-        <translation type="unfinished"></translation>
+        <translation>Ungültiger Pfad %1: %2</translation>
     </message>
 </context>
 </TS>

@@ -88,14 +88,16 @@ const char* const ListImageNames[10] = {
     "starred",
 };
 
+// The update run's row states are 3 waiting (a clock), 4 working (turning arrows), 5 done (a tick)
+// and 6 failed (an error sign).
 const char* const StatusImageNames[7] = {
     "dialog-information",
     "emblem-default",
     "dialog-error",
-    "dialog-warning",
-    "emblem-downloads",
-    "view-refresh",
-    "process-stop",
+    "appointment-soon",
+    "emblem-synchronizing",
+    "emblem-default",
+    "dialog-error",
 };
 
 // A plain lettered tile, for a system without the icon theme.

@@ -3,6 +3,7 @@
 
 #include "app/uDialogs.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
 
 #include <QFileInfo>
 #include <QGridLayout>
@@ -10,11 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-
-namespace {
-const QLatin1String FilePrefix("FILE://");
-const QLatin1String HttpPrefix("HTTP://");
-} // namespace
 
 TfmAddSite::TfmAddSite(QWidget* owner)
     : TTarvellModalForm(owner)
@@ -71,17 +67,17 @@ void TfmAddSite::SetLocation(const QString& location)
 
 void TfmAddSite::CheckLocation(const QString& location)
 {
-    const bool file = location.startsWith(FilePrefix, Qt::CaseInsensitive);
-    if (!file && !location.startsWith(HttpPrefix, Qt::CaseInsensitive))
+    const bool file = IsFilePath(location);
+    if (!file && !IsHttpUrl(location))
         throw EUserError(tr("Invalid location specified, the xml location must be prefixed with http:// for internet "
                             "locations or file:// for local files"));
     if (file) {
-        const QString path = location.mid(FilePrefix.size());
+        const QString path = StripFilePrefix(location);
         if (!QFileInfo(path).isFile())
             throw EUserError(tr("File %1 not found").arg(path));
         return;
     }
-    const QString rest = location.mid(HttpPrefix.size());
+    const QString rest = StripHttpPrefix(location);
     if (rest.size() < 3)
         throw EUserError(tr("Invalid url %1").arg(rest));
 }
@@ -92,10 +88,10 @@ void TfmAddSite::BitBtn1Click()
     request.Title = tr("Open poi site xml file...");
     request.NameFilters = QStringList { tr("Xml Files (*.xml)") };
     request.DefaultSuffix = QStringLiteral("XML");
-    if (Location().startsWith(FilePrefix, Qt::CaseInsensitive))
-        request.InitialDir = Location().mid(FilePrefix.size());
+    if (IsFilePath(Location()))
+        request.InitialDir = StripFilePrefix(Location());
     if (GetPrompt().OpenFileDialog(this, request) && !request.Files.isEmpty())
-        SetLocation(FilePrefix + request.Files.first());
+        SetLocation(QString::fromLatin1(FilePrefix.data()) + request.Files.first());
 }
 
 void TfmAddSite::Button1Click()

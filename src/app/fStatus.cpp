@@ -4,11 +4,11 @@
 #include "app/dMain.h"
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
-#include "core/uXmlDocument.h"
 #include "sites/uUpdateItems.h"
 
-#include <QApplication>
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDesktopServices>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
@@ -18,64 +18,47 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
-#include <QScrollBar>
+#include <QTextDocument>
+#include <QUrl>
 #include <QVBoxLayout>
 
-#include <cmath>
-#include <map>
+#include <algorithm>
 
 namespace {
 
 const QColor RunningRowColour(166, 202, 240);
 
-QString StatusText(const QString& text)
+// A hint shown as the plain text it is, line breaks included: a tool tip that looks like rich
+// text would be read as such.
+QString PlainToolTip(const QString& text)
 {
-    return TfmStatus::tr("Status") + QStringLiteral(": ") + text;
+    if (text.isEmpty())
+        return text;
+    QString lines = text;
+    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
+    return Qt::convertFromPlainText(lines, Qt::WhiteSpaceNormal);
 }
-
-QString ProgressText(const QString& text)
-{
-    return TfmStatus::tr("Progress") + QStringLiteral(": ") + text;
-}
-
-// The target as the user knows it: without its "FILE://" or "MOBILE://" prefix.
-QString ShownTarget(const QString& target)
-{
-    for (const QLatin1String prefix : { QLatin1String("FILE://"), QLatin1String("MOBILE://") })
-        if (target.startsWith(prefix, Qt::CaseInsensitive))
-            return target.mid(prefix.size());
-    return target;
-}
-
-class TPromptOverwriteQuestion : public TOverwriteQuestion {
-public:
-    TOverwriteAnswer Ask(const QString& message) override
-    {
-        const int answer = GetPrompt().Confirm(message);
-        return answer >= 0 && answer <= 4 ? TOverwriteAnswer(answer) : TOverwriteAnswer::Closed;
-    }
-};
-TPromptOverwriteQuestion OverwritePrompt;
 
 } // namespace
 
-// Each site's catalogue as its site row fetched it, so an item is checked against its own site
-// even when the rows of two sites interleave.
-class TfmStatus::TCurrentCatalogues : public TSiteCatalogues {
-public:
-    const TXmlDocument& Catalogue(const QString& site) override
-    {
-        const auto it = Documents.find(site.toUpper());
-        if (it == Documents.end() || !it->second)
-            throw EUserError(TfmStatus::tr("Unable to download associated site xml"));
-        return *it->second;
+int StatusImageIndex(TRowState state)
+{
+    switch (state) {
+    case TRowState::Working:
+        return 4;
+    case TRowState::Done:
+        return 5;
+    case TRowState::Failed:
+        return 6;
+    case TRowState::Waiting:
+    case TRowState::Cancelled:
+        break;
     }
-    std::map<QString, std::unique_ptr<TXmlDocument>> Documents;
-};
+    return 3;
+}
 
 TfmStatus::TfmStatus(QWidget* owner, bool compact)
     : TTarvellModalForm(owner)
-    , FCatalogues(std::make_unique<TCurrentCatalogues>())
 {
     if (compact) {
         // Not above the owner, which may be hidden in the tray.
@@ -127,12 +110,8 @@ TfmStatus::TfmStatus(QWidget* owner, bool compact)
     FTimer1.setSingleShot(true);
     connect(&FTimer1, &QTimer::timeout, this, &TfmStatus::Timer1Timer);
 
-    FEngine.OverwriteQuestion = &OverwritePrompt;
-    FEngine.OnProgress = [this](double percentage, const QString& message) {
-        if (QProgressBar* bar = RowControl<QProgressBar>(FCurrentRow, "ProgressBar"))
-            bar->setValue(int(std::lround(percentage)));
-        SetStatus(FCurrentRow, message);
-    };
+    FRun.Progress = this;
+    FRun.Host = this;
     Retranslate();
 }
 
@@ -141,131 +120,164 @@ TfmStatus::~TfmStatus() = default;
 void TfmStatus::Retranslate()
 {
     setWindowTitle(tr("Tarvell AutoUpdate Status..."));
-    FClose->setText(FFinished ? tr("Close") : tr("Cancel"));
+    FClose->setText(FRun.Finished() ? tr("Close") : tr("Cancel"));
     FAutoClose->setText(tr("Auto close"));
 }
 
 void TfmStatus::SetSilent(bool silent)
 {
-    FSilent = silent;
-    FEngine.Silent = silent;
+    FRun.SetSilent(silent);
 }
 
 void TfmStatus::SetItems(TUpdateItems& items)
 {
-    FItems = &items;
-    for (int i = 0; i < items.Count(); ++i) {
-        TUpdateItem& item = items.GetItem(i);
-        if (!FRowSites.contains(item.Site, Qt::CaseInsensitive))
-            AddRow(item.Site, nullptr);
-        AddRow(item.Site, &item);
-    }
+    const int before = FRun.RowCount();
+    FRun.SetItems(items);
+    for (int i = before; i < FRun.RowCount(); ++i)
+        AddRowControls(i);
 }
 
-void TfmStatus::AddRow(const QString& site, TUpdateItem* item)
+void TfmStatus::AddRowControls(int row)
 {
-    const QString n = QString::number(FRowSites.size());
-    auto* panel = new QFrame;
-    panel->setObjectName(QStringLiteral("Panel") + n);
-    panel->setFrameShape(QFrame::StyledPanel);
-    panel->setAutoFillBackground(true);
-    auto* row = new QHBoxLayout(panel);
-    row->setContentsMargins(4, 4, 4, 4);
-    auto* image = new QLabel(panel);
-    image->setObjectName(QStringLiteral("Image") + n);
-    image->setFixedWidth(52);
-    image->setAlignment(Qt::AlignCenter);
-    row->addWidget(image);
+    const TUpdateRow& data = FRun.Row(row);
+    const QString n = QString::number(row);
+    TRowControls c;
+    c.Panel = new QFrame;
+    c.Panel->setObjectName(QStringLiteral("Panel") + n);
+    c.Panel->setFrameShape(QFrame::StyledPanel);
+    c.Panel->setAutoFillBackground(true);
+    auto* layout = new QHBoxLayout(c.Panel);
+    layout->setContentsMargins(4, 4, 4, 4);
+    c.Image = new QLabel(c.Panel);
+    c.Image->setObjectName(QStringLiteral("Image") + n);
+    c.Image->setFixedWidth(52);
+    c.Image->setAlignment(Qt::AlignCenter);
+    layout->addWidget(c.Image);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
-    auto* label = new QLabel(item ? item->Description : site, panel);
-    label->setObjectName(QStringLiteral("Label") + n);
-    label->setTextFormat(Qt::PlainText);
-    texts->addWidget(label);
-    if (item) {
-        auto* target = new QLabel(tr("Target") + QStringLiteral(": ") + ShownTarget(item->Target), panel);
-        target->setObjectName(QStringLiteral("TargetLabel") + n);
-        target->setTextFormat(Qt::PlainText);
-        texts->addWidget(target);
+    // Site texts are never read as rich text.
+    c.Label = new QLabel(data.Caption, c.Panel);
+    c.Label->setObjectName(QStringLiteral("Label") + n);
+    c.Label->setTextFormat(Qt::PlainText);
+    texts->addWidget(c.Label);
+    if (data.Item) {
+        c.TargetLabel = new QLabel(data.TargetText, c.Panel);
+        c.TargetLabel->setObjectName(QStringLiteral("TargetLabel") + n);
+        c.TargetLabel->setTextFormat(Qt::PlainText);
+        texts->addWidget(c.TargetLabel);
     }
-    auto* status = new QLabel(StatusText(tr("Waiting to be processed...")), panel);
-    status->setObjectName(QStringLiteral("StatusLabel") + n);
-    status->setTextFormat(Qt::PlainText);
-    status->setMinimumWidth(1);
-    texts->addWidget(status);
-    auto* bar = new QProgressBar(panel);
-    bar->setObjectName(QStringLiteral("ProgressBar") + n);
-    bar->setRange(0, 100);
-    bar->setValue(0);
-    bar->setMaximumHeight(status->sizeHint().height());
-    texts->addWidget(bar);
-    row->addLayout(texts, 1);
-    FRowsLayout->insertWidget(FRowsLayout->count() - 1, panel);
-
-    FRowSites << site;
-    FRowItems.push_back(item);
-    FRowPanels.push_back(panel);
-    FRowIcons.push_back(-1);
-    SetRowColour(FRowSites.size() - 1, palette().color(QPalette::Base));
-    SetIcon(FRowSites.size() - 1, 3);
+    c.StatusLabel = new QLabel(c.Panel);
+    c.StatusLabel->setObjectName(QStringLiteral("StatusLabel") + n);
+    c.StatusLabel->setTextFormat(Qt::PlainText);
+    c.StatusLabel->setMinimumWidth(1);
+    texts->addWidget(c.StatusLabel);
+    c.ProgressBar = new QProgressBar(c.Panel);
+    c.ProgressBar->setObjectName(QStringLiteral("ProgressBar") + n);
+    c.ProgressBar->setRange(0, 100);
+    c.ProgressBar->setMaximumHeight(c.StatusLabel->sizeHint().height());
+    texts->addWidget(c.ProgressBar);
+    layout->addLayout(texts, 1);
+    FRowsLayout->insertWidget(FRowsLayout->count() - 1, c.Panel);
+    FRows.push_back(c);
+    RowChanged(row);
 }
 
-void TfmStatus::SetIcon(int row, int index)
+void TfmStatus::RowChanged(int row)
 {
-    FRowIcons[row] = index;
-    if (QLabel* image = RowControl<QLabel>(row, "Image"))
-        if (const TdmMain* data = dmMain())
-            image->setPixmap(data->PngImageCollection1.Image(index));
-}
-
-void TfmStatus::SetStatus(int row, const QString& text)
-{
-    if (QLabel* status = RowControl<QLabel>(row, "StatusLabel"))
-        status->setText(StatusText(text));
-}
-
-void TfmStatus::SetRowColour(int row, const QColor& colour)
-{
-    QPalette p = FRowPanels[row]->palette();
-    p.setColor(QPalette::Window, colour);
-    FRowPanels[row]->setPalette(p);
-}
-
-void TfmStatus::RowFailed(int row, const QString& message)
-{
-    SetIcon(row, 6);
-    const QString text = StatusText(tr("Failed") + QStringLiteral(" \"") + message + QStringLiteral("\""));
-    if (QLabel* status = RowControl<QLabel>(row, "StatusLabel")) {
-        status->setText(text);
-        status->setToolTip(text.toHtmlEscaped());
+    const TUpdateRow& data = FRun.Row(row);
+    TRowControls& c = FRows[size_t(row)];
+    // Downloads report often: only what changed is set again.
+    const int icon = StatusImageIndex(data.State);
+    if (icon != c.Icon)
+        if (const TdmMain* images = dmMain()) {
+            c.Image->setPixmap(images->PngImageCollection1.Image(icon));
+            c.Icon = icon;
+        }
+    if (c.StatusLabel->text() != data.StatusText)
+        c.StatusLabel->setText(data.StatusText);
+    if (c.Hint != data.Hint) {
+        c.StatusLabel->setToolTip(PlainToolTip(data.Hint));
+        c.Hint = data.Hint;
+    }
+    c.ProgressBar->setValue(data.Percent);
+    QColor colour = palette().color(QPalette::Base);
+    if (data.Shade == TRowShade::Current)
+        colour = RunningRowColour;
+    else if (data.Shade == TRowShade::Processed)
+        colour = palette().color(QPalette::Button);
+    QPalette p = c.Panel->palette();
+    if (p.color(QPalette::Window) != colour) {
+        p.setColor(QPalette::Window, colour);
+        c.Panel->setPalette(p);
     }
 }
 
-QString TfmStatus::Summary() const
+void TfmStatus::RowStarted(int row)
 {
-    QString text = tr("%1 updated").arg(FUpdated);
-    if (FUpToDate > 0)
-        text += QStringLiteral(", ") + tr("%1 already up-to-date").arg(FUpToDate);
-    if (FFailed > 0)
-        text += QStringLiteral(", ") + tr("%1 failed").arg(FFailed);
-    if (FSkipped > 0)
-        text += QStringLiteral(", ") + tr("%1 skipped").arg(FSkipped);
-    return text;
+    // The next row comes into view too while two rows fit.
+    const QFrame* panel = FRows[size_t(row)].Panel;
+    const int shown
+        = row + 1 < FRun.RowCount() && 2 * panel->height() < FScrollBox->viewport()->height() ? row + 1 : row;
+    FScrollBox->ensureWidgetVisible(FRows[size_t(shown)].Panel, 0, 0);
+}
+
+void TfmStatus::TotalChanged()
+{
+    FTotal->setText(FRun.TotalText());
+    FMain->setValue(FRun.TotalPercent());
+}
+
+void TfmStatus::ProcessEvents()
+{
+    // The run is synchronous on the GUI thread; this is where its Cancel button (and everything
+    // else) is handled. Escape and the button only ask the run to stop (reject), and
+    // RunAutoUpdate refuses a second run, so nothing re-enters or closes the run under it.
+    QCoreApplication::processEvents();
+}
+
+TOverwriteAnswer TfmStatus::Ask(const QString& message)
+{
+    // A box closed without an answer answers Cancel.
+    const int answer = GetPrompt().Confirm(message);
+    return answer >= 0 && answer <= 4 ? TOverwriteAnswer(answer) : TOverwriteAnswer::Cancel;
+}
+
+bool TfmStatus::AskContinue(const QString& message, bool& continueOnErrors)
+{
+    return GetPrompt().MessageDlgWithCheckBox(message, continueOnErrors, TMsgDlgType::mtConfirmation,
+               tr("Continue on subsequent errors"), mbYes | mbNo)
+        == IDYES;
+}
+
+void TfmStatus::ShowWarning(const QString& message)
+{
+    ::ShowWarning(this, message);
+}
+
+bool TfmStatus::StartProgram(const QString& program, const QStringList& arguments)
+{
+    return QProcess::startDetached(program, arguments);
+}
+
+bool TfmStatus::OpenDocument(const QString& fileName)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(fileName));
 }
 
 void TfmStatus::showEvent(QShowEvent* event)
 {
     TTarvellModalForm::showEvent(event);
-    if (FRunning || FFinished || FTimer1.isActive())
+    if (FRun.Running() || FRun.Finished() || FTimer1.isActive())
         return;
-    FTotal->setText(ProgressText(tr("Waiting...")));
+    TotalChanged();
     FTimer1.start();
 }
 
 void TfmStatus::reject()
 {
-    // Escape cancels a run like the button; the window only closes once the run is over.
-    if (FRunning)
+    // Escape and the window manager's close cancel a run like the button; the window only
+    // closes once the run is over.
+    if (FRun.Running())
         CloseClick();
     else
         TTarvellModalForm::reject();
@@ -273,186 +285,30 @@ void TfmStatus::reject()
 
 void TfmStatus::CloseClick()
 {
-    if (FRunning) {
-        FCancelRequested = true;
-        FEngine.Cancel();
-    } else {
+    if (FRun.Running())
+        FRun.Cancel();
+    else
         TTarvellModalForm::reject();
-    }
-}
-
-void TfmStatus::DownloadProgress(uint64_t progress, uint64_t progressMax, bool& cancel, bool itemBand)
-{
-    cancel = FCancelRequested;
-    if (progressMax != 0) {
-        const double percent = double(progress) / (double(progressMax) / 100);
-        // An item's download fills the band from 40 to 50 of its row.
-        if (QProgressBar* bar = RowControl<QProgressBar>(FCurrentRow, "ProgressBar"))
-            bar->setValue(int(std::lround(itemBand ? percent / 10 + 40 : percent)));
-    }
-    SetStatus(FCurrentRow, tr("Downloading..."));
-    QCoreApplication::processEvents();
 }
 
 void TfmStatus::Timer1Timer()
 {
     FTimer1.stop();
-    if (FRunning || FFinished)
+    if (!FRun.Execute())
         return;
-    FRunning = true;
-    FCancelRequested = false;
-    bool cancelled = false;
-    FUpdated = FUpToDate = FFailed = FSkipped = 0;
-    bool askOverwrite = true;
-    bool continueOnErrors = false;
-    FCatalogues->Documents.clear();
-    FTotal->setText(ProgressText(tr("Starting...")));
-    const int rows = RowCount();
-    const TDownloadProgressEvent siteProgress
-        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { DownloadProgress(p, m, c, false); };
-    const TDownloadProgressEvent itemProgress
-        = [this](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& c) { DownloadProgress(p, m, c, true); };
-    const auto cancelRun = [&](int r) {
-        cancelled = true;
-        // Item rows never reached; the one cancelled counts as not processed too.
-        for (int i = r; i < rows; ++i)
-            if (FRowItems[i])
-                ++FSkipped;
-        FTotal->setText(ProgressText(tr("Cancelled") + QStringLiteral(", ") + Summary()));
-        SetRowColour(r, palette().color(QPalette::Base));
-    };
-    int r = 0;
-    try {
-        for (; r < rows; ++r) {
-            FTotal->setText(ProgressText(tr("Updating file %1 of %2").arg(r + 1).arg(rows)));
-            SetRowColour(r, RunningRowColour);
-            FCurrentRow = r;
-            if (FCancelRequested) {
-                cancelRun(r);
-                break;
-            }
-            const int shown = r + 1 < rows && 2 * FRowPanels[r]->height() < FScrollBox->viewport()->height() ? r + 1 : r;
-            FScrollBox->ensureWidgetVisible(FRowPanels[shown], 0, 0);
-            const bool siteRow = FRowItems[r] == nullptr;
-            try {
-                if (siteRow) {
-                    SetIcon(r, 4);
-                    SetStatus(r, tr("Checking updated site xml file..."));
-                    const QString key = FRowSites[r].toUpper();
-                    FCatalogues->Documents.erase(key);
-                    try {
-                        FCatalogues->Documents[key] = DownloadXmlDocument(FRowSites[r], false, siteProgress);
-                    } catch (const ETarvellError& e) {
-                        FCatalogues->Documents.erase(key);
-                        if (FCancelRequested) {
-                            cancelRun(r);
-                            break;
-                        }
-                        throw EUserError(SiteDownloadError(FRowSites[r], e.Message()));
-                    }
-                    SetStatus(r, tr("Checked site xml file..."));
-                    QCoreApplication::processEvents();
-                    SetIcon(r, 5);
-                } else {
-                    SetIcon(r, 4);
-                    SetStatus(r, tr("Checking..."));
-                    bool result = false;
-                    try {
-                        result = FEngine.Execute(*FRowItems[r], askOverwrite, *FCatalogues, itemProgress);
-                    } catch (const ETarvellError&) {
-                        // A cancelled item download ends the run as a cancelled site download does.
-                        if (FCancelRequested) {
-                            cancelRun(r);
-                            break;
-                        }
-                        throw;
-                    }
-                    if (FCancelRequested && !result) {
-                        cancelRun(r);
-                        break;
-                    }
-                    if (result) {
-                        ++FUpdated;
-                        SetStatus(r, tr("Updated"));
-                    } else {
-                        ++FUpToDate;
-                        SetStatus(r, tr("Already up to date"));
-                    }
-                    SetIcon(r, 5);
-                }
-                if (QProgressBar* bar = RowControl<QProgressBar>(r, "ProgressBar"))
-                    bar->setValue(100);
-            } catch (const ETarvellError& e) {
-                ++FFailed;
-                RowFailed(r, e.Message());
-                if (siteRow) {
-                    while (r + 1 < rows && FRowItems[r + 1]
-                        && FRowSites[r + 1].compare(FRowSites[r], Qt::CaseInsensitive) == 0) {
-                        ++r;
-                        ++FFailed;
-                        RowFailed(r, tr("Unable to download associated site xml"));
-                    }
-                }
-                if (!FSilent && !continueOnErrors) {
-                    if (GetPrompt().MessageDlgWithCheckBox(e.Message() + QStringLiteral("\r\r")
-                                + tr("Do you want to continue?"),
-                            continueOnErrors, TMsgDlgType::mtConfirmation, tr("Continue on subsequent errors"),
-                            mbYes | mbNo)
-                        != IDYES)
-                        FCancelRequested = true;
-                }
-            }
-            FMain->setValue(rows >= 2 ? int(std::lround(double(r) / (rows - 1) * 100)) : 100);
-            FTotal->setText(ProgressText(tr("Finished") + QStringLiteral(", ") + Summary()));
-            SetRowColour(r, palette().color(QPalette::Button));
-        }
-    } catch (const std::exception& e) {
-        // Unexpected: the row shows it and the run ends as it would.
-        if (r < rows)
-            RowFailed(r, QString::fromUtf8(e.what()));
-        ++FFailed;
-    }
-    FRunning = false;
-    if (cancelled) {
-        for (int i = FCurrentRow; i < rows; ++i)
-            SetStatus(i, tr("Cancelled"));
-    } else if (FUpdated > 0) {
-        RunAfterUpdateApplication();
-    }
-    FMain->setValue(100);
-    FFinished = true;
     Retranslate();
-    if (GetSettings().StatusAutoClose && FFailed == 0 && !cancelled)
+    if (FRun.ClosesWhenDone())
         accept();
-}
-
-void TfmStatus::RunAfterUpdateApplication()
-{
-    const TSettings& settings = GetSettings();
-    if (!settings.AutoUpdateApplicationEnabled)
-        return;
-    const QString application = settings.AutoUpdateApplication;
-    if (application.isEmpty()
-        || !QProcess::startDetached(application, QProcess::splitCommand(settings.AutoUpdateAppParams)))
-        ShowWarning(this,
-            tr("Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager "
-               "settings:\r%1\r\rPlease check if the application exists in the specified location.")
-                .arg(application));
-}
-
-QString SiteDownloadError(const QString& site, const QString& message)
-{
-    return TfmStatus::tr("Cannot download \"%1\" because the following error: \r\r%2.").arg(site, message)
-        + QStringLiteral("\r\r") + TfmStatus::tr("Please check your internet connection") + QStringLiteral(". ")
-        + TfmStatus::tr("The sites status page on the Tarvell web site of Orvik Software shows whether a site "
-                        "is known to be down")
-        + QStringLiteral(".");
 }
 
 // --- starting a run -----------------------------------------------------------------------------
 
 void RunAutoUpdate(QWidget* owner, bool compact, TUpdateItems& items, bool silent)
 {
+    // Reached from the events a run processes (the update timer, a profile menu): refused, the
+    // run under way goes on.
+    if (TUpdateRun::AnyRunning())
+        return;
     const THourglass hourglass;
     TfmStatus form(owner, compact);
     form.SetSilent(silent);

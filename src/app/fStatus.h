@@ -1,14 +1,13 @@
-// The update status window: one row per site catalogue and per item, driven item by item through
-// the update engine, with the outcome of each row, the continue question, the summary and the
-// program started after an update; and the routines that start a run.
+// The update status window: shows the rows of an update run with their icons, texts and bars,
+// the overall progress and the summary, and answers the run's questions; and the routines that
+// start a run.
 #pragma once
 
 #include "app/uTarvellForm.h"
-#include "sites/uAutoUpdate.h"
+#include "sites/uUpdateRun.h"
 
 #include <QTimer>
 
-#include <memory>
 #include <vector>
 
 class QCheckBox;
@@ -18,10 +17,9 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
-class TUpdateItem;
 class TUpdateItems;
 
-class TfmStatus : public TTarvellModalForm {
+class TfmStatus : public TTarvellModalForm, private TUpdateRunProgress, private TUpdateRunHost {
     Q_OBJECT
 public:
     explicit TfmStatus(QWidget* owner = nullptr, bool compact = false);
@@ -30,22 +28,8 @@ public:
     // Keeps the list (not owned) and adds a site row ahead of the first item of each site.
     void SetItems(TUpdateItems& items);
     void SetSilent(bool silent);
-    bool Silent() const { return FSilent; }
-
-    int RowCount() const { return int(FRowSites.size()); }
-    // The row's controls by name ("Image", "Label", "TargetLabel", "StatusLabel", "ProgressBar").
-    template <typename T> T* RowControl(int row, const char* name) const
-    {
-        return findChild<T*>(QString::fromLatin1(name) + QString::number(row));
-    }
-    // The icon index a row shows: 3 waiting, 4 working, 5 done, 6 failed.
-    int RowIcon(int row) const { return FRowIcons[row]; }
-    QLabel* laTotalProgress() const { return FTotal; }
-    QProgressBar* pbMain() const { return FMain; }
-    QPushButton* buClose() const { return FClose; }
-    QCheckBox* cbAutoclose() const { return FAutoClose; }
-    QTimer& Timer1() { return FTimer1; }
-    bool Running() const { return FRunning; }
+    bool Silent() const { return FRun.Silent(); }
+    const TUpdateRun& Run() const { return FRun; }
 
     // The run; the first tick of Timer1 calls it.
     void Timer1Timer();
@@ -56,33 +40,36 @@ protected:
     void Retranslate() override;
 
 private:
-    class TCurrentCatalogues;
-    void AddRow(const QString& site, TUpdateItem* item);
-    void SetIcon(int row, int index);
-    void SetStatus(int row, const QString& text);
-    void SetRowColour(int row, const QColor& colour);
-    void RowFailed(int row, const QString& message);
-    QString Summary() const;
-    void RunAfterUpdateApplication();
-    void CloseClick();
-    void DownloadProgress(uint64_t progress, uint64_t progressMax, bool& cancel, bool itemBand);
+    friend class TfmStatusTestAccess;
 
-    TAutoUpdate FEngine;
-    std::unique_ptr<TCurrentCatalogues> FCatalogues;
-    TUpdateItems* FItems = nullptr;
-    QStringList FRowSites;
-    std::vector<TUpdateItem*> FRowItems;
-    std::vector<QFrame*> FRowPanels;
-    std::vector<int> FRowIcons;
-    bool FSilent = false;
-    bool FCancelRequested = false;
-    bool FRunning = false;
-    bool FFinished = false;
-    int FCurrentRow = 0;
-    int FUpdated = 0;
-    int FUpToDate = 0;
-    int FFailed = 0;
-    int FSkipped = 0;
+    struct TRowControls {
+        QFrame* Panel = nullptr;
+        QLabel* Image = nullptr;
+        QLabel* Label = nullptr;
+        QLabel* TargetLabel = nullptr;
+        QLabel* StatusLabel = nullptr;
+        QProgressBar* ProgressBar = nullptr;
+        // What the row shows now.
+        int Icon = -1;
+        QString Hint;
+    };
+    void AddRowControls(int row);
+    void CloseClick();
+
+    // TUpdateRunProgress
+    void RowChanged(int row) override;
+    void RowStarted(int row) override;
+    void TotalChanged() override;
+    void ProcessEvents() override;
+    // TUpdateRunHost
+    TOverwriteAnswer Ask(const QString& message) override;
+    bool AskContinue(const QString& message, bool& continueOnErrors) override;
+    void ShowWarning(const QString& message) override;
+    bool StartProgram(const QString& program, const QStringList& arguments) override;
+    bool OpenDocument(const QString& fileName) override;
+
+    TUpdateRun FRun;
+    std::vector<TRowControls> FRows;
 
     QScrollArea* FScrollBox = nullptr;
     QVBoxLayout* FRowsLayout = nullptr;
@@ -93,12 +80,13 @@ private:
     QTimer FTimer1;
 };
 
-// The message of a site catalogue that could not be fetched, with the connection hint and the
-// pointer to the sites status page.
-QString SiteDownloadError(const QString& site, const QString& message);
+// The icon index of the data module's status pictures for a row state: 3 waiting (also a row
+// the run never reached), 4 working, 5 done, 6 failed.
+int StatusImageIndex(TRowState state);
 
 // Opens the status window over the items and runs them; the window's size is kept in the
-// settings ("StatusTrayWidth/Height" when compact, else "StatusWidth/Height").
+// settings ("StatusTrayWidth/Height" when compact, else "StatusWidth/Height"). While a run is
+// under way another is refused: runs never nest.
 void RunAutoUpdate(QWidget* owner, bool compact, TUpdateItems& items, bool silent);
 // The items of one profile, sorted by site, in the normal window.
 void RunAutoUpdateProfile(QWidget* owner, const QString& profileName);

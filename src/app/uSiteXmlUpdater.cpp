@@ -2,10 +2,10 @@
 #include "app/uSiteXmlUpdater.h"
 
 #include "app/fProgress.h"
-#include "app/fStatus.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uXmlDocument.h"
+#include "sites/uUpdateRun.h"
 
 #include <QApplication>
 
@@ -51,8 +51,8 @@ void TSiteXmlUpdater::DownloadStep(TfmProgress& progress)
 {
     try {
         // Only the local copy matters; the parsed document is dropped.
-        DownloadXmlDocument(Url, Force,
-            [&progress](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& cancel) {
+        DownloadXmlDocument(
+            Url, Force, [&progress](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& cancel) {
                 progress.DownloadProgress(qint64(p), qint64(m), cancel);
             });
     } catch (const ETarvellError& e) {

@@ -20,8 +20,6 @@
 
 namespace {
 
-using T = TAutoUpdateTexts;
-
 constexpr int StampSize = 8;
 constexpr qint64 TimeTolerance = 10; // ms
 
@@ -30,28 +28,12 @@ public:
     QDateTime Now() const override { return QDateTime::currentDateTime(); }
 };
 
-QString ConnectionHint()
+// The decorated message followed by the connection hint.
+QString WithConnectionHint(const QString& message)
 {
-    return T::tr("Please check your connection and your username/password if you are downloading from a site which "
-                 "requires registration");
-}
-
-// The extension (with its dot) of the last path component; "" when it has none.
-QString PathExt(const QString& path)
-{
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-        if (c == QChar('.'))
-            return path.mid(i);
-        if (c == QChar('/') || c == QChar('\\'))
-            break;
-    }
-    return QString();
-}
-
-QString WithoutExt(const QString& path)
-{
-    return path.left(path.size() - PathExt(path).size());
+    return TAutoUpdateTexts::tr("%1\r\rPlease check your connection and your username/password if you are downloading "
+                                "from a site which requires registration")
+        .arg(message);
 }
 
 QString Text(const TXmlNode& node)
@@ -80,7 +62,7 @@ bool HardLink(const QString& from, const QString& to)
 // back, so the pair is always both old or both new.
 void CommitCacheAndStamp(const QString& cacheFile, const std::string& bytes, const QDateTime& stamp)
 {
-    const QString stampFile = ChangeFileExt(cacheFile, QStringLiteral(".inf"));
+    const QString stampFile = ChangeLocationExtension(cacheFile, QStringLiteral(".inf"));
     const QString backup = cacheFile + QStringLiteral(".old~");
     QFile::remove(backup);
     const bool hasBackup = QFileInfo(cacheFile).isFile() && HardLink(cacheFile, backup);
@@ -110,17 +92,6 @@ const TClock& SystemClock()
 {
     static const TWallClock clock;
     return clock;
-}
-
-const TXmlDocument& TRunCatalogues::Catalogue(const QString& site)
-{
-    for (const auto& [location, document] : FDocuments)
-        if (location.compare(site, Qt::CaseInsensitive) == 0)
-            return *document;
-    std::unique_ptr<TXmlDocument> document = DownloadXmlDocument(site, false, OnProgress);
-    CheckSiteXmlVersion(*document);
-    FDocuments.emplace_back(site, std::move(document));
-    return *FDocuments.back().second;
 }
 
 // --- names and URLs ---------------------------------------------------------------------------
@@ -153,14 +124,9 @@ QString SanitizeFileNamePart(const QString& text, int maxBytes)
     return out;
 }
 
-QString ChangeFileExt(const QString& fileName, const QString& extension)
-{
-    return WithoutExt(fileName) + extension;
-}
-
 QString CacheFolder(const QString& site)
 {
-    return GetDataDir() + QStringLiteral("download/") + WithoutExt(UrlToFileName(site));
+    return GetDataDir() + QStringLiteral("download/") + ChangeLocationExtension(UrlToFileName(site), QString());
 }
 
 QString CacheFileName(
@@ -197,7 +163,7 @@ QString ResolveSiteUrl(const QString& url, const QString& siteLocation)
         return url;
     const QString scheme = ExtractUrlScheme(siteLocation);
     if (scheme.isEmpty())
-        throw ETarvellError(T::tr("Invalid url %1").arg(StripUrlCredentials(siteLocation)));
+        throw ETarvellError(TAutoUpdateTexts::tr("Invalid url %1").arg(StripUrlCredentials(siteLocation)));
     const QString rest = siteLocation.mid(scheme.size());
     const qsizetype slash = rest.indexOf(QChar('/'));
     return scheme + (slash < 0 ? rest : rest.left(slash)) + url;
@@ -246,7 +212,7 @@ QString FormatSiteError(const QString& message, bool siteError, const QString& n
 {
     QString text = QCoreApplication::translate("uAutoUpdate", messageTemplate).arg(name, message);
     if (!siteError)
-        text += QStringLiteral("\r\r") + ConnectionHint();
+        text = WithConnectionHint(text);
     if (!errorUrl.isEmpty())
         CallErrorUrl(errorUrl, text, name, userName, password, 0);
     return text;
@@ -255,8 +221,10 @@ QString FormatSiteError(const QString& message, bool siteError, const QString& n
 void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID)
 {
     if (!format.isEmpty()) {
-        extension = QChar('.') + WithoutExt(format);
-        formatID = PathExt(format).mid(1);
+        // "ext.formatid"; a format without a dot is an extension without a format ID.
+        const qsizetype dot = format.lastIndexOf(QChar('.'));
+        extension = QChar('.') + (dot < 0 ? format : format.left(dot));
+        formatID = dot < 0 ? QString() : format.mid(dot + 1);
     } else {
         extension = ExtractUrlFileExt(url);
         formatID.clear();
@@ -287,13 +255,13 @@ QDateTime ParseLastModified(const QString& text)
         const QString part = t.mid(from, count);
         const int value = part.size() == count ? part.toInt(&ok) : 0;
         if (!ok || part.startsWith(QChar('+')) || part.startsWith(QChar('-')))
-            throw EConvertError(T::tr("'%1' is not a valid date and time").arg(text.left(40)));
+            throw EConvertError(TAutoUpdateTexts::tr("'%1' is not a valid date and time").arg(text.left(40)));
         return value;
     };
     const QDate date(number(0, 4), number(4, 2), number(6, 2));
     const QTime time(number(9, 2), number(11, 2), number(13, 2));
     if (!date.isValid() || !time.isValid())
-        throw EConvertError(T::tr("'%1' is not a valid date and time").arg(text.left(40)));
+        throw EConvertError(TAutoUpdateTexts::tr("'%1' is not a valid date and time").arg(text.left(40)));
     return QDateTime(date, time);
 }
 
@@ -308,7 +276,7 @@ bool TargetFileExists(const QString& location)
     // A relative path would land wherever the program was started.
     if (IsFilePath(location) && QDir::isAbsolutePath(StripFilePrefix(location)))
         return QFileInfo(StripFilePrefix(location)).isFile();
-    throw EUserError(T::tr("Invalid target filename"));
+    throw EUserError(TAutoUpdateTexts::tr("Invalid target filename"));
 }
 
 QDateTime ReadCacheStamp(const QString& location)
@@ -316,7 +284,7 @@ QDateTime ReadCacheStamp(const QString& location)
     if (!TargetFileExists(location))
         return QDateTime();
     if (IsMobilePath(location)) {
-        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        const QString stampPath = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
         TMemoryStream stream;
         try {
             ConnectDevice();
@@ -324,26 +292,26 @@ QDateTime ReadCacheStamp(const QString& location)
                 return QDateTime();
             ReadDeviceFile(stampPath, stream);
         } catch (const ETarvellError&) {
-            throw EUserError(T::tr("Could not read or check file for existence"));
+            throw EUserError(TAutoUpdateTexts::tr("Could not read or check file for existence"));
         }
         return stream.Size() < StampSize ? QDateTime() : DecodeTimeStamp(stream.Data());
     }
-    const QString stampFile = ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf"));
+    const QString stampFile = StripFilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
     return QFileInfo(stampFile).isFile() ? ReadTimeStampFile(stampFile) : QDateTime();
 }
 
 void WriteCacheStamp(const QString& location, const QDateTime& time)
 {
     if (IsMobilePath(location)) {
-        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        const QString stampPath = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
         try {
             WriteDeviceFile(stampPath, EncodeTimeStamp(time));
         } catch (const ETarvellError&) {
-            throw ETarvellError(T::tr("Could not write time to %1").arg(stampPath));
+            throw ETarvellError(TAutoUpdateTexts::tr("Could not write time to %1").arg(stampPath));
         }
         return;
     }
-    WriteTimeStampFile(ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf")), time);
+    WriteTimeStampFile(StripFilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf"))), time);
 }
 
 // --- the engine -------------------------------------------------------------------------------
@@ -372,7 +340,7 @@ void TAutoUpdate::DoProgress(int step, const QString& text)
         OnProgress(step * 100.0 / 10, text);
 }
 
-void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& suffix, const QString& name)
+void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& message, const QString& name)
 {
     const bool siteError = dynamic_cast<const ESiteError*>(&e) != nullptr;
     QString errorUrl = Text(c.Poi.SelectSingleNode(QStringLiteral("onerror")));
@@ -385,11 +353,11 @@ void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& s
         // An error URL that cannot be resolved must not hide the failure being reported.
         errorUrl.clear();
     }
-    const QString message = FormatSiteError(
-        e.Message() + suffix, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
+    const QString decorated
+        = FormatSiteError(message, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
     if (siteError)
-        throw ESiteError(message);
-    throw EUserError(message);
+        throw ESiteError(decorated);
+    throw EUserError(decorated);
 }
 
 bool TAutoUpdate::Execute(
@@ -414,7 +382,7 @@ bool TAutoUpdate::UpdateItem(
 {
     QDateTime remoteTime = FClock.Now();
     bool result = false;
-    DoProgress(2, T::tr("Checking for new version..."));
+    DoProgress(2, TAutoUpdateTexts::tr("Checking for new version..."));
 
     TItemContext c;
     c.Site = item.Site;
@@ -426,17 +394,18 @@ bool TAutoUpdate::UpdateItem(
 
     c.Poi = FindPoiNode(site, item.Description);
     if (!c.Poi)
-        throw EUserError(T::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. "
-                               "Please remove it from the "
-                               "\"All Items\" tab in the AutoUpdate Manager")
-                             .arg(item.Description));
+        throw EUserError(
+            TAutoUpdateTexts::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. "
+                                 "Please remove it from the "
+                                 "\"All Items\" tab in the AutoUpdate Manager")
+                .arg(item.Description));
     const TXmlNode url = c.Poi.SelectSingleNode(QStringLiteral("url"));
     if (!url)
         throw InvalidSiteInformation();
     const QString urlText = url.Text().trimmed();
     // A catalogue on the web must not make the program read local files.
     if (IsFilePath(urlText) && !IsFilePath(item.Site))
-        throw EUserError(T::tr("Invalid url %1").arg(urlText));
+        throw EUserError(TAutoUpdateTexts::tr("Invalid url %1").arg(urlText));
     c.DownloadUrl = ExpandUrlPlaceholders(ResolveSiteUrl(urlText, item.Site), c.UserName, c.Password);
 
     const TXmlNode image = c.Poi.SelectSingleNode(QStringLiteral("image"));
@@ -452,9 +421,9 @@ bool TAutoUpdate::UpdateItem(
                     false))
                                        .trimmed();
             if (queryErrorMode == 1 && !answer.isEmpty())
-                throw ESiteError(T::tr("Following error occured:") + QChar(' ') + answer);
+                throw ESiteError(TAutoUpdateTexts::tr("Following error occured: %1").arg(answer));
         } catch (const ETarvellError& e) {
-            Fail(c, e, QChar(' ') + T::tr("while querying item"), item.Description);
+            Fail(c, e, TAutoUpdateTexts::tr("%1 while querying item").arg(e.Message()), item.Description);
         }
     }
     if (lastModified) {
@@ -465,13 +434,14 @@ bool TAutoUpdate::UpdateItem(
             remoteTime
                 = ParseLastModified(QString::fromLatin1(answer.data(), qsizetype(std::min<size_t>(answer.size(), 64))));
         } catch (const ETarvellError& e) {
-            Fail(c, e, QChar(' ') + T::tr("while checking for newer version of this poi file"), item.Description);
+            Fail(c, e, TAutoUpdateTexts::tr("%1 while checking for newer version of this poi file").arg(e.Message()),
+                item.Description);
         }
     }
 
     const QString folder = CacheFolder(item.Site);
     if (!QDir().mkpath(folder))
-        throw ETarvellError(T::tr(
+        throw ETarvellError(TAutoUpdateTexts::tr(
             "Could not create directory \"%1\". Check that parent directory is writable and that you have sufficient "
             "rights to create a directory within it")
                                 .arg(folder));
@@ -487,18 +457,18 @@ bool TAutoUpdate::UpdateItem(
                 try {
                     DownloadIntoCache(c, progress, bool(lastModified), remoteTime, stamp, result);
                 } catch (const ETarvellError& e) {
-                    Fail(c, e, QChar(' ') + T::tr("while downloading item"), item.Description);
+                    Fail(c, e, TAutoUpdateTexts::tr("%1 while downloading item").arg(e.Message()), item.Description);
                 }
             }
-            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
+            const QString cacheBitmap = ChangeLocationExtension(c.CacheFile, QStringLiteral(".bmp"));
             if (GetSettings().DownloadImages && image && !QFileInfo(cacheBitmap).isFile()) {
                 try {
-                    DoProgress(4, T::tr("Downloading image..."));
+                    DoProgress(4, TAutoUpdateTexts::tr("Downloading image..."));
                     TMemoryStream stream;
                     DownloadToStream(ResolveSiteUrl(image.Text().trimmed(), item.Site), stream, false);
                     SaveBytesToFile(cacheBitmap, stream.Data());
                 } catch (const ETarvellError& e) {
-                    Fail(c, e, QString(), item.Description + T::tr(" image"));
+                    Fail(c, e, e.Message(), TAutoUpdateTexts::tr("%1 image").arg(item.Description));
                 }
             }
         }
@@ -518,7 +488,7 @@ bool TAutoUpdate::UpdateItem(
 void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
     const QDateTime& remoteTime, const QDateTime& stamp, bool& result)
 {
-    DoProgress(3, T::tr("Downloading or getting cached version..."));
+    DoProgress(3, TAutoUpdateTexts::tr("Downloading or getting cached version..."));
     TMemoryStream stream;
     QDateTime downloadTime;
     if (IsFilePath(c.DownloadUrl)) {
@@ -535,7 +505,7 @@ void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEven
         return;
     // Only a file its reader accepts may take the cache's place; anything else is retried next run.
     if (LooksLikeHtml(stream.Data()))
-        throw EUserError(T::tr("The site sent a web page instead of the POI file"));
+        throw EUserError(TAutoUpdateTexts::tr("The site sent a web page instead of the POI file"));
     {
         TMemoryStream probe(stream.Data());
         TEntries entries;
@@ -556,14 +526,13 @@ void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite
     bool install = true;
     TSettings& settings = GetSettings();
     if (TargetFileExists(item.Target) && askOverwrite && !settings.AlwaysOverwrite && !Silent && OverwriteQuestion) {
-        const TOverwriteAnswer answer = OverwriteQuestion->Ask(
-            T::tr("Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?")
-                .arg(item.Target));
+        const TOverwriteAnswer answer = OverwriteQuestion->Ask(TAutoUpdateTexts::tr(
+            "Downloaded up-to-date POI succesfully, are you sure you want to overwrite the existing one (%1)?")
+                                                                   .arg(item.Target));
         switch (answer) {
         case TOverwriteAnswer::Yes:
             break;
         case TOverwriteAnswer::No:
-        case TOverwriteAnswer::Closed:
             install = false;
             break;
         case TOverwriteAnswer::Cancel:
@@ -579,27 +548,27 @@ void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite
         }
     }
     if (install) {
-        DoProgress(6, T::tr("Saving new version..."));
+        DoProgress(6, TAutoUpdateTexts::tr("Saving new version..."));
         TMemoryStream stream(LoadBytesFromFile(c.CacheFile));
         TEntries entries;
         entries.LoadFromStream(stream, c.Extension, c.FormatID, false);
         stream.Clear();
-        entries.SaveToStream(stream, PathExt(StripLocationPrefix(item.Target)), item.FormatID);
+        entries.SaveToStream(stream, LocationExtension(item.Target), item.FormatID);
         SaveStreamToLocation(item.Target, stream);
-        DoProgress(7, T::tr("Saving new version..."));
+        DoProgress(7, TAutoUpdateTexts::tr("Saving new version..."));
         DoProgress(8, QString());
         item.LastUpdate = FClock.Now();
         if (settings.DownloadImages) {
-            DoProgress(9, T::tr("Saving image..."));
-            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
-            const QString targetBitmap = ChangeFileExt(item.Target, QStringLiteral(".bmp"));
+            DoProgress(9, TAutoUpdateTexts::tr("Saving image..."));
+            const QString cacheBitmap = ChangeLocationExtension(c.CacheFile, QStringLiteral(".bmp"));
+            const QString targetBitmap = ChangeLocationExtension(item.Target, QStringLiteral(".bmp"));
             if (QFileInfo(cacheBitmap).isFile() && !TargetFileExists(targetBitmap)) {
                 if (IsMobilePath(targetBitmap))
                     CopyFileToDevice(cacheBitmap, StripMobilePrefix(targetBitmap));
                 else if (!CopyFileWithProgress(cacheBitmap, StripFilePrefix(targetBitmap)))
-                    throw EInOutError(T::tr("Cannot create file %1").arg(StripFilePrefix(targetBitmap)));
+                    throw EInOutError(TAutoUpdateTexts::tr("Cannot create file %1").arg(StripFilePrefix(targetBitmap)));
             }
         }
     }
-    DoProgress(10, T::tr("Finishing..."));
+    DoProgress(10, TAutoUpdateTexts::tr("Finishing..."));
 }

@@ -13,9 +13,6 @@
 #include <QStringList>
 
 #include <functional>
-#include <memory>
-#include <utility>
-#include <vector>
 
 class TUpdateItem;
 class TXmlDocument;
@@ -31,8 +28,8 @@ public:
 };
 
 // --- what the engine is given -----------------------------------------------------------------
-// Answers of the overwrite question. Closed (the box closed without an answer) counts as No.
-enum class TOverwriteAnswer { Yes = 0, No = 1, Cancel = 2, YesToAll = 3, YesToAllAlways = 4, Closed = 5 };
+// Answers of the overwrite question. A box closed without an answer answers Cancel.
+enum class TOverwriteAnswer { Yes = 0, No = 1, Cancel = 2, YesToAll = 3, YesToAllAlways = 4 };
 
 class TOverwriteQuestion {
 public:
@@ -48,23 +45,13 @@ public:
 // The wall clock.
 const TClock& SystemClock();
 
-// The site catalogue each item is checked against, by site location (the run fetches each once).
+// The site catalogue each item is checked against, by site location (an update run fetches
+// each ahead of its items).
 class TSiteCatalogues {
 public:
     virtual ~TSiteCatalogues() = default;
     // Throws when the catalogue cannot be had.
     virtual const TXmlDocument& Catalogue(const QString& site) = 0;
-};
-
-// The catalogues of one run: each site's catalogue is fetched once, through the download cache,
-// into its local copy (which a failed or garbled fetch leaves as it was).
-class TRunCatalogues : public TSiteCatalogues {
-public:
-    TDownloadProgressEvent OnProgress;
-    const TXmlDocument& Catalogue(const QString& site) override;
-
-private:
-    std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>> FDocuments;
 };
 
 // --- names and URLs ---------------------------------------------------------------------------
@@ -77,8 +64,6 @@ QString CacheFolder(const QString& site);
 // Cache folder + "/" + description + "." + format ID + extension, every part sanitised.
 QString CacheFileName(
     const QString& site, const QString& description, const QString& formatID, const QString& extension);
-// The file name with its extension replaced (or appended when it has none).
-QString ChangeFileExt(const QString& fileName, const QString& extension);
 
 // Percent-encodes every byte of the text in the ANSI code page outside A-Z a-z 0-9 - . _ ~.
 QString EncodeUrlParam(const QString& text);
@@ -139,7 +124,9 @@ private:
     void DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
         const QDateTime& remoteTime, const QDateTime& stamp, bool& result);
     void Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite);
-    [[noreturn]] void Fail(TItemContext& c, const ETarvellError& e, const QString& suffix, const QString& name);
+    // Decorates message (the failure's message in its step's sentence), calls the error URL and
+    // throws.
+    [[noreturn]] void Fail(TItemContext& c, const ETarvellError& e, const QString& message, const QString& name);
     void DoProgress(int step, const QString& text);
 
     const TClock& FClock;

@@ -11,13 +11,14 @@
 #include "model/uModel.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
+#include "sites/uUpdateRun.h"
 #include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 
+#include "sites/SiteTestSupport.h"
+
 #include <QDir>
 #include <QFileInfo>
-
-#include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -71,10 +72,6 @@ TEST_F(CacheNames, FolderAndFileStayInsideTheCache)
     const QString hostile = CacheFileName(QStringLiteral("http://pois.example/site.xml"), QStringLiteral("../../x"),
         QStringLiteral("../y"), QStringLiteral("./z"));
     EXPECT_EQ(QFileInfo(hostile).absolutePath(), CacheFolder(QStringLiteral("http://pois.example/site.xml")));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c.asc"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("MOBILE://\\x.y\\c.ov2"), QStringLiteral(".bmp")),
-        QStringLiteral("MOBILE://\\x.y\\c.bmp"));
 }
 
 TEST(UrlParameters, EverythingOutsideTheUnreservedIsEncoded)
@@ -192,148 +189,6 @@ TEST_F(Targets, FormsAndStamps)
     EXPECT_THROW(TargetFileExists(QStringLiteral("MOBILE://\\d.asc")), EInitRapi);
 }
 
-// --- the loopback server ------------------------------------------------------------------------
-
-struct TAnswer {
-    int Status = 200;
-    std::string Body;
-    std::string ETag;
-    std::string Redirect;
-    bool CutShort = false;
-    bool Stall = false;
-    // Checks of the request's parameters; the answer is 400 when one fails.
-    std::map<std::string, std::string> Params;
-
-    TAnswer& WithStatus(int v)
-    {
-        Status = v;
-        return *this;
-    }
-    TAnswer& WithBody(std::string v)
-    {
-        Body = std::move(v);
-        return *this;
-    }
-    TAnswer& WithETag(std::string v)
-    {
-        ETag = std::move(v);
-        return *this;
-    }
-    TAnswer& WithRedirect(std::string v)
-    {
-        Redirect = std::move(v);
-        return *this;
-    }
-    TAnswer& WithCutShort(bool v)
-    {
-        CutShort = v;
-        return *this;
-    }
-    TAnswer& WithStall(bool v)
-    {
-        Stall = v;
-        return *this;
-    }
-    TAnswer& WithParams(std::map<std::string, std::string> v)
-    {
-        Params = std::move(v);
-        return *this;
-    }
-};
-
-class TLoopbackServer : public TLoopbackHttp {
-public:
-    TLoopbackServer()
-    {
-        Server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) { Serve(req, res); });
-        Start();
-    }
-    ~TLoopbackServer() { Stop(); }
-
-    QString Base() const { return QStringLiteral("http://127.0.0.1:%1").arg(Port); }
-    void Set(const std::string& path, TAnswer answer)
-    {
-        std::lock_guard lock(Mutex);
-        Answers[path] = std::move(answer);
-    }
-    std::vector<std::string> Log()
-    {
-        std::lock_guard lock(Mutex);
-        return Requests;
-    }
-    int Count(const std::string& path)
-    {
-        std::lock_guard lock(Mutex);
-        int n = 0;
-        for (const std::string& r : Requests)
-            n += r.substr(0, r.find('?')) == path;
-        return n;
-    }
-    std::atomic<int> NotModified { 0 };
-
-private:
-    void Serve(const httplib::Request& req, httplib::Response& res)
-    {
-        TAnswer a;
-        {
-            std::lock_guard lock(Mutex);
-            Requests.push_back(req.target);
-            const auto it = Answers.find(req.path);
-            if (it == Answers.end()) {
-                res.status = 404;
-                return;
-            }
-            a = it->second;
-        }
-        for (const auto& [name, value] : a.Params)
-            if (req.get_param_value(name.c_str()) != value) {
-                res.status = 400;
-                return;
-            }
-        if (!a.Redirect.empty()) {
-            res.set_redirect(a.Redirect.c_str());
-            return;
-        }
-        if (!a.ETag.empty()) {
-            res.set_header("ETag", a.ETag.c_str());
-            if (req.get_header_value("If-None-Match") == a.ETag) {
-                ++NotModified;
-                res.status = 304;
-                return;
-            }
-        }
-        res.status = a.Status;
-        if (a.CutShort) {
-            const std::string body = a.Body;
-            res.set_content_provider(
-                body.size() + 1000, "application/octet-stream", [body](size_t offset, size_t, httplib::DataSink& sink) {
-                    if (offset == 0)
-                        sink.write(body.data(), body.size());
-                    return offset == 0;
-                });
-            return;
-        }
-        if (a.Stall) {
-            res.set_chunked_content_provider(
-                "application/octet-stream", [this](size_t offset, httplib::DataSink& sink) {
-                    if (offset == 0) {
-                        sink.write("x", 1);
-                        return true;
-                    }
-                    for (int i = 0; i < 250 && !Stopping; ++i)
-                        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                    return false;
-                });
-            return;
-        }
-        res.set_content(a.Body, "application/octet-stream");
-    }
-
-    std::mutex Mutex;
-    std::map<std::string, TAnswer> Answers;
-    std::vector<std::string> Requests;
-};
-
 // --- what the engine is given -----------------------------------------------------------------
 
 // Every reading is one second later, so each change of an item's dates shows.
@@ -419,13 +274,6 @@ class HttpUpdate : public ::testing::Test {
 protected:
     HttpUpdate()
     {
-        OldDataHome = qgetenv("XDG_DATA_HOME");
-        OldCacheHome = qgetenv("XDG_CACHE_HOME");
-        qputenv("XDG_DATA_HOME", DataHome.path().toLocal8Bit());
-        qputenv("XDG_CACHE_HOME", CacheHome.path().toLocal8Bit());
-        ResetDataDirCache();
-        ClearAutoUpdateProfiles();
-        LoadAutoUpdateProfiles();
         auto device = std::make_unique<TFakeDevice>(DeviceRoot.path());
         Device = device.get();
         SetDeviceBackend(std::move(device));
@@ -442,11 +290,7 @@ protected:
         SetAtomicFileFaultHook({});
         SetDeviceBackend(nullptr);
         SetDeviceClock({});
-        ClearAutoUpdateProfiles();
         DownloadLimits() = TDownloadLimits();
-        qputenv("XDG_DATA_HOME", OldDataHome);
-        qputenv("XDG_CACHE_HOME", OldCacheHome);
-        ResetDataDirCache();
     }
 
     void NewRun()
@@ -533,8 +377,8 @@ protected:
         for (TUpdateItem* item : AllItems()) {
             s.LastUpdate[item] = item->LastUpdate;
             for (const QString& path :
-                { LocalOf(item->Target), LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
-                    ChangeFileExt(CacheOf(*item), QStringLiteral(".inf")) }) {
+                { LocalOf(item->Target), LocalOf(ChangeLocationExtension(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
+                    ChangeLocationExtension(CacheOf(*item), QStringLiteral(".inf")) }) {
                 s.Files[path] = StateOf(path);
                 s.Folders[QFileInfo(path).absolutePath()] = FolderState(QFileInfo(path).absolutePath());
             }
@@ -570,12 +414,12 @@ protected:
                     EXPECT_NE(now.Inode, was.Inode) << "target rewritten in place: " << target.toStdString();
                 }
             }
-            const QString bitmap = LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp")));
+            const QString bitmap = LocalOf(ChangeLocationExtension(item->Target, QStringLiteral(".bmp")));
             if (before.Files.at(bitmap).Exists) {
                 EXPECT_EQ(StateOf(bitmap), before.Files.at(bitmap)) << "bitmap replaced: " << bitmap.toStdString();
             }
             const QString cache = CacheOf(*item);
-            const QString stamp = ChangeFileExt(cache, QStringLiteral(".inf"));
+            const QString stamp = ChangeLocationExtension(cache, QStringLiteral(".inf"));
             EXPECT_EQ(StateOf(cache) == before.Files.at(cache), StateOf(stamp) == before.Files.at(stamp))
                 << "cache file and stamp out of step: " << cache.toStdString();
         }
@@ -641,9 +485,7 @@ protected:
     QString PoiExt = QStringLiteral(".asc");
     QString PoiFormatID = QStringLiteral("genasc");
     TCleanSettings Settings;
-    QByteArray OldDataHome, OldCacheHome;
-    QTemporaryDir DataHome;
-    QTemporaryDir CacheHome;
+    TSiteTestHome Home;
     QTemporaryDir Targets;
     QTemporaryDir DeviceRoot;
     TFakeDevice* Device = nullptr;
@@ -846,7 +688,7 @@ TEST_F(HttpUpdate, RelativeUrlWithPlaceholdersAndAHostilePassword)
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     // A failure names the address without its query, so no credentials reach the message.
     Server.Set("/get", TAnswer().WithStatus(403));
-    QFile::remove(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")));
+    QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
     NewRun();
     const QString error = Scenario(item);
     EXPECT_TRUE(error.contains(Unable("/get") + QStringLiteral(" while downloading item"))) << error.toStdString();
@@ -922,7 +764,6 @@ TEST_F(HttpUpdate, EveryOverwriteAnswer)
     } cases[] = {
         { TOverwriteAnswer::Yes, true, true, false },
         { TOverwriteAnswer::No, false, true, false },
-        { TOverwriteAnswer::Closed, false, true, false },
         { TOverwriteAnswer::Cancel, false, false, true },
         { TOverwriteAnswer::YesToAll, true, false, false },
         { TOverwriteAnswer::YesToAllAlways, true, false, false },
@@ -973,13 +814,13 @@ TEST_F(HttpUpdate, ImagesGoBesideTheTargetButNeverReplaceOne)
     SaveBytesToFile(TargetPath(QStringLiteral("b.bmp")), "BM-mine");
     EXPECT_EQ(Scenario(a), QString());
     EXPECT_EQ(Scenario(b), QString());
-    EXPECT_EQ(LoadBytesFromFile(ChangeFileExt(CacheOf(a), QStringLiteral(".bmp"))), "BM-new");
+    EXPECT_EQ(LoadBytesFromFile(ChangeLocationExtension(CacheOf(a), QStringLiteral(".bmp"))), "BM-new");
     EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("a.bmp"))), "BM-new");
     EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("b.bmp"))), "BM-mine");
     EXPECT_EQ(Server.Count("/fuel.bmp"), 1);
     // A failing image fails the item, named as the image.
     NewRun();
-    QFile::remove(ChangeFileExt(CacheOf(a), QStringLiteral(".bmp")));
+    QFile::remove(ChangeLocationExtension(CacheOf(a), QStringLiteral(".bmp")));
     Server.Set("/fuel.bmp", TAnswer().WithStatus(404));
     EXPECT_EQ(Scenario(a),
         QStringLiteral("Cannot download \"Fuel image\" because the following error: \r\r%1.").arg(Unable("/fuel.bmp"))
@@ -1051,7 +892,7 @@ TEST_F(HttpUpdate, RedirectsOnlyToTheWeb)
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     NewRun();
     QFile::remove(CacheOf(item));
-    QFile::remove(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")));
+    QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
     Catalogue(QStringLiteral("<url>/tofile.asc</url>"));
     EXPECT_NE(Scenario(item), QString());
     // A web catalogue cannot point at local files; a local one can.
@@ -1089,19 +930,25 @@ TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)
     Server.Set("/site.xml", TAnswer().WithBody(good));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     TRunCatalogues run;
+    run.Fetch(Site);
     const TSnapshot before = Snapshot();
     ASSERT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
     ExpectNothingLost(before);
     EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
-    // Fetched once per run.
+    // An item is checked against what its site's row fetched, never fetched on its own.
+    TRunCatalogues none;
     NewRun();
-    EXPECT_NO_THROW(Engine->Execute(item, AskOverwrite, run, {}));
+    EXPECT_EQ(MessageOf([&] { Engine->Execute(item, AskOverwrite, none, {}); }),
+        QStringLiteral("Unable to download associated site xml"));
     EXPECT_EQ(Server.Count("/site.xml"), 1);
     for (TAnswer bad : { TAnswer().WithBody("<html><body>Down for maintenance"), TAnswer().WithStatus(500),
              TAnswer().WithBody(good.substr(0, 20)).WithCutShort(true) }) {
+        Server.Set("/site.xml", TAnswer().WithBody(good));
+        run.Fetch(Site);
         Server.Set("/site.xml", bad);
-        TRunCatalogues next;
-        EXPECT_THROW(next.Catalogue(Site), ETarvellError);
+        // A failed fetch drops the run's copy; the local copy stays as it was.
+        EXPECT_THROW(run.Fetch(Site), ETarvellError);
+        EXPECT_EQ(MessageOf([&] { run.Catalogue(Site); }), QStringLiteral("Unable to download associated site xml"));
         EXPECT_EQ(LoadBytesFromFile(LocationToLocalFile(Site)), good);
     }
     ClearSites();
@@ -1114,7 +961,7 @@ TEST_F(HttpUpdate, ACorruptStampMeansDownloadAgain)
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     ASSERT_EQ(Run(item), QString());
-    SaveBytesToFile(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")), "abc");
+    SaveBytesToFile(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")), "abc");
     NewRun();
     bool result = false;
     EXPECT_EQ(Scenario(item, &result), QString());
