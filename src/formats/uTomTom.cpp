@@ -370,9 +370,11 @@ private:
         constexpr size_t Ahead = 24;
         for (size_t k = first; k < first + n; ++k) {
             if (k + Ahead < FCount) {
-                const auto* ahead = reinterpret_cast<const char*>(&FEntries[int(FByLon[k + Ahead])]);
+                const uint32_t next = FByLon[k + Ahead];
+                const auto* ahead = reinterpret_cast<const char*>(&FEntries[int(next)]);
                 __builtin_prefetch(ahead);
                 __builtin_prefetch(ahead + sizeof(TEntry) - 1);
+                __builtin_prefetch(&FCoords[next]);
             }
             const TEntry& entry = FEntries[int(FByLon[k])];
             int32_t lon, lat;

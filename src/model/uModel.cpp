@@ -177,10 +177,6 @@ void QuickSortItems(Item* items, int l, int r, Compare&& compare)
     }
 }
 
-constexpr size_t BlockBytes = 64 * 1024;
-// Entries begin this far into a block, after its header.
-constexpr size_t BlockHeaderBytes = 64;
-constexpr int EntriesPerBlock = int((BlockBytes - BlockHeaderBytes) / sizeof(TEntry));
 constexpr size_t FirstTextChunk = 16 * 1024;
 constexpr size_t LargestTextChunk = 4 * 1024 * 1024;
 
@@ -493,11 +489,6 @@ TEntries::TBulkChange::~TBulkChange()
 TEntries* TEntries::ListOf(const TEntry* entry)
 {
     return reinterpret_cast<TBlock*>(reinterpret_cast<uintptr_t>(entry) & ~uintptr_t(BlockBytes - 1))->List;
-}
-
-TEntry* TEntries::SlotAt(int index) const
-{
-    return FBlocks[size_t(index / EntriesPerBlock)]->Slots() + index % EntriesPerBlock;
 }
 
 TEntry* TEntries::NewSlot()
