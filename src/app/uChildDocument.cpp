@@ -250,10 +250,11 @@ QString TChildDocument::CopySelectedText(const std::vector<int>& indices) const
 
 void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, ClipboardCodePage)); }
 
-void TChildDocument::Paste(const std::string& text)
+void TChildDocument::Paste(std::string text)
 {
     CreateXmlDocument();
-    TMemoryStream stream(text);
+    // The stream takes the text itself: no second copy while it is read.
+    TMemoryStream stream(std::move(text));
     Entries.LoadFromStream(stream, QStringLiteral(".gpx"), QString(), true);
 }
 
