@@ -265,12 +265,12 @@ private:
         }
     }
 
-    // A stable sort on bits from..from + bits of the numbers that key gives, a byte a pass; the
+    // A stable sort on bits from..from + bits of the numbers that key gives, eleven bits a pass; the
     // counts of every pass are taken in one reading of the items.
     template <typename Item, typename Key>
     static void RadixSort(TScratch<Item>& items, int from, int bits, Key&& key)
     {
-        constexpr int DigitBits = 8;
+        constexpr int DigitBits = 11;
         constexpr size_t Buckets = size_t(1) << DigitBits;
         const int passes = (bits + DigitBits - 1) / DigitBits;
         std::vector<size_t> counts(size_t(passes) * Buckets);
