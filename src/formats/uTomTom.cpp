@@ -172,6 +172,10 @@ public:
             FByLat.Reset(FCount);
             SortBy(TAxis::Latitude, FByLat.begin());
             FInLeft.Reset(FCount);
+            for (int i = 0; i < 2; ++i) {
+                FPacked[i].Reset(0);
+                FWide[i].Reset(0);
+            }
             FPartition.Reset(FCount);
         } else {
             // The root has no parent: a list of up to 19 entries is written in list order.
@@ -207,6 +211,16 @@ private:
     };
 
     // Writes the entries' indices in the order of the comparer of axis to order.
+    // The sorts' scratch arrays, kept for the second sort (fresh pages cost more than the sort's
+    // own work on them).
+    template <typename Item>
+    TScratch<Item>& Sized(TScratch<Item>& scratch) const
+    {
+        if (scratch.Size() != FCount)
+            scratch.Reset(FCount);
+        return scratch;
+    }
+
     void SortBy(TAxis axis, uint32_t* order) const
     {
         // Both coordinates in one unsigned number ordered as the comparer orders them, the axis's
@@ -225,19 +239,19 @@ private:
         const int indexBits = std::bit_width(uint64_t(FCount));
         if (keyBits + indexBits <= 64) {
             // Key and index in one number: half the bytes to move.
-            TScratch<uint64_t> items(FCount);
+            TScratch<uint64_t>& items = Sized(FPacked[0]);
             for (size_t i = 0; i < FCount; ++i)
                 items[i] = keyOf(i) << indexBits | i;
-            RadixSort(items, indexBits, keyBits, [](uint64_t item) { return item; });
+            RadixSort(items, Sized(FPacked[1]), indexBits, keyBits, [](uint64_t item) { return item; });
             const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
             for (size_t i = 0; i < FCount; ++i)
                 order[i] = uint32_t(items[i] & indexMask);
             OrderTies(order, [&](size_t k) { return items[k] >> indexBits; });
         } else {
-            TScratch<TKeyed> items(FCount);
+            TScratch<TKeyed>& items = Sized(FWide[0]);
             for (size_t i = 0; i < FCount; ++i)
                 items[i] = {keyOf(i), uint32_t(i)};
-            RadixSort(items, 0, keyBits, [](const TKeyed& item) { return item.Key; });
+            RadixSort(items, Sized(FWide[1]), 0, keyBits, [](const TKeyed& item) { return item.Key; });
             for (size_t i = 0; i < FCount; ++i)
                 order[i] = items[i].Index;
             OrderTies(order, [&](size_t k) { return items[k].Key; });
@@ -268,7 +282,7 @@ private:
     // A stable sort on bits from..from + bits of the numbers that key gives, eleven bits a pass; the
     // counts of every pass are taken in one reading of the items.
     template <typename Item, typename Key>
-    static void RadixSort(TScratch<Item>& items, int from, int bits, Key&& key)
+    static void RadixSort(TScratch<Item>& items, TScratch<Item>& other, int from, int bits, Key&& key)
     {
         constexpr int DigitBits = 11;
         constexpr size_t Buckets = size_t(1) << DigitBits;
@@ -279,7 +293,6 @@ private:
             for (int pass = 0; pass < passes; ++pass)
                 ++counts[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
         }
-        TScratch<Item> other(items.Size());
         for (int pass = 0; pass < passes; ++pass) {
             size_t* const count = counts.data() + size_t(pass) * Buckets;
             // A digit all items share moves nothing.
@@ -397,6 +410,8 @@ private:
     uint64_t FPoiBytes = 0;
     bool FKeysAreFixed = false;
     std::vector<uint32_t> FByLon;
+    mutable TScratch<uint64_t> FPacked[2];
+    mutable TScratch<TKeyed> FWide[2];
     TScratch<uint32_t> FByLat;
     TScratch<uint8_t> FInLeft;
     TScratch<uint32_t> FPartition;

@@ -61,7 +61,9 @@ double RoundedMagnitude(uint8_t deg, uint8_t min, uint8_t sec, double rem, int p
     if (precision >= 0 && precision <= 6) {
         constexpr double PerMinute = 1.0 / 60, PerSecond = 1.0 / 3600, PerSixtieth = 1.0 / 216000;
         const double estimate = (double(deg) + double(min) * PerMinute + double(sec) * PerSecond + rem * PerSixtieth) * Scales[precision];
-        const double nearest = std::nearbyint(estimate);
+        // Ties to even, as in the default rounding mode (|estimate| < 2^51).
+        constexpr double Shift = 6755399441055744.0;
+        const double nearest = (estimate + Shift) - Shift;
         if (std::fabs(estimate - nearest) < 0.5 - 1e-4)
             return static_cast<double>(static_cast<long double>(nearest) * factor);
     }
@@ -84,7 +86,8 @@ void TimesSixty(double x, uint8_t& whole, double& rest)
     const double lo = x * 4;
     const double product = hi - lo;
     const double error = (hi - product) - lo;
-    double floor = std::floor(product);
+    // 0 <= product < 64: the conversion to an integer is the floor.
+    double floor = static_cast<double>(static_cast<int>(product));
     if (product == floor && error < 0)
         floor -= 1;
     whole = static_cast<uint8_t>(floor);
@@ -102,7 +105,7 @@ TParts Split(double v, double limit)
     TParts p {};
     p.Negative = v < 0;
     const double mag = std::fabs(v);
-    p.Deg = static_cast<uint8_t>(std::trunc(mag));
+    p.Deg = static_cast<uint8_t>(static_cast<int>(mag));
     double rest = 0;
     TimesSixty(mag - p.Deg, p.Min, rest);
     TimesSixty(rest, p.Sec, rest);
