@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Points the settings store at a fresh folder and drops the settings singleton, so a test sees
 // defaults and nothing leaks into the next one.
@@ -45,7 +46,7 @@ protected:
 };
 
 // Hex dump, 16 bytes a line, for readable byte-for-byte failures.
-inline std::string HexDump(const std::string& bytes)
+inline std::string HexDump(std::string_view bytes)
 {
     static const char* digits = "0123456789abcdef";
     std::string out;
