@@ -9,7 +9,7 @@ PACKAGES=(
   libpugixml-dev libexpat1-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xauth xdotool fonts-dejavu-core locales-all adwaita-icon-theme
-  libcapstone-dev libdw-dev
+  libcapstone-dev libdw-dev g++-multilib
 )
 missing=()
 for p in "${PACKAGES[@]}"; do
