@@ -17,7 +17,7 @@
 
 namespace {
 
-int CompareTextAscii(const std::string& a, const std::string& b)
+int CompareTextAscii(std::string_view a, std::string_view b)
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -27,21 +27,6 @@ int CompareTextAscii(const std::string& a, const std::string& b)
             return x - y;
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-int CompareDouble(double a, double b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-// Appends every entry of from to to, in order, moving the records; from ends empty.
-void MoveEntries(TEntries& from, TEntries& to)
-{
-    std::vector<std::unique_ptr<TEntry>> taken;
-    taken.reserve(size_t(from.Count()));
-    // From the end, so that no entry behind it has to shift.
-    while (from.Count() > 0)
-        taken.push_back(from.Extract(from.Count() - 1));
-    to.Reserve(to.Count() + int(taken.size()));
-    for (auto it = taken.rbegin(); it != taken.rend(); ++it)
-        to.AddEntry(std::move(*it), false);
 }
 
 } // namespace
@@ -59,7 +44,8 @@ void TChildDocument::LoadEntries(
 {
     if (!append)
         Entries.Clear();
-    MoveEntries(entries, Entries);
+    // The records move with their blocks: nothing is copied.
+    Entries.AddAll(entries);
     if (!append)
         Entries.ResetChanged();
     // A device folder is no starting point for the local file dialogs.
@@ -221,6 +207,7 @@ std::vector<int> TChildDocument::ValidIndices(std::vector<int> indices) const
 int TChildDocument::Delete(std::vector<int> indices, int selected)
 {
     indices = ValidIndices(std::move(indices));
+    const TEntries::TBulkChange bulk(Entries);
     for (auto it = indices.rbegin(); it != indices.rend(); ++it)
         Entries.Delete(*it);
     if (selected >= 0 && selected < Entries.Count())
@@ -244,10 +231,10 @@ void TChildDocument::SortByColumn(int column)
         Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareTextAscii(a.GetDescription(), b.GetDescription()); });
         break;
     case 1:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLatitude(), b.GetLatitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLatitude(); });
         break;
     case 2:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLongitude(), b.GetLongitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLongitude(); });
         break;
     default:
         break;
@@ -278,10 +265,11 @@ QString TChildDocument::CopySelectedText(const std::vector<int>& indices) const
 
 void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, ClipboardCodePage)); }
 
-void TChildDocument::Paste(const std::string& text)
+void TChildDocument::Paste(std::string text)
 {
     CreateXmlDocument();
-    TMemoryStream stream(text);
+    // The stream takes the text itself: no second copy while it is read.
+    TMemoryStream stream(std::move(text));
     Entries.LoadFromStream(stream, QStringLiteral(".gpx"), QString(), true);
 }
 
@@ -300,6 +288,7 @@ QString TChildDocument::CopyAsText(const std::vector<int>& indices) const
 int TChildDocument::DropEntries(TChildDocument& source, std::vector<int> indices, TChildDocument& target, int targetIndex)
 {
     indices = source.ValidIndices(std::move(indices));
+    const TEntries::TBulkChange bulk(target.Entries);
     if (targetIndex < 0 || targetIndex > target.Entries.Count())
         targetIndex = -1;
     if (&source == &target) {

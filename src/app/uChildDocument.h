@@ -77,7 +77,7 @@ public:
     // The selected POIs (description and coordinates only) as GPX text.
     std::string CopySelected(const std::vector<int>& indices) const;
     // Appends the POIs of GPX text; raises the importer's error for anything else.
-    void Paste(const std::string& text);
+    void Paste(std::string text);
     // The same as clipboard text, and back (the GPX bytes are ISO-8859-1).
     QString CopySelectedText(const std::vector<int>& indices) const;
     void PasteText(const QString& text);

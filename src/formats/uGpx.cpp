@@ -100,7 +100,7 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
         out += "\">";
         const size_t nameStart = out.size();
         out += "<name>";
-        const std::string& description = entry.GetDescription();
+        const std::string_view description = entry.GetDescription();
         size_t plainFrom = 0;
         for (size_t k = 0;; ++k) {
             const auto c = k < description.size() ? static_cast<unsigned char>(description[k]) : 0;

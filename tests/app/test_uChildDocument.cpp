@@ -29,7 +29,7 @@ std::vector<std::string> Names(const TChildDocument& doc)
 {
     std::vector<std::string> names;
     for (int i = 0; i < doc.Entries.Count(); ++i)
-        names.push_back(doc.Entries[i].GetDescription());
+        names.emplace_back(doc.Entries[i].GetDescription());
     return names;
 }
 
