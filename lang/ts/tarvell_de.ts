@@ -37,6 +37,25 @@
     </message>
 </context>
 <context>
+    <name>ShTrees</name>
+    <message>
+        <source>Home</source>
+        <translation>Persönlicher Ordner</translation>
+    </message>
+    <message>
+        <source>Desktop</source>
+        <translation>Schreibtisch</translation>
+    </message>
+    <message>
+        <source>File System</source>
+        <translation>Dateisystem</translation>
+    </message>
+    <message>
+        <source>Computer</source>
+        <translation>Computer</translation>
+    </message>
+</context>
+<context>
     <name>TConvertFromBase</name>
     <message>
         <source>Currently it is not possible to load files from this format (extension %1)</source>
@@ -56,6 +75,21 @@
     <message>
         <source>Longitude</source>
         <translation>Länge</translation>
+    </message>
+</context>
+<context>
+    <name>TFolderPickerForm</name>
+    <message>
+        <source>Select the folder where you want Tarvell to automatically update the selected poi files...</source>
+        <translation>Wählen Sie den Ordner, in dem Tarvell die gewählten POI-Dateien automatisch aktualisieren soll...</translation>
+    </message>
+    <message>
+        <source>Target file type:</source>
+        <translation>Zieldateityp:</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
     </message>
 </context>
 <context>
@@ -122,6 +156,17 @@
     </message>
 </context>
 <context>
+    <name>TQuorShellTreeView</name>
+    <message>
+        <source>Couldn&apos;t find folder</source>
+        <translation>Ordner nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+</context>
+<context>
     <name>TRegistryFunctions</name>
     <message>
         <source>Currently it is not possible to save files in this format (extension %1)</source>
@@ -137,6 +182,13 @@
     <message>
         <source>Download cancelled by user</source>
         <translation>Download vom Benutzer abgebrochen</translation>
+    </message>
+</context>
+<context>
+    <name>TTreeViewCe</name>
+    <message>
+        <source>retrieving contents...</source>
+        <translation>Inhalt wird gelesen...</translation>
     </message>
 </context>
 <context>
@@ -282,6 +334,17 @@
     </message>
 </context>
 <context>
+    <name>TfmBrowseFolder</name>
+    <message>
+        <source>Select target folder...</source>
+        <translation>Zielordner wählen...</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Auswählen</translation>
+    </message>
+</context>
+<context>
     <name>TfmChooseFormat</name>
     <message>
         <source>File open error...</source>
@@ -333,6 +396,112 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmMobileBrowser</name>
+    <message>
+        <source>Save Remote...</source>
+        <translation>Auf Gerät speichern...</translation>
+    </message>
+    <message>
+        <source>Open Remote...</source>
+        <translation>Vom Gerät öffnen...</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>Speichern</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>&amp;File:</source>
+        <translation>&amp;Datei:</translation>
+    </message>
+    <message>
+        <source>File &amp;type:</source>
+        <translation>Datei&amp;typ:</translation>
+    </message>
+    <message>
+        <source>Filename</source>
+        <translation>Dateiname</translation>
+    </message>
+    <message>
+        <source>Directory Up</source>
+        <translation>Übergeordneter Ordner</translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Tool bar</source>
+        <translation>Symbolleiste</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete remote file %1?</source>
+        <translation>Möchten Sie die Gerätedatei %1 wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Delete bmp and inf files as well</source>
+        <translation>Auch bmp- und inf-Dateien löschen</translation>
+    </message>
+    <message>
+        <source>My Device</source>
+        <translation>Mein Gerät</translation>
+    </message>
+    <message>
+        <source>My Documents</source>
+        <translation>Eigene Dateien</translation>
+    </message>
+    <message>
+        <source>Extension &quot;%1&quot; of filename does not match selected filetype.</source>
+        <translation>Die Erweiterung „%1“ des Dateinamens passt nicht zum gewählten Dateityp.</translation>
+    </message>
+    <message>
+        <source>Remote file %1 already exists. Do you want to overwrite it?</source>
+        <translation>Die Gerätedatei %1 ist bereits vorhanden. Möchten Sie sie überschreiben?</translation>
+    </message>
+    <message>
+        <source>Could not delete remote file %1</source>
+        <translation>Die Gerätedatei %1 konnte nicht gelöscht werden</translation>
+    </message>
+</context>
+<context>
+    <name>TfmMobileFolder</name>
+    <message>
+        <source>Select Mobile Folder...</source>
+        <translation>Ordner auf dem Gerät wählen...</translation>
+    </message>
+    <message>
+        <source>Selected path:</source>
+        <translation>Gewählter Pfad:</translation>
+    </message>
+    <message>
+        <source>TomTom Maps:</source>
+        <translation>TomTom-Karten:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Other</source>
+        <translation>Andere</translation>
+    </message>
+    <message>
+        <source>No map or folder specified</source>
+        <translation>Keine Karte und kein Ordner angegeben</translation>
     </message>
 </context>
 <context>
@@ -610,6 +779,10 @@
     <message>
         <source>&amp;About...</source>
         <translation>&amp;Info...</translation>
+    </message>
+    <message>
+        <source>Copy bmp file if available</source>
+        <translation>bmp-Datei mitkopieren, falls vorhanden</translation>
     </message>
 </context>
 <context>
