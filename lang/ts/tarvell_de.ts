@@ -334,6 +334,177 @@
     </message>
 </context>
 <context>
+    <name>TfmAutoUpdateWizard</name>
+    <message>
+        <source>Welcome to the Tarvell AutoUpdate Wizard</source>
+        <translation>Willkommen beim Tarvell AutoUpdate-Assistenten</translation>
+    </message>
+    <message>
+        <source>This wizard sets up the automatic update of a group of poi files of a poi site, so that they are always up to date on your computer or navigation device. Click Next to continue.</source>
+        <translation>Dieser Assistent richtet die automatische Aktualisierung einer Gruppe von POI-Dateien einer POI-Site ein, damit sie auf Ihrem Computer oder Navigationsgerät immer aktuell sind. Klicken Sie auf Weiter, um fortzufahren.</translation>
+    </message>
+    <message>
+        <source>Profile</source>
+        <translation>Profil</translation>
+    </message>
+    <message>
+        <source>Select the profile the new AutoUpdate items are added to:</source>
+        <translation>Wählen Sie das Profil, dem die neuen AutoUpdate-Einträge hinzugefügt werden:</translation>
+    </message>
+    <message>
+        <source>Poi site</source>
+        <translation>POI-Site</translation>
+    </message>
+    <message>
+        <source>Select the poi site you want to update poi files from:</source>
+        <translation>Wählen Sie die POI-Site, von der Sie POI-Dateien aktualisieren möchten:</translation>
+    </message>
+    <message>
+        <source>Authentication</source>
+        <translation>Anmeldung</translation>
+    </message>
+    <message>
+        <source>This site requires a username and password for some of its poi files. Enter the ones you registered with; the site&apos;s website tells how to register.</source>
+        <translation>Diese Site verlangt für einige ihrer POI-Dateien Benutzername und Passwort. Geben Sie die Daten ein, mit denen Sie sich registriert haben; die Website der Site erklärt, wie man sich registriert.</translation>
+    </message>
+    <message>
+        <source>Country and group</source>
+        <translation>Land und Gruppe</translation>
+    </message>
+    <message>
+        <source>Select the country (map) and the group of poi files to update:</source>
+        <translation>Wählen Sie das Land (die Karte) und die Gruppe der zu aktualisierenden POI-Dateien:</translation>
+    </message>
+    <message>
+        <source>Target</source>
+        <translation>Ziel</translation>
+    </message>
+    <message>
+        <source>Select where the poi files are to be updated:</source>
+        <translation>Wählen Sie, wohin die POI-Dateien aktualisiert werden sollen:</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <translation>Bereit</translation>
+    </message>
+    <message>
+        <source>The wizard is ready to set up the AutoUpdate items. Click Finish to create them.</source>
+        <translation>Der Assistent kann die AutoUpdate-Einträge jetzt einrichten. Klicken Sie auf Fertigstellen, um sie anzulegen.</translation>
+    </message>
+    <message>
+        <source>Finished</source>
+        <translation>Fertig</translation>
+    </message>
+    <message>
+        <source>The AutoUpdate items have been set up. Update them now, or review them in the AutoUpdate Manager.</source>
+        <translation>Die AutoUpdate-Einträge sind eingerichtet. Aktualisieren Sie sie jetzt oder prüfen Sie sie im AutoUpdate-Manager.</translation>
+    </message>
+    <message>
+        <source>Force site information download in the next step</source>
+        <translation>Site-Informationen im nächsten Schritt auf jeden Fall herunterladen</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>Website</source>
+        <translation>Website</translation>
+    </message>
+    <message>
+        <source>No groups available: all pois within this country are selected...</source>
+        <translation>Keine Gruppen verfügbar: alle POIs dieses Landes sind ausgewählt...</translation>
+    </message>
+    <message>
+        <source>Folder on local machine</source>
+        <translation>Ordner auf diesem Computer</translation>
+    </message>
+    <message>
+        <source>TomTom Navigator through ActiveSync</source>
+        <translation>TomTom Navigator über ActiveSync</translation>
+    </message>
+    <message>
+        <source>TomTom GO</source>
+        <translation>TomTom GO</translation>
+    </message>
+    <message>
+        <source>Folder:</source>
+        <translation>Ordner:</translation>
+    </message>
+    <message>
+        <source>File type:</source>
+        <translation>Dateityp:</translation>
+    </message>
+    <message>
+        <source>TomTom Maps:</source>
+        <translation>TomTom-Karten:</translation>
+    </message>
+    <message>
+        <source>Folder of the TomTom GO:</source>
+        <translation>Ordner des TomTom GO:</translation>
+    </message>
+    <message>
+        <source>AutoUpdate now</source>
+        <translation>Jetzt aktualisieren</translation>
+    </message>
+    <message>
+        <source>Go to AutoUpdate Manager</source>
+        <translation>Zum AutoUpdate-Manager</translation>
+    </message>
+    <message>
+        <source>Tarvell AutoUpdate Wizard...</source>
+        <translation>Tarvell AutoUpdate-Assistent...</translation>
+    </message>
+    <message>
+        <source>Finish</source>
+        <translation>Fertigstellen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>You already have setup AutoUpdate poi items from this site. To continue you need to clear these. Do you want to do this?</source>
+        <translation>Sie haben bereits AutoUpdate-Einträge von dieser Site eingerichtet. Um fortzufahren, müssen diese entfernt werden. Möchten Sie das tun?</translation>
+    </message>
+    <message>
+        <source>Cannot find the site xml index file</source>
+        <translation>Die XML-Indexdatei der Site wurde nicht gefunden</translation>
+    </message>
+    <message>
+        <source>To setup other groups not available in the Wizard, the Wizard needs to be closed and the AutoUpdate Manager needs to be opened. Do you want to do this?</source>
+        <translation>Um andere Gruppen einzurichten, die der Assistent nicht anbietet, muss der Assistent geschlossen und der AutoUpdate-Manager geöffnet werden. Möchten Sie das tun?</translation>
+    </message>
+    <message>
+        <source>[Other]</source>
+        <translation>[Sonstige]</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to cancel the AutoUpdate Wizard?</source>
+        <translation>Möchten Sie den AutoUpdate-Assistenten wirklich abbrechen?</translation>
+    </message>
+    <message>
+        <source>Next &gt;</source>
+        <translation>Weiter &gt;</translation>
+    </message>
+    <message>
+        <source>&lt; Back</source>
+        <translation>&lt; Zurück</translation>
+    </message>
+</context>
+<context>
     <name>TfmBrowseFolder</name>
     <message>
         <source>Select target folder...</source>
@@ -505,6 +676,37 @@
     </message>
 </context>
 <context>
+    <name>TfmPassword</name>
+    <message>
+        <source>Set/change password...</source>
+        <translation>Passwort festlegen/ändern...</translation>
+    </message>
+    <message>
+        <source>Email:</source>
+        <translation>E-Mail:</translation>
+    </message>
+    <message>
+        <source>Username:</source>
+        <translation>Benutzername:</translation>
+    </message>
+    <message>
+        <source>Login:</source>
+        <translation>Anmeldename:</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>Passwort:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
     <name>TfmProgress</name>
     <message>
         <source>Cancel</source>
@@ -513,6 +715,387 @@
     <message>
         <source>Loading, please wait...</source>
         <translation>Wird geladen, bitte warten...</translation>
+    </message>
+</context>
+<context>
+    <name>TfmSiteManager</name>
+    <message>
+        <source>Sites:</source>
+        <translation>Sites:</translation>
+    </message>
+    <message>
+        <source>hidden,</source>
+        <translation>ausgeblendet,</translation>
+    </message>
+    <message>
+        <source>unhide</source>
+        <translation>einblenden</translation>
+    </message>
+    <message>
+        <source>This is a free AutoUpdate site from which you can start synchronizing poi&apos;s immediately.</source>
+        <translation>Dies ist eine freie AutoUpdate-Site, von der Sie sofort POIs synchronisieren können.</translation>
+    </message>
+    <message>
+        <source>This AutoUpdate site requires you to register before you can synchronize its poi&apos;s. Enter the username and password you registered with.</source>
+        <translation>Für diese AutoUpdate-Site müssen Sie sich registrieren, bevor Sie ihre POIs synchronisieren können. Geben Sie den Benutzernamen und das Passwort Ihrer Registrierung ein.</translation>
+    </message>
+    <message>
+        <source>Some poi&apos;s of this AutoUpdate site are only available to subscribers. Enter the username and password of your subscription.</source>
+        <translation>Einige POIs dieser AutoUpdate-Site sind nur für Abonnenten verfügbar. Geben Sie den Benutzernamen und das Passwort Ihres Abonnements ein.</translation>
+    </message>
+    <message>
+        <source>This is a local site xml file, no username or password are required.</source>
+        <translation>Dies ist eine lokale Site-XML-Datei, Benutzername und Passwort sind nicht nötig.</translation>
+    </message>
+    <message>
+        <source>Map/Country name</source>
+        <translation>Karte/Land</translation>
+    </message>
+    <message>
+        <source>Group name</source>
+        <translation>Gruppe</translation>
+    </message>
+    <message>
+        <source>Profile:</source>
+        <translation>Profil:</translation>
+    </message>
+    <message>
+        <source>Download Images</source>
+        <translation>Bilder herunterladen</translation>
+    </message>
+    <message>
+        <source>Always overwrite</source>
+        <translation>Immer überschreiben</translation>
+    </message>
+    <message>
+        <source>Autoclose Status Window</source>
+        <translation>Statusfenster automatisch schließen</translation>
+    </message>
+    <message>
+        <source>After AutoUpdate start this application:</source>
+        <translation>Nach dem AutoUpdate dieses Programm starten:</translation>
+    </message>
+    <message>
+        <source>Parameters:</source>
+        <translation>Parameter:</translation>
+    </message>
+    <message>
+        <source>Delay time:</source>
+        <translation>Wartezeit:</translation>
+    </message>
+    <message>
+        <source>secs</source>
+        <translation>Sek.</translation>
+    </message>
+    <message>
+        <source>Pocket Tarvell is installed to an alternate installation directory</source>
+        <translation>Pocket Tarvell ist in einem anderen Installationsordner installiert</translation>
+    </message>
+    <message>
+        <source>Alternate directory:</source>
+        <translation>Anderer Ordner:</translation>
+    </message>
+    <message>
+        <source>Update upon ActiveSync connect</source>
+        <translation>Bei ActiveSync-Verbindung aktualisieren</translation>
+    </message>
+    <message>
+        <source>Update upon USB connect</source>
+        <translation>Bei USB-Verbindung aktualisieren</translation>
+    </message>
+    <message>
+        <source>Include in update ActiveSync connect</source>
+        <translation>Bei ActiveSync-Verbindung mit aktualisieren</translation>
+    </message>
+    <message>
+        <source>Include in update USB connect</source>
+        <translation>Bei USB-Verbindung mit aktualisieren</translation>
+    </message>
+    <message>
+        <source>Tarvell AutoUpdate Manager...</source>
+        <translation>Tarvell AutoUpdate-Manager...</translation>
+    </message>
+    <message>
+        <source>Update</source>
+        <translation>Aktualisieren</translation>
+    </message>
+    <message>
+        <source>Checks if there is an updated poi list available from the selected poi site and downloads it if neccessary.</source>
+        <translation>Prüft, ob die gewählte POI-Site eine aktualisierte POI-Liste anbietet, und lädt sie bei Bedarf herunter.</translation>
+    </message>
+    <message>
+        <source>Del</source>
+        <translation>Entf.</translation>
+    </message>
+    <message>
+        <source>Delete or hide the selected site from the list and unsubscribe from all it&apos;s items</source>
+        <translation>Die gewählte Site aus der Liste löschen oder ausblenden und alle ihre Einträge abbestellen</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Add a site manually</source>
+        <translation>Eine Site von Hand hinzufügen</translation>
+    </message>
+    <message>
+        <source>View</source>
+        <translation>Ansehen</translation>
+    </message>
+    <message>
+        <source>View the raw XML contents of the site description file</source>
+        <translation>Den XML-Inhalt der Site-Beschreibungsdatei ansehen</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>Status</translation>
+    </message>
+    <message>
+        <source>Check the online list of sites for their status and to check if there are new poi sites available.</source>
+        <translation>In der Online-Liste der Sites ihren Status prüfen und nachsehen, ob es neue POI-Sites gibt.</translation>
+    </message>
+    <message>
+        <source>Visit Website</source>
+        <translation>Website besuchen</translation>
+    </message>
+    <message>
+        <source>Go to the information page of the poi site</source>
+        <translation>Zur Informationsseite der POI-Site gehen</translation>
+    </message>
+    <message>
+        <source>Set/Change password</source>
+        <translation>Passwort festlegen/ändern</translation>
+    </message>
+    <message>
+        <source>Set or change the password required to download items from the selected site</source>
+        <translation>Das Passwort festlegen oder ändern, das zum Herunterladen von Einträgen der gewählten Site nötig ist</translation>
+    </message>
+    <message>
+        <source>Start AutoUpdate Wizard</source>
+        <translation>AutoUpdate-Assistent starten</translation>
+    </message>
+    <message>
+        <source>AutoUpdate Now</source>
+        <translation>Jetzt aktualisieren</translation>
+    </message>
+    <message>
+        <source>Auto Update all pois that are configured to do so</source>
+        <translation>Alle dafür eingerichteten POIs automatisch aktualisieren</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Alle auswählen</translation>
+    </message>
+    <message>
+        <source>Select all items</source>
+        <translation>Alle Einträge auswählen</translation>
+    </message>
+    <message>
+        <source>Update Sel.</source>
+        <translation>Auswahl aktual.</translation>
+    </message>
+    <message>
+        <source>AutoUpdate the selected items now</source>
+        <translation>Die gewählten Einträge jetzt aktualisieren</translation>
+    </message>
+    <message>
+        <source>Local</source>
+        <translation>Lokal</translation>
+    </message>
+    <message>
+        <source>AutoUpdate the selected items to a location on this computer</source>
+        <translation>Die gewählten Einträge an einen Ort auf diesem Computer aktualisieren</translation>
+    </message>
+    <message>
+        <source>ActiveSync</source>
+        <translation>ActiveSync</translation>
+    </message>
+    <message>
+        <source>AutoUpdate the selected items to files on an ActiveSync device (PDA, Smartphone)</source>
+        <translation>Die gewählten Einträge in Dateien auf einem ActiveSync-Gerät (PDA, Smartphone) aktualisieren</translation>
+    </message>
+    <message>
+        <source>Unsubscribe</source>
+        <translation>Abbestellen</translation>
+    </message>
+    <message>
+        <source>Remove AutoUpdate from the selected items</source>
+        <translation>AutoUpdate von den gewählten Einträgen entfernen</translation>
+    </message>
+    <message>
+        <source>Update Selection</source>
+        <translation>Auswahl aktualisieren</translation>
+    </message>
+    <message>
+        <source>Auto Update the selected item(s)</source>
+        <translation>Den/die gewählten Eintrag/Einträge automatisch aktualisieren</translation>
+    </message>
+    <message>
+        <source>Remove Auto Update from the selected item(s)</source>
+        <translation>AutoUpdate von dem/den gewählten Eintrag/Einträgen entfernen</translation>
+    </message>
+    <message>
+        <source>Selected to Pocket Tarvell</source>
+        <translation>Auswahl an Pocket Tarvell</translation>
+    </message>
+    <message>
+        <source>Send the selected AutoUpdate item settings to Pocket
+Tarvell on your Mobile Device.</source>
+        <translation>Die Einstellungen der gewählten AutoUpdate-Einträge an Pocket
+Tarvell auf Ihrem Mobilgerät senden.</translation>
+    </message>
+    <message>
+        <source>Add a profile</source>
+        <translation>Ein Profil hinzufügen</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Delete the selected profile</source>
+        <translation>Das gewählte Profil löschen</translation>
+    </message>
+    <message>
+        <source>Sites</source>
+        <translation>Sites</translation>
+    </message>
+    <message>
+        <source>All Items</source>
+        <translation>Alle Einträge</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Profiles</source>
+        <translation>Profile</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Map</source>
+        <translation>Karte</translation>
+    </message>
+    <message>
+        <source>Auth</source>
+        <translation>Zugang</translation>
+    </message>
+    <message>
+        <source>Last update</source>
+        <translation>Letzte Aktualisierung</translation>
+    </message>
+    <message>
+        <source>Target</source>
+        <translation>Ziel</translation>
+    </message>
+    <message>
+        <source>Site</source>
+        <translation>Site</translation>
+    </message>
+    <message>
+        <source>Act</source>
+        <translation>Act</translation>
+    </message>
+    <message>
+        <source>Usb</source>
+        <translation>USB</translation>
+    </message>
+    <message>
+        <source>Icons</source>
+        <translation>Symbole</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>Liste</translation>
+    </message>
+    <message>
+        <source>Details</source>
+        <translation>Details</translation>
+    </message>
+    <message>
+        <source>File %1 does no longer exist. Please restore it or remove it from the AutoUpdate Manager site list</source>
+        <translation>Die Datei %1 ist nicht mehr vorhanden. Bitte stellen Sie sie wieder her oder entfernen Sie sie aus der Site-Liste des AutoUpdate-Managers</translation>
+    </message>
+    <message>
+        <source>Site information of %1 has not yet been downloaded. Do you want to download it now?</source>
+        <translation>Die Site-Informationen von %1 wurden noch nicht heruntergeladen. Möchten Sie sie jetzt herunterladen?</translation>
+    </message>
+    <message>
+        <source>No site selected</source>
+        <translation>Keine Site gewählt</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to hide this site and remove all of its AutoUpdate items?</source>
+        <translation>Möchten Sie diese Site wirklich ausblenden und alle ihre AutoUpdate-Einträge entfernen?</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to remove this site and all it AutoUpdate items?</source>
+        <translation>Möchten Sie diese Site und alle ihre AutoUpdate-Einträge wirklich entfernen?</translation>
+    </message>
+    <message>
+        <source>A site location cannot contain &quot;|&quot;</source>
+        <translation>Ein Site-Ort darf kein „|“ enthalten</translation>
+    </message>
+    <message>
+        <source>This url already exists in the site list</source>
+        <translation>Diese URL ist bereits in der Site-Liste</translation>
+    </message>
+    <message>
+        <source>Cannot find the site xml index file</source>
+        <translation>Die XML-Indexdatei der Site wurde nicht gefunden</translation>
+    </message>
+    <message>
+        <source>No hidden sites to show!</source>
+        <translation>Keine ausgeblendeten Sites vorhanden!</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to show all hidden sites?</source>
+        <translation>Möchten Sie wirklich alle ausgeblendeten Sites einblenden?</translation>
+    </message>
+    <message>
+        <source>Specify local target...</source>
+        <translation>Lokales Ziel angeben...</translation>
+    </message>
+    <message>
+        <source>Set Target File...</source>
+        <translation>Zieldatei festlegen...</translation>
+    </message>
+    <message>
+        <source>The entered application does not exist on this location.</source>
+        <translation>Das angegebene Programm ist an diesem Ort nicht vorhanden.</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>Standard</translation>
+    </message>
+    <message>
+        <source>Add profile...</source>
+        <translation>Profil hinzufügen...</translation>
+    </message>
+    <message>
+        <source>Enter the name of the new profile:</source>
+        <translation>Geben Sie den Namen des neuen Profils ein:</translation>
+    </message>
+    <message>
+        <source>Invalid profile name &quot;%1&quot;</source>
+        <translation>Ungültiger Profilname „%1“</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to delete this profile?</source>
+        <translation>Möchten Sie dieses Profil wirklich löschen?</translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation>Ausblenden</translation>
     </message>
 </context>
 <context>
@@ -1260,6 +1843,61 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Invalid ovr file</source>
         <translation>Ungültige ovr-Datei</translation>
+    </message>
+</context>
+<context>
+    <name>uSubscriptions</name>
+    <message>
+        <source>No additional information available...</source>
+        <translation>Keine weiteren Informationen verfügbar...</translation>
+    </message>
+    <message>
+        <source>The target file is already updated by another item. Please remove the updating of this file before assigning it to another item</source>
+        <translation>Die Zieldatei wird bereits von einem anderen Eintrag aktualisiert. Bitte entfernen Sie die Aktualisierung dieser Datei, bevor Sie sie einem anderen Eintrag zuweisen</translation>
+    </message>
+    <message>
+        <source>The specified target directory causes 2 or more autoupdate items to update the same file. Please change or remove the target of the conflicting items first</source>
+        <translation>Mit dem angegebenen Zielordner würden 2 oder mehr AutoUpdate-Einträge dieselbe Datei aktualisieren. Bitte ändern oder entfernen Sie zuerst das Ziel der betroffenen Einträge</translation>
+    </message>
+    <message>
+        <source>One or more target files are already updated by another item. Please remove the updating of these files before assigning them to other items</source>
+        <translation>Eine oder mehrere Zieldateien werden bereits von einem anderen Eintrag aktualisiert. Bitte entfernen Sie die Aktualisierung dieser Dateien, bevor Sie sie anderen Einträgen zuweisen</translation>
+    </message>
+    <message>
+        <source>One or more files already exist. Setting these files to autoupdate causes them to be overwritten on the next update, do you really want these files to be autoupdated?</source>
+        <translation>Eine oder mehrere Dateien sind bereits vorhanden. Werden sie per AutoUpdate aktualisiert, werden sie bei der nächsten Aktualisierung überschrieben. Wollen Sie diese Dateien wirklich per AutoUpdate aktualisieren?</translation>
+    </message>
+    <message>
+        <source>[Other]</source>
+        <translation>[Sonstige]</translation>
+    </message>
+    <message>
+        <source>[All]</source>
+        <translation>[Alle]</translation>
+    </message>
+    <message>
+        <source>Registered</source>
+        <translation>Registriert</translation>
+    </message>
+    <message>
+        <source>Subscribed</source>
+        <translation>Abonniert</translation>
+    </message>
+    <message>
+        <source>None</source>
+        <translation>Keine</translation>
+    </message>
+    <message>
+        <source>Selection contains local and PDA files. Please only select local OR PDA files</source>
+        <translation>Die Auswahl enthält lokale und PDA-Dateien. Bitte wählen Sie nur lokale ODER PDA-Dateien</translation>
+    </message>
+    <message>
+        <source>Are you sure you want to unsubscribe these files from AutoUpdate?</source>
+        <translation>Wollen Sie diese Dateien wirklich aus dem AutoUpdate entfernen?</translation>
+    </message>
+    <message>
+        <source>Other groups...</source>
+        <translation>Andere Gruppen...</translation>
     </message>
 </context>
 <context>

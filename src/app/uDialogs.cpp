@@ -12,15 +12,18 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -77,6 +80,8 @@ void SetPrompt(TPrompt* prompt)
 int TDialogPrompt::MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
 {
     QMessageBox box(IconOfType(type), caption, text, QMessageBox::NoButton, owner);
+    // Messages carry site texts and file names: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     switch (type & 0x0F) {
     case MB_OKCANCEL:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -104,6 +109,7 @@ int TDialogPrompt::MessageDlgWithCheckBox(
     static const QMessageBox::Icon icons[] = { QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
         QMessageBox::Question, QMessageBox::NoIcon };
     QMessageBox box(icons[int(type)], ApplicationTitle(), text, QMessageBox::NoButton, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     QMessageBox::StandardButtons standard;
     if (buttons & mbYes)
         standard |= QMessageBox::Yes;
@@ -253,6 +259,56 @@ void InstallClickErrorDisplay()
     });
 }
 
+namespace {
+
+std::function<bool(const QUrl&)>& UrlOpener()
+{
+    static std::function<bool(const QUrl&)> opener;
+    return opener;
+}
+
+} // namespace
+
+bool OpenUrl(const QUrl& url)
+{
+    if (const auto& opener = UrlOpener())
+        return opener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void SetUrlOpener(std::function<bool(const QUrl&)> opener)
+{
+    UrlOpener() = std::move(opener);
+}
+
+bool IsWebPageAddress(const QString& address)
+{
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+void OpenWebPage(const QString& address)
+{
+    if (IsWebPageAddress(address))
+        OpenUrl(QUrl(address.trimmed()));
+}
+
+QLabel* PlainTextLabel(QWidget* parent, bool wordWrap)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(wordWrap);
+    return label;
+}
+
+QPushButton* BrowseButton(QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setIcon(QIcon::fromTheme(QStringLiteral("document-open")));
+    return button;
+}
+
 QIcon BitmapToIcon(const QPixmap& bitmap)
 {
     return QIcon(bitmap);
@@ -306,6 +362,31 @@ void CheckExportFileExt(const QString& fileName, int filterIndex, bool& accept)
             TDialogTexts::tr("Extension \"%1\" of filename does not match selected filetype.")
                 .arg(QChar('.') + suffix));
         accept = false;
+    }
+}
+
+bool AskExportFileName(QWidget* owner, TOpenFileRequest& request)
+{
+    for (;;) {
+        if (!GetPrompt().SaveFileDialog(owner, request) || request.Files.isEmpty())
+            return false;
+        bool accept = true;
+        CheckExportFileExt(request.Files.first(), request.FilterIndex, accept);
+        if (accept)
+            return true;
+    }
+}
+
+void ApplyTexts(const char* context, const std::vector<std::pair<QWidget*, const char*>>& texts)
+{
+    for (const auto& [widget, text] : texts) {
+        const QString translated = QCoreApplication::translate(context, text);
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(translated);
+        else if (auto* glow = qobject_cast<TAdvCustomGlowButton*>(widget))
+            glow->SetCaption(translated);
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(translated);
     }
 }
 
