@@ -33,18 +33,15 @@ int main(int argc, char** argv)
         SaveStreamToLocation(path, stream);
     }
     TdmMain data;
-    TMainFormServices services;
-    AddChildServices(services);
-    services.Quit = [] {};
-    TfmTarvellMainForm form(&data, std::move(services));
+    TfmTarvellMainForm form(data);
     form.resize(900, 650);
     form.show();
     QCoreApplication::processEvents();
 
     QElapsedTimer clock;
     clock.start();
-    form.OpenFile(path, nullptr, false, QString());
-    auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+    form.OpenFile(nullptr, path, false, QString());
+    TMDIChild* child = form.ActiveChild();
     QCoreApplication::processEvents();
     child->ListView1->viewport()->repaint();
     const qint64 shown = clock.elapsed();

@@ -14,6 +14,8 @@ LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(npro
 test -s build/artifacts/main-window.png
 test -s build/artifacts/main-window-de.png
 test -s build/artifacts/child-window.png
+# Installed into a temporary prefix, the program starts from there in German.
+bash tools/check-install.sh
 
 # The readers once more under the address and undefined-behaviour sanitizers: only the logic
 # library and the reader tests are built there, so this stays short.

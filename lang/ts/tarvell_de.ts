@@ -105,10 +105,6 @@
         <translation>Aufräumen, bitte warten...</translation>
     </message>
     <message>
-        <source>items</source>
-        <translation>Einträge</translation>
-    </message>
-    <message>
         <source>Changed</source>
         <translation>Geändert</translation>
     </message>
@@ -119,6 +115,10 @@
     <message>
         <source>Enter the new description to apply to the selection</source>
         <translation>Geben Sie die neue Beschreibung für die Auswahl ein</translation>
+    </message>
+    <message>
+        <source>%1 items</source>
+        <translation>%1 Einträge</translation>
     </message>
 </context>
 <context>
@@ -408,10 +408,6 @@
         <translation>Tarvell...</translation>
     </message>
     <message>
-        <source>AutoUpdate Profile</source>
-        <translation>AutoUpdate-Profil</translation>
-    </message>
-    <message>
         <source>Exit</source>
         <translation>Beenden</translation>
     </message>
@@ -647,15 +643,16 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <translation>Keine weiteren Einträge gefunden</translation>
     </message>
     <message>
-        <source>New entry</source>
-        <translation>Neuer Eintrag</translation>
+        <source>New entry #%1</source>
+        <translation>Neuer Eintrag #%1</translation>
     </message>
 </context>
 <context>
     <name>fMain</name>
     <message>
-        <source>Remote</source>
-        <translation>Gerät</translation>
+        <source>%1 (Remote)</source>
+        <comment>a recent file on the device</comment>
+        <translation>%1 (Gerät)</translation>
     </message>
 </context>
 <context>
@@ -1074,7 +1071,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Missing %1 node</source>
-        <translation>Knoten %1 fehlt</translation>
+        <translation>Element %1 fehlt</translation>
     </message>
     <message>
         <source>Downloaded information invalid, please try again or use the Update button next to the sites list</source>
@@ -1082,7 +1079,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>Poi item not found in site xml</source>
-        <translation>POI-Element in der Site-XML nicht gefunden</translation>
+        <translation>POI-Element im XML der Site nicht gefunden</translation>
     </message>
 </context>
 <context>
@@ -1122,7 +1119,7 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <name>uUpdateItems</name>
     <message>
         <source>&apos;%1&apos; is not a valid date and time</source>
-        <translation>„%1“ ist kein gültiges Datum mit Uhrzeit</translation>
+        <translation>&apos;%1&apos; ist kein gültiges Datum mit Uhrzeit</translation>
     </message>
     <message>
         <source>AutoUpdate item for %1 not found</source>
@@ -1130,15 +1127,15 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
     <message>
         <source>AutoUpdate profile &quot;%1&quot; not found</source>
-        <translation>AutoUpdate-Profil „%1“ nicht gefunden</translation>
+        <translation>AutoUpdate-Profil &quot;%1&quot; nicht gefunden</translation>
     </message>
     <message>
         <source>Invalid profile name &quot;%1&quot;</source>
-        <translation>Ungültiger Profilname „%1“</translation>
+        <translation>Ungültiger Profilname &quot;%1&quot;</translation>
     </message>
     <message>
         <source>Profile with name &quot;%1&quot; already exists</source>
-        <translation>Ein Profil mit dem Namen „%1“ ist bereits vorhanden</translation>
+        <translation>Ein Profil mit dem Namen &quot;%1&quot; ist bereits vorhanden</translation>
     </message>
 </context>
 <context>

@@ -88,7 +88,7 @@ void TfmChooseFormat::FormShow()
 {
     edFile->setText(FileName);
     ComboBox1->clear();
-    FRows = TOpenFile::ReaderRows(FileName);
+    FRows = TOpenFile::ReaderRows(Extension);
     for (const int row : FRows)
         ComboBox1->addItem(TConvertFromBase::Description(row));
     ComboBox1->setCurrentIndex(std::min(TOpenFile::PreselectedReader(FRows, TriedFormat), ComboBox1->count() - 1));

@@ -21,6 +21,8 @@ public:
     // Set before showing: the file (with path) and the format that was tried (may be empty).
     QString FileName;
     QString TriedFormat;
+    // The extension of FileName (with its dot) whose readers the dialog offers.
+    QString Extension;
     void SetErrorText(const QString& text);
     // The format ID of the chosen reader; empty when none is listed.
     QString GetFormat() const;

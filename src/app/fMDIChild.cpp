@@ -1,14 +1,12 @@
 // The window of one POI file.
 #include "app/fMDIChild.h"
 
-#include "app/fChooseFormat.h"
+#include "app/dMain.h"
 #include "app/fProgress.h"
 #include "app/uDialogs.h"
 #include "app/uEntriesModel.h"
-#include "app/uOpenFile.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
-#include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
 
@@ -48,25 +46,6 @@ quint64 NextKey()
     static quint64 key = 0;
     return ++key;
 }
-
-struct TActionInfo {
-    const char* Name;
-    const char* Caption;
-    const char* Shortcut;
-};
-
-const TActionInfo ChildActions[] = {
-    { "acInsert", QT_TRANSLATE_NOOP("TMDIChild", "Insert"), "Ins" },
-    { "acDelete", QT_TRANSLATE_NOOP("TMDIChild", "Delete"), "Del" },
-    { "acRenameSelected", QT_TRANSLATE_NOOP("TMDIChild", "Rename Selected"), "" },
-    { "acCommit", QT_TRANSLATE_NOOP("TMDIChild", "Commit to a site..."), "" },
-    { "acOpenMap", QT_TRANSLATE_NOOP("TMDIChild", "Show map pane"), "" },
-    { "acCloseMap", QT_TRANSLATE_NOOP("TMDIChild", "Close map pane"), "" },
-    { "acPluginGoto", QT_TRANSLATE_NOOP("TMDIChild", "Show"), "" },
-    { "acPluginAdd", QT_TRANSLATE_NOOP("TMDIChild", "Add"), "" },
-    { "actShowIn", QT_TRANSLATE_NOOP("TMDIChild", "Show in"), "" },
-    { "actAddTo", QT_TRANSLATE_NOOP("TMDIChild", "Add to"), "" },
-};
 
 } // namespace
 
@@ -111,20 +90,15 @@ void TEntriesView::dropEvent(QDropEvent* event)
 
 // --- creation ------------------------------------------------------------------------------------
 
-TMDIChild::TDeviceSaveBrowser& TMDIChild::DeviceSaveBrowser()
-{
-    static TDeviceSaveBrowser browser;
-    return browser;
-}
-
 TMDIChild* TMDIChild::FromKey(quint64 key)
 {
     const auto it = LiveChildren().find(key);
     return it == LiveChildren().end() ? nullptr : it->second;
 }
 
-TMDIChild::TMDIChild(QWidget* parent)
+TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     : TTarvellForm(parent)
+    , FMain(main)
     , FKey(NextKey())
 {
     setObjectName(QStringLiteral("MDIChild"));
@@ -139,9 +113,9 @@ TMDIChild::TMDIChild(QWidget* parent)
     ToolBar2 = new QToolBar(central);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
-    ToolBar2->addAction(Action(QStringLiteral("acOpenMap")));
-    ToolBar2->addAction(Action(QStringLiteral("acInsert")));
-    ToolBar2->addAction(Action(QStringLiteral("acDelete")));
+    ToolBar2->addAction(Action(TAction::acOpenMap));
+    ToolBar2->addAction(Action(TAction::acInsert));
+    ToolBar2->addAction(Action(TAction::acDelete));
     layout->addWidget(ToolBar2);
 
     FEditRow = new QWidget(central);
@@ -177,21 +151,23 @@ TMDIChild::TMDIChild(QWidget* parent)
     ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
+    ListView1->viewport()->installEventFilter(this);
+    ListView1->verticalScrollBar()->installEventFilter(this);
     layout->addWidget(ListView1, 1);
 
     PopupActionBarEx1 = new QMenu(this);
     PopupActionBarEx1->setObjectName(QStringLiteral("PopupActionBarEx1"));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acPluginGoto")));
-    PopupActionBarEx1->setDefaultAction(Action(QStringLiteral("acPluginGoto")));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acPluginAdd")));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("actShowIn")));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("actAddTo")));
+    PopupActionBarEx1->addAction(Action(TAction::acPluginGoto));
+    PopupActionBarEx1->setDefaultAction(Action(TAction::acPluginGoto));
+    PopupActionBarEx1->addAction(Action(TAction::acPluginAdd));
+    PopupActionBarEx1->addAction(Action(TAction::actShowIn));
+    PopupActionBarEx1->addAction(Action(TAction::actAddTo));
     PopupActionBarEx1->addSeparator();
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acCommit")));
+    PopupActionBarEx1->addAction(Action(TAction::acCommit));
     PopupActionBarEx1->addSeparator();
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acInsert")));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acDelete")));
-    PopupActionBarEx1->addAction(Action(QStringLiteral("acRenameSelected")));
+    PopupActionBarEx1->addAction(Action(TAction::acInsert));
+    PopupActionBarEx1->addAction(Action(TAction::acDelete));
+    PopupActionBarEx1->addAction(Action(TAction::acRenameSelected));
     connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at)); });
@@ -217,6 +193,7 @@ TMDIChild::TMDIChild(QWidget* parent)
     resize(600, 400);
     Retranslate();
     RefreshView(false);
+    UpdateActions();
 }
 
 TMDIChild::~TMDIChild()
@@ -224,17 +201,15 @@ TMDIChild::~TMDIChild()
     FDestroying = true;
     disconnect(qApp, nullptr, this, nullptr);
     LiveChildren().erase(FKey);
-    if (TfmTarvellMainForm* main = MainForm())
-        for (int i = 1; i <= 3; ++i)
-            if (QLabel* panel = main->StatusPanel(i))
-                panel->clear();
+    for (int i = 1; i <= 3; ++i)
+        FMain.StatusPanel(i)->clear();
     const THourglass hourglass;
     std::unique_ptr<TfmProgress> progress;
     if (Entries().Count() > 2000) {
         progress = std::make_unique<TfmProgress>(this);
         progress->SetText(tr("Cleaning up, please wait..."));
         progress->SetMaximum(100);
-        progress->CentreOn(MainForm());
+        progress->CentreOn(&FMain);
         progress->show();
         Entries().OnProgress = [p = progress.get()](int n) { p->SetPositionInt(n); };
     }
@@ -245,29 +220,41 @@ TMDIChild::~TMDIChild()
 
 void TMDIChild::CreateActions()
 {
-    for (const TActionInfo& info : ChildActions) {
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(info.Name));
-        if (*info.Shortcut) {
-            action->setShortcut(QKeySequence(QString::fromLatin1(info.Shortcut)));
-            action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-        }
+    for (const TAction id : ActionsOf(TActionWindow::Child)) {
+        const TActionDef& def = ActionDef(id);
+        QAction* action = CreateTableAction(this, def, FMain.Data().ToolIcon(def.Image), Qt::WidgetWithChildrenShortcut);
         addAction(action);
-        FActions.insert(action->objectName(), action);
+        connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
+        FActions[size_t(id)] = action;
     }
-    Action(QStringLiteral("acOpenMap"))->setCheckable(true);
-    Action(QStringLiteral("acOpenMap"))->setIcon(style()->standardIcon(QStyle::SP_FileDialogListView));
-    Action(QStringLiteral("acInsert"))->setIcon(style()->standardIcon(QStyle::SP_FileDialogNewFolder));
-    Action(QStringLiteral("acDelete"))->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
-    // Without external plug-ins their commands have nothing to offer.
-    for (const char* name : { "acPluginGoto", "acPluginAdd" })
-        Action(QLatin1String(name))->setEnabled(false);
-    for (const char* name : { "actShowIn", "actAddTo" })
-        Action(QLatin1String(name))->setVisible(false);
-    connect(Action(QStringLiteral("acInsert")), &QAction::triggered, this, [this] { Run([this] { Insert(); }); });
-    connect(Action(QStringLiteral("acDelete")), &QAction::triggered, this, [this] { Run([this] { Delete(); }); });
-    connect(Action(QStringLiteral("acRenameSelected")), &QAction::triggered, this,
-        [this] { Run([this] { RenameSelected(); }); });
+}
+
+void TMDIChild::Execute(TAction id)
+{
+    switch (id) {
+    case TAction::acInsert:
+        Insert();
+        break;
+    case TAction::acDelete:
+        Delete();
+        break;
+    case TAction::acRenameSelected:
+        RenameSelected();
+        break;
+    // The commit dialog, the map pane and the plug-in commands come with their own units; until
+    // then the table keeps these disabled.
+    case TAction::acCommit:
+    case TAction::acOpenMap:
+    case TAction::acCloseMap:
+    case TAction::acPluginGoto:
+    case TAction::acPluginAdd:
+    case TAction::actShowIn:
+    case TAction::actAddTo:
+        break;
+    default:
+        // The main window's commands.
+        break;
+    }
 }
 
 void TMDIChild::CreateEditRow(QWidget* host)
@@ -322,6 +309,12 @@ void TMDIChild::CreateEditRow(QWidget* host)
     edLongitude->setAlignment(Qt::AlignRight);
     FCoordPanel->setFixedWidth(2 * CoordinateColumnWidth);
     row->addWidget(FCoordPanel, 0, Qt::AlignTop);
+    // As wide as the list's vertical scroll bar and shown with it, so that the edit fields stay
+    // above their columns.
+    FScrollStrip = new QWidget(host);
+    FScrollStrip->setObjectName(QStringLiteral("ScrollStrip"));
+    FScrollStrip->hide();
+    row->addWidget(FScrollStrip);
 
     FEdits = { { TEntryEdit::Description, edDescription }, { TEntryEdit::Latitude, edLatitude },
         { TEntryEdit::Longitude, edLongitude }, { TEntryEdit::LatDeg, edLatDeg }, { TEntryEdit::LatMin, edLatMin },
@@ -338,15 +331,11 @@ void TMDIChild::CreateEditRow(QWidget* host)
 
 void TMDIChild::Retranslate()
 {
-    for (const TActionInfo& info : ChildActions)
-        Action(QLatin1String(info.Name))->setText(tr(info.Caption));
-    Action(QStringLiteral("acOpenMap"))->setToolTip(tr("Show map pane"));
-    Action(QStringLiteral("acCloseMap"))->setToolTip(tr("Close map pane"));
+    for (const TAction id : ActionsOf(TActionWindow::Child))
+        Action(id)->setText(tr(ActionDef(id).Caption));
     FModel->headerDataChanged(Qt::Horizontal, 0, 2);
     RefreshView(false);
 }
-
-TfmTarvellMainForm* TMDIChild::MainForm() const { return fmTarvellMainForm(); }
 
 void TMDIChild::Run(const std::function<void()>& body)
 {
@@ -414,10 +403,15 @@ void TMDIChild::UpdateActions()
 {
     if (FDestroying)
         return;
-    const std::vector<int> selected = SelectedIndices();
-    Action(QStringLiteral("acDelete"))->setEnabled(!AnyEditActive() && !selected.empty() && !EditingCaption());
-    Action(QStringLiteral("acRenameSelected"))->setEnabled(selected.size() > 1);
-    Action(QStringLiteral("acCommit"))->setEnabled(selected.size() == 1);
+    TActionState state;
+    state.SelectedCount = int(SelectedIndices().size());
+    state.EditActive = AnyEditActive();
+    state.EditingCaption = EditingCaption();
+    for (const TAction id : ActionsOf(TActionWindow::Child)) {
+        const TActionLook look = EvaluateAction(ActionDef(id), state);
+        Action(id)->setEnabled(look.Enabled);
+        Action(id)->setVisible(look.Visible);
+    }
 }
 
 void TMDIChild::RefreshView(bool force)
@@ -428,11 +422,9 @@ void TMDIChild::RefreshView(bool force)
         FModel->Reload();
     else
         ListView1->viewport()->update();
-    TfmTarvellMainForm* main = MainForm();
-    const bool active = force || (main && main->ActiveChildWidget() == this);
-    if (active && main) {
-        main->StatusPanel(2)->setText(QStringLiteral("%1 ").arg(Entries().Count()) + tr("items"));
-        main->StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
+    if (force || FMain.ActiveChild() == this) {
+        FMain.StatusPanel(2)->setText(tr("%1 items").arg(Entries().Count()));
+        FMain.StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
     }
     QString caption = FDocument.Caption();
     if (Entries().Changed())
@@ -445,13 +437,23 @@ void TMDIChild::RefreshView(bool force)
 
 void TMDIChild::AlignColumns()
 {
+    QScrollBar* bar = ListView1->verticalScrollBar();
+    const bool strip = bar->isVisibleTo(ListView1);
+    FScrollStrip->setFixedWidth(bar->sizeHint().width());
+    if (FScrollStrip->isVisibleTo(FEditRow) != strip)
+        FScrollStrip->setVisible(strip);
+    // The columns follow the edit fields as they stand now, not as the next layout pass puts them.
+    FEditRow->layout()->activate();
+    FCoordPanel->layout()->activate();
+    QWidget* viewport = ListView1->viewport();
+    const int left = viewport->mapTo(this, QPoint(0, 0)).x();
+    const int latitude = edLatDeg->mapTo(this, QPoint(0, 0)).x();
+    const int longitude = edLonDeg->mapTo(this, QPoint(0, 0)).x();
     QHeaderView* header = ListView1->horizontalHeader();
-    const int coordinates = FCoordPanel->width();
-    const int latitude = edLonDeg->x() - edLatDeg->x();
-    header->resizeSection(1, latitude > 0 ? latitude : coordinates / 2);
-    header->resizeSection(2, coordinates - (latitude > 0 ? latitude : coordinates / 2));
-    const int description = ListView1->viewport()->width() - coordinates;
-    header->resizeSection(0, std::max(description, 40));
+    header->resizeSection(0, std::max(latitude - left, 1));
+    header->resizeSection(1, std::max(longitude - latitude, 1));
+    // The last column ends with the list's client area: no horizontal scroll bar.
+    header->resizeSection(2, std::max(viewport->width() - (longitude - left), 1));
 }
 
 void TMDIChild::resizeEvent(QResizeEvent* event)
@@ -510,6 +512,15 @@ void TMDIChild::EditChanged(TEntryEdit edit)
 
 bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
+    // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
+    // the first paint on.
+    if (ListView1 && !FDestroying
+        && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
+        || (watched == ListView1->verticalScrollBar()
+            && (event->type() == QEvent::Show || event->type() == QEvent::Hide)))) {
+        AlignColumns();
+        return false;
+    }
     if (event->type() != QEvent::KeyPress)
         return TTarvellForm::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
@@ -535,7 +546,7 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && !EditingCaption()) {
-            Action(QStringLiteral("acPluginGoto"))->trigger();
+            Action(TAction::acPluginGoto)->trigger();
             return true;
         }
     }
@@ -561,12 +572,6 @@ bool TMDIChild::DescriptionKey(QKeyEvent* key)
 
 // --- commands ------------------------------------------------------------------------------------
 
-void TMDIChild::LoadEntries(const TEntries& entries, const QString& path, bool append, const QString& formatID)
-{
-    FDocument.LoadEntries(entries, path, append, formatID);
-    AfterBulkChange();
-}
-
 void TMDIChild::AfterBulkChange()
 {
     FModel->Reload();
@@ -581,14 +586,14 @@ bool TMDIChild::SaveTo(const QString& path, const QString& formatID)
     return FDocument.SaveTo(path, formatID, [](const QString& text) { return YesNo(text); });
 }
 
-bool TMDIChild::DoSave()
+bool TMDIChild::Save()
 {
     if (FDocument.FileName.isEmpty())
-        return DoSaveAs();
+        return SaveAs();
     return SaveTo(QString(), QString());
 }
 
-bool TMDIChild::DoSaveAs()
+bool TMDIChild::SaveAs()
 {
     TSettings& settings = GetSettings();
     TOpenFileRequest request;
@@ -613,30 +618,12 @@ bool TMDIChild::DoSaveAs()
     return FDocument.SaveAsChosen(request.Files.first(), request.FilterIndex, [](const QString& text) { return YesNo(text); });
 }
 
-void TMDIChild::SaveRemote()
-{
-    ConnectDevice();
-    if (!DeviceSaveBrowser())
-        return;
-    QString name = IsMobilePath(FDocument.FileName)
-        ? StripMobilePrefix(FDocument.FileName)
-        : GetSettings().PrevRemoteDir + LocationFileName(FDocument.FileName);
-    int typeIndex = TConvertToBase::IndexOf(LocationExtension(name), FDocument.FormatID);
-    bool copyBitmap = false;
-    if (!DeviceSaveBrowser()(this, name, typeIndex, copyBitmap))
-        return;
-    ListView1->setFocus();
-    const THourglass hourglass;
-    const TRefreshAfter refresh { this };
-    FDocument.SaveRemote(name, typeIndex, copyBitmap, [](const QString& text) { return YesNo(text); });
-}
-
 bool TMDIChild::AskSave()
 {
     if (!Entries().Changed())
         return true;
     switch (AskYesNoCancel(this, tr("The current data has changed. Do you want to save the changes?"))) {
-    case IDYES: return DoSave();
+    case IDYES: return Save();
     case IDNO: return true;
     default: return false;
     }
@@ -771,115 +758,4 @@ bool TMDIChild::DropMime(const QMimeData* data, int row)
             source->AfterBulkChange();
     });
     return true;
-}
-
-// --- the open routine in the main window ---------------------------------------------------------
-
-namespace {
-
-class TMainOpenHost : public TOpenHost {
-public:
-    explicit TMainOpenHost(TfmTarvellMainForm& main)
-        : FMain(main)
-    {
-    }
-    ~TMainOpenHost() override { delete FProgress; }
-
-    TChildDocument* NewChild() override
-    {
-        auto* child = dynamic_cast<TMDIChild*>(FMain.NewChild());
-        if (!child)
-            throw EAssertionFailed(QStringLiteral("No child window"), "fMDIChild", __LINE__);
-        return &child->Document();
-    }
-    void DiscardChild(TChildDocument* document) override
-    {
-        if (TMDIChild* child = ChildOf(document)) {
-            // Nothing to ask: the window never showed a file.
-            QWidget* frame = child->parentWidget();
-            if (frame)
-                delete frame;
-            else
-                delete child;
-        }
-    }
-    void SetChildIcon(TChildDocument* document, const std::string& bitmap) override
-    {
-        QPixmap picture;
-        TMDIChild* child = ChildOf(document);
-        if (!child || !picture.loadFromData(reinterpret_cast<const uchar*>(bitmap.data()), uint(bitmap.size())))
-            return;
-        const QIcon icon = BitmapToIcon(picture);
-        child->setWindowIcon(icon);
-        if (QWidget* frame = child->parentWidget())
-            frame->setWindowIcon(icon);
-    }
-    void ChildLoaded(TChildDocument* document) override
-    {
-        if (TMDIChild* child = ChildOf(document)) {
-            FMain.ShowChild(child);
-            child->RefreshView(true);
-        }
-    }
-    std::function<void(int)> BeginProgress() override
-    {
-        FProgress = new TfmProgress(nullptr);
-        FProgress->SetMaximum(100);
-        FProgress->SetText(TfmProgress::tr("Loading, please wait..."));
-        FProgress->CentreOn(&FMain);
-        FProgress->show();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        TfmProgress* progress = FProgress;
-        return [progress](int n) { progress->SetPositionInt(n); };
-    }
-    void EndProgress() override
-    {
-        delete FProgress;
-        FProgress = nullptr;
-    }
-    bool ChooseFormat(const QString& path, const QString& triedFormat, const QString& error, QString& picked,
-        bool& useAsDefault) override
-    {
-        TfmChooseFormat dialog(&FMain);
-        dialog.FileName = path;
-        dialog.TriedFormat = triedFormat;
-        dialog.SetErrorText(error);
-        if (dialog.exec() != QDialog::Accepted)
-            return false;
-        picked = dialog.GetFormat();
-        useAsDefault = dialog.GetUseAsDefault();
-        return true;
-    }
-
-private:
-    TMDIChild* ChildOf(TChildDocument* document) const
-    {
-        for (QWidget* widget : FMain.Children())
-            if (auto* child = dynamic_cast<TMDIChild*>(widget); child && &child->Document() == document)
-                return child;
-        return nullptr;
-    }
-
-    TfmTarvellMainForm& FMain;
-    TfmProgress* FProgress = nullptr;
-};
-
-} // namespace
-
-void AddChildServices(TMainFormServices& services)
-{
-    services.CreateChild = [] { return new TMDIChild; };
-    services.OpenFile = [](const QString& path, TChildWindow* child, bool append, const QString& formatID) {
-        if (TfmTarvellMainForm* main = fmTarvellMainForm())
-            OpenFileInMainWindow(*main, path, child, append, formatID);
-    };
-}
-
-void OpenFileInMainWindow(TfmTarvellMainForm& main, const QString& path, TChildWindow* child, bool append, const QString& formatID)
-{
-    TMainOpenHost host(main);
-    auto* target = dynamic_cast<TMDIChild*>(child);
-    TOpenFile::Open(host, path, target ? &target->Document() : nullptr, append && target, formatID);
-    if (target)
-        target->RefreshView(true);
 }

@@ -7,7 +7,6 @@
 #include "app/uEntryEditSync.h"
 #include "app/uTarvellForm.h"
 
-#include <QMap>
 #include <QTableView>
 
 #include <functional>
@@ -35,10 +34,11 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
-class TMDIChild : public TTarvellForm, public TChildWindow {
+class TMDIChild : public TTarvellForm {
     Q_OBJECT
 public:
-    explicit TMDIChild(QWidget* parent = nullptr);
+    // main: the main window whose status bar the child fills; it outlives the child.
+    explicit TMDIChild(TfmTarvellMainForm& main, QWidget* parent = nullptr);
     ~TMDIChild() override;
 
     TChildDocument& Document() { return FDocument; }
@@ -52,17 +52,18 @@ public:
     std::vector<int> SelectedIndices() const;
     // Selects row alone, scrolls to it and focuses the list.
     void SelectOnly(int row);
-    QAction* Action(const QString& name) const { return FActions.value(name, nullptr); }
+    QAction* Action(TAction id) const { return FActions[size_t(id)]; }
 
-    void LoadEntries(const TEntries& entries, const QString& path, bool append, const QString& formatID);
     // False when the user cancelled the Save As dialog or said No to the precision question.
-    bool DoSave();
-    bool DoSaveAs();
+    bool Save();
+    bool SaveAs();
     // Save to path (empty: the current location) in formatID; false when the precision question
     // said No.
     bool SaveTo(const QString& path, const QString& formatID);
     // True when the window may close.
     bool AskSave();
+    // The close question (pending edit written first); false when the user refuses the close.
+    bool CloseQuery();
 
     void Refresh() { RefreshView(false); }
     void RefreshView(bool force);
@@ -72,31 +73,24 @@ public:
     TEntryEditValues EditValues() const;
     QLineEdit* Edit(TEntryEdit edit) const;
 
-    // TChildWindow
-    QString FileName() const override;
-    bool ListHasFocus() const override;
-    bool CloseQuery() override;
-    void Save() override { DoSave(); }
-    void SaveAs() override { DoSaveAs(); }
-    void SaveRemote() override;
-    void CopySelected() override;
-    void CopyAsText() override;
-    void CutSelected() override;
-    void Paste() override;
-    void Delete() override;
-    void Insert() override;
-    void SelectAll() override;
-    void InvertSelection() override;
-    void Find(const QString& text) override;
-    void FindNext(const QString& text) override;
+    // The location shown without a "FILE://" prefix, empty for a new file.
+    QString FileName() const;
+    // The list has the input focus and is not editing a caption.
+    bool ListHasFocus() const;
+    void CopySelected();
+    void CopyAsText();
+    void CutSelected();
+    void Paste();
+    void Delete();
+    void Insert();
+    void SelectAll();
+    void InvertSelection();
+    void Find(const QString& text);
+    void FindNext(const QString& text);
     void RenameSelected();
     // Drops our POI drag on row (-1: below the last item); anything else is refused (false).
     bool DropMime(const QMimeData* data, int row);
 
-    // The device browser in save mode (it comes with the device file browser): the chosen device
-    // name, file-type index and the "Copy bmp file if available" box; false when cancelled.
-    using TDeviceSaveBrowser = std::function<bool(QWidget* owner, QString& name, int& typeIndex, bool& copyBitmap)>;
-    static TDeviceSaveBrowser& DeviceSaveBrowser();
     // A live child window by its drag key; nullptr when it is gone.
     static TMDIChild* FromKey(quint64 key);
 
@@ -117,6 +111,8 @@ protected:
 
 private:
     void CreateActions();
+    // What each of the window's commands does.
+    void Execute(TAction id);
     void CreateEditRow(QWidget* host);
     void Retranslate() override;
     void Run(const std::function<void()>& body);
@@ -128,20 +124,15 @@ private:
     void DropOn(QDropEvent* event);
     bool AcceptsDrop(const QMimeData* data) const;
     bool DescriptionKey(QKeyEvent* key);
-    TfmTarvellMainForm* MainForm() const;
 
+    TfmTarvellMainForm& FMain;
     TChildDocument FDocument;
     TEntriesModel* FModel = nullptr;
     QWidget* FEditRow = nullptr;
     QWidget* FCoordPanel = nullptr;
+    QWidget* FScrollStrip = nullptr;
     std::map<TEntryEdit, QLineEdit*> FEdits;
-    QMap<QString, QAction*> FActions;
+    TActionArray<QAction*> FActions {};
     quint64 FKey = 0;
     bool FDestroying = false;
 };
-
-// The open routine as the main window runs it: child windows, progress window, the picture
-// beside the file and the choose-format dialog. child (may be none) is a TMDIChild.
-void OpenFileInMainWindow(TfmTarvellMainForm& main, const QString& path, TChildWindow* child, bool append, const QString& formatID);
-// Child windows and the open routine for the main window's services.
-void AddChildServices(TMainFormServices& services);

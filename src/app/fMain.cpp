@@ -2,15 +2,20 @@
 #include "app/fMain.h"
 
 #include "app/dMain.h"
-#include "app/uOpenFile.h"
+#include "app/fChooseFormat.h"
+#include "app/fMDIChild.h"
+#include "app/fProgress.h"
+#include "app/fStatus.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
+#include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "sites/uUpdateItems.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -32,8 +37,6 @@
 
 namespace {
 
-TfmTarvellMainForm* Instance = nullptr;
-
 // Deployment data: the product's web site.
 const QString ProductSite = QStringLiteral("http://www.tarvell.example");
 
@@ -41,99 +44,107 @@ constexpr int DesignWidth = 720;
 constexpr int DesignHeight = 560;
 constexpr int PanelWidths[4] = { 200, 175, 70, 70 };
 
-// Tool bar buttons in order; "" is a separator.
-const char* const ToolButtons[] = {
-    "acFileNew",
-    "acFileOpen",
-    "acFileRemote",
-    "",
-    "acFileSave",
-    "acFileSaveAs",
-    "acFileSaveRemote",
-    "",
-    "acEditCut",
-    "acEditCopy",
-    "acEditPaste",
-    "acFind",
-    "acFindNext",
-    "",
-    "acAutoUpdateWizard",
-    "acAutoUpdateToolbar",
-    "acAutoUpdateManager",
-    "",
-    "acWindowTileHorizontal",
-    "acWindowTileVertical",
-    "acWindowCascade",
-    "acWindowNext",
-    "",
-    "acCalc",
-    "acHide",
+// A place in a menu or bar: a command, a separator or one of the window's sub menus.
+enum class TPlace { Command, Separator, LanguageMenu };
+struct TItem {
+    TPlace Place;
+    TAction Id;
+};
+constexpr TItem C(TAction id) { return { TPlace::Command, id }; }
+constexpr TItem Separator { TPlace::Separator, TAction::Count };
+constexpr TItem Languages { TPlace::LanguageMenu, TAction::Count };
+
+using A = TAction;
+
+// Tool bar buttons in order.
+constexpr TItem ToolButtons[] = {
+    C(A::acFileNew),
+    C(A::acFileOpen),
+    C(A::acFileRemote),
+    Separator,
+    C(A::acFileSave),
+    C(A::acFileSaveAs),
+    C(A::acFileSaveRemote),
+    Separator,
+    C(A::acEditCut),
+    C(A::acEditCopy),
+    C(A::acEditPaste),
+    C(A::acFind),
+    C(A::acFindNext),
+    Separator,
+    C(A::acAutoUpdateWizard),
+    C(A::acAutoUpdateToolbar),
+    C(A::acAutoUpdateManager),
+    Separator,
+    C(A::acWindowTileHorizontal),
+    C(A::acWindowTileVertical),
+    C(A::acWindowCascade),
+    C(A::acWindowNext),
+    Separator,
+    C(A::acCalc),
+    C(A::acHide),
 };
 
-// Menus and their items; "" is a separator, "-Language1" and "-Profiles" the sub menus.
+// Menus and their items; acAutoUpdatePopParent carries the profile sub menu.
 struct TMenuDef {
     const char* Caption;
-    std::vector<const char*> Items;
+    std::vector<TItem> Items;
 };
 
-const TMenuDef MenuDefs[6] = {
+const TMenuDef MenuDefs[] = {
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&File"),
-        { "acFileNew", "acFileOpen", "acFileAppend", "acFileRemote", "", "acFileSave", "acFileSaveAs",
-            "acFileSaveRemote", "", "acFileClose", "acFileReconnect", "", "acMru1", "acMru2", "acMru3", "acMru4",
-            "acMru5", "acMru6", "acMru7", "acMru8", "acMru9", "", "acHide", "acFileExit" } },
+        { C(A::acFileNew), C(A::acFileOpen), C(A::acFileAppend), C(A::acFileRemote), Separator, C(A::acFileSave),
+            C(A::acFileSaveAs), C(A::acFileSaveRemote), Separator, C(A::acFileClose), C(A::acFileReconnect),
+            Separator, C(A::acMru1), C(A::acMru2), C(A::acMru3), C(A::acMru4), C(A::acMru5), C(A::acMru6),
+            C(A::acMru7), C(A::acMru8), C(A::acMru9), Separator, C(A::acHide), C(A::acFileExit) } },
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Edit"),
-        { "acEditCut", "acEditCopy", "acCopyText", "acEditPaste", "acEditDelete", "acEditInsert", "", "acEditSelectAll",
-            "acInvertSelection", "", "acFind", "acFindNext", "acFindDups" } },
+        { C(A::acEditCut), C(A::acEditCopy), C(A::acCopyText), C(A::acEditPaste), C(A::acEditDelete),
+            C(A::acEditInsert), Separator, C(A::acEditSelectAll), C(A::acInvertSelection), Separator, C(A::acFind),
+            C(A::acFindNext), C(A::acFindDups) } },
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Tools"),
-        { "acCalc", "actToolsBatchConvert", "", "-Language1", "", "actPrefs" } },
+        { C(A::acCalc), C(A::actToolsBatchConvert), Separator, Languages, Separator, C(A::actPrefs) } },
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&AutoUpdate"),
-        { "acAutoUpdateWizard", "acAutoUpdateManager", "", "acAutoUpdateNow", "-Profiles", "", "acGotoSiteStatus" } },
+        { C(A::acAutoUpdateWizard), C(A::acAutoUpdateManager), Separator, C(A::acAutoUpdateNow),
+            C(A::acAutoUpdatePopParent), Separator, C(A::acGotoSiteStatus) } },
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Window"),
-        { "acWindowCascade", "acWindowTileHorizontal", "acWindowTileVertical", "WindowMinimizeAll2", "WindowArrange1",
-            "", "acWindowNext" } },
+        { C(A::acWindowCascade), C(A::acWindowTileHorizontal), C(A::acWindowTileVertical), C(A::WindowMinimizeAll2),
+            C(A::WindowArrange1), Separator, C(A::acWindowNext) } },
     { QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Help"),
-        { "Action7", "Action8", "Action5", "", "Action4", "acCheckEveryWeek", "", "acSysInfo", "acAbout" } },
+        { C(A::Action7), C(A::Action8), C(A::Action5), Separator, C(A::Action4), C(A::acCheckEveryWeek), Separator,
+            C(A::acSysInfo), C(A::acAbout) } },
 };
 
-bool IsMobileLocation(const QString& path)
+// The tray menu: "Tarvell..." (the default item), AutoUpdate All, the profile sub menu, Exit.
+constexpr TItem TrayItems[] = {
+    C(A::Tarvell1),
+    C(A::acAutoUpdateNow),
+    C(A::acAutoUpdatePopParent),
+    Separator,
+    C(A::Exit1),
+};
+
+// The AutoUpdate profiles as the menus show them.
+std::vector<TProfileMenuInfo> Profiles()
 {
-    return path.startsWith(QLatin1String("MOBILE://"), Qt::CaseInsensitive);
+    std::vector<TProfileMenuInfo> profiles;
+    for (int i = 0; i < AutoUpdateProfileCount(); ++i)
+        profiles.push_back({ GetAutoUpdateProfileName(i), GetAutoUpdateProfile(i).Count() > 0 });
+    return profiles;
 }
 
-// Device locations compare case-insensitively, local paths exactly (Linux names are case-sensitive).
-bool SameLocation(const QString& a, const QString& b)
+TMDIChild* ChildOfWindow(QMdiSubWindow* window)
 {
-    if (IsMobileLocation(a) && IsMobileLocation(b))
-        return a.compare(b, Qt::CaseInsensitive) == 0;
-    return a == b;
-}
-
-TChildWindow* ChildOf(QMdiSubWindow* window)
-{
-    return window ? dynamic_cast<TChildWindow*>(window->widget()) : nullptr;
+    return window ? qobject_cast<TMDIChild*>(window->widget()) : nullptr;
 }
 
 } // namespace
 
-TfmTarvellMainForm* fmTarvellMainForm()
-{
-    return Instance;
-}
-
-TfmTarvellMainForm::TfmTarvellMainForm(TdmMain* data, TMainFormServices services, QWidget* parent)
+TfmTarvellMainForm::TfmTarvellMainForm(TdmMain& data, QWidget* parent)
     : TTarvellForm(parent)
     , FData(data)
-    , FServices(std::move(services))
 {
     // Running copies are found by this name (the single-instance server carries it as well).
     setObjectName(QStringLiteral("TfmTarvellMainForm"));
-    Instance = this;
-    if (!FServices.Quit)
-        FServices.Quit = [] { QCoreApplication::quit(); };
-    if (!FServices.OpenUrl)
-        FServices.OpenUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-    if (!FServices.TrayAvailable)
-        FServices.TrayAvailable = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
 
     FMdiArea = new QMdiArea(this);
     FMdiArea->setObjectName(QStringLiteral("MdiArea"));
@@ -148,7 +159,7 @@ TfmTarvellMainForm::TfmTarvellMainForm(TdmMain* data, TMainFormServices services
     FillLanguageMenu();
 
     TSettings& settings = GetSettings();
-    Action(QStringLiteral("acCheckEveryWeek"))->setChecked(settings.CheckEveryWeek);
+    Action(TAction::acCheckEveryWeek)->setChecked(settings.CheckEveryWeek);
     FTiAutoUpdate.setInterval(settings.AutoUpdateDelay * 1000);
     FTiAutoUpdate.setSingleShot(true);
     FTimer1.setInterval(1000);
@@ -166,7 +177,12 @@ TfmTarvellMainForm::TfmTarvellMainForm(TdmMain* data, TMainFormServices services
     setAcceptDrops(true);
     FFlags.LanguageIndex = -1;
 
-    connect(FMdiArea, &QMdiArea::subWindowActivated, this, [this] { UpdateActions(); });
+    // An activated child puts its own count and change mark into the status bar.
+    connect(FMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
+        if (TMDIChild* child = ChildOfWindow(window))
+            child->RefreshView(true);
+        UpdateActions();
+    });
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
     Retranslate();
     UpdateActions();
@@ -180,132 +196,223 @@ TfmTarvellMainForm::~TfmTarvellMainForm()
     FDestroying = true;
     disconnect(qApp, nullptr, this, nullptr);
     disconnect(FMdiArea, nullptr, this, nullptr);
+    // The children go first: they clear this window's status panels while it still stands.
+    for (QMdiSubWindow* window : FMdiArea->subWindowList())
+        delete window;
+    delete FProgress;
     SaveWindowState();
     if (FTray)
         FTray->hide();
-    if (Instance == this)
-        Instance = nullptr;
 }
 
 // --- actions, menus, bars ----------------------------------------------------------------------
 
 void TfmTarvellMainForm::CreateActions()
 {
-    for (const TActionDef& def : MainActionTable()) {
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(def.Name));
-        action->setData(def.Tag);
-        if (*def.Shortcut)
-            action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
-        if (def.Image >= 0 && FData)
-            action->setIcon(FData->ToolIcon(def.Image));
-        FActions.insert(action->objectName(), action);
+    for (const TAction id : ActionsOf(TActionWindow::Main)) {
+        const TActionDef& def = ActionDef(id);
+        QAction* action = CreateTableAction(this, def, FData.ToolIcon(def.Image), Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
+        FActions[size_t(id)] = action;
     }
-    Action(QStringLiteral("acCheckEveryWeek"))->setCheckable(true);
+}
 
-    auto on = [this](const char* name, auto handler) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this,
-            [this, handler] { Run([this, handler] { (this->*handler)(); }); });
-    };
-    auto child = [this](const char* name, void (TChildWindow::*method)()) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, method] { RunChild(method); });
-    };
-    auto hook = [this](const char* name) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this,
-            [this, name] { RunCommandHook(QLatin1String(name)); });
-    };
-    auto url = [this](const char* name, QString path) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this, [this, path] { OpenUrlPath(path); });
-    };
-
-    on("acFileNew", &TfmTarvellMainForm::acFileNewExecute);
-    on("acFileOpen", &TfmTarvellMainForm::acFileOpenExecute);
-    on("acFileAppend", &TfmTarvellMainForm::acFileAppendExecute);
-    // The device file browser provides the open of a device file.
-    hook("acFileRemote");
-    child("acFileSave", &TChildWindow::Save);
-    child("acFileSaveAs", &TChildWindow::SaveAs);
-    child("acFileSaveRemote", &TChildWindow::SaveRemote);
-    connect(Action(QStringLiteral("acFileClose")), &QAction::triggered, this, [this] {
+void TfmTarvellMainForm::Execute(TAction id)
+{
+    const TActionDef& def = ActionDef(id);
+    TMDIChild* child = ActiveChild();
+    switch (id) {
+    case A::acFileNew:
+        acFileNewExecute();
+        break;
+    case A::acFileOpen:
+        acFileOpenExecute();
+        break;
+    case A::acFileAppend:
+        acFileAppendExecute();
+        break;
+    case A::acFileSave:
+        if (child)
+            child->Save();
+        break;
+    case A::acFileSaveAs:
+        if (child)
+            child->SaveAs();
+        break;
+    case A::acFileClose:
         if (QMdiSubWindow* window = FMdiArea->currentSubWindow())
             window->close();
-        UpdateActions();
-    });
-    on("acFileReconnect", &TfmTarvellMainForm::acFileReconnectExecute);
-    on("acHide", &TfmTarvellMainForm::acHideExecute);
-    on("acFileExit", &TfmTarvellMainForm::acFileExitExecute);
-    for (const TActionDef& def : MainActionTable())
-        if (def.Rule == TActionRule::Mru) {
-            const int tag = def.Tag;
-            connect(Action(QLatin1String(def.Name)), &QAction::triggered, this,
-                [this, tag] { Run([this, tag] { acMruExecute(tag); }); });
-        }
-    child("acEditCopy", &TChildWindow::CopySelected);
-    child("acCopyText", &TChildWindow::CopyAsText);
-    child("acEditCut", &TChildWindow::CutSelected);
-    child("acEditPaste", &TChildWindow::Paste);
-    child("acEditDelete", &TChildWindow::Delete);
-    child("acEditInsert", &TChildWindow::Insert);
-    child("acEditSelectAll", &TChildWindow::SelectAll);
-    child("acInvertSelection", &TChildWindow::InvertSelection);
-    on("acFind", &TfmTarvellMainForm::acFindExecute);
-    on("acFindNext", &TfmTarvellMainForm::acFindNextExecute);
-    for (const char* name : { "acFindDups", "acCalc", "actToolsBatchConvert", "actPrefs", "acAutoUpdateWizard",
-             "acAutoUpdateManager", "acSysInfo", "acAbout" })
-        hook(name);
-    on("acAutoUpdateNow", &TfmTarvellMainForm::acAutoUpdateNowExecute);
-    on("acAutoUpdateToolbar", &TfmTarvellMainForm::acAutoUpdateNowExecute);
-    for (int i = 0; i < 10; ++i)
-        connect(Action(QStringLiteral("acAutoUpdateProfile%1").arg(i + 1)), &QAction::triggered, this,
-            [this, i] { Run([this, i] { acAutoUpdateProfileExecute(i); }); });
-    url("acGotoSiteStatus", QStringLiteral("/sites.htm"));
-    url("Action7", QString());
-    url("Action8", QStringLiteral("/faq.htm"));
-    url("Action5", QStringLiteral("/viewforum.php?f=2"));
-    connect(Action(QStringLiteral("acWindowCascade")), &QAction::triggered, FMdiArea, &QMdiArea::cascadeSubWindows);
-    connect(Action(QStringLiteral("acWindowTileHorizontal")), &QAction::triggered, this, [this] { TileWindows(true); });
-    connect(Action(QStringLiteral("acWindowTileVertical")), &QAction::triggered, this, [this] { TileWindows(false); });
-    connect(Action(QStringLiteral("WindowMinimizeAll2")), &QAction::triggered, this, [this] {
+        break;
+    case A::acFileReconnect:
+        DisconnectDevice();
+        break;
+    case A::acHide:
+        acHideExecute();
+        break;
+    case A::acFileExit:
+        acFileExitExecute();
+        break;
+    case A::acMru1:
+    case A::acMru2:
+    case A::acMru3:
+    case A::acMru4:
+    case A::acMru5:
+    case A::acMru6:
+    case A::acMru7:
+    case A::acMru8:
+    case A::acMru9:
+        acMruExecute(def.Tag);
+        break;
+    case A::acEditCopy:
+        if (child)
+            child->CopySelected();
+        break;
+    case A::acCopyText:
+        if (child)
+            child->CopyAsText();
+        break;
+    case A::acEditCut:
+        if (child)
+            child->CutSelected();
+        break;
+    case A::acEditPaste:
+        if (child)
+            child->Paste();
+        break;
+    case A::acEditDelete:
+        if (child)
+            child->Action(TAction::acDelete)->trigger();
+        break;
+    case A::acEditInsert:
+        if (child)
+            child->Action(TAction::acInsert)->trigger();
+        break;
+    case A::acEditSelectAll:
+        if (child)
+            child->SelectAll();
+        break;
+    case A::acInvertSelection:
+        if (child)
+            child->InvertSelection();
+        break;
+    case A::acFind:
+        acFindExecute();
+        break;
+    case A::acFindNext:
+        acFindNextExecute();
+        break;
+    case A::acAutoUpdateNow:
+    case A::acAutoUpdateToolbar:
+        acAutoUpdateNowExecute();
+        break;
+    case A::acAutoUpdatePopParent:
+        // Only the parent of the profile sub menu.
+        break;
+    case A::acAutoUpdateProfile1:
+    case A::acAutoUpdateProfile2:
+    case A::acAutoUpdateProfile3:
+    case A::acAutoUpdateProfile4:
+    case A::acAutoUpdateProfile5:
+    case A::acAutoUpdateProfile6:
+    case A::acAutoUpdateProfile7:
+    case A::acAutoUpdateProfile8:
+    case A::acAutoUpdateProfile9:
+    case A::acAutoUpdateProfile10:
+        acAutoUpdateProfileExecute(def.Tag);
+        break;
+    case A::acGotoSiteStatus:
+        OpenUrlPath(QStringLiteral("/sites.htm"));
+        break;
+    case A::Action7:
+        OpenUrlPath(QString());
+        break;
+    case A::Action8:
+        OpenUrlPath(QStringLiteral("/faq.htm"));
+        break;
+    case A::Action5:
+        OpenUrlPath(QStringLiteral("/viewforum.php?f=2"));
+        break;
+    case A::acWindowCascade:
+        FMdiArea->cascadeSubWindows();
+        break;
+    case A::acWindowTileHorizontal:
+        TileWindows(true);
+        break;
+    case A::acWindowTileVertical:
+        TileWindows(false);
+        break;
+    case A::WindowMinimizeAll2:
         for (QMdiSubWindow* window : FMdiArea->subWindowList())
             window->showMinimized();
-    });
-    connect(Action(QStringLiteral("WindowArrange1")), &QAction::triggered, this, [this] { ArrangeMinimized(); });
-    connect(Action(QStringLiteral("acWindowNext")), &QAction::triggered, FMdiArea, &QMdiArea::activateNextSubWindow);
-    connect(Action(QStringLiteral("Action4")), &QAction::triggered, this, [this] {
-        Run([this] {
-            const auto it = FServices.Commands.find(QStringLiteral("Action4"));
-            if (it == FServices.Commands.end() || !it->second)
-                return;
-            it->second();
-            CreateSettingsStore()->WriteString(QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"),
-                QDate::currentDate().toString(Qt::ISODate));
-        });
-    });
-    on("acCheckEveryWeek", &TfmTarvellMainForm::acCheckEveryWeekExecute);
+        break;
+    case A::WindowArrange1:
+        ArrangeMinimized();
+        break;
+    case A::acWindowNext:
+        FMdiArea->activateNextSubWindow();
+        break;
+    case A::acCheckEveryWeek:
+        GetSettings().CheckEveryWeek = Action(TAction::acCheckEveryWeek)->isChecked();
+        break;
+    case A::Tarvell1:
+        Tarvell1Click();
+        break;
+    case A::Exit1:
+        Action(TAction::acFileExit)->trigger();
+        break;
+    // Their windows (device browser, duplicate finder, calculator, batch conversion, preferences,
+    // wizard, manager, version check, system information, about box) come with their own units;
+    // until then the table keeps these commands disabled.
+    case A::acFileRemote:
+    case A::acFileSaveRemote:
+    case A::acFindDups:
+    case A::acCalc:
+    case A::actToolsBatchConvert:
+    case A::actPrefs:
+    case A::acAutoUpdateWizard:
+    case A::acAutoUpdateManager:
+    case A::Action4:
+    case A::acSysInfo:
+    case A::acAbout:
+        break;
+    // The child window's own commands.
+    case A::acInsert:
+    case A::acDelete:
+    case A::acRenameSelected:
+    case A::acCommit:
+    case A::acOpenMap:
+    case A::acCloseMap:
+    case A::acPluginGoto:
+    case A::acPluginAdd:
+    case A::actShowIn:
+    case A::actAddTo:
+    case A::Count:
+        break;
+    }
 }
 
 void TfmTarvellMainForm::CreateMenus()
 {
-    for (int m = 0; m < 6; ++m) {
+    FProfileSubMenu = new QMenu(this);
+    for (int i = 0; i < 10; ++i)
+        FProfileSubMenu->addAction(Action(TAction(int(TAction::acAutoUpdateProfile1) + i)));
+    Action(TAction::acAutoUpdatePopParent)->setMenu(FProfileSubMenu);
+    for (const TMenuDef& def : MenuDefs) {
         QMenu* menu = menuBar()->addMenu(QString());
-        FMenus[m] = menu;
+        FMenus.emplace_back(menu, def.Caption);
         connect(menu, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
-        for (const char* item : MenuDefs[m].Items) {
-            const QLatin1String name(item);
-            if (name.isEmpty()) {
+        for (const TItem& item : def.Items) {
+            switch (item.Place) {
+            case TPlace::Separator:
                 menu->addSeparator();
-            } else if (name == QLatin1String("-Language1")) {
+                break;
+            case TPlace::LanguageMenu:
                 FLanguageMenu = menu->addMenu(QString());
                 FLanguageMenu->setObjectName(QStringLiteral("Language1"));
-            } else if (name == QLatin1String("-Profiles")) {
-                FProfileSubMenu = new QMenu(this);
-                for (int i = 1; i <= 10; ++i)
-                    FProfileSubMenu->addAction(Action(QStringLiteral("acAutoUpdateProfile%1").arg(i)));
-                QAction* parent = Action(QStringLiteral("acAutoUpdatePopParent"));
-                parent->setMenu(FProfileSubMenu);
-                menu->addAction(parent);
-            } else {
-                menu->addAction(Action(name));
+                break;
+            case TPlace::Command:
+                menu->addAction(Action(item.Id));
+                break;
             }
         }
     }
@@ -318,11 +425,11 @@ void TfmTarvellMainForm::CreateToolBar()
     FToolBar->setMovable(false);
     FToolBar->setIconSize(QSize(24, 24));
     FToolBar->layout()->setSpacing(0);
-    for (const char* name : ToolButtons) {
-        if (!*name)
+    for (const TItem& item : ToolButtons) {
+        if (item.Place == TPlace::Separator)
             FToolBar->addSeparator();
         else
-            FToolBar->addAction(Action(QLatin1String(name)));
+            FToolBar->addAction(Action(item.Id));
     }
     for (QAction* action : FToolBar->actions())
         if (QWidget* button = FToolBar->widgetForAction(action))
@@ -357,39 +464,35 @@ void TfmTarvellMainForm::CreateTray()
     FTray = new QSystemTrayIcon(ProgramIcon(), this);
     FTrayMenu = new QMenu(this);
     FTrayMenu->setObjectName(QStringLiteral("PopupMenu1"));
-    FTrayShow = FTrayMenu->addAction(QString(), this, [this] { Run([this] { Tarvell1Click(); }); });
-    FTrayShow->setObjectName(QStringLiteral("Tarvell1"));
-    QFont bold = FTrayShow->font();
+    for (const TItem& item : TrayItems) {
+        if (item.Place == TPlace::Separator)
+            FTrayMenu->addSeparator();
+        else
+            FTrayMenu->addAction(Action(item.Id));
+    }
+    QFont bold = Action(TAction::Tarvell1)->font();
     bold.setBold(true);
-    FTrayShow->setFont(bold);
-    FTrayMenu->addAction(Action(QStringLiteral("acAutoUpdateNow")));
-    FTrayProfileMenu = new QMenu(this);
-    for (int i = 1; i <= 10; ++i)
-        FTrayProfileMenu->addAction(Action(QStringLiteral("acAutoUpdateProfile%1").arg(i)));
-    FTrayProfiles = FTrayMenu->addMenu(FTrayProfileMenu);
-    FTrayMenu->addSeparator();
-    FTrayExit = FTrayMenu->addAction(QString(), this, [this] { Action(QStringLiteral("acFileExit"))->trigger(); });
+    Action(TAction::Tarvell1)->setFont(bold);
     connect(FTrayMenu, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
     FTray->setContextMenu(FTrayMenu);
     connect(FTray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
-            Run([this] { Tarvell1Click(); });
+            Action(TAction::Tarvell1)->trigger();
     });
 }
 
 void TfmTarvellMainForm::Retranslate()
 {
     setWindowTitle(ApplicationTitle());
-    for (int m = 0; m < 6; ++m)
-        FMenus[m]->setTitle(tr(MenuDefs[m].Caption));
+    for (const auto& [menu, caption] : FMenus)
+        menu->setTitle(tr(caption));
     FLanguageMenu->setTitle(tr("&Language"));
-    for (const TActionDef& def : MainActionTable())
+    for (const TAction id : ActionsOf(TActionWindow::Main)) {
+        const TActionDef& def = ActionDef(id);
         if (*def.Caption && def.Rule != TActionRule::Profile)
-            Action(QLatin1String(def.Name))->setText(tr(def.Caption));
+            Action(id)->setText(tr(def.Caption));
+    }
     FToolBar->setWindowTitle(tr("Tool bar"));
-    FTrayShow->setText(tr("Tarvell..."));
-    FTrayProfiles->setText(tr("AutoUpdate Profile"));
-    FTrayExit->setText(tr("Exit"));
     FTray->setToolTip(ApplicationTitle());
     UpdateActions();
 }
@@ -408,33 +511,22 @@ void TfmTarvellMainForm::FillLanguageMenu()
     }
 }
 
-QAction* TfmTarvellMainForm::Action(const QString& name) const
+TActionState TfmTarvellMainForm::CurrentState() const
 {
-    return FActions.value(name, nullptr);
-}
-
-QList<QAction*> TfmTarvellMainForm::Actions() const
-{
-    return FActions.values();
-}
-
-TMainActionState TfmTarvellMainForm::CurrentState() const
-{
-    TMainActionState state;
+    TActionState state;
     state.ChildCount = int(FMdiArea->subWindowList().size());
-    const TChildWindow* child = ActiveChild();
+    const TMDIChild* child = ActiveChild();
     state.ListHasFocus = child && child->ListHasFocus();
-    state.DeviceConnected = FServices.IsDeviceConnected && FServices.IsDeviceConnected();
+    state.DeviceConnected = IsDeviceConnected();
     state.SearchTextEmpty = FSearchText.isEmpty();
     state.MruCount = GetSettings().MRU.Count();
-    if (FServices.Profiles) {
-        state.ProfileItems.clear();
-        for (const TProfileMenuInfo& profile : FServices.Profiles())
-            state.ProfileItems.push_back(profile.HasItems ? 1 : 0);
-        if (state.ProfileItems.empty())
-            state.ProfileItems.push_back(0);
-    }
-    state.CheckEveryWeek = Action(QStringLiteral("acCheckEveryWeek"))->isChecked();
+    state.ProfileItems.clear();
+    for (const TProfileMenuInfo& profile : Profiles())
+        state.ProfileItems.push_back(profile.HasItems ? 1 : 0);
+    if (state.ProfileItems.empty())
+        state.ProfileItems.push_back(0);
+    state.CheckEveryWeek = Action(TAction::acCheckEveryWeek)->isChecked();
+    state.UpdateRunning = FUpdateRunning;
     return state;
 }
 
@@ -442,18 +534,18 @@ void TfmTarvellMainForm::UpdateActions()
 {
     if (FDestroying)
         return;
-    const TMainActionState state = CurrentState();
-    const std::vector<TProfileMenuInfo> profiles
-        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
-    for (const TActionDef& def : MainActionTable()) {
-        QAction* action = Action(QLatin1String(def.Name));
+    const TActionState state = CurrentState();
+    const std::vector<TProfileMenuInfo> profiles = Profiles();
+    for (const TAction id : ActionsOf(TActionWindow::Main)) {
+        const TActionDef& def = ActionDef(id);
+        QAction* action = Action(id);
         const TActionLook look = EvaluateAction(def, state);
         action->setEnabled(look.Enabled);
         action->setVisible(look.Visible);
         if (action->isCheckable())
             action->setChecked(look.Checked);
-        if (look.Image >= 0 && FData)
-            action->setIcon(FData->ToolIcon(look.Image));
+        if (look.Image >= 0)
+            action->setIcon(FData.ToolIcon(look.Image));
         if (def.Rule == TActionRule::Mru && def.Tag < state.MruCount)
             action->setText(TOpenFile::MruCaption(def.Tag, GetSettings().MRU.GetName(def.Tag)));
         if (def.Rule == TActionRule::Profile) {
@@ -463,7 +555,6 @@ void TfmTarvellMainForm::UpdateActions()
             action->setText(tr(def.Caption).arg(name));
         }
     }
-    FTrayProfiles->setVisible(state.ProfileItems.size() > 1);
 }
 
 void TfmTarvellMainForm::Run(const std::function<void()>& body)
@@ -472,44 +563,48 @@ void TfmTarvellMainForm::Run(const std::function<void()>& body)
     UpdateActions();
 }
 
-void TfmTarvellMainForm::RunChild(void (TChildWindow::*method)())
-{
-    Run([this, method] {
-        if (TChildWindow* child = ActiveChild())
-            (child->*method)();
-    });
-}
-
-void TfmTarvellMainForm::RunCommandHook(const QString& name)
-{
-    Run([this, &name] {
-        const auto it = FServices.Commands.find(name);
-        if (it != FServices.Commands.end() && it->second)
-            it->second();
-    });
-}
-
 void TfmTarvellMainForm::OpenUrlPath(const QString& path)
 {
-    Run([this, &path] { FServices.OpenUrl(QUrl(ProductSite + path)); });
+    QDesktopServices::openUrl(QUrl(ProductSite + path));
 }
 
 // --- child windows -----------------------------------------------------------------------------
 
-QWidget* TfmTarvellMainForm::NewChild()
+TMDIChild* TfmTarvellMainForm::NewChild()
 {
-    if (!FServices.CreateChild)
-        return nullptr;
-    QWidget* widget = FServices.CreateChild();
-    QMdiSubWindow* window = FMdiArea->addSubWindow(widget);
+    auto* child = new TMDIChild(*this);
+    QMdiSubWindow* window = FMdiArea->addSubWindow(child);
     window->setAttribute(Qt::WA_DeleteOnClose);
     FMdiArea->setActiveSubWindow(window);
     if (GetSettings().ChildrenMaximized)
         window->setWindowState(Qt::WindowMaximized);
-    connect(window, &QMdiSubWindow::windowStateChanged, this,
-        [this](Qt::WindowStates, Qt::WindowStates now) { ChildMaximizedChanged(now.testFlag(Qt::WindowMaximized)); });
-    connect(window, &QObject::destroyed, this, [this] { QTimer::singleShot(0, this, [this] { UpdateActions(); }); });
-    return widget;
+    connect(window, &QMdiSubWindow::windowStateChanged, this, [this](Qt::WindowStates before, Qt::WindowStates now) {
+        if (const std::optional<bool> maximized = ChildrenMaximizedChange(before, now))
+            ChildMaximizedChanged(*maximized);
+    });
+    // A closed child has cleared the status panels; the one active now fills them again (the area
+    // may have activated it before the closed one was gone).
+    connect(window, &QObject::destroyed, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (TMDIChild* child = ActiveChild())
+                child->RefreshView(true);
+            UpdateActions();
+        });
+    });
+    return child;
+}
+
+std::optional<bool> TfmTarvellMainForm::ChildrenMaximizedChange(Qt::WindowStates before, Qt::WindowStates now)
+{
+    enum class TSize { Minimized, Maximized, Normal };
+    auto size = [](Qt::WindowStates states) {
+        return states.testFlag(Qt::WindowMinimized) ? TSize::Minimized
+            : states.testFlag(Qt::WindowMaximized)  ? TSize::Maximized
+                                                    : TSize::Normal;
+    };
+    if (size(before) == size(now) || size(now) == TSize::Minimized)
+        return std::nullopt;
+    return size(now) == TSize::Maximized;
 }
 
 void TfmTarvellMainForm::ChildMaximizedChanged(bool maximized)
@@ -517,31 +612,37 @@ void TfmTarvellMainForm::ChildMaximizedChanged(bool maximized)
     GetSettings().ChildrenMaximized = maximized;
 }
 
-TChildWindow* TfmTarvellMainForm::ActiveChild() const
+TMDIChild* TfmTarvellMainForm::ActiveChild() const
 {
-    return ChildOf(FMdiArea->currentSubWindow());
+    return ChildOfWindow(FMdiArea->currentSubWindow());
 }
 
-QWidget* TfmTarvellMainForm::ActiveChildWidget() const
+TMDIChild* TfmTarvellMainForm::FindChild(const QString& path) const
 {
-    QMdiSubWindow* window = FMdiArea->currentSubWindow();
-    return window ? window->widget() : nullptr;
-}
-
-TChildWindow* TfmTarvellMainForm::FindChild(const QString& path) const
-{
-    for (QMdiSubWindow* window : FMdiArea->subWindowList(QMdiArea::CreationOrder))
-        if (TChildWindow* child = ChildOf(window); child && SameLocation(child->FileName(), path))
+    const QString location = AbsoluteLocation(path);
+    for (TMDIChild* child : Children())
+        if (SameLocation(child->FileName(), location))
             return child;
     return nullptr;
 }
 
-QList<QWidget*> TfmTarvellMainForm::Children() const
+QList<TMDIChild*> TfmTarvellMainForm::Children() const
 {
-    QList<QWidget*> children;
+    QList<TMDIChild*> children;
     for (QMdiSubWindow* window : FMdiArea->subWindowList(QMdiArea::CreationOrder))
-        children << window->widget();
+        if (TMDIChild* child = ChildOfWindow(window))
+            children << child;
     return children;
+}
+
+void TfmTarvellMainForm::ShowChild(TMDIChild* child)
+{
+    for (QMdiSubWindow* window : FMdiArea->subWindowList())
+        if (window->widget() == child) {
+            window->show();
+            child->show();
+            FMdiArea->setActiveSubWindow(window);
+        }
 }
 
 bool TfmTarvellMainForm::FreeAllChildren()
@@ -549,7 +650,7 @@ bool TfmTarvellMainForm::FreeAllChildren()
     const QList<QMdiSubWindow*> windows = FMdiArea->subWindowList(QMdiArea::CreationOrder);
     // Every child is asked before any is freed, so a refusal leaves all files open.
     for (QMdiSubWindow* window : windows) {
-        TChildWindow* child = ChildOf(window);
+        TMDIChild* child = ChildOfWindow(window);
         if (child && !child->CloseQuery())
             return false;
     }
@@ -592,49 +693,103 @@ void TfmTarvellMainForm::ArrangeMinimized()
         }
 }
 
-void TfmTarvellMainForm::OpenFile(const QString& path, TChildWindow* child, bool append, const QString& formatID)
+// --- the open routine --------------------------------------------------------------------------
+
+void TfmTarvellMainForm::OpenFile(TMDIChild* child, const QString& path, bool append, const QString& formatID)
 {
-    if (FServices.OpenFile)
-        FServices.OpenFile(path, child, append, formatID);
-    else
-        FRecordedOpens << path;
+    TOpenFile::Open(*this, path, child ? &child->Document() : nullptr, append && child, formatID);
+    if (child)
+        child->RefreshView(true);
+}
+
+TMDIChild* TfmTarvellMainForm::ChildOf(const TChildDocument* document) const
+{
+    for (TMDIChild* child : Children())
+        if (&child->Document() == document)
+            return child;
+    return nullptr;
+}
+
+TChildDocument* TfmTarvellMainForm::NewChildDocument()
+{
+    return &NewChild()->Document();
+}
+
+void TfmTarvellMainForm::DiscardChild(TChildDocument* document)
+{
+    // Nothing to ask: the window never showed a file.
+    if (TMDIChild* child = ChildOf(document))
+        delete child->parentWidget();
+}
+
+void TfmTarvellMainForm::SetChildIcon(TChildDocument* document, const std::string& bitmap)
+{
+    QPixmap picture;
+    TMDIChild* child = ChildOf(document);
+    if (!child || !picture.loadFromData(reinterpret_cast<const uchar*>(bitmap.data()), uint(bitmap.size())))
+        return;
+    const QIcon icon = BitmapToIcon(picture);
+    child->setWindowIcon(icon);
+    if (QWidget* frame = child->parentWidget())
+        frame->setWindowIcon(icon);
+}
+
+void TfmTarvellMainForm::ChildLoaded(TChildDocument* document)
+{
+    if (TMDIChild* child = ChildOf(document)) {
+        ShowChild(child);
+        child->RefreshView(true);
+    }
+}
+
+std::function<void(int)> TfmTarvellMainForm::BeginProgress()
+{
+    delete FProgress;
+    FProgress = new TfmProgress(nullptr);
+    FProgress->SetMaximum(100);
+    FProgress->SetText(TfmProgress::tr("Loading, please wait..."));
+    FProgress->CentreOn(this);
+    FProgress->show();
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    TfmProgress* progress = FProgress;
+    return [progress](int n) { progress->SetPositionInt(n); };
+}
+
+void TfmTarvellMainForm::EndProgress()
+{
+    delete FProgress;
+    FProgress = nullptr;
+}
+
+bool TfmTarvellMainForm::ChooseFormat(const QString& path, const QString& extension, const QString& triedFormat,
+    const QString& error, QString& picked, bool& useAsDefault)
+{
+    TfmChooseFormat dialog(this);
+    dialog.FileName = path;
+    dialog.Extension = extension;
+    dialog.TriedFormat = triedFormat;
+    dialog.SetErrorText(error);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    picked = dialog.GetFormat();
+    useAsDefault = dialog.GetUseAsDefault();
+    return true;
 }
 
 // --- commands ----------------------------------------------------------------------------------
 
 void TfmTarvellMainForm::acFileNewExecute()
 {
-    if (QWidget* child = NewChild())
+    ShowChild(NewChild());
+}
+
+void TfmTarvellMainForm::OpenOrShow(const QString& path, const QString& formatID)
+{
+    if (TMDIChild* child = FindChild(path)) {
         ShowChild(child);
-}
-
-void TfmTarvellMainForm::ShowChild(QWidget* child)
-{
-    for (QMdiSubWindow* window : FMdiArea->subWindowList())
-        if (window->widget() == child) {
-            window->show();
-            child->show();
-            FMdiArea->setActiveSubWindow(window);
-        }
-}
-
-void TfmTarvellMainForm::ShowExistingChild(TChildWindow* child)
-{
-    for (QMdiSubWindow* window : FMdiArea->subWindowList())
-        if (ChildOf(window) == child) {
-            window->show();
-            FMdiArea->setActiveSubWindow(window);
-        }
-}
-
-bool TfmTarvellMainForm::OpenOrShow(const QString& path, const QString& formatID)
-{
-    if (TChildWindow* child = FindChild(path)) {
-        ShowExistingChild(child);
-        return false;
+        return;
     }
-    OpenFile(path, nullptr, false, formatID);
-    return true;
+    OpenFile(nullptr, path, false, formatID);
 }
 
 void TfmTarvellMainForm::acFileOpenExecute()
@@ -649,7 +804,7 @@ void TfmTarvellMainForm::acFileOpenExecute()
 
 void TfmTarvellMainForm::acFileAppendExecute()
 {
-    TChildWindow* child = ActiveChild();
+    TMDIChild* child = ActiveChild();
     if (!child)
         return;
     TOpenFileRequest request = OpenDialog1();
@@ -657,7 +812,7 @@ void TfmTarvellMainForm::acFileAppendExecute()
         return;
     const QString format = TOpenFile::FormatAtFilterIndex(request.FilterIndex);
     for (const QString& file : request.Files)
-        OpenFile(file, child, true, format);
+        OpenFile(child, file, true, format);
 }
 
 void TfmTarvellMainForm::acMruExecute(int tag)
@@ -671,21 +826,19 @@ void TfmTarvellMainForm::acMruExecute(int tag)
     OpenOrShow(name, format);
 }
 
-void TfmTarvellMainForm::acFileReconnectExecute()
-{
-    if (FServices.DisconnectDevice)
-        FServices.DisconnectDevice();
-}
-
 void TfmTarvellMainForm::acHideExecute()
 {
-    if (!FServices.TrayAvailable()) {
+    HideInTray(QSystemTrayIcon::isSystemTrayAvailable());
+}
+
+void TfmTarvellMainForm::HideInTray(bool trayAvailable)
+{
+    if (!trayAvailable) {
         // Without a notification area a hidden window could not be reached again.
         showMinimized();
         return;
     }
     FFlags.HidingInTray = true;
-    FTray->show();
     close();
 }
 
@@ -704,59 +857,55 @@ void TfmTarvellMainForm::acFindExecute()
     FSearchText = text;
     if (text.isEmpty())
         throw EUserError(tr("No search string entered"));
-    if (TChildWindow* child = ActiveChild())
+    if (TMDIChild* child = ActiveChild())
         child->Find(text);
 }
 
 void TfmTarvellMainForm::acFindNextExecute()
 {
-    if (TChildWindow* child = ActiveChild())
+    if (TMDIChild* child = ActiveChild())
         child->FindNext(FSearchText);
 }
 
 void TfmTarvellMainForm::acAutoUpdateNowExecute()
 {
-    const std::vector<TProfileMenuInfo> profiles
-        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
+    const std::vector<TProfileMenuInfo> profiles = Profiles();
     if (profiles.size() <= 1) {
         AutoUpdateAllProfiles(false);
         return;
     }
     BuildAutoUpdateMenu(FProfileMenu, profiles, true, [this](QAction* item) { AutoUpdateProfileClick(item); });
-    // Below the bound tool button; from a menu, the tray or F9 there is none: at the mouse.
+    // Below the tool button; from a menu, the tray or F9 it may not show: at the mouse then.
     QPoint where = QCursor::pos();
-    auto* trigger = qobject_cast<QAction*>(sender());
-    if (QToolButton* button
-        = FindToolButton(FToolBar, trigger ? trigger : Action(QStringLiteral("acAutoUpdateToolbar"))))
+    if (QToolButton* button = FindToolButton(FToolBar, Action(TAction::acAutoUpdateToolbar)))
         if (button->isVisible())
             where = button->mapToGlobal(QPoint(0, button->height()));
     FProfileMenu->popup(where);
 }
 
-void TfmTarvellMainForm::acAutoUpdateProfileExecute(int tag)
+void TfmTarvellMainForm::UpdateRun(const std::function<void()>& body)
 {
+    // Refused, never nested: the commands that lead here are disabled during a run, and what
+    // arrives from outside (a timer, a forwarded request) waits for its end.
+    if (FUpdateRunning)
+        return;
     {
-        // A profile run is a run too: a forwarded update request waits for it.
         const TFlagScope running(FUpdateRunning);
-        if (FServices.RunAutoUpdateProfile)
-            FServices.RunAutoUpdateProfile(this, tag);
+        UpdateActions();
+        RunCommand(this, body);
     }
     UpdateRunEnded();
 }
 
-void TfmTarvellMainForm::acCheckEveryWeekExecute()
+void TfmTarvellMainForm::acAutoUpdateProfileExecute(int tag)
 {
-    GetSettings().CheckEveryWeek = Action(QStringLiteral("acCheckEveryWeek"))->isChecked();
+    // A profile run is a run too: a forwarded update request waits for it.
+    UpdateRun([this, tag] { RunAutoUpdateProfile(this, tag); });
 }
 
 void TfmTarvellMainForm::AutoUpdateAllProfiles(bool silent)
 {
-    {
-        const TFlagScope running(FUpdateRunning);
-        if (FServices.RunAutoUpdateAll)
-            FServices.RunAutoUpdateAll(this, !isVisible(), silent);
-    }
-    UpdateRunEnded();
+    UpdateRun([this, silent] { RunAutoUpdateAll(this, !isVisible(), silent); });
 }
 
 void TfmTarvellMainForm::AutoUpdateProfileClick(QAction* item)
@@ -792,8 +941,7 @@ QStringList TfmTarvellMainForm::NamedProfiles(const QStringList& params)
 
 void TfmTarvellMainForm::CheckNamedProfiles(const QStringList& named) const
 {
-    const std::vector<TProfileMenuInfo> profiles
-        = FServices.Profiles ? FServices.Profiles() : std::vector<TProfileMenuInfo> {};
+    const std::vector<TProfileMenuInfo> profiles = Profiles();
     bool anyItems = false;
     for (const QString& name : named) {
         const auto it = std::find_if(profiles.begin(), profiles.end(),
@@ -810,12 +958,12 @@ void TfmTarvellMainForm::Timer1Timer()
 {
     FTimer1.stop();
     Run([this] {
-        if (!Action(QStringLiteral("acCheckEveryWeek"))->isChecked())
+        if (!Action(TAction::acCheckEveryWeek)->isChecked())
             return;
         const QString last = CreateSettingsStore()->ReadString(
             QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"), QString());
         if (VersionCheckDue(last, QDate::currentDate()))
-            Action(QStringLiteral("Action4"))->trigger();
+            Action(TAction::Action4)->trigger();
     });
 }
 
@@ -827,7 +975,7 @@ void TfmTarvellMainForm::Timer2Timer()
         if (!CommandLineParams().isEmpty()) {
             QCoreApplication::processEvents();
             for (const QString& path : CommandLinePaths()) {
-                OpenFile(path, nullptr, false, QString());
+                OpenFile(nullptr, path, false, QString());
                 opened = true;
             }
         }
@@ -836,8 +984,7 @@ void TfmTarvellMainForm::Timer2Timer()
             FUpdateParams = CommandLineParams();
             FTiAutoUpdate.start();
         } else if (GetSettings().ShowStartupScreen && !opened && !ParamExists(QStringLiteral("/tray"))) {
-            if (FServices.ShowStartupScreen)
-                FServices.ShowStartupScreen();
+            // TODO: show the start-up screen here once its unit exists (it is not built yet).
         }
     });
 }
@@ -845,19 +992,19 @@ void TfmTarvellMainForm::Timer2Timer()
 void TfmTarvellMainForm::tiAutoUpdateTimer()
 {
     FTiAutoUpdate.stop();
-    Run([this] {
-        const TFlagScope running(FUpdateRunning);
+    if (FUpdateRunning) {
+        FTimerDeferred = true;
+        return;
+    }
+    UpdateRun([this] {
         const QStringList named = NamedProfiles(FUpdateParams);
         if (named.isEmpty()) {
-            if (FServices.RunAutoUpdateAll)
-                FServices.RunAutoUpdateAll(this, !isVisible(), FSilentUpdate);
+            RunAutoUpdateAll(this, !isVisible(), FSilentUpdate);
             return;
         }
         CheckNamedProfiles(named);
-        if (FServices.RunAutoUpdateTimer)
-            FServices.RunAutoUpdateTimer(this, named, !isVisible(), FSilentUpdate);
+        RunAutoUpdateProfiles(this, named, !isVisible(), FSilentUpdate);
     });
-    UpdateRunEnded();
 }
 
 void TfmTarvellMainForm::StartUpdateRequest(const TInstanceMessage& message)
@@ -867,8 +1014,7 @@ void TfmTarvellMainForm::StartUpdateRequest(const TInstanceMessage& message)
         FPendingUpdate = message;
         return;
     }
-    if (FServices.DisconnectDevice)
-        FServices.DisconnectDevice();
+    DisconnectDevice();
     FSilentUpdate = message.WParam == 1;
     FUpdateParams = QString::fromUtf8(message.Data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     FTiAutoUpdate.start();
@@ -876,11 +1022,18 @@ void TfmTarvellMainForm::StartUpdateRequest(const TInstanceMessage& message)
 
 void TfmTarvellMainForm::UpdateRunEnded()
 {
-    if (!FPendingUpdate || FUpdateRunning)
+    if (FUpdateRunning)
         return;
-    const TInstanceMessage message = *FPendingUpdate;
-    FPendingUpdate.reset();
-    StartUpdateRequest(message);
+    UpdateActions();
+    if (std::exchange(FCloseDeferred, false))
+        close();
+    if (std::exchange(FTimerDeferred, false))
+        FTiAutoUpdate.start();
+    if (FPendingUpdate) {
+        const TInstanceMessage message = *FPendingUpdate;
+        FPendingUpdate.reset();
+        RunCommand(this, [this, &message] { StartUpdateRequest(message); });
+    }
 }
 
 // --- messages, tray ----------------------------------------------------------------------------
@@ -896,10 +1049,9 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
 {
     Run([this, &message] {
         switch (message.Code) {
-        case WM_COPYDATA_CODE: {
+        case WM_COPYDATA_CODE:
             OpenOrShow(QString::fromUtf8(message.Data), QString());
             break;
-        }
         case WM_AUTOUPDATE:
             StartUpdateRequest(message);
             break;
@@ -912,7 +1064,7 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
             activateWindow();
             break;
         case WM_EXITAPP:
-            Action(QStringLiteral("acFileExit"))->trigger();
+            Action(TAction::acFileExit)->trigger();
             break;
         default:
             break;
@@ -922,17 +1074,16 @@ void TfmTarvellMainForm::HandleInstanceMessage(const TInstanceMessage& message)
 
 void TfmTarvellMainForm::StartInTray()
 {
-    Action(QStringLiteral("acHide"))->trigger();
+    Action(TAction::acHide)->trigger();
 }
 
 void TfmTarvellMainForm::Tarvell1Click()
 {
     if (!FUpdateRunning) {
-        const bool wasHidden = !isVisible();
         if (!isVisible())
             show();
-        if (wasHidden && GetSettings().ShowStartupScreen && FServices.ShowStartupScreen)
-            FServices.ShowStartupScreen();
+        // TODO: a window shown from the tray also shows the start-up screen ("ShowStartupScreen")
+        // once its unit exists.
     }
     if (isMinimized())
         showNormal();
@@ -951,24 +1102,16 @@ void TfmTarvellMainForm::LanguageClick(QAction* item, int lcid)
     close();
 }
 
-QCursor TfmTarvellMainForm::AppCursor(int index)
-{
-    switch (index) {
-    case 1:
-        return QCursor(Qt::OpenHandCursor);
-    case 2:
-        return QCursor(Qt::ClosedHandCursor);
-    case 3:
-        return QCursor(Qt::CrossCursor);
-    default:
-        return QCursor(Qt::ArrowCursor);
-    }
-}
-
 // --- closing, bounds, events -------------------------------------------------------------------
 
 void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
 {
+    if (FUpdateRunning) {
+        // The run's window belongs to this one: the close waits until the run has ended.
+        FCloseDeferred = true;
+        event->ignore();
+        return;
+    }
     const bool closed = FreeAllChildren();
     int language = -1;
     switch (DecideClose(FFlags, closed, &language)) {
@@ -977,11 +1120,12 @@ void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
         break;
     case TCloseOutcome::Hide:
         event->ignore();
+        FTray->show();
         hide();
         break;
     case TCloseOutcome::Exit:
         event->accept();
-        FServices.Quit();
+        QCoreApplication::quit();
         break;
     case TCloseOutcome::Restart:
         event->accept();
@@ -989,9 +1133,8 @@ void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
         // The closing copy must not be found by the new one: it would forward to us and end.
         if (FServer)
             FServer->Close();
-        if (FServices.StartAgainInLanguage)
-            FServices.StartAgainInLanguage(language);
-        FServices.Quit();
+        RestartInLanguage(language);
+        QCoreApplication::quit();
         break;
     }
     UpdateActions();
@@ -1029,7 +1172,7 @@ void TfmTarvellMainForm::ReapplyBounds()
 void TfmTarvellMainForm::SaveWindowState()
 {
     TSettings& s = GetSettings();
-    s.CheckEveryWeek = Action(QStringLiteral("acCheckEveryWeek"))->isChecked();
+    s.CheckEveryWeek = Action(TAction::acCheckEveryWeek)->isChecked();
     s.WindowStateMaximized = isMaximized();
     if (!isMaximized()) {
         const QRect screenArea = (screen() ? screen() : QGuiApplication::primaryScreen())->geometry();

@@ -1,21 +1,19 @@
 // The main window: the multiple-document frame with the menu, tool bar, status bar, tray icon,
-// timers and every user command; it receives the single-instance messages and dropped files and
-// decides whether a close hides, exits or restarts.
+// timers and every user command; it receives the single-instance messages and dropped files,
+// runs the one open routine and decides whether a close hides, exits or restarts.
 #pragma once
 
 #include "app/uDialogs.h"
 #include "app/uMainActions.h"
+#include "app/uOpenFile.h"
 #include "app/uSingleInstance.h"
 #include "app/uTarvellForm.h"
 
-#include <QCursor>
 #include <QDate>
-#include <QMap>
 #include <QTimer>
 
 #include <array>
 #include <functional>
-#include <map>
 #include <optional>
 
 class QLabel;
@@ -24,91 +22,39 @@ class QMdiSubWindow;
 class QMenu;
 class QSystemTrayIcon;
 class QToolBar;
-class QUrl;
 class TdmMain;
+class TfmProgress;
 class TInstanceServer;
+class TMDIChild;
 
-// What the main window needs of a POI file window; the child window implements it.
-class TChildWindow {
-public:
-    virtual ~TChildWindow() = default;
-    // The location shown, empty for a new file.
-    virtual QString FileName() const = 0;
-    // Its list has the input focus and is not editing a caption.
-    virtual bool ListHasFocus() const = 0;
-    // Asks to save changes; false when the user refuses the close.
-    virtual bool CloseQuery() = 0;
-    virtual void Save() = 0;
-    virtual void SaveAs() = 0;
-    virtual void SaveRemote() = 0;
-    virtual void CopySelected() = 0;
-    virtual void CopyAsText() = 0;
-    virtual void CutSelected() = 0;
-    virtual void Paste() = 0;
-    virtual void Delete() = 0;
-    virtual void Insert() = 0;
-    virtual void SelectAll() = 0;
-    virtual void InvertSelection() = 0;
-    virtual void Find(const QString& text) = 0;
-    virtual void FindNext(const QString& text) = 0;
-};
-
-// The services the main window calls that other units provide. Each empty member leaves its
-// commands without effect until the unit that provides it is built.
-struct TMainFormServices {
-    // A new POI file window (the widget implements TChildWindow).
-    std::function<QWidget*()> CreateChild;
-    // The single open routine: location, child to append to (or none), append flag, format ID.
-    std::function<void(const QString&, TChildWindow*, bool, const QString&)> OpenFile;
-    std::function<bool()> IsDeviceConnected;
-    std::function<void()> DisconnectDevice;
-    // The AutoUpdate profiles in profile order (the default profile first).
-    std::function<std::vector<TProfileMenuInfo>()> Profiles;
-    // Update runs: all profiles; one profile; the timer's run over the items of all profiles
-    // named by "/PROF:" (checked to exist and to have items).
-    std::function<void(QWidget* owner, bool compact, bool silent)> RunAutoUpdateAll;
-    std::function<void(QWidget* owner, int profile)> RunAutoUpdateProfile;
-    std::function<void(QWidget* owner, const QStringList& profiles, bool compact, bool silent)> RunAutoUpdateTimer;
-    // The start-up screen, shown not modally.
-    std::function<void()> ShowStartupScreen;
-    // Stores the language (LCID) in "Language" and starts the program again.
-    std::function<bool(int)> StartAgainInLanguage;
-    std::function<void(const QUrl&)> OpenUrl;
-    std::function<void()> Quit;
-    std::function<bool()> TrayAvailable;
-    // Effects of commands whose windows come later, by action name (acCalc, actPrefs, ...).
-    std::map<QString, std::function<void()>> Commands;
-};
-
-class TfmTarvellMainForm : public TTarvellForm {
+class TfmTarvellMainForm : public TTarvellForm, private TOpenHost {
     Q_OBJECT
 public:
-    TfmTarvellMainForm(TdmMain* data, TMainFormServices services, QWidget* parent = nullptr);
+    // data: the data module, which outlives the window.
+    explicit TfmTarvellMainForm(TdmMain& data, QWidget* parent = nullptr);
     ~TfmTarvellMainForm() override;
 
-    // The actions by name ("acFileOpen"); nullptr for an unknown name.
-    QAction* Action(const QString& name) const;
-    QList<QAction*> Actions() const;
+    TdmMain& Data() const { return FData; }
+    QAction* Action(TAction id) const { return FActions[size_t(id)]; }
     // Sets enabled, visible, ticks and pictures from the current state.
     void UpdateActions();
-    TMainActionState CurrentState() const;
+    TActionState CurrentState() const;
 
     // Child windows.
-    QWidget* NewChild();
+    TMDIChild* NewChild();
     // Shows a child window in the frame and activates it.
-    void ShowChild(QWidget* child);
+    void ShowChild(TMDIChild* child);
     void ChildMaximizedChanged(bool maximized);
-    TChildWindow* ActiveChild() const;
-    QWidget* ActiveChildWidget() const;
-    TChildWindow* FindChild(const QString& path) const;
-    QList<QWidget*> Children() const;
+    TMDIChild* ActiveChild() const;
+    // The first child (in creation order) showing path (a local one made absolute and cleaned):
+    // device paths compare case-insensitively, local paths exactly.
+    TMDIChild* FindChild(const QString& path) const;
+    QList<TMDIChild*> Children() const;
     QMdiArea* MdiArea() const { return FMdiArea; }
 
-    void OpenFile(const QString& path, TChildWindow* child, bool append, const QString& formatID);
-    // As a dropped or forwarded file: the child showing path, else the open routine.
-    void OpenOrShowForTest(const QString& path) { OpenOrShow(path, QString()); }
-    // The stand-in open routine's record while no open routine is installed.
-    const QStringList& RecordedOpens() const { return FRecordedOpens; }
+    // The one open routine: reads path, parses it and fills child (appending) or a new child
+    // window. Failures raise to the caller.
+    void OpenFile(TMDIChild* child, const QString& path, bool append, const QString& formatID);
 
     // The open dialog as the window sets it up: folder "InitialDir", the open filter with its
     // entry 1 ("All supported filetypes") chosen, default extension "OV2", several files.
@@ -119,7 +65,9 @@ public:
     // Writes the window state and bounds into the settings object.
     void SaveWindowState();
 
+    // An update run of all profiles in this window; refused while a run goes on.
     void AutoUpdateAllProfiles(bool silent);
+    // The profile menus' click: data -1 is all profiles, else a profile index.
     void AutoUpdateProfileClick(QAction* item);
 
     // Single-instance messages; the server stays attached for a restart to close it.
@@ -137,25 +85,21 @@ public:
     QMenu* PopupMenu1() const { return FTrayMenu; }
     QMenu* PmAutoUpdate() const { return FProfileMenu; }
     QMenu* Language1() const { return FLanguageMenu; }
-    QTimer& Timer1() { return FTimer1; }
-    QTimer& Timer2() { return FTimer2; }
-    QTimer& TiAutoUpdate() { return FTiAutoUpdate; }
 
     const QString& SearchText() const { return FSearchText; }
-    const TCloseFlags& CloseFlags() const { return FFlags; }
     bool UpdateRunning() const { return FUpdateRunning; }
-    bool SilentUpdate() const { return FSilentUpdate; }
 
     // A language menu item chosen (after the switcher checked its file): the program ends and
     // starts again in language lcid. The checked item does nothing.
     void LanguageClick(QAction* item, int lcid);
 
-    // The application cursors: 1 hand over, 2 hand grabbing, 3 set position.
-    static QCursor AppCursor(int index);
-
     // True when the weekly version check is due: no stored date ("yyyy-MM-dd") or one older than
     // 7 days.
     static bool VersionCheckDue(const QString& lastCheck, const QDate& today);
+    // What a state change of a child frame means for "ChildrenMaximized": true for a change to
+    // maximised, false for a change to restored (normal); none for minimising, an activation or
+    // anything else.
+    static std::optional<bool> ChildrenMaximizedChange(Qt::WindowStates before, Qt::WindowStates now);
     // Profile names of the "/PROF:" parameters in order.
     static QStringList NamedProfiles(const QStringList& params);
 
@@ -168,6 +112,19 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    friend class TMainFormTestAccess;
+
+    // TOpenHost
+    TChildDocument* NewChildDocument() override;
+    void DiscardChild(TChildDocument* document) override;
+    void SetChildIcon(TChildDocument* document, const std::string& bitmap) override;
+    void ChildLoaded(TChildDocument* document) override;
+    std::function<void(int)> BeginProgress() override;
+    void EndProgress() override;
+    bool ChooseFormat(const QString& path, const QString& extension, const QString& triedFormat, const QString& error,
+        QString& picked, bool& useAsDefault) override;
+    TMDIChild* ChildOf(const TChildDocument* document) const;
+
     void CreateActions();
     void CreateMenus();
     void CreateToolBar();
@@ -175,9 +132,9 @@ private:
     void CreateTray();
     void FillLanguageMenu();
     void Retranslate() override;
+    // What each command does; every main-window value of TAction has its case.
+    void Execute(TAction id);
     void Run(const std::function<void()>& body);
-    void RunChild(void (TChildWindow::*method)());
-    void RunCommandHook(const QString& name);
     void OpenUrlPath(const QString& path);
     bool FreeAllChildren();
     void TileWindows(bool horizontal);
@@ -187,58 +144,62 @@ private:
     void acFileOpenExecute();
     void acFileAppendExecute();
     void acMruExecute(int tag);
-    void ShowExistingChild(TChildWindow* child);
-    // Shows the child that already shows path, else opens it; true when it was opened.
-    bool OpenOrShow(const QString& path, const QString& formatID);
-    void acFileReconnectExecute();
+    // Shows the child that already shows path, else opens it.
+    void OpenOrShow(const QString& path, const QString& formatID);
     void acHideExecute();
+    // Hides into the tray, or minimises when the desktop has no notification area.
+    void HideInTray(bool trayAvailable);
     void acFileExitExecute();
     void acFindExecute();
     void acFindNextExecute();
     void acAutoUpdateNowExecute();
     void acAutoUpdateProfileExecute(int tag);
-    void acCheckEveryWeekExecute();
     // Every named profile exists and together they have items; else a user error.
     void CheckNamedProfiles(const QStringList& named) const;
+    // Runs body as an update run: the flag is set around it and what waited for the run follows.
+    void UpdateRun(const std::function<void()>& body);
     void Timer1Timer();
     void Timer2Timer();
     void tiAutoUpdateTimer();
     void StartUpdateRequest(const TInstanceMessage& message);
     void UpdateRunEnded();
 
-    TdmMain* FData;
-    TMainFormServices FServices;
+    TdmMain& FData;
     QMdiArea* FMdiArea = nullptr;
     QToolBar* FToolBar = nullptr;
-    QMenu* FMenus[6] = {};
+    std::vector<std::pair<QMenu*, const char*>> FMenus;
     QMenu* FLanguageMenu = nullptr;
     QMenu* FProfileSubMenu = nullptr;
     QMenu* FTrayMenu = nullptr;
-    QMenu* FTrayProfileMenu = nullptr;
     QMenu* FProfileMenu = nullptr;
-    QAction* FTrayShow = nullptr;
-    QAction* FTrayProfiles = nullptr;
-    QAction* FTrayExit = nullptr;
     QSystemTrayIcon* FTray = nullptr;
     std::array<QLabel*, 4> FPanels {};
-    QMap<QString, QAction*> FActions;
+    TActionArray<QAction*> FActions {};
     QTimer FTimer1;
     QTimer FTimer2;
     QTimer FTiAutoUpdate;
     TInstanceServer* FServer = nullptr;
+    TfmProgress* FProgress = nullptr;
 
     TCloseFlags FFlags;
+    // Set while an update run started here goes on. The run is synchronous on the GUI thread and
+    // processes events (its window is modal, its downloads pump messages), so timers, instance
+    // messages and the tray can reach this window meanwhile; all of them run on this one thread,
+    // between the run's own steps, never beside it. While the flag is set nothing may start a
+    // second run (the commands are disabled, a timer or a forwarded request waits), and a close
+    // (exit, hide, a restart in another language) waits until the run has ended: it would
+    // destroy the window that owns the run.
     bool FUpdateRunning = false;
+    // A close asked for during the run, carried out when the run ends.
+    bool FCloseDeferred = false;
+    // The update timer fired during a run; it fires again when the run ends.
+    bool FTimerDeferred = false;
     bool FSilentUpdate = false;
     // The "/PROF:" switches of the start that asked for the update run.
     QStringList FUpdateParams;
     // A 2024 that arrived during a run, acted on when the run is over.
     std::optional<TInstanceMessage> FPendingUpdate;
     QString FSearchText;
-    QStringList FRecordedOpens;
     int FBoundsGuard = 0;
     bool FDestroying = false;
 };
-
-// The one main window while it exists.
-TfmTarvellMainForm* fmTarvellMainForm();

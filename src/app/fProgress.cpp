@@ -45,7 +45,6 @@ void TfmProgress::SetPosition(int n)
         // The caller usually runs its work without an event loop: paint now.
         if (isVisible())
             repaint();
-        ++FRepaints;
     }
     if (AutoClose && n == 100)
         CloseDialog();

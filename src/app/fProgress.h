@@ -38,8 +38,6 @@ public:
     int ShowModal();
     // Centres the dialog on form.
     void CentreOn(QWidget* form);
-    // How often the dialog repainted for a position change (tests).
-    int RepaintCount() const { return FRepaints; }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -51,5 +49,4 @@ private:
 
     QTimer Timer1;
     std::exception_ptr FError;
-    int FRepaints = 0;
 };

@@ -2,15 +2,12 @@
 #include "app/uApplication.h"
 
 #include "app/dMain.h"
-#include "app/fMDIChild.h"
 #include "app/fMain.h"
-#include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
-#include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
@@ -42,22 +39,6 @@ protected:
 
 } // namespace
 
-void AddUpdateRunServices(TMainFormServices& services)
-{
-    services.Profiles = [] {
-        std::vector<TProfileMenuInfo> profiles;
-        for (int i = 0; i < AutoUpdateProfileCount(); ++i)
-            profiles.push_back({ GetAutoUpdateProfileName(i), GetAutoUpdateProfile(i).Count() > 0 });
-        return profiles;
-    };
-    services.RunAutoUpdateAll = [](QWidget* owner, bool compact, bool silent) { RunAutoUpdateAll(owner, compact, silent); };
-    services.RunAutoUpdateProfile
-        = [](QWidget* owner, int profile) { RunAutoUpdateProfile(owner, profile); };
-    services.RunAutoUpdateTimer = [](QWidget* owner, const QStringList& profiles, bool compact, bool silent) {
-        RunAutoUpdateProfiles(owner, profiles, compact, silent);
-    };
-}
-
 void InitTarvellApplication(QApplication& app)
 {
     app.setApplicationName(ApplicationTitle());
@@ -86,13 +67,7 @@ int RunTarvell(QApplication& app)
     LoadAutoUpdateProfiles();
     {
         TdmMain data;
-        TMainFormServices services;
-        AddChildServices(services);
-        services.IsDeviceConnected = [] { return IsDeviceConnected(); };
-        services.DisconnectDevice = [] { DisconnectDevice(); };
-        services.StartAgainInLanguage = RestartInLanguage;
-        AddUpdateRunServices(services);
-        TfmTarvellMainForm mainForm(&data, std::move(services));
+        TfmTarvellMainForm mainForm(data);
         mainForm.AttachInstanceServer(&server);
         if (ParamExists(QStringLiteral("/tray")))
             mainForm.StartInTray();

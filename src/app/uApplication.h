@@ -3,7 +3,6 @@
 #pragma once
 
 class QApplication;
-struct TMainFormServices;
 
 // Tool tips stay this long (ms).
 inline constexpr int HintHidePause = 7500;
@@ -14,6 +13,3 @@ void InitTarvellApplication(QApplication& app);
 
 // Runs the editor until it ends; returns the exit code.
 int RunTarvell(QApplication& app);
-
-// The update runs and the AutoUpdate profiles the main window offers.
-void AddUpdateRunServices(TMainFormServices& services);

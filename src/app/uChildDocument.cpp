@@ -17,14 +17,6 @@
 
 namespace {
 
-int LastSeparator(const QString& location)
-{
-    int last = -1;
-    for (const QChar c : { QChar('/'), QChar('\\'), QChar(':') })
-        last = std::max(last, int(location.lastIndexOf(c)));
-    return last;
-}
-
 int CompareTextAscii(const std::string& a, const std::string& b)
 {
     const size_t n = std::min(a.size(), b.size());
@@ -39,32 +31,20 @@ int CompareTextAscii(const std::string& a, const std::string& b)
 
 int CompareDouble(double a, double b) { return a < b ? -1 : a > b ? 1 : 0; }
 
-bool SameDeviceName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
+// Appends every entry of from to to, in order, moving the records; from ends empty.
+void MoveEntries(TEntries& from, TEntries& to)
+{
+    std::vector<std::unique_ptr<TEntry>> taken;
+    taken.reserve(size_t(from.Count()));
+    // From the end, so that no entry behind it has to shift.
+    while (from.Count() > 0)
+        taken.push_back(from.Extract(from.Count() - 1));
+    to.Reserve(to.Count() + int(taken.size()));
+    for (auto it = taken.rbegin(); it != taken.rend(); ++it)
+        to.AddEntry(std::move(*it), false);
+}
 
 } // namespace
-
-QString LocationFileName(const QString& location) { return location.mid(LastSeparator(location) + 1); }
-
-QString LocationFolder(const QString& location)
-{
-    const int last = LastSeparator(location);
-    return last < 0 ? QString() : location.left(last);
-}
-
-QString LocationExtension(const QString& location)
-{
-    const QString name = LocationFileName(location);
-    const int dot = int(name.lastIndexOf(QChar('.')));
-    return dot < 0 ? QString() : name.mid(dot).toLower();
-}
-
-QString ChangeLocationExtension(const QString& location, const QString& extension)
-{
-    const QString name = LocationFileName(location);
-    const int dot = int(name.lastIndexOf(QChar('.')));
-    const QString stem = dot < 0 ? location : location.left(location.size() - name.size() + dot);
-    return stem + extension;
-}
 
 QString TChildDocument::Caption() const
 {
@@ -74,16 +54,12 @@ QString TChildDocument::Caption() const
     return caption;
 }
 
-void TChildDocument::LoadEntries(const TEntries& entries, const QString& path, bool append, const QString& formatID)
+void TChildDocument::LoadEntries(
+    TEntries&& entries, const QString& path, const QString& extension, bool append, const QString& formatID)
 {
     if (!append)
         Entries.Clear();
-    Entries.Reserve(Entries.Count() + entries.Count());
-    for (int i = 0; i < entries.Count(); ++i) {
-        auto copy = std::make_unique<TEntry>();
-        entries[i].AssignTo(*copy);
-        Entries.AddEntry(std::move(copy), false);
-    }
+    MoveEntries(entries, Entries);
     if (!append)
         Entries.ResetChanged();
     // A device folder is no starting point for the local file dialogs.
@@ -91,7 +67,7 @@ void TChildDocument::LoadEntries(const TEntries& entries, const QString& path, b
         GetSettings().InitialDir = QFileInfo(StripFilePrefix(path)).absolutePath();
     if (!append) {
         FileName = path;
-        const int row = TConvertToBase::IndexOf(LocationExtension(path), formatID);
+        const int row = TConvertToBase::IndexOf(extension, formatID);
         FormatID = row < 0 ? QString() : TConvertToBase::FormatIDAt(row);
     }
 }
@@ -161,18 +137,20 @@ bool TChildDocument::SaveAsChosen(const QString& name, int filterIndex, const TA
 
 bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, const TAskYesNo& ask)
 {
-    if (LocationExtension(name).isEmpty())
+    if (LocationExtension(QStringLiteral("MOBILE://") + name).isEmpty())
         name += QStringLiteral(".ov2");
+    const QString location = QStringLiteral("MOBILE://") + name;
     const QString source = FileName;
     const QString format = TConvertToBase::FormatIDAt(typeIndex);
-    if (!SaveTo(QStringLiteral("MOBILE://") + name, format, ask))
+    if (!SaveTo(location, format, ask))
         return false;
     if (copyBitmap) {
-        const QString destination = ChangeLocationExtension(name, QStringLiteral(".bmp"));
+        const QString destination = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".bmp")));
         const bool fromDevice = IsMobilePath(source);
-        const QString picture = ChangeLocationExtension(StripLocationPrefix(source), QStringLiteral(".bmp"));
+        const QString picture = StripLocationPrefix(ChangeLocationExtension(source, QStringLiteral(".bmp")));
         // A device file saved onto itself already has its picture beside it.
-        const bool sameFile = fromDevice && SameDeviceName(picture, destination);
+        const bool sameFile = fromDevice
+            && SameLocation(QStringLiteral("MOBILE://") + picture, QStringLiteral("MOBILE://") + destination);
         const bool exists = !source.isEmpty() && !sameFile
             && (fromDevice ? DeviceFileExists(picture) : QFileInfo::exists(picture));
         if (exists
@@ -187,8 +165,8 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         }
     }
     TSettings& settings = GetSettings();
-    settings.PrevRemoteDir = LocationFolder(name);
-    settings.AddToMRU(QStringLiteral("MOBILE://") + name, format);
+    settings.PrevRemoteDir = StripMobilePrefix(LocationFolder(location));
+    settings.AddToMRU(location, format);
     return true;
 }
 
@@ -210,7 +188,7 @@ int TChildDocument::FindNext(const QString& text, int selected) const
 
 int TChildDocument::Insert()
 {
-    const std::string description = UnicodeToAnsi(tr("New entry") + QStringLiteral(" #%1").arg(Entries.Count() + 1));
+    const std::string description = UnicodeToAnsi(tr("New entry #%1").arg(Entries.Count() + 1));
     auto entry = std::make_unique<TEntry>();
     entry->SetDescription(description);
     Entries.AddEntry(std::move(entry), true);

@@ -10,15 +10,6 @@
 #include <functional>
 #include <vector>
 
-// The file-name part of a location: the text after its last "/", "\" or ":".
-QString LocationFileName(const QString& location);
-// The folder part of a location, without the trailing separator.
-QString LocationFolder(const QString& location);
-// The extension of the file-name part with its dot, in lower case; empty when it has none.
-QString LocationExtension(const QString& location);
-// The location with the extension of its file-name part replaced (or added).
-QString ChangeLocationExtension(const QString& location, const QString& extension);
-
 class TChildDocument {
     Q_DECLARE_TR_FUNCTIONS(fMDIChild)
 public:
@@ -34,9 +25,12 @@ public:
     // "Untitled" or the file-name part, with "*" while the list has unsaved changes.
     QString Caption() const;
 
-    // Copies every POI of entries (in order); without append the list is replaced, the change
-    // mark reset and the location and exporter format taken. "InitialDir" follows local locations.
-    void LoadEntries(const TEntries& entries, const QString& path, bool append, const QString& formatID);
+    // Takes every POI of entries in order (moved, not copied; entries ends empty); without append
+    // the list is replaced, the change mark reset and the location and exporter format taken.
+    // extension is the path's (LocationExtension), worked out once by the open routine.
+    // "InitialDir" follows local locations.
+    void LoadEntries(TEntries&& entries, const QString& path, const QString& extension, bool append,
+        const QString& formatID);
 
     // Writes the list to path (none: the current location) in formatID (none: the current
     // format). Returns false when the precision question was answered No. The new location and

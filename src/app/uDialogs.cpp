@@ -2,6 +2,7 @@
 #include "app/uDialogs.h"
 
 #include "app/fConfirmDialog.h"
+#include "app/uMainActions.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
 
@@ -254,6 +255,19 @@ int FindListItem(const QAbstractItemModel& items, const QString& caption)
         if (items.data(items.index(row, 0)).toString().compare(caption, Qt::CaseInsensitive) == 0)
             return row;
     return -1;
+}
+
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, const QIcon& icon, Qt::ShortcutContext context)
+{
+    auto* action = new QAction(owner);
+    action->setObjectName(QLatin1String(def.Name));
+    if (*def.Shortcut) {
+        action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
+        action->setShortcutContext(context);
+    }
+    action->setIcon(icon);
+    action->setCheckable(def.Checkable);
+    return action;
 }
 
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action)

@@ -19,6 +19,7 @@ class QPixmap;
 class QToolBar;
 class QToolButton;
 class QWidget;
+struct TActionDef;
 
 // Texts of this unit outside a window class.
 class TDialogTexts {
@@ -124,6 +125,9 @@ void RunCommand(QWidget* owner, const std::function<void()>& body);
 QIcon BitmapToIcon(const QPixmap& bitmap);
 // First row of column 0 whose text equals caption, case-insensitive; -1 when none.
 int FindListItem(const QAbstractItemModel& items, const QString& caption);
+// An action of the command table owned by owner, with its object name, shortcut (in context),
+// picture and tick; the caption comes with the window's texts, the effect with its handler.
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, const QIcon& icon, Qt::ShortcutContext context);
 // The first tool button of the bar bound to action; nullptr when absent.
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action);
 

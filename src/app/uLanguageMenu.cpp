@@ -21,8 +21,8 @@ void PopulateLanguageMenu(
     QObject* owner = menu->parent() ? menu->parent() : menu;
     auto* group = new QActionGroup(owner);
     group->setObjectName(QStringLiteral("LanguageGroup%1").arg(groupIndex));
-    // The click decides about the check mark itself.
-    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    // Radio items; optional, so that a click on the marked one reaches the handler unchanged.
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (int i = 0; i < utils.DllInfos.Count(); ++i) {
         const TDLLInfoItem& info = utils.DllInfos.GetItem(i);
         auto* item = new QAction(owner);
@@ -39,9 +39,14 @@ void PopulateLanguageMenu(
         item->setChecked(info.LanguageId == active.LanguageId);
         group->addAction(item);
         menu->addAction(item);
-        QObject::connect(item, &QAction::triggered, item, [&utils, item, events](bool checked) {
-            // Triggering toggled the mark: unchecked now means it had the mark.
-            item->setChecked(!checked);
+        QObject::connect(item, &QAction::triggered, item, [&utils, item, group, events] {
+            // The click moved the mark already; the handler decides, from the marks as they were.
+            const uint16_t language = utils.GetActiveLanguageInfo().LanguageId;
+            for (QAction* other : group->actions()) {
+                const int index = other->data().toInt();
+                other->setChecked(
+                    index >= 0 && index < utils.DllInfos.Count() && utils.DllInfos.GetItem(index).LanguageId == language);
+            }
             LanguageMenuItemClick(utils, item, events);
         });
     }

@@ -31,18 +31,17 @@ int DefaultFormatLine(const QStringList& lines, const QString& extension)
 
 } // namespace
 
-QString TOpenFile::ResolveFormat(const QString& path, const QString& formatID)
+QString TOpenFile::ResolveFormat(const QString& extension, const QString& formatID)
 {
     if (!formatID.isEmpty())
         return formatID;
-    const QString extension = LocationExtension(path);
     const QStringList& lines = GetSettings().DefaultFormats;
     const int line = DefaultFormatLine(lines, extension);
     if (line < 0)
         return QString();
     const QString remembered = lines[line].mid(lines[line].indexOf(QChar('=')) + 1);
     // A format no reader of this extension has any more is forgotten; the extension decides.
-    for (const int row : ReaderRows(path))
+    for (const int row : ReaderRows(extension))
         if (TConvertFromBase::FormatIDAt(row).compare(remembered, Qt::CaseInsensitive) == 0)
             return remembered;
     return QString();
@@ -70,9 +69,8 @@ void TOpenFile::StoreDefaultFormat(QStringList& defaultFormats, const QString& e
         defaultFormats << line;
 }
 
-std::vector<int> TOpenFile::ReaderRows(const QString& path)
+std::vector<int> TOpenFile::ReaderRows(const QString& extension)
 {
-    const QString extension = LocationExtension(path);
     std::vector<int> rows;
     if (extension.isEmpty())
         return rows;
@@ -94,10 +92,10 @@ int TOpenFile::PreselectedReader(const std::vector<int>& rows, const QString& tr
 
 QString TOpenFile::MruCaption(int k, const QString& location)
 {
-    QString caption = QStringLiteral("&%1 ").arg(k + 1) + LocationFileName(location);
+    QString name = LocationFileName(location);
     if (IsMobilePath(location))
-        caption += QStringLiteral(" (") + tr("Remote") + QChar(')');
-    return caption;
+        name = tr("%1 (Remote)", "a recent file on the device").arg(name);
+    return QStringLiteral("&%1 %2").arg(k + 1).arg(name);
 }
 
 QString TOpenFile::FormatAtFilterIndex(int filterIndex)
@@ -106,10 +104,14 @@ QString TOpenFile::FormatAtFilterIndex(int filterIndex)
     return row >= 0 && row < TConvertFromBase::FormatCount() ? TConvertFromBase::FormatIDAt(row) : QString();
 }
 
-bool TOpenFile::Open(TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID)
+bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* child, bool append, QString formatID)
 {
-    formatID = ResolveFormat(path, formatID);
+    // The child, the recent files and every later look-up know the file by one name, whatever
+    // the folder the program was started in.
+    const QString path = AbsoluteLocation(location);
+    // Worked out once here and handed down to every step that needs it.
     const QString extension = LocationExtension(path);
+    formatID = ResolveFormat(extension, formatID);
     std::optional<TParseError> parseError;
     {
         const THourglass hourglass;
@@ -131,9 +133,9 @@ bool TOpenFile::Open(TOpenHost& host, const QString& path, TChildDocument* child
         if (!parseError) {
             TChildDocument* target = child;
             if (!target)
-                target = host.NewChild();
+                target = host.NewChildDocument();
             try {
-                target->LoadEntries(entries, path, append, formatID);
+                target->LoadEntries(std::move(entries), path, extension, append, formatID);
                 const QString picture = ChangeLocationExtension(path, QStringLiteral(".bmp"));
                 if (!IsMobilePath(path) && QFileInfo(StripFilePrefix(picture)).isFile()) {
                     try {
@@ -154,7 +156,7 @@ bool TOpenFile::Open(TOpenHost& host, const QString& path, TChildDocument* child
     }
     QString picked;
     bool useAsDefault = false;
-    if (!host.ChooseFormat(path, formatID, parseError->Message, picked, useAsDefault))
+    if (!host.ChooseFormat(path, extension, formatID, parseError->Message, picked, useAsDefault))
         return false;
     // Stored only when the picked reader read the file, not when a later choice was cancelled.
     const bool opened = Open(host, path, child, append, picked);

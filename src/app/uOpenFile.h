@@ -20,7 +20,7 @@ class TOpenHost {
 public:
     virtual ~TOpenHost() = default;
     // A new child window's document; it is shown when the open succeeds.
-    virtual TChildDocument* NewChild() = 0;
+    virtual TChildDocument* NewChildDocument() = 0;
     // Closes a child window this open created and could not fill.
     virtual void DiscardChild(TChildDocument* child) = 0;
     // The picture lying beside the file, as bytes; an unreadable picture keeps the standard icon.
@@ -30,30 +30,31 @@ public:
     // The progress window of one parse: shown by Begin, its callback returned; End frees it.
     virtual std::function<void(int)> BeginProgress() = 0;
     virtual void EndProgress() = 0;
-    // The choose-format dialog: false on Cancel.
-    virtual bool ChooseFormat(const QString& path, const QString& triedFormat, const QString& error,
-        QString& picked, bool& useAsDefault) = 0;
+    // The choose-format dialog over the readers of extension (the path's): false on Cancel.
+    virtual bool ChooseFormat(const QString& path, const QString& extension, const QString& triedFormat,
+        const QString& error, QString& picked, bool& useAsDefault) = 0;
 };
 
 class TOpenFile {
     Q_DECLARE_TR_FUNCTIONS(fMain)
 public:
     // Reads path (local, or "MOBILE://" on the device), parses it and fills child (appending) or a
-    // new child window. When the reader fails and another reader handles the extension, the user
+    // new child window. A local path is made absolute and cleaned first (AbsoluteLocation): the
+    // child and the recent files keep that name. When the reader fails and another reader handles the extension, the user
     // may pick one and the open is tried again. Other failures raise to the caller. False when the
     // user cancelled the choice and nothing was opened.
     static bool Open(TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID);
 
     // The format the routine reads with: formatID, else the extension's remembered default when
-    // a reader for the extension has that format ID.
-    static QString ResolveFormat(const QString& path, const QString& formatID);
+    // a reader for the extension (with its dot, lower case) has that format ID.
+    static QString ResolveFormat(const QString& extension, const QString& formatID);
     // The whole file into stream: a device file through the device layer, else the local file.
     static void ReadLocation(const QString& path, TMemoryStream& stream);
     // Remembers format for the extension (stored in lower case), replacing an older line.
     static void StoreDefaultFormat(QStringList& defaultFormats, const QString& extension, const QString& format);
 
-    // The importer rows whose extension is the file's, in registry order.
-    static std::vector<int> ReaderRows(const QString& path);
+    // The importer rows of extension (with its dot), in registry order.
+    static std::vector<int> ReaderRows(const QString& extension);
     // The index among rows preselected for a retry after triedFormat failed.
     static int PreselectedReader(const std::vector<int>& rows, const QString& triedFormat);
 

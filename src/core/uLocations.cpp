@@ -124,6 +124,70 @@ QString StripLocationPrefix(const QString& location)
     return StripHttpPrefix(StripMobilePrefix(StripFilePrefix(location)));
 }
 
+namespace {
+
+// Where the file-name part of a location starts.
+qsizetype FileNameStart(const QString& location)
+{
+    if (IsMobilePath(location)) {
+        const qsizetype last = std::max(location.lastIndexOf(QChar('\\')), location.lastIndexOf(QChar('/')));
+        return std::max(last + 1, qsizetype(MobilePrefix.size()));
+    }
+    const qsizetype start = IsFilePath(location) ? qsizetype(FilePrefix.size()) : 0;
+    return std::max(location.lastIndexOf(QChar('/')) + 1, start);
+}
+
+qsizetype ExtensionStart(const QString& location)
+{
+    const qsizetype name = FileNameStart(location);
+    const qsizetype dot = location.lastIndexOf(QChar('.'));
+    return dot >= name ? dot : -1;
+}
+
+} // namespace
+
+QString LocationFileName(const QString& location) { return location.mid(FileNameStart(location)); }
+
+QString LocationFolder(const QString& location)
+{
+    const qsizetype name = FileNameStart(location);
+    const qsizetype prefix = IsMobilePath(location) ? qsizetype(MobilePrefix.size())
+        : IsFilePath(location)                      ? qsizetype(FilePrefix.size())
+                                                    : 0;
+    // The separator before the name goes, except a root folder's own.
+    if (name <= prefix)
+        return location.left(prefix);
+    return name - 1 == prefix ? location.left(name) : location.left(name - 1);
+}
+
+QString LocationExtension(const QString& location)
+{
+    const qsizetype dot = ExtensionStart(location);
+    return dot < 0 ? QString() : location.mid(dot).toLower();
+}
+
+QString ChangeLocationExtension(const QString& location, const QString& extension)
+{
+    const qsizetype dot = ExtensionStart(location);
+    return (dot < 0 ? location : location.left(dot)) + extension;
+}
+
+bool SameLocation(const QString& a, const QString& b)
+{
+    if (IsMobilePath(a) && IsMobilePath(b))
+        return a.compare(b, Qt::CaseInsensitive) == 0;
+    return a == b;
+}
+
+QString AbsoluteLocation(const QString& location)
+{
+    if (location.isEmpty() || IsMobilePath(location) || IsHttpUrl(location))
+        return location;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(StripFilePrefix(location)));
+}
+
+QString StripDot(const QString& extension) { return extension.startsWith(QChar('.')) ? extension.mid(1) : extension; }
+
 void SetWebLocationHandler(TWebLocationHandler* handler) { WebHandler() = handler; }
 
 bool LocationExists(const QString& location)

@@ -42,6 +42,26 @@ QString StripHttpPrefix(const QString& location);
 // Strips "FILE://", then "MOBILE://", then "HTTP://", each only if present at that point.
 QString StripLocationPrefix(const QString& location);
 
+// --- names within a location -----------------------------------------------------------
+// Local paths (plain or after "FILE://") are separated by "/" only, so "\" and ":" are parts of a
+// Linux file name; device paths (after "MOBILE://") by "\" or "/".
+// The file-name part: the text after the last separator.
+QString LocationFileName(const QString& location);
+// The folder part, prefix kept, without the trailing separator; empty when there is none.
+QString LocationFolder(const QString& location);
+// The extension of the file-name part with its dot, in lower case; empty when it has none.
+QString LocationExtension(const QString& location);
+// The location with the extension of its file-name part replaced (or added).
+QString ChangeLocationExtension(const QString& location, const QString& extension);
+// Device locations compare case-insensitively (the device's names do), local paths exactly.
+bool SameLocation(const QString& a, const QString& b);
+// A plain or "FILE://" local path made absolute against the current folder and cleaned
+// ("a/../b.ov2" is "b.ov2"; symbolic links are not resolved), the prefix dropped. Device and web
+// locations stay as they are.
+QString AbsoluteLocation(const QString& location);
+// The extension without its leading dot.
+QString StripDot(const QString& extension);
+
 // --- web locations --------------------------------------------------------------------------
 // The download unit registers one of these so that "HTTP://" locations can be tested and read.
 // Without one, a web location is looked up as a local path (which does not exist).

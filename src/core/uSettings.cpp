@@ -2,6 +2,7 @@
 #include "core/uSettings.h"
 
 #include "core/uCodePage.h"
+#include "core/uLocations.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -318,10 +319,12 @@ void TSettings::Save()
 
 void TSettings::AddToMRU(const QString& location, const QString& formatID)
 {
-    const int existing = MRU.IndexOfName(location);
-    if (existing >= 0)
-        MRU.Delete(existing);
-    MRU.InsertNameValue(0, location, formatID);
+    // A relative entry would name another file once the program starts from another folder.
+    const QString name = AbsoluteLocation(location);
+    for (int i = MRU.Count() - 1; i >= 0; --i)
+        if (SameLocation(MRU.GetName(i), name))
+            MRU.Delete(i);
+    MRU.InsertNameValue(0, name, formatID);
     while (MRU.Count() > 8)
         MRU.Delete(MRU.Count() - 1);
 }

@@ -128,6 +128,9 @@ public:
     void Load();
     // Throws EStoreError when the store cannot be written.
     void Save();
+    // Puts the location (made absolute and cleaned, see AbsoluteLocation) at the top of the recent
+    // files, replacing an entry of the same location (device paths compare case-insensitively,
+    // local ones exactly); at most 8 entries.
     void AddToMRU(const QString& location, const QString& formatID);
     QStringList GetVisibleSites() const;
 };

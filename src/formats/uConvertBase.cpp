@@ -1,18 +1,12 @@
 // The converter framework and its registries.
 #include "formats/uConvertBase.h"
 
+#include "core/uLocations.h"
 #include "core/uSettings.h"
 
 #include <cmath>
 
 namespace {
-
-QString StripDot(QString extension)
-{
-    if (extension.startsWith(QChar('.')))
-        extension.remove(0, 1);
-    return extension;
-}
 
 bool SameAscii(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 

@@ -8,6 +8,8 @@
 #include <QEvent>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QTranslator>
 
@@ -534,10 +536,23 @@ void TQLocUtils::InstallResourceModule(const TLanguageModule& module)
     }
     if (FTranslator)
         QCoreApplication::removeTranslator(FTranslator.get());
+    if (FQtTranslator)
+        QCoreApplication::removeTranslator(FQtTranslator.get());
+    FQtTranslator.reset();
     FTranslator = std::move(translator);
     FTranslatorData = data;
-    if (FTranslator)
+    if (FTranslator) {
         QCoreApplication::installTranslator(FTranslator.get());
+        // Qt's own texts (standard buttons, dialogs, window menus) in the same language, when the
+        // system has Qt's translations; the language is the one the translation file declares.
+        auto qt = std::make_unique<QTranslator>();
+        if (!FTranslator->language().isEmpty()
+            && qt->load(QLocale(FTranslator->language()), QStringLiteral("qtbase"), QStringLiteral("_"),
+                QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+            FQtTranslator = std::move(qt);
+            QCoreApplication::installTranslator(FQtTranslator.get());
+        }
+    }
     ActiveInfo = info;
 }
 

@@ -154,6 +154,7 @@ public:
 private:
     QString FindLanguageFile(uint16_t lcid, const QString& extension) const;
     std::unique_ptr<QTranslator> FTranslator;
+    std::unique_ptr<QTranslator> FQtTranslator; // Qt's own texts in the language of FTranslator
     QByteArray FTranslatorData; // the translator reads from these bytes while installed
 };
 

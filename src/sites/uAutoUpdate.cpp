@@ -36,24 +36,6 @@ QString WithConnectionHint(const QString& message)
         .arg(message);
 }
 
-// The extension (with its dot) of the last path component; "" when it has none.
-QString PathExt(const QString& path)
-{
-    for (qsizetype i = path.size() - 1; i >= 0; --i) {
-        const QChar c = path[i];
-        if (c == QChar('.'))
-            return path.mid(i);
-        if (c == QChar('/') || c == QChar('\\'))
-            break;
-    }
-    return QString();
-}
-
-QString WithoutExt(const QString& path)
-{
-    return path.left(path.size() - PathExt(path).size());
-}
-
 QString Text(const TXmlNode& node)
 {
     return node ? node.Text() : QString();
@@ -80,7 +62,7 @@ bool HardLink(const QString& from, const QString& to)
 // back, so the pair is always both old or both new.
 void CommitCacheAndStamp(const QString& cacheFile, const std::string& bytes, const QDateTime& stamp)
 {
-    const QString stampFile = ChangeFileExt(cacheFile, QStringLiteral(".inf"));
+    const QString stampFile = ChangeLocationExtension(cacheFile, QStringLiteral(".inf"));
     const QString backup = cacheFile + QStringLiteral(".old~");
     QFile::remove(backup);
     const bool hasBackup = QFileInfo(cacheFile).isFile() && HardLink(cacheFile, backup);
@@ -142,14 +124,9 @@ QString SanitizeFileNamePart(const QString& text, int maxBytes)
     return out;
 }
 
-QString ChangeFileExt(const QString& fileName, const QString& extension)
-{
-    return WithoutExt(fileName) + extension;
-}
-
 QString CacheFolder(const QString& site)
 {
-    return GetDataDir() + QStringLiteral("download/") + WithoutExt(UrlToFileName(site));
+    return GetDataDir() + QStringLiteral("download/") + ChangeLocationExtension(UrlToFileName(site), QString());
 }
 
 QString CacheFileName(
@@ -244,8 +221,10 @@ QString FormatSiteError(const QString& message, bool siteError, const QString& n
 void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID)
 {
     if (!format.isEmpty()) {
-        extension = QChar('.') + WithoutExt(format);
-        formatID = PathExt(format).mid(1);
+        // "ext.formatid"; a format without a dot is an extension without a format ID.
+        const qsizetype dot = format.lastIndexOf(QChar('.'));
+        extension = QChar('.') + (dot < 0 ? format : format.left(dot));
+        formatID = dot < 0 ? QString() : format.mid(dot + 1);
     } else {
         extension = ExtractUrlFileExt(url);
         formatID.clear();
@@ -305,7 +284,7 @@ QDateTime ReadCacheStamp(const QString& location)
     if (!TargetFileExists(location))
         return QDateTime();
     if (IsMobilePath(location)) {
-        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        const QString stampPath = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
         TMemoryStream stream;
         try {
             ConnectDevice();
@@ -317,14 +296,14 @@ QDateTime ReadCacheStamp(const QString& location)
         }
         return stream.Size() < StampSize ? QDateTime() : DecodeTimeStamp(stream.Data());
     }
-    const QString stampFile = ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf"));
+    const QString stampFile = StripFilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
     return QFileInfo(stampFile).isFile() ? ReadTimeStampFile(stampFile) : QDateTime();
 }
 
 void WriteCacheStamp(const QString& location, const QDateTime& time)
 {
     if (IsMobilePath(location)) {
-        const QString stampPath = ChangeFileExt(StripMobilePrefix(location), QStringLiteral(".inf"));
+        const QString stampPath = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf")));
         try {
             WriteDeviceFile(stampPath, EncodeTimeStamp(time));
         } catch (const ETarvellError&) {
@@ -332,7 +311,7 @@ void WriteCacheStamp(const QString& location, const QDateTime& time)
         }
         return;
     }
-    WriteTimeStampFile(ChangeFileExt(StripFilePrefix(location), QStringLiteral(".inf")), time);
+    WriteTimeStampFile(StripFilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf"))), time);
 }
 
 // --- the engine -------------------------------------------------------------------------------
@@ -481,7 +460,7 @@ bool TAutoUpdate::UpdateItem(
                     Fail(c, e, TAutoUpdateTexts::tr("%1 while downloading item").arg(e.Message()), item.Description);
                 }
             }
-            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
+            const QString cacheBitmap = ChangeLocationExtension(c.CacheFile, QStringLiteral(".bmp"));
             if (GetSettings().DownloadImages && image && !QFileInfo(cacheBitmap).isFile()) {
                 try {
                     DoProgress(4, TAutoUpdateTexts::tr("Downloading image..."));
@@ -574,15 +553,15 @@ void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite
         TEntries entries;
         entries.LoadFromStream(stream, c.Extension, c.FormatID, false);
         stream.Clear();
-        entries.SaveToStream(stream, PathExt(StripLocationPrefix(item.Target)), item.FormatID);
+        entries.SaveToStream(stream, LocationExtension(item.Target), item.FormatID);
         SaveStreamToLocation(item.Target, stream);
         DoProgress(7, TAutoUpdateTexts::tr("Saving new version..."));
         DoProgress(8, QString());
         item.LastUpdate = FClock.Now();
         if (settings.DownloadImages) {
             DoProgress(9, TAutoUpdateTexts::tr("Saving image..."));
-            const QString cacheBitmap = ChangeFileExt(c.CacheFile, QStringLiteral(".bmp"));
-            const QString targetBitmap = ChangeFileExt(item.Target, QStringLiteral(".bmp"));
+            const QString cacheBitmap = ChangeLocationExtension(c.CacheFile, QStringLiteral(".bmp"));
+            const QString targetBitmap = ChangeLocationExtension(item.Target, QStringLiteral(".bmp"));
             if (QFileInfo(cacheBitmap).isFile() && !TargetFileExists(targetBitmap)) {
                 if (IsMobilePath(targetBitmap))
                     CopyFileToDevice(cacheBitmap, StripMobilePrefix(targetBitmap));

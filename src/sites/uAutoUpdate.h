@@ -64,8 +64,6 @@ QString CacheFolder(const QString& site);
 // Cache folder + "/" + description + "." + format ID + extension, every part sanitised.
 QString CacheFileName(
     const QString& site, const QString& description, const QString& formatID, const QString& extension);
-// The file name with its extension replaced (or appended when it has none).
-QString ChangeFileExt(const QString& fileName, const QString& extension);
 
 // Percent-encodes every byte of the text in the ANSI code page outside A-Z a-z 0-9 - . _ ~.
 QString EncodeUrlParam(const QString& text);

@@ -6,7 +6,10 @@
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
+#include <QTimer>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QVBoxLayout>
@@ -104,42 +107,59 @@ private:
     }
 };
 
-// A POI file window stand-in.
-class TFakeChild : public QWidget, public TChildWindow {
+// What the main window keeps to itself, for the tests.
+class TMainFormTestAccess {
 public:
-    QString Name;
-    bool Focused = false;
-    bool AgreeToClose = true;
-    QStringList Calls;
-    int* CloseQueries = nullptr;
+    explicit TMainFormTestAccess(TfmTarvellMainForm& form)
+        : F(form)
+    {
+    }
+    QTimer& Timer1() { return F.FTimer1; }
+    QTimer& Timer2() { return F.FTimer2; }
+    QTimer& TiAutoUpdate() { return F.FTiAutoUpdate; }
+    const TCloseFlags& CloseFlags() const { return F.FFlags; }
+    bool SilentUpdate() const { return F.FSilentUpdate; }
+    // As a dropped or forwarded file: the child showing path, else the open routine.
+    void OpenOrShow(const QString& path) { F.OpenOrShow(path, QString()); }
+    // Hide In Tray on a desktop with or without a notification area.
+    void HideInTray(bool trayAvailable) { F.HideInTray(trayAvailable); }
 
-    explicit TFakeChild(QString name = QString())
-        : Name(std::move(name))
+private:
+    TfmTarvellMainForm& F;
+};
+
+// Runs action once the next modal window (an update run's status window) is up, then closes that
+// window; counts the windows so handled.
+class TModalCloser : public QObject {
+public:
+    std::function<void(QWidget* modal)> During;
+    int Closed = 0;
+    QStringList Titles;
+
+    TModalCloser()
     {
-        setLayout(new QVBoxLayout);
-        layout()->addWidget(new QLineEdit(this));
-        setWindowTitle(Name);
+        FTimer.setInterval(5);
+        QObject::connect(&FTimer, &QTimer::timeout, this, [this] { Poll(); });
+        FTimer.start();
     }
-    QString FileName() const override { return Name; }
-    bool ListHasFocus() const override { return Focused; }
-    bool CloseQuery() override
+
+private:
+    void Poll()
     {
-        Calls << QStringLiteral("CloseQuery");
-        if (CloseQueries)
-            ++*CloseQueries;
-        return AgreeToClose;
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == FLast)
+            return;
+        FLast = modal;
+        if (During)
+            std::exchange(During, nullptr)(modal);
+        Titles << modal->windowTitle();
+        ++Closed;
+        if (auto* dialog = qobject_cast<QDialog*>(modal))
+            dialog->reject();
+        else
+            modal->close();
+        FLast = nullptr;
     }
-    void Save() override { Calls << QStringLiteral("Save"); }
-    void SaveAs() override { Calls << QStringLiteral("SaveAs"); }
-    void SaveRemote() override { Calls << QStringLiteral("SaveRemote"); }
-    void CopySelected() override { Calls << QStringLiteral("CopySelected"); }
-    void CopyAsText() override { Calls << QStringLiteral("CopyAsText"); }
-    void CutSelected() override { Calls << QStringLiteral("CutSelected"); }
-    void Paste() override { Calls << QStringLiteral("Paste"); }
-    void Delete() override { Calls << QStringLiteral("Delete"); }
-    void Insert() override { Calls << QStringLiteral("Insert"); }
-    void SelectAll() override { Calls << QStringLiteral("SelectAll"); }
-    void InvertSelection() override { Calls << QStringLiteral("InvertSelection"); }
-    void Find(const QString& text) override { Calls << QStringLiteral("Find:") + text; }
-    void FindNext(const QString& text) override { Calls << QStringLiteral("FindNext:") + text; }
+    QTimer FTimer;
+    QWidget* FLast = nullptr;
 };

@@ -45,16 +45,6 @@ protected:
 
 } // namespace
 
-TEST(ChildDocumentLocation, PartsOfLocalAndDeviceLocations)
-{
-    EXPECT_EQ(LocationFileName(QStringLiteral("MOBILE://\\My Documents\\a.OV2")), QStringLiteral("a.OV2"));
-    EXPECT_EQ(LocationFolder(QStringLiteral("MOBILE://\\My Documents\\a.ov2")), QStringLiteral("MOBILE://\\My Documents"));
-    EXPECT_EQ(LocationExtension(QStringLiteral("/home/u/x.y/File.OV2")), QStringLiteral(".ov2"));
-    EXPECT_EQ(LocationExtension(QStringLiteral("/home/u/x.y/File")), QString());
-    EXPECT_EQ(ChangeLocationExtension(QStringLiteral("/a.b/c.ov2"), QStringLiteral(".bmp")), QStringLiteral("/a.b/c.bmp"));
-    EXPECT_EQ(ChangeLocationExtension(QStringLiteral("/a.b/c"), QStringLiteral(".bmp")), QStringLiteral("/a.b/c.bmp"));
-}
-
 TEST_F(ChildDocumentTest, CaptionAndInsert)
 {
     EXPECT_EQ(Doc.Caption(), QStringLiteral("Untitled"));
@@ -182,16 +172,26 @@ TEST_F(ChildDocumentTest, SaveAsDecisions)
     EXPECT_EQ(reread.Entries.Count(), 2);
 }
 
-TEST_F(ChildDocumentTest, LoadEntriesCopiesAndTakesTheExporterFormat)
+TEST_F(ChildDocumentTest, LoadEntriesMovesTheRecordsAndTakesTheExporterFormat)
 {
     TEntries source;
     source.Add(std::string(100, 'x'), std::string(), 4.5, 52.25);
-    Doc.LoadEntries(source, Dir.filePath(QStringLiteral("a.CSV")), false, QStringLiteral("garmincsv"));
+    source.Add("second", std::string(), 5.5, 53.25);
+    const TEntry* first = &source[0];
+    Doc.LoadEntries(std::move(source), Dir.filePath(QStringLiteral("a.CSV")), QStringLiteral(".csv"), false,
+        QStringLiteral("garmincsv"));
     EXPECT_EQ(Doc.FormatID, QStringLiteral("garmincsv"));
     EXPECT_EQ(Doc.Entries[0].GetDescription().size(), 100u);
+    EXPECT_EQ(Doc.Entries[1].GetDescription(), "second");
+    // The records themselves changed lists, in order; none was copied.
+    EXPECT_EQ(&Doc.Entries[0], first);
+    EXPECT_EQ(source.Count(), 0);
     EXPECT_FALSE(Doc.Entries.Changed());
-    Doc.LoadEntries(source, QStringLiteral("MOBILE://\\b.ov2"), true, QString());
-    EXPECT_EQ(Doc.Entries.Count(), 2);
+    TEntries more;
+    more.Add("third", std::string(), 6.5, 54.25);
+    Doc.LoadEntries(std::move(more), QStringLiteral("MOBILE://\\b.ov2"), QStringLiteral(".ov2"), true, QString());
+    EXPECT_EQ(Doc.Entries.Count(), 3);
+    EXPECT_EQ(Doc.Entries[2].GetDescription(), "third");
     EXPECT_EQ(Doc.FileName, Dir.filePath(QStringLiteral("a.CSV")));
     EXPECT_EQ(GetSettings().InitialDir, Dir.path());
 }

@@ -32,7 +32,7 @@ public:
     std::deque<TChoice> Choices;
     QStringList Offered; // "path|tried|error"
 
-    TChildDocument* NewChild() override
+    TChildDocument* NewChildDocument() override
     {
         Children.push_back(std::make_unique<TChildDocument>());
         return Children.back().get();
@@ -53,9 +53,12 @@ public:
         return [this](int) { ++Progress; };
     }
     void EndProgress() override { }
-    bool ChooseFormat(const QString& path, const QString& tried, const QString& error, QString& picked, bool& useAsDefault) override
+    QStringList OfferedExtensions;
+    bool ChooseFormat(const QString& path, const QString& extension, const QString& tried, const QString& error,
+        QString& picked, bool& useAsDefault) override
     {
         Offered << path + QChar('|') + tried + QChar('|') + error;
+        OfferedExtensions << extension;
         if (Choices.empty())
             return false;
         const TChoice choice = Choices.front();
@@ -106,6 +109,24 @@ TEST_F(OpenFileTest, OpensByExtensionIntoANewChildAndRecordsTheRecentFile)
     EXPECT_TRUE(Host.Icons.empty());
 }
 
+// A relative or "FILE://" path, as a first start or a drop may name it, is opened, kept and
+// remembered as the absolute, cleaned path.
+TEST_F(OpenFileTest, RelativeAndFilePrefixedPathsBecomeAbsolute)
+{
+    const QString path = Copy("genasc/museum.asc", QStringLiteral("museum.asc"));
+    QDir::setCurrent(Dir.path());
+    for (const QString& given : { QStringLiteral("museum.asc"), QStringLiteral("sub/../museum.asc"),
+             QStringLiteral("FILE://") + Dir.path() + QStringLiteral("/./museum.asc") }) {
+        Host.Children.clear();
+        TOpenFile::Open(Host, given, nullptr, false, QString());
+        ASSERT_EQ(Host.Children.size(), 1u) << given.toStdString();
+        EXPECT_EQ(Host.Children[0]->FileName, path);
+    }
+    QDir::setCurrent(QDir::rootPath());
+    EXPECT_EQ(GetSettings().MRU.Count(), 1);
+    EXPECT_EQ(GetSettings().MRU.GetName(0), path);
+}
+
 TEST_F(OpenFileTest, RememberedFormatIsLookedUpUnderTheLowerCaseExtension)
 {
     const QString path = Copy("navioasc/museum.asc", QStringLiteral("MUSEUM.ASC"));
@@ -129,8 +150,8 @@ TEST_F(OpenFileTest, RememberedReaderWithoutWriterStillCounts)
 {
     // A reader-only format picked as default must be used, though no writer has its ID.
     GetSettings().DefaultFormats = QStringList { QStringLiteral(".gdb=gdb") };
-    EXPECT_EQ(TOpenFile::ResolveFormat(QStringLiteral("/x/a.GDB"), QString()), QStringLiteral("gdb"));
-    EXPECT_EQ(TOpenFile::ResolveFormat(QStringLiteral("/x/a.gdb"), QStringLiteral("other")), QStringLiteral("other"));
+    EXPECT_EQ(TOpenFile::ResolveFormat(QStringLiteral(".gdb"), QString()), QStringLiteral("gdb"));
+    EXPECT_EQ(TOpenFile::ResolveFormat(QStringLiteral(".gdb"), QStringLiteral("other")), QStringLiteral("other"));
 }
 
 TEST(OpenFileFilter, FilterIndexMapsToImporterRows)
@@ -150,6 +171,7 @@ TEST_F(OpenFileTest, FailedReaderOffersTheOthersAndTheRetryStoresTheDefault)
     EXPECT_NO_THROW(TOpenFile::Open(Host, path, nullptr, false, QStringLiteral("dstcsv")));
     ASSERT_GE(Host.Offered.size(), 1);
     EXPECT_TRUE(Host.Offered[0].startsWith(path + QStringLiteral("|dstcsv|")));
+    EXPECT_EQ(Host.OfferedExtensions[0], QStringLiteral(".csv"));
     EXPECT_TRUE(Host.Children.empty());
     EXPECT_EQ(Host.Discarded, 0);
     EXPECT_TRUE(GetSettings().DefaultFormats.isEmpty()) << "stored though the picked format failed";
@@ -270,16 +292,16 @@ TEST(OpenFileDefaults, StoredInLowerCaseReplacingAnOlderLine)
 
 TEST(OpenFileChooser, ReadersOfTheExtensionAndThePreselection)
 {
-    const std::vector<int> csv = TOpenFile::ReaderRows(QStringLiteral("/a/b.CSV"));
+    const std::vector<int> csv = TOpenFile::ReaderRows(QStringLiteral(".CSV"));
     ASSERT_EQ(csv.size(), 5u);
     EXPECT_EQ(TConvertFromBase::FormatIDAt(csv[0]), QStringLiteral("dstcsv"));
     // Destinator failed: the next reader, Navman.
     EXPECT_EQ(TConvertFromBase::FormatIDAt(csv[size_t(TOpenFile::PreselectedReader(csv, QStringLiteral("dstcsv")))]),
         QStringLiteral("navmancsv"));
     EXPECT_EQ(TOpenFile::PreselectedReader(csv, QString()), 1);
-    const std::vector<int> asc = TOpenFile::ReaderRows(QStringLiteral("x.asc"));
+    const std::vector<int> asc = TOpenFile::ReaderRows(QStringLiteral(".asc"));
     ASSERT_EQ(asc.size(), 2u);
     EXPECT_EQ(TConvertFromBase::FormatIDAt(asc[size_t(TOpenFile::PreselectedReader(asc, QStringLiteral("navioasc")))]),
         QStringLiteral("genasc"));
-    EXPECT_TRUE(TOpenFile::ReaderRows(QStringLiteral("noextension")).empty());
+    EXPECT_TRUE(TOpenFile::ReaderRows(QString()).empty());
 }

@@ -17,17 +17,11 @@
 #include <QMdiSubWindow>
 #include <QMimeData>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QtTest>
 
 namespace {
-
-TMainFormServices ChildServices()
-{
-    TMainFormServices services;
-    AddChildServices(services);
-    services.Quit = [] {};
-    return services;
-}
 
 std::vector<std::string> Names(TEntries& entries)
 {
@@ -60,17 +54,17 @@ private slots:
         const QString source = dir.filePath(QStringLiteral("museum.asc"));
         QVERIFY(QFile::copy(QStringLiteral(TARVELL_TEST_DATA "/genasc/museum.asc"), source));
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
+        TfmTarvellMainForm form(data);
         form.show();
-        form.OpenFile(source, nullptr, false, QString());
-        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        form.OpenFile(nullptr, source, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(child);
         QVERIFY(prompt.Boxes.empty());
         QCOMPARE(child->Document().FileName, source);
         const int count = child->Entries().Count();
         QVERIFY(count > 0);
         // Opening the same file again shows the window it is in.
-        form.OpenOrShowForTest(source);
+        TMainFormTestAccess(form).OpenOrShow(source);
         QCOMPARE(form.Children().size(), 1);
 
         child->SelectOnly(0);
@@ -90,7 +84,7 @@ private slots:
         const QString target = dir.filePath(QStringLiteral("museum.ov2"));
         const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
         prompt.SaveAnswers.push_back({ target, ov2 + 1 });
-        form.Action(QStringLiteral("acFileSaveAs"))->trigger();
+        form.Action(TAction::acFileSaveAs)->trigger();
         QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
         QCOMPARE(prompt.SaveRequests.size(), size_t(1));
         // The dialog starts at the file's own writer with its extension.
@@ -104,14 +98,14 @@ private slots:
         QVERIFY(form.FindChild(target) == child);
         QVERIFY(!form.FindChild(target.toUpper()));
 
-        form.OpenFile(target, nullptr, false, QString());
+        form.OpenFile(nullptr, target, false, QString());
         QCOMPARE(form.Children().size(), 2);
-        auto* reopened = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        auto* reopened = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(reopened && reopened != child);
         QVERIFY(Names(reopened->Entries()) == saved);
         QCOMPARE(reopened->Entries()[0].GetLatitude(), 12.5);
         QCOMPARE(GetSettings().MRU.GetName(0), target);
-        QCOMPARE(form.Action(QStringLiteral("acMru1"))->text(), QStringLiteral("&1 museum.ov2"));
+        QCOMPARE(form.Action(TAction::acMru1)->text(), QStringLiteral("&1 museum.ov2"));
     }
 
     void failedOpenLeavesNoWindow()
@@ -124,8 +118,8 @@ private slots:
         file.write("\x02\xff\xff\xff\x7f", 5);
         file.close();
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
-        RunCommand(&form, [&] { form.OpenFile(broken, nullptr, false, QString()); });
+        TfmTarvellMainForm form(data);
+        RunCommand(&form, [&] { form.OpenFile(nullptr, broken, false, QString()); });
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QVERIFY(form.Children().isEmpty());
     }
@@ -134,14 +128,14 @@ private slots:
     {
         TScriptedPrompt prompt;
         TdmMain data;
-        TfmTarvellMainForm form(&data, ChildServices());
+        TfmTarvellMainForm form(data);
         form.show();
-        form.Action(QStringLiteral("acFileNew"))->trigger();
-        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        form.Action(TAction::acFileNew)->trigger();
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(child);
         QCOMPARE(child->windowTitle(), QStringLiteral("Untitled[*]"));
         QVERIFY(!child->edDescription->isEnabled());
-        child->Action(QStringLiteral("acInsert"))->trigger();
+        child->Action(TAction::acInsert)->trigger();
         QVERIFY(child->isWindowModified());
         QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
         QCOMPARE(child->GetSelectedIndex(), 0);
@@ -179,6 +173,52 @@ private slots:
         // Closing asks; No closes without saving.
         prompt.Answers.push_back(IDNO);
         QVERIFY(child->CloseQuery());
+    }
+
+    // From the first paint the columns lie under their edit fields and fill the list exactly: no
+    // horizontal scroll bar, a Description column as wide as its edit; with more POIs than fit, a
+    // strip as wide as the vertical scroll bar right of the edit row keeps them so.
+    void columnsLieUnderTheirEditsFromTheFirstPaint_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("scrolls");
+        QTest::newRow("new window") << 0 << false;
+        QTest::newRow("a few") << 3 << false;
+        QTest::newRow("more than fit") << 300 << true;
+    }
+    void columnsLieUnderTheirEditsFromTheFirstPaint()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, scrolls);
+        TScriptedPrompt prompt;
+        TdmMain data;
+        GetSettings().ChildrenMaximized = true;
+        TfmTarvellMainForm form(data);
+        form.resize(800, 500);
+        TMDIChild* child = form.NewChild();
+        for (int i = 0; i < count; ++i)
+            child->Entries().Add("POI " + std::to_string(i), std::string(), 4.0 + i / 1000.0, 52.0);
+        child->Entries().ResetChanged();
+        child->Model()->Reload();
+        form.ShowChild(child);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QCoreApplication::processEvents();
+        QHeaderView* header = child->ListView1->horizontalHeader();
+        QWidget* viewport = child->ListView1->viewport();
+        auto x = [child](QWidget* widget) { return widget->mapTo(child, QPoint(0, 0)).x(); };
+        QCOMPARE(child->ListView1->verticalScrollBar()->isVisible(), scrolls);
+        QVERIFY(!child->ListView1->horizontalScrollBar()->isVisible());
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(1), x(child->edLatDeg));
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(2), x(child->edLonDeg));
+        QCOMPARE(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2), viewport->width());
+        QVERIFY(header->sectionSize(0) > 40);
+        QCOMPARE(x(child->edDescription), x(viewport) - child->ListView1->frameWidth());
+        // The coordinate edits end where the scroll bar begins.
+        const int editsEnd = x(child->edLonDeg) + 3 * child->edLonDeg->width() + child->buLonSign->width();
+        QCOMPARE(editsEnd + (scrolls ? child->ListView1->verticalScrollBar()->width() : 0),
+            x(child->ListView1) + child->ListView1->width());
+        child->Entries().ResetChanged();
     }
 
     void modelPassesTheTesterAndRejectsForeignDrops()
@@ -219,7 +259,10 @@ private slots:
     void dragBetweenWindowsCopies()
     {
         TScriptedPrompt prompt;
-        TMDIChild one, two;
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        TMDIChild& one = *form.NewChild();
+        TMDIChild& two = *form.NewChild();
         for (TMDIChild* child : { &one, &two }) {
             child->Insert();
             child->Insert();
@@ -236,7 +279,8 @@ private slots:
         QMimeData text;
         text.setText(QStringLiteral("New entry"));
         QVERIFY(!two.DropMime(&text, 0));
-        prompt.Answers = { IDNO, IDNO };
+        one.Entries().ResetChanged();
+        two.Entries().ResetChanged();
     }
 };
 

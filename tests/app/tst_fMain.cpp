@@ -1,16 +1,25 @@
-// The main window: the action table, close/exit/hide/restart, messages, timers, drops, bounds.
+// The main window: the action table, close/exit/hide/restart, messages, timers, drops, bounds and
+// what waits while an update run goes on.
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/fStatus.h"
+#include "app/uEntriesModel.h"
 #include "app/uMainActions.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
+#include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "formats/uFormats.h"
+#include "sites/uUpdateItems.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -18,6 +27,7 @@
 #include <QMenuBar>
 #include <QMimeData>
 #include <QScreen>
+#include <QSet>
 #include <QSystemTrayIcon>
 #include <QToolBar>
 #include <QTranslator>
@@ -26,10 +36,12 @@
 
 namespace {
 
-TMainActionState State(int children, bool focus = false, bool device = false, bool searchEmpty = true, int mru = 0,
-    std::vector<int> profiles = { 0 }, bool week = true)
+using A = TAction;
+
+TActionState State(int children, bool focus = false, bool device = false, bool searchEmpty = true, int mru = 0,
+    std::vector<int> profiles = { 0 }, bool week = true, bool running = false)
 {
-    TMainActionState s;
+    TActionState s;
     s.ChildCount = children;
     s.ListHasFocus = focus;
     s.DeviceConnected = device;
@@ -37,153 +49,193 @@ TMainActionState State(int children, bool focus = false, bool device = false, bo
     s.MruCount = mru;
     s.ProfileItems = std::move(profiles);
     s.CheckEveryWeek = week;
+    s.UpdateRunning = running;
     return s;
 }
 
-// A main window with recording services.
+TActionState ChildState(int selected, bool editActive = false, bool editingCaption = false)
+{
+    TActionState s;
+    s.SelectedCount = selected;
+    s.EditActive = editActive;
+    s.EditingCaption = editingCaption;
+    return s;
+}
+
+QString Fixture(const char* path) { return QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
+
+// Profiles as the tests name them: "" is the default profile; each count is its number of items,
+// all of one site that nobody serves.
+void SetProfiles(std::initializer_list<std::pair<const char*, int>> profiles)
+{
+    ClearAutoUpdateProfiles();
+    LoadAutoUpdateProfiles();
+    for (const auto& [name, items] : profiles) {
+        TUpdateItems& profile
+            = *name ? AddAutoUpdateProfile(QString::fromLatin1(name)) : GetAutoUpdateProfile(0);
+        for (int i = 0; i < items; ++i) {
+            auto item = std::make_unique<TUpdateItem>();
+            item->Site = QStringLiteral("http://127.0.0.1:9/sites.xml");
+            item->Description = QStringLiteral("%1 item %2").arg(QLatin1String(name)).arg(i);
+            item->Target = QStringLiteral("FILE:///nonexistent/%1%2.ov2").arg(QLatin1String(name)).arg(i);
+            profile.Add(std::move(item));
+        }
+    }
+}
+
+// Row count of each update run's status window, closed before its run starts.
+struct TRunRecorder : TModalCloser {
+    std::vector<int> Rows;
+    std::function<void(QWidget*)> Inside;
+    TRunRecorder()
+    {
+        During = [this](QWidget* modal) { Record(modal); };
+    }
+    void Record(QWidget* modal)
+    {
+        auto* status = qobject_cast<TfmStatus*>(modal);
+        Rows.push_back(status ? status->Run().RowCount() : -1);
+        if (Inside)
+            std::exchange(Inside, nullptr)(modal);
+        During = [this](QWidget* next) { Record(next); };
+    }
+};
+
+// A main window on a data module.
 struct TFixture {
     TdmMain Data;
-    int Quits = 0;
-    int Disconnects = 0;
-    bool Connected = false;
-    bool Tray = true;
-    std::vector<TProfileMenuInfo> Profiles { { QStringLiteral("Default"), false } };
-    QStringList Opened;
-    QStringList Runs;
-    QList<QUrl> Urls;
-    std::vector<bool> ServerListeningAtRestart;
-    std::vector<int> RestartLanguages;
-    TInstanceServer* Server = nullptr;
-    // Called once inside a run, while it goes on.
-    std::function<void()> DuringRun;
     std::unique_ptr<TfmTarvellMainForm> Form;
+    std::unique_ptr<TMainFormTestAccess> Access;
 
-    explicit TFixture(bool withOpen = false)
+    TFixture()
     {
-        TMainFormServices s;
-        s.CreateChild = [] { return new TFakeChild(); };
-        if (withOpen)
-            s.OpenFile = [this](const QString& path, TChildWindow*, bool append, const QString& format) {
-                Opened << path + (append ? QStringLiteral("+") : QString()) + format;
-            };
-        s.IsDeviceConnected = [this] { return Connected; };
-        s.DisconnectDevice = [this] {
-            ++Disconnects;
-            Connected = false;
-        };
-        s.Profiles = [this] { return Profiles; };
-        s.RunAutoUpdateAll
-            = [this](QWidget*, bool, bool silent) {
-                  Runs << QStringLiteral("all%1").arg(silent ? "-silent" : "");
-                  if (const std::function<void()> once = std::exchange(DuringRun, nullptr))
-                      once();
-              };
-        s.RunAutoUpdateProfile = [this](QWidget*, int p) { Runs << QStringLiteral("profile%1").arg(p); };
-        s.RunAutoUpdateTimer = [this](QWidget*, const QStringList& names, bool, bool silent) {
-            Runs << QStringLiteral("named:") + names.join(QChar(',')) + (silent ? "-silent" : "");
-        };
-        s.StartAgainInLanguage = [this](int language) {
-            ServerListeningAtRestart.push_back(Server && Server->IsListening());
-            RestartLanguages.push_back(language);
-            return true;
-        };
-        s.OpenUrl = [this](const QUrl& url) { Urls << url; };
-        s.Quit = [this] { ++Quits; };
-        s.TrayAvailable = [this] { return Tray; };
-        Form = std::make_unique<TfmTarvellMainForm>(&Data, std::move(s));
+        Form = std::make_unique<TfmTarvellMainForm>(Data);
+        Access = std::make_unique<TMainFormTestAccess>(*Form);
     }
-    TFakeChild* AddChild(const QString& name)
+    // A child window named path, with POIs and unsaved changes when changed.
+    TMDIChild* AddChild(const QString& path, bool changed = false)
     {
-        auto* child = static_cast<TFakeChild*>(Form->NewChild());
-        child->Name = name;
+        TMDIChild* child = Form->NewChild();
+        child->Document().FileName = path;
+        child->Entries().Add("Dam", std::string(), 4.89, 52.37);
+        child->Entries().Add("Museum", std::string(), 4.88, 52.36);
+        if (!changed)
+            child->Entries().ResetChanged();
+        child->Model()->Reload();
         Form->ShowChild(child);
+        child->Refresh();
         return child;
     }
-    QAction* A(const char* name) const { return Form->Action(QLatin1String(name)); }
+    QAction* Act(TAction id) const { return Form->Action(id); }
 };
 
 } // namespace
 
 class TestMainForm : public QObject {
     Q_OBJECT
+public slots:
+    // The URL handler of the desktop services during webPages.
+    void openUrl(const QUrl& url) { FUrls << url; }
+
 private slots:
-    void initTestCase() { TestHome(); }
+    void initTestCase()
+    {
+        TestHome();
+        RegisterAllFormats();
+    }
     void init()
     {
         ResetSettingsForTests();
         SetCommandLineParams({});
         QFile::remove(SettingsStoreFileName());
+        SetProfiles({});
+        DisconnectDevice();
     }
+    void cleanup() { SetExecutablePathOverride(QString()); }
 
     void actionRules_data()
     {
-        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("action");
         QTest::addColumn<int>("rule"); // index into the snapshot list below
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<bool>("visible");
         QTest::addColumn<int>("image");
         // Snapshots: 0 nothing open; 1 one child, list focused; 2 one child, no focus, search text;
         // 3 two children, device; 4 three recent files; 5 three profiles, only the second has items;
-        // 6 one profile with items; 7 weekly check off.
-        auto row = [](const char* name, int snapshot, bool enabled, bool visible = true, int image = -1) {
-            QTest::newRow(qPrintable(QStringLiteral("%1/%2").arg(QLatin1String(name)).arg(snapshot)))
-                << QString::fromLatin1(name) << snapshot << enabled << visible << image;
+        // 6 one profile with items; 7 weekly check off; 8 as 5 and 6 but a run goes on; child
+        // window: 9 one item selected, 10 two selected, 11 an edit field active, 12 a caption edited,
+        // 13 nothing selected.
+        auto row = [](TAction id, int snapshot, bool enabled, bool visible = true, int image = -1) {
+            QTest::newRow(qPrintable(QStringLiteral("%1/%2").arg(QLatin1String(ActionDef(id).Name)).arg(snapshot)))
+                << int(id) << snapshot << enabled << visible << image;
         };
-        row("acFileNew", 0, true);
-        row("acFileOpen", 0, true);
-        row("acFileRemote", 0, true);
-        row("acFileAppend", 0, false);
-        row("acFileAppend", 2, true);
-        for (const char* name : { "acFileSave", "acFileSaveAs", "acFileSaveRemote", "acFileClose", "acEditSelectAll",
-                 "acInvertSelection", "acFind", "acFindDups", "acWindowCascade", "acWindowTileHorizontal",
-                 "acWindowTileVertical", "WindowMinimizeAll2", "WindowArrange1" }) {
-            row(name, 0, false);
-            row(name, 2, true);
+        row(A::acFileNew, 0, true);
+        row(A::acFileOpen, 0, true);
+        row(A::acFileAppend, 0, false);
+        row(A::acFileAppend, 2, true);
+        for (TAction id : { A::acFileSave, A::acFileSaveAs, A::acFileClose, A::acEditSelectAll, A::acInvertSelection,
+                 A::acFind, A::acWindowCascade, A::acWindowTileHorizontal, A::acWindowTileVertical,
+                 A::WindowMinimizeAll2, A::WindowArrange1 }) {
+            row(id, 0, false);
+            row(id, 2, true);
         }
-        for (const char* name :
-            { "acEditCopy", "acCopyText", "acEditCut", "acEditPaste", "acEditDelete", "acEditInsert" }) {
-            row(name, 0, false);
-            row(name, 1, true);
-            row(name, 2, false);
+        for (TAction id : { A::acEditCopy, A::acCopyText, A::acEditCut, A::acEditPaste, A::acEditDelete, A::acEditInsert }) {
+            row(id, 0, false);
+            row(id, 1, true);
+            row(id, 2, false);
         }
-        row("acFileReconnect", 2, false);
-        row("acFileReconnect", 3, true);
-        row("acFindNext", 1, false);
-        row("acFindNext", 2, true);
-        row("acWindowNext", 2, false);
-        row("acWindowNext", 3, true);
-        row("acMru1", 0, true, false);
-        row("acMru3", 4, true, true);
-        row("acMru4", 4, true, false);
-        row("acAutoUpdateNow", 0, false);
-        row("acAutoUpdateNow", 5, true);
-        row("acAutoUpdateNow", 6, true);
-        row("acAutoUpdateToolbar", 0, false, true, ImageAutoUpdateAll);
-        row("acAutoUpdateToolbar", 6, true, true, ImageAutoUpdateAll);
-        row("acAutoUpdateToolbar", 5, true, true, ImageAutoUpdateAllDrop);
-        row("acAutoUpdatePopParent", 6, true, false);
-        row("acAutoUpdatePopParent", 5, true, true);
-        row("acAutoUpdateProfile1", 5, false, true);
-        row("acAutoUpdateProfile2", 5, true, true);
-        row("acAutoUpdateProfile3", 5, false, true);
-        row("acAutoUpdateProfile4", 5, false, false);
-        row("acAutoUpdateProfile1", 6, true, true);
-        row("acAutoUpdateProfile2", 6, false, false);
-        row("acCheckEveryWeek", 0, true, true, ImageCheckWeekOn);
-        row("acCheckEveryWeek", 7, true, true, ImageCheckWeekOff);
-        for (const char* name : { "acHide", "acFileExit", "acCalc", "actToolsBatchConvert", "actPrefs",
-                 "acAutoUpdateWizard", "acAutoUpdateManager", "acGotoSiteStatus", "Action4", "Action7", "Action8",
-                 "Action5", "acSysInfo", "acAbout" })
-            row(name, 0, true);
+        row(A::acFileReconnect, 2, false);
+        row(A::acFileReconnect, 3, true);
+        row(A::acFindNext, 1, false);
+        row(A::acFindNext, 2, true);
+        row(A::acWindowNext, 2, false);
+        row(A::acWindowNext, 3, true);
+        row(A::acMru1, 0, true, false);
+        row(A::acMru3, 4, true, true);
+        row(A::acMru4, 4, true, false);
+        row(A::acAutoUpdateNow, 0, false);
+        row(A::acAutoUpdateNow, 5, true);
+        row(A::acAutoUpdateNow, 6, true);
+        row(A::acAutoUpdateNow, 8, false);
+        row(A::acAutoUpdateToolbar, 0, false, true, ImageAutoUpdateAll);
+        row(A::acAutoUpdateToolbar, 6, true, true, ImageAutoUpdateAll);
+        row(A::acAutoUpdateToolbar, 5, true, true, ImageAutoUpdateAllDrop);
+        row(A::acAutoUpdateToolbar, 8, false, true, ImageAutoUpdateAllDrop);
+        row(A::acAutoUpdatePopParent, 6, true, false);
+        row(A::acAutoUpdatePopParent, 5, true, true);
+        row(A::acAutoUpdateProfile1, 5, false, true);
+        row(A::acAutoUpdateProfile2, 5, true, true);
+        row(A::acAutoUpdateProfile2, 8, false, true);
+        row(A::acAutoUpdateProfile3, 5, false, true);
+        row(A::acAutoUpdateProfile4, 5, false, false);
+        row(A::acAutoUpdateProfile1, 6, true, true);
+        row(A::acAutoUpdateProfile2, 6, false, false);
+        row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
+        row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
+        for (TAction id : { A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
+                 A::Tarvell1, A::Exit1 })
+            row(id, 0, true);
+        // Commands whose windows are not built yet stay disabled.
+        for (TAction id : { A::acFileRemote, A::acFileSaveRemote, A::acFindDups, A::acCalc, A::actToolsBatchConvert,
+                 A::actPrefs, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acSysInfo, A::acAbout,
+                 A::acCommit, A::acOpenMap, A::acPluginGoto })
+            row(id, 2, false);
+        row(A::acInsert, 13, true);
+        row(A::acDelete, 9, true);
+        row(A::acDelete, 11, false);
+        row(A::acDelete, 12, false);
+        row(A::acDelete, 13, false);
+        row(A::acRenameSelected, 9, false);
+        row(A::acRenameSelected, 10, true);
     }
     void actionRules()
     {
-        QFETCH(QString, action);
+        QFETCH(int, action);
         QFETCH(int, rule);
         QFETCH(bool, enabled);
         QFETCH(bool, visible);
         QFETCH(int, image);
-        const TMainActionState snapshots[] = {
+        const TActionState snapshots[] = {
             State(0),
             State(1, true),
             State(1, false, false, false),
@@ -192,10 +244,14 @@ private slots:
             State(0, false, false, true, 0, { 0, 4, 0 }),
             State(0, false, false, true, 0, { 2 }),
             State(0, false, false, true, 0, { 0 }, false),
+            State(0, false, false, true, 0, { 2, 4, 0 }, true, true),
+            ChildState(1),
+            ChildState(2),
+            ChildState(1, true),
+            ChildState(1, false, true),
+            ChildState(0),
         };
-        const TActionDef* def = FindMainAction(action);
-        QVERIFY(def);
-        const TActionLook look = EvaluateAction(*def, snapshots[rule]);
+        const TActionLook look = EvaluateAction(ActionDef(TAction(action)), snapshots[rule]);
         QCOMPARE(look.Enabled, enabled);
         QCOMPARE(look.Visible, visible);
         if (image >= 0)
@@ -237,20 +293,46 @@ private slots:
             QCOMPARE(restart, language);
     }
 
+    // The table is the one list of commands: every row names its own enum value, every menu, bar
+    // and popup item of both windows is one of its actions.
+    void oneTableHoldsEveryAction()
+    {
+        for (size_t i = 0; i < ActionCount; ++i)
+            QCOMPARE(size_t(ActionTable()[i].Id), i);
+        TFixture f;
+        TMDIChild* child = f.AddChild(QStringLiteral("/a.ov2"));
+        QSet<QAction*> table;
+        for (const TAction id : ActionsOf(TActionWindow::Main))
+            table << f.Act(id);
+        for (const TAction id : ActionsOf(TActionWindow::Child))
+            table << child->Action(id);
+        QList<QAction*> shown = f.Form->ToolBar1()->actions() + f.Form->PopupMenu1()->actions()
+            + child->ToolBar2->actions() + child->PopupActionBarEx1->actions();
+        for (QAction* menu : f.Form->menuBar()->actions())
+            for (QAction* item : menu->menu()->actions())
+                if (item->menu() != f.Form->Language1())
+                    shown << item;
+        shown += f.Act(A::acAutoUpdatePopParent)->menu()->actions();
+        for (QAction* item : shown)
+            if (!item->isSeparator())
+                QVERIFY2(table.contains(item), qPrintable(item->text()));
+    }
+
     void actionsPresentWithCaptionsAndShortcuts()
     {
         TFixture f;
-        for (const TActionDef& def : MainActionTable()) {
-            QAction* action = f.Form->Action(QLatin1String(def.Name));
+        for (const TAction id : ActionsOf(TActionWindow::Main)) {
+            const TActionDef& def = ActionDef(id);
+            QAction* action = f.Act(id);
             QVERIFY2(action, def.Name);
             if (*def.Caption && def.Rule != TActionRule::Profile)
                 QCOMPARE(action->text(), QString::fromLatin1(def.Caption));
             QCOMPARE(action->shortcut(), QKeySequence(QString::fromLatin1(def.Shortcut)));
         }
-        QCOMPARE(f.A("acFileNew")->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
-        QCOMPARE(f.A("acFileExit")->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
-        QCOMPARE(f.A("acEditInsert")->shortcut(), QKeySequence(Qt::Key_Insert));
-        QCOMPARE(f.A("acAutoUpdateProfile1")->text(), QStringLiteral("AutoUpdate Default"));
+        QCOMPARE(f.Act(A::acFileNew)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_N));
+        QCOMPARE(f.Act(A::acFileExit)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_F4));
+        QCOMPARE(f.Act(A::acEditInsert)->shortcut(), QKeySequence(Qt::Key_Insert));
+        QCOMPARE(f.Act(A::acAutoUpdateProfile1)->text(), QStringLiteral("AutoUpdate Default"));
         // Menu bar, tool bar and tray menu.
         QStringList menus;
         for (QAction* m : f.Form->menuBar()->actions())
@@ -270,7 +352,7 @@ private slots:
         QStringList tray;
         for (QAction* a : f.Form->PopupMenu1()->actions())
             tray << (a->isSeparator() ? QStringLiteral("|") : a->text());
-        QCOMPARE(tray, (QStringList { "Tarvell...", "AutoUpdate All...", "AutoUpdate Profile", "|", "Exit" }));
+        QCOMPARE(tray, (QStringList { "Tarvell...", "AutoUpdate All...", "AutoUpdate &Profile", "|", "Exit" }));
         QCOMPARE(f.Form->TrayIcon()->toolTip(), QStringLiteral("Tarvell"));
         QVERIFY(f.Form->Language1());
         // Status bar panels 1 to 3 keep their widths, panel 0 takes the rest.
@@ -285,23 +367,26 @@ private slots:
             bool isEmpty() const override { return false; }
             QString translate(const char* context, const char* source, const char*, int) const override
             {
-                if (QLatin1String(context) != QLatin1String("TfmTarvellMainForm"))
-                    return QString();
                 if (QLatin1String(source) == QLatin1String("&New"))
-                    return QStringLiteral("&Nieuw");
+                    return QLatin1String(context) == QLatin1String("TfmTarvellMainForm") ? QStringLiteral("&Nieuw")
+                                                                                         : QString();
                 if (QLatin1String(source) == QLatin1String("&File"))
                     return QStringLiteral("&Bestand");
+                if (QLatin1String(source) == QLatin1String("Insert") && QLatin1String(context) == QLatin1String("TMDIChild"))
+                    return QStringLiteral("Invoegen");
                 return QString();
             }
         } dutch;
         TFixture f;
+        TMDIChild* child = f.AddChild(QStringLiteral("/a.ov2"));
         QVERIFY(QCoreApplication::installTranslator(&dutch));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-        QCOMPARE(f.A("acFileNew")->text(), QStringLiteral("&Nieuw"));
+        QCOMPARE(f.Act(A::acFileNew)->text(), QStringLiteral("&Nieuw"));
         QCOMPARE(f.Form->menuBar()->actions().first()->text(), QStringLiteral("&Bestand"));
+        QCOMPARE(child->Action(A::acInsert)->text(), QStringLiteral("Invoegen"));
         QCoreApplication::removeTranslator(&dutch);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
-        QCOMPARE(f.A("acFileNew")->text(), QStringLiteral("&New"));
+        QCOMPARE(f.Act(A::acFileNew)->text(), QStringLiteral("&New"));
     }
 
     void openDialogSetUp()
@@ -319,244 +404,341 @@ private slots:
     {
         GetSettings().AutoUpdateDelay = 12;
         TFixture f;
-        QVERIFY(f.Form->Timer1().isActive());
-        QCOMPARE(f.Form->Timer1().interval(), 1000);
-        QVERIFY(f.Form->Timer2().isActive());
-        QCOMPARE(f.Form->Timer2().interval(), 100);
-        QVERIFY(!f.Form->TiAutoUpdate().isActive());
-        QCOMPARE(f.Form->TiAutoUpdate().interval(), 12000);
+        QVERIFY(f.Access->Timer1().isActive());
+        QCOMPARE(f.Access->Timer1().interval(), 1000);
+        QVERIFY(f.Access->Timer2().isActive());
+        QCOMPARE(f.Access->Timer2().interval(), 100);
+        QVERIFY(!f.Access->TiAutoUpdate().isActive());
+        QCOMPARE(f.Access->TiAutoUpdate().interval(), 12000);
     }
 
     void startupTimerOpensPathsThenUpdates()
     {
-        SetCommandLineParams({ "/home/u/a.ov2", "/update", "/silent", "/prof: Car ", "/tmp/b.gpx" });
-        TFixture f(true);
-        f.Profiles = { { "Default", false }, { "car", true } };
-        QTRY_COMPARE(f.Opened, (QStringList { "/home/u/a.ov2", "/tmp/b.gpx" }));
-        QVERIFY(f.Form->SilentUpdate());
-        QVERIFY(f.Form->TiAutoUpdate().isActive());
-        f.Form->TiAutoUpdate().setInterval(1);
-        f.Form->TiAutoUpdate().start();
-        QTRY_COMPARE(f.Runs, QStringList { "named:Car-silent" });
-        QVERIFY(!f.Form->UpdateRunning());
-        SetCommandLineParams({});
+        SetProfiles({ { "", 0 }, { "car", 1 } });
+        SetCommandLineParams({ Fixture("ttov2/one.ov2"), "/update", "/silent", "/prof: Car ", Fixture("gengpx/waypoints.gpx") });
+        TRunRecorder runs;
+        TFixture f;
+        QTRY_COMPARE(f.Form->Children().size(), 2);
+        QCOMPARE(f.Form->Children()[0]->FileName(), Fixture("ttov2/one.ov2"));
+        QCOMPARE(f.Form->Children()[1]->FileName(), Fixture("gengpx/waypoints.gpx"));
+        QVERIFY(f.Access->SilentUpdate());
+        QVERIFY(f.Access->TiAutoUpdate().isActive());
+        f.Access->TiAutoUpdate().setInterval(1);
+        f.Access->TiAutoUpdate().start();
+        // The named profile's item with its site row.
+        QTRY_COMPARE(runs.Rows, std::vector<int> { 2 });
+        QTRY_VERIFY(!f.Form->UpdateRunning());
     }
 
     void namedProfilesMustExistAndHaveItems_data()
     {
         QTest::addColumn<QStringList>("params");
-        QTest::addColumn<QString>("outcome");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("rows");
         QTest::newRow("unknown") << QStringList { "/update", "/PROF:Car", "/prof:Boat" }
-                                 << "AutoUpdate profile \"Boat\" not found.";
-        QTest::newRow("no items") << QStringList { "/update", "/PROF:Bike" } << "No AutoUpdate items found to update.";
-        QTest::newRow("merged") << QStringList { "/update", "/PROF:Bike", "/PROF:car" } << "named:Bike,car";
-        QTest::newRow("all") << QStringList { "/update" } << "all";
+                                 << "AutoUpdate profile \"Boat\" not found." << -1;
+        QTest::newRow("no items") << QStringList { "/update", "/PROF:Bike" } << "No AutoUpdate items found to update." << -1;
+        // One site row ahead of the items of both profiles.
+        QTest::newRow("merged") << QStringList { "/update", "/PROF:Bike", "/PROF:car" } << QString() << 3;
+        QTest::newRow("all") << QStringList { "/update" } << QString() << 4;
     }
     void namedProfilesMustExistAndHaveItems()
     {
         QFETCH(QStringList, params);
-        QFETCH(QString, outcome);
+        QFETCH(QString, message);
+        QFETCH(int, rows);
+        SetProfiles({ { "", 1 }, { "Car", 2 }, { "Bike", 0 } });
         TScriptedPrompt prompt;
+        TRunRecorder runs;
         SetCommandLineParams(params);
         TFixture f;
-        f.Profiles = { { "Default", false }, { "Car", true }, { "Bike", false } };
-        f.Form->TiAutoUpdate().setInterval(1);
-        QTRY_VERIFY(f.Runs.size() + prompt.Boxes.size() == 1);
-        QCOMPARE(f.Runs.isEmpty() ? prompt.Boxes[0].Text : f.Runs[0], outcome);
-        QVERIFY(!f.Form->UpdateRunning());
-        SetCommandLineParams({});
+        f.Access->TiAutoUpdate().setInterval(1);
+        QTRY_VERIFY(runs.Rows.size() + prompt.Boxes.size() == 1);
+        if (rows < 0)
+            QCOMPARE(prompt.Boxes[0].Text, message);
+        else
+            QCOMPARE(runs.Rows, std::vector<int> { rows });
+        QTRY_VERIFY(!f.Form->UpdateRunning());
     }
 
-    void droppedFileReachesOpenRoutine()
+    // A first start names the sample relative to the project folder, a second start from another
+    // folder names it absolute (as the forwarding side sends it): one window, one recent file,
+    // absolute.
+    void startedTwiceRelativeThenAbsoluteIsOneWindow()
     {
-        TFixture f; // no open routine yet: the stand-in records
+        TScriptedPrompt prompt;
+        const QString project = QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/../.."));
+        const QString before = QDir::currentPath();
+        QDir::setCurrent(project);
+        SetCommandLineParams({ QStringLiteral("samples/amsterdam.ov2") });
+        TFixture f;
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        QTemporaryDir elsewhere;
+        QDir::setCurrent(elsewhere.path());
+        for (const TInstanceMessage& message : ForwardedMessages({ project + QStringLiteral("/samples/amsterdam.ov2") }))
+            f.Form->HandleInstanceMessage(message);
+        QDir::setCurrent(before);
+        QCOMPARE(f.Form->Children().size(), 1);
+        QCOMPARE(f.Form->Children()[0]->FileName(), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QCOMPARE(GetSettings().MRU.Count(), 1);
+        QCOMPARE(GetSettings().MRU.GetName(0), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QVERIFY(prompt.Boxes.empty());
+    }
+
+    void droppedFilesReachTheOpenRoutine()
+    {
+        TScriptedPrompt prompt;
+        TFixture f;
         QMimeData data;
-        data.setUrls({ QUrl::fromLocalFile("/home/u/drop one.ov2"), QUrl(QStringLiteral("http://x.example/a")) });
+        data.setUrls({ QUrl::fromLocalFile(Fixture("ttov2/one.ov2")), QUrl(QStringLiteral("http://x.example/a")) });
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.Form.get(), &enter);
         QVERIFY(enter.isAccepted());
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(f.Form.get(), &drop);
-        QCOMPARE(f.Form->RecordedOpens(), QStringList { "/home/u/drop one.ov2" });
+        QCOMPARE(f.Form->Children().size(), 1);
+        QCOMPARE(f.Form->Children()[0]->FileName(), Fixture("ttov2/one.ov2"));
+        // Dropped again: the window that shows it, not a second one.
+        QApplication::sendEvent(f.Form.get(), &drop);
+        QCOMPARE(f.Form->Children().size(), 1);
+        QVERIFY(prompt.Boxes.empty());
     }
 
     void childCommandsGoToTheActiveChild()
     {
+        TScriptedPrompt prompt;
         TFixture f;
-        TFakeChild* first = f.AddChild("/a.ov2");
-        TFakeChild* second = f.AddChild("/b.ov2");
+        f.Form->show();
+        f.Form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+        TMDIChild* first = f.AddChild("/a.ov2");
+        TMDIChild* second = f.AddChild("/b.ov2");
         f.Form->MdiArea()->setActiveSubWindow(f.Form->MdiArea()->subWindowList().first());
-        first->Focused = true;
+        QVERIFY(f.Form->ActiveChild() == first);
+        first->ListView1->setFocus();
         f.Form->UpdateActions();
-        QVERIFY(f.A("acEditCopy")->isEnabled());
-        for (const char* name : { "acFileSave", "acFileSaveAs", "acEditCopy", "acCopyText", "acEditCut", "acEditPaste",
-                 "acEditDelete", "acEditInsert", "acEditSelectAll", "acInvertSelection" })
-            f.A(name)->trigger();
-        QCOMPARE(first->Calls,
-            (QStringList { "Save", "SaveAs", "CopySelected", "CopyAsText", "CutSelected", "Paste", "Delete", "Insert",
-                "SelectAll", "InvertSelection" }));
-        QVERIFY(second->Calls.isEmpty());
+        QVERIFY(f.Act(A::acEditCopy)->isEnabled());
+        f.Act(A::acEditInsert)->trigger();
+        QCOMPARE(first->Entries().Count(), 3);
+        first->ListView1->setFocus();
+        f.Act(A::acEditSelectAll)->trigger();
+        QCOMPARE(first->SelectedIndices().size(), size_t(3));
+        f.Act(A::acInvertSelection)->trigger();
+        QVERIFY(first->SelectedIndices().empty());
+        first->SelectOnly(0);
+        f.Form->UpdateActions();
+        f.Act(A::acEditCut)->trigger();
+        QCOMPARE(first->Entries().Count(), 2);
+        QVERIFY(QApplication::clipboard()->text().contains(QStringLiteral("Dam")));
+        first->SelectOnly(0);
+        f.Form->UpdateActions();
+        f.Act(A::acEditPaste)->trigger();
+        QCOMPARE(first->Entries().Count(), 3);
+        first->SelectOnly(1);
+        f.Form->UpdateActions();
+        f.Act(A::acEditDelete)->trigger();
+        QCOMPARE(first->Entries().Count(), 2);
+        QCOMPARE(second->Entries().Count(), 2);
+        QVERIFY(prompt.Boxes.empty());
         QVERIFY(f.Form->FindChild("/b.ov2") == second);
         QVERIFY(f.Form->FindChild("/B.ov2") == nullptr); // local names are case-sensitive
-        first->Name = "MOBILE://\\My Documents\\X.ov2";
+        first->Document().FileName = "MOBILE://\\My Documents\\X.ov2";
         QVERIFY(f.Form->FindChild("mobile://\\my documents\\x.OV2") == first);
+        first->Entries().ResetChanged();
     }
 
     void findAsksAndKeepsTheText()
     {
         TScriptedPrompt prompt;
         TFixture f;
-        TFakeChild* child = f.AddChild("/a.ov2");
-        prompt.InputAnswers = { QStringLiteral("Dam"), QString(), QStringLiteral("") };
-        f.A("acFind")->trigger();
-        QCOMPARE(child->Calls, QStringList { "Find:Dam" });
-        QVERIFY(f.A("acFindNext")->isEnabled());
-        f.A("acFindNext")->trigger();
-        QCOMPARE(child->Calls.last(), QStringLiteral("FindNext:Dam"));
-        f.A("acFind")->trigger(); // cancelled: nothing happens
-        QCOMPARE(f.Form->SearchText(), QStringLiteral("Dam"));
+        TMDIChild* child = f.AddChild("/a.ov2");
+        child->Entries().Add("Damrak", std::string(), 4.9, 52.4);
+        child->Entries().ResetChanged();
+        child->Model()->Reload();
+        prompt.InputAnswers = { QStringLiteral("dam"), QString(), QStringLiteral("") };
+        f.Act(A::acFind)->trigger();
+        QCOMPARE(child->GetSelectedIndex(), 0);
+        QVERIFY(f.Act(A::acFindNext)->isEnabled());
+        f.Act(A::acFindNext)->trigger();
+        QCOMPARE(child->GetSelectedIndex(), 2);
+        f.Act(A::acFind)->trigger(); // cancelled: nothing happens
+        QCOMPARE(f.Form->SearchText(), QStringLiteral("dam"));
         QVERIFY(prompt.Boxes.empty());
-        f.A("acFind")->trigger(); // empty answer
+        f.Act(A::acFind)->trigger(); // empty answer
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("No search string entered."));
         QCOMPARE(prompt.Boxes[0].Caption, QStringLiteral("Tarvell"));
         QCOMPARE(f.Form->SearchText(), QString());
-        QVERIFY(!f.A("acFindNext")->isEnabled());
+        QVERIFY(!f.Act(A::acFindNext)->isEnabled());
     }
 
     void hideClosesAllFilesAndHides()
     {
+        TScriptedPrompt prompt;
         TFixture f;
         f.Form->show();
-        int queries = 0;
-        f.AddChild("/a.ov2")->CloseQueries = &queries;
-        f.AddChild("/b.ov2")->CloseQueries = &queries;
-        f.A("acHide")->trigger();
-        QCOMPARE(queries, 2);
+        f.AddChild("/a.ov2", true);
+        f.AddChild("/b.ov2", true);
+        prompt.Answers = { IDNO, IDNO };
+        f.Access->HideInTray(true);
+        // Both were asked to save.
+        QCOMPARE(prompt.Boxes.size(), size_t(2));
         QVERIFY(f.Form->Children().isEmpty());
         QVERIFY(!f.Form->isVisible());
         QVERIFY(f.Form->TrayIcon()->isVisible());
-        QCOMPARE(f.Quits, 0);
         // Back through the tray item: shown, tray icon off.
-        f.Form->Tarvell1Click();
+        f.Act(A::Tarvell1)->trigger();
         QVERIFY(f.Form->isVisible());
         QVERIFY(!f.Form->TrayIcon()->isVisible());
     }
 
     void refusedExitKeepsEverythingAndHideStillHides()
     {
+        TScriptedPrompt prompt;
         TFixture f;
         f.Form->show();
-        TFakeChild* keeper = f.AddChild("/a.ov2");
+        f.AddChild("/a.ov2", true);
         f.AddChild("/b.ov2");
-        keeper->AgreeToClose = false;
-        f.A("acFileExit")->trigger();
-        QCOMPARE(f.Quits, 0);
+        prompt.Answers = { IDCANCEL };
+        f.Act(A::acFileExit)->trigger();
         QCOMPARE(f.Form->Children().size(), 2);
         QVERIFY(f.Form->isVisible());
-        QVERIFY(!f.Form->CloseFlags().Exiting);
-        keeper->AgreeToClose = true;
-        f.A("acHide")->trigger();
-        QCOMPARE(f.Quits, 0);
+        QVERIFY(!f.Access->CloseFlags().Exiting);
+        prompt.Answers = { IDNO };
+        f.Access->HideInTray(true);
         QVERIFY(!f.Form->isVisible());
+        QVERIFY(f.Form->TrayIcon()->isVisible());
+        QVERIFY(!f.Access->CloseFlags().Exiting);
     }
 
     void exitAndCloseButtonEnd()
     {
         TFixture f;
         f.Form->show();
-        f.A("acFileExit")->trigger();
-        QCOMPARE(f.Quits, 1);
+        f.Act(A::acFileExit)->trigger();
+        QVERIFY(!f.Form->isVisible());
+        QVERIFY(f.Access->CloseFlags().Exiting);
+        QVERIFY(!f.Form->TrayIcon()->isVisible());
         TFixture g;
         g.Form->show();
         g.Form->close();
-        QCOMPARE(g.Quits, 1);
+        QVERIFY(!g.Form->isVisible());
+        QVERIFY(g.Access->CloseFlags().Exiting);
     }
 
     void hideWithoutTrayMinimises()
     {
         TFixture f;
-        f.Tray = false;
         f.Form->show();
-        f.A("acHide")->trigger();
+        f.Access->HideInTray(false);
         QVERIFY(f.Form->isVisible());
         QTRY_VERIFY(f.Form->isMinimized());
-        QCOMPARE(f.Quits, 0);
+        QVERIFY(!f.Access->CloseFlags().Exiting);
     }
 
+    // The restart: the language stored, the single-instance server closed before the new copy
+    // starts (it would find this one and end), the program started without parameters.
     void languageRestartClosesServerFirst()
     {
-        TFixture f;
+        QTemporaryDir dir;
+        const QString report = dir.filePath(QStringLiteral("started"));
+        const QString script = dir.filePath(QStringLiteral("tarvell"));
         TInstanceServer server;
-        QVERIFY(server.Listen(InstanceServerName() + "-restart"));
-        f.Server = &server;
+        const QString name = InstanceServerName() + "-restart";
+        QVERIFY(server.Listen(name));
+        {
+            QFile file(script);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QStringLiteral("#!/bin/sh\nif [ -S '%1' ]; then s=listening; else s=closed; fi\n"
+                                      "echo \"$s $#\" > '%2'\n")
+                           .arg(name, report)
+                           .toLocal8Bit());
+            file.close();
+            QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        SetExecutablePathOverride(script);
+        TFixture f;
         f.Form->AttachInstanceServer(&server);
         f.Form->show();
         QAction ticked;
         ticked.setCheckable(true);
         ticked.setChecked(true);
-        ticked.setData(1);
         f.Form->LanguageClick(&ticked, 1031); // the language in use: nothing
-        QVERIFY(f.RestartLanguages.empty());
         QVERIFY(f.Form->isVisible());
         QAction other;
         other.setCheckable(true);
-        other.setData(4);
         f.Form->LanguageClick(&other, 1031);
-        QCOMPARE(f.RestartLanguages, std::vector<int> { 1031 });
-        QCOMPARE(f.ServerListeningAtRestart, std::vector<bool> { false });
-        QCOMPARE(f.Quits, 1);
+        QVERIFY(!f.Form->isVisible());
+        QCOMPARE(GetSettings().Language, 1031);
+        QVERIFY(!server.IsListening());
+        auto content = [&report] {
+            QFile started(report);
+            return started.open(QIODevice::ReadOnly) ? started.readAll().trimmed() : QByteArray();
+        };
+        QTRY_COMPARE(content(), QByteArray("closed 0"));
     }
 
     void instanceMessages()
     {
-        TFixture f(true);
-        TFakeChild* open = f.AddChild("/home/u/a.ov2");
-        f.AddChild("/home/u/b.ov2");
-        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, "/home/u/a.ov2" });
-        QVERIFY(f.Opened.isEmpty()); // already open: shown, not read again
+        TScriptedPrompt prompt;
+        QTemporaryDir device;
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
+        TFixture f;
+        TMDIChild* open = f.AddChild(Fixture("ttov2/one.ov2"));
+        f.AddChild(Fixture("ttov2/mixed.ov2"));
+        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, Fixture("ttov2/one.ov2").toUtf8() });
+        QCOMPARE(f.Form->Children().size(), 2); // already open: shown, not read again
         QVERIFY(f.Form->ActiveChild() == open);
-        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, "/home/u/c d.ov2" });
-        QCOMPARE(f.Opened, QStringList { "/home/u/c d.ov2" });
-        f.Connected = true;
+        f.Form->HandleInstanceMessage({ WM_COPYDATA_CODE, 0, Fixture("gengpx/waypoints.gpx").toUtf8() });
+        QCOMPARE(f.Form->Children().size(), 3);
+        ConnectDevice();
+        QVERIFY(IsDeviceConnected());
         f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, {} });
-        QCOMPARE(f.Disconnects, 1);
-        QVERIFY(f.Form->SilentUpdate());
-        QVERIFY(f.Form->TiAutoUpdate().isActive());
+        QVERIFY(!IsDeviceConnected());
+        QVERIFY(f.Access->SilentUpdate());
+        QVERIFY(f.Access->TiAutoUpdate().isActive());
         f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 0, {} });
-        QVERIFY(!f.Form->SilentUpdate());
+        QVERIFY(!f.Access->SilentUpdate());
+        f.Access->TiAutoUpdate().stop();
         QVERIFY(!f.Form->isVisible());
         f.Form->HandleInstanceMessage({ WM_SHOWMAINFORM, 0, {} });
         QVERIFY(f.Form->isVisible());
         f.Form->HandleInstanceMessage({ WM_EXITAPP, 0, {} });
-        QCOMPARE(f.Quits, 1);
+        QVERIFY(!f.Form->isVisible());
+        QVERIFY(f.Access->CloseFlags().Exiting);
+        QVERIFY(prompt.Boxes.empty());
+        qunsetenv("TARVELL_DEVICE_ROOT");
     }
 
     void reconnectDropsTheConnection()
     {
+        QTemporaryDir device;
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
         TFixture f;
         f.Form->UpdateActions();
-        QVERIFY(!f.A("acFileReconnect")->isEnabled());
-        f.Connected = true;
+        QVERIFY(!f.Act(A::acFileReconnect)->isEnabled());
+        ConnectDevice();
         f.Form->UpdateActions();
-        QVERIFY(f.A("acFileReconnect")->isEnabled());
-        f.A("acFileReconnect")->trigger();
-        QCOMPARE(f.Disconnects, 1);
-        QVERIFY(!f.A("acFileReconnect")->isEnabled());
+        QVERIFY(f.Act(A::acFileReconnect)->isEnabled());
+        f.Act(A::acFileReconnect)->trigger();
+        QVERIFY(!IsDeviceConnected());
+        QVERIFY(!f.Act(A::acFileReconnect)->isEnabled());
+        qunsetenv("TARVELL_DEVICE_ROOT");
     }
 
     void autoUpdateAll()
     {
+        SetProfiles({ { "", 1 } });
+        TRunRecorder runs;
         TFixture f;
-        f.Profiles = { { "Default", true } };
         f.Form->UpdateActions();
-        f.A("acAutoUpdateNow")->trigger();
-        QCOMPARE(f.Runs, QStringList { "all" });
+        f.Act(A::acAutoUpdateNow)->trigger();
+        QCOMPARE(runs.Rows, std::vector<int> { 2 });
         QVERIFY(!f.Form->UpdateRunning());
-        f.Profiles = { { "Default", false }, { "Car", true }, { "Bike", false } };
+        SetProfiles({ { "", 0 }, { "Car", 1 }, { "Bike", 0 } });
         f.Form->UpdateActions();
         f.Form->show();
-        f.A("acAutoUpdateToolbar")->trigger();
+        f.Act(A::acAutoUpdateToolbar)->trigger();
         QStringList items;
         for (QAction* a : f.Form->PmAutoUpdate()->actions())
             items << a->text() + (a->isEnabled() ? "" : " (off)");
@@ -564,44 +746,154 @@ private slots:
             (QStringList { "AutoUpdate &All Profiles", "AutoUpdate &Default (off)", "AutoUpdate &Car",
                 "AutoUpdate &Bike (off)" }));
         f.Form->PmAutoUpdate()->actions()[2]->trigger();
-        QCOMPARE(f.Runs.last(), QStringLiteral("profile1"));
         f.Form->PmAutoUpdate()->actions()[0]->trigger();
-        QCOMPARE(f.Runs.last(), QStringLiteral("all"));
+        QCOMPARE(runs.Rows, (std::vector<int> { 2, 2, 2 }));
         f.Form->PmAutoUpdate()->hide();
-        QCOMPARE(f.A("acAutoUpdateProfile2")->text(), QStringLiteral("AutoUpdate Car"));
+        QCOMPARE(f.Act(A::acAutoUpdateProfile2)->text(), QStringLiteral("AutoUpdate Car"));
     }
 
-    void forwardedUpdateWaitsForTheRunningOne()
+    // While a run goes on nothing starts another one and nothing closes the window under it: the
+    // run commands are disabled, a forwarded request, the update timer, Exit, Hide In Tray, a
+    // language restart and a close all wait for the run's end.
+    void whatArrivesDuringARunWaitsForItsEnd_data()
     {
+        QTest::addColumn<int>("what");
+        QTest::newRow("exit") << 0;
+        QTest::newRow("message 2026") << 1;
+        QTest::newRow("close button") << 2;
+        QTest::newRow("hide in tray") << 3;
+        QTest::newRow("language restart") << 4;
+    }
+    void whatArrivesDuringARunWaitsForItsEnd()
+    {
+        QFETCH(int, what);
+        SetProfiles({ { "", 1 }, { "Car", 1 } });
+        QTemporaryDir dir;
+        SetExecutablePathOverride(dir.filePath(QStringLiteral("never-started")));
+        TScriptedPrompt prompt;
+        TRunRecorder runs;
         TFixture f;
-        f.Profiles = { { "Default", true }, { "Car", true }, { "Bike", true } };
-        f.Connected = true;
-        f.Form->TiAutoUpdate().setInterval(0);
-        int disconnectsDuringRun = -1;
-        bool timerDuringRun = true;
-        f.DuringRun = [&] {
-            // A second start forwards "/update /silent /PROF:Car /prof:Bike" while this run goes on.
-            f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Car\n/prof:Bike" });
-            disconnectsDuringRun = f.Disconnects;
-            timerDuringRun = f.Form->TiAutoUpdate().isActive();
+        f.Form->show();
+        QAction language;
+        language.setCheckable(true);
+        bool visibleInside = false;
+        bool runCommandsEnabledInside = true;
+        runs.Inside = [&](QWidget*) {
+            QVERIFY(f.Form->UpdateRunning());
+            switch (what) {
+            case 0:
+                f.Act(A::acFileExit)->trigger();
+                break;
+            case 1:
+                f.Form->HandleInstanceMessage({ WM_EXITAPP, 0, {} });
+                break;
+            case 2:
+                f.Form->close();
+                break;
+            case 3:
+                f.Access->HideInTray(true);
+                break;
+            case 4:
+                f.Form->LanguageClick(&language, 1031);
+                break;
+            }
+            visibleInside = f.Form->isVisible();
+            f.Form->UpdateActions();
+            runCommandsEnabledInside = f.Act(A::acAutoUpdateNow)->isEnabled()
+                || f.Act(A::acAutoUpdateToolbar)->isEnabled() || f.Act(A::acAutoUpdateProfile1)->isEnabled();
+            // Refused: no second status window over the first.
+            f.Act(A::acAutoUpdateProfile2)->trigger();
+            f.Form->AutoUpdateAllProfiles(false);
         };
         f.Form->AutoUpdateAllProfiles(false);
-        QCOMPARE(disconnectsDuringRun, 0);
-        QVERIFY(!timerDuringRun);
-        QCOMPARE(f.Disconnects, 1);
-        QTRY_COMPARE(f.Runs, (QStringList { "all", "named:Car,Bike-silent" }));
+        QVERIFY(visibleInside);
+        QVERIFY(!runCommandsEnabledInside);
+        QCOMPARE(runs.Rows.size(), size_t(1));
+        // The run is over: what waited happens now.
         QVERIFY(!f.Form->UpdateRunning());
+        QVERIFY(!f.Form->isVisible());
+        if (what == 3)
+            QVERIFY(f.Form->TrayIcon()->isVisible());
+        else
+            QVERIFY(f.Access->CloseFlags().Exiting);
+        if (what == 4)
+            QCOMPARE(GetSettings().Language, 1031);
+        QVERIFY(prompt.Boxes.empty());
+    }
+
+    void forwardedUpdateAndTimerWaitForTheRunningOne()
+    {
+        SetProfiles({ { "", 1 }, { "Car", 1 }, { "Bike", 1 } });
+        QTemporaryDir device;
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
+        TRunRecorder runs;
+        TFixture f;
+        f.Access->TiAutoUpdate().setInterval(0);
+        bool connectedAfterMessage = false;
+        bool timerDuringRun = true;
+        runs.Inside = [&](QWidget*) {
+            ConnectDevice();
+            // A second start forwards "/update /silent /PROF:Car /prof:Bike" while this run goes on.
+            f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Car\n/prof:Bike" });
+            connectedAfterMessage = IsDeviceConnected();
+            timerDuringRun = f.Access->TiAutoUpdate().isActive();
+            // The update timer firing now waits as well.
+            f.Access->TiAutoUpdate().start(0);
+            QTest::qWait(20);
+        };
+        f.Form->AutoUpdateAllProfiles(false);
+        QVERIFY(connectedAfterMessage);
+        QVERIFY(!timerDuringRun);
+        QVERIFY(!IsDeviceConnected());
+        // All profiles (3 items of one site), then the two named ones, never two at once.
+        QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 3 }));
+        QTRY_VERIFY(!f.Form->UpdateRunning());
+        QTest::qWait(20);
+        QCOMPARE(runs.Rows.size(), size_t(2));
+        qunsetenv("TARVELL_DEVICE_ROOT");
     }
 
     void webPages()
     {
+        FUrls.clear();
+        QDesktopServices::setUrlHandler(QStringLiteral("http"), this, "openUrl");
         TFixture f;
-        for (const char* name : { "Action7", "Action8", "Action5", "acGotoSiteStatus" })
-            f.A(name)->trigger();
-        QCOMPARE(f.Urls.size(), 4);
-        QCOMPARE(f.Urls[1].path(), QStringLiteral("/faq.htm"));
-        QCOMPARE(f.Urls[2].query(), QStringLiteral("f=2"));
-        QCOMPARE(f.Urls[3].path(), QStringLiteral("/sites.htm"));
+        for (TAction id : { A::Action7, A::Action8, A::Action5, A::acGotoSiteStatus })
+            f.Act(id)->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
+        QCOMPARE(FUrls.size(), 4);
+        QCOMPARE(FUrls[1].path(), QStringLiteral("/faq.htm"));
+        QCOMPARE(FUrls[2].query(), QStringLiteral("f=2"));
+        QCOMPARE(FUrls[3].path(), QStringLiteral("/sites.htm"));
+    }
+
+    // Each activated child shows its own count and change mark; closing one leaves the other's,
+    // and only with no child left are the panels blank.
+    void statusPanelsFollowTheActiveChild()
+    {
+        TScriptedPrompt prompt;
+        TFixture f;
+        f.Form->show();
+        TMDIChild* saved = f.AddChild("/a.ov2");
+        TMDIChild* changed = f.AddChild("/b.ov2", true);
+        changed->Insert();
+        auto panels = [&f] { return f.Form->StatusPanel(2)->text() + QChar('|') + f.Form->StatusPanel(3)->text(); };
+        const QList<QMdiSubWindow*> frames = f.Form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        for (int round = 0; round < 2; ++round) {
+            f.Form->MdiArea()->setActiveSubWindow(frames[0]);
+            QCOMPARE(panels(), QStringLiteral("2 items|"));
+            f.Form->MdiArea()->setActiveSubWindow(frames[1]);
+            QCOMPARE(panels(), QStringLiteral("3 items|Changed"));
+        }
+        // The changed one closes (No to saving): the other's values, not blank.
+        prompt.Answers = { IDNO };
+        f.Act(A::acFileClose)->trigger();
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        QTRY_COMPARE(panels(), QStringLiteral("2 items|"));
+        QVERIFY(f.Form->ActiveChild() == saved);
+        f.Act(A::acFileClose)->trigger();
+        QTRY_VERIFY(f.Form->Children().isEmpty());
+        QTRY_COMPARE(panels(), QStringLiteral("|"));
     }
 
     void windowCommands()
@@ -612,26 +904,74 @@ private slots:
         f.AddChild("/b.ov2");
         const QList<QMdiSubWindow*> windows = f.Form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
         const QRect area = f.Form->MdiArea()->viewport()->rect();
-        f.A("acWindowTileHorizontal")->trigger();
+        f.Act(A::acWindowTileHorizontal)->trigger();
         QCOMPARE(windows[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
         QCOMPARE(windows[1]->geometry().top(), area.height() / 2);
-        f.A("acWindowTileVertical")->trigger();
+        f.Act(A::acWindowTileVertical)->trigger();
         QCOMPARE(windows[0]->geometry(), QRect(0, 0, area.width() / 2, area.height()));
         QCOMPARE(windows[1]->geometry().left(), area.width() / 2);
         QMdiSubWindow* before = f.Form->MdiArea()->currentSubWindow();
-        f.A("acWindowNext")->trigger();
+        f.Act(A::acWindowNext)->trigger();
         QVERIFY(f.Form->MdiArea()->currentSubWindow() != before);
-        f.A("WindowMinimizeAll2")->trigger();
+        f.Act(A::WindowMinimizeAll2)->trigger();
         QVERIFY(windows[0]->isMinimized() && windows[1]->isMinimized());
-        f.A("acFileClose")->trigger();
+        f.Act(A::acFileClose)->trigger();
         QTRY_COMPARE(f.Form->Children().size(), 1);
+    }
+
+    // Only a change to maximised or to restored stores "ChildrenMaximized".
+    void childrenMaximizedChanges_data()
+    {
+        QTest::addColumn<int>("before");
+        QTest::addColumn<int>("now");
+        QTest::addColumn<int>("stored"); // -1 nothing, 0 false, 1 true
+        const int normal = Qt::WindowNoState, max = Qt::WindowMaximized, min = Qt::WindowMinimized,
+                  active = Qt::WindowActive;
+        QTest::newRow("maximise") << normal << max << 1;
+        QTest::newRow("restore") << max << normal << 0;
+        QTest::newRow("minimise a maximised one") << max << min << -1;
+        QTest::newRow("minimise a normal one") << normal << min << -1;
+        QTest::newRow("minimised back to maximised") << (min | max) << max << 1;
+        QTest::newRow("minimised back to normal") << min << normal << 0;
+        QTest::newRow("activated, normal") << normal << (normal | active) << -1;
+        QTest::newRow("activated, maximised") << max << (max | active) << -1;
+        QTest::newRow("deactivated, maximised") << (max | active) << max << -1;
+        QTest::newRow("maximised while active") << active << (max | active) << 1;
+    }
+    void childrenMaximizedChanges()
+    {
+        QFETCH(int, before);
+        QFETCH(int, now);
+        QFETCH(int, stored);
+        const std::optional<bool> change
+            = TfmTarvellMainForm::ChildrenMaximizedChange(Qt::WindowStates(before), Qt::WindowStates(now));
+        QCOMPARE(change ? int(*change) : -1, stored);
+    }
+
+    // The child frames themselves: minimising a maximised child keeps the setting, restoring it
+    // clears it.
+    void childFramesStoreChildrenMaximized()
+    {
+        TFixture f;
+        f.Form->show();
+        TMDIChild* first = f.AddChild("/a.ov2");
+        f.AddChild("/b.ov2");
+        auto* frame = qobject_cast<QMdiSubWindow*>(first->parentWidget());
+        frame->showMaximized();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        frame->showMinimized();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        f.Form->MdiArea()->activateNextSubWindow();
+        QVERIFY(GetSettings().ChildrenMaximized);
+        frame->showNormal();
+        QVERIFY(!GetSettings().ChildrenMaximized);
     }
 
     void checkEveryWeekAndVersionCheck()
     {
         TFixture f;
-        QCOMPARE(f.A("acCheckEveryWeek")->isChecked(), true);
-        f.A("acCheckEveryWeek")->trigger();
+        QCOMPARE(f.Act(A::acCheckEveryWeek)->isChecked(), true);
+        f.Act(A::acCheckEveryWeek)->trigger();
         QCOMPARE(GetSettings().CheckEveryWeek, false);
         QVERIFY(TfmTarvellMainForm::VersionCheckDue(QString(), QDate(2024, 5, 10)));
         QVERIFY(TfmTarvellMainForm::VersionCheckDue("2024-05-02", QDate(2024, 5, 10)));
@@ -693,6 +1033,9 @@ private slots:
         f.Form->ReapplyBounds();
         QCOMPARE(f.Form->size(), QSize(300, 600));
     }
+
+private:
+    QList<QUrl> FUrls;
 };
 
 QTEST_MAIN(TestMainForm)

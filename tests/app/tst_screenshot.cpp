@@ -44,19 +44,17 @@ private:
     void Picture(const QString& fileName, const QString& hint)
     {
         TdmMain data;
-        TMainFormServices services;
-        services.CreateChild = [] { return new TFakeChild(); };
-        services.Quit = [] {};
-        TfmTarvellMainForm form(&data, std::move(services));
+        TfmTarvellMainForm form(data);
         form.setGeometry(20, 20, 860, 600);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         for (const char* name : { "/home/u/amsterdam.ov2", "/home/u/zwolle.gpx" }) {
-            auto* child = static_cast<TFakeChild*>(form.NewChild());
-            child->setWindowTitle(QString::fromLatin1(name));
+            TMDIChild* child = form.NewChild();
+            child->Document().FileName = QString::fromLatin1(name);
             form.ShowChild(child);
+            child->Refresh();
         }
-        form.Action("acWindowTileVertical")->trigger();
+        form.Action(TAction::acWindowTileVertical)->trigger();
         form.StatusPanel(0)->setText(hint);
         form.StatusPanel(2)->setText(QStringLiteral("0 items"));
         // The File menu opened over the window, as a user sees it.
@@ -85,16 +83,13 @@ private slots:
     {
         RegisterAllFormats();
         TdmMain data;
-        TMainFormServices services;
-        AddChildServices(services);
-        services.Quit = [] {};
         GetSettings().ChildrenMaximized = true;
-        TfmTarvellMainForm form(&data, std::move(services));
+        TfmTarvellMainForm form(data);
         form.setGeometry(20, 20, 860, 600);
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
-        form.OpenFile(QStringLiteral(TARVELL_TEST_DATA "/dstcsv/museum.csv"), nullptr, false, QString());
-        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChildWidget());
+        form.OpenFile(nullptr, QStringLiteral(TARVELL_TEST_DATA "/dstcsv/museum.csv"), false, QString());
+        TMDIChild* child = form.ActiveChild();
         QVERIFY(child);
         QVERIFY(child->parentWidget()->isMaximized());
         child->SelectOnly(1);

@@ -4,6 +4,7 @@
 
 #include "app/dMain.h"
 #include "app/fConfirmDialog.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/fProgress.h"
 #include "app/uLanguageMenu.h"
@@ -11,11 +12,13 @@
 
 #include <QAbstractButton>
 #include <QAction>
+#include <QActionGroup>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
+#include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QtTest>
 
@@ -24,22 +27,23 @@ namespace {
 // Every marked text of the pseudo translation starts with this.
 const QString PseudoMark = QStringLiteral("@@");
 
+// A main window whose restart starts nothing: the executable named is not there.
 struct TRestartFixture {
+    QTemporaryDir Dir;
     TdmMain Data;
-    std::vector<int> RestartLanguages;
-    int Quits = 0;
     std::unique_ptr<TfmTarvellMainForm> Form;
     TRestartFixture()
     {
-        TMainFormServices s;
-        s.CreateChild = [] { return new TFakeChild(); };
-        s.StartAgainInLanguage = [this](int lcid) {
-            RestartLanguages.push_back(lcid);
-            return true;
-        };
-        s.Quit = [this] { ++Quits; };
-        Form = std::make_unique<TfmTarvellMainForm>(&Data, std::move(s));
+        SetExecutablePathOverride(Dir.filePath(QStringLiteral("not-started")));
+        Form = std::make_unique<TfmTarvellMainForm>(Data);
     }
+    ~TRestartFixture()
+    {
+        Form.reset();
+        SetExecutablePathOverride(QString());
+    }
+    // The close for the restart happened, with the language stored.
+    bool Restarted(int lcid) const { return !Form->isVisible() && GetSettings().Language == lcid; }
     QAction* LanguageItem(const QString& caption) const
     {
         for (QAction* item : Form->Language1()->actions())
@@ -97,6 +101,7 @@ private slots:
     void initTestCase() { TestHome(); }
     void init()
     {
+        QFile::remove(SettingsStoreFileName());
         ResetSettingsForTests();
         QLocUtils().AppFileName = QStringLiteral(TARVELL_EXE);
         QLocUtils().LibraryFolder = QFileInfo(QStringLiteral(TARVELL_EXE)).absolutePath();
@@ -114,9 +119,12 @@ private slots:
         QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, 1031);
         TRestartFixture f;
         QCOMPARE(f.Form->menuBar()->actions().first()->text(), QStringLiteral("&Datei"));
-        QCOMPARE(f.Form->Action("acFileNew")->text(), QStringLiteral("&Neu"));
+        QCOMPARE(f.Form->Action(TAction::acFileNew)->text(), QStringLiteral("&Neu"));
         QCOMPARE(f.Form->Language1()->title(), QStringLiteral("&Sprache"));
         QCOMPARE(f.LanguageItems(), (QStringList { "English", "Deutsch*" }));
+        // Qt's own texts (the buttons of every question box) follow the language too.
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
+        QCOMPARE(QCoreApplication::translate("QPlatformTheme", "Cancel"), QStringLiteral("Abbrechen"));
         // Number text keeps its locale whatever the language.
         QCOMPARE(QLocale(), numbers);
         QCOMPARE(GetSettings().Language, 1031);
@@ -152,16 +160,15 @@ private slots:
         TRestartFixture f;
         QCOMPARE(f.LanguageItems(), (QStringList { "English*", "Deutsch" }));
         // The checked item does nothing.
+        f.Form->show();
         f.LanguageItem("English")->trigger();
-        QVERIFY(f.RestartLanguages.empty());
+        QVERIFY(f.Form->isVisible());
         QVERIFY(f.LanguageItem("English")->isChecked());
         // The menu is rebuilt before the close: the LCID taken at the click still counts.
         QAction* german = f.LanguageItem("Deutsch");
         QVERIFY(!german->isChecked());
-        f.Form->show();
         german->trigger();
-        QCOMPARE(f.RestartLanguages, std::vector<int> { 1031 });
-        QCOMPARE(f.Quits, 1);
+        QVERIFY(f.Restarted(1031));
         QVERIFY(prompt.Boxes.empty());
     }
 
@@ -188,7 +195,7 @@ private slots:
         QCOMPARE(int(prompt.Boxes.size()), 1);
         QVERIFY2(
             prompt.Boxes[0].Text.contains("is not synhronized with executable."), qPrintable(prompt.Boxes[0].Text));
-        QVERIFY(f.RestartLanguages.empty());
+        QCOMPARE(GetSettings().Language, 9);
         QVERIFY(f.Form->isVisible());
     }
 
@@ -213,6 +220,50 @@ private slots:
         QFile started(marker);
         QVERIFY(started.open(QIODevice::ReadOnly));
         QCOMPARE(started.readAll().trimmed(), QByteArray("Language=1031"));
+    }
+
+    // The language items are radio items (checkable, in one exclusive group): one mark, on the
+    // language in use; a click moves it only when the language is switched at once (mode 0).
+    void languageItemsAreRadioItems_data()
+    {
+        QTest::addColumn<int>("active");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("click");
+        QTest::addColumn<QStringList>("marksAfter");
+        QTest::newRow("marked English, restart mode") << 9 << 1 << "English" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("other, restart mode: mark waits for the restart")
+            << 9 << 1 << "Deutsch" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("other, switch mode") << 9 << 0 << "Deutsch" << QStringList { "English", "Deutsch*" };
+        QTest::newRow("back to English, switch mode") << 1031 << 0 << "English" << QStringList { "English*", "Deutsch" };
+        QTest::newRow("marked German, switch mode") << 1031 << 0 << "Deutsch" << QStringList { "English", "Deutsch*" };
+    }
+    void languageItemsAreRadioItems()
+    {
+        QFETCH(int, active);
+        QFETCH(int, mode);
+        QFETCH(QString, click);
+        QFETCH(QStringList, marksAfter);
+        TScriptedPrompt prompt;
+        GetSettings().Language = active;
+        SetStartupLanguage();
+        QMenu menu;
+        PopulateLanguageMenu(QLocUtils(), &menu, 1, mode);
+        auto marks = [&menu] {
+            QStringList items;
+            for (QAction* item : menu.actions())
+                items << item->text() + (item->isChecked() ? QStringLiteral("*") : QString());
+            return items;
+        };
+        for (QAction* item : menu.actions()) {
+            QVERIFY(item->isCheckable());
+            QVERIFY(item->actionGroup() && item->actionGroup()->isExclusive());
+        }
+        QCOMPARE(marks().filter(QStringLiteral("*")).size(), 1);
+        for (QAction* item : menu.actions())
+            if (item->text() == click)
+                item->trigger();
+        QCOMPARE(marks(), marksAfter);
+        QVERIFY(prompt.Boxes.empty());
     }
 
     void switchModeZeroInstallsAndChecks()
@@ -240,14 +291,19 @@ private slots:
         QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, 1033);
 
         TRestartFixture f;
+        TMDIChild* child = f.Form->NewChild();
         TfmProgress progress;
         TfmConfirmDialog confirm;
         // Language names are written in their own language; the title is the product's name.
         QSet<QObject*> exempt;
         for (QAction* item : f.Form->Language1()->actions())
             exempt << item;
+        // Qt's own window menu of a child frame.
+        for (QAction* item : qobject_cast<QMdiSubWindow*>(child->parentWidget())->systemMenu()->actions())
+            exempt << item;
         QStringList texts;
         CollectTexts(f.Form.get(), texts, exempt);
+        CollectTexts(child, texts, exempt);
         CollectTexts(&progress, texts, exempt);
         CollectTexts(&confirm, texts, exempt);
         // The profile menu as the AutoUpdate button drops it down.

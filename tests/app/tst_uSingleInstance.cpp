@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 
 #include "app/uSingleInstance.h"
+#include "core/uSettingsStore.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,10 +22,11 @@ QString Describe(const std::vector<TInstanceMessage>& messages)
 
 // Runs the program with params and keeps this event loop turning so that the recording server
 // answers; returns the exit code (-1 when it did not end in time).
-int RunProgram(const QStringList& params, int timeoutMs = 20000)
+int RunProgram(const QStringList& params, const QString& folder = QString(), int timeoutMs = 20000)
 {
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.setWorkingDirectory(folder);
     process.start(QStringLiteral(TARVELL_EXE), params);
     if (!process.waitForStarted())
         return -2;
@@ -38,6 +40,19 @@ int RunProgram(const QStringList& params, int timeoutMs = 20000)
         return -1;
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -3;
+}
+
+// Connects to the copy that is starting up; false when it does not answer within 10 s.
+bool ConnectOnceUp(TInstanceClient& client)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 10000) {
+        if (client.Connect(200))
+            return true;
+        QTest::qWait(50);
+    }
+    return false;
 }
 
 } // namespace
@@ -103,15 +118,7 @@ private slots:
         process.start(QStringLiteral(TARVELL_EXE), { "/tray" });
         QVERIFY(process.waitForStarted());
         TInstanceClient client;
-        QElapsedTimer clock;
-        clock.start();
-        bool connected = false;
-        while (!connected && clock.elapsed() < 10000) {
-            connected = client.Connect(200);
-            if (!connected)
-                QTest::qWait(50);
-        }
-        QVERIFY(connected);
+        QVERIFY(ConnectOnceUp(client));
         // A forwarded file is opened by the running copy, which goes on serving.
         QTemporaryDir dir;
         const QString poiFile = dir.filePath(QStringLiteral("museum.asc"));
@@ -125,6 +132,32 @@ private slots:
         QVERIFY(process.waitForFinished(10000));
         QCOMPARE(process.exitCode(), 0);
         QVERIFY(QFile::exists(settingsFile)); // the settings are saved at the end
+    }
+
+    // The sample opened by a first start from the project folder (relative path) and named again by
+    // a second start from another folder (absolute path) is one file: the second start shows it,
+    // and the recent files hold it once, absolute.
+    void startedTwiceRelativeThenAbsoluteIsOneRecentFile()
+    {
+        const QString project = QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/../.."));
+        const QString sample = project + QStringLiteral("/samples/amsterdam.ov2");
+        QVERIFY(QFile::exists(sample));
+        const QString settingsFile = SettingsStoreFileName();
+        QFile::remove(settingsFile);
+        QProcess first;
+        first.setProcessChannelMode(QProcess::ForwardedChannels);
+        first.setWorkingDirectory(project);
+        first.start(QStringLiteral(TARVELL_EXE), { QStringLiteral("samples/amsterdam.ov2") });
+        QVERIFY(first.waitForStarted());
+        TInstanceClient client;
+        QVERIFY(ConnectOnceUp(client));
+        QTemporaryDir elsewhere;
+        QCOMPARE(RunProgram({ sample }, elsewhere.path()), 0);
+        QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
+        QVERIFY(first.waitForFinished(10000));
+        TSettingsStore store(settingsFile);
+        QCOMPARE(store.ReadString(QStringLiteral("MRU"), QStringLiteral("0"), QString()), sample + QChar('='));
+        QCOMPARE(store.ReadString(QStringLiteral("MRU"), QStringLiteral("1"), QStringLiteral("none")), QStringLiteral("none"));
     }
 
     void staleSocketIsReplaced()

@@ -61,6 +61,61 @@ TEST(Locations, PrefixesAreCaseInsensitiveAndExact)
     EXPECT_EQ(StripMobilePrefix(S("FILE://x")), S("FILE://x")) << "absent prefix: unchanged";
 }
 
+// Local paths part at "/" only (a Linux name may hold "\\" and ":"), device paths at "\\" or "/".
+TEST(Locations, PartsOfLocalAndDeviceLocations)
+{
+    struct TCase {
+        const char* Location;
+        const char* Name;
+        const char* Folder;
+        const char* Extension;
+        const char* WithBmp;
+    };
+    const TCase cases[] = {
+        { "MOBILE://\\My Documents\\a.OV2", "a.OV2", "MOBILE://\\My Documents", ".ov2", "MOBILE://\\My Documents\\a.bmp" },
+        { "mobile://\\x.y\\File", "File", "mobile://\\x.y", "", "mobile://\\x.y\\File.bmp" },
+        { "MOBILE://\\a.ov2", "a.ov2", "MOBILE://\\", ".ov2", "MOBILE://\\a.bmp" },
+        { "/home/u/x.y/File.OV2", "File.OV2", "/home/u/x.y", ".ov2", "/home/u/x.y/File.bmp" },
+        { "/home/u/x.y/File", "File", "/home/u/x.y", "", "/home/u/x.y/File.bmp" },
+        { "/home/u/a\\b:c.gpx", "a\\b:c.gpx", "/home/u", ".gpx", "/home/u/a\\b:c.bmp" },
+        { "/home/u/back\\slash.d/x", "x", "/home/u/back\\slash.d", "", "/home/u/back\\slash.d/x.bmp" },
+        { "FILE:///tmp/a.ov2", "a.ov2", "FILE:///tmp", ".ov2", "FILE:///tmp/a.bmp" },
+        { "FILE://a.ov2", "a.ov2", "FILE://", ".ov2", "FILE://a.bmp" },
+        { "museum.asc", "museum.asc", "", ".asc", "museum.bmp" },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Location);
+        const QString location = QString::fromLatin1(c.Location);
+        EXPECT_EQ(LocationFileName(location), QString::fromLatin1(c.Name));
+        EXPECT_EQ(LocationFolder(location), QString::fromLatin1(c.Folder));
+        EXPECT_EQ(LocationExtension(location), QString::fromLatin1(c.Extension));
+        EXPECT_EQ(ChangeLocationExtension(location, QStringLiteral(".bmp")), QString::fromLatin1(c.WithBmp));
+    }
+    EXPECT_EQ(StripDot(QStringLiteral(".ov2")), QStringLiteral("ov2"));
+}
+
+// Local paths become absolute and clean before they are opened, looked up or remembered.
+TEST(Locations, AbsoluteLocations)
+{
+    const QString here = QDir::currentPath();
+    const std::pair<QString, QString> cases[] = {
+        { QStringLiteral("samples/amsterdam.ov2"), here + QStringLiteral("/samples/amsterdam.ov2") },
+        { QStringLiteral("./a/../b.ov2"), here + QStringLiteral("/b.ov2") },
+        { QStringLiteral("/tmp//x/./y.ov2"), QStringLiteral("/tmp/x/y.ov2") },
+        { QStringLiteral("FILE://rel.ov2"), here + QStringLiteral("/rel.ov2") },
+        { QStringLiteral("file:///tmp/a.ov2"), QStringLiteral("/tmp/a.ov2") },
+        { QStringLiteral("MOBILE://\\a\\..\\b.ov2"), QStringLiteral("MOBILE://\\a\\..\\b.ov2") },
+        { QStringLiteral("http://x.example/a/../b"), QStringLiteral("http://x.example/a/../b") },
+        { QString(), QString() },
+    };
+    for (const auto& [location, absolute] : cases)
+        EXPECT_EQ(AbsoluteLocation(location), absolute) << location.toStdString();
+    EXPECT_TRUE(SameLocation(QStringLiteral("MOBILE://\\A.ov2"), QStringLiteral("mobile://\\a.OV2")));
+    EXPECT_FALSE(SameLocation(QStringLiteral("/A.ov2"), QStringLiteral("/a.ov2")));
+    EXPECT_FALSE(SameLocation(QStringLiteral("MOBILE://\\a.ov2"), QStringLiteral("\\a.ov2")));
+    EXPECT_EQ(StripDot(QStringLiteral("ov2")), QStringLiteral("ov2"));
+}
+
 TEST(Locations, UrlToFileNameMakesOneFileName)
 {
     const std::pair<const char*, const char*> cases[] = {

@@ -195,6 +195,36 @@ TEST_F(Settings_, MruNamesWithEqualSignsRoundTrip)
     EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("/tmp/a=b.ov2"));
 }
 
+// Recent files hold absolute, cleaned local paths; an entry is replaced by the same location only:
+// local paths compare exactly (two files on Linux), device paths case-insensitively.
+TEST_F(Settings_, RecentFilesCompareLocationsByTheirKind)
+{
+    struct TCase {
+        const char* First;
+        const char* Second;
+        std::vector<const char*> Expected; // newest first
+    };
+    const QString here = QDir::currentPath();
+    const TCase cases[] = {
+        { "/a/X.ov2", "/a/x.ov2", { "/a/x.ov2", "/a/X.ov2" } },
+        { "/a/x.ov2", "/a/x.ov2", { "/a/x.ov2" } },
+        { "MOBILE://\\My Documents\\X.ov2", "mobile://\\my documents\\x.OV2", { "mobile://\\my documents\\x.OV2" } },
+        { "MOBILE://\\X.ov2", "/X.ov2", { "/X.ov2", "MOBILE://\\X.ov2" } },
+        { "/a/b/../x.ov2", "FILE:///a/./x.ov2", { "/a/x.ov2" } },
+        { "rel/x.ov2", "rel/y.ov2", { "@/rel/y.ov2", "@/rel/x.ov2" } },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(std::string(c.First) + " then " + c.Second);
+        TSettings& s = GetSettings();
+        s.MRU.Clear();
+        s.AddToMRU(QString::fromLatin1(c.First), QStringLiteral("ttov2"));
+        s.AddToMRU(QString::fromLatin1(c.Second), QStringLiteral("ttov2"));
+        ASSERT_EQ(s.MRU.Count(), int(c.Expected.size()));
+        for (int i = 0; i < s.MRU.Count(); ++i)
+            EXPECT_EQ(s.MRU.GetName(i), QString::fromLatin1(c.Expected[size_t(i)]).replace(QChar('@'), here));
+    }
+}
+
 TEST_F(Settings_, PortableModeFollowsTheMarker)
 {
     const QString exe = Settings.Path() + QStringLiteral("/bin/tarvell");

@@ -72,10 +72,6 @@ TEST_F(CacheNames, FolderAndFileStayInsideTheCache)
     const QString hostile = CacheFileName(QStringLiteral("http://pois.example/site.xml"), QStringLiteral("../../x"),
         QStringLiteral("../y"), QStringLiteral("./z"));
     EXPECT_EQ(QFileInfo(hostile).absolutePath(), CacheFolder(QStringLiteral("http://pois.example/site.xml")));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c.asc"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("/a.b/c"), QStringLiteral(".inf")), QStringLiteral("/a.b/c.inf"));
-    EXPECT_EQ(ChangeFileExt(QStringLiteral("MOBILE://\\x.y\\c.ov2"), QStringLiteral(".bmp")),
-        QStringLiteral("MOBILE://\\x.y\\c.bmp"));
 }
 
 TEST(UrlParameters, EverythingOutsideTheUnreservedIsEncoded)
@@ -381,8 +377,8 @@ protected:
         for (TUpdateItem* item : AllItems()) {
             s.LastUpdate[item] = item->LastUpdate;
             for (const QString& path :
-                { LocalOf(item->Target), LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
-                    ChangeFileExt(CacheOf(*item), QStringLiteral(".inf")) }) {
+                { LocalOf(item->Target), LocalOf(ChangeLocationExtension(item->Target, QStringLiteral(".bmp"))), CacheOf(*item),
+                    ChangeLocationExtension(CacheOf(*item), QStringLiteral(".inf")) }) {
                 s.Files[path] = StateOf(path);
                 s.Folders[QFileInfo(path).absolutePath()] = FolderState(QFileInfo(path).absolutePath());
             }
@@ -418,12 +414,12 @@ protected:
                     EXPECT_NE(now.Inode, was.Inode) << "target rewritten in place: " << target.toStdString();
                 }
             }
-            const QString bitmap = LocalOf(ChangeFileExt(item->Target, QStringLiteral(".bmp")));
+            const QString bitmap = LocalOf(ChangeLocationExtension(item->Target, QStringLiteral(".bmp")));
             if (before.Files.at(bitmap).Exists) {
                 EXPECT_EQ(StateOf(bitmap), before.Files.at(bitmap)) << "bitmap replaced: " << bitmap.toStdString();
             }
             const QString cache = CacheOf(*item);
-            const QString stamp = ChangeFileExt(cache, QStringLiteral(".inf"));
+            const QString stamp = ChangeLocationExtension(cache, QStringLiteral(".inf"));
             EXPECT_EQ(StateOf(cache) == before.Files.at(cache), StateOf(stamp) == before.Files.at(stamp))
                 << "cache file and stamp out of step: " << cache.toStdString();
         }
@@ -692,7 +688,7 @@ TEST_F(HttpUpdate, RelativeUrlWithPlaceholdersAndAHostilePassword)
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     // A failure names the address without its query, so no credentials reach the message.
     Server.Set("/get", TAnswer().WithStatus(403));
-    QFile::remove(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")));
+    QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
     NewRun();
     const QString error = Scenario(item);
     EXPECT_TRUE(error.contains(Unable("/get") + QStringLiteral(" while downloading item"))) << error.toStdString();
@@ -818,13 +814,13 @@ TEST_F(HttpUpdate, ImagesGoBesideTheTargetButNeverReplaceOne)
     SaveBytesToFile(TargetPath(QStringLiteral("b.bmp")), "BM-mine");
     EXPECT_EQ(Scenario(a), QString());
     EXPECT_EQ(Scenario(b), QString());
-    EXPECT_EQ(LoadBytesFromFile(ChangeFileExt(CacheOf(a), QStringLiteral(".bmp"))), "BM-new");
+    EXPECT_EQ(LoadBytesFromFile(ChangeLocationExtension(CacheOf(a), QStringLiteral(".bmp"))), "BM-new");
     EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("a.bmp"))), "BM-new");
     EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("b.bmp"))), "BM-mine");
     EXPECT_EQ(Server.Count("/fuel.bmp"), 1);
     // A failing image fails the item, named as the image.
     NewRun();
-    QFile::remove(ChangeFileExt(CacheOf(a), QStringLiteral(".bmp")));
+    QFile::remove(ChangeLocationExtension(CacheOf(a), QStringLiteral(".bmp")));
     Server.Set("/fuel.bmp", TAnswer().WithStatus(404));
     EXPECT_EQ(Scenario(a),
         QStringLiteral("Cannot download \"Fuel image\" because the following error: \r\r%1.").arg(Unable("/fuel.bmp"))
@@ -896,7 +892,7 @@ TEST_F(HttpUpdate, RedirectsOnlyToTheWeb)
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     NewRun();
     QFile::remove(CacheOf(item));
-    QFile::remove(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")));
+    QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
     Catalogue(QStringLiteral("<url>/tofile.asc</url>"));
     EXPECT_NE(Scenario(item), QString());
     // A web catalogue cannot point at local files; a local one can.
@@ -965,7 +961,7 @@ TEST_F(HttpUpdate, ACorruptStampMeansDownloadAgain)
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
     ASSERT_EQ(Run(item), QString());
-    SaveBytesToFile(ChangeFileExt(CacheOf(item), QStringLiteral(".inf")), "abc");
+    SaveBytesToFile(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")), "abc");
     NewRun();
     bool result = false;
     EXPECT_EQ(Scenario(item, &result), QString());
