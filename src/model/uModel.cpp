@@ -447,6 +447,37 @@ void TEntries::Delete(int index)
     }
 }
 
+void TEntries::DeleteIndices(const std::vector<int>& indices)
+{
+    if (indices.empty())
+        return;
+    At(indices.front());
+    At(indices.back());
+    // Moves every kept entry once; removing one at a time would move the tail per entry.
+    auto squeeze = [&](auto& items, auto&& release) {
+        size_t write = size_t(indices.front());
+        size_t next = 0;
+        for (size_t read = write; read < items.size(); ++read) {
+            if (next < indices.size() && size_t(indices[next]) == read) {
+                release(items[read]);
+                ++next;
+                continue;
+            }
+            items[write++] = std::move(items[read]);
+        }
+        items.resize(write);
+    };
+    if (FOwns) {
+        squeeze(FOwned, [this](std::unique_ptr<TEntry>& entry) {
+            NotifyRemoved(entry.get());
+            entry.reset();
+        });
+    } else {
+        squeeze(FViewItems, [](TEntry*&) {});
+    }
+    FListChanged = true;
+}
+
 std::unique_ptr<TEntry> TEntries::Extract(int index)
 {
     At(index);
