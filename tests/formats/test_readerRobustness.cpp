@@ -2,6 +2,7 @@
 // bytes flipped with a fixed seed, extreme length values written over every offset. Each case
 // must end cleanly or with one of the project's errors, within a time limit, with sane entries.
 #include "core/uStream.h"
+#include "support/DamagedCopies.h"
 #include "formats/uConvertBase.h"
 #include "model/uModel.h"
 
@@ -25,11 +26,6 @@ namespace {
 
 // Generous: the sanitizer build is several times slower, and a hang never ends anyway.
 constexpr auto CaseTimeLimit = std::chrono::seconds(10);
-// Bigger fixtures get this many evenly spread offsets per kind of damage.
-constexpr size_t MaxOffsets = 1024;
-constexpr int FlipCases = 256;
-constexpr uint32_t FlipSeed = 20261210;
-
 enum class TOutcome { Clean, KnownError, Unexpected, Insane, Timeout };
 
 struct TResult {
@@ -74,10 +70,7 @@ TResult RunCase(int row, const std::string& bytes)
     return result;
 }
 
-struct TCase {
-    std::string Name;
-    std::string Bytes;
-};
+using TCase = TDamagedCopy;
 
 // Runs the cases one after another in a worker thread and hands back each result as it comes;
 // a case that overruns the limit ends the batch with a time-out, and the worker is left behind
@@ -118,57 +111,6 @@ private:
     std::shared_ptr<TState> FState;
     std::chrono::milliseconds FLimit;
 };
-
-// Offsets 0 .. size - 1, or MaxOffsets of them spread evenly.
-std::vector<size_t> Offsets(size_t size)
-{
-    std::vector<size_t> out;
-    if (size <= MaxOffsets) {
-        for (size_t i = 0; i < size; ++i)
-            out.push_back(i);
-    } else {
-        for (size_t i = 0; i < MaxOffsets; ++i)
-            out.push_back(i * size / MaxOffsets);
-    }
-    return out;
-}
-
-std::vector<TCase> DamagedCopies(const std::string& bytes)
-{
-    std::vector<TCase> cases;
-    cases.push_back({"intact", bytes});
-    for (size_t cut : Offsets(bytes.size()))
-        cases.push_back({"cut at " + std::to_string(cut), bytes.substr(0, cut)});
-    if (bytes.empty())
-        return cases;
-
-    std::mt19937 random(FlipSeed);
-    for (int i = 0; i < FlipCases; ++i) {
-        std::string copy = bytes;
-        const int flips = 1 + int(random() % 4);
-        std::string name = "flip";
-        for (int f = 0; f < flips; ++f) {
-            const size_t at = random() % copy.size();
-            const uint8_t mask = uint8_t(1 + random() % 255);
-            copy[at] = char(uint8_t(copy[at]) ^ mask);
-            name += " " + std::to_string(at) + "^" + std::to_string(mask);
-        }
-        cases.push_back({name, copy});
-    }
-
-    const uint32_t extremes[] = {0x00000000u, 0xFFFFFFFFu, 0x7FFFFFFFu, 0x80000000u};
-    for (size_t at : Offsets(bytes.size())) {
-        for (uint32_t value : extremes) {
-            std::string copy = bytes;
-            for (size_t k = 0; k < 4 && at + k < copy.size(); ++k)
-                copy[at + k] = char((value >> (8 * k)) & 0xFF);
-            char name[48];
-            std::snprintf(name, sizeof name, "0x%08X at %zu", unsigned(value), at);
-            cases.push_back({name, copy});
-        }
-    }
-    return cases;
-}
 
 // The fixtures of a row: tests/data/<format ID>/ files with the row's extension, any case.
 QStringList FixturesOf(int row)
