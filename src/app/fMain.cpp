@@ -3,6 +3,7 @@
 
 #include "app/dMain.h"
 #include "app/fChooseFormat.h"
+#include "app/fFindDups.h"
 #include "app/fMDIChild.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
@@ -364,8 +365,11 @@ void TfmTarvellMainForm::Execute(TAction id)
     // wizard, manager, version check, system information, about box) come with their own units;
     // until then the table keeps these commands disabled.
     case A::acFileRemote:
-    case A::acFileSaveRemote:
     case A::acFindDups:
+        if (child)
+            ShowFindDups(*child);
+        break;
+    case A::acFileSaveRemote:
     case A::acCalc:
     case A::actToolsBatchConvert:
     case A::actPrefs:

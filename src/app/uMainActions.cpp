@@ -43,7 +43,7 @@ constexpr TActionDef Table[] = {
     { A::acInvertSelection, W::Main, "acInvertSelection", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "I&nvert Selection"), "Ctrl+I", R::FileOpen, 0, 25, false },
     { A::acFind, W::Main, "acFind", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Find"), "Ctrl+F", R::FileOpen, 0, 9, false },
     { A::acFindNext, W::Main, "acFindNext", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Find &Next"), "F3", R::FindNext, 0, 10, false },
-    { A::acFindDups, W::Main, "acFindDups", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Find Duplicates..."), "F4", R::NotBuilt, 0, 26, false },
+    { A::acFindDups, W::Main, "acFindDups", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Find Duplicates..."), "F4", R::FileOpen, 0, 26, false },
     { A::acCalc, W::Main, "acCalc", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Coordinates Calculator..."), "", R::NotBuilt, 0, 18, false },
     { A::actToolsBatchConvert, W::Main, "actToolsBatchConvert", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Batch Convert..."), "", R::NotBuilt, 0, 27, false },
     { A::actPrefs, W::Main, "actPrefs", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Preferences..."), "", R::NotBuilt, 0, 28, false },
