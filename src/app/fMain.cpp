@@ -2,7 +2,9 @@
 #include "app/fMain.h"
 
 #include "app/dMain.h"
+#include "app/fAbout.h"
 #include "app/fChooseFormat.h"
+#include "app/fCoordsCalculator.h"
 #include "app/fFindDups.h"
 #include "app/fMDIChild.h"
 #include "app/fProgress.h"
@@ -369,15 +371,21 @@ void TfmTarvellMainForm::Execute(TAction id)
         if (child)
             ShowFindDups(*child);
         break;
-    case A::acFileSaveRemote:
     case A::acCalc:
+        ShowCoordsCalculator(this, Action(A::acCalc)->text());
+        break;
+    case A::acAbout: {
+        TfmAbout about(this);
+        about.exec();
+        break;
+    }
+    case A::acFileSaveRemote:
     case A::actToolsBatchConvert:
     case A::actPrefs:
     case A::acAutoUpdateWizard:
     case A::acAutoUpdateManager:
     case A::Action4:
     case A::acSysInfo:
-    case A::acAbout:
         break;
     // The child window's own commands.
     case A::acInsert:
