@@ -7,6 +7,7 @@
 #include "app/fCoordsCalculator.h"
 #include "app/fFindDups.h"
 #include "app/fMDIChild.h"
+#include "app/fPluginSettings.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
 #include "app/uLanguageMenu.h"
@@ -379,9 +380,11 @@ void TfmTarvellMainForm::Execute(TAction id)
         about.exec();
         break;
     }
+    case A::actPrefs:
+        ShowPreferences(FData, this);
+        break;
     case A::acFileSaveRemote:
     case A::actToolsBatchConvert:
-    case A::actPrefs:
     case A::acAutoUpdateWizard:
     case A::acAutoUpdateManager:
     case A::Action4:
