@@ -3,6 +3,7 @@
 
 #include "app/dMain.h"
 #include "app/fAbout.h"
+#include "app/fBatchConvert.h"
 #include "app/fChooseFormat.h"
 #include "app/fCoordsCalculator.h"
 #include "app/fFindDups.h"
@@ -383,8 +384,10 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::actPrefs:
         ShowPreferences(FData, this);
         break;
-    case A::acFileSaveRemote:
     case A::actToolsBatchConvert:
+        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
+        break;
+    case A::acFileSaveRemote:
     case A::acAutoUpdateWizard:
     case A::acAutoUpdateManager:
     case A::Action4:

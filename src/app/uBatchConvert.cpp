@@ -1,9 +1,8 @@
 // Batch conversion.
 #include "app/uBatchConvert.h"
 
-#include "app/uChildDocument.h"
-#include "core/uCodePage.h"
 #include "core/uLocations.h"
+#include "core/uCodePage.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"

@@ -45,7 +45,7 @@ constexpr TActionDef Table[] = {
     { A::acFindNext, W::Main, "acFindNext", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Find &Next"), "F3", R::FindNext, 0, 10, false },
     { A::acFindDups, W::Main, "acFindDups", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Find Duplicates..."), "F4", R::FileOpen, 0, 26, false },
     { A::acCalc, W::Main, "acCalc", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Coordinates Calculator..."), "", R::Always, 0, 18, false },
-    { A::actToolsBatchConvert, W::Main, "actToolsBatchConvert", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Batch Convert..."), "", R::NotBuilt, 0, 27, false },
+    { A::actToolsBatchConvert, W::Main, "actToolsBatchConvert", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Batch Convert..."), "", R::Always, 0, 27, false },
     { A::actPrefs, W::Main, "actPrefs", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Preferences..."), "", R::Always, 0, 28, false },
     { A::acAutoUpdateWizard, W::Main, "acAutoUpdateWizard", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "AutoUpdate Wizard..."), "", R::NotBuilt, 0, 11, false },
     { A::acAutoUpdateManager, W::Main, "acAutoUpdateManager", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "AutoUpdate Manager..."), "F8", R::NotBuilt, 0, 12, false },
