@@ -11,6 +11,7 @@
 #include "app/fPluginSettings.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
+#include "app/fSysInfo.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
@@ -365,10 +366,6 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::Exit1:
         Action(TAction::acFileExit)->trigger();
         break;
-    // Their windows (device browser, duplicate finder, calculator, batch conversion, preferences,
-    // wizard, manager, version check, system information, about box) come with their own units;
-    // until then the table keeps these commands disabled.
-    case A::acFileRemote:
     case A::acFindDups:
         if (child)
             ShowFindDups(*child);
@@ -376,22 +373,29 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acCalc:
         ShowCoordsCalculator(this, Action(A::acCalc)->text());
         break;
+    case A::actToolsBatchConvert:
+        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
+        break;
+    case A::actPrefs:
+        ShowPreferences(FData, this);
+        break;
+    case A::acSysInfo: {
+        TfmSysInfo info(ProgramReportSource(), this);
+        info.exec();
+        break;
+    }
     case A::acAbout: {
         TfmAbout about(this);
         about.exec();
         break;
     }
-    case A::actPrefs:
-        ShowPreferences(FData, this);
-        break;
-    case A::actToolsBatchConvert:
-        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
-        break;
+    // Their windows (device browser, wizard, manager, version check) come with their own units;
+    // until then the table keeps these commands disabled.
+    case A::acFileRemote:
     case A::acFileSaveRemote:
     case A::acAutoUpdateWizard:
     case A::acAutoUpdateManager:
     case A::Action4:
-    case A::acSysInfo:
         break;
     // The child window's own commands.
     case A::acInsert:

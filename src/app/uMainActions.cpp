@@ -74,7 +74,7 @@ constexpr TActionDef Table[] = {
     { A::Action7, W::Main, "Action7", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Go to Tarvell Page..."), "", R::Always, 0, 29, false },
     { A::Action8, W::Main, "Action8", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Online Tarvell FAQ..."), "", R::Always, 0, 30, false },
     { A::Action5, W::Main, "Action5", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Goto Tarvell forum..."), "", R::Always, 0, 31, false },
-    { A::acSysInfo, W::Main, "acSysInfo", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "System Info..."), "", R::NotBuilt, 0, 32, false },
+    { A::acSysInfo, W::Main, "acSysInfo", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "System Info..."), "", R::Always, 0, 32, false },
     { A::acAbout, W::Main, "acAbout", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&About..."), "", R::Always, 0, 33, false },
     { A::Tarvell1, W::Main, "Tarvell1", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Tarvell..."), "", R::Always, 0, -1, false },
     { A::Exit1, W::Main, "Exit1", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Exit"), "", R::Always, 0, -1, false },
