@@ -206,7 +206,7 @@ TdmMain::TdmMain(QObject* parent)
     for (const char* name : ListImageNames)
         ListImages.Add(LoadPicture(name, ListImages.Size()));
     for (const char* name : StatusImageNames)
-        PngImageCollection1.Add(LoadPicture(name, PngImageCollection1.Size()));
+        PngImageCollection1.Add(LoadPicture(name, QSize(24, 24)).toImage());
     // The plug-in loader fills ExternalPlugins (external programs) and then MapPlugins (HTML maps).
     Instance = this;
 }

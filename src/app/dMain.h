@@ -2,32 +2,17 @@
 // plug-ins.
 #pragma once
 
+#include "ui/PngImageList.h"
+
 #include <QIcon>
-#include <QList>
 #include <QObject>
-#include <QPixmap>
 #include <QSize>
 #include <QString>
 
 #include <vector>
 
-// Pictures of one size, addressed by index.
-class TImageList {
-public:
-    explicit TImageList(QSize size = QSize(24, 24))
-        : FSize(size)
-    {
-    }
-    QSize Size() const { return FSize; }
-    int Count() const { return int(FImages.size()); }
-    // A null pixmap for an index out of range.
-    QPixmap Image(int index) const { return index >= 0 && index < Count() ? FImages[index] : QPixmap(); }
-    void Add(const QPixmap& image) { FImages.append(image); }
-
-private:
-    QSize FSize;
-    QList<QPixmap> FImages;
-};
+// The tool and list pictures are PNG image lists of one size each (disabled ones drawn greyed).
+using TImageList = TPngImageList;
 
 // One loaded plug-in as the lists hold it; the plug-in loader fills the lists.
 struct TPluginEntry {
@@ -46,8 +31,8 @@ public:
     TImageList HotImages { QSize(24, 24) };
     // 10 pictures for lists and trees (16 x 16).
     TImageList ListImages { QSize(16, 16) };
-    // 7 pictures of the update status window.
-    TImageList PngImageCollection1 { QSize(24, 24) };
+    // 7 pictures of the update status window, 24 x 24 each.
+    TPngImageCollection PngImageCollection1;
 
     TPluginList ExternalPlugins;
     TPluginList MapPlugins;

@@ -222,7 +222,7 @@ void TMDIChild::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Child)) {
         const TActionDef& def = ActionDef(id);
-        QAction* action = CreateTableAction(this, def, FMain.Data().ToolIcon(def.Image), Qt::WidgetWithChildrenShortcut);
+        QAction* action = CreateTableAction(this, def, FMain.Data(), Qt::WidgetWithChildrenShortcut);
         addAction(action);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;

@@ -217,7 +217,7 @@ void TfmTarvellMainForm::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Main)) {
         const TActionDef& def = ActionDef(id);
-        QAction* action = CreateTableAction(this, def, FData.ToolIcon(def.Image), Qt::WindowShortcut);
+        QAction* action = CreateTableAction(this, def, FData, Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;
     }
@@ -567,7 +567,7 @@ void TfmTarvellMainForm::UpdateActions()
         if (action->isCheckable())
             action->setChecked(look.Checked);
         if (look.Image >= 0)
-            action->setIcon(FData.ToolIcon(look.Image));
+            SetTableActionImage(action, FData, look.Image);
         if (def.Rule == TActionRule::Mru && def.Tag < state.MruCount)
             action->setText(TOpenFile::MruCaption(def.Tag, GetSettings().MRU.GetName(def.Tag)));
         if (def.Rule == TActionRule::Profile) {

@@ -5,6 +5,7 @@
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
 #include "sites/uUpdateItems.h"
+#include "ui/PngImageComp.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
@@ -148,10 +149,13 @@ void TfmStatus::AddRowControls(int row)
     c.Panel->setAutoFillBackground(true);
     auto* layout = new QHBoxLayout(c.Panel);
     layout->setContentsMargins(4, 4, 4, 4);
-    c.Image = new QLabel(c.Panel);
+    c.Image = new TPngImageComp(c.Panel);
     c.Image->setObjectName(QStringLiteral("Image") + n);
     c.Image->setFixedWidth(52);
-    c.Image->setAlignment(Qt::AlignCenter);
+    c.Image->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+    c.Image->SetLayout(TLayoutMode::lmCenter);
+    if (TdmMain* images = dmMain())
+        c.Image->SetPngImageCollection(&images->PngImageCollection1);
     layout->addWidget(c.Image);
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
@@ -188,11 +192,10 @@ void TfmStatus::RowChanged(int row)
     TRowControls& c = FRows[size_t(row)];
     // Downloads report often: only what changed is set again.
     const int icon = StatusImageIndex(data.State);
-    if (icon != c.Icon)
-        if (const TdmMain* images = dmMain()) {
-            c.Image->setPixmap(images->PngImageCollection1.Image(icon));
-            c.Icon = icon;
-        }
+    if (icon != c.Icon) {
+        c.Image->SetImageIndex(icon);
+        c.Icon = icon;
+    }
     if (c.StatusLabel->text() != data.StatusText)
         c.StatusLabel->setText(data.StatusText);
     if (c.Hint != data.Hint) {

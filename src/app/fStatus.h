@@ -17,6 +17,7 @@ class QProgressBar;
 class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
+class TPngImageComp;
 class TUpdateItems;
 
 class TfmStatus : public TTarvellModalForm, private TUpdateRunProgress, private TUpdateRunHost {
@@ -44,7 +45,7 @@ private:
 
     struct TRowControls {
         QFrame* Panel = nullptr;
-        QLabel* Image = nullptr;
+        TPngImageComp* Image = nullptr;
         QLabel* Label = nullptr;
         QLabel* TargetLabel = nullptr;
         QLabel* StatusLabel = nullptr;

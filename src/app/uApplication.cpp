@@ -49,6 +49,7 @@ void InitTarvellApplication(QApplication& app)
     app.installEventFilter(new THintPause(&app));
     RegisterAllFormats();
     InstallWebLocationHandler();
+    InstallClickErrorDisplay();
     SetHourglassHandler([](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -1,10 +1,12 @@
 // Message boxes, the question interface and the window helpers.
 #include "app/uDialogs.h"
 
+#include "app/dMain.h"
 #include "app/fConfirmDialog.h"
 #include "app/uMainActions.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
+#include "ui/AdvGlowButton.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -244,6 +246,13 @@ void RunCommand(QWidget* owner, const std::function<void()>& body)
     }
 }
 
+void InstallClickErrorDisplay()
+{
+    TAdvCustomGlowButton::SetClickErrorHandler([](QWidget* button, std::exception_ptr error) {
+        RunCommand(button ? button->window() : nullptr, [&] { std::rethrow_exception(error); });
+    });
+}
+
 QIcon BitmapToIcon(const QPixmap& bitmap)
 {
     return QIcon(bitmap);
@@ -257,17 +266,25 @@ int FindListItem(const QAbstractItemModel& items, const QString& caption)
     return -1;
 }
 
-QAction* CreateTableAction(QWidget* owner, const TActionDef& def, const QIcon& icon, Qt::ShortcutContext context)
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, TdmMain& data, Qt::ShortcutContext context)
 {
-    auto* action = new QAction(owner);
+    auto* action = new TImageAction(owner);
     action->setObjectName(QLatin1String(def.Name));
     if (*def.Shortcut) {
         action->setShortcut(QKeySequence(QString::fromLatin1(def.Shortcut)));
         action->setShortcutContext(context);
     }
-    action->setIcon(icon);
+    action->SetImages(&data.NormalImages);
+    SetTableActionImage(action, data, def.Image);
     action->setCheckable(def.Checkable);
     return action;
+}
+
+void SetTableActionImage(QAction* action, TdmMain& data, int image)
+{
+    action->setIcon(data.ToolIcon(image));
+    if (auto* imageAction = qobject_cast<TImageAction*>(action))
+        imageAction->SetImageIndex(image);
 }
 
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action)

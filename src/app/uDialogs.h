@@ -19,6 +19,7 @@ class QPixmap;
 class QToolBar;
 class QToolButton;
 class QWidget;
+class TdmMain;
 struct TActionDef;
 
 // Texts of this unit outside a window class.
@@ -120,14 +121,20 @@ bool YesNoWithCheckBox(const QString& text, bool& ticked, const QString& checkCa
 // Runs one command's body: user errors become a warning box (message and "."), any other failure
 // is shown too until the crash reporter takes them. Nothing leaves a slot.
 void RunCommand(QWidget* owner, const std::function<void()>& body);
+// Sends what a glow button's click handler throws to the same display, owned by its window.
+void InstallClickErrorDisplay();
 
 // The icon built from a picture (its own transparency serves as the mask).
 QIcon BitmapToIcon(const QPixmap& bitmap);
 // First row of column 0 whose text equals caption, case-insensitive; -1 when none.
 int FindListItem(const QAbstractItemModel& items, const QString& caption);
 // An action of the command table owned by owner, with its object name, shortcut (in context),
-// picture and tick; the caption comes with the window's texts, the effect with its handler.
-QAction* CreateTableAction(QWidget* owner, const TActionDef& def, const QIcon& icon, Qt::ShortcutContext context);
+// tick and picture: the data module's tool picture of the table's index, which the action carries
+// for the glow buttons linked to it. The caption comes with the window's texts, the effect with
+// its handler.
+QAction* CreateTableAction(QWidget* owner, const TActionDef& def, TdmMain& data, Qt::ShortcutContext context);
+// Shows the tool picture index on an action made by CreateTableAction.
+void SetTableActionImage(QAction* action, TdmMain& data, int image);
 // The first tool button of the bar bound to action; nullptr when absent.
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action);
 

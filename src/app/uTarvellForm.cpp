@@ -1,8 +1,11 @@
 // Base classes of every window and dialog.
 #include "app/uTarvellForm.h"
 
+#include "ui/AdvGlowButton.h"
+
 #include <QEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShowEvent>
 
@@ -68,6 +71,15 @@ TTarvellModalForm::TTarvellModalForm(QWidget* owner, NoPopupParent)
 void TTarvellModalForm::CreateAt(TTarvellModalForm& form, int left, int top)
 {
     form.FFirstPosition = QPoint(left, top);
+}
+
+void TTarvellModalForm::keyPressEvent(QKeyEvent* event)
+{
+    // The button's handler runs first; its modal result then closes the dialog.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier
+        && TAdvCustomGlowButton::ClickCancelButton(this))
+        return;
+    QDialog::keyPressEvent(event);
 }
 
 void TTarvellModalForm::showEvent(QShowEvent* event)

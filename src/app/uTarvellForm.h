@@ -53,6 +53,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape clicks the dialog's Cancel glow button when it has one; else it rejects the dialog.
+    void keyPressEvent(QKeyEvent* event) override;
     // As TTarvellForm::Retranslate.
     virtual void Retranslate() { }
     void changeEvent(QEvent* event) override;

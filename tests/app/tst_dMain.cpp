@@ -16,7 +16,7 @@ private slots:
         TdmMain data;
         QCOMPARE(dmMain(), &data);
         const std::pair<const TImageList*, int> lists[] = { { &data.NormalImages, 57 }, { &data.HotImages, 57 },
-            { &data.ListImages, 10 }, { &data.PngImageCollection1, 7 } };
+            { &data.ListImages, 10 } };
         for (const auto& [list, count] : lists) {
             QCOMPARE(list->Count(), count);
             for (int i = 0; i < count; ++i) {
@@ -25,6 +25,9 @@ private slots:
             }
         }
         QCOMPARE(data.ListImages.Size(), QSize(16, 16));
+        QCOMPARE(data.PngImageCollection1.Count(), 7);
+        for (int i = 0; i < 7; ++i)
+            QCOMPARE(data.PngImageCollection1.Image(i).size(), QSize(24, 24));
         QVERIFY(data.NormalImages.Image(57).isNull());
         // The drop-down and ticked variants differ from their plain pictures; hover is lighter.
         QVERIFY(data.NormalImages.Image(37).toImage() != data.NormalImages.Image(21).toImage());

@@ -15,6 +15,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
+#include "ui/AdvGlowButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -971,8 +972,18 @@ private slots:
     {
         TFixture f;
         QCOMPARE(f.Act(A::acCheckEveryWeek)->isChecked(), true);
+        // A glow button linked to the action shows its caption, tick and picture index.
+        TAdvGlowButton button;
+        button.SetStyle(TAdvButtonStyle::bsCheck);
+        button.SetAction(f.Act(A::acCheckEveryWeek));
+        QCOMPARE(button.Caption(), f.Act(A::acCheckEveryWeek)->text());
+        QCOMPARE(button.ImageIndex(), ImageCheckWeekOn);
+        QVERIFY(button.Down());
         f.Act(A::acCheckEveryWeek)->trigger();
         QCOMPARE(GetSettings().CheckEveryWeek, false);
+        QCOMPARE(button.ImageIndex(), ImageCheckWeekOff);
+        QVERIFY(!button.Down());
+        QCOMPARE(qobject_cast<TImageAction*>(f.Act(A::acFileOpen))->ImageIndex(), ActionDef(A::acFileOpen).Image);
         QVERIFY(TfmTarvellMainForm::VersionCheckDue(QString(), QDate(2024, 5, 10)));
         QVERIFY(TfmTarvellMainForm::VersionCheckDue("2024-05-02", QDate(2024, 5, 10)));
         QVERIFY(!TfmTarvellMainForm::VersionCheckDue("2024-05-03", QDate(2024, 5, 10)));

@@ -11,6 +11,7 @@
 #include "app/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "formats/uFormats.h"
+#include "ui/PngImageComp.h"
 #include "sites/SiteTestSupport.h"
 #include "sites/uUpdateItems.h"
 
@@ -31,7 +32,7 @@ public:
     static QLabel* Label(const TfmStatus& f, int row) { return f.FRows[size_t(row)].Label; }
     static QLabel* TargetLabel(const TfmStatus& f, int row) { return f.FRows[size_t(row)].TargetLabel; }
     static QLabel* StatusLabel(const TfmStatus& f, int row) { return f.FRows[size_t(row)].StatusLabel; }
-    static QLabel* Image(const TfmStatus& f, int row) { return f.FRows[size_t(row)].Image; }
+    static TPngImageComp* Image(const TfmStatus& f, int row) { return f.FRows[size_t(row)].Image; }
     static QProgressBar* Bar(const TfmStatus& f, int row) { return f.FRows[size_t(row)].ProgressBar; }
     static QLabel* Total(const TfmStatus& f) { return f.FTotal; }
     static QProgressBar* Main(const TfmStatus& f) { return f.FMain; }
@@ -98,7 +99,9 @@ class TestStatusWindow : public QObject {
     // The picture a row shows, as the status picture index it is.
     bool ShowsIcon(const TfmStatus& f, int row, int index) const
     {
-        return A::Image(f, row)->pixmap().cacheKey() == Data->PngImageCollection1.Image(index).cacheKey();
+        const TPngImageComp* image = A::Image(f, row);
+        return image->PngImageCollection() == &Data->PngImageCollection1 && image->ImageIndex() == index
+            && !image->CurrentImage().isNull();
     }
     // The ways of cancelling a dialog: its Cancel button, Escape, and closing the window.
     enum class TCancelBy { Button, Escape, Close };
@@ -183,8 +186,8 @@ private slots:
             TRowState::Failed };
         for (size_t i = 0; i < states.size(); ++i)
             for (size_t j = i + 1; j < states.size(); ++j)
-                QVERIFY(Data->PngImageCollection1.Image(StatusImageIndex(states[i])).toImage()
-                    != Data->PngImageCollection1.Image(StatusImageIndex(states[j])).toImage());
+                QVERIFY(Data->PngImageCollection1.Image(StatusImageIndex(states[i]))
+                    != Data->PngImageCollection1.Image(StatusImageIndex(states[j])));
         QCOMPARE(StatusImageIndex(TRowState::Cancelled), StatusImageIndex(TRowState::Waiting));
     }
 
@@ -216,6 +219,42 @@ private slots:
         QCOMPARE(A::Bar(*f, 2)->value(), 100);
         QCOMPARE(A::Close(*f)->text(), QStringLiteral("Close"));
         QVERIFY(prompt.CheckCaptions.isEmpty()); // silent: no question
+    }
+
+    // Each row's picture, 52 pixels wide and centred, goes from waiting to working, then to done
+    // or failed, while the run goes on.
+    void iconsFollowTheRun()
+    {
+        Add(Site(), "Museum");
+        Add(Site(), "Broken");
+        // Fetched afresh, so the item row works while its download reports.
+        QFile::remove(CacheFileName(Site(), QStringLiteral("Museum"), QStringLiteral("genasc"), QStringLiteral(".asc")));
+        std::vector<std::vector<int>> seen;
+        TfmStatus* form = nullptr;
+        auto record = [&] {
+            for (int i = 0; form && i < A::RowCount(*form); ++i) {
+                const int index = A::Image(*form, i)->ImageIndex();
+                if (seen[size_t(i)].empty() || seen[size_t(i)].back() != index)
+                    seen[size_t(i)].push_back(index);
+            }
+        };
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, record);
+        const auto f = Run(true, [&](TfmStatus& shown) {
+            form = &shown;
+            seen.resize(size_t(A::RowCount(shown)));
+            record();
+            poll.start(0);
+        });
+        poll.stop();
+        record();
+        QCOMPARE(seen.size(), size_t(3));
+        QCOMPARE(seen[0], (std::vector<int> { 3, 4, 5 }));
+        QCOMPARE(seen[1], (std::vector<int> { 3, 4, 5 }));
+        QCOMPARE(seen[2], (std::vector<int> { 3, 4, 6 }));
+        const TPngImageComp* image = A::Image(*f, 1);
+        QCOMPARE(image->width(), 52);
+        QCOMPARE(image->Layout(), TLayoutMode::lmCenter);
     }
 
     // A manual run answered Cancel at the first overwrite question, in the real dialog, by its

@@ -2,8 +2,10 @@
 #include "AppTestSupport.h"
 
 #include "app/uDialogs.h"
+#include "app/uTarvellForm.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
+#include "ui/AdvGlowButton.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,6 +94,56 @@ private slots:
         QCOMPARE(prompt.Boxes[0].Type, 0x30u);
         QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("'x' is not a valid integer value"));
         QCOMPARE(prompt.Boxes[2].Text, QStringLiteral("boom"));
+    }
+
+    // A glow button's click that throws reaches the command display like any command.
+    void clickErrorsGoToTheCommandDisplay()
+    {
+        TScriptedPrompt prompt;
+        InstallClickErrorDisplay();
+        TAdvGlowButton button;
+        button.OnClick = [](TAdvCustomGlowButton*) { throw EUserError("No site selected"); };
+        button.Click();
+        TAdvCustomGlowButton::SetClickErrorHandler(nullptr);
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("No site selected."));
+    }
+
+    // Escape in a dialog clicks its Cancel glow button (its handler, then its modal result);
+    // without an enabled one, and when the window is closed, the dialog is rejected unclicked.
+    void escapeClicksTheCancelGlowButton_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<int>("result");
+        QTest::addColumn<int>("clicks");
+        QTest::newRow("Escape") << "escape" << true << 2 << 1;
+        QTest::newRow("Escape, Cancel disabled") << "escape" << false << 0 << 0;
+        QTest::newRow("window closed") << "close" << true << 0 << 0;
+    }
+    void escapeClicksTheCancelGlowButton()
+    {
+        QFETCH(QString, way);
+        QFETCH(bool, enabled);
+        QFETCH(int, result);
+        QFETCH(int, clicks);
+        TTarvellModalForm dialog;
+        auto* cancel = new TAdvGlowButton(&dialog);
+        cancel->SetCaption(QStringLiteral("Cancel"));
+        cancel->Cancel = true;
+        cancel->ModalResult = mrCancel;
+        cancel->setEnabled(enabled);
+        int clicked = 0;
+        cancel->OnClick = [&](TAdvCustomGlowButton*) { ++clicked; };
+        QTimer::singleShot(0, &dialog, [&] {
+            if (way == QLatin1String("escape"))
+                QTest::keyClick(&dialog, Qt::Key_Escape);
+            else
+                dialog.close();
+        });
+        QTimer::singleShot(3000, &dialog, [&] { dialog.done(99); });
+        QCOMPARE(dialog.exec(), result);
+        QCOMPARE(clicked, clicks);
     }
 
     void exportExtensionCheck_data()
