@@ -22,15 +22,43 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QToolButton>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Draws the duplicates indented under the first POI of their group.
+class TDupNodeDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem indented = option;
+        if (index.data(TDupTreeModel::LevelRole).toInt() == 1)
+            indented.rect.adjust(20, 0, 0, 0);
+        QStyledItemDelegate::paint(painter, indented, index);
+    }
+};
+
+} // namespace
+
 TDupTreeModel::TDupTreeModel(QObject* parent)
-    : QAbstractItemModel(parent)
+    : QAbstractListModel(parent)
+    , FStarts { 0 }
 {
+}
+
+void TDupTreeModel::Renumber()
+{
+    FStarts.assign(1, 0);
+    FStarts.reserve(FGroups.size() + 1);
+    for (const TDupGroup& group : FGroups)
+        FStarts.push_back(FStarts.back() + 1 + int(group.Members.size()));
 }
 
 void TDupTreeModel::SetGroups(const TEntries* entries, std::vector<TDupGroup> groups)
@@ -38,6 +66,7 @@ void TDupTreeModel::SetGroups(const TEntries* entries, std::vector<TDupGroup> gr
     beginResetModel();
     FEntries = entries;
     FGroups = std::move(groups);
+    Renumber();
     endResetModel();
 }
 
@@ -55,55 +84,41 @@ void TDupTreeModel::RemoveDeleted(const std::vector<int>& deleted)
         for (int& member : group.Members)
             member = renumber(member);
     }
+    Renumber();
     endResetModel();
+}
+
+std::pair<int, int> TDupTreeModel::NodeAt(int row) const
+{
+    if (row < 0 || row >= FStarts.back())
+        return { -1, -1 };
+    const int group = int(std::upper_bound(FStarts.begin(), FStarts.end(), row) - FStarts.begin()) - 1;
+    return { group, row - FStarts[size_t(group)] - 1 };
 }
 
 int TDupTreeModel::PoiIndex(const QModelIndex& index) const
 {
     if (!index.isValid())
         return -1;
-    if (index.internalId() == 0)
-        return FGroups[size_t(index.row())].Root;
-    return FGroups[size_t(index.internalId() - 1)].Members[size_t(index.row())];
-}
-
-QModelIndex TDupTreeModel::index(int row, int column, const QModelIndex& parent) const
-{
-    if (column != 0 || row < 0)
-        return QModelIndex();
-    if (!parent.isValid())
-        return row < int(FGroups.size()) ? createIndex(row, 0, quintptr(0)) : QModelIndex();
-    if (parent.internalId() != 0 || parent.row() >= int(FGroups.size()))
-        return QModelIndex();
-    if (row >= int(FGroups[size_t(parent.row())].Members.size()))
-        return QModelIndex();
-    return createIndex(row, 0, quintptr(parent.row()) + 1);
-}
-
-QModelIndex TDupTreeModel::parent(const QModelIndex& child) const
-{
-    if (!child.isValid() || child.internalId() == 0)
-        return QModelIndex();
-    return createIndex(int(child.internalId() - 1), 0, quintptr(0));
+    const auto [group, member] = NodeAt(index.row());
+    if (group < 0)
+        return -1;
+    const TDupGroup& g = FGroups[size_t(group)];
+    return member < 0 ? g.Root : g.Members[size_t(member)];
 }
 
 int TDupTreeModel::rowCount(const QModelIndex& parent) const
 {
-    if (!parent.isValid())
-        return int(FGroups.size());
-    if (parent.internalId() != 0 || parent.column() != 0)
-        return 0;
-    return int(FGroups[size_t(parent.row())].Members.size());
-}
-
-int TDupTreeModel::columnCount(const QModelIndex&) const
-{
-    return 1;
+    return parent.isValid() ? 0 : FStarts.back();
 }
 
 QVariant TDupTreeModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || !FEntries)
+    if (!index.isValid() || !FEntries)
+        return QVariant();
+    if (role == LevelRole)
+        return IsMember(index) ? 1 : 0;
+    if (role != Qt::DisplayRole)
         return QVariant();
     const int poi = PoiIndex(index);
     if (poi < 0 || poi >= FEntries->Count())
@@ -140,6 +155,8 @@ TfmFindDups::TfmFindDups(QWidget* owner)
     TreeView1 = new QTreeView(this);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setModel(FModel);
+    TreeView1->setItemDelegate(new TDupNodeDelegate(TreeView1));
+    TreeView1->setRootIsDecorated(false);
     TreeView1->setHeaderHidden(true);
     TreeView1->setUniformRowHeights(true);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -301,10 +318,7 @@ void TfmFindDups::Search(TfmProgress* progress)
         };
     std::vector<TDupGroup> groups = search.Run(points, tolerance);
     const bool none = groups.empty();
-    TreeView1->setUpdatesEnabled(false);
     FModel->SetGroups(Entries, std::move(groups));
-    TreeView1->expandAll();
-    TreeView1->setUpdatesEnabled(true);
     if (none && !search.Cancelled())
         ShowInfo(this, tr("No duplicate items found"));
 }
@@ -312,11 +326,12 @@ void TfmFindDups::Search(TfmProgress* progress)
 void TfmFindDups::SelectAllDuplicates()
 {
     QItemSelection selection;
-    for (int g = 0; g < FModel->rowCount(); ++g) {
-        const QModelIndex group = FModel->index(g, 0);
-        const int members = FModel->rowCount(group);
-        if (members > 0)
-            selection.append(QItemSelectionRange(FModel->index(0, 0, group), FModel->index(members - 1, 0, group)));
+    for (int g = 0; g < int(FModel->Groups().size()); ++g) {
+        const int members = int(FModel->Groups()[size_t(g)].Members.size());
+        if (members > 0) {
+            const int first = FModel->GroupRow(g) + 1;
+            selection.append(QItemSelectionRange(FModel->index(first), FModel->index(first + members - 1)));
+        }
     }
     TreeView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
@@ -328,20 +343,20 @@ void TfmFindDups::SelectNone()
 
 std::vector<int> TfmFindDups::SelectedDuplicates() const
 {
-    // Level-1 nodes in tree order: by group, then by row.
-    std::vector<std::pair<int, int>> nodes;
-    for (const QItemSelectionRange& range : TreeView1->selectionModel()->selection()) {
-        if (!range.parent().isValid())
-            continue;
+    // Level-1 nodes in tree order, which is row order.
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : TreeView1->selectionModel()->selection())
         for (int row = range.top(); row <= range.bottom(); ++row)
-            nodes.emplace_back(range.parent().row(), row);
-    }
-    std::sort(nodes.begin(), nodes.end());
-    nodes.erase(std::unique(nodes.begin(), nodes.end()), nodes.end());
+            rows.push_back(row);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     std::vector<int> indices;
-    indices.reserve(nodes.size());
-    for (const auto& [group, row] : nodes)
-        indices.push_back(FModel->Groups()[size_t(group)].Members[size_t(row)]);
+    indices.reserve(rows.size());
+    for (int row : rows) {
+        const auto [group, member] = FModel->NodeAt(row);
+        if (group >= 0 && member >= 0)
+            indices.push_back(FModel->Groups()[size_t(group)].Members[size_t(member)]);
+    }
     return indices;
 }
 
@@ -349,7 +364,7 @@ void TfmFindDups::UpdateActions()
 {
     bool any = false;
     for (const QItemSelectionRange& range : TreeView1->selectionModel()->selection())
-        if (range.parent().isValid()) {
+        if (range.bottom() > range.top() || FModel->NodeAt(range.top()).second >= 0) {
             any = true;
             break;
         }
@@ -377,11 +392,8 @@ void TfmFindDups::acDeleteExecute()
     if (indices.empty() || !Entries)
         return;
     std::sort(indices.begin(), indices.end());
-    TreeView1->setUpdatesEnabled(false);
     Entries->DeleteIndices(indices);
     FModel->RemoveDeleted(indices);
-    TreeView1->expandAll();
-    TreeView1->setUpdatesEnabled(true);
     if (OnEntriesDeleted)
         OnEntriesDeleted();
 }

@@ -5,7 +5,7 @@
 #include "app/uFindDups.h"
 #include "app/uTarvellForm.h"
 
-#include <QAbstractItemModel>
+#include <QAbstractListModel>
 
 #include <vector>
 
@@ -18,11 +18,15 @@ class QTreeView;
 class TEntries;
 class TfmProgress;
 
-// The result as a tree: level 0 the first POI of each group, level 1 its duplicates. No item per
-// POI is kept; captions are read from the list when shown.
-class TDupTreeModel : public QAbstractItemModel {
+// The result as the tree shows it, one row per node: each group's first POI (level 0) followed
+// by its duplicates (level 1, drawn indented). No item per POI is kept; captions are read from
+// the list when shown. The groups are always shown open, as the search leaves them.
+class TDupTreeModel : public QAbstractListModel {
     Q_OBJECT
 public:
+    // Qt::UserRole: the node's level (0 or 1).
+    static constexpr int LevelRole = Qt::UserRole;
+
     explicit TDupTreeModel(QObject* parent = nullptr);
 
     // One reset for the whole result.
@@ -32,19 +36,24 @@ public:
     // as the list does once they are deleted; one reset.
     void RemoveDeleted(const std::vector<int>& deleted);
 
-    static bool IsMember(const QModelIndex& index) { return index.isValid() && index.internalId() != 0; }
+    // The group of a row and the member's place in it (-1 for the group's first POI).
+    std::pair<int, int> NodeAt(int row) const;
+    // The row of a group's first POI.
+    int GroupRow(int group) const { return FStarts[size_t(group)]; }
+    bool IsMember(const QModelIndex& index) const { return index.isValid() && NodeAt(index.row()).second >= 0; }
     // The list index of the node's POI.
     int PoiIndex(const QModelIndex& index) const;
 
-    QModelIndex index(int row, int column, const QModelIndex& parent = QModelIndex()) const override;
-    QModelIndex parent(const QModelIndex& child) const override;
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
+    void Renumber();
+
     const TEntries* FEntries = nullptr;
     std::vector<TDupGroup> FGroups;
+    // Row of each group's first POI, and the row count at the end.
+    std::vector<int> FStarts;
 };
 
 class TfmFindDups : public TTarvellModalForm {
