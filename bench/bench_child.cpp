@@ -1,5 +1,7 @@
-// Opens a generated ov2 file of a million POIs in a child window and shows its first rows.
-//   tarvell-bench-child [count]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
+// Opens an ov2 file in a child window and shows its first rows: the file named, or one of count
+// generated POIs (a million by default) written first.
+//   tarvell-bench-child [FILE.ov2 | count]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
+// Make the file beforehand (bench/make_ov2.py) to measure the process without the generator.
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
@@ -11,9 +13,29 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <cstdio>
+#include <string>
+
+namespace {
+
+// The process's resident and peak resident memory as the kernel counts them.
+std::string ResidentMemory()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return {};
+    std::string out;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:") || line.startsWith("VmHWM:"))
+            out += (out.empty() ? "" : ", ") + line.simplified().toStdString();
+    return out;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -23,9 +45,12 @@ int main(int argc, char** argv)
     qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
     QApplication app(argc, argv);
     RegisterAllFormats();
-    const int count = argc > 1 ? std::atoi(argv[1]) : 1000000;
-    const QString path = home.filePath(QStringLiteral("big.ov2"));
-    {
+    const QString argument = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
+    bool isCount = false;
+    const int count = argument.isEmpty() ? 1000000 : argument.toInt(&isCount);
+    QString path = QFileInfo(argument).absoluteFilePath();
+    if (argument.isEmpty() || isCount) {
+        path = home.filePath(QStringLiteral("big.ov2"));
         TEntries entries;
         GeneratePois(entries, count);
         TMemoryStream stream;
@@ -49,8 +74,8 @@ int main(int argc, char** argv)
     child->SelectAll();
     QCoreApplication::processEvents();
     const qint64 selectAll = clock.elapsed();
-    std::printf("%d POIs: opened and first rows shown in %lld ms; select all %lld ms; rows %d\n", count,
-        static_cast<long long>(shown), static_cast<long long>(selectAll), child->Model()->rowCount());
+    std::printf("%d POIs: opened and first rows shown in %lld ms (%s); select all %lld ms\n", child->Model()->rowCount(),
+        static_cast<long long>(shown), ResidentMemory().c_str(), static_cast<long long>(selectAll));
     child->Entries().ResetChanged();
     return 0;
 }

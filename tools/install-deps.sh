@@ -6,10 +6,10 @@ PACKAGES=(
   g++ cmake ninja-build pkg-config python3
   qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-svg-dev qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
   qt6-webengine-dev
-  libpugixml-dev libcurl4-openssl-dev zlib1g-dev
+  libpugixml-dev libexpat1-dev libcurl4-openssl-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xauth xdotool fonts-dejavu-core locales-all adwaita-icon-theme
-  libcapstone-dev libdw-dev
+  libcapstone-dev libdw-dev g++-multilib
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

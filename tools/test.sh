@@ -20,6 +20,9 @@ test -s build/artifacts/batch-convert.png
 test -s build/artifacts/preferences.png
 test -s build/artifacts/glow-buttons.png
 test -s build/artifacts/update-status.png
+test -s build/artifacts/device-browser.png
+test -s build/artifacts/mobile-folder.png
+test -s build/artifacts/browse-folder.png
 # Installed into a temporary prefix, the program starts from there in German.
 bash tools/check-install.sh
 

@@ -216,6 +216,9 @@ TMDIChild::~TMDIChild()
     ListView1->setModel(nullptr);
     Entries().Clear();
     Entries().OnProgress = nullptr;
+    // The model listens to the list, which goes before the window's children do.
+    delete FModel;
+    FModel = nullptr;
 }
 
 void TMDIChild::CreateActions()
@@ -418,10 +421,8 @@ void TMDIChild::RefreshView(bool force)
 {
     if (FDestroying)
         return;
-    if (FModel->rowCount() != ListView1->model()->rowCount() || ListView1->verticalHeader()->count() != FModel->rowCount())
-        FModel->Reload();
-    else
-        ListView1->viewport()->update();
+    // The list tells the model of every change of its count as it happens: the view only repaints.
+    ListView1->viewport()->update();
     if (force || FMain.ActiveChild() == this) {
         FMain.StatusPanel(2)->setText(tr("%1 items").arg(Entries().Count()));
         FMain.StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
@@ -501,10 +502,9 @@ void TMDIChild::EditChanged(TEntryEdit edit)
         return;
     Run([this, edit] {
         TEntry* entry = GetEntry();
-        if (TEntryEditSync::ToEntry(entry, edit, EditValues())) {
+        // The model's change notice refreshes the window.
+        if (TEntryEditSync::ToEntry(entry, edit, EditValues()))
             FModel->RowChanged(Entries().IndexOf(entry));
-            Refresh();
-        }
     });
 }
 
@@ -572,11 +572,7 @@ bool TMDIChild::DescriptionKey(QKeyEvent* key)
 
 // --- commands ------------------------------------------------------------------------------------
 
-void TMDIChild::AfterBulkChange()
-{
-    FModel->Reload();
-    Refresh();
-}
+void TMDIChild::AfterBulkChange() { Refresh(); }
 
 bool TMDIChild::SaveTo(const QString& path, const QString& formatID)
 {
@@ -616,6 +612,14 @@ bool TMDIChild::SaveAs()
     const THourglass hourglass;
     const TRefreshAfter refresh { this };
     return FDocument.SaveAsChosen(request.Files.first(), request.FilterIndex, [](const QString& text) { return YesNo(text); });
+}
+
+bool TMDIChild::SaveRemote(const QString& name, int typeIndex, bool copyBitmap)
+{
+    ListView1->setFocus();
+    const THourglass hourglass;
+    const TRefreshAfter refresh { this };
+    return FDocument.SaveRemote(name, typeIndex, copyBitmap, [](const QString& text) { return YesNo(text); });
 }
 
 bool TMDIChild::AskSave()
@@ -659,7 +663,6 @@ void TMDIChild::Delete()
     const int selected = GetSelectedIndex();
     const QSignalBlocker blocker(ListView1->selectionModel());
     const int next = FDocument.Delete(SelectedIndices(), selected);
-    FModel->Reload();
     if (next >= 0) {
         const QModelIndex index = FModel->index(next, 0);
         ListView1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
@@ -700,7 +703,6 @@ void TMDIChild::Paste()
     const QString text = QApplication::clipboard()->text();
     const TRefreshAfter refresh { this };
     FDocument.PasteText(text);
-    FModel->Reload();
 }
 
 void TMDIChild::CopyAsText() { QApplication::clipboard()->setText(FDocument.CopyAsText(SelectedIndices())); }

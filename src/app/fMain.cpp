@@ -9,6 +9,7 @@
 #include "app/fFindDups.h"
 #include "app/fMDIChild.h"
 #include "app/fPluginSettings.h"
+#include "app/fMobileBrowser.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
 #include "app/fSysInfo.h"
@@ -245,6 +246,12 @@ void TfmTarvellMainForm::Execute(TAction id)
         if (child)
             child->SaveAs();
         break;
+    case A::acFileRemote:
+        acFileRemoteExecute();
+        break;
+    case A::acFileSaveRemote:
+        acFileSaveRemoteExecute();
+        break;
     case A::acFileClose:
         if (QMdiSubWindow* window = FMdiArea->currentSubWindow())
             window->close();
@@ -389,10 +396,8 @@ void TfmTarvellMainForm::Execute(TAction id)
         about.exec();
         break;
     }
-    // Their windows (device browser, wizard, manager, version check) come with their own units;
-    // until then the table keeps these commands disabled.
-    case A::acFileRemote:
-    case A::acFileSaveRemote:
+    // Their windows (wizard, manager, version check) come with their own units; until then the
+    // table keeps these commands disabled.
     case A::acAutoUpdateWizard:
     case A::acAutoUpdateManager:
     case A::Action4:
@@ -835,6 +840,36 @@ void TfmTarvellMainForm::acFileAppendExecute()
     const QString format = TOpenFile::FormatAtFilterIndex(request.FilterIndex);
     for (const QString& file : request.Files)
         OpenFile(child, file, true, format);
+}
+
+void TfmTarvellMainForm::acFileRemoteExecute()
+{
+    ConnectDevice();
+    TfmMobileBrowser browser(this, false);
+    browser.SetFileName(GetSettings().PrevRemoteDir);
+    if (browser.exec() != QDialog::Accepted)
+        return;
+    const QString name = browser.FileName();
+    GetSettings().PrevRemoteDir = DeviceFolderPart(name);
+    // Read again even when a child shows it: the device file may have changed.
+    OpenFile(nullptr, QStringLiteral("MOBILE://") + name, false, browser.OpenFormatID());
+}
+
+void TfmTarvellMainForm::acFileSaveRemoteExecute()
+{
+    TMDIChild* child = ActiveChild();
+    if (!child)
+        return;
+    ConnectDevice();
+    TfmMobileBrowser browser(this, true);
+    browser.SetExtraVisible(true);
+    browser.SetExtraCaption(tr("Copy bmp file if available"));
+    const QString preset = child->Document().RemoteSaveName(GetSettings().PrevRemoteDir);
+    browser.SetFileName(preset);
+    browser.SetFormatIndex(child->Document().RemoteSaveTypeIndex(preset));
+    if (browser.exec() != QDialog::Accepted)
+        return;
+    child->SaveRemote(browser.FileName(), browser.FormatIndex(), browser.GetExtraChecked());
 }
 
 void TfmTarvellMainForm::acMruExecute(int tag)

@@ -17,7 +17,7 @@
 
 namespace {
 
-int CompareTextAscii(const std::string& a, const std::string& b)
+int CompareTextAscii(std::string_view a, std::string_view b)
 {
     const size_t n = std::min(a.size(), b.size());
     for (size_t i = 0; i < n; ++i) {
@@ -27,21 +27,6 @@ int CompareTextAscii(const std::string& a, const std::string& b)
             return x - y;
     }
     return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
-}
-
-int CompareDouble(double a, double b) { return a < b ? -1 : a > b ? 1 : 0; }
-
-// Appends every entry of from to to, in order, moving the records; from ends empty.
-void MoveEntries(TEntries& from, TEntries& to)
-{
-    std::vector<std::unique_ptr<TEntry>> taken;
-    taken.reserve(size_t(from.Count()));
-    // From the end, so that no entry behind it has to shift.
-    while (from.Count() > 0)
-        taken.push_back(from.Extract(from.Count() - 1));
-    to.Reserve(to.Count() + int(taken.size()));
-    for (auto it = taken.rbegin(); it != taken.rend(); ++it)
-        to.AddEntry(std::move(*it), false);
 }
 
 } // namespace
@@ -59,7 +44,8 @@ void TChildDocument::LoadEntries(
 {
     if (!append)
         Entries.Clear();
-    MoveEntries(entries, Entries);
+    // The records move with their blocks: nothing is copied.
+    Entries.AddAll(entries);
     if (!append)
         Entries.ResetChanged();
     // A device folder is no starting point for the local file dialogs.
@@ -151,10 +137,12 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         // A device file saved onto itself already has its picture beside it.
         const bool sameFile = fromDevice
             && SameLocation(QStringLiteral("MOBILE://") + picture, QStringLiteral("MOBILE://") + destination);
+        // Exact look-ups that tell a lost device from a missing picture: a device back only for
+        // the copy must not have its picture replaced unasked.
         const bool exists = !source.isEmpty() && !sameFile
-            && (fromDevice ? DeviceFileExists(picture) : QFileInfo::exists(picture));
+            && (fromDevice ? DeviceEntryAt(picture) == TDeviceEntry::File : QFileInfo(picture).isFile());
         if (exists
-            && (!DeviceFileExists(destination)
+            && (DeviceEntryAt(destination) == TDeviceEntry::None
                 || ask(tr("Remote file %1 already exists. Do you want to overwrite it?").arg(destination)))) {
             if (fromDevice) {
                 if (!CeCopyFile(picture, destination, false))
@@ -165,9 +153,22 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         }
     }
     TSettings& settings = GetSettings();
-    settings.PrevRemoteDir = StripMobilePrefix(LocationFolder(location));
+    // With its trailing "\": the folder and a file name make a path.
+    settings.PrevRemoteDir = DeviceFolderPart(name);
     settings.AddToMRU(location, format);
     return true;
+}
+
+QString TChildDocument::RemoteSaveName(const QString& prevRemoteDir) const
+{
+    if (IsMobilePath(FileName))
+        return StripMobilePrefix(FileName);
+    return prevRemoteDir + LocationFileName(FileName);
+}
+
+int TChildDocument::RemoteSaveTypeIndex(const QString& name) const
+{
+    return TConvertToBase::IndexOf(DeviceExtension(name), FormatID);
 }
 
 int TChildDocument::FindFrom(const QString& text, int from, const QString& message) const
@@ -227,10 +228,10 @@ void TChildDocument::SortByColumn(int column)
         Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareTextAscii(a.GetDescription(), b.GetDescription()); });
         break;
     case 1:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLatitude(), b.GetLatitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLatitude(); });
         break;
     case 2:
-        Entries.Sort([](const TEntry& a, const TEntry& b) { return CompareDouble(a.GetLongitude(), b.GetLongitude()); });
+        Entries.SortByKey([](const TEntry& e) { return e.GetLongitude(); });
         break;
     default:
         break;
@@ -271,10 +272,11 @@ QString TChildDocument::CopySelectedText(const std::vector<int>& indices) const
 
 void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, ClipboardCodePage)); }
 
-void TChildDocument::Paste(const std::string& text)
+void TChildDocument::Paste(std::string text)
 {
     CreateXmlDocument();
-    TMemoryStream stream(text);
+    // The stream takes the text itself: no second copy while it is read.
+    TMemoryStream stream(std::move(text));
     Entries.LoadFromStream(stream, QStringLiteral(".gpx"), QString(), true);
 }
 
@@ -293,6 +295,7 @@ QString TChildDocument::CopyAsText(const std::vector<int>& indices) const
 int TChildDocument::DropEntries(TChildDocument& source, std::vector<int> indices, TChildDocument& target, int targetIndex)
 {
     indices = source.ValidIndices(std::move(indices));
+    const TEntries::TBulkChange bulk(target.Entries);
     if (targetIndex < 0 || targetIndex > target.Entries.Count())
         targetIndex = -1;
     if (&source == &target) {

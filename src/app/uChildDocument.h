@@ -56,6 +56,11 @@ public:
     // with copyBitmap the picture beside the source goes along (asking before it replaces one).
     // Returns false when nothing was saved.
     bool SaveRemote(QString name, int typeIndex, bool copyBitmap, const TAskYesNo& ask);
+    // The device browser's first name for Save Remote: a device file's own path, else the last
+    // device folder (with its trailing "\") and the file's name.
+    QString RemoteSaveName(const QString& prevRemoteDir) const;
+    // The writer row preset for that name: its extension and the file's format.
+    int RemoteSaveTypeIndex(const QString& name) const;
 
     // Index of the first POI from index from whose description contains text (case-insensitive);
     // raises EUserError with message when none.
@@ -77,7 +82,7 @@ public:
     // The selected POIs (description and coordinates only) as GPX text.
     std::string CopySelected(const std::vector<int>& indices) const;
     // Appends the POIs of GPX text; raises the importer's error for anything else.
-    void Paste(const std::string& text);
+    void Paste(std::string text);
     // The same as clipboard text, and back (the GPX bytes are ISO-8859-1).
     QString CopySelectedText(const std::vector<int>& indices) const;
     void PasteText(const QString& text);

@@ -2,7 +2,6 @@
 #include "app/uEntriesModel.h"
 
 #include "core/uCodePage.h"
-#include "model/uModel.h"
 
 #include <QDataStream>
 #include <QIODevice>
@@ -16,7 +15,10 @@ TEntriesModel::TEntriesModel(TEntries& entries, QObject* parent)
     : QAbstractTableModel(parent)
     , FEntries(entries)
 {
+    FEntries.SetListener(this);
 }
+
+TEntriesModel::~TEntriesModel() { FEntries.SetListener(nullptr); }
 
 int TEntriesModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : FEntries.Count(); }
 

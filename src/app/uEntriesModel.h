@@ -1,17 +1,20 @@
 // The table model over a POI list: description, latitude, longitude, produced on demand.
 #pragma once
 
+#include "model/uModel.h"
+
 #include <QAbstractTableModel>
 
-class TEntries;
-
-class TEntriesModel : public QAbstractTableModel {
+// Hears of every change of the list's order and count from the list itself and tells its views
+// in time; the list must outlive the model.
+class TEntriesModel : public QAbstractTableModel, private TEntriesListener {
     Q_OBJECT
 public:
     // The MIME type of POIs dragged between child windows: the source window's key and the rows.
     static const QString MimeType;
 
     explicit TEntriesModel(TEntries& entries, QObject* parent = nullptr);
+    ~TEntriesModel() override;
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -28,7 +31,7 @@ public:
     // Identifies the window whose rows a drag carries.
     quint64 SourceKey = 0;
 
-    // After a bulk change (load, append, paste, delete, sort): one reset.
+    // One reset of the views, for a change the list does not report.
     void Reload();
     // After the POI at row changed.
     void RowChanged(int row);
@@ -36,5 +39,12 @@ public:
     static bool DecodeDrag(const QMimeData* data, quint64& sourceKey, std::vector<int>& rows);
 
 private:
+    void EntriesAboutToBeInserted(int first, int last) override { beginInsertRows(QModelIndex(), first, last); }
+    void EntriesInserted() override { endInsertRows(); }
+    void EntriesAboutToBeRemoved(int first, int last) override { beginRemoveRows(QModelIndex(), first, last); }
+    void EntriesRemoved() override { endRemoveRows(); }
+    void EntriesAboutToBeReset() override { beginResetModel(); }
+    void EntriesReset() override { endResetModel(); }
+
     TEntries& FEntries;
 };

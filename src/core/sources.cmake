@@ -9,4 +9,5 @@ target_sources(tarvell_logic PRIVATE
   core/uSettingsStore.cpp core/uSettingsStore.h
   core/uStream.cpp core/uStream.h
   core/uXmlDocument.cpp core/uXmlDocument.h
+  core/uXmlStream.cpp core/uXmlStream.h
 )

@@ -279,10 +279,85 @@ QString FloatToStrSep(double value, QChar separator)
 
 std::string FloatToPlainText(double value)
 {
-    // 330 digits hold the longest fixed text of a finite double.
-    std::array<char, 400> buffer{};
-    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed);
-    return std::string(buffer.data(), result.ptr);
+    // Coordinates have a few decimals: the first n / 10^k (k <= 6) that reads back as the value
+    // is its text, and the 15-digit rounding, as below. Checked by division, so a product
+    // rounded the wrong way only means a later k or the general path.
+    const double magnitude = std::fabs(value);
+    if (magnitude < 1e6) {
+        double scale = 1;
+        for (int k = 0; k <= 6; ++k, scale *= 10) {
+            const double n = std::nearbyint(magnitude * scale);
+            if (n / scale != magnitude)
+                continue;
+            std::array<char, 24> digits;
+            const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), int64_t(n)).ptr;
+            const std::string_view d(digits.data(), size_t(end - digits.data()));
+            std::string out = std::signbit(value) ? "-" : "";
+            if (k == 0)
+                return out += d;
+            if (d.size() <= size_t(k)) {
+                out += "0.";
+                out.append(size_t(k) - d.size(), '0');
+                return out += d;
+            }
+            out += d.substr(0, d.size() - size_t(k));
+            out += '.';
+            return out += d.substr(d.size() - size_t(k));
+        }
+    }
+    // The shortest text that reads back is the 15-digit rounding whenever it has at most 15
+    // significant digits: it lies closer to the value than half a step of 15 digits. That is
+    // nearly every coordinate, and far quicker than rounding.
+    std::array<char, 400> shortest;  // 330 digits hold the longest fixed text of a finite double
+    const auto fixed = std::to_chars(shortest.data(), shortest.data() + shortest.size(), value, std::chars_format::fixed);
+    if (fixed.ec == std::errc()) {
+        int significant = 0;
+        bool leading = true;
+        for (const char* c = shortest.data(); c != fixed.ptr; ++c) {
+            if (*c < '0' || *c > '9' || (leading && *c == '0'))
+                continue;
+            leading = false;
+            ++significant;
+        }
+        if (significant <= 15)
+            return std::string(shortest.data(), fixed.ptr);
+    }
+    // Rounded to 15 significant digits: "d.dddddddddddddde+xx".
+    std::array<char, 32> buffer;
+    const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::scientific, 14);
+    std::string_view text(buffer.data(), size_t(result.ptr - buffer.data()));
+    if (text.find('e') == std::string_view::npos)
+        return std::string(text);  // "inf", "nan"
+    std::string out;
+    if (text.front() == '-') {
+        out += '-';
+        text.remove_prefix(1);
+    }
+    const size_t e = text.find('e');
+    std::string digits(1, text[0]);
+    digits.append(text.substr(2, e - 1 - 1));
+    while (digits.size() > 1 && digits.back() == '0')
+        digits.pop_back();
+    const std::string_view exponentText = text.substr(e + 1);
+    int exponent = 0;
+    std::from_chars(exponentText.data() + 1, exponentText.data() + exponentText.size(), exponent);
+    if (exponentText.front() == '-')
+        exponent = -exponent;
+    // Digits before the decimal point.
+    const int whole = digits == "0" ? 1 : exponent + 1;
+    if (whole <= 0) {
+        out += "0.";
+        out.append(size_t(-whole), '0');
+        out += digits;
+    } else if (size_t(whole) >= digits.size()) {
+        out += digits;
+        out.append(size_t(whole) - digits.size(), '0');
+    } else {
+        out.append(digits, 0, size_t(whole));
+        out += '.';
+        out.append(digits, size_t(whole));
+    }
+    return out;
 }
 
 int32_t StrToInt32(std::string_view text)
@@ -371,13 +446,13 @@ void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int m
         if (c == '"') {
             quoted = !quoted;
         } else if (c == ',' && !quoted && (maximum <= 0 || int(fields.size()) < maximum - 1)) {
-            fields.emplace_back(TrimView(current));
+            fields.emplace_back(TrimControls(current));
             current.clear();
         } else {
             current.push_back(c);
         }
     }
-    fields.emplace_back(TrimView(current));
+    fields.emplace_back(TrimControls(current));
 }
 
 std::vector<std::string_view> SplitTextLines(std::string_view text)

@@ -116,8 +116,8 @@ double StrToFloatSep(const QString& text, QChar separator = QChar('.'));
 double StrToFloatSep(std::string_view text, char separator = '.');
 // Shortest text that reads back to the same double, with separator as decimal point.
 QString FloatToStrSep(double value, QChar separator = QChar('.'));
-// Shortest text in fixed notation (never an exponent) that reads back to the same double, with
-// "." as decimal point; for coordinates in XML files.
+// The general number format's 15 significant digits, trailing zeros dropped, in fixed notation
+// (never an exponent) with "." as decimal point; for coordinates in XML files.
 std::string FloatToPlainText(double value);
 // Parses a whole decimal 32-bit integer (optional sign, blanks around); else EConvertError.
 int32_t StrToInt32(std::string_view text);
@@ -131,7 +131,8 @@ int TokenCount(const QString& text, QChar separator);
 QString TokenAt(const QString& text, QChar separator, int n);
 QString PadLeft(const QString& text, QChar c, int length);
 QString RepeatChar(QChar c, int count);
-// Splits at commas outside double quotes; quotes dropped; fields trimmed; at most maximum fields
+// Splits at commas outside double quotes; quotes dropped; fields trimmed of spaces and control
+// characters; at most maximum fields
 // (maximum <= 0: no limit), the last one keeping further commas.
 void SplitCsvLine(std::string_view line, std::vector<std::string>& fields, int maximum);
 // Splits text into lines at CR, LF or CR LF; a final line break adds no empty line. The views

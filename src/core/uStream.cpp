@@ -1,9 +1,8 @@
 // The in-memory stream every converter reads from and writes to.
 #include "core/uStream.h"
 
+#include <algorithm>
 #include <bit>
-
-static_assert(std::endian::native == std::endian::little, "the stream helpers assume a little-endian host");
 
 EReadError::EReadError(uint64_t offset)
     : ETarvellError(TGeneralTexts::tr("Stream read error at offset %1").arg(offset))
@@ -40,35 +39,34 @@ std::string TMemoryStream::ReadBytes(uint64_t count)
     return out;
 }
 
-uint8_t TMemoryStream::ReadU8()
-{
-    Need(1);
-    return static_cast<uint8_t>(FData[FPosition++]);
-}
-
-uint16_t TMemoryStream::ReadU16LE()
-{
-    uint16_t v;
-    ReadBuffer(&v, 2);
-    return v;
-}
-
-uint32_t TMemoryStream::ReadU32LE()
-{
-    uint32_t v;
-    ReadBuffer(&v, 4);
-    return v;
-}
-
-uint16_t TMemoryStream::ReadU16BE() { return __builtin_bswap16(ReadU16LE()); }
-
-uint32_t TMemoryStream::ReadU32BE() { return __builtin_bswap32(ReadU32LE()); }
+void TMemoryStream::ThrowReadError() const { throw EReadError(FPosition); }
 
 double TMemoryStream::ReadDoubleLE()
 {
-    double v;
-    ReadBuffer(&v, 8);
-    return v;
+    const unsigned char* p = Take(8);
+    uint64_t bits = 0;
+    for (int i = 7; i >= 0; --i)
+        bits = bits << 8 | p[i];
+    return std::bit_cast<double>(bits);
+}
+
+std::string_view TMemoryStream::ReadZeroTerminated(uint64_t end)
+{
+    end = std::min<uint64_t>(end, FData.size());
+    const char* const begin = Current();
+    const void* zero = FPosition < end ? std::memchr(begin, 0, size_t(end - FPosition)) : nullptr;
+    if (!zero)
+        ThrowReadError();
+    const auto n = size_t(static_cast<const char*>(zero) - begin);
+    FPosition += n + 1;
+    return std::string_view(begin, n);
+}
+
+std::string_view TMemoryStream::ReadRest()
+{
+    const std::string_view rest(Current(), size_t(Remaining()));
+    FPosition = std::max<uint64_t>(FPosition, FData.size());
+    return rest;
 }
 
 void TMemoryStream::Write(const void* buffer, uint64_t count)
@@ -85,11 +83,35 @@ void TMemoryStream::Write(const void* buffer, uint64_t count)
     FPosition += count;
 }
 
-void TMemoryStream::WriteU16LE(uint16_t v) { Write(&v, 2); }
+char* TMemoryStream::WriteSpace(uint64_t count)
+{
+    if (FPosition + count > FData.size())
+        FData.resize(FPosition + count, '\0');
+    char* const at = FData.data() + FPosition;
+    FPosition += count;
+    return at;
+}
 
-void TMemoryStream::WriteU32LE(uint32_t v) { Write(&v, 4); }
+void TMemoryStream::WriteU16LE(uint16_t v)
+{
+    const char bytes[2] = {char(v & 0xFF), char(v >> 8)};
+    Write(bytes, 2);
+}
 
-void TMemoryStream::WriteDoubleLE(double v) { Write(&v, 8); }
+void TMemoryStream::WriteU32LE(uint32_t v)
+{
+    const char bytes[4] = {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24)};
+    Write(bytes, 4);
+}
+
+void TMemoryStream::WriteDoubleLE(double v)
+{
+    const auto bits = std::bit_cast<uint64_t>(v);
+    char bytes[8];
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = char(bits >> (8 * i) & 0xFF);
+    Write(bytes, 8);
+}
 
 std::string ReadStreamString(TMemoryStream& stream, int64_t count)
 {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <type_traits>
 
 // A read that needs more bytes than remain ("Stream read error"), naming the offset.
 class EReadError : public ETarvellError {
@@ -58,13 +59,41 @@ public:
     void ReadBuffer(void* buffer, uint64_t count);
     std::string ReadBytes(uint64_t count);
 
-    uint8_t ReadU8();
-    uint16_t ReadU16LE();
-    uint32_t ReadU32LE();
+    // Fixed-size reads decode their bytes in the file's byte order, whatever the host's; they are
+    // inline, since binary readers call them several times per record.
+    uint8_t ReadU8()
+    {
+        Need(1);
+        return static_cast<uint8_t>(FData[FPosition++]);
+    }
+    uint16_t ReadU16LE()
+    {
+        const unsigned char* p = Take(2);
+        return static_cast<uint16_t>(p[0] | p[1] << 8);
+    }
+    uint32_t ReadU32LE()
+    {
+        const unsigned char* p = Take(4);
+        return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+    }
     int32_t ReadI32LE() { return static_cast<int32_t>(ReadU32LE()); }
-    uint16_t ReadU16BE();
-    uint32_t ReadU32BE();
+    uint16_t ReadU16BE()
+    {
+        const unsigned char* p = Take(2);
+        return static_cast<uint16_t>(p[0] << 8 | p[1]);
+    }
+    uint32_t ReadU32BE()
+    {
+        const unsigned char* p = Take(4);
+        return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | uint32_t(p[3]);
+    }
     double ReadDoubleLE();
+    // The bytes before the next zero byte, which must lie before offset end (or the end of the
+    // stream); the position moves past the zero. EReadError when there is none.
+    std::string_view ReadZeroTerminated(uint64_t end);
+    // The bytes from the position to the end, without copying; the position moves to the end.
+    // The view lasts as long as the stream's data is not changed.
+    std::string_view ReadRest();
 
     void Write(const void* buffer, uint64_t count);
     void Write(std::string_view bytes) { Write(bytes.data(), bytes.size()); }
@@ -73,17 +102,53 @@ public:
     void WriteU32LE(uint32_t v);
     void WriteI32LE(int32_t v) { WriteU32LE(static_cast<uint32_t>(v)); }
     void WriteDoubleLE(double v);
+    // Makes room for count bytes at the position (overwriting or extending the data) and moves
+    // the position past them; the writer fills them through the pointer, which lasts until the
+    // stream's data changes again.
+    char* WriteSpace(uint64_t count);
 
 private:
     void Need(uint64_t count) const
     {
         if (count > Remaining())
-            throw EReadError(FPosition);
+            [[unlikely]] ThrowReadError();
     }
+    // count bytes from the position on; the position moves past them.
+    const unsigned char* Take(uint64_t count)
+    {
+        Need(count);
+        const auto* p = reinterpret_cast<const unsigned char*>(FData.data() + FPosition);
+        FPosition += count;
+        return p;
+    }
+    [[noreturn]] void ThrowReadError() const;
 
     std::string FData;
     uint64_t FPosition = 0;
 };
+
+// The little-endian integer of type T at bytes (any alignment), whatever the host's byte order.
+template <typename T>
+T DecodeLE(const char* bytes)
+{
+    using U = std::make_unsigned_t<T>;
+    U v = 0;
+    for (size_t i = sizeof(T); i-- > 0;)
+        v = static_cast<U>(v << 8 | static_cast<unsigned char>(bytes[i]));
+    return static_cast<T>(v);
+}
+
+// Puts value at bytes as a little-endian integer.
+template <typename T>
+void EncodeLE(char* bytes, T value)
+{
+    using U = std::make_unsigned_t<T>;
+    auto v = static_cast<U>(value);
+    for (size_t i = 0; i < sizeof(T); ++i) {
+        bytes[i] = static_cast<char>(v & 0xFF);
+        v = static_cast<U>(v >> 8);
+    }
+}
 
 // Reads count bytes from the position as 8-bit text; count -1 means the whole stream from the
 // position on. Never reads past the end.

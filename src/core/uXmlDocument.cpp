@@ -4,6 +4,7 @@
 #include "core/uCodePage.h"
 #include "core/uGeneral.h"
 #include "core/uStream.h"
+#include "core/uXmlStream.h"
 
 #include <QRegularExpression>
 
@@ -25,9 +26,34 @@ std::string Utf8(const QString& text)
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text); }
 
-bool IsNamespaceDeclaration(const char* name)
+// A text or attribute value as UTF-8 without the control characters XML cannot carry (a
+// reference to one is not well-formed either), so that every saved document loads again. A NUL
+// still ends the value.
+std::string XmlValueUtf8(const QString& text)
 {
-    return std::strcmp(name, "xmlns") == 0 || std::strncmp(name, "xmlns:", 6) == 0;
+    std::string out = Utf8(text);
+    std::erase_if(out, [](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return b != 0 && b < 0x20 && b != '\t' && b != '\n' && b != '\r';
+    });
+    return out;
+}
+
+// Removes child and its subtree from parent leaf by leaf: the library frees a subtree by
+// recursion, which a deeply nested file would carry past the end of the stack.
+void RemoveSubtree(pugi::xml_node parent, pugi::xml_node child)
+{
+    pugi::xml_node node = child;
+    for (;;) {
+        while (pugi::xml_node first = node.first_child())
+            node = first;
+        if (node == child)
+            break;
+        pugi::xml_node up = node.parent();
+        up.remove_child(node);
+        node = up;
+    }
+    parent.remove_child(child);
 }
 
 // Namespace declarations in scope at node (nearest declaration wins).
@@ -87,6 +113,14 @@ size_t AsciiRun(std::string_view bytes, size_t i)
         ++i;
     return i;
 }
+
+} // namespace
+
+bool IsNamespaceDeclaration(std::string_view name) { return name == "xmlns" || name.starts_with("xmlns:"); }
+
+bool IsAsciiText(std::string_view bytes) { return AsciiRun(bytes, 0) == bytes.size(); }
+
+namespace {
 
 size_t SequenceLength(unsigned char lead) { return lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2; }
 
@@ -217,10 +251,11 @@ QString TXmlNode::Text() const
 
 void TXmlNode::SetText(const QString& text) const
 {
-    while (FNode.first_child())
-        FNode.remove_child(FNode.first_child());
-    if (!text.isEmpty())
-        FNode.append_child(pugi::node_pcdata).set_value(Utf8(text).c_str());
+    while (const pugi::xml_node first = FNode.first_child())
+        RemoveSubtree(FNode, first);
+    const std::string value = XmlValueUtf8(text);
+    if (!value.empty())
+        FNode.append_child(pugi::node_pcdata).set_value(value.c_str());
 }
 
 QString TXmlNode::Xml() const
@@ -239,6 +274,12 @@ QString TXmlNode::Xml() const
     return QString::fromUtf8(writer.Text.data(), qsizetype(writer.Text.size()));
 }
 
+void TXmlNode::AppendLatin1Markup(std::string& out) const
+{
+    TAppendWriter writer(out, true);
+    FNode.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+}
+
 std::optional<QString> TXmlNode::Attribute(const QString& name) const
 {
     const pugi::xml_attribute a = FNode.attribute(Utf8(name).c_str());
@@ -253,7 +294,7 @@ void TXmlNode::SetAttribute(const QString& name, const QString& value) const
     pugi::xml_attribute a = FNode.attribute(n.c_str());
     if (!a)
         a = FNode.append_attribute(n.c_str());
-    a.set_value(Utf8(value).c_str());
+    a.set_value(XmlValueUtf8(value).c_str());
 }
 
 const char* TXmlNode::AttributeUtf8(const char* name) const
@@ -306,7 +347,11 @@ TXmlNode TXmlNode::AppendClone(TXmlNode source) const
     return TXmlNode(copy);
 }
 
-void TXmlNode::RemoveChild(TXmlNode child) const { FNode.remove_child(child.FNode); }
+void TXmlNode::RemoveChild(TXmlNode child) const
+{
+    if (child.FNode.parent() == FNode)
+        RemoveSubtree(FNode, child.FNode);
+}
 
 int TXmlNode::ChildNodeCount() const
 {
@@ -371,16 +416,26 @@ constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
 bool TXmlDocument::LoadXml(const QString& text)
 {
     FDoc.reset();
-    FBuffer.clear();
-    return Accept(FDoc.load_buffer(text.utf16(), size_t(text.size()) * sizeof(char16_t), XmlParseFlags,
-                                   pugi::encoding_utf16_le));
+    FBuffer = Utf8(text);
+    return LoadBuffer();
 }
 
 bool TXmlDocument::LoadXmlBytes(std::string_view bytes)
 {
-    // Parsed in place: the decoded text is the document's storage, so a big file is held once.
     FDoc.reset();
     FBuffer = DecodeXmlBytesToUtf8(bytes);
+    return LoadBuffer();
+}
+
+bool TXmlDocument::LoadBuffer()
+{
+    // The library is lenient (bare "&", unknown entities, duplicate attributes, a DOCTYPE all
+    // load); the event parser decides what is well-formed. Parsed in place: the decoded text is
+    // the document's storage, so a big file is held once.
+    if (!ParseXmlStreamUtf8(FBuffer, nullptr)) {
+        FBuffer.clear();
+        return false;
+    }
     return Accept(FDoc.load_buffer_inplace(FBuffer.data(), FBuffer.size(), XmlParseFlags, pugi::encoding_utf8));
 }
 
@@ -505,13 +560,45 @@ std::string AnsiToUtf8(std::string_view bytes, int codePage)
 
 } // namespace
 
-std::string DecodeXmlBytesToUtf8(std::string_view bytes)
+TXmlEncoding XmlInputEncoding(std::string_view bytes)
 {
     auto starts = [&](std::string_view prefix) { return bytes.substr(0, prefix.size()) == prefix; };
-    if (starts("\xEF\xBB\xBF"))
-        return std::string(bytes.substr(3));
+    TXmlEncoding e;
+    if (starts("\xEF\xBB\xBF")) {
+        e.BomSize = 3;
+        return e;
+    }
     if (starts("\xFF\xFE") || starts("\xFE\xFF")) {
-        const bool little = bytes[0] == '\xFF';
+        e.Kind = bytes[0] == '\xFF' ? TXmlEncoding::TKind::Utf16LE : TXmlEncoding::TKind::Utf16BE;
+        e.BomSize = 2;
+        return e;
+    }
+    const QString declared = DeclaredEncoding(bytes);
+    if (declared.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
+        || declared.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0)
+        return e;
+    e.CodePage = WindowsCodePage(declared);
+    // No (or an unknown) declaration: UTF-8 when the bytes are valid UTF-8.
+    if (e.CodePage == 0 && IsValidUtf8(bytes))
+        return e;
+    // ASCII reads the same in every code page, and far faster as UTF-8.
+    if (IsAsciiText(bytes))
+        return e;
+    e.Kind = TXmlEncoding::TKind::CodePage;
+    if (e.CodePage == 0)
+        e.CodePage = SystemAnsiCodePage();
+    return e;
+}
+
+std::string DecodeXmlBytesToUtf8(std::string_view bytes)
+{
+    const TXmlEncoding e = XmlInputEncoding(bytes);
+    switch (e.Kind) {
+    case TXmlEncoding::TKind::Utf8:
+        return std::string(bytes.substr(e.BomSize));
+    case TXmlEncoding::TKind::Utf16LE:
+    case TXmlEncoding::TKind::Utf16BE: {
+        const bool little = e.Kind == TXmlEncoding::TKind::Utf16LE;
         QString text;
         text.reserve(qsizetype(bytes.size() / 2));
         for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
@@ -521,16 +608,10 @@ std::string DecodeXmlBytesToUtf8(std::string_view bytes)
         }
         return Utf8(text);
     }
-    const QString declared = DeclaredEncoding(bytes);
-    if (declared.compare(QLatin1String("utf-8"), Qt::CaseInsensitive) == 0
-        || declared.compare(QLatin1String("utf8"), Qt::CaseInsensitive) == 0)
-        return std::string(bytes);
-    if (const int cp = WindowsCodePage(declared))
-        return AnsiToUtf8(bytes, cp);
-    // No (or an unknown) declaration: UTF-8 when the bytes are valid UTF-8.
-    if (IsValidUtf8(bytes))
-        return std::string(bytes);
-    return AnsiToUtf8(bytes, SystemAnsiCodePage());
+    case TXmlEncoding::TKind::CodePage:
+        break;
+    }
+    return AnsiToUtf8(bytes, e.CodePage);
 }
 
 QString DecodeXmlBytes(std::string_view bytes)
@@ -564,10 +645,32 @@ std::string XmlTextAsLatin1(const QString& text)
 {
     pugi::xml_document doc;
     pugi::xml_node pcdata = doc.append_child(pugi::node_pcdata);
-    pcdata.set_value(Utf8(text).c_str());
+    pcdata.set_value(XmlValueUtf8(text).c_str());
     std::string out;
     TAppendWriter writer(out, true);
     pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    return out;
+}
+
+std::string MarkupToAnsi(const QString& xml)
+{
+    std::string ansi = UnicodeToAnsi(xml);
+    if (AnsiToUnicode(ansi) == xml)
+        return ansi;
+    std::string out;
+    for (qsizetype i = 0; i < xml.size(); ++i) {
+        char32_t cp = xml[i].unicode();
+        QString one(xml[i]);
+        if (xml[i].isHighSurrogate() && i + 1 < xml.size() && xml[i + 1].isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(xml[i], xml[i + 1]);
+            one += xml[++i];
+        }
+        const std::string a = UnicodeToAnsi(one);
+        if (AnsiToUnicode(a) == one)
+            out += a;
+        else
+            out += "&#" + std::to_string(uint32_t(cp)) + ';';
+    }
     return out;
 }
 

@@ -35,11 +35,15 @@ public:
 
     // The concatenated text of every descendant text node.
     QString Text() const;
-    // Replaces the whole content by one text.
+    // Replaces the whole content by one text. Control characters XML cannot carry are left out
+    // (as by SetAttribute), so the saved document loads again.
     void SetText(const QString& text) const;
     // The node's own markup; namespace declarations in scope from its ancestors are included, so
     // the text loads on its own.
     QString Xml() const;
+    // Appends the node's markup as an ISO-8859-1 document saves it, for writers that produce a
+    // document's bytes without holding the whole document.
+    void AppendLatin1Markup(std::string& out) const;
 
     std::optional<QString> Attribute(const QString& name) const;
     // Replaces the value when the attribute exists, else appends it.
@@ -77,14 +81,16 @@ private:
     mutable pugi::xml_node FNode;
 };
 
-// A document. Loading never expands entities or reads a DTD.
+// A document. Loading never expands entities or reads a DTD: a document with a DOCTYPE does not
+// load.
 class TXmlDocument {
 public:
     TXmlDocument() = default;
     TXmlDocument(const TXmlDocument&) = delete;
     TXmlDocument& operator=(const TXmlDocument&) = delete;
 
-    // False, with the document left empty, for text that is not well-formed or holds no element.
+    // False, with the document left empty, for text that is not well-formed (a bare "&", an
+    // undefined entity, a duplicate attribute, a DOCTYPE, ...) or holds no element.
     bool LoadXml(const QString& text);
     // The same for the bytes of a file, decoded as DecodeXmlBytes says.
     bool LoadXmlBytes(std::string_view bytes);
@@ -112,6 +118,7 @@ public:
     std::string SaveToBytes() const;
 
 private:
+    bool LoadBuffer();
     bool Accept(const pugi::xml_parse_result& result);
     bool SavesLatin1() const;
     void AppendBytes(std::string& out) const;
@@ -121,8 +128,20 @@ private:
     pugi::xml_document FDoc;
 };
 
-// Turns the bytes of an XML file into text: a byte-order mark wins, then the encoding the
+// How the bytes of an XML file are decoded: a byte-order mark wins, then the encoding the
 // declaration names, else valid UTF-8, else the system ANSI code page.
+struct TXmlEncoding {
+    enum class TKind { Utf8, Utf16LE, Utf16BE, CodePage };
+    TKind Kind = TKind::Utf8;
+    int CodePage = 0;    // for CodePage: the Windows code page
+    size_t BomSize = 0;  // bytes of the byte-order mark, not part of the text
+};
+TXmlEncoding XmlInputEncoding(std::string_view bytes);
+// True when every byte is below 0x80.
+bool IsAsciiText(std::string_view bytes);
+// True for "xmlns" and "xmlns:..." attribute names.
+bool IsNamespaceDeclaration(std::string_view name);
+// Turns the bytes of an XML file into text, as XmlInputEncoding says.
 QString DecodeXmlBytes(std::string_view bytes);
 // The same text as UTF-8.
 std::string DecodeXmlBytesToUtf8(std::string_view bytes);
@@ -132,6 +151,9 @@ std::string EncodeXmlText(const QString& text);
 // A text as an ISO-8859-1 document saves it inside an element (entities and references
 // included), for writers that produce the same bytes without building a document.
 std::string XmlTextAsLatin1(const QString& text);
+// Markup as 8-bit text of the system ANSI code page; characters the code page lacks become
+// character references, so the markup still says the same.
+std::string MarkupToAnsi(const QString& xml);
 // Up to the first 100 characters of a text, control characters removed, for error messages.
 QString XmlExcerpt(const QString& text);
 // XmlExcerpt of the text of a file's bytes.

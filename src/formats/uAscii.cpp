@@ -51,7 +51,7 @@ const TOptionInfo GarminOptions[] = {
 constexpr char HeaderStart[] = "; This Ascii PoiFile was generated";
 constexpr char HeaderCredit[] = "by Tarvell (Orvik Software)";
 
-void AppendQuoted(std::string& out, const std::string& description)
+void AppendQuoted(std::string& out, std::string_view description)
 {
     // A quote would end the field early and a line break would split the line.
     out += '"';
@@ -101,7 +101,8 @@ void TConvertToAscBase::Convert(TEntries& entries, TMemoryStream& stream)
 
 void TConvertFromAscBase::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const std::string text = ReadStreamString(stream, -1);
+    // A view of the stream's bytes: the text is not copied again.
+    const std::string_view text = stream.ReadRest();
     const std::vector<std::string_view> lines = SplitTextLines(text);
     const int layout = Layout();
     const int minColumns = MinColumns();

@@ -38,7 +38,8 @@ void WriteLines(TEntries& entries, TMemoryStream& stream, int decimals, std::str
 // fieldLimit bounds the split as each format's original reader did (0: none).
 void ReadLines(TEntries& entries, TMemoryStream& stream, TConvertFromBase& reader, int fieldLimit)
 {
-    const std::string text = ReadStreamString(stream, -1);
+    // A view of the stream's bytes: the text is not copied again.
+    const std::string_view text = stream.ReadRest();
     const std::vector<std::string_view> lines = SplitTextLines(text);
     std::vector<std::string> fields;
     for (size_t i = 0; i < lines.size(); ++i) {

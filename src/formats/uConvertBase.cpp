@@ -320,6 +320,26 @@ bool TConvertFromBase::HandlesExtension(int i, const QString& extension)
     return row && SameAscii(row->Extension, StripDot(extension));
 }
 
+// --- writers' numbers ------------------------------------------------------------------------
+
+int64_t RoundExactProduct(double value, double scale)
+{
+    const double product = value * scale;
+    // Ties to even as in the default rounding mode; the sum's trick holds below 2^51.
+    constexpr double Shift = 6755399441055744.0;
+    const double nearest = std::fabs(product) < 0x1p51 ? (product + Shift) - Shift : std::nearbyint(product);
+    // Only a product that came out as an exact half can lie on the other side of it; the product's
+    // rounding error, exact from a fused multiply-add, says which side.
+    if (std::fabs(product - nearest) != 0.5)
+        return static_cast<int64_t>(nearest);
+    const double error = std::fma(value, scale, -product);
+    if (error > 0)
+        return static_cast<int64_t>(product + 0.5);
+    if (error < 0)
+        return static_cast<int64_t>(product - 0.5);
+    return static_cast<int64_t>(nearest);
+}
+
 // --- lists and filters -----------------------------------------------------------------------
 
 void FillExporterList(QStringList& strings) { FillList(TConvertToBase::Registry(), strings); }

@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <span>
@@ -180,6 +181,12 @@ public:
 private:
     int FLastProgress = 0;
 };
+
+// value x scale rounded once to the nearest integer (ties to even) from the exact product, as the
+// writers' fixed-point coordinates are defined. Rounding the product to double first would turn a
+// value just off a half into an exact half (52.37135 x 10000 gives 523713.5) and then round it
+// the wrong way.
+int64_t RoundExactProduct(double value, double scale);
 
 // One line per row: display name + " (*." + extension + ")".
 void FillExporterList(QStringList& strings);

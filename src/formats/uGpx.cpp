@@ -5,7 +5,9 @@
 // in decimal degrees ("." decimal point, fixed notation) and a "name" holding the description
 // as its last child. A POI read with its extra information keeps the waypoint's own markup in
 // Extra; the writer starts from that markup, so unknown children survive a round trip.
-// As read: "gpx/wpt", then "gpx/trk/trkseg/trkpt"; routes are not read.
+// As read: "gpx/wpt", then "gpx/trk/trkseg/trkpt"; routes are not read. The file is read as a
+// stream of nodes, never held as a document; only the points' own nodes are built, and only to
+// keep them in Extra.
 #include "formats/uGpx.h"
 
 #include "core/uCodePage.h"
@@ -13,9 +15,13 @@
 #include "core/uGeneral.h"
 #include "core/uStream.h"
 #include "core/uXmlDocument.h"
+#include "core/uXmlStream.h"
 #include "model/uModel.h"
 
 #include <array>
+#include <cstring>
+#include <exception>
+#include <vector>
 
 namespace {
 
@@ -33,29 +39,6 @@ QString CreatorText()
         .arg(v.Build);
 }
 
-// Extra keeps 8-bit text; characters the code page lacks are kept as character references.
-std::string ToAnsiMarkup(const QString& xml)
-{
-    std::string ansi = UnicodeToAnsi(xml);
-    if (AnsiToUnicode(ansi) == xml)
-        return ansi;
-    std::string out;
-    for (qsizetype i = 0; i < xml.size(); ++i) {
-        char32_t cp = xml[i].unicode();
-        QString one(xml[i]);
-        if (xml[i].isHighSurrogate() && i + 1 < xml.size() && xml[i + 1].isLowSurrogate()) {
-            cp = QChar::surrogateToUcs4(xml[i], xml[i + 1]);
-            one += xml[++i];
-        }
-        const std::string a = UnicodeToAnsi(one);
-        if (AnsiToUnicode(a) == one)
-            out += a;
-        else
-            out += "&#" + std::to_string(uint32_t(cp)) + ';';
-    }
-    return out;
-}
-
 // How the document saves each byte of an 8-bit description in ISO-8859-1. The codec maps each
 // byte to one character, so a table per byte says it all; a NUL ends the text.
 std::array<std::string, 256> Latin1TextTable()
@@ -68,22 +51,48 @@ std::array<std::string, 256> Latin1TextTable()
     return table;
 }
 
-// A list without extra information (every list not read from GPX with its extra information)
-// is written straight as the bytes the document would save for it: building a document of a
-// million waypoints costs several times as long and some 400 MB.
-void WritePlainWaypoints(TEntries& entries, const TXmlDocument& header, TMemoryStream& stream)
+// The waypoints are written straight after the document's head, each as the bytes the whole
+// document would save for it: a document of a million waypoints costs several times as long and
+// some 400 MB. A waypoint without extra information is written from a table; one with it is
+// cloned under the root from its own markup, edited, written and removed again.
+void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& stream)
 {
     const std::array<std::string, 256> textTable = Latin1TextTable();
+    // Bytes written as themselves, copied in runs.
+    std::array<bool, 256> plain{};
+    for (int b = 1; b < 256; ++b)
+        plain[size_t(b)] = textTable[size_t(b)] == std::string(1, char(b));
+    const TXmlNode root = doc.DocumentElement();
     // The document without waypoints ends in "<gpx .../>" and a line break.
-    std::string head = header.SaveToBytes();
+    std::string head = doc.SaveToBytes();
     head.erase(head.rfind("/>"));
     head += '>';
     std::string buffer;
     std::string& out = stream.Position() == stream.Size() ? stream.MutableData() : buffer;
+    // About a hundred bytes a waypoint; growing a buffer of that size step by step costs more.
     out.reserve(out.size() + head.size() + size_t(entries.Count()) * 100);
     out += head;
+    TXmlDocument extra;
+    const QString wptName = QStringLiteral("wpt");
     for (int i = 0; i < entries.Count(); ++i) {
         const TEntry& entry = entries[i];
+        // Extra that is not a waypoint's markup (another format's data) is not written.
+        if (!entry.GetExtra().empty() && extra.LoadXml(AnsiToUnicode(entry.GetExtra()))
+            && extra.DocumentElement().NodeName() == wptName) {
+            const TXmlNode wpt = root.AppendClone(extra.DocumentElement());
+            wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
+            wpt.SetAttributeUtf8("lon", FloatToPlainText(entry.GetLongitude()));
+            // Only the waypoint's own "name" carries the description: a "name" deeper down
+            // belongs to an extension and stays where it is.
+            TXmlNode name = wpt.SelectChild("name");
+            if (!name)
+                name = wpt.AppendElement("name");
+            name.SetText(AnsiToUnicode(entry.GetDescription()));
+            wpt.AppendChild(name);
+            wpt.AppendLatin1Markup(out);
+            root.RemoveChild(wpt);
+            continue;
+        }
         out += "<wpt lat=\"";
         out += FloatToPlainText(entry.GetLatitude());
         out += "\" lon=\"";
@@ -91,10 +100,17 @@ void WritePlainWaypoints(TEntries& entries, const TXmlDocument& header, TMemoryS
         out += "\">";
         const size_t nameStart = out.size();
         out += "<name>";
-        for (const char c : entry.GetDescription()) {
+        const std::string_view description = entry.GetDescription();
+        size_t plainFrom = 0;
+        for (size_t k = 0;; ++k) {
+            const auto c = k < description.size() ? static_cast<unsigned char>(description[k]) : 0;
+            if (c != 0 && plain[c])
+                continue;
+            out.append(description, plainFrom, k - plainFrom);
             if (c == 0)
                 break;
-            out += textTable[static_cast<unsigned char>(c)];
+            out += textTable[c];
+            plainFrom = k + 1;
         }
         if (out.size() == nameStart + 6) {
             out.resize(nameStart);
@@ -110,6 +126,270 @@ void WritePlainWaypoints(TEntries& entries, const TXmlDocument& header, TMemoryS
     else
         stream.Seek(stream.Size());
 }
+
+// UTF-8 text as 8-bit text of the code page; ASCII is the same in both.
+std::string Utf8ToAnsi(std::string_view utf8)
+{
+    if (IsAsciiText(utf8))
+        return std::string(utf8);
+    return UnicodeToAnsi(QString::fromUtf8(utf8.data(), qsizetype(utf8.size())));
+}
+
+using TAttributes = std::vector<std::pair<std::string, std::string>>;
+
+TAttributes NamespaceDeclarations(const char** attributes)
+{
+    TAttributes out;
+    for (int i = 0; attributes[i]; i += 2)
+        if (IsNamespaceDeclaration(attributes[i]))
+            out.emplace_back(attributes[i], attributes[i + 1]);
+    return out;
+}
+
+pugi::xml_node AppendElement(pugi::xml_node parent, const char* name, const TAttributes& attributes)
+{
+    pugi::xml_node element = parent.append_child(name);
+    for (const auto& [n, v] : attributes)
+        element.append_attribute(n.c_str()).set_value(v.c_str());
+    return element;
+}
+
+// The points of a GPX file as its nodes stream by: "gpx/wpt" at depth 2 and
+// "gpx/trk/trkseg/trkpt" at depth 4. Waypoints go into the list at once; track points wait until
+// the end, as they come after all waypoints. Errors wait for the end of the file as well: text
+// that is not well-formed wins over any error of a point, as when the file was read as a whole.
+class TGpxReader final : public TXmlStreamHandler {
+    Q_DECLARE_TR_FUNCTIONS(uGpx)
+public:
+    TGpxReader(TEntries& entries, bool useDesc, bool retainExtra)
+        : FEntries(entries)
+        , FPrimary(useDesc ? "desc" : "name")
+        , FSecondary(useDesc ? "name" : "desc")
+        , FRetainExtra(retainExtra)
+    {
+    }
+
+    void StartElement(const char* name, const char** attributes) override
+    {
+        ++FDepth;
+        if (FPoint) {
+            if (FDepth == FPointDepth + 1 && FCapture < 0) {
+                for (int c = 0; c < 2; ++c)
+                    if (!FTag[c].Found && std::strcmp(name, c == 0 ? FPrimary : FSecondary) == 0) {
+                        FTag[c].Found = true;
+                        FCapture = c;
+                    }
+            }
+            if (FTree) {
+                FCursor = FCursor.append_child(name);
+                for (int i = 0; attributes[i]; i += 2)
+                    FCursor.append_attribute(attributes[i]).set_value(attributes[i + 1]);
+                if (FCapture >= 0 && FDepth == FPointDepth + 1)
+                    FTag[FCapture].Node = FCursor;
+            }
+            return;
+        }
+        switch (FDepth) {
+        case 1:
+            FGpx = std::strcmp(name, "gpx") == 0;
+            if (FGpx)
+                FRootNamespaces = NamespaceDeclarations(attributes);
+            return;
+        case 2:
+            if (FGpx && std::strcmp(name, "wpt") == 0) {
+                ++FWaypointCount;
+                if (!FWaypointError)
+                    BeginPoint(name, attributes, false);
+            } else if (FGpx && std::strcmp(name, "trk") == 0) {
+                FInTrack = true;
+                FTrackNamespaces = NamespaceDeclarations(attributes);
+            }
+            return;
+        case 3:
+            if (FInTrack && std::strcmp(name, "trkseg") == 0) {
+                FInSegment = true;
+                FSegmentNamespaces = NamespaceDeclarations(attributes);
+            }
+            return;
+        case 4:
+            if (FInSegment && std::strcmp(name, "trkpt") == 0) {
+                ++FTrackPointCount;
+                if (!FTrackPointError && !FWaypointError)
+                    BeginPoint(name, attributes, true);
+            }
+            return;
+        default:
+            return;
+        }
+    }
+
+    void EndElement() override
+    {
+        if (FPoint) {
+            if (FDepth == FPointDepth) {
+                EndPoint();
+            } else {
+                if (FCapture >= 0 && FDepth == FPointDepth + 1)
+                    FCapture = -1;
+                if (FTree)
+                    FCursor = FCursor.parent();
+            }
+        } else if (FDepth == 2) {
+            FInTrack = false;
+        } else if (FDepth == 3) {
+            FInSegment = false;
+        }
+        --FDepth;
+    }
+
+    void Text(std::string_view utf8, bool cdata) override
+    {
+        if (!FPoint)
+            return;
+        if (FCapture >= 0)
+            FTag[FCapture].Text.append(utf8);
+        if (FTree)
+            FCursor.append_child(cdata ? pugi::node_cdata : pugi::node_pcdata).set_value(utf8.data(), utf8.size());
+    }
+
+    // After the parse: puts the track points into the list and reports progress over all points
+    // in list order, then raises the error of the first bad point. Not well-formed: the list is
+    // left as it was and the error says so.
+    void Finish(TConvertFromGpx& converter, bool wellFormed, std::string_view bytes)
+    {
+        if (!wellFormed) {
+            for (; FAdded > 0; --FAdded)
+                FEntries.Delete(FEntries.Count() - 1);
+            throw EUserError(tr("Invalid xml: %1...").arg(XmlExcerptOfBytes(bytes)));
+        }
+        const double n = double(FWaypointCount + FTrackPointCount);
+        size_t k = 0;
+        for (; k < FAdded; ++k)
+            converter.SetProgress(double(k) / n * 100.0);
+        if (FWaypointError)
+            std::rethrow_exception(FWaypointError);
+        for (TPending& p : FTrackPoints) {
+            FEntries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude);
+            converter.SetProgress(double(k) / n * 100.0);
+            ++k;
+        }
+        if (FTrackPointError)
+            std::rethrow_exception(FTrackPointError);
+    }
+
+private:
+    struct TTag {
+        bool Found = false;
+        std::string Text;
+        pugi::xml_node Node;
+    };
+    struct TPending {
+        std::string Description;
+        std::string Extra;
+        double Longitude;
+        double Latitude;
+    };
+
+    void BeginPoint(const char* name, const char** attributes, bool track)
+    {
+        FPoint = true;
+        FTrackPoint = track;
+        FPointDepth = FDepth;
+        FLatitude = nullptr;
+        FLongitude = nullptr;
+        for (int i = 0; attributes[i]; i += 2) {
+            if (!FLatitude && std::strcmp(attributes[i], "lat") == 0)
+                FLatitude = FLatitudeText.assign(attributes[i + 1]).c_str();
+            else if (!FLongitude && std::strcmp(attributes[i], "lon") == 0)
+                FLongitude = FLongitudeText.assign(attributes[i + 1]).c_str();
+        }
+        for (TTag& tag : FTag) {
+            tag.Found = false;
+            tag.Text.clear();
+            tag.Node = pugi::xml_node();
+        }
+        FCapture = -1;
+        FTree = FRetainExtra;
+        if (!FTree)
+            return;
+        // The point under its ancestors with their namespace declarations, so that its markup
+        // declares what is in scope, as when it was part of the whole document.
+        FPointDocument.reset();
+        pugi::xml_node parent = AppendElement(FPointDocument, "gpx", FRootNamespaces);
+        if (track)
+            parent = AppendElement(AppendElement(parent, "trk", FTrackNamespaces), "trkseg", FSegmentNamespaces);
+        FCursor = parent.append_child(name);
+        for (int i = 0; attributes[i]; i += 2)
+            FCursor.append_attribute(attributes[i]).set_value(attributes[i + 1]);
+    }
+
+    void EndPoint()
+    {
+        FPoint = false;
+        try {
+            if (!FLatitude || !FLongitude)
+                throw EUserError(tr("Invalid entry found in GPX format"));
+            const double latitude = StrToFloatSep(std::string_view(FLatitudeText), DotFormatSettings().DecimalSeparator);
+            const double longitude = StrToFloatSep(std::string_view(FLongitudeText), DotFormatSettings().DecimalSeparator);
+            const TTag* tag = FTag[0].Found ? &FTag[0] : FTag[1].Found ? &FTag[1] : nullptr;
+            std::string description = tag ? Utf8ToAnsi(tag->Text) : std::string();
+            std::string extra;
+            if (FTree) {
+                const TXmlNode point(FCursor);
+                if (tag)
+                    point.RemoveChild(TXmlNode(tag->Node));
+                if (point.ChildNodeCount() > 0) {
+                    QString xml = point.Xml();
+                    if (xml.startsWith(QLatin1String("<trkpt ")))
+                        xml.replace(0, 7, QStringLiteral("<wpt "));
+                    if (xml.endsWith(QLatin1String("</trkpt>")))
+                        xml.replace(xml.size() - 8, 8, QStringLiteral("</wpt>"));
+                    extra = MarkupToAnsi(xml);
+                }
+                FPointDocument.reset();
+            }
+            if (FTrackPoint) {
+                FTrackPoints.push_back({std::move(description), std::move(extra), longitude, latitude});
+            } else {
+                FEntries.Add(std::move(description), std::move(extra), longitude, latitude);
+                ++FAdded;
+            }
+        } catch (const ETarvellError&) {
+            (FTrackPoint ? FTrackPointError : FWaypointError) = std::current_exception();
+        }
+        FTree = false;
+    }
+
+    TEntries& FEntries;
+    const char* FPrimary;
+    const char* FSecondary;
+    bool FRetainExtra;
+
+    int FDepth = 0;
+    bool FGpx = false;
+    bool FInTrack = false;
+    bool FInSegment = false;
+    TAttributes FRootNamespaces, FTrackNamespaces, FSegmentNamespaces;
+
+    bool FPoint = false;
+    bool FTrackPoint = false;
+    int FPointDepth = 0;
+    // The point's "lat" and "lon" (null when absent) in buffers kept from point to point.
+    const char* FLatitude = nullptr;
+    const char* FLongitude = nullptr;
+    std::string FLatitudeText, FLongitudeText;
+    TTag FTag[2];  // primary, secondary
+    int FCapture = -1;
+    bool FTree = false;
+    pugi::xml_document FPointDocument;
+    pugi::xml_node FCursor;
+
+    size_t FWaypointCount = 0;
+    size_t FTrackPointCount = 0;
+    size_t FAdded = 0;
+    std::vector<TPending> FTrackPoints;
+    std::exception_ptr FWaypointError, FTrackPointError;
+};
 
 const TOptionInfo GpxImportOptions[] = {
     {"uGpx", QT_TRANSLATE_NOOP("uGpx", "Use desc tag instead of name tag when available"),
@@ -139,40 +419,10 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
                       QString::fromLatin1(GpxNamespace) + QChar(' ') + QString::fromLatin1(GpxSchema));
     root.SetAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     root.SetAttribute(QStringLiteral("creator"), CreatorText());
-
-    bool anyExtra = false;
-    for (int i = 0; i < entries.Count() && !anyExtra; ++i)
-        anyExtra = !entries[i].GetExtra().empty();
-    if (!anyExtra && entries.Count() > 0) {
-        WritePlainWaypoints(entries, *doc, stream);
-        return;
-    }
-
-    const QString wptName = QStringLiteral("wpt");
-    for (int i = 0; i < entries.Count(); ++i) {
-        const TEntry& entry = entries[i];
-        TXmlNode wpt;
-        if (!entry.GetExtra().empty()) {
-            // Extra that is not a waypoint's markup (another format's data) is not written.
-            TXmlDocument extra;
-            if (extra.LoadXml(AnsiToUnicode(entry.GetExtra())) && extra.DocumentElement().NodeName() == wptName)
-                wpt = root.AppendClone(extra.DocumentElement());
-        }
-        if (!wpt)
-            wpt = root.AppendElement("wpt");
-        wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
-        wpt.SetAttributeUtf8("lon", FloatToPlainText(entry.GetLongitude()));
-        // Only the waypoint's own "name" carries the description: a "name" deeper down belongs to
-        // an extension and stays where it is.
-        TXmlNode name = wpt.SelectChild("name");
-        if (!name)
-            name = wpt.AppendElement("name");
-        name.SetText(AnsiToUnicode(entry.GetDescription()));
-        wpt.AppendChild(name);
-    }
-    // About a hundred bytes a waypoint; growing a buffer of that size step by step costs more.
-    stream.Reserve(stream.Size() + uint64_t(entries.Count()) * 100 + 512);
-    doc->SaveToStream(stream);
+    if (entries.Count() > 0)
+        WriteWaypoints(entries, *doc, stream);
+    else
+        doc->SaveToStream(stream);
 }
 
 std::span<const TOptionInfo> TConvertFromGpx::Options() const { return GpxImportOptions; }
@@ -181,51 +431,9 @@ void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
     // The stream's own bytes, not a copy: GPX files of a million waypoints are common.
     const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
-    const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    if (!doc->LoadXmlBytes(bytes))
-        throw EUserError(tr("Invalid xml: %1...").arg(XmlExcerptOfBytes(bytes)));
-
-    const bool useDesc = ReadBoolOption(0);
-    const bool retainExtra = ReadBoolOption(1);
-    const char* primary = useDesc ? "desc" : "name";
-    const char* secondary = useDesc ? "name" : "desc";
-
-    const std::vector<TXmlNode> waypoints = doc->SelectNodes(QStringLiteral("gpx/wpt"));
-    const std::vector<TXmlNode> trackPoints = doc->SelectNodes(QStringLiteral("gpx/trk/trkseg/trkpt"));
-    const size_t n = waypoints.size() + trackPoints.size();
-    size_t k = 0;
-    for (const std::vector<TXmlNode>* nodes : {&waypoints, &trackPoints}) {
-        for (const TXmlNode& node : *nodes) {
-            const char* lat = node.AttributeUtf8("lat");
-            const char* lon = node.AttributeUtf8("lon");
-            if (!lat || !lon)
-                throw EUserError(tr("Invalid entry found in GPX format"));
-            const double latitude = StrToFloatSep(std::string_view(lat), DotFormatSettings().DecimalSeparator);
-            const double longitude = StrToFloatSep(std::string_view(lon), DotFormatSettings().DecimalSeparator);
-
-            QString description;
-            TXmlNode tag = node.SelectChild(primary);
-            if (!tag)
-                tag = node.SelectChild(secondary);
-            if (tag) {
-                description = tag.Text();
-                node.RemoveChild(tag);
-            }
-
-            std::string extra;
-            if (retainExtra && node.ChildNodeCount() > 0) {
-                QString xml = node.Xml();
-                if (xml.startsWith(QLatin1String("<trkpt ")))
-                    xml.replace(0, 7, QStringLiteral("<wpt "));
-                if (xml.endsWith(QLatin1String("</trkpt>")))
-                    xml.replace(xml.size() - 8, 8, QStringLiteral("</wpt>"));
-                extra = ToAnsiMarkup(xml);
-            }
-            entries.Add(UnicodeToAnsi(description), std::move(extra), longitude, latitude);
-            SetProgress(double(k) / double(n) * 100.0);
-            ++k;
-        }
-    }
+    TGpxReader reader(entries, ReadBoolOption(0), ReadBoolOption(1));
+    const bool wellFormed = ParseXmlStream(bytes, &reader);
+    reader.Finish(*this, wellFormed, bytes);
 }
 
 QString GpxClipboardText(TEntries& entries)

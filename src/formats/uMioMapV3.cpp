@@ -45,20 +45,6 @@ int32_t ToMicroDegrees(double degrees)
     return int32_t(std::fabs(units - nearest) < 1e-6 ? nearest : std::trunc(units));
 }
 
-template <typename T>
-void Put(char* record, int offset, T value)
-{
-    std::memcpy(record + offset, &value, sizeof value);
-}
-
-template <typename T>
-T Get(const char* record, int offset)
-{
-    T value;
-    std::memcpy(&value, record + offset, sizeof value);
-    return value;
-}
-
 } // namespace
 
 std::span<const TOptionInfo> TConvertToMioMapV3::Options() const { return MioMapV3Options; }
@@ -76,14 +62,14 @@ void TConvertToMioMapV3::Convert(TEntries& entries, TMemoryStream& stream)
         if (lon < 0)
             ++lonCell;
         char record[RecordSize] = {};
-        Put(record, 0, ToMicroDegrees(lat));
-        Put(record, 4, ToMicroDegrees(lon));
-        Put(record, 8, PoiType);
-        Put(record, 9, uint8_t(107));
-        Put(record, 12, country);
-        Put(record, 16, int32_t(-1));
-        Put(record, 20, int16_t(std::trunc(lat / CellSize)));
-        Put(record, 22, lonCell);
+        EncodeLE(record + 0, ToMicroDegrees(lat));
+        EncodeLE(record + 4, ToMicroDegrees(lon));
+        EncodeLE(record + 8, PoiType);
+        EncodeLE(record + 9, uint8_t(107));
+        EncodeLE(record + 12, country);
+        EncodeLE(record + 16, int32_t(-1));
+        EncodeLE(record + 20, int16_t(std::trunc(lat / CellSize)));
+        EncodeLE(record + 22, lonCell);
         stream.Write(record, RecordSize);
     }
 }
@@ -95,10 +81,10 @@ void TConvertFromMioMapV3::Convert(TEntries& entries, TMemoryStream& stream)
             throw EUserError(QCoreApplication::translate("uMioMapV3", "Invalid upd file"));
         const char* record = stream.Current();
         auto entry = std::make_unique<TEntry>();
-        entry->SetLatitude(Get<int32_t>(record, 0) / 1000000.0);
-        entry->SetLongitude(Get<int32_t>(record, 4) / 1000000.0);
-        entry->SetDescription("Country: " + std::to_string(Get<uint8_t>(record, 12)) + ", Type: "
-                              + std::to_string(Get<uint8_t>(record, 8)) + ", Angle: " + std::to_string(Get<int32_t>(record, 16)));
+        entry->SetLatitude(DecodeLE<int32_t>(record + 0) / 1000000.0);
+        entry->SetLongitude(DecodeLE<int32_t>(record + 4) / 1000000.0);
+        entry->SetDescription("Country: " + std::to_string(DecodeLE<uint8_t>(record + 12)) + ", Type: "
+                              + std::to_string(DecodeLE<uint8_t>(record + 8)) + ", Angle: " + std::to_string(DecodeLE<int32_t>(record + 16)));
         stream.Skip(RecordSize);
         entries.AddEntry(std::move(entry), true);
         SetProgress(double(stream.Position()) / double(stream.Size()) * 100.0);

@@ -28,14 +28,6 @@ constexpr int HeaderSize = 5;
 
 [[noreturn]] void InvalidMitac() { throw EUserError(QCoreApplication::translate("uMitac", "Invalid Mitac file")); }
 
-template <typename T>
-T Get(const char* record, int offset)
-{
-    T value;
-    std::memcpy(&value, record + offset, sizeof value);
-    return value;
-}
-
 // Spaces and control characters off both ends.
 std::string_view Trimmed(std::string_view text)
 {
@@ -68,14 +60,14 @@ void TConvertFromMitac::Convert(TEntries& entries, TMemoryStream& stream)
         const std::string_view field(record + 13, NameSize);
         const std::string_view name = Trimmed(field.substr(0, field.find('\0')));
         char info[48];
-        std::snprintf(info, sizeof info, "Type: %02u, Angle: %03u", unsigned(Get<uint8_t>(record, 69)), unsigned(Get<uint32_t>(record, 65)));
+        std::snprintf(info, sizeof info, "Type: %02u, Angle: %03u", unsigned(DecodeLE<uint8_t>(record + 69)), unsigned(DecodeLE<uint32_t>(record + 65)));
         std::string description(name);
         if (!description.empty())
             description += " - ";
         description += info;
         auto entry = std::make_unique<TEntry>();
-        entry->SetLongitude(Get<int32_t>(record, 5) / 100000.0);
-        entry->SetLatitude(Get<int32_t>(record, 9) / 100000.0);
+        entry->SetLongitude(DecodeLE<int32_t>(record + 5) / 100000.0);
+        entry->SetLatitude(DecodeLE<int32_t>(record + 9) / 100000.0);
         entry->SetDescription(std::move(description));
         stream.Skip(RecordSize);
         entries.AddEntry(std::move(entry), true);

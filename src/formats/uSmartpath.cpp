@@ -19,7 +19,7 @@ constexpr size_t MaxDescription = 255 - 8;
 
 [[noreturn]] void InvalidOvr() { throw EUserError(QCoreApplication::translate("uSmartpath", "Invalid ovr file")); }
 
-int32_t ToFixed(double degrees) { return static_cast<int32_t>(std::nearbyint(degrees * 10000.0)); }
+int32_t ToFixed(double degrees) { return static_cast<int32_t>(RoundExactProduct(degrees, 10000.0)); }
 
 } // namespace
 
@@ -27,7 +27,7 @@ void TConvertToOvr::Convert(TEntries& entries, TMemoryStream& stream)
 {
     for (int i = 0; i < entries.Count(); ++i) {
         const TEntry& e = entries[i];
-        const std::string& text = e.GetDescription();
+        const std::string_view text = e.GetDescription();
         // A longer text would wrap the length byte and break every following record.
         const size_t n = std::min(text.size(), MaxDescription);
         stream.WriteU8(1);

@@ -25,10 +25,14 @@
 #include "model/uModel.h"
 
 #include <algorithm>
+#include <bit>
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <utility>
 #include <vector>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -44,201 +48,421 @@ const TOptionInfo Ov2Options[] = {
 
 [[noreturn]] void InvalidOv2() { throw EUserError(QCoreApplication::translate("uTomTom", "Invalid ov2 file")); }
 
-int32_t ToFixed(double degrees) { return static_cast<int32_t>(std::nearbyint(degrees * 100000.0)); }
+int32_t ToFixed(double degrees) { return static_cast<int32_t>(RoundExactProduct(degrees, 100000.0)); }
 
-// The description as written: a zero byte would end the text early, so it is left out.
-size_t WrittenLength(const std::string& description)
+// A zero byte in the description would end the text early, so it is left out.
+size_t WrittenLength(std::string_view text)
 {
-    return description.size() - size_t(std::count(description.begin(), description.end(), '\0'));
+    if (std::memchr(text.data(), 0, text.size()) == nullptr)
+        return text.size();
+    return text.size() - size_t(std::count(text.begin(), text.end(), '\0'));
 }
 
-void PutI32(char* at, int32_t value) { std::memcpy(at, &value, 4); }
-
-// lon and lat are the entry's coordinates as written (ToFixed of the getters).
-void WritePoi(TMemoryStream& stream, const TEntry& entry, int32_t lon, int32_t lat)
+// Puts the POI record at out (room for PoiOverhead + WrittenLength bytes); lon and lat are the
+// coordinates as written. Returns the record's size.
+size_t PutPoi(char* out, std::string_view text, int32_t lon, int32_t lat)
 {
-    const std::string& text = entry.GetDescription();
     const size_t n = WrittenLength(text);
-    char head[13];
-    head[0] = 2;
-    PutI32(head + 1, int32_t(PoiOverhead + n));
-    PutI32(head + 5, lon);
-    PutI32(head + 9, lat);
-    stream.Write(head, sizeof head);
-    if (n == text.size()) {
-        stream.Write(text.data(), text.size() + 1);  // with the string's own terminating zero
-        return;
-    }
-    for (char c : text)
-        if (c != '\0')
-            stream.WriteU8(uint8_t(c));
-    stream.WriteU8(0);
+    out[0] = 2;
+    EncodeLE<int32_t>(out + 1, int32_t(PoiOverhead + n));
+    EncodeLE<int32_t>(out + 5, lon);
+    EncodeLE<int32_t>(out + 9, lat);
+    if (n == text.size())
+        std::memcpy(out + 13, text.data(), n);
+    else
+        std::copy_if(text.begin(), text.end(), out + 13, [](char c) { return c != '\0'; });
+    out[13 + n] = 0;
+    return PoiOverhead + n;
 }
 
 void WritePoi(TMemoryStream& stream, const TEntry& entry)
 {
-    WritePoi(stream, entry, ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
+    const std::string_view text = entry.GetDescription();
+    PutPoi(stream.WriteSpace(PoiOverhead + WrittenLength(text)), text, ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
 }
 
-// What the tree sorts: the precision-rounded coordinates in units of the last decimal (so that
-// integer order is the getters' order) and the entry's index in the caller's list.
-struct TSortKey {
-    int32_t Lon;
-    int32_t Lat;
-    uint32_t Index;
+// A scratch array of the writer, mapped from the system and given back the moment it is freed
+// (the heap would keep the pages of the sort's megabytes while the output grows after them).
+// Starts zero-filled; only for types without constructors.
+template <typename T>
+class TScratch {
+public:
+    TScratch() = default;
+    explicit TScratch(size_t n) { Reset(n); }
+    ~TScratch() { Reset(0); }
+    TScratch(const TScratch&) = delete;
+    TScratch& operator=(const TScratch&) = delete;
+
+    void Reset(size_t n)
+    {
+        if (FData)
+            munmap(FData, FSize * sizeof(T));
+        FData = nullptr;
+        FSize = 0;
+        if (n == 0)
+            return;
+        void* memory = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+        FData = static_cast<T*>(memory);
+        FSize = n;
+    }
+    void Swap(TScratch& other) noexcept
+    {
+        std::swap(FData, other.FData);
+        std::swap(FSize, other.FSize);
+    }
+    size_t Size() const { return FSize; }
+    T& operator[](size_t i) { return FData[i]; }
+    const T& operator[](size_t i) const { return FData[i]; }
+    T* begin() { return FData; }
+    T* end() { return FData + FSize; }
+
+private:
+    T* FData = nullptr;
+    size_t FSize = 0;
 };
 
-enum class TAxis { None, Longitude, Latitude };
-
-// Builds the tree over a permutation of the list and writes it in pre-order, each skipper's
-// block size filled in once its subtree is written.
+// The tree of the writer. The comparers order by one coordinate, then the other, then the
+// description byte-wise; entries they call equal write the same bytes, so only which entries
+// share a subtree and the order of each leaf decide the file. Each node takes the m smallest of
+// its entries by its comparer to the left; a leaf writes its entries sorted by its parent's
+// comparer.
+//
+// Rather than sorting every node, the entries are sorted once by each comparer. A node's entries
+// then lie in one range of both orders: its left half is the first half of the range in its own
+// order, and a stable partition of the range in the other order (left entries first) keeps both
+// orders for the children. The file is the one that full sorts at every node give.
 class TTreeWriter {
 public:
     TTreeWriter(const TEntries& entries, TMemoryStream& stream)
         : FEntries(entries)
         , FStream(stream)
+        , FCount(size_t(entries.Count()))
     {
         double scale = 1;
         for (int i = CoordinatePrecision(); i > 0; --i)
             scale *= 10;
-        // At five decimals a key is computed exactly as the written value is.
+        // At five decimals a key is the written value itself.
         FKeysAreFixed = CoordinatePrecision() == 5;
-        FKeys.resize(size_t(entries.Count()));
-        for (int i = 0; i < entries.Count(); ++i) {
-            const TEntry& e = entries[i];
-            FKeys[size_t(i)] = {int32_t(std::nearbyint(e.GetLongitude() * scale)), int32_t(std::nearbyint(e.GetLatitude() * scale)), uint32_t(i)};
+        // The precision-rounded coordinates in units of the last decimal: integer order is the
+        // getters' order.
+        FCoords.resize(FCount);
+        for (size_t i = 0; i < FCount; ++i) {
+            const TEntry& e = entries[int(i)];
+            FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
+            FPoiBytes += PoiOverhead + WrittenLength(e.GetDescription());
         }
     }
 
     void Write()
     {
         double east = -200, west = 200, north = -200, south = 200;
-        if (!FKeys.empty()) {
-            const auto [minLon, maxLon] = std::minmax_element(FKeys.begin(), FKeys.end(), [](const TSortKey& a, const TSortKey& b) { return a.Lon < b.Lon; });
-            const auto [minLat, maxLat] = std::minmax_element(FKeys.begin(), FKeys.end(), [](const TSortKey& a, const TSortKey& b) { return a.Lat < b.Lat; });
-            east = EntryOf(*maxLon).GetLongitude();
-            west = EntryOf(*minLon).GetLongitude();
-            north = EntryOf(*maxLat).GetLatitude();
-            south = EntryOf(*minLat).GetLatitude();
+        if (FCount > 0) {
+            const auto [minLon, maxLon] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lon < b.Lon; });
+            const auto [minLat, maxLat] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lat < b.Lat; });
+            east = FEntries[int(maxLon - FCoords.begin())].GetLongitude();
+            west = FEntries[int(minLon - FCoords.begin())].GetLongitude();
+            north = FEntries[int(maxLat - FCoords.begin())].GetLatitude();
+            south = FEntries[int(minLat - FCoords.begin())].GetLatitude();
         }
-        FStream.Reserve(FStream.Position() + TreeSize(FEntries.Count()));
-        // The root has no parent: a list of up to 19 entries is written in list order.
-        WriteGroup(0, FEntries.Count(), east, west, north, south, TAxis::None);
+        if (FCount > size_t(MaxLeafEntries)) {
+            FByLon.resize(FCount);
+            SortBy(TAxis::Longitude, FByLon.data());
+            FByLat.Reset(FCount);
+            SortBy(TAxis::Latitude, FByLat.begin());
+            FInLeft.Reset(FCount);
+            for (int i = 0; i < 2; ++i) {
+                FPacked[i].Reset(0);
+                FWide[i].Reset(0);
+            }
+            FPartition.Reset(FCount);
+        } else {
+            // The root has no parent: a list of up to 19 entries is written in list order.
+            FByLon.resize(FCount);
+            for (size_t i = 0; i < FCount; ++i)
+                FByLon[i] = uint32_t(i);
+        }
+        FNodes.reserve(NodeCount(FCount));
+        Build(0, FCount, east, west, north, south, TAxis::None);
+        // Every leaf's order is now in FByLon; the rest is no longer needed.
+        FByLat.Reset(0);
+        FPartition.Reset(0);
+        FInLeft.Reset(0);
+
+        // The file's size is known now: the records go straight into their place.
+        FOut = FStream.WriteSpace(uint64_t(FNodes.size()) * SkipperSize + FPoiBytes);
+        FAt = 0;
+        WriteNode(0);
     }
 
 private:
-    // Bytes of the tree over count entries, to size the output buffer once.
-    uint64_t TreeSize(int count) const
+    struct TCoord {
+        int32_t Lon;
+        int32_t Lat;
+    };
+    enum class TAxis { None, Longitude, Latitude };
+    // A node in pre-order: its edges as written, its range of the leaf order, and for an inner
+    // node the index of its right child (the left one follows it).
+    struct TNode {
+        int32_t East, North, West, South;
+        uint32_t First, Count;
+        uint32_t Right;
+    };
+
+    // Writes the entries' indices in the order of the comparer of axis to order.
+    // The sorts' scratch arrays, kept for the second sort (fresh pages cost more than the sort's
+    // own work on them).
+    template <typename Item>
+    TScratch<Item>& Sized(TScratch<Item>& scratch) const
     {
-        uint64_t size = 0;
-        CountSkippers(count, size);
-        for (int i = 0; i < FEntries.Count(); ++i)
-            size += PoiOverhead + FEntries[i].GetDescription().size();
-        return size;
-    }
-    static void CountSkippers(int n, uint64_t& size)
-    {
-        size += SkipperSize;
-        if (n > MaxLeafEntries) {
-            CountSkippers(n / 2, size);
-            CountSkippers(n - n / 2, size);
-        }
+        if (scratch.Size() != FCount)
+            scratch.Reset(FCount);
+        return scratch;
     }
 
-    const TEntry& EntryOf(const TSortKey& key) const { return FEntries[int(key.Index)]; }
-
-    // The comparers: by one coordinate, then the other, then the description byte-wise.
-    bool Less(TAxis axis, const TSortKey& a, const TSortKey& b) const
+    void SortBy(TAxis axis, uint32_t* order) const
     {
+        // Both coordinates in one unsigned number ordered as the comparer orders them, the axis's
+        // first, each taken from its smallest value so that the number is as short as it can be.
+        const auto [minLon, maxLon] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lon < b.Lon; });
+        const auto [minLat, maxLat] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lat < b.Lat; });
         const bool lonFirst = axis == TAxis::Longitude;
-        const int32_t a1 = lonFirst ? a.Lon : a.Lat, b1 = lonFirst ? b.Lon : b.Lat;
-        if (a1 != b1)
-            return a1 < b1;
-        const int32_t a2 = lonFirst ? a.Lat : a.Lon, b2 = lonFirst ? b.Lat : b.Lon;
-        if (a2 != b2)
-            return a2 < b2;
-        return EntryOf(a).GetDescription() < EntryOf(b).GetDescription();
-    }
-
-    // Entries the comparers call equal have the same position and description, so they write the
-    // same bytes; a sort leaves only their order open. A node's sort then decides just two
-    // things: which entries go left (the m smallest) and, where a child is a leaf, the order that
-    // leaf writes. A partial sort around entry o does the first; a leaf's range is sorted with its
-    // parent's comparer. The file is the one that full sorts at every node give.
-    void WriteGroup(size_t first, int n, double east, double west, double north, double south, TAxis parentAxis)
-    {
-        const uint64_t start = FStream.Position();
-        WriteSkipper(east, north, west, south);
-        const auto begin = FKeys.begin() + ptrdiff_t(first);
-        if (n > MaxLeafEntries) {
-            const int m = n / 2;
-            const size_t o = first + size_t(m);
-            // Ties go to longitude.
-            const TAxis axis = east - west >= north - south ? TAxis::Longitude : TAxis::Latitude;
-            std::nth_element(begin, begin + m, begin + n, [this, axis](const TSortKey& a, const TSortKey& b) { return Less(axis, a, b); });
-            const TEntry& split = EntryOf(FKeys[o]);
-            if (axis == TAxis::Longitude) {
-                const double lon = split.GetLongitude();
-                WriteGroup(first, m, lon, west, north, south, axis);
-                WriteGroup(o, n - m, east, lon, north, south, axis);
-            } else {
-                const double lat = split.GetLatitude();
-                WriteGroup(first, m, east, west, lat, south, axis);
-                WriteGroup(o, n - m, east, west, north, lat, axis);
-            }
+        const int64_t firstMin = lonFirst ? minLon->Lon : minLat->Lat;
+        const int64_t secondMin = lonFirst ? minLat->Lat : minLon->Lon;
+        const int secondBits = std::bit_width(uint64_t((lonFirst ? maxLat->Lat : maxLon->Lon) - secondMin));
+        const int keyBits = secondBits + std::bit_width(uint64_t((lonFirst ? maxLon->Lon : maxLat->Lat) - firstMin));
+        const auto keyOf = [&](size_t i) {
+            const TCoord& c = FCoords[i];
+            return uint64_t((lonFirst ? c.Lon : c.Lat) - firstMin) << secondBits | uint64_t((lonFirst ? c.Lat : c.Lon) - secondMin);
+        };
+        const int indexBits = std::bit_width(uint64_t(FCount));
+        if (keyBits + indexBits <= 64) {
+            // Key and index in one number: half the bytes to move.
+            TScratch<uint64_t>& items = Sized(FPacked[0]);
+            for (size_t i = 0; i < FCount; ++i)
+                items[i] = keyOf(i) << indexBits | i;
+            RadixSort(items, Sized(FPacked[1]), indexBits, keyBits, [](uint64_t item) { return item; });
+            const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
+            for (size_t i = 0; i < FCount; ++i)
+                order[i] = uint32_t(items[i] & indexMask);
+            OrderTies(order, [&](size_t k) { return items[k] >> indexBits; });
         } else {
-            if (parentAxis != TAxis::None)
-                std::sort(begin, begin + n, [this, parentAxis](const TSortKey& a, const TSortKey& b) { return Less(parentAxis, a, b); });
-            // The leaf's entries lie anywhere in memory; asking for all of them (and their texts)
-            // before writing lets the loads overlap instead of waiting for each in turn.
-            const TEntry* leaf[MaxLeafEntries];
-            for (int k = 0; k < n; ++k) {
-                leaf[k] = &EntryOf(FKeys[first + size_t(k)]);
-                __builtin_prefetch(leaf[k]);
-            }
-            for (int k = 0; k < n; ++k)
-                __builtin_prefetch(leaf[k]->GetDescription().data());
-            for (int k = 0; k < n; ++k) {
-                const TSortKey& key = FKeys[first + size_t(k)];
-                if (FKeysAreFixed)
-                    WritePoi(FStream, *leaf[k], key.Lon, key.Lat);
-                else
-                    WritePoi(FStream, *leaf[k]);
-            }
+            TScratch<TKeyed>& items = Sized(FWide[0]);
+            for (size_t i = 0; i < FCount; ++i)
+                items[i] = {keyOf(i), uint32_t(i)};
+            RadixSort(items, Sized(FWide[1]), 0, keyBits, [](const TKeyed& item) { return item.Key; });
+            for (size_t i = 0; i < FCount; ++i)
+                order[i] = items[i].Index;
+            OrderTies(order, [&](size_t k) { return items[k].Key; });
         }
-        const uint64_t end = FStream.Position();
-        if (end - start > uint64_t(INT32_MAX))
-            throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
-        FStream.Seek(start + 1);
-        FStream.WriteI32LE(int32_t(end - start));
-        FStream.Seek(end);
     }
 
-    void WriteSkipper(double east, double north, double west, double south)
+    struct TKeyed {
+        uint64_t Key;
+        uint32_t Index;
+    };
+
+    // Runs of equal positions in order (their keys by keyAt) are ordered by their descriptions.
+    template <typename KeyAt>
+    void OrderTies(uint32_t* order, KeyAt&& keyAt) const
     {
-        char record[SkipperSize];
+        for (size_t i = 0; i < FCount;) {
+            size_t j = i + 1;
+            while (j < FCount && keyAt(j) == keyAt(i))
+                ++j;
+            if (j - i > 1)
+                std::sort(order + i, order + j, [this](uint32_t x, uint32_t y) {
+                    return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
+                });
+            i = j;
+        }
+    }
+
+    // A stable sort on bits from..from + bits of the numbers that key gives, eleven bits a pass; the
+    // counts of every pass are taken in one reading of the items.
+    template <typename Item, typename Key>
+    static void RadixSort(TScratch<Item>& items, TScratch<Item>& other, int from, int bits, Key&& key)
+    {
+        constexpr int DigitBits = 11;
+        constexpr size_t Buckets = size_t(1) << DigitBits;
+        const int passes = (bits + DigitBits - 1) / DigitBits;
+        std::vector<size_t> counts(size_t(passes) * Buckets);
+        for (const Item& item : items) {
+            const uint64_t k = key(item) >> from;
+            for (int pass = 0; pass < passes; ++pass)
+                ++counts[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
+        }
+        for (int pass = 0; pass < passes; ++pass) {
+            size_t* const count = counts.data() + size_t(pass) * Buckets;
+            // A digit all items share moves nothing.
+            if (std::count(count, count + Buckets, items.Size()) == 1)
+                continue;
+            size_t sum = 0;
+            for (size_t b = 0; b < Buckets; ++b)
+                sum += std::exchange(count[b], sum);
+            const int shift = from + pass * DigitBits;
+            for (const Item& item : items)
+                other[count[key(item) >> shift & (Buckets - 1)]++] = item;
+            items.Swap(other);
+        }
+    }
+
+    void Build(size_t first, size_t n, double east, double west, double north, double south, TAxis parentAxis)
+    {
+        const size_t self = FNodes.size();
+        FNodes.push_back({ToFixed(east), ToFixed(north), ToFixed(west), ToFixed(south), uint32_t(first), uint32_t(n), 0});
+        if (n <= size_t(MaxLeafEntries)) {
+            // The leaf's order is its parent's; it is kept in FByLon.
+            if (parentAxis == TAxis::Latitude)
+                std::copy(FByLat.begin() + first, FByLat.begin() + first + n, FByLon.begin() + ptrdiff_t(first));
+            return;
+        }
+        const size_t m = n / 2;
+        // Ties go to longitude.
+        const TAxis axis = east - west >= north - south ? TAxis::Longitude : TAxis::Latitude;
+        uint32_t* const own = axis == TAxis::Longitude ? FByLon.data() : FByLat.begin();
+        uint32_t* const other = axis == TAxis::Longitude ? FByLat.begin() : FByLon.data();
+        for (size_t k = first; k < first + m; ++k)
+            FInLeft[own[k]] = 1;
+        // Left entries to the front, right ones behind them, each in the order they had.
+        size_t left = 0, right = m;
+        for (size_t k = first; k < first + n; ++k) {
+            const uint32_t index = other[k];
+            const size_t goesLeft = FInLeft[index];
+            FPartition[goesLeft ? left : right] = index;
+            left += goesLeft;
+            right += 1 - goesLeft;
+        }
+        std::copy(FPartition.begin(), FPartition.begin() + n, other + first);
+        for (size_t k = first; k < first + m; ++k)
+            FInLeft[own[k]] = 0;
+        // The first entry of the right half sets the shared edge.
+        const TEntry& split = FEntries[int(own[first + m])];
+        if (axis == TAxis::Longitude) {
+            const double lon = split.GetLongitude();
+            Build(first, m, lon, west, north, south, axis);
+            FNodes[self].Right = uint32_t(FNodes.size());
+            Build(first + m, n - m, east, lon, north, south, axis);
+        } else {
+            const double lat = split.GetLatitude();
+            Build(first, m, east, west, lat, south, axis);
+            FNodes[self].Right = uint32_t(FNodes.size());
+            Build(first + m, n - m, east, west, north, lat, axis);
+        }
+    }
+
+    static size_t NodeCount(size_t n) { return n > size_t(MaxLeafEntries) ? 1 + NodeCount(n / 2) + NodeCount(n - n / 2) : 1; }
+
+    void WriteNode(size_t index)
+    {
+        const TNode node = FNodes[index];
+        const uint64_t start = FAt;
+        char* const record = FOut + FAt;
         record[0] = 1;
-        PutI32(record + 1, 0);
-        PutI32(record + 5, ToFixed(east));
-        PutI32(record + 9, ToFixed(north));
-        PutI32(record + 13, ToFixed(west));
-        PutI32(record + 17, ToFixed(south));
-        FStream.Write(record, SkipperSize);
+        EncodeLE<int32_t>(record + 5, node.East);
+        EncodeLE<int32_t>(record + 9, node.North);
+        EncodeLE<int32_t>(record + 13, node.West);
+        EncodeLE<int32_t>(record + 17, node.South);
+        FAt += SkipperSize;
+        if (node.Right == 0) {
+            WriteLeaf(node.First, node.Count);
+        } else {
+            WriteNode(index + 1);
+            WriteNode(node.Right);
+        }
+        if (FAt - start > uint64_t(INT32_MAX))
+            throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
+        EncodeLE<int32_t>(record + 1, int32_t(FAt - start));
+    }
+
+    void WriteLeaf(size_t first, size_t n)
+    {
+        // The leaves are written in the order of FByLon, so the entries needed next are known:
+        // asking for them this far ahead lets their loads overlap instead of waiting for each.
+        constexpr size_t Ahead = 24;
+        for (size_t k = first; k < first + n; ++k) {
+            if (k + Ahead < FCount) {
+                const uint32_t next = FByLon[k + Ahead];
+                const auto* ahead = reinterpret_cast<const char*>(&FEntries[int(next)]);
+                __builtin_prefetch(ahead);
+                __builtin_prefetch(ahead + sizeof(TEntry) - 1);
+                __builtin_prefetch(&FCoords[next]);
+            }
+            const TEntry& entry = FEntries[int(FByLon[k])];
+            int32_t lon, lat;
+            if (FKeysAreFixed) {
+                const TCoord& c = FCoords[FByLon[k]];
+                lon = c.Lon;
+                lat = c.Lat;
+            } else {
+                lon = ToFixed(entry.GetLongitude());
+                lat = ToFixed(entry.GetLatitude());
+            }
+            FAt += PutPoi(FOut + FAt, entry.GetDescription(), lon, lat);
+        }
     }
 
     const TEntries& FEntries;
     TMemoryStream& FStream;
-    std::vector<TSortKey> FKeys;
+    const size_t FCount;
+    std::vector<TCoord> FCoords;
+    uint64_t FPoiBytes = 0;
     bool FKeysAreFixed = false;
+    std::vector<uint32_t> FByLon;
+    mutable TScratch<uint64_t> FPacked[2];
+    mutable TScratch<TKeyed> FWide[2];
+    TScratch<uint32_t> FByLat;
+    TScratch<uint8_t> FInLeft;
+    TScratch<uint32_t> FPartition;
+    std::vector<TNode> FNodes;
+    char* FOut = nullptr;
+    uint64_t FAt = 0;
 };
 
-// Reads a zero-terminated text that must end before limit; returns the position after its zero.
-const char* ScanText(const char* p, const char* limit)
+// One record from the stream's position on (the type byte already read, at offset p - 1); false
+// for a skipper cut short by the end of the stream, which ends the file.
+bool ReadRecord(TMemoryStream& stream, uint8_t type, TEntries& entries)
 {
-    const void* zero = p < limit ? std::memchr(p, 0, size_t(limit - p)) : nullptr;
-    if (!zero)
+    const uint64_t p = stream.Position();
+    switch (type) {
+    case 1:
+    case 100:
+        // The block size and the edges are of no use to a reader that takes every POI.
+        if (stream.Remaining() < SkipperSize - 1)
+            return false;
+        stream.Skip(SkipperSize - 1);
+        return true;
+    case 0:
+    case 2:
+    case 3:
+        break;
+    default:
         InvalidOv2();
-    return static_cast<const char*>(zero) + 1;
+    }
+    if (stream.Remaining() < PoiOverhead - 1)
+        InvalidOv2();
+    const int32_t length = stream.ReadI32LE();
+    const int32_t lon = stream.ReadI32LE();
+    const int32_t lat = stream.ReadI32LE();
+    // Texts end inside the record; a length past the end of the stream cannot be right.
+    if (length < PoiOverhead || uint64_t(length) - 1 > stream.Size() - p)
+        InvalidOv2();
+    const uint64_t recordEnd = p - 1 + uint64_t(length);
+    try {
+        const std::string_view text = stream.ReadZeroTerminated(recordEnd);
+        if (type == 3) {
+            stream.ReadZeroTerminated(recordEnd);
+            stream.ReadZeroTerminated(recordEnd);
+        }
+        if (stream.Position() != recordEnd)
+            InvalidOv2();
+        if (type != 0)
+            entries.Add(text, {}, lon / 100000.0, lat / 100000.0);
+    } catch (const EReadError&) {
+        InvalidOv2();
+    }
+    return true;
 }
 
 } // namespace
@@ -257,49 +481,10 @@ void TConvertToOv2::Convert(TEntries& entries, TMemoryStream& stream)
 
 void TConvertFromOv2::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const uint64_t size = stream.Size();
-    const char* const data = stream.Data().data();
-    while (stream.Position() < size) {
-        const uint64_t p = stream.Position();
-        const uint8_t type = uint8_t(data[p]);
-        switch (type) {
-        case 1:
-        case 100:
-            if (size - p < SkipperSize)
-                InvalidOv2();
-            stream.Seek(p + SkipperSize);
-            continue;
-        case 0:
-        case 2:
-        case 3:
+    const double size = double(stream.Size());
+    while (stream.Position() < stream.Size()) {
+        if (!ReadRecord(stream, stream.ReadU8(), entries))
             break;
-        default:
-            InvalidOv2();
-        }
-        if (size - p < PoiOverhead)
-            InvalidOv2();
-        int32_t length, lon, lat;
-        std::memcpy(&length, data + p + 1, 4);
-        std::memcpy(&lon, data + p + 5, 4);
-        std::memcpy(&lat, data + p + 9, 4);
-        if (length < PoiOverhead || uint64_t(length) > size - p)
-            InvalidOv2();
-        const char* const text = data + p + 13;
-        const char* const recordEnd = data + p + uint64_t(length);
-        const char* next = ScanText(text, recordEnd);
-        const size_t textLength = size_t(next - text - 1);
-        if (type == 3)
-            next = ScanText(ScanText(next, recordEnd), recordEnd);
-        if (next != recordEnd)
-            InvalidOv2();
-        stream.Seek(p + uint64_t(length));
-        if (type != 0) {
-            auto entry = std::make_unique<TEntry>();
-            entry->SetLongitude(lon / 100000.0);
-            entry->SetLatitude(lat / 100000.0);
-            entry->SetDescription(std::string(text, textLength));
-            entries.AddEntry(std::move(entry), true);
-        }
-        SetProgress(double(stream.Position()) / double(size) * 100.0);
+        SetProgress(double(stream.Position()) / size * 100.0);
     }
 }

@@ -17,7 +17,7 @@ namespace {
 
 void AppendUnits(std::string& out, double degrees)
 {
-    out += std::to_string(static_cast<long long>(std::nearbyint(degrees * 100000.0)));
+    out += std::to_string(RoundExactProduct(degrees, 100000.0));
 }
 
 } // namespace
@@ -42,7 +42,8 @@ void TConvertToItn::Convert(TEntries& entries, TMemoryStream& stream)
 
 void TConvertFromItn::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const std::string text = ReadStreamString(stream, -1);
+    // A view of the stream's bytes: the text is not copied again.
+    const std::string_view text = stream.ReadRest();
     const std::vector<std::string_view> lines = SplitTextLines(text);
     for (size_t i = 0; i < lines.size(); ++i) {
         std::string_view line = TrimControls(lines[i]);

@@ -11,6 +11,7 @@
 #include "formats/uFormats.h"
 
 #include <QAbstractItemModelTester>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -27,7 +28,7 @@ std::vector<std::string> Names(TEntries& entries)
 {
     std::vector<std::string> names;
     for (int i = 0; i < entries.Count(); ++i)
-        names.push_back(entries[i].GetDescription());
+        names.emplace_back(entries[i].GetDescription());
     return names;
 }
 
@@ -68,13 +69,13 @@ private slots:
         QCOMPARE(form.Children().size(), 1);
 
         child->SelectOnly(0);
-        QCOMPARE(child->edDescription->text(), QString::fromStdString(child->Entries()[0].GetDescription()));
+        QCOMPARE(child->edDescription->text(), QString::fromStdString(std::string(child->Entries()[0].GetDescription())));
         child->edDescription->setFocus();
         child->edDescription->setText(QStringLiteral("Edited museum"));
         emit child->edDescription->editingFinished();
         child->edLatitude->setText(QStringLiteral("12.5"));
         emit child->edLatitude->editingFinished();
-        QCOMPARE(child->Entries()[0].GetDescription(), std::string("Edited museum"));
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), std::string("Edited museum"));
         QCOMPARE(child->Entries()[0].GetLatitude(), 12.5);
         QVERIFY(child->windowTitle().startsWith(QStringLiteral("museum.asc")));
         QVERIFY(child->isWindowModified());
@@ -147,7 +148,7 @@ private slots:
         child->Refresh();
         QCOMPARE(child->edDescription->text().size(), 100);
         emit child->edDescription->editingFinished();
-        QCOMPARE(child->Entries()[0].GetDescription(), longText);
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), longText);
         child->edDescription->clear();
         child->edDescription->setFocus();
         QTest::keyClicks(child->edDescription, QString(70, QChar('y')));
@@ -232,7 +233,7 @@ private slots:
         QCOMPARE(model.rowCount(), 2);
         QCOMPARE(model.data(model.index(1, 0)).toString(), QStringLiteral("b"));
         QVERIFY(model.setData(model.index(0, 0), QStringLiteral("renamed")));
-        QCOMPARE(entries[0].GetDescription(), std::string("renamed"));
+        QCOMPARE(std::string(entries[0].GetDescription()), std::string("renamed"));
         QVERIFY(!model.setData(model.index(0, 1), QStringLiteral("1")));
         QVERIFY(!model.data(model.index(5, 0)).isValid());
 
@@ -254,6 +255,56 @@ private slots:
         QVERIFY(!TEntriesModel::DecodeDrag(&text, key, rows));
         // A drag from a window that is gone is refused.
         QVERIFY(!TMDIChild::FromKey(42));
+    }
+
+    // The list tells the model of each change in time: the tester sees every insert, removal and
+    // reset, and the view's rows always match the list without a refresh.
+    void modelFollowsEveryChangeOfTheList()
+    {
+        TScriptedPrompt prompt;
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        TMDIChild& child = *form.NewChild();
+        QAbstractItemModelTester tester(child.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto rowsShown = [&child] { return child.ListView1->verticalHeader()->count(); };
+        for (int i = 0; i < 5; ++i)
+            child.Insert();
+        QCOMPARE(rowsShown(), 5);
+
+        child.SelectOnly(1);
+        child.ListView1->selectionModel()->select(child.Model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        child.Delete();
+        QCOMPARE(child.Entries().Count(), 3);
+        QCOMPARE(rowsShown(), 3);
+
+        emit child.ListView1->horizontalHeader()->sectionClicked(0);
+        QCOMPARE(Names(child.Entries()), (std::vector<std::string> { "New entry #1", "New entry #3", "New entry #5" }));
+        child.Entries()[0].SetLatitude(10);
+        emit child.ListView1->horizontalHeader()->sectionClicked(1);
+        QCOMPARE(std::string(child.Entries()[2].GetDescription()), std::string("New entry #1"));
+
+        child.SelectAll();
+        child.CopySelected();
+        child.ListView1->setFocus();
+        child.Paste();
+        QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
+        QCOMPARE(child.Entries().Count(), 6);
+        QCOMPARE(rowsShown(), 6);
+
+        // The open routine hands its loaded list over, appending or replacing.
+        for (const bool append : { true, false }) {
+            TEntries loaded;
+            loaded.Add("loaded", std::string(), 1, 2);
+            child.Document().LoadEntries(std::move(loaded), QStringLiteral("/tmp/loaded.ov2"), QStringLiteral(".ov2"), append, QString());
+            child.RefreshView(true);
+            QCOMPARE(rowsShown(), append ? 7 : 1);
+        }
+        QVERIFY(!child.isWindowModified());
+
+        std::unique_ptr<QMimeData> drag(child.Model()->mimeData({ child.Model()->index(0, 0) }));
+        QVERIFY(child.DropMime(drag.get(), -1));
+        QCOMPARE(rowsShown(), 1);
+        prompt.Answers = { IDNO };
     }
 
     void dragBetweenWindowsCopies()

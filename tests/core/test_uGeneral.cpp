@@ -9,6 +9,8 @@
 #include <gtest/gtest.h>
 
 #include <clocale>
+#include <cmath>
+#include <random>
 
 namespace {
 
@@ -43,6 +45,9 @@ TEST(SplitCsv, QuotesTrimAndMaximum)
     EXPECT_EQ(f, (std::vector<std::string>{""}));
     SplitCsvLine("a,", f, 0);
     EXPECT_EQ(f, (std::vector<std::string>{"a", ""}));
+    // Spaces and every control character are trimmed, not only blanks and tabs.
+    SplitCsvLine("\x01" "4.5\x1f,\r\v\"x y\"\x7f\n, \x02z", f, 0);
+    EXPECT_EQ(f, (std::vector<std::string>{"4.5", "x y\x7f", "z"}));
 }
 
 TEST(SplitTextLines, LineBreaksOfEveryKind)
@@ -92,6 +97,36 @@ TEST(Numbers, DotWhateverTheLocale)
     EXPECT_EQ(FloatToStrSep(0.1), QStringLiteral("0.1"));
     EXPECT_EQ(FloatToStrSep(-4.25, QChar(',')), QStringLiteral("-4,25"));
     EXPECT_EQ(FloatToFixed(52.373116, 5), "52.37312");
+    // Fifteen significant digits in fixed notation; the shortest text that reads back may need 17.
+    const std::pair<double, const char*> plain[] = {
+        {7.3387270000000004, "7.338727"}, {52.37312, "52.37312"}, {0.1 + 0.2, "0.3"}, {-0.00001, "-0.00001"},
+        {1e-6, "0.000001"}, {123456789.123456789, "123456789.123457"}, {0, "0"}, {-180, "-180"},
+        {1e21, "1000000000000000000000"}, {999999999999999.9, "1000000000000000"}, {2.5e-20, "0.000000000000000000025"},
+        {1.0 / 3.0, "0.333333333333333"}, {-179.999999999999999, "-180"}, {-0.0, "-0"}, {5e-7, "0.0000005"},
+        {999999.999999, "999999.999999"}, {1234567.25, "1234567.25"},
+    };
+    for (const auto& [value, text] : plain)
+        EXPECT_EQ(FloatToPlainText(value), text) << text;
+    // The nearest double to a decimal of up to 15 digits gives that decimal back.
+    std::mt19937_64 random(15);
+    for (int i = 0; i < 20000; ++i) {
+        const int decimals = int(random() % 10);
+        const int64_t n = int64_t(random() % 400000000000000ull) / int64_t(std::pow(10, random() % 8));
+        double scale = 1;
+        for (int k = 0; k < decimals; ++k)
+            scale *= 10;
+        std::string text = std::to_string(n);
+        if (decimals > 0) {
+            text.insert(0, size_t(std::max(0, decimals + 1 - int(text.size()))), '0');
+            text.insert(text.size() - size_t(decimals), ".");
+            while (text.back() == '0')
+                text.pop_back();
+            if (text.back() == '.')
+                text.pop_back();
+        }
+        ASSERT_EQ(FloatToPlainText(double(n) / scale), text) << n << " / 10^" << decimals;
+        ASSERT_EQ(FloatToPlainText(-double(n) / scale), n == 0 ? "-0" : "-" + text);
+    }
     EXPECT_EQ(FloatToFixed(1e-6, 5), "0.00000");
     for (const char* bad : {"", "nan", "inf", "-inf", "1.5x", "abc", "1,5"})
         EXPECT_THROW(StrToFloatSep(std::string_view(bad)), EConvertError) << bad;

@@ -5,6 +5,7 @@
 #include "support/DamagedCopies.h"
 #include "formats/uConvertBase.h"
 #include "model/uModel.h"
+#include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
@@ -217,4 +218,88 @@ TEST(ReaderRobustness, HarnessCatchesHangsAndForeignExceptions)
 
     TConvertFromBase::UnregisterFormat<TFakeSlowReader>();
     TConvertFromBase::UnregisterFormat<TFakeForeignErrorReader>();
+}
+
+namespace {
+
+std::string Repeat(const std::string& text, int count)
+{
+    std::string out;
+    for (int i = 0; i < count; ++i)
+        out += text;
+    return out;
+}
+
+std::string Nest(const std::string& tag, int depth, const std::string& inner, bool close = true)
+{
+    std::string out;
+    for (int i = 0; i < depth; ++i)
+        out += "<" + tag + ">";
+    out += inner;
+    for (int i = 0; close && i < depth; ++i)
+        out += "</" + tag + ">";
+    return out;
+}
+
+} // namespace
+
+// Deep nesting where the readers take a description and remove or replace nodes: every XML
+// importer with every option, then the GPX list written back and copied as clipboard text.
+TEST(ReaderRobustness, XmlReadersSurviveDeepNesting)
+{
+    const TCleanSettings settings;  // the GPX options set here go with it
+    const int depth = 200000;
+    const std::string point = "<wpt lat=\"1\" lon=\"2\"><desc>d</desc>";
+    const std::vector<TCase> documents = {
+        {"name", "<gpx>" + point + Nest("name", depth, "n") + "</wpt></gpx>"},
+        {"desc", "<gpx>" + point + "<name>" + Nest("desc", depth, "x") + "</name></wpt></gpx>"},
+        {"extensions", "<gpx>" + point + "<name>n</name><extensions>" + Nest("e", depth, "") + "</extensions></wpt></gpx>"},
+        {"track point", "<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"2\">" + Nest("name", depth, "t") + "</trkpt></trkseg></trk></gpx>"},
+        {"placemark", "<kml><Placemark>" + Nest("name", depth, "k") + "<Point><coordinates>1,2</coordinates></Point></Placemark></kml>"},
+        {"placemarks", "<kml>" + Nest("Placemark", depth, "<Point><coordinates>1,2</coordinates></Point>") + "</kml>"},
+        // Each name holds the text of every Placemark inside it: the descriptions would add up
+        // to the square of the file's size.
+        {"placemarks in names", "<kml><Folder>" + Repeat("<Placemark><name>x", depth / 4) +
+                                    Repeat("</name><Point><coordinates>1,2</coordinates></Point></Placemark>", depth / 4) + "</Folder></kml>"},
+        {"cell", "<Workbook><Worksheet><Table><Row><Cell>" + Nest("Data", depth, "1") + "</Cell><Cell>2</Cell></Row></Table></Worksheet></Workbook>"},
+        {"never closed", "<gpx>" + point + Nest("name", depth, "", false)},
+    };
+    const int gpxRow = TConvertFromBase::IndexOf(QStringLiteral("gpx"), QString());
+    auto expectSurvives = [&](int row) {
+        TBatch batch(row, documents);
+        for (size_t i = 0; i < batch.Count(); ++i) {
+            const TResult result = batch.Result(i);
+            ASSERT_TRUE(result.Outcome == TOutcome::Clean || result.Outcome == TOutcome::KnownError)
+                << TConvertFromBase::FormatIDAt(row).toStdString() << " " << batch.Case(i).Name << ": "
+                << OutcomeName(result.Outcome) << " " << result.Detail;
+        }
+    };
+    expectSurvives(TConvertFromBase::IndexOf(QStringLiteral("kml"), QString()));
+    expectSurvives(TConvertFromBase::IndexOf(QStringLiteral("xml"), QString()));
+    for (const bool useDesc : {false, true}) {
+        for (const bool retain : {false, true}) {
+            {
+                const std::unique_ptr<TConvertFromBase> gpx = TConvertFromBase::CreateConverterAt(gpxRow);
+                gpx->WriteBoolOption(0, useDesc);
+                gpx->WriteBoolOption(1, retain);
+            }
+            expectSurvives(gpxRow);
+            for (const TCase& c : documents) {
+                TEntries entries;
+                TMemoryStream in(c.Bytes);
+                try {
+                    entries.LoadFromStream(in, QStringLiteral("gpx"), QString(), false);
+                } catch (const ETarvellError&) {
+                }
+                for (int i = 0; i < entries.Count(); ++i)
+                    entries[i].SetDescription("replaced");
+                TMemoryStream out;
+                entries.SaveToStream(out, QStringLiteral("gpx"), QString());
+                TEntries back;
+                TMemoryStream again(out.Data());
+                back.LoadFromStream(again, QStringLiteral("gpx"), QString(), false);
+                EXPECT_EQ(back.Count(), entries.Count()) << c.Name;
+            }
+        }
+    }
 }

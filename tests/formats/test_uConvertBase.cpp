@@ -16,7 +16,7 @@ public:
     void Convert(TEntries& entries, TMemoryStream& stream) override
     {
         for (int i = 0; i < entries.Count(); ++i)
-            stream.Write(entries[i].GetDescription() + "\n");
+            stream.Write(std::string(entries[i].GetDescription()) + "\n");
     }
 };
 

@@ -48,6 +48,11 @@ TEST(ExcelXml, BadCellsNameColumnAndRow)
         {head + "<Row><Cell><Data>1</Data></Cell><Cell><Data>2</Data></Cell></Row><Row><Cell><Data>x</Data></Cell></Row>" + tail,
          QStringLiteral("Longitude expected in column 0 of row 1"), 1},
         {head + "<Row ss:Index=\"\"><Cell><Data>1</Data></Cell></Row>" + tail, QStringLiteral("Latitude expected in column 1 of row 0"), 0},
+        // Not well-formed: the document stays empty, so it has no worksheet.
+        {head + "<Row><Cell><Data>1</Data></Cell><Cell><Data>2 &amp 3</Data></Cell></Row>" + tail,
+         QStringLiteral("File does not contain any worksheets"), 0},
+        {"<!DOCTYPE Workbook [<!ENTITY e \"4\">]>" + head + "<Row><Cell><Data>&e;</Data></Cell></Row>" + tail,
+         QStringLiteral("File does not contain any worksheets"), 0},
     };
     for (const TCase& c : cases) {
         TEntries entries;

@@ -333,3 +333,252 @@ TEST_F(Gpx, PlainListsAreWrittenAsTheDocumentWouldBe)
     TEntries empty;
     EXPECT_TRUE(WriteGpx(empty).ends_with("\"/>\r\n"));
 }
+
+// The text of a coordinate is the getter's value (rounded to the precision from the exact
+// value, ties to even) in 15 significant digits. Rows marked "tie" are values whose product
+// with the scale is an exact tie in double arithmetic while the exact product is not.
+TEST_F(Gpx, CoordinatesAreTheGetterValueInFifteenDigits)
+{
+    struct TRow {
+        int Precision;
+        double Latitude, Longitude;
+        const char* LatitudeText;
+        const char* LongitudeText;
+    };
+    const TRow rows[] = {
+        {4, 52.37135, 130.63195, "52.3713", "130.6319"},   // tie, tie
+        {4, 53.57075, -4.89125, "53.5707", "-4.8913"},     // tie, tie
+        {5, 52.37135, 120.304555, "52.37135", "120.30455"}, // -, tie
+        {5, -12.345675, 177.851865, "-12.34567", "177.85187"},
+        {6, 66.8545635, 145.9646945, "66.854563", "145.964695"},  // tie, tie
+        {6, 7.338727, -13.9192515, "7.338727", "-13.919251"},     // 17 digits as the shortest text
+        {6, 0.000001, -0.0000004, "0.000001", "-0"},  // west of the meridian, rounded to zero
+        {5, 90, -180, "90", "-180"},
+    };
+    for (const TRow& row : rows) {
+        GetSettings().Precision = row.Precision;
+        TEntries entries;
+        entries.Add("p", "", row.Longitude, row.Latitude);
+        entries.Add("q", "<wpt lat=\"0\"><ele>1</ele></wpt>", row.Longitude, row.Latitude);
+        const std::string gpx = WriteGpx(entries);
+        const std::string attributes = std::string("<wpt lat=\"") + row.LatitudeText + "\" lon=\"" + row.LongitudeText + "\">";
+        EXPECT_NE(gpx.find(attributes + "<name>p</name>"), std::string::npos) << gpx.substr(gpx.find("<wpt"));
+        EXPECT_NE(gpx.find(attributes + "<ele>1</ele><name>q</name>"), std::string::npos) << gpx;
+        TMemoryStream kml;
+        entries.SaveToStream(kml, QStringLiteral("kml"), QStringLiteral("genkml"));
+        const std::string coordinates = std::string("<coordinates>") + row.LongitudeText + "," + row.LatitudeText + ",0</coordinates>";
+        EXPECT_NE(kml.Data().find(coordinates), std::string::npos) << kml.Data();
+    }
+}
+
+namespace {
+
+// Reads bytes into a list holding one entry; the message of the error, empty when none.
+QString ReadAfterOne(const std::string& bytes, TEntries& entries)
+{
+    entries.Clear();
+    entries.Add("before", "", 1, 1);
+    return MessageOf([&] { ReadGpx(entries, bytes); });
+}
+
+std::string Nested(const std::string& tag, int depth, const std::string& inner)
+{
+    std::string out;
+    out.reserve(size_t(depth) * (2 * tag.size() + 5) + inner.size());
+    for (int i = 0; i < depth; ++i)
+        out += "<" + tag + ">";
+    out += inner;
+    for (int i = 0; i < depth; ++i)
+        out += "</" + tag + ">";
+    return out;
+}
+
+} // namespace
+
+// What is not well-formed XML fails as a whole: nothing is added, whatever came before the fault.
+TEST_F(Gpx, TextThatIsNotWellFormedIsRefused)
+{
+    const std::string wpt = "<wpt lat=\"1\" lon=\"2\"><name>ok</name></wpt>";
+    const std::pair<std::string, const char*> cases[] = {
+        {"<!DOCTYPE gpx><gpx>" + wpt + "</gpx>", "<!DOCTYPE gpx><gpx><wpt lat=\"1\" lon=\"2\"><name>ok</name></wpt></gpx>"},
+        {"<!DOCTYPE gpx [<!ENTITY e \"x\">]><gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>&e;</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>caf&eacute;</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>fish & chips</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lat=\"1\" lat=\"3\" lon=\"2\"/></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>\x01</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>&#2;</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + "<wpt lon=\"2\"/></gpx><gpx/>", nullptr},  // a point error does not hide a later XML error
+        {"<?xml version=\"1.0\" encoding=\"UTF-8\"?><gpx>" + wpt + "<wpt lat=\"1\" lon=\"2\"><name>\xE9</name></wpt></gpx>", nullptr},
+        {"<gpx>" + wpt + Nested("x", 1000000, "").substr(0, 3000000) + "</gpx>", nullptr},  // never closed
+    };
+    for (const auto& [text, excerpt] : cases) {
+        TEntries entries;
+        const QString message = ReadAfterOne(text, entries);
+        EXPECT_TRUE(message.startsWith(QStringLiteral("Invalid xml: "))) << message.toStdString() << "\n" << text.substr(0, 200);
+        if (excerpt) {
+            EXPECT_EQ(message, QStringLiteral("Invalid xml: %1...").arg(QLatin1String(excerpt)));
+        }
+        EXPECT_EQ(entries.Count(), 1) << text.substr(0, 200);
+    }
+}
+
+// Damaged or unusual input: a clear error or a correct read.
+TEST_F(Gpx, BadInputIsAClearErrorOrACorrectRead)
+{
+    TEntries entries;
+    // Byte-order marks and declarations.
+    const QString text = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-16\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>Zo\u00eb \u20ac</name></wpt></gpx>");
+    for (const bool little : {true, false}) {
+        std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+        for (const QChar c : text) {
+            const char lo = char(c.unicode() & 0xFF), hi = char(c.unicode() >> 8);
+            bytes += little ? lo : hi;
+            bytes += little ? hi : lo;
+        }
+        EXPECT_EQ(ReadAfterOne(bytes, entries), QStringLiteral("<no error>"));
+        ASSERT_EQ(entries.Count(), 2);
+        EXPECT_EQ(entries[1].GetDescription(), Ansi("Zoë €"));
+    }
+    EXPECT_EQ(ReadAfterOne("<?xml version=\"1.0\" encoding=\"x-martian\"?><gpx><wpt lat=\"1\" lon=\"2\"><name>\xC3\xA9</name></wpt></gpx>", entries),
+              QStringLiteral("<no error>"));
+    EXPECT_EQ(entries[1].GetDescription(), Ansi("é"));  // an unknown encoding falls back to UTF-8
+    // Numbers that are none.
+    for (const char* number : {"nan", "inf", "-inf", "1e400", "-1e400", "0x1p3", "1,5", ""}) {
+        const std::string bytes = std::string("<gpx><wpt lat=\"3\" lon=\"4\"/><wpt lat=\"") + number + "\" lon=\"2\"/><wpt lat=\"5\" lon=\"6\"/></gpx>";
+        EXPECT_EQ(ReadAfterOne(bytes, entries), QStringLiteral("'%1' is not a valid floating point value").arg(QLatin1String(number)));
+        EXPECT_EQ(entries.Count(), 2) << number;
+    }
+    // Texts and attribute values of several megabytes.
+    SetGpxOptions(false, true);
+    const std::string big(6 << 20, 'x');
+    EXPECT_EQ(ReadAfterOne("<gpx><wpt lat=\"1\" lon=\"2\" note=\"" + big + "\"><name>" + big + "</name><cmt>" + big + "</cmt></wpt></gpx>", entries),
+              QStringLiteral("<no error>"));
+    ASSERT_EQ(entries.Count(), 2);
+    EXPECT_EQ(entries[1].GetDescription(), big);
+    EXPECT_EQ(entries[1].GetExtra(), "<wpt lat=\"1\" lon=\"2\" note=\"" + big + "\"><cmt>" + big + "</cmt></wpt>");
+    // Nesting a million deep, in the description and in what is kept as Extra.
+    const std::string deep = "<gpx><wpt lat=\"1\" lon=\"2\"><name>" + Nested("b", 1000000, "deep") + "</name><extensions>" +
+                             Nested("e", 1000000, "") + "</extensions></wpt></gpx>";
+    EXPECT_EQ(ReadAfterOne(deep, entries), QStringLiteral("<no error>"));
+    ASSERT_EQ(entries.Count(), 2);
+    EXPECT_EQ(entries[1].GetDescription(), "deep");
+    // The innermost element is written "<e/>".
+    EXPECT_EQ(entries[1].GetExtra().size(), std::string("<wpt lat=\"1\" lon=\"2\"><extensions></extensions></wpt>").size() + 7000000 - 3);
+}
+
+// A file cut at any tag boundary is refused as a whole, or (cut after its end) read whole.
+TEST_F(Gpx, CutAtEveryTagBoundaryIsRefusedOrReadWhole)
+{
+    SetGpxOptions(true, true);
+    for (const char* name : {"gengpx/waypoints.gpx", "genkml/placemarks.kml"}) {
+        const std::string bytes = ReadFixture(QString::fromLatin1(name));
+        const QString extension = QString::fromLatin1(name).section(QChar('.'), -1);
+        TEntries whole;
+        TMemoryStream full(bytes);
+        whole.LoadFromStream(full, extension, QString(), false);
+        const size_t end = bytes.rfind('>') + 1;
+        for (size_t cut = 0; cut <= bytes.size(); ++cut) {
+            if (cut < bytes.size() && bytes[cut] != '<' && (cut == 0 || bytes[cut - 1] != '>'))
+                continue;
+            TEntries entries;
+            entries.Add("before", "", 1, 1);
+            TMemoryStream stream(bytes.substr(0, cut));
+            const QString message = MessageOf([&] { entries.LoadFromStream(stream, extension, QString(), true); });
+            if (cut >= end) {
+                EXPECT_EQ(message, QStringLiteral("<no error>")) << name << " cut at " << cut;
+                EXPECT_EQ(entries.Count(), whole.Count() + 1);
+            } else {
+                EXPECT_TRUE(message.startsWith(extension == QLatin1String("gpx") ? QStringLiteral("Invalid xml: ") : QStringLiteral("Invalid kml: ")))
+                    << name << " cut at " << cut << ": " << message.toStdString();
+                EXPECT_EQ(entries.Count(), 1) << name << " cut at " << cut;
+            }
+        }
+    }
+}
+
+// Waypoints come first wherever the track stands; the first bad point ends the read where the
+// document's order of waypoints, then track points, puts it.
+TEST_F(Gpx, TrackPointsFollowTheWaypointsAndErrorsKeepThatOrder)
+{
+    const std::string track = "<trk><trkseg><trkpt lat=\"1\" lon=\"10\"/><trkpt lon=\"11\"/><trkpt lat=\"1\" lon=\"12\"/></trkseg></trk>";
+    const std::string waypoints = "<wpt lat=\"2\" lon=\"20\"/><wpt lat=\"2\" lon=\"21\"/>";
+    TEntries entries;
+    EXPECT_EQ(ReadAfterOne("<gpx>" + track + waypoints + "</gpx>", entries), QStringLiteral("Invalid entry found in GPX format"));
+    std::vector<double> longitudes;
+    for (int i = 1; i < entries.Count(); ++i)
+        longitudes.push_back(entries[i].GetLongitude());
+    EXPECT_EQ(longitudes, (std::vector<double>{20, 21, 10}));
+    EXPECT_EQ(ReadAfterOne("<gpx><trk><trkseg><trkpt lat=\"1\" lon=\"10\"/></trkseg></trk><wpt lat=\"x\" lon=\"1\"/>" + waypoints + "</gpx>", entries),
+              QStringLiteral("'x' is not a valid floating point value"));
+    EXPECT_EQ(entries.Count(), 1);
+}
+
+// A "name" nested 175 thousand deep: read with every option, saved and copied to the clipboard.
+TEST_F(Gpx, DeeplyNestedNameIsReadSavedAndCopied)
+{
+    const std::string file = "<gpx><wpt lat=\"1\" lon=\"2\"><desc>d</desc>" + Nested("name", 175000, "n") + "</wpt></gpx>";
+    for (const bool useDesc : {false, true}) {
+        SetGpxOptions(useDesc, true);
+        TEntries entries;
+        ReadGpx(entries, file);
+        ASSERT_EQ(entries.Count(), 1);
+        EXPECT_EQ(entries[0].GetDescription(), useDesc ? "d" : "n");
+        EXPECT_GT(entries[0].GetExtra().size(), useDesc ? 175000u * 13 : 0u);
+        entries[0].SetDescription("renamed");
+        TEntries back;
+        ReadGpx(back, WriteGpx(entries));
+        ASSERT_EQ(back.Count(), 1);
+        EXPECT_EQ(back[0].GetDescription(), "renamed");
+        TEntries pasted;
+        AppendGpxClipboardText(pasted, GpxClipboardText(entries));
+        EXPECT_EQ(pasted.Count(), 1);
+    }
+}
+
+// Control characters of a description cannot be written as XML; they are left out, so the file
+// written loads again.
+TEST_F(Gpx, DescriptionsWithControlCharactersAreWrittenLoadable)
+{
+    TEntries entries;
+    entries.Add("a\x01" "b\x1f" "c\td", "", 1, 2);
+    entries.Add("e\x02" "f", "<wpt><ele>1</ele></wpt>", 3, 4);
+    TEntries back;
+    ReadGpx(back, WriteGpx(entries));
+    ASSERT_EQ(back.Count(), 2);
+    EXPECT_EQ(back[0].GetDescription(), "abc\td");
+    EXPECT_EQ(back[1].GetDescription(), "ef");
+    TMemoryStream kml;
+    entries.SaveToStream(kml, QStringLiteral("kml"), QStringLiteral("genkml"));
+    TEntries fromKml;
+    TMemoryStream in(kml.Data());
+    fromKml.LoadFromStream(in, QStringLiteral("kml"), QString(), false);
+    ASSERT_EQ(fromKml.Count(), 2);
+    EXPECT_EQ(fromKml[1].GetDescription(), "ef");
+}
+
+TEST_F(Gpx, ReadsACodePageFileWithTheTrackFirst)
+{
+    struct TRow {
+        bool UseDesc;
+        std::vector<std::string> Descriptions;
+    };
+    const TRow rows[] = {
+        {false, {"Caf\xE9 \x80 5 & \x8A" "ampa?sk\xE9", "", "", "Grand-Place", "Manneken <Pis>"}},
+        {true, {"Line one\nline two", "", "Tokyo <tower>", "Grand-Place", "Manneken <Pis>"}},
+    };
+    for (const TRow& row : rows) {
+        SetGpxOptions(row.UseDesc, true);
+        TEntries entries;
+        ReadGpx(entries, Fixture("mixed-1252.gpx"));
+        ASSERT_EQ(entries.Count(), 5);
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(entries[i].GetDescription(), row.Descriptions[size_t(i)]) << i;
+        EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 48.8584);
+        EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), 2.2945);
+        EXPECT_DOUBLE_EQ(entries[4].GetLatitude(), 50.8467);
+        EXPECT_EQ(entries[1].GetExtra(),
+                  "<wpt lat=\"-22.9519\" lon=\"-43.2105\" xmlns=\"http://www.topografix.com/GPX/1/1\"><cmt>no name &#9786;</cmt></wpt>");
+        EXPECT_EQ(entries[3].GetExtra(), "<wpt lat=\"50.8503\" lon=\"4.3517\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
+                                         "xmlns:t=\"urn:example:track\"><t:hr>92</t:hr></wpt>");
+    }
+}

@@ -88,3 +88,57 @@ TEST(Kml, BadInputFailsWithItsMessage)
     ReadKml(entries, "<kml><Placemark><Point><coordinates>1,2</coordinates></Point></Placemark></kml>");
     EXPECT_EQ(entries.Count(), 1);
 }
+
+TEST(Kml, TextThatIsNotWellFormedIsRefusedAsAWhole)
+{
+    const std::string placemark = "<Placemark><name>ok</name><Point><coordinates>1,2</coordinates></Point></Placemark>";
+    const std::string cases[] = {
+        "<!DOCTYPE kml><kml>" + placemark + "</kml>",
+        "<kml>" + placemark + "<Placemark><name>caf&eacute;</name></Placemark></kml>",
+        "<kml>" + placemark + "<Placemark><name>a & b</name></Placemark></kml>",
+        "<kml>" + placemark + "<Placemark id=\"1\" id=\"2\"/></kml>",
+        // The bad coordinates come first; the file's fault still wins.
+        "<kml><Placemark><Point><coordinates>1</coordinates></Point></Placemark>" + placemark + "</kml><kml/>",
+    };
+    for (const std::string& text : cases) {
+        TEntries entries;
+        entries.Add("before", "", 1, 1);
+        TMemoryStream stream(text);
+        const QString message = MessageOf([&] { entries.LoadFromStream(stream, QStringLiteral("kml"), QString(), true); });
+        EXPECT_EQ(message, QStringLiteral("Invalid kml: %1...").arg(QString::fromStdString(text.substr(0, 100)))) << text;
+        EXPECT_EQ(entries.Count(), 1) << text;
+    }
+}
+
+// A Placemark inside another one comes after it and before the outer one's later siblings, as
+// the file has them; progress counts every Placemark, skipped ones too.
+TEST(Kml, NestedPlacemarksInDocumentOrder)
+{
+    TEntries entries;
+    std::vector<int> progress;
+    entries.OnProgress = [&](int p) { progress.push_back(p); };
+    ReadKml(entries, "<kml><Folder>"
+                     "<Placemark><name>outer</name><Placemark><name>inner</name><Point><coordinates>2,2</coordinates></Point></Placemark>"
+                     "<Point><coordinates>1,1</coordinates></Point></Placemark>"
+                     "<Placemark><name>no point</name></Placemark>"
+                     "<Placemark><description>next</description><Point><coordinates>3,3</coordinates></Point></Placemark>"
+                     "</Folder></kml>");
+    ASSERT_EQ(entries.Count(), 3);
+    EXPECT_EQ(entries[0].GetDescription(), "outer");
+    EXPECT_EQ(entries[1].GetDescription(), "inner");
+    EXPECT_EQ(entries[2].GetDescription(), "next");
+    EXPECT_EQ(progress, (std::vector<int>{25, 50, 75}));
+}
+
+TEST(Kml, ReadsNestedFoldersAndPlacemarks)
+{
+    TEntries entries;
+    ReadKml(entries, ReadFixture(QStringLiteral("genkml/nested.kml")));
+    ASSERT_EQ(entries.Count(), 3);
+    EXPECT_EQ(entries[0].GetDescription(), "Outer & co");
+    EXPECT_DOUBLE_EQ(entries[0].GetLongitude(), -3.7038);
+    EXPECT_DOUBLE_EQ(entries[0].GetLatitude(), 40.4168);
+    EXPECT_EQ(entries[1].GetDescription(), "<b>Inner</b>");
+    EXPECT_DOUBLE_EQ(entries[1].GetLatitude(), 20.25);
+    EXPECT_EQ(entries[2].GetDescription(), "Sm\xF8rrebr\xF8" "d \x80");
+}

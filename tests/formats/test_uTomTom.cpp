@@ -31,7 +31,7 @@ std::vector<std::string> Descriptions(const TEntries& entries)
 {
     std::vector<std::string> out;
     for (int i = 0; i < entries.Count(); ++i)
-        out.push_back(entries[i].GetDescription());
+        out.emplace_back(entries[i].GetDescription());
     return out;
 }
 
@@ -104,7 +104,7 @@ private:
             node.Size += child.Size;
         return node;
     }
-    static int32_t Fixed(double v) { return int32_t(std::nearbyint(v * 100000)); }
+    static int32_t Fixed(double v) { return int32_t(ExactlyRounded(v, 100000)); }
     void WriteNode(const Node& node)
     {
         FStream.WriteU8(1);
@@ -217,7 +217,7 @@ TEST_F(Ov2, TreeInvariantsOnALargeList)
     TEntries back;
     ReadInto<TConvertFromOv2>(bytes, back);
     ASSERT_EQ(back.Count(), entries.Count());
-    auto key = [](const TEntry& e) { return std::make_tuple(e.GetLongitude(), e.GetLatitude(), e.GetDescription()); };
+    auto key = [](const TEntry& e) { return std::make_tuple(e.GetLongitude(), e.GetLatitude(), std::string(e.GetDescription())); };
     std::vector<std::tuple<double, double, std::string>> a, b;
     for (int i = 0; i < entries.Count(); ++i) {
         a.push_back(key(entries[i]));
@@ -277,7 +277,6 @@ TEST_F(Ov2, DamagedFilesKeepWhatWasRead)
     std::string badType = one + '\x04';
     std::string noZero = one;
     noZero.back() = 'B';
-    std::string shortSkipper = one + std::string("\x01\x15\0\0", 4);
     std::string hugeLength = one + std::string("\x02\xff\xff\xff\x7f", 5) + std::string(9, 'x');
     std::string negativeLength = one + std::string("\x02\x00\x00\x00\x80", 5) + std::string(9, 'x');
     struct {
@@ -285,11 +284,24 @@ TEST_F(Ov2, DamagedFilesKeepWhatWasRead)
         std::string Bytes;
         int Kept;
     } cases[] = {
-        {"length one more", lengthPlusOne, 0}, {"type 4", badType, 1},           {"no zero byte", noZero, 0},
-        {"short skipper", shortSkipper, 1},    {"huge length", hugeLength, 1}, {"negative length", negativeLength, 1},
+        {"length one more", lengthPlusOne, 0}, {"type 4", badType, 1},          {"no zero byte", noZero, 0},
+        {"huge length", hugeLength, 1},        {"negative length", negativeLength, 1},
+        {"poi cut short", one + std::string("\x02\x0f\0\0\0\x01", 6), 1},
     };
     for (const auto& c : cases)
         ExpectDamaged<TConvertFromOv2>(c.Name, c.Bytes, QStringLiteral("Invalid ov2 file"), c.Kept);
+}
+
+TEST_F(Ov2, ASkipperCutShortEndsTheFile)
+{
+    // The end of the stream inside a skipper ends the read; the POIs before it stay.
+    const std::string one = Fixture("ttov2", "one.ov2");
+    for (size_t cut : {1u, 5u, 20u}) {
+        TEntries entries;
+        EXPECT_EQ(ErrorOf([&] { ReadInto<TConvertFromOv2>(one + Fixture("ttov2", "empty.ov2").substr(0, cut), entries); }), "no error")
+            << "cut after " << cut << " bytes";
+        EXPECT_EQ(entries.Count(), 1);
+    }
 }
 
 TEST_F(Ov2, NulBytesAreDroppedAndLongSkipperRunsRead)

@@ -4,9 +4,11 @@
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
+#include "formats/uFormats.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -187,7 +189,7 @@ TEST_F(CleanSettingsTest, SortIsTheListsQuickSort)
     list.Sort([](const TEntry& x, const TEntry& y) { return int(x.GetDescription()[0]) - int(y.GetDescription()[0]); });
     std::string order;
     for (int i = 0; i < list.Count(); ++i)
-        order += list[i].GetDescription() + " ";
+        order += std::string(list[i].GetDescription()) + " ";
     EXPECT_EQ(order, "a2 a3 a1 b1 b3 b2 c1 ");
 
     TEntries empty;
@@ -281,6 +283,274 @@ TEST_F(CleanSettingsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
     owner.DeleteIndices({});
     EXPECT_THROW(owner.DeleteIndices({ 2, 9 }), EAssertionFailed);
     EXPECT_EQ(descriptions(owner), "1256") << "an index out of range changes nothing";
+// Rounding a difference just below 1 to double can leave a whole 60 in a part: it is carried.
+TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
+{
+    struct {
+        double Value;
+        int Deg, Min, Sec;
+    } cases[] = {
+        {1.0 / 60, 0, 1, 0},    // was 0 deg 0 min 60 sec
+        {1.0 / 3600, 0, 0, 1},  // was 0 sec and a remainder of 60
+        {2.0 / 3600, 0, 0, 2},
+        {-1.0 / 60, 0, 1, 0},
+    };
+    for (const auto& c : cases) {
+        TEntry e;
+        e.SetLatitude(c.Value);
+        e.SetLongitude(c.Value);
+        EXPECT_EQ(e.GetLatDeg(), c.Deg) << c.Value;
+        EXPECT_EQ(e.GetLatMin(), c.Min) << c.Value;
+        EXPECT_EQ(e.GetLatSec(), c.Sec) << c.Value;
+        EXPECT_EQ(e.LatRemainder(), 0) << c.Value;
+        EXPECT_EQ(e.GetLonMin(), c.Min) << c.Value;
+        EXPECT_EQ(e.GetLonSec(), c.Sec) << c.Value;
+        EXPECT_EQ(e.LonRemainder(), 0) << c.Value;
+        EXPECT_EQ(e.GetLatSouth(), c.Value < 0);
+    }
+    // Every whole second up to the limits splits into parts below 60 and reads back.
+    GetSettings().Precision = 6;
+    for (int k = 0; k <= 180 * 3600; k += 7) {
+        const double v = k / 3600.0;
+        TEntry e;
+        e.SetLongitude(v);
+        if (k <= 90 * 3600)
+            e.SetLatitude(v);
+        ASSERT_TRUE(e.GetLonMin() < 60 && e.GetLonSec() < 60 && e.LonRemainder() < 60) << v;
+        ASSERT_TRUE(e.GetLatMin() < 60 && e.GetLatSec() < 60 && e.LatRemainder() < 60) << v;
+        ASSERT_NEAR(e.GetLongitude(), v, 1e-6);
+    }
+}
+
+// The parts as defined: differences in double, products with 60 in extended precision (exact
+// there), each part truncated, then whole sixties carried.
+void PartsInExtendedPrecision(double v, int& deg, int& min, int& sec, double& rem)
+{
+    const double mag = std::fabs(v);
+    deg = int(std::trunc(mag));
+    long double a = static_cast<long double>(mag - deg) * 60.0L;
+    min = int(std::floor(a));
+    a = static_cast<long double>(static_cast<double>(a - min)) * 60.0L;
+    sec = int(std::floor(a));
+    rem = static_cast<double>(static_cast<long double>(static_cast<double>(a - sec)) * 60.0L);
+    if (rem >= 60) {
+        rem = 0;
+        ++sec;
+    }
+    if (sec >= 60) {
+        sec = 0;
+        ++min;
+    }
+    if (min >= 60) {
+        min = 0;
+        ++deg;
+    }
+}
+
+TEST_F(CleanSettingsTest, SplitMatchesTheExtendedPrecisionDefinition)
+{
+    std::mt19937_64 random(60);
+    std::vector<double> values;
+    for (int i = 0; i < 200000; ++i) {
+        values.push_back(std::ldexp(double(random() >> 11), -53) * 90);  // any bits
+        values.push_back(double(random() % 324000) / 3600);             // whole seconds
+        values.push_back(std::nextafter(double(random() % 5400) / 60, 0));  // just below whole minutes
+        values.push_back(double(int64_t(random() % 180000001) - 90000000) / 1000000);  // six decimals
+    }
+    for (const double v : values) {
+        TEntry e;
+        e.SetLatitude(v);
+        int deg, min, sec;
+        double rem;
+        PartsInExtendedPrecision(v, deg, min, sec, rem);
+        ASSERT_EQ(e.GetLatDeg(), deg) << v;
+        ASSERT_EQ(e.GetLatMin(), min) << v;
+        ASSERT_EQ(e.GetLatSec(), sec) << v;
+        ASSERT_EQ(e.LatRemainder(), rem) << v;
+    }
+}
+
+// Entries of a list live in its blocks; longer texts in its text store.
+TEST_F(CleanSettingsTest, EntriesKeepTheirAddressesAndTextsInTheList)
+{
+    TEntries list;
+    const std::string longText(40, 'L');
+    for (int i = 0; i < 5000; ++i)
+        list.Add(i % 2 ? "short " + std::to_string(i) : longText + std::to_string(i), i % 3 ? "" : "<extra/>", i / 100.0, i / 200.0);
+    TEntry* kept = &list[3996];  // a long text with Extra
+    const std::string keptText(kept->GetDescription());
+    list.Insert(0, std::make_unique<TEntry>());
+    list.Delete(10);
+    list.Sort([](const TEntry& a, const TEntry& b) { return a.GetDescription().compare(b.GetDescription()); });
+    list.SortByKey([](const TEntry& e) { return -e.GetLatitude(); });
+    ASSERT_GE(list.IndexOf(kept), 0);
+    EXPECT_EQ(&list[list.IndexOf(kept)], kept);
+    EXPECT_EQ(kept->GetDescription(), keptText);
+    EXPECT_EQ(kept->GetExtra(), "<extra/>");
+    EXPECT_EQ(list.IndexOf(nullptr), -1);
+    TEntry outside;
+    EXPECT_EQ(list.IndexOf(&outside), -1);
+
+    // A text set from a view of the entry's own texts, inside and outside the record.
+    TEntry& e = list[0];
+    e.SetDescription(longText + "tail");
+    e.SetDescription(e.GetDescription().substr(2));
+    EXPECT_EQ(e.GetDescription(), longText.substr(2) + "tail");
+    e.SetExtra(e.GetDescription());
+    e.SetDescription(e.GetExtra().substr(0, 3));
+    EXPECT_EQ(e.GetDescription(), "LLL");
+    EXPECT_EQ(e.GetExtra(), longText.substr(2) + "tail");
+    e.SetExtra("");
+    e.SetDescription(e.GetDescription().substr(1));
+    EXPECT_EQ(e.GetDescription(), "LL");
+
+    // Copies out of the list keep their texts when the list is gone; an entry of the list can be
+    // appended to it again.
+    std::unique_ptr<TEntry> extracted = list.Extract(list.IndexOf(kept));
+    TEntry copy = list[1];
+    TEntry& again = list.AddEntry(list[1], false);
+    EXPECT_EQ(again.GetDescription(), list[1].GetDescription());
+    const std::string copyText(copy.GetDescription());
+    list.Clear();
+    EXPECT_EQ(extracted->GetDescription(), keptText);
+    EXPECT_EQ(extracted->GetExtra(), "<extra/>");
+    EXPECT_EQ(copy.GetDescription(), copyText);
+}
+
+TEST_F(CleanSettingsTest, ChangedCountsTheEntriesOfTheList)
+{
+    TEntries list;
+    for (int i = 0; i < 4; ++i)
+        list.Add("p", "", i, i);
+    list.ResetChanged();
+    list[2].SetDescription("edited");
+    EXPECT_TRUE(list.Changed());
+    list[2].ResetChanged();
+    EXPECT_FALSE(list.Changed()) << "the entry's own reset counts too";
+
+    TEntry loose;
+    loose.SetDescription("changed, but in no list");
+    loose.AssignTo(list[1]);
+    EXPECT_TRUE(list.Changed()) << "assigned to an entry of the list";
+    list.ResetChanged();
+
+    // A changed entry that leaves the list takes its change along; the count shows the delete.
+    list[3].SetLatitude(10);
+    list.Delete(3);
+    list.ResetChanged();
+    EXPECT_FALSE(list.Changed());
+    std::unique_ptr<TEntry> out = list.Extract(0);
+    out->SetDescription("outside");
+    list.ResetChanged();
+    EXPECT_FALSE(list.Changed());
+
+}
+
+// The open routine hands the loaded list to the window's list: the records move, none is copied.
+TEST_F(CleanSettingsTest, AddAllMovesTheRecordsWithTheirTexts)
+{
+    const std::string longText(30, 'x');
+    for (const bool targetEmpty : {true, false}) {
+        TEntries target, source;
+        if (!targetEmpty) {
+            target.Add("first", "", 1, 1);
+            target.Add(longText + "first", "", 2, 2);
+        }
+        for (int i = 0; i < 4000; ++i)
+            source.Add(longText + std::to_string(i), i == 7 ? "<wpt/>" : "", i / 1000.0, 50);
+        source.Delete(5);
+        const TEntry* moved = &source[6];
+        const int before = target.Count();
+        target.ResetChanged();
+        source[6].ResetChanged();
+        source[9].SetDescription("edited");
+        target.AddAll(source);
+        EXPECT_EQ(source.Count(), 0);
+        ASSERT_EQ(target.Count(), before + 3999);
+        EXPECT_EQ(&target[before + 6], moved) << "addresses stay";
+        EXPECT_EQ(target[before + 6].GetExtra(), "<wpt/>");
+        EXPECT_EQ(target[before + 4].GetDescription(), longText + "4");
+        EXPECT_EQ(target[before + 5].GetDescription(), longText + "6");
+        EXPECT_TRUE(target[before + 8].Changed());
+        EXPECT_TRUE(target.Changed());
+        EXPECT_EQ(target[0].IpDeparture, true);
+        // Both lists go on working: new entries, texts set and changes counted.
+        target.ResetChanged();
+        target.Add(longText + "later", "", 3, 3);
+        target[before + 1].SetDescription(longText + "set");
+        source.Add("again", "", 0, 0);
+        EXPECT_EQ(target[target.Count() - 1].GetDescription(), longText + "later");
+        EXPECT_EQ(target[before + 1].GetDescription(), longText + "set");
+        EXPECT_TRUE(source[0].IpDeparture);
+        target.ResetChanged();
+        target[before + 2].SetLatitude(1);
+        EXPECT_TRUE(target.Changed());
+    }
+}
+
+TEST_F(CleanSettingsTest, SortByKeyGivesTheOrderOfTheComparer)
+{
+    // Many equal keys: the quicksort's order of equal entries must be the same.
+    std::mt19937 random(3);
+    TEntries a, b;
+    for (int i = 0; i < 3000; ++i) {
+        const double lat = int(random() % 40) / 10.0;
+        a.Add(std::to_string(i), "", 0, lat);
+        b.Add(std::to_string(i), "", 0, lat);
+    }
+    a.Sort([](const TEntry& x, const TEntry& y) { return x.GetLatitude() < y.GetLatitude() ? -1 : x.GetLatitude() > y.GetLatitude() ? 1 : 0; });
+    b.SortByKey([](const TEntry& e) { return e.GetLatitude(); });
+    for (int i = 0; i < a.Count(); ++i)
+        ASSERT_EQ(a[i].GetDescription(), b[i].GetDescription()) << i;
+    EXPECT_TRUE(b.Changed());
+}
+
+// What the table model over a list hears, one line per notice.
+class TRecordingListener : public TEntriesListener {
+public:
+    std::vector<std::string> Heard;
+    TEntries* List = nullptr;
+    int CountAtStart = 0;
+    void EntriesAboutToBeInserted(int first, int last) override
+    {
+        CountAtStart = List->Count();
+        Heard.push_back("insert " + std::to_string(first) + "-" + std::to_string(last));
+    }
+    void EntriesInserted() override { Heard.push_back("inserted " + std::to_string(List->Count() - CountAtStart)); }
+    void EntriesAboutToBeRemoved(int first, int last) override
+    {
+        CountAtStart = List->Count();
+        Heard.push_back("remove " + std::to_string(first) + "-" + std::to_string(last));
+    }
+    void EntriesRemoved() override { Heard.push_back("removed " + std::to_string(CountAtStart - List->Count())); }
+    void EntriesAboutToBeReset() override { Heard.push_back("reset"); }
+    void EntriesReset() override { Heard.push_back("reset done " + std::to_string(List->Count())); }
+};
+
+TEST_F(CleanSettingsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
+{
+    RegisterAllFormats();
+    TEntries list;
+    TRecordingListener listener;
+    listener.List = &list;
+    list.SetListener(&listener);
+    list.Add("a", "", 1, 1);
+    list.Add("b", "", 2, 2);
+    list.Insert(1, std::make_unique<TEntry>());
+    list.Delete(0);
+    list.Sort([](const TEntry& x, const TEntry& y) { return x.GetDescription().compare(y.GetDescription()); });
+    TEntries other;
+    other.Add("c", "", 3, 3);
+    other.Add("d", "", 4, 4);
+    list.AddAll(other);
+    TMemoryStream itinerary(std::string("100|200|x|1|\r\n300|400|y|0|\r\n"));
+    list.LoadFromStream(itinerary, QStringLiteral(".itn"), QString(), true);
+    list.Clear();
+    const std::vector<std::string> expected = {
+        "insert 0-0", "inserted 1", "insert 1-1", "inserted 1", "insert 1-1", "inserted 1", "remove 0-0", "removed 1",
+        "reset", "reset done 2", "insert 2-3", "inserted 2", "reset", "reset done 6", "reset", "reset done 0"};
+    EXPECT_EQ(listener.Heard, expected);
+    list.SetListener(nullptr);
 }
 
 TEST_F(CleanSettingsTest, LoadAndSaveWithoutConverterRaiseUserErrors)

@@ -8,8 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Points the settings store at a fresh folder and drops the settings singleton, so a test sees
 // defaults and nothing leaks into the next one.
@@ -43,7 +46,7 @@ protected:
 };
 
 // Hex dump, 16 bytes a line, for readable byte-for-byte failures.
-inline std::string HexDump(const std::string& bytes)
+inline std::string HexDump(std::string_view bytes)
 {
     static const char* digits = "0123456789abcdef";
     std::string out;
@@ -70,3 +73,27 @@ inline QString MessageOf(const std::function<void()>& f)
 }
 
 #define EXPECT_BYTES_EQ(expected, actual) EXPECT_EQ(HexDump(expected), HexDump(actual))
+
+// value x scale rounded to the nearest integer, ties to even, in integer arithmetic on the
+// double's exact binary value: an oracle that shares no floating-point step with the writers.
+inline int64_t ExactlyRounded(double value, int64_t scale)
+{
+    if (value == 0)
+        return 0;
+    int exponent = 0;
+    const double fraction = std::frexp(value, &exponent);
+    const auto mantissa = static_cast<int64_t>(std::ldexp(fraction, 53));
+    exponent -= 53;
+    const __int128 product = static_cast<__int128>(mantissa) * scale;
+    if (exponent >= 0)
+        return static_cast<int64_t>(product << exponent);
+    const int shift = -exponent;
+    if (shift > 120)
+        return 0;
+    __int128 quotient = product >> shift;  // floor, also for negative products
+    const __int128 rest = product - (quotient << shift);
+    const __int128 half = static_cast<__int128>(1) << (shift - 1);
+    if (rest > half || (rest == half && (quotient & 1) != 0))
+        ++quotient;
+    return static_cast<int64_t>(quotient);
+}

@@ -109,7 +109,7 @@ inline std::string Summary(const TEntries& entries, int decimals = 5)
     for (int i = 0; i < entries.Count(); ++i) {
         if (i)
             out += ';';
-        out += entries[i].GetDescription() + '@' + FloatToFixed(entries[i].GetLongitude(), decimals) + ','
+        out += std::string(entries[i].GetDescription()) + '@' + FloatToFixed(entries[i].GetLongitude(), decimals) + ','
             + FloatToFixed(entries[i].GetLatitude(), decimals);
     }
     return out;
