@@ -283,6 +283,8 @@ TEST_F(CleanSettingsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
     owner.DeleteIndices({});
     EXPECT_THROW(owner.DeleteIndices({ 2, 9 }), EAssertionFailed);
     EXPECT_EQ(descriptions(owner), "1256") << "an index out of range changes nothing";
+}
+
 // Rounding a difference just below 1 to double can leave a whole 60 in a part: it is carried.
 TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
 {
