@@ -121,10 +121,7 @@ int main(int argc, char** argv)
     {
         TfmFindDups finder(child);
         finder.Entries = &child->Entries();
-        finder.OnEntriesDeleted = [child] {
-            child->Model()->Reload();
-            child->Refresh();
-        };
+        finder.OnEntriesDeleted = [child] { child->Refresh(); };
         finder.show();
         const double seconds = Best(
             runs,

@@ -402,8 +402,8 @@ void ShowFindDups(TMDIChild& child)
 {
     TfmFindDups dialog(&child);
     dialog.Entries = &child.Entries();
+    // The list tells the child's model of the delete itself (one reset).
     dialog.OnEntriesDeleted = [&child] {
-        child.Model()->Reload();
         child.Refresh();
         child.UpdateActions();
     };

@@ -136,10 +136,7 @@ private slots:
         TfmFindDups finder(child);
         finder.Entries = &child->Entries();
         int refreshed = 0;
-        finder.OnEntriesDeleted = [&] {
-            ++refreshed;
-            child->Model()->Reload();
-        };
+        finder.OnEntriesDeleted = [&] { ++refreshed; };
         finder.acFindExecute();
         QItemSelectionModel& selection = *finder.TreeView1->selectionModel();
         // A root alone: nothing to copy or delete.
