@@ -15,6 +15,9 @@ LC_ALL=de_DE.UTF-8 ctest --test-dir build --output-on-failure --parallel "$(npro
 test -s build/artifacts/main-window.png
 test -s build/artifacts/main-window-de.png
 test -s build/artifacts/child-window.png
+test -s build/artifacts/find-dups.png
+test -s build/artifacts/batch-convert.png
+test -s build/artifacts/preferences.png
 test -s build/artifacts/glow-buttons.png
 test -s build/artifacts/update-status.png
 test -s build/artifacts/site-manager.png

@@ -291,6 +291,37 @@
     </message>
 </context>
 <context>
+    <name>TfmAbout</name>
+    <message>
+        <source>build</source>
+        <translation>Build</translation>
+    </message>
+    <message>
+        <source>English translation by Orvik</source>
+        <translation>Deutsche Übersetzung von Orvik</translation>
+    </message>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>Donate Euros</source>
+        <translation>In Euro spenden</translation>
+    </message>
+    <message>
+        <source>Donate U.S. Dollars</source>
+        <translation>In US-Dollar spenden</translation>
+    </message>
+    <message>
+        <source>Donate</source>
+        <translation>Spenden</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
     <name>TfmAddSite</name>
     <message>
         <source>Add Poi Site...</source>
@@ -505,6 +536,81 @@
     </message>
 </context>
 <context>
+    <name>TfmBatchConvert</name>
+    <message>
+        <source>Tarvell Batch Convert...</source>
+        <translation>Tarvell Stapelkonvertierung...</translation>
+    </message>
+    <message>
+        <source>Source Format:</source>
+        <translation>Quellformat:</translation>
+    </message>
+    <message>
+        <source>Source Directory:</source>
+        <translation>Quellordner:</translation>
+    </message>
+    <message>
+        <source>Destination Format:</source>
+        <translation>Zielformat:</translation>
+    </message>
+    <message>
+        <source>Destination Directory:</source>
+        <translation>Zielordner:</translation>
+    </message>
+    <message>
+        <source>Destination File:</source>
+        <translation>Zieldatei:</translation>
+    </message>
+    <message>
+        <source>Source file mode</source>
+        <translation>Quelldateien</translation>
+    </message>
+    <message>
+        <source>All</source>
+        <translation>Alle</translation>
+    </message>
+    <message>
+        <source>Selected</source>
+        <translation>Ausgewählte</translation>
+    </message>
+    <message>
+        <source>Multiple formats...</source>
+        <translation>Mehrere Formate...</translation>
+    </message>
+    <message>
+        <source>Destination mode</source>
+        <translation>Zielmodus</translation>
+    </message>
+    <message>
+        <source>Multiple</source>
+        <translation>Mehrere Dateien</translation>
+    </message>
+    <message>
+        <source>Append</source>
+        <translation>Anhängen</translation>
+    </message>
+    <message>
+        <source>Add names of the source files to the poi descriptions of the target file</source>
+        <translation>Namen der Quelldateien den POI-Beschreibungen der Zieldatei voranstellen</translation>
+    </message>
+    <message>
+        <source>Open file in new window after appending</source>
+        <translation>Datei nach dem Anhängen in einem neuen Fenster öffnen</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Konvertieren</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Batch conversion completed.</source>
+        <translation>Stapelkonvertierung abgeschlossen.</translation>
+    </message>
+</context>
+<context>
     <name>TfmBrowseFolder</name>
     <message>
         <source>Select target folder...</source>
@@ -567,6 +673,104 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmCoordsCalculator</name>
+    <message>
+        <source>Coordinates Calculator</source>
+        <translation>Koordinatenrechner</translation>
+    </message>
+    <message>
+        <source>Longitude:</source>
+        <translation>Längengrad:</translation>
+    </message>
+    <message>
+        <source>Latitude:</source>
+        <translation>Breitengrad:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Please enter the longitude and latitude</source>
+        <translation>Bitte geben Sie den Längen- und den Breitengrad ein</translation>
+    </message>
+</context>
+<context>
+    <name>TfmFindDups</name>
+    <message>
+        <source>Find Duplicates</source>
+        <translation>Duplikate suchen</translation>
+    </message>
+    <message>
+        <source>Tolerance: </source>
+        <translation>Toleranz: </translation>
+    </message>
+    <message>
+        <source>m </source>
+        <translation>m </translation>
+    </message>
+    <message>
+        <source>Find</source>
+        <translation>Suchen</translation>
+    </message>
+    <message>
+        <source>Find duplicates</source>
+        <translation>Duplikate suchen</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>Ausschneiden</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <translation>Kopieren</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <translation>Löschen</translation>
+    </message>
+    <message>
+        <source>Select All</source>
+        <translation>Alle auswählen</translation>
+    </message>
+    <message>
+        <source>Select all duplicated (Ctrl + A)</source>
+        <translation>Alle Duplikate auswählen (Strg + A)</translation>
+    </message>
+    <message>
+        <source>Select None</source>
+        <translation>Keine auswählen</translation>
+    </message>
+    <message>
+        <source>Select none (Ctrl + N)</source>
+        <translation>Auswahl aufheben (Strg + N)</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Please enter the tolerance as a whole number of metres</source>
+        <translation>Bitte geben Sie die Toleranz als ganze Zahl in Metern ein</translation>
+    </message>
+    <message>
+        <source>No duplicate items found</source>
+        <translation>Keine Duplikate gefunden</translation>
+    </message>
+    <message>
+        <source>Searching for duplicates...</source>
+        <translation>Duplikate werden gesucht...</translation>
     </message>
 </context>
 <context>
@@ -704,6 +908,109 @@
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmPluginSettings</name>
+    <message>
+        <source>Preferences...</source>
+        <translation>Einstellungen...</translation>
+    </message>
+    <message>
+        <source>General</source>
+        <translation>Allgemein</translation>
+    </message>
+    <message>
+        <source>Map Plugins</source>
+        <translation>Karten-Plug-ins</translation>
+    </message>
+    <message>
+        <source>File Importers</source>
+        <translation>Dateiimport</translation>
+    </message>
+    <message>
+        <source>File Exporters</source>
+        <translation>Dateiexport</translation>
+    </message>
+    <message>
+        <source>MapPoint version:</source>
+        <translation>MapPoint-Version:</translation>
+    </message>
+    <message>
+        <source>MapPoint 2000 Europe</source>
+        <translation>MapPoint 2000 Europa</translation>
+    </message>
+    <message>
+        <source>MapPoint 2000 North America</source>
+        <translation>MapPoint 2000 Nordamerika</translation>
+    </message>
+    <message>
+        <source>MapPoint 2004 Europe</source>
+        <translation>MapPoint 2004 Europa</translation>
+    </message>
+    <message>
+        <source>MapPoint 2004 North America</source>
+        <translation>MapPoint 2004 Nordamerika</translation>
+    </message>
+    <message>
+        <source>Coordinate precision</source>
+        <translation>Koordinatengenauigkeit</translation>
+    </message>
+    <message>
+        <source>5 decimals</source>
+        <translation>5 Nachkommastellen</translation>
+    </message>
+    <message>
+        <source>6 decimals</source>
+        <translation>6 Nachkommastellen</translation>
+    </message>
+    <message>
+        <source>Precision used when converting lon/lat values from degree to decimal presentation and when setting points from the map pane</source>
+        <translation>Genauigkeit beim Umrechnen von Längen- und Breitengraden von Grad in Dezimaldarstellung und beim Setzen von Punkten aus der Kartenansicht</translation>
+    </message>
+    <message>
+        <source>Show startup choices screen</source>
+        <translation>Startbildschirm mit Auswahl anzeigen</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>AutoArrange external applications</source>
+        <translation>Externe Anwendungen automatisch anordnen</translation>
+    </message>
+    <message>
+        <source>Settings...</source>
+        <translation>Einstellungen...</translation>
+    </message>
+    <message>
+        <source>Set Default</source>
+        <translation>Als Standard</translation>
+    </message>
+    <message>
+        <source>Ext</source>
+        <translation>Endung</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>ID</translation>
+    </message>
+    <message>
+        <source>Opt</source>
+        <translation>Opt</translation>
+    </message>
+    <message>
+        <source>= Default format for extension</source>
+        <translation>= Standardformat der Dateiendung</translation>
+    </message>
+    <message>
+        <source>Options</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
@@ -1122,6 +1429,33 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     </message>
 </context>
 <context>
+    <name>TfmSysInfo</name>
+    <message>
+        <source>Tarvell System Info...</source>
+        <translation>Tarvell Systeminformationen...</translation>
+    </message>
+    <message>
+        <source>&amp;Save</source>
+        <translation>&amp;Speichern</translation>
+    </message>
+    <message>
+        <source>&amp;Print</source>
+        <translation>&amp;Drucken</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Save system info...</source>
+        <translation>Systeminformationen speichern...</translation>
+    </message>
+    <message>
+        <source>Textfiles (*.txt)</source>
+        <translation>Textdateien (*.txt)</translation>
+    </message>
+</context>
+<context>
     <name>TfmTarvellMainForm</name>
     <message>
         <source>&amp;File</source>
@@ -1366,6 +1700,65 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     <message>
         <source>Copy bmp file if available</source>
         <translation>bmp-Datei mitkopieren, falls vorhanden</translation>
+    </message>
+</context>
+<context>
+    <name>fBatchConvert</name>
+    <message>
+        <source>File %1 already exists. Do you want to overwrite?</source>
+        <translation>Die Datei %1 ist bereits vorhanden. Möchten Sie sie überschreiben?</translation>
+    </message>
+    <message>
+        <source>Source directory does not exist</source>
+        <translation>Der Quellordner ist nicht vorhanden</translation>
+    </message>
+    <message>
+        <source>Destination directory does not exist</source>
+        <translation>Der Zielordner ist nicht vorhanden</translation>
+    </message>
+    <message>
+        <source>No files selected</source>
+        <translation>Keine Dateien ausgewählt</translation>
+    </message>
+    <message>
+        <source>Source and destination types are equal</source>
+        <translation>Quell- und Zielformat sind gleich</translation>
+    </message>
+    <message>
+        <source>Extension &quot;%1&quot; of filename does not match selected filetype.</source>
+        <translation>Die Endung &quot;%1&quot; des Dateinamens passt nicht zum gewählten Dateityp.</translation>
+    </message>
+    <message>
+        <source>Destination filename not set</source>
+        <translation>Kein Name für die Zieldatei angegeben</translation>
+    </message>
+    <message>
+        <source>No destination type(s) selected</source>
+        <translation>Kein Zielformat ausgewählt</translation>
+    </message>
+    <message>
+        <source>Destination type conflict, you can have only one destination format per file extension (duplicate extension: %1)</source>
+        <translation>Zielformate widersprechen sich, je Dateiendung ist nur ein Zielformat möglich (doppelte Endung: %1)</translation>
+    </message>
+    <message>
+        <source>The target %1 is one of the source files; choose another destination</source>
+        <translation>Das Ziel %1 ist eine der Quelldateien; wählen Sie ein anderes Ziel</translation>
+    </message>
+    <message>
+        <source>An error occured during conversion:
+
+%1
+
+Do you want to continue the conversion?</source>
+        <translation>Bei der Konvertierung ist ein Fehler aufgetreten:
+
+%1
+
+Möchten Sie die Konvertierung fortsetzen?</translation>
+    </message>
+    <message>
+        <source>No source files selected</source>
+        <translation>Keine Quelldateien ausgewählt</translation>
     </message>
 </context>
 <context>

@@ -4,11 +4,17 @@
 #include "app/dMain.h"
 #include "app/fAutoUpdateManager.h"
 #include "app/fAutoUpdateWizard.h"
+#include "app/fAbout.h"
+#include "app/fBatchConvert.h"
 #include "app/fChooseFormat.h"
+#include "app/fCoordsCalculator.h"
+#include "app/fFindDups.h"
 #include "app/fMDIChild.h"
+#include "app/fPluginSettings.h"
 #include "app/fMobileBrowser.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
+#include "app/fSysInfo.h"
 #include "app/uLanguageMenu.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
@@ -372,16 +378,31 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::Exit1:
         Action(TAction::acFileExit)->trigger();
         break;
-    // Their windows (duplicate finder, calculator, batch conversion, preferences, wizard, manager,
-    // version check, system information, about box) come with their own units; until then the
-    // table keeps these commands disabled.
     case A::acFindDups:
+        if (child)
+            ShowFindDups(*child);
+        break;
     case A::acCalc:
+        ShowCoordsCalculator(this, Action(A::acCalc)->text());
+        break;
     case A::actToolsBatchConvert:
+        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
+        break;
     case A::actPrefs:
+        ShowPreferences(FData, this);
+        break;
+    case A::acSysInfo: {
+        TfmSysInfo info(ProgramReportSource(), this);
+        info.exec();
+        break;
+    }
+    case A::acAbout: {
+        TfmAbout about(this);
+        about.exec();
+        break;
+    }
+    // The version check comes with its own unit; until then the table keeps it disabled.
     case A::Action4:
-    case A::acSysInfo:
-    case A::acAbout:
         break;
     // The child window's own commands.
     case A::acInsert:

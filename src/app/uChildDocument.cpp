@@ -206,10 +206,7 @@ std::vector<int> TChildDocument::ValidIndices(std::vector<int> indices) const
 
 int TChildDocument::Delete(std::vector<int> indices, int selected)
 {
-    indices = ValidIndices(std::move(indices));
-    const TEntries::TBulkChange bulk(Entries);
-    for (auto it = indices.rbegin(); it != indices.rend(); ++it)
-        Entries.Delete(*it);
+    Entries.DeleteIndices(ValidIndices(std::move(indices)));
     if (selected >= 0 && selected < Entries.Count())
         return selected;
     return Entries.Count() - 1;
@@ -241,13 +238,13 @@ void TChildDocument::SortByColumn(int column)
     }
 }
 
-std::string TChildDocument::CopySelected(const std::vector<int>& indices) const
+std::string EntriesToGpx(const TEntries& entries, const std::vector<int>& indices)
 {
     // Without an XML parser this fails before anything else.
     CreateXmlDocument();
     TEntries list;
-    for (const int i : ValidIndices(indices)) {
-        const TEntry& entry = Entries[i];
+    for (const int i : indices) {
+        const TEntry& entry = entries[i];
         list.Add(entry.GetDescription(), std::string(), entry.GetLongitude(), entry.GetLatitude());
     }
     TMemoryStream stream;
@@ -255,12 +252,22 @@ std::string TChildDocument::CopySelected(const std::vector<int>& indices) const
     return stream.TakeData();
 }
 
+std::string TChildDocument::CopySelected(const std::vector<int>& indices) const
+{
+    return EntriesToGpx(Entries, ValidIndices(indices));
+}
+
 // Latin-1 and cp1252 agree on every character the GPX writer puts out raw.
 constexpr int ClipboardCodePage = 1252;
 
+QString EntriesToGpxText(const TEntries& entries, const std::vector<int>& indices)
+{
+    return AnsiToUnicode(EntriesToGpx(entries, indices), ClipboardCodePage);
+}
+
 QString TChildDocument::CopySelectedText(const std::vector<int>& indices) const
 {
-    return AnsiToUnicode(CopySelected(indices), ClipboardCodePage);
+    return EntriesToGpxText(Entries, ValidIndices(indices));
 }
 
 void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, ClipboardCodePage)); }

@@ -10,6 +10,11 @@
 #include <functional>
 #include <vector>
 
+// The POIs at indices (in that order, each in range; description and coordinates only) as GPX
+// text, and the same as clipboard text.
+std::string EntriesToGpx(const TEntries& entries, const std::vector<int>& indices);
+QString EntriesToGpxText(const TEntries& entries, const std::vector<int>& indices);
+
 class TChildDocument {
     Q_DECLARE_TR_FUNCTIONS(fMDIChild)
 public:

@@ -101,6 +101,18 @@ TOptionValue TConvertBase::OptionDefault(int i) const
     return row->Default;
 }
 
+int TConvertBase::OptionMin(int i) const
+{
+    const TOptionInfo* row = OptionRow(i, 380);
+    return row ? row->Min : 0;
+}
+
+int TConvertBase::OptionMax(int i) const
+{
+    const TOptionInfo* row = OptionRow(i, 380);
+    return row ? row->Max : 1;
+}
+
 bool TConvertBase::ReadBoolOption(int i) const
 {
     const TOptionValue def = OptionDefault(i);

@@ -61,6 +61,9 @@ public:
     QString OptionHint(int i) const;
     TOptionKind OptionKind(int i) const;
     TOptionValue OptionDefault(int i) const;
+    // The range an Integer option's value must lie in (0..1 for other kinds and missing rows).
+    int OptionMin(int i) const;
+    int OptionMax(int i) const;
 
     // Options live in section Category + "\" + FormatID, key = the index in decimal.
     QString OptionSection() const { return Category() + QChar('\\') + FormatID(); }

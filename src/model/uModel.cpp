@@ -863,6 +863,43 @@ void TEntries::Delete(int index)
         FreeAll();
 }
 
+void TEntries::DeleteIndices(const std::vector<int>& indices)
+{
+    if (indices.empty())
+        return;
+    At(indices.front());
+    At(indices.back());
+    // Moves every kept entry once; removing one at a time would move the tail per entry.
+    auto squeeze = [&](auto&& release) {
+        size_t write = size_t(indices.front());
+        size_t next = 0;
+        const size_t count = FItems.size();
+        for (size_t read = write; read < count; ++read) {
+            if (next < indices.size() && size_t(indices[next]) == read) {
+                release(FItems[read]);
+                ++next;
+                continue;
+            }
+            FItems[write++] = FItems[read];
+        }
+        FItems.resize(write);
+        return int(write);
+    };
+    if (!FOwns) {
+        squeeze([](TEntry*) {});
+        return;
+    }
+    const TBulkChange bulk(*this);
+    MakeItems();
+    FCount = squeeze([this](TEntry* entry) {
+        NotifyRemoved(entry);
+        FreeSlot(entry);
+    });
+    FListChanged = true;
+    if (FCount == 0)
+        FreeAll();
+}
+
 std::unique_ptr<TEntry> TEntries::Extract(int index)
 {
     AssertOrThrow(FOwns, QStringLiteral("Extract from a view"), "uModel", __LINE__);

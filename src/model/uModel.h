@@ -211,6 +211,8 @@ public:
     void Insert(int index, TEntry* entry);                  // views
     // Removes entry index; an owning list frees it.
     void Delete(int index);
+    // Removes the entries at indices (ascending, each once, all in range) in one pass over the list.
+    void DeleteIndices(const std::vector<int>& indices);
     // Removes entry index of an owning list and returns a copy of it on its own.
     std::unique_ptr<TEntry> Extract(int index);
     void Clear();

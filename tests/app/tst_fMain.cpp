@@ -181,7 +181,7 @@ private slots:
         row(A::acFileAppend, 0, false);
         row(A::acFileAppend, 2, true);
         for (TAction id : { A::acFileSave, A::acFileSaveAs, A::acFileSaveRemote, A::acFileClose, A::acEditSelectAll, A::acInvertSelection,
-                 A::acFind, A::acWindowCascade, A::acWindowTileHorizontal, A::acWindowTileVertical,
+                 A::acFind, A::acFindDups, A::acWindowCascade, A::acWindowTileHorizontal, A::acWindowTileVertical,
                  A::WindowMinimizeAll2, A::WindowArrange1 }) {
             row(id, 0, false);
             row(id, 2, true);
@@ -220,11 +220,11 @@ private slots:
         row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
         row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
         for (TAction id : { A::acFileRemote, A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
-                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager })
+                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::acCalc, A::actToolsBatchConvert,
+                 A::actPrefs, A::acSysInfo, A::acAbout })
             row(id, 0, true);
         // Commands whose windows are not built yet stay disabled.
-        for (TAction id : { A::acFindDups, A::acCalc, A::actToolsBatchConvert,
-                 A::actPrefs, A::Action4, A::acSysInfo, A::acAbout,
+        for (TAction id : { A::Action4,
                  A::acCommit, A::acOpenMap, A::acPluginGoto })
             row(id, 2, false);
         row(A::acInsert, 13, true);

@@ -258,6 +258,33 @@ TEST_F(CleanSettingsTest, ViewForgetsEntriesTheOwnerFrees)
     EXPECT_EQ(view->Count(), 0) << "the owner's destruction empties its views";
 }
 
+TEST_F(CleanSettingsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
+{
+    TEntries owner;
+    for (int i = 0; i < 8; ++i)
+        owner.Add(std::to_string(i), "", i, i);
+    owner.ResetChanged();
+    auto view = TEntries::CreateView(owner);
+    for (int i = 0; i < 8; ++i)
+        view->AddEntry(&owner.GetItem(i), false);
+    auto descriptions = [](const TEntries& list) {
+        std::string text;
+        for (int i = 0; i < list.Count(); ++i)
+            text += std::string(list[i].GetDescription());
+        return text;
+    };
+    owner.DeleteIndices({ 0, 3, 4, 7 });
+    EXPECT_EQ(descriptions(owner), "1256");
+    EXPECT_EQ(descriptions(*view), "1256") << "the view forgets the freed entries";
+    EXPECT_TRUE(owner.Changed());
+    view->DeleteIndices({ 1, 2 });
+    EXPECT_EQ(descriptions(*view), "16");
+    EXPECT_EQ(descriptions(owner), "1256");
+    owner.DeleteIndices({});
+    EXPECT_THROW(owner.DeleteIndices({ 2, 9 }), EAssertionFailed);
+    EXPECT_EQ(descriptions(owner), "1256") << "an index out of range changes nothing";
+}
+
 // Rounding a difference just below 1 to double can leave a whole 60 in a part: it is carried.
 TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
 {

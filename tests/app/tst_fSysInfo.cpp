@@ -1,0 +1,132 @@
+// The system information window: the composed text with the settings, the thread-list option
+// restored whatever happens, save with CR LF lines, print, and the window from its action.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "app/fMain.h"
+#include "app/fSysInfo.h"
+#include "core/uLocations.h"
+#include "core/uSettings.h"
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <stdexcept>
+
+namespace {
+
+class TFakeReportSource : public TReportSource {
+public:
+    bool ThreadList = true;
+    bool ThreadListWhileComposing = true;
+    bool Throw = false;
+    QStringList Printed;
+    bool ThreadListOption() const override { return ThreadList; }
+    void SetThreadListOption(bool on) override { ThreadList = on; }
+    QString ComposeBugReport() override
+    {
+        ThreadListWhileComposing = ThreadList;
+        if (Throw)
+            throw std::runtime_error("composer failed");
+        return QStringLiteral("date/time : now\r\nthread list: %1").arg(ThreadList ? QStringLiteral("all") : QStringLiteral("own"));
+    }
+    void PrintReportText(const QString& text, QWidget*) override { Printed << text; }
+};
+
+} // namespace
+
+class TestSysInfo : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestHome(); }
+    void init()
+    {
+        ResetSettingsForTests();
+        QFile::remove(SettingsStoreFileName());
+        auto store = CreateSettingsStore();
+        store->WriteString(QStringLiteral("Settings"), QStringLiteral("ProxyPassword"), QStringLiteral("hunter2"));
+        store->WriteString(QStringLiteral("Settings"), QStringLiteral("Precision"), QStringLiteral("5"));
+    }
+
+    void composedWithoutOtherThreadsAndMaskedPasswords_data()
+    {
+        QTest::addColumn<bool>("option");
+        QTest::newRow("option on") << true;
+        QTest::newRow("option off") << false;
+    }
+    void composedWithoutOtherThreadsAndMaskedPasswords()
+    {
+        QFETCH(bool, option);
+        TFakeReportSource source;
+        source.ThreadList = option;
+        TfmSysInfo info(source);
+        QVERIFY(!source.ThreadListWhileComposing);
+        QCOMPARE(source.ThreadList, option);
+        const QString text = info.Memo1->toPlainText();
+        QVERIFY(text.startsWith(QStringLiteral("date/time : now\nthread list: own\n\n[Settings]\n")));
+        QVERIFY(text.contains(QStringLiteral("ProxyPassword=********")));
+        QVERIFY(text.contains(QStringLiteral("Precision=5")));
+        QVERIFY(!text.contains(QStringLiteral("hunter2")));
+    }
+
+    void optionRestoredAfterAThrowingComposer()
+    {
+        TFakeReportSource source;
+        source.Throw = true;
+        QVERIFY_THROWS_EXCEPTION(std::runtime_error, TfmSysInfo info(source));
+        QVERIFY(source.ThreadList);
+    }
+
+    void saveWritesCrLfLinesAndPrintGetsTheText()
+    {
+        TScriptedPrompt prompt;
+        TFakeReportSource source;
+        TfmSysInfo info(source);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("sysinfo.txt"));
+        SaveBytesToFile(file, "old content");
+        // Cancelled: nothing is written.
+        info.acSave->trigger();
+        QCOMPARE(QString::fromStdString(LoadBytesFromFile(file)), QStringLiteral("old content"));
+        QCOMPARE(prompt.SaveRequests.back().Title, QStringLiteral("Save system info..."));
+        QCOMPARE(prompt.SaveRequests.back().NameFilters, QStringList { "Textfiles (*.txt)" });
+        prompt.SaveAnswers = { { file, 1 } };
+        info.acSave->trigger();
+        const QString saved = QString::fromStdString(LoadBytesFromFile(file));
+        QVERIFY(saved.startsWith(QStringLiteral("date/time : now\r\nthread list: own\r\n\r\n[Settings]\r\n")));
+        QVERIFY(saved.endsWith(QStringLiteral("\r\n")));
+        QVERIFY(!saved.contains(QRegularExpression(QStringLiteral("[^\r]\n"))));
+        QCOMPARE(saved.count(QStringLiteral("\r\n")), info.Memo1->toPlainText().count(QChar('\n')) + 1);
+
+        info.acPrint->trigger();
+        QCOMPARE(source.Printed, QStringList { info.Memo1->toPlainText() });
+    }
+
+    void okIsCentredAndClosesFromTheAction()
+    {
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        form.show();
+        TModalCloser closer;
+        bool seen = false;
+        closer.During = [&](QWidget* modal) {
+            auto* info = qobject_cast<TfmSysInfo*>(modal);
+            QVERIFY(info);
+            seen = true;
+            // Until the reporter composes reports the window shows the settings dump.
+            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("\n\n[")));
+            QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("ProxyPassword=********")));
+            info->resize(500, 400);
+            QTRY_COMPARE(info->buTerug->x(), (info->paBottom->width() - info->buTerug->width()) / 2);
+            QTest::mouseClick(info->buTerug, Qt::LeftButton);
+            QVERIFY(!info->isVisible());
+        };
+        form.Action(TAction::acSysInfo)->trigger();
+        QVERIFY(seen);
+    }
+};
+
+QTEST_MAIN(TestSysInfo)
+#include "tst_fSysInfo.moc"
