@@ -29,6 +29,7 @@ void TfmConfirmDialog::Retranslate()
 
 void TfmConfirmDialog::SetMessage(const QString& text)
 {
+    Label1->setTextFormat(Qt::PlainText);
     Label1->setText(text);
 }
 

@@ -614,6 +614,14 @@ bool TMDIChild::SaveAs()
     return FDocument.SaveAsChosen(request.Files.first(), request.FilterIndex, [](const QString& text) { return YesNo(text); });
 }
 
+bool TMDIChild::SaveRemote(const QString& name, int typeIndex, bool copyBitmap)
+{
+    ListView1->setFocus();
+    const THourglass hourglass;
+    const TRefreshAfter refresh { this };
+    return FDocument.SaveRemote(name, typeIndex, copyBitmap, [](const QString& text) { return YesNo(text); });
+}
+
 bool TMDIChild::AskSave()
 {
     if (!Entries().Changed())

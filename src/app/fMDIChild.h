@@ -60,6 +60,9 @@ public:
     // Save to path (empty: the current location) in formatID; false when the precision question
     // said No.
     bool SaveTo(const QString& path, const QString& formatID);
+    // Saves to the device as name (no prefix) with the writer at typeIndex, the picture along with
+    // copyBitmap; false when nothing was saved.
+    bool SaveRemote(const QString& name, int typeIndex, bool copyBitmap);
     // True when the window may close.
     bool AskSave();
     // The close question (pending edit written first); false when the user refuses the close.

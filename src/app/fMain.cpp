@@ -4,6 +4,7 @@
 #include "app/dMain.h"
 #include "app/fChooseFormat.h"
 #include "app/fMDIChild.h"
+#include "app/fMobileBrowser.h"
 #include "app/fProgress.h"
 #include "app/fStatus.h"
 #include "app/uLanguageMenu.h"
@@ -36,9 +37,6 @@
 #include <QUrl>
 
 namespace {
-
-// Deployment data: the product's web site.
-const QString ProductSite = QStringLiteral("http://www.tarvell.example");
 
 constexpr int DesignWidth = 720;
 constexpr int DesignHeight = 560;
@@ -239,6 +237,12 @@ void TfmTarvellMainForm::Execute(TAction id)
         if (child)
             child->SaveAs();
         break;
+    case A::acFileRemote:
+        acFileRemoteExecute();
+        break;
+    case A::acFileSaveRemote:
+        acFileSaveRemoteExecute();
+        break;
     case A::acFileClose:
         if (QMdiSubWindow* window = FMdiArea->currentSubWindow())
             window->close();
@@ -360,11 +364,9 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::Exit1:
         Action(TAction::acFileExit)->trigger();
         break;
-    // Their windows (device browser, duplicate finder, calculator, batch conversion, preferences,
-    // wizard, manager, version check, system information, about box) come with their own units;
-    // until then the table keeps these commands disabled.
-    case A::acFileRemote:
-    case A::acFileSaveRemote:
+    // Their windows (duplicate finder, calculator, batch conversion, preferences, wizard, manager,
+    // version check, system information, about box) come with their own units; until then the
+    // table keeps these commands disabled.
     case A::acFindDups:
     case A::acCalc:
     case A::actToolsBatchConvert:
@@ -565,7 +567,7 @@ void TfmTarvellMainForm::Run(const std::function<void()>& body)
 
 void TfmTarvellMainForm::OpenUrlPath(const QString& path)
 {
-    QDesktopServices::openUrl(QUrl(ProductSite + path));
+    OpenUrl(QUrl(ProductWebSite() + path));
 }
 
 // --- child windows -----------------------------------------------------------------------------
@@ -813,6 +815,36 @@ void TfmTarvellMainForm::acFileAppendExecute()
     const QString format = TOpenFile::FormatAtFilterIndex(request.FilterIndex);
     for (const QString& file : request.Files)
         OpenFile(child, file, true, format);
+}
+
+void TfmTarvellMainForm::acFileRemoteExecute()
+{
+    ConnectDevice();
+    TfmMobileBrowser browser(this, false);
+    browser.SetFileName(GetSettings().PrevRemoteDir);
+    if (browser.exec() != QDialog::Accepted)
+        return;
+    const QString name = browser.FileName();
+    GetSettings().PrevRemoteDir = DeviceFolderPart(name);
+    // Read again even when a child shows it: the device file may have changed.
+    OpenFile(nullptr, QStringLiteral("MOBILE://") + name, false, browser.OpenFormatID());
+}
+
+void TfmTarvellMainForm::acFileSaveRemoteExecute()
+{
+    TMDIChild* child = ActiveChild();
+    if (!child)
+        return;
+    ConnectDevice();
+    TfmMobileBrowser browser(this, true);
+    browser.SetExtraVisible(true);
+    browser.SetExtraCaption(tr("Copy bmp file if available"));
+    const QString preset = child->Document().RemoteSaveName(GetSettings().PrevRemoteDir);
+    browser.SetFileName(preset);
+    browser.SetFormatIndex(child->Document().RemoteSaveTypeIndex(preset));
+    if (browser.exec() != QDialog::Accepted)
+        return;
+    child->SaveRemote(browser.FileName(), browser.FormatIndex(), browser.GetExtraChecked());
 }
 
 void TfmTarvellMainForm::acMruExecute(int tag)

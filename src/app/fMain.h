@@ -143,6 +143,8 @@ private:
     void acFileNewExecute();
     void acFileOpenExecute();
     void acFileAppendExecute();
+    void acFileRemoteExecute();
+    void acFileSaveRemoteExecute();
     void acMruExecute(int tag);
     // Shows the child that already shows path, else opens it.
     void OpenOrShow(const QString& path, const QString& formatID);

@@ -137,10 +137,12 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         // A device file saved onto itself already has its picture beside it.
         const bool sameFile = fromDevice
             && SameLocation(QStringLiteral("MOBILE://") + picture, QStringLiteral("MOBILE://") + destination);
+        // Exact look-ups that tell a lost device from a missing picture: a device back only for
+        // the copy must not have its picture replaced unasked.
         const bool exists = !source.isEmpty() && !sameFile
-            && (fromDevice ? DeviceFileExists(picture) : QFileInfo::exists(picture));
+            && (fromDevice ? DeviceEntryAt(picture) == TDeviceEntry::File : QFileInfo(picture).isFile());
         if (exists
-            && (!DeviceFileExists(destination)
+            && (DeviceEntryAt(destination) == TDeviceEntry::None
                 || ask(tr("Remote file %1 already exists. Do you want to overwrite it?").arg(destination)))) {
             if (fromDevice) {
                 if (!CeCopyFile(picture, destination, false))
@@ -151,9 +153,22 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         }
     }
     TSettings& settings = GetSettings();
-    settings.PrevRemoteDir = StripMobilePrefix(LocationFolder(location));
+    // With its trailing "\": the folder and a file name make a path.
+    settings.PrevRemoteDir = DeviceFolderPart(name);
     settings.AddToMRU(location, format);
     return true;
+}
+
+QString TChildDocument::RemoteSaveName(const QString& prevRemoteDir) const
+{
+    if (IsMobilePath(FileName))
+        return StripMobilePrefix(FileName);
+    return prevRemoteDir + LocationFileName(FileName);
+}
+
+int TChildDocument::RemoteSaveTypeIndex(const QString& name) const
+{
+    return TConvertToBase::IndexOf(DeviceExtension(name), FormatID);
 }
 
 int TChildDocument::FindFrom(const QString& text, int from, const QString& message) const

@@ -51,6 +51,11 @@ public:
     // with copyBitmap the picture beside the source goes along (asking before it replaces one).
     // Returns false when nothing was saved.
     bool SaveRemote(QString name, int typeIndex, bool copyBitmap, const TAskYesNo& ask);
+    // The device browser's first name for Save Remote: a device file's own path, else the last
+    // device folder (with its trailing "\") and the file's name.
+    QString RemoteSaveName(const QString& prevRemoteDir) const;
+    // The writer row preset for that name: its extension and the file's format.
+    int RemoteSaveTypeIndex(const QString& name) const;
 
     // Index of the first POI from index from whose description contains text (case-insensitive);
     // raises EUserError with message when none.

@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -21,6 +22,7 @@
 #include <QPushButton>
 #include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 
 namespace {
 
@@ -77,6 +79,8 @@ void SetPrompt(TPrompt* prompt)
 int TDialogPrompt::MessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type)
 {
     QMessageBox box(IconOfType(type), caption, text, QMessageBox::NoButton, owner);
+    // Messages carry site texts and file names: never read as markup.
+    box.setTextFormat(Qt::PlainText);
     switch (type & 0x0F) {
     case MB_OKCANCEL:
         box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
@@ -104,6 +108,7 @@ int TDialogPrompt::MessageDlgWithCheckBox(
     static const QMessageBox::Icon icons[] = { QMessageBox::Warning, QMessageBox::Critical, QMessageBox::Information,
         QMessageBox::Question, QMessageBox::NoIcon };
     QMessageBox box(icons[int(type)], ApplicationTitle(), text, QMessageBox::NoButton, QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText);
     QMessageBox::StandardButtons standard;
     if (buttons & mbYes)
         standard |= QMessageBox::Yes;
@@ -251,6 +256,35 @@ void InstallClickErrorDisplay()
     TAdvCustomGlowButton::SetClickErrorHandler([](QWidget* button, std::exception_ptr error) {
         RunCommand(button ? button->window() : nullptr, [&] { std::rethrow_exception(error); });
     });
+}
+
+namespace {
+
+std::function<bool(const QUrl&)>& UrlOpener()
+{
+    static std::function<bool(const QUrl&)> opener;
+    return opener;
+}
+
+} // namespace
+
+bool OpenUrl(const QUrl& url)
+{
+    if (const auto& opener = UrlOpener())
+        return opener(url);
+    return QDesktopServices::openUrl(url);
+}
+
+void SetUrlOpener(std::function<bool(const QUrl&)> opener)
+{
+    UrlOpener() = std::move(opener);
+}
+
+bool IsWebPageAddress(const QString& address)
+{
+    const QUrl url(address.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
 QIcon BitmapToIcon(const QPixmap& bitmap)

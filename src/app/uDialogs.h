@@ -124,6 +124,15 @@ void RunCommand(QWidget* owner, const std::function<void()>& body);
 // Sends what a glow button's click handler throws to the same display, owned by its window.
 void InstallClickErrorDisplay();
 
+// Opens a web page or file as the desktop does, through the installed opener; false when it
+// could not be opened.
+bool OpenUrl(const class QUrl& url);
+// Installs the opener (tests record instead of starting a browser); an empty one restores the
+// desktop's.
+void SetUrlOpener(std::function<bool(const class QUrl&)> opener);
+// A site's own web address is opened only when it is http:// or https:// (case-insensitive).
+bool IsWebPageAddress(const QString& address);
+
 // The icon built from a picture (its own transparency serves as the mask).
 QIcon BitmapToIcon(const QPixmap& bitmap);
 // First row of column 0 whose text equals caption, case-insensitive; -1 when none.

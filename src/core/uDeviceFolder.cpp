@@ -23,6 +23,23 @@ QStringList DeviceComponents(const QString& devicePath)
     return path.split(QChar('\\'), Qt::SkipEmptyParts);
 }
 
+// Only "*" and "?" are wildcards on the device; "[" and the rest are parts of names.
+QString DeviceWildcard(const QString& wildcard)
+{
+    QString pattern;
+    QString literal;
+    for (const QChar c : wildcard) {
+        if (c != QChar('*') && c != QChar('?')) {
+            literal += c;
+            continue;
+        }
+        // Whole runs, so that no surrogate pair is split by an escape.
+        pattern += QRegularExpression::escape(literal) + (c == QChar('*') ? QStringLiteral(".*") : QStringLiteral("."));
+        literal.clear();
+    }
+    return QRegularExpression::anchoredPattern(pattern + QRegularExpression::escape(literal));
+}
+
 QString RootKeyName(TDeviceKey root)
 {
     switch (root) {
@@ -66,8 +83,9 @@ uint32_t TFolderDeviceBackend::RapiInit()
     QString root = FRootSource ? FRootSource() : QString();
     if (root.isEmpty() || !QFileInfo(root).isDir())
         return EFail;
-    FRoot = QDir(root).absolutePath();
-    return 0;
+    // Canonical, so that a root reached through a link still contains what lies below it.
+    FRoot = QFileInfo(root).canonicalFilePath();
+    return FRoot.isEmpty() ? EFail : 0;
 }
 
 uint32_t TFolderDeviceBackend::RapiInitEx() { return RapiInit(); }
@@ -89,6 +107,20 @@ uint32_t TFolderDeviceBackend::RapiUnInit()
 }
 
 bool TFolderDeviceBackend::GetVersionEx() { return !FRoot.isEmpty() && QFileInfo(FRoot).isDir(); }
+
+bool TFolderDeviceBackend::InsideRoot(const QString& local) const
+{
+    const QFileInfo info(local);
+    QString resolved;
+    if (info.exists())
+        resolved = info.canonicalFilePath();
+    else if (info.isSymLink())
+        // A dangling link: where it would create its target.
+        resolved = QFileInfo(QFileInfo(info.symLinkTarget()).absolutePath()).canonicalFilePath();
+    else
+        return true;
+    return !resolved.isEmpty() && (resolved == FRoot || resolved.startsWith(FRoot + QChar('/')));
+}
 
 QString TFolderDeviceBackend::LocalPath(const QString& devicePath) const
 {
@@ -113,6 +145,9 @@ QString TFolderDeviceBackend::LocalPath(const QString& devicePath) const
             }
         }
         local += QChar('/') + found;
+        // A symbolic link may not lead the device out of its root.
+        if (resolving && !InsideRoot(local))
+            return QString();
     }
     return local;
 }
@@ -130,8 +165,7 @@ bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::v
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         return Fail(DeviceErrorPathNotFound);
     const bool all = wildcard == QLatin1String("*.*") || wildcard == QLatin1String("*");
-    const QRegularExpression match(QRegularExpression::wildcardToRegularExpression(wildcard),
-                                   QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpression match(DeviceWildcard(wildcard), QRegularExpression::CaseInsensitiveOption);
     const bool atRoot = QFileInfo(folder) == QFileInfo(FRoot);
     const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                                              QDir::Name | QDir::IgnoreCase);
@@ -139,6 +173,8 @@ bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::v
         if (atRoot && entry.fileName() == QLatin1String(RegistryFileName))
             continue;
         if (foldersOnly && !entry.isDir())
+            continue;
+        if (entry.isSymLink() && !InsideRoot(entry.filePath()))
             continue;
         if (!all && !match.match(entry.fileName()).hasMatch())
             continue;

@@ -8,7 +8,7 @@
 #include <memory>
 
 // Device paths are resolved below the root one component at a time, case-insensitively; "." and
-// ".." are refused. The registry is the ini file ".registry.ini" in the root, one section per key
+// "..", and symbolic links that lead outside the (canonical) root, are refused and not listed. The registry is the ini file ".registry.ini" in the root, one section per key
 // ("HKEY_CURRENT_USER\Software\..."), one text value per entry. A written file replaces the old one
 // only when its handle is closed after every write succeeded.
 class TFolderDeviceBackend : public TDeviceBackend {
@@ -60,6 +60,8 @@ private:
     struct TOpenFile;
 
     bool Fail(uint32_t code);
+    // Whether an existing local path (or a dangling link's target folder) lies within the root.
+    bool InsideRoot(const QString& local) const;
     bool List(const QString& pattern, bool foldersOnly, std::vector<TDeviceFindData>& found);
     QString RegistryFile() const;
     bool KeyExists(const QString& section) const;

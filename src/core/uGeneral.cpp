@@ -176,6 +176,16 @@ QString ApplicationTitle()
     return QStringLiteral("Tarvell");
 }
 
+QString ProductWebSite()
+{
+    // Deployment data; the environment points tests (and test installations) elsewhere.
+    const QString configured = qEnvironmentVariable("TARVELL_WEBSITE");
+    QString site = configured.isEmpty() ? QStringLiteral("http://www.tarvell.example") : configured;
+    while (site.endsWith(QChar('/')))
+        site.chop(1);
+    return site;
+}
+
 int ParamIndex(const QString& aSwitch)
 {
     const QStringList& params = ParamsStore();

@@ -84,6 +84,9 @@ struct TFlagScope {
 
 // The program's title, "Tarvell": window captions, message boxes and the %AppName% of site URLs.
 QString ApplicationTitle();
+// The product's web site, without a trailing "/" (its pages are appended as "/faq.htm"); the
+// environment variable TARVELL_WEBSITE overrides the default.
+QString ProductWebSite();
 
 // --- command line ---------------------------------------------------------------------------
 // The parameters after the program name; set once by the entry point (tests may set them too).

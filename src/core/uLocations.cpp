@@ -350,6 +350,47 @@ QString IncludeLeadingBackslash(const QString& path)
     return path.startsWith(QChar('\\')) ? path : QChar('\\') + path;
 }
 
+QString NormaliseDevicePath(const QString& path)
+{
+    QStringList parts;
+    for (const QString& part : QString(path).replace(QChar('/'), QChar('\\')).split(QChar('\\'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            if (!parts.isEmpty())
+                parts.removeLast();
+            continue;
+        }
+        parts << part;
+    }
+    return QChar('\\') + parts.join(QChar('\\'));
+}
+
+bool IsDevicePathComponent(const QString& name)
+{
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name)
+        if (c == QChar('\\') || c == QChar('/') || c.unicode() < 0x20 || c.unicode() == 0x7F)
+            return false;
+    return true;
+}
+
+QString DeviceFolderPart(const QString& path)
+{
+    const QString folder = StripMobilePrefix(LocationFolder(QStringLiteral("MOBILE://") + path));
+    return folder.isEmpty() || folder.endsWith(QChar('\\')) ? folder : folder + QChar('\\');
+}
+
+QString DeviceNamePart(const QString& path) { return LocationFileName(QStringLiteral("MOBILE://") + path); }
+
+QString DeviceExtension(const QString& path) { return LocationExtension(QStringLiteral("MOBILE://") + path); }
+
+QString ChangeDeviceExtension(const QString& path, const QString& extension)
+{
+    return StripMobilePrefix(ChangeLocationExtension(QStringLiteral("MOBILE://") + path, extension));
+}
+
 std::array<int, 4> ParseVersionNumbers(const QString& text)
 {
     std::array<int, 4> numbers{-1, -1, -1, -1};

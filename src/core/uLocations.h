@@ -116,6 +116,21 @@ QString StripLineBreaks(const QString& text);
 // Device paths: the trailing "\" dropped, except that the root "\" stays.
 QString StripTrailingBackslash(const QString& path);
 QString IncludeLeadingBackslash(const QString& path);
+// A device path from the root: "\" and "/" both separate, empty parts and "." go, ".." drops the
+// part before it and never climbs above "\"; the case is kept and no local rule applies. The result
+// starts with "\" and has no trailing "\" (the root is "\").
+QString NormaliseDevicePath(const QString& path);
+// Whether name can be one part of a device path: not empty, not "." or "..", no separator ("\" or
+// "/") and no control character. A device folder entry failing this would address another file.
+bool IsDevicePathComponent(const QString& name);
+// The folder part of a device path with its trailing "\" ("\a\b.ov2" gives "\a\", "\b.ov2"
+// gives "\"); empty when the path names no folder.
+QString DeviceFolderPart(const QString& path);
+// The name part of a device path: the text after its last separator.
+QString DeviceNamePart(const QString& path);
+// LocationExtension and ChangeLocationExtension for a device path without its prefix.
+QString DeviceExtension(const QString& path);
+QString ChangeDeviceExtension(const QString& path, const QString& extension);
 // Up to four decimal numbers separated by "."; missing parts are -1. A part that is not a number
 // raises EConvertError.
 std::array<int, 4> ParseVersionNumbers(const QString& text);

@@ -369,13 +369,32 @@ bool DeviceFileExists(const QString& path)
     return true;
 }
 
-void ListDeviceFolder(const QString& folder, const std::function<void(const QString& name, bool isFolder)>& callback)
+bool ListDeviceFolder(const QString& folder, const std::function<void(const QString& name, bool isFolder)>& callback)
 {
     std::vector<TDeviceFindData> found;
     if (!CeFindAllFiles(folder + QStringLiteral("*.*"), FafName | FafAttributes, found))
-        return;
+        return false;
     for (const TDeviceFindData& entry : found)
         callback(entry.FileName, entry.IsFolder());
+    return true;
+}
+
+void RaiseIfDeviceLost()
+{
+    if (IsDeviceConnected() && CeGetVersionEx())
+        return;
+    DisconnectDevice();
+    throw EInitRapi();
+}
+
+TDeviceEntry DeviceEntryAt(const QString& path)
+{
+    const uint32_t attributes = CeGetFileAttributes(path);
+    if (attributes == InvalidFileAttributes) {
+        RaiseIfDeviceLost();
+        return TDeviceEntry::None;
+    }
+    return (attributes & DeviceAttrDirectory) != 0 ? TDeviceEntry::Folder : TDeviceEntry::File;
 }
 
 QString GetDeviceSpecialFolder(int csidl)

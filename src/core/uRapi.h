@@ -276,9 +276,18 @@ void WriteDeviceFile(const QString& path, std::string_view bytes);
 void CopyFileToDevice(const QString& localFile, const QString& path);
 // Relies on a connection made by the caller.
 bool DeviceFileExists(const QString& path);
-// Lists folder + "*.*" (folder ends in "\") in the device's order; nothing when that fails.
-// Relies on a connection made by the caller.
-void ListDeviceFolder(const QString& folder, const std::function<void(const QString& name, bool isFolder)>& callback);
+// Lists folder + "*.*" (folder ends in "\") in the device's order; nothing when that fails, and
+// then false. Relies on a connection made by the caller.
+bool ListDeviceFolder(const QString& folder, const std::function<void(const QString& name, bool isFolder)>& callback);
+
+// After a device query failed: when the device no longer answers the probe, drops the connection
+// and raises EInitRapi, so that a lost device never reads as a missing file or an empty folder.
+// Returns when the device answers (the failure was the query's own).
+void RaiseIfDeviceLost();
+// What a device path names, looked up exactly (no wildcards); relies on the caller's connection.
+// A lost device raises EInitRapi (RaiseIfDeviceLost).
+enum class TDeviceEntry { None, File, Folder };
+TDeviceEntry DeviceEntryAt(const QString& path);
 // CsidlDrives for the device's root, CsidlPersonal for its documents folder.
 QString GetDeviceSpecialFolder(int csidl);
 // Opens or creates a key; created tells whether it is new. ETarvellError on failure.

@@ -47,6 +47,54 @@ int Digits(const QString& text, int from, int count)
     return value;
 }
 
+// The codes of the stored line's escapes; "%" itself is escaped only ahead of one of them.
+constexpr const char* EscapeCodes[] = { "7C", "3D", "0D", "0A", "25" };
+
+bool CodeAt(const QString& text, qsizetype i)
+{
+    for (const char* code : EscapeCodes)
+        if (text.mid(i, 2) == QLatin1String(code))
+            return true;
+    return false;
+}
+
+// escaped: the characters the field cannot carry in the line.
+QString EscapeField(const QString& text, const QString& escaped)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QChar('%') && CodeAt(text, i + 1))
+            out += QStringLiteral("%25");
+        else if (escaped.contains(c))
+            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QChar('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString UnescapeField(const QString& text)
+{
+    if (!text.contains(QChar('%')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QChar('%') && CodeAt(text, i + 1)) {
+            out += QChar(text.mid(i + 1, 2).toUShort(nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+const QString LineBreaksAndBar = QStringLiteral("|\r\n");
+const QString TargetEscapes = QStringLiteral("=|\r\n");
+
 } // namespace
 
 QString FormatItemDate(const QDateTime& date)
@@ -81,12 +129,12 @@ QDateTime ParseItemDate(const QString& text)
 void TUpdateItem::ParseLine(const QString& line)
 {
     const qsizetype eq = line.indexOf(QChar('='));
-    Target = eq < 0 ? QString() : line.left(eq);
+    Target = eq < 0 ? QString() : UnescapeField(line.left(eq));
     const QString rest = eq < 0 ? line : line.mid(eq + 1);
     const QChar bar('|');
     Site = TokenAt(rest, bar, 0);
-    Description = TokenAt(rest, bar, 1);
-    Map = TokenAt(rest, bar, 2);
+    Description = UnescapeField(TokenAt(rest, bar, 1));
+    Map = UnescapeField(TokenAt(rest, bar, 2));
     LastChecked = ParseItemDate(TokenAt(rest, bar, 3));
     LastUpdate = ParseItemDate(TokenAt(rest, bar, 4));
     // Lines written before the format ID existed have five fields.
@@ -95,8 +143,9 @@ void TUpdateItem::ParseLine(const QString& line)
 
 QString TUpdateItem::FormatLine() const
 {
-    return Target + QChar('=')
-        + QStringList { Site, Description, Map, FormatItemDate(LastChecked), FormatItemDate(LastUpdate), FormatID }
+    return EscapeField(Target, TargetEscapes) + QChar('=')
+        + QStringList { Site, EscapeField(Description, LineBreaksAndBar), EscapeField(Map, LineBreaksAndBar),
+            FormatItemDate(LastChecked), FormatItemDate(LastUpdate), FormatID }
               .join(QChar('|'));
 }
 
@@ -151,6 +200,22 @@ TUpdateItem* TUpdateItems::FindBySiteAndDescription(const QString& site, const Q
     return nullptr;
 }
 
+void TUpdateItems::Remove(const TUpdateItem* item)
+{
+    const auto it
+        = std::find_if(FItems.begin(), FItems.end(), [item](const TItemPtr& p) { return p.get() == item; });
+    if (it != FItems.end())
+        FItems.erase(it);
+}
+
+int TUpdateItems::IndexOf(const TUpdateItem* item) const
+{
+    for (size_t i = 0; i < FItems.size(); ++i)
+        if (FItems[i].get() == item)
+            return int(i);
+    return -1;
+}
+
 void TUpdateItems::RemoveByTarget(const QString& target)
 {
     const TUpdateItem* item = FindByTarget(target);
@@ -173,12 +238,8 @@ bool TUpdateItems::HasDuplicateTarget() const
 
 void TUpdateItems::RemoveSite(const QString& site)
 {
-    std::vector<QString> targets;
-    for (const TItemPtr& item : FItems)
-        if (SameText(item->Site, site))
-            targets.push_back(item->Target);
-    for (const QString& target : targets)
-        RemoveByTarget(target);
+    // The site's own items: a look-up by target could reach another site's item of that target.
+    std::erase_if(FItems, [&site](const TItemPtr& item) { return SameText(item->Site, site); });
     Save();
 }
 

@@ -34,6 +34,9 @@ public:
 
     // Target "=" Site|Description|Map|LastChecked|LastUpdate|FormatID. Raises EConvertError for
     // an unreadable date; the item may then be half filled and is dropped by the caller.
+    // What the line cannot carry is escaped: "|", CR and LF in Description and Map, and also "="
+    // in Target, as "%7C", "%0D", "%0A", "%3D"; "%" becomes "%25" only ahead of one of these
+    // codes or "25", so lines without them read and write as they always did. Site stays raw.
     void ParseLine(const QString& line);
     QString FormatLine() const;
 };
@@ -61,6 +64,10 @@ public:
     void Clear() { FItems.clear(); }
     // Removes item index (an owning list frees it).
     void Delete(int index);
+    // Removes that very item (an owning list frees it); nothing when it is not in the list.
+    void Remove(const TUpdateItem* item);
+    // -1 when the item is not in the list.
+    int IndexOf(const TUpdateItem* item) const;
 
     // Case-insensitive look-ups; nullptr when none.
     TUpdateItem* FindByTarget(const QString& target) const;
@@ -70,7 +77,7 @@ public:
     bool HasSite(const QString& site) const;
     // Two items update one file (targets compared case-insensitively).
     bool HasDuplicateTarget() const;
-    // Removes every item of the site, then saves.
+    // Removes every item of the site (the items themselves, whatever their targets), then saves.
     void RemoveSite(const QString& site);
     void SortBySite();
     // Appends every item, by reference, to other (normally a view).

@@ -163,3 +163,28 @@ private:
     QTimer FTimer;
     QWidget* FLast = nullptr;
 };
+
+// Runs action once on the next modal dialog that comes up; the dialog stays open unless the
+// action closes it (accepting it, for instance).
+class TOnNextModal : public QObject {
+public:
+    explicit TOnNextModal(std::function<void(QDialog*)> action)
+        : FAction(std::move(action))
+    {
+        FTimer.setInterval(5);
+        QObject::connect(&FTimer, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialog || !dialog->isVisible())
+                return;
+            FTimer.stop();
+            Ran = true;
+            FAction(dialog);
+        });
+        FTimer.start();
+    }
+    bool Ran = false;
+
+private:
+    std::function<void(QDialog*)> FAction;
+    QTimer FTimer;
+};

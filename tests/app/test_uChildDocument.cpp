@@ -6,6 +6,7 @@
 #include "core/uStream.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -276,7 +277,7 @@ TEST_F(SaveRemoteTest, SavesWithOv2ByDefaultAndRemembersFolderAndFile)
     ASSERT_TRUE(Doc.SaveRemote(QStringLiteral("\\My Documents\\pois"), ov2, false, Never));
     EXPECT_TRUE(QFile::exists(Device.filePath(QStringLiteral("My Documents/pois.ov2"))));
     EXPECT_EQ(Doc.FileName, QStringLiteral("MOBILE://\\My Documents\\pois.ov2"));
-    EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\My Documents"));
+    EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\My Documents\\")) << "folder and name make a path";
     EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("MOBILE://\\My Documents\\pois.ov2"));
 }
 
@@ -310,4 +311,51 @@ TEST_F(SaveRemoteTest, DeviceFileSavedOntoItselfKeepsItsPicture)
     // To another name the device picture is copied.
     ASSERT_TRUE(Doc.SaveRemote(QStringLiteral("\\b.ov2"), ov2, true, Never));
     EXPECT_EQ(Get(Device.filePath(QStringLiteral("b.bmp"))), "device picture");
+}
+
+TEST_F(SaveRemoteTest, PresetNameAndWriterOfTheBrowser)
+{
+    Doc.FileName = QStringLiteral("MOBILE://\\Maps\\cams.gpx");
+    EXPECT_EQ(Doc.RemoteSaveName(QStringLiteral("\\Other\\")), QStringLiteral("\\Maps\\cams.gpx"));
+    Doc.FileName = Dir.filePath(QStringLiteral("cams.OV2"));
+    EXPECT_EQ(Doc.RemoteSaveName(QStringLiteral("\\Other\\")), QStringLiteral("\\Other\\cams.OV2"));
+    Doc.FileName.clear();
+    EXPECT_EQ(Doc.RemoteSaveName(QStringLiteral("\\")), QStringLiteral("\\"));
+    Doc.FormatID = QStringLiteral("ttov2");
+    EXPECT_EQ(Doc.RemoteSaveTypeIndex(QStringLiteral("\\x.OV2")), TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2")));
+    EXPECT_EQ(Doc.RemoteSaveTypeIndex(QStringLiteral("\\x")), -1);
+}
+
+namespace {
+
+class SaveRemoteFaults : public TFakeDeviceTest {
+protected:
+    TCleanSettings Settings;
+    QTemporaryDir Dir;
+    TChildDocument Doc;
+};
+
+} // namespace
+
+// A transfer broken off leaves the device's file and its picture as they were, and nothing is
+// remembered as saved.
+TEST_F(SaveRemoteFaults, ShortWriteKeepsTheOldFileAndPicture)
+{
+    PutFile(QStringLiteral("a.ov2"), "old pois");
+    PutFile(QStringLiteral("a.bmp"), "old picture");
+    QFile picture(Dir.filePath(QStringLiteral("local.bmp")));
+    ASSERT_TRUE(picture.open(QIODevice::WriteOnly));
+    picture.write("new picture");
+    picture.close();
+    Fill(Doc, { "Museum" });
+    Doc.FileName = Dir.filePath(QStringLiteral("local.ov2"));
+    ConnectDevice();
+    Fake->WriteShortBy = 1;
+    const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
+    EXPECT_THROW(Doc.SaveRemote(QStringLiteral("\\a.ov2"), ov2, true, Never), ETarvellError);
+    EXPECT_EQ(GetFile(QStringLiteral("a.ov2")), QByteArray("old pois"));
+    EXPECT_EQ(GetFile(QStringLiteral("a.bmp")), QByteArray("old picture"));
+    EXPECT_EQ(Doc.FileName, Dir.filePath(QStringLiteral("local.ov2")));
+    EXPECT_EQ(GetSettings().MRU.Count(), 0);
+    EXPECT_TRUE(GetSettings().PrevRemoteDir.isEmpty());
 }

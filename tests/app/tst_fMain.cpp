@@ -5,6 +5,7 @@
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/fMobileBrowser.h"
 #include "app/fStatus.h"
 #include "app/uEntriesModel.h"
 #include "app/uMainActions.h"
@@ -21,7 +22,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDesktopServices>
+#include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -31,6 +34,7 @@
 #include <QSet>
 #include <QSystemTrayIcon>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QTranslator>
 #include <QUrl>
 #include <QtTest>
@@ -174,7 +178,7 @@ private slots:
         row(A::acFileOpen, 0, true);
         row(A::acFileAppend, 0, false);
         row(A::acFileAppend, 2, true);
-        for (TAction id : { A::acFileSave, A::acFileSaveAs, A::acFileClose, A::acEditSelectAll, A::acInvertSelection,
+        for (TAction id : { A::acFileSave, A::acFileSaveAs, A::acFileSaveRemote, A::acFileClose, A::acEditSelectAll, A::acInvertSelection,
                  A::acFind, A::acWindowCascade, A::acWindowTileHorizontal, A::acWindowTileVertical,
                  A::WindowMinimizeAll2, A::WindowArrange1 }) {
             row(id, 0, false);
@@ -213,11 +217,11 @@ private slots:
         row(A::acAutoUpdateProfile2, 6, false, false);
         row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
         row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
-        for (TAction id : { A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
+        for (TAction id : { A::acFileRemote, A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
                  A::Tarvell1, A::Exit1 })
             row(id, 0, true);
         // Commands whose windows are not built yet stay disabled.
-        for (TAction id : { A::acFileRemote, A::acFileSaveRemote, A::acFindDups, A::acCalc, A::actToolsBatchConvert,
+        for (TAction id : { A::acFindDups, A::acCalc, A::actToolsBatchConvert,
                  A::actPrefs, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acSysInfo, A::acAbout,
                  A::acCommit, A::acOpenMap, A::acPluginGoto })
             row(id, 2, false);
@@ -708,6 +712,93 @@ private slots:
         QVERIFY(!f.Form->isVisible());
         QVERIFY(f.Access->CloseFlags().Exiting);
         QVERIFY(prompt.Boxes.empty());
+        qunsetenv("TARVELL_DEVICE_ROOT");
+    }
+
+    // Open Remote: the browser starts in "PrevRemoteDir", the chosen device file opens in a new
+    // child, and its folder is remembered.
+    void openRemote()
+    {
+        TScriptedPrompt prompt;
+        QTemporaryDir device;
+        QDir(device.path()).mkpath(QStringLiteral("My Documents/pois"));
+        QVERIFY(QFile::copy(Fixture("ttov2/tree20.ov2"), device.filePath(QStringLiteral("My Documents/pois/tree20.ov2"))));
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
+        GetSettings().PrevRemoteDir = QStringLiteral("\\My Documents\\pois\\");
+        TFixture f;
+        QStringList listed;
+        TOnNextModal chooser([&](QDialog* dialog) {
+            auto* browser = qobject_cast<TfmMobileBrowser*>(dialog);
+            QVERIFY(browser && !browser->SaveMode());
+            QCOMPARE(browser->edDir->text(), QStringLiteral("\\My Documents\\pois\\"));
+            for (int i = 0; i < browser->ListView1->topLevelItemCount(); ++i)
+                listed << browser->ListView1->topLevelItem(i)->text(0);
+            browser->ListView1->setCurrentItem(browser->ListView1->topLevelItem(0));
+            browser->OpenExecute();
+        });
+        f.Act(A::acFileRemote)->trigger();
+        QVERIFY(chooser.Ran);
+        QCOMPARE(listed, QStringList { QStringLiteral("tree20.ov2") });
+        TMDIChild* child = f.Form->ActiveChild();
+        QVERIFY(child);
+        QCOMPARE(child->FileName(), QStringLiteral("MOBILE://\\My Documents\\pois\\tree20.ov2"));
+        QCOMPARE(child->Entries().Count(), 20);
+        QCOMPARE(GetSettings().PrevRemoteDir, QStringLiteral("\\My Documents\\pois\\"));
+        QVERIFY(prompt.Boxes.empty());
+
+        // Cancelled, nothing opens; without a device the command ends with the device message.
+        TOnNextModal cancel([](QDialog* dialog) { dialog->reject(); });
+        f.Act(A::acFileRemote)->trigger();
+        QVERIFY(cancel.Ran);
+        QCOMPARE(f.Form->Children().size(), 1);
+        qputenv("TARVELL_DEVICE_ROOT", device.filePath(QStringLiteral("unplugged")).toLocal8Bit());
+        DisconnectDevice();
+        f.Act(A::acFileRemote)->trigger();
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY(prompt.Boxes[0].Text.startsWith(QStringLiteral("Unable to initialize connection to remote device.")));
+        qunsetenv("TARVELL_DEVICE_ROOT");
+    }
+
+    // Save Remote with the picture box ticked: the file and its ".bmp" reach the device and the
+    // recent files name it as remote.
+    void saveRemoteWithPicture()
+    {
+        TScriptedPrompt prompt;
+        QTemporaryDir device, local;
+        QDir(device.path()).mkpath(QStringLiteral("My Documents"));
+        QFile picture(local.filePath(QStringLiteral("museum.bmp")));
+        QVERIFY(picture.open(QIODevice::WriteOnly));
+        picture.write("BM picture");
+        picture.close();
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
+        GetSettings().PrevRemoteDir = QStringLiteral("\\My Documents\\");
+        TFixture f;
+        f.Form->show();
+        f.AddChild(local.filePath(QStringLiteral("museum.ov2")));
+        f.Form->UpdateActions();
+        QVERIFY(f.Act(A::acFileSaveRemote)->isEnabled());
+        TOnNextModal chooser([&](QDialog* dialog) {
+            auto* browser = qobject_cast<TfmMobileBrowser*>(dialog);
+            QVERIFY(browser && browser->SaveMode());
+            QVERIFY(browser->cbExtra->isVisible());
+            QCOMPARE(browser->cbExtra->text(), QStringLiteral("Copy bmp file if available"));
+            QCOMPARE(browser->edDir->text(), QStringLiteral("\\My Documents\\"));
+            QCOMPARE(browser->Edit1->text(), QStringLiteral("museum.ov2"));
+            QCOMPARE(browser->FormatIndex(), TConvertToBase::IndexOf(QStringLiteral(".ov2"), QString()));
+            browser->cbExtra->setChecked(true);
+            browser->OpenExecute();
+        });
+        f.Act(A::acFileSaveRemote)->trigger();
+        QVERIFY(chooser.Ran);
+        QVERIFY(prompt.Boxes.empty());
+        QVERIFY(QFileInfo(device.filePath(QStringLiteral("My Documents/museum.ov2"))).size() > 0);
+        QFile copied(device.filePath(QStringLiteral("My Documents/museum.bmp")));
+        QVERIFY(copied.open(QIODevice::ReadOnly));
+        QCOMPARE(copied.readAll(), QByteArray("BM picture"));
+        QCOMPARE(f.Form->ActiveChild()->FileName(), QStringLiteral("MOBILE://\\My Documents\\museum.ov2"));
+        QCOMPARE(GetSettings().MRU.GetName(0), QStringLiteral("MOBILE://\\My Documents\\museum.ov2"));
+        f.Form->UpdateActions();
+        QCOMPARE(f.Act(A::acMru1)->text(), QStringLiteral("&1 museum.ov2 (Remote)"));
         qunsetenv("TARVELL_DEVICE_ROOT");
     }
 

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStringListModel>
 #include <QToolBar>
 #include <QToolButton>
@@ -80,6 +81,53 @@ private slots:
         QCOMPARE(ticked, true); // the scripted user ticked it
         QVERIFY(!YesNoWithCheckBox("Go on?", ticked, "Always"));
         QCOMPARE(prompt.CheckCaptions, (QStringList { "Deze melding niet meer tonen", "Always" }));
+    }
+
+    // Site texts reach the real boxes: markup in them is shown as the characters it is.
+    void realBoxesShowPlainText()
+    {
+        const QString text = QStringLiteral("<b>Fuel</b> &amp; <a href='x'>link</a>");
+        QStringList shown;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            shown << box->text();
+            box->done(QMessageBox::Yes);
+        });
+        TDialogPrompt dialogs;
+        QCOMPARE(dialogs.MessageBox(nullptr, text, QStringLiteral("Tarvell"), MB_YESNO), IDYES);
+        bool ticked = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(box->textFormat(), Qt::PlainText);
+            shown << box->text();
+            box->done(QMessageBox::No);
+        });
+        QCOMPARE(dialogs.MessageDlgWithCheckBox(text, ticked, TMsgDlgType::mtConfirmation, QStringLiteral("c"), mbYes | mbNo),
+            IDNO);
+        QCOMPARE(shown, QStringList({ text, text }));
+    }
+
+    void webPageAddresses_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("opened");
+        QTest::newRow("http") << "http://pois.example/info" << true;
+        QTest::newRow("https, blanks") << "  HTTPS://pois.example/a?b=1 " << true;
+        QTest::newRow("file") << "file:///etc/passwd" << false;
+        QTest::newRow("program") << "/usr/bin/xterm" << false;
+        QTest::newRow("javascript") << "javascript:alert(1)" << false;
+        QTest::newRow("no host") << "http://" << false;
+        QTest::newRow("empty") << "" << false;
+    }
+
+    void webPageAddresses()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, opened);
+        QCOMPARE(IsWebPageAddress(address), opened);
     }
 
     void commandGuardShowsErrors()

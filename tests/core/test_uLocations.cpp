@@ -94,6 +94,46 @@ TEST(Locations, PartsOfLocalAndDeviceLocations)
     EXPECT_EQ(StripDot(QStringLiteral(".ov2")), QStringLiteral("ov2"));
 }
 
+// Device paths: "\\" and "/" separate, "." and ".." resolve, never above the root, case kept.
+TEST(Locations, NormalisedDevicePaths)
+{
+    const std::pair<const char*, const char*> cases[] = {
+        { "", "\\" },
+        { "\\", "\\" },
+        { "\\My Documents\\POIs\\", "\\My Documents\\POIs" },
+        { "\\a\\.\\b.OV2", "\\a\\b.OV2" },
+        { "\\a\\..\\b.ov2", "\\b.ov2" },
+        { "\\a\\..\\..\\..\\b.ov2", "\\b.ov2" },
+        { "\\..", "\\" },
+        { "a/b\\\\c", "\\a\\b\\c" },
+        { "\\x\\...\\C:\\~", "\\x\\...\\C:\\~" },
+        { "\\a..\\.b", "\\a..\\.b" },
+    };
+    for (const auto& [path, normal] : cases)
+        EXPECT_EQ(NormaliseDevicePath(QString::fromLatin1(path)), QString::fromLatin1(normal)) << path;
+
+    for (const char* name : { "a.ov2", "My Documents", "...", ".hidden", "C:x" })
+        EXPECT_TRUE(IsDevicePathComponent(QString::fromLatin1(name))) << name;
+    for (const char* name : { "", ".", "..", "a\\b.ov2", "a/b", "line\nbreak", "tab\t", "del\x7f" })
+        EXPECT_FALSE(IsDevicePathComponent(QString::fromLatin1(name))) << name;
+
+    const std::pair<const char*, const char*> folders[] = {
+        { "\\a\\b.ov2", "\\a\\" },
+        { "\\b.ov2", "\\" },
+        { "\\a\\", "\\a\\" },
+        { "\\", "\\" },
+        { "b.ov2", "" },
+        { "", "" },
+    };
+    for (const auto& [path, folder] : folders) {
+        EXPECT_EQ(DeviceFolderPart(QString::fromLatin1(path)), QString::fromLatin1(folder)) << path;
+        EXPECT_EQ(DeviceFolderPart(QString::fromLatin1(path)) + DeviceNamePart(QString::fromLatin1(path)),
+            QString::fromLatin1(path));
+    }
+    EXPECT_EQ(ChangeDeviceExtension(QStringLiteral("\\x.y\\a.OV2"), QStringLiteral(".bmp")), QStringLiteral("\\x.y\\a.bmp"));
+    EXPECT_EQ(DeviceExtension(QStringLiteral("\\x.y\\a")), QString());
+}
+
 // Local paths become absolute and clean before they are opened, looked up or remembered.
 TEST(Locations, AbsoluteLocations)
 {

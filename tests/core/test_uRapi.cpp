@@ -2,6 +2,7 @@
 // its time-out and probe, device files, the registry and map discovery, with injected faults.
 #include "core/uRapi.h"
 
+#include "core/uDeviceFolder.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"
@@ -151,6 +152,88 @@ TEST_F(Device, PathsCannotLeaveTheRoot)
     EXPECT_FALSE(QFile::exists(QFileInfo(RootPath()).absolutePath() + S("/escaped.ov2")));
     EXPECT_THROW(WriteDeviceFile(S("\\"), std::string_view("x")), ETarvellError);
     EXPECT_THROW(WriteDeviceFile(S("\\no folder\\a.ov2"), std::string_view("x")), ETarvellError);
+}
+
+// A link inside the root is part of the device; one that leads outside is neither listed nor
+// reachable, whatever is asked through it.
+TEST_F(Device, SymbolicLinksStayInsideTheRoot)
+{
+    QTemporaryDir outside;
+    QFile secret(outside.filePath(S("secret.ov2")));
+    ASSERT_TRUE(secret.open(QIODevice::WriteOnly));
+    secret.write("outside");
+    secret.close();
+    PutFile(S("maps/inner.ov2"), "inner");
+    QDir root(RootPath());
+    ASSERT_TRUE(QFile::link(outside.path(), root.filePath(S("out"))));
+    ASSERT_TRUE(QFile::link(outside.filePath(S("secret.ov2")), root.filePath(S("secret.ov2"))));
+    ASSERT_TRUE(QFile::link(outside.filePath(S("new.ov2")), root.filePath(S("dangling.ov2"))));
+    ASSERT_TRUE(QFile::link(root.filePath(S("maps")), root.filePath(S("shortcut"))));
+    ConnectDevice();
+
+    std::vector<QString> names;
+    ListDeviceFolder(S("\\"), [&](const QString& name, bool) { names.push_back(name); });
+    EXPECT_EQ(names, (std::vector<QString>{ S("maps"), S("shortcut") }));
+    EXPECT_FALSE(DeviceFileExists(S("\\out\\secret.ov2")));
+    EXPECT_EQ(DeviceEntryAt(S("\\secret.ov2")), TDeviceEntry::None);
+    EXPECT_EQ(DeviceEntryAt(S("\\OUT")), TDeviceEntry::None);
+    TMemoryStream stream;
+    EXPECT_THROW(ReadDeviceFile(S("\\secret.ov2"), stream), EUserError);
+    EXPECT_THROW(WriteDeviceFile(S("\\out\\secret.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_THROW(WriteDeviceFile(S("\\dangling.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_FALSE(CeDeleteFile(S("\\secret.ov2")));
+    EXPECT_FALSE(CeCopyFile(S("\\secret.ov2"), S("\\copy.ov2"), false));
+    EXPECT_FALSE(QFile::exists(outside.filePath(S("new.ov2"))));
+    EXPECT_TRUE(QFile::exists(outside.filePath(S("secret.ov2"))));
+    std::vector<TDeviceFindData> found;
+    EXPECT_FALSE(CeFindAllFiles(S("\\out\\*.*"), FafName, found));
+
+    ReadDeviceFile(S("\\Shortcut\\inner.ov2"), stream);
+    EXPECT_EQ(stream.Data(), std::string("inner")) << "a link within the root is followed";
+}
+
+TEST(DeviceRootLink, RootReachedThroughALinkWorks)
+{
+    QTemporaryDir real, links;
+    QDir(real.path()).mkpath(S("My Documents"));
+    const QString root = links.filePath(S("device"));
+    ASSERT_TRUE(QFile::link(real.path(), root));
+    SetDeviceBackend(std::make_unique<TFolderDeviceBackend>([root] { return root; }));
+    ConnectDevice();
+    WriteDeviceFile(S("\\my documents\\a.ov2"), std::string_view("a"));
+    EXPECT_TRUE(QFile::exists(real.filePath(S("My Documents/a.ov2"))));
+    EXPECT_EQ(DeviceEntryAt(S("\\My Documents")), TDeviceEntry::Folder);
+    EXPECT_EQ(DeviceEntryAt(S("\\My Documents\\A.OV2")), TDeviceEntry::File);
+    SetDeviceBackend(nullptr);
+}
+
+// Only "*" and "?" are wildcards: a device name holding "[" is found as it is.
+TEST_F(Device, BracketsInNamesAreNoWildcards)
+{
+    PutFile(S("poi[1].ov2"), "x");
+    PutFile(S("poi1.ov2"), "y");
+    ConnectDevice();
+    EXPECT_TRUE(DeviceFileExists(S("\\POI[1].ov2")));
+    EXPECT_FALSE(DeviceFileExists(S("\\poi[2].ov2")));
+    EXPECT_TRUE(DeviceFileExists(S("\\poi?.ov2")));
+    EXPECT_FALSE(DeviceFileExists(S("\\poi[0-9].ov2")));
+}
+
+// A failed query is a missing file only while the device answers; a lost device raises EInitRapi
+// and drops the connection, so that the next ConnectDevice connects afresh.
+TEST_F(Device, LostDeviceIsNoMissingFile)
+{
+    PutFile(S("a.ov2"), "x");
+    ConnectDevice();
+    EXPECT_EQ(DeviceEntryAt(S("\\none.ov2")), TDeviceEntry::None);
+    EXPECT_NO_THROW(RaiseIfDeviceLost());
+    Fake->Unplugged = true;
+    EXPECT_THROW(DeviceEntryAt(S("\\a.ov2")), EInitRapi);
+    EXPECT_FALSE(IsDeviceConnected());
+    EXPECT_FALSE(ListDeviceFolder(S("\\"), [](const QString&, bool) {}));
+    Fake->Unplugged = false;
+    ConnectDevice();
+    EXPECT_EQ(DeviceEntryAt(S("\\A.OV2")), TDeviceEntry::File);
 }
 
 TEST_F(Device, ConnectTimesOutOnTheInjectedClock)

@@ -92,6 +92,52 @@ INSTANTIATE_TEST_SUITE_P(Table, UpdateItemLines,
         // more than six fields: the rest is ignored
         TLineCase { "t=s|d|m|||f|x", "t", "s", "d", "f", "t=s|d|m|||f" }));
 
+struct TEscapeCase {
+    QString Target, Description, Map;
+    const char* Written;
+};
+
+class EscapedItemLines : public ::testing::TestWithParam<TEscapeCase> { };
+
+// What the line cannot carry is written escaped and read back as it was.
+TEST_P(EscapedItemLines, RoundTrip)
+{
+    const TEscapeCase& c = GetParam();
+    TUpdateItem item;
+    item.Target = c.Target;
+    item.Site = QStringLiteral("http://s/x.xml");
+    item.Description = c.Description;
+    item.Map = c.Map;
+    item.FormatID = QStringLiteral("ttov2");
+    EXPECT_EQ(item.FormatLine(), QString::fromLatin1(c.Written));
+    TUpdateItem back;
+    back.ParseLine(item.FormatLine());
+    EXPECT_EQ(back.Target, c.Target);
+    EXPECT_EQ(back.Site, item.Site);
+    EXPECT_EQ(back.Description, c.Description);
+    EXPECT_EQ(back.Map, c.Map);
+    EXPECT_EQ(back.FormatID, item.FormatID);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, EscapedItemLines,
+    ::testing::Values(
+        TEscapeCase { "FILE:///a|b=c.ov2", "Fuel | Food", "A|B", "FILE:///a%7Cb%3Dc.ov2=http://s/x.xml|Fuel %7C Food|A%7CB|||ttov2" },
+        TEscapeCase { "t", "two\r\nlines\n", "m", "t=http://s/x.xml|two%0D%0Alines%0A|m|||ttov2" },
+        // "=" in a description or map is carried as it always was
+        TEscapeCase { "t", "a=b", "c=d", "t=http://s/x.xml|a=b|c=d|||ttov2" },
+        // "%" only ahead of a code
+        TEscapeCase { "t%7C", "100% %7C %25 %41 %", "%3D", "t%257C=http://s/x.xml|100% %257C %2525 %41 %|%253D|||ttov2" }));
+
+// A stored line without escapes reads and writes byte for byte as before.
+TEST(UpdateItemLine, LinesWithoutEscapesAreUnchanged)
+{
+    for (const char* line : { "FILE:///p/%41.ov2=http://s/ab.xml|100%|Map%2|||", "t=s|%7c lower|m|||f" }) {
+        TUpdateItem item;
+        item.ParseLine(QString::fromLatin1(line));
+        EXPECT_EQ(item.FormatLine(), QString::fromLatin1(line)) << line;
+    }
+}
+
 TEST(UpdateItemLine, BadDateRaises)
 {
     TUpdateItem item;
@@ -293,6 +339,28 @@ TEST_F(Profiles, DeleteErasesTheSection)
     DeleteAutoUpdateProfile(1);
     EXPECT_EQ(AutoUpdateProfileCount(), 1);
     EXPECT_FALSE(CreateSettingsStore()->SectionExists(QStringLiteral("AutoUpdateItems.Car")));
+}
+
+TEST(UpdateItems, RemoveTakesTheItemItselfAndRemoveSiteOnlyItsOwn)
+{
+    TCleanSettings settings;
+    auto items = TUpdateItems::Create();
+    items->Add(Item(QStringLiteral("FILE:///same"), QStringLiteral("http://other/x.xml")));
+    items->Add(Item(QStringLiteral("FILE:///SAME"), QStringLiteral("http://gone/x.xml")));
+    items->Add(Item(QStringLiteral("FILE:///kept"), QStringLiteral("http://gone/y.xml")));
+    TUpdateItem* second = &items->GetItem(1);
+    EXPECT_EQ(items->IndexOf(second), 1);
+    // The first item of that target belongs to another site.
+    items->RemoveSite(QStringLiteral("HTTP://GONE/x.xml"));
+    ASSERT_EQ(items->Count(), 2);
+    EXPECT_EQ(items->GetItem(0).Site, QStringLiteral("http://other/x.xml"));
+    TUpdateItem* kept = &items->GetItem(1);
+    items->Remove(&items->GetItem(0));
+    ASSERT_EQ(items->Count(), 1);
+    EXPECT_EQ(&items->GetItem(0), kept);
+    items->Remove(nullptr);
+    EXPECT_EQ(items->Count(), 1);
+    EXPECT_EQ(items->IndexOf(nullptr), -1);
 }
 
 TEST_F(Profiles, RemoveSiteFromAllProfilesSaves)

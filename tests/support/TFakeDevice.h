@@ -40,6 +40,7 @@ public:
     int UnInitCalls = 0;
     int ProbeCalls = 0;
     int OpenHandles = 0;
+    int FindAllCalls = 0;
 
     TFolderDeviceBackend& Inner() { return FInner; }
 
@@ -76,6 +77,7 @@ public:
 
     bool FindAllFiles(const QString& pattern, uint32_t flags, std::vector<TDeviceFindData>& found) override
     {
+        ++FindAllCalls;
         return !Unplugged && FInner.FindAllFiles(pattern, flags, found);
     }
     TDeviceHandle FindFirstFile(const QString& pattern, TDeviceFindData& found) override
