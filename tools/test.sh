@@ -17,6 +17,9 @@ test -s build/artifacts/main-window-de.png
 test -s build/artifacts/child-window.png
 test -s build/artifacts/glow-buttons.png
 test -s build/artifacts/update-status.png
+test -s build/artifacts/site-manager.png
+test -s build/artifacts/wizard-groups.png
+test -s build/artifacts/wizard-target.png
 test -s build/artifacts/device-browser.png
 test -s build/artifacts/mobile-folder.png
 test -s build/artifacts/browse-folder.png

@@ -2,6 +2,8 @@
 #include "app/fMain.h"
 
 #include "app/dMain.h"
+#include "app/fAutoUpdateManager.h"
+#include "app/fAutoUpdateWizard.h"
 #include "app/fChooseFormat.h"
 #include "app/fMDIChild.h"
 #include "app/fMobileBrowser.h"
@@ -309,6 +311,12 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acAutoUpdateToolbar:
         acAutoUpdateNowExecute();
         break;
+    case A::acAutoUpdateManager:
+        acAutoUpdateManagerExecute();
+        break;
+    case A::acAutoUpdateWizard:
+        acAutoUpdateWizardExecute();
+        break;
     case A::acAutoUpdatePopParent:
         // Only the parent of the profile sub menu.
         break;
@@ -371,8 +379,6 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acCalc:
     case A::actToolsBatchConvert:
     case A::actPrefs:
-    case A::acAutoUpdateWizard:
-    case A::acAutoUpdateManager:
     case A::Action4:
     case A::acSysInfo:
     case A::acAbout:
@@ -915,6 +921,39 @@ void TfmTarvellMainForm::acAutoUpdateNowExecute()
     FProfileMenu->popup(where);
 }
 
+void TfmTarvellMainForm::acAutoUpdateManagerExecute()
+{
+    bool wizard = false;
+    {
+        TfmSiteManager manager(this, FData, this);
+        FSiteManager = &manager;
+        const std::unique_ptr<TfmSiteManager*, void (*)(TfmSiteManager**)> clear(
+            &FSiteManager, [](TfmSiteManager** reference) { *reference = nullptr; });
+        manager.exec();
+        wizard = manager.StartWizardRequested();
+    }
+    // The wizard comes once the manager is gone, from the event loop, so neither nests in the other.
+    if (wizard)
+        QTimer::singleShot(0, this, [this] { Action(TAction::acAutoUpdateWizard)->trigger(); });
+}
+
+void TfmTarvellMainForm::acAutoUpdateWizardExecute()
+{
+    bool manager = false;
+    {
+        TfmAutoUpdateWizard wizard(this, FData, this);
+        wizard.exec();
+        manager = wizard.OpenManagerRequested();
+    }
+    if (manager)
+        QTimer::singleShot(0, this, [this] { Action(TAction::acAutoUpdateManager)->trigger(); });
+}
+
+void TfmTarvellMainForm::RunUpdate(const std::function<void()>& body)
+{
+    UpdateRun(body);
+}
+
 void TfmTarvellMainForm::UpdateRun(const std::function<void()>& body)
 {
     // Refused, never nested: the commands that lead here are disabled during a run, and what
@@ -926,6 +965,8 @@ void TfmTarvellMainForm::UpdateRun(const std::function<void()>& body)
         UpdateActions();
         RunCommand(this, body);
     }
+    if (FSiteManager)
+        FSiteManager->RefreshItems();
     UpdateRunEnded();
 }
 

@@ -3,6 +3,7 @@
 // runs the one open routine and decides whether a close hides, exits or restarts.
 #pragma once
 
+#include "app/fAutoUpdateManager.h"
 #include "app/uDialogs.h"
 #include "app/uMainActions.h"
 #include "app/uOpenFile.h"
@@ -27,7 +28,7 @@ class TfmProgress;
 class TInstanceServer;
 class TMDIChild;
 
-class TfmTarvellMainForm : public TTarvellForm, private TOpenHost {
+class TfmTarvellMainForm : public TTarvellForm, private TOpenHost, private TSiteManagerHost {
     Q_OBJECT
 public:
     // data: the data module, which outlives the window.
@@ -68,7 +69,9 @@ public:
     // An update run of all profiles in this window; refused while a run goes on.
     void AutoUpdateAllProfiles(bool silent);
     // The profile menus' click: data -1 is all profiles, else a profile index.
-    void AutoUpdateProfileClick(QAction* item);
+    void AutoUpdateProfileClick(QAction* item) override;
+    // The AutoUpdate Manager while it is shown, else none.
+    TfmSiteManager* SiteManager() const { return FSiteManager; }
 
     // Single-instance messages; the server stays attached for a restart to close it.
     void AttachInstanceServer(TInstanceServer* server);
@@ -156,6 +159,10 @@ private:
     void acFindNextExecute();
     void acAutoUpdateNowExecute();
     void acAutoUpdateProfileExecute(int tag);
+    void acAutoUpdateManagerExecute();
+    void acAutoUpdateWizardExecute();
+    // TSiteManagerHost: the runs of the manager and the wizard are this window's runs.
+    void RunUpdate(const std::function<void()>& body) override;
     // Every named profile exists and together they have items; else a user error.
     void CheckNamedProfiles(const QStringList& named) const;
     // Runs body as an update run: the flag is set around it and what waited for the run follows.
@@ -182,6 +189,7 @@ private:
     QTimer FTiAutoUpdate;
     TInstanceServer* FServer = nullptr;
     TfmProgress* FProgress = nullptr;
+    TfmSiteManager* FSiteManager = nullptr;
 
     TCloseFlags FFlags;
     // Set while an update run started here goes on. The run is synchronous on the GUI thread and

@@ -16,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
@@ -285,6 +286,21 @@ bool IsWebPageAddress(const QString& address)
     const QUrl url(address.trimmed(), QUrl::StrictMode);
     const QString scheme = url.scheme().toLower();
     return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
+}
+
+QLabel* PlainTextLabel(QWidget* parent, bool wordWrap)
+{
+    auto* label = new QLabel(parent);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(wordWrap);
+    return label;
+}
+
+QPushButton* BrowseButton(QWidget* parent)
+{
+    auto* button = new QPushButton(parent);
+    button->setIcon(QIcon::fromTheme(QStringLiteral("document-open")));
+    return button;
 }
 
 QIcon BitmapToIcon(const QPixmap& bitmap)

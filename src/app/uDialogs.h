@@ -133,6 +133,11 @@ void SetUrlOpener(std::function<bool(const class QUrl&)> opener);
 // A site's own web address is opened only when it is http:// or https:// (case-insensitive).
 bool IsWebPageAddress(const QString& address);
 
+// A label that shows its text as the characters it is (site and file texts are never markup).
+class QLabel* PlainTextLabel(QWidget* parent, bool wordWrap = false);
+// The small button beside an edit that picks a file or folder for it.
+class QPushButton* BrowseButton(QWidget* parent);
+
 // The icon built from a picture (its own transparency serves as the mask).
 QIcon BitmapToIcon(const QPixmap& bitmap);
 // First row of column 0 whose text equals caption, case-insensitive; -1 when none.

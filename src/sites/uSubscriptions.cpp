@@ -68,12 +68,6 @@ TUpdateItem& ItemOfRow(TUpdateItems& profile, const TSubscribeRow& row)
     return *item;
 }
 
-QString DeviceFolderOf(const QString& path)
-{
-    const QString folder = StripMobilePrefix(LocationFolder(QString::fromLatin1(MobilePrefix.data()) + path));
-    return folder.isEmpty() ? QStringLiteral("\\") : folder;
-}
-
 bool SubscribeOneLocal(TUpdateItems& profile, const TSubscribeRow& row, TSubscriptionHost& host)
 {
     TSettings& settings = GetSettings();
@@ -106,7 +100,7 @@ bool SubscribeOneDevice(TUpdateItems& profile, const TSubscribeRow& row, TSubscr
             TargetFileName(row.Description, TConvertToBase::Extension(exporter))));
     if (!host.PickDeviceFile(path, exporter) || path.isEmpty())
         return false;
-    settings.PrevRemoteDir = DeviceFolderOf(path);
+    settings.PrevRemoteDir = DeviceFolderPart(path);
     TUpdateItem& item = ItemOfRow(profile, row);
     item.FormatID = TConvertToBase::FormatIDAt(exporter);
     item.Target = QString::fromLatin1(MobilePrefix.data()) + path;
@@ -347,7 +341,7 @@ QString JoinTarget(TTargetKind kind, const QString& folder, const QString& name)
         return QString::fromLatin1(FilePrefix.data()) + path + (path.endsWith(QChar('/')) ? QString() : QStringLiteral("/"))
             + name;
     }
-    const QString path = IncludeLeadingBackslash(StripMobilePrefix(folder));
+    const QString path = NormaliseDevicePath(StripMobilePrefix(folder));
     return QString::fromLatin1(MobilePrefix.data()) + path + (path.endsWith(QChar('\\')) ? QString() : QStringLiteral("\\"))
         + name;
 }

@@ -4,6 +4,8 @@
 
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
+#include "app/fAutoUpdateManager.h"
+#include "app/fAutoUpdateWizard.h"
 #include "app/fMain.h"
 #include "app/fMobileBrowser.h"
 #include "app/fStatus.h"
@@ -218,11 +220,11 @@ private slots:
         row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
         row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
         for (TAction id : { A::acFileRemote, A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
-                 A::Tarvell1, A::Exit1 })
+                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager })
             row(id, 0, true);
         // Commands whose windows are not built yet stay disabled.
         for (TAction id : { A::acFindDups, A::acCalc, A::actToolsBatchConvert,
-                 A::actPrefs, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acSysInfo, A::acAbout,
+                 A::actPrefs, A::Action4, A::acSysInfo, A::acAbout,
                  A::acCommit, A::acOpenMap, A::acPluginGoto })
             row(id, 2, false);
         row(A::acInsert, 13, true);
@@ -943,6 +945,51 @@ private slots:
         QTest::qWait(20);
         QCOMPARE(runs.Rows.size(), size_t(2));
         qunsetenv("TARVELL_DEVICE_ROOT");
+    }
+
+    // Manager to wizard, wizard back to manager: each once the first window is gone; the main
+    // window refers to the manager only while it is shown. Runs of the manager are this window's.
+    void autoUpdateWindowsHandOver()
+    {
+        TScriptedPrompt prompt;
+        SetProfiles({ { "", 1 } });
+        TFixture f;
+        f.Form->show();
+        QStringList seen;
+        bool managerReferenced = false;
+        bool runningInside = false;
+        QTimer poll;
+        QPointer<QWidget> last;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal || modal == last || !modal->isVisible())
+                return;
+            last = modal;
+            if (auto* manager = qobject_cast<TfmSiteManager*>(modal)) {
+                seen << QStringLiteral("manager");
+                managerReferenced = f.Form->SiteManager() == manager;
+                if (seen.size() == 1) {
+                    // AutoUpdate Now as the main window's run, then to the wizard.
+                    TModalCloser closer;
+                    closer.During = [&](QWidget*) { runningInside = f.Form->UpdateRunning(); };
+                    manager->acAutoUpdate->trigger();
+                    manager->acStartWizard->trigger();
+                } else {
+                    manager->close();
+                }
+            } else if (auto* wizard = qobject_cast<TfmAutoUpdateWizard*>(modal)) {
+                seen << (f.Form->SiteManager() ? QStringLiteral("wizard beside the manager") : QStringLiteral("wizard"));
+                wizard->BitBtn2Click();
+            }
+        });
+        poll.start(5);
+        f.Act(A::acAutoUpdateManager)->trigger();
+        QTRY_COMPARE(seen, QStringList({ "manager", "wizard", "manager" }));
+        QTRY_VERIFY(!QApplication::activeModalWidget());
+        QVERIFY(managerReferenced);
+        QVERIFY(runningInside);
+        QVERIFY(!f.Form->UpdateRunning());
+        QVERIFY(!f.Form->SiteManager());
     }
 
     void webPages()

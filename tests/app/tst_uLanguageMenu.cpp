@@ -5,6 +5,8 @@
 #include "app/dMain.h"
 #include "app/fConfirmDialog.h"
 #include "app/fMDIChild.h"
+#include "app/fAutoUpdateManager.h"
+#include "app/fAutoUpdateWizard.h"
 #include "app/fMain.h"
 #include "app/fProgress.h"
 #include "app/uLanguageMenu.h"
@@ -76,9 +78,11 @@ void CollectTexts(QWidget* window, QStringList& texts, const QSet<QObject*>& exe
         if (!action->isSeparator() && action->isVisible() && !exempt.contains(action))
             texts << action->text();
     for (QLabel* label : window->findChildren<QLabel*>())
-        texts << label->text();
+        if (!exempt.contains(label))
+            texts << label->text();
     for (QAbstractButton* button : window->findChildren<QAbstractButton*>())
-        texts << button->text();
+        if (!exempt.contains(button))
+            texts << button->text();
     for (QGroupBox* box : window->findChildren<QGroupBox*>())
         texts << box->title();
 }
@@ -306,6 +310,11 @@ private slots:
         CollectTexts(child, texts, exempt);
         CollectTexts(&progress, texts, exempt);
         CollectTexts(&confirm, texts, exempt);
+        // The AutoUpdate windows, their pages all built.
+        TfmSiteManager manager(nullptr, f.Data, nullptr);
+        TfmAutoUpdateWizard wizard(nullptr, f.Data, nullptr);
+        CollectTexts(&manager, texts, exempt);
+        CollectTexts(&wizard, texts, exempt);
         // The profile menu as the AutoUpdate button drops it down.
         QMenu profiles;
         BuildAutoUpdateMenu(

@@ -347,7 +347,7 @@ TEST_F(DeviceSubscriptions, OneRow)
     EXPECT_EQ(Host.Picks[0].Name, QStringLiteral("\\Storage Card\\Fuel.asc"));
     EXPECT_EQ(Targets(), QStringList({ "MOBILE://\\Maps\\Europe\\Fuel.ov2" }));
     EXPECT_EQ(Profile().GetItem(0).FormatID, TConvertToBase::FormatIDAt(0));
-    EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\Maps\\Europe"));
+    EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\Maps\\Europe\\"));
     // Again: the browser starts at the item's target.
     Host.Answers = {};
     EXPECT_FALSE(SubscribeRows(Profile(), { Row(Germany(), "Fuel") }, TTargetKind::Device, Host));
@@ -397,6 +397,8 @@ TEST(SubscriptionTargets, Joined)
         QStringLiteral("MOBILE://\\Maps\\Eu\\a.ov2"));
     EXPECT_EQ(JoinTarget(TTargetKind::Device, QStringLiteral("\\"), QStringLiteral("a.ov2")),
         QStringLiteral("MOBILE://\\a.ov2"));
+    EXPECT_EQ(JoinTarget(TTargetKind::Device, QStringLiteral("MOBILE://\\Maps\\..\\..\\x"), QStringLiteral("a.ov2")),
+        QStringLiteral("MOBILE://\\x\\a.ov2"));
     EXPECT_EQ(TargetFileName(QStringLiteral(" ..\r\n/..\\ \n"), QStringLiteral(".ov2")), QStringLiteral(".._.._.ov2"));
 }
 
