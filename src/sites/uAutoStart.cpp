@@ -113,6 +113,17 @@ QString RegisteredCommandLine(TConnectKind kind)
     return CreateSettingsStore()->ReadString(QLatin1String(AutoStartSection), AutoStartValueName(kind), QString());
 }
 
+void AddProfileSwitches(QStringList& into, const QStringList& switches)
+{
+    for (const QString& s : switches) {
+        const QString name = s.mid(6).trimmed();
+        const bool known = std::any_of(into.begin(), into.end(),
+            [&name](const QString& p) { return p.mid(6).trimmed().compare(name, Qt::CaseInsensitive) == 0; });
+        if (!known)
+            into << s;
+    }
+}
+
 std::optional<TAutoStartRequest> AutoStartRequest(const std::vector<TConnectKind>& kinds)
 {
     std::optional<TAutoStartRequest> request;
@@ -136,13 +147,7 @@ std::optional<TAutoStartRequest> AutoStartRequest(const std::vector<TConnectKind
         }
         // A registration without profiles updates them all, whatever the other names.
         allNamed = allNamed && !profiles.isEmpty();
-        for (const QString& s : profiles) {
-            const QString name = s.mid(6).trimmed();
-            const bool known = std::any_of(request->ProfileSwitches.begin(), request->ProfileSwitches.end(),
-                [&name](const QString& p) { return p.mid(6).trimmed().compare(name, Qt::CaseInsensitive) == 0; });
-            if (!known)
-                request->ProfileSwitches << s;
-        }
+        AddProfileSwitches(request->ProfileSwitches, profiles);
     }
     if (request && !allNamed)
         request->ProfileSwitches.clear();

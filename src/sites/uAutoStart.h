@@ -61,5 +61,8 @@ struct TAutoStartRequest {
     QStringList ProfileSwitches;
     bool operator==(const TAutoStartRequest&) const = default;
 };
+// Appends the "/PROF:" switches whose profile into does not name yet (names compare trimmed and
+// case-insensitively).
+void AddProfileSwitches(QStringList& into, const QStringList& switches);
 // The request of the kinds' registrations joined; none when no kind is registered.
 std::optional<TAutoStartRequest> AutoStartRequest(const std::vector<TConnectKind>& kinds);
