@@ -681,12 +681,7 @@ QWidget* TfmSiteManager::CreateProfilesPage()
 void TfmSiteManager::Retranslate()
 {
     setWindowTitle(tr("Tarvell AutoUpdate Manager..."));
-    for (const auto& [widget, text] : FTexts) {
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            label->setText(tr(text));
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            button->setText(tr(text));
-    }
+    ApplyTexts("TfmSiteManager", FTexts);
     auto set = [](QAction* action, const QString& caption, const QString& hint) {
         action->setText(caption);
         action->setToolTip(hint);
@@ -1104,12 +1099,8 @@ void TfmSiteManager::acViewRawXmlExecute()
 
 void TfmSiteManager::actWebsiteExecute()
 {
-    if (!FSite)
-        return;
-    const QString address = FSite->InfoUrl.trimmed();
-    // A catalogue names its page: only a web page is opened, never a file or a program.
-    if (IsWebPageAddress(address))
-        OpenUrl(QUrl(address));
+    if (FSite)
+        OpenWebPage(FSite->InfoUrl);
 }
 
 void TfmSiteManager::acPasswordExecute()
@@ -1332,14 +1323,8 @@ bool TfmSiteManager::PickLocalFile(const QString& initialDir, QString& fileName,
     request.FilterIndex = exporter + 1;
     request.DefaultSuffix = StripDot(TConvertToBase::Extension(exporter));
     request.Files = QStringList { QFileInfo(fileName).isAbsolute() ? fileName : initialDir + QChar('/') + fileName };
-    for (;;) {
-        if (!GetPrompt().SaveFileDialog(this, request) || request.Files.isEmpty())
-            return false;
-        bool accept = true;
-        CheckExportFileExt(request.Files.first(), request.FilterIndex, accept);
-        if (accept)
-            break;
-    }
+    if (!AskExportFileName(this, request))
+        return false;
     fileName = request.Files.first();
     exporter = std::max(0, request.FilterIndex - 1);
     return true;

@@ -288,14 +288,7 @@ void TfmAutoUpdateWizard::Run(const std::function<void()>& body)
 void TfmAutoUpdateWizard::Retranslate()
 {
     setWindowTitle(tr("Tarvell AutoUpdate Wizard..."));
-    for (const auto& [widget, text] : FTexts) {
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            label->setText(tr(text));
-        else if (auto* glow = qobject_cast<TAdvCustomGlowButton*>(widget))
-            glow->SetCaption(tr(text));
-        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
-            button->setText(tr(text));
-    }
+    ApplyTexts("TfmAutoUpdateWizard", FTexts);
     UpdateButtons();
 }
 
@@ -657,11 +650,8 @@ void TfmAutoUpdateWizard::CreateItems()
 
 void TfmAutoUpdateWizard::buWebsiteClick()
 {
-    if (!FSite)
-        return;
-    const QString address = FSite->InfoUrl.trimmed();
-    if (IsWebPageAddress(address))
-        OpenUrl(QUrl(address));
+    if (FSite)
+        OpenWebPage(FSite->InfoUrl);
 }
 
 void TfmAutoUpdateWizard::BitBtn1Click()

@@ -620,14 +620,8 @@ bool TMDIChild::SaveAs()
     request.FilterIndex = TChildDocument::SaveAsFilterIndex(
         FDocument.FormatID, settings.LastSaveFormat, TConvertToBase::FilterIndex(QString(), QString()));
     request.DefaultSuffix = TChildDocument::SaveAsSuffix(request.FilterIndex);
-    for (;;) {
-        if (!GetPrompt().SaveFileDialog(this, request) || request.Files.isEmpty())
-            return false;
-        bool accept = true;
-        CheckExportFileExt(request.Files.first(), request.FilterIndex, accept);
-        if (accept)
-            break;
-    }
+    if (!AskExportFileName(this, request))
+        return false;
     ListView1->setFocus();
     const THourglass hourglass;
     const TRefreshAfter refresh { this };

@@ -288,6 +288,12 @@ bool IsWebPageAddress(const QString& address)
     return url.isValid() && !url.host().isEmpty() && (scheme == QLatin1String("http") || scheme == QLatin1String("https"));
 }
 
+void OpenWebPage(const QString& address)
+{
+    if (IsWebPageAddress(address))
+        OpenUrl(QUrl(address.trimmed()));
+}
+
 QLabel* PlainTextLabel(QWidget* parent, bool wordWrap)
 {
     auto* label = new QLabel(parent);
@@ -356,6 +362,31 @@ void CheckExportFileExt(const QString& fileName, int filterIndex, bool& accept)
             TDialogTexts::tr("Extension \"%1\" of filename does not match selected filetype.")
                 .arg(QChar('.') + suffix));
         accept = false;
+    }
+}
+
+bool AskExportFileName(QWidget* owner, TOpenFileRequest& request)
+{
+    for (;;) {
+        if (!GetPrompt().SaveFileDialog(owner, request) || request.Files.isEmpty())
+            return false;
+        bool accept = true;
+        CheckExportFileExt(request.Files.first(), request.FilterIndex, accept);
+        if (accept)
+            return true;
+    }
+}
+
+void ApplyTexts(const char* context, const std::vector<std::pair<QWidget*, const char*>>& texts)
+{
+    for (const auto& [widget, text] : texts) {
+        const QString translated = QCoreApplication::translate(context, text);
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText(translated);
+        else if (auto* glow = qobject_cast<TAdvCustomGlowButton*>(widget))
+            glow->SetCaption(translated);
+        else if (auto* button = qobject_cast<QAbstractButton*>(widget))
+            button->setText(translated);
     }
 }
 

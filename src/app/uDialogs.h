@@ -132,6 +132,8 @@ bool OpenUrl(const class QUrl& url);
 void SetUrlOpener(std::function<bool(const class QUrl&)> opener);
 // A site's own web address is opened only when it is http:// or https:// (case-insensitive).
 bool IsWebPageAddress(const QString& address);
+// Opens the address (trimmed) when it is a web page; a catalogue never starts a file or program.
+void OpenWebPage(const QString& address);
 
 // A label that shows its text as the characters it is (site and file texts are never markup).
 class QLabel* PlainTextLabel(QWidget* parent, bool wordWrap = false);
@@ -151,6 +153,13 @@ QAction* CreateTableAction(QWidget* owner, const TActionDef& def, TdmMain& data,
 void SetTableActionImage(QAction* action, TdmMain& data, int image);
 // The first tool button of the bar bound to action; nullptr when absent.
 QToolButton* FindToolButton(QToolBar* toolBar, QAction* action);
+
+// The save dialog of an export: asked again while the typed extension does not belong to the
+// chosen writer (CheckExportFileExt); false when cancelled.
+bool AskExportFileName(QWidget* owner, TOpenFileRequest& request);
+
+// Sets each widget's text (labels, buttons, glow buttons) to its source text translated in context.
+void ApplyTexts(const char* context, const std::vector<std::pair<QWidget*, const char*>>& texts);
 
 // When fileName has an extension that differs (in lower case, with its dot) from the extension of
 // writer number filterIndex - 1, says so and sets accept to false.

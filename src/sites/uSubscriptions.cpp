@@ -68,6 +68,18 @@ TUpdateItem& ItemOfRow(TUpdateItems& profile, const TSubscribeRow& row)
     return *item;
 }
 
+// The one row's item takes the target and writer, then the profile is checked and saved.
+void SetOneTarget(TUpdateItems& profile, const TSubscribeRow& row, int exporter, const QString& target)
+{
+    TUpdateItem& item = ItemOfRow(profile, row);
+    item.FormatID = TConvertToBase::FormatIDAt(exporter);
+    item.Target = target;
+    CheckDuplicates(profile,
+        TSubscriptionTexts::tr("The target file is already updated by another item. Please remove the updating of "
+                               "this file before assigning it to another item"));
+    profile.Save();
+}
+
 bool SubscribeOneLocal(TUpdateItems& profile, const TSubscribeRow& row, TSubscriptionHost& host)
 {
     TSettings& settings = GetSettings();
@@ -79,13 +91,7 @@ bool SubscribeOneLocal(TUpdateItems& profile, const TSubscribeRow& row, TSubscri
         return false;
     if (QFileInfo(fileName).suffix().isEmpty())
         fileName += TConvertToBase::Extension(exporter);
-    TUpdateItem& item = ItemOfRow(profile, row);
-    item.FormatID = TConvertToBase::FormatIDAt(exporter);
-    item.Target = QString::fromLatin1(FilePrefix.data()) + fileName;
-    CheckDuplicates(profile,
-        TSubscriptionTexts::tr("The target file is already updated by another item. Please remove the updating of "
-                               "this file before assigning it to another item"));
-    profile.Save();
+    SetOneTarget(profile, row, exporter, QString::fromLatin1(FilePrefix.data()) + fileName);
     return true;
 }
 
@@ -101,13 +107,7 @@ bool SubscribeOneDevice(TUpdateItems& profile, const TSubscribeRow& row, TSubscr
     if (!host.PickDeviceFile(path, exporter) || path.isEmpty())
         return false;
     settings.PrevRemoteDir = DeviceFolderPart(path);
-    TUpdateItem& item = ItemOfRow(profile, row);
-    item.FormatID = TConvertToBase::FormatIDAt(exporter);
-    item.Target = QString::fromLatin1(MobilePrefix.data()) + path;
-    CheckDuplicates(profile,
-        TSubscriptionTexts::tr("The target file is already updated by another item. Please remove the updating of "
-                               "this file before assigning it to another item"));
-    profile.Save();
+    SetOneTarget(profile, row, exporter, QString::fromLatin1(MobilePrefix.data()) + path);
     return true;
 }
 

@@ -2,11 +2,16 @@
 // question and a child window that records what the main window asks of it.
 #pragma once
 
+#include "app/fAutoUpdateManager.h"
 #include "app/fMain.h"
 #include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
+#include "sites/uSite.h"
+#include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"
+
+#include <QFile>
 
 #include <QApplication>
 #include <QDialog>
@@ -38,6 +43,29 @@ inline QTemporaryDir& TestHome()
     (void)once;
     return home;
 }
+
+// A fresh settings store, settings object, site registry and profiles for one test.
+inline void ResetSitesAndSettings()
+{
+    QFile::remove(SettingsStoreFileName());
+    ResetSettingsForTests();
+    ClearSites();
+    ClearAutoUpdateProfiles();
+    LoadAutoUpdateProfiles();
+}
+
+// Runs the AutoUpdate windows' updates at once and counts them.
+class TRecordingSiteManagerHost : public TSiteManagerHost {
+public:
+    int Runs = 0;
+    QList<int> Clicks;
+    void RunUpdate(const std::function<void()>& body) override
+    {
+        ++Runs;
+        body();
+    }
+    void AutoUpdateProfileClick(QAction* item) override { Clicks << item->data().toInt(); }
+};
 
 // Answers questions from a script and records every box.
 class TScriptedPrompt : public TPrompt {

@@ -51,28 +51,6 @@ const char* const Catalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 const char* const Fuel = "Fuel <b>stations</b>";
 
-class TFakeHost : public TSiteManagerHost {
-public:
-    int Runs = 0;
-    QList<int> Clicks;
-    void RunUpdate(const std::function<void()>& body) override
-    {
-        ++Runs;
-        body();
-    }
-    void AutoUpdateProfileClick(QAction* item) override { Clicks << item->data().toInt(); }
-};
-
-QString MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
-
 QStringList Texts(const QListWidget* list)
 {
     QStringList out;
@@ -88,7 +66,7 @@ class TestSiteManager : public QObject {
     std::unique_ptr<TLoopbackServer> Server;
     std::unique_ptr<TdmMain> Data;
     QTemporaryDir Files;
-    TFakeHost Host;
+    TRecordingSiteManagerHost Host;
     QList<QUrl> Opened;
 
     QString WebSite() const { return Server->Base() + QStringLiteral("/site.xml"); }
@@ -138,14 +116,11 @@ private slots:
 
     void init()
     {
-        QFile::remove(SettingsStoreFileName());
-        ResetSettingsForTests();
-        ClearSites();
-        LoadAutoUpdateProfiles();
+        ResetSitesAndSettings();
         QFile::remove(LocationToLocalFile(WebSite()));
         WriteLocal();
         Opened.clear();
-        Host = TFakeHost();
+        Host = TRecordingSiteManagerHost();
     }
 
     // A built-in site offers Hide, an added one Del; hidden sites come back with "unhide" and stay

@@ -57,17 +57,6 @@ const char* const SiteB = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 const char* const Museum = "; museum\r\n4.5, 51.5, \"Museum\"\r\n";
 
-class TFakeHost : public TSiteManagerHost {
-public:
-    int Runs = 0;
-    void RunUpdate(const std::function<void()>& body) override
-    {
-        ++Runs;
-        body();
-    }
-    void AutoUpdateProfileClick(QAction*) override { }
-};
-
 } // namespace
 
 class TestWizard : public QObject {
@@ -75,7 +64,7 @@ class TestWizard : public QObject {
     std::unique_ptr<TLoopbackServer> Server;
     std::unique_ptr<TdmMain> Data;
     QTemporaryDir Targets;
-    TFakeHost Host;
+    TRecordingSiteManagerHost Host;
     QList<QUrl> Opened;
 
     QString A() const { return Server->Base() + QStringLiteral("/a.xml"); }
@@ -142,14 +131,11 @@ private slots:
 
     void init()
     {
-        QFile::remove(SettingsStoreFileName());
-        ResetSettingsForTests();
-        ClearSites();
-        LoadAutoUpdateProfiles();
+        ResetSitesAndSettings();
         QDir(Targets.path()).removeRecursively();
         QDir().mkpath(Targets.path());
         Opened.clear();
-        Host = TFakeHost();
+        Host = TRecordingSiteManagerHost();
     }
 
     // One profile, a registered site: Default, Sites, Authentication, Groups, Target, Ready,

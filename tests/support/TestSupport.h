@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/uSettings.h"
+#include "support/ErrorSupport.h"
 
 #include <QByteArray>
 #include <QTemporaryDir>
@@ -61,16 +62,6 @@ inline std::string HexDump(std::string_view bytes)
     return out;
 }
 
-// The message of the project error f raises, or "<no error>".
-inline QString MessageOf(const std::function<void()>& f)
-{
-    try {
-        f();
-    } catch (const ETarvellError& e) {
-        return e.Message();
-    }
-    return QStringLiteral("<no error>");
-}
 
 #define EXPECT_BYTES_EQ(expected, actual) EXPECT_EQ(HexDump(expected), HexDump(actual))
 
