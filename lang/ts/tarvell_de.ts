@@ -1183,6 +1183,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
         <source>Hide</source>
         <translation>Ausblenden</translation>
     </message>
+    <message>
+        <source>AutoUpdate configuration saved to your Mobile Device.</source>
+        <translation>Die AutoUpdate-Konfiguration wurde auf Ihrem mobilen Gerät gespeichert.</translation>
+    </message>
 </context>
 <context>
     <name>TfmStatus</name>

@@ -24,7 +24,7 @@ class TestStartup : public QObject {
     {
         Main->ShowStartupScreen();
         TfmTarvellStartup* screen = Main->StartupScreen();
-        QTest::qWaitForWindowExposed(screen);
+        (void)QTest::qWaitForWindowExposed(screen);
         return screen;
     }
     static QStringList Captions(const QMenu* menu)
