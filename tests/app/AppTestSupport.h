@@ -11,7 +11,9 @@
 #include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"
 
+#include <QDir>
 #include <QFile>
+#include <QPixmap>
 
 #include <QApplication>
 #include <QDialog>
@@ -255,3 +257,16 @@ struct TRunRecorder : TModalCloser {
         During = [this](QWidget* next) { Record(next); };
     }
 };
+
+#ifdef TARVELL_ARTIFACTS
+// Keeps a window's picture as build/artifacts/<name> when the test runs on a real X server.
+inline bool SaveArtifactPicture(const QPixmap& shot, const QString& name)
+{
+    if (shot.isNull())
+        return false;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
+    return shot.save(QStringLiteral(TARVELL_ARTIFACTS "/") + name);
+}
+#endif

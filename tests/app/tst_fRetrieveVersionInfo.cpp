@@ -181,12 +181,7 @@ private slots:
         Server->Set("/version.xml", TAnswer().WithBody(Version("5.2.0.212").toStdString()));
         const auto f = Check();
         QTest::qWait(200);
-        const QPixmap shot = f->grab();
-        QVERIFY(!shot.isNull());
-        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
-            QVERIFY(shot.save(QStringLiteral(TARVELL_ARTIFACTS "/version-check.png")));
-        }
+        QVERIFY(SaveArtifactPicture(f->grab(), QStringLiteral("version-check.png")));
     }
 };
 

@@ -219,12 +219,7 @@ private slots:
         SetProfiles({ { "", 1 }, { "Car", 1 } });
         TfmTarvellStartup* screen = Screen();
         QTest::qWait(200);
-        const QPixmap shot = screen->grab();
-        QVERIFY(!shot.isNull());
-        if (QGuiApplication::platformName() == QLatin1String("xcb")) {
-            QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
-            QVERIFY(shot.save(QStringLiteral(TARVELL_ARTIFACTS "/startup-screen.png")));
-        }
+        QVERIFY(SaveArtifactPicture(screen->grab(), QStringLiteral("startup-screen.png")));
     }
 
 private:

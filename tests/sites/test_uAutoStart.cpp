@@ -149,6 +149,12 @@ TEST_F(AutoStartRegistration, OneRequestForBothKindsEachProfileOnce)
     ASSERT_TRUE(both);
     EXPECT_TRUE(both->Silent);
     EXPECT_EQ(both->ProfileSwitches, (QStringList { Q("/prof:"), Q("/prof:Car"), Q("/prof:Bike") }));
+    // A connection fires both kinds: one request for the poll.
+    TDeviceConnectPoller poller;
+    EXPECT_FALSE(poller.Feed(Q("/media/Device"), TRootState()));
+    const std::optional<TAutoStartRequest> connected = poller.Feed(Q("/media/Device"), TRootState { true, 3, 1 });
+    ASSERT_TRUE(connected);
+    EXPECT_EQ(*connected, *both);
     const std::optional<TAutoStartRequest> usb = AutoStartRequest({ TConnectKind::USB });
     ASSERT_TRUE(usb);
     EXPECT_EQ(usb->ProfileSwitches, (QStringList { Q("/prof:Car"), Q("/prof:Bike") }));
