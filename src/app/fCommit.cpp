@@ -236,7 +236,10 @@ void TfmCommit::acOkExecute()
         ~TEnable() { Form->acOkUpdate(), Form->buOK->setEnabled(Form->acOk->isEnabled()); }
     } enable { this };
     Description = edDescription->text();
-    CommitPoi(*site, coPoiFile->currentText(), Longitude, Latitude, Description);
+    {
+        const THourglass hourglass;
+        CommitPoi(*site, coPoiFile->currentText(), Longitude, Latitude, Description);
+    }
     ShowInfo(this, tr("You poi was committed succesfully to %1...").arg(StripUrlCredentials(site->Location)));
     accept();
 }
