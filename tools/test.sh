@@ -26,6 +26,9 @@ test -s build/artifacts/wizard-target.png
 test -s build/artifacts/device-browser.png
 test -s build/artifacts/mobile-folder.png
 test -s build/artifacts/browse-folder.png
+test -s build/artifacts/startup-screen.png
+test -s build/artifacts/commit-poi.png
+test -s build/artifacts/version-check.png
 # Installed into a temporary prefix, the program starts from there in German.
 bash tools/check-install.sh
 

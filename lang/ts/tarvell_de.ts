@@ -154,6 +154,10 @@
         <source>%1 items</source>
         <translation>%1 Einträge</translation>
     </message>
+    <message>
+        <source>No sites detected that support committing of poi&apos;s. Please update the site you are trying to commit to by clicking &quot;Update&quot; in the AutoUpdate manager screen</source>
+        <translation>Es wurden keine Seiten gefunden, die das Übermitteln von POIs unterstützen. Bitte aktualisieren Sie die Seite, an die Sie übermitteln möchten, mit „Aktualisieren“ im AutoUpdate-Manager</translation>
+    </message>
 </context>
 <context>
     <name>TQuorShellTreeView</name>
@@ -649,6 +653,61 @@
     </message>
 </context>
 <context>
+    <name>TfmCommit</name>
+    <message>
+        <source>Tarvell Commit Poi...</source>
+        <translation>Tarvell – POI übermitteln...</translation>
+    </message>
+    <message>
+        <source>Poi to commit</source>
+        <translation>Zu übermittelnder POI</translation>
+    </message>
+    <message>
+        <source>Target site</source>
+        <translation>Zielseite</translation>
+    </message>
+    <message>
+        <source>Latitude:</source>
+        <translation>Breite:</translation>
+    </message>
+    <message>
+        <source>Longitude:</source>
+        <translation>Länge:</translation>
+    </message>
+    <message>
+        <source>Description:</source>
+        <translation>Beschreibung:</translation>
+    </message>
+    <message>
+        <source>Site:</source>
+        <translation>Seite:</translation>
+    </message>
+    <message>
+        <source>Country:</source>
+        <translation>Land:</translation>
+    </message>
+    <message>
+        <source>Group:</source>
+        <translation>Gruppe:</translation>
+    </message>
+    <message>
+        <source>Poi file:</source>
+        <translation>POI-Datei:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>You poi was committed succesfully to %1...</source>
+        <translation>Ihr POI wurde erfolgreich an %1 übermittelt...</translation>
+    </message>
+</context>
+<context>
     <name>TfmConfirmDialog</name>
     <message>
         <source>Confirm...</source>
@@ -1022,6 +1081,33 @@
     <message>
         <source>Loading, please wait...</source>
         <translation>Wird geladen, bitte warten...</translation>
+    </message>
+</context>
+<context>
+    <name>TfmRetrieveVersionInfo</name>
+    <message>
+        <source>Tarvell Version Check...</source>
+        <translation>Tarvell – Versionsprüfung...</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Retrieving version information...</source>
+        <translation>Versionsinformation wird abgerufen...</translation>
+    </message>
+    <message>
+        <source>You have the latest version of %1.</source>
+        <translation>Sie haben die neueste Version von %1.</translation>
+    </message>
+    <message>
+        <source>Error checking for new version</source>
+        <translation>Fehler bei der Suche nach einer neuen Version</translation>
+    </message>
+    <message>
+        <source>There is a new version of %1 available for download. Do you wish to goto the download page on %2?</source>
+        <translation>Eine neue Version von %1 steht zum Herunterladen bereit. Möchten Sie die Download-Seite auf %2 öffnen?</translation>
     </message>
 </context>
 <context>
@@ -1404,6 +1490,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
         <source>Hide</source>
         <translation>Ausblenden</translation>
     </message>
+    <message>
+        <source>AutoUpdate configuration saved to your Mobile Device.</source>
+        <translation>Die AutoUpdate-Konfiguration wurde auf Ihrem mobilen Gerät gespeichert.</translation>
+    </message>
 </context>
 <context>
     <name>TfmStatus</name>
@@ -1703,6 +1793,41 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     </message>
 </context>
 <context>
+    <name>TfmTarvellStartup</name>
+    <message>
+        <source>Tarvell Startup...</source>
+        <translation>Tarvell – Start...</translation>
+    </message>
+    <message>
+        <source>What do you want to do?</source>
+        <translation>Was möchten Sie tun?</translation>
+    </message>
+    <message>
+        <source>&amp;Create new Poi File</source>
+        <translation>Neue POI-Datei &amp;erstellen</translation>
+    </message>
+    <message>
+        <source>&amp;Start AutoUpdate Wizard</source>
+        <translation>AutoUpdate-Assistenten &amp;starten</translation>
+    </message>
+    <message>
+        <source>&amp;Open AutoUpdate Manager (F8)</source>
+        <translation>AutoUpdate-Manager ö&amp;ffnen (F8)</translation>
+    </message>
+    <message>
+        <source>&amp;AutoUpdate Now (F9)</source>
+        <translation>Jetzt &amp;aktualisieren (F9)</translation>
+    </message>
+    <message>
+        <source>Next time do not show this startup screen </source>
+        <translation>Diesen Startbildschirm beim nächsten Mal nicht anzeigen </translation>
+    </message>
+    <message>
+        <source>You must first setup your AutoUpdate items using the AutoUpdate Wizard or Manager</source>
+        <translation>Richten Sie zuerst Ihre AutoUpdate-Einträge mit dem AutoUpdate-Assistenten oder -Manager ein</translation>
+    </message>
+</context>
+<context>
     <name>fBatchConvert</name>
     <message>
         <source>File %1 already exists. Do you want to overwrite?</source>
@@ -1805,6 +1930,33 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
 </context>
 <context>
+    <name>fRetrieveVersionInfo</name>
+    <message>
+        <source>Invalid xml, no document element found<byte value="xd"/><byte value="xd"/>%1</source>
+        <translation>Ungültiges XML, kein Dokumentelement gefunden<byte value="xd"/><byte value="xd"/>%1</translation>
+    </message>
+    <message>
+        <source>Online version information invalid</source>
+        <translation>Die Online-Versionsinformation ist ungültig</translation>
+    </message>
+    <message>
+        <source>Unable to retrieve online version information.</source>
+        <translation>Die Online-Versionsinformation konnte nicht abgerufen werden.</translation>
+    </message>
+    <message>
+        <source>Cannot retrieve online file information (%1) because of the following error:<byte value="xd"/><byte value="xd"/>%2<byte value="xd"/><byte value="xd"/>Please check your internet connection</source>
+        <translation>Die Online-Dateiinformation (%1) kann wegen des folgenden Fehlers nicht abgerufen werden:<byte value="xd"/><byte value="xd"/>%2<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Internetverbindung</translation>
+    </message>
+    <message>
+        <source>version info</source>
+        <translation>Versionsinformation</translation>
+    </message>
+    <message>
+        <source>Could not download version information because of the following exception:<byte value="xd"/><byte value="xd"/>&quot;%1&quot;.</source>
+        <translation>Die Versionsinformation konnte wegen der folgenden Ausnahme nicht heruntergeladen werden:<byte value="xd"/><byte value="xd"/>„%1“.</translation>
+    </message>
+</context>
+<context>
     <name>uAscii</name>
     <message>
         <source>Save using global precision</source>
@@ -1829,6 +1981,17 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the<byte value="xd"/>description field inside Tarvell. When this option is checked, Tarvell will be forced to treat<byte value="xd"/>the 3th column as the description instead of using the 4th when it is available.</source>
         <translation>Garmin-CSV-Dateien können 3 oder 4 Spalten enthalten. Die letzten 1 oder 2 Spalten bilden in<byte value="xd"/>Tarvell das Beschreibungsfeld. Ist diese Option aktiviert, verwendet Tarvell stets die 3. Spalte<byte value="xd"/>als Beschreibung, statt der 4. Spalte, wenn diese vorhanden ist.</translation>
+    </message>
+</context>
+<context>
+    <name>uAutoStart</name>
+    <message>
+        <source>Could not store the automatic start registration. To toggle the &quot;Update on connect&quot; option, the settings file %1 must be writable</source>
+        <translation>Die Registrierung für den automatischen Start konnte nicht gespeichert werden. Um die Option „Beim Verbinden aktualisieren“ umzuschalten, muss die Einstellungsdatei %1 beschreibbar sein</translation>
+    </message>
+    <message>
+        <source>The profiles %1 are not updated on device connection: a profile name with a double quote cannot be passed on. Rename the profiles to include them.</source>
+        <translation>Die Profile %1 werden beim Verbinden des Geräts nicht aktualisiert: Ein Profilname mit doppeltem Anführungszeichen kann nicht übergeben werden. Benennen Sie die Profile um, damit sie einbezogen werden.</translation>
     </message>
 </context>
 <context>
@@ -2008,6 +2171,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <source>The selected site is not supported by this version Tarvell. You need to update to a newer version of Tarvell (minimal version %1) to use this site</source>
         <translation>Die gewählte Site wird von dieser Tarvell-Version nicht unterstützt. Um diese Site zu nutzen, benötigen Sie eine neuere Version von Tarvell (mindestens Version %1)</translation>
     </message>
+    <message>
+        <source>The answer of %1 is larger than %2 bytes</source>
+        <translation>Die Antwort von %1 ist größer als %2 Bytes</translation>
+    </message>
 </context>
 <context>
     <name>uExcelXml</name>
@@ -2143,6 +2310,29 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Invalid Mitac file</source>
         <translation>Ungültige Mitac-Datei</translation>
+    </message>
+</context>
+<context>
+    <name>uPocketExport</name>
+    <message>
+        <source>Make sure you have installed Pocket Tarvell, it is installed either to the default directory, or to an alternate install directory (as setup in Settings tab of the AutoUpdate Manager)</source>
+        <translation>Stellen Sie sicher, dass Pocket Tarvell installiert ist, entweder im Standardverzeichnis oder in einem anderen Installationsverzeichnis (wie auf der Seite „Einstellungen“ des AutoUpdate-Managers angegeben)</translation>
+    </message>
+    <message>
+        <source>Cannot write remote registry value %1</source>
+        <translation>Der Wert %1 kann nicht in die Registrierung des Geräts geschrieben werden</translation>
+    </message>
+    <message>
+        <source>At this moment PocketTarvell cannot convert between poi file formats, therefore the format of item %1 must match the format in which the site offers this poi (which is %2).<byte value="xd"/><byte value="xd"/>Please review your settings and try again.</source>
+        <translation>PocketTarvell kann derzeit nicht zwischen POI-Dateiformaten umwandeln; daher muss das Format des Eintrags %1 dem Format entsprechen, in dem die Seite diese POI-Datei anbietet (%2).<byte value="xd"/><byte value="xd"/>Bitte prüfen Sie Ihre Einstellungen und versuchen Sie es erneut.</translation>
+    </message>
+    <message>
+        <source>No items in the selection configured with a Mobile Device as their target, please check the destination of the AutoUpdate items</source>
+        <translation>Die Auswahl enthält keine Einträge mit einem mobilen Gerät als Ziel; bitte prüfen Sie das Ziel der AutoUpdate-Einträge</translation>
+    </message>
+    <message>
+        <source>The Pocket Tarvell directory does not exist on the mobile device.</source>
+        <translation>Das Pocket-Tarvell-Verzeichnis existiert auf dem mobilen Gerät nicht.</translation>
     </message>
 </context>
 <context>

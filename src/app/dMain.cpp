@@ -119,7 +119,9 @@ QPixmap LetterTile(const QString& name, QSize size)
     return pixmap;
 }
 
-QPixmap LoadPicture(const char* name, QSize size)
+} // namespace
+
+QPixmap ThemePicture(const char* name, QSize size)
 {
     const QString text = QString::fromLatin1(name);
     const QIcon icon = text.startsWith(QChar(':')) ? QIcon(text) : QIcon::fromTheme(text);
@@ -131,7 +133,6 @@ QPixmap LoadPicture(const char* name, QSize size)
     return pixmap;
 }
 
-// The small triangle of a tool button that drops a menu down.
 QPixmap WithDropArrow(QPixmap pixmap)
 {
     QPainter p(&pixmap);
@@ -145,6 +146,8 @@ QPixmap WithDropArrow(QPixmap pixmap)
     p.fillPath(arrow, QColor(0x20, 0x20, 0x20));
     return pixmap;
 }
+
+namespace {
 
 QPixmap WithTick(QPixmap pixmap)
 {
@@ -195,7 +198,7 @@ TdmMain::TdmMain(QObject* parent)
     if (QIcon::themeName().isEmpty())
         QIcon::setThemeName(QStringLiteral("Adwaita"));
     for (int i = 0; i < 57; ++i) {
-        QPixmap picture = LoadPicture(ToolImageNames[i], NormalImages.Size());
+        QPixmap picture = ThemePicture(ToolImageNames[i], NormalImages.Size());
         if (i == 37)
             picture = WithDropArrow(picture);
         else if (i == 44)
@@ -204,9 +207,9 @@ TdmMain::TdmMain(QObject* parent)
         HotImages.Add(Lighter(picture));
     }
     for (const char* name : ListImageNames)
-        ListImages.Add(LoadPicture(name, ListImages.Size()));
+        ListImages.Add(ThemePicture(name, ListImages.Size()));
     for (const char* name : StatusImageNames)
-        PngImageCollection1.Add(LoadPicture(name, QSize(24, 24)).toImage());
+        PngImageCollection1.Add(ThemePicture(name, QSize(24, 24)).toImage());
     // The plug-in loader fills ExternalPlugins (external programs) and then MapPlugins (HTML maps).
     Instance = this;
 }

@@ -44,5 +44,11 @@ public:
     const TPluginEntry* FindDefaultPlugin() const;
 };
 
+// A picture of the desktop's icon theme by name, or of our own (":/tarvell/..."), in that size; a
+// lettered tile when the theme has none.
+QPixmap ThemePicture(const char* name, QSize size);
+// The picture with the small triangle of a button that drops a menu down.
+QPixmap WithDropArrow(QPixmap pixmap);
+
 // The one data module, set while it exists.
 TdmMain* dmMain();

@@ -15,6 +15,7 @@
 #include "core/uRapi.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "sites/uPocketExport.h"
 #include "sites/uSite.h"
 #include "ui/AdvGlowButton.h"
 #include "ui/ShTrees.h"
@@ -252,10 +253,7 @@ void TfmSiteManager::CreateActions()
     make(acUnsubscribe, "acUnsubscribe", {}, handler(&TfmSiteManager::acUnsubscribeExecute));
     make(acSubUpdate, "acSubUpdate", {}, handler(&TfmSiteManager::acSubUpdateExecute));
     make(acSubUnsub, "acSubUnsub", {}, handler(&TfmSiteManager::acSubUnsubExecute));
-    // TODO: the export of the selected items to the handheld program comes with the device
-    // export; until then the command keeps its enabled rule but shows nowhere.
-    make(acToPocketTarvell, "acToPocketTarvell", {}, [] {});
-    acToPocketTarvell->setVisible(false);
+    make(acToPocketTarvell, "acToPocketTarvell", {}, handler(&TfmSiteManager::acToPocketTarvellExecute));
     make(acProfilesAdd, "acProfilesAdd", {}, handler(&TfmSiteManager::acProfilesAddExecute));
     make(acProfilesDel, "acProfilesDel", {}, handler(&TfmSiteManager::acProfilesDelExecute));
     acUpdateSite->setIcon(Picture("view-refresh"));
@@ -638,9 +636,9 @@ QWidget* TfmSiteManager::CreateSettingsPage()
     grid->addWidget(check(cbUponDeviceConnect, "cbUponDeviceConnect", QT_TR_NOOP("Update upon ActiveSync connect")),
         row++, 0, 1, 3);
     grid->addWidget(check(cbUpdateUSB, "cbUpdateUSB", QT_TR_NOOP("Update upon USB connect")), row++, 0, 1, 3);
-    // TODO: the device-connect registrations run ahead of these with the device-connect start.
-    connect(cbUponDeviceConnect, &QCheckBox::clicked, this, [](bool on) { GetSettings().AutoUpdateActiveSync = on; });
-    connect(cbUpdateUSB, &QCheckBox::clicked, this, [](bool on) { GetSettings().AutoUpdateUSB = on; });
+    connect(cbUponDeviceConnect, &QCheckBox::clicked, this,
+        [this](bool on) { Run([this, on] { UponConnectClick(TConnectKind::ActiveSync, on); }); });
+    connect(cbUpdateUSB, &QCheckBox::clicked, this, [this](bool on) { Run([this, on] { UponConnectClick(TConnectKind::USB, on); }); });
     grid->setRowStretch(row, 1);
     grid->setColumnStretch(1, 1);
     return page;
@@ -1517,7 +1515,6 @@ void TfmSiteManager::IncludeClick(bool activeSync)
     const int row = selected.isEmpty() ? -1 : lvProfiles->indexOfTopLevelItem(selected.first());
     if (row < 0 || row >= AutoUpdateProfileCount())
         return;
-    // TODO: the device-connect registrations follow these flags with the device-connect start.
     TUpdateItems& profile = GetAutoUpdateProfile(row);
     if (activeSync)
         profile.AutoUpdateActiveSync = cbIncludeAUC->isChecked();
@@ -1527,6 +1524,43 @@ void TfmSiteManager::IncludeClick(bool activeSync)
     QTreeWidgetItem* item = lvProfiles->topLevelItem(row);
     item->setText(1, profile.AutoUpdateActiveSync ? QStringLiteral("*") : QString());
     item->setText(2, profile.AutoUpdateUSB ? QStringLiteral("*") : QString());
+    const TSettings& settings = GetSettings();
+    WarnLeftOut(activeSync ? WriteActiveSyncRegistration(settings.AutoUpdateActiveSync)
+                           : WriteAutoPlayRegistration(settings.AutoUpdateUSB));
+}
+
+void TfmSiteManager::UponConnectClick(TConnectKind kind, bool on)
+{
+    QCheckBox* box = kind == TConnectKind::ActiveSync ? cbUponDeviceConnect : cbUpdateUSB;
+    QStringList leftOut;
+    // The registration first: when it cannot be stored, box and setting stay as they were.
+    try {
+        leftOut = WriteAutoStartRegistration(kind, on);
+    } catch (const ETarvellError&) {
+        const QSignalBlocker block(box);
+        box->setChecked(!on);
+        throw;
+    }
+    (kind == TConnectKind::ActiveSync ? GetSettings().AutoUpdateActiveSync : GetSettings().AutoUpdateUSB) = on;
+    WarnLeftOut(leftOut);
+}
+
+void TfmSiteManager::WarnLeftOut(const QStringList& profiles)
+{
+    if (!profiles.isEmpty())
+        ShowWarning(this, LeftOutProfilesWarning(profiles));
+}
+
+void TfmSiteManager::acToPocketTarvellExecute()
+{
+    const auto selection = TUpdateItems::CreateView();
+    for (TUpdateItem* item : SelectedAllItems())
+        selection->Add(item);
+    {
+        const THourglass hourglass;
+        ExportToPocketTarvell(*selection, GetSettings().HTVAlternateDir);
+    }
+    ShowInfo(this, tr("AutoUpdate configuration saved to your Mobile Device."));
 }
 
 void TfmSiteManager::acProfilesAddExecute()
@@ -1551,6 +1585,8 @@ void TfmSiteManager::acProfilesDelExecute()
     DeleteAutoUpdateProfile(row);
     FillProfiles();
     RefreshItems();
+    // A connection must not ask for the profile that went.
+    WarnLeftOut(RewriteAutoStartRegistrations());
 }
 
 // --- enabled rules, views, closing ------------------------------------------------------------

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "app/uTarvellForm.h"
+#include "sites/uAutoStart.h"
 #include "sites/uSubscriptions.h"
 
 #include <functional>
@@ -208,6 +209,11 @@ private:
     void ProfileChosen(int entry);
     void lvProfilesChange();
     void IncludeClick(bool activeSync);
+    // "Update upon ActiveSync connect" / "Update upon USB connect": the registration, then the setting.
+    void UponConnectClick(TConnectKind kind, bool on);
+    void WarnLeftOut(const QStringList& profiles);
+    // Selected to Pocket Tarvell: the selected All Items to the handheld program.
+    void acToPocketTarvellExecute();
     void StoreOnClose();
 
     void acUpdateSiteExecute();

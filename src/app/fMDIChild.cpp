@@ -2,9 +2,11 @@
 #include "app/fMDIChild.h"
 
 #include "app/dMain.h"
+#include "app/fCommit.h"
 #include "app/fProgress.h"
 #include "app/uDialogs.h"
 #include "app/uEntriesModel.h"
+#include "core/uCodePage.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
@@ -13,6 +15,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QCloseEvent>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -244,9 +247,11 @@ void TMDIChild::Execute(TAction id)
     case TAction::acRenameSelected:
         RenameSelected();
         break;
-    // The commit dialog, the map pane and the plug-in commands come with their own units; until
-    // then the table keeps these disabled.
     case TAction::acCommit:
+        acCommitExecute();
+        break;
+    // The map pane and the plug-in commands come with their own units; until then the table
+    // keeps these disabled.
     case TAction::acOpenMap:
     case TAction::acCloseMap:
     case TAction::acPluginGoto:
@@ -258,6 +263,21 @@ void TMDIChild::Execute(TAction id)
         // The main window's commands.
         break;
     }
+}
+
+void TMDIChild::acCommitExecute()
+{
+    TfmCommit form(this);
+    if (form.coSites->count() == 0)
+        throw EUserError(tr("No sites detected that support committing of poi's. Please update the site you are trying "
+                            "to commit to by clicking \"Update\" in the AutoUpdate manager screen"));
+    const TEntry* entry = GetEntry();
+    if (!entry)
+        return;
+    form.Longitude = entry->GetLongitude();
+    form.Latitude = entry->GetLatitude();
+    form.Description = AnsiToUnicode(entry->GetDescription());
+    form.exec();
 }
 
 void TMDIChild::CreateEditRow(QWidget* host)

@@ -91,6 +91,8 @@ public:
     void Find(const QString& text);
     void FindNext(const QString& text);
     void RenameSelected();
+    // Opens the commit dialog for the current POI; a user error when no site takes commits.
+    void acCommitExecute();
     // Drops our POI drag on row (-1: below the last item); anything else is refused (false).
     bool DropMime(const QMimeData* data, int row);
 

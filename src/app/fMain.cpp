@@ -13,6 +13,8 @@
 #include "app/fPluginSettings.h"
 #include "app/fMobileBrowser.h"
 #include "app/fProgress.h"
+#include "app/fRetrieveVersionInfo.h"
+#include "app/fStartup.h"
 #include "app/fStatus.h"
 #include "app/fSysInfo.h"
 #include "app/uLanguageMenu.h"
@@ -23,6 +25,7 @@
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
 #include "sites/uUpdateItems.h"
+#include "sites/uVersionInfo.h"
 
 #include <QAction>
 #include <QApplication>
@@ -369,6 +372,9 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acWindowNext:
         FMdiArea->activateNextSubWindow();
         break;
+    case A::Action4:
+        Action4Execute();
+        break;
     case A::acCheckEveryWeek:
         GetSettings().CheckEveryWeek = Action(TAction::acCheckEveryWeek)->isChecked();
         break;
@@ -401,8 +407,6 @@ void TfmTarvellMainForm::Execute(TAction id)
         about.exec();
         break;
     }
-    // The version check comes with its own unit; until then the table keeps it disabled.
-    case A::Action4:
         break;
     // The child window's own commands.
     case A::acInsert:
@@ -933,7 +937,7 @@ void TfmTarvellMainForm::acAutoUpdateNowExecute()
         AutoUpdateAllProfiles(false);
         return;
     }
-    BuildAutoUpdateMenu(FProfileMenu, profiles, true, [this](QAction* item) { AutoUpdateProfileClick(item); });
+    BuildAutoUpdateMenu(FProfileMenu);
     // Below the tool button; from a menu, the tray or F9 it may not show: at the mouse then.
     QPoint where = QCursor::pos();
     if (QToolButton* button = FindToolButton(FToolBar, Action(TAction::acAutoUpdateToolbar)))
@@ -1002,6 +1006,20 @@ void TfmTarvellMainForm::AutoUpdateAllProfiles(bool silent)
     UpdateRun([this, silent] { RunAutoUpdateAll(this, !isVisible(), silent); });
 }
 
+void TfmTarvellMainForm::BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick)
+{
+    ::BuildAutoUpdateMenu(menu, Profiles(), true, onClick ? onClick : [this](QAction* item) { AutoUpdateProfileClick(item); });
+}
+
+void TfmTarvellMainForm::ShowStartupScreen()
+{
+    if (!FStartup)
+        FStartup = new TfmTarvellStartup(*this);
+    FStartup->show();
+    FStartup->raise();
+    FStartup->activateWindow();
+}
+
 void TfmTarvellMainForm::AutoUpdateProfileClick(QAction* item)
 {
     Run([this, item] {
@@ -1048,11 +1066,25 @@ void TfmTarvellMainForm::CheckNamedProfiles(const QStringList& named) const
         throw EUserError(tr("No AutoUpdate items found to update"));
 }
 
+void TfmTarvellMainForm::Action4Execute()
+{
+    {
+        TfmRetrieveVersionInfo form(this);
+        form.exec();
+    }
+    CreateSettingsStore()->WriteString(
+        QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"), QDate::currentDate().toString(Qt::ISODate));
+}
+
 void TfmTarvellMainForm::Timer1Timer()
 {
     FTimer1.stop();
     Run([this] {
         if (!Action(TAction::acCheckEveryWeek)->isChecked())
+            return;
+        // A silent start (an update on device connection) asks nothing; the check stays due. A
+        // build still carrying the placeholder address has nothing to ask.
+        if (ParamExists(QStringLiteral("/silent")) || IsPlaceholderWebSite(ProductWebSite()))
             return;
         const QString last = CreateSettingsStore()->ReadString(
             QStringLiteral("Settings"), QStringLiteral("LastVersionCheck"), QString());
@@ -1078,7 +1110,7 @@ void TfmTarvellMainForm::Timer2Timer()
             FUpdateParams = CommandLineParams();
             FTiAutoUpdate.start();
         } else if (GetSettings().ShowStartupScreen && !opened && !ParamExists(QStringLiteral("/tray"))) {
-            // TODO: show the start-up screen here once its unit exists (it is not built yet).
+            ShowStartupScreen();
         }
     });
 }
@@ -1103,14 +1135,21 @@ void TfmTarvellMainForm::tiAutoUpdateTimer()
 
 void TfmTarvellMainForm::StartUpdateRequest(const TInstanceMessage& message)
 {
-    // During a run the device may be written to, and runs do not nest: the request waits.
+    // During a run the device may be written to, and runs do not nest: the request waits, joined
+    // with any other that waits, so that none is lost.
     if (FUpdateRunning) {
-        FPendingUpdate = message;
+        FPendingUpdate = FPendingUpdate ? MergeAutoUpdateMessages(*FPendingUpdate, message) : message;
         return;
     }
+    TInstanceMessage request = message;
+    // A request still waiting for its delay takes this one in.
+    if (FTiAutoUpdate.isActive())
+        request = MergeAutoUpdateMessages(
+            { WM_AUTOUPDATE, FSilentUpdate ? 1 : 0, NamedProfileSwitches(FUpdateParams).join(QLatin1Char('\n')).toUtf8() },
+            message);
     DisconnectDevice();
-    FSilentUpdate = message.WParam == 1;
-    FUpdateParams = QString::fromUtf8(message.Data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    FSilentUpdate = request.WParam == 1;
+    FUpdateParams = QString::fromUtf8(request.Data).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     FTiAutoUpdate.start();
 }
 
@@ -1174,10 +1213,11 @@ void TfmTarvellMainForm::StartInTray()
 void TfmTarvellMainForm::Tarvell1Click()
 {
     if (!FUpdateRunning) {
-        if (!isVisible())
+        const bool hidden = !isVisible();
+        if (hidden)
             show();
-        // TODO: a window shown from the tray also shows the start-up screen ("ShowStartupScreen")
-        // once its unit exists.
+        if (hidden && GetSettings().ShowStartupScreen)
+            ShowStartupScreen();
     }
     if (isMinimized())
         showNormal();
@@ -1293,6 +1333,8 @@ void TfmTarvellMainForm::showEvent(QShowEvent* event)
 
 bool TfmTarvellMainForm::event(QEvent* event)
 {
+    if (event->type() == QEvent::WindowActivate && FStartup && FStartup->isVisible())
+        FStartup->raise();
     if (event->type() == QEvent::StatusTip) {
         FPanels[0]->setText(static_cast<QStatusTipEvent*>(event)->tip());
         return true;

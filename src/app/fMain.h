@@ -25,6 +25,7 @@ class QSystemTrayIcon;
 class QToolBar;
 class TdmMain;
 class TfmProgress;
+class TfmTarvellStartup;
 class TInstanceServer;
 class TMDIChild;
 
@@ -70,6 +71,14 @@ public:
     void AutoUpdateAllProfiles(bool silent);
     // The profile menus' click: data -1 is all profiles, else a profile index.
     void AutoUpdateProfileClick(QAction* item) override;
+    // Refills menu with "All Profiles", "Default" and one entry per profile; each entry runs
+    // onClick, AutoUpdateProfileClick when none is given.
+    void BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick = {});
+
+    // The start-up screen, created on first use and kept; none before.
+    TfmTarvellStartup* StartupScreen() const { return FStartup; }
+    // Shows the start-up screen, not modally, creating it the first time.
+    void ShowStartupScreen();
     // The AutoUpdate Manager while it is shown, else none.
     TfmSiteManager* SiteManager() const { return FSiteManager; }
 
@@ -167,6 +176,8 @@ private:
     void CheckNamedProfiles(const QStringList& named) const;
     // Runs body as an update run: the flag is set around it and what waited for the run follows.
     void UpdateRun(const std::function<void()>& body);
+    // Action4: the version check window, then today as "LastVersionCheck".
+    void Action4Execute();
     void Timer1Timer();
     void Timer2Timer();
     void tiAutoUpdateTimer();
@@ -190,6 +201,7 @@ private:
     TInstanceServer* FServer = nullptr;
     TfmProgress* FProgress = nullptr;
     TfmSiteManager* FSiteManager = nullptr;
+    TfmTarvellStartup* FStartup = nullptr;
 
     TCloseFlags FFlags;
     // Set while an update run started here goes on. The run is synchronous on the GUI thread and
@@ -207,7 +219,7 @@ private:
     bool FSilentUpdate = false;
     // The "/PROF:" switches of the start that asked for the update run.
     QStringList FUpdateParams;
-    // A 2024 that arrived during a run, acted on when the run is over.
+    // The 2024s that arrived during a run, joined, acted on when the run is over.
     std::optional<TInstanceMessage> FPendingUpdate;
     QString FSearchText;
     int FBoundsGuard = 0;

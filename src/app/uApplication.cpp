@@ -10,6 +10,7 @@
 #include "core/uGeneral.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
+#include "sites/uDeviceConnectWatcher.h"
 #include "sites/uUpdateItems.h"
 
 #include <QApplication>
@@ -64,12 +65,22 @@ int RunTarvell(QApplication& app)
     SetStartupLanguage();
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
-    server.Listen();
+    const bool firstCopy = server.Listen();
     LoadAutoUpdateProfiles();
     {
         TdmMain data;
         TfmTarvellMainForm mainForm(data);
         mainForm.AttachInstanceServer(&server);
+        // The copy that answers for the program watches for the device; a connection asks for an
+        // update as a later start with the registered switches would.
+        TDeviceConnectWatcher watcher;
+        if (firstCopy) {
+            watcher.OnConnect = [&mainForm](const TAutoStartRequest& request) {
+                mainForm.HandleInstanceMessage({ WM_AUTOUPDATE, request.Silent ? 1 : 0,
+                    request.ProfileSwitches.join(QLatin1Char('\n')).toUtf8() });
+            };
+            watcher.Start();
+        }
         if (ParamExists(QStringLiteral("/tray")))
             mainForm.StartInTray();
         else

@@ -69,7 +69,7 @@ constexpr TActionDef Table[] = {
     { A::WindowMinimizeAll2, W::Main, "WindowMinimizeAll2", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Minimize All"), "", R::FileOpen, 0, 41, false },
     { A::WindowArrange1, W::Main, "WindowArrange1", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "&Arrange All"), "", R::FileOpen, 0, 56, false },
     { A::acWindowNext, W::Main, "acWindowNext", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Next Window"), "Ctrl+F6", R::MultipleChildren, 0, 17, false },
-    { A::Action4, W::Main, "Action4", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Check for Tarvell updates..."), "", R::NotBuilt, 0, 40, false },
+    { A::Action4, W::Main, "Action4", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Check for Tarvell updates..."), "", R::Always, 0, 40, false },
     { A::acCheckEveryWeek, W::Main, "acCheckEveryWeek", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Check every week"), "", R::CheckEveryWeek, 0, ImageCheckWeekOff, true },
     { A::Action7, W::Main, "Action7", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Go to Tarvell Page..."), "", R::Always, 0, 29, false },
     { A::Action8, W::Main, "Action8", QT_TRANSLATE_NOOP("TfmTarvellMainForm", "Online Tarvell FAQ..."), "", R::Always, 0, 30, false },
@@ -81,7 +81,7 @@ constexpr TActionDef Table[] = {
     { A::acInsert, W::Child, "acInsert", QT_TRANSLATE_NOOP("TMDIChild", "Insert"), "Ins", R::Always, 0, 23, false },
     { A::acDelete, W::Child, "acDelete", QT_TRANSLATE_NOOP("TMDIChild", "Delete"), "Del", R::ChildDelete, 0, 22, false },
     { A::acRenameSelected, W::Child, "acRenameSelected", QT_TRANSLATE_NOOP("TMDIChild", "Rename Selected"), "", R::ChildMultiSelect, 0, -1, false },
-    { A::acCommit, W::Child, "acCommit", QT_TRANSLATE_NOOP("TMDIChild", "Commit to a site..."), "", R::NotBuilt, 0, -1, false },
+    { A::acCommit, W::Child, "acCommit", QT_TRANSLATE_NOOP("TMDIChild", "Commit to a site..."), "", R::ChildSingleSelect, 0, -1, false },
     { A::acOpenMap, W::Child, "acOpenMap", QT_TRANSLATE_NOOP("TMDIChild", "Show map pane"), "", R::NotBuilt, 0, 46, true },
     { A::acCloseMap, W::Child, "acCloseMap", QT_TRANSLATE_NOOP("TMDIChild", "Close map pane"), "", R::NotBuilt, 0, -1, false },
     { A::acPluginGoto, W::Child, "acPluginGoto", QT_TRANSLATE_NOOP("TMDIChild", "Show"), "", R::NotBuilt, 0, -1, false },
@@ -182,6 +182,9 @@ TActionLook EvaluateAction(const TActionDef& action, const TActionState& state)
         break;
     case TActionRule::ChildMultiSelect:
         look.Enabled = state.SelectedCount > 1;
+        break;
+    case TActionRule::ChildSingleSelect:
+        look.Enabled = state.SelectedCount == 1;
         break;
     }
     return look;

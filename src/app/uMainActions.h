@@ -116,6 +116,7 @@ enum class TActionRule {
     CheckEveryWeek, // always; ticked as the setting, its picture follows the tick
     ChildDelete, // no edit field active, an item selected, no caption being edited
     ChildMultiSelect, // more than one item selected
+    ChildSingleSelect, // exactly one item selected
 };
 
 // One command. Caption and shortcut are untranslated (context "TfmTarvellMainForm" for the main

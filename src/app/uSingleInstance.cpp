@@ -2,6 +2,7 @@
 #include "app/uSingleInstance.h"
 
 #include "core/uGeneral.h"
+#include "sites/uAutoStart.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -89,15 +90,36 @@ std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params)
     };
     if (has("/update")) {
         // The profiles named by this start go along, one "/PROF:" switch a line.
-        QStringList named;
-        for (const QString& param : params)
-            if (param.startsWith(QLatin1String("/PROF:"), Qt::CaseInsensitive))
-                named << param;
-        messages.push_back({ WM_AUTOUPDATE, has("/silent") ? 1 : 0, named.join(QLatin1Char('\n')).toUtf8() });
+        messages.push_back(
+            { WM_AUTOUPDATE, has("/silent") ? 1 : 0, NamedProfileSwitches(params).join(QLatin1Char('\n')).toUtf8() });
     }
     if (!has("/tray"))
         messages.push_back({ WM_SHOWMAINFORM, 0, {} });
     return messages;
+}
+
+QStringList NamedProfileSwitches(const QStringList& params)
+{
+    QStringList named;
+    for (const QString& param : params)
+        if (param.startsWith(QLatin1String("/PROF:"), Qt::CaseInsensitive))
+            named << param;
+    return named;
+}
+
+TInstanceMessage MergeAutoUpdateMessages(const TInstanceMessage& earlier, const TInstanceMessage& later)
+{
+    const auto named = [](const TInstanceMessage& m) {
+        return NamedProfileSwitches(QString::fromUtf8(m.Data).split(QLatin1Char('\n'), Qt::SkipEmptyParts));
+    };
+    const QStringList first = named(earlier);
+    const QStringList second = named(later);
+    QStringList joined;
+    if (!first.isEmpty() && !second.isEmpty()) {
+        AddProfileSwitches(joined, first);
+        AddProfileSwitches(joined, second);
+    }
+    return { WM_AUTOUPDATE, earlier.WParam == 1 && later.WParam == 1 ? 1 : 0, joined.join(QLatin1Char('\n')).toUtf8() };
 }
 
 bool ForwardToRunningCopy(const QStringList& params, const QString& serverName)

@@ -47,6 +47,13 @@ private:
 // paths made absolute), 2024 for "/update" (wParam 1 with "/silent"), 2025 unless "/tray".
 std::vector<TInstanceMessage> ForwardedMessages(const QStringList& params);
 
+// The "/PROF:" switches among params (any case), as given.
+QStringList NamedProfileSwitches(const QStringList& params);
+// Two update requests (2024) as one: silent only when both are, their named profiles joined, each
+// once (names compare case-insensitively). A request naming no profile updates every profile, and
+// so does the joined one.
+TInstanceMessage MergeAutoUpdateMessages(const TInstanceMessage& earlier, const TInstanceMessage& later);
+
 // Forwards params to the running copy; false when no copy answers (this process then starts the
 // editor). Failed sends after connecting are ignored, as the running copy may have just ended.
 bool ForwardToRunningCopy(const QStringList& params, const QString& serverName = InstanceServerName());

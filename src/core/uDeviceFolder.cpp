@@ -479,6 +479,9 @@ int TFolderDeviceBackend::GetSpecialFolderPath(int csidl, QString& path)
     case CsidlPersonal:
         path = QStringLiteral("\\My Documents");
         break;
+    case CsidlProgramFiles:
+        path = QStringLiteral("\\Program Files");
+        break;
     default:
         path.clear();
         break;

@@ -272,21 +272,46 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
     return cacheName;
 }
 
+namespace {
+
+[[noreturn]] void ThrowTooLarge(const QString& address, uint64_t maxBytes)
+{
+    throw EUserError(TDownloadTexts::tr("The answer of %1 is larger than %2 bytes")
+                         .arg(StripUrlCredentials(address))
+                         .arg(maxBytes));
+}
+
+// One GET straight from the site; maxBytes 0 is no limit, else a longer body stops the transfer.
+std::string DownloadDirect(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes)
+{
+    std::string body;
+    TTransfer t;
+    t.Progress = &progress;
+    bool tooLarge = false;
+    t.Sink = [&body, &tooLarge, maxBytes](const char* data, size_t size) {
+        if (maxBytes != 0 && body.size() + size > maxBytes) {
+            tooLarge = true;
+            return false;
+        }
+        body.append(data, size);
+        return true;
+    };
+    const bool done = Perform(address, t, {});
+    if (tooLarge)
+        ThrowTooLarge(address, maxBytes);
+    if (!done || !IsSuccess(t.Status))
+        ThrowUnableToDownload(address);
+    Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
+    return body;
+}
+
+} // namespace
+
 QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool direct,
                            const TDownloadProgressEvent& progress)
 {
     if (direct) {
-        std::string body;
-        TTransfer t;
-        t.Progress = &progress;
-        t.Sink = [&body](const char* data, size_t size) {
-            body.append(data, size);
-            return true;
-        };
-        if (!Perform(address, t, {}) || !IsSuccess(t.Status))
-            ThrowUnableToDownload(address);
-        Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
-        stream.Write(body);
+        stream.Write(DownloadDirect(address, progress, 0));
         return QDateTime::currentDateTime();
     }
     const QString cacheName = DownloadToCacheFile(address, progress);
@@ -299,6 +324,11 @@ std::string DownloadToString(const QString& address, bool direct)
     TMemoryStream stream;
     DownloadToStream(address, stream, direct);
     return stream.TakeData();
+}
+
+std::string DownloadToStringLimited(const QString& address, uint64_t maxBytes, const TDownloadProgressEvent& progress)
+{
+    return DownloadDirect(address, progress, maxBytes);
 }
 
 std::unique_ptr<TXmlDocument> CreateXmlDocument() { return std::make_unique<TXmlDocument>(); }

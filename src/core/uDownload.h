@@ -46,6 +46,10 @@ QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool d
                            const TDownloadProgressEvent& progress = {});
 // The address's content as 8-bit text.
 std::string DownloadToString(const QString& address, bool direct);
+// The same straight from the site (never from the cache), for answers a program reads whole: a
+// body longer than maxBytes stops the transfer with EUserError "The answer of %1 is larger than
+// %2 bytes"; a cancel from progress fails as any download.
+std::string DownloadToStringLimited(const QString& address, uint64_t maxBytes, const TDownloadProgressEvent& progress = {});
 
 // A new, empty XML document; the caller owns it.
 std::unique_ptr<TXmlDocument> CreateXmlDocument();

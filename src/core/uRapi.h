@@ -66,6 +66,7 @@ inline constexpr uint32_t DeviceErrorNoMoreItems = 259;
 
 inline constexpr int CsidlPersonal = 5;
 inline constexpr int CsidlDrives = 17;
+inline constexpr int CsidlProgramFiles = 38;
 
 // One find record: what CE_FIND_DATA carries and the system uses.
 struct TDeviceFindData {
@@ -288,7 +289,8 @@ void RaiseIfDeviceLost();
 // A lost device raises EInitRapi (RaiseIfDeviceLost).
 enum class TDeviceEntry { None, File, Folder };
 TDeviceEntry DeviceEntryAt(const QString& path);
-// CsidlDrives for the device's root, CsidlPersonal for its documents folder.
+// CsidlDrives for the device's root, CsidlPersonal for its documents folder, CsidlProgramFiles for
+// the folder programs are installed to.
 QString GetDeviceSpecialFolder(int csidl);
 // Opens or creates a key; created tells whether it is new. ETarvellError on failure.
 TDeviceKey CreateDeviceRegKey(TDeviceKey root, const QString& subKey, bool& created);

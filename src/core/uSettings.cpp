@@ -399,8 +399,12 @@ QString ReadSitePassword(const QString& site)
     return AnsiToUnicode(UnscrambleText(UnicodeToAnsi(legacy), SitePasswordKey));
 }
 
+QString ScrambledPasswordText(const QString& password)
+{
+    return QString::fromLatin1(StrToHex(ScrambleText(UnicodeToAnsi(password), SitePasswordKey)));
+}
+
 void WriteSitePassword(const QString& site, const QString& password)
 {
-    WriteSiteConfig(site, QStringLiteral("Password.v2"),
-                    QString::fromLatin1(StrToHex(ScrambleText(UnicodeToAnsi(password), SitePasswordKey))));
+    WriteSiteConfig(site, QStringLiteral("Password.v2"), ScrambledPasswordText(password));
 }

@@ -150,5 +150,7 @@ void WriteSiteConfig(const QString& site, const QString& key, const QString& val
 QString ReadSiteConfig(const QString& site, const QString& key);
 // The plain password; "" when none is stored or the stored value is damaged.
 QString ReadSitePassword(const QString& site);
+// The password as "Password.v2" values keep it: scrambled with SitePasswordKey, as hex text.
+QString ScrambledPasswordText(const QString& password);
 // Stores the password scrambled under "Password.v2".
 void WriteSitePassword(const QString& site, const QString& password);

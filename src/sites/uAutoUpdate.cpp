@@ -169,27 +169,59 @@ QString ResolveSiteUrl(const QString& url, const QString& siteLocation)
     return scheme + (slash < 0 ? rest : rest.left(slash)) + url;
 }
 
-QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password)
+QString ReplaceUrlPlaceholders(const QString& urlTemplate, const TUrlPlaceholders& values)
+{
+    QString url;
+    url.reserve(urlTemplate.size());
+    qsizetype i = 0;
+    while (i < urlTemplate.size()) {
+        bool replaced = false;
+        if (urlTemplate[i] == QChar('%')) {
+            for (const auto& [name, value] : values) {
+                const qsizetype length = name.size() + 2;
+                if (i + length <= urlTemplate.size() && urlTemplate[i + length - 1] == QChar('%')
+                    && QStringView(urlTemplate).mid(i + 1, name.size()).compare(name, Qt::CaseInsensitive) == 0) {
+                    url += value;
+                    i += length;
+                    replaced = true;
+                    break;
+                }
+            }
+        }
+        if (!replaced)
+            url += urlTemplate[i++];
+    }
+    return url;
+}
+
+TUrlPlaceholders StandardUrlPlaceholders(const QString& userName, const QString& password)
 {
     const TFileVersionNumbers v = ProgramVersionNumbers();
-    QString url = urlTemplate;
-    url.replace(QStringLiteral("%Username%"), EncodeUrlParam(userName), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%Password%"), EncodeUrlParam(password), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%AppVer%"),
-        QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%AppName%"), EncodeUrlParam(ApplicationTitle()), Qt::CaseInsensitive);
-    return url;
+    return {
+        { QStringLiteral("Username"), EncodeUrlParam(userName) },
+        { QStringLiteral("Password"), EncodeUrlParam(password) },
+        { QStringLiteral("AppVer"), QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build) },
+        { QStringLiteral("AppName"), EncodeUrlParam(ApplicationTitle()) },
+    };
+}
+
+QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password)
+{
+    return ReplaceUrlPlaceholders(urlTemplate, StandardUrlPlaceholders(userName, password));
 }
 
 void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
     const QString& userName, const QString& password, int code)
 {
-    QString url = urlTemplate;
-    url.replace(QStringLiteral("%ErrorMsg%"), EncodeUrlParam(message), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%ErrorCode%"), QString::number(code), Qt::CaseInsensitive);
-    url.replace(QStringLiteral("%Description%"), EncodeUrlParam(description), Qt::CaseInsensitive);
+    TUrlPlaceholders values = {
+        { QStringLiteral("ErrorMsg"), EncodeUrlParam(message) },
+        { QStringLiteral("ErrorCode"), QString::number(code) },
+        { QStringLiteral("Description"), EncodeUrlParam(description) },
+    };
+    for (auto& value : StandardUrlPlaceholders(userName, password))
+        values.push_back(std::move(value));
     try {
-        DownloadToString(ExpandUrlPlaceholders(url, userName, password), false);
+        DownloadToString(ReplaceUrlPlaceholders(urlTemplate, values), false);
     } catch (...) {
         // The ping is a courtesy to the site; its failure changes nothing for the user.
     }
@@ -199,12 +231,24 @@ void CallSuccessUrl(const QString& urlText, const QString& description, const QS
     const QString& password)
 {
     try {
-        QString url = ExpandUrlPlaceholders(ResolveSiteUrl(urlText, site), userName, password);
-        url.replace(QStringLiteral("%Description%"), EncodeUrlParam(description), Qt::CaseInsensitive);
-        DownloadToString(url, false);
+        TUrlPlaceholders values = StandardUrlPlaceholders(userName, password);
+        values.push_back({ QStringLiteral("Description"), EncodeUrlParam(description) });
+        DownloadToString(ReplaceUrlPlaceholders(ResolveSiteUrl(urlText, site), values), false);
     } catch (...) {
         // As for the error ping.
     }
+}
+
+QString BuildCommitUrl(const QString& addUrl, const QString& siteLocation, const QString& userName,
+    const QString& password, const QString& poiFile, double longitude, double latitude, const QString& description)
+{
+    TUrlPlaceholders values = StandardUrlPlaceholders(userName, password);
+    values.push_back({ QStringLiteral("Poi"), EncodeUrlParam(poiFile) });
+    // Fixed notation with "." whatever the locale: a site reads "1e-06" as a name, not a number.
+    values.push_back({ QStringLiteral("Lon"), QString::fromLatin1(FloatToPlainText(longitude)) });
+    values.push_back({ QStringLiteral("Lat"), QString::fromLatin1(FloatToPlainText(latitude)) });
+    values.push_back({ QStringLiteral("Desc"), EncodeUrlParam(description) });
+    return ReplaceUrlPlaceholders(ResolveSiteUrl(addUrl.trimmed(), siteLocation), values);
 }
 
 QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,

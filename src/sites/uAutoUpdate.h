@@ -13,6 +13,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <utility>
+#include <vector>
 
 class TUpdateItem;
 class TXmlDocument;
@@ -70,8 +72,20 @@ QString EncodeUrlParam(const QString& text);
 // A URL beginning with "/" gets the site's scheme and host; others stay. "Invalid url %1" when
 // the site location has no "://".
 QString ResolveSiteUrl(const QString& url, const QString& siteLocation);
-// %Username%, %Password%, %AppVer%, %AppName% (case-insensitive), in that order.
+// Placeholder names (without their "%") and the values that replace them.
+using TUrlPlaceholders = std::vector<std::pair<QString, QString>>;
+// Replaces every "%name%" (case-insensitive) in one pass over the template: a value put in is
+// never searched again, so text sent by the user cannot turn into another placeholder.
+QString ReplaceUrlPlaceholders(const QString& urlTemplate, const TUrlPlaceholders& values);
+// %Username% and %Password% (parameter-encoded), %AppVer%, %AppName%.
+TUrlPlaceholders StandardUrlPlaceholders(const QString& userName, const QString& password);
+// The standard placeholders replaced.
 QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userName, const QString& password);
+// A site's add URL for one POI: resolved against the site, the standard placeholders and %Poi%
+// (the site's POI file), %Lon% and %Lat% (degrees, fixed notation with "."), %Desc% replaced;
+// texts parameter-encoded. "Invalid url %1" as ResolveSiteUrl.
+QString BuildCommitUrl(const QString& addUrl, const QString& siteLocation, const QString& userName,
+    const QString& password, const QString& poiFile, double longitude, double latitude, const QString& description);
 // "Cannot download "%1" because the following error: \r\r%2."
 inline constexpr const char* DownloadErrorTemplate
     = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot download \"%1\" because the following error: \r\r%2.");

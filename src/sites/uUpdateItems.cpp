@@ -350,12 +350,18 @@ int AutoUpdateItemCount()
     return n;
 }
 
-bool IsValidProfileName(const QString& name)
+bool IsStoredProfileName(const QString& name)
 {
     if (name.isEmpty() || name.trimmed() != name)
         return false;
     return std::none_of(name.begin(), name.end(),
         [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F || c.category() == QChar::Other_Control; });
+}
+
+bool IsValidProfileName(const QString& name)
+{
+    // The automatic start passes names in double quotes, which cannot hold one.
+    return IsStoredProfileName(name) && !name.contains(QChar('"'));
 }
 
 void CheckProfileName(const QString& name)
@@ -411,7 +417,7 @@ void LoadAutoUpdateProfiles()
             continue;
         const QString name = section.mid(prefix.size());
         // A hand-edited store must not stop the program from starting.
-        if (!IsValidProfileName(name) || AutoUpdateProfileExists(name))
+        if (!IsStoredProfileName(name) || AutoUpdateProfileExists(name))
             continue;
         Register(name).Load();
     }

@@ -135,7 +135,10 @@ void RemoveSiteFromAllProfiles(const QString& site);
 void ClearAutoUpdateProfiles();
 
 // A name survives the store's section line and "/PROF:" on the command line (which trims it):
-// not empty, no blanks around it, no control characters.
+// not empty, no blanks around it, no control characters. Stored profiles load by this rule.
+bool IsStoredProfileName(const QString& name);
+// A name a new or renamed profile may take: a stored name without '"', which the quoted command
+// line of the automatic start cannot carry.
 bool IsValidProfileName(const QString& name);
 // EUserError "Invalid profile name "%1"" unless IsValidProfileName.
 void CheckProfileName(const QString& name);

@@ -4,13 +4,16 @@
 
 #include "app/fAutoUpdateManager.h"
 #include "app/fMain.h"
+#include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
 #include "sites/uSite.h"
 #include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"
 
+#include <QDir>
 #include <QFile>
+#include <QPixmap>
 
 #include <QApplication>
 #include <QDialog>
@@ -217,3 +220,53 @@ private:
     std::function<void(QDialog*)> FAction;
     QTimer FTimer;
 };
+
+// Profiles as the tests name them: "" is the default profile; each count is its number of items,
+// all of one site that nobody serves.
+inline void SetProfiles(std::initializer_list<std::pair<const char*, int>> profiles)
+{
+    ClearAutoUpdateProfiles();
+    LoadAutoUpdateProfiles();
+    for (const auto& [name, items] : profiles) {
+        TUpdateItems& profile
+            = *name ? AddAutoUpdateProfile(QString::fromLatin1(name)) : GetAutoUpdateProfile(0);
+        for (int i = 0; i < items; ++i) {
+            auto item = std::make_unique<TUpdateItem>();
+            item->Site = QStringLiteral("http://127.0.0.1:9/sites.xml");
+            item->Description = QStringLiteral("%1 item %2").arg(QLatin1String(name)).arg(i);
+            item->Target = QStringLiteral("FILE:///nonexistent/%1%2.ov2").arg(QLatin1String(name)).arg(i);
+            profile.Add(std::move(item));
+        }
+    }
+}
+
+// Row count of each update run's status window, closed before its run starts.
+struct TRunRecorder : TModalCloser {
+    std::vector<int> Rows;
+    std::function<void(QWidget*)> Inside;
+    TRunRecorder()
+    {
+        During = [this](QWidget* modal) { Record(modal); };
+    }
+    void Record(QWidget* modal)
+    {
+        auto* status = qobject_cast<TfmStatus*>(modal);
+        Rows.push_back(status ? status->Run().RowCount() : -1);
+        if (Inside)
+            std::exchange(Inside, nullptr)(modal);
+        During = [this](QWidget* next) { Record(next); };
+    }
+};
+
+#ifdef TARVELL_ARTIFACTS
+// Keeps a window's picture as build/artifacts/<name> when the test runs on a real X server.
+inline bool SaveArtifactPicture(const QPixmap& shot, const QString& name)
+{
+    if (shot.isNull())
+        return false;
+    if (QGuiApplication::platformName() != QLatin1String("xcb"))
+        return true;
+    QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
+    return shot.save(QStringLiteral(TARVELL_ARTIFACTS "/") + name);
+}
+#endif

@@ -71,43 +71,6 @@ TActionState ChildState(int selected, bool editActive = false, bool editingCapti
 
 QString Fixture(const char* path) { return QDir::cleanPath(QStringLiteral(TARVELL_TEST_DATA "/") + QLatin1String(path)); }
 
-// Profiles as the tests name them: "" is the default profile; each count is its number of items,
-// all of one site that nobody serves.
-void SetProfiles(std::initializer_list<std::pair<const char*, int>> profiles)
-{
-    ClearAutoUpdateProfiles();
-    LoadAutoUpdateProfiles();
-    for (const auto& [name, items] : profiles) {
-        TUpdateItems& profile
-            = *name ? AddAutoUpdateProfile(QString::fromLatin1(name)) : GetAutoUpdateProfile(0);
-        for (int i = 0; i < items; ++i) {
-            auto item = std::make_unique<TUpdateItem>();
-            item->Site = QStringLiteral("http://127.0.0.1:9/sites.xml");
-            item->Description = QStringLiteral("%1 item %2").arg(QLatin1String(name)).arg(i);
-            item->Target = QStringLiteral("FILE:///nonexistent/%1%2.ov2").arg(QLatin1String(name)).arg(i);
-            profile.Add(std::move(item));
-        }
-    }
-}
-
-// Row count of each update run's status window, closed before its run starts.
-struct TRunRecorder : TModalCloser {
-    std::vector<int> Rows;
-    std::function<void(QWidget*)> Inside;
-    TRunRecorder()
-    {
-        During = [this](QWidget* modal) { Record(modal); };
-    }
-    void Record(QWidget* modal)
-    {
-        auto* status = qobject_cast<TfmStatus*>(modal);
-        Rows.push_back(status ? status->Run().RowCount() : -1);
-        if (Inside)
-            std::exchange(Inside, nullptr)(modal);
-        During = [this](QWidget* next) { Record(next); };
-    }
-};
-
 // A main window on a data module.
 struct TFixture {
     TdmMain Data;
@@ -220,13 +183,16 @@ private slots:
         row(A::acCheckEveryWeek, 0, true, true, ImageCheckWeekOn);
         row(A::acCheckEveryWeek, 7, true, true, ImageCheckWeekOff);
         for (TAction id : { A::acFileRemote, A::acHide, A::acFileExit, A::acGotoSiteStatus, A::Action7, A::Action8, A::Action5,
-                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::acCalc, A::actToolsBatchConvert,
-                 A::actPrefs, A::acSysInfo, A::acAbout })
+                 A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acCalc,
+                 A::actToolsBatchConvert, A::actPrefs, A::acSysInfo, A::acAbout })
             row(id, 0, true);
         // Commands whose windows are not built yet stay disabled.
-        for (TAction id : { A::Action4,
-                 A::acCommit, A::acOpenMap, A::acPluginGoto })
+        for (TAction id : { A::acOpenMap, A::acPluginGoto })
             row(id, 2, false);
+        row(A::acCommit, 9, true);
+        row(A::acCommit, 11, true);
+        row(A::acCommit, 10, false);
+        row(A::acCommit, 13, false);
         row(A::acInsert, 13, true);
         row(A::acDelete, 9, true);
         row(A::acDelete, 11, false);
@@ -939,12 +905,40 @@ private slots:
         QVERIFY(connectedAfterMessage);
         QVERIFY(!timerDuringRun);
         QVERIFY(!IsDeviceConnected());
-        // All profiles (3 items of one site), then the two named ones, never two at once.
-        QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 3 }));
+        // All profiles (3 items of one site), then, never two at once, the waiting timer's request
+        // (every profile) joined with the forwarded one: every profile again.
+        QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 4 }));
         QTRY_VERIFY(!f.Form->UpdateRunning());
         QTest::qWait(20);
         QCOMPARE(runs.Rows.size(), size_t(2));
         qunsetenv("TARVELL_DEVICE_ROOT");
+    }
+
+    // Requests that come while a run goes on, or while an earlier one waits for its delay, are
+    // joined: each named profile once, silent only when all are.
+    void waitingUpdateRequestsAreJoined()
+    {
+        SetProfiles({ { "", 1 }, { "Car", 1 }, { "Bike", 1 } });
+        TRunRecorder runs;
+        TFixture f;
+        f.Access->TiAutoUpdate().setInterval(0);
+        runs.Inside = [&](QWidget*) {
+            f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Car" });
+            f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 0, "/prof:bike\n/PROF:car" });
+        };
+        f.Form->AutoUpdateAllProfiles(false);
+        QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 3 }));
+        QCOMPARE(f.Access->SilentUpdate(), false);
+        QTRY_VERIFY(!f.Form->UpdateRunning());
+
+        runs.Rows.clear();
+        f.Access->TiAutoUpdate().setInterval(200);
+        f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Car" });
+        f.Form->HandleInstanceMessage({ WM_AUTOUPDATE, 1, "/PROF:Bike" });
+        QCOMPARE(f.Access->SilentUpdate(), true);
+        QTRY_COMPARE(runs.Rows, (std::vector<int> { 3 }));
+        QTest::qWait(300);
+        QCOMPARE(runs.Rows.size(), size_t(1));
     }
 
     // Manager to wizard, wizard back to manager: each once the first window is gone; the main

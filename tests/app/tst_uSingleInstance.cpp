@@ -160,6 +160,38 @@ private slots:
         QCOMPARE(store.ReadString(QStringLiteral("MRU"), QStringLiteral("1"), QStringLiteral("none")), QStringLiteral("none"));
     }
 
+    void waitingUpdateRequestsJoin_data()
+    {
+        QTest::addColumn<int>("firstSilent");
+        QTest::addColumn<QByteArray>("first");
+        QTest::addColumn<int>("secondSilent");
+        QTest::addColumn<QByteArray>("second");
+        QTest::addColumn<int>("silent");
+        QTest::addColumn<QByteArray>("joined");
+        QTest::newRow("profiles joined, each once") << 1 << QByteArray("/PROF:Car\n/prof:Bike") << 1
+                                                    << QByteArray("/prof:car\n/PROF:Boat") << 1
+                                                    << QByteArray("/PROF:Car\n/prof:Bike\n/PROF:Boat");
+        QTest::newRow("silent only when both are") << 1 << QByteArray("/PROF:Car") << 0 << QByteArray("/PROF:Car") << 0
+                                                   << QByteArray("/PROF:Car");
+        QTest::newRow("every profile wins") << 0 << QByteArray("/PROF:Car") << 1 << QByteArray() << 0 << QByteArray();
+        QTest::newRow("the default profile") << 1 << QByteArray("/prof:") << 1 << QByteArray("/PROF:Car") << 1
+                                             << QByteArray("/prof:\n/PROF:Car");
+    }
+    void waitingUpdateRequestsJoin()
+    {
+        QFETCH(int, firstSilent);
+        QFETCH(QByteArray, first);
+        QFETCH(int, secondSilent);
+        QFETCH(QByteArray, second);
+        QFETCH(int, silent);
+        QFETCH(QByteArray, joined);
+        const TInstanceMessage m
+            = MergeAutoUpdateMessages({ WM_AUTOUPDATE, firstSilent, first }, { WM_AUTOUPDATE, secondSilent, second });
+        QCOMPARE(m.Code, WM_AUTOUPDATE);
+        QCOMPARE(m.WParam, silent);
+        QCOMPARE(m.Data, joined);
+    }
+
     void staleSocketIsReplaced()
     {
         const QString name = InstanceServerName() + QStringLiteral("-stale");

@@ -369,3 +369,20 @@ TEST_F(HttpDownload, WebLocationsGoThroughTheCache)
               QStringLiteral("File %1 not found").arg(Server.Url("/missing")));
     SetWebLocationHandler(nullptr);
 }
+
+TEST_F(HttpDownload, LimitedAnswersComeStraightFromTheSite)
+{
+    {
+        std::lock_guard<std::mutex> guard(Server.State.Lock);
+        Server.State.CachedBody = std::string(1000, 'a');
+    }
+    const QString url = Server.Url("/cached.xml");
+    EXPECT_EQ(DownloadToStringLimited(url, 1000), std::string(1000, 'a'));
+    EXPECT_EQ(DownloadToStringLimited(url, 1000), std::string(1000, 'a'));
+    EXPECT_EQ(Server.State.CachedHits, 2);
+    EXPECT_EQ(Server.State.CachedConditionalHits, 0) << "never revalidated, never answered from the cache";
+    EXPECT_EQ(ErrorOf([&] { DownloadToStringLimited(url, 999); }),
+              QStringLiteral("The answer of %1 is larger than 999 bytes").arg(url));
+    EXPECT_EQ(ErrorOf([&] { DownloadToStringLimited(Server.Url("/missing"), 999); }),
+              QStringLiteral("Unable to download %1").arg(Server.Url("/missing")));
+}

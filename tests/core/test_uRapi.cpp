@@ -392,6 +392,7 @@ TEST_F(Device, RegistryKeysAndSpecialFolders)
 
     EXPECT_EQ(GetDeviceSpecialFolder(CsidlDrives), S("\\"));
     EXPECT_EQ(GetDeviceSpecialFolder(CsidlPersonal), S("\\My Documents"));
+    EXPECT_EQ(GetDeviceSpecialFolder(CsidlProgramFiles), S("\\Program Files"));
     EXPECT_EQ(GetDeviceSpecialFolder(42), QString());
     Fake->NoSpecialFolders = true;
     EXPECT_EQ(MessageOf([] { GetDeviceSpecialFolder(CsidlDrives); }), S("CeGetSpecialFolderPath function not loaded"));

@@ -1,0 +1,98 @@
+// Committing a POI to a site.
+#include "sites/uCommit.h"
+
+#include "core/uCodePage.h"
+#include "core/uDownload.h"
+#include "core/uLocations.h"
+#include "core/uSettings.h"
+#include "sites/uAutoUpdate.h"
+#include "sites/uSite.h"
+
+#include <QFileInfo>
+
+namespace {
+
+// A refusal longer than this is cut for the message box; the site's first words say why.
+constexpr qsizetype MaxShownAnswer = 1000;
+
+// The text with every occurrence of the password, as typed and as sent, masked.
+QString WithoutPassword(QString text, const QString& password)
+{
+    // A very short password would mask ordinary words and still tell nothing.
+    if (password.size() < 3)
+        return text;
+    const QString mask = QStringLiteral("***");
+    text.replace(password, mask);
+    text.replace(EncodeUrlParam(password), mask, Qt::CaseInsensitive);
+    return text;
+}
+
+} // namespace
+
+bool FileContainsText(const QString& fileName, const QString& text)
+{
+    if (!QFileInfo(fileName).isFile())
+        return false;
+    try {
+        return LoadBytesFromFile(fileName).find(UnicodeToAnsi(text)) != std::string::npos;
+    } catch (const ETarvellError&) {
+        return false;
+    }
+}
+
+QStringList CommitSites(const QStringList& sites)
+{
+    QStringList result;
+    for (const QString& site : sites)
+        if (FileContainsText(LocationToLocalFile(site), QStringLiteral("<addurl")))
+            result << site;
+    return result;
+}
+
+std::vector<TCommitGroup> CommitGroups(const TSite& site, const TCountry& country)
+{
+    std::vector<TCommitGroup> groups;
+    for (const QString& name : country.CommitGroupNames) {
+        const int i = site.Groups.IndexOfName(name);
+        groups.push_back({ name, i >= 0 ? site.Groups[i].Description : name });
+    }
+    return groups;
+}
+
+std::vector<const TPoi*> CommitPoiFiles(const TCountry& country, const QString& groupName)
+{
+    std::vector<const TPoi*> pois;
+    const std::unique_ptr<TPoiList> inGroup = country.PoisInGroup(groupName);
+    for (int i = 0; i < inGroup->Count(); ++i)
+        if ((*inGroup)[i].CommitAllowed)
+            pois.push_back(&(*inGroup)[i]);
+    return pois;
+}
+
+void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description)
+{
+    const QString userName = ReadSiteConfig(site.Location, QStringLiteral("Username"));
+    const QString password = ReadSitePassword(site.Location);
+    const QString url
+        = BuildCommitUrl(site.AddUrl, site.Location, userName, password, poiFile, longitude, latitude, description);
+    try {
+        // Straight from the site: an answer from the cache would report an earlier commit.
+        QString answer = QString::fromUtf8(DownloadToStringLimited(url, MaxCommitAnswer)).trimmed();
+        if (!answer.isEmpty()) {
+            if (answer.size() > MaxShownAnswer)
+                answer = answer.left(MaxShownAnswer) + QStringLiteral("...");
+            throw EUserError(answer);
+        }
+    } catch (const ETarvellError& e) {
+        QString errorUrl = site.OnErrorUrl.trimmed();
+        try {
+            if (!errorUrl.isEmpty())
+                errorUrl = ResolveSiteUrl(errorUrl, site.Location);
+        } catch (const ETarvellError&) {
+            // As in the update engine: an error URL that cannot be resolved is not called.
+            errorUrl.clear();
+        }
+        throw EUserError(FormatSiteError(
+            WithoutPassword(e.Message(), password), false, poiFile, errorUrl, CommitErrorTemplate, userName, password));
+    }
+}
