@@ -226,9 +226,13 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
         }
         TRawStackItem found[ThrowRecordMaxItems];
         size_t count = 0, c = 0;
+        if (map->Ranges.empty())
+            return;
+        // Most slots hold data, stack addresses or small numbers: rejected before the look-up.
+        const uintptr_t lowest = map->Ranges.front().Start + 8, highest = map->Ranges.back().End;
         for (uintptr_t slot = sp; slot + SlotSize <= top && count < ThrowRecordMaxItems; slot += SlotSize) {
             const uintptr_t value = *reinterpret_cast<const uintptr_t*>(slot);
-            if (!CallBefore(*map, value))
+            if (value < lowest || value >= highest || (value >= sp && value < top) || !CallBefore(*map, value))
                 continue;
             while (c < chainCount && chain[c] < slot)
                 ++c;
