@@ -7,6 +7,7 @@
 #include "app/uExcept.h"
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostNotify.h"
+#include "crashreport/VostThreads.h"
 
 #include <QApplication>
 #include <QThread>
@@ -14,6 +15,8 @@
 
 #include <atomic>
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -123,6 +126,40 @@ void TwoThreadsCrash()
     second.join();
 }
 
+// The main thread stops answering for a while; the watchdog reports it, and the program goes on.
+int FreezeMainThread(QApplication& app)
+{
+    QTimer::singleShot(0, &app, [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+        QCoreApplication::exit(0);
+    });
+    const int code = app.exec();
+    std::printf("continued\n");
+    std::fflush(stdout);
+    return code;
+}
+
+// A named worker blocked on a condition while the main thread crashes.
+void CrashBesideANamedWorker()
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool named = false;
+    std::thread worker([&] {
+        SetThreadName(0, "worker");
+        std::unique_lock guard(lock);
+        named = true;
+        changed.notify_all();
+        changed.wait(guard, [] { return false; });
+    });
+    {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return named; });
+    }
+    CrashFunctions::NullRead();
+    worker.join();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -135,6 +172,8 @@ int main(int argc, char** argv)
         SetDeadlockGuardTimeout(std::chrono::milliseconds(std::atoi(guard)));
     CrashReportSettings.BugReportFile = "/dev/null";
 
+    if (mode == "freeze")
+        CrashReportSettings.FreezeTimeout = 1000;
     if (mode == "done-default") {
         InitCrashReporter();
         DoneCrashReporter();
@@ -184,6 +223,10 @@ int main(int argc, char** argv)
         CrashFunctions::NullRead();
     } else if (mode == "two-threads")
         TwoThreadsCrash();
+    else if (mode == "freeze")
+        return FreezeMainThread(app);
+    else if (mode == "named-worker")
+        CrashBesideANamedWorker();
     else {
         std::fprintf(stderr, "crashtest: unknown mode '%s'\n", mode.c_str());
         return 64;
