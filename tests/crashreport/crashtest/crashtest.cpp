@@ -1,6 +1,7 @@
 // crashtest: a program linked with the crash reporter and the program's crash hook that fails in
 // the way its one argument names; the mode table test runs it as a child and reads what it says.
-// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard.
+// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard; CRASHTEST_STAMP makes null-read
+// write the moment of its fault to standard error.
 #include "uCrashFunctions.h"
 
 #include "app/uDialogs.h"
@@ -25,6 +26,7 @@
 #include <thread>
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -189,8 +191,16 @@ int main(int argc, char** argv)
     SetUserErrorDisplay({[](const QString& text) { ShowWarning(nullptr, text); }, {}, std::chrono::milliseconds(1500)});
     AppStarting.store(false);
 
-    if (mode == "null-read")
+    if (mode == "null-read") {
+        // The benchmark's start: the moment of the fault on the system's monotonic clock.
+        if (std::getenv("CRASHTEST_STAMP")) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "fault at %lld\n", (long long)now.tv_sec * 1000000000ll + now.tv_nsec);
+            std::fflush(stderr);
+        }
         CrashFunctions::NullRead();
+    }
     else if (mode == "null-write")
         CrashFunctions::NullWrite();
     else if (mode == "div-zero")
