@@ -2291,6 +2291,59 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
 </context>
 <context>
+    <name>uMap</name>
+    <message>
+        <source>The map picture %1 cannot be read: %2</source>
+        <translation>Das Kartenbild %1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>The map picture %1 cannot be read: it is too large</source>
+        <translation>Das Kartenbild %1 kann nicht gelesen werden: es ist zu groß</translation>
+    </message>
+</context>
+<context>
+    <name>uMapCalibration</name>
+    <message>
+        <source>the value %1 is missing</source>
+        <translation>der Wert %1 fehlt</translation>
+    </message>
+    <message>
+        <source>%1 = %2 is not a position on earth</source>
+        <translation>%1 = %2 ist kein Ort auf der Erde</translation>
+    </message>
+    <message>
+        <source>the calibration file is larger than %1 bytes</source>
+        <translation>die Kalibrierungsdatei ist größer als %1 Bytes</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid file size</source>
+        <translation>&apos;%1&apos; ist keine gültige Dateigröße</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid colour</source>
+        <translation>&apos;%1&apos; ist keine gültige Farbe</translation>
+    </message>
+    <message>
+        <source>the two calibration points share their X, Y, longitude or latitude</source>
+        <translation>die beiden Kalibrierungspunkte haben dasselbe X, Y, dieselbe Länge oder Breite</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>%1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>The calibration cannot be saved in the folder %1: %2</source>
+        <translation>Die Kalibrierung kann im Ordner %1 nicht gespeichert werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>uMetafile</name>
+    <message>
+        <source>Not a metafile</source>
+        <translation>Keine Metadatei</translation>
+    </message>
+</context>
+<context>
     <name>uMioMapV3</name>
     <message>
         <source>Country code</source>
