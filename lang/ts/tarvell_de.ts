@@ -2339,8 +2339,60 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
 <context>
     <name>uMetafile</name>
     <message>
+        <source>The record at offset %1 is too short</source>
+        <translation>Der Datensatz an Position %1 ist zu kurz</translation>
+    </message>
+    <message>
+        <source>The bitmap at offset %1 is too short</source>
+        <translation>Die Bitmap an Position %1 ist zu kurz</translation>
+    </message>
+    <message>
+        <source>The bitmap at offset %1 has an unknown header</source>
+        <translation>Die Bitmap an Position %1 hat einen unbekannten Kopf</translation>
+    </message>
+    <message>
+        <source>The bitmap at offset %1 has a bad size</source>
+        <translation>Die Bitmap an Position %1 hat eine ungültige Größe</translation>
+    </message>
+    <message>
+        <source>The bitmap at offset %1 has a bad colour table</source>
+        <translation>Die Bitmap an Position %1 hat eine ungültige Farbtabelle</translation>
+    </message>
+    <message>
+        <source>The bitmap at offset %1 cannot be decoded</source>
+        <translation>Die Bitmap an Position %1 kann nicht dekodiert werden</translation>
+    </message>
+    <message>
+        <source>The record at offset %1 has a bad size</source>
+        <translation>Der Datensatz an Position %1 hat eine ungültige Größe</translation>
+    </message>
+    <message>
+        <source>The record at offset %1 creates more objects than the header allows</source>
+        <translation>Der Datensatz an Position %1 legt mehr Objekte an, als der Dateikopf erlaubt</translation>
+    </message>
+    <message>
+        <source>The record at offset %1 names a missing object</source>
+        <translation>Der Datensatz an Position %1 nennt ein fehlendes Objekt</translation>
+    </message>
+    <message>
+        <source>The metafile is larger than %1 bytes</source>
+        <translation>Die Metadatei ist größer als %1 Bytes</translation>
+    </message>
+    <message>
+        <source>The metafile&apos;s placeable header is invalid</source>
+        <translation>Der Platzierungskopf der Metadatei ist ungültig</translation>
+    </message>
+    <message>
         <source>Not a metafile</source>
         <translation>Keine Metadatei</translation>
+    </message>
+    <message>
+        <source>The metafile gives no size</source>
+        <translation>Die Metadatei nennt keine Größe</translation>
+    </message>
+    <message>
+        <source>The metafile has a bad size</source>
+        <translation>Die Metadatei hat eine ungültige Größe</translation>
     </message>
 </context>
 <context>

@@ -144,9 +144,9 @@ QString InfColorToText(TInfColor color)
     return QStringLiteral("$%1").arg(color, 8, 16, QChar('0')).toUpper();
 }
 
-std::optional<TInfColor> InfColorFromText(QStringView text)
+std::optional<TInfColor> InfColorFromText(const QString& untrimmed)
 {
-    text = text.trimmed();
+    const QString text = untrimmed.trimmed();
     for (const auto& entry : ColorNames)
         if (text.compare(QLatin1String(entry.Name), Qt::CaseInsensitive) == 0)
             return entry.Color;
