@@ -24,3 +24,7 @@ inline void WriteFile(const QString& path, const QByteArray& bytes)
     if (file.open(QIODevice::WriteOnly))
         file.write(bytes);
 }
+
+// A metafile of 200 x 100 pixels: a red rectangle over the top-left quarter, a blue triangle, a
+// green ellipse over the bottom-left quarter, a 2 x 2 bitmap and a text.
+std::string SampleMetafile();

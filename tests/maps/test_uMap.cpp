@@ -188,6 +188,27 @@ TEST_F(MapPictures, QtReadersLoadBmpGifJpg)
     }
 }
 
+TEST_F(MapPictures, GifAndMetafile)
+{
+    TOrvikMap gif;
+    gif.LoadMapPic(MapFixture("pixel.gif"));
+    EXPECT_EQ(gif.size(), QSize(1, 1));
+    const QString wmf = Dir.filePath(QStringLiteral("drawing.WMF"));
+    const std::string bytes = SampleMetafile();
+    WriteFile(wmf, QByteArray(bytes.data(), qsizetype(bytes.size())));
+    TOrvikMap map;
+    map.LoadMapPic(wmf);
+    map.SetZoom(2);
+    EXPECT_EQ(map.size(), QSize(400, 200));
+    const QImage image = Render(map);
+    EXPECT_EQ(image.pixel(50, 40), qRgb(255, 0, 0));
+    EXPECT_EQ(image.pixel(100, 150), qRgb(0, 255, 0));
+    // Only a part exposed: the metafile is clipped to it.
+    const QImage part = Render(map, QRegion(QRect(90, 140, 20, 20)));
+    EXPECT_EQ(part.pixel(100, 150), qRgb(0, 255, 0));
+    EXPECT_EQ(qAlpha(part.pixel(50, 40)), 0);
+}
+
 TEST_F(MapPictures, UnreadablePicturesNameTheFile)
 {
     const QString garbage = Dir.filePath(QStringLiteral("broken map.jpg"));

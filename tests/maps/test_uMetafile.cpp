@@ -2,6 +2,7 @@
 // hugely.
 #include "maps/uMetafile.h"
 
+#include "MapTestSupport.h"
 #include "core/uGeneral.h"
 
 #include <QImage>
@@ -84,7 +85,9 @@ std::string Dib2x2()
     return w.Take();
 }
 
-std::string SampleFile()
+} // namespace
+
+std::string SampleMetafile()
 {
     TWmfWriter w;
     w.Word(100).Word(200).End(0x020C); // window extent 200 x 100
@@ -110,6 +113,8 @@ std::string SampleFile()
     return w.File(200, 100);
 }
 
+namespace {
+std::string SampleFile() { return SampleMetafile(); }
 } // namespace
 
 TEST(Metafile, DrawsTheCommonRecords)
