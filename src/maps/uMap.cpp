@@ -163,7 +163,8 @@ TOrvikMap::TOrvikMap(QWidget* parent)
     : QWidget(parent)
     , FMarkers(this)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The windows show the coordinates under the mouse without a button held.
+    setMouseTracking(true);
     UpdateSize();
 }
 
@@ -202,10 +203,10 @@ void TOrvikMap::ClearMapPic()
 void TOrvikMap::PictureChanged()
 {
     UpdateSize();
-    if (!FMapPic.IsEmpty()) {
+    if (!FMapPic.IsEmpty())
         UpdateScale();
-        update();
-    }
+    // Also without a picture: the old one must not stay on screen.
+    update();
 }
 
 void TOrvikMap::SetMarker(const QImage& picture)

@@ -244,13 +244,14 @@ struct TMetafile::TData {
 namespace {
 
 // Walks the records: with a painter it draws them, without one it checks them and decodes the
-// bitmaps into data.Bitmaps.
+// bitmaps into bitmaps.
 class TPlayer {
 public:
-    TPlayer(TMetafile::TData& data, QPainter* painter, const QRectF& target)
+    TPlayer(const TMetafile::TData& data, QPainter* painter, const QRectF& target, std::vector<QImage>* bitmaps = nullptr)
         : FData(data)
         , FPainter(painter)
         , FTarget(target)
+        , FBitmapsOut(bitmaps)
     {
         if (FPainter)
             FBase = FPainter->worldTransform();
@@ -457,8 +458,8 @@ private:
             // The variant without a bitmap paints a pattern: nothing to show here.
             if (p.Size() < dibAt + 12)
                 break;
-            if (!FPainter) {
-                FData.Bitmaps.push_back(DecodeDib(p.Bytes(dibAt, p.Size() - dibAt), p.Offset(), FPixelsLeft));
+            if (FBitmapsOut) {
+                FBitmapsOut->push_back(DecodeDib(p.Bytes(dibAt, p.Size() - dibAt), p.Offset(), FPixelsLeft));
             } else if (bitmap < FData.Bitmaps.size() && Begin()) {
                 const QImage& image = FData.Bitmaps[bitmap];
                 // Source rows of a DIB count from its bottom.
@@ -550,9 +551,10 @@ private:
         FPainter->drawText(QPointF(dx, dy), text);
     }
 
-    TMetafile::TData& FData;
+    const TMetafile::TData& FData;
     QPainter* FPainter;
     QRectF FTarget;
+    std::vector<QImage>* FBitmapsOut;
     QTransform FBase;
     TState FState;
     std::vector<TObject> FObjects;
@@ -595,8 +597,10 @@ void TMetafile::LoadFromBytes(std::string_view bytes)
     header.Need(18);
     data->ObjectCount = header.U16(10);
     data->RecordsStart = pos + 18;
-    TPlayer check(*data, nullptr, QRectF());
+    std::vector<QImage> bitmaps;
+    TPlayer check(*data, nullptr, QRectF(), &bitmaps);
     check.Play();
+    data->Bitmaps = std::move(bitmaps);
     if (!data->HasBounds) {
         if (!check.FirstExtent)
             Fail(TMetafileTexts::tr("The metafile gives no size"));
@@ -619,7 +623,7 @@ void TMetafile::Draw(QPainter& painter, const QRectF& target) const
     painter.save();
     try {
         // The records were checked when loaded; the player only reads them again.
-        TPlayer player(const_cast<TData&>(*FData), &painter, target);
+        TPlayer player(*FData, &painter, target);
         player.Play();
     } catch (const ETarvellError&) {
     }
