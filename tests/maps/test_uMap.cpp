@@ -4,12 +4,21 @@
 #include "MapTestSupport.h"
 #include "core/uGeneral.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QToolTip>
 #include <QImageWriter>
 #include <QPainter>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <tuple>
+#include <vector>
 
 namespace {
 
@@ -272,4 +281,52 @@ TEST(OrvikMap, OwnPictures)
     EXPECT_EQ(mark.size(), QSize(32, 32));
     EXPECT_EQ(qAlpha(mark.pixel(0, 0)), 0);
     EXPECT_GT(qAlpha(mark.pixel(16, 4)), 200);
+}
+
+TEST(OrvikMap, MouseAndHintsReachTheWindow)
+{
+    TOrvikMap map;
+    TMapPicture picture;
+    picture.SetImage(Filled(200, 100, Qt::white));
+    map.SetMapPic(picture);
+    map.show();
+    std::vector<std::tuple<char, Qt::MouseButton, Qt::MouseButtons, int, int>> seen;
+    map.OnMouseDown = [&](const TMapMouseEvent& e) { seen.emplace_back('d', e.Button, e.Buttons, e.X, e.Y); };
+    map.OnMouseMove = [&](const TMapMouseEvent& e) { seen.emplace_back('m', e.Button, e.Buttons, e.X, e.Y); };
+    map.OnMouseUp = [&](const TMapMouseEvent& e) { seen.emplace_back('u', e.Button, e.Buttons, e.X, e.Y); };
+    const auto send = [&](QEvent::Type type, QPoint at, Qt::MouseButton button, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, QPointF(at), map.mapToGlobal(QPointF(at)), button, buttons, Qt::NoModifier);
+        QCoreApplication::sendEvent(&map, &event);
+    };
+    // The mouse is followed without a button too, for the coordinates in the status bar.
+    EXPECT_TRUE(map.hasMouseTracking());
+    send(QEvent::MouseMove, {5, 6}, Qt::NoButton, Qt::NoButton);
+    send(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, {30, 40}, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, {31, 41}, Qt::LeftButton, Qt::NoButton);
+    const decltype(seen) expected = {{'m', Qt::NoButton, Qt::NoButton, 5, 6},
+                                     {'d', Qt::LeftButton, Qt::LeftButton, 10, 20},
+                                     {'m', Qt::NoButton, Qt::LeftButton, 30, 40},
+                                     {'u', Qt::LeftButton, Qt::NoButton, 31, 41}};
+    EXPECT_EQ(seen, expected);
+
+    QPoint asked;
+    map.OnHintText = [&](int x, int y) {
+        asked = QPoint(x, y);
+        return x < 100 ? QStringLiteral("Dam Square") : QString();
+    };
+    QHelpEvent near(QEvent::ToolTip, QPoint(12, 34), map.mapToGlobal(QPoint(12, 34)));
+    QCoreApplication::sendEvent(&map, &near);
+    EXPECT_EQ(asked, QPoint(12, 34));
+    EXPECT_EQ(QToolTip::text(), QStringLiteral("Dam Square"));
+    QHelpEvent far(QEvent::ToolTip, QPoint(150, 34), map.mapToGlobal(QPoint(150, 34)));
+    QCoreApplication::sendEvent(&map, &far);
+    // The tip fades out.
+    QElapsedTimer waited;
+    waited.start();
+    while (QToolTip::isVisible() && waited.elapsed() < 5000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(10);
+    }
+    EXPECT_FALSE(QToolTip::isVisible());
 }
