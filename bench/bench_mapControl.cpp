@@ -71,7 +71,7 @@ int main(int argc, char** argv)
     std::uniform_real_distribution<double> lon(4.855, 4.930), lat(52.350, 52.385);
     std::vector<TPosition> positions(static_cast<size_t>(count));
     for (auto& p : positions)
-        p = {lat(random), lon(random)};
+        p = { lat(random), lon(random) };
     // The view's bounds, as the window takes them from its scroll position.
     QRect view;
     map.OnPaintMarkers = [&](TOrvikMap& sender) {
@@ -83,7 +83,7 @@ int main(int argc, char** argv)
     };
 
     std::printf("map control repaint, %d POIs, view %d x %d, best of 5:\n", count, Width, Height);
-    for (const double zoom : {1.0, 2.0, 4.0, 0.5}) {
+    for (const double zoom : { 1.0, 2.0, 4.0, 0.5 }) {
         map.SetZoom(zoom);
         // The middle of the picture at that zoom.
         view = QRect((map.width() - Width) / 2, (map.height() - Height) / 2, Width, Height).intersected(map.rect());

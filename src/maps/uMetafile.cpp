@@ -65,8 +65,10 @@ enum Function : uint16_t {
     META_CREATEREGION = 0x06FF,
 };
 
-
-[[noreturn]] void Fail(const QString& message) { throw EConvertError(message); }
+[[noreturn]] void Fail(const QString& message)
+{
+    throw EConvertError(message);
+}
 
 // The parameters of one record; every read is checked against the record's end.
 class TParams {
@@ -125,11 +127,11 @@ struct TObject {
 };
 
 struct TState {
-    QPen Pen{QColor(Qt::black), 0};
-    QBrush Brush{QColor(Qt::white)};
+    QPen Pen { QColor(Qt::black), 0 };
+    QBrush Brush { QColor(Qt::white) };
     TObject Font;
-    QColor TextColor{Qt::black};
-    QColor BkColor{Qt::white};
+    QColor TextColor { Qt::black };
+    QColor BkColor { Qt::white };
     bool Opaque = true;
     uint16_t TextAlign = 0;
     Qt::FillRule FillRule = Qt::OddEvenFill;
@@ -144,11 +146,20 @@ QPen PenOf(uint16_t style, int16_t width, const QColor& colour)
         return QPen(Qt::NoPen);
     QPen pen(colour, std::abs(width));
     switch (style & 0x0F) {
-    case 1: pen.setStyle(Qt::DashLine); break;
-    case 2: pen.setStyle(Qt::DotLine); break;
-    case 3: pen.setStyle(Qt::DashDotLine); break;
-    case 4: pen.setStyle(Qt::DashDotDotLine); break;
-    default: break;
+    case 1:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case 2:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case 3:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case 4:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        break;
     }
     return pen;
 }
@@ -156,13 +167,15 @@ QPen PenOf(uint16_t style, int16_t width, const QColor& colour)
 QBrush BrushOf(uint16_t style, const QColor& colour, uint16_t hatch)
 {
     switch (style) {
-    case 1: return QBrush(Qt::NoBrush);
+    case 1:
+        return QBrush(Qt::NoBrush);
     case 2: {
-        static constexpr Qt::BrushStyle hatches[] = {
-            Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern, Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern};
+        static constexpr Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
         return QBrush(colour, hatch < 6 ? hatches[hatch] : Qt::SolidPattern);
     }
-    default: return QBrush(colour);
+    default:
+        return QBrush(colour);
     }
 }
 
@@ -216,7 +229,7 @@ QImage DecodeDib(std::string_view dib, size_t offset, int64_t& pixelsLeft)
     const uint32_t bitsOffset = uint32_t(14 + headerSize + tableBytes);
     file.reserve(qsizetype(fileSize));
     file.append("BM", 2);
-    for (const uint32_t v : {fileSize, 0u, bitsOffset}) {
+    for (const uint32_t v : { fileSize, 0u, bitsOffset }) {
         const uint32_t le = qToLittleEndian(v);
         file.append(reinterpret_cast<const char*>(&le), 4);
     }
@@ -247,7 +260,8 @@ namespace {
 // bitmaps into bitmaps.
 class TPlayer {
 public:
-    TPlayer(const TMetafile::TData& data, QPainter* painter, const QRectF& target, std::vector<QImage>* bitmaps = nullptr)
+    TPlayer(
+        const TMetafile::TData& data, QPainter* painter, const QRectF& target, std::vector<QImage>* bitmaps = nullptr)
         : FData(data)
         , FPainter(painter)
         , FTarget(target)
@@ -296,11 +310,21 @@ private:
             if (!FirstExtent)
                 FirstExtent = FState.WindowExt;
             break;
-        case META_SETTEXTCOLOR: FState.TextColor = p.Color(0); break;
-        case META_SETBKCOLOR: FState.BkColor = p.Color(0); break;
-        case META_SETBKMODE: FState.Opaque = p.U16(0) == 2; break;
-        case META_SETTEXTALIGN: FState.TextAlign = p.U16(0); break;
-        case META_SETPOLYFILLMODE: FState.FillRule = p.U16(0) == 2 ? Qt::WindingFill : Qt::OddEvenFill; break;
+        case META_SETTEXTCOLOR:
+            FState.TextColor = p.Color(0);
+            break;
+        case META_SETBKCOLOR:
+            FState.BkColor = p.Color(0);
+            break;
+        case META_SETBKMODE:
+            FState.Opaque = p.U16(0) == 2;
+            break;
+        case META_SETTEXTALIGN:
+            FState.TextAlign = p.U16(0);
+            break;
+        case META_SETPOLYFILLMODE:
+            FState.FillRule = p.U16(0) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+            break;
         case META_CREATEPENINDIRECT: {
             TObject o;
             o.Kind = TObject::kPen;
@@ -357,7 +381,9 @@ private:
             FObjects[index] = TObject();
             break;
         }
-        case META_MOVETO: FState.Pos = QPointF(p.I16(2), p.I16(0)); break;
+        case META_MOVETO:
+            FState.Pos = QPointF(p.I16(2), p.I16(0));
+            break;
         case META_LINETO: {
             const QPointF to(p.I16(2), p.I16(0));
             if (Begin()) {
@@ -452,8 +478,10 @@ private:
         case META_DIBSTRETCHBLT: {
             // StretchDIB carries a colour usage word after the raster operation.
             const size_t base = function == META_STRETCHDIB ? 6 : 4;
-            const int srcHeight = p.I16(base), srcWidth = p.I16(base + 2), ySrc = p.I16(base + 4), xSrc = p.I16(base + 6);
-            const int destHeight = p.I16(base + 8), destWidth = p.I16(base + 10), yDest = p.I16(base + 12), xDest = p.I16(base + 14);
+            const int srcHeight = p.I16(base), srcWidth = p.I16(base + 2), ySrc = p.I16(base + 4),
+                      xSrc = p.I16(base + 6);
+            const int destHeight = p.I16(base + 8), destWidth = p.I16(base + 10), yDest = p.I16(base + 12),
+                      xDest = p.I16(base + 14);
             const size_t dibAt = base + 16;
             // The variant without a bitmap paints a pattern: nothing to show here.
             if (p.Size() < dibAt + 12)
@@ -464,12 +492,14 @@ private:
                 const QImage& image = FData.Bitmaps[bitmap];
                 // Source rows of a DIB count from its bottom.
                 const QRectF source(xSrc, image.height() - ySrc - srcHeight, srcWidth, srcHeight);
-                FPainter->drawImage(QRectF(xDest, yDest, destWidth, destHeight).normalized(), image, source.normalized());
+                FPainter->drawImage(
+                    QRectF(xDest, yDest, destWidth, destHeight).normalized(), image, source.normalized());
             }
             ++bitmap;
             break;
         }
-        default: break;
+        default:
+            break;
         }
     }
 
@@ -481,7 +511,8 @@ private:
                 return;
             }
         if (FObjects.size() >= size_t(FData.ObjectCount))
-            Fail(TMetafileTexts::tr("The record at offset %1 creates more objects than the header allows").arg(p.Offset()));
+            Fail(TMetafileTexts::tr("The record at offset %1 creates more objects than the header allows")
+                     .arg(p.Offset()));
         FObjects.push_back(o);
     }
 
@@ -531,14 +562,24 @@ private:
         const double width = metrics.horizontalAdvance(text);
         double dx = 0, dy = 0;
         switch (FState.TextAlign & 0x0006) {
-        case 0x0006: dx = -width / 2; break;
-        case 0x0002: dx = -width; break;
-        default: break;
+        case 0x0006:
+            dx = -width / 2;
+            break;
+        case 0x0002:
+            dx = -width;
+            break;
+        default:
+            break;
         }
         switch (FState.TextAlign & 0x0018) {
-        case 0x0018: break; // baseline
-        case 0x0008: dy = -metrics.descent(); break;
-        default: dy = metrics.ascent(); break;
+        case 0x0018:
+            break; // baseline
+        case 0x0008:
+            dy = -metrics.descent();
+            break;
+        default:
+            dy = metrics.ascent();
+            break;
         }
         QTransform t;
         t.translate(origin.x(), origin.y());
@@ -612,9 +653,18 @@ void TMetafile::LoadFromBytes(std::string_view bytes)
     FData = std::move(data);
 }
 
-bool TMetafile::IsEmpty() const { return !FData || FData->Width <= 0 || FData->Height <= 0; }
-int TMetafile::Width() const { return FData ? FData->Width : 0; }
-int TMetafile::Height() const { return FData ? FData->Height : 0; }
+bool TMetafile::IsEmpty() const
+{
+    return !FData || FData->Width <= 0 || FData->Height <= 0;
+}
+int TMetafile::Width() const
+{
+    return FData ? FData->Width : 0;
+}
+int TMetafile::Height() const
+{
+    return FData ? FData->Height : 0;
+}
 
 void TMetafile::Draw(QPainter& painter, const QRectF& target) const
 {

@@ -7,7 +7,10 @@
 
 #include <string>
 
-inline QString MapFixture(const char* name) { return QStringLiteral(TARVELL_TEST_DATA "/maps/") + QLatin1String(name); }
+inline QString MapFixture(const char* name)
+{
+    return QStringLiteral(TARVELL_TEST_DATA "/maps/") + QLatin1String(name);
+}
 
 inline std::string ReadFixture(const char* name)
 {

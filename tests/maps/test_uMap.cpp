@@ -7,13 +7,13 @@
 #include <QApplication>
 #include <QBuffer>
 #include <QElapsedTimer>
-#include <QThread>
 #include <QHelpEvent>
-#include <QMouseEvent>
-#include <QToolTip>
 #include <QImageWriter>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -80,8 +80,11 @@ TEST(OrvikMap, SizeFollowsPictureAndZoomRounded)
         double zoom;
         QSize size;
     } cases[] = {
-        {200, 100, 1, {200, 100}}, {200, 100, 4, {800, 400}}, {101, 51, 0.5, {50, 26}},
-        {103, 1, 0.5, {52, 0}}, {3, 5, 2.5, {8, 12}},
+        { 200, 100, 1, { 200, 100 } },
+        { 200, 100, 4, { 800, 400 } },
+        { 101, 51, 0.5, { 50, 26 } },
+        { 103, 1, 0.5, { 52, 0 } },
+        { 3, 5, 2.5, { 8, 12 } },
     };
     for (const auto& c : cases) {
         TOrvikMap map;
@@ -187,7 +190,8 @@ protected:
 
 TEST_F(MapPictures, QtReadersLoadBmpGifJpg)
 {
-    for (const auto& [name, format] : {std::pair{"a.bmp", "BMP"}, std::pair{"b.gif", "GIF"}, std::pair{"c.jpg", "JPG"}}) {
+    for (const auto& [name, format] :
+        { std::pair { "a.bmp", "BMP" }, std::pair { "b.gif", "GIF" }, std::pair { "c.jpg", "JPG" } }) {
         if (!QImageWriter::supportedImageFormats().contains(QByteArray(format).toLower()))
             continue; // Qt writes no GIF; reading one is checked with the sample tool's output
         TOrvikMap map;
@@ -243,7 +247,7 @@ TEST_F(MapPictures, UnreadablePicturesNameTheFile)
     const QString wmf = Dir.filePath(QStringLiteral("bad.wmf"));
     WriteFile(wmf, "\xD7\xCD\xC6\x9A short");
     const QString missing = Dir.filePath(QStringLiteral("missing.gif"));
-    for (const QString& path : {garbage, large, wmf, missing}) {
+    for (const QString& path : { garbage, large, wmf, missing }) {
         TOrvikMap map;
         TMapPicture before;
         before.SetImage(Filled(300, 200, Qt::white));
@@ -300,14 +304,13 @@ TEST(OrvikMap, MouseAndHintsReachTheWindow)
     };
     // The mouse is followed without a button too, for the coordinates in the status bar.
     EXPECT_TRUE(map.hasMouseTracking());
-    send(QEvent::MouseMove, {5, 6}, Qt::NoButton, Qt::NoButton);
-    send(QEvent::MouseButtonPress, {10, 20}, Qt::LeftButton, Qt::LeftButton);
-    send(QEvent::MouseMove, {30, 40}, Qt::NoButton, Qt::LeftButton);
-    send(QEvent::MouseButtonRelease, {31, 41}, Qt::LeftButton, Qt::NoButton);
-    const decltype(seen) expected = {{'m', Qt::NoButton, Qt::NoButton, 5, 6},
-                                     {'d', Qt::LeftButton, Qt::LeftButton, 10, 20},
-                                     {'m', Qt::NoButton, Qt::LeftButton, 30, 40},
-                                     {'u', Qt::LeftButton, Qt::NoButton, 31, 41}};
+    send(QEvent::MouseMove, { 5, 6 }, Qt::NoButton, Qt::NoButton);
+    send(QEvent::MouseButtonPress, { 10, 20 }, Qt::LeftButton, Qt::LeftButton);
+    send(QEvent::MouseMove, { 30, 40 }, Qt::NoButton, Qt::LeftButton);
+    send(QEvent::MouseButtonRelease, { 31, 41 }, Qt::LeftButton, Qt::NoButton);
+    const decltype(seen) expected
+        = { { 'm', Qt::NoButton, Qt::NoButton, 5, 6 }, { 'd', Qt::LeftButton, Qt::LeftButton, 10, 20 },
+              { 'm', Qt::NoButton, Qt::LeftButton, 30, 40 }, { 'u', Qt::LeftButton, Qt::NoButton, 31, 41 } };
     EXPECT_EQ(seen, expected);
 
     QPoint asked;

@@ -45,7 +45,7 @@ TEST(MapCalibration, FourKeysGiveTheCorners)
 
 TEST(MapCalibration, BothLineEndsAndAnyKeyCase)
 {
-    for (const char* name : {"full-crlf.inf", "full-lf.inf", "mixed-case.inf"}) {
+    for (const char* name : { "full-crlf.inf", "full-lf.inf", "mixed-case.inf" }) {
         const TCalibrationLoad load = ParseFixture(name);
         ASSERT_EQ(load.State, TCalibrationState::Calibrated) << name << " " << load.Message.toStdString();
         const TMapCalibration& c = load.Calibration;
@@ -75,15 +75,15 @@ TEST(MapCalibration, MapCheckIsA32BitPattern)
         int64_t fileSize;
         TCalibrationState state;
     } cases[] = {
-        {"12345", 12345, TCalibrationState::Calibrated},
-        {"12346", 12345, TCalibrationState::SizeMismatch},
-        {"0", 0, TCalibrationState::Calibrated},
+        { "12345", 12345, TCalibrationState::Calibrated },
+        { "12346", 12345, TCalibrationState::SizeMismatch },
+        { "0", 0, TCalibrationState::Calibrated },
         // A 3 GiB picture: older files wrote the low 32 bits signed, unsigned reads too.
-        {"-1073741824", 3221225472, TCalibrationState::Calibrated},
-        {"3221225472", 3221225472, TCalibrationState::Calibrated},
+        { "-1073741824", 3221225472, TCalibrationState::Calibrated },
+        { "3221225472", 3221225472, TCalibrationState::Calibrated },
         // Only the low 32 bits count.
-        {"5", 4294967301, TCalibrationState::Calibrated},
-        {" +12345 ", 12345, TCalibrationState::Calibrated},
+        { "5", 4294967301, TCalibrationState::Calibrated },
+        { " +12345 ", 12345, TCalibrationState::Calibrated },
     };
     for (const auto& c : cases)
         EXPECT_EQ(ParseCalibration(body + c.check + "\r\n", Width, Height, c.fileSize).State, c.state) << c.check;
@@ -107,21 +107,22 @@ TEST(MapCalibration, BadFilesGiveTheWarningText)
         std::string text;
         const char* inMessage;
     } cases[] = {
-        {"no MapCheck", geo, "MapCheck"},
-        {"MapCheck not a number", geo + "MapCheck=12a\r\n", "12a"},
-        {"MapCheck empty", geo + "MapCheck=\r\n", "file size"},
-        {"MapCheck too large", geo + "MapCheck=99999999999\r\n", "99999999999"},
-        {"missing latitude", "Cal1Lon=4.855\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "Cal1Lat"},
-        {"nan", "Cal1Lon=nan\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "nan"},
-        {"inf", "Cal1Lon=4.855\r\nCal1Lat=inf\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "inf"},
-        {"1e308", "Cal1Lon=4.855\r\nCal1Lat=52.35\r\nCal2Lon=1e308\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "1e308"},
-        {"latitude beyond a pole", "Cal1Lon=4.855\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=90.5\r\nMapCheck=12345\r\n", "90.5"},
-        {"bad pixel", geo + "Cal1X=1.5\r\nMapCheck=12345\r\n", "1.5"},
-        {"pixel beyond 32 bits", geo + "Cal2Y=4294967296\r\nMapCheck=12345\r\n", "4294967296"},
-        {"unknown colour", geo + "BackColor=clMoneyGreen\r\nMapCheck=12345\r\n", "clMoneyGreen"},
-        {"garbage", ReadFixture("garbage.inf"), "MapCheck"},
-        {"decimal commas", ReadFixture("comma.inf"), "4,855"},
-        {"too large", geo + "MapCheck=12345\r\n" + std::string(MaxCalibrationFileSize, ' '), "65536"},
+        { "no MapCheck", geo, "MapCheck" },
+        { "MapCheck not a number", geo + "MapCheck=12a\r\n", "12a" },
+        { "MapCheck empty", geo + "MapCheck=\r\n", "file size" },
+        { "MapCheck too large", geo + "MapCheck=99999999999\r\n", "99999999999" },
+        { "missing latitude", "Cal1Lon=4.855\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "Cal1Lat" },
+        { "nan", "Cal1Lon=nan\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "nan" },
+        { "inf", "Cal1Lon=4.855\r\nCal1Lat=inf\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "inf" },
+        { "1e308", "Cal1Lon=4.855\r\nCal1Lat=52.35\r\nCal2Lon=1e308\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n", "1e308" },
+        { "latitude beyond a pole",
+            "Cal1Lon=4.855\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=90.5\r\nMapCheck=12345\r\n", "90.5" },
+        { "bad pixel", geo + "Cal1X=1.5\r\nMapCheck=12345\r\n", "1.5" },
+        { "pixel beyond 32 bits", geo + "Cal2Y=4294967296\r\nMapCheck=12345\r\n", "4294967296" },
+        { "unknown colour", geo + "BackColor=clMoneyGreen\r\nMapCheck=12345\r\n", "clMoneyGreen" },
+        { "garbage", ReadFixture("garbage.inf"), "MapCheck" },
+        { "decimal commas", ReadFixture("comma.inf"), "4,855" },
+        { "too large", geo + "MapCheck=12345\r\n" + std::string(MaxCalibrationFileSize, ' '), "65536" },
     };
     for (const auto& c : cases) {
         const TCalibrationLoad load = ParseCalibration(c.text, Width, Height, FixtureSize);
@@ -150,17 +151,33 @@ TEST(MapCalibration, ColoursByNameElseHex)
         TInfColor color;
         const char* text;
     } cases[] = {
-        {InfColor::clBlack, "clBlack"}, {InfColor::clMaroon, "clMaroon"}, {InfColor::clGreen, "clGreen"},
-        {InfColor::clOlive, "clOlive"}, {InfColor::clNavy, "clNavy"}, {InfColor::clPurple, "clPurple"},
-        {InfColor::clTeal, "clTeal"}, {InfColor::clGray, "clGray"}, {InfColor::clSilver, "clSilver"},
-        {InfColor::clRed, "clRed"}, {InfColor::clLime, "clLime"}, {InfColor::clYellow, "clYellow"},
-        {InfColor::clBlue, "clBlue"}, {InfColor::clFuchsia, "clFuchsia"}, {InfColor::clAqua, "clAqua"},
-        {InfColor::clWhite, "clWhite"}, {InfColor::clBtnFace, "clBtnFace"}, {InfColor::clWindow, "clWindow"},
-        {InfColor::clWindowText, "clWindowText"}, {InfColor::clHighlight, "clHighlight"},
-        {InfColor::clHighlightText, "clHighlightText"}, {InfColor::clBtnShadow, "clBtnShadow"},
-        {InfColor::clBtnText, "clBtnText"}, {InfColor::clInfoBk, "clInfoBk"},
+        { InfColor::clBlack, "clBlack" },
+        { InfColor::clMaroon, "clMaroon" },
+        { InfColor::clGreen, "clGreen" },
+        { InfColor::clOlive, "clOlive" },
+        { InfColor::clNavy, "clNavy" },
+        { InfColor::clPurple, "clPurple" },
+        { InfColor::clTeal, "clTeal" },
+        { InfColor::clGray, "clGray" },
+        { InfColor::clSilver, "clSilver" },
+        { InfColor::clRed, "clRed" },
+        { InfColor::clLime, "clLime" },
+        { InfColor::clYellow, "clYellow" },
+        { InfColor::clBlue, "clBlue" },
+        { InfColor::clFuchsia, "clFuchsia" },
+        { InfColor::clAqua, "clAqua" },
+        { InfColor::clWhite, "clWhite" },
+        { InfColor::clBtnFace, "clBtnFace" },
+        { InfColor::clWindow, "clWindow" },
+        { InfColor::clWindowText, "clWindowText" },
+        { InfColor::clHighlight, "clHighlight" },
+        { InfColor::clHighlightText, "clHighlightText" },
+        { InfColor::clBtnShadow, "clBtnShadow" },
+        { InfColor::clBtnText, "clBtnText" },
+        { InfColor::clInfoBk, "clInfoBk" },
         // 00BBGGRR: red 0x12, green 0x34, blue 0x56.
-        {0x00563412, "$00563412"}, {0x000000FE, "$000000FE"},
+        { 0x00563412, "$00563412" },
+        { 0x000000FE, "$000000FE" },
     };
     for (const auto& c : cases) {
         EXPECT_EQ(InfColorToText(c.color), QLatin1String(c.text)) << c.text;
@@ -177,11 +194,20 @@ TEST(MapCalibration, ColourTextsRead)
         const char* text;
         std::optional<TInfColor> color;
     } cases[] = {
-        {"CLBTNFACE", InfColor::clBtnFace}, {" clRed ", InfColor::clRed}, {"$ff", 0xFF},
-        {"255", 0xFF}, {"$8000000F", InfColor::clBtnFace}, {"$FF000005", InfColor::clWindow},
-        {"$80000001", std::nullopt}, {"$01000000", std::nullopt}, {"$", std::nullopt},
-        {"$1G", std::nullopt}, {"clMoneyGreen", std::nullopt}, {"-1", std::nullopt},
-        {"$100000000", std::nullopt}, {"", std::nullopt},
+        { "CLBTNFACE", InfColor::clBtnFace },
+        { " clRed ", InfColor::clRed },
+        { "$ff", 0xFF },
+        { "255", 0xFF },
+        { "$8000000F", InfColor::clBtnFace },
+        { "$FF000005", InfColor::clWindow },
+        { "$80000001", std::nullopt },
+        { "$01000000", std::nullopt },
+        { "$", std::nullopt },
+        { "$1G", std::nullopt },
+        { "clMoneyGreen", std::nullopt },
+        { "-1", std::nullopt },
+        { "$100000000", std::nullopt },
+        { "", std::nullopt },
     };
     for (const auto& c : cases)
         EXPECT_EQ(InfColorFromText(QLatin1String(c.text)), c.color) << c.text;
@@ -198,7 +224,8 @@ TEST(MapCalibration, TextRoundTrip)
     c.Cal2Lat = 89.5;
     c.Cal2X = 1003;
     c.Cal2Y = 2;
-    for (const TInfColor colour : {InfColor::clBtnFace, InfColor::clInfoBk, InfColor::clAqua, TInfColor(0x00010203)}) {
+    for (const TInfColor colour :
+        { InfColor::clBtnFace, InfColor::clInfoBk, InfColor::clAqua, TInfColor(0x00010203) }) {
         c.BackColor = colour;
         const std::string text = CalibrationText(c, FixtureSize);
         const TCalibrationLoad load = ParseCalibration(text, Width, Height, FixtureSize);
@@ -216,8 +243,8 @@ TEST(MapCalibration, TextRoundTrip)
     }
     c.BackColor = InfColor::clBtnFace;
     EXPECT_EQ(CalibrationText(c, 3221225472),
-              "Cal1Lon=-4.85512\r\nCal1Lat=-52.35001\r\nCal1X=-3\r\nCal1Y=761\r\nCal2Lon=179.99999\r\n"
-              "Cal2Lat=89.5\r\nCal2X=1003\r\nCal2Y=2\r\nBackColor=clBtnFace\r\nMapCheck=-1073741824\r\n");
+        "Cal1Lon=-4.85512\r\nCal1Lat=-52.35001\r\nCal1X=-3\r\nCal1Y=761\r\nCal2Lon=179.99999\r\n"
+        "Cal2Lat=89.5\r\nCal2X=1003\r\nCal2Y=2\r\nBackColor=clBtnFace\r\nMapCheck=-1073741824\r\n");
 }
 
 class MapCalibrationFiles : public ::testing::Test {
@@ -300,6 +327,7 @@ TEST_F(MapCalibrationFiles, AFailedSaveNamesTheFolderAndKeepsTheOldFile)
         SaveCalibration(missing, c);
         FAIL() << "saved into a missing folder";
     } catch (const EUserError& e) {
-        EXPECT_TRUE(e.Message().contains(QDir::toNativeSeparators(Dir.filePath(QStringLiteral("gone"))))) << e.Message().toStdString();
+        EXPECT_TRUE(e.Message().contains(QDir::toNativeSeparators(Dir.filePath(QStringLiteral("gone")))))
+            << e.Message().toStdString();
     }
 }

@@ -33,10 +33,18 @@ TEST(RoundToInt32, NearestTiesToEvenAndSaturates)
         double value;
         int32_t expected;
     } cases[] = {
-        {0.5, 0}, {1.5, 2}, {2.5, 2}, {-0.5, 0}, {-1.5, -2}, {-2.5, -2}, {2.4999, 2}, {2.5001, 3},
-        {1e12, std::numeric_limits<int32_t>::max()}, {-1e12, std::numeric_limits<int32_t>::min()},
-        {std::numeric_limits<double>::infinity(), std::numeric_limits<int32_t>::max()},
-        {std::nan(""), 0},
+        { 0.5, 0 },
+        { 1.5, 2 },
+        { 2.5, 2 },
+        { -0.5, 0 },
+        { -1.5, -2 },
+        { -2.5, -2 },
+        { 2.4999, 2 },
+        { 2.5001, 3 },
+        { 1e12, std::numeric_limits<int32_t>::max() },
+        { -1e12, std::numeric_limits<int32_t>::min() },
+        { std::numeric_limits<double>::infinity(), std::numeric_limits<int32_t>::max() },
+        { std::nan(""), 0 },
     };
     for (const auto& c : cases)
         EXPECT_EQ(RoundToInt32(c.value), c.expected) << c.value;
@@ -72,7 +80,7 @@ TEST(TMapScale, TiesGoToEven)
     const struct {
         double degrees;
         int32_t pixel;
-    } cases[] = {{0.5, 0}, {1.5, 2}, {2.5, 2}, {3.5, 4}, {-0.5, 0}, {-1.5, -2}, {2.25, 2}, {2.75, 3}};
+    } cases[] = { { 0.5, 0 }, { 1.5, 2 }, { 2.5, 2 }, { 3.5, 4 }, { -0.5, 0 }, { -1.5, -2 }, { 2.25, 2 }, { 2.75, 3 } };
     for (const auto& c : cases) {
         EXPECT_EQ(s.LonToX(c.degrees), c.pixel) << c.degrees;
         EXPECT_EQ(s.LatToY(c.degrees), c.pixel) << c.degrees;
@@ -103,7 +111,7 @@ TEST(TMapScale, UncalibratedGivesZero)
     s.UpdateScale();
     EXPECT_EQ(s.ScaleX(), 0);
     EXPECT_EQ(s.ScaleY(), 0);
-    for (double pixel : {0.0, 17.0, -5.0, 1e6}) {
+    for (double pixel : { 0.0, 17.0, -5.0, 1e6 }) {
         EXPECT_EQ(s.XToLon(pixel), 0);
         EXPECT_EQ(s.YToLat(pixel), 0);
     }
@@ -131,7 +139,7 @@ TEST(TMapScale, FarPositionsSaturate)
 TEST(TMapScale, ZoomMustBePositiveAndFinite)
 {
     TMapScale s = Amsterdam(2.0);
-    for (double bad : {0.0, -1.0, std::numeric_limits<double>::infinity(), std::nan("")}) {
+    for (double bad : { 0.0, -1.0, std::numeric_limits<double>::infinity(), std::nan("") }) {
         s.SetZoom(bad);
         EXPECT_EQ(s.GetZoom(), 2.0) << bad;
     }
@@ -144,11 +152,11 @@ TEST(TMapScale, DegeneratePoints)
         void (*change)(TMapScale&);
         bool degenerate;
     } cases[] = {
-        {"distinct", [](TMapScale&) {}, false},
-        {"same X", [](TMapScale& s) { s.Cal2X = s.Cal1X; }, true},
-        {"same Y", [](TMapScale& s) { s.Cal2Y = s.Cal1Y; }, true},
-        {"same longitude", [](TMapScale& s) { s.Cal2Lon = s.Cal1Lon; }, true},
-        {"same latitude", [](TMapScale& s) { s.Cal2Lat = s.Cal1Lat; }, true},
+        { "distinct", [](TMapScale&) {}, false },
+        { "same X", [](TMapScale& s) { s.Cal2X = s.Cal1X; }, true },
+        { "same Y", [](TMapScale& s) { s.Cal2Y = s.Cal1Y; }, true },
+        { "same longitude", [](TMapScale& s) { s.Cal2Lon = s.Cal1Lon; }, true },
+        { "same latitude", [](TMapScale& s) { s.Cal2Lat = s.Cal1Lat; }, true },
     };
     for (const auto& c : cases) {
         TMapScale s = Amsterdam(1.0);

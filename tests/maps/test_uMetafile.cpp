@@ -62,8 +62,14 @@ private:
     std::string FRecords;
 };
 
-TWmfWriter& Brush(TWmfWriter& w, uint32_t colorref) { return w.Word(0).Dword(colorref).Word(0).End(0x02FC); }
-TWmfWriter& NullPen(TWmfWriter& w) { return w.Word(5).Word(0).Word(0).Dword(0).End(0x02FA); }
+TWmfWriter& Brush(TWmfWriter& w, uint32_t colorref)
+{
+    return w.Word(0).Dword(colorref).Word(0).End(0x02FC);
+}
+TWmfWriter& NullPen(TWmfWriter& w)
+{
+    return w.Word(5).Word(0).Word(0).Dword(0).End(0x02FA);
+}
 
 QImage Render(const TMetafile& m, QSize size, QRectF target = {})
 {
@@ -105,16 +111,41 @@ std::string SampleMetafile()
     w.Word(1).End(0x012D);
     w.Word(100).Word(100).Word(50).Word(0).End(0x0418); // ellipse (0, 50)-(100, 100)
     // StretchDIB: SRCCOPY, DIB colours, source 2 x 2 at (0, 0), destination 20 x 20 at (170, 10).
-    w.Dword(0x00CC0020).Word(0).Word(2).Word(2).Word(0).Word(0).Word(20).Word(20).Word(10).Word(170).Bytes(Dib2x2()).End(0x0F43);
+    w.Dword(0x00CC0020)
+        .Word(0)
+        .Word(2)
+        .Word(2)
+        .Word(0)
+        .Word(0)
+        .Word(20)
+        .Word(20)
+        .Word(10)
+        .Word(170)
+        .Bytes(Dib2x2())
+        .End(0x0F43);
     // Text: a font, then "Hi" at (120, 5).
-    w.Word(-20).Word(0).Word(0).Word(0).Word(700).Word(0).Word(0).Word(0).Word(0).Bytes("DejaVu Sans").Word(0).End(0x02FB);
+    w.Word(-20)
+        .Word(0)
+        .Word(0)
+        .Word(0)
+        .Word(700)
+        .Word(0)
+        .Word(0)
+        .Word(0)
+        .Word(0)
+        .Bytes("DejaVu Sans")
+        .Word(0)
+        .End(0x02FB);
     w.Word(3).End(0x012D);
     w.Word(2).Bytes("Hi").Word(5).Word(120).End(0x0521);
     return w.File(200, 100);
 }
 
 namespace {
-std::string SampleFile() { return SampleMetafile(); }
+std::string SampleFile()
+{
+    return SampleMetafile();
+}
 } // namespace
 
 TEST(Metafile, DrawsTheCommonRecords)
@@ -129,15 +160,15 @@ TEST(Metafile, DrawsTheCommonRecords)
         QRgb rgb;
         const char* what;
     } cases[] = {
-        {50, 40, qRgb(255, 0, 0), "rectangle"},
-        {300, 120, qRgb(0, 0, 255), "polygon"},
-        {100, 150, qRgb(0, 255, 0), "ellipse"},
-        {5, 195, qRgb(255, 255, 255), "outside the ellipse"},
+        { 50, 40, qRgb(255, 0, 0), "rectangle" },
+        { 300, 120, qRgb(0, 0, 255), "polygon" },
+        { 100, 150, qRgb(0, 255, 0), "ellipse" },
+        { 5, 195, qRgb(255, 255, 255), "outside the ellipse" },
         // The bitmap at (340, 20)-(380, 60): its top row is green, white; the bottom row red, blue.
-        {350, 30, qRgb(0, 255, 0), "bitmap top left"},
-        {370, 30, qRgb(255, 255, 255), "bitmap top right"},
-        {350, 50, qRgb(255, 0, 0), "bitmap bottom left"},
-        {370, 50, qRgb(0, 0, 255), "bitmap bottom right"},
+        { 350, 30, qRgb(0, 255, 0), "bitmap top left" },
+        { 370, 30, qRgb(255, 255, 255), "bitmap top right" },
+        { 350, 50, qRgb(255, 0, 0), "bitmap bottom left" },
+        { 370, 50, qRgb(0, 0, 255), "bitmap bottom right" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(image.pixel(c.x, c.y) & 0xFFFFFF, c.rgb & 0xFFFFFF) << c.what;
@@ -170,39 +201,55 @@ TEST(Metafile, RefusesWhatItCannotDraw)
         const char* name;
         std::string bytes;
     } cases[] = {
-        {"empty", ""},
-        {"a JPEG", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10)},
-        {"placeable header only", good.substr(0, 22)},
-        {"header cut", good.substr(0, 30)},
-        {"record cut", good.substr(0, good.size() - 40)},
-        {"select of a missing object", [] {
-             TWmfWriter w;
-             w.Word(100).Word(100).End(0x020C).Word(7).End(0x012D);
-             return w.File(100, 100);
-         }()},
-        {"more objects than the header allows", [] {
-             TWmfWriter w;
-             Brush(w, 0);
-             Brush(w, 0);
-             return w.File(100, 100, 1);
-         }()},
-        {"polygon with 65535 points in 4 bytes", [] {
-             TWmfWriter w;
-             w.Word(0xFFFF).Word(1).End(0x0324);
-             return w.File(100, 100);
-         }()},
-        {"bitmap claiming 30000 x 30000 pixels", [] {
-             TWmfWriter w;
-             w.Dword(0x00CC0020).Word(0).Word(2).Word(2).Word(0).Word(0).Word(20).Word(20).Word(0).Word(0);
-             w.Dword(40).Dword(30000).Dword(30000).Word(1).Word(24).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0).Dword(0).End(0x0F43);
-             return w.File(100, 100);
-         }()},
-        {"record of size 0", good.substr(0, 40) + std::string(6, '\0') + good.substr(46)},
-        {"zero units per inch", [&] {
-             std::string b = good;
-             b[14] = b[15] = 0;
-             return b;
-         }()},
+        { "empty", "" },
+        { "a JPEG", std::string("\xFF\xD8\xFF\xE0\x00\x10JFIF", 10) },
+        { "placeable header only", good.substr(0, 22) },
+        { "header cut", good.substr(0, 30) },
+        { "record cut", good.substr(0, good.size() - 40) },
+        { "select of a missing object",
+            [] {
+                TWmfWriter w;
+                w.Word(100).Word(100).End(0x020C).Word(7).End(0x012D);
+                return w.File(100, 100);
+            }() },
+        { "more objects than the header allows",
+            [] {
+                TWmfWriter w;
+                Brush(w, 0);
+                Brush(w, 0);
+                return w.File(100, 100, 1);
+            }() },
+        { "polygon with 65535 points in 4 bytes",
+            [] {
+                TWmfWriter w;
+                w.Word(0xFFFF).Word(1).End(0x0324);
+                return w.File(100, 100);
+            }() },
+        { "bitmap claiming 30000 x 30000 pixels",
+            [] {
+                TWmfWriter w;
+                w.Dword(0x00CC0020).Word(0).Word(2).Word(2).Word(0).Word(0).Word(20).Word(20).Word(0).Word(0);
+                w.Dword(40)
+                    .Dword(30000)
+                    .Dword(30000)
+                    .Word(1)
+                    .Word(24)
+                    .Dword(0)
+                    .Dword(0)
+                    .Dword(0)
+                    .Dword(0)
+                    .Dword(0)
+                    .Dword(0)
+                    .End(0x0F43);
+                return w.File(100, 100);
+            }() },
+        { "record of size 0", good.substr(0, 40) + std::string(6, '\0') + good.substr(46) },
+        { "zero units per inch",
+            [&] {
+                std::string b = good;
+                b[14] = b[15] = 0;
+                return b;
+            }() },
     };
     for (const auto& c : cases) {
         TMetafile m;

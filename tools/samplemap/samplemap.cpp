@@ -23,8 +23,14 @@ constexpr int Width = 1000;
 constexpr int Height = 760;
 constexpr double West = 4.855, East = 4.930, South = 52.350, North = 52.385;
 
-double X(double lon) { return (lon - West) / (East - West) * Width; }
-double Y(double lat) { return (North - lat) / (North - South) * Height; }
+double X(double lon)
+{
+    return (lon - West) / (East - West) * Width;
+}
+double Y(double lat)
+{
+    return (North - lat) / (North - South) * Height;
+}
 
 // Metres per degree of longitude at the map's middle latitude (a sphere of the mean radius).
 double MetresPerDegreeLon()
@@ -60,7 +66,8 @@ void DrawShapes(QPainter& p)
     p.drawEllipse(QPointF(X(4.9165), Y(52.3660)), 46, 30);
     // Main roads: straight and gently bent lines of our own.
     p.setPen(QPen(QColor(250, 250, 250), 9, Qt::SolidLine, Qt::RoundCap));
-    const QLineF roads[] = {{0, 560, 1000, 470}, {120, 760, 380, 180}, {700, 760, 560, 160}, {0, 330, 1000, 300}, {860, 760, 930, 120}};
+    const QLineF roads[] = { { 0, 560, 1000, 470 }, { 120, 760, 380, 180 }, { 700, 760, 560, 160 },
+        { 0, 330, 1000, 300 }, { 860, 760, 930, 120 } };
     for (const QLineF& road : roads)
         p.drawLine(road);
     p.setPen(QPen(QColor(200, 190, 170), 1));
