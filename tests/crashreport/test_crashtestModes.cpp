@@ -237,6 +237,51 @@ size_t Count(const std::string& text, const std::string& what)
     return n;
 }
 
+// The thread sections in the order of their titles.
+std::vector<std::string> SectionTitles(const std::string& report)
+{
+    std::vector<std::string> titles;
+    const std::vector<std::string> lines = Lines(report);
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (lines[i - 1].empty() && !lines[i].empty() && lines[i].find(':') != std::string::npos &&
+            (lines[i].back() == ':' || lines[i].find("): <") != std::string::npos || lines[i].find("): ") != std::string::npos))
+            titles.push_back(lines[i]);
+    return titles;
+}
+
+// A frozen main thread: the watchdog's report carries FrozenText, no class, and the main thread's
+// section first; the program goes on once the main thread answers again.
+TEST(CrashTestThreads, FrozenMainThread)
+{
+    const TChildResult r = RunCrashTest("freeze");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_TRUE(r.Exited()) << r.Out << r.Err;
+    EXPECT_EQ(r.ExitCode(), 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Out.rfind("The application seems to be frozen.", 0), 0u) << r.Out;
+    EXPECT_EQ(Field(r.Out, "exception message"), "The application seems to be frozen.") << r.Out;
+    EXPECT_EQ(Field(r.Out, "exception class"), "") << r.Out;
+    const std::vector<std::string> titles = SectionTitles(r.Out);
+    ASSERT_FALSE(titles.empty()) << r.Out;
+    EXPECT_EQ(titles[0].rfind("main thread (", 0), 0u) << r.Out;
+    EXPECT_NE(r.Out.find("FreezeMainThread"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("continued"), std::string::npos) << r.Out;
+}
+
+// A named worker blocked beside the crash: its section is titled by its name and says who
+// created it.
+TEST(CrashTestThreads, NamedBlockedWorker)
+{
+    const TChildResult r = RunCrashTest("named-worker");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_EQ(r.ExitCode(), 1) << r.Out << r.Err;
+    const std::vector<std::string> titles = SectionTitles(r.Out);
+    ASSERT_GE(titles.size(), 2u) << r.Out;
+    EXPECT_EQ(titles[0].rfind("main thread (", 0), 0u) << r.Out;
+    EXPECT_EQ(titles[1].rfind("worker ($", 0), 0u) << r.Out;
+    EXPECT_NE(r.Out.find(">> created by main thread ($"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("CrashBesideANamedWorker"), std::string::npos) << r.Out;
+}
+
 TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
 {
     const TChildResult r = RunCrashTest("two-threads");

@@ -1,12 +1,14 @@
 // crashtest: a program linked with the crash reporter and the program's crash hook that fails in
 // the way its one argument names; the mode table test runs it as a child and reads what it says.
-// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard.
+// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard; CRASHTEST_STAMP makes null-read
+// write the moment of its fault to standard error.
 #include "uCrashFunctions.h"
 
 #include "app/uDialogs.h"
 #include "app/uExcept.h"
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostNotify.h"
+#include "crashreport/VostThreads.h"
 
 #include <QApplication>
 #include <QThread>
@@ -14,6 +16,8 @@
 
 #include <atomic>
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -22,6 +26,7 @@
 #include <thread>
 
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -123,6 +128,40 @@ void TwoThreadsCrash()
     second.join();
 }
 
+// The main thread stops answering for a while; the watchdog reports it, and the program goes on.
+int FreezeMainThread(QApplication& app)
+{
+    QTimer::singleShot(0, &app, [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+        QCoreApplication::exit(0);
+    });
+    const int code = app.exec();
+    std::printf("continued\n");
+    std::fflush(stdout);
+    return code;
+}
+
+// A named worker blocked on a condition while the main thread crashes.
+void CrashBesideANamedWorker()
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool named = false;
+    std::thread worker([&] {
+        SetThreadName(0, "worker");
+        std::unique_lock guard(lock);
+        named = true;
+        changed.notify_all();
+        changed.wait(guard, [] { return false; });
+    });
+    {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return named; });
+    }
+    CrashFunctions::NullRead();
+    worker.join();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -135,6 +174,8 @@ int main(int argc, char** argv)
         SetDeadlockGuardTimeout(std::chrono::milliseconds(std::atoi(guard)));
     CrashReportSettings.BugReportFile = "/dev/null";
 
+    if (mode == "freeze")
+        CrashReportSettings.FreezeTimeout = 1000;
     if (mode == "done-default") {
         InitCrashReporter();
         DoneCrashReporter();
@@ -150,8 +191,16 @@ int main(int argc, char** argv)
     SetUserErrorDisplay({[](const QString& text) { ShowWarning(nullptr, text); }, {}, std::chrono::milliseconds(1500)});
     AppStarting.store(false);
 
-    if (mode == "null-read")
+    if (mode == "null-read") {
+        // The benchmark's start: the moment of the fault on the system's monotonic clock.
+        if (std::getenv("CRASHTEST_STAMP")) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "fault at %lld\n", (long long)now.tv_sec * 1000000000ll + now.tv_nsec);
+            std::fflush(stderr);
+        }
         CrashFunctions::NullRead();
+    }
     else if (mode == "null-write")
         CrashFunctions::NullWrite();
     else if (mode == "div-zero")
@@ -184,6 +233,10 @@ int main(int argc, char** argv)
         CrashFunctions::NullRead();
     } else if (mode == "two-threads")
         TwoThreadsCrash();
+    else if (mode == "freeze")
+        return FreezeMainThread(app);
+    else if (mode == "named-worker")
+        CrashBesideANamedWorker();
     else {
         std::fprintf(stderr, "crashtest: unknown mode '%s'\n", mode.c_str());
         return 64;
