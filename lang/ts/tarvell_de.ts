@@ -1828,6 +1828,49 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     </message>
 </context>
 <context>
+    <name>VostExcept</name>
+    <message>
+        <source>The mail was sent successfully.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sorry, sending the mail didn&apos;t work.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>An error occurred in the application:%LF%%LF%%exceptMsg%</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The application seems to be frozen.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save bug report</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation type="unfinished">Anzeigen</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restart</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished">Schließen</translation>
+    </message>
+</context>
+<context>
     <name>VostMail</name>
     <message>
         <source>The bug report was not sent through the mail server %1: without encryption its password would cross the network in clear text. A password is only sent to a mail server on this computer.</source>

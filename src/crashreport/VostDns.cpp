@@ -37,14 +37,6 @@ constexpr int MaxReferralRounds = 10;
 
 uint16_t Word(std::string_view b, size_t at) { return uint16_t(uint8_t(b[at]) << 8 | uint8_t(b[at + 1])); }
 
-std::string LowerName(std::string_view name)
-{
-    std::string out(name);
-    for (char& c : out)
-        c = LowerChar(c);
-    return out;
-}
-
 // A name at offset; next is the offset after it where it was stored (not where a pointer led).
 bool ReadName(std::string_view b, size_t offset, std::string& name, size_t& next)
 {

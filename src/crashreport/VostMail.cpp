@@ -3,6 +3,7 @@
 #include "crashreport/VostMail.h"
 
 #include "crashreport/VostCrypt.h"
+#include "crashreport/VostExcept.h"
 #include "crashreport/VostStrings.h"
 
 #include <QCoreApplication>
@@ -164,6 +165,13 @@ std::string AddressOfItem(const std::string& item)
     return TrimTextCopy(std::string_view(item).substr(open + 1, close == std::string::npos ? std::string::npos : close - open - 1));
 }
 
+// The settings hold the box texts untranslated, in the reporter's context; a text the program
+// changed has no translation and stays as it is.
+std::string Translated(const std::string& text)
+{
+    return text.empty() ? text : QCoreApplication::translate("VostExcept", text.c_str()).toStdString();
+}
+
 void Tell(const TMailOwner* owner, bool error, const std::string& caption, std::string text)
 {
     ReplaceSub(text, "%LF%", "\r\n", true, true);
@@ -226,7 +234,7 @@ void EncipherSmtpPassword(std::string& password, std::string_view server, std::s
     pass(server, ServerPassConstant);
 }
 
-int RunProgram(const std::vector<std::string>& arguments)
+int RunProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout)
 {
     if (arguments.empty())
         return -1;
@@ -237,11 +245,18 @@ int RunProgram(const std::vector<std::string>& arguments)
     pid_t pid = 0;
     if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
         return -1;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0)
-        if (errno != EINTR)
+    for (;;) {
+        const pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid)
+            return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR)
             return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (std::chrono::steady_clock::now() >= deadline)
+            return ProgramStillRunning;
+        usleep(20000);
+    }
 }
 
 std::string MailtoUrl(std::string_view recipients, std::string_view subject, std::string_view body, size_t maxLength)
@@ -297,12 +312,38 @@ int SendMapiMail(std::string_view recipients, std::string_view subject, std::str
         return MailFailed;
     if (owner && owner->LeaveTopmost)
         owner->LeaveTopmost();
-    return RunProgram(arguments) == 0 ? MailSent : MailFailed;
+    const int code = RunProgram(arguments, environment.ProgramTimeout);
+    return code == 0 || code == ProgramStillRunning ? MailSent : MailFailed;
 }
 
 bool SendMailtoMail(std::string_view recipients, std::string_view subject, std::string_view body, const TMailEnvironment& environment)
 {
-    return RunProgram({environment.UrlOpener, MailtoUrl(recipients, subject, body)}) == 0;
+    const int code = RunProgram({environment.UrlOpener, MailtoUrl(recipients, subject, body)}, environment.ProgramTimeout);
+    return code == 0 || code == ProgramStillRunning;
+}
+
+TMailSettings MailSettingsOf(const TCrashReportSettings& s, std::string reportFile)
+{
+    TMailSettings m;
+    m.MailAddress = s.MailAddress.Str();
+    m.MailFrom = s.MailFrom;
+    m.MailSubject = s.MailSubject.Str();
+    m.MailAttachReportFile = s.MailAttachReportFile;
+    m.MailAttachTempCopy = s.MailAttachTempCopy;
+    m.MailDirect = s.MailDirect;
+    m.MailViaServer = s.MailViaServer;
+    m.MailViaMapi = s.MailViaMapi;
+    m.MailViaShell = s.MailViaShell;
+    m.SmtpServer = s.SmtpServer.Str();
+    m.SmtpPort = s.SmtpPort;
+    m.SmtpAccount = s.SmtpAccount.Str();
+    m.SmtpPassword = s.SmtpPassword.Str();
+    m.MailExtraAttachments = s.MailExtraAttachments;
+    m.MailSentText = s.MailSentText.Str();
+    m.MailFailedText = s.MailFailedText.Str();
+    m.MailButtonCaption = s.MailButtonCaption.Str();
+    m.ReportFile = std::move(reportFile);
+    return m;
 }
 
 int MailBugReport(std::string_view report, std::string_view screenShot, const TMailOwner* owner, bool automatic,
@@ -355,7 +396,7 @@ int MailBugReport(std::string_view report, std::string_view screenShot, const TM
                 if (automatic)
                     fprintf(stderr, "%s\n", text.c_str());
                 else
-                    Tell(owner, true, settings.MailButtonCaption, text);
+                    Tell(owner, true, Translated(settings.MailButtonCaption), text);
             }
         }
 
@@ -376,9 +417,9 @@ int MailBugReport(std::string_view report, std::string_view screenShot, const TM
                     result = MailSent;
             }
             if (result == MailFailed && !automatic)
-                Tell(owner, true, settings.MailButtonCaption, settings.MailFailedText);
+                Tell(owner, true, Translated(settings.MailButtonCaption), Translated(settings.MailFailedText));
         } else if (!automatic)
-            Tell(owner, false, settings.MailButtonCaption, settings.MailSentText);
+            Tell(owner, false, Translated(settings.MailButtonCaption), Translated(settings.MailSentText));
         return result;
     } catch (...) {
         return MailFailed;

@@ -6,6 +6,7 @@
 #include "crashreport/VostSmtp.h"
 #include "crashreport/VostStrings.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -36,15 +37,23 @@ struct TMailSettings {
     std::string ReportFile;
 };
 
+struct TCrashReportSettings;
+// The mail fields of the reporter's settings record; reportFile is the saved report's absolute
+// path (the configured name already resolved), empty when there is none.
+TMailSettings MailSettingsOf(const TCrashReportSettings& settings, std::string reportFile);
+
 // What the mail routes need from outside; tests point it at loopback servers and stub programs.
 struct TMailEnvironment {
     TSmtpConfig Smtp;
     std::string TempRoot; // empty: $TMPDIR, else /tmp
     std::string MailProgram = "xdg-email"; // looked up on PATH
     std::string UrlOpener = "xdg-open";
+    // A mail program that is still open after this long shows the mail to the user: it counts
+    // as sent, and is left running.
+    std::chrono::milliseconds ProgramTimeout{std::chrono::minutes(10)};
 };
 
-// The window that mailing reports to (interactive calls only).
+// The window that mailing reports to (interactive calls only). Texts and caption arrive translated.
 struct TMailOwner {
     // A message box: error or information icon, the caption, the text.
     std::function<void(bool error, const std::string& caption, const std::string& text)> ShowMessage;
@@ -82,5 +91,7 @@ void DecipherSmtpPassword(std::string& password, std::string_view server, std::s
 void EncipherSmtpPassword(std::string& password, std::string_view server, std::string_view account);
 
 // Runs a program found on PATH with these arguments (no shell) and waits for it: its exit code,
-// or -1 when it could not be started or did not exit normally.
-int RunProgram(const std::vector<std::string>& arguments);
+// -1 when it could not be started or did not exit normally, ProgramStillRunning when it had not
+// ended within the time-out (it is left running).
+constexpr int ProgramStillRunning = -2;
+int RunProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout);

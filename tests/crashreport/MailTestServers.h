@@ -367,6 +367,11 @@ public:
         std::lock_guard lock(FMutex);
         return FQueries;
     }
+    std::vector<uint16_t> Identifiers()
+    {
+        std::lock_guard lock(FMutex);
+        return FIdentifiers;
+    }
 
 private:
     void Run()
@@ -387,6 +392,7 @@ private:
             {
                 std::lock_guard lock(FMutex);
                 FQueries.push_back(std::string(typeName) + " " + name);
+                FIdentifiers.push_back(uint16_t(uint8_t(query[0]) << 8 | uint8_t(query[1])));
             }
             if (FSpoof) {
                 const std::string forged = FSpoof(query);
@@ -405,6 +411,7 @@ private:
     std::thread FThread;
     std::mutex FMutex;
     std::vector<std::string> FQueries;
+    std::vector<uint16_t> FIdentifiers;
 };
 
 } // namespace MailTest

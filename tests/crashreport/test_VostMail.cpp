@@ -463,6 +463,8 @@ TEST_F(MailTest, DirectSendingOneSessionPerRecipientDomain)
 
     ASSERT_TRUE(SendSmtpMail("", "a@one.test; b@two.test", "s", one.Port(), {}, {}, {}, {}, "b", config));
     EXPECT_EQ(Join(dns.Queries()), "MX one.test|MX two.test|A mx.two.test");
+    const std::vector<uint16_t> ids = dns.Identifiers();
+    EXPECT_FALSE(ids[0] == ids[1] && ids[1] == ids[2]) << "identifiers are not random";
     EXPECT_EQ(one.Connections(), 1);
     EXPECT_EQ(two.Connections(), 1);
     EXPECT_NE(Join(one.Commands()).find("RCPT TO:<a@one.test>|DATA"), std::string::npos);
@@ -747,13 +749,13 @@ namespace {
 // Stub programs on PATH that keep their arguments (one a line) and end with the given code.
 class TStubPrograms {
 public:
-    TStubPrograms(const std::string& folder, int emailExit, int openExit)
+    TStubPrograms(const std::string& folder, int emailExit, int openExit, int emailSeconds = 0)
         : FFolder(folder)
         , FOldPath(getenv("PATH") ? getenv("PATH") : "")
     {
         mkdir((folder + "/bin").c_str(), 0700);
-        Write("xdg-email", emailExit);
-        Write("xdg-open", openExit);
+        Write("xdg-email", emailExit, emailSeconds);
+        Write("xdg-open", openExit, 0);
         setenv("PATH", (folder + "/bin:" + FOldPath).c_str(), 1);
     }
     ~TStubPrograms() { setenv("PATH", FOldPath.c_str(), 1); }
@@ -774,10 +776,11 @@ public:
     }
 
 private:
-    void Write(const std::string& name, int code)
+    void Write(const std::string& name, int code, int seconds)
     {
         const std::string path = FFolder + "/bin/" + name;
-        WriteTestFile(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + FFolder + "/" + name + ".args'\nexit " + std::to_string(code) + "\n");
+        WriteTestFile(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + FFolder + "/" + name + ".args'\nsleep " + std::to_string(seconds) +
+                                "\nexit " + std::to_string(code) + "\n");
         chmod(path.c_str(), 0700);
     }
     std::string FFolder, FOldPath;
@@ -864,6 +867,21 @@ TEST_F(MailTest, DesktopRoutes)
         EXPECT_EQ(message, c.message) << c.name;
         EXPECT_GE(lowered, c.emailRan ? 1 : 0) << c.name;
     }
+}
+
+TEST_F(MailTest, MailProgramLeftOpenCountsAsSent)
+{
+    TStubPrograms stubs(Folder(), 1, 1, 5);
+    TMailEnvironment environment;
+    environment.ProgramTimeout = 200ms;
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(SendMapiMail("a@x.test", "s", "b", false, nullptr, "", environment), MailSent);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    // Not started at all: failed.
+    environment.MailProgram = "no-such-mail-program";
+    EXPECT_EQ(SendMapiMail("a@x.test", "s", "b", false, nullptr, "", environment), MailFailed);
+    // A recipient that would read as an option is left out; none left, nothing starts.
+    EXPECT_EQ(SendMapiMail("--help", "s", "b", false, nullptr, "", {}), MailFailed);
 }
 
 TEST_F(MailTest, SmtpRoutesComeFirst)
