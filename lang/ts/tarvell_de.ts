@@ -1831,43 +1831,43 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     <name>VostExcept</name>
     <message>
         <source>The mail was sent successfully.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Mail wurde erfolgreich gesendet.</translation>
     </message>
     <message>
         <source>Sorry, sending the mail didn&apos;t work.</source>
-        <translation type="unfinished"></translation>
+        <translation>Das Senden der Mail hat leider nicht funktioniert.</translation>
     </message>
     <message>
         <source>An error occurred in the application:%LF%%LF%%exceptMsg%</source>
-        <translation type="unfinished"></translation>
+        <translation>In der Anwendung ist ein Fehler aufgetreten:%LF%%LF%%exceptMsg%</translation>
     </message>
     <message>
         <source>The application seems to be frozen.</source>
-        <translation type="unfinished"></translation>
+        <translation>Die Anwendung scheint eingefroren zu sein.</translation>
     </message>
     <message>
         <source>Save bug report</source>
-        <translation type="unfinished"></translation>
+        <translation>Fehlerbericht speichern</translation>
     </message>
     <message>
         <source>Print</source>
-        <translation type="unfinished"></translation>
+        <translation>Drucken</translation>
     </message>
     <message>
         <source>Show</source>
-        <translation type="unfinished">Anzeigen</translation>
+        <translation>Anzeigen</translation>
     </message>
     <message>
         <source>Continue</source>
-        <translation type="unfinished"></translation>
+        <translation>Fortsetzen</translation>
     </message>
     <message>
         <source>Restart</source>
-        <translation type="unfinished"></translation>
+        <translation>Neu starten</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="unfinished">Schließen</translation>
+        <translation>Schließen</translation>
     </message>
 </context>
 <context>
