@@ -901,16 +901,18 @@ TEST_F(MailTest, SmtpRoutesComeFirst)
 
     struct {
         const char* name;
-        bool direct, viaServer, online, tempCopy;
+        bool direct, viaServer, online, tempCopy, automatic;
         const char* account;
         int result;
         int smtpConnections;
         const char* message;
     } cases[] = {
-        {"direct to the exchanger", true, false, true, false, "", MailSent, 1, "info:Sent."},
-        {"through the server", false, true, true, true, "", MailSent, 1, "info:Sent."},
-        {"through the server, with an account", false, true, true, false, "user", MailSent, 1, "info:Sent."},
-        {"offline: the desktop's mail program", true, true, false, false, "", MailSent, 0, ""},
+        {"direct to the exchanger", true, false, true, false, false, "", MailSent, 1, "info:Sent."},
+        {"direct, automatic: no box", true, false, true, false, true, "", MailSent, 1, ""},
+        {"through the server", false, true, true, true, false, "", MailSent, 1, "info:Sent."},
+        {"through the server, with an account", false, true, true, false, false, "user", MailSent, 1, "info:Sent."},
+        {"offline: the desktop's mail program", true, true, false, false, false, "", MailSent, 0, ""},
+        {"offline, automatic: nothing", true, true, false, false, true, "", MailFailed, 0, ""},
     };
     for (const auto& c : cases) {
         QTemporaryDir dir;
@@ -938,10 +940,10 @@ TEST_F(MailTest, SmtpRoutesComeFirst)
                          {}};
         const int before = exchanger.Connections();
 
-        EXPECT_EQ(MailBugReport("the report\r\n", "PNG", &owner, false, settings, environment), c.result) << c.name;
+        EXPECT_EQ(MailBugReport("the report\r\n", "PNG", &owner, c.automatic, settings, environment), c.result) << c.name;
         EXPECT_EQ(exchanger.Connections() - before, c.smtpConnections) << c.name;
         EXPECT_EQ(message, c.message) << c.name;
-        EXPECT_EQ(stubs.Arguments("xdg-email").empty(), c.smtpConnections > 0) << c.name;
+        EXPECT_EQ(stubs.Arguments("xdg-email").empty(), c.smtpConnections > 0 || c.automatic) << c.name;
         if (c.smtpConnections > 0) {
             const std::string data = exchanger.Data().back();
             EXPECT_NE(data.find("From: VostExcept <support@maker.test>"), std::string::npos) << c.name;
