@@ -11,6 +11,8 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "maps/fMapInternal.h"
+#include "model/uModel.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,15 +30,21 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStyle>
+#include <QTabBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <unordered_set>
 
 namespace {
 
 // Typing stops at this length; texts set by the program are shown whole.
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
+constexpr int MapPaneMinimum = 134;
 
 std::map<quint64, TMDIChild*>& LiveChildren()
 {
@@ -75,6 +83,20 @@ struct TRefreshAfter {
 
 } // namespace
 
+void TEntriesView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    if (OnMouseReleased)
+        OnMouseReleased();
+}
+
+void TEntriesView::keyReleaseEvent(QKeyEvent* event)
+{
+    QTableView::keyReleaseEvent(event);
+    if (OnKeyReleased)
+        OnKeyReleased(event);
+}
+
 void TEntriesView::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
 
 void TEntriesView::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
@@ -106,13 +128,21 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
 {
     setObjectName(QStringLiteral("MDIChild"));
     LiveChildren()[FKey] = this;
-    auto* central = new QWidget(this);
+    CreateActions();
+    spMap = new QSplitter(Qt::Horizontal, this);
+    spMap->setObjectName(QStringLiteral("spMap"));
+    spMap->setChildrenCollapsible(false);
+    spMap->installEventFilter(this);
+    setCentralWidget(spMap);
+    CreateMapPane();
+    auto* central = new QWidget(spMap);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    setCentralWidget(central);
-
-    CreateActions();
+    spMap->addWidget(central);
+    // The pane keeps its width as the window grows.
+    spMap->setStretchFactor(0, 0);
+    spMap->setStretchFactor(1, 1);
     ToolBar2 = new QToolBar(central);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
@@ -152,6 +182,8 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     ListView1->setDropIndicatorShown(true);
     ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
     ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
+    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
+    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
@@ -195,6 +227,13 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
 
     resize(600, 400);
     Retranslate();
+    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
+    RunCommand(this, [this] {
+        if (GetSettings().MapVisible)
+            ShowMapPane();
+        else
+            acCloseMapExecute();
+    });
     RefreshView(false);
     UpdateActions();
 }
@@ -203,6 +242,11 @@ TMDIChild::~TMDIChild()
 {
     FDestroying = true;
     disconnect(qApp, nullptr, this, nullptr);
+    // The map window's view hangs on the list: it goes first.
+    if (TMapForm* map = std::exchange(FMapForm, nullptr)) {
+        map->FormDeactivate();
+        delete map;
+    }
     LiveChildren().erase(FKey);
     for (int i = 1; i <= 3; ++i)
         FMain.StatusPanel(i)->clear();
@@ -250,10 +294,13 @@ void TMDIChild::Execute(TAction id)
     case TAction::acCommit:
         acCommitExecute();
         break;
-    // The map pane and the plug-in commands come with their own units; until then the table
-    // keeps these disabled.
     case TAction::acOpenMap:
+        acOpenMapExecute();
+        break;
     case TAction::acCloseMap:
+        acCloseMapExecute();
+        break;
+    // The plug-in commands come with their own unit; until then the table keeps them disabled.
     case TAction::acPluginGoto:
     case TAction::acPluginAdd:
     case TAction::actShowIn:
@@ -356,6 +403,7 @@ void TMDIChild::Retranslate()
 {
     for (const TAction id : ActionsOf(TActionWindow::Child))
         Action(id)->setText(tr(ActionDef(id).Caption));
+    tsMaps->setTabText(0, tr("Internal Map"));
     FModel->headerDataChanged(Qt::Horizontal, 0, 2);
     RefreshView(false);
 }
@@ -453,6 +501,7 @@ void TMDIChild::RefreshView(bool force)
     setWindowTitle(caption + QStringLiteral("[*]"));
     setWindowModified(Entries().Changed());
     AlignColumns();
+    PushSelectionToMap();
     ShowEntryInEdits();
 }
 
@@ -534,6 +583,8 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
     // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
     // the first paint on.
+    if (watched == spMap && event->type() == QEvent::Resize && FPlaceMapPane && !paMaps->isHidden())
+        PlaceMapPane();
     if (ListView1 && !FDestroying
         && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
         || (watched == ListView1->verticalScrollBar()
@@ -725,22 +776,42 @@ void TMDIChild::SelectAll()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
     const TFlagScope bulk(BulkSelecting);
+    // Cleared first: the selection model compares an old selection of many ranges (a rubber band
+    // over scattered POIs) with the new one in a time that grows with the product of both.
+    ListView1->selectionModel()->clearSelection();
     ListView1->selectAll();
     ListView1->setFocus();
     BulkSelecting = false;
     ShowEntryInEdits();
+    PushSelectionToMap();
 }
 
 void TMDIChild::InvertSelection()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
     const TFlagScope bulk(BulkSelecting);
-    if (FModel->rowCount() > 0)
-        ListView1->selectionModel()->select(
-            QItemSelection(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 2)), QItemSelectionModel::Toggle);
+    // The inverted rows as ranges, set on a cleared selection (see SelectAll).
+    const std::vector<int> selected = SelectedIndices();
+    QItemSelection inverted;
+    int first = 0;
+    auto add = [&](int last) {
+        if (last >= first)
+            inverted.append(QItemSelectionRange(FModel->index(first, 0), FModel->index(last, 2)));
+    };
+    for (const int row : selected) {
+        add(row - 1);
+        first = row + 1;
+    }
+    add(FModel->rowCount() - 1);
+    QItemSelectionModel* model = ListView1->selectionModel();
+    model->clearSelection();
+    if (!inverted.isEmpty())
+        model->select(inverted, QItemSelectionModel::Select);
     ListView1->setFocus();
     BulkSelecting = false;
     ShowEntryInEdits();
+    // The map shows the selection, so it follows the inverted one.
+    PushSelectionToMap();
 }
 
 // --- drag and drop -------------------------------------------------------------------------------
@@ -774,4 +845,265 @@ bool TMDIChild::DropMime(const QMimeData* data, int row)
             source->AfterBulkChange();
     });
     return true;
+}
+
+// --- the map pane --------------------------------------------------------------------------------
+
+void TMDIChild::CreateMapPane()
+{
+    paMaps = new QWidget(spMap);
+    paMaps->setObjectName(QStringLiteral("paMaps"));
+    paMaps->setMinimumWidth(MapPaneMinimum);
+    auto* layout = new QVBoxLayout(paMaps);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    paMapForm = new QWidget(paMaps);
+    paMapForm->setObjectName(QStringLiteral("paMapForm"));
+    auto* host = new QVBoxLayout(paMapForm);
+    host->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(paMapForm, 1);
+    auto* tabs = new QHBoxLayout;
+    tabs->setContentsMargins(0, 0, 0, 0);
+    tsMaps = new QTabBar(paMaps);
+    tsMaps->setObjectName(QStringLiteral("tsMaps"));
+    tsMaps->setShape(QTabBar::RoundedSouth);
+    tsMaps->setDrawBase(false);
+    tsMaps->addTab(QStringLiteral("Internal Map"));
+    tabs->addWidget(tsMaps);
+    tabs->addStretch(1);
+    QAction* close = Action(TAction::acCloseMap);
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    auto* closeButton = new QToolButton(paMaps);
+    closeButton->setObjectName(QStringLiteral("buCloseMap"));
+    closeButton->setDefaultAction(close);
+    closeButton->setAutoRaise(true);
+    closeButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tabs->addWidget(closeButton);
+    layout->addLayout(tabs);
+    spMap->addWidget(paMaps);
+    connect(tsMaps, &QTabBar::currentChanged, this, [this](int index) { Run([this, index] { tsMapsChange(index); }); });
+    connect(spMap, &QSplitter::splitterMoved, this, [this] {
+        const int width = paMaps->width();
+        if (width > 0) {
+            FMapPanelWidth = width;
+            GetSettings().MapPanelWidth = width;
+        }
+    });
+}
+
+TMapForm* TMDIChild::MapForm() const { return paMaps && !paMaps->isHidden() ? FMapForm : nullptr; }
+
+void TMDIChild::PlaceMapPane()
+{
+    const int total = spMap->width() - spMap->handleWidth();
+    spMap->setSizes({ FMapPanelWidth, std::max(total - FMapPanelWidth, 1) });
+    // Before the window is laid out the splitter has no width to share: it is placed again then.
+    FPlaceMapPane = !spMap->isVisible() || total <= FMapPanelWidth;
+}
+
+void TMDIChild::ShowMapPane()
+{
+    paMaps->show();
+    PlaceMapPane();
+    GetSettings().MapVisible = true;
+    Action(TAction::acOpenMap)->setChecked(true);
+    int tab = 0;
+    for (int i = 0; i < tsMaps->count(); ++i)
+        if (tsMaps->tabText(i) == GetSettings().MapTab) {
+            tab = i;
+            break;
+        }
+    if (tab == tsMaps->currentIndex())
+        tsMapsChange(tab);
+    else
+        tsMaps->setCurrentIndex(tab);
+}
+
+void TMDIChild::acOpenMapExecute()
+{
+    if (paMaps->isHidden())
+        ShowMapPane();
+    else
+        acCloseMapExecute();
+}
+
+void TMDIChild::acCloseMapExecute()
+{
+    paMaps->hide();
+    GetSettings().MapVisible = false;
+    Action(TAction::acOpenMap)->setChecked(false);
+}
+
+std::unique_ptr<TMapForm> TMDIChild::CreateMapForm(int index)
+{
+    switch (index) {
+    case 0: {
+        auto map = std::make_unique<TfmMapInternal>(Entries(), paMapForm);
+        map->OnSetPosition = [this](double lat, double lon) { MapSetPosition(lat, lon); };
+        map->OnMouseCoords = [this](int x, int y, double lat, double lon) { MapMouseCoords(x, y, lat, lon); };
+        map->OnSelectEntries = [this](TEntries& entries) { MapSelectEntries(entries); };
+        return map;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+void TMDIChild::tsMapsChange(int index)
+{
+    TMapForm* old = FMapForm;
+    const int previous = FMapTab;
+    std::unique_ptr<TMapForm> map;
+    try {
+        map = CreateMapForm(index);
+        if (map) {
+            map->setWindowFlags(Qt::Widget);
+            paMapForm->layout()->addWidget(map.get());
+            map->show();
+            // The window's activation runs with the window docked, so it sees its own size.
+            FMapForm = map.get();
+            map->FormActivate();
+        }
+        GetSettings().MapTab.clear();
+    } catch (...) {
+        FMapForm = old;
+        map.reset();
+        const QSignalBlocker blocker(tsMaps);
+        if (previous >= 0)
+            tsMaps->setCurrentIndex(previous);
+        throw;
+    }
+    FMapForm = map.release();
+    FMapTab = index;
+    if (old) {
+        old->FormDeactivate();
+        delete old;
+    }
+    PushSelectionToMap();
+}
+
+void TMDIChild::PushSelectionToMap()
+{
+    TMapForm* map = MapForm();
+    if (!map || BulkSelecting || FDestroying)
+        return;
+    map->CurrentIndex = -1;
+    TEntries& shown = map->Entries();
+    shown.Clear();
+    const int selected = GetSelectedIndex();
+    const int count = Entries().Count();
+    for (const int row : SelectedIndices()) {
+        if (row >= count)
+            continue;
+        shown.AddEntry(&Entries()[row], false);
+        if (row == selected)
+            map->CurrentIndex = shown.Count() - 1;
+    }
+    map->ShowEntries();
+}
+
+void TMDIChild::MapSetPosition(double lat, double lon)
+{
+    TEntry* entry = GetEntry();
+    if (!entry)
+        return;
+    entry->SetLatitude(lat);
+    entry->SetLongitude(lon);
+    // The model's change notice refreshes the window.
+    FModel->RowChanged(Entries().IndexOf(entry));
+}
+
+void TMDIChild::MapMouseCoords(int x, int y, double lat, double lon)
+{
+    const int decimals = CoordinatePrecision();
+    const QLocale locale;
+    FMain.StatusPanel(1)->setText(QStringLiteral("%1 %2 (%3 %4)")
+                                      .arg(locale.toString(lat, 'f', decimals), locale.toString(lon, 'f', decimals))
+                                      .arg(x)
+                                      .arg(y));
+}
+
+void TMDIChild::MapSelectEntries(TEntries& entries)
+{
+    {
+        const TFlagScope bulk(BulkSelecting);
+        struct TUpdatesFrozen {
+            QWidget* List;
+            ~TUpdatesFrozen() { List->setUpdatesEnabled(true); }
+        } frozen { ListView1 };
+        ListView1->setUpdatesEnabled(false);
+        const std::vector<int> rows = RowsOf(entries);
+        // Each run of chosen rows one range.
+        QItemSelection selection;
+        for (size_t i = 0; i < rows.size();) {
+            size_t last = i;
+            while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+                ++last;
+            selection.append(QItemSelectionRange(FModel->index(rows[i], 0), FModel->index(rows[last], 2)));
+            i = last + 1;
+        }
+        // Cleared first: comparing an old selection of many ranges with a new one takes the
+        // selection model a time that grows with the product of both.
+        QItemSelectionModel* model = ListView1->selectionModel();
+        model->clearSelection();
+        if (!selection.isEmpty())
+            model->select(selection, QItemSelectionModel::Select);
+    }
+    ShowEntryInEdits();
+    PushSelectionToMap();
+    UpdateActions();
+}
+
+std::vector<int> TMDIChild::RowsOf(TEntries& entries)
+{
+    // The map's POIs come in list order (the selection pushed, then filtered): one pass over the
+    // list meets them one after the other.
+    std::vector<int> rows;
+    const int count = Entries().Count();
+    const int wanted = entries.Count();
+    rows.reserve(size_t(wanted));
+    for (int row = 0; row < count && int(rows.size()) < wanted; ++row)
+        if (&Entries()[row] == &entries[int(rows.size())])
+            rows.push_back(row);
+    if (int(rows.size()) == wanted)
+        return rows;
+    // In another order: one pass over the list against the set of them.
+    std::unordered_set<const TEntry*> chosen;
+    chosen.reserve(size_t(wanted));
+    for (int i = 0; i < wanted; ++i)
+        chosen.insert(&entries[i]);
+    rows.clear();
+    for (int row = 0; row < count; ++row)
+        if (chosen.count(&Entries()[row]))
+            rows.push_back(row);
+    return rows;
+}
+
+void TMDIChild::ChildActivated()
+{
+    if (TMapForm* map = MapForm())
+        map->FormActivate();
+    RefreshView(true);
+}
+
+void TMDIChild::ListKeyReleased(QKeyEvent* key)
+{
+    const int code = key->key();
+    const bool modifierKey = code == Qt::Key_Shift || code == Qt::Key_Control;
+    const bool moveKey = code == Qt::Key_PageUp || code == Qt::Key_PageDown || code == Qt::Key_End
+        || code == Qt::Key_Home || code == Qt::Key_Up || code == Qt::Key_Down;
+    if (!moveKey && !(modifierKey && KeySelectPending))
+        return;
+    Qt::KeyboardModifiers held = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+    // Some platforms still report the released modifier as held in its own release.
+    if (code == Qt::Key_Shift)
+        held &= ~Qt::ShiftModifier;
+    if (code == Qt::Key_Control)
+        held &= ~Qt::ControlModifier;
+    if (held) {
+        KeySelectPending = true;
+        return;
+    }
+    KeySelectPending = false;
+    PushSelectionToMap();
 }
