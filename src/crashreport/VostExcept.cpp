@@ -647,6 +647,9 @@ uint32_t MainMessage = 0;
 std::atomic<bool> MainInHandlers{false};
 std::terminate_handler PreviousTerminate = nullptr;
 bool Draining = false; // handling thread only
+// Requests answered while a close is pending: woken only if the close returns, since a woken
+// signal waiter re-raises its signal and would kill the process before the close ends it.
+std::vector<TExceptionRequest> FinishedWhileDraining; // handling thread only
 
 constexpr QEvent::Type WakeEventType = QEvent::Type(QEvent::User + 777);
 constexpr intptr_t MainAnswer = 777;
@@ -728,6 +731,7 @@ void Close()
 }
 
 void ProcessRequest(const TExceptionRequest& request);
+void FinishRequest(const TExceptionRequest& request);
 
 // Closing after a report: requests already waiting (threads that crashed at the same moment) get
 // their reports first.
@@ -750,6 +754,11 @@ void CloseAfterPending()
         ProcessRequest(next);
     }
     Close();
+    Draining = false;
+    std::vector<TExceptionRequest> deferred;
+    deferred.swap(FinishedWhileDraining);
+    for (const TExceptionRequest& request : deferred)
+        FinishRequest(request);
 }
 
 void Announce(uint8_t action, bool frozen, const ReportedException* object, uintptr_t addr, uint32_t tid, std::string& report,
@@ -891,6 +900,10 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
 
 void FinishRequest(const TExceptionRequest& request)
 {
+    if (Draining) {
+        FinishedWhileDraining.push_back(request);
+        return;
+    }
     auto* event = reinterpret_cast<TWaitEvent*>(request.Event);
     const bool mainWaiter = pid_t(request.ThreadId) == MainTid;
     if (event)
