@@ -225,8 +225,10 @@ ReportedException ClassifySignal(const TSignalFacts& facts)
 
 namespace {
 
+// An entry already in the list (the same procedure, or a method of the same object) only gets its
+// sync mode and phase replaced.
 template <typename List, typename Entry>
-void AddOrUpdate(List& list, Entry entry, const void* key, bool byData)
+void AddOrUpdate(List& list, Entry entry, const void* key)
 {
     for (auto& existing : list) {
         const void* existingKey;
@@ -234,7 +236,6 @@ void AddOrUpdate(List& list, Entry entry, const void* key, bool byData)
             existingKey = existing.Data;
         else
             existingKey = reinterpret_cast<const void*>(existing.Handler);
-        (void)byData;
         if (existingKey == key) {
             existing.SyncMode = entry.SyncMode;
             existing.Phase = entry.Phase;
@@ -251,7 +252,7 @@ void TCrashHandlerRegistry::AddPhaseHandler(TCrashHandlerProc handler, uint8_t s
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.PhaseProcs, TProcEntry<TCrashHandlerProc>{syncMode, phase, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.PhaseProcs, TProcEntry<TCrashHandlerProc>{syncMode, phase, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddActionHandler(TCrashActionProc handler, uint8_t syncMode)
@@ -259,7 +260,7 @@ void TCrashHandlerRegistry::AddActionHandler(TCrashActionProc handler, uint8_t s
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.ActionProcs, TProcEntry<TCrashActionProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.ActionProcs, TProcEntry<TCrashActionProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddHandledHandler(TCrashHandledProc handler, uint8_t syncMode)
@@ -267,28 +268,28 @@ void TCrashHandlerRegistry::AddHandledHandler(TCrashHandledProc handler, uint8_t
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.HandledProcs, TProcEntry<TCrashHandledProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.HandledProcs, TProcEntry<TCrashHandledProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddPhaseMethod(std::function<std::remove_pointer_t<TCrashHandlerProc>> code, const void* data,
                                            uint8_t syncMode, uint8_t phase)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.PhaseMethods, TMethodEntry<TCrashHandlerProc>{syncMode, phase, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.PhaseMethods, TMethodEntry<TCrashHandlerProc>{syncMode, phase, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::AddActionMethod(std::function<std::remove_pointer_t<TCrashActionProc>> code, const void* data,
                                             uint8_t syncMode)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.ActionMethods, TMethodEntry<TCrashActionProc>{syncMode, 0, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.ActionMethods, TMethodEntry<TCrashActionProc>{syncMode, 0, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::AddHandledMethod(std::function<std::remove_pointer_t<TCrashHandledProc>> code, const void* data,
                                              uint8_t syncMode)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.HandledMethods, TMethodEntry<TCrashHandledProc>{syncMode, 0, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.HandledMethods, TMethodEntry<TCrashHandledProc>{syncMode, 0, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::RemoveProc(const void* handler)

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cfenv>
 #include <csignal>
 #include <mutex>
 #include <stdexcept>
@@ -255,6 +256,21 @@ TEST_F(CrashCore, TheSmtpPasswordNeverReachesTheBox)
     Raise(true);
     EXPECT_EQ(Rec->PresentedReport.find("s3cr3t!"), std::string::npos) << Rec->PresentedReport;
     EXPECT_NE(Rec->PresentedReport.find("SmtpPassword=********"), std::string::npos) << Rec->PresentedReport;
+}
+
+// The default floating-point environment after an exception: rounding to nearest, the x87 at
+// extended precision with every exception masked (0x037F), not 0x1332, which unmasks traps.
+TEST_F(CrashCore, ResetFpuLoadsTheDefaultEnvironment)
+{
+    CrashReportSettings.ResetFpuAfterException = true;
+    std::fesetround(FE_UPWARD);
+    uint16_t changed = 0x0272;
+    asm volatile("fldcw %0" : : "m"(changed));
+    Raise(true);
+    uint16_t control = 0;
+    asm volatile("fnstcw %0" : "=m"(control));
+    EXPECT_EQ(std::fegetround(), FE_TONEAREST);
+    EXPECT_EQ(control, 0x037F);
 }
 
 TEST_F(CrashCore, EAbortMakesNoReportAndClosesOnlyWhenItCannotContinue)

@@ -13,6 +13,7 @@
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <barrier>
@@ -24,6 +25,9 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include <csignal>
+#include <exception>
 
 #include <sys/resource.h>
 #include <time.h>
@@ -162,6 +166,30 @@ void CrashBesideANamedWorker()
     worker.join();
 }
 
+// Another process sends SIGSEGV: no fault, so no access violation.
+void SignalFromAnotherProcess()
+{
+    const pid_t parent = getpid();
+    if (fork() == 0) {
+        kill(parent, SIGSEGV);
+        _exit(0);
+    }
+    for (;;)
+        pause();
+}
+
+// A widget that holds the mouse grab throws in an event handler: the grab is released.
+int ThrowWhileGrabbing(QApplication& app)
+{
+    QWidget widget;
+    widget.show();
+    widget.grabMouse();
+    std::printf("mouse grab %s\n", QWidget::mouseGrabber() == &widget ? "taken" : "missing");
+    const int code = InSlot(app, [] { CrashFunctions::ThrowRuntimeError("thrown while grabbing"); });
+    std::printf("mouse grab %s\n", QWidget::mouseGrabber() ? "kept" : "released");
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -235,6 +263,12 @@ int main(int argc, char** argv)
         TwoThreadsCrash();
     else if (mode == "freeze")
         return FreezeMainThread(app);
+    else if (mode == "terminate")
+        std::terminate();
+    else if (mode == "external")
+        SignalFromAnotherProcess();
+    else if (mode == "grab-throw")
+        return ThrowWhileGrabbing(app);
     else if (mode == "named-worker")
         CrashBesideANamedWorker();
     else {
