@@ -132,7 +132,7 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
             p.Context.InstructionPointer = request.ExceptionAddress;
             p.HaveContext = true;
         } else if (!titles.back().Title.empty() && p.ThreadId != self) {
-            p.HaveContext = CaptureThreadContext(p.ThreadId, p.Context);
+            p.HaveContext = CaptureThreadContext(p.ThreadId, p.Context, request.CaptureTimeoutMs);
         }
         if (p.HaveContext && p.Context.StackPointer)
             StackBounds(p.ThreadId, p.Context.StackPointer, *snapshot, p.StackTop, p.StackSize);

@@ -24,6 +24,8 @@ struct TThreadSectionsRequest {
     // The stack-trace options of the settings, in the order of the tracer's arguments.
     bool HideLineless = false, RelativeAddresses = false, RelativeLines = false, SkipChainOptimisation = false;
     TTraceProgress* Progress = nullptr;
+    // How long a thread may take to answer the capture signal before /proc gives its registers.
+    int CaptureTimeoutMs = 100;
     // The reporter's threads that get no section (the handling thread, the watchdog).
     std::vector<pid_t> OmittedThreads;
 };
