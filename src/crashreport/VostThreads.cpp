@@ -123,7 +123,29 @@ void CaptureHandler(int, siginfo_t*, void* raw)
     errno = savedErrno;
 }
 
+// How many times the time-out a runnable thread that does not block the signal gets.
+constexpr int CaptureExtension = 20;
+
 } // namespace
+
+bool CanTakeSignal(pid_t threadId, int signal)
+{
+    const std::string status = ReadSmallFile(TaskPath(threadId, "status"));
+    const size_t state = status.find("\nState:");
+    const size_t blocked = status.find("\nSigBlk:");
+    if (state == std::string::npos || blocked == std::string::npos)
+        return false;
+    const size_t letter = status.find_first_not_of(" \t", state + 7);
+    // Stopped, traced, in an uninterruptible wait or dead: no handler runs soon.
+    if (letter == std::string::npos || std::string_view("TtDZX").find(status[letter]) != std::string_view::npos)
+        return false;
+    const size_t digits = status.find_first_not_of(" \t", blocked + 8);
+    uint64_t mask = 0;
+    if (digits == std::string::npos
+        || std::from_chars(status.data() + digits, status.data() + status.size(), mask, 16).ec != std::errc())
+        return false;
+    return signal >= 1 && signal <= 64 && !(mask & (uint64_t(1) << (signal - 1)));
+}
 
 pid_t CurrentThreadId()
 {
@@ -375,12 +397,21 @@ __attribute__((noinline)) bool CaptureThreadContext(pid_t threadId, TThreadConte
         Capture.Target.store(threadId);
         Capture.Phase.store(CaptureWaiting);
         if (syscall(SYS_tgkill, getpid(), threadId, CaptureSignal()) == 0) {
-            const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+            bool extended = false;
             for (;;) {
                 const int phase = Capture.Phase.load();
                 if (phase == CaptureDone)
                     break;
-                const auto left = deadline - std::chrono::steady_clock::now();
+                auto left = deadline - std::chrono::steady_clock::now();
+                // A busy machine may not have run the thread yet: when it can take the signal,
+                // its answer is sure to come and worth more than /proc's registers.
+                if (left <= std::chrono::nanoseconds::zero() && phase == CaptureWaiting && !extended
+                    && CanTakeSignal(threadId, CaptureSignal())) {
+                    extended = true;
+                    deadline += std::chrono::milliseconds(timeoutMs) * (CaptureExtension - 1);
+                    left = deadline - std::chrono::steady_clock::now();
+                }
                 if (left <= std::chrono::nanoseconds::zero() && phase == CaptureWaiting)
                     break;
                 const auto ns = std::max<int64_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(left).count(), 100000);

@@ -81,10 +81,13 @@ struct TThreadContext {
     bool FromSignal = false; // false: from /proc's syscall file (no frame pointer)
 };
 // Captures the context of another thread: a signal to it whose handler copies the registers;
-// when it has not answered within timeoutMs, /proc/self/task/<tid>/syscall (stack and instruction
+// when it has not answered within timeoutMs (twenty times that for a thread that can take the
+// signal and was not run yet), /proc/self/task/<tid>/syscall (stack and instruction
 // pointers of a thread blocked in a system call). The calling thread gives its own registers.
 // False when neither works.
 bool CaptureThreadContext(pid_t threadId, TThreadContext& context, int timeoutMs = 100);
+// True when the thread runs or sleeps interruptibly and does not block signal (/proc's status).
+bool CanTakeSignal(pid_t threadId, int signal);
 // Parses the text of /proc/.../syscall: "nr args... sp pc", "-1 sp pc"; false for "running".
 bool ParseSyscallText(const std::string& text, TThreadContext& context);
 // The signal the capture uses; installed on first capture, or here.

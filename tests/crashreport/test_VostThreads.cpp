@@ -283,6 +283,7 @@ TEST(ThreadContext, CapturedBySignalAndFromProc)
         worker = workerId->load();
         // The worker is inside its wait (or about to be): give it time to block.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        EXPECT_EQ(CanTakeSignal(worker, CaptureSignal()), !blockSignal);
         TThreadContext context;
         // A loaded machine may take a while to run the signalled thread.
         ASSERT_TRUE(CaptureThreadContext(worker, context, blockSignal ? 100 : 5000)) << blockSignal;

@@ -162,6 +162,8 @@ void CrashBesideANamedWorker()
         std::unique_lock guard(lock);
         changed.wait(guard, [&] { return named; });
     }
+    // The worker told it is named while still holding the lock: let it reach its wait.
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     CrashFunctions::NullRead();
     worker.join();
 }
