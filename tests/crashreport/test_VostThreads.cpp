@@ -1,6 +1,7 @@
 // Thread names, titles, states, captured contexts, the thread wrapper and the thread sections,
 // in a program that links the interposed thread start and throw.
 #include "crashreport/VostMapFile.h"
+#include "crashreport/VostMemory.h"
 #include "crashreport/VostStackTrace.h"
 #include "crashreport/VostStrings.h"
 #include "crashreport/VostThreadReport.h"
@@ -295,6 +296,12 @@ TEST(ThreadContext, CapturedBySignalAndFromProc)
             r.StackPointer = context.StackPointer;
             r.FramePointer = context.FramePointer;
             r.ExceptionAddress = context.InstructionPointer;
+            // The worker's own stack, not the tracing thread's.
+            const auto snapshot = TakeMemorySnapshot();
+            if (const TMemoryRegion* region = snapshot->RegionAt(context.StackPointer)) {
+                r.StackTop = region->End;
+                r.StackSize = region->End - region->Start;
+            }
             const std::string trace = TraceStack(r).Text;
             EXPECT_NE(trace.find("ThreadFixture.WorkerWait"), std::string::npos) << trace;
         }

@@ -173,6 +173,8 @@ void SignalFromAnotherProcess()
 {
     const pid_t parent = getpid();
     if (fork() == 0) {
+        // Late enough that the parent is out of fork(), whose locks a report would wait for.
+        usleep(200 * 1000);
         kill(parent, SIGSEGV);
         _exit(0);
     }
