@@ -168,13 +168,6 @@ std::string ReportDataFolder()
     return DataFolder();
 }
 
-std::string ExpandAppName(std::string_view text)
-{
-    std::string result(text);
-    ReplaceNoCase(result, "%appname%", ReporterAppName, true);
-    return result;
-}
-
 bool IsAbsoluteReportPath(std::string_view path)
 {
     return !path.empty() && path.front() == '/';

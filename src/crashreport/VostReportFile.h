@@ -8,16 +8,11 @@
 #include <string_view>
 #include <vector>
 
-// The name every "%appname%" of the reporter's texts stands for.
-inline constexpr const char* ReporterAppName = "Tarvell";
-
 // The folder that relative bug-report file names resolve against (the program's data folder:
 // an installed executable's folder is not writable). Set once at start-up.
 void SetReportDataFolder(std::string folder);
 std::string ReportDataFolder();
 
-// fileSetting with every "%appname%" (any case) replaced by the application's name.
-std::string ExpandAppName(std::string_view text);
 // True for a path that needs no save dialog: it starts with "/".
 bool IsAbsoluteReportPath(std::string_view path);
 // The name, absolute ones as they are, relative ones inside folder.

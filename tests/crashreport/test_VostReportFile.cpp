@@ -45,15 +45,14 @@ TEST(VostReportFile, NamesResolveAgainstTheDataFolder)
     } cases[] = {
         {"bugreport.txt", "/home/u/.local/share/Tarvell", "/home/u/.local/share/Tarvell/bugreport.txt"},
         {"bugreport.txt", "/data/", "/data/bugreport.txt"},
-        {"logs/%appname%.txt", "/data", "/data/logs/Tarvell.txt"},
-        {"/var/log/%AppName%-%APPNAME%.txt", "/data", "/var/log/Tarvell-Tarvell.txt"},
+        {"logs/Tarvell.txt", "/data", "/data/logs/Tarvell.txt"},
+        {"/var/log/Tarvell.txt", "/data", "/var/log/Tarvell.txt"},
         {"/abs.txt", "", "/abs.txt"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Setting);
-        const std::string name = ExpandAppName(c.Setting);
-        EXPECT_EQ(ResolveReportPath(name, c.Folder), c.Path);
-        EXPECT_EQ(IsAbsoluteReportPath(name), c.Setting[0] == '/');
+        EXPECT_EQ(ResolveReportPath(c.Setting, c.Folder), c.Path);
+        EXPECT_EQ(IsAbsoluteReportPath(c.Setting), c.Setting[0] == '/');
     }
 }
 
