@@ -5,6 +5,7 @@
 
 #include "crashreport/VostStackTrace.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <mutex>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <typeinfo>
 #include <vector>
 
@@ -26,7 +28,18 @@ class TShortText {
 public:
     TShortText() = default;
     TShortText(std::string_view text) { Assign(text); }
+    TShortText(const char* text) { Assign(text); }
     TShortText& operator=(std::string_view text)
+    {
+        Assign(text);
+        return *this;
+    }
+    TShortText& operator=(const char* text)
+    {
+        Assign(text);
+        return *this;
+    }
+    TShortText& operator=(const std::string& text)
     {
         Assign(text);
         return *this;
@@ -389,6 +402,15 @@ struct TCrashSteps {
     std::function<bool(const std::string& report, const std::string& screenShot)> Mail;
     std::function<void()> Close;
     std::function<void()> Restart;
+    // The freeze watchdog and the pause of message loops; empty: not present.
+    std::function<void()> StartWatchdog;
+    std::function<void()> StopWatchdog;
+    std::function<void(bool pause)> PauseWatchdog;
+    std::function<void()> ResetWatchdogMisses;
+    std::function<void(bool pause)> PauseMessageLoops;
+    // Lets a paused main thread go for a handler round (true when it was paused), and holds it again.
+    std::function<bool()> ReleaseMainThread;
+    std::function<void()> HoldMainThread;
 };
 void SetCrashSteps(const TCrashSteps& steps);
 TCrashSteps GetCrashSteps();
