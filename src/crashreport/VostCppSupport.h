@@ -16,6 +16,9 @@ struct TThrowRecord {
     const void* Object = nullptr;
     const std::type_info* Type = nullptr;
     uintptr_t ThrowAddress = 0; // the return address of the throw call
+    // Where the program threw: the throw address, or for a throw inside the system's C++ library
+    // (vector::at) the first return address outside it.
+    uintptr_t ThrowSite = 0;
     std::vector<TRawStackItem> Stack; // the quick collection at the throw (preCollected)
 };
 
@@ -25,7 +28,7 @@ void RecordThrow(const void* object, const std::type_info* type, uintptr_t throw
 // The newest record of the calling thread's ring for object; false when there is none.
 bool FindThrowRecord(const void* object, TThrowRecord& record);
 // Records kept per thread; older ones are overwritten.
-constexpr size_t ThrowRingSize = 16;
+constexpr size_t ThrowRingSize = 8;
 // Most raw stack items kept per record.
 constexpr size_t ThrowRecordMaxItems = 256;
 // Empties the calling thread's ring (tests).

@@ -44,8 +44,9 @@ struct TThreadOrigin {
 // frames[0] = the caller of pthread_create) are searched for the first one that lies outside
 // libc, libstdc++ and QThread::start.
 uintptr_t CreatorAddressOf(void* const* frames, int count);
-// The C++ class of the QThread behind a thread start, or empty when start is not Qt's.
-std::string ThreadClassOf(void* (*start)(void*), void* argument);
+// The C++ class of the QThread behind a thread start, or empty when the thread start was not
+// called from QThread::start (callerAddress: the return address into the caller).
+std::string ThreadClassOf(uintptr_t callerAddress, void* argument);
 
 // The start routine and argument of a wrapped thread, on the heap until the thread runs.
 struct TWrappedStart {

@@ -23,6 +23,8 @@ struct TThreadNameEntry {
     std::string ClassName; // the QThread subclass that runs the thread, if any
     uintptr_t CreatorAddress = 0;
     pid_t CreatorThreadId = 0;
+    // The thread's stack as the thread saw it at its start (0 when unknown).
+    uintptr_t StackTop = 0, StackSize = 0;
 };
 
 // Replaces the thread's entry. When name or creator is given (empty strings and 0 keep the old
@@ -31,6 +33,8 @@ struct TThreadNameEntry {
 void SetThreadNameEntry(pid_t threadId, const std::string& name, pid_t creatorThreadId, uintptr_t creatorAddress,
                         const std::string& className);
 void SetThreadName(pid_t threadId, const std::string& name);
+// Records the calling thread's stack bounds in its entry (the entry must exist).
+void SetThreadStackEntry(uintptr_t stackTop, uintptr_t stackSize);
 void RemoveThreadName(pid_t threadId);
 // The entry of a thread; false when the thread has none or the table was not free within 50 ms.
 bool GetThreadNameEntry(pid_t threadId, TThreadNameEntry& entry);

@@ -52,8 +52,7 @@ private:
     uint32_t FInterval;
     uint32_t FMisses = 0;
     int FPauseCount = -1;
-    uint64_t FPingsSent = 0;
-    uint64_t FPingsAnswered = 0;
+    bool FAnswered = false;
     bool FStopping = false;
 };
 
