@@ -1828,6 +1828,57 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     </message>
 </context>
 <context>
+    <name>VostExcept</name>
+    <message>
+        <source>Sending the bug report by mail is not available.</source>
+        <translation>Das Senden des Fehlerberichts per E-Mail ist nicht verfügbar.</translation>
+    </message>
+    <message>
+        <source>Text files (*.txt)</source>
+        <translation>Textdateien (*.txt)</translation>
+    </message>
+    <message>
+        <source>The mail was sent successfully.</source>
+        <translation>Die E-Mail wurde erfolgreich gesendet.</translation>
+    </message>
+    <message>
+        <source>Sorry, sending the mail didn&apos;t work.</source>
+        <translation>Das Senden der E-Mail hat leider nicht funktioniert.</translation>
+    </message>
+    <message>
+        <source>An error occurred in the application:%LF%%LF%%exceptMsg%</source>
+        <translation>In der Anwendung ist ein Fehler aufgetreten:%LF%%LF%%exceptMsg%</translation>
+    </message>
+    <message>
+        <source>The application seems to be frozen.</source>
+        <translation>Die Anwendung scheint nicht mehr zu reagieren.</translation>
+    </message>
+    <message>
+        <source>Save bug report</source>
+        <translation>Fehlerbericht speichern</translation>
+    </message>
+    <message>
+        <source>Print</source>
+        <translation>Drucken</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>Anzeigen</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Fortsetzen</translation>
+    </message>
+    <message>
+        <source>Restart</source>
+        <translation>Neu starten</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+</context>
+<context>
     <name>fBatchConvert</name>
     <message>
         <source>File %1 already exists. Do you want to overwrite?</source>
