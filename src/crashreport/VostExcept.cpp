@@ -48,7 +48,6 @@ TCrashReportSettings::TCrashReportSettings()
     CloseButtonCaption = QT_TRANSLATE_NOOP("VostExcept", "Close");
 }
 
-pid_t CurrentThreadId() { return pid_t(syscall(SYS_gettid)); }
 
 uint32_t ScreenShotSizeCode(uint32_t screenShotMode)
 {

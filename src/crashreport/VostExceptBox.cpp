@@ -72,6 +72,9 @@ TBoxLayout ComputeBoxLayout(const TBoxLayoutInput& input)
     layout.ClientWidth = std::max(BoxMinWidth, needed);
     layout.TextX = input.BigIcon ? 51 : 11;
     layout.TextWidth = layout.ClientWidth - layout.TextX - 11;
+    // A column of three rises beside the text: the text then wraps before it, never beneath it.
+    if (layout.Stacked && right.size() >= 3)
+        layout.TextWidth = std::min(layout.TextWidth, layout.ClientWidth - 8 - columnWidth - 8 - layout.TextX);
     layout.TextHeight = input.TextHeight ? input.TextHeight(layout.TextWidth) : 0;
     layout.TextY = input.BigIcon ? std::max(12, 10 + (32 - layout.TextHeight) / 2) : 12;
     const bool iconTaller = input.BigIcon && 32 > layout.TextHeight;
