@@ -1,6 +1,7 @@
 // The crashed side of the exception box and the wire to its helper process.
 #include "crashreport/VostBoxHelper.h"
 
+#include "crashreport/VostBugReport.h"
 #include "crashreport/VostReportFile.h"
 #include "crashreport/VostStrings.h"
 
@@ -436,6 +437,36 @@ TBoxData MakeBoxData(const TPresentRequest& request)
     return data;
 }
 
+std::string BugReportFileName()
+{
+    return ResolveReportPath(ExpandAppName(CrashReportSettings.BugReportFile.View()), ReportDataFolder());
+}
+
+bool SaveBugReportAutomatically(const std::string& report)
+{
+    return AppendReportToFile(BugReportFileName(), report, CrashReportSettings.BugReportFileMaxSize);
+}
+
+void RestartProgram()
+{
+    uint64_t stamps[10] = {};
+    GetExceptionHistory(stamps);
+    TRestartHistory history {};
+    std::copy(std::begin(stamps), std::end(stamps), history.begin());
+    RestartProgramWith(history);
+}
+
+void InstallReportSteps()
+{
+    TCrashSteps steps = GetCrashSteps();
+    steps.Compose = [](const TComposeRequest& request, std::string& report) { ComposeBugReport(request, report); };
+    steps.Present = PresentExceptionBox;
+    steps.Save = SaveBugReportAutomatically;
+    steps.Restart = [] { RestartProgram(); };
+    steps.Close = [] { CloseProgram(); };
+    SetCrashSteps(steps);
+}
+
 void PresentExceptionBox(const TPresentRequest& request)
 {
     if (IsConsoleProcess()) {
@@ -446,20 +477,13 @@ void PresentExceptionBox(const TPresentRequest& request)
     const TBoxData data = MakeBoxData(request);
     const std::string report = request.BugReport;
     const auto save = [&settings](const std::string& text, const std::string& path) {
-        const std::string name = path.empty() ? ResolveReportPath(ExpandAppName(settings.BugReportFile.View()), ReportDataFolder()) : path;
-        return AppendReportToFile(name, text, settings.BugReportFileMaxSize);
+        return AppendReportToFile(path.empty() ? BugReportFileName() : path, text, settings.BugReportFileMaxSize);
     };
     TBoxActionSink sink;
     sink.Save = [&](const std::string& path) { return save(report, path); };
     // Mail sending is not part of this build yet: the box says so.
     sink.Mail = nullptr;
-    sink.Restart = [] {
-        uint64_t stamps[10] = {};
-        GetExceptionHistory(stamps);
-        TRestartHistory history {};
-        std::copy(std::begin(stamps), std::end(stamps), history.begin());
-        RestartProgramWith(history);
-    };
+    sink.Restart = [] { RestartProgram(); };
     sink.Close = [] { CloseProgram(); };
     sink.Announce = [&](TCrashAction action) {
         std::string bugReport = report, screenShot = request.ScreenShot;
