@@ -1,9 +1,18 @@
-// The settings dump of bug reports and the system information.
+// The program's crash hook and the settings dump of bug reports and the system information.
 #include "app/uExcept.h"
 
+#include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "crashreport/VostExcept.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QRegularExpression>
+#include <QSemaphore>
+#include <QThread>
+
+#include <cstdio>
+#include <mutex>
 
 #include <cxxabi.h>
 
@@ -113,3 +122,140 @@ void AddSettingsToBugReport(QString& report)
     report += CrLf;
     GetSettingsDump(report);
 }
+
+// ---------------------------------------------------------------------------------------------
+// The crash hook
+
+std::atomic<bool> AppClosing{false};
+std::atomic<bool> AppStarting{true};
+
+namespace {
+
+std::mutex DisplayLock;
+TUserErrorDisplay Display;
+
+TUserErrorDisplay CurrentDisplay()
+{
+    const std::lock_guard lock(DisplayLock);
+    return Display;
+}
+
+void ToStandardError(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+struct TGuiCall {
+    std::atomic<bool> Claimed{false};
+    QSemaphore Done;
+};
+
+} // namespace
+
+bool IsUserErrorException(const ReportedException* exceptObject)
+{
+    if (!exceptObject || !exceptObject->Exception)
+        return false;
+    try {
+        std::rethrow_exception(exceptObject->Exception);
+    } catch (const EUserError&) {
+        return true;
+    } catch (const EPrinter&) {
+        return true;
+    } catch (const EInOutError&) {
+        return true;
+    } catch (...) {
+    }
+    return false;
+}
+
+QString UserErrorText(const ReportedException* exceptObject)
+{
+    QString message;
+    if (exceptObject && exceptObject->Exception) {
+        try {
+            std::rethrow_exception(exceptObject->Exception);
+        } catch (const ETarvellError& e) {
+            message = e.Message();
+        } catch (const std::exception& e) {
+            message = QString::fromUtf8(e.what());
+        } catch (...) {
+        }
+    }
+    // A message that is already a sentence would end in ".." otherwise.
+    if (!message.endsWith(QChar('.')))
+        message += QChar('.');
+    return message;
+}
+
+void SetUserErrorDisplay(const TUserErrorDisplay& display)
+{
+    const std::lock_guard lock(DisplayLock);
+    Display = display;
+}
+
+bool RunOnGuiThread(const std::function<void()>& body, std::chrono::milliseconds startTimeout)
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return false;
+    if (QThread::currentThread() == app->thread()) {
+        body();
+        return true;
+    }
+    auto call = std::make_shared<TGuiCall>();
+    QMetaObject::invokeMethod(app, [call, body] {
+        if (call->Claimed.exchange(true))
+            return;
+        try {
+            body();
+        } catch (...) {
+        }
+        call->Done.release();
+    }, Qt::QueuedConnection);
+    // The call must start in time; once started it may take as long as the user does.
+    if (!call->Done.tryAcquire(1, int(startTimeout.count()))) {
+        if (!call->Claimed.exchange(true))
+            return false;
+        call->Done.acquire();
+    }
+    return true;
+}
+
+void ShowUserError(const QString& text)
+{
+    const TUserErrorDisplay display = CurrentDisplay();
+    if (display.OnGuiThread && RunOnGuiThread([&] { display.OnGuiThread(text); }, display.StartTimeout))
+        return;
+    if (display.Fallback)
+        display.Fallback(text);
+    else
+        ToStandardError(text);
+}
+
+void AppExceptionHandler(bool, const ReportedException* exceptObject, uintptr_t, uint32_t, std::string& bugReport, std::string&,
+                         bool& canContinue, bool& handled)
+{
+    if (IsUserErrorException(exceptObject)) {
+        ShowUserError(UserErrorText(exceptObject));
+        handled = true;
+        return;
+    }
+    if (AppClosing.load() || AppStarting.load()) {
+        CrashReportSettings.RestartButtonCaption = QT_TRANSLATE_NOOP("VostExcept", "Restart");
+        CrashReportSettings.CloseButtonCaption = QT_TRANSLATE_NOOP("VostExcept", "Close");
+        AppClosing.store(false);
+    } else {
+        CrashReportSettings.RestartButtonCaption = "";
+        // Without close, the box's continue would be the only way out of an exception that cannot
+        // continue, and it would close the program all the same.
+        CrashReportSettings.CloseButtonCaption = canContinue ? "" : QT_TRANSLATE_NOOP("VostExcept", "Close");
+    }
+    QString report = QString::fromStdString(bugReport);
+    AddSettingsToBugReport(report);
+    bugReport = report.toStdString();
+}
+
+void RegisterAppExceptionHandler() { AddCrashHandler(AppExceptionHandler, smHandlingThread, 1); }

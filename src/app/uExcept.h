@@ -1,10 +1,69 @@
-// The program's bridge to the crash reporter: the dump of the whole settings store that every bug
-// report and the system information carry, with passwords masked.
+// The program's bridge to the crash reporter: user errors stay plain warnings, the box's close
+// and restart buttons follow the program's state, and every bug report and the system
+// information carry the dump of the whole settings store, with passwords masked.
 #pragma once
 
+#include "core/uGeneral.h"
+
 #include <QByteArray>
+#include <QCoreApplication>
 #include <QString>
 #include <QStringList>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <string>
+
+class ReportedException;
+
+// The class library's printer errors: user errors like EUserError.
+class EPrinter : public ETarvellError {
+public:
+    using ETarvellError::ETarvellError;
+};
+
+class TExceptTexts {
+    Q_DECLARE_TR_FUNCTIONS(uExcept)
+};
+
+// Set by the main window's close query while it closes; cleared by AppExceptionHandler.
+extern std::atomic<bool> AppClosing;
+// Cleared by the main window when it is first shown.
+extern std::atomic<bool> AppStarting;
+
+// The phase-1 handler of the crash reporter (handling thread): a user error (EUserError and its
+// descendants, EPrinter, EInOutError) becomes a warning and is handled, so that no report is
+// saved, mailed or shown. Otherwise the box gets restart and close while the program starts or
+// closes, else neither (close stays for an exception that cannot continue), and the settings
+// dump is appended to the report.
+void AppExceptionHandler(bool frozen, const ReportedException* exceptObject, uintptr_t exceptAddr, uint32_t crashedThreadId,
+                         std::string& bugReport, std::string& screenShot, bool& canContinue, bool& handled);
+// Registers AppExceptionHandler (sync mode 0, phase 1); once, before the main window exists.
+void RegisterAppExceptionHandler();
+
+// Whether an exception is one the user can act on.
+bool IsUserErrorException(const ReportedException* exceptObject);
+// The message of a user error as the warning shows it: the message and ".", unless it already
+// ends in a full stop.
+QString UserErrorText(const ReportedException* exceptObject);
+
+// How user errors reach the user: a warning shown on the GUI thread (the program installs one
+// through its prompt interface), and what is done when the GUI thread does not take the call in
+// time (the GUI thread may itself be the one waiting). Without a display the fallback serves;
+// without a fallback the text goes to standard error.
+struct TUserErrorDisplay {
+    std::function<void(const QString& text)> OnGuiThread;
+    std::function<void(const QString& text)> Fallback;
+    std::chrono::milliseconds StartTimeout{1500};
+};
+void SetUserErrorDisplay(const TUserErrorDisplay& display);
+// Shows text through the display: a blocking queued call on the GUI thread that must start
+// within the display's time-out, else the fallback.
+void ShowUserError(const QString& text);
+// Runs body on the application's thread and waits for it; false (body not run) when that thread
+// did not start it within startTimeout. Direct on that thread itself.
+bool RunOnGuiThread(const std::function<void()>& body, std::chrono::milliseconds startTimeout);
 
 // What the dump reads of a store. The program's store holds only strings; a store whose values
 // have kinds (integers, binary data) answers each read or throws when the value is not of it.

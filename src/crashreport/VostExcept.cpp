@@ -610,9 +610,27 @@ void ComposeMinimalReport(const TComposeRequest& request, std::string& report)
     trace.RelativeAddresses = CrashReportSettings.StackTraceOptions[1];
     trace.RelativeLines = CrashReportSettings.StackTraceOptions[2];
     trace.SkipChainOptimisation = CrashReportSettings.StackTraceOption4;
-    if (const TMemoryRegion* region = snapshot->RegionAt(request.StackPointer)) {
+    const TMemoryRegion* region = snapshot->RegionAt(request.StackPointer);
+    if (!region) {
+        // An overflow leaves the stack pointer below its stack: the trace starts where it begins.
+        for (const TMemoryRegion& r : snapshot->Regions())
+            if (r.Start > request.StackPointer && r.Start - request.StackPointer <= 1024 * 1024 && r.Writable) {
+                region = &r;
+                trace.StackPointer = r.Start;
+                break;
+            }
+    }
+    if (region) {
         trace.StackTop = region->End;
         trace.StackSize = region->End - region->Start;
+        // An overflowed stack is the same few frames all the way up; its innermost part tells it
+        // all, and scanning megabytes of it would keep the report waiting for seconds.
+        constexpr uintptr_t OverflowScan = 256 * 1024;
+        if (request.ExceptObject && request.ExceptObject->IsClass("EStackOverflow") &&
+            trace.StackTop - trace.StackPointer > OverflowScan) {
+            trace.StackTop = trace.StackPointer + OverflowScan;
+            trace.StackSize = OverflowScan;
+        }
     }
     if (request.ExceptObject && !request.ExceptObject->ThrowStack.empty()) {
         trace.PreCollected = &request.ExceptObject->ThrowStack;
@@ -671,7 +689,8 @@ void SetMinimalReportFile(const std::string& path) { SetMinimalReportPath(path.c
 namespace {
 
 std::atomic<bool> Active{false};
-std::thread HandlingThread;
+// Never destroyed by the end of the process: a joinable thread object would call terminate.
+std::thread* HandlingThread = nullptr;
 std::atomic<bool> HandlingThreadEnded{false};
 int ReadFd = -1;
 pid_t MainTid = 0;
@@ -969,7 +988,7 @@ bool StartExceptionThread()
     ReadFd = fds[0];
     HandlingThreadEnded.store(false);
     try {
-        HandlingThread = std::thread(ExceptionThreadProc);
+        HandlingThread = new std::thread(ExceptionThreadProc);
     } catch (...) {
         close(fds[0]);
         close(fds[1]);
@@ -1000,13 +1019,15 @@ void StopExceptionThread()
         nanosleep(&pause, nullptr);
     }
     if (HandlingThreadEnded.load()) {
-        HandlingThread.join();
+        HandlingThread->join();
         close(ReadFd);
         ReadFd = -1;
     } else {
         // Stuck in a handler: it cannot be ended safely, so it is left behind with its pipe.
-        HandlingThread.detach();
+        HandlingThread->detach();
     }
+    delete HandlingThread;
+    HandlingThread = nullptr;
 }
 
 [[noreturn]] void TerminateHandler()

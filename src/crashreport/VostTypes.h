@@ -20,3 +20,12 @@ class BcbTermination : public VostException {
 public:
     using VostException::VostException;
 };
+
+// The silent exception: it ends an operation without a report.
+class EAbort : public VostException {
+public:
+    EAbort()
+        : VostException("Operation aborted")
+    {
+    }
+};

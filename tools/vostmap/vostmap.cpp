@@ -132,11 +132,10 @@ void ReadUnits(Dwarf* dwarf, uint64_t codeStart, uint64_t codeEnd, std::vector<T
         TUnit unit;
         std::string path = name;
         Dwarf_Attribute attribute;
-        if (path.empty() || path[0] != '/') {
-            const char* dir = dwarf_formstring(dwarf_attr(&die, DW_AT_comp_dir, &attribute));
-            if (dir)
-                path = std::string(dir) + "/" + path;
-        }
+        const char* dir = dwarf_formstring(dwarf_attr(&die, DW_AT_comp_dir, &attribute));
+        const std::string compDir = dir ? dir : "";
+        if ((path.empty() || path[0] != '/') && !compDir.empty())
+            path = compDir + "/" + path;
         unit.SourcePath = Normalized(path);
         unit.Name = UnitName(path);
         Dwarf_Addr base, start, end;
@@ -157,7 +156,14 @@ void ReadUnits(Dwarf* dwarf, uint64_t codeStart, uint64_t codeEnd, std::vector<T
                 if (!statement || endSequence || address < codeStart || address >= codeEnd)
                     continue;
                 const char* file = dwarf_linesrc(line, nullptr, nullptr);
-                if (!file || Normalized(file) != unit.SourcePath)
+                if (!file)
+                    continue;
+                // Builds through a compiler cache with a base folder name their files relative to
+                // the compilation folder.
+                std::string filePath = file;
+                if (filePath.front() != '/' && !compDir.empty())
+                    filePath = compDir + "/" + filePath;
+                if (Normalized(filePath) != unit.SourcePath)
                     continue;
                 unit.Lines[address] = number;
             }

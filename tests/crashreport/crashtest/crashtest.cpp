@@ -1,0 +1,193 @@
+// crashtest: a program linked with the crash reporter and the program's crash hook that fails in
+// the way its one argument names; the mode table test runs it as a child and reads what it says.
+// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard.
+#include "uCrashFunctions.h"
+
+#include "app/uDialogs.h"
+#include "app/uExcept.h"
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostNotify.h"
+
+#include <QApplication>
+#include <QThread>
+#include <QTimer>
+
+#include <atomic>
+#include <barrier>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool> SlotFailed{false};
+
+class TCrashTestApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override
+    {
+        bool failed = true;
+        const bool result = VostNotify(receiver, event, [&](QObject* r, QEvent* e) {
+            const bool done = QApplication::notify(r, e);
+            failed = false;
+            return done;
+        });
+        if (failed)
+            SlotFailed.store(true);
+        return result;
+    }
+};
+
+// Answers every box on standard output, so that the test sees the warning.
+class TConsolePrompt : public TPrompt {
+public:
+    int MessageBox(QWidget*, const QString& text, const QString&, unsigned) override
+    {
+        std::printf("warning: %s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+        return IDOK;
+    }
+    int MessageDlgWithCheckBox(const QString&, bool&, TMsgDlgType, const QString&, unsigned) override { return IDOK; }
+    bool InputQuery(QWidget*, const QString&, const QString&, QString&) override { return false; }
+    bool OpenFileDialog(QWidget*, TOpenFileRequest&) override { return false; }
+    int Confirm(const QString&) override { return 2; }
+};
+
+class TThrowingThread : public QThread {
+protected:
+    void run() override { CrashFunctions::ThrowRuntimeError("thrown in a QThread"); }
+};
+
+void CrashingPhaseHandler(bool, const ReportedException*, uintptr_t, uint32_t, std::string&, std::string&, bool&, bool&)
+{
+    CrashFunctions::CrashInHandler();
+}
+
+void BlockingPhaseHandler(bool, const ReportedException*, uintptr_t, uint32_t, std::string&, std::string&, bool&, bool&)
+{
+    for (;;)
+        pause();
+}
+
+void SlowPhaseHandler(bool, const ReportedException*, uintptr_t, uint32_t, std::string&, std::string&, bool&, bool&)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+}
+
+// Runs body from the event loop and ends the loop once the failure is over (timers keep firing
+// in the loop that waits for the reporter meanwhile).
+int InSlot(QApplication& app, void (*body)())
+{
+    QTimer::singleShot(0, &app, body);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &app, [] {
+        if (SlotFailed.load())
+            QCoreApplication::exit(0);
+    });
+    poll.start(20);
+    QTimer::singleShot(5000, &app, [] { QCoreApplication::exit(3); });
+    const int code = app.exec();
+    std::printf("continued\n");
+    std::fflush(stdout);
+    return code;
+}
+
+// An exit that arrives while the report is made: posted again, so the loop still ends with it.
+int ExitWhileReporting(QApplication& app)
+{
+    AddCrashHandler(SlowPhaseHandler, smHandlingThread, 0);
+    QTimer::singleShot(0, &app, [] { CrashFunctions::ThrowRuntimeError("thrown before the exit"); });
+    QTimer::singleShot(50, &app, [] { QCoreApplication::exit(7); });
+    const int code = app.exec();
+    std::printf("continued\n");
+    std::fflush(stdout);
+    return code;
+}
+
+void TwoThreadsCrash()
+{
+    std::barrier start(2);
+    auto body = [&] {
+        start.arrive_and_wait();
+        CrashFunctions::NullRead();
+    };
+    std::thread first(body), second(body);
+    first.join();
+    second.join();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The deaths this program provokes leave no core files behind.
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (const char* guard = std::getenv("CRASHTEST_GUARD_MS"))
+        SetDeadlockGuardTimeout(std::chrono::milliseconds(std::atoi(guard)));
+    CrashReportSettings.BugReportFile = "/dev/null";
+
+    if (mode == "done-default") {
+        InitCrashReporter();
+        DoneCrashReporter();
+        CrashFunctions::NullRead();
+        return 0;
+    }
+
+    InitCrashReporter();
+    RegisterAppExceptionHandler();
+    TConsolePrompt prompt;
+    SetPrompt(&prompt);
+    TCrashTestApplication app(argc, argv);
+    SetUserErrorDisplay({[](const QString& text) { ShowWarning(nullptr, text); }, {}, std::chrono::milliseconds(1500)});
+    AppStarting.store(false);
+
+    if (mode == "null-read")
+        CrashFunctions::NullRead();
+    else if (mode == "null-write")
+        CrashFunctions::NullWrite();
+    else if (mode == "div-zero")
+        CrashFunctions::DivideByZero();
+    else if (mode == "abort")
+        CrashFunctions::Abort();
+    else if (mode == "stack-overflow")
+        CrashFunctions::StackOverflow();
+    else if (mode == "throw-main")
+        CrashFunctions::ThrowRuntimeError("thrown in main");
+    else if (mode == "throw-thread")
+        std::thread([] { CrashFunctions::ThrowRuntimeError("thrown in a std::thread"); }).join();
+    else if (mode == "throw-qthread") {
+        TThrowingThread thread;
+        thread.start();
+        thread.wait();
+    } else if (mode == "slot-throw")
+        return InSlot(app, [] { CrashFunctions::ThrowRuntimeError("thrown in a slot"); });
+    else if (mode == "user-error")
+        return InSlot(app, CrashFunctions::ThrowUserError);
+    else if (mode == "eabort")
+        return InSlot(app, CrashFunctions::ThrowAbort);
+    else if (mode == "exit-while-reporting")
+        return ExitWhileReporting(app);
+    else if (mode == "phase0-crash") {
+        AddCrashHandler(CrashingPhaseHandler, smHandlingThread, 0);
+        CrashFunctions::NullRead();
+    } else if (mode == "phase0-block") {
+        AddCrashHandler(BlockingPhaseHandler, smHandlingThread, 0);
+        CrashFunctions::NullRead();
+    } else if (mode == "two-threads")
+        TwoThreadsCrash();
+    else {
+        std::fprintf(stderr, "crashtest: unknown mode '%s'\n", mode.c_str());
+        return 64;
+    }
+    std::printf("survived\n");
+    return 0;
+}

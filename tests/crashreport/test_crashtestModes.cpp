@@ -1,0 +1,283 @@
+// crashtest's modes, each run as a child process: what it reports (class, message, the innermost
+// frames with unit, function and the MARK-ed line) and how it ends.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+struct TChildResult {
+    std::string Out;
+    std::string Err;
+    int Status = 0;
+    bool TimedOut = false;
+    bool Exited() const { return WIFEXITED(Status); }
+    int ExitCode() const { return WEXITSTATUS(Status); }
+    int Signal() const { return WIFSIGNALED(Status) ? WTERMSIG(Status) : 0; }
+};
+
+int64_t NowMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
+}
+
+// Runs crashtest with mode; a child that does not end within the limit is killed (a hang is a
+// failure of its own).
+TChildResult RunCrashTest(const std::string& mode, std::vector<std::string> extraEnv = {}, int limitMs = 30000)
+{
+    int out[2], err[2];
+    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
+    EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen"};
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
+            env.push_back(*e);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    std::string exe = CRASHTEST_EXE;
+    std::string arg = mode;
+    char* argv[] = {exe.data(), arg.data(), nullptr};
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    close(err[1]);
+    TChildResult result;
+    if (rc != 0) {
+        ADD_FAILURE() << "cannot start " << exe << ": " << std::strerror(rc);
+        close(out[0]);
+        close(err[0]);
+        return result;
+    }
+    const int64_t deadline = NowMs() + limitMs;
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    int open = 2;
+    while (open > 0) {
+        const int64_t left = deadline - NowMs();
+        if (left <= 0) {
+            result.TimedOut = true;
+            kill(pid, SIGKILL);
+            break;
+        }
+        if (poll(fds, 2, int(left)) <= 0)
+            continue;
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
+                continue;
+            char buffer[4096];
+            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                close(fds[i].fd);
+                fds[i].fd = -1;
+                --open;
+            } else {
+                (i == 0 ? result.Out : result.Err).append(buffer, size_t(n));
+            }
+        }
+    }
+    for (pollfd& f : fds)
+        if (f.fd >= 0)
+            close(f.fd);
+    waitpid(pid, &result.Status, 0);
+    return result;
+}
+
+// The line of "// MARK: <mark>" in the crash functions' unit.
+int MarkLine(const std::string& mark)
+{
+    std::ifstream in(CRASHTEST_SOURCES "/uCrashFunctions.cpp");
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number)
+        if (line.find("// MARK: " + mark) != std::string::npos)
+            return number;
+    ADD_FAILURE() << "no MARK " << mark;
+    return 0;
+}
+
+std::vector<std::string> Lines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// The innermost stack lines of the crash functions' unit, after the first thread's title line;
+// the innermost two, as an overflow faults in the function's entry before its recursive call.
+std::string InnermostOwnFrames(const std::string& report)
+{
+    bool inThread = false;
+    std::string frames;
+    int count = 0;
+    for (const std::string& line : Lines(report)) {
+        if (line.find("thread") != std::string::npos && !line.empty() && line.back() == ':') {
+            if (inThread)
+                break;
+            inThread = true;
+        } else if (inThread && line.find("uCrashFunctions") != std::string::npos && count++ < 2) {
+            frames += line + "\n";
+        }
+    }
+    return frames;
+}
+
+std::string Field(const std::string& report, const std::string& label)
+{
+    for (const std::string& line : Lines(report))
+        if (line.rfind(label, 0) == 0 && line.size() > 20 && line.substr(18, 2) == ": ")
+            return line.substr(20);
+    return {};
+}
+
+struct TModeCase {
+    const char* Mode;
+    const char* ClassName; // nullptr: no report
+    const char* Message;   // a part of the message line
+    const char* Mark;      // the MARK of the innermost own frame; nullptr: not checked
+    const char* Function;
+    int ExitCode;  // -1: ends by Signal
+    int Signal;
+    const char* Output; // further text on standard output, or nullptr
+};
+
+std::ostream& operator<<(std::ostream& out, const TModeCase& c) { return out << c.Mode; }
+
+class CrashTestModes : public ::testing::TestWithParam<TModeCase> {};
+
+TEST_P(CrashTestModes, ReportAndEnd)
+{
+    const TModeCase& c = GetParam();
+    const TChildResult r = RunCrashTest(c.Mode);
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    const std::string context = "stdout:\n" + r.Out + "\nstderr:\n" + r.Err;
+    if (c.ExitCode >= 0) {
+        EXPECT_TRUE(r.Exited()) << context;
+        EXPECT_EQ(r.ExitCode(), c.ExitCode) << context;
+    } else {
+        EXPECT_EQ(r.Signal(), c.Signal) << context;
+    }
+    if (!c.ClassName) {
+        EXPECT_EQ(Field(r.Out, "exception class"), "") << context;
+        EXPECT_EQ(r.Out.find("An error occurred in the application"), std::string::npos) << context;
+    } else {
+        EXPECT_NE(r.Out.find("An error occurred in the application:"), std::string::npos) << context;
+        EXPECT_EQ(Field(r.Out, "exception class"), c.ClassName) << context;
+        EXPECT_NE(Field(r.Out, "exception message").find(c.Message), std::string::npos) << context;
+    }
+    if (c.Mark) {
+        const std::string frame = InnermostOwnFrames(r.Out);
+        EXPECT_NE(frame.find(" " + std::to_string(MarkLine(c.Mark)) + " "), std::string::npos) << frame << "\n" << context;
+        EXPECT_NE(frame.find(c.Function), std::string::npos) << frame << "\n" << context;
+    }
+    if (c.Output) {
+        EXPECT_NE(r.Out.find(c.Output), std::string::npos) << context;
+    }
+}
+
+// Reported crashes close the program with exit code 1 (the close action); what goes on exits 0.
+INSTANTIATE_TEST_SUITE_P(
+    Modes, CrashTestModes,
+    ::testing::Values(
+        TModeCase{"null-read", "EAccessViolation", "Read of address $0000000000000000", "null-read", "CrashFunctions.NullRead", 1, 0, nullptr},
+        TModeCase{"null-write", "EAccessViolation", "Write of address $0000000000000000", "null-write", "CrashFunctions.NullWrite", 1, 0, nullptr},
+        TModeCase{"div-zero", "EDivByZero", "Division by zero", "div-zero", "CrashFunctions.DivideByZero", 1, 0, nullptr},
+        TModeCase{"abort", "BcbTermination", "Abnormal program termination", "abort", "CrashFunctions.Abort", 1, 0, nullptr},
+        TModeCase{"stack-overflow", "EStackOverflow", "Stack overflow", "stack-overflow", "CrashFunctions.StackOverflow", 1, 0, nullptr},
+        TModeCase{"throw-main", "std::runtime_error", "thrown in main", nullptr, nullptr, 1, 0, nullptr},
+        TModeCase{"throw-thread", "std::runtime_error", "thrown in a std::thread", nullptr, nullptr, 1, 0, nullptr},
+        TModeCase{"throw-qthread", "std::runtime_error", "thrown in a QThread", nullptr, nullptr, 1, 0, nullptr},
+        TModeCase{"slot-throw", "std::runtime_error", "thrown in a slot", nullptr, nullptr, 0, 0, "continued"},
+        TModeCase{"user-error", nullptr, nullptr, nullptr, nullptr, 0, 0, "warning: The file name is missing.\ncontinued"},
+        TModeCase{"eabort", nullptr, nullptr, nullptr, nullptr, 0, 0, "continued"},
+        TModeCase{"exit-while-reporting", "std::runtime_error", "thrown before the exit", nullptr, nullptr, 7, 0, "continued"},
+        TModeCase{"two-threads", "EAccessViolation", "Read of address", "null-read", "CrashFunctions.NullRead", 1, 0, nullptr}),
+    [](const ::testing::TestParamInfo<TModeCase>& info) {
+        std::string name = info.param.Mode;
+        for (char& ch : name)
+            if (ch == '-')
+                ch = '_';
+        return name;
+    });
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
+{
+    const TChildResult r = RunCrashTest("two-threads");
+    ASSERT_FALSE(r.TimedOut);
+    EXPECT_EQ(Count(r.Out, "exception class   : EAccessViolation"), 2u) << r.Out << r.Err;
+    EXPECT_EQ(Count(r.Out, "CrashFunctions.NullRead"), 2u) << r.Out;
+}
+
+// A phase-0 handler that faults: the handling thread's own fault is an emergency report on
+// standard error, and the process dies by the signal.
+TEST(CrashTestNeverWorse, CrashingHandlerEndsInAnEmergencyReport)
+{
+    const TChildResult r = RunCrashTest("phase0-crash");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("emergency report: a fault in the crash reporter's handling thread"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("signal            : SIGSEGV (11)"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("crashtest+$"), std::string::npos) << r.Err;
+}
+
+// A phase-0 handler that never returns: the waiting signal handler gives up after the guard time
+// with a minimal report and the death by its signal.
+TEST(CrashTestNeverWorse, BlockingHandlerEndsInAMinimalReport)
+{
+    const int64_t start = NowMs();
+    const TChildResult r = RunCrashTest("phase0-block", {"CRASHTEST_GUARD_MS=700"});
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_GE(NowMs() - start, 700);
+    EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("minimal report: the crash reporter did not answer in time"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("fault address     : $0000000000000000"), std::string::npos) << r.Err;
+    EXPECT_NE(r.Err.find("instruction       : $"), std::string::npos) << r.Err;
+}
+
+TEST(CrashTestNeverWorse, AfterDoneTheDefaultDeathIsBack)
+{
+    const TChildResult r = RunCrashTest("done-default");
+    ASSERT_FALSE(r.TimedOut);
+    EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+    EXPECT_EQ(r.Out, "");
+    EXPECT_EQ(r.Err.find("report"), std::string::npos) << r.Err;
+}
+
+} // namespace
