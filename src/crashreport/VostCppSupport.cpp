@@ -115,6 +115,7 @@ bool CallBefore(const TCodeMap& map, uintptr_t value)
 struct TSiteSearch {
     const TCodeMap* Map;
     int Frames = 0;
+    bool PastSystem = false;
     uintptr_t Site = 0;
 };
 
@@ -124,8 +125,11 @@ _Unwind_Reason_Code FindSite(_Unwind_Context* context, void* data)
     const uintptr_t ip = _Unwind_GetIP(context);
     if (++search->Frames > 12 || !ip)
         return _URC_END_OF_STACK;
+    // Our own recording frames come first, then the library's throwing frames, then the site.
     const TCodeMap::TRange* r = search->Map->At(ip);
-    if (r && !r->System && search->Frames > 1) {
+    if (r && r->System)
+        search->PastSystem = true;
+    else if (r && search->PastSystem) {
         search->Site = ip;
         return _URC_END_OF_STACK;
     }
@@ -200,16 +204,20 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
                 record.ThrowSite = search.Site;
         }
 
-        // The quick collection from here upwards: the innermost candidates matter most, so the
-        // scan starts at the stack pointer and stops when the record is full.
-        const uintptr_t sp = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+        // The quick collection from the thrower's frame upwards (our own frames and the caller's
+        // stale slots below it would only mislead the trace): the innermost candidates matter
+        // most, so the scan starts there and stops when the record is full.
         const uintptr_t top = CurrentStackTop();
+        const uintptr_t ownFrame = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+        uintptr_t frame = *reinterpret_cast<const uintptr_t*>(ownFrame); // the throw entry's frame
+        if (frame <= ownFrame || frame + 2 * SlotSize > top)
+            frame = ownFrame;
+        const uintptr_t sp = frame + SlotSize; // its return slot: the throw address
         if (!top || top <= sp)
             return;
         uintptr_t chain[ThrowRecordMaxItems];
         size_t chainCount = 0;
-        for (uintptr_t e = reinterpret_cast<uintptr_t>(__builtin_frame_address(0)); e && e + 2 * SlotSize <= top
-             && chainCount < ThrowRecordMaxItems;) {
+        for (uintptr_t e = frame; e && e + 2 * SlotSize <= top && chainCount < ThrowRecordMaxItems;) {
             chain[chainCount++] = e + SlotSize;
             const uintptr_t next = *reinterpret_cast<const uintptr_t*>(e);
             if (next <= e)
@@ -218,9 +226,13 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
         }
         TRawStackItem found[ThrowRecordMaxItems];
         size_t count = 0, c = 0;
+        if (map->Ranges.empty())
+            return;
+        // Most slots hold data, stack addresses or small numbers: rejected before the look-up.
+        const uintptr_t lowest = map->Ranges.front().Start + 8, highest = map->Ranges.back().End;
         for (uintptr_t slot = sp; slot + SlotSize <= top && count < ThrowRecordMaxItems; slot += SlotSize) {
             const uintptr_t value = *reinterpret_cast<const uintptr_t*>(slot);
-            if (!CallBefore(*map, value))
+            if (value < lowest || value >= highest || (value >= sp && value < top) || !CallBefore(*map, value))
                 continue;
             while (c < chainCount && chain[c] < slot)
                 ++c;

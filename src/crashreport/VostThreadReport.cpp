@@ -42,6 +42,24 @@ void StackBounds(pid_t threadId, uintptr_t sp, const TMemorySnapshot& snapshot, 
     }
 }
 
+// The creation line as a trace line of its own. Given to the thread's trace as its creator
+// address, the chain search loses the frames between the creator and the innermost frame.
+std::string CreatorTraceLine(uintptr_t creatorAddress, const TThreadSectionsRequest& request)
+{
+    const std::vector<TRawStackItem> items { { 1, creatorAddress } };
+    TTraceRequest t;
+    t.HideLineless = false;
+    t.RelativeAddresses = request.RelativeAddresses;
+    t.RelativeLines = request.RelativeLines;
+    t.SkipChainOptimisation = true;
+    t.PreCollected = &items;
+    t.CrashedThread = true; // with no exception address: nothing but the one item
+    std::string line = TraceStack(t).Text;
+    if (line.empty() || line.find("\r\n") != std::string::npos)
+        line = DescribeCodeAddress(creatorAddress);
+    return line;
+}
+
 std::string WithCreatorLine(const std::string& trace, const std::string& creatorTitle)
 {
     if (creatorTitle.empty())
@@ -150,7 +168,6 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
                 t.FramePointer = p.Context.FramePointer;
                 t.StackTop = ownStack ? 0 : p.StackTop;
                 t.StackSize = ownStack ? 0 : p.StackSize;
-                t.CreatorAddress = title.CreatorAddress;
                 t.Progress = request.Progress;
                 if (p.Crashed) {
                     t.OsException = request.OsException;
@@ -162,6 +179,8 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
                     trace = r.Text;
                     location = r.Location;
                 }
+                if (!trace.empty() && title.CreatorAddress && title.CreatorThreadId)
+                    trace += "\r\n" + CreatorTraceLine(title.CreatorAddress, request);
             }
             if (p.Crashed)
                 result.CrashLocation = location ? location : request.ExceptionAddress;

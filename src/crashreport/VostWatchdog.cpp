@@ -9,6 +9,7 @@
 #include <QPointer>
 
 #include <atomic>
+#include <future>
 #include <memory>
 
 TFreezeWatchdog::TFreezeWatchdog(uint32_t freezeTimeoutMs, TEnvironment environment)
@@ -191,11 +192,14 @@ void StartWatchdog(uint32_t freezeTimeoutMs, std::function<void()> reportFrozen)
     environment.ReportFrozen = std::move(reportFrozen);
     w->Watchdog = std::make_unique<TFreezeWatchdog>(freezeTimeoutMs, std::move(environment));
     Current = w;
-    w->Thread = std::thread([w] {
+    std::promise<void> named;
+    w->Thread = std::thread([w, &named] {
         w->ThreadId.store(CurrentThreadId());
         SetThreadName(0, "-");
+        named.set_value();
         w->Watchdog->Run();
     });
+    named.get_future().wait();
 }
 
 void StopWatchdog()
