@@ -1,6 +1,8 @@
 // The main window.
 #include "app/fMain.h"
 
+#include "app/uExcept.h"
+
 #include "app/dMain.h"
 #include "app/fAutoUpdateManager.h"
 #include "app/fAutoUpdateWizard.h"
@@ -1240,6 +1242,9 @@ void TfmTarvellMainForm::LanguageClick(QAction* item, int lcid)
 
 void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
 {
+    // Exceptions while the program ends offer restart and close.
+    if (FFlags.Exiting)
+        AppClosing.store(true);
     if (FUpdateRunning) {
         // The run's window belongs to this one: the close waits until the run has ended.
         FCloseDeferred = true;
@@ -1328,6 +1333,7 @@ void TfmTarvellMainForm::resizeEvent(QResizeEvent* event)
 void TfmTarvellMainForm::showEvent(QShowEvent* event)
 {
     TTarvellForm::showEvent(event);
+    AppStarting.store(false);
     UpdateActions();
 }
 

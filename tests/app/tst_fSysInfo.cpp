@@ -7,13 +7,19 @@
 #include "app/fSysInfo.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostThreads.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -125,6 +131,38 @@ private slots:
         };
         form.Action(TAction::acSysInfo)->trigger();
         QVERIFY(seen);
+    }
+
+    // The program's own source: the reporter's composer, and the other threads stay out even
+    // when the reporter lists every thread.
+    void programSourceLeavesOtherThreadsOut()
+    {
+        std::mutex lock;
+        std::condition_variable wake;
+        bool done = false;
+        std::atomic<pid_t> worker {0};
+        std::thread thread([&] {
+            worker = CurrentThreadId();
+            SetThreadName(worker, "sysinfo worker");
+            std::unique_lock guard(lock);
+            wake.wait(guard, [&] { return done; });
+        });
+        while (!worker)
+            QThread::msleep(1);
+        CrashReportSettings.ListAllThreads = true;
+        const QString text = TfmSysInfo::ComposeText(ProgramReportSource());
+        {
+            const std::lock_guard guard(lock);
+            done = true;
+        }
+        wake.notify_all();
+        thread.join();
+        QVERIFY(text.startsWith(QStringLiteral("date/time         : ")));
+        QVERIFY(text.contains(QStringLiteral("\r\nVostExcept version: 2.7i")));
+        QVERIFY2(!text.contains(QStringLiteral("sysinfo worker")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("thread $%1").arg(QString::number(worker.load(), 16))));
+        QVERIFY(text.contains(QStringLiteral("hunter2")) == false);
+        QVERIFY(CrashReportSettings.ListAllThreads);
     }
 };
 
