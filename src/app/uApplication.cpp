@@ -8,6 +8,7 @@
 #include "app/uSingleInstance.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "sites/uDeviceConnectWatcher.h"
@@ -16,8 +17,11 @@
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostNotify.h"
 #include "crashreport/VostReportFile.h"
+#include "crashreport/VostTraceProcess.h"
+#include "app/uExcept.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHelpEvent>
 #include <QScreen>
 #include <QToolTip>
@@ -88,6 +92,11 @@ void InitTarvellApplication(QApplication& app)
         return QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build).toStdString();
     }();
     CrashReportSettings.VersionVariable = &version;
+    // A trace asked for with no buffer goes to the clipboard, which only the GUI thread may touch.
+    SetTraceClipboardProc([](const std::string& report) {
+        const QString text = QString::fromStdString(report);
+        RunOnGuiThread([&text] { QGuiApplication::clipboard()->setText(text); }, std::chrono::milliseconds(1500));
+    });
     RegisterAllFormats();
     InstallWebLocationHandler();
     InstallClickErrorDisplay();

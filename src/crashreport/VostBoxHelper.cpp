@@ -2,6 +2,7 @@
 #include "crashreport/VostBoxHelper.h"
 
 #include "crashreport/VostBugReport.h"
+#include "crashreport/VostLinkDisAsm.h"
 #include "crashreport/VostReportFile.h"
 #include "crashreport/VostStrings.h"
 
@@ -465,6 +466,9 @@ void InstallReportSteps()
     steps.Restart = [] { RestartProgram(); };
     steps.Close = [] { CloseProgram(); };
     SetCrashSteps(steps);
+    // The disassembler's link gives reports their "disassembling:" section.
+    if (!CrashReportSettings.DisAsmProc && DisAsmProc)
+        CrashReportSettings.DisAsmProc = DisAsmProc;
 }
 
 void PresentExceptionBox(const TPresentRequest& request)

@@ -154,6 +154,12 @@ std::unique_ptr<TReportFacts>& FactsSlot()
 
 std::atomic<int> DisplayWidth {0}, DisplayHeight {0}, DisplayDepth {0};
 
+TFactSources& StoredSources()
+{
+    static TFactSources sources;
+    return sources;
+}
+
 // Read once: the lists are large and do not change while we run.
 const std::string& IdsText(const std::string& given, const char* name)
 {
@@ -316,6 +322,7 @@ void InitReportFacts(const TFactSources& sources)
     auto facts = std::make_unique<TReportFacts>(GatherReportFacts(sources));
     const std::lock_guard lock(FactsMutex());
     FactsSlot() = std::move(facts);
+    StoredSources() = sources;
 }
 
 const TReportFacts& ReportFacts()
@@ -663,5 +670,10 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
 
 void ComposeBugReport(const TComposeRequest& request, std::string& report)
 {
-    ComposeBugReportFrom(request, TFactSources {}, report);
+    TFactSources sources;
+    {
+        const std::lock_guard lock(FactsMutex());
+        sources = StoredSources();
+    }
+    ComposeBugReportFrom(request, sources, report);
 }

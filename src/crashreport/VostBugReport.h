@@ -32,7 +32,7 @@ struct TReportFacts {
 };
 TReportFacts GatherReportFacts(const TFactSources& sources);
 // Gathers the facts of this process once (call at start-up, after the arguments are saved);
-// ReportFacts gathers them on first use otherwise.
+// ReportFacts gathers them on first use otherwise. The sources also serve the hardware list.
 void InitReportFacts(const TFactSources& sources = {});
 const TReportFacts& ReportFacts();
 
@@ -93,7 +93,8 @@ std::string HardwareSection(std::vector<THardwareDevice> devices);
 // The name of an id in a pci.ids / usb.ids text: "vendor" or "vendor device"; empty when absent.
 std::string IdListName(std::string_view idsText, std::string_view vendor, std::string_view device);
 
-// The whole report of one exception or freeze (the reporter's Compose step). Never throws.
+// The whole report of one exception or freeze (the reporter's Compose step), the hardware from
+// the sources given at start-up. Never throws.
 void ComposeBugReport(const TComposeRequest& request, std::string& report);
 // The same with the hardware list read from sources (tests).
 void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& sources, std::string& report);

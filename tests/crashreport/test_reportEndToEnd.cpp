@@ -1,7 +1,11 @@
 // The report's way end to end on a real X server: crashtest crashes, the box comes up in its
 // helper process, and what the user (or the countdown) chooses ends the program; a helper that
 // dies still leaves the report saved.
+#include "ReportFixtures.h"
+
 #include <gtest/gtest.h>
+
+#include <regex>
 
 #include <chrono>
 #include <cstdlib>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -32,12 +37,20 @@ std::string TempFolder()
     return ::mkdtemp(pattern) ? pattern : "/tmp";
 }
 
-pid_t StartCrashtest(const std::string& mode, const std::string& box)
+pid_t StartCrashtest(const std::string& mode, const std::string& box, const std::string& output = {})
 {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::setenv("CRASHTEST_BOX", box.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        if (!box.empty()) {
+            ::setenv("CRASHTEST_BOX", box.c_str(), 1);
+            ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        } else {
+            ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        }
+        if (!output.empty()) {
+            const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(fd, 1);
+        }
         ::execl(CRASHTEST_EXE, CRASHTEST_EXE, mode.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
     }
@@ -121,4 +134,89 @@ TEST(ReportEndToEnd, AKilledHelperLeavesTheReportSavedAndCloses)
     for (size_t at = report.find("date/time         : "); at != std::string::npos; at = report.find("date/time         : ", at + 1))
         ++count;
     EXPECT_EQ(count, 2u) << report.substr(0, 2000);
+}
+
+namespace {
+
+int MarkLine(const std::string& mark)
+{
+    std::ifstream in(CRASHTEST_SOURCES "/uCrashFunctions.cpp");
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number)
+        if (line.find("// MARK: " + mark) != std::string::npos)
+            return number;
+    return -1;
+}
+
+std::string NullReadReport(const std::string& cpuinfo)
+{
+    const std::string root = TempFolder();
+    MakeFakeSysfs(root);
+    std::filesystem::create_directories(root + "/proc");
+    std::filesystem::create_directories(root + "/etc");
+    WriteTestFile(root + "/proc/cpuinfo", cpuinfo);
+    WriteTestFile(root + "/etc/os-release", "PRETTY_NAME=\"Fake Linux 7\"\n");
+    ::setenv("CRASHTEST_FACTS_ROOT", root.c_str(), 1);
+    ::setenv("LANG", "de_DE.UTF-8", 1);
+    ::unsetenv("SSH_CONNECTION");
+    const pid_t child = StartCrashtest("null-read", "", root + "/out.txt");
+    ::unsetenv("CRASHTEST_FACTS_ROOT");
+    EXPECT_EQ(WaitExit(child, std::chrono::seconds(60)), 1);
+    return Slurp(root + "/out.txt");
+}
+
+} // namespace
+
+// The report of crashtest's null read on standard output: the header's labels in their order,
+// padded to 18; the thread section naming our unit, function and line; modules; the fake
+// machine's hardware; the disassembly with ">" on the faulting line.
+TEST(ReportEndToEnd, GoldenNullReadReport)
+{
+    const std::string two = "processor\t: 0\nmodel name\t: Fake CPU\n\nprocessor\t: 1\nmodel name\t: Fake CPU\n";
+    const std::string out = NullReadReport(two);
+    const size_t start = out.find("date/time         : ");
+    ASSERT_NE(start, std::string::npos) << out;
+    const std::string report = out.substr(start);
+    const size_t headerEnd = report.find("\r\n\r\n");
+    ASSERT_NE(headerEnd, std::string::npos);
+    std::vector<std::string> labels;
+    std::istringstream header(report.substr(0, headerEnd));
+    for (std::string line; std::getline(header, line);) {
+        ASSERT_FALSE(line.empty());
+        EXPECT_EQ(line.back(), '\r') << line;
+        ASSERT_GE(line.size(), 20u);
+        EXPECT_EQ(line.substr(18, 2), ": ") << line;
+        std::string label = line.substr(0, 18);
+        label.erase(label.find_last_not_of(' ') + 1);
+        labels.push_back(label);
+    }
+    const std::vector<std::string> expected = {"date/time", "computer name", "user name", "operating system", "system language",
+                                               "system up time", "program up time", "processors", "physical memory", "free disk space",
+                                               "display mode", "process id", "allocated memory", "executable", "exec. date/time",
+                                               "version", "VostExcept version", "exception class", "exception message"};
+    EXPECT_EQ(labels, expected);
+    EXPECT_NE(report.find("\r\noperating system  : Fake Linux 7 build "), std::string::npos);
+    EXPECT_NE(report.find("\r\nsystem language   : German\r\n"), std::string::npos);
+    EXPECT_NE(report.find("\r\nprocessors        : 2x Fake CPU\r\n"), std::string::npos);
+    EXPECT_NE(report.find("\r\nexception class   : EAccessViolation\r\n"), std::string::npos);
+    EXPECT_TRUE(std::regex_search(report, std::regex("\r\nexception message : Access violation at address \\$[0-9a-f]{16} in module "
+                                                     "'crashtest'\\. Read of address \\$0{16}\\.\r\n")));
+    // The crashed thread's section: innermost frame in our unit at the MARK line.
+    const std::string frame = "uCrashFunctions.cpp  " + std::to_string(MarkLine("null-read")) + " CrashFunctions.NullRead";
+    const size_t thread = report.find(":\r\n", headerEnd);
+    ASSERT_NE(thread, std::string::npos);
+    EXPECT_NE(report.find(frame, thread), std::string::npos) << report.substr(headerEnd, 600);
+    EXPECT_TRUE(std::regex_search(report, std::regex("\r\n\r\nmodules:\r\n[0-9a-f]{16} crashtest ")));
+    EXPECT_NE(report.find(std::string("\r\n\r\n") + FakeHardwareSection() + "\r\n\r\ndisassembling:\r\n"), std::string::npos)
+        << report.substr(report.find("hardware:"), 800);
+    const size_t listing = report.find("disassembling:");
+    ASSERT_NE(listing, std::string::npos);
+    EXPECT_TRUE(std::regex_search(report.substr(listing), std::regex("\r\n>[^\r]*")));
+}
+
+TEST(ReportEndToEnd, OneProcessorShowsTheSingularLine)
+{
+    const std::string out = NullReadReport("processor\t: 0\nmodel name\t: Fake CPU\n");
+    EXPECT_NE(out.find("\r\nprocessor         : Fake CPU\r\n"), std::string::npos) << out.substr(0, 1500);
+    EXPECT_EQ(out.find("processors"), std::string::npos);
 }

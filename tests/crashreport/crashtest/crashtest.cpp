@@ -6,6 +6,7 @@
 #include "app/uDialogs.h"
 #include "app/uExcept.h"
 #include "crashreport/VostBoxHelper.h"
+#include "crashreport/VostBugReport.h"
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostExceptBox.h"
 #include "crashreport/VostNotify.h"
@@ -158,6 +159,9 @@ int main(int argc, char** argv)
 
     InitCrashReporter();
     InstallReportSteps();
+    // A fake machine for the golden report: cpuinfo, os-release and sysfs under one folder.
+    if (const char* root = std::getenv("CRASHTEST_FACTS_ROOT"))
+        InitReportFacts({root, std::string(root) + "/pci.ids", std::string(root) + "/usb.ids"});
     RegisterAppExceptionHandler();
     TConsolePrompt prompt;
     SetPrompt(&prompt);
