@@ -5,6 +5,8 @@
 #include "crashreport/VostLinkDisAsm.h"
 #include "crashreport/VostReportFile.h"
 #include "crashreport/VostStrings.h"
+#include "crashreport/VostThreads.h"
+#include "crashreport/VostTools.h"
 
 #include <QCoreApplication>
 
@@ -24,6 +26,9 @@
 extern char** environ;
 
 namespace {
+
+// No handler answers it: that the main thread's dispatcher took it in time is the answer.
+constexpr uint32_t FreezeProbeMessage = FirstUserMessage + 777;
 
 void PutU32(std::string& bytes, uint32_t value)
 {
@@ -342,7 +347,7 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
     pid_t helper = -1;
     // Only the helper's end is inherited: the flag is cleared for the spawn alone.
     ::fcntl(pair[1], F_SETFD, 0);
-    const int spawned = ::posix_spawn(&helper, "/proc/self/exe", nullptr, nullptr, argv, environ);
+    const int spawned = ::posix_spawn(&helper, program.c_str(), nullptr, nullptr, argv, environ);
     ::close(pair[1]);
     const int fd = pair[0];
     TCrashAction result = caContinue;
@@ -495,5 +500,10 @@ void PresentExceptionBox(const TPresentRequest& request)
         RunCrashHandlers(1, 0, action, request.Frozen, request.ExceptObject, request.ExceptAddr, 0, bugReport, screenShot, canContinue, handled);
         return handled;
     };
-    RunBoxInHelper("/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); });
+    // A freeze box goes when the main thread answers again: a message its dispatcher handles.
+    const auto freezeOver = [] {
+        TMessageDispatcher* main = HandlerWindowOf(MainThreadId());
+        return main && SendHandlerMessageTimeout(main, FreezeProbeMessage, 777, 777, std::chrono::milliseconds(100));
+    };
+    RunBoxInHelper("/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver);
 }

@@ -2,6 +2,7 @@
 // helper process, and what the user (or the countdown) chooses ends the program; a helper that
 // dies still leaves the report saved.
 #include "ReportFixtures.h"
+#include "crashreport/VostBoxHelper.h"
 
 #include <gtest/gtest.h>
 
@@ -219,4 +220,93 @@ TEST(ReportEndToEnd, OneProcessorShowsTheSingularLine)
     const std::string out = NullReadReport("processor\t: 0\nmodel name\t: Fake CPU\n");
     EXPECT_NE(out.find("\r\nprocessor         : Fake CPU\r\n"), std::string::npos) << out.substr(0, 1500);
     EXPECT_EQ(out.find("processors"), std::string::npos);
+}
+
+// The crashed side against a real helper (crashtest answers the hidden switch): the countdown's
+// action reaches the sink, the freeze's end closes the box, a helper that dies or cannot start
+// leaves the report saved and the close rule applied.
+namespace {
+
+TBoxData HelperData()
+{
+    TBoxData data;
+    data.Title = "Tarvell";
+    data.Text = "An error occurred in the application:\r\n\r\nTest.";
+    const char* captions[7] = {"", "Save bug report", "Print", "Show", "Continue", "Restart", "Close"};
+    for (int i = 0; i < 7; ++i)
+        data.Captions[i] = captions[i];
+    data.DefaultButton = caShow;
+    data.AutoActionDelay = 1;
+    data.CanContinue = false;
+    data.Report = "date/time         : now";
+    return data;
+}
+
+struct TSinkLog {
+    std::vector<std::string> Calls;
+    TBoxActionSink Sink()
+    {
+        TBoxActionSink sink;
+        sink.Save = [this](const std::string& path) { return Calls.push_back("save " + path), true; };
+        sink.Restart = [this] { Calls.push_back("restart"); };
+        sink.Close = [this] { Calls.push_back("close"); };
+        sink.Announce = [this](TCrashAction action) { return Calls.push_back("announce " + std::to_string(action)), false; };
+        return sink;
+    }
+};
+
+} // namespace
+
+TEST(ReportEndToEnd, HelperCountdownActionReachesTheCrashedSide)
+{
+    TBoxData data = HelperData();
+    data.CountdownButton = caClose;
+    data.DefaultButton = caClose;
+    TSinkLog log;
+    std::vector<std::string> lost;
+    const TCrashAction action = RunBoxInHelper(CRASHTEST_EXE, data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
+    EXPECT_EQ(action, caClose);
+    EXPECT_EQ(log.Calls, (std::vector<std::string> {"announce 6", "close"}));
+    EXPECT_TRUE(lost.empty());
+}
+
+TEST(ReportEndToEnd, TheFreezesEndClosesTheBox)
+{
+    TBoxData data = HelperData();
+    data.Frozen = true;
+    data.CanContinue = true;
+    TSinkLog log;
+    int probes = 0;
+    const auto start = std::chrono::steady_clock::now();
+    const TCrashAction action = RunBoxInHelper(CRASHTEST_EXE, data, log.Sink(), {}, [&probes] { return ++probes >= 3; });
+    EXPECT_EQ(action, caContinue);
+    EXPECT_GE(probes, 3);
+    EXPECT_TRUE(log.Calls.empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
+
+TEST(ReportEndToEnd, AHelperThatCannotStartLeavesTheReportSaved)
+{
+    TBoxData data = HelperData();
+    TSinkLog log;
+    std::vector<std::string> lost;
+    const TCrashAction action = RunBoxInHelper("/nonexistent/helper", data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
+    EXPECT_EQ(action, caClose);
+    EXPECT_EQ(lost, std::vector<std::string> {data.Report});
+    EXPECT_EQ(log.Calls, std::vector<std::string> {"close"});
+}
+
+TEST(ReportEndToEnd, AHelperStartedByHandExitsQuietly)
+{
+    for (const char* argument : {"--vostexcept-box", "--vostexcept-box=", "--vostexcept-box=1", "--vostexcept-box=99", "--vostexcept-box=x"}) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+            ::execl(CRASHTEST_EXE, CRASHTEST_EXE, argument, static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        EXPECT_EQ(WaitExit(child, std::chrono::seconds(10)), 0) << argument;
+    }
 }
