@@ -1,5 +1,6 @@
 // The crash reporter's core: settings, the entry, the handling thread, the registry, start and end.
 #include "crashreport/VostExcept.h"
+#include "crashreport/VostThreadSupport.h"
 
 #include "crashreport/VostMemory.h"
 #include "crashreport/VostSignals.h"
@@ -1230,6 +1231,7 @@ void InitCrashReporter()
     const bool hooks = s.CatchExceptions && s.HookRuntime;
     if (!hooks && s.FreezeTimeout == 0)
         return;
+    InstallThreadSupport();
     RefreshMinimalReportModules();
     {
         std::string file = s.BugReportFile.Str();
@@ -1275,4 +1277,5 @@ void DoneCrashReporter()
     StopExceptionThread();
     delete MainWaker;
     MainWaker = nullptr;
+    RemoveThreadSupport();
 }

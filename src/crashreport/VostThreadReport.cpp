@@ -101,13 +101,13 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
     auto omitted = [&](pid_t id) {
         return std::find(request.OmittedThreads.begin(), request.OmittedThreads.end(), id) != request.OmittedThreads.end();
     };
-    if (!request.Frozen) {
+    if (!request.Frozen && !request.OnlyOtherThreads) {
         TSectionPlan p;
         p.ThreadId = crashed;
         p.Crashed = true;
         plans.push_back(p);
     }
-    if (request.Frozen || crashed != main) {
+    if ((request.Frozen || crashed != main) && !(request.OnlyOtherThreads && request.Frozen)) {
         TSectionPlan p;
         p.ThreadId = main;
         plans.push_back(p);
@@ -132,7 +132,7 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
             p.Context.InstructionPointer = request.ExceptionAddress;
             p.HaveContext = true;
         } else if (!titles.back().Title.empty() && p.ThreadId != self) {
-            p.HaveContext = CaptureThreadContext(p.ThreadId, p.Context);
+            p.HaveContext = CaptureThreadContext(p.ThreadId, p.Context, request.CaptureTimeoutMs);
         }
         if (p.HaveContext && p.Context.StackPointer)
             StackBounds(p.ThreadId, p.Context.StackPointer, *snapshot, p.StackTop, p.StackSize);

@@ -125,11 +125,6 @@ void CaptureHandler(int, siginfo_t*, void* raw)
 
 } // namespace
 
-pid_t CurrentThreadId()
-{
-    return static_cast<pid_t>(syscall(SYS_gettid));
-}
-
 pid_t MainThreadId()
 {
     return getpid();

@@ -283,7 +283,8 @@ TEST(ThreadContext, CapturedBySignalAndFromProc)
         // The worker is inside its wait (or about to be): give it time to block.
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
         TThreadContext context;
-        ASSERT_TRUE(CaptureThreadContext(worker, context, 100)) << blockSignal;
+        // A loaded machine may take a while to run the signalled thread.
+        ASSERT_TRUE(CaptureThreadContext(worker, context, blockSignal ? 100 : 5000)) << blockSignal;
         EXPECT_EQ(context.FromSignal, !blockSignal);
         EXPECT_NE(context.StackPointer, 0u);
         EXPECT_NE(context.InstructionPointer, 0u);
@@ -485,6 +486,7 @@ TEST(ThreadSections, NamedBlockedWorkerAndReporterThreads)
         r.FramePointer = mainContext.FramePointer;
         r.ExceptionAddress = mainContext.InstructionPointer;
         r.OmittedThreads.push_back(CurrentThreadId());
+        r.CaptureTimeoutMs = 5000;
         result = ComposeThreadSections(r);
     });
     composer.join();
