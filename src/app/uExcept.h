@@ -23,10 +23,6 @@ public:
     using ETarvellError::ETarvellError;
 };
 
-class TExceptTexts {
-    Q_DECLARE_TR_FUNCTIONS(uExcept)
-};
-
 // Set by the main window's close query while it closes; cleared by AppExceptionHandler.
 extern std::atomic<bool> AppClosing;
 // Cleared by the main window when it is first shown.

@@ -775,7 +775,8 @@ void Close()
     const TCrashSteps steps = GetCrashSteps();
     if (steps.Close)
         steps.Close();
-    DefaultClose();
+    else
+        DefaultClose();
 }
 
 void ProcessRequest(const TExceptionRequest& request);
@@ -787,6 +788,9 @@ void CloseAfterPending()
     if (Draining)
         return;
     Draining = true;
+    const struct TDrainEnd {
+        ~TDrainEnd() { Draining = false; }
+    } drainEnd;
     for (;;) {
         pollfd poller{ReadFd, POLLIN, 0};
         if (ReadFd < 0 || poll(&poller, 1, 0) <= 0)
@@ -925,7 +929,8 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
             if (!actionHandled) {
                 if (steps.Restart)
                     steps.Restart();
-                CloseAfterPending();
+                else
+                    CloseAfterPending();
             }
         } else {
             Announce(caContinue, frozen, object, addr, tid, bugReport, screenShot, actionHandled);
@@ -980,8 +985,14 @@ void ExceptionThreadProc()
     HandlingThreadEnded.store(true);
 }
 
+} // namespace
+
 bool StartExceptionThread()
 {
+    if (VostSignalShared::RequestFd.load() >= 0)
+        return true;
+    if (!MainTid)
+        MainTid = CrashReportSettings.ReporterMainThreadId ? pid_t(CrashReportSettings.ReporterMainThreadId) : CurrentThreadId();
     int fds[2];
     // Packet mode: each write is one record, a short one never shifts the next.
     if (pipe2(fds, O_DIRECT | O_CLOEXEC) != 0)
@@ -1003,11 +1014,22 @@ bool StartExceptionThread()
         std::this_thread::yield();
     setpriority(PRIO_PROCESS, id_t(VostSignalShared::HandlingThreadId.load()), -20);
     VostSignalShared::RequestFd.store(fds[1]);
+    // The main thread's handler caller and the waker of its waiting loops live in the main thread.
+    if (CurrentThreadId() == MainTid) {
+        MainWaker = new TMainWaker;
+        MainMessage = AddMessageHandler({MainThreadHandlerCaller, nullptr}, 0);
+    }
     return true;
 }
 
 void StopExceptionThread()
 {
+    if (MainMessage) {
+        RemoveMessageHandler({MainThreadHandlerCaller, nullptr}, MainMessage);
+        MainMessage = 0;
+    }
+    delete MainWaker;
+    MainWaker = nullptr;
     const int writeFd = VostSignalShared::RequestFd.exchange(-1);
     if (writeFd < 0)
         return;
@@ -1030,6 +1052,8 @@ void StopExceptionThread()
     delete HandlingThread;
     HandlingThread = nullptr;
 }
+
+namespace {
 
 [[noreturn]] void TerminateHandler()
 {
@@ -1249,8 +1273,6 @@ void InitCrashReporter()
     }
     if (s.CatchExceptions || s.FreezeTimeout > 0) {
         StartExceptionThread();
-        MainWaker = new TMainWaker;
-        MainMessage = AddMessageHandler({MainThreadHandlerCaller, nullptr}, 0);
         const TCrashSteps steps = GetCrashSteps();
         if (s.FreezeTimeout > 0 && steps.StartWatchdog)
             steps.StartWatchdog();
@@ -1270,12 +1292,6 @@ void DoneCrashReporter()
         std::set_terminate(PreviousTerminate);
         PreviousTerminate = nullptr;
     }
-    if (MainMessage) {
-        RemoveMessageHandler({MainThreadHandlerCaller, nullptr}, MainMessage);
-        MainMessage = 0;
-    }
     StopExceptionThread();
-    delete MainWaker;
-    MainWaker = nullptr;
     RemoveThreadSupport();
 }

@@ -447,6 +447,10 @@ void InitCrashReporter();
 // Restores the previous handlers and stops the handling thread (at most 500 ms).
 void DoneCrashReporter();
 bool CrashReporterActive();
+// The handling thread and its pipe, with the main thread's handler caller when called in the main
+// thread; InitCrashReporter and DoneCrashReporter call them. Stop waits at most 500 ms.
+bool StartExceptionThread();
+void StopExceptionThread();
 // The handling thread's id; 0 before start.
 pid_t ExceptionThreadId();
 pid_t CurrentThreadId();
