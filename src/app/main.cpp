@@ -27,6 +27,8 @@ int main(int argc, char** argv)
         std::copy(history.begin(), history.end(), std::begin(stamps));
         SetExceptionHistory(stamps);
     }
+    // "%appname%" of the box, the report file and the mail is the application's title.
+    SetReporterAppName("Tarvell");
     InitCrashReporter();
     InstallReportSteps();
     InitReportFacts();

@@ -310,3 +310,45 @@ TEST(ReportEndToEnd, AHelperStartedByHandExitsQuietly)
         EXPECT_EQ(WaitExit(child, std::chrono::seconds(10)), 0) << argument;
     }
 }
+
+#ifdef TARVELL_EXE
+// The editor itself, with the reporter from its first line: a fatal signal while it runs on the
+// offscreen platform gives the report on standard output and exit code 1.
+TEST(ReportEndToEnd, TarvellReportsAFatalSignal)
+{
+    const std::string home = TempFolder();
+    const std::string out = home + "/stdout.txt";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("HOME", home.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home + "/config").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home + "/data").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home + "/cache").c_str(), 1);
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ::dup2(fd, 1);
+        ::execl(TARVELL_EXE, TARVELL_EXE, "/multi", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    // Up and waiting in its event loop: more than one thread, and a moment to settle.
+    for (int i = 0; i < 200; ++i) {
+        DIR* tasks = ::opendir(("/proc/" + std::to_string(child) + "/task").c_str());
+        int count = 0;
+        while (tasks && ::readdir(tasks))
+            ++count;
+        if (tasks)
+            ::closedir(tasks);
+        if (count > 4)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ::kill(child, SIGSEGV);
+    EXPECT_EQ(WaitExit(child, std::chrono::seconds(60)), 1);
+    const std::string text = Slurp(out);
+    EXPECT_NE(text.find("date/time         : "), std::string::npos) << text;
+    EXPECT_NE(text.find("\r\nexecutable        : tarvell\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nexception class   : "), std::string::npos);
+    EXPECT_NE(text.find("\r\n\r\nmodules:\r\n"), std::string::npos);
+}
+#endif
