@@ -28,7 +28,7 @@ int main(int argc, char** argv)
         SetExceptionHistory(stamps);
     }
     // "%appname%" of the box, the report file and the mail is the application's title.
-    SetReporterAppName("Tarvell");
+    SetReporterAppName(ApplicationTitle().toStdString());
     InitCrashReporter();
     InstallReportSteps();
     InitReportFacts();
