@@ -1879,6 +1879,13 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
         </message>
     </context>
     <context>
+        <name>VostMail</name>
+        <message>
+            <source>The bug report was not sent through the mail server %1: without encryption its password would cross the network in clear text. A password is only sent to a mail server on this computer.</source>
+            <translation>Der Fehlerbericht wurde nicht über den Mailserver %1 gesendet: Ohne Verschlüsselung ginge sein Passwort im Klartext über das Netz. Ein Passwort wird nur an einen Mailserver auf diesem Computer gesendet.</translation>
+        </message>
+    </context>
+    <context>
         <name>fBatchConvert</name>
         <message>
             <source>File %1 already exists. Do you want to overwrite?</source>

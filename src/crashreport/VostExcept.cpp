@@ -50,6 +50,8 @@ TCrashReportSettings::TCrashReportSettings()
 }
 
 
+pid_t CurrentThreadId() { return pid_t(syscall(SYS_gettid)); }
+
 uint32_t ScreenShotSizeCode(uint32_t screenShotMode)
 {
     switch (screenShotMode) {
