@@ -3,6 +3,7 @@
 
 #include "crashreport/VostBugReport.h"
 #include "crashreport/VostLinkDisAsm.h"
+#include "crashreport/VostMail.h"
 #include "crashreport/VostReportFile.h"
 #include "crashreport/VostStrings.h"
 #include "crashreport/VostThreads.h"
@@ -256,6 +257,29 @@ bool WriteBoxMessage(int fd, uint32_t type, std::string_view payload)
     return SendAll(fd, bytes.data(), bytes.size());
 }
 
+std::string EncodeMailNote(const TMailNote& note)
+{
+    std::string bytes(1, note.Error ? 'E' : 'I');
+    PutText(bytes, note.Caption);
+    PutText(bytes, note.Text);
+    return bytes;
+}
+
+std::vector<TMailNote> DecodeMailNotes(std::string_view notes)
+{
+    std::vector<TMailNote> list;
+    while (!notes.empty() && list.size() < 16) {
+        TMailNote note;
+        note.Error = notes.front() == 'E';
+        TFieldReader reader(notes.substr(1));
+        if (!reader.Text(note.Caption) || !reader.Text(note.Text))
+            break;
+        list.push_back(note);
+        notes.remove_prefix(1 + 8 + note.Caption.size() + note.Text.size());
+    }
+    return list;
+}
+
 std::string EncodeBoxData(const TBoxData& data)
 {
     std::string bytes;
@@ -383,12 +407,14 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
             bool done = true;
             if (action == caSave)
                 done = sink.Save && sink.Save(payload.substr(1));
-            else if (action == caMail && !sink.Mail) {
+            std::string notes;
+            if (action == caMail && !sink.Mail) {
                 WriteBoxMessage(fd, bmActionResult, "n");
                 continue;
-            } else if (action == caMail)
-                done = sink.Mail();
-            WriteBoxMessage(fd, bmActionResult, done ? "1" : "0");
+            }
+            if (action == caMail)
+                done = sink.Mail(notes);
+            WriteBoxMessage(fd, bmActionResult, (done ? "1" : "0") + notes);
             if (action == caRestart && sink.Restart)
                 sink.Restart();
             if (action == caClose && sink.Close)
@@ -453,6 +479,13 @@ bool SaveBugReportAutomatically(const std::string& report)
     return AppendReportToFile(BugReportFileName(), report, CrashReportSettings.BugReportFileMaxSize);
 }
 
+// The saved report's path for the mail's attachment; empty while nothing was saved.
+std::string SavedReportFile()
+{
+    const std::string path = BugReportFileName();
+    return ::access(path.c_str(), R_OK) == 0 ? path : std::string();
+}
+
 void RestartProgram()
 {
     uint64_t stamps[10] = {};
@@ -468,6 +501,9 @@ void InstallReportSteps()
     steps.Compose = [](const TComposeRequest& request, std::string& report) { ComposeBugReport(request, report); };
     steps.Present = PresentExceptionBox;
     steps.Save = SaveBugReportAutomatically;
+    steps.Mail = [](const std::string& report, const std::string& screenShot) {
+        return MailBugReport(report, screenShot, nullptr, true, MailSettingsOf(CrashReportSettings, SavedReportFile()), {}) == MailSent;
+    };
     steps.Restart = [] { RestartProgram(); };
     steps.Close = [] { CloseProgram(); };
     SetCrashSteps(steps);
@@ -490,8 +526,13 @@ void PresentExceptionBox(const TPresentRequest& request)
     };
     TBoxActionSink sink;
     sink.Save = [&](const std::string& path) { return save(report, path); };
-    // Mail sending is not part of this build yet: the box says so.
-    sink.Mail = nullptr;
+    sink.Mail = [&](std::string& notes) {
+        TMailOwner owner;
+        owner.ShowMessage = [&notes](bool error, const std::string& caption, const std::string& text) {
+            notes += EncodeMailNote({error, caption, text});
+        };
+        return MailBugReport(report, request.ScreenShot, &owner, false, MailSettingsOf(settings, SavedReportFile()), {}) == MailSent;
+    };
     sink.Restart = [] { RestartProgram(); };
     sink.Close = [] { CloseProgram(); };
     sink.Announce = [&](TCrashAction action) {

@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The hidden switch; the two descriptors follow it as "--vostexcept-box=IN,OUT".
 inline constexpr const char* BoxHelperSwitch = "--vostexcept-box";
@@ -74,6 +75,16 @@ std::string EncodeBoxMessage(uint32_t type, std::string_view payload);
 bool ReadBoxMessage(int fd, uint32_t& type, std::string& payload, int timeoutMs = -1);
 bool WriteBoxMessage(int fd, uint32_t type, std::string_view payload);
 
+// A message for the user from the crashed side (mailing tells its outcome so): error or
+// information, caption and text; notes are these, one after the other.
+struct TMailNote {
+    bool Error = false;
+    std::string Caption;
+    std::string Text;
+};
+std::string EncodeMailNote(const TMailNote& note);
+std::vector<TMailNote> DecodeMailNotes(std::string_view notes);
+
 std::string EncodeBoxData(const TBoxData& data);
 bool DecodeBoxData(std::string_view bytes, TBoxData& data);
 
@@ -84,7 +95,8 @@ bool IsBoxHelperInvocation(int argc, const char* const* argv);
 // What the crashed side does for the helper's actions. Each returns true when done.
 struct TBoxActionSink {
     std::function<bool(const std::string& path)> Save;
-    std::function<bool()> Mail;
+    // notes: what mailing has to tell the user, as EncodeMailNote gives it; empty: no mail here.
+    std::function<bool(std::string& notes)> Mail;
     std::function<void()> Restart; // does not return
     std::function<void()> Close;   // does not return
     // Called before an action; true when a handler took it over.

@@ -21,6 +21,8 @@
 #include <QVBoxLayout>
 
 #include <poll.h>
+#include <utility>
+
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -303,8 +305,12 @@ void TExceptionBox::Press(int action)
         QApplication::restoreOverrideCursor();
         if (result == TBoxActionTarget::NotAvailable)
             QMessageBox::information(this, windowTitle(), FromUtf8(FData.MailUnavailableText));
-        else if (result != TBoxActionTarget::Handled)
-            QApplication::beep();
+        for (const TMailNote& note : FTarget.TakeNotes()) {
+            if (note.Error)
+                QMessageBox::warning(this, FromUtf8(note.Caption), FromUtf8(note.Text));
+            else
+                QMessageBox::information(this, FromUtf8(note.Caption), FromUtf8(note.Text));
+        }
         break;
     }
     case caSave: {
@@ -440,13 +446,17 @@ public:
                 return Handled;
             if (reply == "n")
                 return NotAvailable;
-            return reply == "1" ? Done : Failed;
+            if (!reply.empty())
+                FNotes = DecodeMailNotes(std::string_view(reply).substr(1));
+            return !reply.empty() && reply[0] == '1' ? Done : Failed;
         }
     }
+    std::vector<TMailNote> TakeNotes() override { return std::exchange(FNotes, {}); }
     bool FreezeOverPending = false;
 
 private:
     int FFd;
+    std::vector<TMailNote> FNotes;
 };
 
 } // namespace

@@ -58,6 +58,8 @@ public:
     enum TResult { Done, Failed, Handled, NotAvailable };
     // path: for save, the file chosen (or the absolute setting).
     virtual TResult Run(TCrashAction action, const std::string& path) = 0;
+    // What the last mail had to tell the user.
+    virtual std::vector<TMailNote> TakeNotes() { return {}; }
 };
 
 class TExceptionBox : public QDialog {

@@ -15,6 +15,9 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <map>
+#include <utility>
+
 namespace {
 
 class TFakeTarget : public TBoxActionTarget {
@@ -25,6 +28,8 @@ public:
         Paths.push_back(path);
         return Results.count(action) ? Results[action] : Done;
     }
+    std::vector<TMailNote> TakeNotes() override { return std::exchange(Notes, {}); }
+    std::vector<TMailNote> Notes;
     std::vector<TCrashAction> Actions;
     std::vector<std::string> Paths;
     std::map<TCrashAction, TResult> Results;
@@ -402,6 +407,33 @@ private slots:
         QTest::mouseClick(box.Button(caMail), Qt::LeftButton);
         QCOMPARE(seen, QStringLiteral("not available"));
         QVERIFY(box.isVisible());
+    }
+
+    // What mailing tells the user comes from the crashed side and is shown by the box.
+    void mailOutcomeIsShown()
+    {
+        TBoxData data = DefaultData();
+        data.Captions[caMail] = "Mail";
+        TFakeTarget target;
+        target.Notes = DecodeMailNotes(EncodeMailNote({false, "Tarvell", "The mail was sent successfully."}));
+        QCOMPARE(target.Notes.size(), size_t(1));
+        TExceptionBox box(data, target);
+        box.show();
+        QString seen;
+        QTimer::singleShot(0, [&seen] {
+            for (QWidget* widget : QApplication::topLevelWidgets())
+                if (auto* message = qobject_cast<QMessageBox*>(widget); message && message->isVisible()) {
+                    seen = message->windowTitle() + ": " + message->text();
+                    message->accept();
+                }
+        });
+        QTest::mouseClick(box.Button(caMail), Qt::LeftButton);
+        QCOMPARE(seen, QStringLiteral("Tarvell: The mail was sent successfully."));
+        QCOMPARE(target.Actions, std::vector<TCrashAction> {caMail});
+        QVERIFY(box.isVisible());
+        // Notes that do not parse are dropped, never read beyond their end.
+        for (const std::string& bad : {std::string("E"), std::string("I\xff\xff\xff\x7f"), EncodeMailNote({true, "a", "b"}).substr(0, 8)})
+            QVERIFY(DecodeMailNotes(bad).empty());
     }
 
     void boxDataTravelsWhole()
