@@ -43,11 +43,11 @@ TEST(VostReportFile, NamesResolveAgainstTheDataFolder)
     struct {
         const char *Setting, *Folder, *Path;
     } cases[] = {
-        {"bugreport.txt", "/home/u/.local/share/Tarvell", "/home/u/.local/share/Tarvell/bugreport.txt"},
-        {"bugreport.txt", "/data/", "/data/bugreport.txt"},
-        {"logs/Tarvell.txt", "/data", "/data/logs/Tarvell.txt"},
-        {"/var/log/Tarvell.txt", "/data", "/var/log/Tarvell.txt"},
-        {"/abs.txt", "", "/abs.txt"},
+        { "bugreport.txt", "/home/u/.local/share/Tarvell", "/home/u/.local/share/Tarvell/bugreport.txt" },
+        { "bugreport.txt", "/data/", "/data/bugreport.txt" },
+        { "logs/Tarvell.txt", "/data", "/data/logs/Tarvell.txt" },
+        { "/var/log/Tarvell.txt", "/data", "/var/log/Tarvell.txt" },
+        { "/abs.txt", "", "/abs.txt" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Setting);
@@ -71,18 +71,20 @@ TEST(VostReportFile, SaveTable)
         uint32_t MaxSize;
         std::string Expected;
     } cases[] = {
-        {"new file", "", {"date/time x"}, 50000, "date/time x" + sep},
-        {"appends below the limit", "", {"date/time 1", "date/time 2"}, 50000, "date/time 1" + sep + "date/time 2" + sep},
-        {"limit 0 keeps only the newest", "date/time old" + sep, {"date/time new"}, 0, "date/time new" + sep},
-        {"cut at the start that leaves fewer than three quarters", r1 + sep + r2 + sep + r3 + sep + r4 + sep + r5 + sep, {r6}, 50000,
-         r4 + sep + r5 + sep + r6 + sep},
-        {"exactly at the limit stays", r1 + sep + r2 + sep + r3 + sep + r4 + sep, {r5}, 50000,
-         r1 + sep + r2 + sep + r3 + sep + r4 + sep + r5 + sep},
-        {"no cut inside a report", r1 + sep + r2 + sep + inner + sep + r4 + sep + r5 + sep, {r6}, 50000,
-         r4 + sep + r5 + sep + r6 + sep},
-        {"no start qualifies: only the newest stays", r1 + sep, {big}, 50000, big + sep},
-        {"foreign text before the first report is cut away", "garbage without reports\r\n" + r2 + sep + r3 + sep + r4 + sep + r5 + sep,
-         {r6}, 45000, r4 + sep + r5 + sep + r6 + sep},
+        { "new file", "", { "date/time x" }, 50000, "date/time x" + sep },
+        { "appends below the limit", "", { "date/time 1", "date/time 2" }, 50000,
+            "date/time 1" + sep + "date/time 2" + sep },
+        { "limit 0 keeps only the newest", "date/time old" + sep, { "date/time new" }, 0, "date/time new" + sep },
+        { "cut at the start that leaves fewer than three quarters",
+            r1 + sep + r2 + sep + r3 + sep + r4 + sep + r5 + sep, { r6 }, 50000, r4 + sep + r5 + sep + r6 + sep },
+        { "exactly at the limit stays", r1 + sep + r2 + sep + r3 + sep + r4 + sep, { r5 }, 50000,
+            r1 + sep + r2 + sep + r3 + sep + r4 + sep + r5 + sep },
+        { "no cut inside a report", r1 + sep + r2 + sep + inner + sep + r4 + sep + r5 + sep, { r6 }, 50000,
+            r4 + sep + r5 + sep + r6 + sep },
+        { "no start qualifies: only the newest stays", r1 + sep, { big }, 50000, big + sep },
+        { "foreign text before the first report is cut away",
+            "garbage without reports\r\n" + r2 + sep + r3 + sep + r4 + sep + r5 + sep, { r6 }, 45000,
+            r4 + sep + r5 + sep + r6 + sep },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -138,7 +140,7 @@ TEST(VostReportFile, AFailedReplacementKeepsThePreviousFile)
     ASSERT_GE(child, 0);
     if (child == 0) {
         ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit {100, 100};
+        const rlimit limit { 100, 100 };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const bool replaced = AppendReportToFile(path, "date/time new" + std::string(500, 'n'), 0);
         const bool trimmed = AppendReportToFile(path, "date/time new" + std::string(500, 'n'), 1000);
@@ -188,7 +190,7 @@ TEST(VostReportFile, PrivateTemporaryFiles)
 {
     const std::string folder = PrivateTempFolder();
     ASSERT_FALSE(folder.empty());
-    struct stat info {};
+    struct stat info { };
     ASSERT_EQ(::lstat(folder.c_str(), &info), 0);
     EXPECT_TRUE(S_ISDIR(info.st_mode));
     EXPECT_EQ(info.st_mode & 0777, 0700u);
@@ -201,7 +203,7 @@ TEST(VostReportFile, PrivateTemporaryFiles)
     EXPECT_EQ(Slurp(second), "two");
     ASSERT_EQ(::lstat(first.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
-    for (const char* bad : {"", "../escape", "a/b", ".."})
+    for (const char* bad : { "", "../escape", "a/b", ".." })
         EXPECT_EQ(WritePrivateTempFile(bad, "x"), "") << bad;
     ::unlink(first.c_str());
     ::unlink(second.c_str());
@@ -229,7 +231,7 @@ TEST(VostReportFile, AnOrdinaryStartIsNoRestart)
 {
     TRestartHistory history {};
     history[0] = 42;
-    for (const char* value : {"", "x", "-1", "99999999", "0", "2"}) {
+    for (const char* value : { "", "x", "-1", "99999999", "0", "2" }) {
         ::setenv(RestartPipeVariable, value, 1);
         EXPECT_FALSE(ResumeAfterRestart(history)) << value;
         EXPECT_EQ(std::getenv(RestartPipeVariable), nullptr);
@@ -261,21 +263,26 @@ int RunProgram(std::vector<std::string> arguments)
 
 TEST(VostReportFile, RestartStartsOneSuccessorThatWaitsAndGetsTheHistory)
 {
-    QTemporaryDir dir;
-    const std::string out = dir.path().toStdString() + "/run";
-    EXPECT_EQ(RunProgram({"restart", out}), 2);
-    std::string child;
-    for (int i = 0; i < 500 && (child = Slurp(out + ".child")).find("1009\n") == std::string::npos; ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::string expected = "parent gone yes\n";
-    for (int i = 0; i < 10; ++i)
-        expected += std::to_string(1000 + i) + "\n";
-    EXPECT_EQ(child, expected);
-    EXPECT_EQ(Slurp(out + ".starts"), "first\nresumed\n");
+    for (const char* mode : { "restart", "restart-direct" }) {
+        SCOPED_TRACE(mode);
+        QTemporaryDir dir;
+        const std::string out = dir.path().toStdString() + "/run";
+        EXPECT_EQ(RunProgram({ mode, out }), 2);
+        std::string child;
+        for (int i = 0; i < 500 && (child = Slurp(out + ".child")).find("1009\n") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        std::string expected = "parent gone yes\n";
+        for (int i = 0; i < 10; ++i)
+            expected += std::to_string(1000 + i) + "\n";
+        EXPECT_EQ(child, expected);
+        // A moment for a second successor that must not come.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        EXPECT_EQ(Slurp(out + ".starts"), "first\nresumed\n");
+    }
 }
 
 TEST(VostReportFile, CloseEndsWithCodeOne)
 {
-    EXPECT_EQ(RunProgram({"close"}), 1);
+    EXPECT_EQ(RunProgram({ "close" }), 1);
 }
 #endif
