@@ -32,7 +32,8 @@ void BM_FullReportEightParkedThreads(benchmark::State& state)
             Park(lock, wake, done);
         });
     // The report runs in its own thread, as in the handling thread, about the main thread's fault.
-    ReportedException object("EAccessViolation", "Access violation at address $0000000000401000. Read of address $0000000000000000");
+    ReportedException object(
+        "EAccessViolation", "Access violation at address $0000000000401000. Read of address $0000000000000000");
     TComposeRequest request;
     request.ExceptObject = &object;
     request.CrashedThreadId = static_cast<uint32_t>(CurrentThreadId());
@@ -55,7 +56,11 @@ void BM_FullReportEightParkedThreads(benchmark::State& state)
     for (std::thread& thread : threads)
         thread.join();
 }
-BENCHMARK(BM_FullReportEightParkedThreads)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(5)->ReportAggregatesOnly(false);
+BENCHMARK(BM_FullReportEightParkedThreads)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(false);
 
 } // namespace
 

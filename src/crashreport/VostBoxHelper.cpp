@@ -110,8 +110,10 @@ bool ReadExactly(int fd, char* data, size_t count, int timeoutMs)
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (count > 0) {
         if (timeoutMs >= 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
-            pollfd entry {fd, POLLIN, 0};
+            const auto left
+                = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+                      .count();
+            pollfd entry { fd, POLLIN, 0 };
             const int ready = ::poll(&entry, 1, static_cast<int>(std::max<int64_t>(left, 0)));
             if (ready < 0 && errno == EINTR)
                 continue;
@@ -139,8 +141,8 @@ std::string Translated(std::string_view text)
 
 } // namespace
 
-void ChooseDefaultButton(const std::string (&captions)[7], bool closeRule, bool restartRule, bool autoContinue, bool canContinue,
-                         uint32_t configured, uint32_t& defaultButton, int32_t& countdown)
+void ChooseDefaultButton(const std::string (&captions)[7], bool closeRule, bool restartRule, bool autoContinue,
+    bool canContinue, uint32_t configured, uint32_t& defaultButton, int32_t& countdown)
 {
     countdown = -1;
     if (closeRule && !captions[caClose].empty())
@@ -187,12 +189,23 @@ std::string HtmlEscape(std::string_view text)
     escaped.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;
@@ -211,7 +224,8 @@ void WebPageProc(const std::string& bugReport, std::string& html)
     std::string text = HtmlEscape(settings.ErrorText.View());
     ReplaceNoCase(text, "%exceptMsg%", HtmlEscape(message), true);
     ReplaceNoCase(text, "%LF%", "<br>\r\n", true);
-    const std::string continueCaption = settings.ContinueButtonCaption.Empty() ? "continue application" : settings.ContinueButtonCaption.Str();
+    const std::string continueCaption
+        = settings.ContinueButtonCaption.Empty() ? "continue application" : settings.ContinueButtonCaption.Str();
     html = "<html><head><title>" + HtmlEscape(ExpandAppName(settings.BoxTitle.View())) + "</title></head><body>";
     html += "<table width=\"100%\" height=\"100%\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\">";
     html += "<tr><td style=\"height:2pt\"></td></tr>";
@@ -219,10 +233,12 @@ void WebPageProc(const std::string& bugReport, std::string& html)
     html += "<tr><td style=\"height:8pt\"></td></tr>";
     html += "<tr><td><button onclick=\"history.back();\">" + HtmlEscape(continueCaption) + "</button>";
     if (!settings.ShowReportAtOnce)
-        html += " <button onclick=\"document.getElementById('bugReport').style.display='block';this.style.display='none';\">"
+        html += " <button "
+                "onclick=\"document.getElementById('bugReport').style.display='block';this.style.display='none';\">"
             + HtmlEscape(settings.ShowButtonCaption.View()) + "</button>";
     html += "</td></tr>";
-    html += "<tr><td height=\"100%\"><textarea id=\"bugReport\" readonly cols=\"80\" rows=\"20\" style=\"width:100%;height:100%";
+    html += "<tr><td height=\"100%\"><textarea id=\"bugReport\" readonly cols=\"80\" rows=\"20\" "
+            "style=\"width:100%;height:100%";
     html += settings.ShowReportAtOnce ? "\">" : ";display:none\">";
     html += HtmlEscape(bugReport) + "</textarea></td></tr></table></body></html>";
 }
@@ -290,11 +306,11 @@ std::string EncodeBoxData(const TBoxData& data)
     PutU32(bytes, data.DefaultButton);
     PutU32(bytes, static_cast<uint32_t>(data.CountdownButton));
     PutU32(bytes, data.AutoActionDelay);
-    for (const bool flag : {data.Frozen, data.CanContinue, data.ShowReportAtOnce, data.CopyReportToClipboard, data.OwnerDrawnButtons,
-                            data.SaveFileAbsolute})
+    for (const bool flag : { data.Frozen, data.CanContinue, data.ShowReportAtOnce, data.CopyReportToClipboard,
+             data.OwnerDrawnButtons, data.SaveFileAbsolute })
         PutU32(bytes, flag ? 1 : 0);
-    for (const std::string* text : {&data.SaveFileName, &data.SaveFolder, &data.SaveDialogTitle, &data.PrintDocumentName,
-                                    &data.MailUnavailableText, &data.SaveFilter, &data.Report})
+    for (const std::string* text : { &data.SaveFileName, &data.SaveFolder, &data.SaveDialogTitle,
+             &data.PrintDocumentName, &data.MailUnavailableText, &data.SaveFilter, &data.Report })
         PutText(bytes, *text);
     return bytes;
 }
@@ -311,13 +327,14 @@ bool DecodeBoxData(std::string_view bytes, TBoxData& data)
     reader.Number(decoded.DefaultButton);
     reader.Number(countdown);
     reader.Number(decoded.AutoActionDelay);
-    for (bool* flag : {&decoded.Frozen, &decoded.CanContinue, &decoded.ShowReportAtOnce, &decoded.CopyReportToClipboard,
-                       &decoded.OwnerDrawnButtons, &decoded.SaveFileAbsolute})
+    for (bool* flag : { &decoded.Frozen, &decoded.CanContinue, &decoded.ShowReportAtOnce,
+             &decoded.CopyReportToClipboard, &decoded.OwnerDrawnButtons, &decoded.SaveFileAbsolute })
         reader.Flag(*flag);
-    for (std::string* text : {&decoded.SaveFileName, &decoded.SaveFolder, &decoded.SaveDialogTitle, &decoded.PrintDocumentName,
-                              &decoded.MailUnavailableText, &decoded.SaveFilter, &decoded.Report})
+    for (std::string* text : { &decoded.SaveFileName, &decoded.SaveFolder, &decoded.SaveDialogTitle,
+             &decoded.PrintDocumentName, &decoded.MailUnavailableText, &decoded.SaveFilter, &decoded.Report })
         reader.Text(*text);
-    if (!reader.Done() || decoded.DefaultButton > 6 || (static_cast<int32_t>(countdown) < -1 || static_cast<int32_t>(countdown) > 6))
+    if (!reader.Done() || decoded.DefaultButton > 6
+        || (static_cast<int32_t>(countdown) < -1 || static_cast<int32_t>(countdown) > 6))
         return false;
     decoded.CountdownButton = static_cast<int32_t>(countdown);
     data = std::move(decoded);
@@ -350,7 +367,7 @@ bool IsBoxHelperInvocation(int argc, const char* const* argv)
 }
 
 TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, const TBoxActionSink& sink,
-                            const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver)
+    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver)
 {
     const auto lost = [&] {
         if (saveOnLoss)
@@ -367,7 +384,7 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
         return lost();
     const std::string argument = std::string(BoxHelperSwitch) + "=" + DecimalText(pair[1]);
     std::string programCopy = program, argumentCopy = argument;
-    char* argv[] = {programCopy.data(), argumentCopy.data(), nullptr};
+    char* argv[] = { programCopy.data(), argumentCopy.data(), nullptr };
     pid_t helper = -1;
     // Only the helper's end is inherited: the flag is cleared for the spawn alone.
     ::fcntl(pair[1], F_SETFD, 0);
@@ -381,7 +398,7 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
         for (;;) {
             uint32_t type = 0;
             std::string payload;
-            pollfd entry {fd, POLLIN, 0};
+            pollfd entry { fd, POLLIN, 0 };
             const int ready = ::poll(&entry, 1, data.Frozen ? 250 : -1);
             if (ready < 0 && errno == EINTR)
                 continue;
@@ -393,7 +410,9 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
             if (!ReadBoxMessage(fd, type, payload, 10000))
                 break;
             if (type == bmClosed) {
-                result = payload.size() == 1 && payload[0] >= '0' && payload[0] <= '6' ? static_cast<TCrashAction>(payload[0] - '0') : caContinue;
+                result = payload.size() == 1 && payload[0] >= '0' && payload[0] <= '6'
+                    ? static_cast<TCrashAction>(payload[0] - '0')
+                    : caContinue;
                 finished = true;
                 break;
             }
@@ -440,16 +459,16 @@ TBoxData MakeBoxData(const TPresentRequest& request)
     TBoxData data;
     data.Title = ExpandAppName(Translated(settings.BoxTitle.View()));
     data.Text = BoxText(request.Frozen, Translated(settings.ErrorText.View()), Translated(settings.FrozenText.View()),
-                        ExceptionMessageText(request.ExceptObject));
-    const TShortText<30>* captions[7] = {&settings.MailButtonCaption, &settings.SaveButtonCaption, &settings.PrintButtonCaption,
-                                         &settings.ShowButtonCaption, &settings.ContinueButtonCaption, &settings.RestartButtonCaption,
-                                         &settings.CloseButtonCaption};
+        ExceptionMessageText(request.ExceptObject));
+    const TShortText<30>* captions[7] = { &settings.MailButtonCaption, &settings.SaveButtonCaption,
+        &settings.PrintButtonCaption, &settings.ShowButtonCaption, &settings.ContinueButtonCaption,
+        &settings.RestartButtonCaption, &settings.CloseButtonCaption };
     for (int i = 0; i < 7; ++i)
         data.Captions[i] = Translated(captions[i]->View());
     if (settings.ShowReportAtOnce)
         data.Captions[caShow].clear();
-    ChooseDefaultButton(data.Captions, AutoCloseRuleHolds(), AutoRestartRuleHolds(), settings.AutoContinue, request.CanContinue,
-                        settings.DefaultButton, data.DefaultButton, data.CountdownButton);
+    ChooseDefaultButton(data.Captions, AutoCloseRuleHolds(), AutoRestartRuleHolds(), settings.AutoContinue,
+        request.CanContinue, settings.DefaultButton, data.DefaultButton, data.CountdownButton);
     if (!settings.OwnerDrawnButtons)
         data.CountdownButton = -1;
     data.AutoActionDelay = settings.AutoActionDelay;
@@ -463,7 +482,8 @@ TBoxData MakeBoxData(const TPresentRequest& request)
     data.SaveFolder = ReportDataFolder();
     data.SaveDialogTitle = data.Captions[caSave];
     data.PrintDocumentName = data.Captions[caPrint];
-    data.MailUnavailableText = Translated(QT_TRANSLATE_NOOP("VostExcept", "Sending the bug report by mail is not available."));
+    data.MailUnavailableText
+        = Translated(QT_TRANSLATE_NOOP("VostExcept", "Sending the bug report by mail is not available."));
     data.SaveFilter = Translated(QT_TRANSLATE_NOOP("VostExcept", "Text files (*.txt)"));
     data.Report = request.BugReport;
     return data;
@@ -502,7 +522,9 @@ void InstallReportSteps()
     steps.Present = PresentExceptionBox;
     steps.Save = SaveBugReportAutomatically;
     steps.Mail = [](const std::string& report, const std::string& screenShot) {
-        return MailBugReport(report, screenShot, nullptr, true, MailSettingsOf(CrashReportSettings, SavedReportFile()), {}) == MailSent;
+        return MailBugReport(
+                   report, screenShot, nullptr, true, MailSettingsOf(CrashReportSettings, SavedReportFile()), {})
+            == MailSent;
     };
     steps.Restart = [] { RestartProgram(); };
     steps.Close = [] { CloseProgram(); };
@@ -529,16 +551,18 @@ void PresentExceptionBox(const TPresentRequest& request)
     sink.Mail = [&](std::string& notes) {
         TMailOwner owner;
         owner.ShowMessage = [&notes](bool error, const std::string& caption, const std::string& text) {
-            notes += EncodeMailNote({error, caption, text});
+            notes += EncodeMailNote({ error, caption, text });
         };
-        return MailBugReport(report, request.ScreenShot, &owner, false, MailSettingsOf(settings, SavedReportFile()), {}) == MailSent;
+        return MailBugReport(report, request.ScreenShot, &owner, false, MailSettingsOf(settings, SavedReportFile()), {})
+            == MailSent;
     };
     sink.Restart = [] { RestartProgram(); };
     sink.Close = [] { CloseProgram(); };
     sink.Announce = [&](TCrashAction action) {
         std::string bugReport = report, screenShot = request.ScreenShot;
         bool canContinue = request.CanContinue, handled = false;
-        RunCrashHandlers(1, 0, action, request.Frozen, request.ExceptObject, request.ExceptAddr, 0, bugReport, screenShot, canContinue, handled);
+        RunCrashHandlers(1, 0, action, request.Frozen, request.ExceptObject, request.ExceptAddr, 0, bugReport,
+            screenShot, canContinue, handled);
         return handled;
     };
     // A freeze box goes when the main thread answers again: a message its dispatcher handles.
@@ -546,5 +570,6 @@ void PresentExceptionBox(const TPresentRequest& request)
         TMessageDispatcher* main = HandlerWindowOf(MainThreadId());
         return main && SendHandlerMessageTimeout(main, FreezeProbeMessage, 777, 777, std::chrono::milliseconds(100));
     };
-    RunBoxInHelper("/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver);
+    RunBoxInHelper(
+        "/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver);
 }

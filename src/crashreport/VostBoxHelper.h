@@ -31,9 +31,9 @@ struct TBoxData {
     bool OwnerDrawnButtons = true;
     // The bug-report file is absolute: save needs no dialog and the button goes after a save.
     bool SaveFileAbsolute = false;
-    std::string SaveFileName;     // the expanded setting (dialog pre-fill for relative ones)
-    std::string SaveFolder;       // the dialog's first folder
-    std::string SaveDialogTitle;  // SaveButtonCaption
+    std::string SaveFileName; // the expanded setting (dialog pre-fill for relative ones)
+    std::string SaveFolder; // the dialog's first folder
+    std::string SaveDialogTitle; // SaveButtonCaption
     std::string PrintDocumentName; // PrintButtonCaption
     // The helper's own texts, translated here: the helper needs no language of its own.
     std::string MailUnavailableText;
@@ -45,8 +45,8 @@ struct TBoxData {
 // the show button goes with ShowReportAtOnce; close when the close rule holds, else restart when
 // its rule holds, else continue with AutoContinue, else the configured button. countdown is that
 // automatic choice (-1 when none applies).
-void ChooseDefaultButton(const std::string (&captions)[7], bool closeRule, bool restartRule, bool autoContinue, bool canContinue,
-                         uint32_t configured, uint32_t& defaultButton, int32_t& countdown);
+void ChooseDefaultButton(const std::string (&captions)[7], bool closeRule, bool restartRule, bool autoContinue,
+    bool canContinue, uint32_t configured, uint32_t& defaultButton, int32_t& countdown);
 // The action a close request (the window's close box, Escape, a helper that died) takes: the
 // default button when it is continue, restart or close; else continue when it exists and the
 // exception can continue, else close, else restart; caContinue when there is none of them.
@@ -62,11 +62,11 @@ std::string HtmlEscape(std::string_view text);
 
 // Messages on the pipes: type (u32), length (u32), payload, little-endian.
 enum TBoxMessage : uint32_t {
-    bmBoxData = 1,      // parent to helper: the encoded TBoxData
-    bmFreezeOver = 2,   // parent to helper: the main thread answers again; the box closes
+    bmBoxData = 1, // parent to helper: the encoded TBoxData
+    bmFreezeOver = 2, // parent to helper: the main thread answers again; the box closes
     bmActionResult = 3, // parent to helper: "1" done, "0" failed, "h" handled by a handler
-    bmAction = 10,      // helper to parent: action code, then for save the chosen path
-    bmClosed = 11,      // helper to parent: the box is gone; payload the final action code
+    bmAction = 10, // helper to parent: action code, then for save the chosen path
+    bmClosed = 11, // helper to parent: the box is gone; payload the final action code
 };
 // A payload may hold the whole report, never more.
 constexpr uint32_t MaxBoxMessage = 16u << 20;
@@ -98,7 +98,7 @@ struct TBoxActionSink {
     // notes: what mailing has to tell the user, as EncodeMailNote gives it; empty: no mail here.
     std::function<bool(std::string& notes)> Mail;
     std::function<void()> Restart; // does not return
-    std::function<void()> Close;   // does not return
+    std::function<void()> Close; // does not return
     // Called before an action; true when a handler took it over.
     std::function<bool(TCrashAction action)> Announce;
 };
@@ -107,7 +107,7 @@ struct TBoxActionSink {
 // box is gone. A helper that cannot start, or dies, leaves the report saved (saveOnLoss) and the
 // close-request rule applied. Returns the final action (continue when the box just closed).
 TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, const TBoxActionSink& sink,
-                            const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver = {});
+    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver = {});
 
 // The reporter's presenter: the box in a helper when a display is there, else the console output.
 void PresentExceptionBox(const TPresentRequest& request);

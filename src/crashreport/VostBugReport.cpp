@@ -101,7 +101,8 @@ std::string TwoDigits(int value)
 
 std::string TimeText(const tm& time, bool withSeconds)
 {
-    std::string text = DecimalTextPadded(time.tm_year + 1900, 4, '0') + "-" + TwoDigits(time.tm_mon + 1) + "-" + TwoDigits(time.tm_mday);
+    std::string text = DecimalTextPadded(time.tm_year + 1900, 4, '0') + "-" + TwoDigits(time.tm_mon + 1) + "-"
+        + TwoDigits(time.tm_mday);
     text += withSeconds ? ", " : " ";
     text += TwoDigits(time.tm_hour) + ":" + TwoDigits(time.tm_min);
     if (withSeconds)
@@ -111,7 +112,7 @@ std::string TimeText(const tm& time, bool withSeconds)
 
 std::string LanguageName()
 {
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    for (const char* variable : { "LC_ALL", "LC_MESSAGES", "LANG" }) {
         const char* value = std::getenv(variable);
         if (!value || !*value)
             continue;
@@ -152,7 +153,7 @@ std::unique_ptr<TReportFacts>& FactsSlot()
     return facts;
 }
 
-std::atomic<int> DisplayWidth {0}, DisplayHeight {0}, DisplayDepth {0};
+std::atomic<int> DisplayWidth { 0 }, DisplayHeight { 0 }, DisplayDepth { 0 };
 
 TFactSources& StoredSources()
 {
@@ -168,7 +169,7 @@ const std::string& IdsText(const std::string& given, const char* name)
     const std::lock_guard lock(mutex);
     std::string path = given;
     if (path.empty())
-        for (const char* folder : {"/usr/share/misc/", "/usr/share/hwdata/", "/usr/share/"})
+        for (const char* folder : { "/usr/share/misc/", "/usr/share/hwdata/", "/usr/share/" })
             if (::access((std::string(folder) + name).c_str(), R_OK) == 0) {
                 path = std::string(folder) + name;
                 break;
@@ -195,7 +196,8 @@ std::string ModuleVersion(const std::string& sysRoot, const std::string& deviceF
 }
 
 // The descriptive name of a class entry's device, with its driver.
-std::string DeviceName(const TFactSources& sources, const std::string& sysRoot, const std::string& entryPath, const std::string& entry)
+std::string DeviceName(
+    const TFactSources& sources, const std::string& sysRoot, const std::string& entryPath, const std::string& entry)
 {
     const std::string device = entryPath + "/device";
     std::string name;
@@ -207,8 +209,9 @@ std::string DeviceName(const TFactSources& sources, const std::string& sysRoot, 
             name = "PCI " + vendor + ":" + id;
     } else if (subsystem == "usb") {
         // An interface's ids are on its parent, the device.
-        for (const std::string& folder : {device, device + "/.."}) {
-            const std::string vendor = HexId(FirstLine(folder + "/idVendor")), id = HexId(FirstLine(folder + "/idProduct"));
+        for (const std::string& folder : { device, device + "/.." }) {
+            const std::string vendor = HexId(FirstLine(folder + "/idVendor")),
+                              id = HexId(FirstLine(folder + "/idProduct"));
             if (vendor.empty())
                 continue;
             name = IdListName(IdsText(sources.UsbIds, "usb.ids"), vendor, id);
@@ -218,7 +221,7 @@ std::string DeviceName(const TFactSources& sources, const std::string& sysRoot, 
         }
     }
     if (name.empty())
-        for (const std::string& file : {device + "/model", entryPath + "/name", device + "/name"})
+        for (const std::string& file : { device + "/model", entryPath + "/name", device + "/name" })
             if (!(name = FirstLine(file)).empty())
                 break;
     if (name.empty())
@@ -248,7 +251,8 @@ uint64_t ProgramUpMilliseconds()
     const long ticksPerSecond = ::sysconf(_SC_CLK_TCK);
     if (startTicks.empty() || ticksPerSecond <= 0)
         return 0;
-    const uint64_t started = std::strtoull(startTicks.c_str(), nullptr, 10) * 1000 / static_cast<uint64_t>(ticksPerSecond);
+    const uint64_t started
+        = std::strtoull(startTicks.c_str(), nullptr, 10) * 1000 / static_cast<uint64_t>(ticksPerSecond);
     const uint64_t now = static_cast<uint64_t>(boot.tv_sec) * 1000 + static_cast<uint64_t>(boot.tv_nsec) / 1000000;
     return now > started ? now - started : 0;
 }
@@ -302,7 +306,7 @@ TReportFacts GatherReportFacts(const TFactSources& sources)
     facts.SystemLanguage = LanguageName();
     ParseCpuInfo(ReadSmallFile(sources.Root + "/proc/cpuinfo", 1u << 20), facts.ProcessorName, facts.ProcessorCount);
     facts.ExecutablePath = LinkTarget("/proc/self/exe");
-    struct stat info {};
+    struct stat info { };
     if (!facts.ExecutablePath.empty() && ::stat(facts.ExecutablePath.c_str(), &info) == 0) {
         tm local {};
         const time_t modified = info.st_mtime;
@@ -350,14 +354,15 @@ std::string DurationText(uint64_t seconds)
         uint64_t Count;
         const char* Word;
     };
-    const uint64_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60, secs = seconds % 60;
+    const uint64_t days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60,
+                   secs = seconds % 60;
     TUnit units[2];
     if (days > 0)
-        units[0] = {days, "day"}, units[1] = {hours, "hour"};
+        units[0] = { days, "day" }, units[1] = { hours, "hour" };
     else if (seconds / 3600 > 0)
-        units[0] = {hours, "hour"}, units[1] = {minutes, "minute"};
+        units[0] = { hours, "hour" }, units[1] = { minutes, "minute" };
     else
-        units[0] = {minutes, "minute"}, units[1] = {secs, "second"};
+        units[0] = { minutes, "minute" }, units[1] = { secs, "second" };
     std::string text;
     for (const TUnit& unit : units) {
         if (unit.Count == 0)
@@ -386,9 +391,12 @@ std::string HeaderLine(std::string_view label, std::string_view value)
 std::string ComposeReportHeader(const THeaderInput& input)
 {
     std::vector<std::string> lines;
-    const auto add = [&lines](std::string_view label, const std::string& value) { lines.push_back(HeaderLine(label, value)); };
-    add("date/time", DecimalTextPadded(input.Year, 4, '0') + "-" + TwoDigits(input.Month) + "-" + TwoDigits(input.Day) + ", " + TwoDigits(input.Hour)
-            + ":" + TwoDigits(input.Minute) + ":" + TwoDigits(input.Second) + ", " + DecimalText(input.Millisecond) + "ms");
+    const auto add
+        = [&lines](std::string_view label, const std::string& value) { lines.push_back(HeaderLine(label, value)); };
+    add("date/time",
+        DecimalTextPadded(input.Year, 4, '0') + "-" + TwoDigits(input.Month) + "-" + TwoDigits(input.Day) + ", "
+            + TwoDigits(input.Hour) + ":" + TwoDigits(input.Minute) + ":" + TwoDigits(input.Second) + ", "
+            + DecimalText(input.Millisecond) + "ms");
     add("computer name", input.Facts.ComputerName);
     if (!input.Facts.WtsClientName.empty())
         add("wts client name", input.Facts.WtsClientName);
@@ -398,8 +406,10 @@ std::string ComposeReportHeader(const THeaderInput& input)
         add("system language", input.Facts.SystemLanguage);
     if (input.SystemUpSeconds >= 0)
         add("system up time", DurationText(static_cast<uint64_t>(input.SystemUpSeconds)));
-    add("program up time", input.ProgramUpMilliseconds < 1000 ? DecimalText64(static_cast<int64_t>(input.ProgramUpMilliseconds)) + " milliseconds"
-                                                               : DurationText(input.ProgramUpMilliseconds / 1000));
+    add("program up time",
+        input.ProgramUpMilliseconds < 1000
+            ? DecimalText64(static_cast<int64_t>(input.ProgramUpMilliseconds)) + " milliseconds"
+            : DurationText(input.ProgramUpMilliseconds / 1000));
     if (!input.Facts.ProcessorName.empty()) {
         if (input.Facts.ProcessorCount > 1)
             add("processors", DecimalText(input.Facts.ProcessorCount) + "x " + input.Facts.ProcessorName);
@@ -409,7 +419,9 @@ std::string ComposeReportHeader(const THeaderInput& input)
     const auto megabytes = [](uint64_t bytes) { return DecimalText64(static_cast<int64_t>((bytes + 0x80000) >> 20)); };
     add("physical memory", megabytes(input.MemoryAvailable) + "/" + megabytes(input.MemoryTotal) + " MB (free/total)");
     add("free disk space", input.DiskSpace);
-    add("display mode", DecimalText(input.DisplayWidth) + "x" + DecimalText(input.DisplayHeight) + ", " + DecimalText(input.DisplayDepth) + " bit");
+    add("display mode",
+        DecimalText(input.DisplayWidth) + "x" + DecimalText(input.DisplayHeight) + ", "
+            + DecimalText(input.DisplayDepth) + " bit");
     add("process id", "$" + HexText(input.ProcessId));
     add("allocated memory", ByteSizeText(static_cast<int64_t>(input.AllocatedMemory)));
     if (input.ListCommandLine && !input.Facts.CommandLine.empty())
@@ -436,7 +448,8 @@ uint64_t AllocatedMemorySize(const TMemorySnapshot& snapshot)
 {
     uint64_t total = 0;
     for (const TMemoryRegion& region : snapshot.Regions()) {
-        const bool anonymous = region.Inode == 0 && (region.Path.empty() || region.Path == "[heap]" || region.Path.rfind("[stack", 0) == 0);
+        const bool anonymous = region.Inode == 0
+            && (region.Path.empty() || region.Path == "[heap]" || region.Path.rfind("[stack", 0) == 0);
         if (anonymous && region.Writable && !region.Shared)
             total += region.End - region.Start;
     }
@@ -446,14 +459,16 @@ uint64_t AllocatedMemorySize(const TMemorySnapshot& snapshot)
 std::string DiskSpaceText(const std::string& executablePath)
 {
     const auto freeText = [](const std::string& path) {
-        struct statvfs info {};
+        struct statvfs info { };
         if (::statvfs(path.c_str(), &info) != 0)
             return std::string("?");
         return ByteSizeText(static_cast<int64_t>(static_cast<uint64_t>(info.f_bavail) * info.f_frsize));
     };
     std::string text = "(/) " + freeText("/");
-    struct stat root {}, exe {};
-    if (executablePath.empty() || ::stat("/", &root) != 0 || ::stat(executablePath.c_str(), &exe) != 0 || exe.st_dev == root.st_dev)
+    struct stat root {
+    }, exe {};
+    if (executablePath.empty() || ::stat("/", &root) != 0 || ::stat(executablePath.c_str(), &exe) != 0
+        || exe.st_dev == root.st_dev)
         return text;
     // The executable's mount point: the highest folder of its path on the same device.
     std::string mount = executablePath.substr(0, executablePath.rfind('/'));
@@ -461,7 +476,7 @@ std::string DiskSpaceText(const std::string& executablePath)
         const size_t slash = mount.rfind('/');
         if (slash == std::string::npos || slash == 0)
             break;
-        struct stat parent {};
+        struct stat parent { };
         if (::stat(mount.substr(0, slash).c_str(), &parent) != 0 || parent.st_dev != exe.st_dev)
             break;
         mount.resize(slash);
@@ -479,7 +494,8 @@ std::string ModulesSection(const std::vector<TModuleInfo>& modules)
     size_t nameWidth = 0, versionWidth = 0;
     for (const TModuleInfo& module : modules) {
         const size_t slash = module.FileName.rfind('/');
-        TLine line {module.Base, BaseName(module.FileName), {}, slash == std::string::npos ? std::string() : module.FileName.substr(0, slash + 1)};
+        TLine line { module.Base, BaseName(module.FileName), {},
+            slash == std::string::npos ? std::string() : module.FileName.substr(0, slash + 1) };
         if (const uint64_t version = ReadFileVersion(module.FileName))
             line.Version = FileVersionText(version);
         nameWidth = std::max(nameWidth, line.Name.size());
@@ -489,7 +505,8 @@ std::string ModulesSection(const std::vector<TModuleInfo>& modules)
     std::string text = "modules:";
     for (const TLine& line : lines) {
         text += CrLf;
-        text += HexTextPadded64(line.Base, 16, '0').substr(1) + " " + PadTo(line.Name, -static_cast<int>(nameWidth + 1), ' ')
+        text += HexTextPadded64(line.Base, 16, '0').substr(1) + " "
+            + PadTo(line.Name, -static_cast<int>(nameWidth + 1), ' ')
             + PadTo(line.Version, -static_cast<int>(versionWidth + 1), ' ') + line.Folder;
     }
     return text;
@@ -519,7 +536,8 @@ std::string IdListName(std::string_view idsText, std::string_view vendor, std::s
             }
             continue;
         }
-        if (inVendor && line.size() > 7 && line[1] != '\t' && SameTextNoCase(line.substr(1, 4), device) && line[5] == ' ')
+        if (inVendor && line.size() > 7 && line[1] != '\t' && SameTextNoCase(line.substr(1, 4), device)
+            && line[5] == ' ')
             return vendorName + " " + TrimTextCopy(line.substr(6));
     }
     return vendorName;
@@ -536,7 +554,7 @@ std::vector<THardwareDevice> ListHardware(const TFactSources& sources)
             const std::string target = LinkTarget(entryPath);
             if (target.empty() || target.find("devices/virtual/") != std::string::npos)
                 continue;
-            devices.push_back({className, DeviceName(sources, sysRoot, entryPath, entry)});
+            devices.push_back({ className, DeviceName(sources, sysRoot, entryPath, entry) });
             if (devices.size() >= MaxDevices)
                 return devices;
         }
@@ -611,14 +629,15 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         if (::clock_gettime(CLOCK_BOOTTIME, &boot) == 0)
             header.SystemUpSeconds = boot.tv_sec;
         header.ProgramUpMilliseconds = ProgramUpMilliseconds();
-        struct sysinfo memory {};
+        struct sysinfo memory { };
         if (::sysinfo(&memory) == 0) {
             header.MemoryTotal = static_cast<uint64_t>(memory.totalram) * memory.mem_unit;
             header.MemoryAvailable = static_cast<uint64_t>(memory.freeram + memory.bufferram) * memory.mem_unit;
         }
         const std::string meminfo = ReadSmallFile("/proc/meminfo");
         if (const size_t at = meminfo.find("MemAvailable:"); at != std::string::npos)
-            header.MemoryAvailable = static_cast<uint64_t>(std::strtoull(meminfo.c_str() + at + 13, nullptr, 10)) * 1024;
+            header.MemoryAvailable
+                = static_cast<uint64_t>(std::strtoull(meminfo.c_str() + at + 13, nullptr, 10)) * 1024;
         header.DiskSpace = DiskSpaceText(header.Facts.ExecutablePath);
         header.DisplayWidth = DisplayWidth;
         header.DisplayHeight = DisplayHeight;
@@ -655,7 +674,8 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         if (settings.DisAsmProc) {
             try {
                 const uintptr_t location = sections.CrashLocation ? sections.CrashLocation : request.ExceptAddr;
-                const std::string listing = settings.DisAsmProc(location, request.ExceptAddr, settings.DisAsmOption, settings.DisAsmLines);
+                const std::string listing
+                    = settings.DisAsmProc(location, request.ExceptAddr, settings.DisAsmOption, settings.DisAsmLines);
                 if (!listing.empty())
                     report += std::string(CrLf) + CrLf + "disassembling:" + CrLf + listing;
             } catch (...) {

@@ -12,8 +12,8 @@
 
 // Where the facts come from; tests point the root at a fake tree (cpuinfo, os-release, sysfs).
 struct TFactSources {
-    std::string Root;          // prefix of /proc/cpuinfo, /etc/os-release and /sys; "" = the system
-    std::string PciIds;        // "" = the installed list, when there is one
+    std::string Root; // prefix of /proc/cpuinfo, /etc/os-release and /sys; "" = the system
+    std::string PciIds; // "" = the installed list, when there is one
     std::string UsbIds;
 };
 
@@ -23,12 +23,12 @@ struct TReportFacts {
     std::string WtsClientName; // first field of SSH_CONNECTION
     std::string UserName;
     std::string OperatingSystem; // PRETTY_NAME " build " kernel release
-    std::string SystemLanguage;  // English name of the language of the locale
+    std::string SystemLanguage; // English name of the language of the locale
     std::string ProcessorName;
     int ProcessorCount = 0;
     std::string ExecutablePath;
     std::string ExecutableDateTime; // last-write time, "yyyy-mm-dd hh:mm" local
-    std::string CommandLine;        // empty without parameters
+    std::string CommandLine; // empty without parameters
 };
 TReportFacts GatherReportFacts(const TFactSources& sources);
 // Gathers the facts of this process once (call at start-up, after the arguments are saved);

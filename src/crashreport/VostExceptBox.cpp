@@ -34,7 +34,8 @@ constexpr int ButtonGap = 4;
 constexpr int RowHeight = 26;
 constexpr int ButtonPadding = 35;
 
-const char* const PictureNames[8] = {"vxiMail", "vxiSave", "vxiPrint", "vxiShow", "vxiContinue", "vxiRestart", "vxiClose", "vxiCantContinue"};
+const char* const PictureNames[8]
+    = { "vxiMail", "vxiSave", "vxiPrint", "vxiShow", "vxiContinue", "vxiRestart", "vxiClose", "vxiCantContinue" };
 
 QIcon Picture(const char* name)
 {
@@ -136,13 +137,15 @@ void TBoxButton::paintEvent(QPaintEvent* event)
     const auto shifted = [](QColor colour, int by) {
         const bool up = colour.red() + by <= 255 && colour.green() + by <= 255 && colour.blue() + by <= 255;
         const int d = up ? by : -by;
-        return QColor(std::clamp(colour.red() + d, 0, 255), std::clamp(colour.green() + d, 0, 255), std::clamp(colour.blue() + d, 0, 255));
+        return QColor(std::clamp(colour.red() + d, 0, 255), std::clamp(colour.green() + d, 0, 255),
+            std::clamp(colour.blue() + d, 0, 255));
     };
     if (shift != 0)
         face = shifted(face, isEnabled() ? shift : shift / 2);
     painter.fillRect(rect(), face);
     if (Progress > 0)
-        painter.fillRect(QRect(1, 1, std::min(Progress, width() - 2), height() - 2), palette().color(QPalette::Highlight).lighter(160));
+        painter.fillRect(QRect(1, 1, std::min(Progress, width() - 2), height() - 2),
+            palette().color(QPalette::Highlight).lighter(160));
     painter.setPen(hasFocus() ? palette().color(QPalette::Highlight) : palette().color(QPalette::Mid));
     painter.drawRect(rect().adjusted(0, 0, -1, -1));
     icon().paint(&painter, QRect(3, 3, 16, 16), Qt::AlignCenter, isEnabled() ? QIcon::Normal : QIcon::Disabled);
@@ -151,8 +154,9 @@ void TBoxButton::paintEvent(QPaintEvent* event)
 }
 
 TExceptionBox::TExceptionBox(const TBoxData& data, TBoxActionTarget& target, QWidget* parent)
-    : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
-                          | Qt::WindowCloseButtonHint)
+    : QDialog(parent,
+        Qt::Dialog | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+            | Qt::WindowCloseButtonHint)
     , FData(data)
     , FTarget(target)
 {
@@ -194,7 +198,9 @@ TExceptionBox::TExceptionBox(const TBoxData& data, TBoxActionTarget& target, QWi
     }
     input.ShowReportAtOnce = FData.ShowReportAtOnce;
     input.TextHeight = [this](int width) {
-        return QFontMetrics(FText->font()).boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, FText->text()).height();
+        return QFontMetrics(FText->font())
+            .boundingRect(QRect(0, 0, width, 100000), Qt::TextWordWrap, FText->text())
+            .height();
     };
     FLayout = ComputeBoxLayout(input);
     FText->setGeometry(FLayout.TextX, FLayout.TextY, FLayout.TextWidth, FLayout.TextHeight);
@@ -202,7 +208,8 @@ TExceptionBox::TExceptionBox(const TBoxData& data, TBoxActionTarget& target, QWi
         if (FButtons[i])
             FButtons[i]->setGeometry(FLayout.Buttons[i]);
 
-    const bool reportPossible = FButtons[caShow] || FButtons[caMail] || FButtons[caSave] || FButtons[caPrint] || FData.ShowReportAtOnce;
+    const bool reportPossible
+        = FButtons[caShow] || FButtons[caMail] || FButtons[caSave] || FButtons[caPrint] || FData.ShowReportAtOnce;
     if (reportPossible) {
         FPanel = new QFrame(this);
         FPanel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
@@ -319,8 +326,8 @@ void TExceptionBox::Press(int action)
             const QString folder = FromUtf8(FData.SaveFolder), name = FromUtf8(FData.SaveFileName);
             const QString title = FromUtf8(FData.SaveDialogTitle);
             const QString chosen = AskSavePath ? AskSavePath(folder, name, title)
-                                               : QFileDialog::getSaveFileName(this, title, folder + QLatin1Char('/') + name,
-                                                                              FromUtf8(FData.SaveFilter));
+                                               : QFileDialog::getSaveFileName(this, title,
+                                                   folder + QLatin1Char('/') + name, FromUtf8(FData.SaveFilter));
             if (chosen.isEmpty())
                 break;
             path = chosen.toStdString();
@@ -430,9 +437,10 @@ public:
             uint32_t type = 0;
             std::string reply;
             // Keep the window painted while the crashed process works (mail may take a while).
-            pollfd entry {FFd, POLLIN, 0};
+            pollfd entry { FFd, POLLIN, 0 };
             while (::poll(&entry, 1, 50) == 0)
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
+                QCoreApplication::processEvents(
+                    QEventLoop::ExcludeUserInputEvents | QEventLoop::ExcludeSocketNotifiers);
             // No reply at all: the process has gone (restart, close) or died.
             if (!ReadBoxMessage(FFd, type, reply))
                 return Done;
@@ -466,7 +474,7 @@ int RunExceptionBoxHelper(int argc, char** argv)
     int in = -1, out = -1;
     if (!ParseBoxHelperSwitch(argc, argv, in, out) || in < 0)
         return 0;
-    struct stat info {};
+    struct stat info { };
     if (::fstat(in, &info) != 0 || !S_ISSOCK(info.st_mode))
         return 0;
     uint32_t type = 0;

@@ -93,7 +93,9 @@ uint64_t CutOffset(const std::string& tail, uint64_t tailStart, uint64_t oldSize
     for (uint64_t p = std::max(first, tailStart); p < oldSize; ++p) {
         const size_t at = static_cast<size_t>(p - tailStart);
         const bool afterSeparator = p == 0
-            || (at >= ReportSeparator.size() && std::string_view(tail).substr(at - ReportSeparator.size(), ReportSeparator.size()) == ReportSeparator);
+            || (at >= ReportSeparator.size()
+                && std::string_view(tail).substr(at - ReportSeparator.size(), ReportSeparator.size())
+                    == ReportSeparator);
         if (afterSeparator && std::string_view(tail).substr(at, ReportStartLabel.size()) == ReportStartLabel)
             return p;
     }
@@ -108,9 +110,9 @@ int OpenLocked(const std::string& path, struct stat& info)
         const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0)
             return -1;
-        struct stat named {};
-        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::stat(path.c_str(), &named) == 0
-            && named.st_dev == info.st_dev && named.st_ino == info.st_ino)
+        struct stat named { };
+        if (::flock(fd, LOCK_EX) == 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+            && ::stat(path.c_str(), &named) == 0 && named.st_dev == info.st_dev && named.st_ino == info.st_ino)
             return fd;
         ::close(fd);
         if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
@@ -193,11 +195,11 @@ bool CreateFolderPath(const std::string& filePath)
         folder.pop_back();
     if (folder.empty())
         return true; // the root
-    struct stat info {};
+    struct stat info { };
     if (::stat(folder.c_str(), &info) == 0)
         return S_ISDIR(info.st_mode);
     // Iterative, so that the depth of a hostile path costs no stack.
-    for (size_t at = folder.find('/', 1); ; at = folder.find('/', at + 1)) {
+    for (size_t at = folder.find('/', 1);; at = folder.find('/', at + 1)) {
         const std::string part = folder.substr(0, at);
         if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;
@@ -210,7 +212,7 @@ bool CreateFolderPath(const std::string& filePath)
 bool AppendReportToFile(const std::string& path, std::string_view report, uint32_t maxSize)
 {
     CreateFolderPath(path);
-    struct stat info {};
+    struct stat info { };
     const int fd = OpenLocked(path, info);
     if (fd < 0)
         return false;
@@ -229,7 +231,8 @@ bool AppendReportToFile(const std::string& path, std::string_view report, uint32
         // Only the part that can stay is read: the last keepBelow bytes and the separator before.
         const uint64_t keepBelow = maxSize - maxSize / 4;
         const uint64_t first = newSize >= keepBelow ? newSize - keepBelow + 1 : 0;
-        const uint64_t tailStart = first > ReportSeparator.size() ? std::min(first - ReportSeparator.size(), oldSize) : 0;
+        const uint64_t tailStart
+            = first > ReportSeparator.size() ? std::min(first - ReportSeparator.size(), oldSize) : 0;
         std::string tail;
         ok = ReadAllAt(fd, tail, static_cast<off_t>(tailStart), static_cast<size_t>(oldSize - tailStart));
         if (ok) {
@@ -247,7 +250,7 @@ std::string PrivateTempFolder()
     static std::mutex mutex;
     static std::string folder;
     const std::lock_guard lock(mutex);
-    struct stat info {};
+    struct stat info { };
     if (!folder.empty() && ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::getuid())
         return folder;
     const char* base = std::getenv("TMPDIR");
@@ -371,7 +374,7 @@ bool ResumeAfterRestart(TRestartHistory& history)
     if (!valid)
         return false;
     const int fd = static_cast<int>(number);
-    struct stat info {};
+    struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
         return false;
     ::fcntl(fd, F_SETFD, FD_CLOEXEC);

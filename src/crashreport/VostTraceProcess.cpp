@@ -79,7 +79,7 @@ int32_t TraceProcessInto(const char* mappingName, int32_t bufferSize)
         const int fd = ::shm_open(mappingName, O_RDWR | O_NOFOLLOW | O_CLOEXEC, 0);
         if (fd < 0)
             return -1;
-        struct stat info {};
+        struct stat info { };
         if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_size < 1) {
             ::close(fd);
             return -1;

@@ -36,24 +36,24 @@ TEST(VostBoxHelper, HelperSwitch)
         bool Helper;
         int Fd;
     } cases[] = {
-        {"--vostexcept-box=7", true, 7},
-        {"--vostexcept-box", true, -1},
-        {"--vostexcept-box=", true, -1},
-        {"--vostexcept-box=2", true, -1},
-        {"--vostexcept-box=7x", true, -1},
-        {"--vostexcept-box=70000", true, -1},
-        {"/multi", false, -1},
-        {"file.ov2", false, -1},
+        { "--vostexcept-box=7", true, 7 },
+        { "--vostexcept-box", true, -1 },
+        { "--vostexcept-box=", true, -1 },
+        { "--vostexcept-box=2", true, -1 },
+        { "--vostexcept-box=7x", true, -1 },
+        { "--vostexcept-box=70000", true, -1 },
+        { "/multi", false, -1 },
+        { "file.ov2", false, -1 },
     };
     for (const auto& c : cases) {
-        const char* argv[] = {"tarvell", c.Argument, nullptr};
+        const char* argv[] = { "tarvell", c.Argument, nullptr };
         int in = -1, out = -1;
         EXPECT_EQ(ParseBoxHelperSwitch(2, argv, in, out), c.Helper) << c.Argument;
         if (c.Helper) {
             EXPECT_EQ(in, c.Fd) << c.Argument;
         }
     }
-    const char* alone[] = {"tarvell", nullptr};
+    const char* alone[] = { "tarvell", nullptr };
     EXPECT_FALSE(IsBoxHelperInvocation(1, alone));
 }
 
@@ -71,13 +71,16 @@ TEST(VostBoxHelper, WebPageEscapesEveryText)
     const TCrashReportSettings saved = CrashReportSettings;
     CrashReportSettings.ErrorText = "Error <b>:%LF%%exceptMsg%";
     CrashReportSettings.ContinueButtonCaption = "Go & on";
-    const std::string report = "date/time         : now\r\nexception message : <script>alert('x')</script> & more.\r\nrest";
+    const std::string report
+        = "date/time         : now\r\nexception message : <script>alert('x')</script> & more.\r\nrest";
     std::string html;
     WebPageProc(report, html);
     CrashReportSettings = saved;
     EXPECT_EQ(html.find("<script>"), std::string::npos) << html;
     EXPECT_EQ(html.find("<b>"), std::string::npos);
-    EXPECT_NE(html.find("Error &lt;b&gt;:<br>\r\n&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; more."), std::string::npos) << html;
+    EXPECT_NE(html.find("Error &lt;b&gt;:<br>\r\n&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; more."),
+        std::string::npos)
+        << html;
     EXPECT_NE(html.find(">Go &amp; on</button>"), std::string::npos);
     EXPECT_NE(html.find("<textarea id=\"bugReport\" readonly cols=\"80\" rows=\"20\""), std::string::npos);
     EXPECT_NE(html.find("display:none"), std::string::npos);

@@ -49,11 +49,11 @@ TEST(VostTraceProcess, WritesWithinTheBufferAndTheMapping)
         int32_t Buffer;
         size_t Written;
     } cases[] = {
-        {100, 100, 99},
-        {4096, 100, 99},
-        {50, 100, 49},
-        {1, 100, 0},
-        {100, 1, 0},
+        { 100, 100, 99 },
+        { 4096, 100, 99 },
+        { 50, 100, 49 },
+        { 1, 100, 0 },
+        { 100, 1, 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.Mapping) + "/" + std::to_string(c.Buffer));

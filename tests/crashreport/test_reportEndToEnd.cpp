@@ -132,7 +132,8 @@ TEST(ReportEndToEnd, AKilledHelperLeavesTheReportSavedAndCloses)
     EXPECT_EQ(WaitExit(child, std::chrono::seconds(30)), 1);
     const std::string report = Slurp(file);
     size_t count = 0;
-    for (size_t at = report.find("date/time         : "); at != std::string::npos; at = report.find("date/time         : ", at + 1))
+    for (size_t at = report.find("date/time         : "); at != std::string::npos;
+         at = report.find("date/time         : ", at + 1))
         ++count;
     EXPECT_EQ(count, 2u) << report.substr(0, 2000);
 }
@@ -191,24 +192,27 @@ TEST(ReportEndToEnd, GoldenNullReadReport)
         label.erase(label.find_last_not_of(' ') + 1);
         labels.push_back(label);
     }
-    const std::vector<std::string> expected = {"date/time", "computer name", "user name", "operating system", "system language",
-                                               "system up time", "program up time", "processors", "physical memory", "free disk space",
-                                               "display mode", "process id", "allocated memory", "executable", "exec. date/time",
-                                               "version", "VostExcept version", "exception class", "exception message"};
+    const std::vector<std::string> expected = { "date/time", "computer name", "user name", "operating system",
+        "system language", "system up time", "program up time", "processors", "physical memory", "free disk space",
+        "display mode", "process id", "allocated memory", "executable", "exec. date/time", "version",
+        "VostExcept version", "exception class", "exception message" };
     EXPECT_EQ(labels, expected);
     EXPECT_NE(report.find("\r\noperating system  : Fake Linux 7 build "), std::string::npos);
     EXPECT_NE(report.find("\r\nsystem language   : German\r\n"), std::string::npos);
     EXPECT_NE(report.find("\r\nprocessors        : 2x Fake CPU\r\n"), std::string::npos);
     EXPECT_NE(report.find("\r\nexception class   : EAccessViolation\r\n"), std::string::npos);
-    EXPECT_TRUE(std::regex_search(report, std::regex("\r\nexception message : Access violation at address \\$[0-9a-f]{16} in module "
-                                                     "'crashtest'\\. Read of address \\$0{16}\\.\r\n")));
+    EXPECT_TRUE(std::regex_search(report,
+        std::regex("\r\nexception message : Access violation at address \\$[0-9a-f]{16} in module "
+                   "'crashtest'\\. Read of address \\$0{16}\\.\r\n")));
     // The crashed thread's section: innermost frame in our unit at the MARK line.
-    const std::string frame = "uCrashFunctions.cpp  " + std::to_string(MarkLine("null-read")) + " CrashFunctions.NullRead";
+    const std::string frame
+        = "uCrashFunctions.cpp  " + std::to_string(MarkLine("null-read")) + " CrashFunctions.NullRead";
     const size_t thread = report.find(":\r\n", headerEnd);
     ASSERT_NE(thread, std::string::npos);
     EXPECT_NE(report.find(frame, thread), std::string::npos) << report.substr(headerEnd, 600);
     EXPECT_TRUE(std::regex_search(report, std::regex("\r\n\r\nmodules:\r\n[0-9a-f]{16} crashtest ")));
-    EXPECT_NE(report.find(std::string("\r\n\r\n") + FakeHardwareSection() + "\r\n\r\ndisassembling:\r\n"), std::string::npos)
+    EXPECT_NE(
+        report.find(std::string("\r\n\r\n") + FakeHardwareSection() + "\r\n\r\ndisassembling:\r\n"), std::string::npos)
         << report.substr(report.find("hardware:"), 800);
     const size_t listing = report.find("disassembling:");
     ASSERT_NE(listing, std::string::npos);
@@ -232,7 +236,7 @@ TBoxData HelperData()
     TBoxData data;
     data.Title = "Tarvell";
     data.Text = "An error occurred in the application:\r\n\r\nTest.";
-    const char* captions[7] = {"", "Save bug report", "Print", "Show", "Continue", "Restart", "Close"};
+    const char* captions[7] = { "", "Save bug report", "Print", "Show", "Continue", "Restart", "Close" };
     for (int i = 0; i < 7; ++i)
         data.Captions[i] = captions[i];
     data.DefaultButton = caShow;
@@ -250,7 +254,8 @@ struct TSinkLog {
         sink.Save = [this](const std::string& path) { return Calls.push_back("save " + path), true; };
         sink.Restart = [this] { Calls.push_back("restart"); };
         sink.Close = [this] { Calls.push_back("close"); };
-        sink.Announce = [this](TCrashAction action) { return Calls.push_back("announce " + std::to_string(action)), false; };
+        sink.Announce
+            = [this](TCrashAction action) { return Calls.push_back("announce " + std::to_string(action)), false; };
         return sink;
     }
 };
@@ -264,9 +269,10 @@ TEST(ReportEndToEnd, HelperCountdownActionReachesTheCrashedSide)
     data.DefaultButton = caClose;
     TSinkLog log;
     std::vector<std::string> lost;
-    const TCrashAction action = RunBoxInHelper(CRASHTEST_EXE, data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
+    const TCrashAction action = RunBoxInHelper(
+        CRASHTEST_EXE, data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
     EXPECT_EQ(action, caClose);
-    EXPECT_EQ(log.Calls, (std::vector<std::string> {"announce 6", "close"}));
+    EXPECT_EQ(log.Calls, (std::vector<std::string> { "announce 6", "close" }));
     EXPECT_TRUE(lost.empty());
 }
 
@@ -278,7 +284,8 @@ TEST(ReportEndToEnd, TheFreezesEndClosesTheBox)
     TSinkLog log;
     int probes = 0;
     const auto start = std::chrono::steady_clock::now();
-    const TCrashAction action = RunBoxInHelper(CRASHTEST_EXE, data, log.Sink(), {}, [&probes] { return ++probes >= 3; });
+    const TCrashAction action
+        = RunBoxInHelper(CRASHTEST_EXE, data, log.Sink(), {}, [&probes] { return ++probes >= 3; });
     EXPECT_EQ(action, caContinue);
     EXPECT_GE(probes, 3);
     EXPECT_TRUE(log.Calls.empty());
@@ -290,15 +297,17 @@ TEST(ReportEndToEnd, AHelperThatCannotStartLeavesTheReportSaved)
     TBoxData data = HelperData();
     TSinkLog log;
     std::vector<std::string> lost;
-    const TCrashAction action = RunBoxInHelper("/nonexistent/helper", data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
+    const TCrashAction action = RunBoxInHelper(
+        "/nonexistent/helper", data, log.Sink(), [&lost](const std::string& r) { return lost.push_back(r), true; });
     EXPECT_EQ(action, caClose);
-    EXPECT_EQ(lost, std::vector<std::string> {data.Report});
-    EXPECT_EQ(log.Calls, std::vector<std::string> {"close"});
+    EXPECT_EQ(lost, std::vector<std::string> { data.Report });
+    EXPECT_EQ(log.Calls, std::vector<std::string> { "close" });
 }
 
 TEST(ReportEndToEnd, AHelperStartedByHandExitsQuietly)
 {
-    for (const char* argument : {"--vostexcept-box", "--vostexcept-box=", "--vostexcept-box=1", "--vostexcept-box=99", "--vostexcept-box=x"}) {
+    for (const char* argument : { "--vostexcept-box", "--vostexcept-box=", "--vostexcept-box=1", "--vostexcept-box=99",
+             "--vostexcept-box=x" }) {
         const pid_t child = ::fork();
         if (child == 0) {
             const int null = ::open("/dev/null", O_WRONLY);

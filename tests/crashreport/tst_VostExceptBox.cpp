@@ -41,7 +41,7 @@ TBoxData DefaultData()
     TBoxData data;
     data.Title = "Tarvell";
     data.Text = "An error occurred in the application:\r\n\r\nAccess violation.";
-    const char* captions[7] = {"", "Save bug report", "Print", "Show", "Continue", "Restart", "Close"};
+    const char* captions[7] = { "", "Save bug report", "Print", "Show", "Continue", "Restart", "Close" };
     for (int i = 0; i < 7; ++i)
         data.Captions[i] = captions[i];
     data.DefaultButton = caShow;
@@ -73,19 +73,20 @@ private slots:
         QTest::addColumn<QString>("buttons");
         QTest::addColumn<bool>("stacked");
         QTest::addColumn<bool>("panel");
-        const QStringList all {"", "Save bug report", "Print", "Show", "Continue", "Restart", "Close"};
+        const QStringList all { "", "Save bug report", "Print", "Show", "Continue", "Restart", "Close" };
         QTest::newRow("default: right group stacked") << all << true << false << "-111111" << true << true;
-        QTest::newRow("with mail") << QStringList {"Mail", "Save", "Print", "Show", "Continue", "Restart", "Close"} << true << false << "1111111"
-                                   << true << true;
-        QTest::newRow("one right button: one row") << QStringList {"", "", "", "Show", "Continue", "", ""} << true << false << "---11--" << false
-                                                   << true;
-        QTest::newRow("only the right group: one row, no panel") << QStringList {"", "", "", "", "Continue", "Restart", "Close"} << true << false
-                                                                 << "----111" << false << false;
+        QTest::newRow("with mail") << QStringList { "Mail", "Save", "Print", "Show", "Continue", "Restart", "Close" }
+                                   << true << false << "1111111" << true << true;
+        QTest::newRow("one right button: one row")
+            << QStringList { "", "", "", "Show", "Continue", "", "" } << true << false << "---11--" << false << true;
+        QTest::newRow("only the right group: one row, no panel") << QStringList { "", "", "", "", "Continue", "Restart",
+            "Close" } << true << false << "----111" << false << false;
         QTest::newRow("cannot continue: continue disabled") << all << false << false << "-111d11" << true << true;
-        QTest::newRow("cannot continue, nothing else: continue stays") << QStringList {"", "", "", "Show", "Continue", "", ""} << false
-                                                                       << false << "---11--" << false << true;
-        QTest::newRow("report at once: no show button") << QStringList {"", "Save bug report", "Print", "", "Continue", "Restart", "Close"}
-                                                        << true << true << "-11-111" << true << true;
+        QTest::newRow("cannot continue, nothing else: continue stays")
+            << QStringList { "", "", "", "Show", "Continue", "", "" } << false << false << "---11--" << false << true;
+        QTest::newRow("report at once: no show button")
+            << QStringList { "", "Save bug report", "Print", "", "Continue", "Restart", "Close" } << true << true
+            << "-11-111" << true << true;
     }
     void captionsGiveButtonsAndLayout()
     {
@@ -119,7 +120,8 @@ private slots:
                 continue;
             QCOMPARE(button->height(), 22);
             // Caption plus 35; the stacked column takes the widest of its buttons.
-            QCOMPARE(button->width(), stacked && i >= caContinue ? columnWidth : box.fontMetrics().horizontalAdvance(button->text()) + 35);
+            QCOMPARE(button->width(),
+                stacked && i >= caContinue ? columnWidth : box.fontMetrics().horizontalAdvance(button->text()) + 35);
             // Inside the window, below the text, and never on another button.
             QVERIFY(button->geometry().right() < box.width() && button->x() >= 6);
             QVERIFY(!button->geometry().intersects(box.TextLabel()->geometry()));
@@ -185,7 +187,8 @@ private slots:
         QFETCH(int, countdown);
         TBoxData data = DefaultData();
         data.CanContinue = canContinue;
-        ChooseDefaultButton(data.Captions, closeRule, restartRule, autoContinue, canContinue, caShow, data.DefaultButton, data.CountdownButton);
+        ChooseDefaultButton(data.Captions, closeRule, restartRule, autoContinue, canContinue, caShow,
+            data.DefaultButton, data.CountdownButton);
         QCOMPARE(int(data.DefaultButton), expected);
         QCOMPARE(data.CountdownButton, countdown);
         data.AutoActionDelay = 0;
@@ -208,14 +211,16 @@ private slots:
         QTest::addColumn<bool>("canContinue");
         QTest::addColumn<QStringList>("captions");
         QTest::addColumn<int>("final");
-        const QStringList all {"", "Save bug report", "Print", "Show", "Continue", "Restart", "Close"};
+        const QStringList all { "", "Save bug report", "Print", "Show", "Continue", "Restart", "Close" };
         QTest::newRow("default show, can continue") << int(caShow) << true << all << int(caContinue);
         QTest::newRow("default restart") << int(caRestart) << true << all << int(caRestart);
         QTest::newRow("default close") << int(caClose) << true << all << int(caClose);
         QTest::newRow("cannot continue") << int(caShow) << false << all << int(caClose);
-        QTest::newRow("cannot continue, no close") << int(caShow) << false << QStringList {"", "Save", "", "Show", "Continue", "Restart", ""}
-                                                   << int(caRestart);
-        QTest::newRow("cannot continue, nothing offered") << int(caShow) << false << QStringList {"", "", "", "Show", "", "", ""} << int(caClose);
+        QTest::newRow("cannot continue, no close")
+            << int(caShow) << false << QStringList { "", "Save", "", "Show", "Continue", "Restart", "" }
+            << int(caRestart);
+        QTest::newRow("cannot continue, nothing offered")
+            << int(caShow) << false << QStringList { "", "", "", "Show", "", "", "" } << int(caClose);
     }
     void closeRequest()
     {
@@ -223,7 +228,7 @@ private slots:
         QFETCH(bool, canContinue);
         QFETCH(QStringList, captions);
         QFETCH(int, final);
-        for (const bool escape : {true, false}) {
+        for (const bool escape : { true, false }) {
             TBoxData data = DefaultData();
             for (int i = 0; i < 7; ++i)
                 data.Captions[i] = captions[i].toStdString();
@@ -239,7 +244,7 @@ private slots:
             QVERIFY(box.isHidden());
             QCOMPARE(int(box.FinalAction()), final);
             if (box.Button(final))
-                QCOMPARE(target.Actions, std::vector<TCrashAction> {static_cast<TCrashAction>(final)});
+                QCOMPARE(target.Actions, std::vector<TCrashAction> { static_cast<TCrashAction>(final) });
         }
     }
 
@@ -259,7 +264,7 @@ private slots:
         QVERIFY(!box.Button(caShow));
         QVERIFY(box.ReportEdit()->isReadOnly());
         QCOMPARE(box.ReportEdit()->toPlainText(), QString::fromStdString(data.Report).replace("\r\n", "\n"));
-        QCOMPARE(target.Actions, std::vector<TCrashAction> {caShow});
+        QCOMPARE(target.Actions, std::vector<TCrashAction> { caShow });
         QVERIFY(box.isVisible());
     }
 
@@ -286,7 +291,7 @@ private slots:
         QVERIFY(target.Actions.empty());
         now += 1500;
         box.Tick();
-        QCOMPARE(target.Actions, std::vector<TCrashAction> {caRestart});
+        QCOMPARE(target.Actions, std::vector<TCrashAction> { caRestart });
         QCOMPARE(box.FinalAction(), caRestart);
         QVERIFY(box.isHidden());
     }
@@ -325,10 +330,13 @@ private slots:
         QTest::addColumn<int>("result");
         QTest::addColumn<QString>("sentPath");
         QTest::addColumn<bool>("buttonStays");
-        QTest::newRow("relative: dialog, saved") << false << "/home/u/report.txt" << int(TBoxActionTarget::Done) << "/home/u/report.txt" << true;
+        QTest::newRow("relative: dialog, saved")
+            << false << "/home/u/report.txt" << int(TBoxActionTarget::Done) << "/home/u/report.txt" << true;
         QTest::newRow("relative: dialog cancelled") << false << "" << int(TBoxActionTarget::Done) << "" << true;
-        QTest::newRow("absolute: no dialog, button goes") << true << "" << int(TBoxActionTarget::Done) << "/var/log/Tarvell.txt" << false;
-        QTest::newRow("absolute: failed, button stays") << true << "" << int(TBoxActionTarget::Failed) << "/var/log/Tarvell.txt" << true;
+        QTest::newRow("absolute: no dialog, button goes")
+            << true << "" << int(TBoxActionTarget::Done) << "/var/log/Tarvell.txt" << false;
+        QTest::newRow("absolute: failed, button stays")
+            << true << "" << int(TBoxActionTarget::Failed) << "/var/log/Tarvell.txt" << true;
     }
     void save()
     {
@@ -352,11 +360,11 @@ private slots:
         };
         box.show();
         QTest::mouseClick(box.Button(caSave), Qt::LeftButton);
-        QCOMPARE(asked, absolute ? QStringList() : QStringList({"/data", "bugreport.txt", "Save bug report"}));
+        QCOMPARE(asked, absolute ? QStringList() : QStringList({ "/data", "bugreport.txt", "Save bug report" }));
         if (sentPath.isEmpty())
             QVERIFY(target.Actions.empty());
         else
-            QCOMPARE(target.Paths, std::vector<std::string> {sentPath.toStdString()});
+            QCOMPARE(target.Paths, std::vector<std::string> { sentPath.toStdString() });
         QCOMPARE(box.Button(caSave) != nullptr, buttonStays);
         QVERIFY(box.isVisible());
     }
@@ -415,7 +423,7 @@ private slots:
         TBoxData data = DefaultData();
         data.Captions[caMail] = "Mail";
         TFakeTarget target;
-        target.Notes = DecodeMailNotes(EncodeMailNote({false, "Tarvell", "The mail was sent successfully."}));
+        target.Notes = DecodeMailNotes(EncodeMailNote({ false, "Tarvell", "The mail was sent successfully." }));
         QCOMPARE(target.Notes.size(), size_t(1));
         TExceptionBox box(data, target);
         box.show();
@@ -429,10 +437,11 @@ private slots:
         });
         QTest::mouseClick(box.Button(caMail), Qt::LeftButton);
         QCOMPARE(seen, QStringLiteral("Tarvell: The mail was sent successfully."));
-        QCOMPARE(target.Actions, std::vector<TCrashAction> {caMail});
+        QCOMPARE(target.Actions, std::vector<TCrashAction> { caMail });
         QVERIFY(box.isVisible());
         // Notes that do not parse are dropped, never read beyond their end.
-        for (const std::string& bad : {std::string("E"), std::string("I\xff\xff\xff\x7f"), EncodeMailNote({true, "a", "b"}).substr(0, 8)})
+        for (const std::string& bad :
+            { std::string("E"), std::string("I\xff\xff\xff\x7f"), EncodeMailNote({ true, "a", "b" }).substr(0, 8) })
             QVERIFY(DecodeMailNotes(bad).empty());
     }
 
@@ -447,7 +456,8 @@ private slots:
         QVERIFY(DecodeBoxData(bytes, back));
         QCOMPARE(EncodeBoxData(back), bytes);
         // Cut or grown by one byte, or with a count beyond the bytes: refused whole.
-        for (const std::string& bad : {bytes.substr(0, bytes.size() - 1), bytes + "x", std::string(4, '\xff') + bytes.substr(4)})
+        for (const std::string& bad :
+            { bytes.substr(0, bytes.size() - 1), bytes + "x", std::string(4, '\xff') + bytes.substr(4) })
             QVERIFY(!DecodeBoxData(bad, back));
     }
 
@@ -466,7 +476,8 @@ private slots:
         QCOMPARE(QString::fromStdString(data.Captions[caSave]), QStringLiteral("Fehlerbericht speichern"));
         QCOMPARE(QString::fromStdString(data.Captions[caContinue]), QStringLiteral("Fortsetzen"));
         QCOMPARE(QString::fromStdString(data.Captions[caClose]), QStringLiteral("Schließen"));
-        QVERIFY(QString::fromStdString(data.Text).startsWith(QStringLiteral("In der Anwendung ist ein Fehler aufgetreten:")));
+        QVERIFY(QString::fromStdString(data.Text).startsWith(
+            QStringLiteral("In der Anwendung ist ein Fehler aufgetreten:")));
         QVERIFY(QString::fromStdString(data.Text).endsWith(QStringLiteral("Zugriffsverletzung.")));
         TFakeTarget target;
         TExceptionBox box(data, target);
@@ -479,7 +490,7 @@ private slots:
     {
         if (!qEnvironmentVariableIsSet("TARVELL_ARTIFACTS_RUN"))
             QSKIP("pictures are taken on the Xvfb run");
-        for (const bool german : {false, true}) {
+        for (const bool german : { false, true }) {
             QTranslator translator;
             if (german) {
                 QVERIFY(translator.load(QStringLiteral(TARVELL_DE_QM)));
@@ -487,7 +498,8 @@ private slots:
             }
             if (const QScreen* screen = QGuiApplication::primaryScreen())
                 SetReportDisplayMode(screen->geometry().width(), screen->geometry().height(), screen->depth());
-            ReportedException object("EAccessViolation", "Access violation at address $0000000000401000. Read of address $0000000000000000");
+            ReportedException object(
+                "EAccessViolation", "Access violation at address $0000000000401000. Read of address $0000000000000000");
             TComposeRequest compose;
             compose.ExceptObject = &object;
             TPresentRequest request;
