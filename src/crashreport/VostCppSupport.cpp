@@ -246,7 +246,7 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
     }
 }
 
-bool FindThrowEntry(const void* object, TThrowEntry& record)
+bool FindThrowRecord(const void* object, TThrowRecord& record)
 {
     if (!Ring || !object)
         return false;
@@ -272,6 +272,15 @@ void ClearThrowRecords()
 uint32_t ThrowSnapshotRenewals()
 {
     return Renewals.load();
+}
+
+const void* ThrownObjectOf(const std::exception_ptr& exception)
+{
+    // The library's exception_ptr is the thrown object's address and nothing else.
+    static_assert(sizeof(std::exception_ptr) == sizeof(void*));
+    const void* object = nullptr;
+    memcpy(&object, static_cast<const void*>(&exception), sizeof object);
+    return object;
 }
 
 const std::type_info* CurrentExceptionType()

@@ -12,7 +12,7 @@
 #include <vector>
 
 // What was known when an object was thrown.
-struct TThrowEntry {
+struct TThrowRecord {
     const void* Object = nullptr;
     const std::type_info* Type = nullptr;
     uintptr_t ThrowAddress = 0; // the return address of the throw call
@@ -26,7 +26,7 @@ struct TThrowEntry {
 // with its return address. Never throws, never reports.
 void RecordThrow(const void* object, const std::type_info* type, uintptr_t throwAddress) noexcept;
 // The newest record of the calling thread's ring for object; false when there is none.
-bool FindThrowEntry(const void* object, TThrowEntry& entry);
+bool FindThrowRecord(const void* object, TThrowRecord& record);
 // Records kept per thread; older ones are overwritten.
 constexpr size_t ThrowRingSize = 8;
 // Most raw stack items kept per record.
@@ -36,6 +36,8 @@ void ClearThrowRecords();
 // How many times the snapshot of code regions behind the quick collection was renewed (tests).
 uint32_t ThrowSnapshotRenewals();
 
+// The thrown object behind an exception_ptr (nullptr for none).
+const void* ThrownObjectOf(const std::exception_ptr& exception);
 // The type of the exception in flight in the calling thread (being caught or handled), or nullptr.
 const std::type_info* CurrentExceptionType();
 

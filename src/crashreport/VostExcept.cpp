@@ -1,11 +1,15 @@
 // The crash reporter's core: settings, the entry, the handling thread, the registry, start and end.
 #include "crashreport/VostExcept.h"
-#include "crashreport/VostThreadSupport.h"
 
+#include "crashreport/VostCppSupport.h"
 #include "crashreport/VostMemory.h"
 #include "crashreport/VostSignals.h"
 #include "crashreport/VostStrings.h"
+#include "crashreport/VostThreadReport.h"
+#include "crashreport/VostThreadWrap.h"
+#include "crashreport/VostThreads.h"
 #include "crashreport/VostTools.h"
+#include "crashreport/VostWatchdog.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -48,9 +52,6 @@ TCrashReportSettings::TCrashReportSettings()
     RestartButtonCaption = QT_TRANSLATE_NOOP("VostExcept", "Restart");
     CloseButtonCaption = QT_TRANSLATE_NOOP("VostExcept", "Close");
 }
-
-
-pid_t CurrentThreadId() { return pid_t(syscall(SYS_gettid)); }
 
 uint32_t ScreenShotSizeCode(uint32_t screenShotMode)
 {
@@ -96,22 +97,6 @@ std::string ExpandAppName(std::string_view text)
 // ---------------------------------------------------------------------------------------------
 // The exception object
 
-namespace {
-
-std::atomic<TThrowRecordLookup> ThrowLookup{nullptr};
-
-void AttachThrowRecord(ReportedException& e)
-{
-    const TThrowRecordLookup lookup = ThrowLookup.load();
-    TThrowRecord record;
-    if (lookup && e.ThrownObject && lookup(e.ThrownObject, record)) {
-        e.ThrowAddress = record.Address;
-        e.ThrowStack = std::move(record.Stack);
-    }
-}
-
-} // namespace
-
 ReportedException::ReportedException(std::string className, std::string message, std::vector<std::string> classChain)
     : ClassName(std::move(className))
     , Message(std::move(message))
@@ -126,46 +111,6 @@ bool ReportedException::IsClass(std::string_view name) const
     return std::find(ClassChain.begin(), ClassChain.end(), name) != ClassChain.end();
 }
 
-std::string DemangledTypeName(const std::type_info& type)
-{
-    int status = 0;
-    char* name = abi::__cxa_demangle(type.name(), nullptr, nullptr, &status);
-    std::string result = status == 0 && name ? name : type.name();
-    std::free(name);
-    return result;
-}
-
-std::vector<std::string> RttiClassChain(const std::type_info& type)
-{
-    std::vector<std::string> chain;
-    std::deque<const std::type_info*> queue{&type};
-    // Bounded: damaged RTTI must not loop.
-    while (!queue.empty() && chain.size() < 64) {
-        const std::type_info* current = queue.front();
-        queue.pop_front();
-        const std::string name = DemangledTypeName(*current);
-        if (std::find(chain.begin(), chain.end(), name) != chain.end())
-            continue;
-        chain.push_back(name);
-        if (const auto* single = dynamic_cast<const abi::__si_class_type_info*>(current)) {
-            queue.push_back(single->__base_type);
-        } else if (const auto* multiple = dynamic_cast<const abi::__vmi_class_type_info*>(current)) {
-            for (unsigned i = 0; i < multiple->__base_count && i < 64; ++i)
-                queue.push_back(multiple->__base_info[i].__base_type);
-        }
-    }
-    return chain;
-}
-
-const void* ThrownObjectOf(const std::exception_ptr& exception)
-{
-    // libstdc++ keeps the thrown object's address as the pointer's only member.
-    static_assert(sizeof(std::exception_ptr) == sizeof(void*));
-    const void* object = nullptr;
-    std::memcpy(&object, &exception, sizeof object);
-    return object;
-}
-
 ReportedException ReportedException::FromException(const std::exception_ptr& exception)
 {
     ReportedException e;
@@ -177,9 +122,10 @@ ReportedException ReportedException::FromException(const std::exception_ptr& exc
         std::rethrow_exception(exception);
     } catch (...) {
         const std::type_info* type = abi::__cxa_current_exception_type();
-        if (type) {
-            e.ClassChain = RttiClassChain(*type);
-            e.ClassName = e.ClassChain.front();
+        if (type && IsTypeInfoSound(type)) {
+            e.ClassChain = ::ClassChain(type);
+            if (!e.ClassChain.empty())
+                e.ClassName = e.ClassChain.front();
         }
         try {
             throw;
@@ -194,7 +140,11 @@ ReportedException ReportedException::FromException(const std::exception_ptr& exc
         e.ClassChain.push_back(e.ClassName);
     if (e.Message.empty())
         e.Message = e.ClassName;
-    AttachThrowRecord(e);
+    TThrowRecord record;
+    if (e.ThrownObject && FindThrowRecord(e.ThrownObject, record)) {
+        e.ThrowAddress = record.ThrowSite ? record.ThrowSite : record.ThrowAddress;
+        e.ThrowStack = std::move(record.Stack);
+    }
     return e;
 }
 
@@ -202,8 +152,6 @@ ReportedException ReportedException::FromCurrentException()
 {
     return FromException(std::current_exception());
 }
-
-void SetThrowRecordLookup(TThrowRecordLookup lookup) { ThrowLookup.store(lookup); }
 
 // ---------------------------------------------------------------------------------------------
 // Signals
@@ -288,8 +236,10 @@ ReportedException ClassifySignal(const TSignalFacts& facts)
 
 namespace {
 
+// An entry already in the list (the same procedure, or a method of the same object) only gets its
+// sync mode and phase replaced.
 template <typename List, typename Entry>
-void AddOrUpdate(List& list, Entry entry, const void* key, bool byData)
+void AddOrUpdate(List& list, Entry entry, const void* key)
 {
     for (auto& existing : list) {
         const void* existingKey;
@@ -297,7 +247,6 @@ void AddOrUpdate(List& list, Entry entry, const void* key, bool byData)
             existingKey = existing.Data;
         else
             existingKey = reinterpret_cast<const void*>(existing.Handler);
-        (void)byData;
         if (existingKey == key) {
             existing.SyncMode = entry.SyncMode;
             existing.Phase = entry.Phase;
@@ -314,7 +263,7 @@ void TCrashHandlerRegistry::AddPhaseHandler(TCrashHandlerProc handler, uint8_t s
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.PhaseProcs, TProcEntry<TCrashHandlerProc>{syncMode, phase, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.PhaseProcs, TProcEntry<TCrashHandlerProc>{syncMode, phase, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddActionHandler(TCrashActionProc handler, uint8_t syncMode)
@@ -322,7 +271,7 @@ void TCrashHandlerRegistry::AddActionHandler(TCrashActionProc handler, uint8_t s
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.ActionProcs, TProcEntry<TCrashActionProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.ActionProcs, TProcEntry<TCrashActionProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddHandledHandler(TCrashHandledProc handler, uint8_t syncMode)
@@ -330,28 +279,28 @@ void TCrashHandlerRegistry::AddHandledHandler(TCrashHandledProc handler, uint8_t
     if (!handler)
         return;
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.HandledProcs, TProcEntry<TCrashHandledProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler), false);
+    AddOrUpdate(FLists.HandledProcs, TProcEntry<TCrashHandledProc>{syncMode, 0, handler}, reinterpret_cast<const void*>(handler));
 }
 
 void TCrashHandlerRegistry::AddPhaseMethod(std::function<std::remove_pointer_t<TCrashHandlerProc>> code, const void* data,
                                            uint8_t syncMode, uint8_t phase)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.PhaseMethods, TMethodEntry<TCrashHandlerProc>{syncMode, phase, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.PhaseMethods, TMethodEntry<TCrashHandlerProc>{syncMode, phase, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::AddActionMethod(std::function<std::remove_pointer_t<TCrashActionProc>> code, const void* data,
                                             uint8_t syncMode)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.ActionMethods, TMethodEntry<TCrashActionProc>{syncMode, 0, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.ActionMethods, TMethodEntry<TCrashActionProc>{syncMode, 0, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::AddHandledMethod(std::function<std::remove_pointer_t<TCrashHandledProc>> code, const void* data,
                                              uint8_t syncMode)
 {
     const std::lock_guard lock(FLock);
-    AddOrUpdate(FLists.HandledMethods, TMethodEntry<TCrashHandledProc>{syncMode, 0, std::move(code), data}, data, true);
+    AddOrUpdate(FLists.HandledMethods, TMethodEntry<TCrashHandledProc>{syncMode, 0, std::move(code), data}, data);
 }
 
 void TCrashHandlerRegistry::RemoveProc(const void* handler)
@@ -593,6 +542,23 @@ std::string ExceptionClassText(const ReportedException* object)
     return object && !object->ClassName.empty() ? object->ClassName : std::string("Unknown");
 }
 
+namespace {
+
+// An overflow leaves the stack pointer below its stack: the trace starts where the stack begins.
+void LimitOverflowedStack(TThreadSectionsRequest& sections)
+{
+    const auto snapshot = TakeMemorySnapshot();
+    if (snapshot->RegionAt(sections.StackPointer))
+        return;
+    for (const TMemoryRegion& r : snapshot->Regions())
+        if (r.Start > sections.StackPointer && r.Start - sections.StackPointer <= 1024 * 1024 && r.Writable) {
+            sections.StackPointer = r.Start;
+            return;
+        }
+}
+
+} // namespace
+
 void ComposeMinimalReport(const TComposeRequest& request, std::string& report)
 {
     auto line = [&](const char* label, const std::string& value) {
@@ -613,48 +579,28 @@ void ComposeMinimalReport(const TComposeRequest& request, std::string& report)
     } else {
         line("exception message", CrashReportSettings.FrozenText.Str());
     }
-    const auto snapshot = TakeMemorySnapshot();
-    TTraceRequest trace;
-    trace.StackPointer = request.StackPointer;
-    trace.FramePointer = request.FramePointer;
-    trace.CrashedThread = !request.Frozen;
-    trace.ExceptionAddress = request.ExceptAddr;
-    trace.OsException = request.ExceptObject && request.ExceptObject->IsClass("EExternal");
-    trace.HideLineless = CrashReportSettings.StackTraceOptions[0];
-    trace.RelativeAddresses = CrashReportSettings.StackTraceOptions[1];
-    trace.RelativeLines = CrashReportSettings.StackTraceOptions[2];
-    trace.SkipChainOptimisation = CrashReportSettings.StackTraceOption4;
-    const TMemoryRegion* region = snapshot->RegionAt(request.StackPointer);
-    if (!region) {
-        // An overflow leaves the stack pointer below its stack: the trace starts where it begins.
-        for (const TMemoryRegion& r : snapshot->Regions())
-            if (r.Start > request.StackPointer && r.Start - request.StackPointer <= 1024 * 1024 && r.Writable) {
-                region = &r;
-                trace.StackPointer = r.Start;
-                break;
-            }
-    }
-    if (region) {
-        trace.StackTop = region->End;
-        trace.StackSize = region->End - region->Start;
-        // An overflowed stack is the same few frames all the way up; its innermost part tells it
-        // all, and scanning megabytes of it would keep the report waiting for seconds.
-        constexpr uintptr_t OverflowScan = 256 * 1024;
-        if (request.ExceptObject && request.ExceptObject->IsClass("EStackOverflow") &&
-            trace.StackTop - trace.StackPointer > OverflowScan) {
-            trace.StackTop = trace.StackPointer + OverflowScan;
-            trace.StackSize = OverflowScan;
-        }
-    }
+    TThreadSectionsRequest sections;
+    sections.Frozen = request.Frozen;
+    sections.CrashedThreadId = pid_t(request.CrashedThreadId);
+    sections.ExceptionAddress = request.ExceptAddr;
+    sections.StackPointer = request.StackPointer;
+    sections.FramePointer = request.FramePointer;
+    sections.OsException = request.ExceptObject && request.ExceptObject->IsClass("EExternal");
+    sections.CppTermination = request.ExceptObject && request.ExceptObject->IsClass("BcbTermination");
     if (request.ExceptObject && !request.ExceptObject->ThrowStack.empty()) {
-        trace.PreCollected = &request.ExceptObject->ThrowStack;
-        trace.CppTermination = true;
+        sections.PreCollected = &request.ExceptObject->ThrowStack;
+        sections.CppTermination = true;
     }
-    std::string threadLabel = request.Frozen ? "main thread" : "crashed thread";
-    report += "\r\n" + threadLabel + " (" + HexTextPadded(request.CrashedThreadId, 0, ' ') + "):\r\n";
+    sections.ListAllThreads = CrashReportSettings.ListAllThreads;
+    sections.HideLineless = CrashReportSettings.StackTraceOptions[0];
+    sections.RelativeAddresses = CrashReportSettings.StackTraceOptions[1];
+    sections.RelativeLines = CrashReportSettings.StackTraceOptions[2];
+    sections.SkipChainOptimisation = CrashReportSettings.StackTraceOption4;
+    sections.OmittedThreads = {ExceptionThreadId(), WatchdogThreadId()};
+    if (!request.Frozen && request.ExceptObject && request.ExceptObject->IsClass("EStackOverflow"))
+        LimitOverflowedStack(sections);
     CrashReporterHeartbeat();
-    const TTraceResult result = TraceStack(trace);
-    report += result.Text.empty() ? std::string(">> stack not accessible") : result.Text;
+    report += ComposeThreadSections(sections).Text;
 }
 
 std::string ConsoleOutputText(const TPresentRequest& request)
@@ -848,8 +794,8 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
     };
 
     const bool pause = !frozen && s.PauseOtherThreads;
-    if (pause && steps.PauseMessageLoops)
-        steps.PauseMessageLoops(true);
+    if (pause)
+        PauseMessageLoops(true);
     PushHistory();
     CrashReporterHeartbeat();
 
@@ -949,10 +895,9 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
             Announce(caContinue, frozen, object, addr, tid, bugReport, screenShot, actionHandled);
         }
     }
-    if (pause && steps.PauseMessageLoops)
-        steps.PauseMessageLoops(false);
-    if (steps.ResetWatchdogMisses)
-        steps.ResetWatchdogMisses();
+    if (pause)
+        PauseMessageLoops(false);
+    ResetWatchdogMisses();
 }
 
 void FinishRequest(const TExceptionRequest& request)
@@ -979,6 +924,7 @@ void ExceptionThreadProc()
 {
     VostSignalShared::HandlingThreadId.store(CurrentThreadId());
     PrepareSignalStack();
+    SetThreadName(0, "-");
     for (;;) {
         TExceptionRequest request;
         const ssize_t n = read(ReadFd, &request, sizeof request);
@@ -993,7 +939,9 @@ void ExceptionThreadProc()
             break;
         ProcessRequest(request);
     }
+    RemoveThreadName(CurrentThreadId());
     ReleaseSignalStack();
+    RemoveAlternateStack();
     VostSignalShared::HandlingThreadId.store(0);
     HandlingThreadEnded.store(true);
 }
@@ -1173,8 +1121,7 @@ void HandleExceptionCore(bool frozen, ReportedException* exceptObject, uintptr_t
             // No handling thread: the work runs here.
             ProcessRequest(request);
         } else {
-            if (steps.PauseWatchdog)
-                steps.PauseWatchdog(true);
+            PauseWatchdog(true);
             const ssize_t written = write(fd, &request, sizeof request);
             bool answered = true;
             if (written == ssize_t(sizeof request)) {
@@ -1182,8 +1129,7 @@ void HandleExceptionCore(bool frozen, ReportedException* exceptObject, uintptr_t
                                       QThread::currentThread() == QCoreApplication::instance()->thread();
                 answered = mainLoop ? WaitInMainLoop(&event) : WaitForEventGuarded(&event);
             }
-            if (steps.PauseWatchdog)
-                steps.PauseWatchdog(false);
+            PauseWatchdog(false);
             if (!answered)
                 DieBySignal("minimal report: the crash reporter did not answer in time", 0, nullptr, nullptr);
         }
@@ -1224,8 +1170,7 @@ void RunCrashHandlers(uint8_t kind, uint8_t phase, uint8_t action, bool frozen, 
         bool answered = false;
         TMessageDispatcher* dispatcher = HandlerWindowOf(MainTid);
         if (!frozen && dispatcher) {
-            const TCrashSteps steps = GetCrashSteps();
-            const bool released = steps.ReleaseMainThread && steps.ReleaseMainThread();
+            const bool released = CrashReportSettings.PauseOtherThreads && ReleaseMainThread();
             intptr_t reply = 0;
             if (SendHandlerMessageTimeout(dispatcher, MainMessage, 1, 0, std::chrono::milliseconds(1500), &reply) &&
                 reply == MainAnswer) {
@@ -1234,8 +1179,8 @@ void RunCrashHandlers(uint8_t kind, uint8_t phase, uint8_t action, bool frozen, 
                                                      std::chrono::milliseconds(0x7FFFFFFE), &reply) &&
                            reply == MainAnswer;
             }
-            if (released && steps.HoldMainThread)
-                steps.HoldMainThread();
+            if (released)
+                HoldMainThread();
         }
         if (!answered) {
             p.MainThreadFailed = true;
@@ -1254,6 +1199,18 @@ void RunCrashHandlers(uint8_t kind, uint8_t phase, uint8_t action, bool frozen, 
 void PrepareThreadForCrashes() { PrepareSignalStack(); }
 void ReleaseThreadCrashSlot() { ReleaseSignalStack(); }
 
+namespace {
+
+void ReportUncaughtInThread(std::exception_ptr exception)
+{
+    ReportedException e = ReportedException::FromException(exception);
+    HandleExceptionCore(false, &e, e.ThrowAddress, true);
+}
+
+void ReportFrozen() { HandleExceptionCore(true, nullptr, 0, true); }
+
+} // namespace
+
 bool CrashReporterActive() { return Active.load(); }
 pid_t ExceptionThreadId() { return VostSignalShared::HandlingThreadId.load(); }
 
@@ -1268,7 +1225,7 @@ void InitCrashReporter()
     const bool hooks = s.CatchExceptions && s.HookRuntime;
     if (!hooks && s.FreezeTimeout == 0)
         return;
-    InstallThreadSupport();
+    SetThreadName(MainTid, "main thread");
     RefreshMinimalReportModules();
     {
         std::string file = s.BugReportFile.Str();
@@ -1286,9 +1243,15 @@ void InitCrashReporter()
     }
     if (s.CatchExceptions || s.FreezeTimeout > 0) {
         StartExceptionThread();
-        const TCrashSteps steps = GetCrashSteps();
-        if (s.FreezeTimeout > 0 && steps.StartWatchdog)
-            steps.StartWatchdog();
+        if (s.CatchExceptions) {
+            TThreadHooks threadHooks;
+            threadHooks.ThreadStarted = PrepareThreadForCrashes;
+            threadHooks.ThreadEnding = ReleaseThreadCrashSlot;
+            threadHooks.UncaughtInThread = ReportUncaughtInThread;
+            SetThreadHooks(threadHooks);
+        }
+        if (s.FreezeTimeout > 0)
+            StartWatchdog(s.FreezeTimeout, ReportFrozen);
     }
     Active.store(true);
 }
@@ -1297,14 +1260,14 @@ void DoneCrashReporter()
 {
     if (!Active.exchange(false))
         return;
-    const TCrashSteps steps = GetCrashSteps();
-    if (steps.StopWatchdog)
-        steps.StopWatchdog();
+    StopWatchdog();
+    ClearThreadHooks();
     if (SignalHandlersInstalled()) {
         RestoreSignalHandlers();
         std::set_terminate(PreviousTerminate);
         PreviousTerminate = nullptr;
+        ReleaseSignalStack();
+        RemoveAlternateStack();
     }
     StopExceptionThread();
-    RemoveThreadSupport();
 }

@@ -166,13 +166,13 @@ public:
 
     std::string ClassName;
     std::string Message;
-    // ClassName first, then its base classes (breadth first through the Itanium RTTI); the
-    // reporter's own classes carry their chain by name.
+    // ClassName first, then its base classes (breadth first through the Itanium RTTI, ClassChain);
+    // the reporter's own classes carry their chain by name.
     std::vector<std::string> ClassChain;
     std::exception_ptr Exception;
     // The thrown object (the key of the throw records); nullptr for reporter-made exceptions.
     const void* ThrownObject = nullptr;
-    // Where it was thrown and the raw stack then, from the throw record; 0 / empty without one.
+    // Where the program threw it and the raw stack then, from the throw record; 0 / empty without one.
     uintptr_t ThrowAddress = 0;
     std::vector<TRawStackItem> ThrowStack;
     // For exceptions made from a signal: the signal, its code and the fault address.
@@ -184,22 +184,6 @@ public:
     bool IsClass(std::string_view name) const;
     bool Empty() const { return ClassName.empty(); }
 };
-
-// The chain of classes of a type: the type first, then its bases, through the Itanium RTTI.
-std::vector<std::string> RttiClassChain(const std::type_info& type);
-// The readable name of a type ("std::out_of_range", "EUserError").
-std::string DemangledTypeName(const std::type_info& type);
-// The thrown object an exception_ptr holds (nullptr for an empty one).
-const void* ThrownObjectOf(const std::exception_ptr& exception);
-
-// The throw record of a thrown object: the throw address and the raw stack at the throw. The
-// throw interposition installs its lookup at start-up; without it exceptions carry none.
-struct TThrowRecord {
-    uintptr_t Address = 0;
-    std::vector<TRawStackItem> Stack;
-};
-using TThrowRecordLookup = bool (*)(const void* object, TThrowRecord& record);
-void SetThrowRecordLookup(TThrowRecordLookup lookup);
 
 // ---------------------------------------------------------------------------------------------
 // Signals
@@ -404,15 +388,6 @@ struct TCrashSteps {
     std::function<bool(const std::string& report, const std::string& screenShot)> Mail;
     std::function<void()> Close;
     std::function<void()> Restart;
-    // The freeze watchdog and the pause of message loops; empty: not present.
-    std::function<void()> StartWatchdog;
-    std::function<void()> StopWatchdog;
-    std::function<void(bool pause)> PauseWatchdog;
-    std::function<void()> ResetWatchdogMisses;
-    std::function<void(bool pause)> PauseMessageLoops;
-    // Lets a paused main thread go for a handler round (true when it was paused), and holds it again.
-    std::function<bool()> ReleaseMainThread;
-    std::function<void()> HoldMainThread;
 };
 void SetCrashSteps(const TCrashSteps& steps);
 TCrashSteps GetCrashSteps();
@@ -455,10 +430,9 @@ bool StartExceptionThread();
 void StopExceptionThread();
 // The handling thread's id; 0 before start.
 pid_t ExceptionThreadId();
-pid_t CurrentThreadId();
 
-// Gives the calling thread an alternate signal stack of at least 64 KiB and its crash slot; the
-// thread wrapper calls it first, InitCrashReporter for the main thread. Idempotent.
+// Gives the calling thread an alternate signal stack (InstallAlternateStack) and its crash slot;
+// the thread wrapper's start hook, and InitCrashReporter for the main thread. Idempotent.
 void PrepareThreadForCrashes();
-// Frees them; the thread wrapper calls it last.
+// Frees the slot; the thread wrapper's end hook (the wrapper removes the stack itself).
 void ReleaseThreadCrashSlot();

@@ -2,6 +2,7 @@
 #include "crashreport/VostSignals.h"
 
 #include "crashreport/VostExcept.h"
+#include "crashreport/VostThreadWrap.h"
 
 #include <cerrno>
 #include <cstring>
@@ -11,7 +12,6 @@
 #include <link.h>
 #include <linux/futex.h>
 #include <pthread.h>
-#include <sys/mman.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <time.h>
@@ -34,13 +34,7 @@ constexpr int FatalSignalCount = sizeof(FatalSignals) / sizeof(FatalSignals[0]);
 struct sigaction PreviousActions[FatalSignalCount];
 std::atomic<bool> Installed{false};
 
-// At least 64 KiB: the handler, the kernel's signal frame (large with wide vector registers) and
-// a few frames of libc.
-constexpr size_t AltStackSize = 64 * 1024;
-
 struct TThreadCrashState {
-    void* Mapping = nullptr;
-    size_t MappingSize = 0;
     TSignalSlot* Slot = nullptr;
 };
 thread_local TThreadCrashState ThreadState;
@@ -350,37 +344,13 @@ bool SignalHandlersInstalled() { return Installed.load(); }
 
 void PrepareSignalStack()
 {
-    if (ThreadState.Mapping)
-        return;
-    const size_t page = size_t(sysconf(_SC_PAGESIZE));
-    const size_t size = AltStackSize + page;
-    void* mapping = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_STACK, -1, 0);
-    if (mapping == MAP_FAILED)
-        return;
-    // A guard page below, so that an overflow of the handler itself faults instead of corrupting.
-    mprotect(mapping, page, PROT_NONE);
-    stack_t stack{};
-    stack.ss_sp = static_cast<char*>(mapping) + page;
-    stack.ss_size = AltStackSize;
-    if (sigaltstack(&stack, nullptr) != 0) {
-        munmap(mapping, size);
-        return;
-    }
-    ThreadState.Mapping = mapping;
-    ThreadState.MappingSize = size;
+    InstallAlternateStack();
     if (!ThreadState.Slot)
         ThreadState.Slot = new (std::nothrow) TSignalSlot;
 }
 
 void ReleaseSignalStack()
 {
-    if (ThreadState.Mapping) {
-        stack_t stack{};
-        stack.ss_flags = SS_DISABLE;
-        sigaltstack(&stack, nullptr);
-        munmap(ThreadState.Mapping, ThreadState.MappingSize);
-        ThreadState.Mapping = nullptr;
-    }
     bool pooled = false;
     for (TSignalSlot& slot : SlotPool)
         pooled = pooled || ThreadState.Slot == &slot;

@@ -44,7 +44,8 @@ void InstallSignalHandlers();
 void RestoreSignalHandlers();
 bool SignalHandlersInstalled();
 
-// The calling thread's alternate stack (at least 64 KiB) and slot; idempotent.
+// The calling thread's alternate stack (InstallAlternateStack) and slot; idempotent. Release
+// frees the slot only.
 void PrepareSignalStack();
 void ReleaseSignalStack();
 

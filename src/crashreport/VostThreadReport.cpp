@@ -101,13 +101,13 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
     auto omitted = [&](pid_t id) {
         return std::find(request.OmittedThreads.begin(), request.OmittedThreads.end(), id) != request.OmittedThreads.end();
     };
-    if (!request.Frozen && !request.OnlyOtherThreads) {
+    if (!request.Frozen) {
         TSectionPlan p;
         p.ThreadId = crashed;
         p.Crashed = true;
         plans.push_back(p);
     }
-    if ((request.Frozen || crashed != main) && !(request.OnlyOtherThreads && request.Frozen)) {
+    if (request.Frozen || crashed != main) {
         TSectionPlan p;
         p.ThreadId = main;
         plans.push_back(p);

@@ -21,9 +21,6 @@ struct TThreadSectionsRequest {
     bool CppTermination = false; // a BcbTermination
     const std::vector<TRawStackItem>* PreCollected = nullptr;
     bool ListAllThreads = true;
-    // Leaves out the section the caller writes itself: the crashed thread's, or when frozen the
-    // main thread's.
-    bool OnlyOtherThreads = false;
     // The stack-trace options of the settings, in the order of the tracer's arguments.
     bool HideLineless = false, RelativeAddresses = false, RelativeLines = false, SkipChainOptimisation = false;
     TTraceProgress* Progress = nullptr;

@@ -236,6 +236,11 @@ extern "C" void* VostWrappedThreadStart(void* raw)
     if (hooks.ThreadStarted)
         hooks.ThreadStarted();
     TThreadEnd end { hooks.ThreadEnding, self };
+    // The body of a std::thread must not end by an exception: the standard has it terminate, and
+    // the terminate handler reports it (not continuable).
+    Dl_info startInfo {};
+    if (dladdr(reinterpret_cast<void*>(start), &startInfo) && startInfo.dli_fname && std::strstr(startInfo.dli_fname, "libstdc++"))
+        return start(argument);
     try {
         return start(argument);
     } catch (abi::__forced_unwind&) {

@@ -125,6 +125,11 @@ void CaptureHandler(int, siginfo_t*, void* raw)
 
 } // namespace
 
+pid_t CurrentThreadId()
+{
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
+
 pid_t MainThreadId()
 {
     return getpid();

@@ -8,7 +8,7 @@
 
 #include <sys/types.h>
 
-// The kernel's id of the calling thread (defined with the reporter's core).
+// The kernel's id of the calling thread.
 pid_t CurrentThreadId();
 // The main thread's id: the process id.
 pid_t MainThreadId();

@@ -88,12 +88,10 @@ void TFreezeWatchdog::Pause(bool pause)
 {
     {
         const std::lock_guard lock(FMutex);
-        FMisses = 0;
-        if (pause) {
+        if (pause)
             ++FPauseCount;
-        } else if (FPauseCount >= 0) {
+        else if (FPauseCount >= 0)
             --FPauseCount;
-        }
         FMisses = 0;
     }
     FResumed.notify_all();

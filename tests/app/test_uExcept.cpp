@@ -1,10 +1,18 @@
 // The settings dump of bug reports: order, masking, the value kinds and the error block.
 #include "app/uExcept.h"
 
+#include "core/uLocations.h"
+#include "core/uRapi.h"
+#include "crashreport/VostExcept.h"
+
 #include "support/TestSupport.h"
 
+#include <QEventLoop>
+
+#include <atomic>
 #include <map>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -124,4 +132,126 @@ TEST_F(SettingsDump, AFailingReadEndsWithTheErrorBlock)
     EXPECT_EQ(report,
         QStringLiteral("\r\n[A]\r\nk=v\r\n\r\n[B]\r\n\r\n\r\nerror: cannot insert registry contents because of an error:\r\n"
                        "exception type: std::runtime_error\r\nexception message: access denied\r\n"));
+}
+
+// --- the crash hook -------------------------------------------------------------------------------
+
+namespace {
+
+// The warnings the hook shows, through a display that records them.
+class CrashHook : public CleanSettingsTest {
+protected:
+    void SetUp() override
+    {
+        CleanSettingsTest::SetUp();
+        Shown.clear();
+        SetUserErrorDisplay({[this](const QString& text) { Shown << text; }, [this](const QString& text) { Fallen << text; },
+                             std::chrono::milliseconds(300)});
+        AppStarting.store(false);
+        AppClosing.store(false);
+    }
+    void TearDown() override
+    {
+        SetUserErrorDisplay({});
+        AppStarting.store(true);
+        AppClosing.store(false);
+        CrashReportSettings = TCrashReportSettings();
+        CleanSettingsTest::TearDown();
+    }
+    template <typename E>
+    static ReportedException Caught(E error)
+    {
+        try {
+            throw error;
+        } catch (...) {
+            return ReportedException::FromCurrentException();
+        }
+    }
+    bool Run(const ReportedException& e, bool canContinue, std::string& report)
+    {
+        std::string screenShot;
+        bool handled = false;
+        AppExceptionHandler(false, &e, 0, 0, report, screenShot, canContinue, handled);
+        return handled;
+    }
+    QStringList Shown, Fallen;
+};
+
+struct TUserErrorCase {
+    const char* Name;
+    ReportedException Error;
+    bool UserError;
+    QString Text;
+};
+
+} // namespace
+
+// User errors become a warning with "." added (not a second one) and no report; every other
+// exception is left to the report.
+TEST_F(CrashHook, UserErrorsAreWarningsWithoutAReport)
+{
+    const TUserErrorCase cases[] = {
+        {"EUserError", Caught(EUserError(QStringLiteral("Name a file"))), true, QStringLiteral("Name a file.")},
+        {"already a sentence", Caught(EUserError(QStringLiteral("The file is gone."))), true, QStringLiteral("The file is gone.")},
+        {"EInitRapi", Caught(EInitRapi()), true, EInitRapi().Message() + QChar('.')},
+        {"EInOutError", Caught(EInOutError(QStringLiteral("Cannot open file x"))), true, QStringLiteral("Cannot open file x.")},
+        {"EPrinter", Caught(EPrinter(QStringLiteral("Printer selected is not valid"))), true,
+         QStringLiteral("Printer selected is not valid.")},
+        {"EConvertError", Caught(EConvertError(QStringLiteral("'x' is not a number"))), false, {}},
+        {"std::runtime_error", Caught(std::runtime_error("boom")), false, {}},
+        {"a signal", ReportedException("EAccessViolation", "Access Violation", {"EExternal"}), false, {}},
+    };
+    for (const TUserErrorCase& c : cases) {
+        Shown.clear();
+        std::string report = "report";
+        EXPECT_EQ(Run(c.Error, true, report), c.UserError) << c.Name;
+        EXPECT_EQ(Shown, c.UserError ? QStringList{c.Text} : QStringList{}) << c.Name;
+        EXPECT_EQ(report, c.UserError ? "report" : "report\r\n") << c.Name;
+    }
+}
+
+struct TCaptionCase {
+    bool Starting, Closing, CanContinue;
+    const char* Restart;
+    const char* Close;
+};
+
+// Restart and close while the program starts or closes; during normal work neither, except close
+// for an exception that cannot continue (its continue would close the program all the same).
+TEST_F(CrashHook, BoxCaptionsFollowTheProgramsState)
+{
+    const ReportedException error = Caught(std::runtime_error("boom"));
+    for (const TCaptionCase& c : {TCaptionCase{true, false, true, "Restart", "Close"}, TCaptionCase{false, true, true, "Restart", "Close"},
+                                  TCaptionCase{false, false, true, "", ""}, TCaptionCase{false, false, false, "", "Close"}}) {
+        AppStarting.store(c.Starting);
+        AppClosing.store(c.Closing);
+        std::string report;
+        EXPECT_FALSE(Run(error, c.CanContinue, report));
+        EXPECT_EQ(CrashReportSettings.RestartButtonCaption.Str(), c.Restart) << c.Starting << c.Closing << c.CanContinue;
+        EXPECT_EQ(CrashReportSettings.CloseButtonCaption.Str(), c.Close) << c.Starting << c.Closing << c.CanContinue;
+        EXPECT_FALSE(AppClosing.load());
+    }
+}
+
+// The warning waits for the GUI thread only until the call has started; a GUI thread that is not
+// handling events (it may be the one waiting for the reporter) gets the fallback.
+TEST_F(CrashHook, AWarningFallsBackWhenTheGuiThreadDoesNotTakeIt)
+{
+    std::thread blocked([] { ShowUserError(QStringLiteral("while blocked")); });
+    blocked.join();
+    EXPECT_EQ(Shown, QStringList{});
+    EXPECT_EQ(Fallen, QStringList{QStringLiteral("while blocked")});
+    // The withdrawn call never runs later.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Shown, QStringList{});
+
+    std::atomic<bool> done{false};
+    std::thread served([&] {
+        ShowUserError(QStringLiteral("while served"));
+        done.store(true);
+    });
+    while (!done.load())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    served.join();
+    EXPECT_EQ(Shown, QStringList{QStringLiteral("while served")});
 }

@@ -98,8 +98,10 @@ TDwarfFacts ReadDwarfFacts(const std::string& path)
         TDwarfFacts::TUnit unit;
         Dwarf_Attribute attribute;
         std::string file = dwarf_diename(&die) ? dwarf_diename(&die) : "";
+        const char* compDirText = dwarf_formstring(dwarf_attr(&die, DW_AT_comp_dir, &attribute));
+        const std::string compDir = compDirText ? compDirText : "";
         if (!file.empty() && file[0] != '/')
-            file = std::string(dwarf_formstring(dwarf_attr(&die, DW_AT_comp_dir, &attribute))) + "/" + file;
+            file = compDir + "/" + file;
         file = std::filesystem::path(file).lexically_normal().string();
         unit.Name = std::filesystem::path(file).filename().string();
         Dwarf_Addr base, start, end;
@@ -119,7 +121,12 @@ TDwarfFacts ReadDwarfFacts(const std::string& path)
                 dwarf_linebeginstatement(line, &statement);
                 dwarf_lineendsequence(line, &endSequence);
                 const char* src = dwarf_linesrc(line, nullptr, nullptr);
-                if (statement && !endSequence && src && std::filesystem::path(src).lexically_normal().string() == file)
+                // A build through a compiler cache with a base folder names its files relative to
+                // the compilation folder.
+                std::string srcPath = src ? src : "";
+                if (!srcPath.empty() && srcPath[0] != '/')
+                    srcPath = compDir + "/" + srcPath;
+                if (statement && !endSequence && src && std::filesystem::path(srcPath).lexically_normal().string() == file)
                     unit.Rows[address] = number;
             }
         if (!unit.Ranges.empty())

@@ -1,6 +1,5 @@
 // Throw records of the interposed throw, and the checks of run-time type information.
 #include "crashreport/VostCppSupport.h"
-#include "crashreport/VostExcept.h"
 #include "crashreport/VostMapFile.h"
 #include "crashreport/VostStackTrace.h"
 
@@ -71,12 +70,12 @@ TEST(ThrowRecord, VectorAtThrowSiteIsTheCaller)
 {
     ClearThrowRecords();
     const std::vector<int> values { 1, 2, 3 };
-    TThrowEntry record;
+    TThrowRecord record;
     try {
         ThrowFixture::ReadPastTheEnd(values);
         FAIL();
     } catch (const std::out_of_range&) {
-        ASSERT_TRUE(FindThrowEntry(ThrownObjectOf(std::current_exception()), record));
+        ASSERT_TRUE(FindThrowRecord(ThrownObjectOf(std::current_exception()), record));
     }
     EXPECT_EQ(record.Type, &typeid(std::out_of_range));
     // The throw itself happens inside the system's C++ library; the site is our caller.
@@ -101,11 +100,11 @@ TEST(ThrowRecord, VectorAtThrowSiteIsTheCaller)
 TEST(ThrowRecord, OwnThrowKeepsItsAddressAndCallers)
 {
     ClearThrowRecords();
-    TThrowEntry record;
+    TThrowRecord record;
     try {
         ThrowFixture::Caller1();
     } catch (...) {
-        ASSERT_TRUE(FindThrowEntry(ThrownObjectOf(std::current_exception()), record));
+        ASSERT_TRUE(FindThrowRecord(ThrownObjectOf(std::current_exception()), record));
     }
     EXPECT_EQ(SymbolAt(record.ThrowAddress), "ThrowFixture.ThrowOwn");
     EXPECT_EQ(record.ThrowSite, record.ThrowAddress);
@@ -135,16 +134,16 @@ TEST(ThrowRecord, RingKeepsTheNewestAndForgetsTheOldest)
             kept.push_back(std::current_exception());
         }
     }
-    TThrowEntry record;
-    EXPECT_FALSE(FindThrowEntry(ThrownObjectOf(kept[0]), record));
-    EXPECT_FALSE(FindThrowEntry(ThrownObjectOf(kept[1]), record));
+    TThrowRecord record;
+    EXPECT_FALSE(FindThrowRecord(ThrownObjectOf(kept[0]), record));
+    EXPECT_FALSE(FindThrowRecord(ThrownObjectOf(kept[1]), record));
     for (size_t i = 2; i < kept.size(); ++i)
-        EXPECT_TRUE(FindThrowEntry(ThrownObjectOf(kept[i]), record)) << i;
+        EXPECT_TRUE(FindThrowRecord(ThrownObjectOf(kept[i]), record)) << i;
     // Another thread's ring is its own.
     bool foundThere = true;
-    std::thread([&] { foundThere = FindThrowEntry(ThrownObjectOf(kept.back()), record); }).join();
+    std::thread([&] { foundThere = FindThrowRecord(ThrownObjectOf(kept.back()), record); }).join();
     EXPECT_FALSE(foundThere);
-    EXPECT_FALSE(FindThrowEntry(nullptr, record));
+    EXPECT_FALSE(FindThrowRecord(nullptr, record));
 }
 
 TEST(ThrowRecord, CodeSnapshotRenewedOnlyWhenModulesChange)

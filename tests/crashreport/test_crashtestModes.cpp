@@ -167,7 +167,7 @@ struct TModeCase {
     const char* Function;
     int ExitCode;  // -1: ends by Signal
     int Signal;
-    const char* Output; // further text on standard output, or nullptr
+    const char* Output; // further texts on standard output ("|" between them), or nullptr
 };
 
 std::ostream& operator<<(std::ostream& out, const TModeCase& c) { return out << c.Mode; }
@@ -200,7 +200,11 @@ TEST_P(CrashTestModes, ReportAndEnd)
         EXPECT_NE(frame.find(c.Function), std::string::npos) << frame << "\n" << context;
     }
     if (c.Output) {
-        EXPECT_NE(r.Out.find(c.Output), std::string::npos) << context;
+        std::string wanted = c.Output;
+        for (size_t bar; !wanted.empty(); wanted = bar == std::string::npos ? std::string() : wanted.substr(bar + 1)) {
+            bar = wanted.find('|');
+            EXPECT_NE(r.Out.find(wanted.substr(0, bar)), std::string::npos) << wanted.substr(0, bar) << "\n" << context;
+        }
     }
 }
 
@@ -220,6 +224,9 @@ INSTANTIATE_TEST_SUITE_P(
         TModeCase{"user-error", nullptr, nullptr, nullptr, nullptr, 0, 0, "warning: The file name is missing.\ncontinued"},
         TModeCase{"eabort", nullptr, nullptr, nullptr, nullptr, 0, 0, "continued"},
         TModeCase{"exit-while-reporting", "std::runtime_error", "thrown before the exit", nullptr, nullptr, 7, 0, "continued"},
+        TModeCase{"terminate", "BcbTermination", "Abnormal program termination", nullptr, nullptr, 1, 0, nullptr},
+        TModeCase{"external", "EExternalSignal", "External signal SIGSEGV from process ", nullptr, nullptr, 1, 0, nullptr},
+        TModeCase{"grab-throw", "std::runtime_error", "thrown while grabbing", nullptr, nullptr, 0, 0, "mouse grab taken|continued\nmouse grab released"},
         TModeCase{"two-threads", "EAccessViolation", "Read of address", "null-read", "CrashFunctions.NullRead", 1, 0, nullptr}),
     [](const ::testing::TestParamInfo<TModeCase>& info) {
         std::string name = info.param.Mode;
@@ -235,6 +242,51 @@ size_t Count(const std::string& text, const std::string& what)
     for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
         ++n;
     return n;
+}
+
+// The thread sections in the order of their titles.
+std::vector<std::string> SectionTitles(const std::string& report)
+{
+    std::vector<std::string> titles;
+    const std::vector<std::string> lines = Lines(report);
+    for (size_t i = 1; i < lines.size(); ++i)
+        if (lines[i - 1].empty() && !lines[i].empty() && lines[i].find(':') != std::string::npos &&
+            (lines[i].back() == ':' || lines[i].find("): <") != std::string::npos || lines[i].find("): ") != std::string::npos))
+            titles.push_back(lines[i]);
+    return titles;
+}
+
+// A frozen main thread: the watchdog's report carries FrozenText, no class, and the main thread's
+// section first; the program goes on once the main thread answers again.
+TEST(CrashTestThreads, FrozenMainThread)
+{
+    const TChildResult r = RunCrashTest("freeze");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_TRUE(r.Exited()) << r.Out << r.Err;
+    EXPECT_EQ(r.ExitCode(), 0) << r.Out << r.Err;
+    EXPECT_EQ(r.Out.rfind("The application seems to be frozen.", 0), 0u) << r.Out;
+    EXPECT_EQ(Field(r.Out, "exception message"), "The application seems to be frozen.") << r.Out;
+    EXPECT_EQ(Field(r.Out, "exception class"), "") << r.Out;
+    const std::vector<std::string> titles = SectionTitles(r.Out);
+    ASSERT_FALSE(titles.empty()) << r.Out;
+    EXPECT_EQ(titles[0].rfind("main thread (", 0), 0u) << r.Out;
+    EXPECT_NE(r.Out.find("FreezeMainThread"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("continued"), std::string::npos) << r.Out;
+}
+
+// A named worker blocked beside the crash: its section is titled by its name and says who
+// created it.
+TEST(CrashTestThreads, NamedBlockedWorker)
+{
+    const TChildResult r = RunCrashTest("named-worker");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_EQ(r.ExitCode(), 1) << r.Out << r.Err;
+    const std::vector<std::string> titles = SectionTitles(r.Out);
+    ASSERT_GE(titles.size(), 2u) << r.Out;
+    EXPECT_EQ(titles[0].rfind("main thread (", 0), 0u) << r.Out;
+    EXPECT_EQ(titles[1].rfind("worker ($", 0), 0u) << r.Out;
+    EXPECT_NE(r.Out.find(">> created by main thread ($"), std::string::npos) << r.Out;
+    EXPECT_NE(r.Out.find("CrashBesideANamedWorker"), std::string::npos) << r.Out;
 }
 
 TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)

@@ -1,6 +1,7 @@
 // crashtest: a program linked with the crash reporter and the program's crash hook that fails in
 // the way its one argument names; the mode table test runs it as a child and reads what it says.
-// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard.
+// Environment: CRASHTEST_GUARD_MS shortens the deadlock guard; CRASHTEST_STAMP makes null-read
+// write the moment of its fault to standard error.
 #include "uCrashFunctions.h"
 
 #include "app/uDialogs.h"
@@ -10,13 +11,17 @@
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostExceptBox.h"
 #include "crashreport/VostNotify.h"
+#include "crashreport/VostThreads.h"
 
 #include <QApplication>
 #include <QThread>
 #include <QTimer>
+#include <QWidget>
 
 #include <atomic>
 #include <barrier>
+#include <condition_variable>
+#include <mutex>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -24,7 +29,11 @@
 #include <string>
 #include <thread>
 
+#include <csignal>
+#include <exception>
+
 #include <sys/resource.h>
+#include <time.h>
 #include <unistd.h>
 
 namespace {
@@ -126,6 +135,66 @@ void TwoThreadsCrash()
     second.join();
 }
 
+// The main thread stops answering for a while; the watchdog reports it, and the program goes on.
+int FreezeMainThread(QApplication& app)
+{
+    QTimer::singleShot(0, &app, [] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1800));
+        QCoreApplication::exit(0);
+    });
+    const int code = app.exec();
+    std::printf("continued\n");
+    std::fflush(stdout);
+    return code;
+}
+
+// A named worker blocked on a condition while the main thread crashes.
+void CrashBesideANamedWorker()
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    bool named = false;
+    std::thread worker([&] {
+        SetThreadName(0, "worker");
+        std::unique_lock guard(lock);
+        named = true;
+        changed.notify_all();
+        changed.wait(guard, [] { return false; });
+    });
+    {
+        std::unique_lock guard(lock);
+        changed.wait(guard, [&] { return named; });
+    }
+    CrashFunctions::NullRead();
+    worker.join();
+}
+
+// Another process sends SIGSEGV: no fault, so no access violation.
+void SignalFromAnotherProcess()
+{
+    const pid_t parent = getpid();
+    if (fork() == 0) {
+        // Late enough that the parent is out of fork(), whose locks a report would wait for.
+        usleep(200 * 1000);
+        kill(parent, SIGSEGV);
+        _exit(0);
+    }
+    for (;;)
+        pause();
+}
+
+// A widget that holds the mouse grab throws in an event handler: the grab is released.
+int ThrowWhileGrabbing(QApplication& app)
+{
+    QWidget widget;
+    widget.show();
+    widget.grabMouse();
+    std::printf("mouse grab %s\n", QWidget::mouseGrabber() == &widget ? "taken" : "missing");
+    const int code = InSlot(app, [] { CrashFunctions::ThrowRuntimeError("thrown while grabbing"); });
+    std::printf("mouse grab %s\n", QWidget::mouseGrabber() ? "kept" : "released");
+    return code;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -150,6 +219,8 @@ int main(int argc, char** argv)
         CrashReportSettings.BugReportFile = value.substr(second + 1);
     }
 
+    if (mode == "freeze")
+        CrashReportSettings.FreezeTimeout = 1000;
     if (mode == "done-default") {
         InitCrashReporter();
         DoneCrashReporter();
@@ -169,8 +240,16 @@ int main(int argc, char** argv)
     SetUserErrorDisplay({[](const QString& text) { ShowWarning(nullptr, text); }, {}, std::chrono::milliseconds(1500)});
     AppStarting.store(false);
 
-    if (mode == "null-read")
+    if (mode == "null-read") {
+        // The benchmark's start: the moment of the fault on the system's monotonic clock.
+        if (std::getenv("CRASHTEST_STAMP")) {
+            timespec now{};
+            clock_gettime(CLOCK_MONOTONIC, &now);
+            std::fprintf(stderr, "fault at %lld\n", (long long)now.tv_sec * 1000000000ll + now.tv_nsec);
+            std::fflush(stderr);
+        }
         CrashFunctions::NullRead();
+    }
     else if (mode == "null-write")
         CrashFunctions::NullWrite();
     else if (mode == "div-zero")
@@ -203,6 +282,16 @@ int main(int argc, char** argv)
         CrashFunctions::NullRead();
     } else if (mode == "two-threads")
         TwoThreadsCrash();
+    else if (mode == "freeze")
+        return FreezeMainThread(app);
+    else if (mode == "terminate")
+        std::terminate();
+    else if (mode == "external")
+        SignalFromAnotherProcess();
+    else if (mode == "grab-throw")
+        return ThrowWhileGrabbing(app);
+    else if (mode == "named-worker")
+        CrashBesideANamedWorker();
     else {
         std::fprintf(stderr, "crashtest: unknown mode '%s'\n", mode.c_str());
         return 64;
