@@ -234,6 +234,13 @@ void EncipherSmtpPassword(std::string& password, std::string_view server, std::s
     pass(server, ServerPassConstant);
 }
 
+void DecipherReporterPassword(TCrashReportSettings& settings)
+{
+    std::string password = settings.SmtpPassword.Str();
+    DecipherSmtpPassword(password, settings.SmtpServer.View(), settings.SmtpAccount.View());
+    settings.SmtpPassword = password;
+}
+
 int RunProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds timeout)
 {
     if (arguments.empty())

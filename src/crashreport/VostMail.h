@@ -89,6 +89,8 @@ std::string ReportExceptionMessage(std::string_view report);
 // keyed by the server name and one by the account name (a pass with an empty key is left out).
 void DecipherSmtpPassword(std::string& password, std::string_view server, std::string_view account);
 void EncipherSmtpPassword(std::string& password, std::string_view server, std::string_view account);
+// The start-up step: the settings record's stored password to clear text, in place.
+void DecipherReporterPassword(TCrashReportSettings& settings);
 
 // Runs a program found on PATH with these arguments (no shell) and waits for it: its exit code,
 // -1 when it could not be started or did not exit normally, ProgramStillRunning when it had not

@@ -3,6 +3,7 @@
 // spoofed replies included), a real mail server re-reading what we sent, and the desktop routes
 // through stub programs on PATH.
 #include "crashreport/VostDns.h"
+#include "crashreport/VostExcept.h"
 #include "crashreport/VostMail.h"
 #include "crashreport/VostSmtp.h"
 
@@ -779,7 +780,7 @@ private:
     void Write(const std::string& name, int code, int seconds)
     {
         const std::string path = FFolder + "/bin/" + name;
-        WriteTestFile(path, "#!/bin/sh\nprintf '%s\\0' \"$@\" > '" + FFolder + "/" + name + ".args'\nsleep " + std::to_string(seconds) +
+        WriteTestFile(path, "#!/bin/sh\nexec </dev/null >/dev/null 2>&1\nprintf '%s\\0' \"$@\" > '" + FFolder + "/" + name + ".args'\nsleep " + std::to_string(seconds) +
                                 "\nexit " + std::to_string(code) + "\n");
         chmod(path.c_str(), 0700);
     }
@@ -871,7 +872,7 @@ TEST_F(MailTest, DesktopRoutes)
 
 TEST_F(MailTest, MailProgramLeftOpenCountsAsSent)
 {
-    TStubPrograms stubs(Folder(), 1, 1, 5);
+    TStubPrograms stubs(Folder(), 1, 1, 3);
     TMailEnvironment environment;
     environment.ProgramTimeout = 200ms;
     const auto start = std::chrono::steady_clock::now();
@@ -982,4 +983,14 @@ TEST(MailRoutes, PasswordCipherBothWays)
         DecipherSmtpPassword(stored, c.server, c.account);
         EXPECT_EQ(stored, c.password) << c.password;
     }
+    // In the settings record, as at start-up.
+    TCrashReportSettings settings;
+    settings.SmtpServer = "smtp.maker.test";
+    settings.SmtpAccount = "user";
+    std::string stored = "secret";
+    EncipherSmtpPassword(stored, "smtp.maker.test", "user");
+    settings.SmtpPassword = stored;
+    DecipherReporterPassword(settings);
+    EXPECT_EQ(settings.SmtpPassword.Str(), "secret");
+    EXPECT_EQ(MailSettingsOf(settings, "/data/bugreport.txt").SmtpPassword, "secret");
 }

@@ -1,12 +1,14 @@
 // Every reader of hostile bytes against damaged copies of its fixture (cut at every offset, bytes
 // flipped, extreme values over every offset): each must end cleanly with bounded tables. The
 // sanitizer build runs this too.
+#include "crashreport/VostDns.h"
 #include "crashreport/VostMapFile.h"
 #include "crashreport/VostTools.h"
 #include "crashreport/VostZip.h"
 
 #include "CrashTestSupport.h"
 #include "ElfFixture.h"
+#include "MailTestServers.h"
 #include "support/DamagedCopies.h"
 
 #include <gtest/gtest.h>
@@ -185,4 +187,66 @@ TEST(CrashReaderRobustness, ElfAndMemoryMapReaders)
         const size_t count = ElfDynamicSymbols(module).size();
         return count > (1u << 20) ? "too many symbols" : "";
     });
+}
+
+// Name-server replies as a server would compress them: every name after the question points back
+// into the packet.
+TEST(CrashReaderRobustness, DnsReplies)
+{
+    using MailTest::DnsWord;
+    const auto record = [](const std::string& owner, uint16_t type, const std::string& data) {
+        return owner + DnsWord(type) + DnsWord(1) + std::string("\0\0\x0e\x10", 4) + DnsWord(uint16_t(data.size())) + data;
+    };
+    const std::string atQuestion("\xC0\x0C", 2);
+    const auto reader = [](const std::string& query) {
+        return [query](const std::string& b) -> std::string {
+            TDnsAnswers out;
+            ParseDnsReply(b, query, out);
+            size_t hosts = 0;
+            for (const auto* list : {&out.Answers, &out.Authorities}) {
+                for (const TDnsHost& h : *list) {
+                    if (h.Name.empty() || h.Name.size() > 255)
+                        return "a name of " + std::to_string(h.Name.size()) + " bytes";
+                    if (h.Addresses.size() > 8)
+                        return "too many addresses";
+                    ++hosts;
+                }
+            }
+            return hosts * 3 > b.size() ? "more hosts than the reply holds" : "";
+        };
+    };
+
+    const std::string mxQuery = BuildDnsQuery(0x1234, "one.test", TDnsType::MX);
+    std::string mx = mxQuery.substr(0, 2) + DnsWord(0x8180) + DnsWord(1) + DnsWord(2) + DnsWord(0) + DnsWord(2) + mxQuery.substr(12);
+    const size_t firstTarget = mx.size() + 2 + 10 + 2;
+    mx += record(atQuestion, 15, DnsWord(10) + "\x02mx" + atQuestion);
+    mx += record(atQuestion, 15, DnsWord(20) + "\x04mail" + atQuestion);
+    const std::string atTarget{char(0xC0), char(firstTarget)};
+    mx += record(atTarget, 1, MailTest::AData("127.0.0.1"));
+    mx += record(atTarget, 28, std::string(15, '\0') + "\x01");
+    {
+        TDnsAnswers out;
+        ASSERT_TRUE(ParseDnsReply(mx, mxQuery, out));
+        ASSERT_EQ(out.Answers.size(), 2u);
+        EXPECT_EQ(out.Answers[0].Name, "mx.one.test");
+        EXPECT_EQ(out.Answers[0].Addresses.size(), 2u);
+        EXPECT_EQ(out.Answers[1].Name, "mail.one.test");
+    }
+    RunDamaged("DNS MX reply", mx, reader(mxQuery));
+
+    const std::string nsQuery = BuildDnsQuery(0x4321, "one.test", TDnsType::NS);
+    std::string ns = nsQuery.substr(0, 2) + DnsWord(0x8000) + DnsWord(1) + DnsWord(0) + DnsWord(2) + DnsWord(1) + nsQuery.substr(12);
+    const size_t tld = ns.size() + 2 + 10;
+    ns += record("\xC0\x10", 2, "\x02ns\x03tld" + std::string("\xC0\x10", 2));
+    ns += record("\xC0\x10", 2, "\x03ns2" + std::string{char(0xC0), char(tld + 3)});
+    ns += record(std::string{char(0xC0), char(tld)}, 1, MailTest::AData("127.0.0.3"));
+    {
+        TDnsAnswers out;
+        ASSERT_TRUE(ParseDnsReply(ns, nsQuery, out));
+        ASSERT_EQ(out.Authorities.size(), 2u);
+        EXPECT_EQ(out.Authorities[0].Name, "ns.tld.test");
+        EXPECT_EQ(out.Authorities[0].Addresses.size(), 1u);
+        EXPECT_EQ(out.Authorities[1].Name, "ns2.tld.test");
+    }
+    RunDamaged("DNS referral", ns, reader(nsQuery));
 }
