@@ -365,3 +365,17 @@ TEST(ReportEndToEnd, TarvellReportsAFatalSignal)
     EXPECT_NE(text.find("\r\n\r\nmodules:\r\n"), std::string::npos);
 }
 #endif
+
+// A freeze shows the box with the frozen text; when the main thread answers again the program
+// goes on by itself, the box does not hold it.
+TEST(ReportEndToEnd, AFreezeBoxDoesNotHoldTheProgram)
+{
+    const std::string folder = TempFolder();
+    const std::string file = folder + "/bugreport.txt";
+    const pid_t child = StartCrashtest("freeze", "0,0," + file, folder + "/out.txt");
+    EXPECT_EQ(WaitExit(child, std::chrono::seconds(30)), 0);
+    EXPECT_NE(Slurp(folder + "/out.txt").find("continued"), std::string::npos);
+    const std::string report = Slurp(file);
+    EXPECT_NE(report.find("\r\nexception message : The application seems to be frozen.\r\n"), std::string::npos) << report.substr(0, 1500);
+    EXPECT_EQ(report.find("exception class"), std::string::npos);
+}
