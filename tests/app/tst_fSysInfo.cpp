@@ -121,8 +121,9 @@ private slots:
             auto* info = qobject_cast<TfmSysInfo*>(modal);
             QVERIFY(info);
             seen = true;
-            // Until the reporter composes reports the window shows the settings dump.
-            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("\n\n[")));
+            // The reporter's report of the running program, then the settings dump.
+            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("date/time         : ")));
+            QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("\n\n[")));
             QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("ProxyPassword=********")));
             info->resize(500, 400);
             QTRY_COMPARE(info->buTerug->x(), (info->paBottom->width() - info->buTerug->width()) / 2);
