@@ -1,7 +1,6 @@
 // The bug report composer.
 #include "crashreport/VostBugReport.h"
 
-#include "crashreport/VostMapFile.h"
 #include "crashreport/VostReportFile.h"
 #include "crashreport/VostStrings.h"
 #include "crashreport/VostThreadReport.h"
@@ -256,23 +255,6 @@ uint64_t ProgramUpMilliseconds()
         = std::strtoull(startTicks.c_str(), nullptr, 10) * 1000 / static_cast<uint64_t>(ticksPerSecond);
     const uint64_t now = static_cast<uint64_t>(boot.tv_sec) * 1000 + static_cast<uint64_t>(boot.tv_nsec) / 1000000;
     return now > started ? now - started : 0;
-}
-
-// The start of the function holding a code address: from our debug information, else from the
-// module's symbols; the address itself when neither knows it.
-uintptr_t FunctionEntryOf(uintptr_t address)
-{
-    std::string module, unit, name;
-    uintptr_t start = 0;
-    int32_t line = 0;
-    if (DescribeAddress(address, module, unit, name, start, line) && start && start <= address)
-        return start;
-    const auto snapshot = TakeMemorySnapshot();
-    TModuleInfo info;
-    TElfSymbol symbol;
-    if (FindModule(*snapshot, address, info) && ElfSymbolAt(info, address, true, symbol, snapshot.get()) && symbol.Address <= address)
-        return symbol.Address;
-    return address;
 }
 
 bool LessNoCase(const std::string& a, const std::string& b)
@@ -691,8 +673,7 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         }
         if (settings.DisAsmProc) {
             try {
-                // The listing is of the whole function that the trace reported for the crash.
-                const uintptr_t location = FunctionEntryOf(sections.CrashLocation ? sections.CrashLocation : request.ExceptAddr);
+                const uintptr_t location = sections.CrashLocation ? sections.CrashLocation : request.ExceptAddr;
                 const std::string listing
                     = settings.DisAsmProc(location, request.ExceptAddr, settings.DisAsmOption, settings.DisAsmLines);
                 if (!listing.empty())
