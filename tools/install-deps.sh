@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   xvfb xauth xdotool fonts-dejavu-core locales-all adwaita-icon-theme
   libcapstone-dev libdw-dev g++-multilib
-  xdg-utils python3-aiosmtpd
+  xdg-utils poppler-utils python3-aiosmtpd
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -30,6 +30,8 @@ test -s build/artifacts/startup-screen.png
 test -s build/artifacts/commit-poi.png
 test -s build/artifacts/version-check.png
 test -s build/artifacts/map-window.png
+test -s build/artifacts/exception-box.png
+test -s build/artifacts/exception-box-de.png
 # Installed into a temporary prefix, the program starts from there in German.
 bash tools/check-install.sh
 

@@ -1,6 +1,8 @@
 // The main window.
 #include "app/fMain.h"
 
+#include "app/uExcept.h"
+
 #include "app/dMain.h"
 #include "app/fAutoUpdateManager.h"
 #include "app/fAutoUpdateWizard.h"
@@ -1241,6 +1243,9 @@ void TfmTarvellMainForm::LanguageClick(QAction* item, int lcid)
 
 void TfmTarvellMainForm::closeEvent(QCloseEvent* event)
 {
+    // Exceptions while the program ends offer restart and close.
+    if (FFlags.Exiting)
+        AppClosing.store(true);
     if (FUpdateRunning) {
         // The run's window belongs to this one: the close waits until the run has ended.
         FCloseDeferred = true;
@@ -1329,6 +1334,7 @@ void TfmTarvellMainForm::resizeEvent(QResizeEvent* event)
 void TfmTarvellMainForm::showEvent(QShowEvent* event)
 {
     TTarvellForm::showEvent(event);
+    AppStarting.store(false);
     UpdateActions();
 }
 

@@ -4,7 +4,9 @@
 #include "app/uDialogs.h"
 #include "app/uExcept.h"
 #include "core/uLocations.h"
+#include "crashreport/VostBugReport.h"
 #include "crashreport/VostPrint.h"
+#include "crashreport/VostThreads.h"
 
 #include <QAction>
 #include <QEvent>
@@ -16,15 +18,21 @@
 
 namespace {
 
+// The crash reporter's own composer, run in the GUI thread for the calling thread alone.
 class TProgramReportSource : public TReportSource {
 public:
-    bool ThreadListOption() const override { return FThreadList; }
-    void SetThreadListOption(bool on) override { FThreadList = on; }
-    QString ComposeBugReport() override { return QString(); }
+    bool ThreadListOption() const override { return CrashReportSettings.ListAllThreads; }
+    void SetThreadListOption(bool on) override { CrashReportSettings.ListAllThreads = on; }
+    QString ComposeBugReport() override
+    {
+        TComposeRequest request;
+        request.CrashedThreadId = static_cast<uint32_t>(CurrentThreadId());
+        request.Showing = true;
+        std::string report;
+        ::ComposeBugReport(request, report);
+        return QString::fromStdString(report);
+    }
     void PrintReportText(const QString& text, QWidget* owner) override { ::PrintReportText(text, owner); }
-
-private:
-    bool FThreadList = false;
 };
 
 } // namespace

@@ -22,8 +22,8 @@ public:
     virtual void PrintReportText(const QString& text, QWidget* owner) = 0;
 };
 
-// The program's source: the composed part stays empty until the reporter composes reports; the
-// text is printed through the reporter's printing routine.
+// The program's source: the crash reporter's composer (thread list as the reporter's settings
+// have it) and its printing routine.
 TReportSource& ProgramReportSource();
 
 // Switches the thread-list option off for its scope and restores it on every exit.

@@ -4,11 +4,36 @@
 #include "app/uApplication.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
+#include "crashreport/VostBoxHelper.h"
+#include "crashreport/VostBugReport.h"
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostExceptBox.h"
+#include "crashreport/VostReportFile.h"
+#include "app/uExcept.h"
 
-#include <QApplication>
+#include <algorithm>
 
 int main(int argc, char** argv)
 {
+    // The exception box's helper is this executable again: nothing else may run in it.
+    if (IsBoxHelperInvocation(argc, argv))
+        return RunExceptionBoxHelper(argc, argv);
+    // The crash reporter comes first, so that a crash anywhere later is reported. A restarted copy
+    // waits for its predecessor, which still holds the single-instance name.
+    SaveProgramArguments(argc, argv);
+    TRestartHistory history {};
+    if (ResumeAfterRestart(history)) {
+        uint64_t stamps[10];
+        std::copy(history.begin(), history.end(), std::begin(stamps));
+        SetExceptionHistory(stamps);
+    }
+    // "%appname%" of the box, the report file and the mail is the application's title.
+    SetReporterAppName(ApplicationTitle().toStdString());
+    InitCrashReporter();
+    InstallReportSteps();
+    InitReportFacts();
+    RegisterAppExceptionHandler();
+
     QStringList params;
     for (int i = 1; i < argc; ++i)
         params << QString::fromLocal8Bit(argv[i]);
@@ -16,9 +41,16 @@ int main(int argc, char** argv)
 
     // Before the application object exists: a forwarding start creates no window and writes no
     // settings.
-    if (!ParamExists(QStringLiteral("/multi")) && ForwardToRunningCopy(params))
+    if (!ParamExists(QStringLiteral("/multi")) && ForwardToRunningCopy(params)) {
+        DoneCrashReporter();
         return 0;
+    }
 
-    QApplication app(argc, argv);
-    return RunTarvell(app);
+    int code = 0;
+    {
+        TTarvellApplication app(argc, argv);
+        code = RunTarvell(app);
+    }
+    DoneCrashReporter();
+    return code;
 }

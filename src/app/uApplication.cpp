@@ -8,13 +8,22 @@
 #include "app/uSingleInstance.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "sites/uDeviceConnectWatcher.h"
 #include "sites/uUpdateItems.h"
+#include "crashreport/VostBugReport.h"
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostNotify.h"
+#include "crashreport/VostReportFile.h"
+#include "crashreport/VostTraceProcess.h"
+#include "app/uExcept.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QHelpEvent>
+#include <QScreen>
 #include <QToolTip>
 
 namespace {
@@ -38,7 +47,34 @@ protected:
     }
 };
 
+// The report shows the display mode the program runs in; it follows the primary screen.
+void FollowDisplayMode(QApplication& app)
+{
+    const auto update = [] {
+        if (const QScreen* screen = QGuiApplication::primaryScreen())
+            SetReportDisplayMode(screen->geometry().width(), screen->geometry().height(), screen->depth());
+    };
+    update();
+    QObject::connect(&app, &QGuiApplication::primaryScreenChanged, &app, [update](QScreen* screen) {
+        update();
+        if (screen)
+            QObject::connect(screen, &QScreen::geometryChanged, qApp, update);
+    });
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        QObject::connect(screen, &QScreen::geometryChanged, &app, update);
+}
+
 } // namespace
+
+TTarvellApplication::TTarvellApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool TTarvellApplication::notify(QObject* receiver, QEvent* event)
+{
+    return VostNotify(receiver, event, [this](QObject* r, QEvent* e) { return QApplication::notify(r, e); });
+}
 
 void InitTarvellApplication(QApplication& app)
 {
@@ -48,6 +84,19 @@ void InitTarvellApplication(QApplication& app)
     // Hide In Tray closes the last visible window; only Exit ends the program.
     app.setQuitOnLastWindowClosed(false);
     app.installEventFilter(new THintPause(&app));
+    // Relative report file names resolve here: an installed program's own folder is not writable.
+    SetReportDataFolder(GetDataDir().toStdString());
+    FollowDisplayMode(app);
+    static const std::string version = [] {
+        const TFileVersionNumbers v = ProgramVersionNumbers();
+        return QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build).toStdString();
+    }();
+    CrashReportSettings.VersionVariable = &version;
+    // A trace asked for with no buffer goes to the clipboard, which only the GUI thread may touch.
+    SetTraceClipboardProc([](const std::string& report) {
+        const QString text = QString::fromStdString(report);
+        RunOnGuiThread([&text] { QGuiApplication::clipboard()->setText(text); }, std::chrono::milliseconds(1500));
+    });
     RegisterAllFormats();
     InstallWebLocationHandler();
     InstallClickErrorDisplay();

@@ -1,6 +1,9 @@
 // Message boxes, the question interface and the window helpers.
 #include "app/uDialogs.h"
 
+#include "app/uExcept.h"
+#include "crashreport/VostExcept.h"
+
 #include "app/dMain.h"
 #include "app/fConfirmDialog.h"
 #include "app/uMainActions.h"
@@ -243,12 +246,14 @@ void RunCommand(QWidget* owner, const std::function<void()>& body)
 {
     try {
         body();
-    } catch (const EUserError& e) {
-        ShowWarning(owner, e.Message() + QChar('.'));
-    } catch (const ETarvellError& e) {
-        ShowWarning(owner, e.Message());
-    } catch (const std::exception& e) {
-        ShowWarning(owner, QString::fromUtf8(e.what()));
+    } catch (...) {
+        // User errors are the user's to act on; everything else is a fault for the reporter, after
+        // which the program goes on.
+        ReportedException exception = ReportedException::FromCurrentException();
+        if (IsUserErrorException(&exception))
+            ShowWarning(owner, UserErrorText(&exception));
+        else
+            HandleExceptionCore(false, &exception, exception.ThrowAddress, true);
     }
 }
 

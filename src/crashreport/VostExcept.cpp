@@ -65,8 +65,19 @@ uint32_t ScreenShotSizeCode(uint32_t screenShotMode)
     }
 }
 
+namespace {
+TShortText<100> GivenAppName;
+} // namespace
+
+void SetReporterAppName(std::string_view name)
+{
+    GivenAppName = name;
+}
+
 std::string ReporterAppName()
 {
+    if (!GivenAppName.Empty())
+        return GivenAppName.Str();
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
     if (n <= 0)

@@ -140,8 +140,10 @@ extern TCrashReportSettings CrashReportSettings;
 
 // The size code ScreenShotProc gets for a ScreenShotMode.
 uint32_t ScreenShotSizeCode(uint32_t screenShotMode);
-// The executable's file name (for "%appname%").
+// The executable's file name (for "%appname%"), unless the program gave its own name.
 std::string ReporterAppName();
+// The name "%appname%" stands for from now on (a program whose title differs from its file name).
+void SetReporterAppName(std::string_view name);
 // text with "%appname%" replaced.
 std::string ExpandAppName(std::string_view text);
 

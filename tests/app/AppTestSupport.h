@@ -7,6 +7,7 @@
 #include "app/fStatus.h"
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
+#include "crashreport/VostExcept.h"
 #include "sites/uSite.h"
 #include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"
@@ -25,6 +26,9 @@
 #include <QWidget>
 
 #include <deque>
+#include <string>
+#include <utility>
+#include <vector>
 
 // Points the settings store and the socket folder at fresh folders for the whole test program and
 // names the application as the program does.
@@ -67,6 +71,32 @@ public:
         body();
     }
     void AutoUpdateProfileClick(QAction* item) override { Clicks << item->data().toInt(); }
+};
+
+// Takes over the crash reporter for a test: every exception that reaches it is recorded (class
+// and message) and handled there, so no report is composed or shown.
+class TReporterRecorder {
+public:
+    TReporterRecorder()
+    {
+        Records().clear();
+        CrashHandlers().AddPhaseHandler(&Record, smHandlingThread, 0);
+    }
+    ~TReporterRecorder() { CrashHandlers().RemoveProc(reinterpret_cast<const void*>(&Record)); }
+    TReporterRecorder(const TReporterRecorder&) = delete;
+    TReporterRecorder& operator=(const TReporterRecorder&) = delete;
+    static std::vector<std::pair<std::string, std::string>>& Records()
+    {
+        static std::vector<std::pair<std::string, std::string>> records;
+        return records;
+    }
+
+private:
+    static void Record(bool, const ReportedException* object, uintptr_t, uint32_t, std::string&, std::string&, bool&, bool& handled)
+    {
+        Records().emplace_back(object ? object->ClassName : std::string(), object ? object->Message : std::string());
+        handled = true;
+    }
 };
 
 // Answers questions from a script and records every box.

@@ -7,13 +7,19 @@
 #include "app/fSysInfo.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostThreads.h"
 
 #include <QAction>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -115,8 +121,9 @@ private slots:
             auto* info = qobject_cast<TfmSysInfo*>(modal);
             QVERIFY(info);
             seen = true;
-            // Until the reporter composes reports the window shows the settings dump.
-            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("\n\n[")));
+            // The reporter's report of the running program, then the settings dump.
+            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("date/time         : ")));
+            QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("\n\n[")));
             QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("ProxyPassword=********")));
             info->resize(500, 400);
             QTRY_COMPARE(info->buTerug->x(), (info->paBottom->width() - info->buTerug->width()) / 2);
@@ -125,6 +132,38 @@ private slots:
         };
         form.Action(TAction::acSysInfo)->trigger();
         QVERIFY(seen);
+    }
+
+    // The program's own source: the reporter's composer, and the other threads stay out even
+    // when the reporter lists every thread.
+    void programSourceLeavesOtherThreadsOut()
+    {
+        std::mutex lock;
+        std::condition_variable wake;
+        bool done = false;
+        std::atomic<pid_t> worker {0};
+        std::thread thread([&] {
+            worker = CurrentThreadId();
+            SetThreadName(worker, "sysinfo worker");
+            std::unique_lock guard(lock);
+            wake.wait(guard, [&] { return done; });
+        });
+        while (!worker)
+            QThread::msleep(1);
+        CrashReportSettings.ListAllThreads = true;
+        const QString text = TfmSysInfo::ComposeText(ProgramReportSource());
+        {
+            const std::lock_guard guard(lock);
+            done = true;
+        }
+        wake.notify_all();
+        thread.join();
+        QVERIFY(text.startsWith(QStringLiteral("date/time         : ")));
+        QVERIFY(text.contains(QStringLiteral("\r\nVostExcept version: 2.7i")));
+        QVERIFY2(!text.contains(QStringLiteral("sysinfo worker")), qPrintable(text));
+        QVERIFY(!text.contains(QStringLiteral("thread $%1").arg(QString::number(worker.load(), 16))));
+        QVERIFY(text.contains(QStringLiteral("hunter2")) == false);
+        QVERIFY(CrashReportSettings.ListAllThreads);
     }
 };
 

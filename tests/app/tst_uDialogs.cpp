@@ -2,6 +2,7 @@
 #include "AppTestSupport.h"
 
 #include "app/uDialogs.h"
+#include "core/uLocations.h"
 #include "app/uTarvellForm.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
@@ -130,18 +131,29 @@ private slots:
         QCOMPARE(IsWebPageAddress(address), opened);
     }
 
+    // User errors become warnings with one final "."; every other exception goes to the crash
+    // reporter and the program goes on.
     void commandGuardShowsErrors()
     {
         TScriptedPrompt prompt;
+        TReporterRecorder reporter;
         RunCommand(nullptr, [] { throw EUserError("No search string entered"); });
+        RunCommand(nullptr, [] { throw EUserError("The file is read-only."); });
+        RunCommand(nullptr, [] { throw EInOutError("Cannot create file /x"); });
         RunCommand(nullptr, [] { throw EConvertError("'x' is not a valid integer value"); });
         RunCommand(nullptr, [] { throw std::runtime_error("boom"); });
         RunCommand(nullptr, [] {});
         QCOMPARE(prompt.Boxes.size(), size_t(3));
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("No search string entered."));
         QCOMPARE(prompt.Boxes[0].Type, 0x30u);
-        QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("'x' is not a valid integer value"));
-        QCOMPARE(prompt.Boxes[2].Text, QStringLiteral("boom"));
+        QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("The file is read-only."));
+        QCOMPARE(prompt.Boxes[2].Text, QStringLiteral("Cannot create file /x."));
+        const auto& reported = TReporterRecorder::Records();
+        QCOMPARE(reported.size(), size_t(2));
+        QCOMPARE(reported[0].first, std::string("EConvertError"));
+        QCOMPARE(reported[0].second, std::string("'x' is not a valid integer value"));
+        QCOMPARE(reported[1].first, std::string("std::runtime_error"));
+        QCOMPARE(reported[1].second, std::string("boom"));
     }
 
     // A glow button's click that throws reaches the command display like any command.

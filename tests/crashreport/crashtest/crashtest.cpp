@@ -6,7 +6,10 @@
 
 #include "app/uDialogs.h"
 #include "app/uExcept.h"
+#include "crashreport/VostBoxHelper.h"
+#include "crashreport/VostBugReport.h"
 #include "crashreport/VostExcept.h"
+#include "crashreport/VostExceptBox.h"
 #include "crashreport/VostNotify.h"
 #include "crashreport/VostThreads.h"
 
@@ -198,6 +201,9 @@ int ThrowWhileGrabbing(QApplication& app)
 
 int main(int argc, char** argv)
 {
+    // The exception box's helper: this executable again, with the hidden switch.
+    if (IsBoxHelperInvocation(argc, argv))
+        return RunExceptionBoxHelper(argc, argv);
     // The deaths this program provokes leave no core files behind.
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
@@ -205,6 +211,15 @@ int main(int argc, char** argv)
     if (const char* guard = std::getenv("CRASHTEST_GUARD_MS"))
         SetDeadlockGuardTimeout(std::chrono::milliseconds(std::atoi(guard)));
     CrashReportSettings.BugReportFile = "/dev/null";
+    // The box's end-to-end runs: "AUTOCLOSE,DELAY,REPORTFILE".
+    if (const char* box = std::getenv("CRASHTEST_BOX")) {
+        const std::string value = box;
+        const size_t first = value.find(','), second = value.find(',', first + 1);
+        CrashReportSettings.AutoClose = uint32_t(std::atoi(value.substr(0, first).c_str()));
+        CrashReportSettings.AutoActionDelay = uint32_t(std::atoi(value.substr(first + 1, second - first - 1).c_str()));
+        CrashReportSettings.AutoSave = true;
+        CrashReportSettings.BugReportFile = value.substr(second + 1);
+    }
 
     if (mode == "freeze")
         CrashReportSettings.FreezeTimeout = 1000;
@@ -216,6 +231,10 @@ int main(int argc, char** argv)
     }
 
     InitCrashReporter();
+    InstallReportSteps();
+    // A fake machine for the golden report: cpuinfo, os-release and sysfs under one folder.
+    if (const char* root = std::getenv("CRASHTEST_FACTS_ROOT"))
+        InitReportFacts({root, std::string(root) + "/pci.ids", std::string(root) + "/usb.ids"});
     RegisterAppExceptionHandler();
     TConsolePrompt prompt;
     SetPrompt(&prompt);
