@@ -44,6 +44,9 @@ private slots:
         Data = std::make_unique<TdmMain>();
         Main = std::make_unique<TfmTarvellMainForm>(*Data);
         Main->show();
+        // The start timer would show the screen again in the middle of a test; the test of the
+        // start runs it itself.
+        TMainFormTestAccess(*Main).Timer2().stop();
     }
     void cleanup()
     {
