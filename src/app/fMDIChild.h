@@ -17,6 +17,7 @@ class QMenu;
 class QPushButton;
 class QToolBar;
 class TEntriesModel;
+class TPluginOpenExternal;
 
 // The POI list; what is dropped on it goes to its window.
 class TEntriesView : public QTableView {
@@ -96,6 +97,18 @@ public:
     // Drops our POI drag on row (-1: below the last item); anything else is refused (false).
     bool DropMime(const QMimeData* data, int row);
 
+    // --- plug-in commands ---
+    // Shows the current POI in the external program of plugin, then, when "PluginAutoArrange" is
+    // on and the plug-in can, puts the main window in the strip beside it. A failing plug-in is
+    // the user error naming it.
+    void ShowInPlugin(TPluginOpenExternal& plugin);
+    // Adds the selected POIs in list order (the first with first = 1); a failure stops there.
+    void AddToPlugin(TPluginOpenExternal& plugin);
+    // Enabled state, captions and visibility of the four plug-in actions.
+    void UpdatePluginActions();
+    // Refills the submenus with every external plug-in except the default (each popup).
+    void FillPluginMenus();
+
     // A live child window by its drag key; nullptr when it is gone.
     static TMDIChild* FromKey(quint64 key);
 
@@ -107,6 +120,8 @@ public:
     QPushButton *buLatSign = nullptr, *buLonSign = nullptr;
     QToolBar* ToolBar2 = nullptr;
     QMenu* PopupActionBarEx1 = nullptr;
+    QMenu* miShowIn = nullptr;
+    QMenu* miAddTo = nullptr;
     bool BulkSelecting = false;
 
 protected:
@@ -129,6 +144,9 @@ private:
     void DropOn(QDropEvent* event);
     bool AcceptsDrop(const QMimeData* data) const;
     bool DescriptionKey(QKeyEvent* key);
+    // The common first steps of both plug-in commands; returns the main window's strip.
+    QRect ArrangePlugin(TPluginOpenExternal& plugin);
+    void ArrangeMainWindow(TPluginOpenExternal& plugin, const QRect& strip);
 
     TfmTarvellMainForm& FMain;
     TChildDocument FDocument;

@@ -295,7 +295,7 @@ void TfmPluginSettings::actSettingsExecute()
         return;
     TfmPlugin dialog(this);
     dialog.Plugin = plugin;
-    dialog.exec();
+    dialog.ShowModal();
 }
 
 void TfmPluginSettings::actSetDefaultExecute()

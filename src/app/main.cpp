@@ -19,6 +19,8 @@ int main(int argc, char** argv)
     if (!ParamExists(QStringLiteral("/multi")) && ForwardToRunningCopy(params))
         return 0;
 
+    // The HTML map's browser shares its drawing context with the windows.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     return RunTarvell(app);
 }

@@ -496,6 +496,15 @@ TPluginTrial HelperProcessTrial(QString helperProgram, int timeoutMs)
     };
 }
 
+TPluginArrangement PluginArrangement(const QRect& monitor, const QRect& workArea, bool primary)
+{
+    const QRect usable = primary ? workArea : monitor;
+    const int width = usable.width() - PluginStripWidth;
+    const int height = usable.height();
+    return { QRect(monitor.left(), monitor.top(), width, height),
+        QRect(monitor.left() + width, monitor.top(), PluginStripWidth, height) };
+}
+
 QString PluginFolder(const QString& appDir, TPluginKind kind)
 {
     QString dir = appDir;

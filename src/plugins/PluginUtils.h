@@ -6,6 +6,7 @@
 #include "plugins/tarvell_plugin.h"
 
 #include <QCoreApplication>
+#include <QRect>
 #include <QString>
 #include <QStringList>
 
@@ -271,6 +272,17 @@ struct TPluginLoadOptions {
     // Plug-ins already loaded of the other kind; a name they use is refused too (one store section).
     const TPluginList* Others = nullptr;
 };
+
+// Where "Show in" and "Add to" put the external program and the main window: the program gets the
+// monitor less a strip of 300 pixels at its right, which the main window takes. The usable size is
+// the work area on the primary monitor, the whole monitor on the others; both start at the
+// monitor's top left.
+inline constexpr int PluginStripWidth = 300;
+struct TPluginArrangement {
+    QRect Area;
+    QRect Strip;
+};
+TPluginArrangement PluginArrangement(const QRect& monitor, const QRect& workArea, bool primary);
 
 // The folder of a kind: appDir + "plugins/openexternal/" or "plugins/htmlembed/".
 QString PluginFolder(const QString& appDir, TPluginKind kind);

@@ -57,6 +57,14 @@ struct TPluginFolder {
         options.Others = others;
         return options;
     }
+    // For TdmMain::LoadPlugins: the program's store, the trial helper of the build, warnings kept.
+    TPluginLoadOptions ProgramOptions()
+    {
+        TPluginLoadOptions options;
+        options.Warn = [this](const QString& message) { Warnings << message; };
+        options.Trial = HelperProcessTrial(QStringLiteral(TARVELL_PLUGIN_TRIAL));
+        return options;
+    }
 };
 
 // The extra exports of a loaded test plug-in (found by its path).

@@ -243,3 +243,27 @@ TEST(PluginTrial, MissingHelperRefuses)
     ASSERT_EQ(folder.Warnings.size(), 1);
     EXPECT_TRUE(folder.Warnings[0].startsWith(QStringLiteral("The plugin \"Fine.so\" could not be tested")));
 }
+
+// The external program gets the monitor less 300 pixels; the main window the strip beside it.
+TEST(PluginArrangement, PrimaryUsesTheWorkAreaOthersTheMonitor)
+{
+    struct TCase {
+        QRect Monitor, WorkArea;
+        bool Primary;
+        QRect Area, Strip;
+    };
+    const TCase cases[] = {
+        // Primary with a panel of 32 pixels at the bottom.
+        { QRect(0, 0, 1920, 1080), QRect(0, 0, 1920, 1048), true, QRect(0, 0, 1620, 1048), QRect(1620, 0, 300, 1048) },
+        // A second monitor to the right (its panel ignored), and one above the primary.
+        { QRect(1920, 0, 1280, 1024), QRect(1920, 0, 1280, 990), false, QRect(1920, 0, 980, 1024), QRect(2900, 0, 300, 1024) },
+        { QRect(0, -900, 1600, 900), QRect(0, -900, 1600, 900), false, QRect(0, -900, 1300, 900), QRect(1300, -900, 300, 900) },
+        // A primary whose panel is on the left: the monitor's left still starts the area.
+        { QRect(0, 0, 1024, 768), QRect(48, 0, 976, 768), true, QRect(0, 0, 676, 768), QRect(676, 0, 300, 768) },
+    };
+    for (const TCase& c : cases) {
+        const TPluginArrangement a = PluginArrangement(c.Monitor, c.WorkArea, c.Primary);
+        EXPECT_EQ(a.Area, c.Area);
+        EXPECT_EQ(a.Strip, c.Strip);
+    }
+}

@@ -12,12 +12,18 @@
 #define TEST_KIND_HTML 0
 #endif
 
+#ifdef TEST_ZOOM_SECOND
+constexpr int ZoomIndex = 1;
+#else
+constexpr int ZoomIndex = 0;
+#endif
+
 namespace {
 
 std::string Log;
 std::string Name;
 std::string Page;
-std::string Values[3] = { "16", "abc", "s" };
+std::string Values[3] = { ZoomIndex == 0 ? "16" : "abc", ZoomIndex == 0 ? "abc" : "16", "s" };
 std::string Max = "19";
 std::string Min = "1";
 int32_t MaxPois = 100;
@@ -59,7 +65,7 @@ EXPORT void TestCallClose(void)
     if (CloseCallback)
         CloseCallback();
 }
-// "page" (next GetHtml), "maxpois", "max", "min", "value0".
+// "page" (every next GetHtml), "maxpois", "max", "min", "value0" (the zoom's value).
 EXPORT void TestSet(const char* key, const char* value)
 {
     const std::string k = key;
@@ -73,7 +79,7 @@ EXPORT void TestSet(const char* key, const char* value)
     } else if (k == "min") {
         Min = value;
     } else if (k == "value0") {
-        Values[0] = value;
+        Values[ZoomIndex] = value;
     }
 }
 
@@ -126,13 +132,13 @@ int32_t GetParamCount(void)
 #endif
 }
 
+// Parameter ZoomIndex is the zoom (integer for open-external plug-ins), the other of 0 and 1 a
+// text, 2 a list.
 uint8_t GetParamType(int32_t index)
 {
-    switch (index) {
-    case 0: return TEST_KIND_HTML ? 3 : 0;
-    case 1: return 1;
-    default: return 2;
-    }
+    if (index == ZoomIndex)
+        return TEST_KIND_HTML ? 3 : 0;
+    return index == 2 ? 2 : 1;
 }
 
 const char* GetParamName(int32_t index)
@@ -141,7 +147,7 @@ const char* GetParamName(int32_t index)
     if (index == 1)
         return "Label=x";
 #endif
-    static const char* const names[3] = { "Zoom", "Label", "Mode" };
+    static const char* const names[3] = { ZoomIndex == 0 ? "Zoom" : "Label", ZoomIndex == 0 ? "Label" : "Zoom", "Mode" };
     return index >= 0 && index < 3 ? names[index] : "";
 }
 
@@ -156,7 +162,7 @@ const char* GetParamValue(int32_t index) { return index >= 0 && index < 3 ? Valu
 
 const char* GetParamDefault(int32_t index)
 {
-    static const char* const defaults[3] = { "10", "default text", "f" };
+    static const char* const defaults[3] = { ZoomIndex == 0 ? "10" : "default text", ZoomIndex == 0 ? "default text" : "10", "f" };
     return index >= 0 && index < 3 ? defaults[index] : nullptr;
 }
 
@@ -175,8 +181,8 @@ const char* GetParamOptionValue(int32_t, int32_t option)
     return option >= 0 && option < 3 ? values[option] : "";
 }
 
-const char* GetParamMin(int32_t index) { return index == 0 ? Min.c_str() : nullptr; }
-const char* GetParamMax(int32_t index) { return index == 0 ? Max.c_str() : nullptr; }
+const char* GetParamMin(int32_t index) { return index == ZoomIndex ? Min.c_str() : nullptr; }
+const char* GetParamMax(int32_t index) { return index == ZoomIndex ? Max.c_str() : nullptr; }
 #ifdef TEST_NEEDS_DEPENDENCY
 extern "C" int32_t TvDepValue(void);
 int32_t GetMaxPois(void) { return TvDepValue(); }
