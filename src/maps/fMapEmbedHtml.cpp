@@ -159,8 +159,8 @@ void TfmMapEmbedHtml::Zoom(int step)
 {
     if (!FPlugin || FZoomParam < 0)
         return;
-    const int value = ParamInteger(FPlugin->GetParamValue(FZoomParam)) + step;
-    const int limit = ParamInteger(step > 0 ? FPlugin->GetParamMax(FZoomParam) : FPlugin->GetParamMin(FZoomParam));
+    const qint64 value = qint64(ParamInteger(FPlugin->GetParamValue(FZoomParam))) + step;
+    const qint64 limit = ParamInteger(step > 0 ? FPlugin->GetParamMax(FZoomParam) : FPlugin->GetParamMin(FZoomParam));
     if (step > 0 ? value > limit : value < limit)
         return;
     FPlugin->SetParamValue(FZoomParam, QString::number(value));
