@@ -29,6 +29,7 @@ test -s build/artifacts/browse-folder.png
 test -s build/artifacts/startup-screen.png
 test -s build/artifacts/commit-poi.png
 test -s build/artifacts/version-check.png
+test -s build/artifacts/map-window.png
 test -s build/artifacts/html-map.png
 # Installed into a temporary prefix, the program starts from there in German.
 bash tools/check-install.sh

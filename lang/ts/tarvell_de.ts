@@ -225,6 +225,14 @@
         <source>Could not add the poi to %1 because of the following error:<byte value="xd"/>&quot;%2&quot;</source>
         <translation>Der POI konnte wegen des folgenden Fehlers nicht zu %1 hinzugefügt werden:<byte value="xd"/>&quot;%2&quot;</translation>
     </message>
+    <message>
+        <source>Internal Map</source>
+        <translation>Interne Karte</translation>
+    </message>
+    <message>
+        <source>MapPoint</source>
+        <translation>MapPoint</translation>
+    </message>
 </context>
 <context>
     <name>TQuorShellTreeView</name>
@@ -693,6 +701,159 @@
     </message>
 </context>
 <context>
+    <name>TfmCalibrate</name>
+    <message>
+        <source>Black</source>
+        <translation>Schwarz</translation>
+    </message>
+    <message>
+        <source>Maroon</source>
+        <translation>Kastanienbraun</translation>
+    </message>
+    <message>
+        <source>Green</source>
+        <translation>Grün</translation>
+    </message>
+    <message>
+        <source>Olive</source>
+        <translation>Oliv</translation>
+    </message>
+    <message>
+        <source>Navy</source>
+        <translation>Marineblau</translation>
+    </message>
+    <message>
+        <source>Purple</source>
+        <translation>Violett</translation>
+    </message>
+    <message>
+        <source>Teal</source>
+        <translation>Blaugrün</translation>
+    </message>
+    <message>
+        <source>Gray</source>
+        <translation>Grau</translation>
+    </message>
+    <message>
+        <source>Silver</source>
+        <translation>Silber</translation>
+    </message>
+    <message>
+        <source>Red</source>
+        <translation>Rot</translation>
+    </message>
+    <message>
+        <source>Lime</source>
+        <translation>Hellgrün</translation>
+    </message>
+    <message>
+        <source>Yellow</source>
+        <translation>Gelb</translation>
+    </message>
+    <message>
+        <source>Blue</source>
+        <translation>Blau</translation>
+    </message>
+    <message>
+        <source>Fuchsia</source>
+        <translation>Fuchsie</translation>
+    </message>
+    <message>
+        <source>Aqua</source>
+        <translation>Türkis</translation>
+    </message>
+    <message>
+        <source>White</source>
+        <translation>Weiß</translation>
+    </message>
+    <message>
+        <source>Button face</source>
+        <translation>Schaltflächenhintergrund</translation>
+    </message>
+    <message>
+        <source>Window</source>
+        <translation>Fenster</translation>
+    </message>
+    <message>
+        <source>Window text</source>
+        <translation>Fenstertext</translation>
+    </message>
+    <message>
+        <source>Highlight</source>
+        <translation>Markierung</translation>
+    </message>
+    <message>
+        <source>Highlight text</source>
+        <translation>Markierter Text</translation>
+    </message>
+    <message>
+        <source>Button shadow</source>
+        <translation>Schaltflächenschatten</translation>
+    </message>
+    <message>
+        <source>Button text</source>
+        <translation>Schaltflächentext</translation>
+    </message>
+    <message>
+        <source>Tool tip background</source>
+        <translation>Tooltip-Hintergrund</translation>
+    </message>
+    <message>
+        <source>Calibrate...</source>
+        <translation>Kalibrieren...</translation>
+    </message>
+    <message>
+        <source>Use this dialog to calibrate the map by providing two points and their corresponding coordinates on the map. To calibrate first choose the point to calibrate below, then click the pointer on the map to set the position of that point.
+Note that the horizontal axis of the map must be parallel to the earths equator!</source>
+        <translation>Mit diesem Dialog kalibrieren Sie die Karte, indem Sie zwei Punkte und ihre zugehörigen Koordinaten auf der Karte angeben. Wählen Sie zum Kalibrieren zuerst unten den Punkt, den Sie kalibrieren möchten, und klicken Sie dann mit dem Zeiger auf die Karte, um die Lage dieses Punkts festzulegen.
+Beachten Sie, dass die waagerechte Achse der Karte parallel zum Äquator verlaufen muss!</translation>
+    </message>
+    <message>
+        <source>Calibration Point 1</source>
+        <translation>Kalibrierpunkt 1</translation>
+    </message>
+    <message>
+        <source>Calibration Point 2</source>
+        <translation>Kalibrierpunkt 2</translation>
+    </message>
+    <message>
+        <source>X:</source>
+        <translation>X:</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y:</translation>
+    </message>
+    <message>
+        <source>Latitude:</source>
+        <translation>Breite:</translation>
+    </message>
+    <message>
+        <source>Longitude:</source>
+        <translation>Länge:</translation>
+    </message>
+    <message>
+        <source>Map background color:</source>
+        <translation>Hintergrundfarbe der Karte:</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Custom...</source>
+        <translation>Benutzerdefiniert...</translation>
+    </message>
+    <message>
+        <source>The calibrations point are very close to each other, therefore precise location calculations can not be guaranteed. Are you sure you want to use this calibration?</source>
+        <translation>Die Kalibrierpunkte liegen sehr nahe beieinander, daher können genaue Positionsberechnungen nicht garantiert werden. Möchten Sie diese Kalibrierung wirklich verwenden?</translation>
+    </message>
+</context>
+<context>
     <name>TfmChooseFormat</name>
     <message>
         <source>File open error...</source>
@@ -912,6 +1073,79 @@
     <message>
         <source>The map page %1 could not be written: %2</source>
         <translation>Die Kartenseite %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TfmMapInternal</name>
+    <message>
+        <source>Zoom out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>Zoom in</source>
+        <translation>Vergrößern</translation>
+    </message>
+    <message>
+        <source>Turns the cursor into move map mode</source>
+        <translation>Schaltet den Mauszeiger in den Modus zum Verschieben der Karte</translation>
+    </message>
+    <message>
+        <source>Turns the cursor into set position mode</source>
+        <translation>Schaltet den Mauszeiger in den Modus zum Setzen der Position</translation>
+    </message>
+    <message>
+        <source>Allows you to select the pois on the map by clicking and dragging the mouse</source>
+        <translation>Damit wählen Sie die POIs auf der Karte durch Klicken und Ziehen mit der Maus aus</translation>
+    </message>
+    <message>
+        <source>Go to the online Tarvell maps page</source>
+        <translation>Zur Online-Kartenseite von Tarvell</translation>
+    </message>
+    <message>
+        <source>Click here to calibrate</source>
+        <translation>Hier klicken zum Kalibrieren</translation>
+    </message>
+    <message>
+        <source>Calibrates the map</source>
+        <translation>Kalibriert die Karte</translation>
+    </message>
+    <message>
+        <source>Map needs calibration!</source>
+        <translation>Die Karte muss kalibriert werden!</translation>
+    </message>
+    <message>
+        <source>Loading of calibration data failed: %1
+
+Please calibrate the map properly.</source>
+        <translation>Das Laden der Kalibrierdaten ist fehlgeschlagen: %1
+
+Bitte kalibrieren Sie die Karte richtig.</translation>
+    </message>
+    <message>
+        <source>First select a Calibration Point in the &quot;Calibrate...&quot; dialog</source>
+        <translation>Wählen Sie zuerst im Dialog &quot;Kalibrieren...&quot; einen Kalibrierpunkt</translation>
+    </message>
+    <message>
+        <source>%1
+Lat/Lon: %2/%3</source>
+        <translation>%1
+Breite/Länge: %2/%3</translation>
+    </message>
+    <message>
+        <source>Both calibration points have the same X. Choose two points that differ in X and in Y</source>
+        <translation>Beide Kalibrierpunkte haben dasselbe X. Wählen Sie zwei Punkte, die sich in X und in Y unterscheiden</translation>
+    </message>
+    <message>
+        <source>Both calibration points have the same Y. Choose two points that differ in X and in Y</source>
+        <translation>Beide Kalibrierpunkte haben dasselbe Y. Wählen Sie zwei Punkte, die sich in X und in Y unterscheiden</translation>
+    </message>
+    <message>
+        <source>Both calibration points have the same longitude. Enter two positions that differ in latitude and in longitude</source>
+        <translation>Beide Kalibrierpunkte haben dieselbe Länge. Geben Sie zwei Positionen ein, die sich in Breite und in Länge unterscheiden</translation>
+    </message>
+    <message>
+        <source>Both calibration points have the same latitude. Enter two positions that differ in latitude and in longitude</source>
+        <translation>Beide Kalibrierpunkte haben dieselbe Breite. Geben Sie zwei Positionen ein, die sich in Breite und in Länge unterscheiden</translation>
     </message>
 </context>
 <context>
@@ -2399,6 +2633,59 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Cannot read file %1: %2</source>
         <translation>Die Datei %1 kann nicht gelesen werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>uMap</name>
+    <message>
+        <source>The map picture %1 cannot be read: %2</source>
+        <translation>Das Kartenbild %1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>The map picture %1 cannot be read: it is too large</source>
+        <translation>Das Kartenbild %1 kann nicht gelesen werden: es ist zu groß</translation>
+    </message>
+</context>
+<context>
+    <name>uMapCalibration</name>
+    <message>
+        <source>the value %1 is missing</source>
+        <translation>der Wert %1 fehlt</translation>
+    </message>
+    <message>
+        <source>%1 = %2 is not a position on earth</source>
+        <translation>%1 = %2 ist kein Ort auf der Erde</translation>
+    </message>
+    <message>
+        <source>the calibration file is larger than %1 bytes</source>
+        <translation>die Kalibrierungsdatei ist größer als %1 Bytes</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid file size</source>
+        <translation>&apos;%1&apos; ist keine gültige Dateigröße</translation>
+    </message>
+    <message>
+        <source>&apos;%1&apos; is not a valid colour</source>
+        <translation>&apos;%1&apos; ist keine gültige Farbe</translation>
+    </message>
+    <message>
+        <source>the two calibration points share their X, Y, longitude or latitude</source>
+        <translation>die beiden Kalibrierungspunkte haben dasselbe X, Y, dieselbe Länge oder Breite</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read: %2</source>
+        <translation>%1 kann nicht gelesen werden: %2</translation>
+    </message>
+    <message>
+        <source>The calibration cannot be saved in the folder %1: %2</source>
+        <translation>Die Kalibrierung kann im Ordner %1 nicht gespeichert werden: %2</translation>
+    </message>
+</context>
+<context>
+    <name>uMetafile</name>
+    <message>
+        <source>Not a metafile</source>
+        <translation>Keine Metadatei</translation>
     </message>
 </context>
 <context>

@@ -11,6 +11,10 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "maps/fMapEmbedHtml.h"
+#include "maps/fMapInternal.h"
+#include "maps/fMapPointEmbed.h"
+#include "model/uModel.h"
 #include "plugins/PluginUtils.h"
 
 #include <QAction>
@@ -31,15 +35,23 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QStyle>
+#include <QTabBar>
 #include <QToolBar>
+#include <QToolButton>
 #include <QVBoxLayout>
+
+#include <unordered_set>
 
 namespace {
 
 // Typing stops at this length; texts set by the program are shown whole.
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
+constexpr int MapPaneMinimum = 134;
+// Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
+constexpr int FirstPluginTab = 2;
 
 std::map<quint64, TMDIChild*>& LiveChildren()
 {
@@ -78,6 +90,20 @@ struct TRefreshAfter {
 
 } // namespace
 
+void TEntriesView::mouseReleaseEvent(QMouseEvent* event)
+{
+    QTableView::mouseReleaseEvent(event);
+    if (OnMouseReleased)
+        OnMouseReleased();
+}
+
+void TEntriesView::keyReleaseEvent(QKeyEvent* event)
+{
+    QTableView::keyReleaseEvent(event);
+    if (OnKeyReleased)
+        OnKeyReleased(event);
+}
+
 void TEntriesView::dragEnterEvent(QDragEnterEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
 
 void TEntriesView::dragMoveEvent(QDragMoveEvent* event) { AnswerDrag(event, AcceptsDrop && AcceptsDrop(event->mimeData())); }
@@ -109,13 +135,21 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
 {
     setObjectName(QStringLiteral("MDIChild"));
     LiveChildren()[FKey] = this;
-    auto* central = new QWidget(this);
+    CreateActions();
+    spMap = new QSplitter(Qt::Horizontal, this);
+    spMap->setObjectName(QStringLiteral("spMap"));
+    spMap->setChildrenCollapsible(false);
+    spMap->installEventFilter(this);
+    setCentralWidget(spMap);
+    CreateMapPane();
+    auto* central = new QWidget(spMap);
     auto* layout = new QVBoxLayout(central);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    setCentralWidget(central);
-
-    CreateActions();
+    spMap->addWidget(central);
+    // The pane keeps its width as the window grows.
+    spMap->setStretchFactor(0, 0);
+    spMap->setStretchFactor(1, 1);
     ToolBar2 = new QToolBar(central);
     ToolBar2->setObjectName(QStringLiteral("ToolBar2"));
     ToolBar2->setIconSize(QSize(16, 16));
@@ -155,6 +189,8 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     ListView1->setDropIndicatorShown(true);
     ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
     ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
+    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
+    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
@@ -211,6 +247,13 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
 
     resize(600, 400);
     Retranslate();
+    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
+    RunCommand(this, [this] {
+        if (GetSettings().MapVisible)
+            ShowMapPane();
+        else
+            acCloseMapExecute();
+    });
     RefreshView(false);
     UpdateActions();
 }
@@ -219,6 +262,11 @@ TMDIChild::~TMDIChild()
 {
     FDestroying = true;
     disconnect(qApp, nullptr, this, nullptr);
+    // The map window's view hangs on the list: it goes first.
+    if (TMapForm* map = std::exchange(FMapForm, nullptr)) {
+        map->FormDeactivate();
+        delete map;
+    }
     LiveChildren().erase(FKey);
     for (int i = 1; i <= 3; ++i)
         FMain.StatusPanel(i)->clear();
@@ -266,10 +314,12 @@ void TMDIChild::Execute(TAction id)
     case TAction::acCommit:
         acCommitExecute();
         break;
-    // The map pane and the plug-in commands come with their own units; until then the table
-    // keeps these disabled.
     case TAction::acOpenMap:
+        acOpenMapExecute();
+        break;
     case TAction::acCloseMap:
+        acCloseMapExecute();
+        break;
     case TAction::acPluginGoto:
         if (TPluginOpenExternal* plugin = FMain.Data().FindDefaultPlugin())
             ShowInPlugin(*plugin);
@@ -379,6 +429,8 @@ void TMDIChild::Retranslate()
 {
     for (const TAction id : ActionsOf(TActionWindow::Child))
         Action(id)->setText(tr(ActionDef(id).Caption));
+    tsMaps->setTabText(0, tr("Internal Map"));
+    tsMaps->setTabText(1, tr("MapPoint"));
     UpdatePluginActions();
     FModel->headerDataChanged(Qt::Horizontal, 0, 2);
     RefreshView(false);
@@ -621,6 +673,7 @@ void TMDIChild::RefreshView(bool force)
     setWindowTitle(caption + QStringLiteral("[*]"));
     setWindowModified(Entries().Changed());
     AlignColumns();
+    PushSelectionToMap();
     ShowEntryInEdits();
 }
 
@@ -702,6 +755,8 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
     // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
     // the first paint on.
+    if (watched == spMap && event->type() == QEvent::Resize && FPlaceMapPane && !paMaps->isHidden())
+        PlaceMapPane();
     if (ListView1 && !FDestroying
         && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
         || (watched == ListView1->verticalScrollBar()
@@ -897,6 +952,7 @@ void TMDIChild::SelectAll()
     ListView1->setFocus();
     BulkSelecting = false;
     ShowEntryInEdits();
+    PushSelectionToMap();
 }
 
 void TMDIChild::InvertSelection()
@@ -909,6 +965,8 @@ void TMDIChild::InvertSelection()
     ListView1->setFocus();
     BulkSelecting = false;
     ShowEntryInEdits();
+    // The map shows the selection, so it follows the inverted one.
+    PushSelectionToMap();
 }
 
 // --- drag and drop -------------------------------------------------------------------------------
@@ -942,4 +1000,282 @@ bool TMDIChild::DropMime(const QMimeData* data, int row)
             source->AfterBulkChange();
     });
     return true;
+}
+
+// --- the map pane --------------------------------------------------------------------------------
+
+void TMDIChild::CreateMapPane()
+{
+    paMaps = new QWidget(spMap);
+    paMaps->setObjectName(QStringLiteral("paMaps"));
+    paMaps->setMinimumWidth(MapPaneMinimum);
+    auto* layout = new QVBoxLayout(paMaps);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    paMapForm = new QWidget(paMaps);
+    paMapForm->setObjectName(QStringLiteral("paMapForm"));
+    auto* host = new QVBoxLayout(paMapForm);
+    host->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(paMapForm, 1);
+    auto* tabs = new QHBoxLayout;
+    tabs->setContentsMargins(0, 0, 0, 0);
+    tsMaps = new QTabBar(paMaps);
+    tsMaps->setObjectName(QStringLiteral("tsMaps"));
+    tsMaps->setShape(QTabBar::RoundedSouth);
+    tsMaps->setDrawBase(false);
+    tsMaps->addTab(QStringLiteral("Internal Map"));
+    tsMaps->addTab(QStringLiteral("MapPoint"));
+    // One tab per HTML map plug-in of type 1, carrying its place in the list.
+    const TPluginList& maps = FMain.Data().MapPlugins;
+    for (int i = 0; i < maps.Count(); ++i) {
+        auto* plugin = maps.ItemAs<TPluginHtmlEmbed>(i);
+        QString caption;
+        bool tab = false;
+        RunCommand(this, [&] {
+            if (plugin && plugin->GetPlugInType() == 1) {
+                caption = plugin->Caption();
+                tab = true;
+            }
+        });
+        if (!tab)
+            continue;
+        tsMaps->setTabData(tsMaps->addTab(caption), i);
+    }
+    tabs->addWidget(tsMaps);
+    tabs->addStretch(1);
+    QAction* close = Action(TAction::acCloseMap);
+    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    auto* closeButton = new QToolButton(paMaps);
+    closeButton->setObjectName(QStringLiteral("buCloseMap"));
+    closeButton->setDefaultAction(close);
+    closeButton->setAutoRaise(true);
+    closeButton->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    tabs->addWidget(closeButton);
+    layout->addLayout(tabs);
+    spMap->addWidget(paMaps);
+    connect(tsMaps, &QTabBar::currentChanged, this, [this](int index) { Run([this, index] { tsMapsChange(index); }); });
+    connect(spMap, &QSplitter::splitterMoved, this, [this] {
+        const int width = paMaps->width();
+        if (width > 0) {
+            FMapPanelWidth = width;
+            GetSettings().MapPanelWidth = width;
+        }
+    });
+}
+
+TMapForm* TMDIChild::MapForm() const { return paMaps && !paMaps->isHidden() ? FMapForm : nullptr; }
+
+void TMDIChild::PlaceMapPane()
+{
+    const int total = spMap->width() - spMap->handleWidth();
+    spMap->setSizes({ FMapPanelWidth, std::max(total - FMapPanelWidth, 1) });
+    // Before the window is laid out the splitter has no width to share: it is placed again then.
+    FPlaceMapPane = !spMap->isVisible() || total <= FMapPanelWidth;
+}
+
+void TMDIChild::ShowMapPane()
+{
+    paMaps->show();
+    PlaceMapPane();
+    GetSettings().MapVisible = true;
+    Action(TAction::acOpenMap)->setChecked(true);
+    // Only plug-in tabs are remembered by caption ("MapTab" is empty for the first two).
+    int tab = 0;
+    for (int i = FirstPluginTab; i < tsMaps->count() && !GetSettings().MapTab.isEmpty(); ++i)
+        if (tsMaps->tabText(i) == GetSettings().MapTab) {
+            tab = i;
+            break;
+        }
+    if (tab == tsMaps->currentIndex())
+        tsMapsChange(tab);
+    else
+        tsMaps->setCurrentIndex(tab);
+}
+
+void TMDIChild::acOpenMapExecute()
+{
+    if (paMaps->isHidden())
+        ShowMapPane();
+    else
+        acCloseMapExecute();
+}
+
+void TMDIChild::acCloseMapExecute()
+{
+    paMaps->hide();
+    GetSettings().MapVisible = false;
+    Action(TAction::acOpenMap)->setChecked(false);
+}
+
+std::unique_ptr<TMapForm> TMDIChild::CreateMapForm(int index)
+{
+    switch (index) {
+    case 0: {
+        auto map = std::make_unique<TfmMapInternal>(Entries(), paMapForm);
+        map->OnSetPosition = [this](double lat, double lon) { MapSetPosition(lat, lon); };
+        map->OnMouseCoords = [this](int x, int y, double lat, double lon) { MapMouseCoords(x, y, lat, lon); };
+        map->OnSelectEntries = [this](TEntries& entries) { MapSelectEntries(entries); };
+        return map;
+    }
+    case 1: {
+        auto map = std::make_unique<TfmMapPointEmbed>(Entries(), paMapForm);
+        map->OnSetPosition = [this](double lat, double lon) { MapSetPosition(lat, lon); };
+        map->OnMouseCoords = [this](int x, int y, double lat, double lon) { MapMouseCoords(x, y, lat, lon); };
+        map->OnSelectEntries = [this](TEntries& entries) { MapSelectEntries(entries); };
+        return map;
+    }
+    default: {
+        // HTML maps get no callbacks.
+        auto* plugin = FMain.Data().MapPlugins.ItemAs<TPluginHtmlEmbed>(tsMaps->tabData(index).toInt());
+        if (!plugin || plugin->GetPlugInType() != 1)
+            return nullptr;
+        auto map = std::make_unique<TfmMapEmbedHtml>(Entries(), paMapForm);
+        map->SetMapPlugin(plugin);
+        return map;
+    }
+    }
+}
+
+void TMDIChild::tsMapsChange(int index)
+{
+    TMapForm* old = FMapForm;
+    const int previous = FMapTab;
+    std::unique_ptr<TMapForm> map;
+    try {
+        map = CreateMapForm(index);
+        if (map) {
+            map->setWindowFlags(Qt::Widget);
+            paMapForm->layout()->addWidget(map.get());
+            map->show();
+            // The window's activation runs with the window docked, so it sees its own size. The
+            // desktop map application is started only for a child the user can see.
+            FMapForm = map.get();
+            if (index != 1 || isVisible())
+                map->FormActivate();
+        }
+        GetSettings().MapTab = index >= FirstPluginTab ? tsMaps->tabText(index) : QString();
+    } catch (...) {
+        FMapForm = old;
+        map.reset();
+        const QSignalBlocker blocker(tsMaps);
+        if (previous >= 0)
+            tsMaps->setCurrentIndex(previous);
+        throw;
+    }
+    FMapForm = map.release();
+    FMapTab = index;
+    if (old) {
+        old->FormDeactivate();
+        delete old;
+    }
+    PushSelectionToMap();
+}
+
+void TMDIChild::PushSelectionToMap()
+{
+    TMapForm* map = MapForm();
+    if (!map || BulkSelecting || FDestroying)
+        return;
+    map->CurrentIndex = -1;
+    TEntries& shown = map->Entries();
+    shown.Clear();
+    const int selected = GetSelectedIndex();
+    const int count = Entries().Count();
+    for (const int row : SelectedIndices()) {
+        if (row >= count)
+            continue;
+        shown.AddEntry(&Entries()[row], false);
+        if (row == selected)
+            map->CurrentIndex = shown.Count() - 1;
+    }
+    // Runs from list input too: a map plug-in's failure is shown, never let out of the handler.
+    RunCommand(this, [map] { map->ShowEntries(); });
+}
+
+void TMDIChild::MapSetPosition(double lat, double lon)
+{
+    TEntry* entry = GetEntry();
+    if (!entry)
+        return;
+    entry->SetLatitude(lat);
+    entry->SetLongitude(lon);
+    // The model's change notice refreshes the window.
+    FModel->RowChanged(Entries().IndexOf(entry));
+}
+
+void TMDIChild::MapMouseCoords(int x, int y, double lat, double lon)
+{
+    const int decimals = CoordinatePrecision();
+    const QLocale locale;
+    FMain.StatusPanel(1)->setText(QStringLiteral("%1 %2 (%3 %4)")
+                                      .arg(locale.toString(lat, 'f', decimals), locale.toString(lon, 'f', decimals))
+                                      .arg(x)
+                                      .arg(y));
+}
+
+void TMDIChild::MapSelectEntries(TEntries& entries)
+{
+    {
+        const TFlagScope bulk(BulkSelecting);
+        struct TUpdatesFrozen {
+            QWidget* List;
+            ~TUpdatesFrozen() { List->setUpdatesEnabled(true); }
+        } frozen { ListView1 };
+        ListView1->setUpdatesEnabled(false);
+        std::unordered_set<const TEntry*> chosen;
+        chosen.reserve(size_t(entries.Count()));
+        for (int i = 0; i < entries.Count(); ++i)
+            chosen.insert(&entries[i]);
+        // One pass over the list, each run of chosen rows one range.
+        QItemSelection selection;
+        const int count = Entries().Count();
+        int first = -1;
+        for (int row = 0; row <= count; ++row) {
+            const bool in = row < count && chosen.count(&Entries()[row]) > 0;
+            if (in && first < 0)
+                first = row;
+            else if (!in && first >= 0) {
+                selection.append(QItemSelectionRange(FModel->index(first, 0), FModel->index(row - 1, 2)));
+                first = -1;
+            }
+        }
+        // Cleared first: comparing an old selection of many ranges with a new one takes the
+        // selection model a time that grows with the product of both.
+        QItemSelectionModel* model = ListView1->selectionModel();
+        model->clearSelection();
+        if (!selection.isEmpty())
+            model->select(selection, QItemSelectionModel::Select);
+    }
+    ShowEntryInEdits();
+    PushSelectionToMap();
+    UpdateActions();
+}
+
+void TMDIChild::ChildActivated()
+{
+    if (TMapForm* map = MapForm())
+        map->FormActivate();
+    RefreshView(true);
+}
+
+void TMDIChild::ListKeyReleased(QKeyEvent* key)
+{
+    const int code = key->key();
+    const bool modifierKey = code == Qt::Key_Shift || code == Qt::Key_Control;
+    const bool moveKey = code == Qt::Key_PageUp || code == Qt::Key_PageDown || code == Qt::Key_End
+        || code == Qt::Key_Home || code == Qt::Key_Up || code == Qt::Key_Down;
+    if (!moveKey && !(modifierKey && KeySelectPending))
+        return;
+    Qt::KeyboardModifiers held = key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier);
+    // Some platforms still report the released modifier as held in its own release.
+    if (code == Qt::Key_Shift)
+        held &= ~Qt::ShiftModifier;
+    if (code == Qt::Key_Control)
+        held &= ~Qt::ControlModifier;
+    if (held) {
+        KeySelectPending = true;
+        return;
+    }
+    KeySelectPending = false;
+    PushSelectionToMap();
 }

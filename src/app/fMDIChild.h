@@ -11,12 +11,16 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSplitter;
+class QTabBar;
 class QToolBar;
 class TEntriesModel;
+class TMapForm;
 class TPluginOpenExternal;
 
 // The POI list; what is dropped on it goes to its window.
@@ -28,8 +32,13 @@ public:
     bool IsEditing() const { return state() == EditingState; }
     std::function<bool(const QMimeData*)> AcceptsDrop;
     std::function<void(QDropEvent*)> OnDrop;
+    // After the list has handled a mouse release or a key release.
+    std::function<void()> OnMouseReleased;
+    std::function<void(QKeyEvent*)> OnKeyReleased;
 
 protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -97,6 +106,25 @@ public:
     // Drops our POI drag on row (-1: below the last item); anything else is refused (false).
     bool DropMime(const QMimeData* data, int row);
 
+    // --- the map pane ---
+    // The docked map window while the pane is shown and holds one, else nullptr.
+    TMapForm* MapForm() const;
+    // Shows the pane and docks the map window of the remembered tab.
+    void ShowMapPane();
+    void acOpenMapExecute();
+    void acCloseMapExecute();
+    // Docks the map window of tab index; on failure the previous window and tab stay.
+    void tsMapsChange(int index);
+    // The selected POIs to the map window, the list's selected item as its current one.
+    void PushSelectionToMap();
+    // Map callbacks: a picked position for the current POI (degrees), the mouse position on the
+    // map (status panel 1), POIs chosen on the map (selected here, nothing else).
+    void MapSetPosition(double lat, double lon);
+    void MapMouseCoords(int x, int y, double lat, double lon);
+    void MapSelectEntries(TEntries& entries);
+    // The main window activated this child: the map window first, then the status bar.
+    void ChildActivated();
+
     // --- plug-in commands ---
     // Shows the current POI in the external program of plugin, then, when "PluginAutoArrange" is
     // on and the plug-in can, puts the main window in the strip beside it. A failing plug-in is
@@ -120,9 +148,14 @@ public:
     QPushButton *buLatSign = nullptr, *buLonSign = nullptr;
     QToolBar* ToolBar2 = nullptr;
     QMenu* PopupActionBarEx1 = nullptr;
+    QWidget* paMaps = nullptr;
+    QSplitter* spMap = nullptr;
+    QWidget* paMapForm = nullptr;
+    QTabBar* tsMaps = nullptr;
     QMenu* miShowIn = nullptr;
     QMenu* miAddTo = nullptr;
     bool BulkSelecting = false;
+    bool KeySelectPending = false;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -134,6 +167,11 @@ private:
     // What each of the window's commands does.
     void Execute(TAction id);
     void CreateEditRow(QWidget* host);
+    void CreateMapPane();
+    void PlaceMapPane();
+    // The map window of tab index, not yet docked; nullptr for a tab that shows none.
+    std::unique_ptr<TMapForm> CreateMapForm(int index);
+    void ListKeyReleased(QKeyEvent* key);
     void Retranslate() override;
     void Run(const std::function<void()>& body);
     void EditChanged(TEntryEdit edit);
@@ -158,4 +196,9 @@ private:
     TActionArray<QAction*> FActions {};
     quint64 FKey = 0;
     bool FDestroying = false;
+    TMapForm* FMapForm = nullptr;
+    // The tab whose window is docked; -1 before the first.
+    int FMapTab = -1;
+    int FMapPanelWidth = 0;
+    bool FPlaceMapPane = false;
 };

@@ -186,10 +186,11 @@ TfmTarvellMainForm::TfmTarvellMainForm(TdmMain& data, QWidget* parent)
     setAcceptDrops(true);
     FFlags.LanguageIndex = -1;
 
-    // An activated child puts its own count and change mark into the status bar.
+    // An activated child activates its map window and puts its own count and change mark into
+    // the status bar.
     connect(FMdiArea, &QMdiArea::subWindowActivated, this, [this](QMdiSubWindow* window) {
         if (TMDIChild* child = ChildOfWindow(window))
-            child->RefreshView(true);
+            RunCommand(this, [child] { child->ChildActivated(); });
         UpdateActions();
     });
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });

@@ -186,9 +186,10 @@ private slots:
                  A::Tarvell1, A::Exit1, A::acAutoUpdateWizard, A::acAutoUpdateManager, A::Action4, A::acCalc,
                  A::actToolsBatchConvert, A::actPrefs, A::acSysInfo, A::acAbout })
             row(id, 0, true);
-        // Commands whose windows are not built yet stay disabled.
-        for (TAction id : { A::acOpenMap, A::acPluginGoto })
-            row(id, 2, false);
+        // Commands whose windows are not built yet stay disabled; the map pane opens always.
+        row(A::acPluginGoto, 2, false);
+        row(A::acOpenMap, 2, true);
+        row(A::acCloseMap, 2, true);
         row(A::acCommit, 9, true);
         row(A::acCommit, 11, true);
         row(A::acCommit, 10, false);

@@ -1,0 +1,51 @@
+// A bounds-checked reader of 16-bit metafiles (.wmf) for the common records, drawn through QPainter.
+#pragma once
+
+#include <QColor>
+#include <QCoreApplication>
+#include <QFont>
+#include <QImage>
+#include <QPainterPath>
+#include <QPen>
+#include <QBrush>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+
+#include <memory>
+#include <string_view>
+#include <vector>
+
+class QPainter;
+
+class TMetafileTexts {
+    Q_DECLARE_TR_FUNCTIONS(uMetafile)
+};
+
+// A parsed metafile: every record is decoded and checked when loaded, so drawing cannot fail.
+// Records other than the window origin and extent, pens, brushes, fonts, text colour and mode,
+// polygons, polylines, lines, rectangles, ellipses, text and device-independent bitmaps are skipped.
+class TMetafile {
+public:
+    // Files larger than this are refused unread.
+    static constexpr int64_t MaxFileSize = 64 * 1024 * 1024;
+
+    TMetafile();
+    ~TMetafile();
+    TMetafile(const TMetafile&);
+    TMetafile& operator=(const TMetafile&);
+
+    // Throws EConvertError (with the offset) for anything it cannot draw.
+    void LoadFromBytes(std::string_view bytes);
+    bool IsEmpty() const;
+    // Size in pixels at 96 pixels per inch (placeable header), else the window extent.
+    int Width() const;
+    int Height() const;
+    // Draws the whole picture scaled into target.
+    void Draw(QPainter& painter, const QRectF& target) const;
+
+    struct TData;
+
+private:
+    std::shared_ptr<const TData> FData;
+};

@@ -1,0 +1,931 @@
+// The internal map window on a maps folder of its own, alone and in a child window's map pane:
+// the marks where the calibration puts them, dragging, zooming, the wheel, the rubber band, a
+// picked position, hints, and calibrating with every question answered every way.
+#include "AppTestSupport.h"
+
+#include "app/dMain.h"
+#include "app/fMDIChild.h"
+#include "app/fMain.h"
+#include "app/uEntriesModel.h"
+#include "core/uSettings.h"
+#include "maps/fCalibrate.h"
+#include "maps/fMapInternal.h"
+#include "maps/uMap.h"
+#include "maps/uMapCalibration.h"
+#include "maps/uMapInternal.h"
+#include "model/uModel.h"
+
+#include <QColorDialog>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTabBar>
+#include <QtTest>
+
+namespace {
+
+// The fixture picture: 400 x 300, point 1 = south-west corner (0, 300) at 4.0 E 52.0 N, point
+// 2 = north-east corner (400, 0) at 5.0 E 52.75 N: 400 pixels a degree both ways, so that
+// lon = 4 + x / 400 and lat = 52 + (300 - y) / 400.
+constexpr int PictureWidth = 400;
+constexpr int PictureHeight = 300;
+
+QPoint PixelOf(double lon, double lat) { return QPoint(int((lon - 4) * 400), int(300 - (lat - 52) * 400)); }
+
+TMapCalibration FixtureCalibration()
+{
+    TMapCalibration c;
+    c.Cal1Lon = 4.0;
+    c.Cal1Lat = 52.0;
+    c.Cal1X = 0;
+    c.Cal1Y = PictureHeight;
+    c.Cal2Lon = 5.0;
+    c.Cal2Lat = 52.75;
+    c.Cal2X = PictureWidth;
+    c.Cal2Y = 0;
+    c.BackColor = InfColor::clTeal;
+    return c;
+}
+
+// A maps folder: "grid.bmp" with its side file, "plain.bmp" without one.
+struct TMapsFolder {
+    QTemporaryDir Dir;
+    QString Path;
+    TMapsFolder()
+    {
+        Path = Dir.path() + QLatin1Char('/');
+        QImage picture(PictureWidth, PictureHeight, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        picture.save(Path + QStringLiteral("grid.bmp"));
+        picture.fill(QColor(240, 240, 200));
+        picture.save(Path + QStringLiteral("plain.bmp"));
+        ::SaveCalibration(Path + QStringLiteral("grid.bmp"), FixtureCalibration());
+        SetMapsFolder(Path);
+    }
+    ~TMapsFolder() { SetMapsFolder(QString()); }
+    void Write(const QString& name, const QByteArray& bytes) const
+    {
+        QFile file(Path + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+};
+
+// A map window alone over its own list, shown with room to scroll at zoom 2.
+struct TMapWindow {
+    TEntries Source;
+    std::unique_ptr<TfmMapInternal> Map;
+    explicit TMapWindow(const QString& picture = QStringLiteral("grid.bmp"))
+    {
+        Map = std::make_unique<TfmMapInternal>(Source);
+        Map->resize(360, 320);
+        Map->show();
+        Map->FormActivate();
+        Select(picture);
+    }
+    void Select(const QString& picture)
+    {
+        Map->coMap->setCurrentIndex(Map->coMap->findText(picture));
+        emit Map->coMap->activated(Map->coMap->currentIndex());
+    }
+    // Shows every POI of Source, the one at current as the current entry.
+    void ShowAll(int current = -1)
+    {
+        Map->Entries().Clear();
+        for (int i = 0; i < Source.Count(); ++i)
+            Map->Entries().AddEntry(&Source[i], false);
+        Map->CurrentIndex = current;
+        Map->ShowEntries();
+    }
+    QPoint Scroll() const
+    {
+        return QPoint(Map->MapBox->horizontalScrollBar()->value(), Map->MapBox->verticalScrollBar()->value());
+    }
+};
+
+// A pixel of the marker picture that is fully opaque.
+QPoint OpaqueMarkerPixel(const QImage& marker)
+{
+    for (int y = marker.height() / 2; y < marker.height(); ++y)
+        for (int x = 0; x < marker.width(); ++x)
+            if (qAlpha(marker.pixel(x, y)) == 255)
+                return QPoint(x, y);
+    return QPoint(-1, -1);
+}
+
+struct TChildWindow {
+    TdmMain Data;
+    TfmTarvellMainForm Main { Data };
+    TMDIChild* Child = nullptr;
+    explicit TChildWindow(std::initializer_list<std::tuple<const char*, double, double>> places)
+    {
+        Main.resize(1000, 700);
+        Main.show();
+        Child = Main.NewChild();
+        Main.ShowChild(Child);
+        for (const auto& [name, lon, lat] : places)
+            Child->Entries().Add(name, "", lon, lat);
+        Child->Refresh();
+    }
+    TfmMapInternal* Map() const { return qobject_cast<TfmMapInternal*>(Child->MapForm()); }
+    void SelectRows(const std::vector<int>& rows, int current)
+    {
+        QItemSelectionModel* selection = Child->ListView1->selectionModel();
+        selection->clearSelection();
+        for (int row : rows)
+            selection->select(Child->Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(Child->Model()->index(current, 0), QItemSelectionModel::NoUpdate);
+        Child->PushSelectionToMap();
+    }
+};
+
+void Click(QWidget* widget, QPoint at, Qt::MouseButton button = Qt::LeftButton)
+{
+    QTest::mousePress(widget, button, Qt::NoModifier, at);
+    QTest::mouseRelease(widget, button, Qt::NoModifier, at);
+}
+
+// A mouse move with no button held, as the mouse passes over a widget.
+void Hover(QWidget* widget, QPoint at)
+{
+    QMouseEvent move(QEvent::MouseMove, QPointF(at), widget->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(widget, &move);
+}
+
+void Leave(QLineEdit* edit, const QString& text)
+{
+    edit->setText(text);
+    emit edit->editingFinished();
+}
+
+} // namespace
+
+class TestMapInternal : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestHome(); }
+    void init()
+    {
+        ResetSettingsForTests();
+        QFile::remove(SettingsStoreFileName());
+        QLocale::setDefault(QLocale::c());
+    }
+    void cleanup()
+    {
+        while (QApplication::overrideCursor())
+            QApplication::restoreOverrideCursor();
+    }
+
+    void markerIsDrawnWhereTheCalibrationPutsIt_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("zoom 0.5") << 0.5;
+        QTest::newRow("zoom 1") << 1.0;
+        QTest::newRow("zoom 2") << 2.0;
+    }
+    void markerIsDrawnWhereTheCalibrationPutsIt()
+    {
+        QFETCH(double, zoom);
+        TMapsFolder folder;
+        TMapWindow window;
+        QVERIFY(window.Map->Calibrated());
+        QCOMPARE(window.Map->OrvikMap1->GetCal2Lat(), 52.75);
+        window.Source.Add("museum", "", 4.25, 52.5);
+        window.ShowAll();
+        window.Map->OrvikMap1->SetZoom(zoom);
+        TOrvikMap& map = *window.Map->OrvikMap1;
+        const int x = map.LonToX(4.25);
+        const int y = map.LatToY(52.5);
+        QCOMPARE(x, qRound(100 * zoom));
+        QCOMPARE(y, qRound(100 * zoom));
+        const QImage marker = map.GetMarker();
+        const QPoint opaque = OpaqueMarkerPixel(marker);
+        QVERIFY(opaque.x() >= 0);
+        const QPoint at(x - marker.width() / 2 + opaque.x(), y - marker.height() / 2 + opaque.y());
+        QCOMPARE(QColor(map.grab().toImage().pixel(at)), QColor(marker.pixel(opaque)));
+        // Without the POI the picture shows through.
+        window.Map->Entries().Clear();
+        window.Map->ShowEntries();
+        QCOMPARE(QColor(map.grab().toImage().pixel(at)), QColor(Qt::white));
+    }
+
+    void currentEntryMarkIsPlacedAndScrolledIntoView()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        window.Map->OrvikMap1->SetZoom(2);
+        window.Source.Add("corner", "", 4.95, 52.05);
+        window.Source.Add("outside", "", 6.0, 52.05);
+        window.ShowAll(0);
+        TOrvikMap& map = *window.Map->OrvikMap1;
+        QVERIFY(window.Map->imgPos->isVisibleTo(window.Map.get()));
+        QCOMPARE(window.Map->imgPos->geometry(), QRect(map.LonToX(4.95) - 16, map.LatToY(52.05) - 16, 32, 32));
+        const QRect view(window.Scroll(), window.Map->MapBox->viewport()->size());
+        QVERIFY2(view.contains(window.Map->imgPos->geometry()), "scrolled just far enough");
+        QCOMPARE(view.right(), window.Map->imgPos->geometry().right());
+        window.Map->CurrentIndex = 1;
+        window.Map->ShowCurrentEntry();
+        QVERIFY2(window.Map->imgPos->isHidden(), "a POI beyond the picture has no mark");
+        window.Map->CurrentIndex = -1;
+        window.Map->ShowCurrentEntry();
+        QVERIFY(window.Map->imgPos->isHidden());
+    }
+
+    void dragScrollsTheMapAndGivesTheCursorBack()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        window.Map->acZoomin->trigger();
+        QCOMPARE(window.Map->OrvikMap1->width(), 800);
+        QVERIFY(window.Map->acSetMove->isChecked());
+        QCOMPARE(window.Map->OrvikMap1->cursor().shape(), Qt::OpenHandCursor);
+        QWidget* map = window.Map->OrvikMap1;
+        QTest::mousePress(map, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ClosedHandCursor);
+        QTest::mouseMove(map, QPoint(60, 40));
+        QCOMPARE(window.Scroll(), QPoint(40, 60));
+        // The pixel pressed stays under the mouse: (100, 100) is now at (60, 40) of the client area.
+        QTest::mouseMove(map, QPoint(40 + 30, 60 + 20));
+        QCOMPARE(window.Scroll(), QPoint(70, 80));
+        QTest::mouseRelease(map, Qt::LeftButton, Qt::NoModifier, QPoint(70, 80));
+        QVERIFY(!QApplication::overrideCursor());
+        QTest::mouseMove(map, QPoint(10, 10));
+        QCOMPARE(window.Scroll(), QPoint(70, 80));
+
+        // A drag whose window loses the mouse ends there.
+        QTest::mousePress(map, Qt::LeftButton, Qt::NoModifier, QPoint(200, 200));
+        QVERIFY(QApplication::overrideCursor());
+        QEvent deactivate(QEvent::WindowDeactivate);
+        QApplication::sendEvent(map, &deactivate);
+        QVERIFY(!QApplication::overrideCursor());
+        QTest::mouseMove(map, QPoint(150, 150));
+        QCOMPARE(window.Scroll(), QPoint(70, 80));
+        QTest::mouseRelease(map, Qt::LeftButton, Qt::NoModifier, QPoint(150, 150));
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void wheelScrollsSixOrTwentyFourPixels_data()
+    {
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QPoint>("expected");
+        QTest::newRow("plain") << int(Qt::NoModifier) << QPoint(100, 94);
+        QTest::newRow("Ctrl") << int(Qt::ControlModifier) << QPoint(100, 76);
+        QTest::newRow("Shift") << int(Qt::ShiftModifier) << QPoint(94, 100);
+        QTest::newRow("Shift Ctrl") << int(Qt::ShiftModifier | Qt::ControlModifier) << QPoint(76, 100);
+    }
+    void wheelScrollsSixOrTwentyFourPixels()
+    {
+        QFETCH(int, modifiers);
+        QFETCH(QPoint, expected);
+        TMapsFolder folder;
+        TMapWindow window;
+        window.Map->acZoomin->trigger();
+        window.Map->MapBox->horizontalScrollBar()->setValue(100);
+        window.Map->MapBox->verticalScrollBar()->setValue(100);
+        QWidget* viewport = window.Map->MapBox->viewport();
+        QWheelEvent wheel(QPointF(50, 50), viewport->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
+            Qt::NoButton, Qt::KeyboardModifiers(modifiers), Qt::NoScrollPhase, false);
+        QApplication::sendEvent(window.Map->OrvikMap1, &wheel);
+        QCOMPARE(window.Scroll(), expected);
+    }
+
+    void zoomStopsAtFourAndAHalfAndTheSamePictureIsNotReloaded()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        QAction* in = window.Map->acZoomin;
+        QAction* out = window.Map->acZoomout;
+        QVERIFY(in->isEnabled() && out->isEnabled());
+        in->trigger();
+        in->trigger();
+        QCOMPARE(window.Map->OrvikMap1->width(), 1600);
+        QVERIFY(!in->isEnabled());
+        in->trigger();
+        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 4.0);
+        for (int i = 0; i < 3; ++i)
+            out->trigger();
+        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 0.5);
+        QVERIFY(!out->isEnabled());
+        QVERIFY(in->isEnabled());
+        // Choosing the picture shown keeps it as it is; another one loads at zoom 1.
+        window.Select(QStringLiteral("grid.bmp"));
+        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 0.5);
+        window.Select(QStringLiteral("plain.bmp"));
+        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 1.0);
+        QCOMPARE(window.Map->LoadedName(), QStringLiteral("plain.bmp"));
+        QCOMPARE(GetSettings().Map, 1);
+    }
+
+    void pictureListIsRefilledOnEachDropDown()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        QCOMPARE(window.Map->coMap->count(), 2);
+        folder.Write(QStringLiteral("Another.GIF"), QByteArray());
+        window.Map->coMap->showPopup();
+        window.Map->coMap->hidePopup();
+        QCOMPARE(window.Map->coMap->count(), 3);
+        QCOMPARE(window.Map->coMap->itemText(0), QStringLiteral("Another.GIF"));
+        QCOMPARE(window.Map->coMap->currentText(), QStringLiteral("grid.bmp"));
+        QFile::remove(folder.Path + QStringLiteral("grid.bmp"));
+        window.Map->coMap->showPopup();
+        window.Map->coMap->hidePopup();
+        QCOMPARE(window.Map->coMap->currentIndex(), -1);
+    }
+
+    void emptyOrMissingFolderGivesAnEmptyList()
+    {
+        TScriptedPrompt prompt;
+        SetMapsFolder(QStringLiteral("/nonexistent/maps/"));
+        TEntries source;
+        TfmMapInternal map(source);
+        map.show();
+        map.FormActivate();
+        QCOMPARE(map.coMap->count(), 0);
+        QVERIFY(prompt.Boxes.empty());
+        QVERIFY(!map.acZoomin->isEnabled());
+        QVERIFY(!map.acCalibrate->isEnabled());
+        SetMapsFolder(QString());
+    }
+
+    void badPicturesAndSideFilesWarnAndShowThePanel()
+    {
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        folder.Write(QStringLiteral("broken.jpg"), QByteArray("not a picture at all"));
+        QImage image(40, 30, QImage::Format_RGB32);
+        image.fill(Qt::gray);
+        image.save(folder.Path + QStringLiteral("bad.bmp"));
+        const QByteArray size = QByteArray::number(QFileInfo(folder.Path + QStringLiteral("bad.bmp")).size());
+        folder.Write(QStringLiteral("bad.bmp.inf"), "Cal1Lon=abc\r\nCal1Lat=52\r\nCal2Lon=5\r\nCal2Lat=53\r\nMapCheck=" + size + "\r\n");
+        TMapWindow window;
+        QVERIFY(window.Map->Calibrated());
+        const double scale = window.Map->OrvikMap1->Scale().ScaleX();
+
+        // The first picture, "bad.bmp", said why it needs calibration when the window came up.
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        prompt.Boxes.clear();
+        window.Select(QStringLiteral("broken.jpg"));
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY2(prompt.Boxes.back().Text.contains(QStringLiteral("broken.jpg")), qPrintable(prompt.Boxes.back().Text));
+        QVERIFY(!window.Map->Calibrated());
+        // Choosing it again tries again.
+        window.Select(QStringLiteral("broken.jpg"));
+        QCOMPARE(prompt.Boxes.size(), size_t(2));
+
+        window.Select(QStringLiteral("bad.bmp"));
+        QCOMPARE(prompt.Boxes.size(), size_t(3));
+        QVERIFY2(prompt.Boxes.back().Text.startsWith(QStringLiteral("Loading of calibration data failed: ")),
+            qPrintable(prompt.Boxes.back().Text));
+        QVERIFY(prompt.Boxes.back().Text.endsWith(QStringLiteral("Please calibrate the map properly.")));
+        QVERIFY(window.Map->laNeedsCalibration->isVisibleTo(window.Map.get()));
+        QVERIFY(!window.Map->Calibrated());
+
+        // A side file of another picture size: the panel, and the last calibration stays.
+        window.Select(QStringLiteral("grid.bmp"));
+        QVERIFY(window.Map->Calibrated());
+        folder.Write(QStringLiteral("plain.bmp.inf"), "Cal1Lon=1\r\nCal1Lat=2\r\nCal2Lon=3\r\nCal2Lat=4\r\nMapCheck=12\r\n");
+        window.Select(QStringLiteral("plain.bmp"));
+        QCOMPARE(prompt.Boxes.size(), size_t(3));
+        QVERIFY(!window.Map->Calibrated());
+        QCOMPARE(window.Map->OrvikMap1->GetCal1Lon(), 4.0);
+        QCOMPARE(window.Map->OrvikMap1->Scale().ScaleX(), scale);
+    }
+
+    void hintNamesThePoiUnderTheMouse()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        window.Source.Add("museum", "", 4.25, 52.5);
+        window.ShowAll(0);
+        QString hint;
+        bool canShow = true;
+        TMapHintInfo info { window.Map->OrvikMap1, PixelOf(4.25, 52.5) - QPoint(1, 1), -1 };
+        window.Map->MapShowHint(hint, canShow, info);
+        QVERIFY(canShow);
+        QCOMPARE(hint, QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
+        QCOMPARE(info.ReshowTimeout, 500);
+        // Over the current entry's mark the same place gives the same hint.
+        hint.clear();
+        info = { window.Map->imgPos, PixelOf(4.25, 52.5) - QPoint(1, 1) - window.Map->imgPos->pos(), -1 };
+        window.Map->MapShowHint(hint, canShow, info);
+        QCOMPARE(hint, QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
+        // 0.02 degrees are 8 pixels at zoom 1.
+        info = { window.Map->OrvikMap1, PixelOf(4.25, 52.5) + QPoint(9, 0), -1 };
+        window.Map->MapShowHint(hint, canShow, info);
+        QVERIFY(hint.isEmpty());
+        QVERIFY(!canShow);
+        // Another control's hint is left alone.
+        hint = QStringLiteral("mine");
+        canShow = true;
+        info = { window.Map->coMap, QPoint(1, 1), -1 };
+        window.Map->MapShowHint(hint, canShow, info);
+        QCOMPARE(hint, QStringLiteral("mine"));
+        QVERIFY(canShow);
+        QCOMPARE(window.Map->OrvikMap1->OnHintText(PixelOf(4.25, 52.5).x(), PixelOf(4.25, 52.5).y()),
+            QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
+    }
+
+    // --- in the child window ---
+
+    void paneFollowsMapVisibleAndTheOpenAndCloseCommands()
+    {
+        TMapsFolder folder;
+        GetSettings().MapVisible = false;
+        GetSettings().MapPanelWidth = 50;
+        TChildWindow window({ { "a", 4.25, 52.5 } });
+        TMDIChild& child = *window.Child;
+        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(!child.MapForm());
+        QAction* open = child.Action(TAction::acOpenMap);
+        QVERIFY(open->isEnabled());
+        QVERIFY(!open->isChecked());
+        open->trigger();
+        QVERIFY(!child.paMaps->isHidden());
+        QVERIFY(open->isChecked());
+        QVERIFY(GetSettings().MapVisible);
+        QVERIFY(window.Map());
+        // No HTML map plug-ins here: the internal map and the desktop map application.
+        QCOMPARE(child.tsMaps->count(), 2);
+        QCOMPARE(child.tsMaps->tabText(0), QStringLiteral("Internal Map"));
+        QCOMPARE(child.tsMaps->tabText(1), QStringLiteral("MapPoint"));
+        QVERIFY2(child.paMaps->width() >= 134, "the pane is never narrower than its minimum");
+        QPointer<TMapForm> first = child.MapForm();
+        open->trigger();
+        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(!child.MapForm());
+        QVERIFY(!GetSettings().MapVisible);
+        QVERIFY2(first, "a hidden pane keeps its window");
+        child.Action(TAction::acOpenMap)->trigger();
+        QVERIFY2(!first, "showing the pane again docks a new window and frees the old one");
+        QVERIFY(window.Map());
+        child.Action(TAction::acCloseMap)->trigger();
+        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(!open->isChecked());
+        QVERIFY(!GetSettings().MapVisible);
+    }
+
+    void unknownMapTabOpensTheInternalMap()
+    {
+        TMapsFolder folder;
+        GetSettings().MapTab = QStringLiteral("A plug-in that is gone");
+        TChildWindow window({});
+        QVERIFY(window.Map());
+        QCOMPARE(window.Child->tsMaps->currentIndex(), 0);
+        QVERIFY(GetSettings().MapTab.isEmpty());
+    }
+
+    void splitterStoresThePaneWidth()
+    {
+        TMapsFolder folder;
+        TChildWindow window({});
+        QSplitter* splitter = window.Child->spMap;
+        QCOMPARE(window.Child->paMaps->width(), 200);
+        QWidget* handle = splitter->handle(1);
+        QVERIFY(handle);
+        auto drag = [handle](int dx) {
+            const QPoint from = handle->rect().center();
+            QTest::mousePress(handle, Qt::LeftButton, Qt::NoModifier, from);
+            QTest::mouseMove(handle, from + QPoint(dx, 0));
+            QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, from + QPoint(dx, 0));
+        };
+        drag(60);
+        QVERIFY(window.Child->paMaps->width() > 200);
+        QCOMPARE(GetSettings().MapPanelWidth, window.Child->paMaps->width());
+        drag(-400);
+        QCOMPARE(window.Child->paMaps->width(), 134);
+        QCOMPARE(GetSettings().MapPanelWidth, 134);
+    }
+
+    void selectionIsPushedToTheMapWithTheSelectedItemCurrent()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.25, 52.5 }, { "b", 4.5, 52.5 }, { "c", 4.75, 52.25 } });
+        TfmMapInternal* map = window.Map();
+        QVERIFY(map);
+        window.SelectRows({ 0, 2 }, 2);
+        QCOMPARE(map->Entries().Count(), 2);
+        QCOMPARE(std::string(map->Entries()[1].GetDescription()), std::string("c"));
+        QCOMPARE(map->CurrentIndex, 1);
+        QVERIFY(map->imgPos->isVisibleTo(map));
+        window.SelectRows({}, 0);
+        QCOMPARE(map->Entries().Count(), 0);
+        QCOMPARE(map->CurrentIndex, -1);
+        QVERIFY(map->imgPos->isHidden());
+        // Select All pushes, and so does a mouse release in the list.
+        window.Child->SelectAll();
+        QCOMPARE(map->Entries().Count(), 3);
+        QTest::mouseClick(window.Child->ListView1->viewport(), Qt::LeftButton, Qt::NoModifier,
+            window.Child->ListView1->visualRect(window.Child->Model()->index(1, 0)).center());
+        QCOMPARE(map->Entries().Count(), 1);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("b"));
+        QCOMPARE(map->CurrentIndex, 0);
+        // Keys: pushed when the key goes up, and with Shift only when Shift goes up.
+        window.Child->ListView1->setFocus();
+        QTest::keyClick(window.Child->ListView1, Qt::Key_Down);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("c"));
+        // (QTest's own key functions press and release the modifiers around the key.)
+        auto key = [&](QEvent::Type type, int code, Qt::KeyboardModifiers modifiers) {
+            QKeyEvent event(type, code, modifiers);
+            QApplication::sendEvent(window.Child->ListView1, &event);
+        };
+        key(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
+        key(QEvent::KeyPress, Qt::Key_Up, Qt::ShiftModifier);
+        key(QEvent::KeyRelease, Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 1, 2 }));
+        QCOMPARE(map->Entries().Count(), 1);
+        QVERIFY(window.Child->KeySelectPending);
+        key(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
+        QVERIFY(!window.Child->KeySelectPending);
+        QCOMPARE(map->Entries().Count(), 2);
+    }
+
+    void mouseCoordinatesGoToTheStatusBar()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.25, 52.5 } });
+        TfmMapInternal* map = window.Map();
+        Hover(map->OrvikMap1, QPoint(100, 20));
+        QCOMPARE(window.Main.StatusPanel(1)->text(), QStringLiteral("52.70000 4.25000 (100 20)"));
+    }
+
+    void rubberBandSelectsTheRowsInsideInAnyDirection_data()
+    {
+        QTest::addColumn<QPoint>("from");
+        QTest::addColumn<QPoint>("to");
+        // The band from (90, 90) to (210, 210) holds b and c; a lies on its left edge.
+        QTest::newRow("down right") << QPoint(90, 90) << QPoint(210, 210);
+        QTest::newRow("up left") << QPoint(210, 210) << QPoint(90, 90);
+        QTest::newRow("down left") << QPoint(210, 90) << QPoint(90, 210);
+        QTest::newRow("up right") << QPoint(90, 210) << QPoint(210, 90);
+    }
+    void rubberBandSelectsTheRowsInsideInAnyDirection()
+    {
+        QFETCH(QPoint, from);
+        QFETCH(QPoint, to);
+        TMapsFolder folder;
+        // Pixels: a (90, 150), b (100, 100), c (200, 200), d (300, 150).
+        TChildWindow window({ { "a", 4.225, 52.375 }, { "b", 4.25, 52.5 }, { "c", 4.5, 52.25 }, { "d", 4.75, 52.375 } });
+        window.Child->SelectAll();
+        TfmMapInternal* map = window.Map();
+        QCOMPARE(map->Entries().Count(), 4);
+        map->acSelect->trigger();
+        QWidget* control = map->OrvikMap1;
+        QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, from);
+        QVERIFY(map->shSelect->isVisibleTo(map));
+        QTest::mouseMove(control, to);
+        QCOMPARE(map->shSelect->geometry(), QRect(from, to).normalized());
+        QTest::mouseRelease(control, Qt::LeftButton, Qt::NoModifier, to);
+        QVERIFY(map->shSelect->isHidden());
+        QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 1, 2 }));
+        QCOMPARE(map->Entries().Count(), 2);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    void pickedPositionGoesToTheCurrentPoi()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.1, 52.1 }, { "b", 4.2, 52.2 } });
+        TfmMapInternal* map = window.Map();
+        window.SelectRows({ 0, 1 }, 1);
+        QVERIFY2(!map->acSetPos->isEnabled(), "two POIs shown");
+        window.SelectRows({ 1 }, 1);
+        QVERIFY(map->acSetPos->isEnabled());
+        map->acSetPos->trigger();
+        QCOMPARE(map->OrvikMap1->cursor().shape(), Qt::CrossCursor);
+        Click(map->OrvikMap1, QPoint(101, 100));
+        TEntry& b = window.Child->Entries()[1];
+        QCOMPARE(b.GetLatitude(), 52.5);
+        QCOMPARE(b.GetLongitude(), 4.2525);
+        QCOMPARE(window.Child->Entries()[0].GetLongitude(), 4.1);
+        // Other buttons do nothing.
+        Click(map->OrvikMap1, QPoint(10, 10), Qt::RightButton);
+        QCOMPARE(b.GetLongitude(), 4.2525);
+        // Two POIs: the mode goes back to moving.
+        window.SelectRows({ 0, 1 }, 1);
+        QVERIFY(!map->acSetPos->isEnabled());
+        QVERIFY(map->acSetMove->isChecked());
+        QCOMPARE(map->OrvikMap1->cursor().shape(), Qt::OpenHandCursor);
+        // An uncalibrated picture has no set-position mode.
+        window.SelectRows({ 1 }, 1);
+        QVERIFY(map->acSetPos->isEnabled());
+        map->coMap->setCurrentIndex(map->coMap->findText(QStringLiteral("plain.bmp")));
+        emit map->coMap->activated(map->coMap->currentIndex());
+        QVERIFY(!map->acSetPos->isEnabled());
+    }
+
+    void childActivationActivatesItsMap()
+    {
+        TMapsFolder folder;
+        TChildWindow window({});
+        TfmMapInternal* map = window.Map();
+        QCOMPARE(map->coMap->count(), 2);
+        folder.Write(QStringLiteral("new.jpg"), QByteArray());
+        map->acSelect->trigger();
+        window.Child->ChildActivated();
+        QCOMPARE(map->coMap->count(), 3);
+        QVERIFY(map->acSetMove->isChecked());
+    }
+
+    // --- calibration ---
+
+    void calibrationRoundTrip()
+    {
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        TfmMapInternal& map = *window.Map;
+        QVERIFY(!map.Calibrated());
+        QVERIFY(map.laNeedsCalibration->isVisibleTo(&map));
+        map.acZoomin->trigger();
+        map.acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(!map.coMap->isEnabled());
+        QVERIFY(!dialog->rbPoint1->isChecked() && !dialog->rbPoint2->isChecked());
+        dialog->rbPoint1->click();
+        Click(map.OrvikMap1, QPoint(40, 561));
+        QCOMPARE(dialog->X1(), 20);
+        QCOMPARE(dialog->Y1(), 280);
+        QCOMPARE(dialog->edX1->text(), QStringLiteral("20"));
+        Leave(dialog->edLatitude1, QStringLiteral("52.25"));
+        Leave(dialog->edLongitude1, QStringLiteral("4.05"));
+        QCOMPARE(dialog->edLatDeg1->text(), QStringLiteral("52"));
+        QCOMPARE(dialog->edLatMin1->text(), QStringLiteral("15"));
+        dialog->rbPoint2->click();
+        Click(map.OrvikMap1, QPoint(760, 40));
+        Leave(dialog->edLatitude2, QStringLiteral("52.7"));
+        Leave(dialog->edLongitude2, QStringLiteral("4.95"));
+        dialog->buLonSign2->click();
+        QCOMPARE(dialog->C2.GetLongitude(), -4.95);
+        dialog->buLonSign2->click();
+        Leave(dialog->edY2, QStringLiteral("20"));
+        QCOMPARE(dialog->Y2(), 20);
+        QCOMPARE(dialog->X2(), 380);
+        QVERIFY(prompt.Boxes.empty());
+        dialog->buOK->click();
+        QVERIFY(prompt.Boxes.empty());
+        QTRY_VERIFY(!dialog);
+        QVERIFY(map.coMap->isEnabled());
+        QVERIFY(map.Calibrated());
+        QVERIFY(QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
+
+        TMapWindow reloaded(QStringLiteral("plain.bmp"));
+        QVERIFY(reloaded.Map->Calibrated());
+        const TMapScale& before = map.OrvikMap1->Scale();
+        const TMapScale& after = reloaded.Map->OrvikMap1->Scale();
+        QCOMPARE(after.ScaleX(), before.ScaleX());
+        QCOMPARE(after.ScaleY(), before.ScaleY());
+        QCOMPARE(reloaded.Map->OrvikMap1->GetCal1X(), 20);
+        QCOMPARE(reloaded.Map->OrvikMap1->GetCal2Lat(), 52.7);
+        QVERIFY(qFuzzyCompare(after.ScaleX(), 400.0));
+        QVERIFY(qFuzzyCompare(after.ScaleY(), -260 / 0.45));
+    }
+
+    void calibrationQuestionsEveryWay_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("calibrated");
+        QTest::newRow("Yes") << IDYES << true;
+        QTest::newRow("No") << IDNO << false;
+        QTest::newRow("box closed") << IDCANCEL << false;
+    }
+    void calibrationQuestionsEveryWay()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, calibrated);
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        TfmMapInternal& map = *window.Map;
+        map.acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
+        // A click before a point is chosen only says so.
+        Click(map.OrvikMap1, QPoint(10, 10));
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("First select a Calibration Point in the \"Calibrate...\" dialog"));
+        QCOMPARE(dialog->X1(), 0);
+        // Points sharing X are refused.
+        dialog->SetX1(50);
+        dialog->SetY1(200);
+        dialog->SetX2(50);
+        dialog->SetY2(20);
+        Leave(dialog->edLatitude1, QStringLiteral("52.1"));
+        Leave(dialog->edLongitude1, QStringLiteral("4.1"));
+        Leave(dialog->edLatitude2, QStringLiteral("52.6"));
+        Leave(dialog->edLongitude2, QStringLiteral("4.9"));
+        dialog->buOK->click();
+        QCOMPARE(prompt.Boxes.size(), size_t(2));
+        QVERIFY2(prompt.Boxes.back().Text.contains(QStringLiteral("same X")), qPrintable(prompt.Boxes.back().Text));
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(!map.Calibrated());
+        // Points a little apart ask first.
+        dialog->SetX2(120);
+        prompt.Answers = { answer };
+        dialog->buOK->click();
+        QCOMPARE(prompt.Boxes.size(), size_t(3));
+        QVERIFY(prompt.Boxes.back().Text.startsWith(QStringLiteral("The calibrations point are very close")));
+        QCOMPARE(prompt.Boxes.back().Type & 0x0F, MB_YESNO);
+        QCOMPARE(map.Calibrated(), calibrated);
+        QCOMPARE(QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")), calibrated);
+        if (calibrated)
+            QTRY_VERIFY(!dialog);
+        else
+            QVERIFY(dialog && dialog->isVisible());
+    }
+
+    void calibrationDialogClosesEveryWayWithoutCalibrating_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::newRow("Cancel") << 0;
+        QTest::newRow("Escape") << 1;
+        QTest::newRow("close box") << 2;
+    }
+    void calibrationDialogClosesEveryWayWithoutCalibrating()
+    {
+        QFETCH(int, way);
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        TfmMapInternal& map = *window.Map;
+        map.acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
+        const int x2 = map.OrvikMap1->GetCal2X();
+        dialog->SetX1(5);
+        dialog->SetX2(395);
+        dialog->SetY2(300);
+        QVERIFY(!map.coMap->isEnabled());
+        switch (way) {
+        case 0: dialog->buCancel->click(); break;
+        case 1: QTest::keyClick(dialog, Qt::Key_Escape); break;
+        default: dialog->close(); break;
+        }
+        QTRY_VERIFY(!dialog);
+        QVERIFY(!map.CalibrationDialog());
+        QVERIFY(map.coMap->isEnabled());
+        QVERIFY(!map.Calibrated());
+        QCOMPARE(map.OrvikMap1->GetCal2X(), x2);
+        QVERIFY(!QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
+        QVERIFY(prompt.Boxes.empty());
+        // With the dialog gone clicks act in the mode again.
+        map.acZoomin->trigger();
+        QTest::mousePress(map.OrvikMap1, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QVERIFY(QApplication::overrideCursor());
+        QTest::mouseRelease(map.OrvikMap1, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    }
+
+    void customBackgroundColourIsChosenOrKept_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("OK") << true;
+        QTest::newRow("Cancel") << false;
+    }
+    void customBackgroundColourIsChosenOrKept()
+    {
+        QFETCH(bool, accept);
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TMapWindow window;
+        QCOMPARE(window.Map->BackColor(), InfColor::clTeal);
+        window.Map->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        QCOMPARE(dialog->Color(), InfColor::clTeal);
+        QCOMPARE(dialog->ColorBox1->currentText(), QStringLiteral("Teal"));
+        TOnNextModal answer([accept](QDialog* modal) {
+            auto* colors = qobject_cast<QColorDialog*>(modal);
+            QVERIFY(colors);
+            colors->setCurrentColor(QColor(0x12, 0x34, 0x56));
+            if (accept)
+                colors->accept();
+            else
+                colors->reject();
+        });
+        dialog->ColorBox1->setCurrentIndex(0);
+        emit dialog->ColorBox1->activated(0);
+        QVERIFY(answer.Ran);
+        const TInfColor expected = accept ? TInfColor(0x563412) : InfColor::clTeal;
+        QCOMPARE(dialog->Color(), expected);
+        prompt.Answers = { IDYES };
+        dialog->buOK->click();
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(window.Map->BackColor(), expected);
+        const TCalibrationLoad load = LoadCalibration(folder.Path + QStringLiteral("grid.bmp"), PictureWidth, PictureHeight);
+        QCOMPARE(load.State, TCalibrationState::Calibrated);
+        QCOMPARE(load.Calibration.BackColor, expected);
+    }
+
+    void unwritableFolderIsAUserErrorAndTheCalibrationStays()
+    {
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        // A folder where the side file should be: no file can take its place, not even for root.
+        QVERIFY(QDir(folder.Path).mkdir(QStringLiteral("plain.bmp.inf.tmp")) || true);
+        QVERIFY(QDir(folder.Path).mkdir(QStringLiteral("plain.bmp.inf")));
+        window.Map->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        dialog->SetX1(0);
+        dialog->SetY1(300);
+        dialog->SetX2(400);
+        dialog->SetY2(0);
+        Leave(dialog->edLatitude1, QStringLiteral("52"));
+        Leave(dialog->edLongitude1, QStringLiteral("4"));
+        Leave(dialog->edLatitude2, QStringLiteral("53"));
+        Leave(dialog->edLongitude2, QStringLiteral("5"));
+        dialog->buOK->click();
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QVERIFY2(prompt.Boxes.back().Text.contains(QDir::toNativeSeparators(folder.Dir.path())),
+            qPrintable(prompt.Boxes.back().Text));
+        QVERIFY2(dialog && dialog->isVisible(), "the dialog stays for another try");
+        QCOMPARE(window.Map->OrvikMap1->GetCal2Lat(), 53.0);
+        QVERIFY(window.Map->Calibrated());
+    }
+
+    // The sample file's child maximised with the whole sample map in view at zoom 0.5: every POI
+    // and the current one's mark drawn. On a real X server the picture is kept as map-window.png.
+    void mapPicture()
+    {
+        const QString maps = QStringLiteral(TARVELL_SAMPLE_MAPS "/");
+        if (!QFile::exists(maps + QStringLiteral("amsterdam.jpg")))
+            QSKIP("the sample map is not built");
+        SetMapsFolder(maps);
+        TScriptedPrompt prompt;
+        GetSettings().ChildrenMaximized = true;
+        GetSettings().MapPanelWidth = 560;
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        form.resize(1280, 900);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        form.OpenFile(nullptr, QStringLiteral(TARVELL_SAMPLES "/amsterdam.ov2"), false, QString());
+        TMDIChild* child = form.ActiveChild();
+        QVERIFY(child);
+        QVERIFY(child->parentWidget()->isMaximized());
+        auto* map = qobject_cast<TfmMapInternal*>(child->MapForm());
+        QVERIFY(map);
+        map->coMap->setCurrentIndex(map->coMap->findText(QStringLiteral("amsterdam.jpg")));
+        emit map->coMap->activated(map->coMap->currentIndex());
+        QVERIFY(map->Calibrated());
+        map->acZoomout->trigger();
+        QCOMPARE(map->OrvikMap1->GetZoom(), 0.5);
+        form.Action(TAction::acEditSelectAll)->trigger();
+        QCOMPARE(map->Entries().Count(), 12);
+        QVERIFY(prompt.Boxes.empty());
+        QApplication::processEvents();
+        const QSize view = map->MapBox->viewport()->size();
+        QVERIFY2(view.width() >= map->OrvikMap1->width() && view.height() >= map->OrvikMap1->height(),
+            "the whole map is in view");
+        QVERIFY(map->imgPos->isVisibleTo(map));
+
+        // Each POI's place looks different with the POIs drawn than without them.
+        map->imgPos->hide();
+        const QImage drawn = map->OrvikMap1->grab().toImage();
+        TEntries& shown = map->Entries();
+        std::vector<QPoint> places;
+        for (int i = 0; i < shown.Count(); ++i)
+            places.emplace_back(map->OrvikMap1->LonToX(shown[i].GetLongitude()), map->OrvikMap1->LatToY(shown[i].GetLatitude()));
+        const int current = map->CurrentIndex;
+        child->ListView1->clearSelection();
+        child->PushSelectionToMap();
+        const QImage bare = map->OrvikMap1->grab().toImage();
+        for (const QPoint& at : places) {
+            QVERIFY2(map->OrvikMap1->rect().contains(at), "the POI lies on the map");
+            QVERIFY2(drawn.pixel(at) != bare.pixel(at), qPrintable(QStringLiteral("no mark at %1,%2").arg(at.x()).arg(at.y())));
+        }
+        // The current POI's mark: its picture over the map at its place.
+        form.Action(TAction::acEditSelectAll)->trigger();
+        QCOMPARE(map->CurrentIndex, current);
+        QVERIFY(map->imgPos->isVisibleTo(map));
+        QCOMPARE(map->imgPos->pos(), places[size_t(current)] - QPoint(16, 16));
+        const QImage mark = PositionMarkPicture();
+        const QImage withMark = map->OrvikMap1->grab().toImage();
+        const QPoint opaque = OpaqueMarkerPixel(mark);
+        QVERIFY(opaque.x() >= 0);
+        QCOMPARE(QColor(withMark.pixel(map->imgPos->pos() + opaque)), QColor(mark.pixel(opaque)));
+        QVERIFY(SaveArtifactPicture(form.grab(), QStringLiteral("map-window.png")));
+    }
+
+    void mapWindowGoingFirstClosesItsDialog()
+    {
+        TMapsFolder folder;
+        auto window = std::make_unique<TMapWindow>();
+        window->Map->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = window->Map->CalibrationDialog();
+        QVERIFY(dialog);
+        window.reset();
+        QVERIFY(!dialog);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+QTEST_MAIN(TestMapInternal)
+#include "tst_fMapInternal.moc"
