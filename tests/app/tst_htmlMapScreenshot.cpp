@@ -48,13 +48,18 @@ int Pixels(const QImage& image, QRgb colour)
 class TestHtmlMapScreenshot : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { TestHome(); }
+    void initTestCase()
+    {
+        TestHome();
+        RegisterAllFormats();
+    }
 
     void sketchMapOfTheSample()
     {
         TLocalOnly interceptor;
         QWebEngineProfile::defaultProfile()->setUrlRequestInterceptor(&interceptor);
         ResetSettingsForTests();
+        GetSettings().ShowStartupScreen = false;
         GetSettings().MapVisible = true;
         GetSettings().MapTab = QStringLiteral("Sketch map");
         GetSettings().MapPanelWidth = 560;

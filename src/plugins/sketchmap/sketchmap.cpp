@@ -17,6 +17,8 @@ constexpr int MaxZoom = 12;
 constexpr double Width = 800;
 constexpr double Height = 600;
 constexpr double Margin = 40;
+// Room for the names right of the points.
+constexpr double LabelRoom = 140;
 
 struct TPoi {
     double Lon = 0;
@@ -89,8 +91,8 @@ void Build()
         spanLon /= std::pow(2.0, zoom - MinZoom);
         spanLat /= std::pow(2.0, zoom - MinZoom);
     }
-    const double scale = std::min((Width - 2 * Margin) / spanLon, (Height - 2 * Margin) / spanLat);
-    auto x = [&](double lon) { return Width / 2 + (lon - centreLon) * aspect * scale; };
+    const double scale = std::min((Width - 2 * Margin - LabelRoom) / spanLon, (Height - 2 * Margin) / spanLat);
+    auto x = [&](double lon) { return (Width - LabelRoom) / 2 + (lon - centreLon) * aspect * scale; };
     auto y = [&](double lat) { return Height / 2 - (lat - centreLat) * scale; };
 
     Page.reserve(512 + Pois.size() * 160);
