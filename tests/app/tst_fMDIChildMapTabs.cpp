@@ -174,6 +174,18 @@ private slots:
         QVERIFY(dynamic_cast<TfmMapInternal*>(window.Child->MapForm()));
     }
 
+    // The desktop map application is started only for a child the user can see.
+    void desktopMapOnlyForAVisibleChild()
+    {
+        TMapWindow window;
+        window.Form->hide();
+        QVERIFY(!window.Child->isVisible());
+        const int activations = TCountingLayer::Activations;
+        window.Child->tsMaps->setCurrentIndex(1);
+        QVERIFY(dynamic_cast<TfmMapPointEmbed*>(window.Child->MapForm()));
+        QCOMPARE(TCountingLayer::Activations, activations);
+    }
+
     // A map window that fails leaves the previous window and tab, shows the error once, and the
     // tab's going back does not run the change again.
     void failingWindowRollsBack()
