@@ -61,9 +61,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no map window\n");
         return 1;
     }
-    // About a tenth of the area: 316 x 221 of the 1000 x 700 pixels, from the north-west corner.
-    const QPoint from(0, 0);
-    const QPoint to(316, 221);
+    // About a tenth of the area: 316 x 221 of the 1000 x 700 pixels, from the north-west corner
+    // (QTest takes the point 0, 0 for the widget's centre).
+    const QPoint from(1, 1);
+    const QPoint to(317, 222);
     double best = 1e9;
     int selected = 0;
     for (int run = 0; run < runs; ++run) {
@@ -71,10 +72,18 @@ int main(int argc, char** argv)
         map->acSelect->trigger();
         QTest::mousePress(map->OrvikMap1, Qt::LeftButton, Qt::NoModifier, from);
         QTest::mouseMove(map->OrvikMap1, to);
+        // From the band's end to the selection pushed back to the map; the repaint that follows
+        // is not part of it.
         QElapsedTimer timer;
+        double ms = 0;
+        const auto selectEntries = map->OnSelectEntries;
+        map->OnSelectEntries = [&](TEntries& entries) {
+            selectEntries(entries);
+            ms = double(timer.nsecsElapsed()) / 1e6;
+        };
         timer.start();
         QTest::mouseRelease(map->OrvikMap1, Qt::LeftButton, Qt::NoModifier, to);
-        const double ms = double(timer.nsecsElapsed()) / 1e6;
+        map->OnSelectEntries = selectEntries;
         best = std::min(best, ms);
         selected = int(child->SelectedIndices().size());
         std::printf("run %d: band selecting %d of %d POIs (filter, list selection, push back): %.1f ms (map shows %d)\n",

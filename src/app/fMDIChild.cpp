@@ -948,6 +948,9 @@ void TMDIChild::SelectAll()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
     const TFlagScope bulk(BulkSelecting);
+    // Cleared first: the selection model compares an old selection of many ranges (a rubber band
+    // over scattered POIs) with the new one in a time that grows with the product of both.
+    ListView1->selectionModel()->clearSelection();
     ListView1->selectAll();
     ListView1->setFocus();
     BulkSelecting = false;
@@ -959,9 +962,23 @@ void TMDIChild::InvertSelection()
 {
     const std::unique_ptr<THourglass> hourglass = Entries().Count() > 1000 ? std::make_unique<THourglass>() : nullptr;
     const TFlagScope bulk(BulkSelecting);
-    if (FModel->rowCount() > 0)
-        ListView1->selectionModel()->select(
-            QItemSelection(FModel->index(0, 0), FModel->index(FModel->rowCount() - 1, 2)), QItemSelectionModel::Toggle);
+    // The inverted rows as ranges, set on a cleared selection (see SelectAll).
+    const std::vector<int> selected = SelectedIndices();
+    QItemSelection inverted;
+    int first = 0;
+    auto add = [&](int last) {
+        if (last >= first)
+            inverted.append(QItemSelectionRange(FModel->index(first, 0), FModel->index(last, 2)));
+    };
+    for (const int row : selected) {
+        add(row - 1);
+        first = row + 1;
+    }
+    add(FModel->rowCount() - 1);
+    QItemSelectionModel* model = ListView1->selectionModel();
+    model->clearSelection();
+    if (!inverted.isEmpty())
+        model->select(inverted, QItemSelectionModel::Select);
     ListView1->setFocus();
     BulkSelecting = false;
     ShowEntryInEdits();
@@ -1222,22 +1239,15 @@ void TMDIChild::MapSelectEntries(TEntries& entries)
             ~TUpdatesFrozen() { List->setUpdatesEnabled(true); }
         } frozen { ListView1 };
         ListView1->setUpdatesEnabled(false);
-        std::unordered_set<const TEntry*> chosen;
-        chosen.reserve(size_t(entries.Count()));
-        for (int i = 0; i < entries.Count(); ++i)
-            chosen.insert(&entries[i]);
-        // One pass over the list, each run of chosen rows one range.
+        const std::vector<int> rows = RowsOf(entries);
+        // Each run of chosen rows one range.
         QItemSelection selection;
-        const int count = Entries().Count();
-        int first = -1;
-        for (int row = 0; row <= count; ++row) {
-            const bool in = row < count && chosen.count(&Entries()[row]) > 0;
-            if (in && first < 0)
-                first = row;
-            else if (!in && first >= 0) {
-                selection.append(QItemSelectionRange(FModel->index(first, 0), FModel->index(row - 1, 2)));
-                first = -1;
-            }
+        for (size_t i = 0; i < rows.size();) {
+            size_t last = i;
+            while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+                ++last;
+            selection.append(QItemSelectionRange(FModel->index(rows[i], 0), FModel->index(rows[last], 2)));
+            i = last + 1;
         }
         // Cleared first: comparing an old selection of many ranges with a new one takes the
         // selection model a time that grows with the product of both.
@@ -1249,6 +1259,31 @@ void TMDIChild::MapSelectEntries(TEntries& entries)
     ShowEntryInEdits();
     PushSelectionToMap();
     UpdateActions();
+}
+
+std::vector<int> TMDIChild::RowsOf(TEntries& entries)
+{
+    // The map's POIs come in list order (the selection pushed, then filtered): one pass over the
+    // list meets them one after the other.
+    std::vector<int> rows;
+    const int count = Entries().Count();
+    const int wanted = entries.Count();
+    rows.reserve(size_t(wanted));
+    for (int row = 0; row < count && int(rows.size()) < wanted; ++row)
+        if (&Entries()[row] == &entries[int(rows.size())])
+            rows.push_back(row);
+    if (int(rows.size()) == wanted)
+        return rows;
+    // In another order: one pass over the list against the set of them.
+    std::unordered_set<const TEntry*> chosen;
+    chosen.reserve(size_t(wanted));
+    for (int i = 0; i < wanted; ++i)
+        chosen.insert(&entries[i]);
+    rows.clear();
+    for (int row = 0; row < count; ++row)
+        if (chosen.count(&Entries()[row]))
+            rows.push_back(row);
+    return rows;
 }
 
 void TMDIChild::ChildActivated()

@@ -172,6 +172,8 @@ private:
     // The map window of tab index, not yet docked; nullptr for a tab that shows none.
     std::unique_ptr<TMapForm> CreateMapForm(int index);
     void ListKeyReleased(QKeyEvent* key);
+    // The rows of the list that hold the given POIs, ascending.
+    std::vector<int> RowsOf(TEntries& entries);
     void Retranslate() override;
     void Run(const std::function<void()>& body);
     void EditChanged(TEntryEdit edit);

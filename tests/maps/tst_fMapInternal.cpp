@@ -589,6 +589,25 @@ private slots:
         QVERIFY(!QApplication::overrideCursor());
     }
 
+    void invertingABandSelectionShowsTheOthers()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.1, 52.1 }, { "b", 4.2, 52.2 }, { "c", 4.3, 52.3 }, { "d", 4.4, 52.4 }, { "e", 4.5, 52.5 } });
+        TfmMapInternal* map = window.Map();
+        window.SelectRows({ 0, 2, 3 }, 2);
+        window.Child->InvertSelection();
+        QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 1, 4 }));
+        QCOMPARE(map->Entries().Count(), 2);
+        window.Child->InvertSelection();
+        QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 0, 2, 3 }));
+        window.Child->SelectAll();
+        QCOMPARE(window.Child->SelectedIndices().size(), size_t(5));
+        QCOMPARE(map->Entries().Count(), 5);
+        window.Child->InvertSelection();
+        QVERIFY(window.Child->SelectedIndices().empty());
+        QCOMPARE(map->Entries().Count(), 0);
+    }
+
     void pickedPositionGoesToTheCurrentPoi()
     {
         TMapsFolder folder;
