@@ -65,9 +65,18 @@ void TMapPicture::SetImage(const QImage& image)
                                      : image.convertToFormat(QImage::Format_RGB32);
 }
 
-bool TMapPicture::IsEmpty() const { return Width() <= 0 || Height() <= 0; }
-int TMapPicture::Width() const { return FIsMetafile ? FMetafile.Width() : FImage.width(); }
-int TMapPicture::Height() const { return FIsMetafile ? FMetafile.Height() : FImage.height(); }
+bool TMapPicture::IsEmpty() const
+{
+    return Width() <= 0 || Height() <= 0;
+}
+int TMapPicture::Width() const
+{
+    return FIsMetafile ? FMetafile.Width() : FImage.width();
+}
+int TMapPicture::Height() const
+{
+    return FIsMetafile ? FMetafile.Height() : FImage.height();
+}
 
 void TMapPicture::Draw(QPainter& painter, const QRectF& target, const QRect& clip) const
 {
@@ -97,7 +106,8 @@ void TMapPicture::Draw(QPainter& painter, const QRectF& target, const QRect& cli
         const int bottom = std::min(FImage.height(), int(std::ceil((visible.bottom() - target.top()) / sy)));
         if (right > left && bottom > top) {
             const QRectF source(left, top, right - left, bottom - top);
-            const QRectF dest(target.left() + left * sx, target.top() + top * sy, source.width() * sx, source.height() * sy);
+            const QRectF dest(
+                target.left() + left * sx, target.top() + top * sy, source.width() * sx, source.height() * sy);
             painter.setRenderHint(QPainter::SmoothPixmapTransform, sx < 1 || sy < 1);
             painter.drawImage(dest, FImage, source);
         }
@@ -163,7 +173,8 @@ TOrvikMap::TOrvikMap(QWidget* parent)
     : QWidget(parent)
     , FMarkers(this)
 {
-    setAttribute(Qt::WA_OpaquePaintEvent, false);
+    // The windows show the coordinates under the mouse without a button held.
+    setMouseTracking(true);
     UpdateSize();
 }
 
@@ -202,10 +213,10 @@ void TOrvikMap::ClearMapPic()
 void TOrvikMap::PictureChanged()
 {
     UpdateSize();
-    if (!FMapPic.IsEmpty()) {
+    if (!FMapPic.IsEmpty())
         UpdateScale();
-        update();
-    }
+    // Also without a picture: the old one must not stay on screen.
+    update();
 }
 
 void TOrvikMap::SetMarker(const QImage& picture)
@@ -280,11 +291,17 @@ void TOrvikMap::SetZoom(double value)
     update();
 }
 
-void TOrvikMap::UpdateScale() { FScale.UpdateScale(); }
+void TOrvikMap::UpdateScale()
+{
+    FScale.UpdateScale();
+}
 
 namespace {
 // A widget cannot be larger than this.
-int WidgetExtent(double value) { return std::clamp(RoundToInt32(value), 0, QWIDGETSIZE_MAX); }
+int WidgetExtent(double value)
+{
+    return std::clamp(RoundToInt32(value), 0, QWIDGETSIZE_MAX);
+}
 } // namespace
 
 void TOrvikMap::UpdateSize()
@@ -295,7 +312,10 @@ void TOrvikMap::UpdateSize()
         resize(WidgetExtent(FMapPic.Width() * GetZoom()), WidgetExtent(FMapPic.Height() * GetZoom()));
 }
 
-QSize TOrvikMap::sizeHint() const { return size(); }
+QSize TOrvikMap::sizeHint() const
+{
+    return size();
+}
 
 void TOrvikMap::DrawMarkerAt(double lat, double lon)
 {
@@ -306,7 +326,8 @@ void TOrvikMap::DrawMarkerAt(double lat, double lon)
     // 64-bit, so a position far off the picture cannot overflow.
     const int64_t left = int64_t(LonToX(lon)) - w / 2;
     const int64_t top = int64_t(LatToY(lat)) - h / 2;
-    if (left + w <= FPaintClip.left() || left > FPaintClip.right() || top + h <= FPaintClip.top() || top > FPaintClip.bottom())
+    if (left + w <= FPaintClip.left() || left > FPaintClip.right() || top + h <= FPaintClip.top()
+        || top > FPaintClip.bottom())
         return;
     FCanvas->drawImage(QPoint(int(left), int(top)), FMarker);
 }
@@ -332,7 +353,8 @@ void TOrvikMap::paintEvent(QPaintEvent* event)
     FCanvas = nullptr;
     if (failure) {
         // A box shown inside a paint would paint again: the failure is reported afterwards.
-        QTimer::singleShot(0, this, [this, failure] { RunCommand(this, [failure] { std::rethrow_exception(failure); }); });
+        QTimer::singleShot(
+            0, this, [this, failure] { RunCommand(this, [failure] { std::rethrow_exception(failure); }); });
     }
 }
 
@@ -398,15 +420,24 @@ QColor InfColorToQColor(TInfColor color, const QPalette& palette)
 {
     using namespace InfColor;
     switch (color) {
-    case clWindow: return palette.color(QPalette::Base);
-    case clWindowText: return palette.color(QPalette::Text);
-    case clHighlight: return palette.color(QPalette::Highlight);
-    case clHighlightText: return palette.color(QPalette::HighlightedText);
-    case clBtnFace: return palette.color(QPalette::Button);
-    case clBtnShadow: return palette.color(QPalette::Dark);
-    case clBtnText: return palette.color(QPalette::ButtonText);
-    case clInfoBk: return palette.color(QPalette::ToolTipBase);
-    default: break;
+    case clWindow:
+        return palette.color(QPalette::Base);
+    case clWindowText:
+        return palette.color(QPalette::Text);
+    case clHighlight:
+        return palette.color(QPalette::Highlight);
+    case clHighlightText:
+        return palette.color(QPalette::HighlightedText);
+    case clBtnFace:
+        return palette.color(QPalette::Button);
+    case clBtnShadow:
+        return palette.color(QPalette::Dark);
+    case clBtnText:
+        return palette.color(QPalette::ButtonText);
+    case clInfoBk:
+        return palette.color(QPalette::ToolTipBase);
+    default:
+        break;
     }
     if (color & SystemColorFlag)
         return palette.color(QPalette::Button);
@@ -444,7 +475,8 @@ QImage PositionMarkPicture()
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 4.0}, std::pair{QColor(0, 70, 200), 2.0}}) {
+    for (const auto& [colour, width] :
+        { std::pair { QColor(Qt::white), 4.0 }, std::pair { QColor(0, 70, 200), 2.0 } }) {
         p.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap));
         p.setBrush(Qt::NoBrush);
         p.drawEllipse(QRectF(6, 6, 20, 20));

@@ -6,8 +6,8 @@
 #include "maps/uMapScale.h"
 #include "maps/uMetafile.h"
 
-#include <QCoreApplication>
 #include <QColor>
+#include <QCoreApplication>
 #include <QImage>
 #include <QPalette>
 #include <QString>

@@ -16,32 +16,32 @@ namespace {
 
 using namespace InfColor;
 
-constexpr std::array<TInfColorName, 24> ColorNames{{
-    {"clBlack", clBlack},
-    {"clMaroon", clMaroon},
-    {"clGreen", clGreen},
-    {"clOlive", clOlive},
-    {"clNavy", clNavy},
-    {"clPurple", clPurple},
-    {"clTeal", clTeal},
-    {"clGray", clGray},
-    {"clSilver", clSilver},
-    {"clRed", clRed},
-    {"clLime", clLime},
-    {"clYellow", clYellow},
-    {"clBlue", clBlue},
-    {"clFuchsia", clFuchsia},
-    {"clAqua", clAqua},
-    {"clWhite", clWhite},
-    {"clBtnFace", clBtnFace},
-    {"clWindow", clWindow},
-    {"clWindowText", clWindowText},
-    {"clHighlight", clHighlight},
-    {"clHighlightText", clHighlightText},
-    {"clBtnShadow", clBtnShadow},
-    {"clBtnText", clBtnText},
-    {"clInfoBk", clInfoBk},
-}};
+constexpr std::array<TInfColorName, 24> ColorNames { {
+    { "clBlack", clBlack },
+    { "clMaroon", clMaroon },
+    { "clGreen", clGreen },
+    { "clOlive", clOlive },
+    { "clNavy", clNavy },
+    { "clPurple", clPurple },
+    { "clTeal", clTeal },
+    { "clGray", clGray },
+    { "clSilver", clSilver },
+    { "clRed", clRed },
+    { "clLime", clLime },
+    { "clYellow", clYellow },
+    { "clBlue", clBlue },
+    { "clFuchsia", clFuchsia },
+    { "clAqua", clAqua },
+    { "clWhite", clWhite },
+    { "clBtnFace", clBtnFace },
+    { "clWindow", clWindow },
+    { "clWindowText", clWindowText },
+    { "clHighlight", clHighlight },
+    { "clHighlightText", clHighlightText },
+    { "clBtnShadow", clBtnShadow },
+    { "clBtnText", clBtnText },
+    { "clInfoBk", clInfoBk },
+} };
 
 bool IsNamedSystemColor(TInfColor color)
 {
@@ -52,8 +52,8 @@ bool IsNamedSystemColor(TInfColor color)
 }
 
 // The keys in the order they are written.
-constexpr std::array<const char*, 10> Keys{
-    "Cal1Lon", "Cal1Lat", "Cal1X", "Cal1Y", "Cal2Lon", "Cal2Lat", "Cal2X", "Cal2Y", "BackColor", "MapCheck"};
+constexpr std::array<const char*, 10> Keys { "Cal1Lon", "Cal1Lat", "Cal1X", "Cal1Y", "Cal2Lon", "Cal2Lat", "Cal2X",
+    "Cal2Y", "BackColor", "MapCheck" };
 
 enum KeyIndex { kCal1Lon, kCal1Lat, kCal1X, kCal1Y, kCal2Lon, kCal2Lat, kCal2X, kCal2Y, kBackColor, kMapCheck };
 
@@ -79,7 +79,10 @@ std::string_view Trimmed(std::string_view text)
     return text;
 }
 
-QString Latin1(std::string_view text) { return QString::fromLatin1(text.data(), qsizetype(text.size())); }
+QString Latin1(std::string_view text)
+{
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
 
 // The value of each key, the first occurrence winning; nullopt for a missing key.
 std::array<std::optional<std::string_view>, Keys.size()> SplitValues(std::string_view text)
@@ -111,15 +114,17 @@ struct EBadValue {
 double Degrees(const std::optional<std::string_view>& value, KeyIndex key, double limit)
 {
     if (!value)
-        throw EBadValue{TMapCalibrationTexts::tr("the value %1 is missing").arg(QLatin1String(Keys[key]))};
+        throw EBadValue { TMapCalibrationTexts::tr("the value %1 is missing").arg(QLatin1String(Keys[key])) };
     double degrees = 0;
     try {
         degrees = StrToFloatSep(*value, '.');
     } catch (const ETarvellError& e) {
-        throw EBadValue{e.Message()};
+        throw EBadValue { e.Message() };
     }
     if (!(std::fabs(degrees) <= limit))
-        throw EBadValue{TMapCalibrationTexts::tr("%1 = %2 is not a position on earth").arg(QLatin1String(Keys[key]), Latin1(*value))};
+        throw EBadValue {
+            TMapCalibrationTexts::tr("%1 = %2 is not a position on earth").arg(QLatin1String(Keys[key]), Latin1(*value))
+        };
     return degrees;
 }
 
@@ -130,7 +135,7 @@ int32_t Pixel(const std::optional<std::string_view>& value, int32_t fallback)
     try {
         return StrToInt32(*value);
     } catch (const ETarvellError& e) {
-        throw EBadValue{e.Message()};
+        throw EBadValue { e.Message() };
     }
 }
 
@@ -144,9 +149,9 @@ QString InfColorToText(TInfColor color)
     return QStringLiteral("$%1").arg(color, 8, 16, QChar('0')).toUpper();
 }
 
-std::optional<TInfColor> InfColorFromText(QStringView text)
+std::optional<TInfColor> InfColorFromText(const QString& untrimmed)
 {
-    text = text.trimmed();
+    const QString text = untrimmed.trimmed();
     for (const auto& entry : ColorNames)
         if (text.compare(QLatin1String(entry.Name), Qt::CaseInsensitive) == 0)
             return entry.Color;
@@ -156,7 +161,7 @@ std::optional<TInfColor> InfColorFromText(QStringView text)
     const char* first = bytes.constData();
     const char* last = first + bytes.size();
     uint64_t value = 0;
-    std::from_chars_result result{};
+    std::from_chars_result result {};
     if (*first == '$')
         result = std::from_chars(first + 1, last, value, 16);
     else
@@ -181,16 +186,23 @@ const TInfColorName* InfColorNames(int& count)
     return ColorNames.data();
 }
 
-QString CalibrationFileName(const QString& picturePath) { return picturePath + QStringLiteral(".inf"); }
+QString CalibrationFileName(const QString& picturePath)
+{
+    return picturePath + QStringLiteral(".inf");
+}
 
-int32_t MapCheckOf(int64_t pictureFileSize) { return int32_t(uint32_t(uint64_t(pictureFileSize))); }
+int32_t MapCheckOf(int64_t pictureFileSize)
+{
+    return int32_t(uint32_t(uint64_t(pictureFileSize)));
+}
 
 TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int pictureHeight, int64_t pictureFileSize)
 {
     TCalibrationLoad load;
     load.State = TCalibrationState::Invalid;
     if (int64_t(text.size()) > MaxCalibrationFileSize) {
-        load.Message = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
+        load.Message
+            = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
         return load;
     }
     const auto values = SplitValues(text);
@@ -208,7 +220,8 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
         if (first != last && *first == '+')
             ++first;
         const auto result = std::from_chars(first, last, checkValue, 10);
-        if (digits.empty() || result.ec != std::errc() || result.ptr != last || checkValue < INT32_MIN || checkValue > int64_t(UINT32_MAX)) {
+        if (digits.empty() || result.ec != std::errc() || result.ptr != last || checkValue < INT32_MIN
+            || checkValue > int64_t(UINT32_MAX)) {
             load.Message = TMapCalibrationTexts::tr("'%1' is not a valid file size").arg(Latin1(digits));
             return load;
         }
@@ -231,7 +244,7 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
         if (colour && !colour->empty()) {
             const auto parsed = InfColorFromText(Latin1(*colour));
             if (!parsed)
-                throw EBadValue{TMapCalibrationTexts::tr("'%1' is not a valid colour").arg(Latin1(*colour))};
+                throw EBadValue { TMapCalibrationTexts::tr("'%1' is not a valid colour").arg(Latin1(*colour)) };
             c.BackColor = *parsed;
         }
     } catch (const EBadValue& e) {
@@ -258,12 +271,14 @@ TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, i
     }
     load.State = TCalibrationState::Invalid;
     if (info.size() > MaxCalibrationFileSize) {
-        load.Message = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
+        load.Message
+            = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
         return load;
     }
     QFile file(info.filePath());
     if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        load.Message = TMapCalibrationTexts::tr("%1 cannot be read: %2").arg(QDir::toNativeSeparators(info.filePath()), file.errorString());
+        load.Message = TMapCalibrationTexts::tr("%1 cannot be read: %2")
+                           .arg(QDir::toNativeSeparators(info.filePath()), file.errorString());
         return load;
     }
     // Read with a bound: the file may grow after the size was taken.
@@ -271,7 +286,8 @@ TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, i
     // The size of exactly that file, no pattern matching (a picture name may hold "*" or "?").
     const QFileInfo picture(picturePath);
     const int64_t pictureSize = picture.isFile() ? picture.size() : 0;
-    return ParseCalibration(std::string_view(bytes.constData(), size_t(bytes.size())), pictureWidth, pictureHeight, pictureSize);
+    return ParseCalibration(
+        std::string_view(bytes.constData(), size_t(bytes.size())), pictureWidth, pictureHeight, pictureSize);
 }
 
 std::string CalibrationText(const TMapCalibration& c, int64_t pictureFileSize)

@@ -43,7 +43,7 @@ constexpr TInfColor clInfoBk = SystemColorFlag | 24;
 QString InfColorToText(TInfColor color);
 // A symbolic name (any case) or "$" and hex digits; nullopt for anything else, a system colour
 // that is not one of the named ones among them.
-std::optional<TInfColor> InfColorFromText(QStringView text);
+std::optional<TInfColor> InfColorFromText(const QString& text);
 // The named colours, basic ones first, in the order a colour box lists them.
 struct TInfColorName {
     const char* Name;

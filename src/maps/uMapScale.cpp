@@ -39,8 +39,14 @@ void TMapScale::UpdateScale()
     }
 }
 
-double TMapScale::ScaleX() const { return FLonSpan == 0 ? 0 : FXSpan / FLonSpan; }
-double TMapScale::ScaleY() const { return FLatSpan == 0 ? 0 : FYSpan / FLatSpan; }
+double TMapScale::ScaleX() const
+{
+    return FLonSpan == 0 ? 0 : FXSpan / FLonSpan;
+}
+double TMapScale::ScaleY() const
+{
+    return FLatSpan == 0 ? 0 : FYSpan / FLatSpan;
+}
 
 namespace {
 
@@ -63,10 +69,22 @@ double ToDegrees(double pixel, double v1, int32_t c1, double span, double pixelS
 
 } // namespace
 
-int32_t TMapScale::LonToX(double lon) const { return ToPixel(lon, Cal1Lon, Cal1X, FLonSpan, FXSpan, FZoom); }
-int32_t TMapScale::LatToY(double lat) const { return ToPixel(lat, Cal1Lat, Cal1Y, FLatSpan, FYSpan, FZoom); }
-double TMapScale::XToLon(double x) const { return ToDegrees(x, Cal1Lon, Cal1X, FLonSpan, FXSpan, FZoom); }
-double TMapScale::YToLat(double y) const { return ToDegrees(y, Cal1Lat, Cal1Y, FLatSpan, FYSpan, FZoom); }
+int32_t TMapScale::LonToX(double lon) const
+{
+    return ToPixel(lon, Cal1Lon, Cal1X, FLonSpan, FXSpan, FZoom);
+}
+int32_t TMapScale::LatToY(double lat) const
+{
+    return ToPixel(lat, Cal1Lat, Cal1Y, FLatSpan, FYSpan, FZoom);
+}
+double TMapScale::XToLon(double x) const
+{
+    return ToDegrees(x, Cal1Lon, Cal1X, FLonSpan, FXSpan, FZoom);
+}
+double TMapScale::YToLat(double y) const
+{
+    return ToDegrees(y, Cal1Lat, Cal1Y, FLatSpan, FYSpan, FZoom);
+}
 
 bool TMapScale::PointsDegenerate() const
 {

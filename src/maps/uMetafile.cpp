@@ -1,27 +1,681 @@
-// A bounds-checked reader of 16-bit metafiles (.wmf).
+// A bounds-checked reader of 16-bit metafiles (.wmf), drawn through QPainter.
+//
+// Layout (all little-endian):
+//   optional placeable header, 22 bytes: key 0x9AC6CDD7 (4), handle (2), bounding box left, top,
+//     right, bottom (int16 each, logical units), units per inch (2), reserved (4), checksum (2);
+//   header, 18 bytes: type 1 or 2 (2), header size in words = 9 (2), version (2), file size in
+//     words (4), number of objects (2), largest record in words (4), unused (2);
+//   records: size in words including these 6 bytes (4), function (2), parameters. Function 0 ends
+//     the file. Points are int16 pairs; most records list their parameters last to first (y
+//     before x, bottom before top).
+// Objects (pens, brushes, fonts and the records that create other objects) take the lowest free
+// slot of the object table, whose size the header gives; select and delete name a slot.
 #include "maps/uMetafile.h"
 
+#include "core/uCodePage.h"
 #include "core/uGeneral.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
+#include <QPolygonF>
+#include <QTransform>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
+// Pictures larger than this are refused: a widget cannot be wider, and the map is zoomed too.
+constexpr int MaxPictureSide = 100000;
+// All bitmaps of one file together.
+constexpr int64_t MaxBitmapPixels = 64 * 1024 * 1024;
+
+enum Function : uint16_t {
+    META_EOF = 0x0000,
+    META_SETBKMODE = 0x0102,
+    META_SETPOLYFILLMODE = 0x0106,
+    META_SETBKCOLOR = 0x0201,
+    META_SETTEXTCOLOR = 0x0209,
+    META_SETWINDOWORG = 0x020B,
+    META_SETWINDOWEXT = 0x020C,
+    META_LINETO = 0x0213,
+    META_MOVETO = 0x0214,
+    META_SELECTOBJECT = 0x012D,
+    META_SETTEXTALIGN = 0x012E,
+    META_DELETEOBJECT = 0x01F0,
+    META_CREATEPENINDIRECT = 0x02FA,
+    META_CREATEFONTINDIRECT = 0x02FB,
+    META_CREATEBRUSHINDIRECT = 0x02FC,
+    META_POLYGON = 0x0324,
+    META_POLYLINE = 0x0325,
+    META_ELLIPSE = 0x0418,
+    META_RECTANGLE = 0x041B,
+    META_TEXTOUT = 0x0521,
+    META_POLYPOLYGON = 0x0538,
+    META_EXTTEXTOUT = 0x0A32,
+    META_DIBSTRETCHBLT = 0x0B41,
+    META_STRETCHDIB = 0x0F43,
+    // Records that create an object this reader does not draw; they still take a slot.
+    META_CREATEPALETTE = 0x00F7,
+    META_DIBCREATEPATTERNBRUSH = 0x0142,
+    META_CREATEPATTERNBRUSH = 0x01F9,
+    META_CREATEREGION = 0x06FF,
+};
+
+[[noreturn]] void Fail(const QString& message)
+{
+    throw EConvertError(message);
+}
+
+// The parameters of one record; every read is checked against the record's end.
+class TParams {
+public:
+    TParams(const uint8_t* data, size_t size, size_t fileOffset)
+        : FData(data)
+        , FSize(size)
+        , FOffset(fileOffset)
+    {
+    }
+    size_t Size() const { return FSize; }
+    void Need(size_t end) const
+    {
+        if (end > FSize)
+            Fail(TMetafileTexts::tr("The record at offset %1 is too short").arg(FOffset));
+    }
+    uint16_t U16(size_t at) const
+    {
+        Need(at + 2);
+        return uint16_t(FData[at] | (FData[at + 1] << 8));
+    }
+    int16_t I16(size_t at) const { return int16_t(U16(at)); }
+    uint32_t U32(size_t at) const { return uint32_t(U16(at)) | (uint32_t(U16(at + 2)) << 16); }
+    int32_t I32(size_t at) const { return int32_t(U32(at)); }
+    uint8_t U8(size_t at) const
+    {
+        Need(at + 1);
+        return FData[at];
+    }
+    QColor Color(size_t at) const
+    {
+        Need(at + 4);
+        return QColor(FData[at], FData[at + 1], FData[at + 2]);
+    }
+    std::string_view Bytes(size_t at, size_t count) const
+    {
+        Need(at + count);
+        return std::string_view(reinterpret_cast<const char*>(FData + at), count);
+    }
+    QPointF Point(size_t at) const { return QPointF(I16(at), I16(at + 2)); }
+    size_t Offset() const { return FOffset; }
+
+private:
+    const uint8_t* FData;
+    size_t FSize;
+    size_t FOffset;
+};
+
+struct TObject {
+    enum TKind { kFree, kPen, kBrush, kFont, kOther } Kind = kFree;
+    QPen Pen;
+    QBrush Brush;
+    QFont Font;
+    double FontHeight = 0; // logical units; negative = character height
+    double FontAngle = 0; // degrees, counter-clockwise
+};
+
+struct TState {
+    QPen Pen { QColor(Qt::black), 0 };
+    QBrush Brush { QColor(Qt::white) };
+    TObject Font;
+    QColor TextColor { Qt::black };
+    QColor BkColor { Qt::white };
+    bool Opaque = true;
+    uint16_t TextAlign = 0;
+    Qt::FillRule FillRule = Qt::OddEvenFill;
+    QPointF Pos;
+    QPointF WindowOrg;
+    QSizeF WindowExt;
+};
+
+QPen PenOf(uint16_t style, int16_t width, const QColor& colour)
+{
+    if ((style & 0x0F) == 5)
+        return QPen(Qt::NoPen);
+    QPen pen(colour, std::abs(width));
+    switch (style & 0x0F) {
+    case 1:
+        pen.setStyle(Qt::DashLine);
+        break;
+    case 2:
+        pen.setStyle(Qt::DotLine);
+        break;
+    case 3:
+        pen.setStyle(Qt::DashDotLine);
+        break;
+    case 4:
+        pen.setStyle(Qt::DashDotDotLine);
+        break;
+    default:
+        break;
+    }
+    return pen;
+}
+
+QBrush BrushOf(uint16_t style, const QColor& colour, uint16_t hatch)
+{
+    switch (style) {
+    case 1:
+        return QBrush(Qt::NoBrush);
+    case 2: {
+        static constexpr Qt::BrushStyle hatches[] = { Qt::HorPattern, Qt::VerPattern, Qt::FDiagPattern,
+            Qt::BDiagPattern, Qt::CrossPattern, Qt::DiagCrossPattern };
+        return QBrush(colour, hatch < 6 ? hatches[hatch] : Qt::SolidPattern);
+    }
+    default:
+        return QBrush(colour);
+    }
+}
+
+// A device-independent bitmap through Qt's BMP reader, behind a file header made for it.
+QImage DecodeDib(std::string_view dib, size_t offset, int64_t& pixelsLeft)
+{
+    const auto u32 = [&](size_t at) {
+        if (at + 4 > dib.size())
+            Fail(TMetafileTexts::tr("The bitmap at offset %1 is too short").arg(offset));
+        uint32_t v;
+        std::memcpy(&v, dib.data() + at, 4);
+        return qFromLittleEndian(v);
+    };
+    const auto u16 = [&](size_t at) {
+        if (at + 2 > dib.size())
+            Fail(TMetafileTexts::tr("The bitmap at offset %1 is too short").arg(offset));
+        uint16_t v;
+        std::memcpy(&v, dib.data() + at, 2);
+        return qFromLittleEndian(v);
+    };
+    const uint32_t headerSize = u32(0);
+    int64_t width = 0, height = 0;
+    uint32_t bitCount = 0, compression = 0, coloursUsed = 0;
+    if (headerSize == 12) {
+        width = u16(4);
+        height = int16_t(u16(6));
+        bitCount = u16(10);
+    } else if (headerSize >= 40 && headerSize <= 124) {
+        width = int32_t(u32(4));
+        height = int32_t(u32(8));
+        bitCount = u16(14);
+        compression = u32(16);
+        coloursUsed = u32(32);
+    } else {
+        Fail(TMetafileTexts::tr("The bitmap at offset %1 has an unknown header").arg(offset));
+    }
+    const int64_t rows = height < 0 ? -height : height;
+    if (width <= 0 || rows == 0 || width > MaxPictureSide || rows > MaxPictureSide || width * rows > pixelsLeft)
+        Fail(TMetafileTexts::tr("The bitmap at offset %1 has a bad size").arg(offset));
+    pixelsLeft -= width * rows;
+    uint64_t tableEntries = bitCount <= 8 ? (coloursUsed ? coloursUsed : (1u << bitCount)) : coloursUsed;
+    if (tableEntries > 256 && bitCount <= 8)
+        Fail(TMetafileTexts::tr("The bitmap at offset %1 has a bad colour table").arg(offset));
+    uint64_t tableBytes = tableEntries * (headerSize == 12 ? 3 : 4);
+    if (headerSize == 40 && (compression == 3 || compression == 6))
+        tableBytes += compression == 3 ? 12 : 16;
+    if (headerSize + tableBytes > dib.size())
+        Fail(TMetafileTexts::tr("The bitmap at offset %1 is too short").arg(offset));
+    QByteArray file;
+    const uint32_t fileSize = uint32_t(14 + dib.size());
+    const uint32_t bitsOffset = uint32_t(14 + headerSize + tableBytes);
+    file.reserve(qsizetype(fileSize));
+    file.append("BM", 2);
+    for (const uint32_t v : { fileSize, 0u, bitsOffset }) {
+        const uint32_t le = qToLittleEndian(v);
+        file.append(reinterpret_cast<const char*>(&le), 4);
+    }
+    file.append(dib.data(), qsizetype(dib.size()));
+    QImage image;
+    if (!image.loadFromData(file, "BMP"))
+        Fail(TMetafileTexts::tr("The bitmap at offset %1 cannot be decoded").arg(offset));
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+}
+
+} // namespace
 
 struct TMetafile::TData {
+    QByteArray Bytes;
+    size_t RecordsStart = 0;
+    int ObjectCount = 0;
+    bool HasBounds = false;
+    QRectF Bounds;
     int Width = 0;
     int Height = 0;
+    // The bitmaps of the bitmap records, in file order (decoded once, when loaded).
+    std::vector<QImage> Bitmaps;
 };
+
+namespace {
+
+// Walks the records: with a painter it draws them, without one it checks them and decodes the
+// bitmaps into bitmaps.
+class TPlayer {
+public:
+    TPlayer(
+        const TMetafile::TData& data, QPainter* painter, const QRectF& target, std::vector<QImage>* bitmaps = nullptr)
+        : FData(data)
+        , FPainter(painter)
+        , FTarget(target)
+        , FBitmapsOut(bitmaps)
+    {
+        if (FPainter)
+            FBase = FPainter->worldTransform();
+        if (FData.HasBounds) {
+            FState.WindowOrg = FData.Bounds.topLeft();
+            FState.WindowExt = FData.Bounds.size();
+        }
+    }
+
+    // The first window extent, for a file without a placeable header.
+    std::optional<QSizeF> FirstExtent;
+
+    void Play()
+    {
+        const auto* bytes = reinterpret_cast<const uint8_t*>(FData.Bytes.constData());
+        const size_t size = size_t(FData.Bytes.size());
+        size_t pos = FData.RecordsStart;
+        size_t bitmap = 0;
+        while (pos + 6 <= size) {
+            const TParams head(bytes + pos, 6, pos);
+            const uint64_t words = head.U32(0);
+            const uint16_t function = head.U16(4);
+            if (words < 3 || words * 2 > size - pos)
+                Fail(TMetafileTexts::tr("The record at offset %1 has a bad size").arg(pos));
+            if (function == META_EOF)
+                return;
+            const TParams p(bytes + pos + 6, size_t(words * 2 - 6), pos);
+            Record(function, p, bitmap);
+            pos += size_t(words * 2);
+        }
+    }
+
+private:
+    void Record(uint16_t function, const TParams& p, size_t& bitmap)
+    {
+        switch (function) {
+        case META_SETWINDOWORG:
+            FState.WindowOrg = QPointF(p.I16(2), p.I16(0));
+            break;
+        case META_SETWINDOWEXT:
+            FState.WindowExt = QSizeF(p.I16(2), p.I16(0));
+            if (!FirstExtent)
+                FirstExtent = FState.WindowExt;
+            break;
+        case META_SETTEXTCOLOR:
+            FState.TextColor = p.Color(0);
+            break;
+        case META_SETBKCOLOR:
+            FState.BkColor = p.Color(0);
+            break;
+        case META_SETBKMODE:
+            FState.Opaque = p.U16(0) == 2;
+            break;
+        case META_SETTEXTALIGN:
+            FState.TextAlign = p.U16(0);
+            break;
+        case META_SETPOLYFILLMODE:
+            FState.FillRule = p.U16(0) == 2 ? Qt::WindingFill : Qt::OddEvenFill;
+            break;
+        case META_CREATEPENINDIRECT: {
+            TObject o;
+            o.Kind = TObject::kPen;
+            o.Pen = PenOf(p.U16(0), p.I16(2), p.Color(6));
+            Create(o, p);
+            break;
+        }
+        case META_CREATEBRUSHINDIRECT: {
+            TObject o;
+            o.Kind = TObject::kBrush;
+            o.Brush = BrushOf(p.U16(0), p.Color(2), p.U16(6));
+            Create(o, p);
+            break;
+        }
+        case META_CREATEFONTINDIRECT: {
+            TObject o;
+            o.Kind = TObject::kFont;
+            o.FontHeight = p.I16(0);
+            o.FontAngle = p.I16(4) / 10.0;
+            const int weight = p.I16(8);
+            o.Font.setWeight(weight >= 600 ? QFont::Bold : QFont::Normal);
+            o.Font.setItalic(p.U8(10) != 0);
+            o.Font.setUnderline(p.U8(11) != 0);
+            o.Font.setStrikeOut(p.U8(12) != 0);
+            std::string_view face = p.Bytes(18, std::min<size_t>(32, p.Size() >= 18 ? p.Size() - 18 : 0));
+            face = face.substr(0, std::min(face.find('\0'), face.size()));
+            if (!face.empty())
+                o.Font.setFamily(AnsiToUnicode(face));
+            Create(o, p);
+            break;
+        }
+        case META_CREATEPALETTE:
+        case META_DIBCREATEPATTERNBRUSH:
+        case META_CREATEPATTERNBRUSH:
+        case META_CREATEREGION: {
+            TObject o;
+            o.Kind = TObject::kOther;
+            Create(o, p);
+            break;
+        }
+        case META_SELECTOBJECT: {
+            const TObject& o = Slot(p.U16(0), p);
+            if (o.Kind == TObject::kPen)
+                FState.Pen = o.Pen;
+            else if (o.Kind == TObject::kBrush)
+                FState.Brush = o.Brush;
+            else if (o.Kind == TObject::kFont)
+                FState.Font = o;
+            break;
+        }
+        case META_DELETEOBJECT: {
+            const uint16_t index = p.U16(0);
+            Slot(index, p);
+            FObjects[index] = TObject();
+            break;
+        }
+        case META_MOVETO:
+            FState.Pos = QPointF(p.I16(2), p.I16(0));
+            break;
+        case META_LINETO: {
+            const QPointF to(p.I16(2), p.I16(0));
+            if (Begin()) {
+                FPainter->setPen(FState.Pen);
+                FPainter->drawLine(FState.Pos, to);
+            }
+            FState.Pos = to;
+            break;
+        }
+        case META_POLYGON:
+        case META_POLYLINE: {
+            const size_t count = p.U16(0);
+            p.Need(2 + count * 4);
+            if (Begin()) {
+                QPolygonF polygon;
+                polygon.reserve(qsizetype(count));
+                for (size_t i = 0; i < count; ++i)
+                    polygon << p.Point(2 + i * 4);
+                FPainter->setPen(FState.Pen);
+                if (function == META_POLYGON) {
+                    FPainter->setBrush(FState.Brush);
+                    FPainter->drawPolygon(polygon, FState.FillRule);
+                } else {
+                    FPainter->drawPolyline(polygon);
+                }
+            }
+            break;
+        }
+        case META_POLYPOLYGON: {
+            const size_t polygons = p.U16(0);
+            p.Need(2 + polygons * 2);
+            size_t total = 0;
+            for (size_t i = 0; i < polygons; ++i)
+                total += p.U16(2 + i * 2);
+            const size_t points = 2 + polygons * 2;
+            p.Need(points + total * 4);
+            if (Begin()) {
+                QPainterPath path;
+                path.setFillRule(FState.FillRule);
+                size_t at = points;
+                for (size_t i = 0; i < polygons; ++i) {
+                    QPolygonF polygon;
+                    const size_t count = p.U16(2 + i * 2);
+                    for (size_t k = 0; k < count; ++k, at += 4)
+                        polygon << p.Point(at);
+                    if (!polygon.isEmpty())
+                        path.addPolygon(polygon), path.closeSubpath();
+                }
+                FPainter->setPen(FState.Pen);
+                FPainter->setBrush(FState.Brush);
+                FPainter->drawPath(path);
+            }
+            break;
+        }
+        case META_RECTANGLE:
+        case META_ELLIPSE: {
+            const QRectF r = QRectF(QPointF(p.I16(6), p.I16(4)), QPointF(p.I16(2), p.I16(0))).normalized();
+            if (Begin()) {
+                FPainter->setPen(FState.Pen);
+                FPainter->setBrush(FState.Brush);
+                if (function == META_RECTANGLE)
+                    FPainter->drawRect(r);
+                else
+                    FPainter->drawEllipse(r);
+            }
+            break;
+        }
+        case META_TEXTOUT: {
+            const size_t length = p.U16(0);
+            const size_t padded = (length + 1) & ~size_t(1);
+            const std::string_view text = p.Bytes(2, length);
+            const QPointF at(p.I16(2 + padded + 2), p.I16(2 + padded));
+            Text(at, text, std::nullopt);
+            break;
+        }
+        case META_EXTTEXTOUT: {
+            const QPointF at(p.I16(2), p.I16(0));
+            const size_t length = p.U16(4);
+            const uint16_t options = p.U16(6);
+            size_t next = 8;
+            std::optional<QRectF> opaque;
+            if (options & 0x0006) {
+                const QRectF r = QRectF(QPointF(p.I16(8), p.I16(10)), QPointF(p.I16(12), p.I16(14))).normalized();
+                if (options & 0x0002)
+                    opaque = r;
+                next += 8;
+            }
+            Text(at, p.Bytes(next, length), opaque);
+            break;
+        }
+        case META_STRETCHDIB:
+        case META_DIBSTRETCHBLT: {
+            // StretchDIB carries a colour usage word after the raster operation.
+            const size_t base = function == META_STRETCHDIB ? 6 : 4;
+            const int srcHeight = p.I16(base), srcWidth = p.I16(base + 2), ySrc = p.I16(base + 4),
+                      xSrc = p.I16(base + 6);
+            const int destHeight = p.I16(base + 8), destWidth = p.I16(base + 10), yDest = p.I16(base + 12),
+                      xDest = p.I16(base + 14);
+            const size_t dibAt = base + 16;
+            // The variant without a bitmap paints a pattern: nothing to show here.
+            if (p.Size() < dibAt + 12)
+                break;
+            if (FBitmapsOut) {
+                FBitmapsOut->push_back(DecodeDib(p.Bytes(dibAt, p.Size() - dibAt), p.Offset(), FPixelsLeft));
+            } else if (bitmap < FData.Bitmaps.size() && Begin()) {
+                const QImage& image = FData.Bitmaps[bitmap];
+                // Source rows of a DIB count from its bottom.
+                const QRectF source(xSrc, image.height() - ySrc - srcHeight, srcWidth, srcHeight);
+                FPainter->drawImage(
+                    QRectF(xDest, yDest, destWidth, destHeight).normalized(), image, source.normalized());
+            }
+            ++bitmap;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    void Create(const TObject& o, const TParams& p)
+    {
+        for (size_t i = 0; i < FObjects.size(); ++i)
+            if (FObjects[i].Kind == TObject::kFree) {
+                FObjects[i] = o;
+                return;
+            }
+        if (FObjects.size() >= size_t(FData.ObjectCount))
+            Fail(TMetafileTexts::tr("The record at offset %1 creates more objects than the header allows")
+                     .arg(p.Offset()));
+        FObjects.push_back(o);
+    }
+
+    const TObject& Slot(uint16_t index, const TParams& p)
+    {
+        if (index >= FObjects.size())
+            Fail(TMetafileTexts::tr("The record at offset %1 names a missing object").arg(p.Offset()));
+        return FObjects[index];
+    }
+
+    QTransform WindowTransform() const
+    {
+        const QSizeF ext = FState.WindowExt;
+        QTransform t;
+        t.translate(FTarget.left(), FTarget.top());
+        t.scale(FTarget.width() / ext.width(), FTarget.height() / ext.height());
+        t.translate(-FState.WindowOrg.x(), -FState.WindowOrg.y());
+        return t;
+    }
+
+    // Sets the window mapping; false when nothing can be drawn (no painter, no extent).
+    bool Begin()
+    {
+        if (!FPainter || FState.WindowExt.width() == 0 || FState.WindowExt.height() == 0)
+            return false;
+        FPainter->setWorldTransform(WindowTransform() * FBase);
+        return true;
+    }
+
+    void Text(const QPointF& at, std::string_view bytes, const std::optional<QRectF>& opaque)
+    {
+        if (!Begin())
+            return;
+        if (opaque)
+            FPainter->fillRect(*opaque, FState.BkColor);
+        if (bytes.empty())
+            return;
+        const QString text = AnsiToUnicode(bytes);
+        // Text stays upright whatever the window's orientation, as on screen.
+        const QTransform window = WindowTransform();
+        const QPointF origin = window.map(at);
+        const double scaleY = std::hypot(window.m12(), window.m22());
+        QFont font = FState.Font.Font;
+        const double height = std::abs(FState.Font.FontHeight) * scaleY;
+        font.setPixelSize(std::clamp(int(std::lround(height > 0 ? height : 12 * scaleY)), 1, 4096));
+        const QFontMetricsF metrics(font);
+        const double width = metrics.horizontalAdvance(text);
+        double dx = 0, dy = 0;
+        switch (FState.TextAlign & 0x0006) {
+        case 0x0006:
+            dx = -width / 2;
+            break;
+        case 0x0002:
+            dx = -width;
+            break;
+        default:
+            break;
+        }
+        switch (FState.TextAlign & 0x0018) {
+        case 0x0018:
+            break; // baseline
+        case 0x0008:
+            dy = -metrics.descent();
+            break;
+        default:
+            dy = metrics.ascent();
+            break;
+        }
+        QTransform t;
+        t.translate(origin.x(), origin.y());
+        t.rotate(-FState.Font.FontAngle);
+        FPainter->setWorldTransform(t * FBase);
+        if (FState.Opaque && !opaque)
+            FPainter->fillRect(QRectF(dx, dy - metrics.ascent(), width, metrics.height()), FState.BkColor);
+        FPainter->setFont(font);
+        FPainter->setPen(FState.TextColor);
+        FPainter->drawText(QPointF(dx, dy), text);
+    }
+
+    const TMetafile::TData& FData;
+    QPainter* FPainter;
+    QRectF FTarget;
+    std::vector<QImage>* FBitmapsOut;
+    QTransform FBase;
+    TState FState;
+    std::vector<TObject> FObjects;
+    int64_t FPixelsLeft = MaxBitmapPixels;
+};
+
+} // namespace
 
 TMetafile::TMetafile() = default;
 TMetafile::~TMetafile() = default;
 TMetafile::TMetafile(const TMetafile&) = default;
 TMetafile& TMetafile::operator=(const TMetafile&) = default;
 
-void TMetafile::LoadFromBytes(std::string_view)
+void TMetafile::LoadFromBytes(std::string_view bytes)
 {
     FData.reset();
-    throw EConvertError(TMetafileTexts::tr("Not a metafile"));
+    if (int64_t(bytes.size()) > MaxFileSize)
+        Fail(TMetafileTexts::tr("The metafile is larger than %1 bytes").arg(MaxFileSize));
+    auto data = std::make_shared<TData>();
+    data->Bytes = QByteArray(bytes.data(), qsizetype(bytes.size()));
+    const auto* raw = reinterpret_cast<const uint8_t*>(data->Bytes.constData());
+    const TParams file(raw, bytes.size(), 0);
+    size_t pos = 0;
+    if (bytes.size() >= 4 && file.U32(0) == PlaceableKey) {
+        const int left = file.I16(6), top = file.I16(8), right = file.I16(10), bottom = file.I16(12);
+        const int inch = file.U16(14);
+        if (inch == 0 || right == left || bottom == top)
+            Fail(TMetafileTexts::tr("The metafile's placeable header is invalid"));
+        data->HasBounds = true;
+        data->Bounds = QRectF(QPointF(left, top), QPointF(right, bottom));
+        data->Width = int(std::lround(std::abs(right - left) * 96.0 / inch));
+        data->Height = int(std::lround(std::abs(bottom - top) * 96.0 / inch));
+        pos = 22;
+    }
+    const TParams header(raw + std::min(pos, bytes.size()), bytes.size() - std::min(pos, bytes.size()), pos);
+    const uint16_t type = header.U16(0);
+    const uint16_t headerWords = header.U16(2);
+    if ((type != 1 && type != 2) || headerWords != 9)
+        Fail(TMetafileTexts::tr("Not a metafile"));
+    header.Need(18);
+    data->ObjectCount = header.U16(10);
+    data->RecordsStart = pos + 18;
+    std::vector<QImage> bitmaps;
+    TPlayer check(*data, nullptr, QRectF(), &bitmaps);
+    check.Play();
+    data->Bitmaps = std::move(bitmaps);
+    if (!data->HasBounds) {
+        if (!check.FirstExtent)
+            Fail(TMetafileTexts::tr("The metafile gives no size"));
+        data->Width = int(std::abs(check.FirstExtent->width()));
+        data->Height = int(std::abs(check.FirstExtent->height()));
+    }
+    if (data->Width <= 0 || data->Height <= 0 || data->Width > MaxPictureSide || data->Height > MaxPictureSide)
+        Fail(TMetafileTexts::tr("The metafile has a bad size"));
+    FData = std::move(data);
 }
 
-bool TMetafile::IsEmpty() const { return !FData || FData->Width <= 0 || FData->Height <= 0; }
-int TMetafile::Width() const { return FData ? FData->Width : 0; }
-int TMetafile::Height() const { return FData ? FData->Height : 0; }
-void TMetafile::Draw(QPainter&, const QRectF&) const { }
+bool TMetafile::IsEmpty() const
+{
+    return !FData || FData->Width <= 0 || FData->Height <= 0;
+}
+int TMetafile::Width() const
+{
+    return FData ? FData->Width : 0;
+}
+int TMetafile::Height() const
+{
+    return FData ? FData->Height : 0;
+}
+
+void TMetafile::Draw(QPainter& painter, const QRectF& target) const
+{
+    if (IsEmpty())
+        return;
+    painter.save();
+    try {
+        // The records were checked when loaded; the player only reads them again.
+        TPlayer player(*FData, &painter, target);
+        player.Play();
+    } catch (const ETarvellError&) {
+    }
+    painter.restore();
+}

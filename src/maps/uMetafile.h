@@ -1,13 +1,13 @@
 // A bounds-checked reader of 16-bit metafiles (.wmf) for the common records, drawn through QPainter.
 #pragma once
 
+#include <QBrush>
 #include <QColor>
 #include <QCoreApplication>
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
 #include <QPen>
-#include <QBrush>
 #include <QPointF>
 #include <QRectF>
 #include <QString>

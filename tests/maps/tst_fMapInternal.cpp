@@ -8,6 +8,7 @@
 #include "app/fMain.h"
 #include "app/uEntriesModel.h"
 #include "core/uSettings.h"
+#include "formats/uFormats.h"
 #include "maps/fCalibrate.h"
 #include "maps/fMapInternal.h"
 #include "maps/uMap.h"
@@ -169,7 +170,11 @@ void Leave(QLineEdit* edit, const QString& text)
 class TestMapInternal : public QObject {
     Q_OBJECT
 private slots:
-    void initTestCase() { TestHome(); }
+    void initTestCase()
+    {
+        TestHome();
+        RegisterAllFormats();
+    }
     void init()
     {
         ResetSettingsForTests();
