@@ -10,7 +10,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 prefix="$work/prefix"
 cmake --install build --prefix "$prefix" > /dev/null
-for file in bin/tarvell lib/tarvell/tarvell lib/tarvell/tarvell.deu lib/tarvell/maps/amsterdam.jpg lib/tarvell/maps/amsterdam.jpg.inf share/applications/tarvell.desktop \
+for file in bin/tarvell lib/tarvell/tarvell lib/tarvell/tarvell.deu lib/tarvell/maps/amsterdam.jpg lib/tarvell/maps/amsterdam.jpg.inf \
+  lib/tarvell/tarvell-plugintrial lib/tarvell/plugins/openexternal/webmap.so lib/tarvell/plugins/htmlembed/sketchmap.so share/applications/tarvell.desktop \
   share/icons/hicolor/scalable/apps/tarvell.svg; do
   test -e "$prefix/$file" || { echo "not installed: $file"; exit 1; }
 done

@@ -32,6 +32,7 @@ test -s build/artifacts/version-check.png
 test -s build/artifacts/map-window.png
 test -s build/artifacts/exception-box.png
 test -s build/artifacts/exception-box-de.png
+test -s build/artifacts/html-map.png
 # Installed into a temporary prefix, the program starts from there in German.
 bash tools/check-install.sh
 

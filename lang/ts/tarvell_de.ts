@@ -37,6 +37,61 @@
     </message>
 </context>
 <context>
+    <name>PluginUtils</name>
+    <message>
+        <source>Error during loading plugin dll library &quot;%1&quot;: %2</source>
+        <translation>Fehler beim Laden der Plugin-Bibliothek &quot;%1&quot;: %2</translation>
+    </message>
+    <message>
+        <source>Invalid plugin &quot;%1&quot; found in the Tarvell plugin directory</source>
+        <translation>Ungültiges Plugin &quot;%1&quot; im Tarvell-Pluginverzeichnis gefunden</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; crashed while it was loaded and was left out</source>
+        <translation>Das Plugin &quot;%1&quot; ist beim Laden abgestürzt und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; did not answer within 5 seconds while it was loaded and was left out</source>
+        <translation>Das Plugin &quot;%1&quot; hat beim Laden nicht innerhalb von 5 Sekunden geantwortet und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; ended the test program with exit code %2 and was left out</source>
+        <translation>Das Plugin &quot;%1&quot; hat das Prüfprogramm mit dem Exit-Code %2 beendet und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; could not be tested because &quot;%2&quot; did not start; it was left out</source>
+        <translation>Das Plugin &quot;%1&quot; konnte nicht geprüft werden, weil &quot;%2&quot; nicht startete; es wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; returned a text longer than %3 bytes from %2</source>
+        <translation>Das Plugin &quot;%1&quot; hat aus %2 einen Text mit mehr als %3 Bytes geliefert</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; reports %2 parameters; 0 to 256 are allowed</source>
+        <translation>Das Plugin &quot;%1&quot; meldet %2 Parameter; erlaubt sind 0 bis 256</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; reports %3 options for parameter %2; 0 to 4096 are allowed</source>
+        <translation>Das Plugin &quot;%1&quot; meldet %3 Optionen für Parameter %2; erlaubt sind 0 bis 4096</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; uses the name &quot;%2&quot;, which cannot be stored in the settings</source>
+        <translation>Das Plugin &quot;%1&quot; verwendet den Namen &quot;%2&quot;, der sich nicht in den Einstellungen speichern lässt</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; has the same name &quot;%2&quot; as the plugin &quot;%3&quot; and was left out</source>
+        <translation>Das Plugin &quot;%1&quot; hat denselben Namen &quot;%2&quot; wie das Plugin &quot;%3&quot; und wurde ausgelassen</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; failed in %2</source>
+        <translation>Das Plugin &quot;%1&quot; ist in %2 gescheitert</translation>
+    </message>
+    <message>
+        <source>The plugin &quot;%1&quot; failed in %2: %3</source>
+        <translation>Das Plugin &quot;%1&quot; ist in %2 gescheitert: %3</translation>
+    </message>
+</context>
+<context>
     <name>ShTrees</name>
     <message>
         <source>Home</source>
@@ -161,6 +216,22 @@
     <message>
         <source>Internal Map</source>
         <translation>Interne Karte</translation>
+    </message>
+    <message>
+        <source>Show in %1</source>
+        <translation>In %1 anzeigen</translation>
+    </message>
+    <message>
+        <source>Add to %1</source>
+        <translation>Zu %1 hinzufügen</translation>
+    </message>
+    <message>
+        <source>Could not add the poi to %1 because of the following error:<byte value="xd"/>&quot;%2&quot;</source>
+        <translation>Der POI konnte wegen des folgenden Fehlers nicht zu %1 hinzugefügt werden:<byte value="xd"/>&quot;%2&quot;</translation>
+    </message>
+    <message>
+        <source>MapPoint</source>
+        <translation>MapPoint</translation>
     </message>
 </context>
 <context>
@@ -990,6 +1061,21 @@ Beachten Sie, dass die waagerechte Achse der Karte parallel zum Äquator verlauf
     </message>
 </context>
 <context>
+    <name>TfmMapEmbedHtml</name>
+    <message>
+        <source>Zoom in</source>
+        <translation>Vergrößern</translation>
+    </message>
+    <message>
+        <source>Zoom out</source>
+        <translation>Verkleinern</translation>
+    </message>
+    <message>
+        <source>The map page %1 could not be written: %2</source>
+        <translation>Die Kartenseite %1 konnte nicht geschrieben werden: %2</translation>
+    </message>
+</context>
+<context>
     <name>TfmMapInternal</name>
     <message>
         <source>Zoom out</source>
@@ -1197,6 +1283,21 @@ Breite/Länge: %2/%3</translation>
     <message>
         <source>Cancel</source>
         <translation>Abbrechen</translation>
+    </message>
+</context>
+<context>
+    <name>TfmPlugin</name>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>%1 settings...</source>
+        <translation>Einstellungen von %1...</translation>
     </message>
 </context>
 <context>
@@ -2215,6 +2316,20 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <source>%1 (Remote)</source>
         <comment>a recent file on the device</comment>
         <translation>%1 (Gerät)</translation>
+    </message>
+</context>
+<context>
+    <name>fMapEmbedHtml</name>
+    <message>
+        <source>No temporary folder for the map page could be created</source>
+        <translation>Für die Kartenseite konnte kein temporärer Ordner angelegt werden</translation>
+    </message>
+</context>
+<context>
+    <name>fMapPointEmbed</name>
+    <message>
+        <source>MapPoint application or version not found. Setup your MapPoint version in the General tab section of the preferences dialog</source>
+        <translation>MapPoint-Anwendung oder -Version nicht gefunden. Stellen Sie Ihre MapPoint-Version auf der Registerkarte Allgemein der Einstellungen ein</translation>
     </message>
 </context>
 <context>

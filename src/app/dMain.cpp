@@ -2,6 +2,8 @@
 #include "app/dMain.h"
 
 #include "app/uTarvellForm.h"
+#include "app/uDialogs.h"
+#include "core/uLocations.h"
 #include "core/uSettings.h"
 
 #include <QFont>
@@ -210,16 +212,30 @@ TdmMain::TdmMain(QObject* parent)
         ListImages.Add(ThemePicture(name, ListImages.Size()));
     for (const char* name : StatusImageNames)
         PngImageCollection1.Add(ThemePicture(name, QSize(24, 24)).toImage());
-    // The plug-in loader fills ExternalPlugins (external programs) and then MapPlugins (HTML maps).
     Instance = this;
+    LoadPlugins(GetAppDir());
 }
 
 TdmMain::~TdmMain()
 {
-    ExternalPlugins.clear();
-    MapPlugins.clear();
+    MapPlugins.Clear();
+    ExternalPlugins.Clear();
     if (Instance == this)
         Instance = nullptr;
+}
+
+void TdmMain::LoadPlugins(const QString& appDir, const TPluginLoadOptions& options)
+{
+    MapPlugins.Clear();
+    ExternalPlugins.Clear();
+    TPluginLoadOptions kind = options;
+    if (!kind.Warn)
+        kind.Warn = [](const QString& message) { ShowWarning(nullptr, message); };
+    kind.Folder = PluginFolder(appDir, TPluginKind::OpenExternal);
+    ::LoadPlugins(ExternalPlugins, TPluginKind::OpenExternal, kind);
+    kind.Folder = PluginFolder(appDir, TPluginKind::HtmlEmbed);
+    kind.Others = &ExternalPlugins;
+    ::LoadPlugins(MapPlugins, TPluginKind::HtmlEmbed, kind);
 }
 
 QIcon TdmMain::ToolIcon(int index) const
@@ -232,13 +248,12 @@ QIcon TdmMain::ToolIcon(int index) const
     return icon;
 }
 
-const TPluginEntry* TdmMain::FindDefaultPlugin() const
+TPluginOpenExternal* TdmMain::FindDefaultPlugin() const
 {
     const QString wanted = GetSettings().DefaultPlugin;
-    for (const TPluginEntry& plugin : ExternalPlugins)
-        if (plugin.Name.compare(wanted, Qt::CaseInsensitive) == 0)
-            return &plugin;
-    return nullptr;
+    if (wanted.isEmpty())
+        return nullptr;
+    return dynamic_cast<TPluginOpenExternal*>(ExternalPlugins.Find(wanted));
 }
 
 TdmMain* dmMain()

@@ -2,6 +2,7 @@
 // plug-ins.
 #pragma once
 
+#include "plugins/PluginUtils.h"
 #include "ui/PngImageList.h"
 
 #include <QIcon>
@@ -13,12 +14,6 @@
 
 // The tool and list pictures are PNG image lists of one size each (disabled ones drawn greyed).
 using TImageList = TPngImageList;
-
-// One loaded plug-in as the lists hold it; the plug-in loader fills the lists.
-struct TPluginEntry {
-    QString Name;
-};
-using TPluginList = std::vector<TPluginEntry>;
 
 class TdmMain : public QObject {
     Q_OBJECT
@@ -34,14 +29,20 @@ public:
     // 7 pictures of the update status window, 24 x 24 each.
     TPngImageCollection PngImageCollection1;
 
+    // Kind 0 (open external) and kind 1 (HTML maps), loaded when the module is created.
     TPluginList ExternalPlugins;
     TPluginList MapPlugins;
+
+    // Frees the loaded plug-ins (saving their parameters) and loads both kinds from appDir's
+    // plugins/ folders, with the trial helper beside the executable unless options says another;
+    // each refusal is a warning box.
+    void LoadPlugins(const QString& appDir, const TPluginLoadOptions& options = {});
 
     // Tool picture index with its hover look, for actions and tool buttons; null out of range.
     QIcon ToolIcon(int index) const;
 
     // The external plug-in named by the "DefaultPlugin" setting (case-insensitive); nullptr when none.
-    const TPluginEntry* FindDefaultPlugin() const;
+    TPluginOpenExternal* FindDefaultPlugin() const;
 };
 
 // A picture of the desktop's icon theme by name, or of our own (":/tarvell/..."), in that size; a

@@ -11,8 +11,11 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "maps/fMapEmbedHtml.h"
 #include "maps/fMapInternal.h"
+#include "maps/fMapPointEmbed.h"
 #include "model/uModel.h"
+#include "plugins/PluginUtils.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,7 +31,9 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStyle>
@@ -45,6 +50,8 @@ namespace {
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
 constexpr int MapPaneMinimum = 134;
+// Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
+constexpr int FirstPluginTab = 2;
 
 std::map<quint64, TMDIChild*>& LiveChildren()
 {
@@ -195,6 +202,12 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     PopupActionBarEx1->addAction(Action(TAction::acPluginGoto));
     PopupActionBarEx1->setDefaultAction(Action(TAction::acPluginGoto));
     PopupActionBarEx1->addAction(Action(TAction::acPluginAdd));
+    miShowIn = new QMenu(this);
+    miShowIn->setObjectName(QStringLiteral("miShowIn"));
+    Action(TAction::actShowIn)->setMenu(miShowIn);
+    miAddTo = new QMenu(this);
+    miAddTo->setObjectName(QStringLiteral("miAddTo"));
+    Action(TAction::actAddTo)->setMenu(miAddTo);
     PopupActionBarEx1->addAction(Action(TAction::actShowIn));
     PopupActionBarEx1->addAction(Action(TAction::actAddTo));
     PopupActionBarEx1->addSeparator();
@@ -203,7 +216,14 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     PopupActionBarEx1->addAction(Action(TAction::acInsert));
     PopupActionBarEx1->addAction(Action(TAction::acDelete));
     PopupActionBarEx1->addAction(Action(TAction::acRenameSelected));
-    connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] { UpdateActions(); });
+    connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] {
+        UpdateActions();
+        FillPluginMenus();
+    });
+    connect(ListView1, &QAbstractItemView::doubleClicked, this, [this] {
+        if (!EditingCaption())
+            Action(TAction::acPluginGoto)->trigger();
+    });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at)); });
 
@@ -300,9 +320,15 @@ void TMDIChild::Execute(TAction id)
     case TAction::acCloseMap:
         acCloseMapExecute();
         break;
-    // The plug-in commands come with their own unit; until then the table keeps them disabled.
     case TAction::acPluginGoto:
+        if (TPluginOpenExternal* plugin = FMain.Data().FindDefaultPlugin())
+            ShowInPlugin(*plugin);
+        break;
     case TAction::acPluginAdd:
+        if (TPluginOpenExternal* plugin = FMain.Data().FindDefaultPlugin())
+            AddToPlugin(*plugin);
+        break;
+    // They only hold the submenus.
     case TAction::actShowIn:
     case TAction::actAddTo:
         break;
@@ -404,6 +430,8 @@ void TMDIChild::Retranslate()
     for (const TAction id : ActionsOf(TActionWindow::Child))
         Action(id)->setText(tr(ActionDef(id).Caption));
     tsMaps->setTabText(0, tr("Internal Map"));
+    tsMaps->setTabText(1, tr("MapPoint"));
+    UpdatePluginActions();
     FModel->headerDataChanged(Qt::Horizontal, 0, 2);
     RefreshView(false);
 }
@@ -482,6 +510,150 @@ void TMDIChild::UpdateActions()
         const TActionLook look = EvaluateAction(ActionDef(id), state);
         Action(id)->setEnabled(look.Enabled);
         Action(id)->setVisible(look.Visible);
+    }
+    UpdatePluginActions();
+}
+
+void TMDIChild::UpdatePluginActions()
+{
+    TActionState state;
+    state.SelectedCount = int(SelectedIndices().size());
+    state.EditActive = AnyEditActive();
+    state.EditingCaption = EditingCaption();
+    const bool deleteRule = EvaluateAction(ActionDef(TAction::acDelete), state).Enabled;
+    const TdmMain& data = FMain.Data();
+    TPluginOpenExternal* plugin = data.FindDefaultPlugin();
+    QAction* show = Action(TAction::acPluginGoto);
+    QAction* add = Action(TAction::acPluginAdd);
+    show->setVisible(true);
+    add->setVisible(true);
+    if (plugin) {
+        show->setText(tr("Show in %1").arg(plugin->GetPlugInName()));
+        show->setEnabled(deleteRule);
+        add->setText(tr("Add to %1").arg(plugin->GetPlugInName()));
+        bool canAdd = false;
+        RunCommand(this, [&] { canAdd = plugin->GetCanAddPoi(); });
+        add->setEnabled(deleteRule && canAdd);
+    } else {
+        show->setText(tr(ActionDef(TAction::acPluginGoto).Caption));
+        show->setEnabled(false);
+        add->setText(tr(ActionDef(TAction::acPluginAdd).Caption));
+        add->setEnabled(false);
+    }
+    const bool several = data.ExternalPlugins.Count() > 1;
+    for (const TAction id : { TAction::actShowIn, TAction::actAddTo }) {
+        Action(id)->setVisible(several);
+        Action(id)->setEnabled(several);
+    }
+}
+
+void TMDIChild::FillPluginMenus()
+{
+    miShowIn->clear();
+    miAddTo->clear();
+    const TdmMain& data = FMain.Data();
+    const TPluginOpenExternal* defaultPlugin = data.FindDefaultPlugin();
+    const bool selected = GetSelectedIndex() >= 0;
+    for (int i = 0; i < data.ExternalPlugins.Count(); ++i) {
+        auto* plugin = data.ExternalPlugins.ItemAs<TPluginOpenExternal>(i);
+        if (!plugin || plugin == defaultPlugin)
+            continue;
+        QAction* show = miShowIn->addAction(plugin->GetPlugInName());
+        show->setData(i);
+        show->setEnabled(selected);
+        connect(show, &QAction::triggered, this, [this, plugin] { Run([this, plugin] { ShowInPlugin(*plugin); }); });
+        QAction* add = miAddTo->addAction(plugin->GetPlugInName());
+        add->setData(i);
+        bool canAdd = false;
+        RunCommand(this, [&] { canAdd = plugin->GetCanAddPoi(); });
+        add->setEnabled(canAdd);
+        connect(add, &QAction::triggered, this, [this, plugin] { Run([this, plugin] { AddToPlugin(*plugin); }); });
+    }
+    Action(TAction::actShowIn)->setEnabled(!miShowIn->isEmpty());
+    Action(TAction::actAddTo)->setEnabled(!miAddTo->isEmpty());
+}
+
+namespace {
+
+// The main window a plug-in's close callback gives its bounds back to; gone with it.
+QPointer<TfmTarvellMainForm>& ArrangedMainWindow()
+{
+    static QPointer<TfmTarvellMainForm> window;
+    return window;
+}
+
+// The plug-in may call from any of its threads: the work is queued to the GUI thread, and does
+// nothing once the main window (or the application) is gone.
+void PluginWindowClosed()
+{
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app)
+        return;
+    QMetaObject::invokeMethod(
+        app,
+        [] {
+            if (TfmTarvellMainForm* main = ArrangedMainWindow())
+                main->ReapplyBounds();
+        },
+        Qt::QueuedConnection);
+}
+
+QString PluginFailure(const TPluginOpenExternal& plugin, const QString& error)
+{
+    return TMDIChild::tr("Could not add the poi to %1 because of the following error:\r\"%2\"").arg(plugin.GetPlugInName(), error);
+}
+
+} // namespace
+
+QRect TMDIChild::ArrangePlugin(TPluginOpenExternal& plugin)
+{
+    plugin.SetAutoArrange(GetSettings().PluginAutoArrange);
+    QScreen* monitor = screen() ? screen() : QGuiApplication::primaryScreen();
+    const TPluginArrangement arrangement = PluginArrangement(
+        monitor->geometry(), monitor->availableGeometry(), monitor == QGuiApplication::primaryScreen());
+    plugin.SetArrangeArea(
+        arrangement.Area.left(), arrangement.Area.top(), arrangement.Area.width(), arrangement.Area.height());
+    return arrangement.Strip;
+}
+
+void TMDIChild::ArrangeMainWindow(TPluginOpenExternal& plugin, const QRect& strip)
+{
+    if (!GetSettings().PluginAutoArrange || !plugin.GetCanAutoArrange())
+        return;
+    FMain.TakeStrip(strip);
+    ArrangedMainWindow() = &FMain;
+    plugin.SetCloseCallBack(&PluginWindowClosed);
+}
+
+void TMDIChild::ShowInPlugin(TPluginOpenExternal& plugin)
+{
+    const TEntry* entry = GetEntry();
+    if (!entry)
+        return;
+    const THourglass hourglass;
+    try {
+        const QRect strip = ArrangePlugin(plugin);
+        plugin.GotoPoi(entry->GetLongitude(), entry->GetLatitude(), entry->GetDescription());
+        ArrangeMainWindow(plugin, strip);
+    } catch (const ETarvellError& e) {
+        throw EUserError(PluginFailure(plugin, e.Message()));
+    }
+}
+
+void TMDIChild::AddToPlugin(TPluginOpenExternal& plugin)
+{
+    const THourglass hourglass;
+    try {
+        const QRect strip = ArrangePlugin(plugin);
+        int first = 1;
+        for (const int index : SelectedIndices()) {
+            const TEntry& entry = Entries()[index];
+            plugin.AddPoi(entry.GetLongitude(), entry.GetLatitude(), entry.GetDescription(), first);
+            first = 0;
+        }
+        ArrangeMainWindow(plugin, strip);
+    } catch (const ETarvellError& e) {
+        throw EUserError(PluginFailure(plugin, e.Message()));
     }
 }
 
@@ -869,6 +1041,23 @@ void TMDIChild::CreateMapPane()
     tsMaps->setShape(QTabBar::RoundedSouth);
     tsMaps->setDrawBase(false);
     tsMaps->addTab(QStringLiteral("Internal Map"));
+    tsMaps->addTab(QStringLiteral("MapPoint"));
+    // One tab per HTML map plug-in of type 1, carrying its place in the list.
+    const TPluginList& maps = FMain.Data().MapPlugins;
+    for (int i = 0; i < maps.Count(); ++i) {
+        auto* plugin = maps.ItemAs<TPluginHtmlEmbed>(i);
+        QString caption;
+        bool tab = false;
+        RunCommand(this, [&] {
+            if (plugin && plugin->GetPlugInType() == 1) {
+                caption = plugin->Caption();
+                tab = true;
+            }
+        });
+        if (!tab)
+            continue;
+        tsMaps->setTabData(tsMaps->addTab(caption), i);
+    }
     tabs->addWidget(tsMaps);
     tabs->addStretch(1);
     QAction* close = Action(TAction::acCloseMap);
@@ -907,8 +1096,9 @@ void TMDIChild::ShowMapPane()
     PlaceMapPane();
     GetSettings().MapVisible = true;
     Action(TAction::acOpenMap)->setChecked(true);
+    // Only plug-in tabs are remembered by caption ("MapTab" is empty for the first two).
     int tab = 0;
-    for (int i = 0; i < tsMaps->count(); ++i)
+    for (int i = FirstPluginTab; i < tsMaps->count() && !GetSettings().MapTab.isEmpty(); ++i)
         if (tsMaps->tabText(i) == GetSettings().MapTab) {
             tab = i;
             break;
@@ -944,8 +1134,22 @@ std::unique_ptr<TMapForm> TMDIChild::CreateMapForm(int index)
         map->OnSelectEntries = [this](TEntries& entries) { MapSelectEntries(entries); };
         return map;
     }
-    default:
-        return nullptr;
+    case 1: {
+        auto map = std::make_unique<TfmMapPointEmbed>(Entries(), paMapForm);
+        map->OnSetPosition = [this](double lat, double lon) { MapSetPosition(lat, lon); };
+        map->OnMouseCoords = [this](int x, int y, double lat, double lon) { MapMouseCoords(x, y, lat, lon); };
+        map->OnSelectEntries = [this](TEntries& entries) { MapSelectEntries(entries); };
+        return map;
+    }
+    default: {
+        // HTML maps get no callbacks.
+        auto* plugin = FMain.Data().MapPlugins.ItemAs<TPluginHtmlEmbed>(tsMaps->tabData(index).toInt());
+        if (!plugin || plugin->GetPlugInType() != 1)
+            return nullptr;
+        auto map = std::make_unique<TfmMapEmbedHtml>(Entries(), paMapForm);
+        map->SetMapPlugin(plugin);
+        return map;
+    }
     }
 }
 
@@ -960,11 +1164,13 @@ void TMDIChild::tsMapsChange(int index)
             map->setWindowFlags(Qt::Widget);
             paMapForm->layout()->addWidget(map.get());
             map->show();
-            // The window's activation runs with the window docked, so it sees its own size.
+            // The window's activation runs with the window docked, so it sees its own size. The
+            // desktop map application is started only for a child the user can see.
             FMapForm = map.get();
-            map->FormActivate();
+            if (index != 1 || isVisible())
+                map->FormActivate();
         }
-        GetSettings().MapTab.clear();
+        GetSettings().MapTab = index >= FirstPluginTab ? tsMaps->tabText(index) : QString();
     } catch (...) {
         FMapForm = old;
         map.reset();
@@ -999,7 +1205,8 @@ void TMDIChild::PushSelectionToMap()
         if (row == selected)
             map->CurrentIndex = shown.Count() - 1;
     }
-    map->ShowEntries();
+    // Runs from list input too: a map plug-in's failure is shown, never let out of the handler.
+    RunCommand(this, [map] { map->ShowEntries(); });
 }
 
 void TMDIChild::MapSetPosition(double lat, double lon)

@@ -21,6 +21,7 @@ class QTabBar;
 class QToolBar;
 class TEntriesModel;
 class TMapForm;
+class TPluginOpenExternal;
 
 // The POI list; what is dropped on it goes to its window.
 class TEntriesView : public QTableView {
@@ -124,6 +125,18 @@ public:
     // The main window activated this child: the map window first, then the status bar.
     void ChildActivated();
 
+    // --- plug-in commands ---
+    // Shows the current POI in the external program of plugin, then, when "PluginAutoArrange" is
+    // on and the plug-in can, puts the main window in the strip beside it. A failing plug-in is
+    // the user error naming it.
+    void ShowInPlugin(TPluginOpenExternal& plugin);
+    // Adds the selected POIs in list order (the first with first = 1); a failure stops there.
+    void AddToPlugin(TPluginOpenExternal& plugin);
+    // Enabled state, captions and visibility of the four plug-in actions.
+    void UpdatePluginActions();
+    // Refills the submenus with every external plug-in except the default (each popup).
+    void FillPluginMenus();
+
     // A live child window by its drag key; nullptr when it is gone.
     static TMDIChild* FromKey(quint64 key);
 
@@ -139,6 +152,8 @@ public:
     QSplitter* spMap = nullptr;
     QWidget* paMapForm = nullptr;
     QTabBar* tsMaps = nullptr;
+    QMenu* miShowIn = nullptr;
+    QMenu* miAddTo = nullptr;
     bool BulkSelecting = false;
     bool KeySelectPending = false;
 
@@ -169,6 +184,9 @@ private:
     void DropOn(QDropEvent* event);
     bool AcceptsDrop(const QMimeData* data) const;
     bool DescriptionKey(QKeyEvent* key);
+    // The common first steps of both plug-in commands; returns the main window's strip.
+    QRect ArrangePlugin(TPluginOpenExternal& plugin);
+    void ArrangeMainWindow(TPluginOpenExternal& plugin, const QRect& strip);
 
     TfmTarvellMainForm& FMain;
     TChildDocument FDocument;

@@ -1309,6 +1309,17 @@ void TfmTarvellMainForm::ReapplyBounds()
         RestoreBounds();
 }
 
+void TfmTarvellMainForm::TakeStrip(const QRect& bounds)
+{
+    ++FBoundsGuard;
+    if (isMaximized() || isMinimized())
+        showNormal();
+    resize(bounds.size() - (frameGeometry().size() - size()));
+    move(bounds.topLeft());
+    --FBoundsGuard;
+    GetSettings().UserBounds = false;
+}
+
 void TfmTarvellMainForm::SaveWindowState()
 {
     TSettings& s = GetSettings();

@@ -11,6 +11,7 @@
 #include "app/uTarvellForm.h"
 
 #include <QDate>
+#include <QRect>
 #include <QTimer>
 
 #include <array>
@@ -64,6 +65,9 @@ public:
 
     void RestoreBounds();
     void ReapplyBounds();
+    // A plug-in arranged the main window: it takes bounds (frame, screen pixels), and its own
+    // bounds are no longer the user's (UserBounds := false).
+    void TakeStrip(const QRect& bounds);
     // Writes the window state and bounds into the settings object.
     void SaveWindowState();
 

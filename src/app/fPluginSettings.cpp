@@ -2,6 +2,7 @@
 #include "app/fPluginSettings.h"
 
 #include "app/dMain.h"
+#include "plugins/fPlugin.h"
 #include "app/uDialogs.h"
 #include "app/uOpenFile.h"
 #include "core/uSettings.h"
@@ -132,7 +133,11 @@ QWidget* TfmPluginSettings::CreatePluginsPage()
     bind(buSettings, actSettings);
     bind(buSetDefault, actSetDefault);
     connect(actSetDefault, &QAction::triggered, this, [this] { RunCommand(this, [this] { actSetDefaultExecute(); }); });
-    // The plug-in parameter dialog comes with the map plug-ins; until then Settings... stays off.
+    connect(actSettings, &QAction::triggered, this, [this] { RunCommand(this, [this] { actSettingsExecute(); }); });
+    connect(ListView1, &QTreeWidget::itemDoubleClicked, this, [this] {
+        if (actSettings->isEnabled())
+            actSettings->trigger();
+    });
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(ListView1, 1);
@@ -229,10 +234,11 @@ void TfmPluginSettings::FillPages()
     FFilling = true;
     const TSettings& settings = GetSettings();
     ListView1->clear();
-    const TPluginEntry* defaultPlugin = FData.FindDefaultPlugin();
-    for (const TPluginEntry& plugin : FData.ExternalPlugins) {
-        auto* item = new QTreeWidgetItem(ListView1, { plugin.Name });
-        if (&plugin == defaultPlugin)
+    const TPluginBase* defaultPlugin = FData.FindDefaultPlugin();
+    for (int i = 0; i < FData.ExternalPlugins.Count(); ++i) {
+        const TPluginBase* plugin = FData.ExternalPlugins.Items(i);
+        auto* item = new QTreeWidgetItem(ListView1, { plugin->GetPlugInName() });
+        if (plugin == defaultPlugin)
             item->setIcon(0, FData.ListImages.Image(DefaultImage));
     }
     cbAutoArrange->setChecked(settings.PluginAutoArrange);
@@ -270,22 +276,38 @@ void TfmPluginSettings::UpdateActions()
 {
     const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
     const int row = selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
-    const bool plugin = row >= 0 && row < int(FData.ExternalPlugins.size());
-    actSettings->setEnabled(PluginDialogAvailable && plugin);
-    actSetDefault->setEnabled(plugin && &FData.ExternalPlugins[size_t(row)] != FData.FindDefaultPlugin());
+    const bool plugin = row >= 0 && row < FData.ExternalPlugins.Count();
+    actSettings->setEnabled(plugin);
+    actSetDefault->setEnabled(plugin && FData.ExternalPlugins.Items(row) != FData.FindDefaultPlugin());
+}
+
+TPluginBase* TfmPluginSettings::SelectedPlugin() const
+{
+    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
+    const int row = selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
+    return row >= 0 && row < FData.ExternalPlugins.Count() ? FData.ExternalPlugins.Items(row) : nullptr;
+}
+
+void TfmPluginSettings::actSettingsExecute()
+{
+    TPluginBase* plugin = SelectedPlugin();
+    if (!plugin)
+        return;
+    TfmPlugin dialog(this);
+    dialog.Plugin = plugin;
+    dialog.ShowModal();
 }
 
 void TfmPluginSettings::actSetDefaultExecute()
 {
-    const QList<QTreeWidgetItem*> selected = ListView1->selectedItems();
-    const int row = selected.isEmpty() ? -1 : ListView1->indexOfTopLevelItem(selected.first());
-    if (row < 0 || row >= int(FData.ExternalPlugins.size()))
+    const TPluginBase* selected = SelectedPlugin();
+    if (!selected)
         return;
-    GetSettings().DefaultPlugin = FData.ExternalPlugins[size_t(row)].Name;
-    const TPluginEntry* defaultPlugin = FData.FindDefaultPlugin();
+    GetSettings().DefaultPlugin = selected->GetPlugInName();
+    const TPluginBase* defaultPlugin = FData.FindDefaultPlugin();
     for (int i = 0; i < ListView1->topLevelItemCount(); ++i)
         ListView1->topLevelItem(i)->setIcon(
-            0, &FData.ExternalPlugins[size_t(i)] == defaultPlugin ? FData.ListImages.Image(DefaultImage) : QIcon());
+            0, FData.ExternalPlugins.Items(i) == defaultPlugin ? FData.ListImages.Image(DefaultImage) : QIcon());
     UpdateActions();
 }
 

@@ -16,6 +16,7 @@ class QScrollArea;
 class QTabWidget;
 class QTreeWidget;
 class TdmMain;
+class TPluginBase;
 
 class TfmPluginSettings : public TTarvellModalForm {
     Q_OBJECT
@@ -25,12 +26,12 @@ public:
 
     // The application identifiers behind the four coVersion items, in item order.
     static const QStringList& MapPointVersions();
-    // Whether the plug-in parameter dialog exists; until it does "Settings..." stays disabled.
-    static constexpr bool PluginDialogAvailable = false;
 
     // Fills the lists and controls from the settings and registries (each show).
     void FillPages();
     void actSetDefaultExecute();
+    // The parameter dialog of the selected plug-in, modally.
+    void actSettingsExecute();
     void UpdateActions();
     // The option editors of the converter in registry row (importer or exporter) in its page's box.
     void BuildOptionEditors(bool importer, int row);
@@ -70,6 +71,7 @@ private:
     void FillConverterList(bool importer);
     void ConverterSelectionChanged(bool importer);
     void ClearOptionEditors(bool importer);
+    TPluginBase* SelectedPlugin() const;
 
     TdmMain& FData;
     QLabel* FVersionLabel = nullptr;

@@ -48,6 +48,8 @@ int main(int argc, char** argv)
 
     int code = 0;
     {
+        // The HTML map's browser shares its drawing context with the windows.
+        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         TTarvellApplication app(argc, argv);
         code = RunTarvell(app);
     }

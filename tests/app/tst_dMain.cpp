@@ -3,6 +3,7 @@
 
 #include "app/dMain.h"
 #include "core/uSettings.h"
+#include "plugins/PluginTestSupport.h"
 
 #include <QtTest>
 
@@ -44,11 +45,40 @@ private slots:
         ResetSettingsForTests();
         TdmMain data;
         QCOMPARE(data.FindDefaultPlugin(), nullptr); // no plug-ins installed
-        data.ExternalPlugins = { { "Mapper" }, { "Viewer" } };
+        TPluginFolder folder;
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Mapper.so"));
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Viewer.so"));
+        folder.Copy(QStringLiteral("html"), QStringLiteral("Sketch.so"), TPluginKind::HtmlEmbed);
+        // One name in both folders would share one settings section.
+        folder.Copy(QStringLiteral("html"), QStringLiteral("viewer.so"), TPluginKind::HtmlEmbed);
+        data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
+        QCOMPARE(data.ExternalPlugins.Count(), 2);
+        QCOMPARE(data.MapPlugins.Count(), 1);
+        QCOMPARE(data.MapPlugins.Items(0)->GetPlugInName(), QStringLiteral("Sketch"));
+        QCOMPARE(folder.Warnings,
+            QStringList({ "The plugin \"viewer.so\" has the same name \"viewer\" as the plugin \"Viewer.so\" and was left out" }));
         GetSettings().DefaultPlugin = QStringLiteral("viewer");
-        QVERIFY(data.FindDefaultPlugin() == &data.ExternalPlugins[1]);
+        QVERIFY(data.FindDefaultPlugin() == data.ExternalPlugins.Items(1));
         GetSettings().DefaultPlugin.clear();
         QCOMPARE(data.FindDefaultPlugin(), nullptr);
+        GetSettings().DefaultPlugin = QStringLiteral("Sketch");
+        QCOMPARE(data.FindDefaultPlugin(), nullptr);
+    }
+
+    // Refusals reach the user as warning boxes through the prompt interface.
+    void refusalsAreWarningBoxes()
+    {
+        TdmMain data;
+        TPluginFolder folder;
+        folder.Copy(QStringLiteral("noauthor"), QStringLiteral("Broken.so"));
+        TScriptedPrompt prompt;
+        auto options = folder.ProgramOptions();
+        options.Warn = nullptr;
+        data.LoadPlugins(folder.AppDir(), options);
+        QCOMPARE(data.ExternalPlugins.Count(), 0);
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Invalid plugin \"Broken.so\" found in the Tarvell plugin directory"));
+        QCOMPARE(prompt.Boxes[0].Type, MB_ICONEXCLAMATION);
     }
 };
 

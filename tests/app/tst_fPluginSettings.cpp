@@ -8,6 +8,8 @@
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "plugins/PluginTestSupport.h"
+#include "plugins/fPlugin.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QtTest>
@@ -100,7 +103,10 @@ private slots:
             QVERIFY(!none.buSettings->isEnabled());
             QVERIFY(!none.buSetDefault->isEnabled());
         }
-        data.ExternalPlugins = { { QStringLiteral("Route Planner") }, { QStringLiteral("Street View") } };
+        TPluginFolder folder;
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Route Planner.so"));
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Street View.so"));
+        data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
         GetSettings().DefaultPlugin = QStringLiteral("street view");
         TfmPluginSettings dialog(data);
         QCOMPARE(dialog.ListView1->topLevelItemCount(), 2);
@@ -108,8 +114,7 @@ private slots:
         QVERIFY(!dialog.ListView1->topLevelItem(1)->icon(0).isNull());
         dialog.ListView1->topLevelItem(1)->setSelected(true);
         QVERIFY2(!dialog.buSetDefault->isEnabled(), "already the default");
-        // The parameter dialog comes with the map plug-ins.
-        QVERIFY(!dialog.buSettings->isEnabled());
+        QVERIFY(dialog.buSettings->isEnabled());
         dialog.ListView1->clearSelection();
         dialog.ListView1->topLevelItem(0)->setSelected(true);
         QVERIFY(dialog.buSetDefault->isEnabled());
@@ -191,6 +196,68 @@ private slots:
         QCOMPARE(panel->findChildren<QLineEdit*>().value(0)->text(), QStringLiteral("7"));
         dialog.lvExport->clearSelection();
         QVERIFY(panel->findChildren<QWidget*>().isEmpty());
+    }
+
+    // Settings... and a double-click open the selected plug-in's parameter dialog; OK there saves
+    // the plug-in's values, a value that is no number is a warning instead of the dialog.
+    void settingsOpensTheParameterDialog_data()
+    {
+        QTest::addColumn<bool>("doubleClick");
+        QTest::addColumn<QString>("storedZoom");
+        QTest::newRow("button") << false << "12";
+        QTest::newRow("double-click") << true << "12";
+        QTest::newRow("stored zoom not a number") << false << "twelve";
+    }
+    void settingsOpensTheParameterDialog()
+    {
+        QFETCH(bool, doubleClick);
+        QFETCH(QString, storedZoom);
+        CreateSettingsStore()->WriteString(QStringLiteral("plugins\\Street View"), QStringLiteral("Zoom"), storedZoom);
+        TdmMain data;
+        TPluginFolder folder;
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Route Planner.so"));
+        folder.Copy(QStringLiteral("external"), QStringLiteral("Street View.so"));
+        data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
+        TfmPluginSettings dialog(data);
+        dialog.show();
+        dialog.PageControl1->setCurrentIndex(1);
+        QTreeWidgetItem* row = dialog.ListView1->topLevelItem(1);
+        row->setSelected(true);
+        TScriptedPrompt prompt;
+        TModalCloser closer;
+        QString title;
+        int zoom = 0;
+        closer.During = [&](QWidget* modal) {
+            auto* parameters = qobject_cast<TfmPlugin*>(modal);
+            if (!parameters)
+                return;
+            title = parameters->windowTitle();
+            zoom = parameters->findChild<QSpinBox*>(QStringLiteral("udValue0"))->value();
+            parameters->findChild<QLineEdit*>(QStringLiteral("edValue1"))->setText(QStringLiteral("Mine"));
+            QTest::mouseClick(parameters->buOk, Qt::LeftButton);
+        };
+        if (doubleClick) {
+            QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+            const QRect cell = dialog.ListView1->visualItemRect(row);
+            QVERIFY2(cell.isValid(), "the row is laid out");
+            // An item view takes a double-click only on the item the press was on.
+            QTest::mousePress(dialog.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(dialog.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+        } else {
+            QTest::mouseClick(dialog.buSettings, Qt::LeftButton);
+        }
+        const auto store = CreateSettingsStore();
+        if (storedZoom == QLatin1String("twelve")) {
+            QCOMPARE(title, QString());
+            QCOMPARE(prompt.Boxes.size(), size_t(1));
+            QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("'twelve' is not a valid integer value."));
+            return;
+        }
+        QCOMPARE(title, QStringLiteral("Street View settings..."));
+        QCOMPARE(zoom, 12);
+        QCOMPARE(store->ReadString(QStringLiteral("plugins\\Street View"), QStringLiteral("Label"), QString()), QStringLiteral("Mine"));
+        QCOMPARE(data.ExternalPlugins.Items(1)->GetParamValue(1), QStringLiteral("Mine"));
+        QCOMPARE(data.ExternalPlugins.Items(0)->GetParamValue(1), QStringLiteral("abc"));
     }
 
     void openedFromTheMainWindow()

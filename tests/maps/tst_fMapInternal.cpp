@@ -457,8 +457,10 @@ private slots:
         QVERIFY(open->isChecked());
         QVERIFY(GetSettings().MapVisible);
         QVERIFY(window.Map());
-        QCOMPARE(child.tsMaps->count(), 1);
+        // No HTML map plug-ins here: the internal map and the desktop map application.
+        QCOMPARE(child.tsMaps->count(), 2);
         QCOMPARE(child.tsMaps->tabText(0), QStringLiteral("Internal Map"));
+        QCOMPARE(child.tsMaps->tabText(1), QStringLiteral("MapPoint"));
         QVERIFY2(child.paMaps->width() >= 134, "the pane is never narrower than its minimum");
         QPointer<TMapForm> first = child.MapForm();
         open->trigger();
