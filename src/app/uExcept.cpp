@@ -3,6 +3,7 @@
 
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "core/uSettingsStore.h"
 #include "crashreport/VostExcept.h"
 
 #include <QCoreApplication>
@@ -165,6 +166,9 @@ bool IsUserErrorException(const ReportedException* exceptObject)
     } catch (const EPrinter&) {
         return true;
     } catch (const EInOutError&) {
+        return true;
+    } catch (const EStoreError&) {
+        // Only raised when the settings file cannot be written: a file-write error like EInOutError.
         return true;
     } catch (...) {
     }

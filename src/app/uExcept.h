@@ -29,7 +29,7 @@ extern std::atomic<bool> AppClosing;
 extern std::atomic<bool> AppStarting;
 
 // The phase-1 handler of the crash reporter (handling thread): a user error (EUserError and its
-// descendants, EPrinter, EInOutError) becomes a warning and is handled, so that no report is
+// descendants, EPrinter, EInOutError, EStoreError) becomes a warning and is handled, so that no report is
 // saved, mailed or shown. Otherwise the box gets restart and close while the program starts or
 // closes, else neither (close stays for an exception that cannot continue), and the settings
 // dump is appended to the report.

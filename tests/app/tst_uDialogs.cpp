@@ -3,6 +3,7 @@
 
 #include "app/uDialogs.h"
 #include "core/uLocations.h"
+#include "core/uSettingsStore.h"
 #include "app/uTarvellForm.h"
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
@@ -140,14 +141,16 @@ private slots:
         RunCommand(nullptr, [] { throw EUserError("No search string entered"); });
         RunCommand(nullptr, [] { throw EUserError("The file is read-only."); });
         RunCommand(nullptr, [] { throw EInOutError("Cannot create file /x"); });
+        RunCommand(nullptr, [] { throw EStoreError("Unable to write the settings file /ro/Tarvell.ini: denied"); });
         RunCommand(nullptr, [] { throw EConvertError("'x' is not a valid integer value"); });
         RunCommand(nullptr, [] { throw std::runtime_error("boom"); });
         RunCommand(nullptr, [] {});
-        QCOMPARE(prompt.Boxes.size(), size_t(3));
+        QCOMPARE(prompt.Boxes.size(), size_t(4));
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("No search string entered."));
         QCOMPARE(prompt.Boxes[0].Type, 0x30u);
         QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("The file is read-only."));
         QCOMPARE(prompt.Boxes[2].Text, QStringLiteral("Cannot create file /x."));
+        QCOMPARE(prompt.Boxes[3].Text, QStringLiteral("Unable to write the settings file /ro/Tarvell.ini: denied."));
         const auto& reported = TReporterRecorder::Records();
         QCOMPARE(reported.size(), size_t(2));
         QCOMPARE(reported[0].first, std::string("EConvertError"));
