@@ -1830,6 +1830,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     <context>
         <name>VostExcept</name>
         <message>
+            <source>%1%</source>
+            <translation>%1 %</translation>
+        </message>
+        <message>
             <source>Sending the bug report by mail is not available.</source>
             <translation>Das Senden des Fehlerberichts per E-Mail ist nicht verfügbar.</translation>
         </message>
