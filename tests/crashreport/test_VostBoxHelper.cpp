@@ -188,3 +188,43 @@ TEST(VostBoxHelper, ProgressHelperShowsTheBoxAfterwards)
     progress.Close();
     EXPECT_FALSE(helper.Running());
 }
+
+#ifdef TARVELL_PROGRAM
+// The program's own helper: the popup first, then the box in the same process, which closes
+// itself by its countdown.
+TEST(VostBoxHelper, ProgramHelperShowsProgressThenTheBox)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TBoxHelperProcess helper;
+    {
+        THelperTraceProgress progress(helper, TARVELL_PROGRAM, "%1 %");
+        progress.Show(0);
+        progress.Show(500);
+        progress.Close();
+    }
+    ASSERT_TRUE(helper.Running());
+    const pid_t first = helper.Pid();
+    TBoxData data;
+    data.Title = "Tarvell";
+    data.Text = "An error occurred.";
+    data.Captions[caClose] = "Close";
+    data.DefaultButton = caClose;
+    data.CountdownButton = caClose;
+    data.AutoActionDelay = 1;
+    data.Report = "report";
+    std::vector<TCrashAction> actions;
+    TBoxActionSink sink;
+    sink.Announce = [&](TCrashAction action) {
+        actions.push_back(action);
+        return false;
+    };
+    bool saved = false;
+    const TCrashAction action
+        = RunBoxInHelper("/nonexistent/second-helper", data, sink, [&](const std::string&) { return saved = true; },
+            {}, &helper);
+    EXPECT_NE(first, -1);
+    EXPECT_EQ(action, caClose);
+    EXPECT_EQ(actions, std::vector<TCrashAction> { caClose });
+    EXPECT_FALSE(saved);
+}
+#endif
