@@ -620,8 +620,8 @@ void InstallReportSteps()
     steps.Compose = [](const TComposeRequest& request, std::string& report) {
         // A helper left from a report that got no box has nothing more to show.
         PendingBoxHelper().End();
-        THelperTraceProgress progress(PendingBoxHelper(), "/proc/self/exe",
-            Translated(QT_TRANSLATE_NOOP("VostExcept", "%1%")));
+        THelperTraceProgress progress(
+            PendingBoxHelper(), "/proc/self/exe", Translated(QT_TRANSLATE_NOOP("VostExcept", "%1%")));
         TComposeRequest showing = request;
         if (showing.Showing && !IsConsoleProcess())
             showing.ProgressSink = &progress;

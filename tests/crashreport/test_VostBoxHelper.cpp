@@ -174,8 +174,8 @@ TEST(VostBoxHelper, ProgressHelperShowsTheBoxAfterwards)
         data.Captions[caRestart] = "Restart";
         data.Report = "report";
         bool saved = false;
-        const TCrashAction action
-            = RunBoxInHelper(program, data, {}, [&](const std::string&) { return saved = true; }, {}, &helper);
+        const TCrashAction action = RunBoxInHelper(
+            program, data, {}, [&](const std::string&) { return saved = true; }, {}, &helper);
         EXPECT_EQ(action, caRestart);
         EXPECT_FALSE(saved);
         EXPECT_FALSE(helper.Running());
@@ -219,9 +219,8 @@ TEST(VostBoxHelper, ProgramHelperShowsProgressThenTheBox)
         return false;
     };
     bool saved = false;
-    const TCrashAction action
-        = RunBoxInHelper("/nonexistent/second-helper", data, sink, [&](const std::string&) { return saved = true; },
-            {}, &helper);
+    const TCrashAction action = RunBoxInHelper(
+        "/nonexistent/second-helper", data, sink, [&](const std::string&) { return saved = true; }, {}, &helper);
     EXPECT_NE(first, -1);
     EXPECT_EQ(action, caClose);
     EXPECT_EQ(actions, std::vector<TCrashAction> { caClose });

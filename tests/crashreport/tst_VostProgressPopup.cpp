@@ -21,7 +21,10 @@ public:
         ::close(Fd[0]);
     }
     void Send(uint32_t type, std::string_view payload) { QVERIFY(WriteBoxMessage(Fd[1], type, payload)); }
-    void SendRaw(const std::string& bytes) { QCOMPARE(::write(Fd[1], bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void SendRaw(const std::string& bytes)
+    {
+        QCOMPARE(::write(Fd[1], bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     void CloseWriter()
     {
         if (Fd[1] >= 0)
@@ -122,9 +125,9 @@ private slots:
             int Split;
             int Percent;
             bool Redraw;
-        } const steps[] = { { 0, 4, 0, false }, { 1, 4, 0, false }, { 2, 5, 0, true }, { 3, 5, 0, false },
-            { 4, 6, 0, true }, { 5, 6, 1, true }, { 1000, 504, 100, true }, { 1000, 504, 100, false },
-            { 2000, 504, 100, false } };
+        } const steps[]
+            = { { 0, 4, 0, false }, { 1, 4, 0, false }, { 2, 5, 0, true }, { 3, 5, 0, false }, { 4, 6, 0, true },
+                  { 5, 6, 1, true }, { 1000, 504, 100, true }, { 1000, 504, 100, false }, { 2000, 504, 100, false } };
         for (const auto& step : steps) {
             const int before = popup.Redraws();
             popup.Show(step.Permille);
@@ -165,8 +168,9 @@ private slots:
         QTest::newRow("short") << QByteArray("\x01\x00\x00", 3) << false << 0u;
         QTest::newRow("above 1000") << QByteArray::fromStdString(Progress(1001)) << false << 0u;
         QTest::newRow("no placeholder") << QByteArray::fromStdString(Progress(5, "%")) << false << 0u;
-        QTest::newRow("format too long")
-            << (QByteArray::fromStdString(Progress(5)) + QByteArray(int(MaxProgressFormat), 'x')) << false << 0u;
+        QTest::newRow("format too long") << (QByteArray::fromStdString(Progress(5))
+            + QByteArray(int(MaxProgressFormat), 'x'))
+                                         << false << 0u;
     }
     void ProgressPayloads()
     {
