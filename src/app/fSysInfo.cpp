@@ -6,6 +6,7 @@
 #include "core/uLocations.h"
 #include "crashreport/VostBugReport.h"
 #include "crashreport/VostPrint.h"
+#include "crashreport/VostProgressPopup.h"
 #include "crashreport/VostThreads.h"
 
 #include <QAction>
@@ -25,17 +26,26 @@ public:
     void SetThreadListOption(bool on) override { CrashReportSettings.ListAllThreads = on; }
     QString ComposeBugReport() override
     {
-        TComposeRequest request;
-        request.CrashedThreadId = static_cast<uint32_t>(CurrentThreadId());
-        request.Showing = true;
-        std::string report;
-        ::ComposeBugReport(request, report);
-        return QString::fromStdString(report);
+        return ComposeProgramReport(
+            [](const TComposeRequest& request, std::string& report) { ::ComposeBugReport(request, report); });
     }
     void PrintReportText(const QString& text, QWidget* owner) override { ::PrintReportText(text, owner); }
 };
 
 } // namespace
+
+QString ComposeProgramReport(const std::function<void(const TComposeRequest&, std::string&)>& compose)
+{
+    TProgressPopup popup;
+    TComposeRequest request;
+    request.CrashedThreadId = static_cast<uint32_t>(CurrentThreadId());
+    request.Showing = true;
+    request.ProgressSink = &popup;
+    std::string report;
+    compose(request, report);
+    popup.Close();
+    return QString::fromStdString(report);
+}
 
 TReportSource& ProgramReportSource()
 {

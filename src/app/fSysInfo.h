@@ -4,6 +4,9 @@
 
 #include "app/uTarvellForm.h"
 
+#include <functional>
+#include <string>
+
 class QAction;
 class QPlainTextEdit;
 class QPushButton;
@@ -21,6 +24,11 @@ public:
     virtual QString ComposeBugReport() = 0;
     virtual void PrintReportText(const QString& text, QWidget* owner) = 0;
 };
+
+struct TComposeRequest;
+// The report of the running program for the calling thread through compose, with the tracing
+// progress window on this (the GUI) thread.
+QString ComposeProgramReport(const std::function<void(const TComposeRequest&, std::string&)>& compose);
 
 // The program's source: the crash reporter's composer (thread list as the reporter's settings
 // have it) and its printing routine.

@@ -11,9 +11,11 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -366,8 +368,109 @@ bool IsBoxHelperInvocation(int argc, const char* const* argv)
     return ParseBoxHelperSwitch(argc, argv, in, out);
 }
 
+std::string EncodeProgressMessage(uint32_t permille, std::string_view format)
+{
+    std::string bytes;
+    PutU32(bytes, permille);
+    return bytes.append(format.substr(0, MaxProgressFormat));
+}
+
+bool DecodeProgressMessage(std::string_view payload, uint32_t& permille, std::string& format)
+{
+    if (payload.size() < 4 || payload.size() > 4 + MaxProgressFormat)
+        return false;
+    const uint32_t value = GetU32(payload.data());
+    const std::string_view text = payload.substr(4);
+    if (value > 1000 || text.find("%1") == std::string_view::npos)
+        return false;
+    permille = value;
+    format.assign(text);
+    return true;
+}
+
+bool TBoxHelperProcess::Start(const std::string& program)
+{
+    End();
+    int pair[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
+        return false;
+    const std::string argument = std::string(BoxHelperSwitch) + "=" + DecimalText(pair[1]);
+    std::string programCopy = program, argumentCopy = argument;
+    char* argv[] = { programCopy.data(), argumentCopy.data(), nullptr };
+    pid_t helper = -1;
+    // Only the helper's end is inherited: the flag is cleared for the spawn alone.
+    ::fcntl(pair[1], F_SETFD, 0);
+    const int spawned = ::posix_spawn(&helper, program.c_str(), nullptr, nullptr, argv, environ);
+    ::close(pair[1]);
+    if (spawned != 0) {
+        ::close(pair[0]);
+        return false;
+    }
+    FFd = pair[0];
+    FPid = helper;
+    return true;
+}
+
+void TBoxHelperProcess::End()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+    if (FPid > 0) {
+        // The helper leaves on its own once the box is gone; one that hangs is ended.
+        for (int i = 0; i < 100 && ::waitpid(FPid, nullptr, WNOHANG) == 0; ++i)
+            ::usleep(10000);
+        if (::waitpid(FPid, nullptr, WNOHANG) == 0) {
+            ::kill(FPid, SIGKILL);
+            ::waitpid(FPid, nullptr, 0);
+        }
+    }
+    FPid = -1;
+}
+
+void TBoxHelperProcess::MoveTo(TBoxHelperProcess& other)
+{
+    if (&other == this)
+        return;
+    other.End();
+    other.FFd = std::exchange(FFd, -1);
+    other.FPid = std::exchange(FPid, -1);
+}
+
+THelperTraceProgress::THelperTraceProgress(TBoxHelperProcess& helper, std::string program, std::string percentFormat)
+    : FHelper(helper)
+    , FProgram(std::move(program))
+    , FFormat(std::move(percentFormat))
+{
+}
+
+void THelperTraceProgress::Show(uint32_t permille)
+{
+    if (FFailed)
+        return;
+    if (!FHelper.Running() && !FHelper.Start(FProgram)) {
+        FFailed = true;
+        return;
+    }
+    if (!WriteBoxMessage(FHelper.Fd(), bmProgress, EncodeProgressMessage(std::min<uint32_t>(permille, 1000), FFormat)))
+        FFailed = true;
+}
+
+void THelperTraceProgress::Close()
+{
+    if (!FFailed && FHelper.Running())
+        WriteBoxMessage(FHelper.Fd(), bmProgressDone, {});
+}
+
+TBoxHelperProcess& PendingBoxHelper()
+{
+    static TBoxHelperProcess helper;
+    return helper;
+}
+
 TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, const TBoxActionSink& sink,
-    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver)
+    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver,
+    TBoxHelperProcess* started)
 {
     const auto lost = [&] {
         if (saveOnLoss)
@@ -379,21 +482,25 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
             sink.Restart();
         return action;
     };
-    int pair[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, pair) != 0)
-        return lost();
-    const std::string argument = std::string(BoxHelperSwitch) + "=" + DecimalText(pair[1]);
-    std::string programCopy = program, argumentCopy = argument;
-    char* argv[] = { programCopy.data(), argumentCopy.data(), nullptr };
-    pid_t helper = -1;
-    // Only the helper's end is inherited: the flag is cleared for the spawn alone.
-    ::fcntl(pair[1], F_SETFD, 0);
-    const int spawned = ::posix_spawn(&helper, program.c_str(), nullptr, nullptr, argv, environ);
-    ::close(pair[1]);
-    const int fd = pair[0];
+    const std::string boxData = EncodeBoxData(data);
+    TBoxHelperProcess process;
     TCrashAction result = caContinue;
     bool finished = false;
-    if (spawned == 0 && WriteBoxMessage(fd, bmBoxData, EncodeBoxData(data))) {
+    // The one that showed the progress may have gone meanwhile, even with the data on its way:
+    // when it ends without a word, a new one shows the box.
+    bool taken = started && started->Running();
+    if (taken)
+        started->MoveTo(process);
+    for (bool heard = false; !finished && !heard; taken = false) {
+        if (!taken && !process.Start(program))
+            break;
+        const int fd = process.Fd();
+        if (!WriteBoxMessage(fd, bmBoxData, boxData)) {
+            if (taken)
+                continue;
+            break;
+        }
+        heard = !taken;
         bool freezeSent = false;
         for (;;) {
             uint32_t type = 0;
@@ -409,6 +516,7 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
             }
             if (!ReadBoxMessage(fd, type, payload, 10000))
                 break;
+            heard = true;
             if (type == bmClosed) {
                 result = payload.size() == 1 && payload[0] >= '0' && payload[0] <= '6'
                     ? static_cast<TCrashAction>(payload[0] - '0')
@@ -440,16 +548,7 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
                 sink.Close();
         }
     }
-    ::close(fd);
-    if (helper > 0) {
-        // The helper leaves on its own once the box is gone; one that hangs is ended.
-        for (int i = 0; i < 100 && ::waitpid(helper, nullptr, WNOHANG) == 0; ++i)
-            ::usleep(10000);
-        if (::waitpid(helper, nullptr, WNOHANG) == 0) {
-            ::kill(helper, SIGKILL);
-            ::waitpid(helper, nullptr, 0);
-        }
-    }
+    process.End();
     return finished ? result : lost();
 }
 
@@ -518,7 +617,16 @@ void RestartProgram()
 void InstallReportSteps()
 {
     TCrashSteps steps = GetCrashSteps();
-    steps.Compose = [](const TComposeRequest& request, std::string& report) { ComposeBugReport(request, report); };
+    steps.Compose = [](const TComposeRequest& request, std::string& report) {
+        // A helper left from a report that got no box has nothing more to show.
+        PendingBoxHelper().End();
+        THelperTraceProgress progress(
+            PendingBoxHelper(), "/proc/self/exe", Translated(QT_TRANSLATE_NOOP("VostExcept", "%1%")));
+        TComposeRequest showing = request;
+        if (showing.Showing && !IsConsoleProcess())
+            showing.ProgressSink = &progress;
+        ComposeBugReport(showing, report);
+    };
     steps.Present = PresentExceptionBox;
     steps.Save = SaveBugReportAutomatically;
     steps.Mail = [](const std::string& report, const std::string& screenShot) {
@@ -537,6 +645,7 @@ void InstallReportSteps()
 void PresentExceptionBox(const TPresentRequest& request)
 {
     if (IsConsoleProcess()) {
+        PendingBoxHelper().End();
         PresentOnConsole(request);
         return;
     }
@@ -571,5 +680,6 @@ void PresentExceptionBox(const TPresentRequest& request)
         return main && SendHandlerMessageTimeout(main, FreezeProbeMessage, 777, 777, std::chrono::milliseconds(100));
     };
     RunBoxInHelper(
-        "/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver);
+        "/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver,
+        &PendingBoxHelper());
 }

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include <sys/types.h>
+
 // The hidden switch; the two descriptors follow it as "--vostexcept-box=IN,OUT".
 inline constexpr const char* BoxHelperSwitch = "--vostexcept-box";
 
@@ -65,6 +67,8 @@ enum TBoxMessage : uint32_t {
     bmBoxData = 1, // parent to helper: the encoded TBoxData
     bmFreezeOver = 2, // parent to helper: the main thread answers again; the box closes
     bmActionResult = 3, // parent to helper: "1" done, "0" failed, "h" handled by a handler
+    bmProgress = 4, // parent to helper: tracing progress, u32 permille then the percentage's format
+    bmProgressDone = 5, // parent to helper: the report is composed; the progress window goes
     bmAction = 10, // helper to parent: action code, then for save the chosen path
     bmClosed = 11, // helper to parent: the box is gone; payload the final action code
 };
@@ -74,6 +78,12 @@ std::string EncodeBoxMessage(uint32_t type, std::string_view payload);
 // Reads one message; false at the end of file, on an error, or for a payload above the cap.
 bool ReadBoxMessage(int fd, uint32_t& type, std::string& payload, int timeoutMs = -1);
 bool WriteBoxMessage(int fd, uint32_t type, std::string_view payload);
+
+// The payload of a progress message; the format ("%1" the percentage) is short.
+constexpr size_t MaxProgressFormat = 32;
+std::string EncodeProgressMessage(uint32_t permille, std::string_view format);
+// False for a malformed payload: wrong size, a value above 1000, a format without "%1".
+bool DecodeProgressMessage(std::string_view payload, uint32_t& permille, std::string& format);
 
 // A message for the user from the crashed side (mailing tells its outcome so): error or
 // information, caption and text; notes are these, one after the other.
@@ -103,11 +113,53 @@ struct TBoxActionSink {
     std::function<bool(TCrashAction action)> Announce;
 };
 
+// A running helper process and the crashed side's end of its socket. Ending it closes the socket
+// (the helper leaves on its own) and reaps the process, killing one that hangs.
+class TBoxHelperProcess {
+public:
+    TBoxHelperProcess() = default;
+    ~TBoxHelperProcess() { End(); }
+    TBoxHelperProcess(const TBoxHelperProcess&) = delete;
+    TBoxHelperProcess& operator=(const TBoxHelperProcess&) = delete;
+    bool Start(const std::string& program);
+    bool Running() const { return FFd >= 0; }
+    int Fd() const { return FFd; }
+    pid_t Pid() const { return FPid; }
+    void End();
+    // Hands the process over to another holder.
+    void MoveTo(TBoxHelperProcess& other);
+
+private:
+    int FFd = -1;
+    pid_t FPid = -1;
+};
+
+// The crashed side's progress window: the first Show starts the helper (when it is not running
+// yet), which shows the window; Close tells it the report is composed. The helper stays for the
+// box. A helper that cannot start or has gone just gets no more messages.
+class THelperTraceProgress : public TTraceProgressSink {
+public:
+    THelperTraceProgress(TBoxHelperProcess& helper, std::string program, std::string percentFormat);
+    void Show(uint32_t permille) override;
+    void Close() override;
+
+private:
+    TBoxHelperProcess& FHelper;
+    std::string FProgram;
+    std::string FFormat;
+    bool FFailed = false;
+};
+
+// The helper that showed the tracing progress of the report being handled, kept for its box.
+TBoxHelperProcess& PendingBoxHelper();
+
 // Starts the helper from program (argv[0]) and the box's data, then serves its actions until the
-// box is gone. A helper that cannot start, or dies, leaves the report saved (saveOnLoss) and the
+// box is gone; a running started helper (the one that showed the tracing progress) is taken
+// instead when it accepts the data. A helper that cannot start, or dies, leaves the report saved (saveOnLoss) and the
 // close-request rule applied. Returns the final action (continue when the box just closed).
 TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, const TBoxActionSink& sink,
-    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver = {});
+    const std::function<bool(const std::string&)>& saveOnLoss, const std::function<bool()>& freezeOver = {},
+    TBoxHelperProcess* started = nullptr);
 
 // The reporter's presenter: the box in a helper when a display is there, else the console output.
 void PresentExceptionBox(const TPresentRequest& request);

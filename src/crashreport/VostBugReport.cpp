@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <ctime>
 #include <mutex>
+#include <optional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -585,7 +586,11 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         const TCrashReportSettings& settings = CrashReportSettings;
         TThreadSectionsResult sections;
         try {
+            std::optional<TTraceProgress> progress;
+            if (request.Showing && request.ProgressSink)
+                progress.emplace(request.ProgressSink, request.ProgressClock);
             TThreadSectionsRequest threads;
+            threads.Progress = progress ? &*progress : nullptr;
             threads.Frozen = request.Frozen;
             threads.CrashedThreadId = static_cast<pid_t>(request.CrashedThreadId);
             threads.ExceptionAddress = request.ExceptAddr;

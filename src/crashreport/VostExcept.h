@@ -366,6 +366,9 @@ struct TComposeRequest {
     uintptr_t FramePointer = 0;
     bool Showing = false;
     const void* BcbInfo = nullptr;
+    // Where the tracing progress goes while showing (nil: no window); the clock for tests.
+    TTraceProgressSink* ProgressSink = nullptr;
+    std::function<uint32_t()> ProgressClock;
 };
 // What the presenter (the box, or the console output) gets.
 struct TPresentRequest {

@@ -2,6 +2,7 @@
 #include "crashreport/VostExceptBox.h"
 
 #include "crashreport/VostPrint.h"
+#include "crashreport/VostProgressPopup.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -20,6 +21,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <cerrno>
 #include <poll.h>
 #include <utility>
 
@@ -469,6 +471,43 @@ private:
 
 } // namespace
 
+bool ServeProgressMessages(int fd, TProgressPopup& popup, TBoxData& data, int idleMs)
+{
+    int idle = 0;
+    for (;;) {
+        pollfd entry { fd, POLLIN, 0 };
+        const int ready = ::poll(&entry, 1, 50);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready <= 0) {
+            idle += 50;
+            if (idle >= idleMs)
+                break;
+            continue;
+        }
+        idle = 0;
+        uint32_t type = 0;
+        std::string payload;
+        if (!ReadBoxMessage(fd, type, payload, 1000))
+            break;
+        if (type == bmBoxData) {
+            popup.Close();
+            return DecodeBoxData(payload, data);
+        }
+        uint32_t permille = 0;
+        std::string format;
+        if (type == bmProgress && DecodeProgressMessage(payload, permille, format)) {
+            popup.SetPercentFormat(QString::fromUtf8(format));
+            popup.Show(permille);
+        } else if (type == bmProgressDone) {
+            popup.Close();
+        }
+    }
+    popup.Close();
+    return false;
+}
+
 int RunExceptionBoxHelper(int argc, char** argv)
 {
     int in = -1, out = -1;
@@ -480,11 +519,25 @@ int RunExceptionBoxHelper(int argc, char** argv)
     uint32_t type = 0;
     std::string payload;
     TBoxData data;
-    if (!ReadBoxMessage(in, type, payload, 5000) || type != bmBoxData || !DecodeBoxData(payload, data))
+    if (!ReadBoxMessage(in, type, payload, 5000) || (type != bmBoxData && type != bmProgress))
         return 0;
-    payload.clear();
+    if (type == bmBoxData && !DecodeBoxData(payload, data))
+        return 0;
     int appArgc = 1;
     QApplication app(appArgc, argv);
+    if (type == bmProgress) {
+        // Started while the report is composed: the popup first, the box when the report is there.
+        TProgressPopup popup;
+        uint32_t permille = 0;
+        std::string format;
+        if (DecodeProgressMessage(payload, permille, format)) {
+            popup.SetPercentFormat(QString::fromUtf8(format));
+            popup.Show(permille);
+        }
+        if (!ServeProgressMessages(in, popup, data, 120000))
+            return 0;
+    }
+    payload.clear();
     TSocketTarget target(in);
     TExceptionBox box(data, target);
     QSocketNotifier notifier(in, QSocketNotifier::Read);

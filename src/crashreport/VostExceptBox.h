@@ -112,6 +112,14 @@ private:
     bool FFinished = false;
 };
 
+class TProgressPopup;
+
+// The helper's wait for the box while the crashed process composes the report: progress
+// messages move the popup (malformed ones are ignored), the end of composing closes it. True
+// with the box's data; false when the crashed process has gone, sends a message above the caps,
+// or stays silent for idleMs.
+bool ServeProgressMessages(int fd, TProgressPopup& popup, TBoxData& data, int idleMs);
+
 // The helper's main: reads the box's data from the descriptor of the hidden switch, shows the
 // box and serves the crashed process; returns the exit code. A helper started by hand (no valid
 // descriptor, no data) returns 0 at once without a word.

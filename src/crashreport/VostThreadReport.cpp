@@ -137,7 +137,13 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
         if (p.HaveContext && p.Context.StackPointer)
             StackBounds(p.ThreadId, p.Context.StackPointer, *snapshot, p.StackTop, p.StackSize);
         if (request.Progress) {
-            const uintptr_t used = p.StackTop > p.Context.StackPointer ? p.StackTop - p.Context.StackPointer : 0;
+            uintptr_t top = p.StackTop, position = p.Context.StackPointer;
+            // The caller's own stack is traced from here: without it the work would count nothing.
+            if (p.ThreadId == self && !position) {
+                top = CurrentStackTop();
+                position = reinterpret_cast<uintptr_t>(__builtin_frame_address(0));
+            }
+            const uintptr_t used = top > position ? top - position : 0;
             request.Progress->AddWork(100 * static_cast<uint64_t>(std::min<uintptr_t>(used, 1u << 26)));
         }
     }

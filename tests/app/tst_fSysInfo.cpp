@@ -8,9 +8,11 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "crashreport/VostExcept.h"
+#include "crashreport/VostProgressPopup.h"
 #include "crashreport/VostThreads.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
@@ -164,6 +166,30 @@ private slots:
         QVERIFY(!text.contains(QStringLiteral("thread $%1").arg(QString::number(worker.load(), 16))));
         QVERIFY(text.contains(QStringLiteral("hunter2")) == false);
         QVERIFY(CrashReportSettings.ListAllThreads);
+    }
+
+    // Composing in the GUI thread shows the tracing progress window there, and it is gone once
+    // the text is composed.
+    void composeShowsTheProgressPopup()
+    {
+        TProgressPopup* seen = nullptr;
+        bool showing = false, visibleWhileComposing = false;
+        const QString text = ComposeProgramReport([&](const TComposeRequest& request, std::string& report) {
+            showing = request.Showing;
+            seen = dynamic_cast<TProgressPopup*>(request.ProgressSink);
+            QVERIFY(seen);
+            QCOMPARE(request.CrashedThreadId, uint32_t(CurrentThreadId()));
+            seen->Show(0);
+            seen->Show(500);
+            visibleWhileComposing = seen->isVisible() && seen->Percent() == 50;
+            report = "date/time : now";
+        });
+        QCOMPARE(text, QStringLiteral("date/time : now"));
+        QVERIFY(showing);
+        QVERIFY(visibleWhileComposing);
+        const auto popups = QApplication::topLevelWidgets();
+        for (QWidget* widget : popups)
+            QVERIFY(!qobject_cast<TProgressPopup*>(widget) || !widget->isVisible());
     }
 };
 

@@ -1,7 +1,13 @@
 // The wire between the crashed process and the box's helper, the box's text and the web page.
 #include "crashreport/VostBoxHelper.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -89,3 +95,135 @@ TEST(VostBoxHelper, WebPageEscapesEveryText)
     WebPageProc("no lines", html);
     EXPECT_NE(html.find("Unknown"), std::string::npos);
 }
+
+namespace {
+
+// A stand-in helper: logs what reaches it; on the box's data it answers "closed with restart".
+// With leaveAfterProgress it leaves when composing is done, as a helper that died would.
+std::string WriteFakeHelper(const QTemporaryDir& dir, const char* name, bool leaveAfterProgress)
+{
+    const std::string path = dir.filePath(QString::fromLatin1(name)).toStdString();
+    std::ofstream script(path);
+    script << "#!" TARVELL_SYSTEM_PYTHON "\n"
+              "import socket, struct, sys\n"
+              "s = socket.socket(fileno=int(sys.argv[1].split('=')[1]))\n"
+              "log = open(sys.argv[0].rsplit('/', 1)[0] + '/log', 'a')\n"
+              "def read(n):\n"
+              "    b = b''\n"
+              "    while len(b) < n:\n"
+              "        c = s.recv(n - len(b))\n"
+              "        if not c: sys.exit(0)\n"
+              "        b += c\n"
+              "    return b\n"
+              "log.write('start\\n'); log.flush()\n"
+              "while True:\n"
+              "    t, l = struct.unpack('<II', read(8))\n"
+              "    p = read(l)\n"
+              "    if t == 4: log.write('progress %d %s\\n' % (struct.unpack('<I', p[:4])[0], p[4:].decode()))\n"
+              "    if t == 5: log.write('done\\n')\n"
+              "    log.flush()\n"
+              "    if t == 5 and "
+           << (leaveAfterProgress ? "True" : "False")
+           << ": sys.exit(0)\n"
+              "    if t == 1:\n"
+              "        log.write('box\\n'); log.flush()\n"
+              "        s.sendall(struct.pack('<II', 11, 1) + b'5')\n"
+              "        sys.exit(0)\n";
+    script.close();
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all);
+    return path;
+}
+
+std::string ReadLog(const QTemporaryDir& dir)
+{
+    std::ifstream file(dir.filePath(QStringLiteral("log")).toStdString());
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+} // namespace
+
+// The tracing progress of a crash goes to a helper started for it, which then gets the box; one
+// that has gone meanwhile is replaced by a new one, and a helper that cannot start gets nothing.
+TEST(VostBoxHelper, ProgressHelperShowsTheBoxAfterwards)
+{
+    struct {
+        bool LeaveAfterProgress;
+        const char* Log;
+    } const cases[] = {
+        { false, "start\nprogress 0 %1 %\nprogress 400 %1 %\ndone\nbox\n" },
+        { true, "start\nprogress 0 %1 %\nprogress 400 %1 %\ndone\nstart\nbox\n" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Log);
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        const std::string program = WriteFakeHelper(dir, "helper", c.LeaveAfterProgress);
+        TBoxHelperProcess helper;
+        {
+            THelperTraceProgress progress(helper, program, "%1 %");
+            progress.Show(0);
+            const pid_t started = helper.Pid();
+            progress.Show(400);
+            EXPECT_EQ(helper.Pid(), started);
+            progress.Close();
+        }
+        ASSERT_TRUE(helper.Running());
+        TBoxData data;
+        data.Captions[caRestart] = "Restart";
+        data.Report = "report";
+        bool saved = false;
+        const TCrashAction action = RunBoxInHelper(
+            program, data, {}, [&](const std::string&) { return saved = true; }, {}, &helper);
+        EXPECT_EQ(action, caRestart);
+        EXPECT_FALSE(saved);
+        EXPECT_FALSE(helper.Running());
+        EXPECT_EQ(ReadLog(dir), c.Log);
+    }
+    TBoxHelperProcess helper;
+    THelperTraceProgress progress(helper, "/nonexistent/tarvell-helper", "%1%");
+    progress.Show(0);
+    progress.Show(10);
+    progress.Close();
+    EXPECT_FALSE(helper.Running());
+}
+
+#ifdef TARVELL_PROGRAM
+// The program's own helper: the popup first, then the box in the same process, which closes
+// itself by its countdown.
+TEST(VostBoxHelper, ProgramHelperShowsProgressThenTheBox)
+{
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    TBoxHelperProcess helper;
+    {
+        THelperTraceProgress progress(helper, TARVELL_PROGRAM, "%1 %");
+        progress.Show(0);
+        progress.Show(500);
+        progress.Close();
+    }
+    ASSERT_TRUE(helper.Running());
+    const pid_t first = helper.Pid();
+    TBoxData data;
+    data.Title = "Tarvell";
+    data.Text = "An error occurred.";
+    data.Captions[caClose] = "Close";
+    data.DefaultButton = caClose;
+    data.CountdownButton = caClose;
+    data.AutoActionDelay = 1;
+    data.Report = "report";
+    std::vector<TCrashAction> actions;
+    TBoxActionSink sink;
+    sink.Announce = [&](TCrashAction action) {
+        actions.push_back(action);
+        return false;
+    };
+    bool saved = false;
+    const TCrashAction action = RunBoxInHelper(
+        "/nonexistent/second-helper", data, sink, [&](const std::string&) { return saved = true; }, {}, &helper);
+    EXPECT_NE(first, -1);
+    EXPECT_EQ(action, caClose);
+    EXPECT_EQ(actions, std::vector<TCrashAction> { caClose });
+    EXPECT_FALSE(saved);
+}
+#endif

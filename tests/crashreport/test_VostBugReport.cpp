@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace {
 
@@ -284,4 +287,52 @@ TEST(VostBugReport, IdListNames)
         EXPECT_EQ(IdListName(ids, c.Vendor, c.Device), c.Name) << c.Vendor << ":" << c.Device;
     EXPECT_EQ(IdListName("8086", "8086", "1"), "");
     EXPECT_EQ(IdListName("8086  \n\t", "8086", "1"), "");
+}
+
+namespace {
+
+class TRecordingSink : public TTraceProgressSink {
+public:
+    void Show(uint32_t permille) override { Shown.push_back(permille); }
+    void Close() override { ++Closed; }
+    std::vector<uint32_t> Shown;
+    int Closed = 0;
+};
+
+} // namespace
+
+// The tracing of the stacks reaches the progress window only while showing, and closes it once
+// the traces are done; a slow clock makes the window appear at the first step past 750 ms.
+TEST(VostBugReport, TracingProgressGoesToTheSink)
+{
+    struct {
+        bool Showing;
+        bool WithSink;
+        bool Expected;
+    } const cases[] = { { true, true, true }, { false, true, false }, { true, false, false } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "showing " << c.Showing << " sink " << c.WithSink);
+        TRecordingSink sink;
+        uint32_t now = 0;
+        TComposeRequest request;
+        request.CrashedThreadId = static_cast<uint32_t>(::gettid());
+        request.Showing = c.Showing;
+        request.ProgressSink = c.WithSink ? &sink : nullptr;
+        request.ProgressClock = [&now] { return now += 1000; };
+        std::string report;
+        TFactSources sources;
+        sources.Root = "/nonexistent-tarvell-root";
+        ComposeBugReportFrom(request, sources, report);
+        EXPECT_NE(report.find("date/time"), std::string::npos);
+        if (!c.Expected) {
+            EXPECT_TRUE(sink.Shown.empty());
+            EXPECT_EQ(sink.Closed, 0);
+            continue;
+        }
+        ASSERT_FALSE(sink.Shown.empty());
+        EXPECT_EQ(sink.Shown.front(), 0u);
+        EXPECT_TRUE(std::is_sorted(sink.Shown.begin(), sink.Shown.end()));
+        EXPECT_LE(sink.Shown.back(), 1000u);
+        EXPECT_EQ(sink.Closed, 1);
+    }
 }
