@@ -162,16 +162,6 @@ bool ValidMangledName(const std::string& name)
     return true;
 }
 
-std::string Demangled(const char* name)
-{
-    if (*name == '*')
-        ++name;
-    int status = 0;
-    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-    std::string result = status == 0 && text ? text : name;
-    free(text);
-    return result;
-}
 
 } // namespace
 
@@ -343,7 +333,7 @@ std::vector<std::string> ClassChain(const std::type_info* type)
             const std::type_info* t = queue[i];
             if (i > 0 && !IsTypeInfoSound(t))
                 continue;
-            const std::string name = Demangled(t->name());
+            const std::string name = DemangledTypeName(t->name());
             if (std::find(names.begin(), names.end(), name) == names.end())
                 names.push_back(name);
             if (const auto* si = dynamic_cast<const abi::__si_class_type_info*>(t)) {
@@ -369,8 +359,19 @@ std::string ClassNameText(const std::type_info* type)
     if (!IsTypeInfoSound(type))
         return "Unknown";
     try {
-        return Demangled(type->name());
+        return DemangledTypeName(type->name());
     } catch (...) {
         return "Unknown";
     }
+}
+
+std::string DemangledTypeName(const char* name)
+{
+    if (*name == '*')
+        ++name;
+    int status = 0;
+    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
+    std::string result = status == 0 && text ? text : name;
+    free(text);
+    return result;
 }

@@ -40,6 +40,9 @@ uint32_t ThrowSnapshotRenewals();
 const void* ThrownObjectOf(const std::exception_ptr& exception);
 // The type of the exception in flight in the calling thread (being caught or handled), or nullptr.
 const std::type_info* CurrentExceptionType();
+// The readable form of a mangled type name (a leading "*" of pointer-compared names dropped); the
+// name itself when it cannot be demangled.
+std::string DemangledTypeName(const char* name);
 
 // True when the type information lies in a loaded module, its own type information does too, and
 // its name is a valid mangled type name. Any fault gives False.

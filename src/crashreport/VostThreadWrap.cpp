@@ -1,6 +1,7 @@
 // The thread wrapper: creator, alternate signal stack, per-thread preparation and catch-all.
 #include "crashreport/VostThreadWrap.h"
 
+#include "crashreport/VostCppSupport.h"
 #include "crashreport/VostStackTrace.h"
 #include "crashreport/VostThreads.h"
 
@@ -81,17 +82,6 @@ bool InSystemLibrary(uintptr_t address)
     const char* slash = strrchr(info.dli_fname, '/');
     const char* name = slash ? slash + 1 : info.dli_fname;
     return strncmp(name, "libc.so", 7) == 0 || strncmp(name, "libstdc++.so", 12) == 0 || strncmp(name, "libgcc_s.so", 11) == 0;
-}
-
-std::string DemangledTypeName(const char* name)
-{
-    if (*name == '*')
-        ++name;
-    int status = 0;
-    char* text = abi::__cxa_demangle(name, nullptr, nullptr, &status);
-    std::string result = status == 0 && text ? text : name;
-    free(text);
-    return result;
 }
 
 // Ends a wrapped thread's bookkeeping on every way out, pthread_exit's unwinding included.

@@ -140,7 +140,11 @@ std::string InnermostOwnFrames(const std::string& report)
     std::string frames;
     int count = 0;
     for (const std::string& line : Lines(report)) {
-        if (line.find("thread") != std::string::npos && !line.empty() && line.back() == ':') {
+        // A title ends in "):", or in markers after it (" <priority:10>" when run under nice).
+        const size_t close = line.find("):");
+        const bool title = line.find("thread") != std::string::npos && close != std::string::npos
+            && (close + 2 == line.size() || line.compare(close + 2, 2, " <") == 0);
+        if (title) {
             if (inThread)
                 break;
             inThread = true;
