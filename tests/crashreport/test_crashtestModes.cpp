@@ -1,5 +1,7 @@
 // crashtest's modes, each run as a child process: what it reports (class, message, the innermost
 // frames with unit, function and the MARK-ed line) and how it ends.
+#include "ChildRun.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -21,102 +23,23 @@ extern char** environ;
 
 namespace {
 
-struct TChildResult {
-    std::string Out;
-    std::string Err;
-    int Status = 0;
-    bool TimedOut = false;
-    bool Exited() const { return WIFEXITED(Status); }
-    int ExitCode() const { return WEXITSTATUS(Status); }
-    int Signal() const { return WIFSIGNALED(Status) ? WTERMSIG(Status) : 0; }
-};
+using childrun::NowMs;
+using childrun::TChildResult;
 
-int64_t NowMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
-}
-
-// Runs crashtest with mode; a child that does not end within the limit is killed (a hang is a
-// failure of its own).
 TChildResult RunCrashTest(const std::string& mode, std::vector<std::string> extraEnv = {}, int limitMs = 30000)
 {
-    int out[2], err[2];
-    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
-    EXPECT_EQ(pipe2(err, O_CLOEXEC), 0);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen"};
-    for (char** e = environ; *e; ++e) {
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
-            env.push_back(*e);
-    }
-    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
-    std::string exe = CRASHTEST_EXE;
-    std::string arg = mode;
-    char* argv[] = {exe.data(), arg.data(), nullptr};
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, exe.c_str(), &actions, nullptr, argv, envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    close(out[1]);
-    close(err[1]);
-    TChildResult result;
-    if (rc != 0) {
-        ADD_FAILURE() << "cannot start " << exe << ": " << std::strerror(rc);
-        close(out[0]);
-        close(err[0]);
-        return result;
-    }
-    const int64_t deadline = NowMs() + limitMs;
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    int open = 2;
-    while (open > 0) {
-        const int64_t left = deadline - NowMs();
-        if (left <= 0) {
-            result.TimedOut = true;
-            kill(pid, SIGKILL);
-            break;
-        }
-        if (poll(fds, 2, int(left)) <= 0)
-            continue;
-        for (int i = 0; i < 2; ++i) {
-            if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP)))
-                continue;
-            char buffer[4096];
-            const ssize_t n = read(fds[i].fd, buffer, sizeof buffer);
-            if (n <= 0) {
-                close(fds[i].fd);
-                fds[i].fd = -1;
-                --open;
-            } else {
-                (i == 0 ? result.Out : result.Err).append(buffer, size_t(n));
-            }
-        }
-    }
-    for (pollfd& f : fds)
-        if (f.fd >= 0)
-            close(f.fd);
-    waitpid(pid, &result.Status, 0);
-    return result;
+    return childrun::RunChildProgram(CRASHTEST_EXE, mode, std::move(extraEnv), limitMs);
 }
 
 // The line of "// MARK: <mark>" in the crash functions' unit.
 int MarkLine(const std::string& mark)
 {
-    std::ifstream in(CRASHTEST_SOURCES "/uCrashFunctions.cpp");
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number)
-        if (line.find("// MARK: " + mark) != std::string::npos)
-            return number;
-    ADD_FAILURE() << "no MARK " << mark;
-    return 0;
+    const int line = childrun::MarkLineIn(CRASHTEST_SOURCES "/uCrashFunctions.cpp", mark);
+    if (line < 0) {
+        ADD_FAILURE() << "no MARK " << mark;
+        return 0;
+    }
+    return line;
 }
 
 std::vector<std::string> Lines(const std::string& text)
