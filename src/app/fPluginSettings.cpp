@@ -377,7 +377,7 @@ void TfmPluginSettings::BuildOptionEditors(bool importer, int row)
             const int labelWidth = std::max(176, label->sizeHint().width());
             const QString widest = QString::number(std::max(std::abs(qint64(converter->OptionMin(i))), std::abs(qint64(converter->OptionMax(i))))) + QChar('-');
             const int editWidth = std::max(32, edit->fontMetrics().horizontalAdvance(widest) + 12);
-            edit->setGeometry(std::max(180, 4 + labelWidth + 4), y, editWidth, edit->sizeHint().height());
+            edit->setGeometry(labelWidth > 176 ? 4 + labelWidth + 4 : 180, y, editWidth, edit->sizeHint().height());
             label->setGeometry(4, y, labelWidth, edit->height());
             width = std::max(width, edit->geometry().right() + 1);
             connect(edit, &QLineEdit::textEdited, this, [this, importer, row, i, edit](const QString& text) {
