@@ -5,6 +5,7 @@
 #include "app/uDialogs.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "ui/uIcons.h"
 
 #include <QFont>
 #include <QPainter>
@@ -15,8 +16,8 @@ namespace {
 
 TdmMain* Instance = nullptr;
 
-// Tool pictures by index: a name of the desktop's icon theme (Adwaita as the fallback theme,
-// shipped by Debian) or a picture of our own. Only 13, 21, 37 and 44 are relied on elsewhere.
+// Tool pictures by index: the theme name of one of our bundled drawings (ui/icons) or a picture
+// of the application's resources. Only 13, 21, 37 and 44 are relied on elsewhere.
 const char* const ToolImageNames[57] = {
     "document-new", // 0 New
     "document-open", // 1 Open
@@ -126,7 +127,9 @@ QPixmap LetterTile(const QString& name, QSize size)
 QPixmap ThemePicture(const char* name, QSize size)
 {
     const QString text = QString::fromLatin1(name);
-    const QIcon icon = text.startsWith(QChar(':')) ? QIcon(text) : QIcon::fromTheme(text);
+    // Our own drawing of a theme name first: the installed theme may lack it.
+    const QIcon bundled = text.startsWith(QChar(':')) ? QIcon(text) : BundledIcon(text);
+    const QIcon icon = bundled.isNull() ? QIcon::fromTheme(text) : bundled;
     QPixmap pixmap = icon.isNull() ? QPixmap() : icon.pixmap(size);
     if (pixmap.isNull())
         return LetterTile(text, size);

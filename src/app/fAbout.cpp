@@ -17,6 +17,8 @@
 #include <QUrlQuery>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 QUrl DonationUrl(const QString& currency)
 {
     QUrl url(QStringLiteral(TARVELL_DONATION_ADDRESS));
@@ -122,6 +124,10 @@ void TfmAbout::Retranslate()
     laVersionBack->adjustSize();
     laVersionFront->move(8, 4);
     laVersionBack->move(10, 6);
+    // The box grows with the text (and the window with the box), whatever the language.
+    QWidget* versionBox = laVersionBack->parentWidget();
+    versionBox->setMinimumWidth(laVersionBack->geometry().right() + 1);
+    versionBox->setFixedHeight(std::max(34, laVersionBack->geometry().bottom() + 1));
     acDonateEuros->setText(tr("Donate Euros"));
     acDonateDollars->setText(tr("Donate U.S. Dollars"));
     imgDonate->setPixmap(DonatePicture(tr("Donate"), font()));

@@ -5,6 +5,7 @@
 #include "app/uDialogs.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
+#include "ui/uIcons.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -61,6 +63,8 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     edSource->installEventFilter(this);
     buSourceBrowse = new QToolButton(this);
     buSourceBrowse->setText(QStringLiteral("..."));
+    buSourceBrowse->setObjectName(QStringLiteral("buSourceBrowse"));
+    buSourceBrowse->setIcon(BundledIcon(QStringLiteral("folder-open")));
     rbSource = new QGroupBox(this);
     rbSourceAll = new QRadioButton(rbSource);
     rbSourceSelected = new QRadioButton(rbSource);
@@ -96,8 +100,11 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     auto* folderPage = new QWidget;
     edDest = new QLineEdit(folderPage);
     edDest->setObjectName(QStringLiteral("edDest"));
+    edDest->installEventFilter(this);
     buDestBrowse = new QToolButton(folderPage);
     buDestBrowse->setText(QStringLiteral("..."));
+    buDestBrowse->setObjectName(QStringLiteral("buDestBrowse"));
+    buDestBrowse->setIcon(BundledIcon(QStringLiteral("folder-open")));
     lvDest = new QListWidget(folderPage);
     lvDest->setObjectName(QStringLiteral("lvDest"));
     auto* folderLayout = new QGridLayout(folderPage);
@@ -112,6 +119,8 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     edDestFile->setObjectName(QStringLiteral("edDestFile"));
     buDestFileBrowse = new QToolButton(filePage);
     buDestFileBrowse->setText(QStringLiteral("..."));
+    buDestFileBrowse->setObjectName(QStringLiteral("buDestFileBrowse"));
+    buDestFileBrowse->setIcon(BundledIcon(QStringLiteral("document-save-as")));
     cbAddFilenames = new QCheckBox(filePage);
     cbOpen = new QCheckBox(filePage);
     auto* fileLayout = new QGridLayout(filePage);
@@ -426,6 +435,15 @@ void TfmBatchConvert::FormClose()
 
 bool TfmBatchConvert::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter in a folder field lists that folder; it does not press Convert.
+    if ((watched == edSource || watched == edDest) && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            if (!FRunning)
+                RunCommand(this, [this, watched] { watched == edSource ? ListSource() : ListDest(); });
+            return true;
+        }
+    }
     if (watched == edSource && (event->type() == QEvent::DragEnter || event->type() == QEvent::Drop)) {
         auto* drop = static_cast<QDropEvent*>(event);
         const QString folder = DroppedFolder(drop->mimeData());

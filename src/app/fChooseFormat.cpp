@@ -3,6 +3,7 @@
 
 #include "app/uOpenFile.h"
 #include "formats/uConvertBase.h"
+#include "ui/uIcons.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 TfmChooseFormat::TfmChooseFormat(QWidget* owner)
@@ -21,7 +21,7 @@ TfmChooseFormat::TfmChooseFormat(QWidget* owner)
     setObjectName(QStringLiteral("fmChooseFormat"));
     auto* outer = new QHBoxLayout(this);
     auto* picture = new QLabel(this);
-    picture->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    picture->setPixmap(BundledIcon(QStringLiteral("dialog-information")).pixmap(32, 32));
     picture->setAlignment(Qt::AlignTop);
     outer->addWidget(picture);
     auto* column = new QVBoxLayout;

@@ -2,6 +2,7 @@
 #include "app/fConfirmDialog.h"
 
 #include "app/uDialogs.h"
+#include "ui/uIcons.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -13,7 +14,7 @@ TfmConfirmDialog::TfmConfirmDialog(QWidget* owner)
     setupUi(this);
     resize(346, 130);
     const int size = style()->pixelMetric(QStyle::PM_MessageBoxIconSize, nullptr, this);
-    laIcon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxQuestion, nullptr, this).pixmap(size, size));
+    laIcon->setPixmap(BundledIcon(QStringLiteral("dialog-question")).pixmap(size, size));
     connect(buYes, &QPushButton::clicked, this, [this] { Choose(ConfirmYes); });
     connect(buNo, &QPushButton::clicked, this, [this] { Choose(ConfirmNo); });
     connect(buCancel, &QPushButton::clicked, this, [this] { Choose(ConfirmCancel); });

@@ -16,6 +16,7 @@
 #include "maps/fMapPointEmbed.h"
 #include "model/uModel.h"
 #include "plugins/PluginUtils.h"
+#include "ui/uIcons.h"
 
 #include <QAction>
 #include <QApplication>
@@ -30,6 +31,7 @@
 #include <QLineEdit>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPointer>
 #include <QPushButton>
@@ -496,7 +498,18 @@ bool TMDIChild::EditingCaption() const { return ListView1->IsEditing(); }
 
 QString TMDIChild::FileName() const { return StripFilePrefix(FDocument.FileName); }
 
-bool TMDIChild::ListHasFocus() const { return ListView1->hasFocus() && !EditingCaption(); }
+bool TMDIChild::ListHasFocus() const
+{
+    if (EditingCaption())
+        return false;
+    if (ListView1->hasFocus())
+        return true;
+    // A menu opened from the keyboard takes the focus first: then the list counts when it was
+    // the last widget of this window to have it, as for a menu opened with the mouse.
+    QWidget* focus = QApplication::focusWidget();
+    const bool menuHasFocus = QApplication::activePopupWidget() || qobject_cast<QMenuBar*>(focus) || qobject_cast<QMenu*>(focus);
+    return menuHasFocus && focusWidget() == ListView1;
+}
 
 void TMDIChild::UpdateActions()
 {
@@ -1061,7 +1074,7 @@ void TMDIChild::CreateMapPane()
     tabs->addWidget(tsMaps);
     tabs->addStretch(1);
     QAction* close = Action(TAction::acCloseMap);
-    close->setIcon(style()->standardIcon(QStyle::SP_TitleBarCloseButton));
+    close->setIcon(BundledIcon(QStringLiteral("window-close")));
     auto* closeButton = new QToolButton(paMaps);
     closeButton->setObjectName(QStringLiteral("buCloseMap"));
     closeButton->setDefaultAction(close);

@@ -37,6 +37,7 @@
 #include <QDropEvent>
 #include <QLabel>
 #include <QLayout>
+#include <QLocale>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -223,7 +224,10 @@ void TfmTarvellMainForm::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Main)) {
         const TActionDef& def = ActionDef(id);
-        QAction* action = CreateTableAction(this, def, FData, Qt::WindowShortcut);
+        // Ins and Del belong to the child's own commands, which these rows execute; the keys are
+        // only shown here: two actions on one key in one window would both be refused as ambiguous.
+        const bool childsKey = id == TAction::acEditInsert || id == TAction::acEditDelete;
+        QAction* action = CreateTableAction(this, def, FData, childsKey ? Qt::WidgetShortcut : Qt::WindowShortcut);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;
     }
@@ -484,14 +488,32 @@ void TfmTarvellMainForm::CreateStatusBar()
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
         panel->setMinimumWidth(i == 0 ? 0 : PanelWidths[i]);
-        if (i != 0)
-            panel->setFixedWidth(PanelWidths[i]);
         FPanels[size_t(i)] = panel;
         // Panel 0 takes what the other three leave, as the status bar grows and shrinks.
         if (i == 0)
             bar->addWidget(panel, 1);
         else
             bar->addPermanentWidget(panel);
+    }
+}
+
+void TfmTarvellMainForm::FitStatusPanels()
+{
+    // The widest text each panel shows, in the language shown: the design widths grow to it, so
+    // no text is cut and the panels keep still while the mouse moves over a map.
+    const QLocale locale;
+    const QString widest[4] = { QString(),
+        QStringLiteral("%1 %2 (%3 %4)")
+            .arg(locale.toString(-88.888888, 'f', 6), locale.toString(-188.888888, 'f', 6))
+            .arg(-88888)
+            .arg(-88888),
+        QCoreApplication::translate("TMDIChild", "%1 items").arg(888888), QCoreApplication::translate("TMDIChild", "Changed") };
+    for (int i = 1; i < 4; ++i) {
+        QLabel* panel = FPanels[size_t(i)];
+        const QString text = panel->text();
+        panel->setText(widest[i]);
+        panel->setFixedWidth(std::max(PanelWidths[i], panel->sizeHint().width()));
+        panel->setText(text);
     }
 }
 
@@ -530,6 +552,7 @@ void TfmTarvellMainForm::Retranslate()
     }
     FToolBar->setWindowTitle(tr("Tool bar"));
     FTray->setToolTip(ApplicationTitle());
+    FitStatusPanels();
     UpdateActions();
 }
 
@@ -611,6 +634,13 @@ TMDIChild* TfmTarvellMainForm::NewChild()
     auto* child = new TMDIChild(*this);
     QMdiSubWindow* window = FMdiArea->addSubWindow(child);
     window->setAttribute(Qt::WA_DeleteOnClose);
+    // The frame's own Close carries Ctrl+F4 as well; Close File is the one command on that key.
+    if (QMenu* menu = window->systemMenu())
+        for (QAction* action : menu->actions()) {
+            QList<QKeySequence> keys = action->shortcuts();
+            if (keys.removeAll(QKeySequence(Qt::CTRL | Qt::Key_F4)) > 0)
+                action->setShortcuts(keys);
+        }
     FMdiArea->setActiveSubWindow(window);
     if (GetSettings().ChildrenMaximized)
         window->setWindowState(Qt::WindowMaximized);

@@ -145,6 +145,7 @@ private:
     void CreateMenus();
     void CreateToolBar();
     void CreateStatusBar();
+    void FitStatusPanels();
     void CreateTray();
     void FillLanguageMenu();
     void Retranslate() override;

@@ -5,12 +5,12 @@
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
+#include "ui/uIcons.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEvent>
-#include <QFileIconProvider>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -20,7 +20,6 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
-#include <QStyle>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeWidget>
@@ -48,22 +47,19 @@ QIcon BrowserImage(int index)
 
 QIcon DevicePicture(TDevicePicture picture)
 {
-    static const QFileIconProvider provider;
-    const QIcon folder = provider.icon(QAbstractFileIconProvider::Folder);
     switch (picture) {
     case TDevicePicture::File:
-        return provider.icon(QAbstractFileIconProvider::File);
+        return BundledIcon(QStringLiteral("text-x-generic"));
     case TDevicePicture::Folder:
-        return folder;
+        return BundledIcon(QStringLiteral("folder"));
     case TDevicePicture::FolderOpen:
-        return QIcon::fromTheme(QStringLiteral("folder-open"), folder);
+        return BundledIcon(QStringLiteral("folder-open"));
     case TDevicePicture::Device:
-        return QIcon::fromTheme(QStringLiteral("pda"),
-            QIcon::fromTheme(QStringLiteral("pda-symbolic"), provider.icon(QAbstractFileIconProvider::Drive)));
+        return BundledIcon(QStringLiteral("pda"));
     case TDevicePicture::Map:
-        return QIcon::fromTheme(QStringLiteral("mark-location"), QIcon::fromTheme(QStringLiteral("mark-location-symbolic"), folder));
+        return BundledIcon(QStringLiteral("mark-location"));
     }
-    return folder;
+    return BundledIcon(QStringLiteral("folder"));
 }
 
 TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
@@ -90,10 +86,10 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     ToolBar1 = new QToolBar(this);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setIconSize(QSize(16, 16));
-    actDirUp = new QAction(style()->standardIcon(QStyle::SP_FileDialogToParent), QString(), this);
+    actDirUp = new QAction(BundledIcon(QStringLiteral("go-up")), QString(), this);
     actDirUp->setObjectName(QStringLiteral("actDirUp"));
     // One refresh for the tool bar and the pop-up menu: two actions on F5 would cancel each other.
-    actRefresh = new QAction(style()->standardIcon(QStyle::SP_BrowserReload), QString(), this);
+    actRefresh = new QAction(BundledIcon(QStringLiteral("view-refresh")), QString(), this);
     actRefresh->setObjectName(QStringLiteral("actRefresh"));
     actRefresh->setShortcut(QKeySequence(Qt::Key_F5));
     actRefresh->setShortcutContext(Qt::WindowShortcut);
@@ -128,9 +124,9 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     buCancel = new QPushButton(this);
     buCancel->setObjectName(QStringLiteral("buCancel"));
 
-    acOpen = new QAction(this);
+    acOpen = new QAction(BundledIcon(QStringLiteral("document-open")), QString(), this);
     acOpen->setObjectName(QStringLiteral("acOpen"));
-    acDelete = new QAction(this);
+    acDelete = new QAction(BundledIcon(QStringLiteral("edit-delete")), QString(), this);
     acDelete->setObjectName(QStringLiteral("acDelete"));
     acDelete->setShortcut(QKeySequence(Qt::Key_Delete));
     // Del in the file name field deletes a character, not a file.
@@ -180,6 +176,8 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
         if (!item.IsFolder)
             Edit1->setText(item.Name);
     });
+    // A click makes the item current before it selects it: the selection refreshes Delete too.
+    connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
     connect(ListView1, &QTreeWidget::itemActivated, this, [this](QTreeWidgetItem* current) {
         const TDeviceListItem& item = F.Items()[size_t(current->data(0, ItemIndexRole).toInt())];
         if (item.IsFolder)
@@ -397,8 +395,12 @@ void TfmMobileBrowser::DeleteExecute()
             tr("Delete bmp and inf files as well"))
         != IDYES)
         return;
+    const QString name = F.Items()[size_t(index)].Name;
     Run([&] {
         F.Delete(index, sideFiles);
+        // The deleted file cannot be opened or saved over by name any more.
+        if (Edit1->text().compare(name, Qt::CaseInsensitive) == 0)
+            Edit1->clear();
         ShowList();
     });
 }

@@ -27,6 +27,9 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace {
 
 constexpr int DefaultImage = 8;
@@ -343,6 +346,7 @@ void TfmPluginSettings::BuildOptionEditors(bool importer, int row)
     const int clientWidth = box->viewport()->width();
     const std::unique_ptr<TConvertBase> converter = CreateConverter(importer, row);
     int y = 0;
+    int width = clientWidth;
     for (int i = 0; i < converter->OptionCount(); ++i) {
         switch (converter->OptionKind(i)) {
         case TOptionKind::okBoolean: {
@@ -366,11 +370,16 @@ void TfmPluginSettings::BuildOptionEditors(bool importer, int row)
             // Whole numbers within the option's range only: a half-typed text writes nothing.
             edit->setValidator(new QIntValidator(converter->OptionMin(i), converter->OptionMax(i), edit));
             edit->setText(QString::number(converter->ReadIntegerOption(i)));
-            edit->setGeometry(180, y, 32, edit->sizeHint().height());
             auto* label = new QLabel(converter->OptionCaption(i) + QChar(':'), panel);
             label->setToolTip(converter->OptionHint(i));
             label->setAlignment(Qt::AlignVCenter | Qt::AlignLeft);
-            label->setGeometry(4, y, 176, edit->height());
+            // The design's places, moved on where a caption (in German, say) or a number needs more.
+            const int labelWidth = std::max(176, label->sizeHint().width());
+            const QString widest = QString::number(std::max(std::abs(qint64(converter->OptionMin(i))), std::abs(qint64(converter->OptionMax(i))))) + QChar('-');
+            const int editWidth = std::max(32, edit->fontMetrics().horizontalAdvance(widest) + 12);
+            edit->setGeometry(labelWidth > 176 ? 4 + labelWidth + 4 : 180, y, editWidth, edit->sizeHint().height());
+            label->setGeometry(4, y, labelWidth, edit->height());
+            width = std::max(width, edit->geometry().right() + 1);
             connect(edit, &QLineEdit::textEdited, this, [this, importer, row, i, edit](const QString& text) {
                 if (!edit->hasAcceptableInput())
                     return;
@@ -385,7 +394,7 @@ void TfmPluginSettings::BuildOptionEditors(bool importer, int row)
             throw EAssertionFailed(QStringLiteral("Unsupported"), "fPluginSettings", __LINE__);
         }
     }
-    panel->resize(std::max(1, clientWidth), y);
+    panel->resize(std::max(1, width), y);
 }
 
 void TfmPluginSettings::done(int result)

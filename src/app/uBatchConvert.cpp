@@ -111,6 +111,9 @@ void TBatchConverter::Check(const TBatchJob& job)
             seen.insert(extension);
         }
     }
+    // One question per file that cannot be created says less than this.
+    if (job.DestMode == TBatchDestMode::Multiple && !QFileInfo(job.DestFolder.trimmed()).isDir())
+        throw EUserError(tr("Destination directory does not exist"));
 }
 
 QStringList TBatchConverter::FilesToDo(const TBatchJob& job)

@@ -10,6 +10,7 @@
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
 #include "ui/AdvGlowButton.h"
+#include "ui/uIcons.h"
 
 #include <QAbstractItemModel>
 #include <QAction>
@@ -310,7 +311,7 @@ QLabel* PlainTextLabel(QWidget* parent, bool wordWrap)
 QPushButton* BrowseButton(QWidget* parent)
 {
     auto* button = new QPushButton(parent);
-    button->setIcon(QIcon::fromTheme(QStringLiteral("document-open")));
+    button->setIcon(BundledIcon(QStringLiteral("document-open")));
     return button;
 }
 

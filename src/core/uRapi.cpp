@@ -111,11 +111,11 @@ QStringList DiscoverMaps()
         const TDeviceKeyGuard guard(key);
         uint32_t count = 0;
         if (CeRegQueryInfoKey(key, count) != 0)
-            throw ETarvellError(TRapiTexts::tr("Unable to determine number of values in remote registry key"));
+            throw EDeviceError(TRapiTexts::tr("Unable to determine number of values in remote registry key"));
         for (uint32_t i = 0; i < count; ++i) {
             QString name, data;
             if (CeRegEnumValue(key, i, name, data) != 0)
-                throw ETarvellError(TRapiTexts::tr("Unable to read value from remote registry key"));
+                throw EDeviceError(TRapiTexts::tr("Unable to read value from remote registry key"));
             // The navigator's pointer to the map in use, not a map.
             if (name != QLatin1String("LastMap"))
                 lines << data + QChar('=') + name;
@@ -313,13 +313,13 @@ void ReadDeviceFile(const QString& path, TMemoryStream& stream)
     ConnectDevice();
     const TDeviceHandle handle = CeCreateFile(path, DeviceGenericRead, DeviceShareRead, DeviceOpenExisting, 0);
     if (handle == InvalidDeviceHandle)
-        throw EUserError(TRapiTexts::tr("Could not open remote file %1").arg(path));
+        throw EDeviceError(TRapiTexts::tr("Could not open remote file %1").arg(path));
     TDeviceFileGuard guard(handle);
     uint32_t sizeHigh = 0;
     const uint32_t size = CeGetFileSize(handle, &sizeHigh);
     // An invalid size is an answer, not a size to allocate.
     if (size == InvalidFileSize || sizeHigh != 0)
-        throw ETarvellError(ReadError(path));
+        throw EDeviceError(ReadError(path));
     stream.Clear();
     std::string& data = stream.MutableData();
     data.resize(size);
@@ -327,7 +327,7 @@ void ReadDeviceFile(const QString& path, TMemoryStream& stream)
         uint32_t read = 0;
         if (!CeReadFile(handle, data.data(), size, read) || read < size) {
             stream.Clear();
-            throw ETarvellError(ReadError(path));
+            throw EDeviceError(ReadError(path));
         }
     }
 }
@@ -336,17 +336,17 @@ void WriteDeviceFile(const QString& path, const void* buffer, uint64_t count)
 {
     ConnectDevice();
     if (count > MaxDeviceTransfer)
-        throw ETarvellError(CreateError(path));
+        throw EDeviceError(CreateError(path));
     const TDeviceHandle handle = CeCreateFile(path, DeviceGenericWrite, 0, DeviceCreateAlways, DeviceAttrNormal);
     if (handle == InvalidDeviceHandle)
-        throw ETarvellError(CreateError(path));
+        throw EDeviceError(CreateError(path));
     TDeviceFileGuard guard(handle);
     uint32_t written = 0;
     const bool complete = CeWriteFile(handle, buffer, uint32_t(count), written) && written == count;
     // The back end puts the new file in place only when it is closed after a complete write.
     const bool closed = guard.Close();
     if (!complete || !closed)
-        throw ETarvellError(CreateError(path));
+        throw EDeviceError(CreateError(path));
 }
 
 void WriteDeviceFile(const QString& path, std::string_view bytes) { WriteDeviceFile(path, bytes.data(), bytes.size()); }
@@ -410,7 +410,7 @@ TDeviceKey CreateDeviceRegKey(TDeviceKey root, const QString& subKey, bool& crea
     created = false;
     const uint32_t status = CeRegCreateKeyEx(root, subKey, key, created);
     if (status != 0)
-        throw ETarvellError(TRapiTexts::tr("Unable to create key in remote registry: %1").arg(SystemErrorMessage(status)));
+        throw EDeviceError(TRapiTexts::tr("Unable to create key in remote registry: %1").arg(SystemErrorMessage(status)));
     return key;
 }
 

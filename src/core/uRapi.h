@@ -25,6 +25,14 @@ public:
     EInitRapi();
 };
 
+// A device file or registry operation failed: a folder missing on the device, a full or
+// read-only device, a path leaving the device root. The user can set it right, so it is a plain
+// message, not a program fault.
+class EDeviceError : public EUserError {
+public:
+    using EUserError::EUserError;
+};
+
 // --- remote API values ----------------------------------------------------------------------
 using TDeviceHandle = intptr_t;
 using TDeviceKey = uint32_t;

@@ -2,9 +2,9 @@
 #include "ui/ShTrees.h"
 
 #include "core/uGeneral.h"
+#include "ui/uIcons.h"
 
 #include <QContextMenuEvent>
-#include <QFileIconProvider>
 #include <QLabel>
 #include <QMenu>
 
@@ -38,23 +38,21 @@ constexpr std::pair<TFolderAttribute, uint32_t> AttributeBits[] = {
 
 QIcon ShellIcon(TShellIcon icon, bool open)
 {
-    static const QFileIconProvider provider;
     switch (icon) {
     case TShellIcon::Computer:
-        return provider.icon(QAbstractFileIconProvider::Computer);
+        return BundledIcon(QStringLiteral("computer"));
     case TShellIcon::Home:
-        return QIcon::fromTheme(QStringLiteral("user-home"), provider.icon(QAbstractFileIconProvider::Folder));
+        return BundledIcon(QStringLiteral("user-home"));
     case TShellIcon::Desktop:
-        return provider.icon(QAbstractFileIconProvider::Desktop);
+        return BundledIcon(QStringLiteral("user-desktop"));
     case TShellIcon::Drive:
-        return provider.icon(QAbstractFileIconProvider::Drive);
+        return BundledIcon(QStringLiteral("drive-harddisk"));
     case TShellIcon::Network:
-        return provider.icon(QAbstractFileIconProvider::Network);
+        return BundledIcon(QStringLiteral("network-workgroup"));
     case TShellIcon::Folder:
         break;
     }
-    const QIcon folder = provider.icon(QAbstractFileIconProvider::Folder);
-    return open ? QIcon::fromTheme(QStringLiteral("folder-open"), folder) : folder;
+    return BundledIcon(open ? QStringLiteral("folder-open") : QStringLiteral("folder"));
 }
 
 } // namespace

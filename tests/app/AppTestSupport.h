@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/fAutoUpdateManager.h"
+#include "app/fMDIChild.h"
 #include "app/fMain.h"
 #include "app/fStatus.h"
 #include "app/uDialogs.h"
@@ -16,6 +17,7 @@
 #include <QFile>
 #include <QPixmap>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QDialog>
 #include <QGuiApplication>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QVBoxLayout>
 #include <QWidget>
+#include <QtTest>
 
 #include <deque>
 #include <string>
@@ -48,6 +51,13 @@ inline QTemporaryDir& TestHome()
     }();
     (void)once;
     return home;
+}
+
+// Clicks a row of a child's POI list as the user does, with the given keys held.
+inline void ClickRow(TMDIChild* child, int row, Qt::KeyboardModifiers keys = Qt::NoModifier)
+{
+    QAbstractItemView* list = child->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, list->visualRect(list->model()->index(row, 0)).center());
 }
 
 // A fresh settings store, settings object, site registry and profiles for one test.

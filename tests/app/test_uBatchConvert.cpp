@@ -171,6 +171,8 @@ TEST_F(BatchConvert, ChecksInOrderWithTheirMessages)
                 j.DestExporter = -1;
                 j.DestFormats = { gpx, navman, garmin };
             } },
+        { "Destination directory does not exist", [&](TBatchJob& j) { j.DestFolder = Dir.filePath(QStringLiteral("gone")); } },
+        { "Destination directory does not exist", [&](TBatchJob& j) { j.DestFolder = In(QStringLiteral("Camping.ov2")); } },
         // The first failing check is the one reported.
         { "No files selected",
             [&](TBatchJob& j) {
@@ -191,6 +193,10 @@ TEST_F(BatchConvert, ChecksInOrderWithTheirMessages)
     }
     TBatchJob good = ThreeOv2ToAsc();
     good.DestFile = QStringLiteral("/x/all.ASC");
+    EXPECT_NO_THROW(TBatchConverter::Check(good));
+    // Appending writes one named file: the destination folder is not asked about.
+    good.DestMode = TBatchDestMode::Append;
+    good.DestFolder = Dir.filePath(QStringLiteral("gone"));
     EXPECT_NO_THROW(TBatchConverter::Check(good));
 }
 

@@ -4,6 +4,7 @@
 #include "app/dMain.h"
 #include "core/uSettings.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QtTest>
 
@@ -82,5 +83,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDataModule)
+TARVELL_QTEST_MAIN(TestDataModule)
 #include "tst_dMain.moc"

@@ -16,6 +16,7 @@
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -661,5 +662,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSiteManager)
+TARVELL_QTEST_MAIN(TestSiteManager)
 #include "tst_fAutoUpdateManager.moc"

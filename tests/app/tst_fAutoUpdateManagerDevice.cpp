@@ -10,6 +10,7 @@
 #include "formats/uFormats.h"
 #include "sites/uAutoStart.h"
 #include "sites/uSite.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -152,5 +153,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSiteManagerDevice)
+TARVELL_QTEST_MAIN(TestSiteManagerDevice)
 #include "tst_fAutoUpdateManagerDevice.moc"

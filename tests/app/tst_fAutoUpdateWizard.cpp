@@ -16,6 +16,7 @@
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -399,5 +400,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestWizard)
+TARVELL_QTEST_MAIN(TestWizard)
 #include "tst_fAutoUpdateWizard.moc"

@@ -11,6 +11,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -187,11 +188,64 @@ private slots:
         QCOMPARE(TBatchConverter::ListDest(Dir.filePath(QStringLiteral("out")), -1), QStringList { "bakery.gpx" });
     }
 
+    // The dialog's keys: Enter in either folder field lists that folder and converts nothing,
+    // Enter elsewhere presses Convert, which first checks the destination folder; Escape closes.
+    void keysPressed()
+    {
+        TScriptedPrompt prompt;
+        TfmBatchConvert dialog;
+        dialog.show();
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        auto* source = dialog.findChild<QLineEdit*>(QStringLiteral("edSource"));
+        auto* dest = dialog.findChild<QLineEdit*>(QStringLiteral("edDest"));
+        auto* sourceList = dialog.findChild<QListWidget*>(QStringLiteral("lvSource"));
+        auto* destList = dialog.findChild<QListWidget*>(QStringLiteral("lvDest"));
+        QVERIFY(source && dest && sourceList && destList);
+        dialog.coDest->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
+        dialog.coDestChange();
+        for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
+            source->setFocus();
+            source->setText(Dir.filePath(QStringLiteral("in")));
+            QTest::keyClick(source, key);
+            QCOMPARE(Items(sourceList), (QStringList { "bakery.ov2", "Camping.ov2", "Zoo.ov2" }));
+            WriteOv2(Out(QStringLiteral("old.asc")), "old");
+            dest->setFocus();
+            dest->setText(Dir.filePath(QStringLiteral("out")));
+            QTest::keyClick(dest, key);
+            QCOMPARE(Items(destList), QStringList { "old.asc" });
+            QVERIFY(prompt.Boxes.empty());
+            QVERIFY(dialog.isVisible());
+            QFile::remove(Out(QStringLiteral("old.asc")));
+        }
+        // A destination folder that does not exist: Enter there says so, Convert says so once.
+        dest->setFocus();
+        dest->setText(Dir.filePath(QStringLiteral("nowhere")));
+        QTest::keyClick(dest, Qt::Key_Return);
+        QCOMPARE(int(prompt.Boxes.size()), 1);
+        QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Destination directory does not exist."));
+        sourceList->setFocus();
+        const size_t listed = prompt.Boxes.size();
+        QTest::keyClick(sourceList, Qt::Key_Return);
+        QVERIFY(prompt.Boxes.size() > listed);
+        for (const auto& box : prompt.Boxes)
+            QCOMPARE(box.Text, QStringLiteral("Destination directory does not exist."));
+        QVERIFY(!QDir(Dir.filePath(QStringLiteral("nowhere"))).exists());
+        // Enter on the list presses Convert into an existing folder.
+        dest->setText(Dir.filePath(QStringLiteral("out")));
+        sourceList->setFocus();
+        QTest::keyClick(sourceList, Qt::Key_Return);
+        QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Batch conversion completed."));
+        QCOMPARE(TBatchConverter::ListDest(Dir.filePath(QStringLiteral("out")), -1), (QStringList { "bakery.asc", "Camping.asc", "Zoo.asc" }));
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+        QVERIFY(!dialog.isVisible());
+    }
+
 private:
     QString In(const QString& name) const { return QDir(Dir.filePath(QStringLiteral("in"))).filePath(name); }
     QString Out(const QString& name) const { return QDir(Dir.filePath(QStringLiteral("out"))).filePath(name); }
     QTemporaryDir Dir;
 };
 
-QTEST_MAIN(TestBatchConvert)
+TARVELL_QTEST_MAIN(TestBatchConvert)
 #include "tst_fBatchConvert.moc"

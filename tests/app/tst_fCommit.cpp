@@ -11,6 +11,7 @@
 #include "sites/uSite.h"
 
 #include "sites/SiteTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -229,5 +230,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCommit)
+TARVELL_QTEST_MAIN(TestCommit)
 #include "tst_fCommit.moc"

@@ -7,6 +7,7 @@
 #include "app/fMain.h"
 #include "core/uSettings.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -148,5 +149,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestCoordsCalculator)
+TARVELL_QTEST_MAIN(TestCoordsCalculator)
 #include "tst_fCoordsCalculator.moc"

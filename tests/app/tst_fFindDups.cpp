@@ -10,6 +10,7 @@
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uFormats.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -215,5 +216,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestFindDups)
+TARVELL_QTEST_MAIN(TestFindDups)
 #include "tst_fFindDups.moc"

@@ -9,6 +9,7 @@
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAbstractItemModelTester>
 #include <QHeaderView>
@@ -176,6 +177,77 @@ private slots:
         QVERIFY(child->CloseQuery());
     }
 
+    // The child's keys pressed on the sample file, where each action is enabled and where it is
+    // not: Ins adds one row, Del deletes the rows clicked; in an edit field Del deletes a
+    // character and Ins still adds a row.
+    void everyShortcutPressed_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("clickedRows");
+        QTest::addColumn<int>("rowsAdded");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("Ins in the list") << "ListView1" << int(Qt::Key_Insert) << 1 << 1 << "New entry #%1";
+        QTest::newRow("Del in the list, one row") << "ListView1" << int(Qt::Key_Delete) << 1 << -1 << "";
+        QTest::newRow("Del in the list, three rows") << "ListView1" << int(Qt::Key_Delete) << 3 << -3 << "";
+        QTest::newRow("Ins in the description") << "edDescription" << int(Qt::Key_Insert) << 1 << 1 << "New entry #%1";
+        QTest::newRow("Del in the description") << "edDescription" << int(Qt::Key_Delete) << 1 << 0 << "";
+    }
+    void everyShortcutPressed()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, clickedRows);
+        QFETCH(int, rowsAdded);
+        QFETCH(QString, description);
+        for (const TAction id : ActionsOf(TActionWindow::Child))
+            QVERIFY2(!*ActionDef(id).Shortcut || id == TAction::acInsert || id == TAction::acDelete, ActionDef(id).Name);
+        TScriptedPrompt prompt;
+        // The start-up screen would come up over the window a moment later.
+        GetSettings().ShowStartupScreen = false;
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        form.show();
+        form.OpenFile(nullptr, QStringLiteral(TARVELL_TEST_DATA "/../../samples/amsterdam.ov2"), false, QString());
+        // The reading's progress window took the activation.
+        form.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&form));
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
+        QVERIFY(child);
+        const int before = child->Entries().Count();
+        QVERIFY(before >= 3);
+        auto* list = child->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+        QVERIFY(list);
+        list->setFocus();
+        QTest::qWait(0);
+        // Rows from the second on: a click on the selected first row would start editing its
+        // caption a moment later.
+        list->clearSelection();
+        ClickRow(child, 1);
+        for (int row = 2; row <= clickedRows; ++row)
+            ClickRow(child, row, Qt::ControlModifier);
+        QCOMPARE(int(child->SelectedIndices().size()), clickedRows);
+        const std::string first(child->Entries()[1].GetDescription());
+        auto* target = child->findChild<QWidget*>(focus);
+        QVERIFY(target);
+        target->setFocus();
+        auto* edit = qobject_cast<QLineEdit*>(target);
+        if (edit)
+            edit->setCursorPosition(0);
+        child->UpdateActions();
+        const TAction id = key == Qt::Key_Insert ? TAction::acInsert : TAction::acDelete;
+        QCOMPARE(child->Action(id)->isEnabled(), !(edit && id == TAction::acDelete));
+        QTest::keyClick(target, Qt::Key(key));
+        QCOMPARE(child->Entries().Count(), before + rowsAdded);
+        if (rowsAdded > 0)
+            QCOMPARE(QString::fromStdString(std::string(child->Entries()[before].GetDescription())), description.arg(before + 1));
+        if (rowsAdded < 0)
+            QVERIFY(std::string(child->Entries()[1].GetDescription()) != first);
+        if (edit && id == TAction::acDelete)
+            QCOMPARE(edit->text(), QString::fromStdString(first).mid(1));
+        child->Entries().ResetChanged();
+    }
+
     // From the first paint the columns lie under their edit fields and fill the list exactly: no
     // horizontal scroll bar, a Description column as wide as its edit; with more POIs than fit, a
     // strip as wide as the vertical scroll bar right of the edit row keeps them so.
@@ -335,5 +407,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMDIChild)
+TARVELL_QTEST_MAIN(TestMDIChild)
 #include "tst_fMDIChild.moc"

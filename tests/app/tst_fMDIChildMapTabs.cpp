@@ -11,6 +11,7 @@
 #include "maps/fMapInternal.h"
 #include "maps/fMapPointEmbed.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QTabBar>
 #include <QtTest>
@@ -222,5 +223,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMDIChildMapTabs)
+TARVELL_QTEST_MAIN(TestMDIChildMapTabs)
 #include "tst_fMDIChildMapTabs.moc"

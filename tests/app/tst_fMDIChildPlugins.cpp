@@ -9,6 +9,7 @@
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QMenu>
 #include <QScreen>
@@ -274,5 +275,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMDIChildPlugins)
+TARVELL_QTEST_MAIN(TestMDIChildPlugins)
 #include "tst_fMDIChildPlugins.moc"

@@ -19,6 +19,7 @@
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -97,6 +98,17 @@ struct TFixture {
         return child;
     }
     QAction* Act(TAction id) const { return Form->Action(id); }
+};
+
+// The scripted prompt, also counting the open dialogs asked for.
+class TOpenCountingPrompt : public TScriptedPrompt {
+public:
+    int Opens = 0;
+    bool OpenFileDialog(QWidget*, TOpenFileRequest&) override
+    {
+        ++Opens;
+        return false;
+    }
 };
 
 } // namespace
@@ -329,9 +341,200 @@ private slots:
         QCOMPARE(tray, (QStringList { "Tarvell...", "AutoUpdate All...", "AutoUpdate &Profile", "|", "Exit" }));
         QCOMPARE(f.Form->TrayIcon()->toolTip(), QStringLiteral("Tarvell"));
         QVERIFY(f.Form->Language1());
-        // Status bar panels 1 to 3 keep their widths, panel 0 takes the rest.
-        QCOMPARE(f.Form->StatusPanel(1)->width(), 175);
+        // Status bar panels 1 to 3 keep their widths, grown to their widest texts; panel 0 takes
+        // the rest.
+        QVERIFY(f.Form->StatusPanel(1)->width() >= 175);
         QCOMPARE(f.Form->StatusPanel(3)->width(), 70);
+    }
+
+    // Every key of the action table pressed where its action is enabled, with its effect: one
+    // press runs one action (Ins and Del are the child's as well).
+    void everyShortcutPressed()
+    {
+        struct TRow {
+            TAction Id;
+            QKeyCombination Key;
+            std::function<void(TFixture&, TMDIChild*, TOpenCountingPrompt&)> Prepare;
+            std::function<bool(TFixture&, TMDIChild*, TOpenCountingPrompt&)> Done;
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("pois.ov2"));
+        auto none = [](TFixture&, TMDIChild*, TOpenCountingPrompt&) {};
+        auto count = [](TMDIChild* child) { return child->Entries().Count(); };
+        std::vector<int> runs;
+        const std::vector<TRow> rows = {
+            { A::acFileNew, Qt::CTRL | Qt::Key_N, none, [](TFixture& f, TMDIChild*, TOpenCountingPrompt&) { return f.Form->Children().size() == 2; } },
+            { A::acFileOpen, Qt::CTRL | Qt::Key_O, none, [](TFixture&, TMDIChild*, TOpenCountingPrompt& p) { return p.Opens == 1; } },
+            { A::acFileRemote, Qt::CTRL | Qt::Key_D, none,
+                [](TFixture&, TMDIChild*, TOpenCountingPrompt& p) {
+                    return p.Boxes.size() == 1 && p.Boxes[0].Text.startsWith(QStringLiteral("Unable to initialize connection"));
+                } },
+            { A::acFileSave, Qt::CTRL | Qt::Key_S, none, [&](TFixture&, TMDIChild*, TOpenCountingPrompt&) { return QFileInfo(path).size() > 0; } },
+            { A::acFileClose, Qt::CTRL | Qt::Key_F4, none, [](TFixture& f, TMDIChild*, TOpenCountingPrompt&) { return f.Form->Children().isEmpty(); } },
+            { A::acFileExit, Qt::ALT | Qt::Key_F4, none,
+                [](TFixture& f, TMDIChild*, TOpenCountingPrompt&) { return !f.Form->isVisible() && f.Access->CloseFlags().Exiting; } },
+            { A::acEditCopy, Qt::CTRL | Qt::Key_C, [](TFixture&, TMDIChild*, TOpenCountingPrompt&) { QApplication::clipboard()->clear(); },
+                [](TFixture&, TMDIChild*, TOpenCountingPrompt&) { return QApplication::clipboard()->text().contains(QStringLiteral("Dam")); } },
+            { A::acEditCut, Qt::CTRL | Qt::Key_X, none,
+                [&](TFixture&, TMDIChild* c, TOpenCountingPrompt&) {
+                    return count(c) == 1 && QApplication::clipboard()->text().contains(QStringLiteral("Dam"));
+                } },
+            { A::acEditPaste, Qt::CTRL | Qt::Key_V, [](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { c->CopySelected(); },
+                [&](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { return count(c) == 3; } },
+            { A::acEditDelete, Qt::Key_Delete, [](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { ClickRow(c, 1, Qt::ControlModifier); },
+                [&](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { return count(c) == 0; } },
+            { A::acEditInsert, Qt::Key_Insert, none,
+                [&](TFixture&, TMDIChild* c, TOpenCountingPrompt&) {
+                    return count(c) == 3 && c->Entries()[2].GetDescription() == std::string_view("New entry #3");
+                } },
+            { A::acEditSelectAll, Qt::CTRL | Qt::Key_A, none,
+                [](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { return c->SelectedIndices().size() == 2; } },
+            { A::acInvertSelection, Qt::CTRL | Qt::Key_I, none,
+                [](TFixture&, TMDIChild* c, TOpenCountingPrompt&) { return c->SelectedIndices() == std::vector<int> { 1 }; } },
+            { A::acFind, Qt::CTRL | Qt::Key_F, [](TFixture&, TMDIChild*, TOpenCountingPrompt& p) { p.InputAnswers = { QStringLiteral("Museum") }; },
+                [](TFixture&, TMDIChild* c, TOpenCountingPrompt& p) { return p.InputCount == 1 && c->SelectedIndices() == std::vector<int> { 1 }; } },
+            { A::acFindNext, Qt::Key_F3,
+                [](TFixture& f, TMDIChild* c, TOpenCountingPrompt& p) {
+                    p.InputAnswers = { QStringLiteral("Museum") };
+                    f.Act(A::acFind)->trigger();
+                    ClickRow(c, 0);
+                },
+                [](TFixture&, TMDIChild* c, TOpenCountingPrompt& p) { return p.InputCount == 1 && c->SelectedIndices() == std::vector<int> { 1 }; } },
+            { A::acFindDups, Qt::Key_F4, none, nullptr },
+            { A::acAutoUpdateManager, Qt::Key_F8, none, nullptr },
+            { A::acAutoUpdateNow, Qt::Key_F9, [](TFixture&, TMDIChild*, TOpenCountingPrompt&) { SetProfiles({ { "", 1 } }); },
+                [&](TFixture&, TMDIChild*, TOpenCountingPrompt&) { return runs == std::vector<int> { 2 }; } },
+            { A::acWindowNext, Qt::CTRL | Qt::Key_F6, [&](TFixture& f, TMDIChild*, TOpenCountingPrompt&) { f.AddChild(dir.filePath(QStringLiteral("b.ov2"))); },
+                [&](TFixture& f, TMDIChild* c, TOpenCountingPrompt&) { return f.Form->ActiveChild() == c; } },
+        };
+        QSet<TAction> tested;
+        for (const TRow& row : rows)
+            tested.insert(row.Id);
+        for (const TAction id : ActionsOf(TActionWindow::Main))
+            QVERIFY2(!*ActionDef(id).Shortcut || tested.contains(id), ActionDef(id).Name);
+
+        for (const TRow& row : rows) {
+            const char* name = ActionDef(row.Id).Name;
+            QFile::remove(path);
+            SetProfiles({});
+            TOpenCountingPrompt prompt;
+            qputenv("TARVELL_DEVICE_ROOT", dir.filePath(QStringLiteral("unplugged")).toLocal8Bit());
+            DisconnectDevice();
+            GetSettings().ShowStartupScreen = false;
+            TFixture f;
+            f.Form->show();
+            f.Form->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+            TMDIChild* child = f.AddChild(path);
+            QVERIFY(child);
+            child->ListView1->setFocus();
+            // A click on a selected row would start editing its caption a moment later.
+            child->ListView1->clearSelection();
+            ClickRow(child, 0);
+            row.Prepare(f, child, prompt);
+            runs.clear();
+            // The modal window a key opens (an update run's status window counted as a run) is
+            // closed again.
+            bool modalShown = false;
+            TModalCloser closer;
+            closer.During = [&](QWidget* modal) {
+                if (auto* status = qobject_cast<TfmStatus*>(modal))
+                    runs.push_back(status->Run().RowCount());
+                else
+                    modalShown = true;
+            };
+            f.Form->UpdateActions();
+            QVERIFY2(f.Act(row.Id)->isEnabled(), name);
+            QCOMPARE(f.Act(row.Id)->shortcut(), QKeySequence(row.Key));
+            QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : f.Form.get(), row.Key.key(),
+                row.Key.keyboardModifiers());
+            if (row.Done)
+                QVERIFY2(row.Done(f, child, prompt), name);
+            else
+                QTRY_VERIFY2(modalShown, name);
+            child = nullptr;
+            for (TMDIChild* open : f.Form->Children())
+                open->Entries().ResetChanged();
+        }
+        qunsetenv("TARVELL_DEVICE_ROOT");
+    }
+
+    // The Edit menu shows the same states opened with Alt+E as with the mouse: the list had the
+    // focus before the menu took it.
+    void editMenuFromTheKeyboard()
+    {
+        GetSettings().ShowStartupScreen = false;
+        TFixture f;
+        f.Form->show();
+        f.Form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+        TMDIChild* child = f.AddChild(QStringLiteral("/a.ov2"));
+        child->ListView1->setFocus();
+        child->ListView1->clearSelection();
+        ClickRow(child, 0);
+        const A listCommands[] = { A::acEditCut, A::acEditCopy, A::acEditPaste, A::acEditDelete, A::acEditInsert };
+        QMenu* edit = f.Form->menuBar()->actions()[1]->menu();
+        QVERIFY(edit);
+        auto states = [&] {
+            QStringList on;
+            for (const A id : listCommands)
+                on << QString::fromLatin1(ActionDef(id).Name) + (f.Act(id)->isEnabled() ? QString() : QStringLiteral(" (off)"));
+            return on.join(QChar(' '));
+        };
+        const QString enabled = QStringLiteral("acEditCut acEditCopy acEditPaste acEditDelete acEditInsert");
+        // With the mouse.
+        QTest::mouseClick(f.Form->menuBar(), Qt::LeftButton, {}, f.Form->menuBar()->actionGeometry(f.Form->menuBar()->actions()[1]).center());
+        QTRY_VERIFY(edit->isVisible());
+        QCOMPARE(states(), enabled);
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QTRY_VERIFY(!edit->isVisible());
+        QTest::keyClick(f.Form->menuBar(), Qt::Key_Escape);
+        child->ListView1->setFocus();
+        // With the keyboard.
+        QTest::keyClick(child->ListView1, Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(edit->isVisible());
+        QCOMPARE(states(), enabled);
+        QTest::keyClick(edit, Qt::Key_Escape);
+        QTRY_VERIFY(!edit->isVisible());
+        // A description being typed is no list focus, from the keyboard either.
+        QTest::keyClick(f.Form->menuBar(), Qt::Key_Escape);
+        child->edDescription->setFocus();
+        QTest::keyClick(child->edDescription, Qt::Key_E, Qt::AltModifier);
+        QTRY_VERIFY(edit->isVisible());
+        QVERIFY(!f.Act(A::acEditDelete)->isEnabled());
+        QVERIFY(!f.Act(A::acEditCopy)->isEnabled());
+        QTest::keyClick(edit, Qt::Key_Escape);
+        child->Entries().ResetChanged();
+    }
+
+    // A device write the user can set right (here a folder removed from the device while the
+    // browser showed it) is a plain warning, not a crash report.
+    void deviceWriteFailureIsAWarning()
+    {
+        TScriptedPrompt prompt;
+        TReporterRecorder reporter;
+        QTemporaryDir device;
+        QDir(device.path()).mkpath(QStringLiteral("My Documents/gone"));
+        qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
+        DisconnectDevice();
+        GetSettings().PrevRemoteDir = QStringLiteral("\\My Documents\\gone\\");
+        TFixture f;
+        f.Form->show();
+        f.AddChild(QStringLiteral("/museum.ov2"));
+        f.Form->UpdateActions();
+        TOnNextModal chooser([&](QDialog* dialog) {
+            auto* browser = qobject_cast<TfmMobileBrowser*>(dialog);
+            QVERIFY(browser);
+            QVERIFY(QDir(device.filePath(QStringLiteral("My Documents/gone"))).removeRecursively());
+            browser->OpenExecute();
+        });
+        f.Act(A::acFileSaveRemote)->trigger();
+        QVERIFY(chooser.Ran);
+        QVERIFY(TReporterRecorder::Records().empty());
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Could not create remote file \\My Documents\\gone\\museum.ov2."));
+        f.Form->ActiveChild()->Entries().ResetChanged();
+        qunsetenv("TARVELL_DEVICE_ROOT");
     }
 
     void textsFollowTheLanguage()
@@ -1182,5 +1385,5 @@ private:
     QList<QUrl> FUrls;
 };
 
-QTEST_MAIN(TestMainForm)
+TARVELL_QTEST_MAIN(TestMainForm)
 #include "tst_fMain.moc"

@@ -13,6 +13,7 @@
 #include "support/TFakeDevice.h"
 #include "ui/ShTrees.h"
 #include "ui/ShellFixture.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -324,6 +325,78 @@ private slots:
         QCOMPARE(Texts(browser.ListView1), QStringList { S("c.ov2") });
     }
 
+    // The browser's keys as the user presses them: a click on a file or a folder enables Delete,
+    // Del asks (No keeps the file, Yes deletes it and empties the File field), F5 lists what came
+    // since, Enter in the folder field lists that folder without pressing Open.
+    void everyShortcutPressed()
+    {
+        TCheckPrompt prompt;
+        TDevice device;
+        for (const char* name : { "pois/a.ov2", "pois/b.ov2", "pois/sub/c.ov2", "other/d.ov2" })
+            device.Put(S(name));
+        ConnectDevice();
+        TfmMobileBrowser browser(nullptr, false);
+        browser.SetFileName(S("\\pois\\"));
+        browser.show();
+        browser.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&browser));
+        auto* list = browser.findChild<QTreeWidget*>(S("ListView1"));
+        auto* file = browser.findChild<QLineEdit*>(S("Edit1"));
+        auto* dir = browser.findChild<QLineEdit*>(S("edDir"));
+        auto* del = browser.findChild<QAction*>(S("acDelete"));
+        auto* refresh = browser.findChild<QAction*>(S("actRefresh"));
+        QVERIFY(list && file && dir && del && refresh);
+        QCOMPARE(del->shortcut(), QKeySequence(Qt::Key_Delete));
+        QCOMPARE(refresh->shortcut(), QKeySequence(Qt::Key_F5));
+        auto click = [&](const QString& name) {
+            QTreeWidgetItem* item = Item(list, name);
+            QVERIFY2(item, qPrintable(name));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+        };
+        QVERIFY(!del->isEnabled());
+        struct TRow {
+            const char* Clicked;
+            int Answer;
+            bool Gone;
+        } rows[] = { { "sub", IDNO, false }, { "a.ov2", IDNO, false }, { "a.ov2", IDYES, true } };
+        for (const TRow& row : rows) {
+            click(S(row.Clicked));
+            QVERIFY2(del->isEnabled(), row.Clicked);
+            prompt.Answers = { row.Answer };
+            const size_t boxes = prompt.Boxes.size();
+            QTest::keyClick(list, Qt::Key_Delete);
+            QCOMPARE(prompt.Boxes.size(), boxes + 1);
+            QCOMPARE(device.Has(S("pois/") + S(row.Clicked)), !row.Gone);
+        }
+        auto sorted = [](QStringList texts) {
+            texts.sort();
+            return texts;
+        };
+        QCOMPARE(sorted(Texts(list)), (QStringList { S("b.ov2"), S("sub") }));
+        QVERIFY2(file->text().isEmpty(), "the deleted name is no longer offered");
+        // Del in the File field edits the field.
+        click(S("b.ov2"));
+        QCOMPARE(file->text(), S("b.ov2"));
+        file->setFocus();
+        file->setCursorPosition(0);
+        const size_t boxes = prompt.Boxes.size();
+        QTest::keyClick(file, Qt::Key_Delete);
+        QCOMPARE(file->text(), S(".ov2"));
+        QCOMPARE(prompt.Boxes.size(), boxes);
+        QVERIFY(device.Has(S("pois/b.ov2")));
+
+        device.Put(S("pois/e.ov2"));
+        QTest::keyClick(list, Qt::Key_F5);
+        QCOMPARE(sorted(Texts(list)), (QStringList { S("b.ov2"), S("e.ov2"), S("sub") }));
+
+        dir->setFocus();
+        dir->setText(S("\\other\\"));
+        QTest::keyClick(dir, Qt::Key_Return);
+        QCOMPARE(Texts(list), QStringList { S("d.ov2") });
+        QVERIFY(browser.isVisible());
+        QCOMPARE(prompt.Boxes.size(), boxes);
+    }
+
     void firstShowWithoutConnectionClosesItself()
     {
         TCheckPrompt prompt;
@@ -499,5 +572,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMobileBrowser)
+TARVELL_QTEST_MAIN(TestMobileBrowser)
 #include "tst_fMobileBrowser.moc"

@@ -10,6 +10,7 @@
 #include "formats/uFormats.h"
 #include "plugins/PluginTestSupport.h"
 #include "plugins/fPlugin.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -275,5 +276,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPluginSettings)
+TARVELL_QTEST_MAIN(TestPluginSettings)
 #include "tst_fPluginSettings.moc"

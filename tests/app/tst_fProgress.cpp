@@ -4,6 +4,7 @@
 #include "app/fConfirmDialog.h"
 #include "app/fProgress.h"
 #include "core/uGeneral.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -165,5 +166,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProgress)
+TARVELL_QTEST_MAIN(TestProgress)
 #include "tst_fProgress.moc"

@@ -7,6 +7,7 @@
 #include "app/fRetrieveVersionInfo.h"
 
 #include "sites/SiteTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -185,5 +186,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVersionCheck)
+TARVELL_QTEST_MAIN(TestVersionCheck)
 #include "tst_fRetrieveVersionInfo.moc"

@@ -9,6 +9,7 @@
 #include "app/fMDIChild.h"
 #include "app/fStartup.h"
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QCheckBox>
 #include <QMdiArea>
@@ -230,5 +231,5 @@ private:
     QAction* Action(TAction id) const { return Main->Action(id); }
 };
 
-QTEST_MAIN(TestStartup)
+TARVELL_QTEST_MAIN(TestStartup)
 #include "tst_fStartup.moc"

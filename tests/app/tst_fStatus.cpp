@@ -14,6 +14,7 @@
 #include "ui/PngImageComp.h"
 #include "sites/SiteTestSupport.h"
 #include "sites/uUpdateItems.h"
+#include "support/QtWarningGuard.h"
 
 #include <QCheckBox>
 #include <QFile>
@@ -554,5 +555,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestStatusWindow)
+TARVELL_QTEST_MAIN(TestStatusWindow)
 #include "tst_fStatus.moc"

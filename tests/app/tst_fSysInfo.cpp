@@ -10,6 +10,7 @@
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostProgressPopup.h"
 #include "crashreport/VostThreads.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -193,5 +194,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSysInfo)
+TARVELL_QTEST_MAIN(TestSysInfo)
 #include "tst_fSysInfo.moc"

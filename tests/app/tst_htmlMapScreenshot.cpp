@@ -8,6 +8,7 @@
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "maps/fMapEmbedHtml.h"
+#include "support/QtWarningGuard.h"
 
 #include <QScreen>
 #include <QSignalSpy>
@@ -97,5 +98,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestHtmlMapScreenshot)
+TARVELL_QTEST_MAIN(TestHtmlMapScreenshot)
 #include "tst_htmlMapScreenshot.moc"

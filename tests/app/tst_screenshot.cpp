@@ -7,6 +7,7 @@
 #include "app/uLanguageMenu.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -105,5 +106,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestScreenshot)
+TARVELL_QTEST_MAIN(TestScreenshot)
 #include "tst_screenshot.moc"

@@ -12,6 +12,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -119,5 +120,5 @@ private:
     }
 };
 
-QTEST_MAIN(TestToolsScreenshot)
+TARVELL_QTEST_MAIN(TestToolsScreenshot)
 #include "tst_toolsScreenshot.moc"

@@ -6,6 +6,7 @@
 #include "app/uSingleInstance.h"
 
 #include "sites/SiteTestSupport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -92,5 +93,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDeviceConnect)
+TARVELL_QTEST_GUILESS_MAIN(TestDeviceConnect)
 #include "tst_uDeviceConnectWatcher.moc"

@@ -8,6 +8,7 @@
 #include "core/uGeneral.h"
 #include "formats/uConvertBase.h"
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QApplication>
@@ -278,5 +279,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestDialogs)
+TARVELL_QTEST_MAIN(TestDialogs)
 #include "tst_uDialogs.moc"

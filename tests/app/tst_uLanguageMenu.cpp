@@ -11,6 +11,7 @@
 #include "app/fProgress.h"
 #include "app/uLanguageMenu.h"
 #include "core/uSettings.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -332,5 +333,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestLanguageMenu)
+TARVELL_QTEST_MAIN(TestLanguageMenu)
 #include "tst_uLanguageMenu.moc"

@@ -3,6 +3,7 @@
 
 #include "app/uSingleInstance.h"
 #include "core/uSettingsStore.h"
+#include "support/QtWarningGuard.h"
 
 #include <QDir>
 #include <QFile>
@@ -207,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestSingleInstance)
+TARVELL_QTEST_MAIN(TestSingleInstance)
 #include "tst_uSingleInstance.moc"

@@ -148,10 +148,11 @@ TEST_F(Device, PathsCannotLeaveTheRoot)
     PutFile(S("a.ov2"), "x");
     ConnectDevice();
     EXPECT_FALSE(DeviceFileExists(S("\\..\\") + QFileInfo(RootPath()).fileName() + S("\\a.ov2")));
-    EXPECT_THROW(WriteDeviceFile(S("\\..\\escaped.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_THROW(WriteDeviceFile(S("\\..\\escaped.ov2"), std::string_view("x")), EUserError);
     EXPECT_FALSE(QFile::exists(QFileInfo(RootPath()).absolutePath() + S("/escaped.ov2")));
-    EXPECT_THROW(WriteDeviceFile(S("\\"), std::string_view("x")), ETarvellError);
-    EXPECT_THROW(WriteDeviceFile(S("\\no folder\\a.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_THROW(WriteDeviceFile(S("\\"), std::string_view("x")), EUserError);
+    EXPECT_THROW(WriteDeviceFile(S("\\no folder\\a.ov2"), std::string_view("x")), EDeviceError)
+        << "a folder missing on the device is the user's to create, no program fault";
 }
 
 // A link inside the root is part of the device; one that leads outside is neither listed nor
@@ -179,8 +180,8 @@ TEST_F(Device, SymbolicLinksStayInsideTheRoot)
     EXPECT_EQ(DeviceEntryAt(S("\\OUT")), TDeviceEntry::None);
     TMemoryStream stream;
     EXPECT_THROW(ReadDeviceFile(S("\\secret.ov2"), stream), EUserError);
-    EXPECT_THROW(WriteDeviceFile(S("\\out\\secret.ov2"), std::string_view("x")), ETarvellError);
-    EXPECT_THROW(WriteDeviceFile(S("\\dangling.ov2"), std::string_view("x")), ETarvellError);
+    EXPECT_THROW(WriteDeviceFile(S("\\out\\secret.ov2"), std::string_view("x")), EUserError);
+    EXPECT_THROW(WriteDeviceFile(S("\\dangling.ov2"), std::string_view("x")), EUserError);
     EXPECT_FALSE(CeDeleteFile(S("\\secret.ov2")));
     EXPECT_FALSE(CeCopyFile(S("\\secret.ov2"), S("\\copy.ov2"), false));
     EXPECT_FALSE(QFile::exists(outside.filePath(S("new.ov2"))));
@@ -291,13 +292,13 @@ TEST_F(Device, FailedWritesLeaveThePreviousFile)
     Fake->WriteShortBy = 1;
     EXPECT_EQ(MessageOf([] { WriteDeviceFile(S("\\pois\\A.ov2"), std::string_view("replacement")); }),
               S("Could not create remote file \\pois\\A.ov2"));
-    EXPECT_THROW(SaveTextToLocation("replacement", S("MOBILE://\\Pois\\a.ov2")), ETarvellError);
+    EXPECT_THROW(SaveTextToLocation("replacement", S("MOBILE://\\Pois\\a.ov2")), EUserError) << "a full device";
     QTemporaryDir local;
     QFile source(local.filePath(S("l.ov2")));
     ASSERT_TRUE(source.open(QIODevice::WriteOnly));
     source.write("local");
     source.close();
-    EXPECT_THROW(CopyFileToDevice(source.fileName(), S("\\Pois\\a.ov2")), ETarvellError);
+    EXPECT_THROW(CopyFileToDevice(source.fileName(), S("\\Pois\\a.ov2")), EUserError);
     EXPECT_EQ(GetFile(S("Pois/a.ov2")), QByteArray("previous"));
     EXPECT_EQ(QDir(RootPath() + S("/Pois")).entryList(QDir::Files | QDir::Hidden), QStringList{S("a.ov2")}) << "no temporary left";
     EXPECT_EQ(Fake->OpenHandles, 0);
@@ -317,6 +318,7 @@ TEST_F(Device, ReadFailures)
     EXPECT_THROW(ReadDeviceFile(S("\\b.ov2"), stream), EUserError);
     Fake->ReadShortBy = 1;
     EXPECT_EQ(MessageOf([&] { ReadDeviceFile(S("\\a.ov2"), stream); }), S("Could not read from remote file \\a.ov2"));
+    EXPECT_THROW(ReadDeviceFile(S("\\a.ov2"), stream), EUserError) << "a failing device is no program fault";
     Fake->ReadShortBy = 0;
     Fake->InvalidSize = true;
     EXPECT_EQ(MessageOf([&] { ReadDeviceFile(S("\\a.ov2"), stream); }), S("Could not read from remote file \\a.ov2"))

@@ -3,6 +3,7 @@
 #include "crashreport/VostExceptBox.h"
 
 #include "crashreport/VostBugReport.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QDir>
@@ -523,5 +524,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestExceptionBox)
+TARVELL_QTEST_MAIN(TestExceptionBox)
 #include "tst_VostExceptBox.moc"

@@ -1,5 +1,6 @@
 // Printing of report texts to a PDF printer: pages, page breaks and the left margin.
 #include "crashreport/VostPrint.h"
+#include "support/QtWarningGuard.h"
 
 #include <QFile>
 #include <QFontDatabase>
@@ -114,5 +115,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestVostPrint)
+TARVELL_QTEST_MAIN(TestVostPrint)
 #include "tst_VostPrint.moc"

@@ -2,6 +2,7 @@
 // goes, how it looks, when it redraws; the helper process's handling of progress messages.
 #include "crashreport/VostExceptBox.h"
 #include "crashreport/VostProgressPopup.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QImage>
@@ -244,5 +245,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProgressPopup)
+TARVELL_QTEST_MAIN(TestProgressPopup)
 #include "tst_VostProgressPopup.moc"

@@ -5,6 +5,7 @@
 #include "app/uDialogs.h"
 #include "maps/fMapEmbedHtml.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QAction>
 #include <QFileInfo>
@@ -238,5 +239,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMapEmbedHtml)
+TARVELL_QTEST_MAIN(TestMapEmbedHtml)
 #include "tst_fMapEmbedHtml.moc"

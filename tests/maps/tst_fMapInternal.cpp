@@ -15,6 +15,7 @@
 #include "maps/uMapCalibration.h"
 #include "maps/uMapInternal.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QColorDialog>
 #include <QComboBox>
@@ -951,5 +952,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMapInternal)
+TARVELL_QTEST_MAIN(TestMapInternal)
 #include "tst_fMapInternal.moc"

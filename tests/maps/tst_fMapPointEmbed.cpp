@@ -4,6 +4,7 @@
 #include "core/uSettings.h"
 #include "maps/fMapPointEmbed.h"
 #include "model/uModel.h"
+#include "support/QtWarningGuard.h"
 
 #include <QRegularExpression>
 #include <QtTest>
@@ -238,5 +239,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestMapPointEmbed)
+TARVELL_QTEST_MAIN(TestMapPointEmbed)
 #include "tst_fMapPointEmbed.moc"

@@ -4,6 +4,7 @@
 
 #include "core/uSettingsStore.h"
 #include "plugins/fPlugin.h"
+#include "support/QtWarningGuard.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -207,5 +208,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestPluginDialog)
+TARVELL_QTEST_MAIN(TestPluginDialog)
 #include "tst_fPlugin.moc"

@@ -1,5 +1,6 @@
 // The glow button driven as a user drives it: mouse, keys, menus, actions, groups and dialogs.
 #include "ui/AdvGlowButton.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -347,5 +348,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestAdvGlowButton)
+TARVELL_QTEST_MAIN(TestAdvGlowButton)
 #include "tst_AdvGlowButton.moc"

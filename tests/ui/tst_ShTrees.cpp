@@ -3,6 +3,7 @@
 
 #include "ShellFixture.h"
 #include "core/uGeneral.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -203,5 +204,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestShTrees)
+TARVELL_QTEST_MAIN(TestShTrees)
 #include "tst_ShTrees.moc"

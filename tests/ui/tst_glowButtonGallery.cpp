@@ -3,6 +3,7 @@
 // transparent buttons over a coloured panel and large image buttons.
 #include "ui/AdvGlowButton.h"
 #include "ui/uTransTool.h"
+#include "support/QtWarningGuard.h"
 
 #include <QApplication>
 #include <QDir>
@@ -147,5 +148,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestGlowButtonGallery)
+TARVELL_QTEST_MAIN(TestGlowButtonGallery)
 #include "tst_glowButtonGallery.moc"
