@@ -4,6 +4,7 @@
 #include "app/uApplication.h"
 #include "app/uSingleInstance.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
 #include "crashreport/VostBoxHelper.h"
 #include "crashreport/VostBugReport.h"
 #include "crashreport/VostExcept.h"
@@ -29,6 +30,8 @@ int main(int argc, char** argv)
     }
     // "%appname%" of the box, the report file and the mail is the application's title.
     SetReporterAppName(ApplicationTitle().toStdString());
+    // Reports made before the windows exist, the emergency ones included, go to the data folder.
+    SetReportDataFolder(GetDataDir().toStdString());
     InitCrashReporter();
     InstallReportSteps();
     InitReportFacts();

@@ -588,11 +588,6 @@ TBoxData MakeBoxData(const TPresentRequest& request)
     return data;
 }
 
-std::string BugReportFileName()
-{
-    return ResolveReportPath(ExpandAppName(CrashReportSettings.BugReportFile.View()), ReportDataFolder());
-}
-
 bool SaveBugReportAutomatically(const std::string& report)
 {
     return AppendReportToFile(BugReportFileName(), report, CrashReportSettings.BugReportFileMaxSize);
@@ -621,7 +616,7 @@ void InstallReportSteps()
         // A helper left from a report that got no box has nothing more to show.
         PendingBoxHelper().End();
         THelperTraceProgress progress(
-            PendingBoxHelper(), "/proc/self/exe", Translated(QT_TRANSLATE_NOOP("VostExcept", "%1%")));
+            PendingBoxHelper(), ProgramFilePath(), Translated(QT_TRANSLATE_NOOP("VostExcept", "%1%")));
         TComposeRequest showing = request;
         if (showing.Showing && !IsConsoleProcess())
             showing.ProgressSink = &progress;
@@ -665,8 +660,15 @@ void PresentExceptionBox(const TPresentRequest& request)
         return MailBugReport(report, request.ScreenShot, &owner, false, MailSettingsOf(settings, SavedReportFile()), {})
             == MailSent;
     };
-    sink.Restart = [] { RestartProgram(); };
-    sink.Close = [] { CloseProgram(); };
+    // A thread that crashed at the same moment keeps its report: saved before the program ends.
+    sink.Restart = [] {
+        SaveWaitingReports();
+        RestartProgram();
+    };
+    sink.Close = [] {
+        SaveWaitingReports();
+        CloseProgram();
+    };
     sink.Announce = [&](TCrashAction action) {
         std::string bugReport = report, screenShot = request.ScreenShot;
         bool canContinue = request.CanContinue, handled = false;
@@ -680,6 +682,6 @@ void PresentExceptionBox(const TPresentRequest& request)
         return main && SendHandlerMessageTimeout(main, FreezeProbeMessage, 777, 777, std::chrono::milliseconds(100));
     };
     RunBoxInHelper(
-        "/proc/self/exe", data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver,
+        ProgramFilePath(), data, sink, [&](const std::string& text) { return save(text, {}); }, freezeOver,
         &PendingBoxHelper());
 }

@@ -163,8 +163,6 @@ TCrashAction RunBoxInHelper(const std::string& program, const TBoxData& data, co
 
 // The reporter's presenter: the box in a helper when a display is there, else the console output.
 void PresentExceptionBox(const TPresentRequest& request);
-// The bug-report file of the settings: "%appname%" expanded, a relative name in the data folder.
-std::string BugReportFileName();
 // Saves the report to BugReportFileName (the automatic save).
 bool SaveBugReportAutomatically(const std::string& report);
 // Restarts with the current exception history; does not return.

@@ -658,7 +658,8 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         header.Frozen = request.Frozen;
         header.FrozenText = settings.FrozenText.Str();
         header.ClassName = ExceptionClassText(request.ExceptObject);
-        header.Message = request.ExceptObject ? request.ExceptObject->Message : header.ClassName;
+        // As the box shows it: a line break would end the line, and the mail's subject with it.
+        header.Message = request.ExceptObject ? ExceptionMessageText(request.ExceptObject) : header.ClassName;
         report = ComposeReportHeader(header) + sections.Text;
 
         if (settings.ListModules) {

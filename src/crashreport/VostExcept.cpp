@@ -3,6 +3,7 @@
 
 #include "crashreport/VostCppSupport.h"
 #include "crashreport/VostMemory.h"
+#include "crashreport/VostReportFile.h"
 #include "crashreport/VostSignals.h"
 #include "crashreport/VostStrings.h"
 #include "crashreport/VostThreadReport.h"
@@ -28,6 +29,7 @@
 #include <cerrno>
 #include <deque>
 #include <thread>
+#include <utility>
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -542,23 +544,6 @@ std::string ExceptionClassText(const ReportedException* object)
     return object && !object->ClassName.empty() ? object->ClassName : std::string("Unknown");
 }
 
-namespace {
-
-// An overflow leaves the stack pointer below its stack: the trace starts where the stack begins.
-void LimitOverflowedStack(TThreadSectionsRequest& sections)
-{
-    const auto snapshot = TakeMemorySnapshot();
-    if (snapshot->RegionAt(sections.StackPointer))
-        return;
-    for (const TMemoryRegion& r : snapshot->Regions())
-        if (r.Start > sections.StackPointer && r.Start - sections.StackPointer <= 1024 * 1024 && r.Writable) {
-            sections.StackPointer = r.Start;
-            return;
-        }
-}
-
-} // namespace
-
 void ComposeMinimalReport(const TComposeRequest& request, std::string& report)
 {
     auto line = [&](const char* label, const std::string& value) {
@@ -597,8 +582,6 @@ void ComposeMinimalReport(const TComposeRequest& request, std::string& report)
     sections.RelativeLines = CrashReportSettings.StackTraceOptions[2];
     sections.SkipChainOptimisation = CrashReportSettings.StackTraceOption4;
     sections.OmittedThreads = {ExceptionThreadId(), WatchdogThreadId()};
-    if (!request.Frozen && request.ExceptObject && request.ExceptObject->IsClass("EStackOverflow"))
-        LimitOverflowedStack(sections);
     CrashReporterHeartbeat();
     report += ComposeThreadSections(sections).Text;
 }
@@ -658,6 +641,7 @@ uint32_t MainMessage = 0;
 std::atomic<bool> MainInHandlers{false};
 std::terminate_handler PreviousTerminate = nullptr;
 bool Draining = false; // handling thread only
+bool SavingWaiting = false; // handling thread only: requests are saved, never shown or acted on
 // Requests answered while a close is pending: woken only if the close returns, since a woken
 // signal waiter re-raises its signal and would kill the process before the close ends it.
 std::vector<TExceptionRequest> FinishedWhileDraining; // handling thread only
@@ -744,6 +728,16 @@ void Close()
 void ProcessRequest(const TExceptionRequest& request);
 void FinishRequest(const TExceptionRequest& request);
 
+// A request already waiting on the pipe; false when none is (or the stop record came).
+bool TakeWaitingRequest(TExceptionRequest& next)
+{
+    pollfd poller{ReadFd, POLLIN, 0};
+    if (ReadFd < 0 || poll(&poller, 1, 0) <= 0)
+        return false;
+    const ssize_t n = read(ReadFd, &next, sizeof next);
+    return n == ssize_t(sizeof next) && next.Event != 0;
+}
+
 // Closing after a report: requests already waiting (threads that crashed at the same moment) get
 // their reports first.
 void CloseAfterPending()
@@ -754,16 +748,8 @@ void CloseAfterPending()
     const struct TDrainEnd {
         ~TDrainEnd() { Draining = false; }
     } drainEnd;
-    for (;;) {
-        pollfd poller{ReadFd, POLLIN, 0};
-        if (ReadFd < 0 || poll(&poller, 1, 0) <= 0)
-            break;
-        TExceptionRequest next;
-        const ssize_t n = read(ReadFd, &next, sizeof next);
-        if (n != ssize_t(sizeof next) || next.Event == 0)
-            break;
+    for (TExceptionRequest next; TakeWaitingRequest(next);)
         ProcessRequest(next);
-    }
     Close();
     Draining = false;
     std::vector<TExceptionRequest> deferred;
@@ -793,6 +779,8 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
     const uintptr_t addr = uintptr_t(request.ExceptAddr);
     const uint32_t tid = request.ThreadId;
     const bool entryCanContinue = request.CanContinue != 0;
+    // Waiting behind a report whose box ends the program: saved, never shown or acted on.
+    const bool saveOnly = SavingWaiting;
     bool canContinue = entryCanContinue;
     bool handled = false;
     std::string bugReport, screenShot;
@@ -823,7 +811,7 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
             compose.CrashedThreadId = tid;
             compose.StackPointer = uintptr_t(request.StackPointer);
             compose.FramePointer = uintptr_t(request.FramePointer);
-            compose.Showing = s.ShowBox && !s.WebMode;
+            compose.Showing = s.ShowBox && !s.WebMode && !saveOnly;
             compose.BcbInfo = reinterpret_cast<const void*>(request.BcbInfo);
             try {
                 if (steps.Compose)
@@ -848,12 +836,14 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
     CrashReporterHeartbeat();
 
     if (!handled) {
-        if (s.AutoSave) {
+        if (s.AutoSave || saveOnly) {
             bool saveHandled = false;
             Announce(caSave, frozen, object, addr, tid, bugReport, screenShot, saveHandled);
             if (!saveHandled && steps.Save)
                 steps.Save(bugReport);
         }
+    }
+    if (!handled && !saveOnly) {
         if (s.AutoMail) {
             bool mailHandled = false;
             Announce(caMail, frozen, object, addr, tid, bugReport, screenShot, mailHandled);
@@ -886,7 +876,7 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
     }
 
     const bool boxDecided = canContinue && s.ShowBox && !s.WebMode && !(s.ConsoleOutput && IsConsoleProcess());
-    if (!boxDecided && !(handled && canContinue)) {
+    if (!saveOnly && !boxDecided && !(handled && canContinue)) {
         bool actionHandled = false;
         if (AutoCloseRuleHolds() || (!canContinue && !AutoRestartRuleHolds())) {
             Announce(caClose, frozen, object, addr, tid, bugReport, screenShot, actionHandled);
@@ -895,8 +885,10 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
         } else if (AutoRestartRuleHolds()) {
             Announce(caRestart, frozen, object, addr, tid, bugReport, screenShot, actionHandled);
             if (!actionHandled) {
-                if (steps.Restart)
+                if (steps.Restart) {
+                    SaveWaitingReports();
                     steps.Restart();
+                }
                 else
                     CloseAfterPending();
             }
@@ -914,6 +906,13 @@ void FinishRequest(const TExceptionRequest& request)
     if (Draining) {
         FinishedWhileDraining.push_back(request);
         return;
+    }
+    // Requests saved while the program was to end, which did not end after all.
+    if (!FinishedWhileDraining.empty()) {
+        std::vector<TExceptionRequest> deferred;
+        deferred.swap(FinishedWhileDraining);
+        for (const TExceptionRequest& waiting : deferred)
+            FinishRequest(waiting);
     }
     auto* event = reinterpret_cast<TWaitEvent*>(request.Event);
     const bool mainWaiter = pid_t(request.ThreadId) == MainTid;
@@ -960,6 +959,20 @@ void ExceptionThreadProc()
 }
 
 } // namespace
+
+void SaveWaitingReports()
+{
+    if (ReadFd < 0 || SavingWaiting || CurrentThreadId() != VostSignalShared::HandlingThreadId.load())
+        return;
+    SavingWaiting = true;
+    // Their waiters are woken only if the program goes on: a woken signal waiter would re-raise
+    // its signal and end the process before the report in hand is done.
+    const bool wasDraining = std::exchange(Draining, true);
+    for (TExceptionRequest next; TakeWaitingRequest(next);)
+        ProcessRequest(next);
+    Draining = wasDraining;
+    SavingWaiting = false;
+}
 
 bool StartExceptionThread()
 {
@@ -1240,15 +1253,10 @@ void InitCrashReporter()
         return;
     SetThreadName(MainTid, "main thread");
     RefreshMinimalReportModules();
-    {
-        std::string file = s.BugReportFile.Str();
-        if (!file.empty() && file.front() != '/') {
-            char cwd[4096];
-            if (getcwd(cwd, sizeof cwd))
-                file = std::string(cwd) + "/" + file;
-        }
-        SetMinimalReportPath(file.c_str());
-    }
+    // Where the report file goes, never the current folder: the data folder set before.
+    UpdateMinimalReportFile();
+    // The helper and a restart run the executable by this path, read while it surely names it.
+    ProgramFilePath();
     if (hooks) {
         PrepareSignalStack();
         InstallSignalHandlers();

@@ -408,13 +408,18 @@ void DeclareConsoleProcess(bool console);
 std::string ExceptionMessageText(const ReportedException* object);
 std::string ExceptionClassText(const ReportedException* object);
 
+// Before the program ends from the handling thread (the box's close or restart): each request
+// still waiting (a thread that crashed at the same moment) gets its report appended to the report
+// file as the automatic save appends it, without a box or further actions. Elsewhere nothing.
+void SaveWaitingReports();
+
 // The handling thread beats this while it works; the composer calls it between long steps.
 void CrashReporterHeartbeat();
 // A waiter whose handling thread stalled this long before the box is up writes a minimal report
 // and ends the process by its signal (default 10 s).
 void SetDeadlockGuardTimeout(std::chrono::milliseconds timeout);
 // Where minimal and emergency reports are appended (besides standard error); default the report
-// file against the working folder at start-up.
+// file in the data folder (UpdateMinimalReportFile), an absolute path only.
 void SetMinimalReportFile(const std::string& path);
 
 // ---------------------------------------------------------------------------------------------

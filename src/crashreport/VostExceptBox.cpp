@@ -327,9 +327,11 @@ void TExceptionBox::Press(int action)
         if (!FData.SaveFileAbsolute) {
             const QString folder = FromUtf8(FData.SaveFolder), name = FromUtf8(FData.SaveFileName);
             const QString title = FromUtf8(FData.SaveDialogTitle);
+            // The report is appended to the file chosen: nothing is replaced, so nothing to confirm.
             const QString chosen = AskSavePath ? AskSavePath(folder, name, title)
                                                : QFileDialog::getSaveFileName(this, title,
-                                                   folder + QLatin1Char('/') + name, FromUtf8(FData.SaveFilter));
+                                                   folder + QLatin1Char('/') + name, FromUtf8(FData.SaveFilter),
+                                                   nullptr, QFileDialog::DontConfirmOverwrite);
             if (chosen.isEmpty())
                 break;
             path = chosen.toStdString();

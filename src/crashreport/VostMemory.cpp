@@ -199,6 +199,16 @@ const TMemoryRegion* TMemorySnapshot::RegionAt(uintptr_t address) const
     return &*it;
 }
 
+const TMemoryRegion* TMemorySnapshot::StackRegionAbove(uintptr_t stackPointer) const
+{
+    auto it = std::upper_bound(FRegions.begin(), FRegions.end(), stackPointer,
+                               [](uintptr_t a, const TMemoryRegion& r) { return a < r.End; });
+    if (it == FRegions.end() || stackPointer >= it->Start || it->Start - stackPointer > StackGapLimit || !it->Readable
+        || !it->Writable)
+        return nullptr;
+    return &*it;
+}
+
 bool TMemorySnapshot::ReadableRunAt(uintptr_t address, uintptr_t& start, uintptr_t& end) const
 {
     auto it = std::upper_bound(FReadableRuns.begin(), FReadableRuns.end(), address,

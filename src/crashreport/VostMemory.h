@@ -33,6 +33,11 @@ public:
     const std::vector<TMemoryRegion>& Regions() const { return FRegions; }
     // The region holding address, or nullptr.
     const TMemoryRegion* RegionAt(uintptr_t address) const;
+    // For a stack pointer that lies in no region (an overflowed stack that grows down, past its
+    // mapping into the gap the system keeps beneath it): the readable, writable region just above
+    // it, when it starts within StackGapLimit; else nullptr.
+    const TMemoryRegion* StackRegionAbove(uintptr_t stackPointer) const;
+    static constexpr uintptr_t StackGapLimit = 1024 * 1024 + 65536;
     // True when every byte of [address, address + count) lies in readable memory.
     bool IsReadable(uintptr_t address, size_t count) const;
     // The readable run holding address: [start, end); false when the address is not readable.

@@ -1,6 +1,8 @@
 // The bug-report file, private temporary files, restart and close.
 #include "crashreport/VostReportFile.h"
 
+#include "crashreport/VostExcept.h"
+#include "crashreport/VostSignals.h"
 #include "crashreport/VostStrings.h"
 
 #include <cerrno>
@@ -160,8 +162,21 @@ std::vector<std::string> CommandLineOfSelf()
 
 void SetReportDataFolder(std::string folder)
 {
-    const std::lock_guard lock(FolderMutex());
-    DataFolder() = std::move(folder);
+    {
+        const std::lock_guard lock(FolderMutex());
+        DataFolder() = std::move(folder);
+    }
+    UpdateMinimalReportFile();
+}
+
+std::string BugReportFileName()
+{
+    return ResolveReportPath(ExpandAppName(CrashReportSettings.BugReportFile.View()), ReportDataFolder());
+}
+
+void UpdateMinimalReportFile()
+{
+    SetMinimalReportPath(BugReportFileName().c_str());
 }
 
 std::string ReportDataFolder()
@@ -306,8 +321,21 @@ bool UnpackRestartRecord(std::string_view bytes, uint32_t& oldProcessId, TRestar
     return true;
 }
 
+const std::string& ProgramFilePath()
+{
+    static const std::string path = [] {
+        char buffer[4096];
+        const ssize_t length = ::readlink("/proc/self/exe", buffer, sizeof buffer);
+        if (length <= 0 || static_cast<size_t>(length) >= sizeof buffer || buffer[0] != '/')
+            return std::string("/proc/self/exe");
+        return std::string(buffer, static_cast<size_t>(length));
+    }();
+    return path;
+}
+
 void SaveProgramArguments(int argc, const char* const* argv)
 {
+    ProgramFilePath();
     Arguments().assign(argv, argv + argc);
 }
 
@@ -344,7 +372,7 @@ bool StartRestartedProcess(const TRestartHistory& history)
         argv.push_back(argument.data());
     argv.push_back(nullptr);
     pid_t child = 0;
-    const int result = ::posix_spawn(&child, "/proc/self/exe", nullptr, nullptr, argv.data(), environment.data());
+    const int result = ::posix_spawn(&child, ProgramFilePath().c_str(), nullptr, nullptr, argv.data(), environment.data());
     ::close(fds[0]);
     // The write end stays open until this process ends: that is the new one's signal to go on.
     return result == 0;

@@ -10,8 +10,13 @@
 
 // The folder that relative bug-report file names resolve against (the program's data folder:
 // an installed executable's folder is not writable). Set once at start-up.
+// Setting it also points the minimal and emergency reports at the bug-report file there.
 void SetReportDataFolder(std::string folder);
 std::string ReportDataFolder();
+// The bug-report file of the settings: "%appname%" expanded, a relative name in the data folder.
+std::string BugReportFileName();
+// Hands BugReportFileName to the minimal and emergency reports (none while it is not absolute).
+void UpdateMinimalReportFile();
 
 // True for a path that needs no save dialog: it starts with "/".
 bool IsAbsoluteReportPath(std::string_view path);
@@ -47,6 +52,11 @@ constexpr size_t RestartRecordSize = 88;
 std::string PackRestartRecord(uint32_t oldProcessId, const TRestartHistory& history);
 bool UnpackRestartRecord(std::string_view bytes, uint32_t& oldProcessId, TRestartHistory& history);
 
+// The executable's real path, read on the first call (the reporter's start makes it): the box's
+// helper and a restarted program run it, so that they carry its name, not "exe". "/proc/self/exe"
+// when the link cannot be read.
+const std::string& ProgramFilePath();
+
 // The program's arguments as it was started (argv[0] included), kept for a restart.
 void SaveProgramArguments(int argc, const char* const* argv);
 const std::vector<std::string>& SavedProgramArguments();
@@ -54,7 +64,7 @@ const std::vector<std::string>& SavedProgramArguments();
 // The environment variable that names the inherited descriptor of the restart pipe.
 inline constexpr const char* RestartPipeVariable = "VostExceptRestart";
 
-// Starts /proc/self/exe with the saved arguments and an inherited pipe that carries the restart
+// Starts ProgramFilePath with the saved arguments and an inherited pipe that carries the restart
 // record; the write end stays open (close-on-exec) in this process, so the new one sees its end of
 // file only when this process has gone. True when the new process started.
 bool StartRestartedProcess(const TRestartHistory& history);

@@ -2,16 +2,19 @@
 #include "crashreport/VostSignals.h"
 
 #include "crashreport/VostExcept.h"
+#include "crashreport/VostMemory.h"
 #include "crashreport/VostThreadWrap.h"
 
 #include <cerrno>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <vector>
 
 #include <fcntl.h>
-#include <link.h>
 #include <linux/futex.h>
 #include <pthread.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/uio.h>
 #include <time.h>
@@ -69,9 +72,15 @@ struct TMinimalModule {
     char Name[64] = {};
 };
 constexpr int MaxMinimalModules = 256;
-TMinimalModule MinimalModules[MaxMinimalModules];
-std::atomic<int> MinimalModuleCount{0};
-char ProgramName[64] = {};
+struct TMinimalModuleTable {
+    TMinimalModule Modules[MaxMinimalModules];
+    int Count = 0;
+};
+// Two tables: a refresh fills the one not in use and then publishes it, so a report written
+// meanwhile (or after a refresh that never ended) reads a whole list.
+TMinimalModuleTable MinimalTables[2];
+std::atomic<const TMinimalModuleTable*> MinimalCurrent{nullptr};
+std::mutex MinimalRefreshLock;
 char ReportPath[4096] = {};
 
 void CopyName(char* target, size_t capacity, const char* path)
@@ -84,34 +93,6 @@ void CopyName(char* target, size_t capacity, const char* path)
     for (; name[i] && i + 1 < capacity; ++i)
         target[i] = name[i];
     target[i] = 0;
-}
-
-int AddModule(dl_phdr_info* info, size_t, void* data)
-{
-    int& count = *static_cast<int*>(data);
-    if (count >= MaxMinimalModules)
-        return 1;
-    uintptr_t low = UINTPTR_MAX, high = 0;
-    for (int i = 0; i < info->dlpi_phnum; ++i) {
-        const ElfW(Phdr)& header = info->dlpi_phdr[i];
-        if (header.p_type != PT_LOAD)
-            continue;
-        const uintptr_t start = info->dlpi_addr + header.p_vaddr;
-        low = std::min(low, start);
-        high = std::max(high, uintptr_t(start + header.p_memsz));
-    }
-    if (low >= high)
-        return 0;
-    TMinimalModule& module = MinimalModules[count];
-    module.Start = low;
-    module.End = high;
-    module.Base = info->dlpi_addr;
-    if (info->dlpi_name && *info->dlpi_name)
-        CopyName(module.Name, sizeof module.Name, info->dlpi_name);
-    else
-        CopyName(module.Name, sizeof module.Name, ProgramName);
-    ++count;
-    return 0;
 }
 
 // --- async-signal-safe output --------------------------------------------------------------------
@@ -167,9 +148,9 @@ public:
     void Address(uintptr_t address)
     {
         Hex(address);
-        const int count = MinimalModuleCount.load(std::memory_order_acquire);
-        for (int i = 0; i < count; ++i) {
-            const TMinimalModule& module = MinimalModules[i];
+        const TMinimalModuleTable* table = MinimalCurrent.load(std::memory_order_acquire);
+        for (int i = 0; table && i < table->Count; ++i) {
+            const TMinimalModule& module = table->Modules[i];
             if (address >= module.Start && address < module.End) {
                 Text(" ");
                 Text(module.Name);
@@ -361,26 +342,40 @@ void ReleaseSignalStack()
 
 void RefreshMinimalReportModules()
 {
-    if (!ProgramName[0]) {
-        char path[4096];
-        const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
-        path[n > 0 ? n : 0] = 0;
-        CopyName(ProgramName, sizeof ProgramName, path);
-    }
-    // Readers in a handler see either the old or the new count of filled entries.
-    MinimalModuleCount.store(0, std::memory_order_release);
+    // From the process's mappings, never through the loader: the crashed thread may hold its lock.
+    const std::unique_lock lock(MinimalRefreshLock, std::try_to_lock);
+    if (!lock)
+        return;
+    const std::vector<TModuleInfo> modules = ListModules(*TakeMemorySnapshot());
+    const TMinimalModuleTable* current = MinimalCurrent.load(std::memory_order_acquire);
+    TMinimalModuleTable& spare = current == &MinimalTables[0] ? MinimalTables[1] : MinimalTables[0];
     int count = 0;
-    dl_iterate_phdr(AddModule, &count);
-    MinimalModuleCount.store(count, std::memory_order_release);
+    for (const TModuleInfo& module : modules) {
+        if (count >= MaxMinimalModules)
+            break;
+        TMinimalModule& entry = spare.Modules[count++];
+        entry.Start = module.Base;
+        entry.End = module.End;
+        entry.Base = module.LoadBias;
+        CopyName(entry.Name, sizeof entry.Name, module.FileName.c_str());
+    }
+    spare.Count = count;
+    MinimalCurrent.store(&spare, std::memory_order_release);
 }
 
 void SetMinimalReportPath(const char* path)
 {
-    size_t i = 0;
-    for (; path && path[i] && i + 1 < sizeof ReportPath; ++i)
-        ReportPath[i] = path[i];
-    ReportPath[i] = 0;
+    // A relative name would follow whatever folder is current at the crash, a cut one would name
+    // another file: both go to standard error only.
+    const size_t length = path ? std::strlen(path) : 0;
+    if (length == 0 || path[0] != '/' || length >= sizeof ReportPath) {
+        ReportPath[0] = 0;
+        return;
+    }
+    std::memcpy(ReportPath, path, length + 1);
 }
+
+const char* MinimalReportPath() { return ReportPath; }
 
 void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, const ucontext_t* context)
 {
@@ -440,11 +435,13 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
     }
     writer.Line();
     if (ReportPath[0]) {
-        const int fd = open(ReportPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-        if (fd >= 0) {
+        // Like every report file: never through a planted link, readable by the user alone.
+        const int fd = open(ReportPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
+        struct stat info {};
+        if (fd >= 0 && fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
             writer.WriteTo(fd);
+        if (fd >= 0)
             close(fd);
-        }
     }
     writer.WriteTo(STDERR_FILENO);
 }

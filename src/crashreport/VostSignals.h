@@ -50,10 +50,15 @@ void PrepareSignalStack();
 void ReleaseSignalStack();
 
 // Notes the loaded modules for the minimal report (which cannot read them while the process is
-// damaged); the handling thread renews it before each request.
+// damaged): from the process's mappings, never through the loader, so that it cannot block on a
+// crashed thread's loader lock; the list before stays in use until the new one is whole. The
+// handling thread renews it before each request.
 void RefreshMinimalReportModules();
-// The file minimal and emergency reports are appended to (besides standard error).
+// The file minimal and emergency reports are appended to (besides standard error): an absolute
+// path, opened without following a link and created with mode 0600; anything else means none.
 void SetMinimalReportPath(const char* path);
+// The path in use; empty when none.
+const char* MinimalReportPath();
 
 // Watches the handling thread's heartbeat for a waiter.
 class TStallWatch {

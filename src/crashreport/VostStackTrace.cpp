@@ -1098,13 +1098,17 @@ TTraceResult TTracer::Run()
     Sp = Q.StackPointer;
     Top = Q.StackTop;
     PreCollectedCut = Q.PreCollected != nullptr;
-    // An SP in the guard page starts at the next readable page.
+    // An SP in the guard page, or below an overflowed stack's mapping, starts at the next
+    // readable page.
     const TMemoryRegion* spRegion = Snapshot.RegionAt(Sp);
     if (spRegion && !spRegion->Readable) {
         const auto& regions = Snapshot.Regions();
         for (size_t i = 0; i + 1 < regions.size(); ++i)
             if (&regions[i] == spRegion && regions[i + 1].Start == spRegion->End && regions[i + 1].Readable)
                 Sp = regions[i + 1].Start;
+    } else if (!spRegion) {
+        if (const TMemoryRegion* stack = Snapshot.StackRegionAbove(Sp); stack && stack->Start < Top)
+            Sp = stack->Start;
     }
     if (!Q.PreCollected && (Top <= Sp || !Snapshot.IsReadable(Sp, Top - Sp)))
         return result;

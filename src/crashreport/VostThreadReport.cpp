@@ -18,7 +18,8 @@ struct TSectionPlan {
 };
 
 // The end of the stack that holds sp: the bounds the thread recorded at its start, else the end
-// of the mapping (past a guard page that sp may lie in).
+// of the mapping (past a guard page that sp may lie in, or above the gap an overflowed stack
+// leaves sp in).
 void StackBounds(pid_t threadId, uintptr_t sp, const TMemorySnapshot& snapshot, uintptr_t& top, uintptr_t& size)
 {
     top = size = 0;
@@ -39,6 +40,10 @@ void StackBounds(pid_t threadId, uintptr_t sp, const TMemorySnapshot& snapshot, 
         top = regions[k].End;
         size = regions[k].End - regions[i].Start;
         return;
+    }
+    if (const TMemoryRegion* stack = snapshot.StackRegionAbove(sp)) {
+        top = stack->End;
+        size = stack->End - sp;
     }
 }
 

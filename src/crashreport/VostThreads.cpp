@@ -255,6 +255,31 @@ void ClearThreadNames()
     table.Entries.clear();
 }
 
+TThreadNameScope::TThreadNameScope(const std::string& name)
+    : FThread(CurrentThreadId())
+{
+    {
+        TNameTable& table = NameTable();
+        const std::lock_guard lock(table.Mutex);
+        for (const TThreadNameEntry& e : table.Entries)
+            if (e.ThreadId == FThread) {
+                FPrevious = e;
+                FHadEntry = true;
+                break;
+            }
+    }
+    SetThreadName(FThread, name);
+}
+
+TThreadNameScope::~TThreadNameScope()
+{
+    TNameTable& table = NameTable();
+    const std::lock_guard lock(table.Mutex);
+    std::erase_if(table.Entries, [&](const TThreadNameEntry& e) { return e.ThreadId == FThread; });
+    if (FHadEntry)
+        table.Entries.insert(table.Entries.begin(), FPrevious);
+}
+
 std::string ComposeThreadTitle(pid_t threadId, const TThreadNameEntry* entry, const std::string& kernelName,
                                const std::string& programKernelName, bool forceShow)
 {

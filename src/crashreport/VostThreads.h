@@ -41,6 +41,21 @@ bool GetThreadNameEntry(pid_t threadId, TThreadNameEntry& entry);
 // Empties the table (tests).
 void ClearThreadNames();
 
+// Names the calling thread for a scope and gives it back its entry as it was (name, class,
+// creator and stack), or none, at the end.
+class TThreadNameScope {
+public:
+    explicit TThreadNameScope(const std::string& name);
+    ~TThreadNameScope();
+    TThreadNameScope(const TThreadNameScope&) = delete;
+    TThreadNameScope& operator=(const TThreadNameScope&) = delete;
+
+private:
+    pid_t FThread;
+    bool FHadEntry = false;
+    TThreadNameEntry FPrevious;
+};
+
 struct TThreadTitle {
     std::string Title; // empty for the reporter's own threads ("-") unless forced
     uintptr_t CreatorAddress = 0;

@@ -26,22 +26,6 @@ std::function<void(const std::string&)>& ClipboardProc()
     return proc;
 }
 
-// Names the calling thread "-" for its scope: the reporter's own threads get no section.
-class TUnnamedScope {
-public:
-    TUnnamedScope()
-        : FThread(CurrentThreadId())
-    {
-        SetThreadName(FThread, "-");
-    }
-    ~TUnnamedScope() { RemoveThreadName(FThread); }
-    TUnnamedScope(const TUnnamedScope&) = delete;
-    TUnnamedScope& operator=(const TUnnamedScope&) = delete;
-
-private:
-    pid_t FThread;
-};
-
 std::string ComposeTrace()
 {
     TComposeRequest request;
@@ -63,7 +47,8 @@ void SetTraceClipboardProc(std::function<void(const std::string& report)> proc)
 int32_t TraceProcessInto(const char* mappingName, int32_t bufferSize)
 {
     try {
-        const TUnnamedScope unnamed;
+        // "-": the reporter's own work gets no section; the caller keeps its name afterwards.
+        const TThreadNameScope unnamed("-");
         if (bufferSize < 1) {
             const std::string report = ComposeTrace();
             std::function<void(const std::string&)> proc;

@@ -38,10 +38,10 @@ inline int64_t NowMs()
     return int64_t(t.tv_sec) * 1000 + t.tv_nsec / 1000000;
 }
 
-// Runs exe with mode on the offscreen platform; a child that does not end within the limit is
-// killed (a hang is a failure of its own).
+// Runs exe with mode on the offscreen platform, in folder when one is given; a child that does
+// not end within the limit is killed (a hang is a failure of its own).
 inline TChildResult RunChildProgram(const std::string& program, const std::string& mode, std::vector<std::string> extraEnv = {},
-                                    int limitMs = 30000)
+                                    int limitMs = 30000, const std::string& folder = {})
 {
     int out[2], err[2];
     EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);
@@ -50,6 +50,8 @@ inline TChildResult RunChildProgram(const std::string& program, const std::strin
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    if (!folder.empty())
+        posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen"};
     for (char** e = environ; *e; ++e) {
         if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)

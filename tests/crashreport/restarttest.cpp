@@ -1,12 +1,13 @@
 // A program that restarts itself once through the crash reporter's restart, for the restart
 // tests: "restart OUT" hands a history to its successor and lingers before ending; the successor
-// notes what it received and whether its predecessor had already gone. "restart-direct OUT"
+// notes what it received, its name and whether its predecessor had already gone. "restart-direct OUT"
 // restarts at once; "close" closes.
 #include "crashreport/VostReportFile.h"
 
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <string>
 #include <thread>
 
 #include <sys/stat.h>
@@ -30,6 +31,10 @@ int main(int argc, char** argv)
         struct stat info { };
         std::ofstream result(out + ".child");
         result << "parent gone " << (::stat((out + ".parent").c_str(), &info) == 0 ? "yes" : "no") << "\n";
+        // The name the process list shows, and the program name it was given.
+        std::string name;
+        std::getline(std::ifstream("/proc/self/comm"), name);
+        result << "name " << name << "\nargv0 " << argv[0] << "\n";
         for (const uint64_t stamp : history)
             result << stamp << "\n";
         return 0;

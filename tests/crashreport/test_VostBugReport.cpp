@@ -4,6 +4,7 @@
 
 #include "CrashTestSupport.h"
 #include "ReportFixtures.h"
+#include "crashreport/VostMail.h"
 #include "crashreport/VostStrings.h"
 
 #include <QTemporaryDir>
@@ -334,5 +335,33 @@ TEST(VostBugReport, TracingProgressGoesToTheSink)
         EXPECT_TRUE(std::is_sorted(sink.Shown.begin(), sink.Shown.end()));
         EXPECT_LE(sink.Shown.back(), 1000u);
         EXPECT_EQ(sink.Closed, 1);
+    }
+}
+
+// The report's message line is the box's text (control characters removed), so the line holds
+// the whole message and the mail's subject, read up to the line's end, gets all of it.
+TEST(VostBugReport, MessageLineKeepsNoControlCharacters)
+{
+    struct {
+        const char* Message;
+        const char* Line;
+    } const cases[] = {
+        { "first line\r\nsecond line", "first linesecond line." },
+        { "tab\there\x01\x1f end", "tabhere end." },
+        { "plain message", "plain message." },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Message);
+        ReportedException object("std::runtime_error", c.Message);
+        TComposeRequest request;
+        request.ExceptObject = &object;
+        request.CrashedThreadId = static_cast<uint32_t>(::gettid());
+        std::string report;
+        TFactSources sources;
+        sources.Root = "/nonexistent-tarvell-root";
+        ComposeBugReportFrom(request, sources, report);
+        EXPECT_NE(report.find(std::string("\r\nexception message : ") + c.Line + "\r\n"), std::string::npos)
+            << report.substr(0, 1500);
+        EXPECT_EQ(ReportExceptionMessage(report), c.Line);
     }
 }

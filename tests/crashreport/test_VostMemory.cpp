@@ -79,6 +79,29 @@ TEST(MemorySnapshot, ParsesMapsLinesAndMergesReadableRuns)
     EXPECT_EQ(snapshot.RegionAt(0x404000), nullptr);
 }
 
+// An overflowed main stack leaves the stack pointer below its mapping, in the gap the system
+// keeps free beneath it: the stack is the writable region just above, within the gap's size.
+TEST(MemorySnapshot, StackRegionAboveAnOverflowedStackPointer)
+{
+    const TMemorySnapshot snapshot = TMemorySnapshot::FromMapsText(
+        "7f0000000000-7f0000001000 r--p 00000000 08:01 1234 /usr/lib/libx.so\n"
+        "7ffc00000000-7ffc00800000 rw-p 00000000 00:00 0 [stack]\n");
+    const TMemoryRegion* stack = &snapshot.Regions()[1];
+    const struct {
+        uintptr_t StackPointer;
+        const TMemoryRegion* Expected;
+    } cases[] = {
+        {0x7ffc00000000 - 0x118, stack},                                     // just below
+        {0x7ffc00000000 - TMemorySnapshot::StackGapLimit, stack},            // at the limit
+        {0x7ffc00000000 - TMemorySnapshot::StackGapLimit - 1, nullptr},      // too far below
+        {0x7ffc00000100, nullptr},                                           // inside: not overflowed
+        {0x7f0000000000 - 0x10, nullptr},                                    // below a read-only region
+        {0x7ffc00800000 + 0x10, nullptr},                                    // nothing above
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(snapshot.StackRegionAbove(c.StackPointer), c.Expected) << std::hex << c.StackPointer;
+}
+
 TEST(SafeRead, AllOrNothingWithoutSignalsBothWays)
 {
     TGuardedPages pages;

@@ -271,7 +271,10 @@ TEST(VostReportFile, RestartStartsOneSuccessorThatWaitsAndGetsTheHistory)
         std::string child;
         for (int i = 0; i < 500 && (child = Slurp(out + ".child")).find("1009\n") == std::string::npos; ++i)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        std::string expected = "parent gone yes\n";
+        // The successor runs the executable itself under its own name, not as "exe".
+        const std::string program = TARVELL_RESTART_TEST_PROGRAM;
+        std::string expected = "parent gone yes\nname " + program.substr(program.rfind('/') + 1, 15) + "\nargv0 "
+            + program + "\n";
         for (int i = 0; i < 10; ++i)
             expected += std::to_string(1000 + i) + "\n";
         EXPECT_EQ(child, expected);

@@ -2,6 +2,8 @@
 // buffer and the mapping, or to the clipboard.
 #include "crashreport/VostTraceProcess.h"
 
+#include "crashreport/VostThreads.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -104,4 +106,30 @@ TEST(VostTraceProcess, ASizeBelowOneGoesToTheClipboard)
     EXPECT_EQ(VostTraceProcess(0), 0);
     SetTraceClipboardProc({});
     EXPECT_EQ(clipboard.rfind("date/time", 0), 0u);
+}
+
+// The export names its own thread "-" only while it works: a named caller (the main thread)
+// keeps its name, class and creator for later reports, an unnamed one stays without an entry.
+TEST(VostTraceProcess, TheCallerKeepsItsEntry)
+{
+    const pid_t self = CurrentThreadId();
+    const std::string name = MakeMapping(1 << 16);
+    for (const bool named : { true, false }) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        if (named)
+            SetThreadNameEntry(self, "main thread", self, 0x1234, "TWorker");
+        else
+            RemoveThreadName(self);
+        EXPECT_EQ(TraceProcessInto(name.c_str(), 1 << 16), 0);
+        TThreadNameEntry entry;
+        ASSERT_EQ(GetThreadNameEntry(self, entry), named);
+        if (named) {
+            EXPECT_EQ(entry.Name, "main thread");
+            EXPECT_EQ(entry.ClassName, "TWorker");
+            EXPECT_EQ(entry.CreatorAddress, 0x1234u);
+            EXPECT_EQ(entry.CreatorThreadId, self);
+        }
+    }
+    ::shm_unlink(name.c_str());
+    RemoveThreadName(self);
 }

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,6 +17,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -26,9 +29,18 @@ namespace {
 using childrun::NowMs;
 using childrun::TChildResult;
 
-TChildResult RunCrashTest(const std::string& mode, std::vector<std::string> extraEnv = {}, int limitMs = 30000)
+TChildResult RunCrashTest(const std::string& mode, std::vector<std::string> extraEnv = {}, int limitMs = 30000,
+                          const std::string& folder = {})
 {
-    return childrun::RunChildProgram(CRASHTEST_EXE, mode, std::move(extraEnv), limitMs);
+    return childrun::RunChildProgram(CRASHTEST_EXE, mode, std::move(extraEnv), limitMs, folder);
+}
+
+std::string Slurp(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
 }
 
 // The line of "// MARK: <mark>" in the crash functions' unit.
@@ -216,6 +228,23 @@ TEST(CrashTestThreads, NamedBlockedWorker)
     EXPECT_NE(r.Out.find("CrashBesideANamedWorker"), std::string::npos) << r.Out;
 }
 
+// An overflow of the main thread's stack leaves the stack pointer below the stack's mapping: the
+// trace starts at the stack's first readable page and shows the recursion down from main.
+TEST(CrashTestThreads, MainThreadStackOverflowShowsTheRecursion)
+{
+    const TChildResult r = RunCrashTest("stack-overflow");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    const std::vector<std::string> titles = SectionTitles(r.Out);
+    ASSERT_FALSE(titles.empty()) << r.Out;
+    EXPECT_EQ(titles[0].rfind("main thread (", 0), 0u) << r.Out;
+    const size_t section = r.Out.find(titles[0]);
+    const std::string trace = r.Out.substr(section, r.Out.find("\r\n\r\n", section) - section);
+    EXPECT_EQ(trace.find(">> stack not accessible"), std::string::npos) << trace;
+    EXPECT_NE(trace.find("uCrashFunctions.cpp  " + std::to_string(MarkLine("stack-overflow")) + " CrashFunctions.StackOverflow"),
+              std::string::npos) << trace;
+    EXPECT_NE(trace.find(" main\r\n"), std::string::npos) << trace;
+}
+
 TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
 {
     const TChildResult r = RunCrashTest("two-threads");
@@ -248,6 +277,52 @@ TEST(CrashTestNeverWorse, BlockingHandlerEndsInAMinimalReport)
     EXPECT_NE(r.Err.find("minimal report: the crash reporter did not answer in time"), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("fault address     : $0000000000000000"), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("instruction       : $"), std::string::npos) << r.Err;
+}
+
+// The emergency and the minimal report go where the report goes, the data folder, never into the
+// folder the program was started in: a link planted there as "bugreport.txt" gets nothing, and
+// the report is readable by its user alone.
+TEST(CrashTestNeverWorse, FallbackReportsGoToTheDataFolderPrivately)
+{
+    const struct {
+        const char* Mode;
+        const char* Title;
+    } cases[] = {
+        {"phase0-crash", "emergency report: a fault in the crash reporter's handling thread"},
+        {"phase0-block", "minimal report: the crash reporter did not answer in time"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Mode);
+        char pattern[] = "/tmp/crashtest-shared-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        const std::string shared = pattern, target = shared + "/target.txt", data = shared + "/data";
+        std::ofstream(target) << "untouched\n";
+        ASSERT_EQ(symlink(target.c_str(), (shared + "/bugreport.txt").c_str()), 0);
+        ASSERT_EQ(mkdir(data.c_str(), 0700), 0);
+        const TChildResult r = RunCrashTest(c.Mode, {"CRASHTEST_GUARD_MS=700", "CRASHTEST_DATA_DIR=" + data}, 30000, shared);
+        ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+        EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+        EXPECT_EQ(Slurp(target), "untouched\n");
+        struct stat info {};
+        ASSERT_EQ(lstat((data + "/bugreport.txt").c_str(), &info), 0);
+        EXPECT_TRUE(S_ISREG(info.st_mode));
+        EXPECT_EQ(info.st_mode & 0777, 0600u);
+        EXPECT_NE(Slurp(data + "/bugreport.txt").find(c.Title), std::string::npos) << r.Err;
+        std::filesystem::remove_all(shared);
+    }
+}
+
+// A fault inside the loader's module walk, which holds the loader's lock, with a handler that
+// never returns: the reporter does not call into the loader on its way, so the minimal report
+// after the guard time still places the addresses in their modules.
+TEST(CrashTestNeverWorse, AFaultUnderTheLoaderLockKeepsTheModuleList)
+{
+    const TChildResult r = RunCrashTest("loader-lock", {"CRASHTEST_GUARD_MS=700"});
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("minimal report: the crash reporter did not answer in time"), std::string::npos) << r.Err;
+    EXPECT_TRUE(std::regex_search(r.Err, std::regex("instruction       : \\$[0-9a-f]{16} crashtest\\+\\$[0-9a-f]+")))
+        << r.Err;
 }
 
 TEST(CrashTestNeverWorse, AfterDoneTheDefaultDeathIsBack)

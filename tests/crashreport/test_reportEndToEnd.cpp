@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -126,6 +127,11 @@ TEST(ReportEndToEnd, AKilledHelperLeavesTheReportSavedAndCloses)
     const pid_t child = StartCrashtest("null-read", "0,0," + file);
     const pid_t helper = FindHelper(child, std::chrono::seconds(20));
     ASSERT_GT(helper, 0);
+    // The helper runs the executable by its real path and under its name, which is also what the
+    // box's window class says (not "exe").
+    EXPECT_EQ(Slurp("/proc/" + std::to_string(helper) + "/comm"), "crashtest\n");
+    const std::string arguments = Slurp("/proc/" + std::to_string(helper) + "/cmdline");
+    EXPECT_EQ(arguments.substr(0, arguments.find('\0')), std::filesystem::canonical(CRASHTEST_EXE).string());
     // Automatic save first, then the saved report after the loss: two whole reports.
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
     ::kill(helper, SIGKILL);
@@ -136,6 +142,27 @@ TEST(ReportEndToEnd, AKilledHelperLeavesTheReportSavedAndCloses)
          at = report.find("date/time         : ", at + 1))
         ++count;
     EXPECT_EQ(count, 2u) << report.substr(0, 2000);
+}
+
+size_t CountText(const std::string& text, const std::string& what)
+{
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+// Two threads crash at the same moment under the box: the countdown's close saves the report of
+// the second, still waiting behind the first, before the program ends.
+TEST(ReportEndToEnd, TwoThreadsCrashingUnderTheBoxLeaveTwoReports)
+{
+    const std::string folder = TempFolder();
+    const std::string file = folder + "/bugreport.txt";
+    const pid_t child = StartCrashtest("two-threads", "1,1," + file);
+    EXPECT_EQ(WaitExit(child, std::chrono::seconds(60)), 1);
+    const std::string report = Slurp(file);
+    EXPECT_EQ(CountText(report, "date/time         : "), 2u) << report.substr(0, 3000);
+    EXPECT_EQ(CountText(report, "\r\nexception class   : EAccessViolation\r\n"), 2u);
 }
 
 namespace {
@@ -210,7 +237,8 @@ TEST(ReportEndToEnd, GoldenNullReadReport)
     // The crashed thread's section: innermost frame in our unit at the MARK line.
     const std::string frame
         = "uCrashFunctions.cpp  " + std::to_string(MarkLine("null-read")) + " CrashFunctions.NullRead";
-    const size_t thread = report.find(":\r\n", headerEnd);
+    // The title ends in "):", with markers after it in a nice'd run (" <priority:10>").
+    const size_t thread = report.find("):", headerEnd);
     ASSERT_NE(thread, std::string::npos);
     EXPECT_NE(report.find(frame, thread), std::string::npos) << report.substr(headerEnd, 600);
     EXPECT_TRUE(std::regex_search(report, std::regex("\r\n\r\nmodules:\r\n[0-9a-f]{16} crashtest ")));

@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -368,6 +370,49 @@ private slots:
             QCOMPARE(target.Paths, std::vector<std::string> { sentPath.toStdString() });
         QCOMPARE(box.Button(caSave) != nullptr, buttonStays);
         QVERIFY(box.isVisible());
+    }
+
+    // The save dialog itself, on a file that exists: the report is appended, so the dialog takes
+    // the name without asking whether to replace the file.
+    void saveDialogAsksNoOverwriteQuestion()
+    {
+        QTemporaryDir folder;
+        QVERIFY(folder.isValid());
+        const QString existing = folder.path() + QStringLiteral("/bugreport.txt");
+        {
+            QFile file(existing);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("date/time         : earlier\r\n\r\n");
+        }
+        TBoxData data = DefaultData();
+        data.SaveFolder = folder.path().toStdString();
+        TFakeTarget target;
+        TExceptionBox box(data, target);
+        box.show();
+        QStringList seen;
+        bool optionSet = false;
+        // The dialog runs its own loop; each modal window is answered as it comes up.
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, this, [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (auto* question = qobject_cast<QMessageBox*>(modal)) {
+                seen << question->text();
+                question->reject();
+            } else if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+                optionSet = dialog->testOption(QFileDialog::DontConfirmOverwrite);
+                if (seen.isEmpty())
+                    QTest::keyClick(dialog, Qt::Key_Return);
+                else
+                    dialog->reject();
+            }
+        });
+        answer.start(50);
+        QTest::mouseClick(box.Button(caSave), Qt::LeftButton);
+        answer.stop();
+        QVERIFY(optionSet);
+        QCOMPARE(seen, QStringList());
+        QCOMPARE(target.Actions, std::vector<TCrashAction> { caSave });
+        QCOMPARE(target.Paths, std::vector<std::string> { existing.toStdString() });
     }
 
     void print_data()

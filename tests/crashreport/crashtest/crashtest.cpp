@@ -1,7 +1,8 @@
 // crashtest: a program linked with the crash reporter and the program's crash hook that fails in
 // the way its one argument names; the mode table test runs it as a child and reads what it says.
 // Environment: CRASHTEST_GUARD_MS shortens the deadlock guard; CRASHTEST_STAMP makes null-read
-// write the moment of its fault to standard error.
+// write the moment of its fault to standard error; CRASHTEST_DATA_DIR is the data folder, where the
+// default report file "bugreport.txt" goes.
 #include "uCrashFunctions.h"
 
 #include "app/uDialogs.h"
@@ -11,6 +12,7 @@
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostExceptBox.h"
 #include "crashreport/VostNotify.h"
+#include "crashreport/VostReportFile.h"
 #include "crashreport/VostThreads.h"
 
 #include <QApplication>
@@ -32,6 +34,7 @@
 #include <csignal>
 #include <exception>
 
+#include <link.h>
 #include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
@@ -221,6 +224,10 @@ int main(int argc, char** argv)
         CrashReportSettings.BugReportFile = value.substr(second + 1);
     }
 
+    if (const char* data = std::getenv("CRASHTEST_DATA_DIR")) {
+        CrashReportSettings.BugReportFile = "bugreport.txt";
+        SetReportDataFolder(data);
+    }
     if (mode == "freeze")
         CrashReportSettings.FreezeTimeout = 1000;
     if (mode == "done-default") {
@@ -282,6 +289,14 @@ int main(int argc, char** argv)
     } else if (mode == "phase0-block") {
         AddCrashHandler(BlockingPhaseHandler, smHandlingThread, 0);
         CrashFunctions::NullRead();
+    } else if (mode == "loader-lock") {
+        // The fault inside the loader's module walk, which holds the loader's lock; the report
+        // never comes, so the minimal report after the guard time is all there is.
+        AddCrashHandler(BlockingPhaseHandler, smHandlingThread, 0);
+        dl_iterate_phdr([](dl_phdr_info*, size_t, void*) {
+            CrashFunctions::NullRead();
+            return 1;
+        }, nullptr);
     } else if (mode == "two-threads")
         TwoThreadsCrash();
     else if (mode == "freeze")
