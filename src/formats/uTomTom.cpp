@@ -149,18 +149,14 @@ public:
         double scale = 1;
         for (int i = CoordinatePrecision(); i > 0; --i)
             scale *= 10;
-        // At five decimals a key is the written value itself.
-        FKeysAreFixed = CoordinatePrecision() == 5;
         // The precision-rounded coordinates in units of the last decimal: integer order is the
         // getters' order.
         FCoords.resize(FCount);
-        FRecordSizes.resize(FCount);
         const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
         RunParallel(parts, [&](size_t part) {
             for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i) {
                 const TEntry& e = entries[int(i)];
                 FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
-                FRecordSizes[i] = uint32_t(PoiOverhead + WrittenLength(e.GetDescription()));
             }
         });
         // Subtrees at this depth are built and written on threads of their own: a few a thread.
@@ -184,18 +180,13 @@ public:
         if (FCount > size_t(MaxLeafEntries)) {
             FByLon.resize(FCount);
             FByLat.Reset(FCount);
-            const auto sort = [&](size_t axis) {
-                if (axis == 0)
-                    SortBy(TAxis::Longitude, FByLon.data());
-                else
-                    SortBy(TAxis::Latitude, FByLat.begin());
-            };
-            if (FCount < MinEntriesPerThread) {
-                sort(0);
-                sort(1);
-            } else {
-                RunParallel(2, sort);
-            }
+            // One sort after the other, each on every thread: two at once would need twice the
+            // scratch memory.
+            SortBy(TAxis::Longitude, FByLon.data());
+            SortBy(TAxis::Latitude, FByLat.begin());
+            for (TScratch<uint64_t>& scratch : FSortScratch)
+                scratch.Reset(0);
+            std::vector<TCoord>().swap(FCoords);
             FInLeft.Reset(FCount);
             FPartition.Reset(FCount);
         } else {
@@ -236,9 +227,8 @@ private:
         uint64_t Size;
     };
 
-    // Writes the entries' indices in the order of the comparer of axis to order. Each sort has
-    // scratch arrays of its own, as both run at once.
-    void SortBy(TAxis axis, uint32_t* order) const
+    // Writes the entries' indices in the order of the comparer of axis to order.
+    void SortBy(TAxis axis, uint32_t* order)
     {
         // Both coordinates in one unsigned number ordered as the comparer orders them, the axis's
         // first, each taken from its smallest value so that the number is as short as it can be;
@@ -260,11 +250,18 @@ private:
             const uint64_t first = uint64_t(int64_t(lonFirst ? c.Lon : c.Lat) - firstMin) << secondBits;
             return whole ? first | uint64_t(int64_t(lonFirst ? c.Lat : c.Lon) - secondMin) : first;
         };
-        TScratch<uint64_t> items(FCount), other(FCount);
-        for (size_t i = 0; i < FCount; ++i)
-            items[i] = keyOf(i) << indexBits | i;
-        RadixSort(items, other, indexBits, keyBits);
-        other.Reset(0);
+        // Kept for the second sort: fresh pages cost more than the sort's own work on them.
+        TScratch<uint64_t>& items = FSortScratch[0];
+        TScratch<uint64_t>& other = FSortScratch[1];
+        for (TScratch<uint64_t>* scratch : {&items, &other})
+            if (scratch->Size() != FCount)
+                scratch->Reset(FCount);
+        const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
+                items[i] = keyOf(i) << indexBits | i;
+        });
+        RadixSort(items, other, indexBits, keyBits, parts);
         const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
         for (size_t i = 0; i < FCount; ++i)
             order[i] = uint32_t(items[i] & indexMask);
@@ -298,31 +295,64 @@ private:
         }
     }
 
-    // A stable sort on bits from..from + bits of the items, eleven bits a pass; the counts of
-    // every pass are taken in one reading of the items.
-    static void RadixSort(TScratch<uint64_t>& items, TScratch<uint64_t>& other, int from, int bits)
+    // A stable sort on bits from..from + bits of the items, eleven bits a pass, on parts threads:
+    // each takes one part of the items, counts its digits and moves its items to the places its
+    // counts give, after those of the parts before it.
+    static void RadixSort(TScratch<uint64_t>& items, TScratch<uint64_t>& other, int from, int bits, size_t parts)
     {
         constexpr int DigitBits = 11;
         constexpr size_t Buckets = size_t(1) << DigitBits;
+        const size_t n = items.Size();
         const int passes = (bits + DigitBits - 1) / DigitBits;
-        std::vector<size_t> counts(size_t(passes) * Buckets);
-        for (const uint64_t item : items) {
-            const uint64_t k = item >> from;
-            for (int pass = 0; pass < passes; ++pass)
-                ++counts[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
-        }
+        const auto partBegin = [&](size_t part) { return n * part / parts; };
+        // Every pass's counts of all items, taken in one reading: a digit all items share moves
+        // nothing.
+        std::vector<size_t> totals(size_t(passes) * Buckets * parts);
+        RunParallel(parts, [&](size_t part) {
+            size_t* const count = totals.data() + part * size_t(passes) * Buckets;
+            for (size_t i = partBegin(part); i < partBegin(part + 1); ++i) {
+                const uint64_t k = items[i] >> from;
+                for (int pass = 0; pass < passes; ++pass)
+                    ++count[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
+            }
+        });
+        std::vector<size_t> counts(parts * Buckets);
+        bool moved = false;
         for (int pass = 0; pass < passes; ++pass) {
-            size_t* const count = counts.data() + size_t(pass) * Buckets;
-            // A digit all items share moves nothing.
-            if (std::count(count, count + Buckets, items.Size()) == 1)
+            bool shared = false;
+            for (size_t b = 0; b < Buckets && !shared; ++b) {
+                size_t total = 0;
+                for (size_t part = 0; part < parts; ++part)
+                    total += totals[(part * size_t(passes) + size_t(pass)) * Buckets + b];
+                shared = total == n;
+            }
+            if (shared)
                 continue;
+            const int shift = from + pass * DigitBits;
+            // The counts of the items' present order, part by part: the order counted above
+            // until a pass moves them.
+            if (!moved || parts == 1) {
+                for (size_t part = 0; part < parts; ++part)
+                    std::copy_n(totals.data() + (part * size_t(passes) + size_t(pass)) * Buckets, Buckets, counts.data() + part * Buckets);
+            } else {
+                std::fill(counts.begin(), counts.end(), 0);
+                RunParallel(parts, [&](size_t part) {
+                    size_t* const count = counts.data() + part * Buckets;
+                    for (size_t i = partBegin(part); i < partBegin(part + 1); ++i)
+                        ++count[items[i] >> shift & (Buckets - 1)];
+                });
+            }
             size_t sum = 0;
             for (size_t b = 0; b < Buckets; ++b)
-                sum += std::exchange(count[b], sum);
-            const int shift = from + pass * DigitBits;
-            for (const uint64_t item : items)
-                other[count[item >> shift & (Buckets - 1)]++] = item;
+                for (size_t part = 0; part < parts; ++part)
+                    sum += std::exchange(counts[part * Buckets + b], sum);
+            RunParallel(parts, [&](size_t part) {
+                size_t* const at = counts.data() + part * Buckets;
+                for (size_t i = partBegin(part); i < partBegin(part + 1); ++i)
+                    other[at[items[i] >> shift & (Buckets - 1)]++] = items[i];
+            });
             items.Swap(other);
+            moved = true;
         }
     }
 
@@ -337,7 +367,7 @@ private:
             if (parentAxis == TAxis::Latitude)
                 std::copy(FByLat.begin() + first, FByLat.begin() + first + n, FByLon.begin() + ptrdiff_t(first));
             for (size_t k = first; k < first + n; ++k)
-                node.Size += FRecordSizes[FByLon[k]];
+                node.Size += PoiOverhead + WrittenLength(FEntries[int(FByLon[k])].GetDescription());
             return;
         }
         const size_t m = n / 2;
@@ -432,29 +462,19 @@ private:
                 const auto* ahead = reinterpret_cast<const char*>(&FEntries[int(next)]);
                 __builtin_prefetch(ahead);
                 __builtin_prefetch(ahead + sizeof(TEntry) - 1);
-                __builtin_prefetch(&FCoords[next]);
             }
             const TEntry& entry = FEntries[int(FByLon[k])];
-            int32_t lon, lat;
-            if (FKeysAreFixed) {
-                const TCoord& c = FCoords[FByLon[k]];
-                lon = c.Lon;
-                lat = c.Lat;
-            } else {
-                lon = ToFixed(entry.GetLongitude());
-                lat = ToFixed(entry.GetLatitude());
-            }
-            at += PutPoi(FOut + at, entry.GetDescription(), lon, lat);
+            at += PutPoi(FOut + at, entry.GetDescription(), ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
         }
     }
 
     const TEntries& FEntries;
     TMemoryStream& FStream;
     const size_t FCount;
+    // Until both sorts are done.
     std::vector<TCoord> FCoords;
-    std::vector<uint32_t> FRecordSizes;
+    TScratch<uint64_t> FSortScratch[2];
     std::pair<int32_t, int32_t> FLonRange{}, FLatRange{};
-    bool FKeysAreFixed = false;
     int FParallelDepth = 0;
     std::vector<uint32_t> FByLon;
     TScratch<uint32_t> FByLat;
