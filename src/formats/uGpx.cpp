@@ -16,6 +16,7 @@
 #include "core/uStream.h"
 #include "core/uXmlDocument.h"
 #include "core/uXmlStream.h"
+#include "formats/uMappedBuffer.h"
 #include "formats/uParallel.h"
 #include "model/uModel.h"
 
@@ -68,12 +69,19 @@ struct TTextTables {
     }
 };
 
-// The waypoints first .. last - 1, appended to out. A waypoint without extra information is
-// written from the tables; one with it is cloned under root from its own markup, edited, written
-// and removed again (root: the document's, or one of a copy of its head for another thread).
-void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, const TXmlNode& root, std::string& out)
+// The text of one part of the waypoints but the first. Its memory goes back to the system when
+// it is freed, so the parts copied into the stream do not stay on the heap beside it.
+using TPartText = std::basic_string<char, std::char_traits<char>, TMappedAllocator<char>>;
+
+// The waypoints first .. last - 1, appended to out (a std::string or a TPartText). A waypoint
+// without extra information is written from the tables; one with it is cloned under root from
+// its own markup, edited, written and removed again (root: the document's, or one of a copy of
+// its head for another thread).
+template <typename Text>
+void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, const TXmlNode& root, Text& out)
 {
     TXmlDocument extra;
+    std::string markup;
     const QString wptName = QStringLiteral("wpt");
     for (int i = first; i < last; ++i) {
         const TEntry& entry = entries[i];
@@ -90,7 +98,9 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
                 name = wpt.AppendElement("name");
             name.SetText(AnsiToUnicode(entry.GetDescription()));
             wpt.AppendChild(name);
-            wpt.AppendLatin1Markup(out);
+            markup.clear();
+            wpt.AppendLatin1Markup(markup);
+            out += markup;
             root.RemoveChild(wpt);
             continue;
         }
@@ -123,15 +133,16 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
     }
 }
 
-// About a hundred bytes a waypoint; growing a buffer of that size step by step costs more.
+// About a hundred bytes a waypoint: a part's buffer is reserved at that, growing one step by step
+// costs more.
 constexpr size_t WaypointBytesGuess = 100;
 // Fewer waypoints than this in one part cost more in threads than they save.
 constexpr int MinWaypointsPerPart = 16384;
 
 // The waypoints are written straight after the document's head, each as the bytes the whole
 // document would save for it: a document of a million waypoints costs several times as long and
-// some 400 MB. Big lists are written in parts on several threads, each part into a buffer of its
-// own, then copied into place in list order.
+// some 400 MB. The list is written in parts (on several threads when it is big), each part into
+// a buffer of its own, then copied into place in list order.
 void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::function<std::unique_ptr<TXmlDocument>()>& makeDocument,
                     TMemoryStream& stream)
 {
@@ -145,37 +156,34 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
     const int count = entries.Count();
     const int parts = std::clamp(std::min(ConversionThreads() * 4, count / MinWaypointsPerPart), 1, count);
     const auto partStart = [&](int part) { return int(int64_t(count) * part / parts); };
-    out.reserve(out.size() + head.size() + size_t(partStart(1)) * WaypointBytesGuess);
-    out += head;
-    // Part 0 goes straight into the stream, the others into buffers of their own.
-    std::vector<std::string> texts(static_cast<size_t>(parts));
+    std::vector<TPartText> texts(static_cast<size_t>(parts));
     // The settings are read once before the threads need them.
     CoordinatePrecision();
+    // Only the first part that needs it uses the caller's document.
+    const TXmlNode root = doc.DocumentElement();
     RunParallel(size_t(parts), [&](size_t part) {
         const int first = partStart(int(part));
         const int last = partStart(int(part) + 1);
-        if (part == 0) {
-            WriteWaypointRange(entries, first, last, tables, doc.DocumentElement(), out);
-            return;
-        }
-        std::string& text = texts[part];
+        TPartText& text = texts[part];
         text.reserve(size_t(last - first) * WaypointBytesGuess);
-        // The document is the caller's: a waypoint with extra information is cloned under the
-        // root of a document of this thread's own.
+        // A waypoint with extra information is cloned under the root of a document of the
+        // part's own (but for part 0).
         std::unique_ptr<TXmlDocument> own;
-        for (int i = first; i < last && !own; ++i)
+        for (int i = first; i < last && !own && part > 0; ++i)
             if (!entries[i].GetExtra().empty())
                 own = makeDocument();
-        WriteWaypointRange(entries, first, last, tables, own ? own->DocumentElement() : doc.DocumentElement(), text);
+        WriteWaypointRange(entries, first, last, tables, own ? own->DocumentElement() : root, text);
     });
-    size_t size = out.size() + 16;
-    for (const std::string& text : texts)
+    // The stream's buffer is made once, at its final size.
+    size_t size = out.size() + head.size() + 16;
+    for (const TPartText& text : texts)
         size += text.size();
     out.reserve(size);
-    for (std::string& text : texts) {
-        out += text;
+    out += head;
+    for (TPartText& text : texts) {
+        out.append(text.data(), text.size());
         // Given back at once, so the copies do not double the memory the text needs.
-        std::string().swap(text);
+        TPartText().swap(text);
     }
     out += "</gpx>\r\n";
     if (&out == &buffer)

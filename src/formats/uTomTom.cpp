@@ -22,6 +22,7 @@
 #include "formats/uTomTom.h"
 
 #include "core/uStream.h"
+#include "formats/uMappedBuffer.h"
 #include "formats/uParallel.h"
 #include "model/uModel.h"
 
@@ -33,7 +34,6 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
 
 namespace {
 
@@ -96,16 +96,12 @@ public:
 
     void Reset(size_t n)
     {
-        if (FData)
-            munmap(FData, FSize * sizeof(T));
+        UnmapBufferMemory(FData, FSize * sizeof(T));
         FData = nullptr;
         FSize = 0;
         if (n == 0)
             return;
-        void* memory = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
-            throw std::bad_alloc();
-        FData = static_cast<T*>(memory);
+        FData = static_cast<T*>(MapBufferMemory(n * sizeof(T)));
         FSize = n;
     }
     void Swap(TScratch& other) noexcept
