@@ -278,6 +278,7 @@ TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
     };
     const TCase cases[] = {
         {"plain", nullptr, "<no error>", count + 1},
+        {"document type", nullptr, "Invalid xml: ", 1},
         {"comment", [&](int i) { return i == count / 2 ? "<!--" + fakes + "-->" : std::string(); }, "<no error>", count + 1},
         {"processing instruction", [&](int i) { return i == count / 2 ? "<?pi " + fakes + "?>" : std::string(); }, "<no error>", count + 1},
         {"CDATA", [&](int i) { return i == count / 2 ? "<wpt lat=\"1\" lon=\"1\"><x:e><![CDATA[" + fakes + "]]></x:e></wpt>" : std::string(); },
@@ -296,6 +297,9 @@ TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
         {"mismatched tag", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\"></name>" : std::string(); }, "Invalid xml: ", 1},
         {"undefined entity", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\"><name>&nbsp;</name></wpt>" : std::string(); },
          "Invalid xml: ", 1},
+        {"duplicate attribute", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\" lat=\"2\"/>" : std::string(); }, "Invalid xml: ", 1},
+        {"bad character", [&](int i) { return i == count - 2 ? "<wpt lat=\"1\" lon=\"1\"><name>\x01</name></wpt>" : std::string(); },
+         "Invalid xml: ", 1},
         {"bare ampersand", [&](int i) { return i == count - 1 ? "<wpt lat=\"1\" lon=\"1\"><name>a & b</name></wpt>" : std::string(); },
          "Invalid xml: ", 1},
         {"track point error", [&](int i) {
@@ -308,7 +312,9 @@ TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
     for (const bool retain : {false, true}) {
         SetGpxOptions(false, retain);
         for (const TCase& c : cases) {
-            const std::string bytes = WorldGpx(count, c.Between);
+            std::string bytes = WorldGpx(count, c.Between);
+            if (std::string_view(c.What) == "document type")
+                bytes.insert(bytes.find("<gpx"), "<!DOCTYPE gpx>");
             ASSERT_GT(bytes.size(), size_t(3) << 20);
             const TRead one = ReadWith(1, gpx, bytes);
             const TRead many = ReadWith(ManyThreads, gpx, bytes);
