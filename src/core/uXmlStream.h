@@ -2,7 +2,11 @@
 // big to hold as a document.
 #pragma once
 
+#include "core/uXmlDocument.h"
+
+#include <string>
 #include <string_view>
+#include <vector>
 
 // The nodes of a document as the document object keeps them, in document order: elements, and
 // text nodes (character data between two pieces of markup, with references resolved and line
@@ -24,3 +28,26 @@ public:
 bool ParseXmlStream(std::string_view bytes, TXmlStreamHandler* handler);
 // The same for text already in UTF-8 (its declaration is not consulted).
 bool ParseXmlStreamUtf8(std::string_view utf8, TXmlStreamHandler* handler);
+
+// A document cut into pieces that separate parsers can read at once. Piece 0 runs from the start
+// to the first cut and is closed with the root's end tag; every later piece is the root's start
+// tag and the bytes from its cut to the next, closed the same way but for the last, which runs to
+// the end. All pieces are well-formed exactly when the whole document is, and their handlers then
+// see the whole document's nodes below the root, each piece its own share in order.
+class TXmlPieces {
+public:
+    // Cuts before children named child of a root element named rootName, about every
+    // size / pieces bytes. Count() is 0 when the document cannot be cut (an encoding other than
+    // UTF-8 or an 8-bit code page, a document type, another root, too few such children).
+    TXmlPieces(std::string_view bytes, std::string_view rootName, std::string_view child, size_t pieces);
+    size_t Count() const;
+    // Parses piece i as ParseXmlStream parses a document; may run on several threads at once.
+    bool Parse(size_t piece, TXmlStreamHandler* handler) const;
+
+private:
+    std::string_view FBytes;
+    TXmlEncoding FEncoding;
+    std::string_view FRootStart;
+    std::string FRootEnd;
+    std::vector<size_t> FCuts;
+};

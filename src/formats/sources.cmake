@@ -14,4 +14,6 @@ target_sources(tarvell_logic PRIVATE
   formats/uGarminGdb.cpp formats/uGarminGdb.h
   formats/uMitac.cpp formats/uMitac.h
   formats/uMioMapV3.cpp formats/uMioMapV3.h
+  formats/uParallel.cpp formats/uParallel.h
+  formats/uMappedBuffer.cpp formats/uMappedBuffer.h
 )

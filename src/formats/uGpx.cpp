@@ -16,11 +16,17 @@
 #include "core/uStream.h"
 #include "core/uXmlDocument.h"
 #include "core/uXmlStream.h"
+#include "formats/uMappedBuffer.h"
+#include "formats/uParallel.h"
 #include "model/uModel.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
+#include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 namespace {
@@ -51,30 +57,33 @@ std::array<std::string, 256> Latin1TextTable()
     return table;
 }
 
-// The waypoints are written straight after the document's head, each as the bytes the whole
-// document would save for it: a document of a million waypoints costs several times as long and
-// some 400 MB. A waypoint without extra information is written from a table; one with it is
-// cloned under the root from its own markup, edited, written and removed again.
-void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& stream)
+// How the waypoints' texts are written: each byte's text, and which bytes stand for themselves
+// (copied in runs).
+struct TTextTables {
+    std::array<std::string, 256> Text = Latin1TextTable();
+    std::array<bool, 256> Plain{};
+    TTextTables()
+    {
+        for (int b = 1; b < 256; ++b)
+            Plain[size_t(b)] = Text[size_t(b)] == std::string(1, char(b));
+    }
+};
+
+// The text of one part of the waypoints but the first. Its memory goes back to the system when
+// it is freed, so the parts copied into the stream do not stay on the heap beside it.
+using TPartText = std::basic_string<char, std::char_traits<char>, TMappedAllocator<char>>;
+
+// The waypoints first .. last - 1, appended to out (a std::string or a TPartText). A waypoint
+// without extra information is written from the tables; one with it is cloned under root from
+// its own markup, edited, written and removed again (root: the document's, or one of a copy of
+// its head for another thread).
+template <typename Text>
+void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, const TXmlNode& root, Text& out)
 {
-    const std::array<std::string, 256> textTable = Latin1TextTable();
-    // Bytes written as themselves, copied in runs.
-    std::array<bool, 256> plain{};
-    for (int b = 1; b < 256; ++b)
-        plain[size_t(b)] = textTable[size_t(b)] == std::string(1, char(b));
-    const TXmlNode root = doc.DocumentElement();
-    // The document without waypoints ends in "<gpx .../>" and a line break.
-    std::string head = doc.SaveToBytes();
-    head.erase(head.rfind("/>"));
-    head += '>';
-    std::string buffer;
-    std::string& out = stream.Position() == stream.Size() ? stream.MutableData() : buffer;
-    // About a hundred bytes a waypoint; growing a buffer of that size step by step costs more.
-    out.reserve(out.size() + head.size() + size_t(entries.Count()) * 100);
-    out += head;
     TXmlDocument extra;
+    std::string markup;
     const QString wptName = QStringLiteral("wpt");
-    for (int i = 0; i < entries.Count(); ++i) {
+    for (int i = first; i < last; ++i) {
         const TEntry& entry = entries[i];
         // Extra that is not a waypoint's markup (another format's data) is not written.
         if (!entry.GetExtra().empty() && extra.LoadXml(AnsiToUnicode(entry.GetExtra()))
@@ -89,7 +98,9 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
                 name = wpt.AppendElement("name");
             name.SetText(AnsiToUnicode(entry.GetDescription()));
             wpt.AppendChild(name);
-            wpt.AppendLatin1Markup(out);
+            markup.clear();
+            wpt.AppendLatin1Markup(markup);
+            out += markup;
             root.RemoveChild(wpt);
             continue;
         }
@@ -104,12 +115,12 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
         size_t plainFrom = 0;
         for (size_t k = 0;; ++k) {
             const auto c = k < description.size() ? static_cast<unsigned char>(description[k]) : 0;
-            if (c != 0 && plain[c])
+            if (c != 0 && tables.Plain[c])
                 continue;
             out.append(description, plainFrom, k - plainFrom);
             if (c == 0)
                 break;
-            out += textTable[c];
+            out += tables.Text[c];
             plainFrom = k + 1;
         }
         if (out.size() == nameStart + 6) {
@@ -119,6 +130,60 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
             out += "</name>";
         }
         out += "</wpt>";
+    }
+}
+
+// About a hundred bytes a waypoint: a part's buffer is reserved at that, growing one step by step
+// costs more.
+constexpr size_t WaypointBytesGuess = 100;
+// Fewer waypoints than this in one part cost more in threads than they save.
+constexpr int MinWaypointsPerPart = 16384;
+
+// The waypoints are written straight after the document's head, each as the bytes the whole
+// document would save for it: a document of a million waypoints costs several times as long and
+// some 400 MB. The list is written in parts (on several threads when it is big), each part into
+// a buffer of its own, then copied into place in list order.
+void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::function<std::unique_ptr<TXmlDocument>()>& makeDocument,
+                    TMemoryStream& stream)
+{
+    const TTextTables tables;
+    // The document without waypoints ends in "<gpx .../>" and a line break.
+    std::string head = doc.SaveToBytes();
+    head.erase(head.rfind("/>"));
+    head += '>';
+    std::string buffer;
+    std::string& out = stream.Position() == stream.Size() ? stream.MutableData() : buffer;
+    const int count = entries.Count();
+    const int parts = std::clamp(std::min(ConversionThreads() * 4, count / MinWaypointsPerPart), 1, count);
+    const auto partStart = [&](int part) { return int(int64_t(count) * part / parts); };
+    std::vector<TPartText> texts(static_cast<size_t>(parts));
+    // The settings are read once before the threads need them.
+    CoordinatePrecision();
+    // Only the first part that needs it uses the caller's document.
+    const TXmlNode root = doc.DocumentElement();
+    RunParallel(size_t(parts), [&](size_t part) {
+        const int first = partStart(int(part));
+        const int last = partStart(int(part) + 1);
+        TPartText& text = texts[part];
+        text.reserve(size_t(last - first) * WaypointBytesGuess);
+        // A waypoint with extra information is cloned under the root of a document of the
+        // part's own (but for part 0).
+        std::unique_ptr<TXmlDocument> own;
+        for (int i = first; i < last && !own && part > 0; ++i)
+            if (!entries[i].GetExtra().empty())
+                own = makeDocument();
+        WriteWaypointRange(entries, first, last, tables, own ? own->DocumentElement() : root, text);
+    });
+    // The stream's buffer is made once, at its final size.
+    size_t size = out.size() + head.size() + 16;
+    for (const TPartText& text : texts)
+        size += text.size();
+    out.reserve(size);
+    out += head;
+    for (TPartText& text : texts) {
+        out.append(text.data(), text.size());
+        // Given back at once, so the copies do not double the memory the text needs.
+        TPartText().swap(text);
     }
     out += "</gpx>\r\n";
     if (&out == &buffer)
@@ -277,6 +342,45 @@ public:
             std::rethrow_exception(FTrackPointError);
     }
 
+    // The same after the parses of a document's pieces, all well-formed, each read into a list
+    // of its own: moves the waypoints into entries up to the first bad one in document order,
+    // then adds the track points, reporting progress and raising the first error as the
+    // reader of the whole document would.
+    static void FinishPieces(TConvertFromGpx& converter, TEntries& entries, std::span<TGpxReader* const> pieces)
+    {
+        size_t n = 0;
+        for (const TGpxReader* piece : pieces)
+            n += piece->FWaypointCount + piece->FTrackPointCount;
+        std::exception_ptr waypointError;
+        size_t added = 0;
+        for (TGpxReader* piece : pieces) {
+            const int first = entries.Count();
+            entries.AddAll(piece->FEntries);
+            // Each piece's list marked its own first entry; only the list's first is the departure.
+            if (first > 0 && piece->FAdded > 0)
+                entries[first].IpDeparture = false;
+            added += piece->FAdded;
+            if (piece->FWaypointError) {
+                waypointError = piece->FWaypointError;
+                break;
+            }
+        }
+        size_t k = 0;
+        for (; k < added; ++k)
+            converter.SetProgress(double(k) / double(n) * 100.0);
+        if (waypointError)
+            std::rethrow_exception(waypointError);
+        for (TGpxReader* piece : pieces) {
+            for (TPending& p : piece->FTrackPoints) {
+                entries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude);
+                converter.SetProgress(double(k) / double(n) * 100.0);
+                ++k;
+            }
+            if (piece->FTrackPointError)
+                std::rethrow_exception(piece->FTrackPointError);
+        }
+    }
+
 private:
     struct TTag {
         bool Found = false;
@@ -410,28 +514,68 @@ const TOptionInfo GpxImportOptions[] = {
 
 void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    doc->AppendProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\""));
-    const TXmlNode root = doc->CreateDocumentElement(QStringLiteral("gpx"));
-    root.SetAttribute(QStringLiteral("xmlns"), QString::fromLatin1(GpxNamespace));
-    root.SetAttribute(QStringLiteral("xmlns:xsi"), QString::fromLatin1(SchemaInstanceNamespace));
-    root.SetAttribute(QStringLiteral("xsi:schemaLocation"),
-                      QString::fromLatin1(GpxNamespace) + QChar(' ') + QString::fromLatin1(GpxSchema));
-    root.SetAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
-    root.SetAttribute(QStringLiteral("creator"), CreatorText());
+    const QString creator = CreatorText();
+    // The document's head without waypoints; the writer's threads make copies of it.
+    const auto makeDocument = [&creator] {
+        std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
+        doc->AppendProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\""));
+        const TXmlNode root = doc->CreateDocumentElement(QStringLiteral("gpx"));
+        root.SetAttribute(QStringLiteral("xmlns"), QString::fromLatin1(GpxNamespace));
+        root.SetAttribute(QStringLiteral("xmlns:xsi"), QString::fromLatin1(SchemaInstanceNamespace));
+        root.SetAttribute(QStringLiteral("xsi:schemaLocation"),
+                          QString::fromLatin1(GpxNamespace) + QChar(' ') + QString::fromLatin1(GpxSchema));
+        root.SetAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
+        root.SetAttribute(QStringLiteral("creator"), creator);
+        return doc;
+    };
+    const std::unique_ptr<TXmlDocument> doc = makeDocument();
     if (entries.Count() > 0)
-        WriteWaypoints(entries, *doc, stream);
+        WriteWaypoints(entries, *doc, makeDocument, stream);
     else
         doc->SaveToStream(stream);
 }
 
 std::span<const TOptionInfo> TConvertFromGpx::Options() const { return GpxImportOptions; }
 
+bool TConvertFromGpx::ReadInPieces(TEntries& entries, std::string_view bytes, bool useDesc, bool retainExtra)
+{
+    const size_t threads = size_t(ConversionThreads());
+    if (threads < 2 || bytes.size() < MinPieceBytes * 2)
+        return false;
+    // A few pieces a thread, so that one slow piece does not keep the others waiting.
+    const TXmlPieces split(bytes, "gpx", "wpt", std::min(threads * 4, bytes.size() / MinPieceBytes));
+    if (split.Count() == 0)
+        return false;
+    // The settings are read once before the threads need them.
+    CoordinatePrecision();
+    struct TPiece {
+        TEntries Entries;
+        std::unique_ptr<TGpxReader> Reader;
+        bool WellFormed = false;
+    };
+    std::vector<TPiece> pieces(split.Count());
+    std::vector<TGpxReader*> readers;
+    for (TPiece& piece : pieces) {
+        piece.Reader = std::make_unique<TGpxReader>(piece.Entries, useDesc, retainExtra);
+        readers.push_back(piece.Reader.get());
+    }
+    RunParallel(pieces.size(), [&](size_t i) { pieces[i].WellFormed = split.Parse(i, pieces[i].Reader.get()); });
+    // The reader of the whole document then says what is wrong.
+    if (!std::all_of(pieces.begin(), pieces.end(), [](const TPiece& piece) { return piece.WellFormed; }))
+        return false;
+    TGpxReader::FinishPieces(*this, entries, readers);
+    return true;
+}
+
 void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
     // The stream's own bytes, not a copy: GPX files of a million waypoints are common.
     const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
-    TGpxReader reader(entries, ReadBoolOption(0), ReadBoolOption(1));
+    const bool useDesc = ReadBoolOption(0);
+    const bool retainExtra = ReadBoolOption(1);
+    if (ReadInPieces(entries, bytes, useDesc, retainExtra))
+        return;
+    TGpxReader reader(entries, useDesc, retainExtra);
     const bool wellFormed = ParseXmlStream(bytes, &reader);
     reader.Finish(*this, wellFormed, bytes);
 }

@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <string_view>
+
 class TConvertToGpx : public TConvertToBase {
     Q_DECLARE_TR_FUNCTIONS(uGpx)
 public:
@@ -23,6 +25,13 @@ public:
 protected:
     std::span<const TOptionInfo> Options() const override;
     TMissingOption MissingOption() const override { return TMissingOption::Empty; }
+
+private:
+    // Pieces smaller than this cost more in threads than they save.
+    static constexpr size_t MinPieceBytes = size_t(1) << 20;
+    // Reads a big document in pieces on several threads; false (nothing added) when it cannot
+    // be cut or is not well-formed, and the one parse of the whole document must read it.
+    bool ReadInPieces(TEntries& entries, std::string_view bytes, bool useDesc, bool retainExtra);
 };
 
 // The text the POI list puts on the clipboard: the list written by the ".gpx" exporter.

@@ -22,6 +22,8 @@
 #include "formats/uTomTom.h"
 
 #include "core/uStream.h"
+#include "formats/uMappedBuffer.h"
+#include "formats/uParallel.h"
 #include "model/uModel.h"
 
 #include <algorithm>
@@ -32,7 +34,6 @@
 #include <utility>
 #include <vector>
 
-#include <sys/mman.h>
 
 namespace {
 
@@ -95,16 +96,12 @@ public:
 
     void Reset(size_t n)
     {
-        if (FData)
-            munmap(FData, FSize * sizeof(T));
+        UnmapBufferMemory(FData, FSize * sizeof(T));
         FData = nullptr;
         FSize = 0;
         if (n == 0)
             return;
-        void* memory = mmap(nullptr, n * sizeof(T), PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        if (memory == MAP_FAILED)
-            throw std::bad_alloc();
-        FData = static_cast<T*>(memory);
+        FData = static_cast<T*>(MapBufferMemory(n * sizeof(T)));
         FSize = n;
     }
     void Swap(TScratch& other) noexcept
@@ -133,6 +130,11 @@ private:
 // then lie in one range of both orders: its left half is the first half of the range in its own
 // order, and a stable partition of the range in the other order (left entries first) keeps both
 // orders for the children. The file is the one that full sorts at every node give.
+//
+// The two sorts run at once, and so do the subtrees below the first few levels, in the build and
+// in the write: each subtree has its own ranges of the orders and of the file (the sizes of all
+// its records are known before anything is written), so threads never share what they change,
+// and the file is the same whatever their number.
 class TTreeWriter {
 public:
     TTreeWriter(const TEntries& entries, TMemoryStream& stream)
@@ -143,16 +145,19 @@ public:
         double scale = 1;
         for (int i = CoordinatePrecision(); i > 0; --i)
             scale *= 10;
-        // At five decimals a key is the written value itself.
-        FKeysAreFixed = CoordinatePrecision() == 5;
         // The precision-rounded coordinates in units of the last decimal: integer order is the
         // getters' order.
         FCoords.resize(FCount);
-        for (size_t i = 0; i < FCount; ++i) {
-            const TEntry& e = entries[int(i)];
-            FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
-            FPoiBytes += PoiOverhead + WrittenLength(e.GetDescription());
-        }
+        const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i) {
+                const TEntry& e = entries[int(i)];
+                FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
+            }
+        });
+        // Subtrees at this depth are built and written on threads of their own: a few a thread.
+        for (size_t threads = size_t(ConversionThreads()); threads > 1 && (size_t(1) << FParallelDepth) < threads * 2; )
+            ++FParallelDepth;
     }
 
     void Write()
@@ -165,17 +170,20 @@ public:
             west = FEntries[int(minLon - FCoords.begin())].GetLongitude();
             north = FEntries[int(maxLat - FCoords.begin())].GetLatitude();
             south = FEntries[int(minLat - FCoords.begin())].GetLatitude();
+            FLonRange = {minLon->Lon, maxLon->Lon};
+            FLatRange = {minLat->Lat, maxLat->Lat};
         }
         if (FCount > size_t(MaxLeafEntries)) {
             FByLon.resize(FCount);
-            SortBy(TAxis::Longitude, FByLon.data());
             FByLat.Reset(FCount);
+            // One sort after the other, each on every thread: two at once would need twice the
+            // scratch memory.
+            SortBy(TAxis::Longitude, FByLon.data());
             SortBy(TAxis::Latitude, FByLat.begin());
+            for (TScratch<uint64_t>& scratch : FSortScratch)
+                scratch.Reset(0);
+            std::vector<TCoord>().swap(FCoords);
             FInLeft.Reset(FCount);
-            for (int i = 0; i < 2; ++i) {
-                FPacked[i].Reset(0);
-                FWide[i].Reset(0);
-            }
             FPartition.Reset(FCount);
         } else {
             // The root has no parent: a list of up to 19 entries is written in list order.
@@ -183,139 +191,179 @@ public:
             for (size_t i = 0; i < FCount; ++i)
                 FByLon[i] = uint32_t(i);
         }
-        FNodes.reserve(NodeCount(FCount));
-        Build(0, FCount, east, west, north, south, TAxis::None);
+        FNodes.resize(NodeCount(FCount));
+        Build(0, 0, FCount, east, west, north, south, TAxis::None, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
         // Every leaf's order is now in FByLon; the rest is no longer needed.
         FByLat.Reset(0);
         FPartition.Reset(0);
         FInLeft.Reset(0);
+        if (FNodes[0].Size > uint64_t(INT32_MAX))
+            throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
 
         // The file's size is known now: the records go straight into their place.
-        FOut = FStream.WriteSpace(uint64_t(FNodes.size()) * SkipperSize + FPoiBytes);
-        FAt = 0;
-        WriteNode(0);
+        FOut = FStream.WriteSpace(FNodes[0].Size);
+        WriteNode(0, 0, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
     }
 
 private:
+    // Fewer entries than this a thread cost more in threads than they save.
+    static constexpr size_t MinEntriesPerThread = 65536;
+
     struct TCoord {
         int32_t Lon;
         int32_t Lat;
     };
     enum class TAxis { None, Longitude, Latitude };
-    // A node in pre-order: its edges as written, its range of the leaf order, and for an inner
-    // node the index of its right child (the left one follows it).
+    // A node in pre-order: its edges as written, its range of the leaf order, its block size,
+    // and for an inner node the index of its right child (the left one follows it).
     struct TNode {
         int32_t East, North, West, South;
         uint32_t First, Count;
         uint32_t Right;
+        uint64_t Size;
     };
 
     // Writes the entries' indices in the order of the comparer of axis to order.
-    // The sorts' scratch arrays, kept for the second sort (fresh pages cost more than the sort's
-    // own work on them).
-    template <typename Item>
-    TScratch<Item>& Sized(TScratch<Item>& scratch) const
-    {
-        if (scratch.Size() != FCount)
-            scratch.Reset(FCount);
-        return scratch;
-    }
-
-    void SortBy(TAxis axis, uint32_t* order) const
+    void SortBy(TAxis axis, uint32_t* order)
     {
         // Both coordinates in one unsigned number ordered as the comparer orders them, the axis's
-        // first, each taken from its smallest value so that the number is as short as it can be.
-        const auto [minLon, maxLon] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lon < b.Lon; });
-        const auto [minLat, maxLat] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lat < b.Lat; });
+        // first, each taken from its smallest value so that the number is as short as it can be;
+        // with the entry's index below it when all fits into 64 bits. Otherwise (positions
+        // spread over the world) the number holds the axis's coordinate and the index only, and
+        // the few entries sharing that coordinate are ordered by the rest of the comparer after.
         const bool lonFirst = axis == TAxis::Longitude;
-        const int64_t firstMin = lonFirst ? minLon->Lon : minLat->Lat;
-        const int64_t secondMin = lonFirst ? minLat->Lat : minLon->Lon;
-        const int secondBits = std::bit_width(uint64_t((lonFirst ? maxLat->Lat : maxLon->Lon) - secondMin));
-        const int keyBits = secondBits + std::bit_width(uint64_t((lonFirst ? maxLon->Lon : maxLat->Lat) - firstMin));
+        const auto [firstMin, firstMax] = lonFirst ? FLonRange : FLatRange;
+        const auto [secondMin, secondMax] = lonFirst ? FLatRange : FLonRange;
+        const int indexBits = std::bit_width(uint64_t(FCount));
+        const int firstBits = std::bit_width(uint64_t(int64_t(firstMax) - firstMin));
+        int secondBits = std::bit_width(uint64_t(int64_t(secondMax) - secondMin));
+        const bool whole = firstBits + secondBits + indexBits <= 64;
+        if (!whole)
+            secondBits = 0;
+        const int keyBits = firstBits + secondBits;
         const auto keyOf = [&](size_t i) {
             const TCoord& c = FCoords[i];
-            return uint64_t((lonFirst ? c.Lon : c.Lat) - firstMin) << secondBits | uint64_t((lonFirst ? c.Lat : c.Lon) - secondMin);
+            const uint64_t first = uint64_t(int64_t(lonFirst ? c.Lon : c.Lat) - firstMin) << secondBits;
+            return whole ? first | uint64_t(int64_t(lonFirst ? c.Lat : c.Lon) - secondMin) : first;
         };
-        const int indexBits = std::bit_width(uint64_t(FCount));
-        if (keyBits + indexBits <= 64) {
-            // Key and index in one number: half the bytes to move.
-            TScratch<uint64_t>& items = Sized(FPacked[0]);
-            for (size_t i = 0; i < FCount; ++i)
+        // Kept for the second sort: fresh pages cost more than the sort's own work on them.
+        TScratch<uint64_t>& items = FSortScratch[0];
+        TScratch<uint64_t>& other = FSortScratch[1];
+        for (TScratch<uint64_t>* scratch : {&items, &other})
+            if (scratch->Size() != FCount)
+                scratch->Reset(FCount);
+        const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
                 items[i] = keyOf(i) << indexBits | i;
-            RadixSort(items, Sized(FPacked[1]), indexBits, keyBits, [](uint64_t item) { return item; });
-            const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
-            for (size_t i = 0; i < FCount; ++i)
-                order[i] = uint32_t(items[i] & indexMask);
-            OrderTies(order, [&](size_t k) { return items[k] >> indexBits; });
+        });
+        RadixSort(items, other, indexBits, keyBits, parts);
+        const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
+        for (size_t i = 0; i < FCount; ++i)
+            order[i] = uint32_t(items[i] & indexMask);
+        const auto keyAt = [&](size_t k) { return items[k] >> indexBits; };
+        if (whole) {
+            OrderTies(order, keyAt, [this](uint32_t x, uint32_t y) {
+                return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
+            });
         } else {
-            TScratch<TKeyed>& items = Sized(FWide[0]);
-            for (size_t i = 0; i < FCount; ++i)
-                items[i] = {keyOf(i), uint32_t(i)};
-            RadixSort(items, Sized(FWide[1]), 0, keyBits, [](const TKeyed& item) { return item.Key; });
-            for (size_t i = 0; i < FCount; ++i)
-                order[i] = items[i].Index;
-            OrderTies(order, [&](size_t k) { return items[k].Key; });
+            OrderTies(order, keyAt, [this, lonFirst](uint32_t x, uint32_t y) {
+                const int32_t a = lonFirst ? FCoords[x].Lat : FCoords[x].Lon;
+                const int32_t b = lonFirst ? FCoords[y].Lat : FCoords[y].Lon;
+                if (a != b)
+                    return a < b;
+                return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
+            });
         }
     }
 
-    struct TKeyed {
-        uint64_t Key;
-        uint32_t Index;
-    };
-
-    // Runs of equal positions in order (their keys by keyAt) are ordered by their descriptions.
-    template <typename KeyAt>
-    void OrderTies(uint32_t* order, KeyAt&& keyAt) const
+    // Runs of equal keys in order (their keys by keyAt) are ordered by less.
+    template <typename KeyAt, typename Less>
+    void OrderTies(uint32_t* order, KeyAt&& keyAt, Less&& less) const
     {
         for (size_t i = 0; i < FCount;) {
             size_t j = i + 1;
             while (j < FCount && keyAt(j) == keyAt(i))
                 ++j;
             if (j - i > 1)
-                std::sort(order + i, order + j, [this](uint32_t x, uint32_t y) {
-                    return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
-                });
+                std::sort(order + i, order + j, less);
             i = j;
         }
     }
 
-    // A stable sort on bits from..from + bits of the numbers that key gives, eleven bits a pass; the
-    // counts of every pass are taken in one reading of the items.
-    template <typename Item, typename Key>
-    static void RadixSort(TScratch<Item>& items, TScratch<Item>& other, int from, int bits, Key&& key)
+    // A stable sort on bits from..from + bits of the items, eleven bits a pass, on parts threads:
+    // each takes one part of the items, counts its digits and moves its items to the places its
+    // counts give, after those of the parts before it.
+    static void RadixSort(TScratch<uint64_t>& items, TScratch<uint64_t>& other, int from, int bits, size_t parts)
     {
         constexpr int DigitBits = 11;
         constexpr size_t Buckets = size_t(1) << DigitBits;
+        const size_t n = items.Size();
         const int passes = (bits + DigitBits - 1) / DigitBits;
-        std::vector<size_t> counts(size_t(passes) * Buckets);
-        for (const Item& item : items) {
-            const uint64_t k = key(item) >> from;
-            for (int pass = 0; pass < passes; ++pass)
-                ++counts[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
-        }
+        const auto partBegin = [&](size_t part) { return n * part / parts; };
+        // Every pass's counts of all items, taken in one reading: a digit all items share moves
+        // nothing.
+        std::vector<size_t> totals(size_t(passes) * Buckets * parts);
+        RunParallel(parts, [&](size_t part) {
+            size_t* const count = totals.data() + part * size_t(passes) * Buckets;
+            for (size_t i = partBegin(part); i < partBegin(part + 1); ++i) {
+                const uint64_t k = items[i] >> from;
+                for (int pass = 0; pass < passes; ++pass)
+                    ++count[size_t(pass) * Buckets + (k >> (pass * DigitBits) & (Buckets - 1))];
+            }
+        });
+        std::vector<size_t> counts(parts * Buckets);
+        bool moved = false;
         for (int pass = 0; pass < passes; ++pass) {
-            size_t* const count = counts.data() + size_t(pass) * Buckets;
-            // A digit all items share moves nothing.
-            if (std::count(count, count + Buckets, items.Size()) == 1)
+            bool shared = false;
+            for (size_t b = 0; b < Buckets && !shared; ++b) {
+                size_t total = 0;
+                for (size_t part = 0; part < parts; ++part)
+                    total += totals[(part * size_t(passes) + size_t(pass)) * Buckets + b];
+                shared = total == n;
+            }
+            if (shared)
                 continue;
+            const int shift = from + pass * DigitBits;
+            // The counts of the items' present order, part by part: the order counted above
+            // until a pass moves them.
+            if (!moved || parts == 1) {
+                for (size_t part = 0; part < parts; ++part)
+                    std::copy_n(totals.data() + (part * size_t(passes) + size_t(pass)) * Buckets, Buckets, counts.data() + part * Buckets);
+            } else {
+                std::fill(counts.begin(), counts.end(), 0);
+                RunParallel(parts, [&](size_t part) {
+                    size_t* const count = counts.data() + part * Buckets;
+                    for (size_t i = partBegin(part); i < partBegin(part + 1); ++i)
+                        ++count[items[i] >> shift & (Buckets - 1)];
+                });
+            }
             size_t sum = 0;
             for (size_t b = 0; b < Buckets; ++b)
-                sum += std::exchange(count[b], sum);
-            const int shift = from + pass * DigitBits;
-            for (const Item& item : items)
-                other[count[key(item) >> shift & (Buckets - 1)]++] = item;
+                for (size_t part = 0; part < parts; ++part)
+                    sum += std::exchange(counts[part * Buckets + b], sum);
+            RunParallel(parts, [&](size_t part) {
+                size_t* const at = counts.data() + part * Buckets;
+                for (size_t i = partBegin(part); i < partBegin(part + 1); ++i)
+                    other[at[items[i] >> shift & (Buckets - 1)]++] = items[i];
+            });
             items.Swap(other);
+            moved = true;
         }
     }
 
-    void Build(size_t first, size_t n, double east, double west, double north, double south, TAxis parentAxis)
+    // Builds the subtree of node self (its pre-order index) over the entries first .. first + n - 1;
+    // its two subtrees on threads of their own while parallelDepth is above 0.
+    void Build(size_t self, size_t first, size_t n, double east, double west, double north, double south, TAxis parentAxis, int parallelDepth)
     {
-        const size_t self = FNodes.size();
-        FNodes.push_back({ToFixed(east), ToFixed(north), ToFixed(west), ToFixed(south), uint32_t(first), uint32_t(n), 0});
+        TNode& node = FNodes[self];
+        node = {ToFixed(east), ToFixed(north), ToFixed(west), ToFixed(south), uint32_t(first), uint32_t(n), 0, SkipperSize};
         if (n <= size_t(MaxLeafEntries)) {
             // The leaf's order is its parent's; it is kept in FByLon.
             if (parentAxis == TAxis::Latitude)
                 std::copy(FByLat.begin() + first, FByLat.begin() + first + n, FByLon.begin() + ptrdiff_t(first));
+            for (size_t k = first; k < first + n; ++k)
+                node.Size += PoiOverhead + WrittenLength(FEntries[int(FByLon[k])].GetDescription());
             return;
         }
         const size_t m = n / 2;
@@ -326,57 +374,80 @@ private:
         for (size_t k = first; k < first + m; ++k)
             FInLeft[own[k]] = 1;
         // Left entries to the front, right ones behind them, each in the order they had.
+        uint32_t* const partition = FPartition.begin() + first;
         size_t left = 0, right = m;
         for (size_t k = first; k < first + n; ++k) {
             const uint32_t index = other[k];
             const size_t goesLeft = FInLeft[index];
-            FPartition[goesLeft ? left : right] = index;
+            partition[goesLeft ? left : right] = index;
             left += goesLeft;
             right += 1 - goesLeft;
         }
-        std::copy(FPartition.begin(), FPartition.begin() + n, other + first);
+        std::copy(partition, partition + n, other + first);
         for (size_t k = first; k < first + m; ++k)
             FInLeft[own[k]] = 0;
         // The first entry of the right half sets the shared edge.
         const TEntry& split = FEntries[int(own[first + m])];
-        if (axis == TAxis::Longitude) {
-            const double lon = split.GetLongitude();
-            Build(first, m, lon, west, north, south, axis);
-            FNodes[self].Right = uint32_t(FNodes.size());
-            Build(first + m, n - m, east, lon, north, south, axis);
-        } else {
-            const double lat = split.GetLatitude();
-            Build(first, m, east, west, lat, south, axis);
-            FNodes[self].Right = uint32_t(FNodes.size());
-            Build(first + m, n - m, east, west, north, lat, axis);
-        }
+        const size_t rightIndex = self + 1 + NodeCount(m);
+        node.Right = uint32_t(rightIndex);
+        const double at = axis == TAxis::Longitude ? split.GetLongitude() : split.GetLatitude();
+        RunParallel(parallelDepth > 0 ? 2 : 1, [&](size_t half) {
+            if (half == 0 || parallelDepth <= 0) {
+                if (axis == TAxis::Longitude)
+                    Build(self + 1, first, m, at, west, north, south, axis, parallelDepth - 1);
+                else
+                    Build(self + 1, first, m, east, west, at, south, axis, parallelDepth - 1);
+            }
+            if (half == 1 || parallelDepth <= 0) {
+                if (axis == TAxis::Longitude)
+                    Build(rightIndex, first + m, n - m, east, at, north, south, axis, parallelDepth - 1);
+                else
+                    Build(rightIndex, first + m, n - m, east, west, north, at, axis, parallelDepth - 1);
+            }
+        });
+        node.Size += FNodes[self + 1].Size + FNodes[rightIndex].Size;
     }
 
-    static size_t NodeCount(size_t n) { return n > size_t(MaxLeafEntries) ? 1 + NodeCount(n / 2) + NodeCount(n - n / 2) : 1; }
-
-    void WriteNode(size_t index)
+    // The nodes of a tree over n entries (the tree halves its entries at each level).
+    static size_t NodeCount(size_t n) { return NodeCounts(n).first; }
+    // Those of trees over n and n + 1 entries: each level has only these two sizes, so the
+    // count takes one step a level.
+    static std::pair<size_t, size_t> NodeCounts(size_t n)
     {
-        const TNode node = FNodes[index];
-        const uint64_t start = FAt;
-        char* const record = FOut + FAt;
+        if (n <= size_t(MaxLeafEntries))
+            return {1, n + 1 > size_t(MaxLeafEntries) ? 3 : 1};
+        const auto [half, halfPlusOne] = NodeCounts(n / 2);
+        if (n % 2 == 0)
+            return {1 + 2 * half, 1 + half + halfPlusOne};
+        return {1 + half + halfPlusOne, 1 + 2 * halfPlusOne};
+    }
+
+    // Writes the subtree of node index at offset at of the file.
+    void WriteNode(size_t index, uint64_t at, int parallelDepth) const
+    {
+        const TNode& node = FNodes[index];
+        char* const record = FOut + at;
         record[0] = 1;
+        EncodeLE<int32_t>(record + 1, int32_t(node.Size));
         EncodeLE<int32_t>(record + 5, node.East);
         EncodeLE<int32_t>(record + 9, node.North);
         EncodeLE<int32_t>(record + 13, node.West);
         EncodeLE<int32_t>(record + 17, node.South);
-        FAt += SkipperSize;
+        at += SkipperSize;
         if (node.Right == 0) {
-            WriteLeaf(node.First, node.Count);
-        } else {
-            WriteNode(index + 1);
-            WriteNode(node.Right);
+            WriteLeaf(node.First, node.Count, at);
+            return;
         }
-        if (FAt - start > uint64_t(INT32_MAX))
-            throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
-        EncodeLE<int32_t>(record + 1, int32_t(FAt - start));
+        const uint64_t rightAt = at + FNodes[index + 1].Size;
+        RunParallel(parallelDepth > 0 ? 2 : 1, [&](size_t half) {
+            if (half == 0 || parallelDepth <= 0)
+                WriteNode(index + 1, at, parallelDepth - 1);
+            if (half == 1 || parallelDepth <= 0)
+                WriteNode(node.Right, rightAt, parallelDepth - 1);
+        });
     }
 
-    void WriteLeaf(size_t first, size_t n)
+    void WriteLeaf(size_t first, size_t n, uint64_t at) const
     {
         // The leaves are written in the order of FByLon, so the entries needed next are known:
         // asking for them this far ahead lets their loads overlap instead of waiting for each.
@@ -387,37 +458,26 @@ private:
                 const auto* ahead = reinterpret_cast<const char*>(&FEntries[int(next)]);
                 __builtin_prefetch(ahead);
                 __builtin_prefetch(ahead + sizeof(TEntry) - 1);
-                __builtin_prefetch(&FCoords[next]);
             }
             const TEntry& entry = FEntries[int(FByLon[k])];
-            int32_t lon, lat;
-            if (FKeysAreFixed) {
-                const TCoord& c = FCoords[FByLon[k]];
-                lon = c.Lon;
-                lat = c.Lat;
-            } else {
-                lon = ToFixed(entry.GetLongitude());
-                lat = ToFixed(entry.GetLatitude());
-            }
-            FAt += PutPoi(FOut + FAt, entry.GetDescription(), lon, lat);
+            at += PutPoi(FOut + at, entry.GetDescription(), ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
         }
     }
 
     const TEntries& FEntries;
     TMemoryStream& FStream;
     const size_t FCount;
+    // Until both sorts are done.
     std::vector<TCoord> FCoords;
-    uint64_t FPoiBytes = 0;
-    bool FKeysAreFixed = false;
+    TScratch<uint64_t> FSortScratch[2];
+    std::pair<int32_t, int32_t> FLonRange{}, FLatRange{};
+    int FParallelDepth = 0;
     std::vector<uint32_t> FByLon;
-    mutable TScratch<uint64_t> FPacked[2];
-    mutable TScratch<TKeyed> FWide[2];
     TScratch<uint32_t> FByLat;
     TScratch<uint8_t> FInLeft;
     TScratch<uint32_t> FPartition;
     std::vector<TNode> FNodes;
     char* FOut = nullptr;
-    uint64_t FAt = 0;
 };
 
 // One record from the stream's position on (the type byte already read, at offset p - 1); false

@@ -766,7 +766,10 @@ void TEntries::AddAll(TEntries& source)
             FItemsMade = source.FItemsMade;
         } else {
             MakeItems();
-            FItems.reserve(FItems.size() + size_t(n));
+            // Lists read in pieces are added one after the other: the table grows by doubling,
+            // not by each piece.
+            if (FItems.capacity() < FItems.size() + size_t(n))
+                FItems.reserve(std::max(FItems.size() + size_t(n), FItems.capacity() * 2));
             for (int i = 0; i < n; ++i)
                 FItems.push_back(source.At(i));
             // Slots left free here and there are reused by later entries.

@@ -155,6 +155,24 @@ TEST_F(Ov2, WriterGivesTheBytesOfFullSortsAtEveryNode)
             EXPECT_TRUE(WriteAll<TConvertToOv2>(entries) == expected) << "precision " << precision << " seed " << seed;
         }
     }
+    // Positions over the whole world, too many bits for both coordinates and the index in one
+    // sort key; shared longitudes, latitudes and whole positions. The larger list is written on
+    // several threads.
+    for (const auto& [precision, count] : {std::pair{6, 3000}, std::pair{5, 70000}}) {
+        GetSettings().Precision = precision;
+        TEntries entries;
+        std::mt19937 random(7);
+        const auto world = [&](int range) { return double(int(random() % uint32_t(2 * range * 100000)) - range * 100000) / 100000.0 + 0.0000003; };
+        for (int i = 0; i < count; ++i) {
+            const double lon = i % 9 == 0 ? 12.5 : world(180);
+            const double lat = i % 10 == 0 ? -33.25 : world(90);
+            entries.Add(i % 23 == 0 ? "same" : "w" + std::to_string(random() % 1000), "", i % 31 == 0 ? 100 : lon, i % 31 == 0 ? 10 : lat);
+        }
+        TEntries copy;
+        for (int i = 0; i < entries.Count(); ++i)
+            copy.AddEntry(std::make_unique<TEntry>(entries[i]), false);
+        EXPECT_TRUE(WriteAll<TConvertToOv2>(entries) == TReferenceOv2(copy).Write()) << "world, precision " << precision;
+    }
 }
 
 TEST_F(Ov2, WriterMatchesTheLayoutFixtures)

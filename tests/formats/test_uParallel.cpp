@@ -1,0 +1,334 @@
+// Conversions on several threads: the same bytes, entries, errors and progress as on one; errors
+// of a worker reach the caller.
+#include "core/uStream.h"
+#include "formats/uConvertBase.h"
+#include "formats/uGpx.h"
+#include "formats/uParallel.h"
+#include "model/uModel.h"
+#include "support/TextFormatSupport.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <random>
+#include <stdexcept>
+
+namespace {
+
+// Sets the thread count of conversions for one scope.
+class TThreads {
+public:
+    explicit TThreads(int count)
+    {
+        if (const char* old = std::getenv("TARVELL_THREADS"))
+            FOld = old;
+        setenv("TARVELL_THREADS", std::to_string(count).c_str(), 1);
+    }
+    ~TThreads()
+    {
+        if (FOld.empty())
+            unsetenv("TARVELL_THREADS");
+        else
+            setenv("TARVELL_THREADS", FOld.c_str(), 1);
+    }
+    TThreads(const TThreads&) = delete;
+    TThreads& operator=(const TThreads&) = delete;
+
+private:
+    std::string FOld;
+};
+
+constexpr int ManyThreads = 8;
+
+// Every field of every entry, so that two reads compare as a whole.
+std::string Dump(const TEntries& entries)
+{
+    std::string out;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const TEntry& e = entries[i];
+        char coords[160];
+        std::snprintf(coords, sizeof coords, "%d:%d:%d:%.17g:%d/%d:%d:%d:%.17g:%d/%d%d/", e.GetLonDeg(), e.GetLonMin(), e.GetLonSec(),
+                      e.LonRemainder(), e.GetLonWest(), e.GetLatDeg(), e.GetLatMin(), e.GetLatSec(), e.LatRemainder(), e.GetLatSouth(),
+                      e.GetFlag(), e.Changed());
+        out += coords;
+        out += e.GetDescription();
+        out += '|';
+        out += e.GetExtra();
+        out += '\n';
+    }
+    return out;
+}
+
+struct TRead {
+    std::string Entries;
+    QString Error;
+    std::vector<int> Progress;
+    int Count = 0;
+    bool Changed = false;
+
+    bool operator==(const TRead&) const = default;
+};
+
+// Reads bytes with importer i into a list holding one entry already (so that the departure mark
+// and what is kept after an error show).
+TRead ReadWith(int threads, int importer, const std::string& bytes)
+{
+    const TThreads scope(threads);
+    TEntries entries;
+    entries.Add("before", "", 1, 2);
+    entries.ResetChanged();
+    TRead read;
+    const std::unique_ptr<TConvertFromBase> reader = TConvertFromBase::CreateConverterAt(importer);
+    reader->OnProgress = [&](int p) { read.Progress.push_back(p); };
+    read.Error = MessageOf([&] {
+        TMemoryStream stream(bytes);
+        reader->Convert(entries, stream);
+    });
+    read.Entries = Dump(entries);
+    read.Count = entries.Count();
+    read.Changed = entries.Changed();
+    return read;
+}
+
+std::string WriteWith(int threads, int exporter, TEntries& entries)
+{
+    const TThreads scope(threads);
+    const std::unique_ptr<TConvertToBase> writer = TConvertToBase::CreateConverterAt(exporter);
+    TMemoryStream stream;
+    const QString error = MessageOf([&] { writer->Convert(entries, stream); });
+    return error.toStdString() + "\n" + stream.Data();
+}
+
+void ExpectSameReads(const std::string& bytes, const QString& extension, const std::string& what)
+{
+    for (int i = 0; i < TConvertFromBase::FormatCount(); ++i) {
+        if (!TConvertFromBase::HandlesExtension(i, extension))
+            continue;
+        const TRead one = ReadWith(1, i, bytes);
+        const TRead many = ReadWith(ManyThreads, i, bytes);
+        EXPECT_EQ(one.Error, many.Error) << what << " with " << TConvertFromBase::FormatIDAt(i).toStdString();
+        EXPECT_EQ(one.Progress, many.Progress) << what;
+        EXPECT_TRUE(one.Entries == many.Entries) << what << " with " << TConvertFromBase::FormatIDAt(i).toStdString();
+        EXPECT_EQ(one.Changed, many.Changed) << what;
+    }
+}
+
+void SetGpxOptions(bool useDesc, bool retainExtra)
+{
+    TConvertFromGpx importer;
+    importer.WriteBoolOption(0, useDesc);
+    importer.WriteBoolOption(1, retainExtra);
+}
+
+// count POIs over the whole world; some names are long, some hold 8-bit characters, some
+// positions repeat (ties of the ov2 writer's sorts), some carry a waypoint's extra markup.
+void FillWorld(TEntries& entries, int count)
+{
+    std::mt19937 random(33);
+    for (int i = 0; i < count; ++i) {
+        std::string name = "POI " + std::to_string(i);
+        if (i % 7 == 0)
+            name += " with a longer name than sixteen";
+        if (i % 11 == 0)
+            name += " caf\xE9 & <bar>";
+        const double lon = i % 13 == 0 ? 4.5 : double(int(random() % 36000000) - 18000000) / 100000.0;
+        const double lat = i % 13 == 0 ? 52.25 : double(int(random() % 18000000) - 9000000) / 100000.0;
+        const std::string extra = i % 101 == 0 ? "<wpt lat=\"0\" lon=\"0\"><ele>" + std::to_string(i) + "</ele><name>x</name></wpt>" : "";
+        entries.Add(i % 17 == 0 ? "Same name" : name, extra, lon, lat);
+    }
+}
+
+// A GPX of count waypoints in the shape other programs write.
+std::string WorldGpx(int count, const std::function<std::string(int)>& between = nullptr)
+{
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.0\" creator=\"test\" "
+                      "xmlns=\"http://www.topografix.com/GPX/1/0\" xmlns:x=\"http://example.org/x\">\n"
+                      "<time>2025-06-01T12:00:00Z</time>\n<bounds minlat=\"-90\" minlon=\"-180\" maxlat=\"90\" maxlon=\"180\"/>\n";
+    for (int i = 0; i < count; ++i) {
+        if (between)
+            out += between(i);
+        const std::string name = "POI " + std::to_string(i) + " Cafe";
+        out += "  <wpt lat=\"" + std::to_string(double(i % 1800) / 10 - 90) + "\" lon=\"" + std::to_string(double(i % 3600) / 10 - 180) +
+               "\">\n    <name>" + name + "</name>\n    <cmt>" + name + "</cmt>\n    <desc>" + name + "</desc>\n  </wpt>\n";
+    }
+    return out + "</gpx>\n";
+}
+
+class Parallel : public CleanSettingsTest {};
+
+} // namespace
+
+TEST(ParallelRun, EveryTaskRunsAndTheLowestFailingTaskRaisesInTheCaller)
+{
+    for (const int threads : {1, ManyThreads}) {
+        const TThreads scope(threads);
+        std::vector<std::atomic<int>> runs(100);
+        const auto run = [&](size_t i) {
+            ++runs[i];
+            if (i == 37 || i == 80)
+                throw EUserError(QString::number(i));
+            if (i == 90)
+                throw std::runtime_error("not ours");
+        };
+        EXPECT_EQ(MessageOf([&] { RunParallel(runs.size(), run); }), QStringLiteral("37")) << threads;
+        for (const std::atomic<int>& r : runs)
+            EXPECT_EQ(r.load(), 1);
+        EXPECT_THROW(RunParallel(10, [](size_t i) {
+                         if (i == 9)
+                             throw std::runtime_error("not ours");
+                     }),
+                     std::runtime_error);
+    }
+}
+
+TEST(ParallelRun, ThreadCountComesFromTheEnvironment)
+{
+    {
+        const TThreads scope(3);
+        EXPECT_EQ(ConversionThreads(), 3);
+    }
+    for (const char* bad : {"0", "-2", "many", ""}) {
+        setenv("TARVELL_THREADS", bad, 1);
+        EXPECT_GE(ConversionThreads(), 1) << bad;
+    }
+    unsetenv("TARVELL_THREADS");
+}
+
+// Every fixture read by every importer of its extension, then written by every exporter.
+TEST_F(Parallel, EveryFixtureConvertsAsOnOneThread)
+{
+    SetGpxOptions(true, true);
+    QDirIterator files(QStringLiteral(TARVELL_TEST_DATA), QDir::Files, QDirIterator::Subdirectories);
+    int read = 0;
+    while (files.hasNext()) {
+        const QFileInfo file(files.next());
+        const std::string bytes = ReadFixture(QDir(QStringLiteral(TARVELL_TEST_DATA)).relativeFilePath(file.filePath()));
+        if (TConvertFromBase::CountForExtension(file.suffix()) == 0)
+            continue;
+        ++read;
+        ExpectSameReads(bytes, file.suffix(), file.fileName().toStdString());
+        for (int i = 0; i < TConvertFromBase::FormatCount(); ++i) {
+            if (!TConvertFromBase::HandlesExtension(i, file.suffix()))
+                continue;
+            TEntries entries;
+            {
+                const TThreads scope(1);
+                TMemoryStream stream(bytes);
+                MessageOf([&] { TConvertFromBase::CreateConverterAt(i)->Convert(entries, stream); });
+            }
+            for (int k = 0; k < TConvertToBase::FormatCount(); ++k)
+                EXPECT_EQ(WriteWith(1, k, entries), WriteWith(ManyThreads, k, entries))
+                    << file.fileName().toStdString() << " written as " << TConvertToBase::FormatIDAt(k).toStdString();
+        }
+    }
+    EXPECT_GT(read, 10);
+}
+
+// A hundred thousand POIs written by every exporter and read back by every importer of its
+// extension, with every option of the GPX reader.
+TEST_F(Parallel, AGeneratedListConvertsAsOnOneThread)
+{
+    TEntries entries;
+    FillWorld(entries, 100000);
+    for (int k = 0; k < TConvertToBase::FormatCount(); ++k) {
+        const std::string one = WriteWith(1, k, entries);
+        const std::string many = WriteWith(ManyThreads, k, entries);
+        const std::string id = TConvertToBase::FormatIDAt(k).toStdString();
+        ASSERT_EQ(one.size(), many.size()) << id;
+        EXPECT_TRUE(one == many) << id;
+        if (!one.starts_with("<no error>\n"))
+            continue;
+        const std::string bytes = one.substr(11);
+        const QString extension = TConvertToBase::Extension(k).mid(1);
+        if (extension == QLatin1String("gpx")) {
+            for (const bool useDesc : {false, true})
+                for (const bool retain : {false, true}) {
+                    SetGpxOptions(useDesc, retain);
+                    ExpectSameReads(bytes, extension, id);
+                }
+        } else {
+            ExpectSameReads(bytes, extension, id);
+        }
+    }
+}
+
+// Cuts between waypoints are only guesses: one inside a comment, a CDATA section or a deeper
+// element, or a document that is not well-formed, reads exactly as the one parse reads it.
+TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
+{
+    const std::string fakes = [] {
+        std::string out;
+        for (int i = 0; i < 40000; ++i)
+            out += ">\n  <wpt lat=\"9\" lon=\"9\"><name>fake</name></wpt";
+        return out;
+    }();
+    const int count = 30000;
+    const int third = count * 2 / 3;
+    struct TCase {
+        const char* What;
+        std::function<std::string(int)> Between;
+        const char* Error;
+        int Kept;  // entries after the read, the one before included
+    };
+    const TCase cases[] = {
+        {"plain", nullptr, "<no error>", count + 1},
+        {"document type", nullptr, "Invalid xml: ", 1},
+        {"comment", [&](int i) { return i == count / 2 ? "<!--" + fakes + "-->" : std::string(); }, "<no error>", count + 1},
+        {"processing instruction", [&](int i) { return i == count / 2 ? "<?pi " + fakes + "?>" : std::string(); }, "<no error>", count + 1},
+        {"CDATA", [&](int i) { return i == count / 2 ? "<wpt lat=\"1\" lon=\"1\"><x:e><![CDATA[" + fakes + "]]></x:e></wpt>" : std::string(); },
+         "<no error>", count + 2},
+        {"deeper element",
+         [&](int i) {
+             return i == count / 2 ? "<wpt lat=\"1\" lon=\"1\"><extensions>" + std::string(fakes).replace(0, 1, "") + "></extensions></wpt>"
+                                   : std::string();
+         },
+         "<no error>", count + 2},
+        {"attribute", [&](int i) { return i == count / 2 ? "<wpt lat=\"1\" lon=\"1\" note=\"" + fakes + "\"/>" : std::string(); }, "Invalid xml: ",
+         1},
+        {"missing lat", [&](int i) { return i == third ? "<wpt lon=\"1\"/>" : std::string(); }, "Invalid entry found in GPX format", third + 1},
+        {"bad number", [&](int i) { return i == third ? "<wpt lat=\"x\" lon=\"1\"/>" : std::string(); }, "'x' is not a valid floating point value",
+         third + 1},
+        {"mismatched tag", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\"></name>" : std::string(); }, "Invalid xml: ", 1},
+        {"undefined entity", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\"><name>&nbsp;</name></wpt>" : std::string(); },
+         "Invalid xml: ", 1},
+        {"duplicate attribute", [&](int i) { return i == third ? "<wpt lat=\"1\" lon=\"1\" lat=\"2\"/>" : std::string(); }, "Invalid xml: ", 1},
+        {"bad character", [&](int i) { return i == count - 2 ? "<wpt lat=\"1\" lon=\"1\"><name>\x01</name></wpt>" : std::string(); },
+         "Invalid xml: ", 1},
+        {"bare ampersand", [&](int i) { return i == count - 1 ? "<wpt lat=\"1\" lon=\"1\"><name>a & b</name></wpt>" : std::string(); },
+         "Invalid xml: ", 1},
+        {"track point error", [&](int i) {
+             return i == third ? "<trk><trkseg><trkpt lat=\"1\" lon=\"1\"/><trkpt lat=\"1\"/><trkpt lat=\"2\" lon=\"2\"/></trkseg></trk>" : std::string();
+         },
+         "Invalid entry found in GPX format", count + 2},
+    };
+    const int gpx = TConvertFromBase::IndexOf(QStringLiteral(".gpx"), QStringLiteral("gengpx"));
+    ASSERT_GE(gpx, 0);
+    for (const bool retain : {false, true}) {
+        SetGpxOptions(false, retain);
+        for (const TCase& c : cases) {
+            std::string bytes = WorldGpx(count, c.Between);
+            if (std::string_view(c.What) == "document type")
+                bytes.insert(bytes.find("<gpx"), "<!DOCTYPE gpx>");
+            ASSERT_GT(bytes.size(), size_t(3) << 20);
+            const TRead one = ReadWith(1, gpx, bytes);
+            const TRead many = ReadWith(ManyThreads, gpx, bytes);
+            EXPECT_TRUE(one.Error.startsWith(QLatin1String(c.Error))) << c.What << ": " << one.Error.left(200).toStdString();
+            EXPECT_EQ(one.Error, many.Error) << c.What;
+            EXPECT_EQ(one.Progress, many.Progress) << c.What;
+            EXPECT_EQ(one.Count, c.Kept) << c.What;
+            EXPECT_TRUE(one.Entries == many.Entries) << c.What;
+            if (std::string_view(c.Error) == "<no error>") {
+                ASSERT_FALSE(many.Progress.empty());
+                EXPECT_TRUE(std::is_sorted(many.Progress.begin(), many.Progress.end())) << c.What;
+                EXPECT_LE(many.Progress.front(), 1);
+                EXPECT_EQ(many.Progress.back(), 99) << c.What;
+            }
+        }
+    }
+}
