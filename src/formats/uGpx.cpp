@@ -4,7 +4,8 @@
 // namespace, schema location, version "1.1" and creator; one "wpt" per POI with "lat" and "lon"
 // in decimal degrees ("." decimal point, fixed notation) and a "name" holding the description
 // as its last child. A POI read with its extra information keeps the waypoint's own markup in
-// Extra; the writer starts from that markup, so unknown children survive a round trip.
+// Extra; the writer starts from that markup, so unknown children survive a round trip. A file
+// whose extra markup has a name or CDATA beyond ISO-8859-1 is written as UTF-8 (so declared).
 // As read: "gpx/wpt", then "gpx/trk/trkseg/trkpt"; routes are not read. The file is read as a
 // stream of nodes, never held as a document; only the points' own nodes are built, and only to
 // keep them in Extra.
@@ -18,6 +19,7 @@
 #include "core/uXmlStream.h"
 #include "model/uModel.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <exception>
@@ -39,25 +41,46 @@ QString CreatorText()
         .arg(v.Build);
 }
 
-// How the document saves each byte of an 8-bit description in ISO-8859-1. The codec maps each
-// byte to one character, so a table per byte says it all; a NUL ends the text.
-std::array<std::string, 256> Latin1TextTable()
+constexpr std::string_view Utf8Flag = "\xEF\xBB\xBF";
+
+// How the document saves each byte of an 8-bit description in ISO-8859-1 or UTF-8. The codec
+// maps each byte to one character, so a table per byte says it all; a NUL ends the text.
+std::array<std::string, 256> TextTable(bool latin1)
 {
     std::array<std::string, 256> table;
     for (int b = 1; b < 256; ++b) {
         const char byte = char(b);
-        table[size_t(b)] = XmlTextAsLatin1(AnsiToUnicode(std::string_view(&byte, 1)));
+        const QString text = AnsiToUnicode(std::string_view(&byte, 1));
+        table[size_t(b)] = latin1 ? XmlTextAsLatin1(text) : XmlTextAsUtf8(text);
     }
     return table;
+}
+
+// ISO-8859-1, as the file was always written, unless the markup of an extra waypoint has a name
+// or CDATA section that encoding cannot hold: then UTF-8, so that the file loads again.
+bool ExtrasFitLatin1(TEntries& entries)
+{
+    TXmlDocument extra;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const std::string_view bytes = entries[i].GetExtra();
+        if (IsAsciiText(bytes))
+            continue;
+        const QString markup = GpxMarkupOfExtra(bytes);
+        if (std::all_of(markup.begin(), markup.end(), [](QChar c) { return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF); }))
+            continue;
+        if (extra.LoadXml(markup) && !extra.DocumentElement().FitsLatin1())
+            return false;
+    }
+    return true;
 }
 
 // The waypoints are written straight after the document's head, each as the bytes the whole
 // document would save for it: a document of a million waypoints costs several times as long and
 // some 400 MB. A waypoint without extra information is written from a table; one with it is
 // cloned under the root from its own markup, edited, written and removed again.
-void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& stream)
+void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& stream, bool latin1)
 {
-    const std::array<std::string, 256> textTable = Latin1TextTable();
+    const std::array<std::string, 256> textTable = TextTable(latin1);
     // Bytes written as themselves, copied in runs.
     std::array<bool, 256> plain{};
     for (int b = 1; b < 256; ++b)
@@ -77,7 +100,7 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
     for (int i = 0; i < entries.Count(); ++i) {
         const TEntry& entry = entries[i];
         // Extra that is not a waypoint's markup (another format's data) is not written.
-        if (!entry.GetExtra().empty() && extra.LoadXml(AnsiToUnicode(entry.GetExtra()))
+        if (!entry.GetExtra().empty() && extra.LoadXml(GpxMarkupOfExtra(entry.GetExtra()))
             && extra.DocumentElement().NodeName() == wptName) {
             const TXmlNode wpt = root.AppendClone(extra.DocumentElement());
             wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
@@ -89,7 +112,7 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, TMemoryStream& s
                 name = wpt.AppendElement("name");
             name.SetText(AnsiToUnicode(entry.GetDescription()));
             wpt.AppendChild(name);
-            wpt.AppendLatin1Markup(out);
+            wpt.AppendMarkup(out, latin1);
             root.RemoveChild(wpt);
             continue;
         }
@@ -344,7 +367,7 @@ private:
                         xml.replace(0, 7, QStringLiteral("<wpt "));
                     if (xml.endsWith(QLatin1String("</trkpt>")))
                         xml.replace(xml.size() - 8, 8, QStringLiteral("</wpt>"));
-                    extra = MarkupToAnsi(xml);
+                    extra = GpxExtraOfMarkup(xml);
                 }
                 FPointDocument.reset();
             }
@@ -411,7 +434,9 @@ const TOptionInfo GpxImportOptions[] = {
 void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
     const std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-    doc->AppendProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\""));
+    const bool latin1 = ExtrasFitLatin1(entries);
+    doc->AppendProcessingInstruction(QStringLiteral("xml"), latin1 ? QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\"")
+                                                                   : QStringLiteral("version=\"1.0\" encoding=\"UTF-8\""));
     const TXmlNode root = doc->CreateDocumentElement(QStringLiteral("gpx"));
     root.SetAttribute(QStringLiteral("xmlns"), QString::fromLatin1(GpxNamespace));
     root.SetAttribute(QStringLiteral("xmlns:xsi"), QString::fromLatin1(SchemaInstanceNamespace));
@@ -420,7 +445,7 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
     root.SetAttribute(QStringLiteral("version"), QStringLiteral("1.1"));
     root.SetAttribute(QStringLiteral("creator"), CreatorText());
     if (entries.Count() > 0)
-        WriteWaypoints(entries, *doc, stream);
+        WriteWaypoints(entries, *doc, stream, latin1);
     else
         doc->SaveToStream(stream);
 }
@@ -434,6 +459,29 @@ void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
     TGpxReader reader(entries, ReadBoolOption(0), ReadBoolOption(1));
     const bool wellFormed = ParseXmlStream(bytes, &reader);
     reader.Finish(*this, wellFormed, bytes);
+}
+
+std::string GpxExtraOfMarkup(const QString& xml)
+{
+    std::string ansi = UnicodeToAnsi(xml);
+    if (AnsiToUnicode(ansi) == xml)
+        return ansi;
+    // Character references stand for what the code page lacks in text and attribute values; in a
+    // name or CDATA they would not, so the 8-bit form must load back as the same markup.
+    ansi = MarkupToAnsi(xml);
+    TXmlDocument check;
+    if (check.LoadXml(AnsiToUnicode(ansi)) && check.DocumentElement().Xml() == xml)
+        return ansi;
+    return std::string(Utf8Flag) + xml.toStdString();
+}
+
+QString GpxMarkupOfExtra(std::string_view extra)
+{
+    if (extra.starts_with(Utf8Flag)) {
+        extra.remove_prefix(Utf8Flag.size());
+        return QString::fromUtf8(extra.data(), qsizetype(extra.size()));
+    }
+    return AnsiToUnicode(extra);
 }
 
 QString GpxClipboardText(TEntries& entries)
