@@ -45,5 +45,6 @@ if [ -f "tests/fuzz/dict/$target.dict" ]; then
   options+=(-dict="tests/fuzz/dict/$target.dict")
 fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp
 build-fuzz/tests/fuzz/fuzz_"$target" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" 2>&1 | tee "build-fuzz/$target.log"
 echo "findings: $(find "$findings" -type f | wc -l) in $findings"
