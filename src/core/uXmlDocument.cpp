@@ -274,10 +274,62 @@ QString TXmlNode::Xml() const
     return QString::fromUtf8(writer.Text.data(), qsizetype(writer.Text.size()));
 }
 
-void TXmlNode::AppendLatin1Markup(std::string& out) const
+void TXmlNode::AppendMarkup(std::string& out, bool latin1) const
 {
-    TAppendWriter writer(out, true);
+    TAppendWriter writer(out, latin1);
     FNode.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+}
+
+bool TXmlNode::FitsLatin1() const
+{
+    const auto fits = [](const char* utf8) {
+        for (const auto* c = reinterpret_cast<const unsigned char*>(utf8); *c; ++c) {
+            if (*c < 0x80)
+                continue;
+            // U+00A0..U+00FF: C2 A0..BF or C3 80..BF.
+            const bool latin1 = (*c == 0xC2 && c[1] >= 0xA0 && c[1] <= 0xBF) || (*c == 0xC3 && c[1] >= 0x80 && c[1] <= 0xBF);
+            if (!latin1)
+                return false;
+            ++c;
+        }
+        return true;
+    };
+    if (!FNode)
+        return true;
+    // Iterative, as deep markup must not exhaust the stack.
+    pugi::xml_node node = FNode;
+    for (;;) {
+        switch (node.type()) {
+        case pugi::node_element:
+            if (!fits(node.name()))
+                return false;
+            for (pugi::xml_attribute a : node.attributes())
+                if (!fits(a.name()))
+                    return false;
+            break;
+        case pugi::node_cdata:
+        case pugi::node_comment:
+            if (!fits(node.value()))
+                return false;
+            break;
+        case pugi::node_pi:
+        case pugi::node_declaration:
+            if (!fits(node.name()) || !fits(node.value()))
+                return false;
+            break;
+        default:
+            break;
+        }
+        if (node.first_child()) {
+            node = node.first_child();
+            continue;
+        }
+        while (node != FNode && !node.next_sibling())
+            node = node.parent();
+        if (node == FNode)
+            return true;
+        node = node.next_sibling();
+    }
 }
 
 std::optional<QString> TXmlNode::Attribute(const QString& name) const
@@ -641,16 +693,24 @@ std::string EncodeXmlText(const QString& text)
     return utf8;
 }
 
-std::string XmlTextAsLatin1(const QString& text)
+namespace {
+
+std::string XmlTextAs(const QString& text, bool latin1)
 {
     pugi::xml_document doc;
     pugi::xml_node pcdata = doc.append_child(pugi::node_pcdata);
     pcdata.set_value(XmlValueUtf8(text).c_str());
     std::string out;
-    TAppendWriter writer(out, true);
+    TAppendWriter writer(out, latin1);
     pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
     return out;
 }
+
+} // namespace
+
+std::string XmlTextAsLatin1(const QString& text) { return XmlTextAs(text, true); }
+
+std::string XmlTextAsUtf8(const QString& text) { return XmlTextAs(text, false); }
 
 std::string MarkupToAnsi(const QString& xml)
 {

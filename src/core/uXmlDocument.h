@@ -43,7 +43,13 @@ public:
     QString Xml() const;
     // Appends the node's markup as an ISO-8859-1 document saves it, for writers that produce a
     // document's bytes without holding the whole document.
-    void AppendLatin1Markup(std::string& out) const;
+    void AppendLatin1Markup(std::string& out) const { AppendMarkup(out, true); }
+    // The same as an ISO-8859-1 (latin1) or a UTF-8 document saves it.
+    void AppendMarkup(std::string& out, bool latin1) const;
+    // True when an ISO-8859-1 document can hold the node's markup: its names, CDATA sections,
+    // comments and processing instructions use no character beyond ISO-8859-1 (nor U+0080..U+009F),
+    // where a character reference would not stand for it. Text and attribute values take any.
+    bool FitsLatin1() const;
 
     std::optional<QString> Attribute(const QString& name) const;
     // Replaces the value when the attribute exists, else appends it.
@@ -151,6 +157,8 @@ std::string EncodeXmlText(const QString& text);
 // A text as an ISO-8859-1 document saves it inside an element (entities and references
 // included), for writers that produce the same bytes without building a document.
 std::string XmlTextAsLatin1(const QString& text);
+// The same as a UTF-8 document saves it.
+std::string XmlTextAsUtf8(const QString& text);
 // Markup as 8-bit text of the system ANSI code page; characters the code page lacks become
 // character references, so the markup still says the same.
 std::string MarkupToAnsi(const QString& xml);

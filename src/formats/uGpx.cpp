@@ -4,7 +4,8 @@
 // namespace, schema location, version "1.1" and creator; one "wpt" per POI with "lat" and "lon"
 // in decimal degrees ("." decimal point, fixed notation) and a "name" holding the description
 // as its last child. A POI read with its extra information keeps the waypoint's own markup in
-// Extra; the writer starts from that markup, so unknown children survive a round trip.
+// Extra; the writer starts from that markup, so unknown children survive a round trip. A file
+// whose extra markup has a name or CDATA beyond ISO-8859-1 is written as UTF-8 (so declared).
 // As read: "gpx/wpt", then "gpx/trk/trkseg/trkpt"; routes are not read. The file is read as a
 // stream of nodes, never held as a document; only the points' own nodes are built, and only to
 // keep them in Extra.
@@ -45,24 +46,46 @@ QString CreatorText()
         .arg(v.Build);
 }
 
-// How the document saves each byte of an 8-bit description in ISO-8859-1. The codec maps each
-// byte to one character, so a table per byte says it all; a NUL ends the text.
-std::array<std::string, 256> Latin1TextTable()
+constexpr std::string_view Utf8Flag = "\xEF\xBB\xBF";
+
+// How the document saves each byte of an 8-bit description in ISO-8859-1 or UTF-8. The codec
+// maps each byte to one character, so a table per byte says it all; a NUL ends the text.
+std::array<std::string, 256> TextTable(bool latin1)
 {
     std::array<std::string, 256> table;
     for (int b = 1; b < 256; ++b) {
         const char byte = char(b);
-        table[size_t(b)] = XmlTextAsLatin1(AnsiToUnicode(std::string_view(&byte, 1)));
+        const QString text = AnsiToUnicode(std::string_view(&byte, 1));
+        table[size_t(b)] = latin1 ? XmlTextAsLatin1(text) : XmlTextAsUtf8(text);
     }
     return table;
+}
+
+// ISO-8859-1, as the file was always written, unless the markup of an extra waypoint has a name
+// or CDATA section that encoding cannot hold: then UTF-8, so that the file loads again.
+bool ExtrasFitLatin1(TEntries& entries)
+{
+    TXmlDocument extra;
+    for (int i = 0; i < entries.Count(); ++i) {
+        const std::string_view bytes = entries[i].GetExtra();
+        if (IsAsciiText(bytes))
+            continue;
+        const QString markup = GpxMarkupOfExtra(bytes);
+        if (std::all_of(markup.begin(), markup.end(), [](QChar c) { return c.unicode() < 0x80 || (c.unicode() >= 0xA0 && c.unicode() <= 0xFF); }))
+            continue;
+        if (extra.LoadXml(markup) && !extra.DocumentElement().FitsLatin1())
+            return false;
+    }
+    return true;
 }
 
 // How the waypoints' texts are written: each byte's text, and which bytes stand for themselves
 // (copied in runs).
 struct TTextTables {
-    std::array<std::string, 256> Text = Latin1TextTable();
+    std::array<std::string, 256> Text;
     std::array<bool, 256> Plain{};
-    TTextTables()
+    explicit TTextTables(bool latin1)
+        : Text(TextTable(latin1))
     {
         for (int b = 1; b < 256; ++b)
             Plain[size_t(b)] = Text[size_t(b)] == std::string(1, char(b));
@@ -78,7 +101,7 @@ using TPartText = std::basic_string<char, std::char_traits<char>, TMappedAllocat
 // its own markup, edited, written and removed again (root: the document's, or one of a copy of
 // its head for another thread).
 template <typename Text>
-void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, const TXmlNode& root, Text& out)
+void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, bool latin1, const TXmlNode& root, Text& out)
 {
     TXmlDocument extra;
     std::string markup;
@@ -86,7 +109,7 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
     for (int i = first; i < last; ++i) {
         const TEntry& entry = entries[i];
         // Extra that is not a waypoint's markup (another format's data) is not written.
-        if (!entry.GetExtra().empty() && extra.LoadXml(AnsiToUnicode(entry.GetExtra()))
+        if (!entry.GetExtra().empty() && extra.LoadXml(GpxMarkupOfExtra(entry.GetExtra()))
             && extra.DocumentElement().NodeName() == wptName) {
             const TXmlNode wpt = root.AppendClone(extra.DocumentElement());
             wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
@@ -99,7 +122,7 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
             name.SetText(AnsiToUnicode(entry.GetDescription()));
             wpt.AppendChild(name);
             markup.clear();
-            wpt.AppendLatin1Markup(markup);
+            wpt.AppendMarkup(markup, latin1);
             out += markup;
             root.RemoveChild(wpt);
             continue;
@@ -144,9 +167,9 @@ constexpr int MinWaypointsPerPart = 16384;
 // some 400 MB. The list is written in parts (on several threads when it is big), each part into
 // a buffer of its own, then copied into place in list order.
 void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::function<std::unique_ptr<TXmlDocument>()>& makeDocument,
-                    TMemoryStream& stream)
+                    TMemoryStream& stream, bool latin1)
 {
-    const TTextTables tables;
+    const TTextTables tables(latin1);
     // The document without waypoints ends in "<gpx .../>" and a line break.
     std::string head = doc.SaveToBytes();
     head.erase(head.rfind("/>"));
@@ -172,7 +195,7 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
         for (int i = first; i < last && !own && part > 0; ++i)
             if (!entries[i].GetExtra().empty())
                 own = makeDocument();
-        WriteWaypointRange(entries, first, last, tables, own ? own->DocumentElement() : root, text);
+        WriteWaypointRange(entries, first, last, tables, latin1, own ? own->DocumentElement() : root, text);
     });
     // The stream's buffer is made once, at its final size.
     size_t size = out.size() + head.size() + 16;
@@ -448,7 +471,7 @@ private:
                         xml.replace(0, 7, QStringLiteral("<wpt "));
                     if (xml.endsWith(QLatin1String("</trkpt>")))
                         xml.replace(xml.size() - 8, 8, QStringLiteral("</wpt>"));
-                    extra = MarkupToAnsi(xml);
+                    extra = GpxExtraOfMarkup(xml);
                 }
                 FPointDocument.reset();
             }
@@ -515,10 +538,12 @@ const TOptionInfo GpxImportOptions[] = {
 void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
     const QString creator = CreatorText();
+    const bool latin1 = ExtrasFitLatin1(entries);
     // The document's head without waypoints; the writer's threads make copies of it.
-    const auto makeDocument = [&creator] {
+    const auto makeDocument = [&creator, latin1] {
         std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
-        doc->AppendProcessingInstruction(QStringLiteral("xml"), QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\""));
+        doc->AppendProcessingInstruction(QStringLiteral("xml"), latin1 ? QStringLiteral("version=\"1.0\" encoding=\"ISO-8859-1\"")
+                                                                       : QStringLiteral("version=\"1.0\" encoding=\"UTF-8\""));
         const TXmlNode root = doc->CreateDocumentElement(QStringLiteral("gpx"));
         root.SetAttribute(QStringLiteral("xmlns"), QString::fromLatin1(GpxNamespace));
         root.SetAttribute(QStringLiteral("xmlns:xsi"), QString::fromLatin1(SchemaInstanceNamespace));
@@ -530,7 +555,7 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
     };
     const std::unique_ptr<TXmlDocument> doc = makeDocument();
     if (entries.Count() > 0)
-        WriteWaypoints(entries, *doc, makeDocument, stream);
+        WriteWaypoints(entries, *doc, makeDocument, stream, latin1);
     else
         doc->SaveToStream(stream);
 }
@@ -578,6 +603,29 @@ void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
     TGpxReader reader(entries, useDesc, retainExtra);
     const bool wellFormed = ParseXmlStream(bytes, &reader);
     reader.Finish(*this, wellFormed, bytes);
+}
+
+std::string GpxExtraOfMarkup(const QString& xml)
+{
+    std::string ansi = UnicodeToAnsi(xml);
+    if (AnsiToUnicode(ansi) == xml)
+        return ansi;
+    // Character references stand for what the code page lacks in text and attribute values; in a
+    // name or CDATA they would not, so the 8-bit form must load back as the same markup.
+    ansi = MarkupToAnsi(xml);
+    TXmlDocument check;
+    if (check.LoadXml(AnsiToUnicode(ansi)) && check.DocumentElement().Xml() == xml)
+        return ansi;
+    return std::string(Utf8Flag) + xml.toStdString();
+}
+
+QString GpxMarkupOfExtra(std::string_view extra)
+{
+    if (extra.starts_with(Utf8Flag)) {
+        extra.remove_prefix(Utf8Flag.size());
+        return QString::fromUtf8(extra.data(), qsizetype(extra.size()));
+    }
+    return AnsiToUnicode(extra);
 }
 
 QString GpxClipboardText(TEntries& entries)

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <string>
 #include <string_view>
 
 class TConvertToGpx : public TConvertToBase {
@@ -38,3 +39,9 @@ private:
 QString GpxClipboardText(TEntries& entries);
 // Appends the POIs of a clipboard text (read by the ".gpx" importer) to the list.
 void AppendGpxClipboardText(TEntries& entries, const QString& text);
+
+// A waypoint's own markup as a POI's Extra, and back. Extra holds 8-bit text of the code page
+// when that says exactly the same (as it always did); else, so that every character of names and
+// CDATA survives, UTF-8 after a byte-order mark (a flag no 8-bit markup starts with).
+std::string GpxExtraOfMarkup(const QString& xml);
+QString GpxMarkupOfExtra(std::string_view extra);

@@ -8,6 +8,8 @@
 #include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
 
+#include <QRegularExpression>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -580,5 +582,61 @@ TEST_F(Gpx, ReadsACodePageFileWithTheTrackFirst)
                   "<wpt lat=\"-22.9519\" lon=\"-43.2105\" xmlns=\"http://www.topografix.com/GPX/1/1\"><cmt>no name &#9786;</cmt></wpt>");
         EXPECT_EQ(entries[3].GetExtra(), "<wpt lat=\"50.8503\" lon=\"4.3517\" xmlns=\"http://www.topografix.com/GPX/1/1\" "
                                          "xmlns:t=\"urn:example:track\"><t:hr>92</t:hr></wpt>");
+    }
+}
+
+// Extension names and CDATA that ISO-8859-1 cannot hold: the saved file loads again with every
+// entry's extensions as read, a second save gives the same bytes, and the file stays ISO-8859-1
+// (the extension data 8-bit) whenever everything fits.
+TEST_F(Gpx, ExtensionsBeyondLatin1SurviveSaving)
+{
+    struct TRow {
+        const char* Extension;
+        const char* Encoding;
+        bool Utf8Extra;
+    };
+    const TRow rows[] = {
+        {"<x:ext \xC5\xB8=\"\xCE\xA9\"/>", "UTF-8", false},                    // U+0178 of code page 1252 in an attribute name
+        {"<x:\xC5\xA1ign a=\"1\"/>", "UTF-8", false},                          // U+0161 in an element name
+        {"<x:\xCE\xA9mega/>", "UTF-8", true},                                   // beyond the code page
+        {"<x:c><![CDATA[\xE2\x82\xAC & \xCE\xA9 <b>]]></x:c>", "UTF-8", true}, // CDATA with U+20AC and U+03A9
+        {"<x:caf\xC3\xA9 t=\"\xE2\x82\xAC\">\xD0\x96</x:caf\xC3\xA9>", "ISO-8859-1", false},  // references do in text
+    };
+    SetGpxOptions(false, true);
+    for (const TRow& row : rows) {
+        SCOPED_TRACE(row.Extension);
+        const std::string file = std::string("<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+                                             "<gpx xmlns=\"http://www.topografix.com/GPX/1/1\" xmlns:x=\"http://example.org/x\">"
+                                             "<wpt lat=\"1.5\" lon=\"2.5\"><name>\xC5\x92uvre \xE2\x82\xAC</name><extensions>")
+                                 + row.Extension + "</extensions></wpt><wpt lat=\"3\" lon=\"4\"><name>plain</name></wpt></gpx>";
+        const auto extensions = [](const QString& markup) {
+            TXmlDocument doc;
+            EXPECT_TRUE(doc.LoadXml(markup));
+            return doc.SelectSingleNode(QStringLiteral("//extensions")).Xml();
+        };
+        TXmlDocument original;
+        ASSERT_TRUE(original.LoadXmlBytes(file));
+        TEntries read;
+        ReadGpx(read, file);
+        ASSERT_EQ(read.Count(), 2);
+        EXPECT_EQ(read[0].GetDescription(), "\x8Cuvre \x80");
+        EXPECT_EQ(read[0].GetExtra().starts_with("\xEF\xBB\xBF"), row.Utf8Extra);
+        EXPECT_EQ(extensions(GpxMarkupOfExtra(read[0].GetExtra())), original.SelectSingleNode(QStringLiteral("//extensions")).Xml());
+
+        const std::string saved = WriteGpx(read);
+        EXPECT_TRUE(saved.starts_with(std::string("<?xml version=\"1.0\" encoding=\"") + row.Encoding + "\"?>")) << saved;
+        TEntries back;
+        ASSERT_NO_THROW(ReadGpx(back, saved));
+        ASSERT_EQ(back.Count(), 2);
+        EXPECT_EQ(back[0].GetDescription(), read[0].GetDescription());
+        // The same markup; the waypoint now also declares the namespaces of the saved root.
+        const auto undeclared = [](QString markup) {
+            return markup.remove(QRegularExpression(QStringLiteral(" xmlns(:\\w+)?=\"[^\"]*\"")));
+        };
+        EXPECT_EQ(undeclared(GpxMarkupOfExtra(back[0].GetExtra())).toStdString(),
+                  undeclared(GpxMarkupOfExtra(read[0].GetExtra())).toStdString());
+        EXPECT_EQ(back[0].GetExtra().starts_with("\xEF\xBB\xBF"), row.Utf8Extra);
+        EXPECT_EQ(back[1].GetExtra(), "");
+        EXPECT_EQ(WriteGpx(back), saved);
     }
 }

@@ -63,7 +63,7 @@ public:
                         xml.replace(0, 7, QStringLiteral("<wpt "));
                     if (xml.endsWith(QLatin1String("</trkpt>")))
                         xml.replace(xml.size() - 8, 8, QStringLiteral("</wpt>"));
-                    extra = MarkupToAnsi(xml);
+                    extra = GpxExtraOfMarkup(xml);
                 }
                 entries.Add(UnicodeToAnsi(description), std::move(extra), longitude, latitude);
                 SetProgress(double(k) / double(n) * 100.0);
@@ -126,7 +126,7 @@ std::string DocumentGpxBytes(TEntries& entries)
         TXmlNode wpt;
         if (!entry.GetExtra().empty()) {
             TXmlDocument extra;
-            if (extra.LoadXml(AnsiToUnicode(entry.GetExtra())) && extra.DocumentElement().NodeName() == QLatin1String("wpt"))
+            if (extra.LoadXml(GpxMarkupOfExtra(entry.GetExtra())) && extra.DocumentElement().NodeName() == QLatin1String("wpt"))
                 wpt = root.AppendClone(extra.DocumentElement());
         }
         if (!wpt)
