@@ -2508,6 +2508,13 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
 </context>
 <context>
+    <name>uCommit</name>
+    <message>
+        <source>Download cancelled by user</source>
+        <translation>Download vom Benutzer abgebrochen</translation>
+    </message>
+</context>
+<context>
     <name>uConvertBase</name>
     <message>
         <source>Invalid option index</source>
@@ -2931,6 +2938,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Poi item not found in site xml</source>
         <translation>POI-Element im XML der Site nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Invalid site xml: the document element is &quot;%1&quot; instead of &quot;pois&quot;</source>
+        <translation>Ungültige Site-XML: Das Dokumentelement ist &quot;%1&quot; statt &quot;pois&quot;</translation>
     </message>
 </context>
 <context>
