@@ -23,15 +23,15 @@
 #include "ui/uTransTool.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -58,15 +58,10 @@ constexpr int RoleFileExt = Qt::UserRole;
 constexpr int RoleFormatID = Qt::UserRole + 1;
 constexpr int RoleItem = Qt::UserRole + 2;
 
-QIcon Picture(const char* name)
-{
-    return SitePicture(name);
-}
-
 // Web sites and local catalogue files look different in the site list.
 QIcon SiteRowPicture(const QString& location)
 {
-    return Picture(IsHttpUrl(location) ? "web-site" : "local-site");
+    return SitePicture(IsHttpUrl(location) ? "web-site" : "local-site");
 }
 
 // A label that acts as a link: underlined while the mouse is over it, clicked like a button.
@@ -264,23 +259,23 @@ void TfmSiteManager::CreateActions()
     make(acToPocketTarvell, "acToPocketTarvell", {}, handler(&TfmSiteManager::acToPocketTarvellExecute));
     make(acProfilesAdd, "acProfilesAdd", {}, handler(&TfmSiteManager::acProfilesAddExecute));
     make(acProfilesDel, "acProfilesDel", {}, handler(&TfmSiteManager::acProfilesDelExecute));
-    acUpdateSite->setIcon(Picture("refresh"));
-    acDeleteSite->setIcon(Picture("delete"));
-    acSiteAdd->setIcon(Picture("add"));
-    acViewRawXml->setIcon(Picture("document"));
-    acSites->setIcon(Picture("web-site"));
-    actWebsite->setIcon(Picture("web-page"));
-    acPassword->setIcon(Picture("password"));
-    acStartWizard->setIcon(Picture("wizard"));
-    acAutoUpdate->setIcon(Picture("refresh"));
-    acUpdateSelected->setIcon(Picture("refresh"));
-    acSubscribeLocal->setIcon(Picture("computer"));
-    acSubscribePDA->setIcon(Picture("device"));
-    acUnsubscribe->setIcon(Picture("remove"));
-    acSubUpdate->setIcon(Picture("refresh"));
-    acSubUnsub->setIcon(Picture("remove"));
-    acProfilesAdd->setIcon(Picture("add"));
-    acProfilesDel->setIcon(Picture("remove"));
+    acUpdateSite->setIcon(SitePicture("refresh"));
+    acDeleteSite->setIcon(SitePicture("delete"));
+    acSiteAdd->setIcon(SitePicture("add"));
+    acViewRawXml->setIcon(SitePicture("document"));
+    acSites->setIcon(SitePicture("web-site"));
+    actWebsite->setIcon(SitePicture("web-page"));
+    acPassword->setIcon(SitePicture("password"));
+    acStartWizard->setIcon(SitePicture("wizard"));
+    acAutoUpdate->setIcon(SitePicture("refresh"));
+    acUpdateSelected->setIcon(SitePicture("refresh"));
+    acSubscribeLocal->setIcon(SitePicture("computer"));
+    acSubscribePDA->setIcon(SitePicture("device"));
+    acUnsubscribe->setIcon(SitePicture("remove"));
+    acSubUpdate->setIcon(SitePicture("refresh"));
+    acSubUnsub->setIcon(SitePicture("remove"));
+    acProfilesAdd->setIcon(SitePicture("add"));
+    acProfilesDel->setIcon(SitePicture("remove"));
 }
 
 void TfmSiteManager::CreatePages()
@@ -444,7 +439,7 @@ QWidget* TfmSiteManager::CreateSitesPage()
         list = IconList(right, name);
         menu = CreateViewMenu(list);
         auto* view = new QPushButton(right);
-        view->setIcon(Picture("view-style"));
+        view->setIcon(SitePicture("view-style"));
         view->setFlat(true);
         view->setMenu(menu);
         head->addWidget(view);
@@ -936,7 +931,7 @@ void TfmSiteManager::ShowSite(bool reload)
     Notebook1->setVisible(true);
     Notebook1->setCurrentIndex(IsHttpUrl(FSite->Location) ? std::min<int>(FSite->MaxAccessLevel(), 2) : 3);
     for (int i = 0; i < FSite->Countries.Count(); ++i)
-        new QListWidgetItem(Picture("map"), CountryCaption(FSite->Countries[i]), lvMaps);
+        new QListWidgetItem(SitePicture("map"), CountryCaption(FSite->Countries[i]), lvMaps);
     if (lvMaps->count() > 0)
         lvMaps->setCurrentRow(0);
     UpdateActions();
@@ -970,7 +965,7 @@ void TfmSiteManager::lvMapsChange()
     }
     FGroupRows = GroupRows(*FSite, *country);
     for (const TGroupRow& row : FGroupRows)
-        new QListWidgetItem(Picture("group"), row.Caption, lvGroups);
+        new QListWidgetItem(SitePicture("group"), row.Caption, lvGroups);
     lvGroups->setCurrentRow(0);
 }
 
@@ -1002,7 +997,7 @@ void TfmSiteManager::ShowSiteItems()
                 SiteItemRows(*FSite, *country, FGroupRows[size_t(group)], FSortMark, CurrentProfile())) {
                 auto* item = new QTreeWidgetItem(lvItems,
                     QStringList { row.Caption, row.Map, row.Auth, row.LastUpdate, row.Target });
-                item->setIcon(0, Picture(row.Subscribed ? "subscribed" : "document"));
+                item->setIcon(0, SitePicture(row.Subscribed ? "subscribed" : "document"));
                 item->setData(0, RoleFileExt, row.FileExt);
                 item->setData(0, RoleFormatID, row.FormatID);
                 item->setData(0, RoleItem, row.Subscribed);
@@ -1018,8 +1013,8 @@ void TfmSiteManager::ShowSiteItems()
     }
     lvItems->headerItem()->setIcon(0,
         FSortMark == TSortMark::None         ? QIcon()
-            : FSortMark == TSortMark::ByName ? Picture("sort-by-name")
-                                             : Picture("subscribed"));
+            : FSortMark == TSortMark::ByName ? SitePicture("sort-by-name")
+                                             : SitePicture("subscribed"));
     lvItemsChange();
 }
 
@@ -1334,7 +1329,7 @@ void TfmSiteManager::FillAllItems()
         auto* item = new QTreeWidgetItem(
             lvSubscribed, QStringList { row.Caption, row.Site, row.Map, row.LastUpdate, row.Target });
         item->setText(0, QString(row.Caption).replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' ')));
-        item->setIcon(0, Picture("subscribed"));
+        item->setIcon(0, SitePicture("subscribed"));
         item->setData(0, RoleItem, QVariant::fromValue(quintptr(row.Item)));
     }
     UpdateActions();

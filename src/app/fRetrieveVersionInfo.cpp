@@ -73,7 +73,8 @@ void TfmRetrieveVersionInfo::SetState(TState state)
         break;
     case TState::Newer:
         // The download question was answered No: the check is over, its result stays readable.
-        Label1->setText(tr("A newer version of %1 is available: %2.").arg(ApplicationTitle(), VersionNumbersText(FOnline)));
+        Label1->setText(
+            tr("A newer version of %1 is available: %2.").arg(ApplicationTitle(), VersionNumbersText(FOnline)));
         break;
     case TState::UpToDate:
         Label1->setText(tr("You have the latest version of %1.").arg(ApplicationTitle()));

@@ -269,9 +269,8 @@ TCacheEntry CacheEntryOf(const QString& address)
 
 [[noreturn]] void ThrowTooLarge(const QString& address, uint64_t maxBytes)
 {
-    throw EUserError(TDownloadTexts::tr("The answer of %1 is larger than %2 bytes")
-                         .arg(StripUrlCredentials(address))
-                         .arg(maxBytes));
+    throw EUserError(
+        TDownloadTexts::tr("The answer of %1 is larger than %2 bytes").arg(StripUrlCredentials(address)).arg(maxBytes));
 }
 
 // A sink that collects the body in memory; maxBytes 0 is no limit, else a longer body stops the
@@ -291,7 +290,7 @@ std::function<bool(const char*, size_t)> MemorySink(std::string& body, bool& too
 // Through the cache, in memory: a 304 gives the cached copy; a new body replaces the cached copy
 // (and its validators) only once check took it. The bytes and the cache file's name.
 std::string DownloadToCacheChecked(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes,
-                                   const TDownloadCheck& check, QString& cacheName)
+    const TDownloadCheck& check, QString& cacheName)
 {
     const TCacheEntry entry = CacheEntryOf(address);
     cacheName = entry.FileName;
@@ -439,8 +438,8 @@ std::unique_ptr<TXmlDocument> LoadXmlDocument(const QString& location)
     return ParseXml(LoadXmlBytes(location));
 }
 
-std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool direct,
-                                                  const TDownloadProgressEvent& progress, const TDownloadCheck& check)
+std::unique_ptr<TXmlDocument> DownloadXmlDocument(
+    const QString& location, bool direct, const TDownloadProgressEvent& progress, const TDownloadCheck& check)
 {
     if (IsFilePath(location))
         return LoadXmlDocument(StripFilePrefix(location));

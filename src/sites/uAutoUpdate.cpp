@@ -254,7 +254,8 @@ QString BuildCommitUrl(const QString& addUrl, const QString& siteLocation, const
 }
 
 QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
-    const char* messageTemplate, const QString& userName, const QString& password, const TDownloadProgressEvent& progress)
+    const char* messageTemplate, const QString& userName, const QString& password,
+    const TDownloadProgressEvent& progress)
 {
     QString text = QCoreApplication::translate("uAutoUpdate", messageTemplate).arg(name, message);
     if (!siteError)

@@ -140,7 +140,8 @@ void TSite::LoadFromXml(std::string_view bytes)
     // Any other well-formed page (a log-in or error page served in its place) is no catalogue.
     const QString root = doc->DocumentElement().NodeName();
     if (root != QLatin1String("pois"))
-        throw EUserError(TSiteTexts::tr("Invalid site xml: the document element is \"%1\" instead of \"pois\"").arg(root));
+        throw EUserError(
+            TSiteTexts::tr("Invalid site xml: the document element is \"%1\" instead of \"pois\"").arg(root));
     Document = std::move(doc);
     CheckSiteXmlVersion(*Document);
 

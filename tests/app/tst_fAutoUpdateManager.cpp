@@ -727,7 +727,8 @@ private slots:
         } restore { oldLimits };
         const QString site = Server->Base() + QStringLiteral("/fault.xml");
         QFile::remove(LocationToLocalFile(site));
-        Server->Set("/fault.xml", TAnswer().WithBody(Xml(QStringLiteral("http://pois.example/info"), QStringLiteral("email"))));
+        Server->Set(
+            "/fault.xml", TAnswer().WithBody(Xml(QStringLiteral("http://pois.example/info"), QStringLiteral("email"))));
         prompt.Answers = { IDYES };
         auto form = Open({ site, LocalSite() }, 0);
         QTRY_COMPARE(form->lvMaps->count(), 2);
@@ -830,7 +831,8 @@ private slots:
         QCOMPARE(form->lvItems->isColumnHidden(4), view != 3);
         QCOMPARE(form->lvItems->iconSize(), view == 0 ? QSize(32, 32) : QSize(16, 16));
         // Every button of the site tool bar is in view, none behind an overflow arrow.
-        for (QAction* action : { form->acDeleteSite, form->acViewRawXml, form->acUpdateSite, form->acSiteAdd, form->acSites })
+        for (QAction* action :
+            { form->acDeleteSite, form->acViewRawXml, form->acUpdateSite, form->acSiteAdd, form->acSites })
             QVERIFY2(ButtonOf(form.get(), action), qPrintable(action->objectName()));
         form->close();
         QCOMPARE(GetSettings().SiteManagerLeftPanel, expected);

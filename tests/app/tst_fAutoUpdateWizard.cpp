@@ -360,7 +360,8 @@ private slots:
         TScriptedPrompt prompt;
         // A file where a folder of the path should be makes it impossible to create.
         SaveBytesToFile(Targets.path() + QStringLiteral("/file"), "x");
-        const QString folder = Targets.path() + (creatable ? QStringLiteral("/new/pois") : QStringLiteral("/file/pois"));
+        const QString folder
+            = Targets.path() + (creatable ? QStringLiteral("/new/pois") : QStringLiteral("/file/pois"));
         auto w = Open();
         ToGroups(*w, 1);
         Choose(w->coCountry, 1);
@@ -371,7 +372,8 @@ private slots:
         QCOMPARE(w->CurrentPage(), TWizardPage::Ready);
         prompt.Answers = { answer };
         QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("buNext")), Qt::LeftButton);
-        QCOMPARE(prompt.Boxes.front().Text, QStringLiteral("Folder %1 does not exist. Do you want to create it?").arg(folder));
+        QCOMPARE(prompt.Boxes.front().Text,
+            QStringLiteral("Folder %1 does not exist. Do you want to create it?").arg(folder));
         const bool finished = answer == IDYES && creatable;
         QCOMPARE(QFileInfo(folder).isDir(), finished);
         QCOMPARE(w->CurrentPage(), finished ? TWizardPage::Finish : TWizardPage::Target);

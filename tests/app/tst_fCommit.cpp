@@ -6,8 +6,8 @@
 
 #include "app/dMain.h"
 #include "app/fCommit.h"
-#include "app/fProgress.h"
 #include "app/fMDIChild.h"
+#include "app/fProgress.h"
 #include "app/uEntriesModel.h"
 #include "core/uLocations.h"
 #include "sites/uSite.h"
@@ -16,11 +16,11 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QElapsedTimer>
 #include <QtTest>
 
 #include <arpa/inet.h>
@@ -68,8 +68,7 @@ private:
     void Serve()
     {
         pollfd listening { FListen, POLLIN, 0 };
-        while (!FStop && poll(&listening, 1, 20) <= 0) {
-        }
+        while (!FStop && poll(&listening, 1, 20) <= 0) { }
         if (FStop)
             return;
         const int client = accept(FListen, nullptr, nullptr);

@@ -235,10 +235,11 @@ private:
             return;
         case Huge: {
             constexpr size_t total = 100 * 1000 * 1000;
-            res.set_content_provider(total, "application/xml", [](size_t offset, size_t length, httplib::DataSink& sink) {
-                static const std::string chunk(64 * 1024, 'x');
-                return sink.write(chunk.data(), std::min({ chunk.size(), length, total - offset }));
-            });
+            res.set_content_provider(
+                total, "application/xml", [](size_t offset, size_t length, httplib::DataSink& sink) {
+                    static const std::string chunk(64 * 1024, 'x');
+                    return sink.write(chunk.data(), std::min({ chunk.size(), length, total - offset }));
+                });
             return;
         }
         case Trickle:
@@ -279,7 +280,10 @@ struct TFaultCase {
     const char* Message;
 };
 
-std::ostream& operator<<(std::ostream& out, const TFaultCase& c) { return out << c.Name; }
+std::ostream& operator<<(std::ostream& out, const TFaultCase& c)
+{
+    return out << c.Name;
+}
 
 class HttpCatalogueRefusal : public ::testing::TestWithParam<std::tuple<TFaultCase, bool>> {
 protected:
@@ -336,10 +340,9 @@ TEST_P(HttpCatalogueRefusal, KeepsTheCachedCatalogue)
 
 INSTANTIATE_TEST_SUITE_P(Faults, HttpCatalogueRefusal,
     ::testing::Combine(
-        ::testing::Values(
-            TFaultCase { "page", TFaultServer::Body,
-                "<?xml version=\"1.0\"?><html><body><form action=\"/login\"/></body></html>", false,
-                "Invalid site xml: the document element is \"html\" instead of \"pois\"" },
+        ::testing::Values(TFaultCase { "page", TFaultServer::Body,
+                              "<?xml version=\"1.0\"?><html><body><form action=\"/login\"/></body></html>", false,
+                              "Invalid site xml: the document element is \"html\" instead of \"pois\"" },
             TFaultCase { "htmlPage", TFaultServer::Body, "<!DOCTYPE html><html><body>Sign in<br></body></html>", false,
                 "Invalid xml" },
             TFaultCase { "missingNode", TFaultServer::Body,
