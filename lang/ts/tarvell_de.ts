@@ -613,6 +613,14 @@
         <source>&lt; Back</source>
         <translation>&lt; Zurück</translation>
     </message>
+    <message>
+        <source>Folder %1 does not exist. Do you want to create it?</source>
+        <translation>Der Ordner %1 existiert nicht. Möchten Sie ihn anlegen?</translation>
+    </message>
+    <message>
+        <source>Cannot create folder %1</source>
+        <translation>Der Ordner %1 kann nicht angelegt werden</translation>
+    </message>
 </context>
 <context>
     <name>TfmBatchConvert</name>
@@ -933,6 +941,10 @@ Beachten Sie, dass die waagerechte Achse der Karte parallel zum Äquator verlauf
     <message>
         <source>You poi was committed succesfully to %1...</source>
         <translation>Ihr POI wurde erfolgreich an %1 übermittelt...</translation>
+    </message>
+    <message>
+        <source>Downloading...</source>
+        <translation>Herunterladen...</translation>
     </message>
 </context>
 <context>
@@ -1439,6 +1451,10 @@ Breite/Länge: %2/%3</translation>
     <message>
         <source>There is a new version of %1 available for download. Do you wish to goto the download page on %2?</source>
         <translation>Eine neue Version von %1 steht zum Herunterladen bereit. Möchten Sie die Download-Seite auf %2 öffnen?</translation>
+    </message>
+    <message>
+        <source>A newer version of %1 is available: %2.</source>
+        <translation>Eine neuere Version von %1 ist verfügbar: %2.</translation>
     </message>
 </context>
 <context>
@@ -2508,6 +2524,13 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </message>
 </context>
 <context>
+    <name>uCommit</name>
+    <message>
+        <source>Download cancelled by user</source>
+        <translation>Download vom Benutzer abgebrochen</translation>
+    </message>
+</context>
+<context>
     <name>uConvertBase</name>
     <message>
         <source>Invalid option index</source>
@@ -2931,6 +2954,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>Poi item not found in site xml</source>
         <translation>POI-Element im XML der Site nicht gefunden</translation>
+    </message>
+    <message>
+        <source>Invalid site xml: the document element is &quot;%1&quot; instead of &quot;pois&quot;</source>
+        <translation>Ungültige Site-XML: Das Dokumentelement ist &quot;%1&quot; statt &quot;pois&quot;</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include "app/fMobileFolder.h"
 #include "app/fStatus.h"
 #include "app/uDialogs.h"
+#include "app/uSitePictures.h"
 #include "app/uSiteXmlUpdater.h"
 #include "core/uCodePage.h"
 #include "core/uDownload.h"
@@ -22,14 +23,15 @@
 #include "ui/uTransTool.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -56,10 +58,10 @@ constexpr int RoleFileExt = Qt::UserRole;
 constexpr int RoleFormatID = Qt::UserRole + 1;
 constexpr int RoleItem = Qt::UserRole + 2;
 
-// The site manager's own pictures.
-QIcon Picture(const char* name)
+// Web sites and local catalogue files look different in the site list.
+QIcon SiteRowPicture(const QString& location)
 {
-    return QIcon::fromTheme(QLatin1String(name));
+    return SitePicture(IsHttpUrl(location) ? "web-site" : "local-site");
 }
 
 // A label that acts as a link: underlined while the mouse is over it, clicked like a button.
@@ -205,6 +207,7 @@ TfmSiteManager::TfmSiteManager(QWidget* owner, TdmMain& data, TSiteManagerHost* 
     TSettings& settings = GetSettings();
     SetViewStyle(lvGroups, settings.SiteManagerGroupsView);
     SetViewStyle(lvMaps, settings.SiteManagerMapsView);
+    SetItemsViewStyle(settings.SiteManagerItemsView);
     FillProfiles();
     Notebook2->setCurrentIndex(PageSites);
     UpdateActions();
@@ -256,23 +259,23 @@ void TfmSiteManager::CreateActions()
     make(acToPocketTarvell, "acToPocketTarvell", {}, handler(&TfmSiteManager::acToPocketTarvellExecute));
     make(acProfilesAdd, "acProfilesAdd", {}, handler(&TfmSiteManager::acProfilesAddExecute));
     make(acProfilesDel, "acProfilesDel", {}, handler(&TfmSiteManager::acProfilesDelExecute));
-    acUpdateSite->setIcon(Picture("view-refresh"));
-    acDeleteSite->setIcon(Picture("edit-delete"));
-    acSiteAdd->setIcon(Picture("list-add"));
-    acViewRawXml->setIcon(Picture("text-x-generic"));
-    acSites->setIcon(Picture("emblem-web"));
-    actWebsite->setIcon(Picture("web-browser"));
-    acPassword->setIcon(Picture("dialog-password"));
-    acStartWizard->setIcon(Picture("system-software-install"));
-    acAutoUpdate->setIcon(Picture("view-refresh"));
-    acUpdateSelected->setIcon(Picture("view-refresh"));
-    acSubscribeLocal->setIcon(Picture("computer"));
-    acSubscribePDA->setIcon(Picture("pda"));
-    acUnsubscribe->setIcon(Picture("list-remove"));
-    acSubUpdate->setIcon(Picture("view-refresh"));
-    acSubUnsub->setIcon(Picture("list-remove"));
-    acProfilesAdd->setIcon(Picture("list-add"));
-    acProfilesDel->setIcon(Picture("list-remove"));
+    acUpdateSite->setIcon(SitePicture("refresh"));
+    acDeleteSite->setIcon(SitePicture("delete"));
+    acSiteAdd->setIcon(SitePicture("add"));
+    acViewRawXml->setIcon(SitePicture("document"));
+    acSites->setIcon(SitePicture("web-site"));
+    actWebsite->setIcon(SitePicture("web-page"));
+    acPassword->setIcon(SitePicture("password"));
+    acStartWizard->setIcon(SitePicture("wizard"));
+    acAutoUpdate->setIcon(SitePicture("refresh"));
+    acUpdateSelected->setIcon(SitePicture("refresh"));
+    acSubscribeLocal->setIcon(SitePicture("computer"));
+    acSubscribePDA->setIcon(SitePicture("device"));
+    acUnsubscribe->setIcon(SitePicture("remove"));
+    acSubUpdate->setIcon(SitePicture("refresh"));
+    acSubUnsub->setIcon(SitePicture("remove"));
+    acProfilesAdd->setIcon(SitePicture("add"));
+    acProfilesDel->setIcon(SitePicture("remove"));
 }
 
 void TfmSiteManager::CreatePages()
@@ -436,7 +439,7 @@ QWidget* TfmSiteManager::CreateSitesPage()
         list = IconList(right, name);
         menu = CreateViewMenu(list);
         auto* view = new QPushButton(right);
-        view->setIcon(Picture("view-list-details"));
+        view->setIcon(SitePicture("view-style"));
         view->setFlat(true);
         view->setMenu(menu);
         head->addWidget(view);
@@ -497,7 +500,13 @@ QWidget* TfmSiteManager::CreateSitesPage()
     // A site is chosen by selecting it: the row the list makes current on its own (when it gets
     // the focus) asks nothing.
     connect(lvSites, &QListWidget::itemSelectionChanged, this, [this] { Run([this] { lvSitesChange(); }); });
-    connect(lvSites, &QListWidget::itemClicked, this, [this] { Run([this] { ShowSite(false); }); });
+    // A click that chose the site has shown it already (and said so once when it did not load).
+    FSitesViewport = lvSites->viewport();
+    FSitesViewport->installEventFilter(this);
+    connect(lvSites, &QListWidget::itemClicked, this, [this] {
+        if (SelectedSite() == FSiteBeforePress)
+            Run([this] { ShowSite(false); });
+    });
     connect(lvSites, &QListWidget::itemDoubleClicked, acUpdateSite, &QAction::trigger);
     connect(lvMaps, &QListWidget::currentRowChanged, this, [this] { Run([this] { lvMapsChange(); }); });
     connect(lvGroups, &QListWidget::currentRowChanged, this, [this] { Run([this] { lvGroupsChange(); }); });
@@ -573,7 +582,7 @@ QWidget* TfmSiteManager::CreateSettingsPage()
         [](bool on) { GetSettings().AutoUpdateApplicationEnabled = on; });
     edAutoUpdateApplication = new QLineEdit(page);
     edAutoUpdateApplication->setObjectName(QStringLiteral("edAutoUpdateApplication"));
-    FApplicationBrowse = BrowseButton(page);
+    FApplicationBrowse = SiteBrowseButton(page);
     grid->addWidget(edAutoUpdateApplication, row, 0, 1, 2);
     grid->addWidget(FApplicationBrowse, row++, 2);
     connect(edAutoUpdateApplication, &QLineEdit::textEdited, this,
@@ -625,7 +634,7 @@ QWidget* TfmSiteManager::CreateSettingsPage()
     FTexts.push_back({ altLabel, QT_TR_NOOP("Alternate directory:") });
     edAlternateDir = new QLineEdit(page);
     edAlternateDir->setObjectName(QStringLiteral("edAlternateDir"));
-    FAlternateBrowse = BrowseButton(page);
+    FAlternateBrowse = SiteBrowseButton(page);
     grid->addWidget(altLabel, row, 0);
     grid->addWidget(edAlternateDir, row, 1);
     grid->addWidget(FAlternateBrowse, row++, 2);
@@ -752,11 +761,18 @@ void TfmSiteManager::PlaceWindow()
             h = std::min(settings.SiteManagerHeight, work.bottom() + 1 - y());
         resize(std::max(w, minimumWidth()), std::max(h, minimumHeight()));
     }
-    if (settings.SiteManagerLeftPanel != -1) {
-        const int client = Splitter->width() > 0 ? Splitter->width() : width();
-        const int left = std::min(settings.SiteManagerLeftPanel, int(std::lround(client * 0.75)));
-        Splitter->setSizes({ left, std::max(1, client - left) });
-    }
+}
+
+void TfmSiteManager::ApplyLeftPanel()
+{
+    const int stored = GetSettings().SiteManagerLeftPanel;
+    if (stored == -1)
+        return;
+    // Clamped against the laid-out window: before the first show the splitter has no width yet.
+    layout()->activate();
+    const int left = std::min(stored, int(std::lround(width() * 0.75)));
+    const int total = Splitter->width() - Splitter->handleWidth();
+    Splitter->setSizes({ left, std::max(1, total - left) });
 }
 
 int TfmSiteManager::Page() const
@@ -775,6 +791,8 @@ void TfmSiteManager::SetPage(int page)
 void TfmSiteManager::showEvent(QShowEvent* event)
 {
     TTarvellModalForm::showEvent(event);
+    if (!std::exchange(FLeftPanelApplied, true))
+        ApplyLeftPanel();
     if (!FSitesShown)
         Run([this] { Notebook2Change(); });
 }
@@ -817,7 +835,7 @@ void TfmSiteManager::FillSiteList()
             const QSignalBlocker block(lvSites);
             lvSites->clear();
             for (const QString& site : settings.GetVisibleSites())
-                new QListWidgetItem(Picture(IsHttpUrl(site) ? "emblem-web" : "text-xml"), site, lvSites);
+                new QListWidgetItem(SiteRowPicture(site), site, lvSites);
             lvSites->clearSelection();
         }
         FLastSite = -2;
@@ -878,12 +896,11 @@ void TfmSiteManager::lvSitesChange()
 void TfmSiteManager::ShowSite(bool reload)
 {
     const QString location = SelectedSite();
-    FSite = location.isEmpty() ? nullptr : &GetSite(location);
-    if (FSite && reload)
-        FSite->LoadFromCache();
-    const bool hasCountries = FSite && FSite->Countries.Count() > 0;
+    // Until the catalogue has loaded no site is shown: a failure leaves the lists empty, never
+    // the previous site's under the new title.
+    FSite = nullptr;
     for (QWidget* list : std::initializer_list<QWidget*> { lvMaps, lvGroups, lvItems, meNote })
-        list->setEnabled(hasCountries);
+        list->setEnabled(false);
     {
         const QSignalBlocker maps(lvMaps);
         const QSignalBlocker groups(lvGroups);
@@ -896,17 +913,25 @@ void TfmSiteManager::ShowSite(bool reload)
     FLastGroup = -1;
     meNote->clear();
     paNote->setVisible(false);
-    if (!FSite) {
+    Notebook1->setVisible(false);
+    if (location.isEmpty()) {
         laSite->setText(tr("No site selected"));
-        Notebook1->setVisible(false);
         UpdateActions();
         return;
     }
-    laSite->setText(StripUrlCredentials(FSite->Location));
+    laSite->setText(StripUrlCredentials(location));
+    UpdateActions();
+    TSite* site = &GetSite(location);
+    if (reload)
+        site->LoadFromCache();
+    FSite = site;
+    const bool hasCountries = FSite->Countries.Count() > 0;
+    for (QWidget* list : std::initializer_list<QWidget*> { lvMaps, lvGroups, lvItems, meNote })
+        list->setEnabled(hasCountries);
     Notebook1->setVisible(true);
     Notebook1->setCurrentIndex(IsHttpUrl(FSite->Location) ? std::min<int>(FSite->MaxAccessLevel(), 2) : 3);
     for (int i = 0; i < FSite->Countries.Count(); ++i)
-        new QListWidgetItem(Picture("applications-internet"), CountryCaption(FSite->Countries[i]), lvMaps);
+        new QListWidgetItem(SitePicture("map"), CountryCaption(FSite->Countries[i]), lvMaps);
     if (lvMaps->count() > 0)
         lvMaps->setCurrentRow(0);
     UpdateActions();
@@ -940,7 +965,7 @@ void TfmSiteManager::lvMapsChange()
     }
     FGroupRows = GroupRows(*FSite, *country);
     for (const TGroupRow& row : FGroupRows)
-        new QListWidgetItem(Picture("folder"), row.Caption, lvGroups);
+        new QListWidgetItem(SitePicture("group"), row.Caption, lvGroups);
     lvGroups->setCurrentRow(0);
 }
 
@@ -972,7 +997,7 @@ void TfmSiteManager::ShowSiteItems()
                 SiteItemRows(*FSite, *country, FGroupRows[size_t(group)], FSortMark, CurrentProfile())) {
                 auto* item = new QTreeWidgetItem(lvItems,
                     QStringList { row.Caption, row.Map, row.Auth, row.LastUpdate, row.Target });
-                item->setIcon(0, Picture(row.Subscribed ? "emblem-default" : "text-x-generic"));
+                item->setIcon(0, SitePicture(row.Subscribed ? "subscribed" : "document"));
                 item->setData(0, RoleFileExt, row.FileExt);
                 item->setData(0, RoleFormatID, row.FormatID);
                 item->setData(0, RoleItem, row.Subscribed);
@@ -988,8 +1013,8 @@ void TfmSiteManager::ShowSiteItems()
     }
     lvItems->headerItem()->setIcon(0,
         FSortMark == TSortMark::None         ? QIcon()
-            : FSortMark == TSortMark::ByName ? Picture("view-sort-ascending")
-                                             : Picture("emblem-default"));
+            : FSortMark == TSortMark::ByName ? SitePicture("sort-by-name")
+                                             : SitePicture("subscribed"));
     lvItemsChange();
 }
 
@@ -1037,7 +1062,17 @@ void TfmSiteManager::acUpdateSiteExecute()
         return;
     TSiteXmlUpdater updater(this);
     updater.Force = true;
-    updater.Update(site);
+    try {
+        updater.Update(site);
+    } catch (const ETarvellError&) {
+        // The site chosen is shown as its cached copy has it (the refused answer changed nothing);
+        // the download's error is the one the user sees.
+        try {
+            ShowSite(false);
+        } catch (const ETarvellError&) {
+        }
+        throw;
+    }
     ShowSite(true);
 }
 
@@ -1078,7 +1113,7 @@ void TfmSiteManager::acSiteAddExecute()
     if (settings.Sites.contains(location, Qt::CaseInsensitive) || FindListItem(*lvSites->model(), location) >= 0)
         throw EUserError(tr("This url already exists in the site list"));
     settings.Sites.append(location);
-    auto* row = new QListWidgetItem(Picture(IsHttpUrl(location) ? "emblem-web" : "text-xml"), location, lvSites);
+    auto* row = new QListWidgetItem(SiteRowPicture(location), location, lvSites);
     lvSites->setCurrentItem(row, QItemSelectionModel::ClearAndSelect);
     laNrSites->setText(QChar(' ') + QString::number(lvSites->count()));
 }
@@ -1294,7 +1329,7 @@ void TfmSiteManager::FillAllItems()
         auto* item = new QTreeWidgetItem(
             lvSubscribed, QStringList { row.Caption, row.Site, row.Map, row.LastUpdate, row.Target });
         item->setText(0, QString(row.Caption).replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' ')));
-        item->setIcon(0, Picture("emblem-default"));
+        item->setIcon(0, SitePicture("subscribed"));
         item->setData(0, RoleItem, QVariant::fromValue(quintptr(row.Item)));
     }
     UpdateActions();
@@ -1314,13 +1349,15 @@ bool TfmSiteManager::PickLocalFile(const QString& initialDir, QString& fileName,
 {
     TOpenFileRequest request;
     request.Title = tr("Specify local target...");
-    request.InitialDir = initialDir;
     request.NameFilters = GetExportNameFilters();
     for (int i = 0; i < TConvertToBase::FormatCount(); ++i)
         request.FilterSuffixes << StripDot(TConvertToBase::Extension(i));
     request.FilterIndex = exporter + 1;
     request.DefaultSuffix = StripDot(TConvertToBase::Extension(exporter));
-    request.Files = QStringList { QFileInfo(fileName).isAbsolute() ? fileName : initialDir + QChar('/') + fileName };
+    // Without a folder to start in, the dialog starts in the user's home folder, not in "/".
+    const QString folder = initialDir.isEmpty() ? QDir::homePath() : initialDir;
+    request.InitialDir = folder;
+    request.Files = QStringList { QFileInfo(fileName).isAbsolute() ? fileName : folder + QChar('/') + fileName };
     if (!AskExportFileName(this, request))
         return false;
     fileName = request.Files.first();
@@ -1600,7 +1637,7 @@ void TfmSiteManager::UpdateActions()
     acDeleteSite->setEnabled(!site.isEmpty());
     acDeleteSite->setText(!site.isEmpty() && BuiltInSites().contains(site, Qt::CaseInsensitive) ? tr("Hide") : tr("Del"));
     acViewRawXml->setEnabled(!site.isEmpty());
-    actWebsite->setEnabled(FSite && !FSite->InfoUrl.trimmed().isEmpty());
+    actWebsite->setEnabled(FSite && IsWebPageAddress(FSite->InfoUrl));
     acPassword->setEnabled(FSite && FSite->MaxAccessLevel() > 0);
     acSitesSelectAll->setEnabled(Page() == PageSites || Page() == PageAllItems);
     const QList<QTreeWidgetItem*> items = lvItems->selectedItems();
@@ -1662,6 +1699,17 @@ void TfmSiteManager::SetViewStyle(QListWidget* list, int style)
     list->setResizeMode(QListView::Adjust);
 }
 
+void TfmSiteManager::SetItemsViewStyle(int style)
+{
+    // A report list shows icons and list as the captions alone; details adds the columns.
+    FItemsView = style == 0 || style == 2 ? style : 3;
+    const bool details = FItemsView == 3;
+    lvItems->setHeaderHidden(!details);
+    for (int column = 1; column < lvItems->columnCount(); ++column)
+        lvItems->setColumnHidden(column, !details);
+    lvItems->setIconSize(FItemsView == 0 ? QSize(32, 32) : QSize(16, 16));
+}
+
 int TfmSiteManager::ViewStyle(const QListWidget* list) const
 {
     if (list->viewMode() == QListView::IconMode)
@@ -1671,6 +1719,8 @@ int TfmSiteManager::ViewStyle(const QListWidget* list) const
 
 bool TfmSiteManager::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == FSitesViewport && event->type() == QEvent::MouseButtonPress)
+        FSiteBeforePress = SelectedSite();
     if (event->type() != QEvent::KeyPress)
         return TTarvellModalForm::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
@@ -1710,6 +1760,7 @@ void TfmSiteManager::StoreOnClose()
     settings.SiteManagerLeftPanel = Splitter->sizes().value(0, -1);
     settings.SiteManagerGroupsView = ViewStyle(lvGroups);
     settings.SiteManagerMapsView = ViewStyle(lvMaps);
+    settings.SiteManagerItemsView = FItemsView;
     // The list shows the visible sites only: the hidden ones stay in the list of sites.
     QStringList sites;
     for (int i = 0; i < lvSites->count(); ++i)

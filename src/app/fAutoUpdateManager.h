@@ -192,6 +192,8 @@ private:
     QWidget* CreateSettingsPage();
     QWidget* CreateProfilesPage();
     void PlaceWindow();
+    // The stored width of the left panel, at most three quarters of the laid-out window.
+    void ApplyLeftPanel();
     void Run(const std::function<void()>& body);
 
     void Notebook2Change();
@@ -241,6 +243,9 @@ private:
     const TCountry* SelectedCountry() const;
     void SetViewStyle(QListWidget* list, int style);
     int ViewStyle(const QListWidget* list) const;
+    // The site items list: 0 icons, 2 list, 3 details (anything else).
+    void SetItemsViewStyle(int style);
+    int ItemsViewStyle() const { return FItemsView; }
     QMenu* CreateViewMenu(QListWidget* list);
 
     // TSubscriptionHost
@@ -260,6 +265,12 @@ private:
     bool FStartWizard = false;
     bool FClosing = false;
     bool FStored = false;
+    bool FLeftPanelApplied = false;
+    // The site selected when the mouse went down on the site list: a click that changed it has
+    // shown the new one already.
+    QString FSiteBeforePress;
+    QWidget* FSitesViewport = nullptr;
+    int FItemsView = 3;
     int FLastSite = -1;
     int FLastMap = -1;
     int FLastGroup = -1;

@@ -7,6 +7,7 @@
 #include "app/fMobileFolder.h"
 #include "app/fStatus.h"
 #include "app/uDialogs.h"
+#include "app/uSitePictures.h"
 #include "app/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
@@ -18,6 +19,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -158,7 +160,7 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
         auto* row = new QHBoxLayout;
         edit = new QLineEdit(parent);
         edit->setObjectName(QLatin1String(name));
-        auto* button = BrowseButton(parent);
+        auto* button = SiteBrowseButton(parent);
         connect(button, &QPushButton::clicked, this, [this, browse] { Run([this, browse] { (this->*browse)(); }); });
         connect(edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
         row->addWidget(edit, 1);
@@ -189,7 +191,7 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     edRemotePath = new QLineEdit(device);
     edRemotePath->setObjectName(QStringLiteral("edRemotePath"));
     edRemotePath->setReadOnly(true);
-    SpeedButton1 = BrowseButton(device);
+    SpeedButton1 = SiteBrowseButton(device);
     SpeedButton1->setObjectName(QStringLiteral("SpeedButton1"));
     remote->addWidget(edRemotePath, 1);
     remote->addWidget(SpeedButton1);
@@ -364,6 +366,11 @@ void TfmAutoUpdateWizard::buNextClick()
     if (page == TWizardPage::Finish)
         return;
     if (page == TWizardPage::Ready) {
+        if (!TargetFolderReady()) {
+            Notebook1->setCurrentIndex(int(TWizardPage::Target));
+            UpdateButtons();
+            return;
+        }
         // Refused items keep the wizard on this page, with nothing stored.
         CreateItems();
         Notebook1->setCurrentIndex(int(TWizardPage::Finish));
@@ -404,14 +411,14 @@ void TfmAutoUpdateWizard::Arrive(TWizardPage page)
         lvSites->clear();
         // Hidden sites too: the wizard offers every site of the list.
         for (const QString& site : GetSettings().Sites)
-            new QListWidgetItem(QIcon::fromTheme(QStringLiteral("emblem-web")), site, lvSites);
+            new QListWidgetItem(SitePicture("web-site"), site, lvSites);
         break;
     }
     case TWizardPage::Authentication:
         if (FSite) {
             edUsername->setText(ReadSiteConfig(FSite->Location, QStringLiteral("Username")));
             edPassword->setText(ReadSitePassword(FSite->Location));
-            buWebsite->setEnabled(!FSite->InfoUrl.trimmed().isEmpty());
+            buWebsite->setEnabled(IsWebPageAddress(FSite->InfoUrl));
         }
         break;
     case TWizardPage::Groups:
@@ -459,8 +466,9 @@ bool TfmAutoUpdateWizard::LoadSite()
     const QString file = LocationToLocalFile(site);
     if (!QFileInfo(file).isFile())
         throw EUserError(tr("Cannot find the site xml index file"));
+    // Read again even when loaded before; a copy that does not load leaves the site as it was.
     TSite& loaded = GetSite(site);
-    loaded.LoadFromXml(LoadBytesFromFile(file));
+    loaded.LoadFromCache();
     FSite = &loaded;
     coCountry->clear();
     coGroup->clear();
@@ -537,7 +545,7 @@ void TfmAutoUpdateWizard::rgTargetClick(int item)
         coMaps->clear();
         coMaps->addItem(tr("[Other]"));
         for (const QString& name : names)
-            coMaps->addItem(QIcon::fromTheme(QStringLiteral("applications-internet")), name);
+            coMaps->addItem(SitePicture("map"), name);
         coMaps->setCurrentIndex(0);
         if (edRemotePath->text().isEmpty())
             SetRemotePath(GetSettings().PrevRemoteDir);
@@ -614,6 +622,23 @@ void TfmAutoUpdateWizard::LocalFolderBrowse()
 void TfmAutoUpdateWizard::TomTomGoDirBrowse()
 {
     BrowseLocalFolder(this, edTomTomGoDir);
+}
+
+bool TfmAutoUpdateWizard::TargetFolderReady()
+{
+    const int item = rgTarget->checkedId();
+    if (item != 0 && item != 2)
+        return true;
+    const QString folder = AbsoluteLocation((item == 0 ? edLocalFolder : edTomTomGoDir)->text().trimmed());
+    if (QFileInfo(folder).isDir())
+        return true;
+    if (::AskYesNo(this, tr("Folder %1 does not exist. Do you want to create it?").arg(folder)) != IDYES)
+        return false;
+    if (!QDir().mkpath(folder) || !QFileInfo(folder).isDir()) {
+        ShowWarning(this, tr("Cannot create folder %1").arg(folder));
+        return false;
+    }
+    return true;
 }
 
 void TfmAutoUpdateWizard::CreateItems()

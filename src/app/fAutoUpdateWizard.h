@@ -93,6 +93,9 @@ private:
     // Leaving the Sites page; false keeps it (the question answered No).
     bool LoadSite();
     void StoreCredentials();
+    // Finish with a local folder target: a missing folder is created when the user agrees; false
+    // keeps the wizard from finishing.
+    bool TargetFolderReady();
     void CreateItems();
     void SetRemotePath(const QString& path);
     void OpenManager();

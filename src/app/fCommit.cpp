@@ -1,7 +1,9 @@
 // The dialog that sends one POI to a site.
 #include "app/fCommit.h"
 
+#include "app/fProgress.h"
 #include "app/uDialogs.h"
+#include "app/uSiteXmlUpdater.h"
 #include "core/uDownload.h"
 #include "core/uSettings.h"
 #include "sites/uCommit.h"
@@ -237,8 +239,16 @@ void TfmCommit::acOkExecute()
     } enable { this };
     Description = edDescription->text();
     {
-        const THourglass hourglass;
-        CommitPoi(*site, coPoiFile->currentText(), Longitude, Latitude, Description);
+        // The request runs under a progress dialog whose Cancel stops it: a site that does not
+        // answer must not freeze the program.
+        TfmProgress progress(this);
+        progress.SetText(tr("Downloading..."));
+        progress.AutoClose = true;
+        const QString poiFile = coPoiFile->currentText();
+        progress.OnExecute = [this, site, &poiFile](TfmProgress& p) {
+            CommitPoi(*site, poiFile, Longitude, Latitude, Description, DownloadProgressOf(p));
+        };
+        progress.ShowModal();
     }
     ShowInfo(this, tr("You poi was committed succesfully to %1...").arg(StripUrlCredentials(site->Location)));
     accept();

@@ -62,16 +62,19 @@ void TfmRetrieveVersionInfo::SetState(TState state)
 {
     FState = state;
     QFont font = Label1->font();
-    font.setBold(state == TState::UpToDate || state == TState::Failed);
+    font.setBold(state != TState::Retrieving);
     Label1->setFont(font);
     QPalette palette = Label1->palette();
     palette.setColor(QPalette::WindowText, state == TState::Failed ? QColor(Qt::red) : QApplication::palette().color(QPalette::WindowText));
     Label1->setPalette(palette);
     switch (state) {
     case TState::Retrieving:
-    case TState::Newer:
-        // Newer: the question was answered No; the label stays as it was.
         Label1->setText(tr("Retrieving version information..."));
+        break;
+    case TState::Newer:
+        // The download question was answered No: the check is over, its result stays readable.
+        Label1->setText(
+            tr("A newer version of %1 is available: %2.").arg(ApplicationTitle(), VersionNumbersText(FOnline)));
         break;
     case TState::UpToDate:
         Label1->setText(tr("You have the latest version of %1.").arg(ApplicationTitle()));
@@ -133,14 +136,16 @@ void TfmRetrieveVersionInfo::ParseVersionXml(const QString& text)
         SetState(TState::UpToDate);
         return;
     }
-    SetState(TState::Newer);
+    FOnline = online;
     if (AskYesNo(this, tr("There is a new version of %1 available for download. Do you wish to goto the download page "
                           "on %2?")
                            .arg(ApplicationTitle(), WebSite))
         == IDYES) {
         OpenUrl(QUrl(WebSite + QStringLiteral("/download.htm")));
         accept();
+        return;
     }
+    SetState(TState::Newer);
 }
 
 void TfmRetrieveVersionInfo::ShowCheckError(const QString& message)

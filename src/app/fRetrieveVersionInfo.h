@@ -43,4 +43,6 @@ private:
     enum class TState { Retrieving, UpToDate, Failed, Newer };
     void SetState(TState state);
     TState FState = TState::Retrieving;
+    // The version the web site offers, once known.
+    TFileVersionNumbers FOnline;
 };

@@ -5,9 +5,17 @@
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uXmlDocument.h"
+#include "sites/uSite.h"
 #include "sites/uUpdateRun.h"
 
 #include <QApplication>
+
+TDownloadProgressEvent DownloadProgressOf(TfmProgress& progress)
+{
+    return [&progress](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& cancel) {
+        progress.DownloadProgress(qint64(p), qint64(m), cancel);
+    };
+}
 
 TSiteXmlUpdater::TSiteXmlUpdater(QObject* owner)
     : QObject(owner)
@@ -51,10 +59,7 @@ void TSiteXmlUpdater::DownloadStep(TfmProgress& progress)
 {
     try {
         // Only the local copy matters; the parsed document is dropped.
-        DownloadXmlDocument(
-            Url, Force, [&progress](uint64_t p, uint64_t m, TUrlDownloadStatus, const QString&, bool& cancel) {
-                progress.DownloadProgress(qint64(p), qint64(m), cancel);
-            });
+        DownloadSiteCatalogue(Url, Force, DownloadProgressOf(progress));
     } catch (const ETarvellError& e) {
         ErrorText = e.Message();
     }

@@ -1,10 +1,16 @@
 // Refreshes the local copy of one site's catalogue under a progress dialog.
 #pragma once
 
+#include "core/uDownload.h"
+
 #include <QObject>
 #include <QString>
 
 class TfmProgress;
+
+// The download progress handler of a progress dialog: its bar follows the transfer and its Cancel
+// cancels it.
+TDownloadProgressEvent DownloadProgressOf(TfmProgress& progress);
 
 class TSiteXmlUpdater : public QObject {
     Q_OBJECT

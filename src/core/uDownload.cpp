@@ -242,44 +242,104 @@ void DownloadToFile(const QString& address, const QString& fileName, const TDown
     DownloadReplacing(address, fileName, progress);
 }
 
-QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress)
+namespace {
+
+// A cached copy of an address: its file, its validators' file, and the request headers that
+// revalidate it (none while there is no copy).
+struct TCacheEntry {
+    QString FileName;
+    QString MetaName;
+    std::vector<std::string> Headers;
+};
+
+TCacheEntry CacheEntryOf(const QString& address)
 {
     const QByteArray key = QCryptographicHash::hash(EncodeUrlSpaces(address).toUtf8(), QCryptographicHash::Sha1).toHex();
     const QString base = CacheDir() + QString::fromLatin1(key);
-    const QString cacheName = base + CacheExtension(address);
-    const QString metaName = base + QStringLiteral(".meta");
-
-    std::vector<std::string> headers;
-    if (QFileInfo(cacheName).isFile()) {
-        const TValidators v = ReadValidators(metaName);
+    TCacheEntry entry { base + CacheExtension(address), base + QStringLiteral(".meta"), {} };
+    if (QFileInfo(entry.FileName).isFile()) {
+        const TValidators v = ReadValidators(entry.MetaName);
         if (!v.ETag.empty())
-            headers.push_back("If-None-Match: " + v.ETag);
+            entry.Headers.push_back("If-None-Match: " + v.ETag);
         if (!v.LastModified.empty())
-            headers.push_back("If-Modified-Since: " + v.LastModified);
+            entry.Headers.push_back("If-Modified-Since: " + v.LastModified);
     }
-
-    TAtomicFile file(cacheName);
-    TTransfer t;
-    const bool done = PerformToFile(address, file, headers, progress, t);
-    // A 304 leaves the cached copy untouched.
-    const bool notModified = done && t.Status == 304 && !headers.empty();
-    if (!notModified) {
-        if (!done || !IsSuccess(t.Status) || !file.Commit())
-            ThrowUnableToDownload(address);
-        WriteValidators(metaName, t);
-    }
-    Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
-    return cacheName;
+    return entry;
 }
-
-namespace {
 
 [[noreturn]] void ThrowTooLarge(const QString& address, uint64_t maxBytes)
 {
-    throw EUserError(TDownloadTexts::tr("The answer of %1 is larger than %2 bytes")
-                         .arg(StripUrlCredentials(address))
-                         .arg(maxBytes));
+    throw EUserError(
+        TDownloadTexts::tr("The answer of %1 is larger than %2 bytes").arg(StripUrlCredentials(address)).arg(maxBytes));
 }
+
+// A sink that collects the body in memory; maxBytes 0 is no limit, else a longer body stops the
+// transfer and sets tooLarge.
+std::function<bool(const char*, size_t)> MemorySink(std::string& body, bool& tooLarge, uint64_t maxBytes)
+{
+    return [&body, &tooLarge, maxBytes](const char* data, size_t size) {
+        if (maxBytes != 0 && body.size() + size > maxBytes) {
+            tooLarge = true;
+            return false;
+        }
+        body.append(data, size);
+        return true;
+    };
+}
+
+// Through the cache, in memory: a 304 gives the cached copy; a new body replaces the cached copy
+// (and its validators) only once check took it. The bytes and the cache file's name.
+std::string DownloadToCacheChecked(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes,
+    const TDownloadCheck& check, QString& cacheName)
+{
+    const TCacheEntry entry = CacheEntryOf(address);
+    cacheName = entry.FileName;
+    std::string body;
+    bool tooLarge = false;
+    TTransfer t;
+    t.Progress = &progress;
+    t.Sink = MemorySink(body, tooLarge, maxBytes);
+    const bool done = Perform(address, t, entry.Headers);
+    if (tooLarge)
+        ThrowTooLarge(address, maxBytes);
+    if (done && t.Status == 304 && !entry.Headers.empty()) {
+        body = LoadBytesFromFile(entry.FileName);
+        if (check)
+            check(body);
+    } else {
+        if (!done || !IsSuccess(t.Status))
+            ThrowUnableToDownload(address);
+        if (check)
+            check(body);
+        TAtomicFile file(entry.FileName);
+        if (!file.Open() || !file.Write(body) || !file.Commit())
+            ThrowUnableToDownload(address);
+        WriteValidators(entry.MetaName, t);
+    }
+    Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
+    return body;
+}
+
+} // namespace
+
+QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress)
+{
+    const TCacheEntry entry = CacheEntryOf(address);
+    TAtomicFile file(entry.FileName);
+    TTransfer t;
+    const bool done = PerformToFile(address, file, entry.Headers, progress, t);
+    // A 304 leaves the cached copy untouched.
+    const bool notModified = done && t.Status == 304 && !entry.Headers.empty();
+    if (!notModified) {
+        if (!done || !IsSuccess(t.Status) || !file.Commit())
+            ThrowUnableToDownload(address);
+        WriteValidators(entry.MetaName, t);
+    }
+    Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
+    return entry.FileName;
+}
+
+namespace {
 
 // One GET straight from the site; maxBytes 0 is no limit, else a longer body stops the transfer.
 std::string DownloadDirect(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes)
@@ -288,14 +348,7 @@ std::string DownloadDirect(const QString& address, const TDownloadProgressEvent&
     TTransfer t;
     t.Progress = &progress;
     bool tooLarge = false;
-    t.Sink = [&body, &tooLarge, maxBytes](const char* data, size_t size) {
-        if (maxBytes != 0 && body.size() + size > maxBytes) {
-            tooLarge = true;
-            return false;
-        }
-        body.append(data, size);
-        return true;
-    };
+    t.Sink = MemorySink(body, tooLarge, maxBytes);
     const bool done = Perform(address, t, {});
     if (tooLarge)
         ThrowTooLarge(address, maxBytes);
@@ -335,7 +388,7 @@ std::unique_ptr<TXmlDocument> CreateXmlDocument() { return std::make_unique<TXml
 
 namespace {
 
-std::unique_ptr<TXmlDocument> ParseXml(const std::string& bytes)
+std::unique_ptr<TXmlDocument> ParseXml(std::string_view bytes)
 {
     std::unique_ptr<TXmlDocument> doc = CreateXmlDocument();
     if (!doc->LoadXmlBytes(bytes))
@@ -385,22 +438,29 @@ std::unique_ptr<TXmlDocument> LoadXmlDocument(const QString& location)
     return ParseXml(LoadXmlBytes(location));
 }
 
-std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool direct,
-                                                  const TDownloadProgressEvent& progress)
+std::unique_ptr<TXmlDocument> DownloadXmlDocument(
+    const QString& location, bool direct, const TDownloadProgressEvent& progress, const TDownloadCheck& check)
 {
     if (IsFilePath(location))
         return LoadXmlDocument(StripFilePrefix(location));
     const QString localCopy = GetDataDir() + UrlToFileName(location);
-    // The local copy is the site's cached catalogue: only a parsable answer may replace it.
+    const uint64_t maxBytes = DownloadLimits().MaxCatalogueSize;
+    // The local copy and the cached copy are the site's catalogue: only an answer that is one
+    // may replace them.
+    std::unique_ptr<TXmlDocument> doc;
+    const TDownloadCheck accept = [&doc, &check](std::string_view bytes) {
+        doc = ParseXml(bytes);
+        if (check)
+            check(bytes);
+    };
     if (direct) {
-        TMemoryStream stream;
-        DownloadToStream(location, stream, true, progress);
-        std::unique_ptr<TXmlDocument> doc = ParseXml(stream.Data());
-        SaveBytesToFile(localCopy, stream.Data());
+        const std::string bytes = DownloadDirect(location, progress, maxBytes);
+        accept(bytes);
+        SaveBytesToFile(localCopy, bytes);
         return doc;
     }
-    const QString cacheName = DownloadToCacheFile(location, progress);
-    std::unique_ptr<TXmlDocument> doc = ParseXml(LoadBytesFromFile(cacheName));
+    QString cacheName;
+    DownloadToCacheChecked(location, progress, maxBytes, accept, cacheName);
     if (!CopyFileWithProgress(cacheName, localCopy))
         throw EUserError(TDownloadTexts::tr("Could not copy file %1 to file %2").arg(cacheName, localCopy));
     return doc;

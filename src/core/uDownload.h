@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class TMemoryStream;
 
@@ -22,12 +23,14 @@ enum class TUrlDownloadStatus { dsBeginDownloadData, dsDownloadingData, dsEndDow
 using TDownloadProgressEvent = std::function<void(uint64_t progress, uint64_t progressMax, TUrlDownloadStatus status,
                                                   const QString& statusText, bool& cancel)>;
 
-// Time-outs of every download, in seconds: the connection must be made within ConnectTimeout,
-// and a transfer slower than LowSpeedLimit bytes a second for LowSpeedTime fails.
+// Limits of every download: the connection must be made within ConnectTimeout seconds, and a
+// transfer slower than LowSpeedLimit bytes a second for LowSpeedTime seconds fails (a server that
+// hangs or trickles). A site catalogue answer longer than MaxCatalogueSize bytes is refused.
 struct TDownloadLimits {
     long ConnectTimeout = 30;
-    long LowSpeedLimit = 1;
-    long LowSpeedTime = 60;
+    long LowSpeedLimit = 100;
+    long LowSpeedTime = 30;
+    uint64_t MaxCatalogueSize = 64 * 1024 * 1024;
 };
 TDownloadLimits& DownloadLimits();
 
@@ -56,10 +59,16 @@ std::unique_ptr<TXmlDocument> CreateXmlDocument();
 // Parses a local file ("FILE://" prefix allowed). "File %1 not found", "Invalid xml",
 // "Invalid xml, no document element found".
 std::unique_ptr<TXmlDocument> LoadXmlDocument(const QString& location);
+// Refuses an answer that is not what the caller reads (throws an ETarvellError saying why).
+using TDownloadCheck = std::function<void(std::string_view bytes)>;
 // A site catalogue: a "FILE://" location is parsed in place; a web address is downloaded
 // (directly or through the cache) to its local copy in the data folder, which is then parsed.
+// Neither the local copy nor the cached copy is replaced unless the whole answer arrived, is at
+// most DownloadLimits().MaxCatalogueSize bytes ("The answer of %1 is larger than %2 bytes"),
+// parses, and passes check.
 std::unique_ptr<TXmlDocument> DownloadXmlDocument(const QString& location, bool direct,
-                                                  const TDownloadProgressEvent& progress = {});
+                                                  const TDownloadProgressEvent& progress = {},
+                                                  const TDownloadCheck& check = {});
 
 // The address for messages: scheme, "://", host and path, without the user information of the
 // authority and without anything from the first "?" on.

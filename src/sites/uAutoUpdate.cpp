@@ -11,6 +11,7 @@
 #include "model/uModel.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
+#include "sites/uVersionInfo.h"
 
 #include <QDir>
 #include <QFile>
@@ -200,7 +201,7 @@ TUrlPlaceholders StandardUrlPlaceholders(const QString& userName, const QString&
     return {
         { QStringLiteral("Username"), EncodeUrlParam(userName) },
         { QStringLiteral("Password"), EncodeUrlParam(password) },
-        { QStringLiteral("AppVer"), QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build) },
+        { QStringLiteral("AppVer"), VersionNumbersText(v) },
         { QStringLiteral("AppName"), EncodeUrlParam(ApplicationTitle()) },
     };
 }
@@ -211,7 +212,7 @@ QString ExpandUrlPlaceholders(const QString& urlTemplate, const QString& userNam
 }
 
 void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
-    const QString& userName, const QString& password, int code)
+    const QString& userName, const QString& password, int code, const TDownloadProgressEvent& progress)
 {
     TUrlPlaceholders values = {
         { QStringLiteral("ErrorMsg"), EncodeUrlParam(message) },
@@ -221,7 +222,8 @@ void CallErrorUrl(const QString& urlTemplate, const QString& message, const QStr
     for (auto& value : StandardUrlPlaceholders(userName, password))
         values.push_back(std::move(value));
     try {
-        DownloadToString(ReplaceUrlPlaceholders(urlTemplate, values), false);
+        TMemoryStream answer;
+        DownloadToStream(ReplaceUrlPlaceholders(urlTemplate, values), answer, false, progress);
     } catch (...) {
         // The ping is a courtesy to the site; its failure changes nothing for the user.
     }
@@ -252,13 +254,14 @@ QString BuildCommitUrl(const QString& addUrl, const QString& siteLocation, const
 }
 
 QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
-    const char* messageTemplate, const QString& userName, const QString& password)
+    const char* messageTemplate, const QString& userName, const QString& password,
+    const TDownloadProgressEvent& progress)
 {
     QString text = QCoreApplication::translate("uAutoUpdate", messageTemplate).arg(name, message);
     if (!siteError)
         text = WithConnectionHint(text);
     if (!errorUrl.isEmpty())
-        CallErrorUrl(errorUrl, text, name, userName, password, 0);
+        CallErrorUrl(errorUrl, text, name, userName, password, 0, progress);
     return text;
 }
 

@@ -92,11 +92,12 @@ inline constexpr const char* DownloadErrorTemplate
 inline constexpr const char* CommitErrorTemplate
     = QT_TRANSLATE_NOOP("uAutoUpdate", "Cannot commit to \"%1\" because the following error: \r\r%2.");
 // The decorated message: the template, the connection hint unless a site error, and the error
-// URL called with it when there is one.
+// URL called with it when there is one (progress sees that call and may cancel it).
 QString FormatSiteError(const QString& message, bool siteError, const QString& name, const QString& errorUrl,
-    const char* messageTemplate, const QString& userName, const QString& password);
+    const char* messageTemplate, const QString& userName, const QString& password,
+    const TDownloadProgressEvent& progress = {});
 void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
-    const QString& userName, const QString& password, int code);
+    const QString& userName, const QString& password, int code, const TDownloadProgressEvent& progress = {});
 void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
     const QString& password);
 // Extension (with its dot) and reader format ID for a "format" value and the download URL.

@@ -69,21 +69,32 @@ std::vector<const TPoi*> CommitPoiFiles(const TCountry& country, const QString& 
     return pois;
 }
 
-void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description)
+void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description,
+    const TDownloadProgressEvent& progress)
 {
     const QString userName = ReadSiteConfig(site.Location, QStringLiteral("Username"));
     const QString password = ReadSitePassword(site.Location);
     const QString url
         = BuildCommitUrl(site.AddUrl, site.Location, userName, password, poiFile, longitude, latitude, description);
+    bool cancelled = false;
+    const TDownloadProgressEvent watched = [&progress, &cancelled](uint64_t position, uint64_t maximum,
+                                               TUrlDownloadStatus status, const QString& text, bool& cancel) {
+        if (progress)
+            progress(position, maximum, status, text, cancel);
+        cancelled = cancelled || cancel;
+    };
     try {
         // Straight from the site: an answer from the cache would report an earlier commit.
-        QString answer = QString::fromUtf8(DownloadToStringLimited(url, MaxCommitAnswer)).trimmed();
+        QString answer = QString::fromUtf8(DownloadToStringLimited(url, MaxCommitAnswer, watched)).trimmed();
         if (!answer.isEmpty()) {
             if (answer.size() > MaxShownAnswer)
                 answer = answer.left(MaxShownAnswer) + QStringLiteral("...");
             throw EUserError(answer);
         }
     } catch (const ETarvellError& e) {
+        // The user stopped it: no error to report to a site that may not be answering at all.
+        if (cancelled)
+            throw EUserError(TCommitTexts::tr("Download cancelled by user"));
         QString errorUrl = site.OnErrorUrl.trimmed();
         try {
             if (!errorUrl.isEmpty())
@@ -92,7 +103,7 @@ void CommitPoi(const TSite& site, const QString& poiFile, double longitude, doub
             // As in the update engine: an error URL that cannot be resolved is not called.
             errorUrl.clear();
         }
-        throw EUserError(FormatSiteError(
-            WithoutPassword(e.Message(), password), false, poiFile, errorUrl, CommitErrorTemplate, userName, password));
+        throw EUserError(FormatSiteError(WithoutPassword(e.Message(), password), false, poiFile, errorUrl,
+            CommitErrorTemplate, userName, password, progress));
     }
 }

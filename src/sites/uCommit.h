@@ -2,6 +2,8 @@
 // that accept them, and sending one POI to the site's add URL.
 #pragma once
 
+#include "core/uDownload.h"
+
 #include <QCoreApplication>
 #include <QString>
 #include <QStringList>
@@ -41,5 +43,8 @@ std::vector<const TPoi*> CommitPoiFiles(const TCountry& country, const QString& 
 // straight from the site (never from the download cache). Any answer but blanks is the site's
 // refusal. Every failure raises EUserError "Cannot commit to "<poiFile>" because the following
 // error: ..." with the connection hint, after the site's error URL was called with it; an answer
-// longer than MaxCommitAnswer fails too. No text raised or sent carries the password.
-void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description);
+// longer than MaxCommitAnswer fails too. No text raised or sent carries the password. progress
+// sees the request and may cancel it: then EUserError "Download cancelled by user", and the error
+// URL is not called.
+void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description,
+    const TDownloadProgressEvent& progress = {});

@@ -108,10 +108,27 @@ bool TGroupList::HasWizardGroup() const
 void TSite::LoadFromCache()
 {
     const QString file = LocationToLocalFile(Location);
-    if (QFileInfo(file).isFile())
-        LoadFromXml(LoadBytesFromFile(file));
-    else
+    if (!QFileInfo(file).isFile()) {
         Countries.Clear();
+        return;
+    }
+    // Loaded aside first: a copy that does not load leaves the model as it was.
+    TSite loaded(Location);
+    loaded.LoadFromXml(LoadBytesFromFile(file));
+    TakeFrom(loaded);
+}
+
+void TSite::TakeFrom(TSite& other)
+{
+    std::swap(Countries, other.Countries);
+    std::swap(InfoUrl, other.InfoUrl);
+    std::swap(AddUrl, other.AddUrl);
+    std::swap(AddFormat, other.AddFormat);
+    std::swap(OnErrorUrl, other.OnErrorUrl);
+    std::swap(OnSuccessUrl, other.OnSuccessUrl);
+    std::swap(Groups, other.Groups);
+    std::swap(Document, other.Document);
+    std::swap(LoginMode, other.LoginMode);
 }
 
 void TSite::LoadFromXml(std::string_view bytes)
@@ -119,7 +136,12 @@ void TSite::LoadFromXml(std::string_view bytes)
     const THourglass hourglass;
     auto doc = CreateXmlDocument();
     if (!doc->LoadXmlBytes(bytes) || !doc->DocumentElement())
-        throw ETarvellError(TSiteTexts::tr("Invalid xml"));
+        throw EUserError(TSiteTexts::tr("Invalid xml"));
+    // Any other well-formed page (a log-in or error page served in its place) is no catalogue.
+    const QString root = doc->DocumentElement().NodeName();
+    if (root != QLatin1String("pois"))
+        throw EUserError(
+            TSiteTexts::tr("Invalid site xml: the document element is \"%1\" instead of \"pois\"").arg(root));
     Document = std::move(doc);
     CheckSiteXmlVersion(*Document);
 
@@ -196,7 +218,7 @@ void TSite::ParseGroupNode(const TXmlNode& node)
 {
     const TXmlNode name = node.SelectSingleNode(QStringLiteral("name"));
     if (!name)
-        throw ETarvellError(TSiteTexts::tr("Missing %1 node").arg(QStringLiteral("pois/groups/group/name")));
+        throw EUserError(TSiteTexts::tr("Missing %1 node").arg(QStringLiteral("pois/groups/group/name")));
     const int index = Groups.IndexOfName(name.Text());
     TGroup* group = nullptr;
     if (index >= 0) {
@@ -208,7 +230,7 @@ void TSite::ParseGroupNode(const TXmlNode& node)
     }
     const TXmlNode description = node.SelectSingleNode(QStringLiteral("description"));
     if (!description)
-        throw ETarvellError(TSiteTexts::tr("Missing %1 node").arg(QStringLiteral("pois/groups/group/description")));
+        throw EUserError(TSiteTexts::tr("Missing %1 node").arg(QStringLiteral("pois/groups/group/description")));
     group->Description = description.Text();
     if (const TXmlNode note = node.SelectSingleNode(QStringLiteral("note")))
         group->Note = note.Text();
@@ -259,10 +281,25 @@ TSite& GetSite(const QString& location)
     for (const auto& site : Sites().Sites)
         if (SameText(site->Location, location))
             return *site;
-    Sites().Sites.push_back(std::make_unique<TSite>(location));
-    TSite& site = *Sites().Sites.back();
-    site.LoadFromCache();
-    return site;
+    // Registered only once loaded: a copy that fails to load is tried again next time.
+    auto site = std::make_unique<TSite>(location);
+    site->LoadFromCache();
+    Sites().Sites.push_back(std::move(site));
+    return *Sites().Sites.back();
+}
+
+TDownloadCheck SiteCatalogueCheck(const QString& location)
+{
+    return [location](std::string_view bytes) {
+        TSite scratch(location);
+        scratch.LoadFromXml(bytes);
+    };
+}
+
+std::unique_ptr<TXmlDocument> DownloadSiteCatalogue(
+    const QString& location, bool direct, const TDownloadProgressEvent& progress)
+{
+    return DownloadXmlDocument(location, direct, progress, SiteCatalogueCheck(location));
 }
 
 void ClearSites()

@@ -2,6 +2,7 @@
 // site's catalogue XML, and the process-wide registry of sites by location.
 #pragma once
 
+#include "core/uDownload.h"
 #include "core/uGeneral.h"
 #include "core/uXmlDocument.h"
 
@@ -130,10 +131,12 @@ public:
     QString LoginMode;
 
     // Reads the local copy of Location (the "FILE://" path, else the cached download); without
-    // one the site has no countries.
+    // one the site has no countries. A copy that fails to load (the errors of LoadFromXml) leaves
+    // the model as it was.
     void LoadFromCache();
-    // Parses a catalogue. ETarvellError "Invalid xml"; the minimal-version error of the downloads
-    // unit (the model is then untouched); "Missing %1 node" for a group without name or description.
+    // Parses a catalogue. EUserError "Invalid xml"; "Invalid site xml: the document element is
+    // ..." when the root is not "pois"; the minimal-version error of the downloads unit (the model
+    // is then untouched); "Missing %1 node" for a group without name or description.
     void LoadFromXml(std::string_view bytes);
     uint8_t MaxAccessLevel() const;
     // The text of a child of the POI with that description. "Poi item not found in site xml"
@@ -144,6 +147,7 @@ public:
     QString GetSiteValue(const QString& name, bool strict) const;
 
 private:
+    void TakeFrom(TSite& other);
     void ParsePoiNode(const TXmlNode& node);
     void ParseGroupNode(const TXmlNode& node);
 };
@@ -155,7 +159,14 @@ TXmlNode FindPoiNode(const TXmlDocument& document, const QString& description);
 ETarvellError InvalidSiteInformation();
 
 // The registered site of the location (case-insensitive), created and loaded from the cache on
-// first use.
+// first use; a site whose cached copy fails to load raises that error and is not registered.
 TSite& GetSite(const QString& location);
+
+// Refuses an answer for the site that its catalogue loader would not read (TSite::LoadFromXml's
+// errors), so that only a catalogue replaces the cached one.
+TDownloadCheck SiteCatalogueCheck(const QString& location);
+// DownloadXmlDocument of a site catalogue with that check.
+std::unique_ptr<TXmlDocument> DownloadSiteCatalogue(
+    const QString& location, bool direct, const TDownloadProgressEvent& progress = {});
 // Frees every site (program end, tests).
 void ClearSites();

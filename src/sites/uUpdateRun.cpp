@@ -5,6 +5,7 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "core/uXmlDocument.h"
+#include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
 
 #include <QFileInfo>
@@ -67,7 +68,7 @@ const TXmlDocument& TRunCatalogues::Fetch(const QString& site, const TDownloadPr
     const auto it = Find(site);
     if (it != FDocuments.end())
         FDocuments.erase(it);
-    std::unique_ptr<TXmlDocument> document = DownloadXmlDocument(site, false, progress);
+    std::unique_ptr<TXmlDocument> document = DownloadSiteCatalogue(site, false, progress);
     FDocuments.emplace_back(site, std::move(document));
     return *FDocuments.back().second;
 }

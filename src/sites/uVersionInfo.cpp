@@ -5,6 +5,11 @@
 
 #include <QUrl>
 
+QString VersionNumbersText(const TFileVersionNumbers& v)
+{
+    return QStringLiteral("%1.%2.%3.%4").arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build);
+}
+
 bool CompareVersions(const TFileVersionNumbers& online, const TFileVersionNumbers& own)
 {
     const int a[] = { online.Major, online.Minor, online.Release, online.Build };

@@ -22,6 +22,9 @@ inline constexpr uint64_t MaxVersionFileSize = 1024 * 1024;
 // differ decides; equal versions are not newer.
 bool CompareVersions(const TFileVersionNumbers& online, const TFileVersionNumbers& own);
 
+// "major.minor.release.build".
+QString VersionNumbersText(const TFileVersionNumbers& version);
+
 // The version in the "Current" child of the document element: four "."-separated decimal
 // numbers. ETarvellError "Invalid xml, no document element found" with an excerpt of the text,
 // "Online version information invalid" without "Current"; EConvertError for a field that is

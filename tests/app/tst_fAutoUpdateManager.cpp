@@ -1,13 +1,17 @@
 // The AutoUpdate Manager over a served catalogue and a local one: hiding, deleting and unhiding
 // sites, the download question and the lists it fills, the missing local file, the password
 // dialog, the Settings page, profiles, placement, closing, site texts shown literally, the web
-// page of a site, subscribing from the lists; and a picture of it under Xvfb.
+// page of a site, subscribing from the lists, catalogues that are no catalogues, the stored panel
+// width and items view, the bundled pictures, the keyboard's shortcuts; and a picture of it under
+// Xvfb.
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
 #include "app/fAddSite.h"
 #include "app/fAutoUpdateManager.h"
 #include "app/fProgress.h"
+#include "app/uSitePictures.h"
+#include "core/uDownload.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
@@ -22,6 +26,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -31,8 +36,13 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QStackedWidget>
+#include <QStandardPaths>
+#include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <cmath>
+#include <map>
 
 namespace {
 
@@ -51,6 +61,40 @@ const char* const Catalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
 </pois>)";
 
 const char* const Fuel = "Fuel <b>stations</b>";
+
+// A picture that shows: not null, and drawn at the size the lists use.
+bool IsPicture(const QIcon& icon)
+{
+    return !icon.isNull() && !icon.pixmap(QSize(16, 16)).isNull();
+}
+
+// Every file under a folder with its bytes.
+std::map<QString, QByteArray> FilesUnder(const QString& folder)
+{
+    std::map<QString, QByteArray> files;
+    QDirIterator it(folder, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        QFile file(it.next());
+        if (file.open(QIODevice::ReadOnly))
+            files[file.fileName()] = file.readAll();
+    }
+    return files;
+}
+
+// The tool button that shows the action.
+QToolButton* ButtonOf(QWidget* form, const QAction* action)
+{
+    for (QToolButton* button : form->findChildren<QToolButton*>())
+        if (button->defaultAction() == action && button->isVisibleTo(form))
+            return button;
+    return nullptr;
+}
+
+// Clicks the row of the list as the user does.
+void ClickRow(QListWidget* list, int row)
+{
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
 
 QStringList Texts(const QListWidget* list)
 {
@@ -472,13 +516,17 @@ private slots:
 
     void websiteOpensOnlyWebPages()
     {
+        // An address that is no web page leaves the command disabled.
         WriteLocal(QStringLiteral(" file:///etc/passwd "));
         auto form = Open({ LocalSite() }, 0);
-        QVERIFY(form->actWebsite->isEnabled());
+        QVERIFY(!form->actWebsite->isEnabled());
         form->actWebsite->trigger();
         QVERIFY(Opened.isEmpty());
+        WriteLocal(QStringLiteral("www.pois.example/info"));
+        QVERIFY(!Open({ LocalSite() }, 0)->actWebsite->isEnabled());
         WriteLocal(QStringLiteral(" https://pois.example/info "));
         auto web = Open({ LocalSite() }, 0);
+        QVERIFY(web->actWebsite->isEnabled());
         web->actWebsite->trigger();
         QCOMPARE(Opened, QList<QUrl> { QUrl(QStringLiteral("https://pois.example/info")) });
         web->acSites->trigger();
@@ -629,6 +677,212 @@ private slots:
         form->pmAutoUpdate->actions().at(2)->trigger();
         QCOMPARE(Host.Clicks, QList<int> { 1 });
         form->pmAutoUpdate->hide();
+    }
+
+    // Without a folder to start in, "Specify local target..." starts in the home folder.
+    void localTargetStartsAtHome()
+    {
+        TScriptedPrompt prompt;
+        GetSettings().InitialDir.clear();
+        auto form = Open({ LocalSite() }, 0);
+        form->lvItems->topLevelItem(1)->setSelected(true);
+        QTest::mouseClick(ButtonOf(form.get(), form->acSubscribeLocal), Qt::LeftButton);
+        QCOMPARE(prompt.SaveRequests.size(), size_t(1));
+        QCOMPARE(prompt.SaveRequests[0].InitialDir, QDir::homePath());
+        QCOMPARE(prompt.SaveRequests[0].Files, QStringList { QDir::homePath() + QStringLiteral("/Cams.asc") });
+        QCOMPARE(Profile().Count(), 0);
+    }
+
+    // What the Update command fetches for a web site: a page, a catalogue missing a node, broken
+    // XML, an answer too long, a trickle (limits shortened), one cancelled from the progress
+    // dialog. Each is a plain warning naming the site and the cause (no crash report), the cached
+    // copy stays byte for byte, and the window shows the site as its copy has it.
+    void answersThatAreNoCatalogue_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("page") << "<html><body><form action=\"/login\"/></body></html>" << 0
+                              << "Invalid site xml: the document element is \"html\" instead of \"pois\"";
+        QTest::newRow("missing node") << "<pois><groups><group><description>d</description></group></groups></pois>"
+                                      << 0 << "Missing pois/groups/group/name node";
+        QTest::newRow("ill-formed") << "<pois><poi>" << 0 << "Invalid xml";
+        QTest::newRow("too long") << QString(2 * 1024 * 1024, QChar('x')) << 0
+                                  << "The answer of %1 is larger than 1048576 bytes";
+        QTest::newRow("trickle") << QString() << 1 << "Unable to download %1";
+        QTest::newRow("cancelled") << QString() << 2 << QString();
+    }
+    void answersThatAreNoCatalogue()
+    {
+        QFETCH(QString, body);
+        QFETCH(int, mode);
+        QFETCH(QString, cause);
+        TScriptedPrompt prompt;
+        TReporterRecorder reporter;
+        const TDownloadLimits oldLimits = DownloadLimits();
+        DownloadLimits().LowSpeedTime = 1;
+        DownloadLimits().MaxCatalogueSize = 1024 * 1024;
+        struct TRestore {
+            TDownloadLimits Limits;
+            ~TRestore() { DownloadLimits() = Limits; }
+        } restore { oldLimits };
+        const QString site = Server->Base() + QStringLiteral("/fault.xml");
+        QFile::remove(LocationToLocalFile(site));
+        Server->Set(
+            "/fault.xml", TAnswer().WithBody(Xml(QStringLiteral("http://pois.example/info"), QStringLiteral("email"))));
+        prompt.Answers = { IDYES };
+        auto form = Open({ site, LocalSite() }, 0);
+        QTRY_COMPARE(form->lvMaps->count(), 2);
+        const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+        const auto cached = FilesUnder(cacheFolder);
+        const auto data = FilesUnder(GetDataDir());
+
+        Server->Set("/fault.xml", TAnswer().WithBody(body.toStdString()).WithStall(mode != 0));
+        // Cancel, pressed once the download runs.
+        int cancels = 0;
+        QTimer press;
+        press.setInterval(20);
+        connect(&press, &QTimer::timeout, this, [&] {
+            auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget());
+            if (mode != 2 || !progress || Server->Count("/fault.xml") < 2 || cancels > 0)
+                return;
+            ++cancels;
+            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        });
+        press.start();
+        const size_t boxes = prompt.Boxes.size();
+        QTest::mouseClick(ButtonOf(form.get(), form->acUpdateSite), Qt::LeftButton);
+        press.stop();
+        QCOMPARE(prompt.Boxes.size(), boxes + 1);
+        const QString shown = prompt.Boxes.back().Text;
+        if (mode == 2)
+            QCOMPARE(shown, QStringLiteral("Download cancelled by user."));
+        else
+            QVERIFY2(shown.startsWith(QStringLiteral("Cannot download \"%1\" because the following error: \r\r%2.")
+                                          .arg(site, cause.contains(QStringLiteral("%1")) ? cause.arg(site) : cause)),
+                qPrintable(shown));
+        QVERIFY(TReporterRecorder::Records().empty());
+        QCOMPARE(FilesUnder(cacheFolder), cached);
+        QCOMPARE(FilesUnder(GetDataDir()), data);
+        QCOMPARE(form->laSite->text(), site);
+        QCOMPARE(form->ShownSite(), &GetSite(site));
+        QCOMPARE(Texts(form->lvMaps), QStringList({ "Germany", "Netherlands" }));
+        // The other site and back: the copy as it was.
+        ClickRow(form->lvSites, 1);
+        QCOMPARE(form->laSite->text(), LocalSite());
+        ClickRow(form->lvSites, 0);
+        QCOMPARE(Texts(form->lvMaps), QStringList({ "Germany", "Netherlands" }));
+        QVERIFY(TReporterRecorder::Records().empty());
+    }
+
+    // A local catalogue that does not load is a plain warning each time it is chosen; the window
+    // then shows no site's lists under its title, never the previous site's.
+    void aCatalogueThatDoesNotLoad()
+    {
+        TScriptedPrompt prompt;
+        TReporterRecorder reporter;
+        const QString brokenFile = Files.path() + QStringLiteral("/broken.xml");
+        SaveBytesToFile(brokenFile, "<pois><groups><group><description>d</description></group></groups></pois>");
+        const QString broken = QStringLiteral("FILE://") + brokenFile;
+        auto form = Open({ LocalSite(), broken }, 0);
+        QCOMPARE(form->lvMaps->count(), 2);
+        for (int round = 0; round < 2; ++round) {
+            ClickRow(form->lvSites, 1);
+            QCOMPARE(prompt.Boxes.size(), size_t(round + 1));
+            QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Missing pois/groups/group/name node."));
+            QCOMPARE(form->SelectedSite(), broken);
+            QCOMPARE(form->ShownSite(), nullptr);
+            QCOMPARE(form->laSite->text(), broken);
+            QCOMPARE(form->lvMaps->count(), 0);
+            QCOMPARE(form->lvItems->topLevelItemCount(), 0);
+            QVERIFY(!form->Notebook1->isVisibleTo(form.get()));
+            ClickRow(form->lvSites, 0);
+            QCOMPARE(form->ShownSite(), &GetSite(LocalSite()));
+            QCOMPARE(form->lvMaps->count(), 2);
+        }
+        QVERIFY(TReporterRecorder::Records().empty());
+    }
+
+    // The left panel comes back at its stored width (at most three quarters of the window), and
+    // the site items list in its stored view; closing stores both.
+    void panelWidthAndItemsViewAreKept_data()
+    {
+        QTest::addColumn<int>("stored");
+        QTest::addColumn<int>("view");
+        QTest::newRow("327, list") << 327 << 2;
+        QTest::newRow("too wide, icons") << 100000 << 0;
+        QTest::newRow("details") << 250 << 3;
+    }
+    void panelWidthAndItemsViewAreKept()
+    {
+        QFETCH(int, stored);
+        QFETCH(int, view);
+        GetSettings().SiteManagerLeftPanel = stored;
+        GetSettings().SiteManagerItemsView = view;
+        GetSettings().SiteManagerWidth = 900;
+        auto form = Open({ LocalSite() }, 0);
+        const int clamp = int(std::lround(form->width() * 0.75));
+        if (stored <= clamp)
+            QCOMPARE(form->paLeft->width(), stored);
+        else // the right side keeps its minimum width
+            QVERIFY2(form->paLeft->width() <= clamp && form->paLeft->width() > 327,
+                qPrintable(QString::number(form->paLeft->width())));
+        const int expected = form->paLeft->width();
+        QCOMPARE(form->lvItems->isHeaderHidden(), view != 3);
+        QCOMPARE(form->lvItems->isColumnHidden(4), view != 3);
+        QCOMPARE(form->lvItems->iconSize(), view == 0 ? QSize(32, 32) : QSize(16, 16));
+        // Every button of the site tool bar is in view, none behind an overflow arrow.
+        for (QAction* action :
+            { form->acDeleteSite, form->acViewRawXml, form->acUpdateSite, form->acSiteAdd, form->acSites })
+            QVERIFY2(ButtonOf(form.get(), action), qPrintable(action->objectName()));
+        form->close();
+        QCOMPARE(GetSettings().SiteManagerLeftPanel, expected);
+        QCOMPARE(GetSettings().SiteManagerItemsView, view);
+    }
+
+    // Every picture of the window is one of the bundled ones and shows, whatever the icon theme:
+    // the commands, web and local site rows, maps, groups and POI rows.
+    void everyPictureIsBundled()
+    {
+        for (const QString& name : SitePictureNames())
+            QVERIFY2(IsPicture(SitePicture(name.toLatin1().constData())), qPrintable(name));
+        auto form = Open({ WebSite(), LocalSite() }, 1);
+        for (QAction* action : form->findChildren<QAction*>())
+            if (!action->icon().isNull())
+                QVERIFY2(IsPicture(action->icon()), qPrintable(action->objectName()));
+        for (QAction* action : { form->acUpdateSite, form->acDeleteSite, form->acSiteAdd, form->acViewRawXml,
+                 form->acSites, form->actWebsite, form->acPassword, form->acStartWizard, form->acAutoUpdate,
+                 form->acSubscribeLocal, form->acSubscribePDA, form->acUnsubscribe })
+            QVERIFY2(IsPicture(action->icon()), qPrintable(action->objectName()));
+        for (int i = 0; i < form->lvSites->count(); ++i)
+            QVERIFY2(IsPicture(form->lvSites->item(i)->icon()), qPrintable(form->lvSites->item(i)->text()));
+        QVERIFY(form->lvSites->item(0)->icon().cacheKey() != form->lvSites->item(1)->icon().cacheKey());
+        QVERIFY(IsPicture(form->lvMaps->item(0)->icon()));
+        QVERIFY(IsPicture(form->lvGroups->item(0)->icon()));
+        QVERIFY(IsPicture(form->lvItems->topLevelItem(0)->icon(0)));
+        for (QPushButton* button : form->findChildren<QPushButton*>())
+            if (!button->icon().isNull())
+                QVERIFY2(IsPicture(button->icon()), qPrintable(button->objectName()));
+    }
+
+    // The shortcuts as the keyboard gives them: F9 runs the update, Ctrl+A selects every POI row.
+    void shortcutsFromTheKeyboard()
+    {
+        auto form = Open({ LocalSite() }, 0);
+        form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(form.get()));
+        auto* items = form->findChild<QTreeWidget*>(QStringLiteral("lvItems"));
+        auto* sites = form->findChild<QListWidget*>(QStringLiteral("lvSites"));
+        QVERIFY(items && sites);
+        QCOMPARE(items->topLevelItemCount(), 2);
+        items->setFocus();
+        QTest::keyClick(items, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(items->selectedItems().size(), 2);
+        QVERIFY(form->acSubscribeLocal->isEnabled());
+        sites->setFocus();
+        TModalCloser closer;
+        QTest::keyClick(sites, Qt::Key_F9);
+        QCOMPARE(Host.Runs, 1);
     }
 
     // A picture under Xvfb: the served catalogue, a group chosen, a subscribed row with its note.

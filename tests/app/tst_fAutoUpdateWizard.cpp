@@ -23,6 +23,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -157,8 +158,8 @@ private slots:
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Authentication);
         QVERIFY(!w->cbForceSiteUpdate->isChecked());
-        QVERIFY(w->buWebsite->isEnabled());
-        // A file:// page of the site is not opened.
+        // A file:// page of the site is no web page: the button stays disabled and opens nothing.
+        QVERIFY(!w->buWebsite->isEnabled());
         w->buWebsite->Click();
         QVERIFY(Opened.isEmpty());
         w->edUsername->setText(QStringLiteral("me"));
@@ -339,6 +340,50 @@ private slots:
                            "Please change or remove the target of the conflicting items first."));
         QCOMPARE(Profile().Count(), 0);
         QCOMPARE(LoadBytesFromFile(SettingsStoreFileName()), before);
+    }
+
+    // Finish with a local folder that does not exist asks to create it: Yes creates it and
+    // finishes; No, or closing the box, goes back to the Target page; a folder that cannot be made
+    // is a warning on the Target page. Nothing is stored until the folder exists.
+    void missingFolderIsOfferedToBeCreated_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("creatable");
+        QTest::newRow("Yes") << IDYES << true;
+        QTest::newRow("No") << IDNO << true;
+        QTest::newRow("closed") << IDCANCEL << true;
+        QTest::newRow("Yes, cannot be made") << IDYES << false;
+    }
+    void missingFolderIsOfferedToBeCreated()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, creatable);
+        TScriptedPrompt prompt;
+        // A file where a folder of the path should be makes it impossible to create.
+        SaveBytesToFile(Targets.path() + QStringLiteral("/file"), "x");
+        const QString folder
+            = Targets.path() + (creatable ? QStringLiteral("/new/pois") : QStringLiteral("/file/pois"));
+        auto w = Open();
+        ToGroups(*w, 1);
+        Choose(w->coCountry, 1);
+        Next(*w);
+        LocalTarget(*w);
+        w->edLocalFolder->setText(folder);
+        Next(*w);
+        QCOMPARE(w->CurrentPage(), TWizardPage::Ready);
+        prompt.Answers = { answer };
+        QTest::mouseClick(w->findChild<QPushButton*>(QStringLiteral("buNext")), Qt::LeftButton);
+        QCOMPARE(prompt.Boxes.front().Text,
+            QStringLiteral("Folder %1 does not exist. Do you want to create it?").arg(folder));
+        const bool finished = answer == IDYES && creatable;
+        QCOMPARE(QFileInfo(folder).isDir(), finished);
+        QCOMPARE(w->CurrentPage(), finished ? TWizardPage::Finish : TWizardPage::Target);
+        QCOMPARE(prompt.Boxes.size(), size_t(answer == IDYES && !creatable ? 2 : 1));
+        if (prompt.Boxes.size() == 2)
+            QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("Cannot create folder %1").arg(folder));
+        QCOMPARE(Profile().Count(), finished ? 2 : 0);
+        if (finished)
+            QCOMPARE(Profile().GetItem(0).Target, QStringLiteral("FILE://") + folder + QStringLiteral("/Beach.asc"));
     }
 
     // The navigator target: without a device the choice goes back to none; with one, the items

@@ -1,11 +1,13 @@
 // The commit dialog over a served site: the cascade from site to POI file with its note, OK only
 // with a POI file, the site remembered, one request per commit with the text as typed, a refusal
-// that leaves the dialog open, and the child window's command. Its picture is taken under Xvfb.
+// that leaves the dialog open, a request to a site that never answers cancelled from its progress
+// dialog, and the child window's command. Its picture is taken under Xvfb.
 #include "AppTestSupport.h"
 
 #include "app/dMain.h"
 #include "app/fCommit.h"
 #include "app/fMDIChild.h"
+#include "app/fProgress.h"
 #include "app/uEntriesModel.h"
 #include "core/uLocations.h"
 #include "sites/uSite.h"
@@ -15,13 +17,82 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QtTest>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <thread>
+
 namespace {
+
+// A site on 127.0.0.1 that takes one connection, reads the request and never answers; it notes
+// the request and the client closing the connection.
+class TSilentServer {
+public:
+    TSilentServer()
+    {
+        FListen = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (FListen < 0 || bind(FListen, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(FListen, 4) != 0
+            || getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+            qFatal("no loopback socket");
+        Port = ntohs(address.sin_port);
+        FThread = std::thread([this] { Serve(); });
+    }
+    ~TSilentServer()
+    {
+        FStop = true;
+        FThread.join();
+        close(FListen);
+    }
+    TSilentServer(const TSilentServer&) = delete;
+    TSilentServer& operator=(const TSilentServer&) = delete;
+
+    int Port = 0;
+    std::atomic<bool> Requested = false;
+    std::atomic<bool> Closed = false;
+
+private:
+    void Serve()
+    {
+        pollfd listening { FListen, POLLIN, 0 };
+        while (!FStop && poll(&listening, 1, 20) <= 0) { }
+        if (FStop)
+            return;
+        const int client = accept(FListen, nullptr, nullptr);
+        if (client < 0)
+            return;
+        char buffer[4096];
+        while (!FStop) {
+            pollfd reading { client, POLLIN, 0 };
+            if (poll(&reading, 1, 20) <= 0)
+                continue;
+            if (recv(client, buffer, sizeof buffer, 0) <= 0) {
+                Closed = true;
+                break;
+            }
+            Requested = true;
+        }
+        close(client);
+    }
+
+    int FListen = -1;
+    std::atomic<bool> FStop = false;
+    std::thread FThread;
+};
 
 QStringList Items(const QComboBox* combo)
 {
@@ -178,6 +249,41 @@ private slots:
         QVERIFY(f->isVisible());
         QVERIFY(f->buOK->isEnabled());
         QCOMPARE(Server->Count("/error"), 1);
+    }
+
+    // The site takes the request and never answers: the progress dialog's Cancel, pressed with the
+    // mouse, ends it long before any time-out, the connection is closed, the dialog stays open.
+    void cancellingACommitThatIsNeverAnswered()
+    {
+        TScriptedPrompt prompt;
+        TSilentServer silent;
+        const QString site = QStringLiteral("http://127.0.0.1:%1/site.xml").arg(silent.Port);
+        Cache(site, Fixture("sites/commit-site.xml"));
+        GetSettings().Sites = { site };
+        const auto f = Open();
+        QCOMPARE(f->coSites->currentText(), site);
+        int cancels = 0;
+        QTimer press;
+        press.setInterval(20);
+        connect(&press, &QTimer::timeout, this, [&] {
+            auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget());
+            if (!progress || !silent.Requested || cancels > 0)
+                return;
+            ++cancels;
+            QTest::mouseClick(progress->findChild<QPushButton*>(QStringLiteral("Button1")), Qt::LeftButton);
+        });
+        press.start();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(f->findChild<QPushButton*>(QStringLiteral("buOK")), Qt::LeftButton);
+        press.stop();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(cancels, 1);
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Download cancelled by user."));
+        QTRY_VERIFY_WITH_TIMEOUT(silent.Closed, 5000);
+        QVERIFY(f->isVisible());
+        QVERIFY(f->buOK->isEnabled());
     }
 
     void childWindowCommand()

@@ -69,8 +69,10 @@ private slots:
         const QString question = QStringLiteral("There is a new version of Tarvell available for download. Do you wish to "
                                                 "goto the download page on %1?");
         QTest::newRow("newer, Yes") << 200 << Version("5.3.0.0") << IDYES << QString() << question << true;
-        QTest::newRow("newer, No") << 200 << Version("5.2.0.213") << IDNO << QStringLiteral("Retrieving version information...")
-                                   << question << false;
+        // No: the check is over and says what it found, in bold.
+        QTest::newRow("newer, No") << 200 << Version("5.2.0.213") << IDNO
+                                   << QStringLiteral("A newer version of Tarvell is available: 5.2.0.213.") << question
+                                   << false;
         QTest::newRow("same") << 200 << Version("5.2.0.212") << 0 << QStringLiteral("You have the latest version of Tarvell.")
                               << QString() << false;
         QTest::newRow("older") << 200 << Version("5.1.9.999") << 0

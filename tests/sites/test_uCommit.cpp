@@ -224,4 +224,20 @@ TEST_F(HttpCommit, AnAnswerIsTheSitesRefusal)
     EXPECT_EQ(Commit(), Decorated(QString(1000, QChar('y')) + QStringLiteral("..."))) << "a long refusal is cut for the box";
 }
 
+// A site that does not answer: the progress handler sees the request and its cancel ends it at
+// once, with the cancel's own message and no error ping.
+TEST_F(HttpCommit, ACancelledRequestEndsAtOnce)
+{
+    Server.Set("/add", TAnswer().WithStall(true));
+    int calls = 0;
+    const auto started = std::chrono::steady_clock::now();
+    const QString message = MessageOf([&] {
+        CommitPoi(GetSite(Location), QStringLiteral("Fuel NL"), 4.5, -51.25, QStringLiteral("x"),
+            [&calls](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& cancel) { cancel = ++calls > 2; });
+    });
+    EXPECT_EQ(message, QStringLiteral("Download cancelled by user"));
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(4));
+    EXPECT_TRUE(Requests("/error").empty());
+}
+
 } // namespace
