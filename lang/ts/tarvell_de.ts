@@ -2704,8 +2704,8 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <translation>Das Kartenbild %1 kann nicht gelesen werden: %2</translation>
     </message>
     <message>
-        <source>The map picture %1 cannot be read: it is too large</source>
-        <translation>Das Kartenbild %1 kann nicht gelesen werden: es ist zu groß</translation>
+        <source>it does not exist</source>
+        <translation>es ist nicht vorhanden</translation>
     </message>
 </context>
 <context>
@@ -2741,6 +2741,26 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <message>
         <source>The calibration cannot be saved in the folder %1: %2</source>
         <translation>Die Kalibrierung kann im Ordner %1 nicht gespeichert werden: %2</translation>
+    </message>
+    <message>
+        <source>%1 = &apos;%2&apos; is not a number</source>
+        <translation>%1 = &apos;%2&apos; ist keine Zahl</translation>
+    </message>
+    <message>
+        <source>%1 = &apos;%2&apos; is not a whole number</source>
+        <translation>%1 = &apos;%2&apos; ist keine ganze Zahl</translation>
+    </message>
+    <message>
+        <source>it is a folder</source>
+        <translation>es ist ein Ordner</translation>
+    </message>
+    <message>
+        <source>it is not a regular file (a pipe, a device or a socket)</source>
+        <translation>es ist keine gewöhnliche Datei (eine Pipe, ein Gerät oder ein Socket)</translation>
+    </message>
+    <message>
+        <source>it is larger than %1 bytes</source>
+        <translation>es ist größer als %1 Bytes</translation>
     </message>
 </context>
 <context>
