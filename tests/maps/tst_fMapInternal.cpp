@@ -7,6 +7,7 @@
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/uLanguageMenu.h"
 #include "app/uEntriesModel.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
@@ -1130,6 +1131,62 @@ private slots:
                 qPrintable(QStringLiteral("mark at %1,%2 outside the view %3 x %4")
                                .arg(mark.x()).arg(mark.y()).arg(view->width()).arg(view->height())));
         }
+    }
+
+    // Every text of the map window and the calibration dialog has the room it needs, in English
+    // and in German (the language file beside the executable).
+    void textsFitInEnglishAndGerman_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << 9;
+        QTest::newRow("German") << 1031;
+    }
+    void textsFitInEnglishAndGerman()
+    {
+        QFETCH(int, language);
+        if (language != 9) {
+            QLocUtils().AppFileName = QStringLiteral(TARVELL_EXE);
+            QLocUtils().LibraryFolder = QFileInfo(QStringLiteral(TARVELL_EXE)).absolutePath();
+            GetSettings().Language = language;
+            SetStartupLanguage();
+            QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, language);
+        }
+        struct TRestore {
+            ~TRestore()
+            {
+                QLocUtils().RestoreNativeLanguage();
+                GetSettings().Language = 9;
+            }
+        } restore;
+        TMapsFolder folder;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        window.Map->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        QVERIFY(dialog);
+        QApplication::processEvents();
+        QStringList clipped;
+        for (QWidget* top : { static_cast<QWidget*>(window.Map.get()), static_cast<QWidget*>(dialog.data()) })
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                if (widget->window() != top || !widget->isVisibleTo(top) || widget->size().isEmpty())
+                    continue;
+                const auto* label = qobject_cast<QLabel*>(widget);
+                const auto* button = qobject_cast<QAbstractButton*>(widget);
+                if ((!label || label->text().isEmpty()) && (!button || button->text().isEmpty() || qobject_cast<const QToolButton*>(widget)))
+                    continue;
+                const QString text = label ? label->text() : button->text();
+                // A button's own minimum width is the style's; its text needs its advance.
+                const bool fits = label && label->wordWrap() ? widget->height() >= widget->heightForWidth(widget->width())
+                    : button ? widget->width() >= widget->fontMetrics().horizontalAdvance(text) + 8
+                            && widget->height() >= widget->fontMetrics().height()
+                             : widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height();
+                if (!fits)
+                    clipped << QStringLiteral("%1 \"%2\" %3 x %4, needs %5 x %6")
+                                   .arg(widget->objectName(), text)
+                                   .arg(widget->width()).arg(widget->height())
+                                   .arg(widget->sizeHint().width()).arg(widget->sizeHint().height());
+            }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+        dialog->close();
     }
 
     // The map pane with every tool-bar picture drawn; on a real X server kept as map-pane.png.
