@@ -30,6 +30,7 @@ test -s build/artifacts/startup-screen.png
 test -s build/artifacts/commit-poi.png
 test -s build/artifacts/version-check.png
 test -s build/artifacts/map-window.png
+test -s build/artifacts/map-pane.png
 test -s build/artifacts/exception-box.png
 test -s build/artifacts/exception-box-de.png
 test -s build/artifacts/html-map.png

@@ -233,6 +233,9 @@ void TfmCalibrate::Retranslate()
                         "on the map. To calibrate first choose the point to calibrate below, then click the pointer on "
                         "the map to set the position of that point.\nNote that the horizontal axis of the map must be "
                         "parallel to the earths equator!"));
+    // A fixed-size dialog asks the label for its plain size hint, which is too low for the
+    // wrapped text of a longer translation.
+    FHeader->setMinimumHeight(FHeader->heightForWidth(FHeader->width()));
     rbPoint1->setText(tr("Calibration Point 1"));
     rbPoint2->setText(tr("Calibration Point 2"));
     for (int point = 0; point < 2; ++point) {

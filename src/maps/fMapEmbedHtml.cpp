@@ -80,8 +80,10 @@ TfmMapEmbedHtml::TfmMapEmbedHtml(TEntries& source, QWidget* owner)
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     acZoomIn = new QAction(this);
     acZoomIn->setObjectName(QStringLiteral("acZoomIn"));
+    acZoomIn->setIcon(MapPicture("zoom-in"));
     acZoomOut = new QAction(this);
     acZoomOut->setObjectName(QStringLiteral("acZoomOut"));
+    acZoomOut->setIcon(MapPicture("zoom-out"));
     laZoomLevel = new QLabel(QStringLiteral("10"), ToolBar1);
     laZoomLevel->setObjectName(QStringLiteral("laZoomLevel"));
     laZoomLevel->setAlignment(Qt::AlignCenter);

@@ -70,11 +70,11 @@ constexpr double DesignCal2Lat = 53.5897;
 const QColor NeedsCalibrationColor(0xFF, 0x80, 0x80);
 constexpr int ReshowTimeout = 500;
 
-QAction* MapAction(QWidget* owner, const char* name, const char* icon, bool checkable)
+QAction* MapAction(QWidget* owner, const char* name, const char* picture, bool checkable)
 {
     auto* action = new QAction(owner);
     action->setObjectName(QLatin1String(name));
-    action->setIcon(QIcon(ThemePicture(icon, QSize(16, 16))));
+    action->setIcon(MapPicture(picture));
     action->setCheckable(checkable);
     return action;
 }
@@ -103,11 +103,11 @@ TfmMapInternal::TfmMapInternal(TEntries& source, QWidget* owner)
     ToolBar1->setIconSize(QSize(16, 16));
     acZoomout = MapAction(this, "acZoomout", "zoom-out", false);
     acZoomin = MapAction(this, "acZoomin", "zoom-in", false);
-    acSetMove = MapAction(this, "acSetMove", "transform-move", true);
-    acSetPos = MapAction(this, "acSetPos", "find-location", true);
-    acSelect = MapAction(this, "acSelect", "edit-select", true);
-    acGotoMapsPage = MapAction(this, "acGotoMapsPage", "emblem-web", false);
-    acCalibrate = MapAction(this, "acCalibrate", "applications-engineering", false);
+    acSetMove = MapAction(this, "acSetMove", "move", true);
+    acSetPos = MapAction(this, "acSetPos", "set-position", true);
+    acSelect = MapAction(this, "acSelect", "select", true);
+    acGotoMapsPage = MapAction(this, "acGotoMapsPage", "maps-page", false);
+    acCalibrate = MapAction(this, "acCalibrate", "calibrate", false);
     auto* modes = new QActionGroup(this);
     modes->setExclusive(true);
     for (QAction* mode : { acSetMove, acSetPos, acSelect })
@@ -228,6 +228,13 @@ void TfmMapInternal::Run(const std::function<void()>& body)
 void TfmMapInternal::FormActivate()
 {
     EndDrag();
+    // The open dialog calibrates the loaded picture: another child's "Map" must not swap it
+    // underneath (its OK would write these points beside that picture).
+    if (FCalibrate) {
+        acSetMove->setChecked(true);
+        acSetMoveExecute();
+        return;
+    }
     FillMapList();
     const int map = GetSettings().Map;
     coMap->setCurrentIndex(map >= 0 && map < coMap->count() ? map : (coMap->count() > 0 ? 0 : -1));
@@ -332,7 +339,8 @@ void TfmMapInternal::LoadMap()
 
 void TfmMapInternal::SaveCalibration()
 {
-    if (coMap->currentIndex() < 0)
+    // Beside the picture whose points these are, whatever the list shows.
+    if (coMap->currentIndex() < 0 || FLoadedName.isEmpty())
         return;
     TMapCalibration calibration;
     calibration.Cal1Lon = OrvikMap1->GetCal1Lon();
@@ -344,7 +352,7 @@ void TfmMapInternal::SaveCalibration()
     calibration.Cal2X = OrvikMap1->GetCal2X();
     calibration.Cal2Y = OrvikMap1->GetCal2Y();
     calibration.BackColor = FBackColor;
-    ::SaveCalibration(MapsFolder() + coMap->currentText(), calibration);
+    ::SaveCalibration(MapsFolder() + FLoadedName, calibration);
 }
 
 void TfmMapInternal::SetBackColor(TInfColor color)
@@ -377,6 +385,9 @@ void TfmMapInternal::ApplyCalibration(const TMapCalibration& c)
 void TfmMapInternal::ZoomTo(double zoom)
 {
     OrvikMap1->SetZoom(zoom);
+    // The scroll box shows or hides its bars in a queued call: made now, so that the mark is
+    // placed in the view that is left beside them.
+    QCoreApplication::sendPostedEvents(MapBox, QEvent::MetaCall);
     ShowCurrentEntry();
 }
 

@@ -34,7 +34,7 @@ public:
     void coMapChange();
     // Loads the chosen picture and its calibration unless it is the one loaded already.
     void LoadMap();
-    // Writes the control's calibration to the chosen picture's side file; a user error naming the
+    // Writes the control's calibration to the loaded picture's side file; a user error naming the
     // folder when it cannot be written.
     void SaveCalibration();
 

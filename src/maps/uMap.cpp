@@ -4,6 +4,7 @@
 #include "app/uDialogs.h"
 #include "core/uGeneral.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHelpEvent>
@@ -24,24 +25,26 @@ void TMapPicture::LoadFromFile(const QString& fileName)
 {
     Clear();
     const QString name = QFileInfo(fileName).fileName();
-    if (QFileInfo(fileName).suffix().compare(QLatin1String("wmf"), Qt::CaseInsensitive) == 0) {
-        QFile file(fileName);
-        if (!file.open(QIODevice::ReadOnly))
-            throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2").arg(name, file.errorString()));
-        if (file.size() > TMetafile::MaxFileSize)
-            throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: it is too large").arg(name));
-        const QByteArray bytes = file.readAll();
-        TMetafile metafile;
+    const bool metafile = QFileInfo(fileName).suffix().compare(QLatin1String("wmf"), Qt::CaseInsensitive) == 0;
+    const TMapFileRead read = ReadMapFile(fileName, metafile ? TMetafile::MaxFileSize : MaxRasterFileSize);
+    if (read.State != TMapFileRead::Read)
+        throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2")
+                             .arg(name, read.State == TMapFileRead::Missing ? TMapTexts::tr("it does not exist") : read.Cause));
+    if (metafile) {
+        TMetafile picture;
         try {
-            metafile.LoadFromBytes(std::string_view(bytes.constData(), size_t(bytes.size())));
+            picture.LoadFromBytes(std::string_view(read.Bytes.constData(), size_t(read.Bytes.size())));
         } catch (const ETarvellError& e) {
             throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2").arg(name, e.Message()));
         }
-        FMetafile = metafile;
+        FMetafile = picture;
         FIsMetafile = true;
         return;
     }
-    QImageReader reader(fileName);
+    QBuffer buffer;
+    buffer.setData(read.Bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
     // The picture's own content decides, whatever its extension says.
     reader.setDecideFormatFromContent(true);
     QImage image;
@@ -50,8 +53,58 @@ void TMapPicture::LoadFromFile(const QString& fileName)
     SetImage(image);
 }
 
+void TMapPicture::DrawMetafile(QPainter& painter, const QRectF& target, const QRectF& visible) const
+{
+    // A played picture this many pixels large holds the whole picture; a larger one holds the part
+    // in view and half a view around it.
+    constexpr qint64 WholePixels = 2048 * 2048;
+    const QTransform& world = painter.worldTransform();
+    const double ratio = painter.device() ? painter.device()->devicePixelRatioF() : 1;
+    if (!world.isIdentity() || target.topLeft() != target.toRect().topLeft()) {
+        // Not on a plain device (a printer, a scaled painter): played straight onto it.
+        painter.setRenderHint(QPainter::Antialiasing);
+        FMetafile.Draw(painter, target);
+        return;
+    }
+    const QSize size = (target.size() * ratio).toSize();
+    const QRect view = QRectF((visible.topLeft() - target.topLeft()) * ratio, visible.size() * ratio)
+                           .toAlignedRect()
+                           .intersected(QRect(QPoint(0, 0), size));
+    if (view.isEmpty())
+        return;
+    if (FPlayed.isNull() || FPlayedSize != size || !FPlayedRect.contains(view)) {
+        const QRect whole(QPoint(0, 0), size);
+        const QRect part = qint64(size.width()) * size.height() <= WholePixels
+            ? whole
+            : view.adjusted(-view.width() / 2, -view.height() / 2, view.width() / 2, view.height() / 2).intersected(whole);
+        FPlayed = QImage();
+        QImage played(part.size(), QImage::Format_ARGB32_Premultiplied);
+        if (played.isNull()) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            FMetafile.Draw(painter, target);
+            return;
+        }
+        played.fill(Qt::transparent);
+        {
+            QPainter player(&played);
+            player.setRenderHint(QPainter::Antialiasing);
+            player.translate(-part.topLeft());
+            FMetafile.Draw(player, QRectF(QPointF(0, 0), QSizeF(size)));
+        }
+        FPlayed = played;
+        FPlayedSize = size;
+        FPlayedRect = part;
+    }
+    const QRect source = view.translated(-FPlayedRect.topLeft());
+    painter.drawImage(QRectF(target.topLeft() + QPointF(view.topLeft()) / ratio, QSizeF(view.size()) / ratio), FPlayed,
+        QRectF(source));
+}
+
 void TMapPicture::Clear()
 {
+    FPlayed = QImage();
+    FPlayedSize = QSize();
+    FPlayedRect = QRect();
     FImage = QImage();
     FMetafile = TMetafile();
     FIsMetafile = false;
@@ -88,8 +141,7 @@ void TMapPicture::Draw(QPainter& painter, const QRectF& target, const QRect& cli
     painter.save();
     painter.setClipRect(visible);
     if (FIsMetafile) {
-        painter.setRenderHint(QPainter::Antialiasing);
-        FMetafile.Draw(painter, target);
+        DrawMetafile(painter, target, visible);
         painter.restore();
         return;
     }

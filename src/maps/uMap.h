@@ -27,6 +27,9 @@ class TMapTexts {
 // A map picture: a raster image (.bmp, .gif, .jpg through Qt's readers) or a metafile (.wmf).
 class TMapPicture {
 public:
+    // Raster files larger than this are refused unread (metafiles: TMetafile::MaxFileSize).
+    static constexpr int64_t MaxRasterFileSize = 256 * 1024 * 1024;
+
     // Throws EUserError naming the file when it cannot be read or decoded (Qt's allocation limit
     // included). The extension chooses the reader for ".wmf"; every other file goes to Qt.
     void LoadFromFile(const QString& fileName);
@@ -43,9 +46,16 @@ public:
     const QImage& Image() const { return FImage; }
 
 private:
+    void DrawMetafile(QPainter& painter, const QRectF& target, const QRectF& visible) const;
     QImage FImage;
     TMetafile FMetafile;
     bool FIsMetafile = false;
+    // The metafile as last played: FPlayed holds the part FPlayedRect (device pixels, from the
+    // target's corner) of the picture scaled to FPlayedSize, so that a repaint at the same zoom
+    // copies it instead of replaying every record.
+    mutable QImage FPlayed;
+    mutable QSize FPlayedSize;
+    mutable QRect FPlayedRect;
 };
 
 // One marker over the picture.

@@ -10,7 +10,13 @@
 
 #include <array>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -84,6 +90,21 @@ QString Latin1(std::string_view text)
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
+// A value as the warning shows it: whole, control characters (a NUL among them) as \xNN.
+QString Shown(std::string_view text)
+{
+    QString shown;
+    shown.reserve(qsizetype(text.size()));
+    for (const char c : text) {
+        const auto byte = uint8_t(c);
+        if (byte < 0x20 || byte == 0x7F)
+            shown += QStringLiteral("\\x") + QStringLiteral("%1").arg(byte, 2, 16, QChar('0')).toUpper();
+        else
+            shown += QChar(byte);
+    }
+    return shown;
+}
+
 // The value of each key, the first occurrence winning; nullopt for a missing key.
 std::array<std::optional<std::string_view>, Keys.size()> SplitValues(std::string_view text)
 {
@@ -118,24 +139,26 @@ double Degrees(const std::optional<std::string_view>& value, KeyIndex key, doubl
     double degrees = 0;
     try {
         degrees = StrToFloatSep(*value, '.');
-    } catch (const ETarvellError& e) {
-        throw EBadValue { e.Message() };
+    } catch (const ETarvellError&) {
+        throw EBadValue { TMapCalibrationTexts::tr("%1 = '%2' is not a number").arg(QLatin1String(Keys[key]), Shown(*value)) };
     }
     if (!(std::fabs(degrees) <= limit))
         throw EBadValue {
-            TMapCalibrationTexts::tr("%1 = %2 is not a position on earth").arg(QLatin1String(Keys[key]), Latin1(*value))
+            TMapCalibrationTexts::tr("%1 = %2 is not a position on earth").arg(QLatin1String(Keys[key]), Shown(*value))
         };
     return degrees;
 }
 
-int32_t Pixel(const std::optional<std::string_view>& value, int32_t fallback)
+int32_t Pixel(const std::optional<std::string_view>& value, KeyIndex key, int32_t fallback)
 {
     if (!value)
         return fallback;
     try {
         return StrToInt32(*value);
-    } catch (const ETarvellError& e) {
-        throw EBadValue { e.Message() };
+    } catch (const ETarvellError&) {
+        throw EBadValue {
+            TMapCalibrationTexts::tr("%1 = '%2' is not a whole number").arg(QLatin1String(Keys[key]), Shown(*value))
+        };
     }
 }
 
@@ -205,6 +228,10 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
             = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
         return load;
     }
+    // A byte order mark before the first key (an editor saving UTF-8) is no part of it.
+    constexpr std::string_view Bom("\xEF\xBB\xBF");
+    if (text.substr(0, Bom.size()) == Bom)
+        text.remove_prefix(Bom.size());
     const auto values = SplitValues(text);
     // "MapCheck" is a 32-bit pattern: written signed by older versions, unsigned is read too.
     const auto& check = values[kMapCheck];
@@ -222,7 +249,7 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
         const auto result = std::from_chars(first, last, checkValue, 10);
         if (digits.empty() || result.ec != std::errc() || result.ptr != last || checkValue < INT32_MIN
             || checkValue > int64_t(UINT32_MAX)) {
-            load.Message = TMapCalibrationTexts::tr("'%1' is not a valid file size").arg(Latin1(digits));
+            load.Message = TMapCalibrationTexts::tr("'%1' is not a valid file size").arg(Shown(digits));
             return load;
         }
     }
@@ -236,15 +263,15 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
         c.Cal1Lat = Degrees(values[kCal1Lat], kCal1Lat, 90);
         c.Cal2Lon = Degrees(values[kCal2Lon], kCal2Lon, 180);
         c.Cal2Lat = Degrees(values[kCal2Lat], kCal2Lat, 90);
-        c.Cal1X = Pixel(values[kCal1X], 0);
-        c.Cal1Y = Pixel(values[kCal1Y], pictureHeight);
-        c.Cal2X = Pixel(values[kCal2X], pictureWidth);
-        c.Cal2Y = Pixel(values[kCal2Y], 0);
+        c.Cal1X = Pixel(values[kCal1X], kCal1X, 0);
+        c.Cal1Y = Pixel(values[kCal1Y], kCal1Y, pictureHeight);
+        c.Cal2X = Pixel(values[kCal2X], kCal2X, pictureWidth);
+        c.Cal2Y = Pixel(values[kCal2Y], kCal2Y, 0);
         const auto& colour = values[kBackColor];
         if (colour && !colour->empty()) {
             const auto parsed = InfColorFromText(Latin1(*colour));
             if (!parsed)
-                throw EBadValue { TMapCalibrationTexts::tr("'%1' is not a valid colour").arg(Latin1(*colour)) };
+                throw EBadValue { TMapCalibrationTexts::tr("'%1' is not a valid colour").arg(Shown(*colour)) };
             c.BackColor = *parsed;
         }
     } catch (const EBadValue& e) {
@@ -264,30 +291,82 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
 TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, int pictureHeight)
 {
     TCalibrationLoad load;
-    const QFileInfo info(CalibrationFileName(picturePath));
-    if (!info.exists()) {
-        load.State = TCalibrationState::NoSideFile;
+    const QString name = CalibrationFileName(picturePath);
+    const TMapFileRead read = ReadMapFile(name, MaxCalibrationFileSize);
+    if (read.State == TMapFileRead::Missing)
         return load;
-    }
     load.State = TCalibrationState::Invalid;
-    if (info.size() > MaxCalibrationFileSize) {
-        load.Message
-            = TMapCalibrationTexts::tr("the calibration file is larger than %1 bytes").arg(MaxCalibrationFileSize);
+    if (read.State == TMapFileRead::Refused) {
+        load.Message = TMapCalibrationTexts::tr("%1 cannot be read: %2").arg(QDir::toNativeSeparators(name), read.Cause);
         return load;
     }
-    QFile file(info.filePath());
-    if (!info.isFile() || !file.open(QIODevice::ReadOnly)) {
-        load.Message = TMapCalibrationTexts::tr("%1 cannot be read: %2")
-                           .arg(QDir::toNativeSeparators(info.filePath()), file.errorString());
-        return load;
-    }
-    // Read with a bound: the file may grow after the size was taken.
-    const QByteArray bytes = file.read(MaxCalibrationFileSize + 1);
     // The size of exactly that file, no pattern matching (a picture name may hold "*" or "?").
     const QFileInfo picture(picturePath);
     const int64_t pictureSize = picture.isFile() ? picture.size() : 0;
     return ParseCalibration(
-        std::string_view(bytes.constData(), size_t(bytes.size())), pictureWidth, pictureHeight, pictureSize);
+        std::string_view(read.Bytes.constData(), size_t(read.Bytes.size())), pictureWidth, pictureHeight, pictureSize);
+}
+
+TMapFileRead ReadMapFile(const QString& path, int64_t maxSize)
+{
+    TMapFileRead read;
+    const QByteArray native = QFile::encodeName(path);
+    const auto refuse = [&read](const QString& cause) {
+        read.State = TMapFileRead::Refused;
+        read.Cause = cause;
+        read.Bytes.clear();
+        return read;
+    };
+    const auto systemError = [&](int error) {
+        return refuse(QString::fromStdString(std::error_code(error, std::generic_category()).message()));
+    };
+    const auto checkType = [&](const struct stat& info) -> std::optional<QString> {
+        if (S_ISDIR(info.st_mode))
+            return TMapCalibrationTexts::tr("it is a folder");
+        if (!S_ISREG(info.st_mode))
+            return TMapCalibrationTexts::tr("it is not a regular file (a pipe, a device or a socket)");
+        if (info.st_size > maxSize)
+            return TMapCalibrationTexts::tr("it is larger than %1 bytes").arg(maxSize);
+        return std::nullopt;
+    };
+    struct stat info {};
+    if (::stat(native.constData(), &info) != 0)
+        return errno == ENOENT || errno == ENOTDIR ? read : systemError(errno);
+    // Checked before opening too: opening a device may already do something.
+    if (const auto cause = checkType(info))
+        return refuse(*cause);
+    // Without blocking, so that a file swapped for a FIFO in between cannot hold the program.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return systemError(errno);
+    struct TCloser {
+        int Fd;
+        ~TCloser() { ::close(Fd); }
+    } closer { fd };
+    if (::fstat(fd, &info) != 0)
+        return systemError(errno);
+    if (const auto cause = checkType(info))
+        return refuse(*cause);
+    // One byte beyond the bound shows a file that grew after it was measured.
+    read.Bytes.resize(qsizetype(std::min<int64_t>(info.st_size, maxSize) + 1));
+    qsizetype done = 0;
+    while (done < read.Bytes.size()) {
+        const ssize_t got = ::read(fd, read.Bytes.data() + done, size_t(read.Bytes.size() - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return systemError(errno);
+        if (got == 0)
+            break;
+        done += got;
+        if (done == read.Bytes.size() && done <= maxSize)
+            read.Bytes.resize(std::min<qsizetype>(done * 2, qsizetype(maxSize) + 1));
+    }
+    if (done > maxSize)
+        return refuse(TMapCalibrationTexts::tr("it is larger than %1 bytes").arg(maxSize));
+    read.Bytes.resize(done);
+    read.State = TMapFileRead::Read;
+    return read;
 }
 
 std::string CalibrationText(const TMapCalibration& c, int64_t pictureFileSize)

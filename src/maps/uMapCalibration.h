@@ -1,6 +1,7 @@
 // The calibration side file beside a map picture (<picture file>.inf): its keys, defaults and colours.
 #pragma once
 
+#include <QByteArray>
 #include <QCoreApplication>
 #include <QString>
 
@@ -82,6 +83,16 @@ struct TCalibrationLoad {
 class TMapCalibrationTexts {
     Q_DECLARE_TR_FUNCTIONS(uMapCalibration)
 };
+
+// A whole file read from the maps folder: only a regular file is opened (a FIFO, a device or a
+// socket is refused without waiting on it), and no more than the bound is read.
+struct TMapFileRead {
+    enum TState { Read, Missing, Refused } State = Missing;
+    QByteArray Bytes;
+    // Why it was not read ("it is a folder", "it is larger than ... bytes", the system's text).
+    QString Cause;
+};
+TMapFileRead ReadMapFile(const QString& path, int64_t maxSize);
 
 // Side files larger than this are refused unread.
 constexpr int64_t MaxCalibrationFileSize = 64 * 1024;

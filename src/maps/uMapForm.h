@@ -10,7 +10,11 @@
 #include <functional>
 #include <memory>
 
+class QIcon;
 class TEntries;
+
+// A picture of the map windows, drawn for them (":/tarvell/maps/<name>.svg").
+QIcon MapPicture(const char* name);
 
 // What a tool tip is about to show: the control under the mouse and the mouse position in it.
 struct TMapHintInfo {

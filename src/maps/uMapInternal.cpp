@@ -6,6 +6,7 @@
 #include "model/uModel.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 
 #include <cfenv>
@@ -47,9 +48,10 @@ QStringList ListMapPictures(const QString& folder)
     const QDir dir(folder);
     if (!dir.exists())
         return names;
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::NoSort))
-        if (IsMapPictureName(name))
-            names << name;
+    // Regular files only (links to them too): a FIFO, a device or a socket would hang or never end.
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort))
+        if (info.isFile() && IsMapPictureName(info.fileName()))
+            names << info.fileName();
     // Names that differ only in case keep one order, so the stored index names one picture.
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int folded = a.compare(b, Qt::CaseInsensitive);

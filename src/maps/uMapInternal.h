@@ -23,8 +23,8 @@ void SetMapsFolder(const QString& folder);
 
 // A picture the list offers: ".gif", ".bmp", ".wmf" or ".jpg" in any case.
 bool IsMapPictureName(const QString& fileName);
-// The names (with extension) of the pictures in folder, sorted ignoring case; empty when the
-// folder is missing.
+// The names (with extension) of the regular files among the pictures in folder, sorted ignoring
+// case; empty when the folder is missing.
 QStringList ListMapPictures(const QString& folder);
 
 // Zoom factors reach 0.5, 1, 2 and 4.

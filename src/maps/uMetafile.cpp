@@ -23,15 +23,15 @@
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <queue>
 
 namespace {
 
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
-// Pictures larger than this are refused: a widget cannot be wider, and the map is zoomed too.
-constexpr int MaxPictureSide = 100000;
-// All bitmaps of one file together.
-constexpr int64_t MaxBitmapPixels = 64 * 1024 * 1024;
+constexpr int MaxPictureSide = TMetafile::MaxPictureSide;
+constexpr int64_t MaxBitmapPixels = TMetafile::MaxBitmapPixels;
 
 enum Function : uint16_t {
     META_EOF = 0x0000,
@@ -144,7 +144,8 @@ QPen PenOf(uint16_t style, int16_t width, const QColor& colour)
 {
     if ((style & 0x0F) == 5)
         return QPen(Qt::NoPen);
-    QPen pen(colour, std::abs(width));
+    // Round ends and joins, as the metafile's pens have.
+    QPen pen(colour, std::abs(width), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
     switch (style & 0x0F) {
     case 1:
         pen.setStyle(Qt::DashLine);
@@ -267,8 +268,15 @@ public:
         , FTarget(target)
         , FBitmapsOut(bitmaps)
     {
-        if (FPainter)
+        if (FPainter) {
             FBase = FPainter->worldTransform();
+            // What the device shows, in its pixels: records outside it are not drawn at all.
+            const QPaintDevice* device = FPainter->device();
+            FClip = device ? QRectF(0, 0, device->width(), device->height()) : QRectF();
+            if (FPainter->hasClipping())
+                FClip = FClip.isEmpty() ? FBase.mapRect(FPainter->clipBoundingRect())
+                                        : FClip.intersected(FBase.mapRect(FPainter->clipBoundingRect()));
+        }
         if (FData.HasBounds) {
             FState.WindowOrg = FData.Bounds.topLeft();
             FState.WindowExt = FData.Bounds.size();
@@ -377,8 +385,10 @@ private:
         }
         case META_DELETEOBJECT: {
             const uint16_t index = p.U16(0);
-            Slot(index, p);
-            FObjects[index] = TObject();
+            if (Slot(index, p).Kind != TObject::kFree) {
+                FObjects[index] = TObject();
+                FFree.push(index);
+            }
             break;
         }
         case META_MOVETO:
@@ -387,7 +397,7 @@ private:
         case META_LINETO: {
             const QPointF to(p.I16(2), p.I16(0));
             if (Begin()) {
-                FPainter->setPen(FState.Pen);
+                FPainter->setPen(DevicePen());
                 FPainter->drawLine(FState.Pos, to);
             }
             FState.Pos = to;
@@ -402,10 +412,22 @@ private:
                 polygon.reserve(qsizetype(count));
                 for (size_t i = 0; i < count; ++i)
                     polygon << p.Point(2 + i * 4);
-                FPainter->setPen(FState.Pen);
+                const QPen pen = DevicePen();
+                if (!Shows(polygon.boundingRect(), pen))
+                    break;
+                FPainter->setPen(pen);
                 if (function == META_POLYGON) {
                     FPainter->setBrush(FState.Brush);
                     FPainter->drawPolygon(polygon, FState.FillRule);
+                } else if (WidePen(pen) && polygon.size() > 2) {
+                    // A wide pen strokes one outline of the whole line, which crosses itself
+                    // everywhere and takes minutes to fill; segment by segment with round ends
+                    // it looks the same (joins are round), and the segments out of view go.
+                    std::vector<QLineF> segments;
+                    for (qsizetype i = 1; i < polygon.size(); ++i)
+                        if (Shows(QRectF(polygon[i - 1], polygon[i]).normalized(), pen))
+                            segments.emplace_back(polygon[i - 1], polygon[i]);
+                    FPainter->drawLines(segments.data(), int(segments.size()));
                 } else {
                     FPainter->drawPolyline(polygon);
                 }
@@ -432,17 +454,20 @@ private:
                     if (!polygon.isEmpty())
                         path.addPolygon(polygon), path.closeSubpath();
                 }
-                FPainter->setPen(FState.Pen);
-                FPainter->setBrush(FState.Brush);
-                FPainter->drawPath(path);
+                const QPen pen = DevicePen();
+                if (Shows(path.boundingRect(), pen)) {
+                    FPainter->setPen(pen);
+                    FPainter->setBrush(FState.Brush);
+                    FPainter->drawPath(path);
+                }
             }
             break;
         }
         case META_RECTANGLE:
         case META_ELLIPSE: {
             const QRectF r = QRectF(QPointF(p.I16(6), p.I16(4)), QPointF(p.I16(2), p.I16(0))).normalized();
-            if (Begin()) {
-                FPainter->setPen(FState.Pen);
+            if (Begin() && Shows(r, DevicePen())) {
+                FPainter->setPen(DevicePen());
                 FPainter->setBrush(FState.Brush);
                 if (function == META_RECTANGLE)
                     FPainter->drawRect(r);
@@ -505,11 +530,12 @@ private:
 
     void Create(const TObject& o, const TParams& p)
     {
-        for (size_t i = 0; i < FObjects.size(); ++i)
-            if (FObjects[i].Kind == TObject::kFree) {
-                FObjects[i] = o;
-                return;
-            }
+        // The lowest free slot: the freed ones wait in a heap, every other slot is taken.
+        if (!FFree.empty()) {
+            FObjects[FFree.top()] = o;
+            FFree.pop();
+            return;
+        }
         if (FObjects.size() >= size_t(FData.ObjectCount))
             Fail(TMetafileTexts::tr("The record at offset %1 creates more objects than the header allows")
                      .arg(p.Offset()));
@@ -531,6 +557,44 @@ private:
         t.scale(FTarget.width() / ext.width(), FTarget.height() / ext.height());
         t.translate(-FState.WindowOrg.x(), -FState.WindowOrg.y());
         return t;
+    }
+
+    // The pen at most MaxPenPixels wide on the device: a zoomed wide pen costs far more than it
+    // shows.
+    QPen DevicePen() const
+    {
+        QPen pen = FState.Pen;
+        const QTransform t = FPainter->worldTransform();
+        const double scale = PenScale(t);
+        if (scale > 0 && pen.widthF() * scale > TMetafile::MaxPenPixels)
+            pen.setWidthF(TMetafile::MaxPenPixels / scale);
+        return pen;
+    }
+
+    // Whether logical bounds, drawn with pen, reach into the part of the device shown.
+    bool Shows(const QRectF& bounds, const QPen& pen) const
+    {
+        if (FClip.isEmpty())
+            return true;
+        const QTransform t = FPainter->worldTransform();
+        const double reach
+            = (pen.style() == Qt::NoPen ? 0 : (pen.widthF() == 0 || pen.isCosmetic() ? 1 : pen.widthF() * PenScale(t)))
+                / 2
+            + 1;
+        return t.mapRect(bounds).adjusted(-reach, -reach, reach, reach).intersects(FClip);
+    }
+    static double PenScale(const QTransform& t)
+    {
+        return std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
+    }
+
+    // Wider than a few device pixels.
+    bool WidePen(const QPen& pen) const
+    {
+        if (pen.style() == Qt::NoPen || pen.isCosmetic() || pen.widthF() == 0)
+            return false;
+        const QTransform t = FPainter->worldTransform();
+        return pen.widthF() * PenScale(t) > 1.5;
     }
 
     // Sets the window mapping; false when nothing can be drawn (no painter, no extent).
@@ -597,8 +661,10 @@ private:
     QRectF FTarget;
     std::vector<QImage>* FBitmapsOut;
     QTransform FBase;
+    QRectF FClip;
     TState FState;
     std::vector<TObject> FObjects;
+    std::priority_queue<uint16_t, std::vector<uint16_t>, std::greater<uint16_t>> FFree;
     int64_t FPixelsLeft = MaxBitmapPixels;
 };
 

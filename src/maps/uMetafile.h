@@ -28,7 +28,14 @@ class TMetafileTexts {
 class TMetafile {
 public:
     // Files larger than this are refused unread.
-    static constexpr int64_t MaxFileSize = 64 * 1024 * 1024;
+    static constexpr int64_t MaxFileSize = 4 * 1024 * 1024;
+    // Pictures wider or higher than this are refused: a widget cannot be wider, and the map is
+    // zoomed too.
+    static constexpr int MaxPictureSide = 100000;
+    // All bitmaps of one file together.
+    static constexpr int64_t MaxBitmapPixels = 16 * 1024 * 1024;
+    // Pens are drawn at most this wide in device pixels, whatever the zoom.
+    static constexpr double MaxPenPixels = 64;
 
     TMetafile();
     ~TMetafile();

@@ -6,7 +6,9 @@
 
 #include <QApplication>
 #include <QBuffer>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QHelpEvent>
 #include <QImageWriter>
 #include <QMouseEvent>
@@ -16,6 +18,8 @@
 #include <QToolTip>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <tuple>
 #include <vector>
@@ -260,6 +264,30 @@ TEST_F(MapPictures, UnreadablePicturesNameTheFile)
         }
         EXPECT_TRUE(map.GetMapPic().IsEmpty()) << path.toStdString();
         EXPECT_EQ(map.size(), QSize(100, 100)) << path.toStdString();
+    }
+}
+
+// A FIFO nobody writes to and a link to an endless device: refused at once with the cause,
+// never waited on or read without end.
+TEST_F(MapPictures, SpecialFilesAreRefusedAtOnce)
+{
+    const QString fifo = Dir.filePath(QStringLiteral("pipe.jpg"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = Dir.filePath(QStringLiteral("zero.wmf"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString folder = Dir.filePath(QStringLiteral("folder.bmp"));
+    ASSERT_TRUE(QDir().mkdir(folder));
+    for (const auto& [path, cause] : { std::pair { fifo, "not a regular file" }, std::pair { zero, "not a regular file" },
+             std::pair { folder, "folder" } }) {
+        TOrvikMap map;
+        try {
+            map.LoadMapPic(path);
+            ADD_FAILURE() << "loaded " << path.toStdString();
+        } catch (const EUserError& e) {
+            EXPECT_TRUE(e.Message().contains(QFileInfo(path).fileName())) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(QLatin1String(cause))) << e.Message().toStdString();
+        }
+        EXPECT_TRUE(map.GetMapPic().IsEmpty());
     }
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 namespace {
 
 constexpr int Width = 1000;
@@ -291,17 +293,47 @@ TEST_F(MapCalibrationFiles, WildcardsInTheNameAreNotPatterns)
     EXPECT_EQ(LoadCalibration(starred, Width, Height).State, TCalibrationState::SizeMismatch);
 }
 
-TEST_F(MapCalibrationFiles, LargeOrUnreadableSideFiles)
+TEST_F(MapCalibrationFiles, LargeOrSpecialSideFilesNameTheCause)
 {
-    WriteFile(Picture + QStringLiteral(".inf"), QByteArray(MaxCalibrationFileSize + 1, '\n'));
+    const QString side = Picture + QStringLiteral(".inf");
+    WriteFile(side, QByteArray(MaxCalibrationFileSize + 1, '\n'));
     TCalibrationLoad load = LoadCalibration(Picture, Width, Height);
     EXPECT_EQ(load.State, TCalibrationState::Invalid);
     EXPECT_TRUE(load.Message.contains(QLatin1String("65536")));
-    QFile::remove(Picture + QStringLiteral(".inf"));
+    QFile::remove(side);
     ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("my map.jpg.inf")));
     load = LoadCalibration(Picture, Width, Height);
     EXPECT_EQ(load.State, TCalibrationState::Invalid);
-    EXPECT_FALSE(load.Message.isEmpty());
+    EXPECT_TRUE(load.Message.contains(QLatin1String("folder"))) << load.Message.toStdString();
+    EXPECT_FALSE(load.Message.contains(QLatin1String("Unknown error"))) << load.Message.toStdString();
+    ASSERT_TRUE(QDir(Dir.path()).rmdir(QStringLiteral("my map.jpg.inf")));
+    // A FIFO nobody writes to: refused at once, never waited on.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(side).constData(), 0600), 0);
+    load = LoadCalibration(Picture, Width, Height);
+    EXPECT_EQ(load.State, TCalibrationState::Invalid);
+    EXPECT_TRUE(load.Message.contains(QLatin1String("not a regular file"))) << load.Message.toStdString();
+    QFile::remove(side);
+    // A link to an endless device: refused, not read.
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), side));
+    load = LoadCalibration(Picture, Width, Height);
+    EXPECT_EQ(load.State, TCalibrationState::Invalid);
+    EXPECT_TRUE(load.Message.contains(QLatin1String("not a regular file"))) << load.Message.toStdString();
+}
+
+TEST(MapCalibration, ByteOrderMarkIsSkippedAndControlBytesAreShown)
+{
+    const std::string geo = "Cal1Lon=4.855\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\n";
+    TCalibrationLoad load = ParseCalibration("\xEF\xBB\xBF" + geo + "MapCheck=12345\r\n", Width, Height, FixtureSize);
+    ASSERT_EQ(load.State, TCalibrationState::Calibrated) << load.Message.toStdString();
+    EXPECT_EQ(load.Calibration.Cal1Lon, 4.855);
+    // A NUL inside a value: the whole value in the warning, the rest after the NUL too.
+    const std::string withNul = std::string("Cal1Lon=4.8") + '\0' + "55tail\r\nCal1Lat=52.35\r\nCal2Lon=4.93\r\nCal2Lat=52.385\r\nMapCheck=12345\r\n";
+    load = ParseCalibration(withNul, Width, Height, FixtureSize);
+    EXPECT_EQ(load.State, TCalibrationState::Invalid);
+    EXPECT_FALSE(load.Message.contains(QChar(0)));
+    EXPECT_TRUE(load.Message.contains(QLatin1String("Cal1Lon = '4.8\\x0055tail'"))) << load.Message.toStdString();
+    load = ParseCalibration(geo + "Cal2X=7\x01" + "9\r\nMapCheck=12345\r\n", Width, Height, FixtureSize);
+    EXPECT_TRUE(load.Message.contains(QLatin1String("'7\\x019'"))) << load.Message.toStdString();
 }
 
 TEST_F(MapCalibrationFiles, AFailedSaveNamesTheFolderAndKeepsTheOldFile)

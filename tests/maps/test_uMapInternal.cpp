@@ -12,6 +12,8 @@
 #include <cmath>
 #include <limits>
 
+#include <sys/stat.h>
+
 namespace {
 
 class MapInternalTest : public CleanSettingsTest { };
@@ -53,11 +55,16 @@ TEST_F(MapInternalTest, PictureListHoldsTheFourKindsSortedIgnoringCase)
              ".hidden.bmp", "noextension", "Amsterdam.GIF" })
         Touch(dir.filePath(QLatin1String(name)));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.jpg")));
+    // Neither a FIFO, nor a link to a device, nor a link to nothing.
+    ASSERT_EQ(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe.jpg"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), dir.filePath(QStringLiteral("zero.wmf"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("gone")), dir.filePath(QStringLiteral("dangling.gif"))));
+    ASSERT_TRUE(QFile::link(dir.filePath(QStringLiteral("zoo.JPG")), dir.filePath(QStringLiteral("link.bmp"))));
     const QStringList names = ListMapPictures(dir.path() + QLatin1Char('/'));
     // Names equal but for case keep one order, so a stored index names one picture.
     EXPECT_EQ(names,
         (QStringList { QStringLiteral(".hidden.bmp"), QStringLiteral("amsterdam.bmp"), QStringLiteral("Amsterdam.GIF"),
-            QStringLiteral("Amsterdam.gif"), QStringLiteral("b.wmf"), QStringLiteral("zoo.JPG") }));
+            QStringLiteral("Amsterdam.gif"), QStringLiteral("b.wmf"), QStringLiteral("link.bmp"), QStringLiteral("zoo.JPG") }));
     EXPECT_TRUE(ListMapPictures(dir.filePath(QStringLiteral("missing/"))).isEmpty());
 }
 

@@ -291,3 +291,55 @@ TEST(Metafile, DamagedFilesNeverCrash)
     }
     EXPECT_GT(loaded, 0);
 }
+
+// A new object takes the lowest free slot, however many are free and in which order they were
+// freed; a slot deleted twice is free once.
+TEST(Metafile, NewObjectsTakeTheLowestFreeSlot)
+{
+    TWmfWriter w;
+    NullPen(w); // 0
+    Brush(w, 0x0000FF); // 1 red
+    Brush(w, 0x00FF00); // 2 green
+    Brush(w, 0xFF0000); // 3 blue
+    w.Word(0).End(0x012D);
+    w.Word(3).End(0x01F0);
+    w.Word(1).End(0x01F0);
+    w.Word(1).End(0x01F0);
+    w.Word(2).End(0x01F0);
+    Brush(w, 0x00FFFF); // yellow: slot 1
+    Brush(w, 0xFF00FF); // magenta: slot 2
+    Brush(w, 0xFFFF00); // cyan: slot 3
+    w.Word(1).End(0x012D);
+    w.Word(10).Word(10).Word(0).Word(0).End(0x041B);
+    w.Word(2).End(0x012D);
+    w.Word(10).Word(20).Word(0).Word(10).End(0x041B);
+    w.Word(3).End(0x012D);
+    w.Word(10).Word(30).Word(0).Word(20).End(0x041B);
+    TMetafile m;
+    ASSERT_NO_THROW(m.LoadFromBytes(w.File(30, 10, 4)));
+    const QImage image = Render(m, QSize(30, 10));
+    EXPECT_EQ(image.pixel(5, 5) & 0xFFFFFF, qRgb(255, 255, 0) & 0xFFFFFF);
+    EXPECT_EQ(image.pixel(15, 5) & 0xFFFFFF, qRgb(255, 0, 255) & 0xFFFFFF);
+    EXPECT_EQ(image.pixel(25, 5) & 0xFFFFFF, qRgb(0, 255, 255) & 0xFFFFFF);
+    // Every slot taken again: one more is beyond the header's count.
+    Brush(w, 0xFFFFFF);
+    EXPECT_THROW(m.LoadFromBytes(w.File(30, 10, 4)), EConvertError);
+}
+
+// However much a pen is zoomed, it is drawn at most 64 device pixels wide.
+TEST(Metafile, PensAreCappedOnTheDevice)
+{
+    TWmfWriter w;
+    w.Word(0).Word(40).Word(0).Dword(0x000000).End(0x02FA); // solid black pen, 40 units
+    w.Word(0).End(0x012D);
+    w.Word(2).Word(0).Word(50).Word(100).Word(50).End(0x0325); // across the middle
+    TMetafile m;
+    ASSERT_NO_THROW(m.LoadFromBytes(w.File(100, 100, 1)));
+    // At 4 times the size the pen would be 160 pixels wide.
+    const QImage image = Render(m, QSize(400, 400));
+    int dark = 0;
+    for (int y = 0; y < 400; ++y)
+        dark += qGray(image.pixel(200, y)) < 128;
+    EXPECT_GE(dark, 60);
+    EXPECT_LE(dark, 66);
+}

@@ -2,6 +2,8 @@
 // which order, where the page goes, and the zoom buttons.
 #include "plugins/PluginTestSupport.h"
 
+#include "MapIconCheck.h"
+
 #include "app/uDialogs.h"
 #include "maps/fMapEmbedHtml.h"
 #include "model/uModel.h"
@@ -154,6 +156,18 @@ private slots:
                 QCOMPARE(lines[3], PoiLine(2, expected[2]));
             QCOMPARE(lines[size_t(count)], PoiLine(count - 1, expected[3]));
         }
+    }
+
+    // The zoom buttons show pictures of ours, not their captions.
+    void everyPictureOfTheWindowIsDrawn()
+    {
+        TfmMapEmbedHtml map(FSource);
+        QStringList faults;
+        for (QAction* action : map.findChildren<QAction*>())
+            if (!action->isSeparator() && !action->objectName().isEmpty())
+                if (const QString fault = MapIconFault(action->icon()); !fault.isEmpty())
+                    faults << action->objectName() + QStringLiteral(": ") + fault;
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     }
 
     // The page goes to a private folder of this process under its own name, and is loaded again

@@ -2,10 +2,12 @@
 // the marks where the calibration puts them, dragging, zooming, the wheel, the rubber band, a
 // picked position, hints, and calibrating with every question answered every way.
 #include "AppTestSupport.h"
+#include "MapIconCheck.h"
 
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
 #include "app/fMain.h"
+#include "app/uLanguageMenu.h"
 #include "app/uEntriesModel.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
@@ -21,6 +23,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiArea>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -28,6 +31,8 @@
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTabBar>
+#include <QToolBar>
+#include <QToolButton>
 #include <QtTest>
 
 namespace {
@@ -716,6 +721,74 @@ private slots:
         QVERIFY(qFuzzyCompare(after.ScaleY(), -260 / 0.45));
     }
 
+    // Child A calibrates plain.bmp; child B chooses grid.bmp (the shared "Map"); back in A the
+    // dialog still calibrates plain.bmp, clicks still set its points, and OK writes only its side
+    // file. With the dialog closed, activation takes "Map" again and moves to move mode.
+    void calibrationDialogStaysOnItsPictureAcrossAChildSwitch()
+    {
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        const QString gridSide = folder.Path + QStringLiteral("grid.bmp.inf");
+        QFile gridFile(gridSide);
+        QVERIFY(gridFile.open(QIODevice::ReadOnly));
+        const QByteArray gridBefore = gridFile.readAll();
+        gridFile.close();
+        TChildWindow window({});
+        TMDIChild* childA = window.Child;
+        TfmMapInternal* mapA = window.Map();
+        QVERIFY(mapA);
+        mapA->coMap->setCurrentIndex(mapA->coMap->findText(QStringLiteral("plain.bmp")));
+        emit mapA->coMap->activated(mapA->coMap->currentIndex());
+        QCOMPARE(mapA->LoadedName(), QStringLiteral("plain.bmp"));
+        mapA->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = mapA->CalibrationDialog();
+        QVERIFY(dialog);
+        dialog->rbPoint1->click();
+
+        TMDIChild* childB = window.Main.NewChild();
+        window.Main.ShowChild(childB);
+        QCOMPARE(window.Main.ActiveChild(), childB);
+        auto* mapB = qobject_cast<TfmMapInternal*>(childB->MapForm());
+        QVERIFY(mapB);
+        mapB->coMap->setCurrentIndex(mapB->coMap->findText(QStringLiteral("grid.bmp")));
+        emit mapB->coMap->activated(mapB->coMap->currentIndex());
+        QCOMPARE(GetSettings().Map, mapB->coMap->findText(QStringLiteral("grid.bmp")));
+
+        // Back to A the way Ctrl+F6 goes.
+        window.Main.MdiArea()->activateNextSubWindow();
+        QCOMPARE(window.Main.ActiveChild(), childA);
+        QCOMPARE(mapA->LoadedName(), QStringLiteral("plain.bmp"));
+        QCOMPARE(mapA->coMap->currentText(), QStringLiteral("plain.bmp"));
+        QVERIFY(!mapA->coMap->isEnabled());
+        QVERIFY(!mapA->Calibrated());
+        Click(mapA->OrvikMap1, QPoint(30, 270));
+        QCOMPARE(dialog->X1(), 30);
+        QCOMPARE(dialog->Y1(), 270);
+        dialog->rbPoint2->click();
+        Click(mapA->OrvikMap1, QPoint(370, 20));
+        QCOMPARE(dialog->X2(), 370);
+        Leave(dialog->edLatitude1, QStringLiteral("52.1"));
+        Leave(dialog->edLongitude1, QStringLiteral("4.1"));
+        Leave(dialog->edLatitude2, QStringLiteral("52.6"));
+        Leave(dialog->edLongitude2, QStringLiteral("4.9"));
+        dialog->buOK->click();
+        QTRY_VERIFY(!dialog);
+        QVERIFY(prompt.Boxes.empty());
+        QVERIFY(QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
+        QVERIFY(gridFile.open(QIODevice::ReadOnly));
+        QCOMPARE(gridFile.readAll(), gridBefore);
+        gridFile.close();
+        QVERIFY(mapA->Calibrated());
+
+        // Without a dialog the Part's activation holds: "Map" chosen, move mode.
+        mapA->acSelect->trigger();
+        window.Main.MdiArea()->activateNextSubWindow();
+        window.Main.MdiArea()->activateNextSubWindow();
+        QCOMPARE(window.Main.ActiveChild(), childA);
+        QCOMPARE(mapA->LoadedName(), QStringLiteral("grid.bmp"));
+        QVERIFY(mapA->acSetMove->isChecked());
+    }
+
     void calibrationQuestionsEveryWay_data()
     {
         QTest::addColumn<int>("answer");
@@ -937,6 +1010,200 @@ private slots:
         QVERIFY(opaque.x() >= 0);
         QCOMPARE(QColor(withMark.pixel(map->imgPos->pos() + opaque)), QColor(mark.pixel(opaque)));
         QVERIFY(SaveArtifactPicture(form.grab(), QStringLiteral("map-window.png")));
+    }
+
+    // Every action and tool-bar button of the map window shows a picture of ours.
+    void everyPictureOfTheMapWindowIsDrawn()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        QStringList faults;
+        for (QAction* action : window.Map->findChildren<QAction*>()) {
+            if (action->isSeparator() || action->objectName().isEmpty())
+                continue;
+            if (const QString fault = MapIconFault(action->icon()); !fault.isEmpty())
+                faults << action->objectName() + QStringLiteral(": ") + fault;
+        }
+        const QList<QToolButton*> buttons = window.Map->ToolBar1->findChildren<QToolButton*>();
+        QVERIFY(buttons.size() >= 7);
+        for (QToolButton* button : buttons) {
+            if (button->objectName().startsWith(QLatin1String("qt_")))
+                continue; // the tool bar's own overflow button
+            if (const QString fault = MapIconFault(button->icon()); !fault.isEmpty())
+                faults << button->defaultAction()->objectName() + QStringLiteral(" button: ") + fault;
+        }
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+    }
+
+    // The map pane driven by keys and clicks. No action of the map window carries a shortcut (the
+    // table below would list it); the keys it answers are the picture list's and the dialog's.
+    void mapPaneKeysAndClicks()
+    {
+        TMapsFolder folder;
+        TScriptedPrompt prompt;
+        TChildWindow window({ { "Dam", 4.5, 52.4 }, { "Zuid", 4.6, 52.2 } });
+        TfmMapInternal* map = window.Map();
+        QVERIFY(map);
+        const QStringList withShortcut = {};
+        for (QAction* action : map->findChildren<QAction*>())
+            QVERIFY2(action->shortcut().isEmpty() || withShortcut.contains(action->objectName()),
+                qPrintable(action->objectName() + QStringLiteral(" has a shortcut the table does not press")));
+
+        // The picture list: Down and Up choose the next and the previous picture.
+        auto* list = map->findChild<QComboBox*>(QStringLiteral("coMap"));
+        QVERIFY(list);
+        list->setCurrentIndex(list->findText(QStringLiteral("grid.bmp")));
+        emit list->activated(list->currentIndex());
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Down);
+        QCOMPARE(map->LoadedName(), QStringLiteral("plain.bmp"));
+        QCOMPARE(GetSettings().Map, 1);
+        QTest::keyClick(list, Qt::Key_Up);
+        QCOMPARE(map->LoadedName(), QStringLiteral("grid.bmp"));
+        QVERIFY(map->Calibrated());
+
+        // Tool-bar buttons by mouse.
+        auto* toolBar = map->findChild<QToolBar*>(QStringLiteral("ToolBar1"));
+        QVERIFY(toolBar);
+        const auto button = [&](const char* action) {
+            return toolBar->widgetForAction(map->findChild<QAction*>(QLatin1String(action)));
+        };
+        QTest::mouseClick(button("acZoomin"), Qt::LeftButton);
+        QCOMPARE(map->OrvikMap1->GetZoom(), 2.0);
+        QTest::mouseClick(button("acZoomout"), Qt::LeftButton);
+        QCOMPARE(map->OrvikMap1->GetZoom(), 1.0);
+
+        // Set position needs exactly one selected row: clicked rows decide.
+        QAbstractItemView* rows = window.Child->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
+        QVERIFY(rows);
+        const auto rowCentre = [&](int row) { return rows->visualRect(rows->model()->index(row, 0)).center(); };
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QCOMPARE(map->Entries().Count(), 1);
+        QVERIFY(map->acSetPos->isEnabled());
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
+        QCOMPARE(map->Entries().Count(), 2);
+        QVERIFY(!map->acSetPos->isEnabled());
+        QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
+        QVERIFY(map->acSetPos->isEnabled());
+        QTest::mouseClick(button("acSetPos"), Qt::LeftButton);
+        QVERIFY(map->acSetPos->isChecked());
+        Click(map->OrvikMap1, PixelOf(4.25, 52.5));
+        QCOMPARE(window.Child->Entries()[1].GetLongitude(), 4.25);
+        QCOMPARE(window.Child->Entries()[1].GetLatitude(), 52.5);
+        QTest::mouseClick(button("acSelect"), Qt::LeftButton);
+        QVERIFY(map->acSelect->isChecked());
+        QTest::mouseClick(button("acSetMove"), Qt::LeftButton);
+        QVERIFY(map->acSetMove->isChecked());
+
+        // The calibration dialog: Escape leaves it uncalibrated, Enter presses OK.
+        QTest::mouseClick(button("acCalibrate"), Qt::LeftButton);
+        QPointer<TfmCalibrate> dialog = map->CalibrationDialog();
+        QVERIFY(dialog);
+        QTest::keyClick(dialog, Qt::Key_Escape);
+        QTRY_VERIFY(!dialog);
+        QVERIFY(map->coMap->isEnabled());
+        QTest::mouseClick(button("acCalibrate"), Qt::LeftButton);
+        dialog = map->CalibrationDialog();
+        QVERIFY(dialog);
+        dialog->SetX1(10);
+        QTest::keyClick(dialog->edX1, Qt::Key_Return);
+        QTRY_VERIFY(!dialog);
+        QCOMPARE(map->OrvikMap1->GetCal1X(), 10);
+        QVERIFY(prompt.Boxes.empty());
+    }
+
+    // After a zoom in the current POI's mark stays clear of the scroll bars that came with it.
+    void markStaysClearOfTheScrollBarsAfterAZoom()
+    {
+        TMapsFolder folder;
+        TMapWindow window;
+        window.Map->resize(420, 380);
+        QApplication::processEvents();
+        // Near the bottom-right corner of the picture.
+        window.Source.Add("corner", "", 4.97, 52.02);
+        window.ShowAll(0);
+        QVERIFY(window.Map->imgPos->isVisibleTo(window.Map.get()));
+        for (int i = 0; i < 2; ++i) {
+            window.Map->acZoomin->trigger();
+            QApplication::processEvents();
+            const QWidget* view = window.Map->MapBox->viewport();
+            const QRect mark(window.Map->imgPos->mapTo(view, QPoint(0, 0)), window.Map->imgPos->size());
+            QVERIFY2(view->rect().contains(mark),
+                qPrintable(QStringLiteral("mark at %1,%2 outside the view %3 x %4")
+                               .arg(mark.x()).arg(mark.y()).arg(view->width()).arg(view->height())));
+        }
+    }
+
+    // Every text of the map window and the calibration dialog has the room it needs, in English
+    // and in German (the language file beside the executable).
+    void textsFitInEnglishAndGerman_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::newRow("English") << 9;
+        QTest::newRow("German") << 1031;
+    }
+    void textsFitInEnglishAndGerman()
+    {
+        QFETCH(int, language);
+        if (language != 9) {
+            QLocUtils().AppFileName = QStringLiteral(TARVELL_EXE);
+            QLocUtils().LibraryFolder = QFileInfo(QStringLiteral(TARVELL_EXE)).absolutePath();
+            GetSettings().Language = language;
+            SetStartupLanguage();
+            QCOMPARE(QLocUtils().GetActiveLanguageInfo().LanguageId, language);
+        }
+        struct TRestore {
+            ~TRestore()
+            {
+                QLocUtils().RestoreNativeLanguage();
+                GetSettings().Language = 9;
+            }
+        } restore;
+        TMapsFolder folder;
+        TMapWindow window(QStringLiteral("plain.bmp"));
+        window.Map->acCalibrate->trigger();
+        QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        QVERIFY(dialog);
+        QApplication::processEvents();
+        QStringList clipped;
+        for (QWidget* top : { static_cast<QWidget*>(window.Map.get()), static_cast<QWidget*>(dialog.data()) })
+            for (QWidget* widget : top->findChildren<QWidget*>()) {
+                if (widget->window() != top || !widget->isVisibleTo(top) || widget->size().isEmpty())
+                    continue;
+                const auto* label = qobject_cast<QLabel*>(widget);
+                const auto* button = qobject_cast<QAbstractButton*>(widget);
+                if ((!label || label->text().isEmpty()) && (!button || button->text().isEmpty() || qobject_cast<const QToolButton*>(widget)))
+                    continue;
+                const QString text = label ? label->text() : button->text();
+                // A button's own minimum width is the style's; its text needs its advance.
+                const bool fits = label && label->wordWrap() ? widget->height() >= widget->heightForWidth(widget->width())
+                    : button ? widget->width() >= widget->fontMetrics().horizontalAdvance(text) + 8
+                            && widget->height() >= widget->fontMetrics().height()
+                             : widget->width() >= widget->sizeHint().width() && widget->height() >= widget->sizeHint().height();
+                if (!fits)
+                    clipped << QStringLiteral("%1 \"%2\" %3 x %4, needs %5 x %6")
+                                   .arg(widget->objectName(), text)
+                                   .arg(widget->width()).arg(widget->height())
+                                   .arg(widget->sizeHint().width()).arg(widget->sizeHint().height());
+            }
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QStringLiteral("; "))));
+        dialog->close();
+    }
+
+    // The map pane with every tool-bar picture drawn; on a real X server kept as map-pane.png.
+    void mapPanePicture()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "Dam", 4.5, 52.4 } });
+        TfmMapInternal* map = window.Map();
+        QVERIFY(map);
+        window.SelectRows({ 0 }, 0);
+        QApplication::processEvents();
+        for (QAction* action : map->ToolBar1->actions()) {
+            QWidget* button = map->ToolBar1->widgetForAction(action);
+            QVERIFY(button && button->isVisibleTo(map));
+        }
+        QVERIFY(SaveArtifactPicture(map->grab(), QStringLiteral("map-pane.png")));
     }
 
     void mapWindowGoingFirstClosesItsDialog()
