@@ -2,7 +2,7 @@
 // which order, where the page goes, and the zoom buttons.
 #include "plugins/PluginTestSupport.h"
 
-#include "MapIconCheck.h"
+#include "support/PictureCheck.h"
 
 #include "app/uDialogs.h"
 #include "maps/fMapEmbedHtml.h"
@@ -165,7 +165,7 @@ private slots:
         QStringList faults;
         for (QAction* action : map.findChildren<QAction*>())
             if (!action->isSeparator() && !action->objectName().isEmpty())
-                if (const QString fault = MapIconFault(action->icon()); !fault.isEmpty())
+                if (const QString fault = TestSupport::IconFault(action->icon()); !fault.isEmpty())
                     faults << action->objectName() + QStringLiteral(": ") + fault;
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
     }

@@ -2,7 +2,7 @@
 // the marks where the calibration puts them, dragging, zooming, the wheel, the rubber band, a
 // picked position, hints, and calibrating with every question answered every way.
 #include "AppTestSupport.h"
-#include "MapIconCheck.h"
+#include "support/PictureCheck.h"
 
 #include "app/dMain.h"
 #include "app/fMDIChild.h"
@@ -1021,7 +1021,7 @@ private slots:
         for (QAction* action : window.Map->findChildren<QAction*>()) {
             if (action->isSeparator() || action->objectName().isEmpty())
                 continue;
-            if (const QString fault = MapIconFault(action->icon()); !fault.isEmpty())
+            if (const QString fault = TestSupport::IconFault(action->icon()); !fault.isEmpty())
                 faults << action->objectName() + QStringLiteral(": ") + fault;
         }
         const QList<QToolButton*> buttons = window.Map->ToolBar1->findChildren<QToolButton*>();
@@ -1029,7 +1029,7 @@ private slots:
         for (QToolButton* button : buttons) {
             if (button->objectName().startsWith(QLatin1String("qt_")))
                 continue; // the tool bar's own overflow button
-            if (const QString fault = MapIconFault(button->icon()); !fault.isEmpty())
+            if (const QString fault = TestSupport::IconFault(button->icon()); !fault.isEmpty())
                 faults << button->defaultAction()->objectName() + QStringLiteral(" button: ") + fault;
         }
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
