@@ -8,6 +8,7 @@
 #include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
 
+#include <charconv>
 #include <QDir>
 #include <QDirIterator>
 #include <QFileInfo>
@@ -145,6 +146,14 @@ void FillWorld(TEntries& entries, int count)
 }
 
 // A GPX of count waypoints in the shape other programs write.
+// Number text as files carry it, whatever the test's locale.
+std::string PlainNumber(double value)
+{
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 6).ptr;
+    return std::string(text, end);
+}
+
 std::string WorldGpx(int count, const std::function<std::string(int)>& between = nullptr)
 {
     std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<gpx version=\"1.0\" creator=\"test\" "
@@ -154,7 +163,7 @@ std::string WorldGpx(int count, const std::function<std::string(int)>& between =
         if (between)
             out += between(i);
         const std::string name = "POI " + std::to_string(i) + " Cafe";
-        out += "  <wpt lat=\"" + std::to_string(double(i % 1800) / 10 - 90) + "\" lon=\"" + std::to_string(double(i % 3600) / 10 - 180) +
+        out += "  <wpt lat=\"" + PlainNumber(double(i % 1800) / 10 - 90) + "\" lon=\"" + PlainNumber(double(i % 3600) / 10 - 180) +
                "\">\n    <name>" + name + "</name>\n    <cmt>" + name + "</cmt>\n    <desc>" + name + "</desc>\n  </wpt>\n";
     }
     return out + "</gpx>\n";
