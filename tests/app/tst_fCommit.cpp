@@ -13,6 +13,7 @@
 #include "sites/uSite.h"
 
 #include "sites/SiteTestSupport.h"
+#include "support/LoopbackListener.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>
@@ -41,15 +42,11 @@ class TSilentServer {
 public:
     TSilentServer()
     {
-        FListen = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t size = sizeof address;
-        if (FListen < 0 || bind(FListen, reinterpret_cast<sockaddr*>(&address), size) != 0 || listen(FListen, 4) != 0
-            || getsockname(FListen, reinterpret_cast<sockaddr*>(&address), &size) != 0)
+        uint16_t port = 0;
+        FListen = ListenOnLoopback(port);
+        if (FListen < 0)
             qFatal("no loopback socket");
-        Port = ntohs(address.sin_port);
+        Port = port;
         FThread = std::thread([this] { Serve(); });
     }
     ~TSilentServer()

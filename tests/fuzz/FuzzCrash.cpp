@@ -1,5 +1,6 @@
 // The crash reporter's name-server replies and mail conversation.
 #include "FuzzSupport.h"
+#include "../support/LoopbackListener.h"
 
 #include "crashreport/VostDns.h"
 #include "crashreport/VostSmtp.h"
@@ -51,15 +52,8 @@ class TScriptedServer {
 public:
     TScriptedServer()
     {
-        FListener = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof a;
-        Check(FListener >= 0 && bind(FListener, reinterpret_cast<sockaddr*>(&a), length) == 0 && listen(FListener, 4) == 0
-                  && getsockname(FListener, reinterpret_cast<sockaddr*>(&a), &length) == 0,
-              "no loopback listener");
-        FPort = ntohs(a.sin_port);
+        FListener = ListenOnLoopback(FPort);
+        Check(FListener >= 0, "no loopback listener");
     }
     uint16_t Port() const { return FPort; }
 
