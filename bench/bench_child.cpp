@@ -2,10 +2,10 @@
 // generated POIs (a million by default) written first.
 //   tarvell-bench-child [FILE.ov2 | count]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
 // Make the file beforehand (bench/make_ov2.py) to measure the process without the generator.
-#include "app/dMain.h"
-#include "app/fMDIChild.h"
-#include "app/fMain.h"
-#include "app/uEntriesModel.h"
+#include "app/windowbase/dMain.h"
+#include "app/windows/fMDIChild.h"
+#include "app/windows/fMain.h"
+#include "app/logic/uEntriesModel.h"
 #include "core/uLocations.h"
 #include "core/uStream.h"
 #include "formats/uFormats.h"

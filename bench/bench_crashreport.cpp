@@ -1,5 +1,5 @@
 // Crash-reporter benchmarks: loading our own debug information from the embedded section.
-#include "crashreport/VostMapFile.h"
+#include "crashreport/logic/VostMapFile.h"
 
 #include <benchmark/benchmark.h>
 

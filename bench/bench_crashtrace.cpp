@@ -2,9 +2,9 @@
 // Prints the decoding rate over this program's own code (best of 5), the first trace of a
 // depth-20 stack in this process (cold: modules, debug information and analyses are read now) and
 // the best of 5 further traces (warm).
-#include "crashreport/VostDisAsm.h"
-#include "crashreport/VostMemory.h"
-#include "crashreport/VostStackTrace.h"
+#include "crashreport/logic/VostDisAsm.h"
+#include "crashreport/logic/VostMemory.h"
+#include "crashreport/logic/VostStackTrace.h"
 
 #include <chrono>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The duplicate search on a million POIs, in the three shapes that defeat simpler indexes:
 // build/bench/tarvell-bench-finddups --benchmark_repetitions=5 (take the best of the five).
-#include "app/uFindDups.h"
+#include "app/logic/uFindDups.h"
 
 #include <benchmark/benchmark.h>
 

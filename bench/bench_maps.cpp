@@ -2,9 +2,9 @@
 // map's POIs, selects them in the list and pushes the selection back to the map.
 //   tarvell-bench-maps [count] [runs]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
 // The POIs lie over a country-sized calibrated picture; the band holds about a tenth of them.
-#include "app/dMain.h"
-#include "app/fMDIChild.h"
-#include "app/fMain.h"
+#include "app/windowbase/dMain.h"
+#include "app/windows/fMDIChild.h"
+#include "app/windows/fMain.h"
 #include "maps/fMapInternal.h"
 #include "maps/uMapCalibration.h"
 #include "maps/uMapInternal.h"

@@ -1,8 +1,8 @@
 // A full bug report of a process with eight parked threads: every thread traced, modules,
 // hardware and the disassembly, as the handling thread composes it. build/bench/tarvell-bench-report.
-#include "crashreport/VostBoxHelper.h"
-#include "crashreport/VostBugReport.h"
-#include "crashreport/VostThreads.h"
+#include "crashreport/logic/VostBoxHelper.h"
+#include "crashreport/logic/VostBugReport.h"
+#include "crashreport/logic/VostThreads.h"
 
 #include <benchmark/benchmark.h>
 

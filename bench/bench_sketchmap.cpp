@@ -3,9 +3,9 @@
 // drawing, which follows asynchronously, is not counted (the window gets a view that only notes
 // the load).
 //   tarvell-bench-sketchmap [count]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
-#include "app/dMain.h"
-#include "app/fMDIChild.h"
-#include "app/fMain.h"
+#include "app/windowbase/dMain.h"
+#include "app/windows/fMDIChild.h"
+#include "app/windows/fMain.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"

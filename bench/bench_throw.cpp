@@ -1,6 +1,6 @@
 // The cost of the interposed throw (the record of the throw address and the raw stack) with 50
 // frames of stack below the throw: build/bench/tarvell-bench-throw.
-#include "crashreport/VostCppSupport.h"
+#include "crashreport/logic/VostCppSupport.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,12 +5,12 @@
 // - deleting 100,000 selected duplicates of a million-POI list (list, tree and child model);
 // - batch conversion of 1,000 ov2 files of 1,000 POIs to gpx one per file, and appended into
 //   one ov2.
-#include "app/dMain.h"
-#include "app/fFindDups.h"
-#include "app/fMDIChild.h"
-#include "app/fMain.h"
-#include "app/uBatchConvert.h"
-#include "app/uEntriesModel.h"
+#include "app/windowbase/dMain.h"
+#include "app/windows/fFindDups.h"
+#include "app/windows/fMDIChild.h"
+#include "app/windows/fMain.h"
+#include "app/logic/uBatchConvert.h"
+#include "app/logic/uEntriesModel.h"
 #include "core/uLocations.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Writes src/crashreport/VostCryptTables.inc: Blowfish's initial P-array and S-boxes, which are
+"""Writes src/crashreport/logic/VostCryptTables.inc: Blowfish's initial P-array and S-boxes, which are
 the hexadecimal digits of pi's fraction, computed here with Machin's formula."""
 import pathlib
 
@@ -49,7 +49,7 @@ def main():
         lines.append("  },")
     lines.append("};")
     lines.append("// clang-format on")
-    out = pathlib.Path(__file__).resolve().parent.parent / "src" / "crashreport" / "VostCryptTables.inc"
+    out = pathlib.Path(__file__).resolve().parent.parent / "src" / "crashreport" / "logic" / "VostCryptTables.inc"
     out.write_text("\n".join(lines) + "\n")
 
 

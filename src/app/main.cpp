@@ -1,16 +1,16 @@
 // Entry point: hand the command line to a running copy, or start the editor.
-#include "app/dMain.h"
-#include "app/fMain.h"
-#include "app/uApplication.h"
-#include "app/uSingleInstance.h"
+#include "app/windowbase/dMain.h"
+#include "app/windows/fMain.h"
+#include "app/windows/uApplication.h"
+#include "app/windows/uSingleInstance.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
-#include "crashreport/VostBoxHelper.h"
-#include "crashreport/VostBugReport.h"
-#include "crashreport/VostExcept.h"
-#include "crashreport/VostExceptBox.h"
-#include "crashreport/VostReportFile.h"
-#include "app/uExcept.h"
+#include "crashreport/logic/VostBoxHelper.h"
+#include "crashreport/logic/VostBugReport.h"
+#include "crashreport/logic/VostExcept.h"
+#include "crashreport/windows/VostExceptBox.h"
+#include "crashreport/logic/VostReportFile.h"
+#include "app/logic/uExcept.h"
 
 #include <algorithm>
 

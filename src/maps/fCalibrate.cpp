@@ -1,7 +1,7 @@
 // The calibration dialog.
 #include "maps/fCalibrate.h"
 
-#include "app/uDialogs.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
 #include "maps/fMapInternal.h"
 #include "maps/uMap.h"

@@ -2,8 +2,8 @@
 // and the map's background colour.
 #pragma once
 
-#include "app/uEntryEditSync.h"
-#include "app/uTarvellForm.h"
+#include "app/logic/uEntryEditSync.h"
+#include "app/windowbase/uTarvellForm.h"
 #include "maps/uMapCalibration.h"
 #include "model/uModel.h"
 

@@ -1,10 +1,10 @@
 // The HTML map window.
 #include "maps/fMapEmbedHtml.h"
 
-#include "app/uDialogs.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
 #include "model/uModel.h"
-#include "plugins/PluginUtils.h"
+#include "plugins/loader/PluginUtils.h"
 
 #include <QAction>
 #include <QDir>

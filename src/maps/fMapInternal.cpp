@@ -1,9 +1,9 @@
 // The internal map window.
 #include "maps/fMapInternal.h"
 
-#include "app/dMain.h"
-#include "app/uCursors.h"
-#include "app/uDialogs.h"
+#include "app/windowbase/dMain.h"
+#include "app/windowbase/uCursors.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
 #include "core/uSettings.h"
 #include "maps/fCalibrate.h"

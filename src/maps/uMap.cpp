@@ -1,7 +1,7 @@
 // The calibrated map control.
 #include "maps/uMap.h"
 
-#include "app/uDialogs.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
 
 #include <QBuffer>

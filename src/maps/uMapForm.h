@@ -2,7 +2,7 @@
 // current one, and the events it reports back to the child.
 #pragma once
 
-#include "app/uTarvellForm.h"
+#include "app/windowbase/uTarvellForm.h"
 
 #include <QPoint>
 #include <QString>

@@ -2,13 +2,13 @@
 // question and a child window that records what the main window asks of it.
 #pragma once
 
-#include "app/fAutoUpdateManager.h"
-#include "app/fMDIChild.h"
-#include "app/fMain.h"
-#include "app/fStatus.h"
-#include "app/uDialogs.h"
+#include "app/windows/fAutoUpdateManager.h"
+#include "app/windows/fMDIChild.h"
+#include "app/windows/fMain.h"
+#include "app/windows/fStatus.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uSettings.h"
-#include "crashreport/VostExcept.h"
+#include "crashreport/logic/VostExcept.h"
 #include "sites/uSite.h"
 #include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"

@@ -1,7 +1,7 @@
 // Hand-assembled code for the decoder and analyser tests; each function notes what it is.
 #pragma once
 
-#include "crashreport/VostDisAsm.h"
+#include "crashreport/logic/VostDisAsm.h"
 
 #include <cstring>
 #include <map>

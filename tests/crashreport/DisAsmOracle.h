@@ -1,7 +1,7 @@
 // The test-only oracle of the decoder: capstone's answer for the same bytes.
 #pragma once
 
-#include "crashreport/VostDisAsm.h"
+#include "crashreport/logic/VostDisAsm.h"
 
 #include <capstone/capstone.h>
 

@@ -2,7 +2,7 @@
 // file itself. Unlike the reporter's own ELF reader it also reads 32-bit files and relocatable objects.
 #pragma once
 
-#include "crashreport/VostDisAsm.h"
+#include "crashreport/logic/VostDisAsm.h"
 
 #include <cstdint>
 #include <cstring>

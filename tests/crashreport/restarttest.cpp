@@ -2,7 +2,7 @@
 // tests: "restart OUT" hands a history to its successor and lingers before ending; the successor
 // notes what it received, its name and whether its predecessor had already gone. "restart-direct OUT"
 // restarts at once; "close" closes.
-#include "crashreport/VostReportFile.h"
+#include "crashreport/logic/VostReportFile.h"
 
 #include <chrono>
 #include <cstring>

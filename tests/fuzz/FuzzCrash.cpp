@@ -2,8 +2,8 @@
 #include "FuzzSupport.h"
 #include "../support/LoopbackListener.h"
 
-#include "crashreport/VostDns.h"
-#include "crashreport/VostSmtp.h"
+#include "crashreport/logic/VostDns.h"
+#include "crashreport/logic/VostSmtp.h"
 
 #include <chrono>
 #include <string>

@@ -4,7 +4,7 @@
 
 #include "support/PictureCheck.h"
 
-#include "app/uDialogs.h"
+#include "app/windowbase/uDialogs.h"
 #include "maps/fMapEmbedHtml.h"
 #include "model/uModel.h"
 #include "support/QtWarningGuard.h"

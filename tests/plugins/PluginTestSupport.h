@@ -2,7 +2,7 @@
 // and access to the extra exports through which a test plug-in reports and is steered.
 #pragma once
 
-#include "plugins/PluginUtils.h"
+#include "plugins/loader/PluginUtils.h"
 
 #include <QDir>
 #include <QFile>

@@ -9,8 +9,8 @@
 // file, so code inlined from headers takes the line of its call site. Names are demangled and rendered as
 // RenderDemangledName says (one token each); names longer than the container's 255 bytes keep
 // their first 246 bytes and end in "~" and 8 hexadecimal digits of a hash of the whole name.
-#include "crashreport/VostMapFile.h"
-#include "crashreport/VostTools.h"
+#include "crashreport/logic/VostMapFile.h"
+#include "crashreport/logic/VostTools.h"
 
 #include <dwarf.h>
 #include <elfutils/libdw.h>

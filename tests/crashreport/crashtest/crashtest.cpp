@@ -5,15 +5,15 @@
 // default report file "bugreport.txt" goes.
 #include "uCrashFunctions.h"
 
-#include "app/uDialogs.h"
-#include "app/uExcept.h"
-#include "crashreport/VostBoxHelper.h"
-#include "crashreport/VostBugReport.h"
-#include "crashreport/VostExcept.h"
-#include "crashreport/VostExceptBox.h"
-#include "crashreport/VostNotify.h"
-#include "crashreport/VostReportFile.h"
-#include "crashreport/VostThreads.h"
+#include "app/windowbase/uDialogs.h"
+#include "app/logic/uExcept.h"
+#include "crashreport/logic/VostBoxHelper.h"
+#include "crashreport/logic/VostBugReport.h"
+#include "crashreport/logic/VostExcept.h"
+#include "crashreport/windows/VostExceptBox.h"
+#include "crashreport/windows/VostNotify.h"
+#include "crashreport/logic/VostReportFile.h"
+#include "crashreport/logic/VostThreads.h"
 
 #include <QApplication>
 #include <QThread>

@@ -3,7 +3,7 @@
 #include "uCrashFunctions.h"
 
 #include "core/uGeneral.h"
-#include "crashreport/VostTypes.h"
+#include "crashreport/logic/VostTypes.h"
 
 #include <cstdlib>
 #include <stdexcept>

@@ -1,6 +1,6 @@
 // crashthreads: a program linked with the crash reporter and its thread wrapper whose plain
 // threads end in the way its one argument names; the mode table test runs it as a child.
-#include "crashreport/VostExcept.h"
+#include "crashreport/logic/VostExcept.h"
 
 #include <QCoreApplication>
 

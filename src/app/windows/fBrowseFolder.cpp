@@ -1,0 +1,37 @@
+// The local folder picker.
+#include "app/windows/fBrowseFolder.h"
+
+#include "app/logic/uFolderPickers.h"
+#include "ui/ShTrees.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+TfmBrowseFolder::TfmBrowseFolder(QWidget* owner, std::unique_ptr<TShellNamespace> shell)
+    : TFolderPickerForm(owner)
+{
+    setObjectName(QStringLiteral("fmBrowseFolder"));
+    ShellTreeView = new TQuorShellTreeView(this, std::move(shell));
+    buOK = Build(ShellTreeView, nullptr, {});
+    buOK->setObjectName(QStringLiteral("buOK"));
+    connect(buOK, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ShellTreeView, &TQuorShellTreeView::DirectoryChanged, this, &TfmBrowseFolder::SelectionChanged);
+    Retranslate();
+    ShellTreeView->InitShellRoot();
+    SelectionChanged();
+}
+
+void TfmBrowseFolder::Retranslate()
+{
+    TFolderPickerForm::Retranslate();
+    setWindowTitle(tr("Select target folder..."));
+    buOK->setText(tr("Select"));
+}
+
+void TfmBrowseFolder::SelectionChanged()
+{
+    const QString directory = ShellTreeView->Directory();
+    const bool selectable = IsSelectableFolder(directory);
+    buOK->setEnabled(selectable);
+    edPath->setText(selectable ? directory : QString());
+}

@@ -1,0 +1,63 @@
+// The start-up screen: "What do you want to do?" with four large buttons (a new POI file, the
+// AutoUpdate wizard, the AutoUpdate manager, an update run now) and the box that hides it next
+// time. The main window creates it once and shows it, not modally, at start and from the tray.
+#pragma once
+
+#include "app/windowbase/uTarvellForm.h"
+#include "ui/PngImageList.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class TAdvGlowButton;
+class TPngImageComp;
+class TfmTarvellMainForm;
+
+class TfmTarvellStartup : public TTarvellModalForm {
+    Q_OBJECT
+public:
+    // main: the window whose commands the buttons run; it owns the screen.
+    explicit TfmTarvellStartup(TfmTarvellMainForm& main);
+
+    // Pictures of the actions: 6 new file, 23 wizard, 10 manager, 21 update now, 37 update now
+    // with its profile menu.
+    static constexpr int ImageNew = 6;
+    static constexpr int ImageWizard = 23;
+    static constexpr int ImageManager = 10;
+    static constexpr int ImageUpdateNow = 21;
+    static constexpr int ImageUpdateNowMenu = 37;
+
+    void acNewExecute();
+    void acWizardExecute();
+    void acAutoUpdateManagerExecute();
+    // No items: the user error; more than one profile: the profile menu under its button;
+    // otherwise the window closes and every profile is updated.
+    void acAutoUpdateNowExecute();
+    // The update-now picture follows the number of profiles.
+    void UpdateActions();
+
+    QAction* acNew = nullptr;
+    QAction* acWizard = nullptr;
+    QAction* acAutoUpdateManager = nullptr;
+    QAction* acAutoUpdateNow = nullptr;
+    TAdvGlowButton* buNew = nullptr;
+    TAdvGlowButton* buWizard = nullptr;
+    TAdvGlowButton* buAutoUpdateManager = nullptr;
+    TAdvGlowButton* buAutoUpdateNow = nullptr;
+    QCheckBox* cbDontShow = nullptr;
+    QMenu* pmAutoUpdate = nullptr;
+    QLabel* Label1 = nullptr;
+
+protected:
+    // Every way the window closes stores "ShowStartupScreen" from the box.
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void Retranslate() override;
+
+private:
+    TfmTarvellMainForm& FMain;
+    TPngImageList FImages { QSize(32, 32) };
+    TPngImageCollection FPictures;
+    TPngImageComp* FDecorations[3] = {};
+};

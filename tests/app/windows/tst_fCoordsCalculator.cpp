@@ -1,0 +1,153 @@
+// The coordinates calculator in both variants and the about box, each opened from its action.
+#include "AppTestSupport.h"
+
+#include "app/windowbase/dMain.h"
+#include "app/windows/fAbout.h"
+#include "app/windows/fCoordsCalculator.h"
+#include "app/windows/fMain.h"
+#include "core/uSettings.h"
+#include "model/uModel.h"
+#include "support/QtWarningGuard.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QUrlQuery>
+#include <QtTest>
+
+// Receives the addresses the about box opens.
+class TUrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    QList<QUrl> Urls;
+public slots:
+    void Open(const QUrl& url) { Urls << url; }
+};
+
+class TestCoordsCalculator : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestHome(); }
+    void init() { ResetSettingsForTests(); }
+
+    void decimalFollowsDegreesAndBack()
+    {
+        TfmCoordsCalculator calculator;
+        calculator.show();
+        calculator.edLatitude->setText(QStringLiteral("52.5"));
+        calculator.ControlLeft(TEntryEdit::Latitude);
+        QCOMPARE(calculator.edLatDeg->text(), QStringLiteral("52"));
+        QCOMPARE(calculator.edLatMin->text(), QStringLiteral("30"));
+        QCOMPARE(calculator.edLatSec->text(), QStringLiteral("0"));
+        QCOMPARE(calculator.buLatSign->text(), QStringLiteral("N"));
+
+        calculator.edLonDeg->setText(QStringLiteral("4"));
+        calculator.ControlLeft(TEntryEdit::LonDeg);
+        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(4.0, 'f', 5));
+        calculator.edLonMin->setText(QStringLiteral("15"));
+        calculator.ControlLeft(TEntryEdit::LonMin);
+        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(4.25, 'f', 5));
+        // The sign button toggles E and W and negates the decimal value.
+        QTest::mouseClick(calculator.buLonSign, Qt::LeftButton);
+        QCOMPARE(calculator.buLonSign->text(), QStringLiteral("W"));
+        QCOMPARE(calculator.Entry().GetLongitude(), -4.25);
+        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(-4.25, 'f', 5));
+        QTest::mouseClick(calculator.buLonSign, Qt::LeftButton);
+        QCOMPARE(calculator.buLonSign->text(), QStringLiteral("E"));
+        QCOMPARE(calculator.Entry().GetLongitude(), 4.25);
+    }
+
+    // OK refuses an exact 0 in either coordinate; a value still being typed counts.
+    void okRefusesZero()
+    {
+        TScriptedPrompt prompt;
+        TfmCoordsCalculator calculator;
+        QVERIFY(!calculator.buOK->isHidden());
+        QCOMPARE(calculator.buCancel->text(), QStringLiteral("Cancel"));
+        calculator.show();
+        calculator.edLatitude->setText(QStringLiteral("52.5"));
+        calculator.ControlLeft(TEntryEdit::Latitude);
+        QTest::mouseClick(calculator.buOK, Qt::LeftButton);
+        QCOMPARE(int(prompt.Boxes.size()), 1);
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Please enter the longitude and latitude."));
+        QVERIFY(calculator.isVisible());
+        QCOMPARE(calculator.result(), 0);
+        QApplication::setActiveWindow(&calculator);
+        QVERIFY(QTest::qWaitForWindowActive(&calculator));
+        calculator.edLongitude->setFocus();
+        calculator.edLongitude->setText(QStringLiteral("4.25"));
+        QVERIFY(calculator.edLongitude->hasFocus());
+        QTest::mouseClick(calculator.buOK, Qt::LeftButton);
+        QCOMPARE(calculator.result(), int(QDialog::Accepted));
+        QCOMPARE(calculator.Entry().GetLongitude(), 4.25);
+        QCOMPARE(int(prompt.Boxes.size()), 1);
+    }
+
+    void toolsVariantFromTheMainWindow()
+    {
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        form.show();
+        QAction* action = form.Action(TAction::acCalc);
+        form.UpdateActions();
+        QVERIFY(action->isEnabled());
+        TModalCloser closer;
+        bool seen = false;
+        closer.During = [&](QWidget* modal) {
+            auto* calculator = qobject_cast<TfmCoordsCalculator*>(modal);
+            QVERIFY(calculator);
+            seen = true;
+            QVERIFY(calculator->buOK->isHidden());
+            QCOMPARE(calculator->buCancel->text(), QStringLiteral("Close"));
+            QCOMPARE(calculator->windowTitle(), action->text());
+        };
+        action->trigger();
+        QVERIFY(seen);
+    }
+
+    void aboutBoxFromTheMainWindow()
+    {
+        TdmMain data;
+        TfmTarvellMainForm form(data);
+        form.show();
+        TUrlCatcher catcher;
+        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "Open");
+        TModalCloser closer;
+        bool seen = false;
+        closer.During = [&](QWidget* modal) {
+            auto* about = qobject_cast<TfmAbout*>(modal);
+            QVERIFY(about);
+            seen = true;
+            const TFileVersionNumbers v = ProgramVersionNumbers();
+            const QString version = QStringLiteral("v%1.%2.%3 build %4 - English translation by Orvik")
+                                        .arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build);
+            QCOMPARE(about->laVersionFront->text(), version);
+            QCOMPARE(about->laVersionBack->text(), version);
+            QVERIFY(!about->Memo1->toPlainText().isEmpty());
+            QVERIFY(about->Memo1->isReadOnly());
+            about->acDonateEuros->trigger();
+            about->acDonateDollars->trigger();
+        };
+        form.Action(TAction::acAbout)->trigger();
+        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QVERIFY(seen);
+        QCOMPARE(catcher.Urls.size(), 2);
+        for (int i = 0; i < 2; ++i) {
+            const QUrl& url = catcher.Urls[i];
+            QCOMPARE(url.path(), QStringLiteral("/cgi-bin/webscr"));
+            const QUrlQuery query(url);
+            QCOMPARE(query.queryItemValue(QStringLiteral("cmd")), QStringLiteral("_xclick"));
+            QCOMPARE(query.queryItemValue(QStringLiteral("item_name")), QStringLiteral("Tarvell"));
+            QVERIFY(!query.queryItemValue(QStringLiteral("business")).isEmpty());
+            QCOMPARE(query.queryItemValue(QStringLiteral("currency_code")), i == 0 ? QStringLiteral("EUR") : QStringLiteral("USD"));
+        }
+    }
+};
+
+TARVELL_QTEST_MAIN(TestCoordsCalculator)
+#include "tst_fCoordsCalculator.moc"
