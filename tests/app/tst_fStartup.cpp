@@ -8,6 +8,7 @@
 #include "app/fAutoUpdateWizard.h"
 #include "app/fMDIChild.h"
 #include "app/fStartup.h"
+#include "support/CoreTestHooks.h"
 #include "ui/AdvGlowButton.h"
 #include "support/QtWarningGuard.h"
 

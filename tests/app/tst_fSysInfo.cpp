@@ -10,6 +10,7 @@
 #include "crashreport/VostExcept.h"
 #include "crashreport/VostProgressPopup.h"
 #include "crashreport/VostThreads.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>

@@ -11,6 +11,7 @@
 #include "app/fProgress.h"
 #include "app/uLanguageMenu.h"
 #include "core/uSettings.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAbstractButton>

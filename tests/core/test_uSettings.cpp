@@ -2,6 +2,7 @@
 #include "core/uSettings.h"
 
 #include "core/uCodePage.h"
+#include "support/CoreTestHooks.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
