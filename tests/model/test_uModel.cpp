@@ -5,6 +5,7 @@
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "support/ParamNames.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
@@ -20,6 +21,9 @@ struct TSetCase {
     bool Negative;
     double Back;
 };
+
+std::string SetCaseName(const TSetCase& c) { return (c.Latitude ? "Lat" : "Lon") + CaseName(c.Input); }
+void PrintTo(const TSetCase& c, std::ostream* os) { *os << SetCaseName(c); }
 
 class EntrySetter : public CleanSettingsTest, public ::testing::WithParamInterface<TSetCase> {};
 
@@ -63,7 +67,8 @@ INSTANTIATE_TEST_SUITE_P(Table, EntrySetter,
                              TSetCase{INFINITY, false, 0, 0, 0, 0, false, 0},
                              // 52.37312 = 52 22' 23" + 13.92 sixtieths
                              TSetCase{52.37312, true, 52, 22, 23, 13.92, false, 52.37312},
-                             TSetCase{4.89123, false, 4, 53, 28, 25.68, false, 4.89123}));
+                             TSetCase{4.89123, false, 4, 53, 28, 25.68, false, 4.89123}),
+                         [](const auto& info) { return SetCaseName(info.param); });
 
 TEST_F(CleanSettingsTest, GetterRoundsToThePrecisionSetting)
 {
