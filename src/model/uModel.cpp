@@ -2,7 +2,7 @@
 #include "model/uModel.h"
 
 #include "core/uGeneral.h"
-#include "core/uSettings.h"
+#include "core/uOptionSource.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
 
@@ -193,7 +193,7 @@ struct TEntries::TBlock {
     TEntry* Slots() { return reinterpret_cast<TEntry*>(reinterpret_cast<char*>(this) + BlockHeaderBytes); }
 };
 
-int CoordinatePrecision() { return GetSettings().Precision; }
+int CoordinatePrecision() { return ActiveOptionSource().Precision(); }
 
 // --- TEntry ----------------------------------------------------------------------------------
 

@@ -6,6 +6,7 @@
 #include "formats/uTomTomItn.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/ParamNames.h"
 #include "support/TestSupport.h"
 
@@ -57,12 +58,12 @@ std::vector<int64_t> WrittenUnits(TWriter writer, TEntries& entries)
     return {};
 }
 
-class WriterRounding : public CleanSettingsTest, public ::testing::WithParamInterface<TRoundingRow> {};
+class WriterRounding : public MemoryOptionsTest, public ::testing::WithParamInterface<TRoundingRow> {};
 
 TEST_P(WriterRounding, RoundsTheExactProductOnce)
 {
     const TRoundingRow& row = GetParam();
-    GetSettings().Precision = row.Precision;
+    Options.Source.SetPrecision(row.Precision);
     TEntries entries;
     entries.Add("x", "", row.Value, row.Value);
     for (const int64_t written : WrittenUnits(row.Writer, entries))
