@@ -6,6 +6,7 @@ target_sources(tarvell_logic PRIVATE
   core/uLocations.cpp core/uLocations.h
   core/uOptionSource.cpp core/uOptionSource.h
   core/uRapi.cpp core/uRapi.h
+  core/uScopeGuard.h
   core/uSettings.cpp core/uSettings.h
   core/uSettingsStore.cpp core/uSettingsStore.h
   core/uStream.cpp core/uStream.h
