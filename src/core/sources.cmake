@@ -4,7 +4,9 @@ target_sources(tarvell_logic PRIVATE
   core/uDeviceFolder.cpp core/uDeviceFolder.h
   core/uGeneral.cpp core/uGeneral.h
   core/uLocations.cpp core/uLocations.h
+  core/uOptionSource.cpp core/uOptionSource.h
   core/uRapi.cpp core/uRapi.h
+  core/uScopeGuard.h
   core/uSettings.cpp core/uSettings.h
   core/uSettingsStore.cpp core/uSettingsStore.h
   core/uStream.cpp core/uStream.h

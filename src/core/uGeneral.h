@@ -162,8 +162,6 @@ TFileVersionNumbers GetFileVersionNumbers(const QString& fileName);
 TFileVersionNumbers ProgramVersionNumbers();
 // Full path of the running executable (or the override set for tests).
 QString ExecutablePath();
-// Makes ExecutablePath answer path (empty: the real executable again). For tests.
-void SetExecutablePathOverride(const QString& path);
 
 // --- password scrambling --------------------------------------------------------------------
 // A keyed, length-preserving transformation of a byte string; UnscrambleText with the same key

@@ -186,7 +186,3 @@ private:
 void SaveBytesToFile(const QString& fileName, std::string_view bytes);
 // The whole file; throws EInOutError when it cannot be read.
 std::string LoadBytesFromFile(const QString& fileName);
-
-// Called by every TAtomicFile::Commit after the data is written and before the rename; a hook that
-// throws stands for a program killed at that point. For tests; an empty function removes it.
-void SetAtomicFileFaultHook(std::function<void(const QString& fileName)> hook);

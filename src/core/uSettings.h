@@ -31,8 +31,6 @@ public:
 
 // True when "portable.ini" is in the executable's folder; tested once per process.
 bool IsPortable();
-// Forgets the cached answer (tests move the executable path).
-void ResetPortableCache();
 // The file behind the store: the executable's path with ".ini" when portable, else
 // $XDG_CONFIG_HOME/Orvik Software/Tarvell.ini.
 QString SettingsStoreFileName();
@@ -140,8 +138,6 @@ TSettings& GetSettings();
 // Program end: saves the singleton if it was created. Returns the error text, empty on success,
 // so that the caller can show a warning instead of failing.
 QString FinalizeSettings();
-// Drops the singleton without saving (tests).
-void ResetSettingsForTests();
 
 inline constexpr uint16_t SitePasswordKey = 917;
 // The section of a site: "SiteConfigs\" + the location with every "\" turned into "/".

@@ -16,7 +16,7 @@
 #include "formats/uAscii.h"
 
 #include "core/uCodePage.h"
-#include "core/uSettings.h"
+#include "core/uOptionSource.h"
 #include "core/uStream.h"
 #include "model/uModel.h"
 
@@ -154,7 +154,7 @@ void TConvertFromAscBase::Convert(TEntries& entries, TMemoryStream& stream)
 
 int TConvertToAsc::Precision() const
 {
-    return ReadBoolOption(0) ? GetSettings().Precision : ReadIntegerOption(1);
+    return ReadBoolOption(0) ? ActiveOptionSource().Precision() : ReadIntegerOption(1);
 }
 
 std::span<const TOptionInfo> TConvertToAsc::Options() const

@@ -2,7 +2,7 @@
 #include "formats/uConvertBase.h"
 
 #include "core/uLocations.h"
-#include "core/uSettings.h"
+#include "core/uOptionSource.h"
 
 #include <cmath>
 
@@ -117,14 +117,14 @@ bool TConvertBase::ReadBoolOption(int i) const
 {
     const TOptionValue def = OptionDefault(i);
     const bool fallback = std::holds_alternative<bool>(def) ? std::get<bool>(def) : std::get<int>(def) != 0;
-    return CreateSettingsStore()->ReadBool(OptionSection(), QString::number(i), fallback);
+    return ActiveOptionSource().ReadBool(OptionSection(), QString::number(i), fallback);
 }
 
 int TConvertBase::ReadIntegerOption(int i) const
 {
     const TOptionValue def = OptionDefault(i);
     const int fallback = std::holds_alternative<int>(def) ? std::get<int>(def) : int(std::get<bool>(def));
-    const int value = CreateSettingsStore()->ReadInteger(OptionSection(), QString::number(i), fallback);
+    const int value = ActiveOptionSource().ReadInteger(OptionSection(), QString::number(i), fallback);
     // A stored value outside the option's range (a hand-edited store) is not trusted.
     if (const TOptionInfo* row = OptionRow(i, 380); row && (value < row->Min || value > row->Max))
         return fallback;
@@ -133,12 +133,12 @@ int TConvertBase::ReadIntegerOption(int i) const
 
 void TConvertBase::WriteBoolOption(int i, bool value) const
 {
-    CreateSettingsStore()->WriteBool(OptionSection(), QString::number(i), value);
+    ActiveOptionSource().WriteBool(OptionSection(), QString::number(i), value);
 }
 
 void TConvertBase::WriteIntegerOption(int i, int value) const
 {
-    CreateSettingsStore()->WriteInteger(OptionSection(), QString::number(i), value);
+    ActiveOptionSource().WriteInteger(OptionSection(), QString::number(i), value);
 }
 
 // --- registries ------------------------------------------------------------------------------

@@ -1,5 +1,5 @@
-// The converter framework: exporter and importer bases, their two registries, options kept in
-// the settings store, and the file-dialog lists and filters.
+// The converter framework: exporter and importer bases, their two registries, options read from
+// the active option source, and the file-dialog lists and filters.
 #pragma once
 
 #include "core/uGeneral.h"
@@ -65,7 +65,8 @@ public:
     int OptionMin(int i) const;
     int OptionMax(int i) const;
 
-    // Options live in section Category + "\" + FormatID, key = the index in decimal.
+    // Options live in section Category + "\" + FormatID, key = the index in decimal, of the
+    // active option source (core/uOptionSource.h), read at each call.
     QString OptionSection() const { return Category() + QChar('\\') + FormatID(); }
     bool ReadBoolOption(int i) const;
     int ReadIntegerOption(int i) const;

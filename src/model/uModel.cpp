@@ -2,7 +2,8 @@
 #include "model/uModel.h"
 
 #include "core/uGeneral.h"
-#include "core/uSettings.h"
+#include "core/uOptionSource.h"
+#include "core/uScopeGuard.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
 
@@ -193,7 +194,7 @@ struct TEntries::TBlock {
     TEntry* Slots() { return reinterpret_cast<TEntry*>(reinterpret_cast<char*>(this) + BlockHeaderBytes); }
 };
 
-int CoordinatePrecision() { return GetSettings().Precision; }
+int CoordinatePrecision() { return ActiveOptionSource().Precision(); }
 
 // --- TEntry ----------------------------------------------------------------------------------
 
@@ -505,12 +506,8 @@ TEntry* TEntries::NewSlot()
         void* memory = std::aligned_alloc(BlockBytes, BlockBytes);
         if (!memory)
             throw std::bad_alloc();
-        try {
-            FBlocks.push_back(new (memory) TBlock {this});
-        } catch (...) {
-            std::free(memory);
-            throw;
-        }
+        const auto freeMemory = OnFailure([memory] { std::free(memory); });
+        FBlocks.push_back(new (memory) TBlock {this});
         FUsedInLastBlock = 0;
     }
     return FBlocks.back()->Slots() + FUsedInLastBlock++;
@@ -550,11 +547,9 @@ TEntry& TEntries::Place(const TEntry& entry, bool markDeparture)
 {
     TEntry* slot = new (NewSlot()) TEntry();
     slot->FInList = true;
-    try {
+    {
+        const auto freeSlot = OnFailure([&] { FreeSlot(slot); });
         slot->StoreTexts(entry.GetDescription(), entry.GetExtra(), this);
-    } catch (...) {
-        FreeSlot(slot);
-        throw;
     }
     slot->CopyFields(entry);
     slot->SetChangedState(entry.FChanged);
@@ -704,11 +699,9 @@ TEntry& TEntries::Add(std::string_view description, std::string_view extra, doub
     entry->FInList = true;
     entry->SetLongitude(longitude);
     entry->SetLatitude(latitude);
-    try {
+    {
+        const auto freeSlot = OnFailure([&] { FreeSlot(entry); });
         entry->StoreTexts(description, extra, this);
-    } catch (...) {
-        FreeSlot(entry);
-        throw;
     }
     if (!description.empty() || !extra.empty())
         entry->MarkChanged();

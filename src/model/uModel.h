@@ -15,7 +15,8 @@ class TConvertToBase;
 class TEntries;
 class TMemoryStream;
 
-// Decimals of coordinates in editing and text formats: the settings' Precision (4..6).
+// Decimals of coordinates in editing and text formats: the active option source's Precision
+// (the settings' "Precision", 4..6).
 int CoordinatePrecision();
 
 // One POI. Each coordinate is kept as degrees, minutes, seconds (bytes), a remainder in sixtieths

@@ -4,6 +4,7 @@
 #include "core/uCodePage.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
+#include "core/uScopeGuard.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "core/uXmlDocument.h"
@@ -67,21 +68,21 @@ void CommitCacheAndStamp(const QString& cacheFile, const std::string& bytes, con
     const QString backup = cacheFile + QStringLiteral(".old~");
     QFile::remove(backup);
     const bool hasBackup = QFileInfo(cacheFile).isFile() && HardLink(cacheFile, backup);
-    try {
+    {
+        const auto dropBackup = OnFailure([&] {
+            if (hasBackup)
+                QFile::remove(backup);
+        });
         SaveBytesToFile(cacheFile, bytes);
-    } catch (...) {
-        if (hasBackup)
-            QFile::remove(backup);
-        throw;
     }
-    try {
+    {
+        const auto putBack = OnFailure([&] {
+            if (hasBackup)
+                ::rename(QFile::encodeName(backup).constData(), QFile::encodeName(cacheFile).constData());
+            else
+                QFile::remove(cacheFile);
+        });
         WriteCacheStamp(QString::fromLatin1(FilePrefix.data()) + cacheFile, stamp);
-    } catch (...) {
-        if (hasBackup)
-            ::rename(QFile::encodeName(backup).constData(), QFile::encodeName(cacheFile).constData());
-        else
-            QFile::remove(cacheFile);
-        throw;
     }
     if (hasBackup)
         QFile::remove(backup);

@@ -10,6 +10,7 @@
 #include "core/uSettings.h"
 #include "crashreport/logic/VostExcept.h"
 #include "sites/uSite.h"
+#include "support/CoreTestHooks.h"
 #include "support/ErrorSupport.h"
 #include "sites/uUpdateItems.h"
 

@@ -1,6 +1,7 @@
 // Tests of the general routines.
 #include "core/uGeneral.h"
 
+#include "core/uScopeGuard.h"
 #include "core/uVersion.h"
 #include "support/TestSupport.h"
 
@@ -10,7 +11,9 @@
 
 #include <clocale>
 #include <cmath>
+#include <functional>
 #include <random>
+#include <stdexcept>
 
 namespace {
 
@@ -190,6 +193,36 @@ TEST(Errors, AssertionNamesUnitAndLine)
         EXPECT_EQ(e.Message(), QStringLiteral("Assertion failure (uModel, line 383)"));
         EXPECT_STREQ(e.what(), "Assertion failure (uModel, line 383)");
     }
+}
+
+// A failure guard runs only when its scope is left by an exception, also when that scope is
+// itself entered while another exception unwinds; an exit guard runs either way.
+TEST(ScopeGuard, FailureGuardRunsOnlyOnTheWayOutOfAnException)
+{
+    int failures = 0, exits = 0;
+    auto scope = [&](bool fail) {
+        const auto onFailure = OnFailure([&] { ++failures; });
+        const auto onExit = OnExit([&] { ++exits; });
+        if (fail)
+            throw std::runtime_error("x");
+    };
+    scope(false);
+    EXPECT_EQ(failures, 0);
+    EXPECT_THROW(scope(true), std::runtime_error);
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(exits, 2);
+
+    struct TUnwinding {
+        std::function<void()> Run;
+        ~TUnwinding() { Run(); }
+    };
+    try {
+        const TUnwinding unwinding {[&] { scope(false); }};
+        throw std::runtime_error("outer");
+    } catch (const std::runtime_error&) {
+    }
+    EXPECT_EQ(failures, 1) << "a scope left normally while another exception unwinds";
+    EXPECT_EQ(exits, 3);
 }
 
 } // namespace

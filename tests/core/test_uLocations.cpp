@@ -2,6 +2,7 @@
 #include "core/uLocations.h"
 
 #include "core/uStream.h"
+#include "support/CoreTestHooks.h"
 #include "support/TestSupport.h"
 
 #include <QDir>

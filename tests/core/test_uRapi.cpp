@@ -6,6 +6,7 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"
+#include "support/CoreTestHooks.h"
 #include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 

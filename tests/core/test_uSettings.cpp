@@ -2,6 +2,11 @@
 #include "core/uSettings.h"
 
 #include "core/uCodePage.h"
+#include "core/uOptionSource.h"
+#include "formats/uConvertBase.h"
+#include "model/uModel.h"
+#include "support/CoreTestHooks.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -276,3 +281,41 @@ TEST_F(Settings_, SitePasswords)
 }
 
 } // namespace
+
+// The converters' options and the model's rounding come from the settings store unless a source
+// is handed in: a converter's option lands in its section of the store file and is read back at
+// once, the precision is the settings' field.
+TEST_F(Store, ConverterOptionsLiveInTheSettingsStore)
+{
+    const std::unique_ptr<TConvertToBase> asc = TConvertToBase::CreateConverter(QStringLiteral("asc"), QStringLiteral("genasc"));
+    EXPECT_EQ(&ActiveOptionSource(), &SettingsOptionSource());
+    EXPECT_FALSE(asc->ReadBoolOption(0));
+    asc->WriteIntegerOption(1, 3);
+    asc->WriteBoolOption(0, true);
+    const auto store = CreateSettingsStore();
+    EXPECT_EQ(store->ReadInteger(QStringLiteral("Exporters\\genasc"), QStringLiteral("1"), 0), 3);
+    EXPECT_EQ(store->ReadInteger(QStringLiteral("Exporters\\genasc"), QStringLiteral("0"), 0), 1);
+    GetSettings().Precision = 6;
+    EXPECT_EQ(asc->Precision(), 6);
+    EXPECT_EQ(CoordinatePrecision(), 6);
+    asc->WriteBoolOption(0, false);
+    EXPECT_EQ(asc->Precision(), 3);
+    EXPECT_TRUE(ReadText(Settings.StoreFile()).contains("[Exporters\\genasc]"));
+}
+
+// A source handed in replaces the store for the options and the precision and leaves it untouched.
+TEST_F(Store, HandedInSourceKeepsTheStoreOut)
+{
+    const std::unique_ptr<TConvertToBase> asc = TConvertToBase::CreateConverter(QStringLiteral("asc"), QStringLiteral("genasc"));
+    {
+        const TMemoryOptions options;
+        options.Source.WriteInteger(QStringLiteral("Exporters\\genasc"), QStringLiteral("1"), 4);
+        EXPECT_EQ(asc->Precision(), 4);
+        asc->WriteBoolOption(0, true);
+        EXPECT_EQ(asc->Precision(), 5);
+        EXPECT_EQ(CoordinatePrecision(), 5);
+    }
+    EXPECT_EQ(&ActiveOptionSource(), &SettingsOptionSource());
+    EXPECT_FALSE(asc->ReadBoolOption(0));
+    EXPECT_FALSE(QFileInfo::exists(Settings.StoreFile()));
+}

@@ -5,6 +5,7 @@
 #include "support/DamagedCopies.h"
 #include "formats/uConvertBase.h"
 #include "model/uModel.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -247,7 +248,7 @@ std::string Nest(const std::string& tag, int depth, const std::string& inner, bo
 // importer with every option, then the GPX list written back and copied as clipboard text.
 TEST(ReaderRobustness, XmlReadersSurviveDeepNesting)
 {
-    const TCleanSettings settings;  // the GPX options set here go with it
+    const TMemoryOptions options;  // the GPX options set here go with it
     const int depth = 200000;
     const std::string point = "<wpt lat=\"1\" lon=\"2\"><desc>d</desc>";
     const std::vector<TCase> documents = {

@@ -1,7 +1,7 @@
 // Tests of the ASCII text family.
 #include "formats/uAscii.h"
 
-#include "core/uSettings.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 #include "support/TextFormatSupport.h"
 
@@ -28,7 +28,7 @@ void PrintTo(const TLayoutCase& c, std::ostream* os)
     *os << c.FormatID;
 }
 
-class AsciiLayouts : public CleanSettingsTest, public ::testing::WithParamInterface<TLayoutCase> { };
+class AsciiLayouts : public MemoryOptionsTest, public ::testing::WithParamInterface<TLayoutCase> { };
 
 // Each registered writer gives the golden bytes and its reader reads them back, also when the
 // locale's decimal separator is a comma.
@@ -150,7 +150,7 @@ TEST(AsciiReader, BadLines)
     });
 }
 
-class GarminOption : public CleanSettingsTest { };
+class GarminOption : public MemoryOptionsTest { };
 
 TEST_F(GarminOption, DescriptionColumn)
 {
@@ -184,7 +184,7 @@ TEST_F(GarminOption, OptionTable)
     EXPECT_EQ(TConvertFromAsc().OptionCount(), 0);
 }
 
-class AscPrecision : public CleanSettingsTest { };
+class AscPrecision : public MemoryOptionsTest { };
 
 TEST_F(AscPrecision, OptionsDecideTheDecimals)
 {
@@ -212,7 +212,7 @@ TEST_F(AscPrecision, OptionsDecideTheDecimals)
     writer.WriteIntegerOption(1, 11);
     EXPECT_EQ(writer.Precision(), 5);
 
-    GetSettings().Precision = 6;
+    Options.Source.SetPrecision(6);
     writer.WriteBoolOption(0, true);
     EXPECT_EQ(writer.Precision(), 6);
     // the other layouts keep 5 decimals

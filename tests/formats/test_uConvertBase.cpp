@@ -1,10 +1,10 @@
 // Tests of the converter framework with converters made for the test.
 #include "formats/uConvertBase.h"
 
-#include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uFormats.h"
 #include "model/uModel.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -58,7 +58,7 @@ protected:
 };
 
 // Each test builds its own registries and gives the program's back at the end.
-class Registry : public CleanSettingsTest {
+class Registry : public MemoryOptionsTest {
 protected:
     void SetUp() override
     {

@@ -2,13 +2,14 @@
 #include "formats/uDestinatorDat.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
 #include <limits>
 
 namespace {
-class Dat : public CleanSettingsTest {};
+class Dat : public MemoryOptionsTest {};
 } // namespace
 
 TEST_F(Dat, WriterLayoutAndReadBack)

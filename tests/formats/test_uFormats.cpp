@@ -6,6 +6,7 @@
 #include "formats/uConvertBase.h"
 #include "model/uModel.h"
 
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -111,7 +112,7 @@ TEST(FormatRegistry, SharedExtensions)
 
 // Every option of every registered converter: a caption, a default within its kind, and an
 // unwritten option reading as that default.
-class FormatOptions : public CleanSettingsTest { };
+class FormatOptions : public MemoryOptionsTest { };
 
 template <typename Base> void ExpectSaneOptionTables()
 {
@@ -139,7 +140,7 @@ TEST_F(FormatOptions, EveryTableIsSane)
     ExpectSaneOptionTables<TConvertFromBase>();
 }
 
-class FormatRoundTrip : public CleanSettingsTest { };
+class FormatRoundTrip : public MemoryOptionsTest { };
 
 // Each binary writer's file read back by its reader: the same positions at the format's
 // precision and, where the format carries them, the same descriptions.

@@ -2,10 +2,11 @@
 #include "formats/uGarminGdb.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
-class Gdb : public CleanSettingsTest {};
+class Gdb : public MemoryOptionsTest {};
 } // namespace
 
 TEST_F(Gdb, WaypointsOnlyInFileOrder)

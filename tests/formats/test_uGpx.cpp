@@ -5,6 +5,7 @@
 #include "core/uXmlDocument.h"
 #include "formats/uGpx.h"
 #include "model/uModel.h"
+#include "support/OptionSupport.h"
 #include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
 
@@ -38,7 +39,7 @@ void SetGpxOptions(bool useDesc, bool retainExtra)
 
 std::string Ansi(const char* utf8) { return UnicodeToAnsi(QString::fromUtf8(utf8)); }
 
-class Gpx : public CleanSettingsTest {};
+class Gpx : public MemoryOptionsTest {};
 
 } // namespace
 
@@ -358,7 +359,7 @@ TEST_F(Gpx, CoordinatesAreTheGetterValueInFifteenDigits)
         {5, 90, -180, "90", "-180"},
     };
     for (const TRow& row : rows) {
-        GetSettings().Precision = row.Precision;
+        Options.Source.SetPrecision(row.Precision);
         TEntries entries;
         entries.Add("p", "", row.Longitude, row.Latitude);
         entries.Add("q", "<wpt lat=\"0\"><ele>1</ele></wpt>", row.Longitude, row.Latitude);

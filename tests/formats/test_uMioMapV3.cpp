@@ -2,10 +2,11 @@
 #include "formats/uMioMapV3.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
-class MioMapV3 : public CleanSettingsTest {};
+class MioMapV3 : public MemoryOptionsTest {};
 } // namespace
 
 TEST_F(MioMapV3, RecordLayoutCellsAndCountry)
@@ -32,7 +33,7 @@ TEST_F(MioMapV3, RecordLayoutCellsAndCountry)
 
 TEST_F(MioMapV3, TruncationKeepsSixDecimalCoordinates)
 {
-    GetSettings().Precision = 6;
+    Options.Source.SetPrecision(6);
     // 4.8912349 reads as 4.891235 at six decimals; products like 0.257227 x 1000000 fall just
     // below the whole number in binary and must not be truncated to the unit below.
     struct {

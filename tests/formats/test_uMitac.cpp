@@ -2,10 +2,11 @@
 #include "formats/uMitac.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
-class Mitac : public CleanSettingsTest {};
+class Mitac : public MemoryOptionsTest {};
 } // namespace
 
 TEST_F(Mitac, CamerasWithTypeAndAngle)

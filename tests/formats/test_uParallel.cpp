@@ -5,6 +5,7 @@
 #include "formats/uGpx.h"
 #include "formats/uParallel.h"
 #include "model/uModel.h"
+#include "support/OptionSupport.h"
 #include "support/TextFormatSupport.h"
 #include "support/TestSupport.h"
 
@@ -169,7 +170,7 @@ std::string WorldGpx(int count, const std::function<std::string(int)>& between =
     return out + "</gpx>\n";
 }
 
-class Parallel : public CleanSettingsTest {};
+class Parallel : public MemoryOptionsTest {};
 
 } // namespace
 

@@ -2,10 +2,11 @@
 #include "formats/uSmartpath.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
-class Ovr : public CleanSettingsTest {};
+class Ovr : public MemoryOptionsTest {};
 } // namespace
 
 TEST_F(Ovr, RecordLayoutAndReadBack)
@@ -28,7 +29,7 @@ TEST_F(Ovr, RecordLayoutAndReadBack)
 
 TEST_F(Ovr, RoundsToFourDecimals)
 {
-    GetSettings().Precision = 6;
+    Options.Source.SetPrecision(6);
     TEntries entries;
     entries.Add("", "", 1.23456, -1.23454);
     const std::string bytes = WriteAll<TConvertToOvr>(entries);

@@ -2,6 +2,7 @@
 #include "formats/uTomTom.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -10,7 +11,7 @@
 
 namespace {
 
-class Ov2 : public CleanSettingsTest {};
+class Ov2 : public MemoryOptionsTest {};
 
 // The 20 POIs of tree20.ov2, in a shuffled list order.
 void AddTwenty(TEntries& entries)
@@ -135,7 +136,7 @@ TEST_F(Ov2, WriterGivesTheBytesOfFullSortsAtEveryNode)
     // Clustered and duplicated positions, equal coordinates with different texts, and a box that
     // ties between the axes: the cases where a partial sort could differ from full sorts.
     for (int precision : {4, 5, 6}) {
-        GetSettings().Precision = precision;
+        Options.Source.SetPrecision(precision);
         for (uint32_t seed : {1u, 2u, 3u}) {
             TEntries entries;
             std::mt19937 random(seed);
@@ -159,7 +160,7 @@ TEST_F(Ov2, WriterGivesTheBytesOfFullSortsAtEveryNode)
     // sort key; shared longitudes, latitudes and whole positions. The larger list is written on
     // several threads.
     for (const auto& [precision, count] : {std::pair{6, 3000}, std::pair{5, 70000}}) {
-        GetSettings().Precision = precision;
+        Options.Source.SetPrecision(precision);
         TEntries entries;
         std::mt19937 random(7);
         const auto world = [&](int range) { return double(int(random() % uint32_t(2 * range * 100000)) - range * 100000) / 100000.0 + 0.0000003; };

@@ -6,6 +6,8 @@
 #include "formats/uTomTomItn.h"
 
 #include "support/FixtureSupport.h"
+#include "support/OptionSupport.h"
+#include "support/ParamNames.h"
 #include "support/TestSupport.h"
 
 #include <random>
@@ -20,6 +22,14 @@ struct TRoundingRow {
     double Value;
     int64_t Expected;
 };
+
+std::string RoundingCaseName(const TRoundingRow& row)
+{
+    const char* writers[] = {"Ov2", "Itn", "Ovr", "MioMapV3"};
+    return std::string(writers[int(row.Writer)]) + "_" + std::to_string(row.Precision) + "Digits_" + CaseName(row.Value);
+}
+
+void PrintTo(const TRoundingRow& row, std::ostream* os) { *os << RoundingCaseName(row); }
 
 // The coordinates a writer put in its bytes for one POI: longitude, latitude (and for ov2 the
 // root skipper's four edges, which must be rounded the same way).
@@ -48,12 +58,12 @@ std::vector<int64_t> WrittenUnits(TWriter writer, TEntries& entries)
     return {};
 }
 
-class WriterRounding : public CleanSettingsTest, public ::testing::WithParamInterface<TRoundingRow> {};
+class WriterRounding : public MemoryOptionsTest, public ::testing::WithParamInterface<TRoundingRow> {};
 
 TEST_P(WriterRounding, RoundsTheExactProductOnce)
 {
     const TRoundingRow& row = GetParam();
-    GetSettings().Precision = row.Precision;
+    Options.Source.SetPrecision(row.Precision);
     TEntries entries;
     entries.Add("x", "", row.Value, row.Value);
     for (const int64_t written : WrittenUnits(row.Writer, entries))
@@ -90,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(Table, WriterRounding,
         TRoundingRow {TWriter::MioMapV3, 4, 52.3713, 52371300},
         TRoundingRow {TWriter::MioMapV3, 5, 52.37135, 52371350},
         TRoundingRow {TWriter::MioMapV3, 6, 52.371015, 52371015},
-        TRoundingRow {TWriter::MioMapV3, 6, -4.891235, -4891235}));
+        TRoundingRow {TWriter::MioMapV3, 6, -4.891235, -4891235}),
+    [](const auto& info) { return RoundingCaseName(info.param); });
 
 TEST(RoundExactProduct, AgreesWithIntegerArithmeticNearEveryKindOfHalf)
 {

@@ -8,6 +8,7 @@
 #include "formats/uGpx.h"
 #include "formats/uKml.h"
 #include "model/uModel.h"
+#include "support/OptionSupport.h"
 #include "support/TestSupport.h"
 
 #include <QDirIterator>
@@ -431,7 +432,7 @@ std::vector<std::pair<std::string, std::string>> Encodings(const std::string& ut
     return out;
 }
 
-class XmlDifferential : public CleanSettingsTest {};
+class XmlDifferential : public MemoryOptionsTest {};
 
 } // namespace
 

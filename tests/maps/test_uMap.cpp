@@ -3,6 +3,7 @@
 
 #include "MapTestSupport.h"
 #include "core/uGeneral.h"
+#include "support/ParamNames.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -125,7 +126,8 @@ TEST_P(MarkerPixel, IsAtLonToXAndLatToY)
     EXPECT_EQ(image.pixel(x - 16, y), qRgb(255, 255, 255));
 }
 
-INSTANTIATE_TEST_SUITE_P(Zooms, MarkerPixel, ::testing::Values(0.5, 1.0, 2.0, 4.0));
+INSTANTIATE_TEST_SUITE_P(Zooms, MarkerPixel, ::testing::Values(0.5, 1.0, 2.0, 4.0),
+    [](const auto& info) { return "Zoom" + CaseName(info.param); });
 
 TEST(OrvikMap, MarkersFirstThenThePaintCallback)
 {

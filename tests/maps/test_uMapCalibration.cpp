@@ -4,6 +4,7 @@
 #include "MapTestSupport.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
+#include "support/CoreTestHooks.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,7 @@
 // The scale arithmetic: exact calibration points, ties to even, kept scales, saturation.
 #include "maps/uMapScale.h"
 
+#include "support/ParamNames.h"
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -66,7 +67,8 @@ TEST_P(BothPointsExact, AtEveryZoom)
 }
 
 // 1001 * 0.5 = 500.5 and 1001 * 0.25 = 250.25 test the tie and the rounding at the second point.
-INSTANTIATE_TEST_SUITE_P(Zooms, BothPointsExact, ::testing::Values(0.25, 0.5, 1.0, 2.0, 4.0, 0.3, 3.0, 1.7));
+INSTANTIATE_TEST_SUITE_P(Zooms, BothPointsExact, ::testing::Values(0.25, 0.5, 1.0, 2.0, 4.0, 0.3, 3.0, 1.7),
+    [](const auto& info) { return "Zoom" + CaseName(info.param); });
 
 TEST(TMapScale, TiesGoToEven)
 {

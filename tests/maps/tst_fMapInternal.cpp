@@ -2,6 +2,7 @@
 // the marks where the calibration puts them, dragging, zooming, the wheel, the rubber band, a
 // picked position, hints, and calibrating with every question answered every way.
 #include "AppTestSupport.h"
+#include "support/CoreTestHooks.h"
 #include "support/PictureCheck.h"
 
 #include "app/windowbase/dMain.h"

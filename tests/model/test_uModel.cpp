@@ -1,10 +1,11 @@
 // Tests of the POI record and the POI list.
 #include "model/uModel.h"
 
-#include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "support/OptionSupport.h"
+#include "support/ParamNames.h"
 #include "support/TestSupport.h"
 
 #include <cmath>
@@ -21,7 +22,10 @@ struct TSetCase {
     double Back;
 };
 
-class EntrySetter : public CleanSettingsTest, public ::testing::WithParamInterface<TSetCase> {};
+std::string SetCaseName(const TSetCase& c) { return (c.Latitude ? "Lat" : "Lon") + CaseName(c.Input); }
+void PrintTo(const TSetCase& c, std::ostream* os) { *os << SetCaseName(c); }
+
+class EntrySetter : public MemoryOptionsTest, public ::testing::WithParamInterface<TSetCase> {};
 
 TEST_P(EntrySetter, SplitsAndReadsBack)
 {
@@ -63,22 +67,23 @@ INSTANTIATE_TEST_SUITE_P(Table, EntrySetter,
                              TSetCase{INFINITY, false, 0, 0, 0, 0, false, 0},
                              // 52.37312 = 52 22' 23" + 13.92 sixtieths
                              TSetCase{52.37312, true, 52, 22, 23, 13.92, false, 52.37312},
-                             TSetCase{4.89123, false, 4, 53, 28, 25.68, false, 4.89123}));
+                             TSetCase{4.89123, false, 4, 53, 28, 25.68, false, 4.89123}),
+                         [](const auto& info) { return SetCaseName(info.param); });
 
-TEST_F(CleanSettingsTest, GetterRoundsToThePrecisionSetting)
+TEST_F(MemoryOptionsTest, GetterRoundsToThePrecisionSetting)
 {
     TEntry e;
     e.SetLatSec(0);
-    GetSettings().Precision = 5;
+    Options.Source.SetPrecision(5);
     e.SetLatitude(1.123456);
     EXPECT_DOUBLE_EQ(e.GetLatitude(), 1.12346);
-    GetSettings().Precision = 4;
+    Options.Source.SetPrecision(4);
     EXPECT_DOUBLE_EQ(e.GetLatitude(), 1.1235);
-    GetSettings().Precision = 6;
+    Options.Source.SetPrecision(6);
     EXPECT_DOUBLE_EQ(e.GetLatitude(), 1.123456);
 }
 
-TEST_F(CleanSettingsTest, SettingTheRoundedValueIsNoChange)
+TEST_F(MemoryOptionsTest, SettingTheRoundedValueIsNoChange)
 {
     TEntry e;
     e.SetLatitude(52.123456789);
@@ -89,7 +94,7 @@ TEST_F(CleanSettingsTest, SettingTheRoundedValueIsNoChange)
     EXPECT_NEAR(e.LatRemainder(), (52.123456789 * 3600 - std::floor(52.123456789 * 3600)) * 60, 1e-3);
 }
 
-TEST_F(CleanSettingsTest, PartSettersClampNormalizeAndMarkChanged)
+TEST_F(MemoryOptionsTest, PartSettersClampNormalizeAndMarkChanged)
 {
     TEntry e;
     e.SetLatMin(30);
@@ -115,7 +120,7 @@ TEST_F(CleanSettingsTest, PartSettersClampNormalizeAndMarkChanged)
     EXPECT_TRUE(g.Changed());
 }
 
-TEST_F(CleanSettingsTest, TextsFlagsAndAssign)
+TEST_F(MemoryOptionsTest, TextsFlagsAndAssign)
 {
     TEntry e;
     EXPECT_TRUE(e.IpEnabled);
@@ -149,7 +154,7 @@ TEST_F(CleanSettingsTest, TextsFlagsAndAssign)
     EXPECT_EQ(copy.GetFlag(), 4);
 }
 
-TEST_F(CleanSettingsTest, ListChangeTracking)
+TEST_F(MemoryOptionsTest, ListChangeTracking)
 {
     TEntries list;
     EXPECT_FALSE(list.Changed());
@@ -179,7 +184,7 @@ TEST_F(CleanSettingsTest, ListChangeTracking)
     EXPECT_TRUE(list.Changed()) << "sorting changes the document";
 }
 
-TEST_F(CleanSettingsTest, SortIsTheListsQuickSort)
+TEST_F(MemoryOptionsTest, SortIsTheListsQuickSort)
 {
     // Equal keys show the (unstable) order of the list's own quicksort.
     TEntries list;
@@ -202,7 +207,7 @@ TEST_F(CleanSettingsTest, SortIsTheListsQuickSort)
     EXPECT_THROW(one.SortRange([](const TEntry&, const TEntry&) { return 0; }, 0, 0), EAssertionFailed);
 }
 
-TEST_F(CleanSettingsTest, ClearReportsProgressOnlyOnChange)
+TEST_F(MemoryOptionsTest, ClearReportsProgressOnlyOnChange)
 {
     TEntries list;
     for (int i = 0; i < 1000; ++i)
@@ -218,7 +223,7 @@ TEST_F(CleanSettingsTest, ClearReportsProgressOnlyOnChange)
     EXPECT_EQ(reported.size(), 100u);
 }
 
-TEST_F(CleanSettingsTest, FitsPrecision)
+TEST_F(MemoryOptionsTest, FitsPrecision)
 {
     TEntries list;
     list.Add("a", "", 4.5, 52.12345);
@@ -229,7 +234,7 @@ TEST_F(CleanSettingsTest, FitsPrecision)
     EXPECT_TRUE(other.FitsPrecision(4));
 }
 
-TEST_F(CleanSettingsTest, ViewForgetsEntriesTheOwnerFrees)
+TEST_F(MemoryOptionsTest, ViewForgetsEntriesTheOwnerFrees)
 {
     auto owner = std::make_unique<TEntries>();
     for (int i = 0; i < 5; ++i)
@@ -258,7 +263,7 @@ TEST_F(CleanSettingsTest, ViewForgetsEntriesTheOwnerFrees)
     EXPECT_EQ(view->Count(), 0) << "the owner's destruction empties its views";
 }
 
-TEST_F(CleanSettingsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
+TEST_F(MemoryOptionsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
 {
     TEntries owner;
     for (int i = 0; i < 8; ++i)
@@ -286,7 +291,7 @@ TEST_F(CleanSettingsTest, DeleteIndicesInOnePassKeepsOrderAndViews)
 }
 
 // Rounding a difference just below 1 to double can leave a whole 60 in a part: it is carried.
-TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
+TEST_F(MemoryOptionsTest, SettersCarryWholeSixtiesIntoTheNextPart)
 {
     struct {
         double Value;
@@ -311,7 +316,7 @@ TEST_F(CleanSettingsTest, SettersCarryWholeSixtiesIntoTheNextPart)
         EXPECT_EQ(e.GetLatSouth(), c.Value < 0);
     }
     // Every whole second up to the limits splits into parts below 60 and reads back.
-    GetSettings().Precision = 6;
+    Options.Source.SetPrecision(6);
     for (int k = 0; k <= 180 * 3600; k += 7) {
         const double v = k / 3600.0;
         TEntry e;
@@ -349,7 +354,7 @@ void PartsInExtendedPrecision(double v, int& deg, int& min, int& sec, double& re
     }
 }
 
-TEST_F(CleanSettingsTest, SplitMatchesTheExtendedPrecisionDefinition)
+TEST_F(MemoryOptionsTest, SplitMatchesTheExtendedPrecisionDefinition)
 {
     std::mt19937_64 random(60);
     std::vector<double> values;
@@ -373,7 +378,7 @@ TEST_F(CleanSettingsTest, SplitMatchesTheExtendedPrecisionDefinition)
 }
 
 // Entries of a list live in its blocks; longer texts in its text store.
-TEST_F(CleanSettingsTest, EntriesKeepTheirAddressesAndTextsInTheList)
+TEST_F(MemoryOptionsTest, EntriesKeepTheirAddressesAndTextsInTheList)
 {
     TEntries list;
     const std::string longText(40, 'L');
@@ -419,7 +424,7 @@ TEST_F(CleanSettingsTest, EntriesKeepTheirAddressesAndTextsInTheList)
     EXPECT_EQ(copy.GetDescription(), copyText);
 }
 
-TEST_F(CleanSettingsTest, ChangedCountsTheEntriesOfTheList)
+TEST_F(MemoryOptionsTest, ChangedCountsTheEntriesOfTheList)
 {
     TEntries list;
     for (int i = 0; i < 4; ++i)
@@ -449,7 +454,7 @@ TEST_F(CleanSettingsTest, ChangedCountsTheEntriesOfTheList)
 }
 
 // The open routine hands the loaded list to the window's list: the records move, none is copied.
-TEST_F(CleanSettingsTest, AddAllMovesTheRecordsWithTheirTexts)
+TEST_F(MemoryOptionsTest, AddAllMovesTheRecordsWithTheirTexts)
 {
     const std::string longText(30, 'x');
     for (const bool targetEmpty : {true, false}) {
@@ -490,7 +495,7 @@ TEST_F(CleanSettingsTest, AddAllMovesTheRecordsWithTheirTexts)
     }
 }
 
-TEST_F(CleanSettingsTest, SortByKeyGivesTheOrderOfTheComparer)
+TEST_F(MemoryOptionsTest, SortByKeyGivesTheOrderOfTheComparer)
 {
     // Many equal keys: the quicksort's order of equal entries must be the same.
     std::mt19937 random(3);
@@ -529,7 +534,7 @@ public:
     void EntriesReset() override { Heard.push_back("reset done " + std::to_string(List->Count())); }
 };
 
-TEST_F(CleanSettingsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
+TEST_F(MemoryOptionsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
 {
     RegisterAllFormats();
     TEntries list;
@@ -555,7 +560,7 @@ TEST_F(CleanSettingsTest, TheListenerHearsOfEveryChangeBeforeAndAfterIt)
     list.SetListener(nullptr);
 }
 
-TEST_F(CleanSettingsTest, LoadAndSaveWithoutConverterRaiseUserErrors)
+TEST_F(MemoryOptionsTest, LoadAndSaveWithoutConverterRaiseUserErrors)
 {
     TEntries list;
     list.Add("keep", "", 0, 0);

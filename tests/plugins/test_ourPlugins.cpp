@@ -61,6 +61,8 @@ struct TWebMapCase {
     const char* Expected;
 };
 
+static void PrintTo(const TWebMapCase& c, std::ostream* os) { *os << c.Name; }
+
 class WebMap : public ::testing::TestWithParam<TWebMapCase> { };
 
 TEST_P(WebMap, OpensTheAddress)

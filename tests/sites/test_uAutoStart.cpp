@@ -7,6 +7,7 @@
 #include "core/uSettings.h"
 #include "core/uSettingsStore.h"
 #include "sites/uUpdateItems.h"
+#include "support/CoreTestHooks.h"
 #include "support/TestSupport.h"
 
 #include "sites/SiteTestSupport.h"

@@ -12,6 +12,7 @@
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
 #include "sites/uUpdateRun.h"
+#include "support/CoreTestHooks.h"
 #include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 

@@ -6,6 +6,7 @@
 #include "core/uLocations.h"
 #include "sites/SiteTestSupport.h"
 #include "support/ErrorSupport.h"
+#include "support/ParamNames.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -113,9 +114,12 @@ TEST_F(Catalogue, PoiAndSiteValues)
 }
 
 struct TBadCase {
+    const char* Name;
     const char* Xml;
     const char* Message;
 };
+
+void PrintTo(const TBadCase& c, std::ostream* os) { *os << c.Name; }
 
 class CatalogueFailures : public ::testing::TestWithParam<TBadCase> { };
 
@@ -130,17 +134,19 @@ TEST_P(CatalogueFailures, KeepWhatWasReadBefore)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, CatalogueFailures,
-    ::testing::Values(TBadCase { "not xml", "Invalid xml" }, TBadCase { "<?xml version=\"1.0\"?>", "Invalid xml" },
-        TBadCase { "<pois><tarvell><version>99.0</version></tarvell><infourl>new</infourl></pois>",
+    ::testing::Values(TBadCase { "NotXml", "not xml", "Invalid xml" },
+        TBadCase { "DeclarationOnly", "<?xml version=\"1.0\"?>", "Invalid xml" },
+        TBadCase { "NewerVersion", "<pois><tarvell><version>99.0</version></tarvell><infourl>new</infourl></pois>",
             "The selected site is not supported by this version Tarvell. You need to update to a newer version of "
             "Tarvell "
             "(minimal version 99.0) to use this site" },
-        TBadCase { "<pois><groups><group><description>d</description></group></groups></pois>",
+        TBadCase { "GroupWithoutName", "<pois><groups><group><description>d</description></group></groups></pois>",
             "Missing pois/groups/group/name node" },
-        TBadCase { "<pois><groups><group><name>n</name></group></groups></pois>",
+        TBadCase { "GroupWithoutDescription", "<pois><groups><group><name>n</name></group></groups></pois>",
             "Missing pois/groups/group/description node" },
-        TBadCase { "<html><body><p>Log in first</p></body></html>",
-            "Invalid site xml: the document element is \"html\" instead of \"pois\"" }));
+        TBadCase { "HtmlPage", "<html><body><p>Log in first</p></body></html>",
+            "Invalid site xml: the document element is \"html\" instead of \"pois\"" }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(CatalogueFailures, VersionGateLeavesTheModelUntouched)
 {

@@ -2,6 +2,7 @@
 #include "sites/uUpdateItems.h"
 
 #include "support/TestSupport.h"
+#include "support/ParamNames.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,9 @@ struct TDateCase {
     const char* Text;
     QDateTime Date;
 };
+
+std::string DateCaseName(const TDateCase& c) { return *c.Text ? std::string("At") + c.Text : std::string("Empty"); }
+void PrintTo(const TDateCase& c, std::ostream* os) { *os << '"' << c.Text << '"'; }
 
 class ItemDate : public ::testing::TestWithParam<TDateCase> { };
 
@@ -25,7 +29,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ItemDate,
     ::testing::Values(TDateCase { "", QDateTime() },
         TDateCase { "31122008235958", QDateTime(QDate(2008, 12, 31), QTime(23, 59, 58)) },
         TDateCase { "01020304050607", QDateTime(QDate(304, 2, 1), QTime(5, 6, 7)) },
-        TDateCase { "29022000000000", QDateTime(QDate(2000, 2, 29), QTime(0, 0)) }));
+        TDateCase { "29022000000000", QDateTime(QDate(2000, 2, 29), QTime(0, 0)) }),
+    [](const auto& info) { return DateCaseName(info.param); });
 
 TEST(ItemDate, UnreadableTextsRaise)
 {
@@ -56,6 +61,7 @@ TEST(UpdateItemLine, ParsesSixFieldsAndWritesThemBack)
 }
 
 struct TLineCase {
+    const char* Name;
     const char* Line;
     const char* Target;
     const char* Site;
@@ -63,6 +69,8 @@ struct TLineCase {
     const char* FormatID;
     const char* Written;
 };
+
+void PrintTo(const TLineCase& c, std::ostream* os) { *os << '"' << c.Line << '"'; }
 
 class UpdateItemLines : public ::testing::TestWithParam<TLineCase> { };
 
@@ -81,21 +89,25 @@ TEST_P(UpdateItemLines, Fields)
 INSTANTIATE_TEST_SUITE_P(Table, UpdateItemLines,
     ::testing::Values(
         // five fields: written back with an empty sixth
-        TLineCase { "t=s|d|m||", "t", "s", "d", "", "t=s|d|m|||" },
-        TLineCase { "t=s|d|m|||", "t", "s", "d", "", "t=s|d|m|||" },
+        TLineCase { "FiveFields", "t=s|d|m||", "t", "s", "d", "", "t=s|d|m|||" },
+        TLineCase { "SixFields", "t=s|d|m|||", "t", "s", "d", "", "t=s|d|m|||" },
         // missing fields read as ""
-        TLineCase { "t=s", "t", "s", "", "", "t=s|||||" },
+        TLineCase { "TargetAndSiteOnly", "t=s", "t", "s", "", "", "t=s|||||" },
         // no "=": empty target, the whole line is the rest
-        TLineCase { "s|d", "", "s", "d", "", "=s|d||||" },
+        TLineCase { "NoEquals", "s|d", "", "s", "d", "", "=s|d||||" },
         // only the first "=" ends the target; "=" in later fields stays
-        TLineCase { "a=b|c=d|e", "a", "b", "c=d", "", "a=b|c=d|e|||" },
+        TLineCase { "EqualsInLaterFields", "a=b|c=d|e", "a", "b", "c=d", "", "a=b|c=d|e|||" },
         // more than six fields: the rest is ignored
-        TLineCase { "t=s|d|m|||f|x", "t", "s", "d", "f", "t=s|d|m|||f" }));
+        TLineCase { "MoreThanSixFields", "t=s|d|m|||f|x", "t", "s", "d", "f", "t=s|d|m|||f" }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 struct TEscapeCase {
+    const char* Name;
     QString Target, Description, Map;
     const char* Written;
 };
+
+void PrintTo(const TEscapeCase& c, std::ostream* os) { *os << c.Name; }
 
 class EscapedItemLines : public ::testing::TestWithParam<TEscapeCase> { };
 
@@ -121,12 +133,13 @@ TEST_P(EscapedItemLines, RoundTrip)
 
 INSTANTIATE_TEST_SUITE_P(Table, EscapedItemLines,
     ::testing::Values(
-        TEscapeCase { "FILE:///a|b=c.ov2", "Fuel | Food", "A|B", "FILE:///a%7Cb%3Dc.ov2=http://s/x.xml|Fuel %7C Food|A%7CB|||ttov2" },
-        TEscapeCase { "t", "two\r\nlines\n", "m", "t=http://s/x.xml|two%0D%0Alines%0A|m|||ttov2" },
+        TEscapeCase { "BarsAndEquals", "FILE:///a|b=c.ov2", "Fuel | Food", "A|B", "FILE:///a%7Cb%3Dc.ov2=http://s/x.xml|Fuel %7C Food|A%7CB|||ttov2" },
+        TEscapeCase { "LineBreaks", "t", "two\r\nlines\n", "m", "t=http://s/x.xml|two%0D%0Alines%0A|m|||ttov2" },
         // "=" in a description or map is carried as it always was
-        TEscapeCase { "t", "a=b", "c=d", "t=http://s/x.xml|a=b|c=d|||ttov2" },
+        TEscapeCase { "EqualsInTexts", "t", "a=b", "c=d", "t=http://s/x.xml|a=b|c=d|||ttov2" },
         // "%" only ahead of a code
-        TEscapeCase { "t%7C", "100% %7C %25 %41 %", "%3D", "t%257C=http://s/x.xml|100% %257C %2525 %41 %|%253D|||ttov2" }));
+        TEscapeCase { "PercentSigns", "t%7C", "100% %7C %25 %41 %", "%3D", "t%257C=http://s/x.xml|100% %257C %2525 %41 %|%253D|||ttov2" }),
+    [](const auto& info) { return std::string(info.param.Name); });
 
 // A stored line without escapes reads and writes byte for byte as before.
 TEST(UpdateItemLine, LinesWithoutEscapesAreUnchanged)

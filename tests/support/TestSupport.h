@@ -2,6 +2,7 @@
 #pragma once
 
 #include "core/uSettings.h"
+#include "support/CoreTestHooks.h"
 #include "support/ErrorSupport.h"
 
 #include <QByteArray>

@@ -5,6 +5,7 @@
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
+#include "core/uScopeGuard.h"
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uConvertBase.h"
@@ -119,10 +120,7 @@ bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* c
         ReadLocation(path, stream);
         TEntries entries;
         entries.OnProgress = host.BeginProgress();
-        struct TEnd {
-            TOpenHost& Host;
-            ~TEnd() { Host.EndProgress(); }
-        } end { host };
+        const auto endProgress = OnExit([&host] { host.EndProgress(); });
         try {
             entries.LoadFromStream(stream, extension, formatID, append);
         } catch (const ETarvellError& e) {
@@ -134,7 +132,11 @@ bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* c
             TChildDocument* target = child;
             if (!target)
                 target = host.NewChildDocument();
-            try {
+            {
+                const auto discard = OnFailure([&] {
+                    if (!child)
+                        host.DiscardChild(target);
+                });
                 target->LoadEntries(std::move(entries), path, extension, append, formatID);
                 const QString picture = ChangeLocationExtension(path, QStringLiteral(".bmp"));
                 if (!IsMobilePath(path) && QFileInfo(StripFilePrefix(picture)).isFile()) {
@@ -146,10 +148,6 @@ bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* c
                 }
                 GetSettings().AddToMRU(path, formatID);
                 host.ChildLoaded(target);
-            } catch (...) {
-                if (!child)
-                    host.DiscardChild(target);
-                throw;
             }
             return true;
         }

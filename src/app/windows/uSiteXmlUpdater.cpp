@@ -4,6 +4,7 @@
 #include "app/windowbase/fProgress.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
+#include "core/uScopeGuard.h"
 #include "core/uXmlDocument.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateRun.h"
@@ -35,18 +36,13 @@ void TSiteXmlUpdater::DoDownload(const QString& location)
     {
         TfmProgress progress(qobject_cast<QWidget*>(parent()));
         Progress = &progress;
+        const auto forget = OnExit([this] { Progress = nullptr; });
         progress.SetText(tr("Downloading..."));
         progress.AutoClose = true;
         progress.OnExecute = [this](TfmProgress& p) { DownloadStep(p); };
         ErrorText.clear();
-        try {
-            progress.ShowModal();
-        } catch (...) {
-            Progress = nullptr;
-            throw;
-        }
+        progress.ShowModal();
         cancelled = progress.Cancelled;
-        Progress = nullptr;
     }
     if (ErrorText.isEmpty())
         return;

@@ -3,6 +3,7 @@
 
 #include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
+#include "core/uScopeGuard.h"
 
 #include <QHeaderView>
 
@@ -98,13 +99,13 @@ void TTreeViewCe::CanExpand(QTreeWidgetItem* item)
     if (!node || IsDummy(item))
         return;
     if (!FTree.CacheDirs || IsDummy(item->child(0))) {
-        try {
-            FTree.Expand(*node);
-        } catch (...) {
+        {
             // The dummy stays: the next expansion reads again.
-            const QSignalBlocker blocker(this);
-            item->setExpanded(false);
-            throw;
+            const auto collapse = OnFailure([&] {
+                const QSignalBlocker blocker(this);
+                item->setExpanded(false);
+            });
+            FTree.Expand(*node);
         }
         Populate(item, *node);
     }

@@ -4,6 +4,7 @@
 #include "app/windowbase/dMain.h"
 #include "core/uSettings.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QtTest>

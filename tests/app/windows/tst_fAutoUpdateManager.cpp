@@ -19,6 +19,7 @@
 #include "sites/SiteTestSupport.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
+#include "support/CoreTestHooks.h"
 #include "ui/AdvGlowButton.h"
 #include "support/QtWarningGuard.h"
 

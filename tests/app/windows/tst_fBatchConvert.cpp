@@ -11,6 +11,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "model/uModel.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>

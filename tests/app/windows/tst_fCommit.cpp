@@ -13,6 +13,7 @@
 #include "sites/uSite.h"
 
 #include "sites/SiteTestSupport.h"
+#include "support/CoreTestHooks.h"
 #include "support/LoopbackListener.h"
 #include "support/QtWarningGuard.h"
 

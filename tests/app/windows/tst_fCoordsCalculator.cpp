@@ -7,6 +7,7 @@
 #include "app/windows/fMain.h"
 #include "core/uSettings.h"
 #include "model/uModel.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>

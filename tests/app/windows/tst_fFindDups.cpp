@@ -10,6 +10,7 @@
 #include "core/uSettings.h"
 #include "core/uStream.h"
 #include "formats/uFormats.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAbstractItemModelTester>

@@ -11,6 +11,7 @@
 #include "maps/fMapInternal.h"
 #include "maps/fMapPointEmbed.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QTabBar>

@@ -9,6 +9,7 @@
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "plugins/PluginTestSupport.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QMenu>

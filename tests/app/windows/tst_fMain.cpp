@@ -18,6 +18,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
+#include "support/CoreTestHooks.h"
 #include "ui/AdvGlowButton.h"
 #include "support/QtWarningGuard.h"
 

@@ -10,6 +10,7 @@
 #include "core/uRapi.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "support/CoreTestHooks.h"
 #include "support/TFakeDevice.h"
 #include "ui/ShTrees.h"
 #include "ui/ShellFixture.h"

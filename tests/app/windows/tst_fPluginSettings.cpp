@@ -10,6 +10,7 @@
 #include "formats/uFormats.h"
 #include "plugins/PluginTestSupport.h"
 #include "plugins/windows/fPlugin.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>

@@ -8,6 +8,7 @@
 #include "app/windows/fAutoUpdateWizard.h"
 #include "app/windows/fMDIChild.h"
 #include "app/windows/fStartup.h"
+#include "support/CoreTestHooks.h"
 #include "ui/AdvGlowButton.h"
 #include "support/QtWarningGuard.h"
 

@@ -10,6 +10,7 @@
 #include "crashreport/logic/VostExcept.h"
 #include "crashreport/windows/VostProgressPopup.h"
 #include "crashreport/logic/VostThreads.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAction>

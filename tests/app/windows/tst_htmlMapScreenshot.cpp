@@ -8,6 +8,7 @@
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "maps/fMapEmbedHtml.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QScreen>

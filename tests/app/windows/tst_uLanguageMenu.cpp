@@ -11,6 +11,7 @@
 #include "app/windowbase/fProgress.h"
 #include "app/windows/uLanguageMenu.h"
 #include "core/uSettings.h"
+#include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
 
 #include <QAbstractButton>

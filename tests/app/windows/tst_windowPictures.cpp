@@ -15,6 +15,7 @@
 #include "core/uRapi.h"
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
+#include "support/CoreTestHooks.h"
 #include "support/PictureCheck.h"
 #include "support/QtWarningGuard.h"
 #include "ui/uIcons.h"

@@ -13,6 +13,9 @@
 #include <sstream>
 #include <vector>
 
+// The mode is one byte, which GoogleTest would print as a byte dump.
+static void PrintTo(TDisAsmMode mode, std::ostream* os) { *os << (mode == TDisAsmMode::Mode64 ? "Mode64" : "Mode32"); }
+
 namespace {
 
 std::string Hex(const uint8_t* bytes, size_t count)

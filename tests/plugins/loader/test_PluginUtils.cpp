@@ -68,6 +68,8 @@ struct TRefusalCase {
     const char* Contains;
 };
 
+void PrintTo(const TRefusalCase& c, std::ostream* os) { *os << c.Name; }
+
 class PluginRefusal : public ::testing::TestWithParam<TRefusalCase> { };
 
 TEST_P(PluginRefusal, IsLeftOutWithItsMessage)
