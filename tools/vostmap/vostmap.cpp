@@ -6,7 +6,9 @@
 // unit whose ranges hold it (the linker points the ranges of every discarded copy of an inline
 // function at the kept one, so the first unit in link order that claims it wins); a unit's
 // segments are the runs of its functions; lines are the is_stmt rows of the unit's own source
-// file, so code inlined from headers takes the line of its call site. Names are demangled and rendered as
+// file, and a row of code inlined from another file takes the line of the unit's own call that
+// inlined it (the compiler interleaves such code with frame set-up, so the row before it is no
+// guide). Names are demangled and rendered as
 // RenderDemangledName says (one token each); names longer than the container's 255 bytes keep
 // their first 246 bytes and end in "~" and 8 hexadecimal digits of a hash of the whole name.
 #include "crashreport/logic/VostMapFile.h"
@@ -22,6 +24,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <vector>
@@ -116,6 +119,62 @@ void DropAliases(std::vector<TFunction>& functions)
                     functions.end());
 }
 
+struct TInlinedCall {
+    int Depth;
+    uint64_t Start, End;
+    int Line;
+};
+
+// The inlined calls written in the unit's own file, with their nesting depth.
+void CollectInlinedCalls(Dwarf_Die* parent, int depth, Dwarf_Files* files, const std::string& compDir,
+    const std::string& sourcePath, std::vector<TInlinedCall>& calls)
+{
+    Dwarf_Die child;
+    if (dwarf_child(parent, &child) != 0)
+        return;
+    do {
+        int childDepth = depth;
+        if (dwarf_tag(&child) == DW_TAG_inlined_subroutine) {
+            ++childDepth;
+            Dwarf_Attribute attribute;
+            Dwarf_Word fileIndex = 0, line = 0;
+            const char* file = nullptr;
+            if (files && dwarf_formudata(dwarf_attr(&child, DW_AT_call_file, &attribute), &fileIndex) == 0 &&
+                dwarf_formudata(dwarf_attr(&child, DW_AT_call_line, &attribute), &line) == 0 && line > 0)
+                file = dwarf_filesrc(files, fileIndex, nullptr, nullptr);
+            std::string filePath = file ? file : "";
+            if (!filePath.empty() && filePath.front() != '/' && !compDir.empty())
+                filePath = compDir + "/" + filePath;
+            if (!filePath.empty() && Normalized(filePath) == sourcePath) {
+                Dwarf_Addr base, start, end;
+                for (ptrdiff_t at = 0; (at = dwarf_ranges(&child, at, &base, &start, &end)) > 0;)
+                    if (end > start)
+                        calls.push_back({childDepth, start, end, int(line)});
+            }
+        }
+        CollectInlinedCalls(&child, childDepth, files, compDir, sourcePath, calls);
+    } while (dwarf_siblingof(&child, &child) == 0);
+}
+
+// Address -> line of the innermost own call that holds it (0: none), painted outermost first.
+std::map<uint64_t, int> InlinedCallLines(std::vector<TInlinedCall> calls)
+{
+    std::stable_sort(calls.begin(), calls.end(), [](const TInlinedCall& a, const TInlinedCall& b) { return a.Depth < b.Depth; });
+    std::map<uint64_t, int> paint;
+    const auto valueAt = [&paint](uint64_t address) {
+        auto it = paint.upper_bound(address);
+        return it == paint.begin() ? 0 : std::prev(it)->second;
+    };
+    for (const TInlinedCall& call : calls) {
+        const int after = valueAt(call.End);
+        paint.erase(paint.lower_bound(call.Start), paint.lower_bound(call.End));
+        paint[call.Start] = call.Line;
+        if (!paint.count(call.End))
+            paint[call.End] = after;
+    }
+    return paint;
+}
+
 void ReadUnits(Dwarf* dwarf, uint64_t codeStart, uint64_t codeEnd, std::vector<TUnit>& units)
 {
     Dwarf_Off offset = 0, next;
@@ -145,6 +204,14 @@ void ReadUnits(Dwarf* dwarf, uint64_t codeStart, uint64_t codeEnd, std::vector<T
         Dwarf_Lines* lines = nullptr;
         size_t count = 0;
         if (dwarf_getsrclines(&die, &lines, &count) == 0) {
+            Dwarf_Files* files = nullptr;
+            size_t fileCount = 0;
+            if (dwarf_getsrcfiles(&die, &files, &fileCount) != 0)
+                files = nullptr;
+            std::vector<TInlinedCall> calls;
+            CollectInlinedCalls(&die, 0, files, compDir, unit.SourcePath, calls);
+            const std::map<uint64_t, int> callLines = InlinedCallLines(std::move(calls));
+            std::map<uint64_t, int> inlinedRows;
             for (size_t i = 0; i < count; ++i) {
                 Dwarf_Line* line = dwarf_onesrcline(lines, i);
                 Dwarf_Addr address;
@@ -163,10 +230,16 @@ void ReadUnits(Dwarf* dwarf, uint64_t codeStart, uint64_t codeEnd, std::vector<T
                 std::string filePath = file;
                 if (filePath.front() != '/' && !compDir.empty())
                     filePath = compDir + "/" + filePath;
-                if (Normalized(filePath) != unit.SourcePath)
+                if (Normalized(filePath) != unit.SourcePath) {
+                    auto call = callLines.upper_bound(address);
+                    if (call != callLines.begin() && std::prev(call)->second > 0)
+                        inlinedRows[address] = std::prev(call)->second;
                     continue;
+                }
                 unit.Lines[address] = number;
             }
+            // A row of the unit's own file at the same address says more.
+            unit.Lines.insert(inlinedRows.begin(), inlinedRows.end());
         }
         if (!unit.Ranges.empty())
             units.push_back(std::move(unit));

@@ -1,6 +1,7 @@
 // C++ exception support: throw records and checks of run-time type information.
 #include "crashreport/logic/VostCppSupport.h"
 
+#include "crashreport/logic/VostMapFile.h"
 #include "crashreport/logic/VostMemory.h"
 
 #include <algorithm>
@@ -119,6 +120,14 @@ struct TSiteSearch {
     uintptr_t Site = 0;
 };
 
+// Templates of the C++ standard library compiled into our own modules (an unoptimised build
+// keeps std::vector::_M_range_check out of line) are part of the throw, not its site.
+bool StandardLibraryCode(uintptr_t returnAddress)
+{
+    const TPublicEntry p = DebugInfoForAddress(returnAddress - 1)->PublicAt(returnAddress - 1);
+    return p.Valid && (p.Name.rfind("std.", 0) == 0 || p.Name.rfind("__gnu_cxx.", 0) == 0);
+}
+
 _Unwind_Reason_Code FindSite(_Unwind_Context* context, void* data)
 {
     auto* search = static_cast<TSiteSearch*>(data);
@@ -127,7 +136,7 @@ _Unwind_Reason_Code FindSite(_Unwind_Context* context, void* data)
         return _URC_END_OF_STACK;
     // Our own recording frames come first, then the library's throwing frames, then the site.
     const TCodeMap::TRange* r = search->Map->At(ip);
-    if (r && r->System)
+    if (r && (r->System || StandardLibraryCode(ip)))
         search->PastSystem = true;
     else if (r && search->PastSystem) {
         search->Site = ip;
@@ -187,7 +196,7 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
         record.ThrowAddress = throwAddress;
         record.Count = 0;
         record.ThrowSite = throwAddress;
-        if (const TCodeMap::TRange* r = map->At(throwAddress); r && r->System) {
+        if (const TCodeMap::TRange* r = map->At(throwAddress); r && (r->System || StandardLibraryCode(throwAddress))) {
             TSiteSearch search { map.get() };
             _Unwind_Backtrace(&FindSite, &search);
             if (search.Site)

@@ -621,6 +621,10 @@ void TTracer::Collect()
 // Rules 7 and 11: a block of return addresses repeated by a recursion shows once.
 void TTracer::RemoveRecursive(bool touchLinks)
 {
+    // Links to the removed items go in one pass at the end: per item, an overflowed stack's tens of
+    // thousands of frames took longer than the stall guard waits.
+    std::vector<char> removedHere(Items.size(), 0);
+    bool anyRemoved = false;
     for (bool changed = true; changed;) {
         changed = false;
         for (int i = static_cast<int>(Items.size()) - 1; i >= 0; --i) {
@@ -656,20 +660,24 @@ void TTracer::RemoveRecursive(bool touchLinks)
             for (int p : block) {
                 Items[p].Removed = true;
                 Items[p].OnChain = false;
+                removedHere[p] = 1;
+                anyRemoved = true;
                 if (touchLinks) {
                     Items[p].Callees.clear();
                     Items[p].Callers.clear();
-                    for (TItem& other : Items) {
-                        auto gone = [&](const TLink& l) { return l.Other == p; };
-                        other.Callees.erase(std::remove_if(other.Callees.begin(), other.Callees.end(), gone),
-                            other.Callees.end());
-                        other.Callers.erase(std::remove_if(other.Callers.begin(), other.Callers.end(), gone),
-                            other.Callers.end());
-                    }
                 }
             }
             changed = true;
         }
+    }
+    if (!touchLinks || !anyRemoved)
+        return;
+    auto gone = [&](const TLink& l) {
+        return l.Other >= 0 && l.Other < static_cast<int>(removedHere.size()) && removedHere[l.Other];
+    };
+    for (TItem& other : Items) {
+        other.Callees.erase(std::remove_if(other.Callees.begin(), other.Callees.end(), gone), other.Callees.end());
+        other.Callers.erase(std::remove_if(other.Callers.begin(), other.Callers.end(), gone), other.Callers.end());
     }
 }
 

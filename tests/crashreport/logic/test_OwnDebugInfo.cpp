@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -30,7 +31,8 @@ std::string ExecutablePath()
 }
 
 // What libdw says about the executable: functions by address (all aliases), the compile units'
-// ranges and their own file's statement rows.
+// ranges and their own file's statement rows (a row of code inlined by a call in that file at the
+// call's line).
 struct TDwarfFacts {
     struct TUnit {
         std::string Name;
@@ -108,6 +110,55 @@ TDwarfFacts ReadDwarfFacts(const std::string& path)
         for (ptrdiff_t at = 0; (at = dwarf_ranges(&die, at, &base, &start, &end)) > 0;)
             if (end > start)
                 unit.Ranges.push_back({start, end});
+        Dwarf_Files* files = nullptr;
+        size_t fileCount = 0;
+        if (dwarf_getsrcfiles(&die, &files, &fileCount) != 0)
+            files = nullptr;
+        const auto inUnitFile = [&](const char* name) {
+            std::string path = name ? name : "";
+            if (!path.empty() && path[0] != '/')
+                path = compDir + "/" + path;
+            return !path.empty() && std::filesystem::path(path).lexically_normal().string() == file;
+        };
+        // Code inlined from another file: the line of the deepest call written in the unit's file.
+        struct TCall {
+            int Depth;
+            Dwarf_Addr Start, End;
+            int Line;
+        };
+        std::vector<TCall> calls;
+        const auto collect = [&](auto& self, Dwarf_Die* parent, int depth) -> void {
+            Dwarf_Die child;
+            if (dwarf_child(parent, &child) != 0)
+                return;
+            do {
+                int childDepth = depth;
+                if (dwarf_tag(&child) == DW_TAG_inlined_subroutine) {
+                    ++childDepth;
+                    Dwarf_Attribute a;
+                    Dwarf_Word fileIndex = 0, callLineNumber = 0;
+                    if (files && dwarf_formudata(dwarf_attr(&child, DW_AT_call_file, &a), &fileIndex) == 0 &&
+                        dwarf_formudata(dwarf_attr(&child, DW_AT_call_line, &a), &callLineNumber) == 0 &&
+                        callLineNumber > 0 && inUnitFile(dwarf_filesrc(files, fileIndex, nullptr, nullptr))) {
+                        Dwarf_Addr rangeBase, rangeStart, rangeEnd;
+                        for (ptrdiff_t at = 0; (at = dwarf_ranges(&child, at, &rangeBase, &rangeStart, &rangeEnd)) > 0;)
+                            calls.push_back({childDepth, rangeStart, rangeEnd, int(callLineNumber)});
+                    }
+                }
+                self(self, &child, childDepth);
+            } while (dwarf_siblingof(&child, &child) == 0);
+        };
+        collect(collect, &die, 0);
+        const auto callLine = [&](Dwarf_Addr address) {
+            int depth = 0, found = 0;
+            for (const TCall& c : calls)
+                if (address >= c.Start && address < c.End && c.Depth > depth) {
+                    depth = c.Depth;
+                    found = c.Line;
+                }
+            return found;
+        };
+        std::map<uint64_t, int> inlinedRows;
         Dwarf_Lines* lines;
         size_t n;
         if (dwarf_getsrclines(&die, &lines, &n) == 0)
@@ -126,9 +177,15 @@ TDwarfFacts ReadDwarfFacts(const std::string& path)
                 std::string srcPath = src ? src : "";
                 if (!srcPath.empty() && srcPath[0] != '/')
                     srcPath = compDir + "/" + srcPath;
-                if (statement && !endSequence && src && std::filesystem::path(srcPath).lexically_normal().string() == file)
+                if (!statement || endSequence || !src)
+                    continue;
+                if (std::filesystem::path(srcPath).lexically_normal().string() == file)
                     unit.Rows[address] = number;
+                else if (const int call = callLine(address); call > 0)
+                    inlinedRows[address] = call;
             }
+        // A row of the unit's own file at the same address wins.
+        unit.Rows.insert(inlinedRows.begin(), inlinedRows.end());
         if (!unit.Ranges.empty())
             facts.Units.push_back(std::move(unit));
     }

@@ -16,7 +16,8 @@
 namespace LinkFixture {
 
 volatile int Sink = 0;
-__attribute__((noinline)) int Choose(int x)
+// Optimised in every build type: unoptimised code has no case table.
+__attribute__((noinline, optimize("O2"))) int Choose(int x)
 {
     switch (x) {
     case 0: return Sink + 11;

@@ -84,7 +84,8 @@ __attribute__((noinline)) void EmitSignal()
 
 __attribute__((noinline)) void TailCallee(int x) { Capture(); Sink = Sink + x; }
 // A sibling call: this frame leaves the stack before the callee runs.
-__attribute__((noinline)) void TailCaller(int x) { TailCallee(x + 1); }
+// Optimised in every build type: an unoptimised build makes no tail call.
+__attribute__((noinline, optimize("O2"))) void TailCaller(int x) { TailCallee(x + 1); }
 __attribute__((noinline)) void TailCallRoot() { TailCaller(Sink); Sink = Sink + 1; }
 
 uintptr_t StaleAddress = 0;
