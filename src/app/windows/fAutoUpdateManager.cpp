@@ -334,7 +334,16 @@ QWidget* TfmSiteManager::CreateSitesPage()
     layout->setContentsMargins(0, 0, 0, 0);
     Splitter = new QSplitter(Qt::Horizontal, page);
     layout->addWidget(Splitter);
+    CreateSiteListPanel();
+    CreateSitePanel();
+    Splitter->setStretchFactor(1, 1);
+    Splitter->setSizes({ 280, 620 });
+    ConnectSitesPage();
+    return page;
+}
 
+void TfmSiteManager::CreateSiteListPanel()
+{
     paLeft = new QWidget(Splitter);
     paLeft->setObjectName(QStringLiteral("paLeft"));
     auto* left = new QVBoxLayout(paLeft);
@@ -373,7 +382,10 @@ QWidget* TfmSiteManager::CreateSitesPage()
     counts->addWidget(hiddenCaption);
     counts->addWidget(laHidden);
     left->addLayout(counts);
+}
 
+void TfmSiteManager::CreateSitePanel()
+{
     auto* right = new QWidget(Splitter);
     auto* rl = new QVBoxLayout(right);
     rl->setContentsMargins(4, 0, 0, 0);
@@ -392,71 +404,9 @@ QWidget* TfmSiteManager::CreateSitesPage()
     top->addWidget(wizard);
     rl->addLayout(top);
 
-    Notebook1 = new QStackedWidget(right);
-    Notebook1->setObjectName(QStringLiteral("Notebook1"));
-    static const char* const accessTexts[] = {
-        QT_TR_NOOP("This is a free AutoUpdate site from which you can start synchronizing poi's immediately."),
-        QT_TR_NOOP("This AutoUpdate site requires you to register before you can synchronize its poi's. Enter the "
-                   "username and password you registered with."),
-        QT_TR_NOOP("Some poi's of this AutoUpdate site are only available to subscribers. Enter the username and "
-                   "password of your subscription."),
-        QT_TR_NOOP("This is a local site xml file, no username or password are required."),
-    };
-    static const char* const pageNames[] = { "Free", "Registered", "Subscribed", "Local" };
-    for (int i = 0; i < 4; ++i) {
-        auto* accessPage = new QWidget(Notebook1);
-        accessPage->setObjectName(QLatin1String(pageNames[i]));
-        auto* pl = new QHBoxLayout(accessPage);
-        pl->setContentsMargins(0, 0, 0, 0);
-        auto* text = PlainTextLabel(accessPage);
-        text->setWordWrap(true);
-        FTexts.push_back({ text, accessTexts[i] });
-        FAccessTexts.push_back(text);
-        pl->addWidget(text, 1);
-        if (i == 1 || i == 2) {
-            auto* password = new TAdvGlowButton(accessPage);
-            password->SetAction(acPassword);
-            password->setMinimumSize(150, 28);
-            pl->addWidget(password);
-        }
-        if (i < 3) {
-            auto* web = new TAdvGlowButton(accessPage);
-            web->SetAction(actWebsite);
-            web->setMinimumSize(110, 28);
-            pl->addWidget(web);
-        }
-        Notebook1->addWidget(accessPage);
-    }
+    CreateAccessPages(right);
     rl->addWidget(Notebook1);
-
-    auto* lists = new QHBoxLayout;
-    auto listWithView = [&](QListWidget*& list, const char* name, const char* caption, QMenu*& menu) {
-        auto* box = new QVBoxLayout;
-        auto* head = new QHBoxLayout;
-        auto* label = PlainTextLabel(right);
-        FTexts.push_back({ label, caption });
-        head->addWidget(label, 1);
-        list = IconList(right, name);
-        menu = CreateViewMenu(list);
-        auto* view = new QPushButton(right);
-        view->setIcon(SitePicture("view-style"));
-        view->setFlat(true);
-        view->setMenu(menu);
-        head->addWidget(view);
-        box->addLayout(head);
-        box->addWidget(list);
-        lists->addLayout(box);
-        connect(list, &QWidget::customContextMenuRequested, list, [list, menu](const QPoint& at) {
-            // A right-button release over a row selects it first.
-            if (QListWidgetItem* row = list->itemAt(at))
-                list->setCurrentItem(row);
-            menu->popup(list->viewport()->mapToGlobal(at));
-        });
-    };
-    listWithView(lvMaps, "lvMaps", QT_TR_NOOP("Map/Country name"), pmMapsView);
-    listWithView(lvGroups, "lvGroups", QT_TR_NOOP("Group name"), pmGroupsView);
-    rl->addLayout(lists, 2);
-
+    rl->addLayout(CreateSiteLists(right), 2);
     auto* itemsBar = new QToolBar(right);
     itemsBar->setIconSize(QSize(16, 16));
     itemsBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -494,9 +444,80 @@ QWidget* TfmSiteManager::CreateSitesPage()
     note->addWidget(meNote);
     paNote->setVisible(false);
     rl->addWidget(paNote);
-    Splitter->setStretchFactor(1, 1);
-    Splitter->setSizes({ 280, 620 });
+}
 
+void TfmSiteManager::CreateAccessPages(QWidget* parent)
+{
+    Notebook1 = new QStackedWidget(parent);
+    Notebook1->setObjectName(QStringLiteral("Notebook1"));
+    static const char* const accessTexts[] = {
+        QT_TR_NOOP("This is a free AutoUpdate site from which you can start synchronizing poi's immediately."),
+        QT_TR_NOOP("This AutoUpdate site requires you to register before you can synchronize its poi's. Enter the "
+                   "username and password you registered with."),
+        QT_TR_NOOP("Some poi's of this AutoUpdate site are only available to subscribers. Enter the username and "
+                   "password of your subscription."),
+        QT_TR_NOOP("This is a local site xml file, no username or password are required."),
+    };
+    static const char* const pageNames[] = { "Free", "Registered", "Subscribed", "Local" };
+    for (int i = 0; i < 4; ++i) {
+        auto* accessPage = new QWidget(Notebook1);
+        accessPage->setObjectName(QLatin1String(pageNames[i]));
+        auto* pl = new QHBoxLayout(accessPage);
+        pl->setContentsMargins(0, 0, 0, 0);
+        auto* text = PlainTextLabel(accessPage);
+        text->setWordWrap(true);
+        FTexts.push_back({ text, accessTexts[i] });
+        FAccessTexts.push_back(text);
+        pl->addWidget(text, 1);
+        if (i == 1 || i == 2) {
+            auto* password = new TAdvGlowButton(accessPage);
+            password->SetAction(acPassword);
+            password->setMinimumSize(150, 28);
+            pl->addWidget(password);
+        }
+        if (i < 3) {
+            auto* web = new TAdvGlowButton(accessPage);
+            web->SetAction(actWebsite);
+            web->setMinimumSize(110, 28);
+            pl->addWidget(web);
+        }
+        Notebook1->addWidget(accessPage);
+    }
+}
+
+QHBoxLayout* TfmSiteManager::CreateSiteLists(QWidget* right)
+{
+    auto* lists = new QHBoxLayout;
+    auto listWithView = [&](QListWidget*& list, const char* name, const char* caption, QMenu*& menu) {
+        auto* box = new QVBoxLayout;
+        auto* head = new QHBoxLayout;
+        auto* label = PlainTextLabel(right);
+        FTexts.push_back({ label, caption });
+        head->addWidget(label, 1);
+        list = IconList(right, name);
+        menu = CreateViewMenu(list);
+        auto* view = new QPushButton(right);
+        view->setIcon(SitePicture("view-style"));
+        view->setFlat(true);
+        view->setMenu(menu);
+        head->addWidget(view);
+        box->addLayout(head);
+        box->addWidget(list);
+        lists->addLayout(box);
+        connect(list, &QWidget::customContextMenuRequested, list, [list, menu](const QPoint& at) {
+            // A right-button release over a row selects it first.
+            if (QListWidgetItem* row = list->itemAt(at))
+                list->setCurrentItem(row);
+            menu->popup(list->viewport()->mapToGlobal(at));
+        });
+    };
+    listWithView(lvMaps, "lvMaps", QT_TR_NOOP("Map/Country name"), pmMapsView);
+    listWithView(lvGroups, "lvGroups", QT_TR_NOOP("Group name"), pmGroupsView);
+    return lists;
+}
+
+void TfmSiteManager::ConnectSitesPage()
+{
     // A site is chosen by selecting it: the row the list makes current on its own (when it gets
     // the focus) asks nothing.
     connect(lvSites, &QListWidget::itemSelectionChanged, this, [this] { Run([this] { lvSitesChange(); }); });
@@ -516,7 +537,6 @@ QWidget* TfmSiteManager::CreateSitesPage()
         [this](int column) { Run([this, column] { ItemsHeaderClick(column); }); });
     connect(coProfiles, qOverload<int>(&QComboBox::activated), this,
         [this](int entry) { Run([this, entry] { ProfileChosen(entry); }); });
-    return page;
 }
 
 QWidget* TfmSiteManager::CreateAllItemsPage()
@@ -571,33 +591,21 @@ QWidget* TfmSiteManager::CreateSettingsPage()
     grid->addWidget(check(cbDownloadImages, "cbDownloadImages", QT_TR_NOOP("Download Images")), row++, 0, 1, 3);
     grid->addWidget(check(cbAlwaysOverwrite, "cbAlwaysOverwrite", QT_TR_NOOP("Always overwrite")), row++, 0, 1, 3);
     grid->addWidget(check(cbAutoclose, "cbAutoclose", QT_TR_NOOP("Autoclose Status Window")), row++, 0, 1, 3);
-    connect(cbDownloadImages, &QCheckBox::clicked, this, [](bool on) { GetSettings().DownloadImages = on; });
-    connect(cbAlwaysOverwrite, &QCheckBox::clicked, this, [](bool on) { GetSettings().AlwaysOverwrite = on; });
-    connect(cbAutoclose, &QCheckBox::clicked, this, [](bool on) { GetSettings().StatusAutoClose = on; });
 
     grid->addWidget(check(cbAutoUpdateApplication, "cbAutoUpdateApplication",
                         QT_TR_NOOP("After AutoUpdate start this application:")),
         row++, 0, 1, 3);
-    connect(cbAutoUpdateApplication, &QCheckBox::clicked, this,
-        [](bool on) { GetSettings().AutoUpdateApplicationEnabled = on; });
     edAutoUpdateApplication = new QLineEdit(page);
     edAutoUpdateApplication->setObjectName(QStringLiteral("edAutoUpdateApplication"));
     FApplicationBrowse = SiteBrowseButton(page);
     grid->addWidget(edAutoUpdateApplication, row, 0, 1, 2);
     grid->addWidget(FApplicationBrowse, row++, 2);
-    connect(edAutoUpdateApplication, &QLineEdit::textEdited, this,
-        [](const QString& text) { GetSettings().AutoUpdateApplication = text; });
-    connect(edAutoUpdateApplication, &QLineEdit::editingFinished, this,
-        [this] { Run([this] { edAutoUpdateApplicationExit(); }); });
-    connect(FApplicationBrowse, &QPushButton::clicked, this, [this] { Run([this] { edAutoUpdateApplicationBrowse(); }); });
     auto* paramsLabel = PlainTextLabel(page);
     FTexts.push_back({ paramsLabel, QT_TR_NOOP("Parameters:") });
     edAutoUpdateAppParams = new QLineEdit(page);
     edAutoUpdateAppParams->setObjectName(QStringLiteral("edAutoUpdateAppParams"));
     grid->addWidget(paramsLabel, row, 0);
     grid->addWidget(edAutoUpdateAppParams, row++, 1, 1, 2);
-    connect(edAutoUpdateAppParams, &QLineEdit::textEdited, this,
-        [](const QString& text) { GetSettings().AutoUpdateAppParams = text; });
 
     auto* delayLabel = PlainTextLabel(page);
     FTexts.push_back({ delayLabel, QT_TR_NOOP("Delay time:") });
@@ -620,16 +628,10 @@ QWidget* TfmSiteManager::CreateSettingsPage()
     delay->addStretch(1);
     grid->addWidget(delayLabel, row, 0);
     grid->addLayout(delay, row++, 1, 1, 2);
-    connect(udAutoUpdateDelay, &QScrollBar::valueChanged, this, [this](int value) {
-        edAutoUpdateDelay->setText(QString::number(value));
-        GetSettings().AutoUpdateDelay = value;
-    });
-    connect(edAutoUpdateDelay, &QLineEdit::editingFinished, this, [this] { Run([this] { edAutoUpdateDelayExit(); }); });
 
     grid->addWidget(check(cbAlternateDir, "cbAlternateDir",
                         QT_TR_NOOP("Pocket Tarvell is installed to an alternate installation directory")),
         row++, 0, 1, 3);
-    connect(cbAlternateDir, &QCheckBox::clicked, this, [this] { Run([this] { cbAlternateDirClick(); }); });
     auto* altLabel = PlainTextLabel(page);
     FTexts.push_back({ altLabel, QT_TR_NOOP("Alternate directory:") });
     edAlternateDir = new QLineEdit(page);
@@ -638,19 +640,42 @@ QWidget* TfmSiteManager::CreateSettingsPage()
     grid->addWidget(altLabel, row, 0);
     grid->addWidget(edAlternateDir, row, 1);
     grid->addWidget(FAlternateBrowse, row++, 2);
-    connect(edAlternateDir, &QLineEdit::textChanged, this,
-        [](const QString& text) { GetSettings().HTVAlternateDir = text; });
-    connect(FAlternateBrowse, &QPushButton::clicked, this, [this] { Run([this] { edAlternateDirBrowse(); }); });
 
     grid->addWidget(check(cbUponDeviceConnect, "cbUponDeviceConnect", QT_TR_NOOP("Update upon ActiveSync connect")),
         row++, 0, 1, 3);
     grid->addWidget(check(cbUpdateUSB, "cbUpdateUSB", QT_TR_NOOP("Update upon USB connect")), row++, 0, 1, 3);
+    grid->setRowStretch(row, 1);
+    grid->setColumnStretch(1, 1);
+    ConnectSettingsPage();
+    return page;
+}
+
+void TfmSiteManager::ConnectSettingsPage()
+{
+    connect(cbDownloadImages, &QCheckBox::clicked, this, [](bool on) { GetSettings().DownloadImages = on; });
+    connect(cbAlwaysOverwrite, &QCheckBox::clicked, this, [](bool on) { GetSettings().AlwaysOverwrite = on; });
+    connect(cbAutoclose, &QCheckBox::clicked, this, [](bool on) { GetSettings().StatusAutoClose = on; });
+    connect(cbAutoUpdateApplication, &QCheckBox::clicked, this,
+        [](bool on) { GetSettings().AutoUpdateApplicationEnabled = on; });
+    connect(edAutoUpdateApplication, &QLineEdit::textEdited, this,
+        [](const QString& text) { GetSettings().AutoUpdateApplication = text; });
+    connect(edAutoUpdateApplication, &QLineEdit::editingFinished, this,
+        [this] { Run([this] { edAutoUpdateApplicationExit(); }); });
+    connect(FApplicationBrowse, &QPushButton::clicked, this, [this] { Run([this] { edAutoUpdateApplicationBrowse(); }); });
+    connect(edAutoUpdateAppParams, &QLineEdit::textEdited, this,
+        [](const QString& text) { GetSettings().AutoUpdateAppParams = text; });
+    connect(udAutoUpdateDelay, &QScrollBar::valueChanged, this, [this](int value) {
+        edAutoUpdateDelay->setText(QString::number(value));
+        GetSettings().AutoUpdateDelay = value;
+    });
+    connect(edAutoUpdateDelay, &QLineEdit::editingFinished, this, [this] { Run([this] { edAutoUpdateDelayExit(); }); });
+    connect(cbAlternateDir, &QCheckBox::clicked, this, [this] { Run([this] { cbAlternateDirClick(); }); });
+    connect(edAlternateDir, &QLineEdit::textChanged, this,
+        [](const QString& text) { GetSettings().HTVAlternateDir = text; });
+    connect(FAlternateBrowse, &QPushButton::clicked, this, [this] { Run([this] { edAlternateDirBrowse(); }); });
     connect(cbUponDeviceConnect, &QCheckBox::clicked, this,
         [this](bool on) { Run([this, on] { UponConnectClick(TConnectKind::ActiveSync, on); }); });
     connect(cbUpdateUSB, &QCheckBox::clicked, this, [this](bool on) { Run([this, on] { UponConnectClick(TConnectKind::USB, on); }); });
-    grid->setRowStretch(row, 1);
-    grid->setColumnStretch(1, 1);
-    return page;
 }
 
 QWidget* TfmSiteManager::CreateProfilesPage()

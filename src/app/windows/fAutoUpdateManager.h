@@ -188,8 +188,14 @@ private:
     void CreateActions();
     void CreatePages();
     QWidget* CreateSitesPage();
+    void CreateSiteListPanel();
+    void CreateSitePanel();
+    void CreateAccessPages(QWidget* parent);
+    class QHBoxLayout* CreateSiteLists(QWidget* right);
+    void ConnectSitesPage();
     QWidget* CreateAllItemsPage();
     QWidget* CreateSettingsPage();
+    void ConnectSettingsPage();
     QWidget* CreateProfilesPage();
     void PlaceWindow();
     // The stored width of the left panel, at most three quarters of the laid-out window.

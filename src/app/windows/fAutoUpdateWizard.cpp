@@ -80,7 +80,26 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     layout->addWidget(Notebook1, 1);
 
     NewPage(PageTexts[0].Name, PageTexts[0].Title, PageTexts[0].Text);
+    CreateProfileAndSitesPages();
+    CreateAuthenticationPage();
+    CreateGroupsPage();
+    CreateTargetPage();
+    NewPage(PageTexts[6].Name, PageTexts[6].Title, PageTexts[6].Text);
+    CreateFinishPage();
+    for (int i = 0; i < Notebook1->count(); ++i)
+        qobject_cast<QVBoxLayout*>(Notebook1->widget(i)->layout())->addStretch(1);
+    layout->addLayout(CreateButtons());
+    ConnectSignals();
 
+    resize(520, 400);
+    Retranslate();
+    Notebook1->setCurrentIndex(0);
+    nbTarget->setCurrentIndex(0);
+    UpdateButtons();
+}
+
+void TfmAutoUpdateWizard::CreateProfileAndSitesPages()
+{
     QWidget* page = NewPage(PageTexts[1].Name, PageTexts[1].Title, PageTexts[1].Text);
     coProfile = new QComboBox(page);
     coProfile->setObjectName(QStringLiteral("coProfile"));
@@ -94,8 +113,11 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     FTexts.push_back({ cbForceSiteUpdate, QT_TR_NOOP("Force site information download in the next step") });
     page->layout()->addWidget(lvSites);
     page->layout()->addWidget(cbForceSiteUpdate);
+}
 
-    page = NewPage(PageTexts[3].Name, PageTexts[3].Title, PageTexts[3].Text);
+void TfmAutoUpdateWizard::CreateAuthenticationPage()
+{
+    QWidget* page = NewPage(PageTexts[3].Name, PageTexts[3].Title, PageTexts[3].Text);
     auto* form = new QFormLayout;
     auto* userLabel = PlainTextLabel(page, true);
     auto* passwordLabel = PlainTextLabel(page, true);
@@ -115,8 +137,11 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     buWebsite->OnClick = [this](TAdvCustomGlowButton*) { buWebsiteClick(); };
     FTexts.push_back({ buWebsite, QT_TR_NOOP("Website") });
     page->layout()->addWidget(buWebsite);
+}
 
-    page = NewPage(PageTexts[4].Name, PageTexts[4].Title, PageTexts[4].Text);
+void TfmAutoUpdateWizard::CreateGroupsPage()
+{
+    QWidget* page = NewPage(PageTexts[4].Name, PageTexts[4].Title, PageTexts[4].Text);
     coCountry = new QComboBox(page);
     coCountry->setObjectName(QStringLiteral("coCountry"));
     page->layout()->addWidget(coCountry);
@@ -137,8 +162,25 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     page->layout()->addWidget(laAll);
     paGroup->setVisible(false);
     laAll->setVisible(false);
+}
 
-    page = NewPage(PageTexts[5].Name, PageTexts[5].Title, PageTexts[5].Text);
+QHBoxLayout* TfmAutoUpdateWizard::FolderRow(
+    QWidget* parent, QLineEdit*& edit, const char* name, void (TfmAutoUpdateWizard::*browse)())
+{
+    auto* row = new QHBoxLayout;
+    edit = new QLineEdit(parent);
+    edit->setObjectName(QLatin1String(name));
+    auto* button = SiteBrowseButton(parent);
+    connect(button, &QPushButton::clicked, this, [this, browse] { Run([this, browse] { (this->*browse)(); }); });
+    connect(edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
+    row->addWidget(edit, 1);
+    row->addWidget(button);
+    return row;
+}
+
+void TfmAutoUpdateWizard::CreateTargetPage()
+{
+    QWidget* page = NewPage(PageTexts[5].Name, PageTexts[5].Title, PageTexts[5].Text);
     auto* box = new QGroupBox(page);
     box->setObjectName(QStringLiteral("rgTarget"));
     auto* radios = new QVBoxLayout(box);
@@ -156,24 +198,13 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     nbTarget = new QStackedWidget(page);
     nbTarget->setObjectName(QStringLiteral("nbTarget"));
     nbTarget->addWidget(new QWidget(nbTarget));
-    auto folderRow = [this](QWidget* parent, QLineEdit*& edit, const char* name, void (TfmAutoUpdateWizard::*browse)()) {
-        auto* row = new QHBoxLayout;
-        edit = new QLineEdit(parent);
-        edit->setObjectName(QLatin1String(name));
-        auto* button = SiteBrowseButton(parent);
-        connect(button, &QPushButton::clicked, this, [this, browse] { Run([this, browse] { (this->*browse)(); }); });
-        connect(edit, &QLineEdit::textChanged, this, [this] { UpdateButtons(); });
-        row->addWidget(edit, 1);
-        row->addWidget(button);
-        return row;
-    };
     auto* local = new QWidget(nbTarget);
     auto* localForm = new QFormLayout(local);
     auto* folderLabel = PlainTextLabel(local, true);
     auto* typeLabel = PlainTextLabel(local, true);
     FTexts.push_back({ folderLabel, QT_TR_NOOP("Folder:") });
     FTexts.push_back({ typeLabel, QT_TR_NOOP("File type:") });
-    localForm->addRow(folderLabel, folderRow(local, edLocalFolder, "edLocalFolder", &TfmAutoUpdateWizard::LocalFolderBrowse));
+    localForm->addRow(folderLabel, FolderRow(local, edLocalFolder, "edLocalFolder", &TfmAutoUpdateWizard::LocalFolderBrowse));
     coLocalFileType = new QComboBox(local);
     coLocalFileType->setObjectName(QStringLiteral("coLocalFileType"));
     localForm->addRow(typeLabel, coLocalFileType);
@@ -201,13 +232,14 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     auto* goForm = new QFormLayout(go);
     auto* goLabel = PlainTextLabel(go, true);
     FTexts.push_back({ goLabel, QT_TR_NOOP("Folder of the TomTom GO:") });
-    goForm->addRow(goLabel, folderRow(go, edTomTomGoDir, "edTomTomGoDir", &TfmAutoUpdateWizard::TomTomGoDirBrowse));
+    goForm->addRow(goLabel, FolderRow(go, edTomTomGoDir, "edTomTomGoDir", &TfmAutoUpdateWizard::TomTomGoDirBrowse));
     nbTarget->addWidget(go);
     page->layout()->addWidget(nbTarget);
+}
 
-    NewPage(PageTexts[6].Name, PageTexts[6].Title, PageTexts[6].Text);
-
-    page = NewPage(PageTexts[7].Name, PageTexts[7].Title, PageTexts[7].Text);
+void TfmAutoUpdateWizard::CreateFinishPage()
+{
+    QWidget* page = NewPage(PageTexts[7].Name, PageTexts[7].Title, PageTexts[7].Text);
     BitBtn1 = new TAdvGlowButton(page);
     BitBtn1->setObjectName(QStringLiteral("BitBtn1"));
     BitBtn1->setMinimumSize(220, 40);
@@ -224,9 +256,10 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     FTexts.push_back({ BitBtn2, QT_TR_NOOP("Go to AutoUpdate Manager") });
     page->layout()->addWidget(BitBtn1);
     page->layout()->addWidget(BitBtn2);
-    for (int i = 0; i < Notebook1->count(); ++i)
-        qobject_cast<QVBoxLayout*>(Notebook1->widget(i)->layout())->addStretch(1);
+}
 
+QHBoxLayout* TfmAutoUpdateWizard::CreateButtons()
+{
     auto* buttons = new QHBoxLayout;
     buBack = new QPushButton(this);
     buBack->setObjectName(QStringLiteral("buBack"));
@@ -239,8 +272,11 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     buttons->addWidget(buBack);
     buttons->addWidget(buNext);
     buttons->addWidget(buCancel);
-    layout->addLayout(buttons);
+    return buttons;
+}
 
+void TfmAutoUpdateWizard::ConnectSignals()
+{
     connect(buNext, &QPushButton::clicked, this, [this] { Run([this] { buNextClick(); }); });
     connect(buBack, &QPushButton::clicked, this, [this] { Run([this] { buBackClick(); }); });
     connect(buCancel, &QPushButton::clicked, this, [this] { Run([this] { buCancelClick(); }); });
@@ -252,12 +288,6 @@ TfmAutoUpdateWizard::TfmAutoUpdateWizard(QWidget* owner, TdmMain& data, TSiteMan
     connect(coLocalFileType, qOverload<int>(&QComboBox::currentIndexChanged), this, [this] { UpdateButtons(); });
     connect(coMaps, qOverload<int>(&QComboBox::activated), this, [this] { Run([this] { coMapsChange(); }); });
     connect(SpeedButton1, &QPushButton::clicked, this, [this] { Run([this] { SpeedButton1Click(); }); });
-
-    resize(520, 400);
-    Retranslate();
-    Notebook1->setCurrentIndex(0);
-    nbTarget->setCurrentIndex(0);
-    UpdateButtons();
 }
 
 TfmAutoUpdateWizard::~TfmAutoUpdateWizard() = default;

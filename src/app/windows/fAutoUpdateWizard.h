@@ -89,6 +89,16 @@ protected:
 
 private:
     QWidget* NewPage(const char* name, const char* title, const char* text);
+    void CreateProfileAndSitesPages();
+    void CreateAuthenticationPage();
+    void CreateGroupsPage();
+    void CreateTargetPage();
+    void CreateFinishPage();
+    class QHBoxLayout* CreateButtons();
+    // A folder edit with its browse button.
+    class QHBoxLayout* FolderRow(
+        QWidget* parent, QLineEdit*& edit, const char* name, void (TfmAutoUpdateWizard::*browse)());
+    void ConnectSignals();
     void Arrive(TWizardPage page);
     // Leaving the Sites page; false keeps it (the question answered No).
     bool LoadSite();

@@ -51,8 +51,24 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     resize(640, 480);
     for (QLabel*& label : FLabels)
         label = new QLabel(this);
+    CreateSourceControls();
+    CreateDestControls();
+    CreateDestPages();
+    buConvert = new QPushButton(this);
+    buConvert->setObjectName(QStringLiteral("buConvert"));
+    buConvert->setDefault(true);
+    buClose = new QPushButton(this);
+    buClose->setObjectName(QStringLiteral("buClose"));
+    ProgressBar1 = new QProgressBar(this);
+    ProgressBar1->setValue(0);
+    LayOut();
+    ConnectSignals();
+    Retranslate();
+    LoadSettings();
+}
 
-    // Source side.
+void TfmBatchConvert::CreateSourceControls()
+{
     coSource = new QComboBox(this);
     QStringList importers;
     FillImporterList(importers);
@@ -75,8 +91,10 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     lvSource = new QListWidget(this);
     lvSource->setObjectName(QStringLiteral("lvSource"));
     lvSource->setSelectionMode(QAbstractItemView::ExtendedSelection);
+}
 
-    // Destination side.
+void TfmBatchConvert::CreateDestControls()
+{
     coDest = new QComboBox(this);
     QStringList exporters;
     FillExporterList(exporters);
@@ -96,6 +114,10 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     auto* destMode = new QHBoxLayout(rbDest);
     destMode->addWidget(rbDestMultiple);
     destMode->addWidget(rbDestAppend);
+}
+
+void TfmBatchConvert::CreateDestPages()
+{
     Notebook1 = new QStackedWidget(this);
     auto* folderPage = new QWidget;
     edDest = new QLineEdit(folderPage);
@@ -133,15 +155,10 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     fileLayout->setRowStretch(4, 1);
     Notebook1->addWidget(folderPage);
     Notebook1->addWidget(filePage);
+}
 
-    buConvert = new QPushButton(this);
-    buConvert->setObjectName(QStringLiteral("buConvert"));
-    buConvert->setDefault(true);
-    buClose = new QPushButton(this);
-    buClose->setObjectName(QStringLiteral("buClose"));
-    ProgressBar1 = new QProgressBar(this);
-    ProgressBar1->setValue(0);
-
+void TfmBatchConvert::LayOut()
+{
     // Two columns: the source on the left, the destination on the right.
     auto* sourceFolder = new QHBoxLayout;
     sourceFolder->addWidget(edSource);
@@ -170,7 +187,10 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     layout->addLayout(grid, 1);
     layout->addLayout(buttons);
     FLabels[3]->hide();
+}
 
+void TfmBatchConvert::ConnectSignals()
+{
     auto run = [this](auto body) { return [this, body] { RunCommand(this, [&] { body(); }); }; };
     connect(coSource, &QComboBox::activated, this, run([this] { coSourceChange(); }));
     connect(coDest, &QComboBox::activated, this, run([this] { coDestChange(); }));
@@ -191,9 +211,10 @@ TfmBatchConvert::TfmBatchConvert(QWidget* owner)
     connect(rbDestMultiple, &QRadioButton::toggled, this, [this] { Notebook1->setCurrentIndex(rbDestAppend->isChecked() ? 1 : 0); });
     connect(buConvert, &QPushButton::clicked, this, run([this] { buConvertClick(); }));
     connect(buClose, &QPushButton::clicked, this, &QDialog::reject);
-    Retranslate();
+}
 
-    // FormCreate.
+void TfmBatchConvert::LoadSettings()
+{
     coSource->setCurrentIndex(0);
     const TBatchSettings settings = TBatchSettings::Load(GetSettings());
     coDest->setCurrentIndex(settings.DestExporter < 0 ? coDest->count() - 1 : settings.DestExporter);

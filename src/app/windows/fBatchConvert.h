@@ -71,6 +71,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateSourceControls();
+    void CreateDestControls();
+    // The destination folder page and the append file page.
+    void CreateDestPages();
+    void LayOut();
+    void ConnectSignals();
+    // The dialog as the stored batch settings left it.
+    void LoadSettings();
     void Retranslate() override;
     void FormClose();
     bool MultipleMode() const;

@@ -134,7 +134,32 @@ TfmFindDups::TfmFindDups(QWidget* owner)
     setObjectName(QStringLiteral("TfmFindDups"));
     resize(420, 460);
     FModel = new TDupTreeModel(this);
+    QHBoxLayout* top = CreateToleranceRow();
+    TreeView1 = new QTreeView(this);
+    TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setModel(FModel);
+    TreeView1->setItemDelegate(new TDupNodeDelegate(TreeView1));
+    TreeView1->setRootIsDecorated(false);
+    TreeView1->setHeaderHidden(true);
+    TreeView1->setUniformRowHeights(true);
+    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    TreeView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    TreeView1->installEventFilter(this);
 
+    QVBoxLayout* side = CreateCommandColumn();
+    auto* middle = new QHBoxLayout;
+    middle->addWidget(TreeView1, 1);
+    middle->addLayout(side);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addLayout(middle, 1);
+    ConnectSignals();
+    Retranslate();
+    UpdateActions();
+}
+
+QHBoxLayout* TfmFindDups::CreateToleranceRow()
+{
     auto* top = new QHBoxLayout;
     FToleranceLabel = new QLabel(this);
     edTolerance = new QLineEdit(this);
@@ -151,18 +176,11 @@ TfmFindDups::TfmFindDups(QWidget* owner)
     top->addWidget(FMetresLabel);
     top->addWidget(buFind);
     top->addStretch();
+    return top;
+}
 
-    TreeView1 = new QTreeView(this);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    TreeView1->setModel(FModel);
-    TreeView1->setItemDelegate(new TDupNodeDelegate(TreeView1));
-    TreeView1->setRootIsDecorated(false);
-    TreeView1->setHeaderHidden(true);
-    TreeView1->setUniformRowHeights(true);
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    TreeView1->installEventFilter(this);
-
+QVBoxLayout* TfmFindDups::CreateCommandColumn()
+{
     acCopy = new QAction(this);
     acCopy->setShortcut(QKeySequence(QStringLiteral("Ctrl+C")));
     acCut = new QAction(this);
@@ -194,14 +212,11 @@ TfmFindDups::TfmFindDups(QWidget* owner)
     buClose = new QPushButton(this);
     buClose->setObjectName(QStringLiteral("buClose"));
     side->addWidget(buClose);
+    return side;
+}
 
-    auto* middle = new QHBoxLayout;
-    middle->addWidget(TreeView1, 1);
-    middle->addLayout(side);
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top);
-    layout->addLayout(middle, 1);
-
+void TfmFindDups::ConnectSignals()
+{
     connect(buFind, &QPushButton::clicked, acFind, &QAction::trigger);
     connect(acFind, &QAction::triggered, this, [this] { Run([this] { acFindExecute(); }); });
     connect(acCopy, &QAction::triggered, this, [this] { Run([this] { acCopyExecute(); }); });
@@ -210,8 +225,6 @@ TfmFindDups::TfmFindDups(QWidget* owner)
     connect(buClose, &QPushButton::clicked, this, &QDialog::reject);
     connect(FModel, &QAbstractItemModel::modelReset, this, [this] { UpdateActions(); });
     connect(TreeView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateActions(); });
-    Retranslate();
-    UpdateActions();
 }
 
 void TfmFindDups::Retranslate()

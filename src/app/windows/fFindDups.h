@@ -95,6 +95,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    class QHBoxLayout* CreateToleranceRow();
+    // Copy, Cut, Delete, the select links and Close.
+    class QVBoxLayout* CreateCommandColumn();
+    void ConnectSignals();
     void Retranslate() override;
     void UpdateActions();
     // The tolerance in metres; a user error when the edit holds no number.

@@ -68,7 +68,16 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
 {
     setObjectName(QStringLiteral("fmMobileBrowser"));
     resize(560, 380);
+    CreateControls();
+    CreatePopupMenu();
+    LayOut();
+    ConnectSignals();
+    Retranslate();
+    UpdateActions();
+}
 
+void TfmMobileBrowser::CreateControls()
+{
     lvPlaces = new QListWidget(this);
     lvPlaces->setObjectName(QStringLiteral("lvPlaces"));
     lvPlaces->setViewMode(QListView::IconMode);
@@ -123,7 +132,10 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     buOpen->setDefault(true);
     buCancel = new QPushButton(this);
     buCancel->setObjectName(QStringLiteral("buCancel"));
+}
 
+void TfmMobileBrowser::CreatePopupMenu()
+{
     acOpen = new QAction(BundledIcon(QStringLiteral("document-open")), QString(), this);
     acOpen->setObjectName(QStringLiteral("acOpen"));
     acDelete = new QAction(BundledIcon(QStringLiteral("edit-delete")), QString(), this);
@@ -138,7 +150,10 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     PopupMenu1->addAction(acDelete);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actRefresh);
+}
 
+void TfmMobileBrowser::LayOut()
+{
     auto* top = new QHBoxLayout;
     top->addWidget(edDir, 1);
     top->addWidget(ToolBar1);
@@ -158,7 +173,10 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     auto* outer = new QHBoxLayout(this);
     outer->addWidget(lvPlaces);
     outer->addLayout(right, 1);
+}
 
+void TfmMobileBrowser::ConnectSignals()
+{
     connect(lvPlaces, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { PlaceClicked(lvPlaces->row(item)); });
     connect(actDirUp, &QAction::triggered, this, &TfmMobileBrowser::DirUpExecute);
     connect(actRefresh, &QAction::triggered, this, &TfmMobileBrowser::RefreshExecute);
@@ -187,8 +205,6 @@ TfmMobileBrowser::TfmMobileBrowser(QWidget* owner, bool saveMode)
     });
     connect(ListView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& point) { PopupMenu1->popup(ListView1->viewport()->mapToGlobal(point)); });
-    Retranslate();
-    UpdateActions();
 }
 
 void TfmMobileBrowser::Retranslate()

@@ -82,6 +82,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void CreateControls();
+    // Open, Delete and Refresh over the file list.
+    void CreatePopupMenu();
+    void LayOut();
+    void ConnectSignals();
     void Retranslate() override;
     void Run(const std::function<void()>& body);
     void ShowPlaces();
