@@ -1395,6 +1395,14 @@ QLabel* TfmTarvellMainForm::StatusPanel(int index) const
     return index >= 0 && index < 4 ? FPanels[size_t(index)] : nullptr;
 }
 
+void TfmTarvellMainForm::SetStatusText(int panel, const QString& text)
+{
+    if (QLabel* label = StatusPanel(panel))
+        label->setText(text);
+}
+
+bool TfmTarvellMainForm::IsActiveChild(const TMDIChild* child) const { return ActiveChild() == child; }
+
 void TfmTarvellMainForm::dragEnterEvent(QDragEnterEvent* event)
 {
     if (event->mimeData()->hasUrls())

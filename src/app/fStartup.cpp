@@ -2,7 +2,7 @@
 #include "app/fStartup.h"
 
 #include "app/dMain.h"
-#include "app/fMain.h"
+#include "app/uDialogs.h"
 #include "core/uSettings.h"
 #include "sites/uUpdateItems.h"
 #include "ui/AdvGlowButton.h"
@@ -16,9 +16,9 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-TfmTarvellStartup::TfmTarvellStartup(TfmTarvellMainForm& main)
-    : TTarvellModalForm(&main)
-    , FMain(main)
+TfmTarvellStartup::TfmTarvellStartup(TStartupHost& host)
+    : TTarvellModalForm(host.HostWindow())
+    , FHost(host)
 {
     setObjectName(QStringLiteral("fmTarvellStartup"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
@@ -141,20 +141,20 @@ void TfmTarvellStartup::done(int result)
 void TfmTarvellStartup::acNewExecute()
 {
     close();
-    FMain.Action(TAction::acFileNew)->trigger();
-    FMain.show();
+    FHost.Action(TAction::acFileNew)->trigger();
+    FHost.HostWindow()->show();
 }
 
 void TfmTarvellStartup::acWizardExecute()
 {
     close();
-    FMain.Action(TAction::acAutoUpdateWizard)->trigger();
+    FHost.Action(TAction::acAutoUpdateWizard)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateManagerExecute()
 {
     close();
-    FMain.Action(TAction::acAutoUpdateManager)->trigger();
+    FHost.Action(TAction::acAutoUpdateManager)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateNowExecute()
@@ -163,14 +163,14 @@ void TfmTarvellStartup::acAutoUpdateNowExecute()
         throw EUserError(tr("You must first setup your AutoUpdate items using the AutoUpdate Wizard or Manager"));
     UpdateActions();
     if (AutoUpdateProfileCount() > 1) {
-        FMain.BuildAutoUpdateMenu(pmAutoUpdate, [this](QAction* item) {
+        FHost.BuildAutoUpdateMenu(pmAutoUpdate, [this](QAction* item) {
             close();
-            FMain.AutoUpdateProfileClick(item);
+            FHost.AutoUpdateProfileClick(item);
         });
         pmAutoUpdate->popup(buAutoUpdateNow->mapToGlobal(QPoint(0, buAutoUpdateNow->height())));
         return;
     }
     close();
-    // The main window's run: its tray item and forwarded requests wait while it goes on.
-    FMain.AutoUpdateAllProfiles(false);
+    // The host's run: its tray item and forwarded requests wait while it goes on.
+    FHost.AutoUpdateAllProfiles(false);
 }
