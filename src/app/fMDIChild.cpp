@@ -138,6 +138,24 @@ TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     setObjectName(QStringLiteral("MDIChild"));
     LiveChildren()[FKey] = this;
     CreateActions();
+    CreateLayout();
+    CreatePopupMenu();
+    ConnectSignals();
+    resize(600, 400);
+    Retranslate();
+    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
+    RunCommand(this, [this] {
+        if (GetSettings().MapVisible)
+            ShowMapPane();
+        else
+            acCloseMapExecute();
+    });
+    RefreshView(false);
+    UpdateActions();
+}
+
+void TMDIChild::CreateLayout()
+{
     spMap = new QSplitter(Qt::Horizontal, this);
     spMap->setObjectName(QStringLiteral("spMap"));
     spMap->setChildrenCollapsible(false);
@@ -163,8 +181,13 @@ TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     FEditRow = new QWidget(central);
     CreateEditRow(FEditRow);
     layout->addWidget(FEditRow);
+    CreateList(central);
+    layout->addWidget(ListView1, 1);
+}
 
-    ListView1 = new TEntriesView(central);
+void TMDIChild::CreateList(QWidget* parent)
+{
+    ListView1 = new TEntriesView(parent);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     FModel = new TEntriesModel(FDocument.Entries, this);
     FModel->SourceKey = FKey;
@@ -189,16 +212,14 @@ TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     ListView1->setDragDropMode(QAbstractItemView::DragDrop);
     ListView1->setDefaultDropAction(Qt::CopyAction);
     ListView1->setDropIndicatorShown(true);
-    ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
-    ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
-    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
-    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     ListView1->verticalScrollBar()->installEventFilter(this);
-    layout->addWidget(ListView1, 1);
+}
 
+void TMDIChild::CreatePopupMenu()
+{
     PopupActionBarEx1 = new QMenu(this);
     PopupActionBarEx1->setObjectName(QStringLiteral("PopupActionBarEx1"));
     PopupActionBarEx1->addAction(Action(TAction::acPluginGoto));
@@ -218,6 +239,14 @@ TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     PopupActionBarEx1->addAction(Action(TAction::acInsert));
     PopupActionBarEx1->addAction(Action(TAction::acDelete));
     PopupActionBarEx1->addAction(Action(TAction::acRenameSelected));
+}
+
+void TMDIChild::ConnectSignals()
+{
+    ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
+    ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
+    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
+    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] {
         UpdateActions();
         FillPluginMenus();
@@ -246,18 +275,6 @@ TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     });
     connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { Refresh(); });
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
-
-    resize(600, 400);
-    Retranslate();
-    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
-    RunCommand(this, [this] {
-        if (GetSettings().MapVisible)
-            ShowMapPane();
-        else
-            acCloseMapExecute();
-    });
-    RefreshView(false);
-    UpdateActions();
 }
 
 TMDIChild::~TMDIChild()

@@ -165,6 +165,12 @@ protected:
 
 private:
     void CreateActions();
+    // The constructor's halves: the widgets (splitter, map pane, tool bar, edit row, list and the
+    // list's menu), then the signals between them.
+    void CreateLayout();
+    void CreateList(QWidget* parent);
+    void CreatePopupMenu();
+    void ConnectSignals();
     // What each of the window's commands does.
     void Execute(TAction id);
     void CreateEditRow(QWidget* host);

@@ -158,8 +158,15 @@ private:
     void CreateTray();
     void FillLanguageMenu();
     void Retranslate() override;
-    // What each command does; every main-window value of TAction has its case.
+    // What each command does: every main-window value of TAction has its case in one of the
+    // menus' functions, which answer false for a command not theirs.
     void Execute(TAction id);
+    bool ExecuteFileCommand(TAction id, TMDIChild* child);
+    bool ExecuteEditCommand(TAction id, TMDIChild* child);
+    bool ExecuteToolsCommand(TAction id, TMDIChild* child);
+    bool ExecuteUpdateCommand(TAction id);
+    bool ExecuteWindowCommand(TAction id);
+    bool ExecuteHelpCommand(TAction id);
     void Run(const std::function<void()>& body);
     void OpenUrlPath(const QString& path);
     bool FreeAllChildren();

@@ -74,6 +74,12 @@ protected:
     void Retranslate() override;
 
 private:
+    // The constructor's steps: pictures, actions and buttons, layout, then the actions' handlers.
+    void CreatePictures();
+    void CreateActions();
+    void CreateLayout();
+    void ConnectActions();
+
     TStartupHost& FHost;
     TPngImageList FImages { QSize(32, 32) };
     TPngImageCollection FPictures;
