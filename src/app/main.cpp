@@ -5,6 +5,7 @@
 #include "app/windows/uSingleInstance.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
+#include "sites/uDeviceConnectWatcher.h"
 #include "crashreport/logic/VostBoxHelper.h"
 #include "crashreport/logic/VostBugReport.h"
 #include "crashreport/logic/VostExcept.h"
@@ -13,6 +14,33 @@
 #include "app/logic/uExcept.h"
 
 #include <algorithm>
+
+namespace {
+
+// The data module and the main window live until the message loop ends.
+void RunMainWindow(QApplication& app, TInstanceServer& server, bool firstCopy)
+{
+    TdmMain data;
+    TfmTarvellMainForm mainForm(data);
+    mainForm.AttachInstanceServer(&server);
+    // The copy that answers for the program watches for the device; a connection asks for an
+    // update as a later start with the registered switches would.
+    TDeviceConnectWatcher watcher;
+    if (firstCopy) {
+        watcher.OnConnect = [&mainForm](const TAutoStartRequest& request) {
+            mainForm.HandleInstanceMessage({ WM_AUTOUPDATE, request.Silent ? 1 : 0,
+                request.ProfileSwitches.join(QLatin1Char('\n')).toUtf8() });
+        };
+        watcher.Start();
+    }
+    if (ParamExists(QStringLiteral("/tray")))
+        mainForm.StartInTray();
+    else
+        mainForm.show();
+    app.exec();
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -54,7 +82,7 @@ int main(int argc, char** argv)
         // The HTML map's browser shares its drawing context with the windows.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         TTarvellApplication app(argc, argv);
-        code = RunTarvell(app);
+        code = RunTarvell(app, [&app](TInstanceServer& server, bool firstCopy) { RunMainWindow(app, server, firstCopy); });
     }
     DoneCrashReporter();
     return code;

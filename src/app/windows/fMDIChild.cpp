@@ -130,14 +130,32 @@ TMDIChild* TMDIChild::FromKey(quint64 key)
     return it == LiveChildren().end() ? nullptr : it->second;
 }
 
-TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
+TMDIChild::TMDIChild(TChildHost& host, QWidget* parent)
     : TTarvellForm(parent)
-    , FMain(main)
+    , FHost(host)
     , FKey(NextKey())
 {
     setObjectName(QStringLiteral("MDIChild"));
     LiveChildren()[FKey] = this;
     CreateActions();
+    CreateLayout();
+    CreatePopupMenu();
+    ConnectSignals();
+    resize(600, 400);
+    Retranslate();
+    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
+    RunCommand(this, [this] {
+        if (GetSettings().MapVisible)
+            ShowMapPane();
+        else
+            acCloseMapExecute();
+    });
+    RefreshView(false);
+    UpdateActions();
+}
+
+void TMDIChild::CreateLayout()
+{
     spMap = new QSplitter(Qt::Horizontal, this);
     spMap->setObjectName(QStringLiteral("spMap"));
     spMap->setChildrenCollapsible(false);
@@ -163,8 +181,13 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     FEditRow = new QWidget(central);
     CreateEditRow(FEditRow);
     layout->addWidget(FEditRow);
+    CreateList(central);
+    layout->addWidget(ListView1, 1);
+}
 
-    ListView1 = new TEntriesView(central);
+void TMDIChild::CreateList(QWidget* parent)
+{
+    ListView1 = new TEntriesView(parent);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     FModel = new TEntriesModel(FDocument.Entries, this);
     FModel->SourceKey = FKey;
@@ -189,16 +212,14 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     ListView1->setDragDropMode(QAbstractItemView::DragDrop);
     ListView1->setDefaultDropAction(Qt::CopyAction);
     ListView1->setDropIndicatorShown(true);
-    ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
-    ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
-    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
-    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     ListView1->installEventFilter(this);
     ListView1->viewport()->installEventFilter(this);
     ListView1->verticalScrollBar()->installEventFilter(this);
-    layout->addWidget(ListView1, 1);
+}
 
+void TMDIChild::CreatePopupMenu()
+{
     PopupActionBarEx1 = new QMenu(this);
     PopupActionBarEx1->setObjectName(QStringLiteral("PopupActionBarEx1"));
     PopupActionBarEx1->addAction(Action(TAction::acPluginGoto));
@@ -218,6 +239,14 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     PopupActionBarEx1->addAction(Action(TAction::acInsert));
     PopupActionBarEx1->addAction(Action(TAction::acDelete));
     PopupActionBarEx1->addAction(Action(TAction::acRenameSelected));
+}
+
+void TMDIChild::ConnectSignals()
+{
+    ListView1->AcceptsDrop = [this](const QMimeData* data) { return AcceptsDrop(data); };
+    ListView1->OnDrop = [this](QDropEvent* event) { DropOn(event); };
+    ListView1->OnMouseReleased = [this] { PushSelectionToMap(); };
+    ListView1->OnKeyReleased = [this](QKeyEvent* key) { ListKeyReleased(key); };
     connect(PopupActionBarEx1, &QMenu::aboutToShow, this, [this] {
         UpdateActions();
         FillPluginMenus();
@@ -246,18 +275,6 @@ TMDIChild::TMDIChild(TfmTarvellMainForm& main, QWidget* parent)
     });
     connect(FModel, &QAbstractItemModel::dataChanged, this, [this] { Refresh(); });
     connect(qApp, &QApplication::focusChanged, this, [this] { UpdateActions(); });
-
-    resize(600, 400);
-    Retranslate();
-    FMapPanelWidth = std::max(MapPaneMinimum, GetSettings().MapPanelWidth);
-    RunCommand(this, [this] {
-        if (GetSettings().MapVisible)
-            ShowMapPane();
-        else
-            acCloseMapExecute();
-    });
-    RefreshView(false);
-    UpdateActions();
 }
 
 TMDIChild::~TMDIChild()
@@ -271,14 +288,14 @@ TMDIChild::~TMDIChild()
     }
     LiveChildren().erase(FKey);
     for (int i = 1; i <= 3; ++i)
-        FMain.StatusPanel(i)->clear();
+        FHost.SetStatusText(i, QString());
     const THourglass hourglass;
     std::unique_ptr<TfmProgress> progress;
     if (Entries().Count() > 2000) {
         progress = std::make_unique<TfmProgress>(this);
         progress->SetText(tr("Cleaning up, please wait..."));
         progress->SetMaximum(100);
-        progress->CentreOn(&FMain);
+        progress->CentreOn(FHost.HostWindow());
         progress->show();
         Entries().OnProgress = [p = progress.get()](int n) { p->SetPositionInt(n); };
     }
@@ -294,7 +311,7 @@ void TMDIChild::CreateActions()
 {
     for (const TAction id : ActionsOf(TActionWindow::Child)) {
         const TActionDef& def = ActionDef(id);
-        QAction* action = CreateTableAction(this, def, FMain.Data(), Qt::WidgetWithChildrenShortcut);
+        QAction* action = CreateTableAction(this, def, FHost.Data(), Qt::WidgetWithChildrenShortcut);
         addAction(action);
         connect(action, &QAction::triggered, this, [this, id] { Run([this, id] { Execute(id); }); });
         FActions[size_t(id)] = action;
@@ -323,11 +340,11 @@ void TMDIChild::Execute(TAction id)
         acCloseMapExecute();
         break;
     case TAction::acPluginGoto:
-        if (TPluginOpenExternal* plugin = FMain.Data().FindDefaultPlugin())
+        if (TPluginOpenExternal* plugin = FHost.Data().FindDefaultPlugin())
             ShowInPlugin(*plugin);
         break;
     case TAction::acPluginAdd:
-        if (TPluginOpenExternal* plugin = FMain.Data().FindDefaultPlugin())
+        if (TPluginOpenExternal* plugin = FHost.Data().FindDefaultPlugin())
             AddToPlugin(*plugin);
         break;
     // They only hold the submenus.
@@ -534,7 +551,7 @@ void TMDIChild::UpdatePluginActions()
     state.EditActive = AnyEditActive();
     state.EditingCaption = EditingCaption();
     const bool deleteRule = EvaluateAction(ActionDef(TAction::acDelete), state).Enabled;
-    const TdmMain& data = FMain.Data();
+    const TdmMain& data = FHost.Data();
     TPluginOpenExternal* plugin = data.FindDefaultPlugin();
     QAction* show = Action(TAction::acPluginGoto);
     QAction* add = Action(TAction::acPluginAdd);
@@ -564,7 +581,7 @@ void TMDIChild::FillPluginMenus()
 {
     miShowIn->clear();
     miAddTo->clear();
-    const TdmMain& data = FMain.Data();
+    const TdmMain& data = FHost.Data();
     const TPluginOpenExternal* defaultPlugin = data.FindDefaultPlugin();
     const bool selected = GetSelectedIndex() >= 0;
     for (int i = 0; i < data.ExternalPlugins.Count(); ++i) {
@@ -588,15 +605,20 @@ void TMDIChild::FillPluginMenus()
 
 namespace {
 
-// The main window a plug-in's close callback gives its bounds back to; gone with it.
-QPointer<TfmTarvellMainForm>& ArrangedMainWindow()
+// The host a plug-in's close callback gives its bounds back to; the pointer tells when it is gone.
+struct TArrangedHost {
+    QPointer<QWidget> Window;
+    TChildHost* Host = nullptr;
+};
+
+TArrangedHost& ArrangedMainWindow()
 {
-    static QPointer<TfmTarvellMainForm> window;
-    return window;
+    static TArrangedHost arranged;
+    return arranged;
 }
 
 // The plug-in may call from any of its threads: the work is queued to the GUI thread, and does
-// nothing once the main window (or the application) is gone.
+// nothing once the host (or the application) is gone.
 void PluginWindowClosed()
 {
     QCoreApplication* app = QCoreApplication::instance();
@@ -605,8 +627,8 @@ void PluginWindowClosed()
     QMetaObject::invokeMethod(
         app,
         [] {
-            if (TfmTarvellMainForm* main = ArrangedMainWindow())
-                main->ReapplyBounds();
+            if (const TArrangedHost& arranged = ArrangedMainWindow(); arranged.Window)
+                arranged.Host->ReapplyBounds();
         },
         Qt::QueuedConnection);
 }
@@ -633,8 +655,8 @@ void TMDIChild::ArrangeMainWindow(TPluginOpenExternal& plugin, const QRect& stri
 {
     if (!GetSettings().PluginAutoArrange || !plugin.GetCanAutoArrange())
         return;
-    FMain.TakeStrip(strip);
-    ArrangedMainWindow() = &FMain;
+    FHost.TakeStrip(strip);
+    ArrangedMainWindow() = { FHost.HostWindow(), &FHost };
     plugin.SetCloseCallBack(&PluginWindowClosed);
 }
 
@@ -676,9 +698,9 @@ void TMDIChild::RefreshView(bool force)
         return;
     // The list tells the model of every change of its count as it happens: the view only repaints.
     ListView1->viewport()->update();
-    if (force || FMain.ActiveChild() == this) {
-        FMain.StatusPanel(2)->setText(tr("%1 items").arg(Entries().Count()));
-        FMain.StatusPanel(3)->setText(Entries().Changed() ? tr("Changed") : QString());
+    if (force || FHost.IsActiveChild(this)) {
+        FHost.SetStatusText(2, tr("%1 items").arg(Entries().Count()));
+        FHost.SetStatusText(3, Entries().Changed() ? tr("Changed") : QString());
     }
     QString caption = FDocument.Caption();
     if (Entries().Changed())
@@ -1056,7 +1078,7 @@ void TMDIChild::CreateMapPane()
     tsMaps->addTab(QStringLiteral("Internal Map"));
     tsMaps->addTab(QStringLiteral("MapPoint"));
     // One tab per HTML map plug-in of type 1, carrying its place in the list.
-    const TPluginList& maps = FMain.Data().MapPlugins;
+    const TPluginList& maps = FHost.Data().MapPlugins;
     for (int i = 0; i < maps.Count(); ++i) {
         auto* plugin = maps.ItemAs<TPluginHtmlEmbed>(i);
         QString caption;
@@ -1156,7 +1178,7 @@ std::unique_ptr<TMapForm> TMDIChild::CreateMapForm(int index)
     }
     default: {
         // HTML maps get no callbacks.
-        auto* plugin = FMain.Data().MapPlugins.ItemAs<TPluginHtmlEmbed>(tsMaps->tabData(index).toInt());
+        auto* plugin = FHost.Data().MapPlugins.ItemAs<TPluginHtmlEmbed>(tsMaps->tabData(index).toInt());
         if (!plugin || plugin->GetPlugInType() != 1)
             return nullptr;
         auto map = std::make_unique<TfmMapEmbedHtml>(Entries(), paMapForm);
@@ -1237,10 +1259,10 @@ void TMDIChild::MapMouseCoords(int x, int y, double lat, double lon)
 {
     const int decimals = CoordinatePrecision();
     const QLocale locale;
-    FMain.StatusPanel(1)->setText(QStringLiteral("%1 %2 (%3 %4)")
-                                      .arg(locale.toString(lat, 'f', decimals), locale.toString(lon, 'f', decimals))
-                                      .arg(x)
-                                      .arg(y));
+    FHost.SetStatusText(1, QStringLiteral("%1 %2 (%3 %4)")
+                               .arg(locale.toString(lat, 'f', decimals), locale.toString(lon, 'f', decimals))
+                               .arg(x)
+                               .arg(y));
 }
 
 void TMDIChild::MapSelectEntries(TEntries& entries)

@@ -1,10 +1,11 @@
-// The window of one POI file inside the main window: the edit row above the list of POIs, its
+// The window of one POI file inside its host window: the edit row above the list of POIs, its
 // commands, clipboard and drag and drop, and saving.
 #pragma once
 
-#include "app/windows/fMain.h"
 #include "app/logic/uChildDocument.h"
+#include "app/windows/uChildHost.h"
 #include "app/logic/uEntryEditSync.h"
+#include "app/logic/uMainActions.h"
 #include "app/windowbase/uTarvellForm.h"
 
 #include <QTableView>
@@ -47,8 +48,8 @@ protected:
 class TMDIChild : public TTarvellForm {
     Q_OBJECT
 public:
-    // main: the main window whose status bar the child fills; it outlives the child.
-    explicit TMDIChild(TfmTarvellMainForm& main, QWidget* parent = nullptr);
+    // host: the window whose status bar the child fills; it outlives the child.
+    explicit TMDIChild(TChildHost& host, QWidget* parent = nullptr);
     ~TMDIChild() override;
 
     TChildDocument& Document() { return FDocument; }
@@ -122,12 +123,12 @@ public:
     void MapSetPosition(double lat, double lon);
     void MapMouseCoords(int x, int y, double lat, double lon);
     void MapSelectEntries(TEntries& entries);
-    // The main window activated this child: the map window first, then the status bar.
+    // The host activated this child: the map window first, then the status bar.
     void ChildActivated();
 
     // --- plug-in commands ---
     // Shows the current POI in the external program of plugin, then, when "PluginAutoArrange" is
-    // on and the plug-in can, puts the main window in the strip beside it. A failing plug-in is
+    // on and the plug-in can, puts the host in the strip beside it. A failing plug-in is
     // the user error naming it.
     void ShowInPlugin(TPluginOpenExternal& plugin);
     // Adds the selected POIs in list order (the first with first = 1); a failure stops there.
@@ -164,6 +165,12 @@ protected:
 
 private:
     void CreateActions();
+    // The constructor's halves: the widgets (splitter, map pane, tool bar, edit row, list and the
+    // list's menu), then the signals between them.
+    void CreateLayout();
+    void CreateList(QWidget* parent);
+    void CreatePopupMenu();
+    void ConnectSignals();
     // What each of the window's commands does.
     void Execute(TAction id);
     void CreateEditRow(QWidget* host);
@@ -184,11 +191,11 @@ private:
     void DropOn(QDropEvent* event);
     bool AcceptsDrop(const QMimeData* data) const;
     bool DescriptionKey(QKeyEvent* key);
-    // The common first steps of both plug-in commands; returns the main window's strip.
+    // The common first steps of both plug-in commands; returns the host's strip.
     QRect ArrangePlugin(TPluginOpenExternal& plugin);
     void ArrangeMainWindow(TPluginOpenExternal& plugin, const QRect& strip);
 
-    TfmTarvellMainForm& FMain;
+    TChildHost& FHost;
     TChildDocument FDocument;
     TEntriesModel* FModel = nullptr;
     QWidget* FEditRow = nullptr;

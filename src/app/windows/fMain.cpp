@@ -235,8 +235,17 @@ void TfmTarvellMainForm::CreateActions()
 
 void TfmTarvellMainForm::Execute(TAction id)
 {
-    const TActionDef& def = ActionDef(id);
     TMDIChild* child = ActiveChild();
+    const bool handled = ExecuteFileCommand(id, child) || ExecuteEditCommand(id, child) || ExecuteToolsCommand(id, child)
+        || ExecuteUpdateCommand(id) || ExecuteWindowCommand(id) || ExecuteHelpCommand(id);
+    // The child's own commands run in the child.
+    Q_ASSERT(handled || ActionDef(id).Window == TActionWindow::Child);
+    (void)handled;
+}
+
+// The File menu; false for any other command.
+bool TfmTarvellMainForm::ExecuteFileCommand(TAction id, TMDIChild* child)
+{
     switch (id) {
     case A::acFileNew:
         acFileNewExecute();
@@ -283,8 +292,18 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acMru7:
     case A::acMru8:
     case A::acMru9:
-        acMruExecute(def.Tag);
+        acMruExecute(ActionDef(id).Tag);
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The Edit menu; false for any other command.
+bool TfmTarvellMainForm::ExecuteEditCommand(TAction id, TMDIChild* child)
+{
+    switch (id) {
     case A::acEditCopy:
         if (child)
             child->CopySelected();
@@ -323,6 +342,39 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acFindNext:
         acFindNextExecute();
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The Tools menu; false for any other command.
+bool TfmTarvellMainForm::ExecuteToolsCommand(TAction id, TMDIChild* child)
+{
+    switch (id) {
+    case A::acFindDups:
+        if (child)
+            ShowFindDups(*child);
+        break;
+    case A::acCalc:
+        ShowCoordsCalculator(this, Action(A::acCalc)->text());
+        break;
+    case A::actToolsBatchConvert:
+        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
+        break;
+    case A::actPrefs:
+        ShowPreferences(FData, this);
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The AutoUpdate menu; false for any other command.
+bool TfmTarvellMainForm::ExecuteUpdateCommand(TAction id)
+{
+    switch (id) {
     case A::acAutoUpdateNow:
     case A::acAutoUpdateToolbar:
         acAutoUpdateNowExecute();
@@ -346,20 +398,21 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acAutoUpdateProfile8:
     case A::acAutoUpdateProfile9:
     case A::acAutoUpdateProfile10:
-        acAutoUpdateProfileExecute(def.Tag);
+        acAutoUpdateProfileExecute(ActionDef(id).Tag);
         break;
     case A::acGotoSiteStatus:
         OpenUrlPath(QStringLiteral("/sites.htm"));
         break;
-    case A::Action7:
-        OpenUrlPath(QString());
-        break;
-    case A::Action8:
-        OpenUrlPath(QStringLiteral("/faq.htm"));
-        break;
-    case A::Action5:
-        OpenUrlPath(QStringLiteral("/viewforum.php?f=2"));
-        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The Window menu; false for any other command.
+bool TfmTarvellMainForm::ExecuteWindowCommand(TAction id)
+{
+    switch (id) {
     case A::acWindowCascade:
         FMdiArea->cascadeSubWindows();
         break;
@@ -379,6 +432,25 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::acWindowNext:
         FMdiArea->activateNextSubWindow();
         break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+// The Help menu and the tray menu's own items; false for any other command.
+bool TfmTarvellMainForm::ExecuteHelpCommand(TAction id)
+{
+    switch (id) {
+    case A::Action7:
+        OpenUrlPath(QString());
+        break;
+    case A::Action8:
+        OpenUrlPath(QStringLiteral("/faq.htm"));
+        break;
+    case A::Action5:
+        OpenUrlPath(QStringLiteral("/viewforum.php?f=2"));
+        break;
     case A::Action4:
         Action4Execute();
         break;
@@ -391,19 +463,6 @@ void TfmTarvellMainForm::Execute(TAction id)
     case A::Exit1:
         Action(TAction::acFileExit)->trigger();
         break;
-    case A::acFindDups:
-        if (child)
-            ShowFindDups(*child);
-        break;
-    case A::acCalc:
-        ShowCoordsCalculator(this, Action(A::acCalc)->text());
-        break;
-    case A::actToolsBatchConvert:
-        ShowBatchConvert(this, [this](const QString& path, const QString& formatID) { OpenFile(nullptr, path, false, formatID); });
-        break;
-    case A::actPrefs:
-        ShowPreferences(FData, this);
-        break;
     case A::acSysInfo: {
         TfmSysInfo info(ProgramReportSource(), this);
         info.exec();
@@ -414,21 +473,10 @@ void TfmTarvellMainForm::Execute(TAction id)
         about.exec();
         break;
     }
-        break;
-    // The child window's own commands.
-    case A::acInsert:
-    case A::acDelete:
-    case A::acRenameSelected:
-    case A::acCommit:
-    case A::acOpenMap:
-    case A::acCloseMap:
-    case A::acPluginGoto:
-    case A::acPluginAdd:
-    case A::actShowIn:
-    case A::actAddTo:
-    case A::Count:
-        break;
+    default:
+        return false;
     }
+    return true;
 }
 
 void TfmTarvellMainForm::CreateMenus()
@@ -1394,6 +1442,14 @@ QLabel* TfmTarvellMainForm::StatusPanel(int index) const
 {
     return index >= 0 && index < 4 ? FPanels[size_t(index)] : nullptr;
 }
+
+void TfmTarvellMainForm::SetStatusText(int panel, const QString& text)
+{
+    if (QLabel* label = StatusPanel(panel))
+        label->setText(text);
+}
+
+bool TfmTarvellMainForm::IsActiveChild(const TMDIChild* child) const { return ActiveChild() == child; }
 
 void TfmTarvellMainForm::dragEnterEvent(QDragEnterEvent* event)
 {

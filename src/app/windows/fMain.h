@@ -4,6 +4,8 @@
 #pragma once
 
 #include "app/windows/fAutoUpdateManager.h"
+#include "app/windows/fStartup.h"
+#include "app/windows/uChildHost.h"
 #include "app/windowbase/uDialogs.h"
 #include "app/logic/uMainActions.h"
 #include "app/logic/uOpenFile.h"
@@ -26,19 +28,22 @@ class QSystemTrayIcon;
 class QToolBar;
 class TdmMain;
 class TfmProgress;
-class TfmTarvellStartup;
 class TInstanceServer;
 class TMDIChild;
 
-class TfmTarvellMainForm : public TTarvellForm, private TOpenHost, private TSiteManagerHost {
+class TfmTarvellMainForm : public TTarvellForm,
+                           private TOpenHost,
+                           private TSiteManagerHost,
+                           private TChildHost,
+                           private TStartupHost {
     Q_OBJECT
 public:
     // data: the data module, which outlives the window.
     explicit TfmTarvellMainForm(TdmMain& data, QWidget* parent = nullptr);
     ~TfmTarvellMainForm() override;
 
-    TdmMain& Data() const { return FData; }
-    QAction* Action(TAction id) const { return FActions[size_t(id)]; }
+    TdmMain& Data() const override { return FData; }
+    QAction* Action(TAction id) const override { return FActions[size_t(id)]; }
     // Sets enabled, visible, ticks and pictures from the current state.
     void UpdateActions();
     TActionState CurrentState() const;
@@ -64,20 +69,20 @@ public:
     TOpenFileRequest OpenDialog1() const;
 
     void RestoreBounds();
-    void ReapplyBounds();
+    void ReapplyBounds() override;
     // A plug-in arranged the main window: it takes bounds (frame, screen pixels), and its own
     // bounds are no longer the user's (UserBounds := false).
-    void TakeStrip(const QRect& bounds);
+    void TakeStrip(const QRect& bounds) override;
     // Writes the window state and bounds into the settings object.
     void SaveWindowState();
 
     // An update run of all profiles in this window; refused while a run goes on.
-    void AutoUpdateAllProfiles(bool silent);
+    void AutoUpdateAllProfiles(bool silent) override;
     // The profile menus' click: data -1 is all profiles, else a profile index.
     void AutoUpdateProfileClick(QAction* item) override;
     // Refills menu with "All Profiles", "Default" and one entry per profile; each entry runs
     // onClick, AutoUpdateProfileClick when none is given.
-    void BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick = {});
+    void BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick = {}) override;
 
     // The start-up screen, created on first use and kept; none before.
     TfmTarvellStartup* StartupScreen() const { return FStartup; }
@@ -140,6 +145,10 @@ private:
     bool ChooseFormat(const QString& path, const QString& extension, const QString& triedFormat, const QString& error,
         QString& picked, bool& useAsDefault) override;
     TMDIChild* ChildOf(const TChildDocument* document) const;
+    // TChildHost, TStartupHost
+    void SetStatusText(int panel, const QString& text) override;
+    bool IsActiveChild(const TMDIChild* child) const override;
+    QWidget* HostWindow() override { return this; }
 
     void CreateActions();
     void CreateMenus();
@@ -149,8 +158,15 @@ private:
     void CreateTray();
     void FillLanguageMenu();
     void Retranslate() override;
-    // What each command does; every main-window value of TAction has its case.
+    // What each command does: every main-window value of TAction has its case in one of the
+    // menus' functions, which answer false for a command not theirs.
     void Execute(TAction id);
+    bool ExecuteFileCommand(TAction id, TMDIChild* child);
+    bool ExecuteEditCommand(TAction id, TMDIChild* child);
+    bool ExecuteToolsCommand(TAction id, TMDIChild* child);
+    bool ExecuteUpdateCommand(TAction id);
+    bool ExecuteWindowCommand(TAction id);
+    bool ExecuteHelpCommand(TAction id);
     void Run(const std::function<void()>& body);
     void OpenUrlPath(const QString& path);
     bool FreeAllChildren();

@@ -2,7 +2,7 @@
 #include "app/windows/fStartup.h"
 
 #include "app/windowbase/dMain.h"
-#include "app/windows/fMain.h"
+#include "app/windowbase/uDialogs.h"
 #include "core/uSettings.h"
 #include "sites/uUpdateItems.h"
 #include "ui/AdvGlowButton.h"
@@ -16,14 +16,26 @@
 #include <QMenu>
 #include <QVBoxLayout>
 
-TfmTarvellStartup::TfmTarvellStartup(TfmTarvellMainForm& main)
-    : TTarvellModalForm(&main)
-    , FMain(main)
+TfmTarvellStartup::TfmTarvellStartup(TStartupHost& host)
+    : TTarvellModalForm(host.HostWindow())
+    , FHost(host)
 {
     setObjectName(QStringLiteral("fmTarvellStartup"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setModal(false);
 
+    CreatePictures();
+    CreateActions();
+    CreateLayout();
+    ConnectActions();
+    cbDontShow->setChecked(!GetSettings().ShowStartupScreen);
+    Retranslate();
+    UpdateActions();
+    setFixedSize(sizeHint());
+}
+
+void TfmTarvellStartup::CreatePictures()
+{
     // Only the indices the actions name hold a picture.
     const std::pair<int, const char*> pictures[] = {
         { ImageNew, "document-new" },
@@ -49,21 +61,23 @@ TfmTarvellStartup::TfmTarvellStartup(TfmTarvellMainForm& main)
         FDecorations[i]->SetImageIndex(i);
         FDecorations[i]->setFixedSize(i == 0 ? QSize(52, 52) : QSize(36, 36));
     }
+}
 
-    auto action = [this](const char* name, int image, const char* shortcut, void (TfmTarvellStartup::*handler)()) {
+void TfmTarvellStartup::CreateActions()
+{
+    auto action = [this](const char* name, int image, const char* shortcut) {
         auto* a = new TImageAction(QString(), image, &FImages, this);
         a->setObjectName(QLatin1String(name));
         if (*shortcut)
             a->setShortcut(QKeySequence(QLatin1String(shortcut)));
         a->setShortcutContext(Qt::WindowShortcut);
         addAction(a);
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
         return a;
     };
-    acNew = action("acNew", ImageNew, "", &TfmTarvellStartup::acNewExecute);
-    acWizard = action("acWizard", ImageWizard, "", &TfmTarvellStartup::acWizardExecute);
-    acAutoUpdateManager = action("acAutoUpdateManager", ImageManager, "F8", &TfmTarvellStartup::acAutoUpdateManagerExecute);
-    acAutoUpdateNow = action("acAutoUpdateNow", ImageUpdateNow, "F9", &TfmTarvellStartup::acAutoUpdateNowExecute);
+    acNew = action("acNew", ImageNew, "");
+    acWizard = action("acWizard", ImageWizard, "");
+    acAutoUpdateManager = action("acAutoUpdateManager", ImageManager, "F8");
+    acAutoUpdateNow = action("acAutoUpdateNow", ImageUpdateNow, "F9");
 
     auto button = [this](const char* name, QAction* a) {
         auto* b = new TAdvGlowButton(this);
@@ -80,7 +94,10 @@ TfmTarvellStartup::TfmTarvellStartup(TfmTarvellMainForm& main)
     buAutoUpdateNow = button("buAutoUpdateNow", acAutoUpdateNow);
     pmAutoUpdate = new QMenu(this);
     pmAutoUpdate->setObjectName(QStringLiteral("pmAutoUpdate"));
+}
 
+void TfmTarvellStartup::CreateLayout()
+{
     Label1 = new QLabel(this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont heading = Label1->font();
@@ -102,11 +119,18 @@ TfmTarvellStartup::TfmTarvellStartup(TfmTarvellMainForm& main)
     bottom->addWidget(cbDontShow, 1);
     bottom->addWidget(FDecorations[2]);
     layout->addLayout(bottom);
+}
 
-    cbDontShow->setChecked(!GetSettings().ShowStartupScreen);
-    Retranslate();
-    UpdateActions();
-    setFixedSize(sizeHint());
+void TfmTarvellStartup::ConnectActions()
+{
+    const std::pair<QAction*, void (TfmTarvellStartup::*)()> handlers[] = {
+        { acNew, &TfmTarvellStartup::acNewExecute },
+        { acWizard, &TfmTarvellStartup::acWizardExecute },
+        { acAutoUpdateManager, &TfmTarvellStartup::acAutoUpdateManagerExecute },
+        { acAutoUpdateNow, &TfmTarvellStartup::acAutoUpdateNowExecute },
+    };
+    for (const auto& [a, handler] : handlers)
+        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
 }
 
 void TfmTarvellStartup::Retranslate()
@@ -141,20 +165,20 @@ void TfmTarvellStartup::done(int result)
 void TfmTarvellStartup::acNewExecute()
 {
     close();
-    FMain.Action(TAction::acFileNew)->trigger();
-    FMain.show();
+    FHost.Action(TAction::acFileNew)->trigger();
+    FHost.HostWindow()->show();
 }
 
 void TfmTarvellStartup::acWizardExecute()
 {
     close();
-    FMain.Action(TAction::acAutoUpdateWizard)->trigger();
+    FHost.Action(TAction::acAutoUpdateWizard)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateManagerExecute()
 {
     close();
-    FMain.Action(TAction::acAutoUpdateManager)->trigger();
+    FHost.Action(TAction::acAutoUpdateManager)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateNowExecute()
@@ -163,14 +187,14 @@ void TfmTarvellStartup::acAutoUpdateNowExecute()
         throw EUserError(tr("You must first setup your AutoUpdate items using the AutoUpdate Wizard or Manager"));
     UpdateActions();
     if (AutoUpdateProfileCount() > 1) {
-        FMain.BuildAutoUpdateMenu(pmAutoUpdate, [this](QAction* item) {
+        FHost.BuildAutoUpdateMenu(pmAutoUpdate, [this](QAction* item) {
             close();
-            FMain.AutoUpdateProfileClick(item);
+            FHost.AutoUpdateProfileClick(item);
         });
         pmAutoUpdate->popup(buAutoUpdateNow->mapToGlobal(QPoint(0, buAutoUpdateNow->height())));
         return;
     }
     close();
-    // The main window's run: its tray item and forwarded requests wait while it goes on.
-    FMain.AutoUpdateAllProfiles(false);
+    // The host's run: its tray item and forwarded requests wait while it goes on.
+    FHost.AutoUpdateAllProfiles(false);
 }

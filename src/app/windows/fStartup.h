@@ -3,8 +3,11 @@
 // time. The main window creates it once and shows it, not modally, at start and from the tray.
 #pragma once
 
+#include "app/logic/uMainActions.h"
 #include "app/windowbase/uTarvellForm.h"
 #include "ui/PngImageList.h"
+
+#include <functional>
 
 class QAction;
 class QCheckBox;
@@ -12,13 +15,28 @@ class QLabel;
 class QMenu;
 class TAdvGlowButton;
 class TPngImageComp;
-class TfmTarvellMainForm;
+
+// What the start-up screen runs: the commands of the window that owns it.
+class TStartupHost {
+public:
+    virtual QAction* Action(TAction id) const = 0;
+    // The window the screen belongs to; a new file shows it.
+    virtual QWidget* HostWindow() = 0;
+    // Refills menu with the profiles; each entry runs onClick.
+    virtual void BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick) = 0;
+    // A profile menu's entry chosen: that profile (or all) updated.
+    virtual void AutoUpdateProfileClick(QAction* item) = 0;
+    virtual void AutoUpdateAllProfiles(bool silent) = 0;
+
+protected:
+    ~TStartupHost() = default;
+};
 
 class TfmTarvellStartup : public TTarvellModalForm {
     Q_OBJECT
 public:
-    // main: the window whose commands the buttons run; it owns the screen.
-    explicit TfmTarvellStartup(TfmTarvellMainForm& main);
+    // host: the window whose commands the buttons run; it owns the screen.
+    explicit TfmTarvellStartup(TStartupHost& host);
 
     // Pictures of the actions: 6 new file, 23 wizard, 10 manager, 21 update now, 37 update now
     // with its profile menu.
@@ -56,7 +74,13 @@ protected:
     void Retranslate() override;
 
 private:
-    TfmTarvellMainForm& FMain;
+    // The constructor's steps: pictures, actions and buttons, layout, then the actions' handlers.
+    void CreatePictures();
+    void CreateActions();
+    void CreateLayout();
+    void ConnectActions();
+
+    TStartupHost& FHost;
     TPngImageList FImages { QSize(32, 32) };
     TPngImageCollection FPictures;
     TPngImageComp* FDecorations[3] = {};

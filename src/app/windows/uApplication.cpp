@@ -1,8 +1,6 @@
 // The editor's start and end.
 #include "app/windows/uApplication.h"
 
-#include "app/windowbase/dMain.h"
-#include "app/windows/fMain.h"
 #include "app/windowbase/uDialogs.h"
 #include "app/windows/uLanguageMenu.h"
 #include "app/windows/uSingleInstance.h"
@@ -11,7 +9,6 @@
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
-#include "sites/uDeviceConnectWatcher.h"
 #include "sites/uUpdateItems.h"
 #include "crashreport/logic/VostBugReport.h"
 #include "crashreport/logic/VostExcept.h"
@@ -108,7 +105,7 @@ void InitTarvellApplication(QApplication& app)
     });
 }
 
-int RunTarvell(QApplication& app)
+int RunTarvell(QApplication& app, const TRunWindows& runWindows)
 {
     InitTarvellApplication(app);
     SetStartupLanguage();
@@ -116,26 +113,7 @@ int RunTarvell(QApplication& app)
     // With "/multi" another copy may own the name; this one then runs without it.
     const bool firstCopy = server.Listen();
     LoadAutoUpdateProfiles();
-    {
-        TdmMain data;
-        TfmTarvellMainForm mainForm(data);
-        mainForm.AttachInstanceServer(&server);
-        // The copy that answers for the program watches for the device; a connection asks for an
-        // update as a later start with the registered switches would.
-        TDeviceConnectWatcher watcher;
-        if (firstCopy) {
-            watcher.OnConnect = [&mainForm](const TAutoStartRequest& request) {
-                mainForm.HandleInstanceMessage({ WM_AUTOUPDATE, request.Silent ? 1 : 0,
-                    request.ProfileSwitches.join(QLatin1Char('\n')).toUtf8() });
-            };
-            watcher.Start();
-        }
-        if (ParamExists(QStringLiteral("/tray")))
-            mainForm.StartInTray();
-        else
-            mainForm.show();
-        app.exec();
-    }
+    runWindows(server, firstCopy);
     server.Close();
     ClearAutoUpdateProfiles();
     const QString error = FinalizeSettings();

@@ -4,6 +4,10 @@
 
 #include <QApplication>
 
+#include <functional>
+
+class TInstanceServer;
+
 // Tool tips stay this long (ms).
 inline constexpr int HintHidePause = 7500;
 
@@ -18,5 +22,10 @@ public:
 // window closes, tool-tip pause, formats).
 void InitTarvellApplication(QApplication& app);
 
-// Runs the editor until it ends; returns the exit code.
-int RunTarvell(QApplication& app);
+// Creates the windows and runs the message loop until the program ends. server: the
+// single-instance server, listening when firstCopy (this copy answers for the program).
+using TRunWindows = std::function<void(TInstanceServer& server, bool firstCopy)>;
+
+// Runs the editor until it ends: the start (language, single-instance server, profiles), then
+// runWindows, then the end (server closed, settings saved); returns the exit code.
+int RunTarvell(QApplication& app, const TRunWindows& runWindows);
