@@ -196,34 +196,35 @@ QWidget* TfmCalibrate::PointGroup(int point)
              static_cast<QWidget*>(edits.Edits[TEntryEdit::LonSec]), static_cast<QWidget*>(edits.LonSign) })
         grid->addWidget(w, 2, column++);
 
-    if (point == 0) {
-        edX1 = x;
-        edY1 = y;
-        edLatitude1 = edits.Edits[TEntryEdit::Latitude];
-        edLongitude1 = edits.Edits[TEntryEdit::Longitude];
-        edLatDeg1 = edits.Edits[TEntryEdit::LatDeg];
-        edLatMin1 = edits.Edits[TEntryEdit::LatMin];
-        edLatSec1 = edits.Edits[TEntryEdit::LatSec];
-        edLonDeg1 = edits.Edits[TEntryEdit::LonDeg];
-        edLonMin1 = edits.Edits[TEntryEdit::LonMin];
-        edLonSec1 = edits.Edits[TEntryEdit::LonSec];
-        buLatSign = edits.LatSign;
-        buLonSign = edits.LonSign;
-    } else {
-        edX2 = x;
-        edY2 = y;
-        edLatitude2 = edits.Edits[TEntryEdit::Latitude];
-        edLongitude2 = edits.Edits[TEntryEdit::Longitude];
-        edLatDeg2 = edits.Edits[TEntryEdit::LatDeg];
-        edLatMin2 = edits.Edits[TEntryEdit::LatMin];
-        edLatSec2 = edits.Edits[TEntryEdit::LatSec];
-        edLonDeg2 = edits.Edits[TEntryEdit::LonDeg];
-        edLonMin2 = edits.Edits[TEntryEdit::LonMin];
-        edLonSec2 = edits.Edits[TEntryEdit::LonSec];
-        buLatSign2 = edits.LatSign;
-        buLonSign2 = edits.LonSign;
-    }
+    NamePointEdits(point, x, y, edits);
     return group;
+}
+
+// Each point's edits under their own member names, for the key handlers and the tests.
+void TfmCalibrate::NamePointEdits(int point, QLineEdit* x, QLineEdit* y, TPointEdits& edits)
+{
+    const auto name = [&](QLineEdit*& ex, QLineEdit*& ey, QLineEdit*& lat, QLineEdit*& lon, QLineEdit*& latDeg,
+                          QLineEdit*& latMin, QLineEdit*& latSec, QLineEdit*& lonDeg, QLineEdit*& lonMin,
+                          QLineEdit*& lonSec, QPushButton*& latSign, QPushButton*& lonSign) {
+        ex = x;
+        ey = y;
+        lat = edits.Edits[TEntryEdit::Latitude];
+        lon = edits.Edits[TEntryEdit::Longitude];
+        latDeg = edits.Edits[TEntryEdit::LatDeg];
+        latMin = edits.Edits[TEntryEdit::LatMin];
+        latSec = edits.Edits[TEntryEdit::LatSec];
+        lonDeg = edits.Edits[TEntryEdit::LonDeg];
+        lonMin = edits.Edits[TEntryEdit::LonMin];
+        lonSec = edits.Edits[TEntryEdit::LonSec];
+        latSign = edits.LatSign;
+        lonSign = edits.LonSign;
+    };
+    if (point == 0)
+        name(edX1, edY1, edLatitude1, edLongitude1, edLatDeg1, edLatMin1, edLatSec1, edLonDeg1, edLonMin1, edLonSec1,
+            buLatSign, buLonSign);
+    else
+        name(edX2, edY2, edLatitude2, edLongitude2, edLatDeg2, edLatMin2, edLatSec2, edLonDeg2, edLonMin2, edLonSec2,
+            buLatSign2, buLonSign2);
 }
 
 void TfmCalibrate::Retranslate()

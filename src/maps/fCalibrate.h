@@ -74,6 +74,7 @@ private:
     void ShowPoints();
     TEntryEditValues Values(int point) const;
     QWidget* PointGroup(int point);
+    void NamePointEdits(int point, QLineEdit* x, QLineEdit* y, TPointEdits& edits);
 
     TfmMapInternal& FOwner;
     TPointEdits FPoints[2];

@@ -320,16 +320,7 @@ void TfmMapInternal::LoadMap()
         return;
     case TCalibrationState::Degenerate:
     case TCalibrationState::Calibrated: {
-        const TMapCalibration& c = load.Calibration;
-        OrvikMap1->SetCal1Lon(c.Cal1Lon);
-        OrvikMap1->SetCal1Lat(c.Cal1Lat);
-        OrvikMap1->SetCal2Lon(c.Cal2Lon);
-        OrvikMap1->SetCal2Lat(c.Cal2Lat);
-        OrvikMap1->SetCal1X(c.Cal1X);
-        OrvikMap1->SetCal1Y(c.Cal1Y);
-        OrvikMap1->SetCal2X(c.Cal2X);
-        OrvikMap1->SetCal2Y(c.Cal2Y);
-        SetBackColor(c.BackColor);
+        SetCalibration(load.Calibration);
         // Points that share a coordinate give no scale: the map is shown uncalibrated.
         ShowNeedsCalibration(load.State == TCalibrationState::Degenerate);
         return;
@@ -363,7 +354,7 @@ void TfmMapInternal::SetBackColor(TInfColor color)
     MapBox->viewport()->setPalette(palette);
 }
 
-void TfmMapInternal::ApplyCalibration(const TMapCalibration& c)
+void TfmMapInternal::SetCalibration(const TMapCalibration& c)
 {
     OrvikMap1->SetCal1Lon(c.Cal1Lon);
     OrvikMap1->SetCal1Lat(c.Cal1Lat);
@@ -374,6 +365,11 @@ void TfmMapInternal::ApplyCalibration(const TMapCalibration& c)
     OrvikMap1->SetCal2X(c.Cal2X);
     OrvikMap1->SetCal2Y(c.Cal2Y);
     SetBackColor(c.BackColor);
+}
+
+void TfmMapInternal::ApplyCalibration(const TMapCalibration& c)
+{
+    SetCalibration(c);
     OrvikMap1->update();
     ShowNeedsCalibration(false);
     UpdateActions();

@@ -196,6 +196,8 @@ public:
     void OpenOrShow(const QString& path) { F.OpenOrShow(path, QString()); }
     // Hide In Tray on a desktop with or without a notification area.
     void HideInTray(bool trayAvailable) { F.HideInTray(trayAvailable); }
+    // What the open routine sees of the window.
+    TOpenHost& OpenHost() { return F; }
 
 private:
     TfmTarvellMainForm& F;

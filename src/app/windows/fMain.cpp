@@ -31,6 +31,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QPointer>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -858,19 +859,28 @@ void TfmTarvellMainForm::ChildLoaded(TChildDocument* document)
 
 std::function<void(int)> TfmTarvellMainForm::BeginProgress()
 {
-    delete FProgress;
-    FProgress = new TfmProgress(nullptr);
-    FProgress->SetMaximum(100);
-    FProgress->SetText(TfmProgress::tr("Loading, please wait..."));
-    FProgress->CentreOn(this);
-    FProgress->show();
+    // A file forwarded by a second start may be opened while this one waits for events below:
+    // the nested open shares the window, and the outer one's callback must survive its end.
+    if (FProgressDepth++ == 0) {
+        delete FProgress;
+        FProgress = new TfmProgress(nullptr);
+        FProgress->SetMaximum(100);
+        FProgress->SetText(TfmProgress::tr("Loading, please wait..."));
+        FProgress->CentreOn(this);
+        FProgress->show();
+    }
+    QPointer<TfmProgress> progress = FProgress;
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    TfmProgress* progress = FProgress;
-    return [progress](int n) { progress->SetPositionInt(n); };
+    return [progress](int n) {
+        if (progress)
+            progress->SetPositionInt(n);
+    };
 }
 
 void TfmTarvellMainForm::EndProgress()
 {
+    if (FProgressDepth > 0 && --FProgressDepth > 0)
+        return;
     delete FProgress;
     FProgress = nullptr;
 }

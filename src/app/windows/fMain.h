@@ -221,6 +221,7 @@ private:
     QTimer FTiAutoUpdate;
     TInstanceServer* FServer = nullptr;
     TfmProgress* FProgress = nullptr;
+    int FProgressDepth = 0; // opens running at once (a forwarded file may open inside another)
     TfmSiteManager* FSiteManager = nullptr;
     TfmTarvellStartup* FStartup = nullptr;
 

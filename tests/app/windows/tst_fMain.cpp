@@ -3,6 +3,7 @@
 #include "AppTestSupport.h"
 
 #include "app/windowbase/dMain.h"
+#include "app/windowbase/fProgress.h"
 #include "app/windows/fMDIChild.h"
 #include "app/windows/fAutoUpdateManager.h"
 #include "app/windows/fAutoUpdateWizard.h"
@@ -121,6 +122,36 @@ public slots:
     void openUrl(const QUrl& url) { FUrls << url; }
 
 private slots:
+    // A file forwarded by a second start opens while the first open waits for events: the two
+    // share the progress window, which goes with the outer open, and neither callback dangles.
+    void nestedOpensShareTheProgressWindow()
+    {
+        TFixture f;
+        const auto progressWindows = [] {
+            int count = 0;
+            for (QWidget* w : QApplication::topLevelWidgets())
+                count += qobject_cast<TfmProgress*>(w) && w->isVisible();
+            return count;
+        };
+        TOpenHost& host = f.Access->OpenHost();
+        const auto outer = host.BeginProgress();
+        const auto inner = host.BeginProgress();
+        QCOMPARE(progressWindows(), 1);
+        inner(40);
+        host.EndProgress();
+        QCOMPARE(progressWindows(), 1);
+        outer(60);
+        host.EndProgress();
+        QCOMPARE(progressWindows(), 0);
+        outer(80);
+        inner(90);
+        // A new open after both gets a window of its own again.
+        const auto next = host.BeginProgress();
+        QCOMPARE(progressWindows(), 1);
+        next(10);
+        host.EndProgress();
+        QCOMPARE(progressWindows(), 0);
+    }
     void initTestCase()
     {
         TestHome();
