@@ -98,7 +98,22 @@ TfmMapInternal::TfmMapInternal(TEntries& source, QWidget* owner)
     connect(coMap, &QComboBox::activated, this, [this] { Run([this] { coMapChange(); }); });
     layout->addWidget(coMap);
 
-    ToolBar1 = new QToolBar(central);
+    CreateToolBar(central);
+    layout->addWidget(ToolBar1);
+
+    CreateMapBox(central);
+    CreateCalibrationPanel();
+    layout->addWidget(MapBox, 1);
+
+    SetBackColor(InfColor::clBtnFace);
+    Retranslate();
+    acSetMoveExecute();
+    UpdateActions();
+}
+
+void TfmMapInternal::CreateToolBar(QWidget* parent)
+{
+    ToolBar1 = new QToolBar(parent);
     ToolBar1->setObjectName(QStringLiteral("ToolBar1"));
     ToolBar1->setIconSize(QSize(16, 16));
     acZoomout = MapAction(this, "acZoomout", "zoom-out", false);
@@ -122,9 +137,11 @@ TfmMapInternal::TfmMapInternal(TEntries& source, QWidget* owner)
     connect(acSetMove, &QAction::triggered, this, [this] { Run([this] { acSetMoveExecute(); }); });
     connect(acSetPos, &QAction::triggered, this, [this] { Run([this] { acSetPosExecute(); }); });
     connect(acCalibrate, &QAction::triggered, this, [this] { Run([this] { acCalibrateExecute(); }); });
-    layout->addWidget(ToolBar1);
+}
 
-    MapBox = new QScrollArea(central);
+void TfmMapInternal::CreateMapBox(QWidget* parent)
+{
+    MapBox = new QScrollArea(parent);
     MapBox->setObjectName(QStringLiteral("MapBox"));
     MapBox->setWidgetResizable(false);
     MapBox->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -163,7 +180,11 @@ TfmMapInternal::TfmMapInternal(TEntries& source, QWidget* owner)
     shSelect->setObjectName(QStringLiteral("shSelect"));
     shSelect->setAttribute(Qt::WA_TransparentForMouseEvents);
     shSelect->hide();
+}
 
+// The notice over a picture without calibration, with its button.
+void TfmMapInternal::CreateCalibrationPanel()
+{
     laNeedsCalibration = new QWidget(MapBox->viewport());
     laNeedsCalibration->setObjectName(QStringLiteral("laNeedsCalibration"));
     laNeedsCalibration->setAutoFillBackground(true);
@@ -183,12 +204,6 @@ TfmMapInternal::TfmMapInternal(TEntries& source, QWidget* owner)
     connect(acCalibrate, &QAction::changed, FCalibrateButton, [this] { FCalibrateButton->setEnabled(acCalibrate->isEnabled()); });
     panelLayout->addWidget(FCalibrateButton);
     laNeedsCalibration->hide();
-    layout->addWidget(MapBox, 1);
-
-    SetBackColor(InfColor::clBtnFace);
-    Retranslate();
-    acSetMoveExecute();
-    UpdateActions();
 }
 
 TfmMapInternal::~TfmMapInternal()

@@ -55,6 +55,9 @@ public:
     // The open calibration dialog; nullptr when none.
     TfmCalibrate* CalibrationDialog() const;
     // The dialog's OK: the calibration into the control, the panel hidden, the side file written.
+    void CreateToolBar(QWidget* parent);
+    void CreateMapBox(QWidget* parent);
+    void CreateCalibrationPanel();
     void SetCalibration(const TMapCalibration& c);
     void ApplyCalibration(const TMapCalibration& calibration);
     // The picture's size at zoom 1 (0 x 0 without one).
