@@ -5,6 +5,7 @@
 #include "app/windowbase/uCursors.h"
 #include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
+#include "core/uScopeGuard.h"
 #include "core/uSettings.h"
 #include "maps/fCalibrate.h"
 #include "maps/uMapInternal.h"
@@ -304,12 +305,12 @@ void TfmMapInternal::LoadMap()
     OrvikMap1->SetZoom(1);
     // A picture that does not load leaves no name behind, so choosing it again tries again.
     FLoadedName.clear();
-    try {
+    {
+        const auto hideOnFailure = OnFailure([this] {
+            ShowNeedsCalibration(false);
+            imgPos->hide();
+        });
         OrvikMap1->LoadMapPic(path);
-    } catch (...) {
-        ShowNeedsCalibration(false);
-        imgPos->hide();
-        throw;
     }
     FLoadedName = name;
     const QSize size = PictureSize();

@@ -3,6 +3,7 @@
 
 #include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
+#include "core/uScopeGuard.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -246,12 +247,12 @@ void TOrvikMap::SetMapPic(const TMapPicture& picture)
 
 void TOrvikMap::LoadMapPic(const QString& fileName)
 {
-    try {
+    {
+        const auto clearOnFailure = OnFailure([this] {
+            FMapPic.Clear();
+            PictureChanged();
+        });
         FMapPic.LoadFromFile(fileName);
-    } catch (...) {
-        FMapPic.Clear();
-        PictureChanged();
-        throw;
     }
     PictureChanged();
 }
