@@ -68,7 +68,7 @@ int main(int argc, char** argv)
     form.OpenFile(nullptr, path, false, QString());
     TMDIChild* child = form.ActiveChild();
     QCoreApplication::processEvents();
-    child->ListView1->viewport()->repaint();
+    child->findChild<TEntriesView*>(QStringLiteral("ListView1"))->viewport()->repaint();
     const qint64 shown = clock.elapsed();
     clock.restart();
     child->SelectAll();

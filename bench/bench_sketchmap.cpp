@@ -71,7 +71,8 @@ int main(int argc, char** argv)
     form.OpenFile(nullptr, path, false, QString());
     TMDIChild* child = form.ActiveChild();
     QCoreApplication::processEvents();
-    if (!child || child->tsMaps->tabText(child->tsMaps->currentIndex()) != QLatin1String("Sketch map")) {
+    QTabBar* tabs = child ? child->findChild<QTabBar*>(QStringLiteral("tsMaps")) : nullptr;
+    if (!tabs || tabs->tabText(tabs->currentIndex()) != QLatin1String("Sketch map")) {
         std::fprintf(stderr, "the sketch map tab is not shown\n");
         return 1;
     }

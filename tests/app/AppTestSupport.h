@@ -2,17 +2,18 @@
 // question and a child window that records what the main window asks of it.
 #pragma once
 
+#include "app/windowbase/uDialogs.h"
 #include "app/windows/fAutoUpdateManager.h"
 #include "app/windows/fMDIChild.h"
 #include "app/windows/fMain.h"
+#include "app/windows/fStartup.h"
 #include "app/windows/fStatus.h"
-#include "app/windowbase/uDialogs.h"
 #include "core/uSettings.h"
 #include "crashreport/logic/VostExcept.h"
 #include "sites/uSite.h"
+#include "sites/uUpdateItems.h"
 #include "support/CoreTestHooks.h"
 #include "support/ErrorSupport.h"
-#include "sites/uUpdateItems.h"
 
 #include <QDir>
 #include <QFile>
@@ -198,9 +199,77 @@ public:
     void HideInTray(bool trayAvailable) { F.HideInTray(trayAvailable); }
     // What the open routine sees of the window.
     TOpenHost& OpenHost() { return F; }
+    QMdiArea* MdiArea() const { return F.MdiArea(); }
+    TfmTarvellStartup* StartupScreen() const { return F.StartupScreen(); }
+    TfmSiteManager* SiteManager() const { return F.SiteManager(); }
+    QToolBar* ToolBar1() const { return F.ToolBar1(); }
+    QLabel* StatusPanel(int index) const { return F.StatusPanel(index); }
+    QSystemTrayIcon* TrayIcon() const { return F.TrayIcon(); }
+    QMenu* PopupMenu1() const { return F.PopupMenu1(); }
+    QMenu* PmAutoUpdate() const { return F.PmAutoUpdate(); }
+    QMenu* Language1() const { return F.Language1(); }
+    const QString& SearchText() const { return F.SearchText(); }
+    bool UpdateRunning() const { return F.UpdateRunning(); }
 
 private:
     TfmTarvellMainForm& F;
+};
+
+// The child window's widgets, for the tests.
+class TMDIChildTestAccess {
+public:
+    explicit TMDIChildTestAccess(TMDIChild& child)
+        : C(child)
+    {
+    }
+    TEntriesView* ListView1() const { return C.ListView1; }
+    QLineEdit* edDescription() const { return C.edDescription; }
+    QLineEdit* edLatDeg() const { return C.edLatDeg; }
+    QLineEdit* edLatMin() const { return C.edLatMin; }
+    QLineEdit* edLatSec() const { return C.edLatSec; }
+    QLineEdit* edLonDeg() const { return C.edLonDeg; }
+    QLineEdit* edLonMin() const { return C.edLonMin; }
+    QLineEdit* edLonSec() const { return C.edLonSec; }
+    QLineEdit* edLatitude() const { return C.edLatitude; }
+    QLineEdit* edLongitude() const { return C.edLongitude; }
+    QPushButton* buLatSign() const { return C.buLatSign; }
+    QPushButton* buLonSign() const { return C.buLonSign; }
+    QToolBar* ToolBar2() const { return C.ToolBar2; }
+    QMenu* PopupActionBarEx1() const { return C.PopupActionBarEx1; }
+    QWidget* paMaps() const { return C.paMaps; }
+    QSplitter* spMap() const { return C.spMap; }
+    QWidget* paMapForm() const { return C.paMapForm; }
+    QTabBar* tsMaps() const { return C.tsMaps; }
+    QMenu* miShowIn() const { return C.miShowIn; }
+    QMenu* miAddTo() const { return C.miAddTo; }
+    bool BulkSelecting() const { return C.BulkSelecting; }
+    bool KeySelectPending() const { return C.KeySelectPending; }
+
+private:
+    TMDIChild& C;
+};
+
+// The start-up screen's actions and widgets, for the tests.
+class TStartupTestAccess {
+public:
+    explicit TStartupTestAccess(TfmTarvellStartup& screen)
+        : S(screen)
+    {
+    }
+    QAction* acNew() const { return S.acNew; }
+    QAction* acWizard() const { return S.acWizard; }
+    QAction* acAutoUpdateManager() const { return S.acAutoUpdateManager; }
+    QAction* acAutoUpdateNow() const { return S.acAutoUpdateNow; }
+    TAdvGlowButton* buNew() const { return S.buNew; }
+    TAdvGlowButton* buWizard() const { return S.buWizard; }
+    TAdvGlowButton* buAutoUpdateManager() const { return S.buAutoUpdateManager; }
+    TAdvGlowButton* buAutoUpdateNow() const { return S.buAutoUpdateNow; }
+    QCheckBox* cbDontShow() const { return S.cbDontShow; }
+    QMenu* pmAutoUpdate() const { return S.pmAutoUpdate; }
+    QLabel* Label1() const { return S.Label1; }
+
+private:
+    TfmTarvellStartup& S;
 };
 
 // Runs action once the next modal window (an update run's status window) is up, then closes that

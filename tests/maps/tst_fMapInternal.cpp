@@ -144,7 +144,7 @@ struct TChildWindow {
     TfmMapInternal* Map() const { return qobject_cast<TfmMapInternal*>(Child->MapForm()); }
     void SelectRows(const std::vector<int>& rows, int current)
     {
-        QItemSelectionModel* selection = Child->ListView1->selectionModel();
+        QItemSelectionModel* selection = TMDIChildTestAccess(*Child).ListView1()->selectionModel();
         selection->clearSelection();
         for (int row : rows)
             selection->select(Child->Model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -454,24 +454,24 @@ private slots:
         GetSettings().MapPanelWidth = 50;
         TChildWindow window({ { "a", 4.25, 52.5 } });
         TMDIChild& child = *window.Child;
-        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(TMDIChildTestAccess(child).paMaps()->isHidden());
         QVERIFY(!child.MapForm());
         QAction* open = child.Action(TAction::acOpenMap);
         QVERIFY(open->isEnabled());
         QVERIFY(!open->isChecked());
         open->trigger();
-        QVERIFY(!child.paMaps->isHidden());
+        QVERIFY(!TMDIChildTestAccess(child).paMaps()->isHidden());
         QVERIFY(open->isChecked());
         QVERIFY(GetSettings().MapVisible);
         QVERIFY(window.Map());
         // No HTML map plug-ins here: the internal map and the desktop map application.
-        QCOMPARE(child.tsMaps->count(), 2);
-        QCOMPARE(child.tsMaps->tabText(0), QStringLiteral("Internal Map"));
-        QCOMPARE(child.tsMaps->tabText(1), QStringLiteral("MapPoint"));
-        QVERIFY2(child.paMaps->width() >= 134, "the pane is never narrower than its minimum");
+        QCOMPARE(TMDIChildTestAccess(child).tsMaps()->count(), 2);
+        QCOMPARE(TMDIChildTestAccess(child).tsMaps()->tabText(0), QStringLiteral("Internal Map"));
+        QCOMPARE(TMDIChildTestAccess(child).tsMaps()->tabText(1), QStringLiteral("MapPoint"));
+        QVERIFY2(TMDIChildTestAccess(child).paMaps()->width() >= 134, "the pane is never narrower than its minimum");
         QPointer<TMapForm> first = child.MapForm();
         open->trigger();
-        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(TMDIChildTestAccess(child).paMaps()->isHidden());
         QVERIFY(!child.MapForm());
         QVERIFY(!GetSettings().MapVisible);
         QVERIFY2(first, "a hidden pane keeps its window");
@@ -479,7 +479,7 @@ private slots:
         QVERIFY2(!first, "showing the pane again docks a new window and frees the old one");
         QVERIFY(window.Map());
         child.Action(TAction::acCloseMap)->trigger();
-        QVERIFY(child.paMaps->isHidden());
+        QVERIFY(TMDIChildTestAccess(child).paMaps()->isHidden());
         QVERIFY(!open->isChecked());
         QVERIFY(!GetSettings().MapVisible);
     }
@@ -490,7 +490,7 @@ private slots:
         GetSettings().MapTab = QStringLiteral("A plug-in that is gone");
         TChildWindow window({});
         QVERIFY(window.Map());
-        QCOMPARE(window.Child->tsMaps->currentIndex(), 0);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->currentIndex(), 0);
         QVERIFY(GetSettings().MapTab.isEmpty());
     }
 
@@ -498,8 +498,8 @@ private slots:
     {
         TMapsFolder folder;
         TChildWindow window({});
-        QSplitter* splitter = window.Child->spMap;
-        QCOMPARE(window.Child->paMaps->width(), 200);
+        QSplitter* splitter = TMDIChildTestAccess(*window.Child).spMap();
+        QCOMPARE(TMDIChildTestAccess(*window.Child).paMaps()->width(), 200);
         QWidget* handle = splitter->handle(1);
         QVERIFY(handle);
         auto drag = [handle](int dx) {
@@ -509,10 +509,10 @@ private slots:
             QTest::mouseRelease(handle, Qt::LeftButton, Qt::NoModifier, from + QPoint(dx, 0));
         };
         drag(60);
-        QVERIFY(window.Child->paMaps->width() > 200);
-        QCOMPARE(GetSettings().MapPanelWidth, window.Child->paMaps->width());
+        QVERIFY(TMDIChildTestAccess(*window.Child).paMaps()->width() > 200);
+        QCOMPARE(GetSettings().MapPanelWidth, TMDIChildTestAccess(*window.Child).paMaps()->width());
         drag(-400);
-        QCOMPARE(window.Child->paMaps->width(), 134);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).paMaps()->width(), 134);
         QCOMPARE(GetSettings().MapPanelWidth, 134);
     }
 
@@ -534,28 +534,28 @@ private slots:
         // Select All pushes, and so does a mouse release in the list.
         window.Child->SelectAll();
         QCOMPARE(map->Entries().Count(), 3);
-        QTest::mouseClick(window.Child->ListView1->viewport(), Qt::LeftButton, Qt::NoModifier,
-            window.Child->ListView1->visualRect(window.Child->Model()->index(1, 0)).center());
+        QTest::mouseClick(TMDIChildTestAccess(*window.Child).ListView1()->viewport(), Qt::LeftButton, Qt::NoModifier,
+            TMDIChildTestAccess(*window.Child).ListView1()->visualRect(window.Child->Model()->index(1, 0)).center());
         QCOMPARE(map->Entries().Count(), 1);
         QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("b"));
         QCOMPARE(map->CurrentIndex, 0);
         // Keys: pushed when the key goes up, and with Shift only when Shift goes up.
-        window.Child->ListView1->setFocus();
-        QTest::keyClick(window.Child->ListView1, Qt::Key_Down);
+        TMDIChildTestAccess(*window.Child).ListView1()->setFocus();
+        QTest::keyClick(TMDIChildTestAccess(*window.Child).ListView1(), Qt::Key_Down);
         QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("c"));
         // (QTest's own key functions press and release the modifiers around the key.)
         auto key = [&](QEvent::Type type, int code, Qt::KeyboardModifiers modifiers) {
             QKeyEvent event(type, code, modifiers);
-            QApplication::sendEvent(window.Child->ListView1, &event);
+            QApplication::sendEvent(TMDIChildTestAccess(*window.Child).ListView1(), &event);
         };
         key(QEvent::KeyPress, Qt::Key_Shift, Qt::ShiftModifier);
         key(QEvent::KeyPress, Qt::Key_Up, Qt::ShiftModifier);
         key(QEvent::KeyRelease, Qt::Key_Up, Qt::ShiftModifier);
         QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 1, 2 }));
         QCOMPARE(map->Entries().Count(), 1);
-        QVERIFY(window.Child->KeySelectPending);
+        QVERIFY(TMDIChildTestAccess(*window.Child).KeySelectPending());
         key(QEvent::KeyRelease, Qt::Key_Shift, Qt::ShiftModifier);
-        QVERIFY(!window.Child->KeySelectPending);
+        QVERIFY(!TMDIChildTestAccess(*window.Child).KeySelectPending());
         QCOMPARE(map->Entries().Count(), 2);
     }
 
@@ -565,7 +565,7 @@ private slots:
         TChildWindow window({ { "a", 4.25, 52.5 } });
         TfmMapInternal* map = window.Map();
         Hover(map->OrvikMap1, QPoint(100, 20));
-        QCOMPARE(window.Main.StatusPanel(1)->text(), QStringLiteral("52.70000 4.25000 (100 20)"));
+        QCOMPARE(TMainFormTestAccess(window.Main).StatusPanel(1)->text(), QStringLiteral("52.70000 4.25000 (100 20)"));
     }
 
     void rubberBandSelectsTheRowsInsideInAnyDirection_data()
@@ -756,7 +756,7 @@ private slots:
         QCOMPARE(GetSettings().Map, mapB->coMap->findText(QStringLiteral("grid.bmp")));
 
         // Back to A the way Ctrl+F6 goes.
-        window.Main.MdiArea()->activateNextSubWindow();
+        TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
         QCOMPARE(window.Main.ActiveChild(), childA);
         QCOMPARE(mapA->LoadedName(), QStringLiteral("plain.bmp"));
         QCOMPARE(mapA->coMap->currentText(), QStringLiteral("plain.bmp"));
@@ -783,8 +783,8 @@ private slots:
 
         // Without a dialog the Part's activation holds: "Map" chosen, move mode.
         mapA->acSelect->trigger();
-        window.Main.MdiArea()->activateNextSubWindow();
-        window.Main.MdiArea()->activateNextSubWindow();
+        TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
+        TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
         QCOMPARE(window.Main.ActiveChild(), childA);
         QCOMPARE(mapA->LoadedName(), QStringLiteral("grid.bmp"));
         QVERIFY(mapA->acSetMove->isChecked());
@@ -993,7 +993,7 @@ private slots:
         for (int i = 0; i < shown.Count(); ++i)
             places.emplace_back(map->OrvikMap1->LonToX(shown[i].GetLongitude()), map->OrvikMap1->LatToY(shown[i].GetLatitude()));
         const int current = map->CurrentIndex;
-        child->ListView1->clearSelection();
+        TMDIChildTestAccess(*child).ListView1()->clearSelection();
         child->PushSelectionToMap();
         const QImage bare = map->OrvikMap1->grab().toImage();
         for (const QPoint& at : places) {

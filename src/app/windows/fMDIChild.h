@@ -141,6 +141,14 @@ public:
     // A live child window by its drag key; nullptr when it is gone.
     static TMDIChild* FromKey(quint64 key);
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    friend class TMDIChildTestAccess;
+
     TEntriesView* ListView1 = nullptr;
     QLineEdit* edDescription = nullptr;
     QLineEdit *edLatDeg = nullptr, *edLatMin = nullptr, *edLatSec = nullptr;
@@ -158,12 +166,6 @@ public:
     bool BulkSelecting = false;
     bool KeySelectPending = false;
 
-protected:
-    void closeEvent(QCloseEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
-
-private:
     void CreateActions();
     // The constructor's halves: the widgets (splitter, map pane, tool bar, edit row, list and the
     // list's menu), then the signals between them.

@@ -58,7 +58,6 @@ public:
     // device paths compare case-insensitively, local paths exactly.
     TMDIChild* FindChild(const QString& path) const;
     QList<TMDIChild*> Children() const;
-    QMdiArea* MdiArea() const { return FMdiArea; }
 
     // The one open routine: reads path, parses it and fills child (appending) or a new child
     // window. Failures raise to the caller.
@@ -84,12 +83,8 @@ public:
     // onClick, AutoUpdateProfileClick when none is given.
     void BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick = {}) override;
 
-    // The start-up screen, created on first use and kept; none before.
-    TfmTarvellStartup* StartupScreen() const { return FStartup; }
     // Shows the start-up screen, not modally, creating it the first time.
     void ShowStartupScreen();
-    // The AutoUpdate Manager while it is shown, else none.
-    TfmSiteManager* SiteManager() const { return FSiteManager; }
 
     // Single-instance messages; the server stays attached for a restart to close it.
     void AttachInstanceServer(TInstanceServer* server);
@@ -98,17 +93,6 @@ public:
     void StartInTray();
     // Tray item "Tarvell...".
     void Tarvell1Click();
-
-    // The tool bar, status bar panels (0 hint, 1 coordinates, 2 count, 3 change mark), tray.
-    QToolBar* ToolBar1() const { return FToolBar; }
-    QLabel* StatusPanel(int index) const;
-    QSystemTrayIcon* TrayIcon() const { return FTray; }
-    QMenu* PopupMenu1() const { return FTrayMenu; }
-    QMenu* PmAutoUpdate() const { return FProfileMenu; }
-    QMenu* Language1() const { return FLanguageMenu; }
-
-    const QString& SearchText() const { return FSearchText; }
-    bool UpdateRunning() const { return FUpdateRunning; }
 
     // A language menu item chosen (after the switcher checked its file): the program ends and
     // starts again in language lcid. The checked item does nothing.
@@ -134,6 +118,21 @@ protected:
 
 private:
     friend class TMainFormTestAccess;
+
+    QMdiArea* MdiArea() const { return FMdiArea; }
+    // The start-up screen, created on first use and kept; none before.
+    TfmTarvellStartup* StartupScreen() const { return FStartup; }
+    // The AutoUpdate Manager while it is shown, else none.
+    TfmSiteManager* SiteManager() const { return FSiteManager; }
+    // The tool bar, status bar panels (0 hint, 1 coordinates, 2 count, 3 change mark), tray.
+    QToolBar* ToolBar1() const { return FToolBar; }
+    QLabel* StatusPanel(int index) const;
+    QSystemTrayIcon* TrayIcon() const { return FTray; }
+    QMenu* PopupMenu1() const { return FTrayMenu; }
+    QMenu* PmAutoUpdate() const { return FProfileMenu; }
+    QMenu* Language1() const { return FLanguageMenu; }
+    const QString& SearchText() const { return FSearchText; }
+    bool UpdateRunning() const { return FUpdateRunning; }
 
     // TOpenHost
     TChildDocument* NewChildDocument() override;

@@ -55,6 +55,15 @@ public:
     // The update-now picture follows the number of profiles.
     void UpdateActions();
 
+protected:
+    // Every way the window closes stores "ShowStartupScreen" from the box.
+    void done(int result) override;
+    void showEvent(QShowEvent* event) override;
+    void Retranslate() override;
+
+private:
+    friend class TStartupTestAccess;
+
     QAction* acNew = nullptr;
     QAction* acWizard = nullptr;
     QAction* acAutoUpdateManager = nullptr;
@@ -67,13 +76,6 @@ public:
     QMenu* pmAutoUpdate = nullptr;
     QLabel* Label1 = nullptr;
 
-protected:
-    // Every way the window closes stores "ShowStartupScreen" from the box.
-    void done(int result) override;
-    void showEvent(QShowEvent* event) override;
-    void Retranslate() override;
-
-private:
     // The constructor's steps: pictures, actions and buttons, layout, then the actions' handlers.
     void CreatePictures();
     void CreateActions();

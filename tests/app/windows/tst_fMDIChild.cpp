@@ -71,18 +71,19 @@ private slots:
         QCOMPARE(form.Children().size(), 1);
 
         child->SelectOnly(0);
-        QCOMPARE(child->edDescription->text(), QString::fromStdString(std::string(child->Entries()[0].GetDescription())));
-        child->edDescription->setFocus();
-        child->edDescription->setText(QStringLiteral("Edited museum"));
-        emit child->edDescription->editingFinished();
-        child->edLatitude->setText(QStringLiteral("12.5"));
-        emit child->edLatitude->editingFinished();
+        QCOMPARE(TMDIChildTestAccess(*child).edDescription()->text(),
+            QString::fromStdString(std::string(child->Entries()[0].GetDescription())));
+        TMDIChildTestAccess(*child).edDescription()->setFocus();
+        TMDIChildTestAccess(*child).edDescription()->setText(QStringLiteral("Edited museum"));
+        emit TMDIChildTestAccess(*child).edDescription()->editingFinished();
+        TMDIChildTestAccess(*child).edLatitude()->setText(QStringLiteral("12.5"));
+        emit TMDIChildTestAccess(*child).edLatitude()->editingFinished();
         QCOMPARE(std::string(child->Entries()[0].GetDescription()), std::string("Edited museum"));
         QCOMPARE(child->Entries()[0].GetLatitude(), 12.5);
         QVERIFY(child->windowTitle().startsWith(QStringLiteral("museum.asc")));
         QVERIFY(child->isWindowModified());
-        QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
-        QCOMPARE(form.StatusPanel(2)->text(), QStringLiteral("%1 items").arg(count));
+        QCOMPARE(TMainFormTestAccess(form).StatusPanel(3)->text(), QStringLiteral("Changed"));
+        QCOMPARE(TMainFormTestAccess(form).StatusPanel(2)->text(), QStringLiteral("%1 items").arg(count));
 
         const QString target = dir.filePath(QStringLiteral("museum.ov2"));
         const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
@@ -137,30 +138,30 @@ private slots:
         auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
         QVERIFY(child);
         QCOMPARE(child->windowTitle(), QStringLiteral("Untitled[*]"));
-        QVERIFY(!child->edDescription->isEnabled());
+        QVERIFY(!TMDIChildTestAccess(*child).edDescription()->isEnabled());
         child->Action(TAction::acInsert)->trigger();
         QVERIFY(child->isWindowModified());
-        QCOMPARE(form.StatusPanel(3)->text(), QStringLiteral("Changed"));
+        QCOMPARE(TMainFormTestAccess(form).StatusPanel(3)->text(), QStringLiteral("Changed"));
         QCOMPARE(child->GetSelectedIndex(), 0);
-        QCOMPARE(child->edDescription->text(), QStringLiteral("New entry #1"));
+        QCOMPARE(TMDIChildTestAccess(*child).edDescription()->text(), QStringLiteral("New entry #1"));
 
         // Texts set by the program are shown whole; typing stops at 64 characters.
         const std::string longText(100, 'x');
         child->Entries()[0].SetDescription(longText);
         child->Refresh();
-        QCOMPARE(child->edDescription->text().size(), 100);
-        emit child->edDescription->editingFinished();
+        QCOMPARE(TMDIChildTestAccess(*child).edDescription()->text().size(), 100);
+        emit TMDIChildTestAccess(*child).edDescription()->editingFinished();
         QCOMPARE(std::string(child->Entries()[0].GetDescription()), longText);
-        child->edDescription->clear();
-        child->edDescription->setFocus();
-        QTest::keyClicks(child->edDescription, QString(70, QChar('y')));
-        QCOMPARE(child->edDescription->text().size(), 64);
+        TMDIChildTestAccess(*child).edDescription()->clear();
+        TMDIChildTestAccess(*child).edDescription()->setFocus();
+        QTest::keyClicks(TMDIChildTestAccess(*child).edDescription(), QString(70, QChar('y')));
+        QCOMPARE(TMDIChildTestAccess(*child).edDescription()->text().size(), 64);
 
         // "-" twice in the latitude edit leaves one sign.
-        child->edLatitude->setFocus();
-        QTest::keyClick(child->edLatitude, Qt::Key_Minus);
-        QTest::keyClick(child->edLatitude, Qt::Key_Minus);
-        QCOMPARE(child->edLatitude->text().count(QChar('-')), 1);
+        TMDIChildTestAccess(*child).edLatitude()->setFocus();
+        QTest::keyClick(TMDIChildTestAccess(*child).edLatitude(), Qt::Key_Minus);
+        QTest::keyClick(TMDIChildTestAccess(*child).edLatitude(), Qt::Key_Minus);
+        QCOMPARE(TMDIChildTestAccess(*child).edLatitude()->text().count(QChar('-')), 1);
 
         child->Insert();
         child->Insert();
@@ -278,20 +279,22 @@ private slots:
         form.show();
         QVERIFY(QTest::qWaitForWindowExposed(&form));
         QCoreApplication::processEvents();
-        QHeaderView* header = child->ListView1->horizontalHeader();
-        QWidget* viewport = child->ListView1->viewport();
+        QHeaderView* header = TMDIChildTestAccess(*child).ListView1()->horizontalHeader();
+        QWidget* viewport = TMDIChildTestAccess(*child).ListView1()->viewport();
         auto x = [child](QWidget* widget) { return widget->mapTo(child, QPoint(0, 0)).x(); };
-        QCOMPARE(child->ListView1->verticalScrollBar()->isVisible(), scrolls);
-        QVERIFY(!child->ListView1->horizontalScrollBar()->isVisible());
-        QCOMPARE(x(viewport) + header->sectionViewportPosition(1), x(child->edLatDeg));
-        QCOMPARE(x(viewport) + header->sectionViewportPosition(2), x(child->edLonDeg));
+        QCOMPARE(TMDIChildTestAccess(*child).ListView1()->verticalScrollBar()->isVisible(), scrolls);
+        QVERIFY(!TMDIChildTestAccess(*child).ListView1()->horizontalScrollBar()->isVisible());
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(1), x(TMDIChildTestAccess(*child).edLatDeg()));
+        QCOMPARE(x(viewport) + header->sectionViewportPosition(2), x(TMDIChildTestAccess(*child).edLonDeg()));
         QCOMPARE(header->sectionSize(0) + header->sectionSize(1) + header->sectionSize(2), viewport->width());
         QVERIFY(header->sectionSize(0) > 40);
-        QCOMPARE(x(child->edDescription), x(viewport) - child->ListView1->frameWidth());
+        QCOMPARE(x(TMDIChildTestAccess(*child).edDescription()),
+            x(viewport) - TMDIChildTestAccess(*child).ListView1()->frameWidth());
         // The coordinate edits end where the scroll bar begins.
-        const int editsEnd = x(child->edLonDeg) + 3 * child->edLonDeg->width() + child->buLonSign->width();
-        QCOMPARE(editsEnd + (scrolls ? child->ListView1->verticalScrollBar()->width() : 0),
-            x(child->ListView1) + child->ListView1->width());
+        const int editsEnd = x(TMDIChildTestAccess(*child).edLonDeg())
+            + 3 * TMDIChildTestAccess(*child).edLonDeg()->width() + TMDIChildTestAccess(*child).buLonSign()->width();
+        QCOMPARE(editsEnd + (scrolls ? TMDIChildTestAccess(*child).ListView1()->verticalScrollBar()->width() : 0),
+            x(TMDIChildTestAccess(*child).ListView1()) + TMDIChildTestAccess(*child).ListView1()->width());
         child->Entries().ResetChanged();
     }
 
@@ -339,26 +342,27 @@ private slots:
         TfmTarvellMainForm form(data);
         TMDIChild& child = *form.NewChild();
         QAbstractItemModelTester tester(child.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
-        auto rowsShown = [&child] { return child.ListView1->verticalHeader()->count(); };
+        auto rowsShown = [&child] { return TMDIChildTestAccess(child).ListView1()->verticalHeader()->count(); };
         for (int i = 0; i < 5; ++i)
             child.Insert();
         QCOMPARE(rowsShown(), 5);
 
         child.SelectOnly(1);
-        child.ListView1->selectionModel()->select(child.Model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        TMDIChildTestAccess(child).ListView1()->selectionModel()->select(
+            child.Model()->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
         child.Delete();
         QCOMPARE(child.Entries().Count(), 3);
         QCOMPARE(rowsShown(), 3);
 
-        emit child.ListView1->horizontalHeader()->sectionClicked(0);
+        emit TMDIChildTestAccess(child).ListView1()->horizontalHeader()->sectionClicked(0);
         QCOMPARE(Names(child.Entries()), (std::vector<std::string> { "New entry #1", "New entry #3", "New entry #5" }));
         child.Entries()[0].SetLatitude(10);
-        emit child.ListView1->horizontalHeader()->sectionClicked(1);
+        emit TMDIChildTestAccess(child).ListView1()->horizontalHeader()->sectionClicked(1);
         QCOMPARE(std::string(child.Entries()[2].GetDescription()), std::string("New entry #1"));
 
         child.SelectAll();
         child.CopySelected();
-        child.ListView1->setFocus();
+        TMDIChildTestAccess(child).ListView1()->setFocus();
         child.Paste();
         QVERIFY2(prompt.Boxes.empty(), prompt.Boxes.empty() ? "" : qPrintable(prompt.Boxes[0].Text));
         QCOMPARE(child.Entries().Count(), 6);

@@ -121,9 +121,10 @@ private slots:
     {
         TMapWindow window;
         QVERIFY(window.Child);
-        QCOMPARE(Tabs(window.Child->tsMaps), QStringList({ "Internal Map", "MapPoint", "Sketch", "Zoomer" }));
-        QCOMPARE(window.Child->tsMaps->tabData(2).toInt(), 1);
-        QCOMPARE(window.Child->tsMaps->tabData(3).toInt(), 2);
+        QCOMPARE(Tabs(TMDIChildTestAccess(*window.Child).tsMaps()),
+            QStringList({ "Internal Map", "MapPoint", "Sketch", "Zoomer" }));
+        QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->tabData(2).toInt(), 1);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->tabData(3).toInt(), 2);
     }
 
     // "MapTab" picks the plug-in's tab when it still exists, else the internal map.
@@ -142,7 +143,7 @@ private slots:
         QFETCH(int, tab);
         GetSettings().MapTab = mapTab;
         TMapWindow window;
-        QCOMPARE(window.Child->tsMaps->currentIndex(), tab);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->currentIndex(), tab);
         if (tab == 0) {
             QVERIFY(dynamic_cast<TfmMapInternal*>(window.Child->MapForm()));
             QCOMPARE(GetSettings().MapTab, QString());
@@ -158,7 +159,7 @@ private slots:
     void changingTabs()
     {
         TMapWindow window;
-        QTabBar* tabs = window.Child->tsMaps;
+        QTabBar* tabs = TMDIChildTestAccess(*window.Child).tsMaps();
         tabs->setCurrentIndex(2);
         auto* html = dynamic_cast<TfmMapEmbedHtml*>(window.Child->MapForm());
         QVERIFY(html);
@@ -183,7 +184,7 @@ private slots:
         window.Form->hide();
         QVERIFY(!window.Child->isVisible());
         const int activations = TCountingLayer::Activations;
-        window.Child->tsMaps->setCurrentIndex(1);
+        TMDIChildTestAccess(*window.Child).tsMaps()->setCurrentIndex(1);
         QVERIFY(dynamic_cast<TfmMapPointEmbed*>(window.Child->MapForm()));
         QCOMPARE(TCountingLayer::Activations, activations);
     }
@@ -194,7 +195,7 @@ private slots:
     {
         GetSettings().MapTab = QStringLiteral("Sketch");
         TMapWindow window;
-        QTabBar* tabs = window.Child->tsMaps;
+        QTabBar* tabs = TMDIChildTestAccess(*window.Child).tsMaps();
         TMapForm* previous = window.Child->MapForm();
         QVERIFY(dynamic_cast<TfmMapEmbedHtml*>(previous));
         TCountingLayer::Fail = true;
@@ -215,8 +216,8 @@ private slots:
         SetMapPointLayerFactory(nullptr);
         TMapWindow window;
         TScriptedPrompt prompt;
-        window.Child->tsMaps->setCurrentIndex(1);
-        QCOMPARE(window.Child->tsMaps->currentIndex(), 0);
+        TMDIChildTestAccess(*window.Child).tsMaps()->setCurrentIndex(1);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->currentIndex(), 0);
         QVERIFY(dynamic_cast<TfmMapInternal*>(window.Child->MapForm()));
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QVERIFY(prompt.Boxes[0].Text.startsWith(QStringLiteral("MapPoint application or version not found.")));

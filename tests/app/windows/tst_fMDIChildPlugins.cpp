@@ -61,10 +61,7 @@ struct TPluginWindow {
     std::string Log(const char* name) const { return TTestPluginProbe(Paths.at(QString::fromLatin1(name))).Log(); }
     void Reset(const char* name) const { TTestPluginProbe(Paths.at(QString::fromLatin1(name))).Reset(); }
     QAction* Action(TAction id) const { return Child->Action(id); }
-    void Popup() const
-    {
-        emit Child->PopupActionBarEx1->aboutToShow();
-    }
+    void Popup() const { emit TMDIChildTestAccess(*Child).PopupActionBarEx1()->aboutToShow(); }
 };
 
 } // namespace
@@ -98,7 +95,7 @@ private slots:
         QVERIFY(!window.Action(TAction::actAddTo)->isVisible());
         // Enter and double-click do nothing without a default plug-in.
         TScriptedPrompt prompt;
-        QTest::keyClick(window.Child->ListView1, Qt::Key_Return);
+        QTest::keyClick(TMDIChildTestAccess(*window.Child).ListView1(), Qt::Key_Return);
         QVERIFY(prompt.Boxes.empty());
     }
 
@@ -118,11 +115,11 @@ private slots:
     {
         GetSettings().DefaultPlugin = QStringLiteral("beta");
         TPluginWindow window({ { "Alpha", "external" }, { "Beta", "external" }, { "Gamma", "cannotadd" } });
-        window.Child->ListView1->clearSelection();
+        TMDIChildTestAccess(*window.Child).ListView1()->clearSelection();
         window.Popup();
         QCOMPARE(window.Action(TAction::acPluginGoto)->text(), QStringLiteral("Show in Beta"));
         QVERIFY(!window.Action(TAction::acPluginGoto)->isEnabled());
-        QCOMPARE(Texts(window.Child->miShowIn), QStringList({ "Alpha (off)", "Gamma (off)" }));
+        QCOMPARE(Texts(TMDIChildTestAccess(*window.Child).miShowIn()), QStringList({ "Alpha (off)", "Gamma (off)" }));
         window.Child->SelectOnly(2);
         window.Popup();
         QVERIFY(window.Action(TAction::acPluginGoto)->isEnabled());
@@ -130,15 +127,15 @@ private slots:
         QVERIFY(window.Action(TAction::acPluginAdd)->isEnabled());
         QVERIFY(window.Action(TAction::actShowIn)->isVisible());
         QVERIFY(window.Action(TAction::actAddTo)->isVisible());
-        QCOMPARE(Texts(window.Child->miShowIn), QStringList({ "Alpha", "Gamma" }));
-        QCOMPARE(Texts(window.Child->miAddTo), QStringList({ "Alpha", "Gamma (off)" }));
-        QCOMPARE(window.Child->miShowIn->actions().at(1)->data().toInt(), 2);
+        QCOMPARE(Texts(TMDIChildTestAccess(*window.Child).miShowIn()), QStringList({ "Alpha", "Gamma" }));
+        QCOMPARE(Texts(TMDIChildTestAccess(*window.Child).miAddTo()), QStringList({ "Alpha", "Gamma (off)" }));
+        QCOMPARE(TMDIChildTestAccess(*window.Child).miShowIn()->actions().at(1)->data().toInt(), 2);
         // A second popup does not add the items again.
         window.Popup();
-        QCOMPARE(window.Child->miShowIn->actions().size(), 2);
+        QCOMPARE(TMDIChildTestAccess(*window.Child).miShowIn()->actions().size(), 2);
 
         window.Reset("Alpha");
-        window.Child->miShowIn->actions().at(0)->trigger();
+        TMDIChildTestAccess(*window.Child).miShowIn()->actions().at(0)->trigger();
         const auto lines = Lines(window.Log("Alpha"));
         QVERIFY(!lines.empty());
         QCOMPARE(lines[0], std::string("SetAutoArrange 1"));
@@ -168,14 +165,18 @@ private slots:
         if (how == 0) {
             window.Action(TAction::acPluginGoto)->trigger();
         } else if (how == 1) {
-            QTest::keyClick(window.Child->ListView1, Qt::Key_Return);
+            QTest::keyClick(TMDIChildTestAccess(*window.Child).ListView1(), Qt::Key_Return);
         } else {
             QVERIFY(QTest::qWaitForWindowExposed(window.Form.get()));
-            const QRect cell = window.Child->ListView1->visualRect(window.Child->ListView1->model()->index(1, 0));
+            const QRect cell = TMDIChildTestAccess(*window.Child)
+                                   .ListView1()
+                                   ->visualRect(TMDIChildTestAccess(*window.Child).ListView1()->model()->index(1, 0));
             QVERIFY2(cell.isValid(), "the row is laid out");
             // An item view takes a double-click only on the item the press was on.
-            QTest::mousePress(window.Child->ListView1->viewport(), Qt::LeftButton, {}, cell.center());
-            QTest::mouseDClick(window.Child->ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mousePress(
+                TMDIChildTestAccess(*window.Child).ListView1()->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(
+                TMDIChildTestAccess(*window.Child).ListView1()->viewport(), Qt::LeftButton, {}, cell.center());
         }
         const auto lines = Lines(window.Log("Alpha"));
         QCOMPARE(int(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("GotoPoi", 0) == 0; })), 1);
@@ -188,9 +189,10 @@ private slots:
         GetSettings().PluginAutoArrange = true;
         TPluginWindow window({ { "Alpha", "external" } });
         window.Child->SelectOnly(0);
-        QItemSelectionModel* selection = window.Child->ListView1->selectionModel();
+        QItemSelectionModel* selection = TMDIChildTestAccess(*window.Child).ListView1()->selectionModel();
         for (int row : { 3, 5, 7, 9 })
-            selection->select(window.Child->ListView1->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+            selection->select(TMDIChildTestAccess(*window.Child).ListView1()->model()->index(row, 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
         window.Reset("Alpha");
         GetSettings().UserBounds = true;
         window.Action(TAction::acPluginAdd)->trigger();

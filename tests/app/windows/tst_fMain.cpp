@@ -324,11 +324,12 @@ private slots:
             table << f.Act(id);
         for (const TAction id : ActionsOf(TActionWindow::Child))
             table << child->Action(id);
-        QList<QAction*> shown = f.Form->ToolBar1()->actions() + f.Form->PopupMenu1()->actions()
-            + child->ToolBar2->actions() + child->PopupActionBarEx1->actions();
+        QList<QAction*> shown = TMainFormTestAccess(*f.Form).ToolBar1()->actions()
+            + TMainFormTestAccess(*f.Form).PopupMenu1()->actions() + TMDIChildTestAccess(*child).ToolBar2()->actions()
+            + TMDIChildTestAccess(*child).PopupActionBarEx1()->actions();
         for (QAction* menu : f.Form->menuBar()->actions())
             for (QAction* item : menu->menu()->actions())
-                if (item->menu() != f.Form->Language1())
+                if (item->menu() != TMainFormTestAccess(*f.Form).Language1())
                     shown << item;
         shown += f.Act(A::acAutoUpdatePopParent)->menu()->actions();
         for (QAction* item : shown)
@@ -357,26 +358,26 @@ private slots:
             menus << m->text();
         QCOMPARE(menus, (QStringList { "&File", "&Edit", "&Tools", "&AutoUpdate", "&Window", "&Help" }));
         QStringList tools;
-        for (QAction* a : f.Form->ToolBar1()->actions())
+        for (QAction* a : TMainFormTestAccess(*f.Form).ToolBar1()->actions())
             tools << (a->isSeparator() ? QStringLiteral("|") : a->objectName());
         QCOMPARE(tools.join(QChar(' ')),
             QStringLiteral("acFileNew acFileOpen acFileRemote | acFileSave acFileSaveAs acFileSaveRemote | "
                            "acEditCut acEditCopy acEditPaste acFind acFindNext | acAutoUpdateWizard "
                            "acAutoUpdateToolbar acAutoUpdateManager | acWindowTileHorizontal "
                            "acWindowTileVertical acWindowCascade acWindowNext | acCalc acHide"));
-        for (QAction* a : f.Form->ToolBar1()->actions())
+        for (QAction* a : TMainFormTestAccess(*f.Form).ToolBar1()->actions())
             if (!a->isSeparator())
                 QVERIFY2(!a->icon().isNull(), qPrintable(a->objectName()));
         QStringList tray;
-        for (QAction* a : f.Form->PopupMenu1()->actions())
+        for (QAction* a : TMainFormTestAccess(*f.Form).PopupMenu1()->actions())
             tray << (a->isSeparator() ? QStringLiteral("|") : a->text());
         QCOMPARE(tray, (QStringList { "Tarvell...", "AutoUpdate All...", "AutoUpdate &Profile", "|", "Exit" }));
-        QCOMPARE(f.Form->TrayIcon()->toolTip(), QStringLiteral("Tarvell"));
-        QVERIFY(f.Form->Language1());
+        QCOMPARE(TMainFormTestAccess(*f.Form).TrayIcon()->toolTip(), QStringLiteral("Tarvell"));
+        QVERIFY(TMainFormTestAccess(*f.Form).Language1());
         // Status bar panels 1 to 3 keep their widths, grown to their widest texts; panel 0 takes
         // the rest.
-        QVERIFY(f.Form->StatusPanel(1)->width() >= 175);
-        QCOMPARE(f.Form->StatusPanel(3)->width(), 70);
+        QVERIFY(TMainFormTestAccess(*f.Form).StatusPanel(1)->width() >= 175);
+        QCOMPARE(TMainFormTestAccess(*f.Form).StatusPanel(3)->width(), 70);
     }
 
     // Every key of the action table pressed where its action is enabled, with its effect: one
@@ -459,9 +460,9 @@ private slots:
             QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
             TMDIChild* child = f.AddChild(path);
             QVERIFY(child);
-            child->ListView1->setFocus();
+            TMDIChildTestAccess(*child).ListView1()->setFocus();
             // A click on a selected row would start editing its caption a moment later.
-            child->ListView1->clearSelection();
+            TMDIChildTestAccess(*child).ListView1()->clearSelection();
             ClickRow(child, 0);
             row.Prepare(f, child, prompt);
             runs.clear();
@@ -501,8 +502,8 @@ private slots:
         f.Form->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
         TMDIChild* child = f.AddChild(QStringLiteral("/a.ov2"));
-        child->ListView1->setFocus();
-        child->ListView1->clearSelection();
+        TMDIChildTestAccess(*child).ListView1()->setFocus();
+        TMDIChildTestAccess(*child).ListView1()->clearSelection();
         ClickRow(child, 0);
         const A listCommands[] = { A::acEditCut, A::acEditCopy, A::acEditPaste, A::acEditDelete, A::acEditInsert };
         QMenu* edit = f.Form->menuBar()->actions()[1]->menu();
@@ -521,17 +522,17 @@ private slots:
         QTest::keyClick(edit, Qt::Key_Escape);
         QTRY_VERIFY(!edit->isVisible());
         QTest::keyClick(f.Form->menuBar(), Qt::Key_Escape);
-        child->ListView1->setFocus();
+        TMDIChildTestAccess(*child).ListView1()->setFocus();
         // With the keyboard.
-        QTest::keyClick(child->ListView1, Qt::Key_E, Qt::AltModifier);
+        QTest::keyClick(TMDIChildTestAccess(*child).ListView1(), Qt::Key_E, Qt::AltModifier);
         QTRY_VERIFY(edit->isVisible());
         QCOMPARE(states(), enabled);
         QTest::keyClick(edit, Qt::Key_Escape);
         QTRY_VERIFY(!edit->isVisible());
         // A description being typed is no list focus, from the keyboard either.
         QTest::keyClick(f.Form->menuBar(), Qt::Key_Escape);
-        child->edDescription->setFocus();
-        QTest::keyClick(child->edDescription, Qt::Key_E, Qt::AltModifier);
+        TMDIChildTestAccess(*child).edDescription()->setFocus();
+        QTest::keyClick(TMDIChildTestAccess(*child).edDescription(), Qt::Key_E, Qt::AltModifier);
         QTRY_VERIFY(edit->isVisible());
         QVERIFY(!f.Act(A::acEditDelete)->isEnabled());
         QVERIFY(!f.Act(A::acEditCopy)->isEnabled());
@@ -636,7 +637,7 @@ private slots:
         f.Access->TiAutoUpdate().start();
         // The named profile's item with its site row.
         QTRY_COMPARE(runs.Rows, std::vector<int> { 2 });
-        QTRY_VERIFY(!f.Form->UpdateRunning());
+        QTRY_VERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
     }
 
     void namedProfilesMustExistAndHaveItems_data()
@@ -667,7 +668,7 @@ private slots:
             QCOMPARE(prompt.Boxes[0].Text, message);
         else
             QCOMPARE(runs.Rows, std::vector<int> { rows });
-        QTRY_VERIFY(!f.Form->UpdateRunning());
+        QTRY_VERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
     }
 
     // A first start names the sample relative to the project folder, a second start from another
@@ -722,14 +723,15 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
         TMDIChild* first = f.AddChild("/a.ov2");
         TMDIChild* second = f.AddChild("/b.ov2");
-        f.Form->MdiArea()->setActiveSubWindow(f.Form->MdiArea()->subWindowList().first());
+        TMainFormTestAccess(*f.Form).MdiArea()->setActiveSubWindow(
+            TMainFormTestAccess(*f.Form).MdiArea()->subWindowList().first());
         QVERIFY(f.Form->ActiveChild() == first);
-        first->ListView1->setFocus();
+        TMDIChildTestAccess(*first).ListView1()->setFocus();
         f.Form->UpdateActions();
         QVERIFY(f.Act(A::acEditCopy)->isEnabled());
         f.Act(A::acEditInsert)->trigger();
         QCOMPARE(first->Entries().Count(), 3);
-        first->ListView1->setFocus();
+        TMDIChildTestAccess(*first).ListView1()->setFocus();
         f.Act(A::acEditSelectAll)->trigger();
         QCOMPARE(first->SelectedIndices().size(), size_t(3));
         f.Act(A::acInvertSelection)->trigger();
@@ -771,13 +773,13 @@ private slots:
         f.Act(A::acFindNext)->trigger();
         QCOMPARE(child->GetSelectedIndex(), 2);
         f.Act(A::acFind)->trigger(); // cancelled: nothing happens
-        QCOMPARE(f.Form->SearchText(), QStringLiteral("dam"));
+        QCOMPARE(TMainFormTestAccess(*f.Form).SearchText(), QStringLiteral("dam"));
         QVERIFY(prompt.Boxes.empty());
         f.Act(A::acFind)->trigger(); // empty answer
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("No search string entered."));
         QCOMPARE(prompt.Boxes[0].Caption, QStringLiteral("Tarvell"));
-        QCOMPARE(f.Form->SearchText(), QString());
+        QCOMPARE(TMainFormTestAccess(*f.Form).SearchText(), QString());
         QVERIFY(!f.Act(A::acFindNext)->isEnabled());
     }
 
@@ -794,11 +796,11 @@ private slots:
         QCOMPARE(prompt.Boxes.size(), size_t(2));
         QVERIFY(f.Form->Children().isEmpty());
         QVERIFY(!f.Form->isVisible());
-        QVERIFY(f.Form->TrayIcon()->isVisible());
+        QVERIFY(TMainFormTestAccess(*f.Form).TrayIcon()->isVisible());
         // Back through the tray item: shown, tray icon off.
         f.Act(A::Tarvell1)->trigger();
         QVERIFY(f.Form->isVisible());
-        QVERIFY(!f.Form->TrayIcon()->isVisible());
+        QVERIFY(!TMainFormTestAccess(*f.Form).TrayIcon()->isVisible());
     }
 
     void refusedExitKeepsEverythingAndHideStillHides()
@@ -816,7 +818,7 @@ private slots:
         prompt.Answers = { IDNO };
         f.Access->HideInTray(true);
         QVERIFY(!f.Form->isVisible());
-        QVERIFY(f.Form->TrayIcon()->isVisible());
+        QVERIFY(TMainFormTestAccess(*f.Form).TrayIcon()->isVisible());
         QVERIFY(!f.Access->CloseFlags().Exiting);
     }
 
@@ -827,7 +829,7 @@ private slots:
         f.Act(A::acFileExit)->trigger();
         QVERIFY(!f.Form->isVisible());
         QVERIFY(f.Access->CloseFlags().Exiting);
-        QVERIFY(!f.Form->TrayIcon()->isVisible());
+        QVERIFY(!TMainFormTestAccess(*f.Form).TrayIcon()->isVisible());
         TFixture g;
         g.Form->show();
         g.Form->close();
@@ -1030,21 +1032,21 @@ private slots:
         f.Form->UpdateActions();
         f.Act(A::acAutoUpdateNow)->trigger();
         QCOMPARE(runs.Rows, std::vector<int> { 2 });
-        QVERIFY(!f.Form->UpdateRunning());
+        QVERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
         SetProfiles({ { "", 0 }, { "Car", 1 }, { "Bike", 0 } });
         f.Form->UpdateActions();
         f.Form->show();
         f.Act(A::acAutoUpdateToolbar)->trigger();
         QStringList items;
-        for (QAction* a : f.Form->PmAutoUpdate()->actions())
+        for (QAction* a : TMainFormTestAccess(*f.Form).PmAutoUpdate()->actions())
             items << a->text() + (a->isEnabled() ? "" : " (off)");
         QCOMPARE(items,
             (QStringList { "AutoUpdate &All Profiles", "AutoUpdate &Default (off)", "AutoUpdate &Car",
                 "AutoUpdate &Bike (off)" }));
-        f.Form->PmAutoUpdate()->actions()[2]->trigger();
-        f.Form->PmAutoUpdate()->actions()[0]->trigger();
+        TMainFormTestAccess(*f.Form).PmAutoUpdate()->actions()[2]->trigger();
+        TMainFormTestAccess(*f.Form).PmAutoUpdate()->actions()[0]->trigger();
         QCOMPARE(runs.Rows, (std::vector<int> { 2, 2, 2 }));
-        f.Form->PmAutoUpdate()->hide();
+        TMainFormTestAccess(*f.Form).PmAutoUpdate()->hide();
         QCOMPARE(f.Act(A::acAutoUpdateProfile2)->text(), QStringLiteral("AutoUpdate Car"));
     }
 
@@ -1075,7 +1077,7 @@ private slots:
         bool visibleInside = false;
         bool runCommandsEnabledInside = true;
         runs.Inside = [&](QWidget*) {
-            QVERIFY(f.Form->UpdateRunning());
+            QVERIFY(TMainFormTestAccess(*f.Form).UpdateRunning());
             switch (what) {
             case 0:
                 f.Act(A::acFileExit)->trigger();
@@ -1106,10 +1108,10 @@ private slots:
         QVERIFY(!runCommandsEnabledInside);
         QCOMPARE(runs.Rows.size(), size_t(1));
         // The run is over: what waited happens now.
-        QVERIFY(!f.Form->UpdateRunning());
+        QVERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
         QVERIFY(!f.Form->isVisible());
         if (what == 3)
-            QVERIFY(f.Form->TrayIcon()->isVisible());
+            QVERIFY(TMainFormTestAccess(*f.Form).TrayIcon()->isVisible());
         else
             QVERIFY(f.Access->CloseFlags().Exiting);
         if (what == 4)
@@ -1144,7 +1146,7 @@ private slots:
         // All profiles (3 items of one site), then, never two at once, the waiting timer's request
         // (every profile) joined with the forwarded one: every profile again.
         QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 4 }));
-        QTRY_VERIFY(!f.Form->UpdateRunning());
+        QTRY_VERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
         QTest::qWait(20);
         QCOMPARE(runs.Rows.size(), size_t(2));
         qunsetenv("TARVELL_DEVICE_ROOT");
@@ -1165,7 +1167,7 @@ private slots:
         f.Form->AutoUpdateAllProfiles(false);
         QTRY_COMPARE(runs.Rows, (std::vector<int> { 4, 3 }));
         QCOMPARE(f.Access->SilentUpdate(), false);
-        QTRY_VERIFY(!f.Form->UpdateRunning());
+        QTRY_VERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
 
         runs.Rows.clear();
         f.Access->TiAutoUpdate().setInterval(200);
@@ -1197,18 +1199,19 @@ private slots:
             last = modal;
             if (auto* manager = qobject_cast<TfmSiteManager*>(modal)) {
                 seen << QStringLiteral("manager");
-                managerReferenced = f.Form->SiteManager() == manager;
+                managerReferenced = TMainFormTestAccess(*f.Form).SiteManager() == manager;
                 if (seen.size() == 1) {
                     // AutoUpdate Now as the main window's run, then to the wizard.
                     TModalCloser closer;
-                    closer.During = [&](QWidget*) { runningInside = f.Form->UpdateRunning(); };
+                    closer.During = [&](QWidget*) { runningInside = TMainFormTestAccess(*f.Form).UpdateRunning(); };
                     manager->acAutoUpdate->trigger();
                     manager->acStartWizard->trigger();
                 } else {
                     manager->close();
                 }
             } else if (auto* wizard = qobject_cast<TfmAutoUpdateWizard*>(modal)) {
-                seen << (f.Form->SiteManager() ? QStringLiteral("wizard beside the manager") : QStringLiteral("wizard"));
+                seen << (TMainFormTestAccess(*f.Form).SiteManager() ? QStringLiteral("wizard beside the manager")
+                                                                    : QStringLiteral("wizard"));
                 wizard->BitBtn2Click();
             }
         });
@@ -1218,8 +1221,8 @@ private slots:
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QVERIFY(managerReferenced);
         QVERIFY(runningInside);
-        QVERIFY(!f.Form->UpdateRunning());
-        QVERIFY(!f.Form->SiteManager());
+        QVERIFY(!TMainFormTestAccess(*f.Form).UpdateRunning());
+        QVERIFY(!TMainFormTestAccess(*f.Form).SiteManager());
     }
 
     void webPages()
@@ -1246,12 +1249,16 @@ private slots:
         TMDIChild* saved = f.AddChild("/a.ov2");
         TMDIChild* changed = f.AddChild("/b.ov2", true);
         changed->Insert();
-        auto panels = [&f] { return f.Form->StatusPanel(2)->text() + QChar('|') + f.Form->StatusPanel(3)->text(); };
-        const QList<QMdiSubWindow*> frames = f.Form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        auto panels = [&f] {
+            return TMainFormTestAccess(*f.Form).StatusPanel(2)->text() + QChar('|')
+                + TMainFormTestAccess(*f.Form).StatusPanel(3)->text();
+        };
+        const QList<QMdiSubWindow*> frames
+            = TMainFormTestAccess(*f.Form).MdiArea()->subWindowList(QMdiArea::CreationOrder);
         for (int round = 0; round < 2; ++round) {
-            f.Form->MdiArea()->setActiveSubWindow(frames[0]);
+            TMainFormTestAccess(*f.Form).MdiArea()->setActiveSubWindow(frames[0]);
             QCOMPARE(panels(), QStringLiteral("2 items|"));
-            f.Form->MdiArea()->setActiveSubWindow(frames[1]);
+            TMainFormTestAccess(*f.Form).MdiArea()->setActiveSubWindow(frames[1]);
             QCOMPARE(panels(), QStringLiteral("3 items|Changed"));
         }
         // The changed one closes (No to saving): the other's values, not blank.
@@ -1271,17 +1278,18 @@ private slots:
         f.Form->show();
         f.AddChild("/a.ov2");
         f.AddChild("/b.ov2");
-        const QList<QMdiSubWindow*> windows = f.Form->MdiArea()->subWindowList(QMdiArea::CreationOrder);
-        const QRect area = f.Form->MdiArea()->viewport()->rect();
+        const QList<QMdiSubWindow*> windows
+            = TMainFormTestAccess(*f.Form).MdiArea()->subWindowList(QMdiArea::CreationOrder);
+        const QRect area = TMainFormTestAccess(*f.Form).MdiArea()->viewport()->rect();
         f.Act(A::acWindowTileHorizontal)->trigger();
         QCOMPARE(windows[0]->geometry(), QRect(0, 0, area.width(), area.height() / 2));
         QCOMPARE(windows[1]->geometry().top(), area.height() / 2);
         f.Act(A::acWindowTileVertical)->trigger();
         QCOMPARE(windows[0]->geometry(), QRect(0, 0, area.width() / 2, area.height()));
         QCOMPARE(windows[1]->geometry().left(), area.width() / 2);
-        QMdiSubWindow* before = f.Form->MdiArea()->currentSubWindow();
+        QMdiSubWindow* before = TMainFormTestAccess(*f.Form).MdiArea()->currentSubWindow();
         f.Act(A::acWindowNext)->trigger();
-        QVERIFY(f.Form->MdiArea()->currentSubWindow() != before);
+        QVERIFY(TMainFormTestAccess(*f.Form).MdiArea()->currentSubWindow() != before);
         f.Act(A::WindowMinimizeAll2)->trigger();
         QVERIFY(windows[0]->isMinimized() && windows[1]->isMinimized());
         f.Act(A::acFileClose)->trigger();
@@ -1330,7 +1338,7 @@ private slots:
         QVERIFY(GetSettings().ChildrenMaximized);
         frame->showMinimized();
         QVERIFY(GetSettings().ChildrenMaximized);
-        f.Form->MdiArea()->activateNextSubWindow();
+        TMainFormTestAccess(*f.Form).MdiArea()->activateNextSubWindow();
         QVERIFY(GetSettings().ChildrenMaximized);
         frame->showNormal();
         QVERIFY(!GetSettings().ChildrenMaximized);

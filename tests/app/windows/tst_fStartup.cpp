@@ -25,7 +25,7 @@ class TestStartup : public QObject {
     TfmTarvellStartup* Screen()
     {
         Main->ShowStartupScreen();
-        TfmTarvellStartup* screen = Main->StartupScreen();
+        TfmTarvellStartup* screen = TMainFormTestAccess(*Main).StartupScreen();
         (void)QTest::qWaitForWindowExposed(screen);
         return screen;
     }
@@ -65,41 +65,42 @@ private slots:
         QCOMPARE(prompt.Boxes[0].Text,
             QStringLiteral("You must first setup your AutoUpdate items using the AutoUpdate Wizard or Manager."));
         QVERIFY(screen->isVisible());
-        QVERIFY(!screen->pmAutoUpdate->isVisible());
+        QVERIFY(!TStartupTestAccess(*screen).pmAutoUpdate()->isVisible());
     }
 
     void f9WithOneProfileRunsAsTheMainWindowsRun()
     {
         SetProfiles({ { "", 2 } });
         TfmTarvellStartup* screen = Screen();
-        QCOMPARE(screen->buAutoUpdateNow->ImageIndex(), TfmTarvellStartup::ImageUpdateNow);
+        QCOMPARE(TStartupTestAccess(*screen).buAutoUpdateNow()->ImageIndex(), TfmTarvellStartup::ImageUpdateNow);
         TRunRecorder runs;
         bool runningInside = false;
-        runs.Inside = [&](QWidget*) { runningInside = Main->UpdateRunning(); };
+        runs.Inside = [&](QWidget*) { runningInside = TMainFormTestAccess(*Main).UpdateRunning(); };
         QTest::keyClick(screen, Qt::Key_F9);
         QCOMPARE(runs.Rows, (std::vector<int> { 3 }));
         QVERIFY(runningInside);
         QVERIFY(!screen->isVisible());
-        QVERIFY(!Main->UpdateRunning());
+        QVERIFY(!TMainFormTestAccess(*Main).UpdateRunning());
     }
 
     void f9WithTwoProfilesOffersTheProfileMenu()
     {
         SetProfiles({ { "", 1 }, { "Car", 2 } });
         TfmTarvellStartup* screen = Screen();
-        QCOMPARE(screen->buAutoUpdateNow->ImageIndex(), TfmTarvellStartup::ImageUpdateNowMenu);
+        QCOMPARE(TStartupTestAccess(*screen).buAutoUpdateNow()->ImageIndex(), TfmTarvellStartup::ImageUpdateNowMenu);
         TRunRecorder runs;
         QTest::keyClick(screen, Qt::Key_F9);
-        QTRY_VERIFY(screen->pmAutoUpdate->isVisible());
+        QTRY_VERIFY(TStartupTestAccess(*screen).pmAutoUpdate()->isVisible());
         QVERIFY(runs.Rows.empty());
-        QCOMPARE(Captions(screen->pmAutoUpdate),
+        QCOMPARE(Captions(TStartupTestAccess(*screen).pmAutoUpdate()),
             (QStringList { QStringLiteral("AutoUpdate &All Profiles"), QStringLiteral("AutoUpdate &Default"),
                 QStringLiteral("AutoUpdate &Car") }));
-        const QPoint below = screen->buAutoUpdateNow->mapToGlobal(QPoint(0, screen->buAutoUpdateNow->height()));
-        QCOMPARE(screen->pmAutoUpdate->pos(), below);
+        const QPoint below = TStartupTestAccess(*screen).buAutoUpdateNow()->mapToGlobal(
+            QPoint(0, TStartupTestAccess(*screen).buAutoUpdateNow()->height()));
+        QCOMPARE(TStartupTestAccess(*screen).pmAutoUpdate()->pos(), below);
         bool runningInside = false;
-        runs.Inside = [&](QWidget*) { runningInside = Main->UpdateRunning(); };
-        screen->pmAutoUpdate->actions().at(2)->trigger();
+        runs.Inside = [&](QWidget*) { runningInside = TMainFormTestAccess(*Main).UpdateRunning(); };
+        TStartupTestAccess(*screen).pmAutoUpdate()->actions().at(2)->trigger();
         // the Car profile's two items of one site
         QCOMPARE(runs.Rows, (std::vector<int> { 3 }));
         QVERIFY(runningInside);
@@ -110,9 +111,9 @@ private slots:
     {
         TScriptedPrompt prompt;
         TfmTarvellStartup* screen = Screen();
-        QTest::mouseClick(screen->buNew, Qt::LeftButton);
+        QTest::mouseClick(TStartupTestAccess(*screen).buNew(), Qt::LeftButton);
         QVERIFY(!screen->isVisible());
-        QCOMPARE(Main->MdiArea()->subWindowList().size(), 1);
+        QCOMPARE(TMainFormTestAccess(*Main).MdiArea()->subWindowList().size(), 1);
 
         const auto opens = [&](QAction* action) {
             Screen();
@@ -127,15 +128,15 @@ private slots:
             return opened;
         };
         // The screen hides once the command has run; under load that may be a moment later.
-        QCOMPARE(opens(screen->acWizard), QStringLiteral("TfmAutoUpdateWizard"));
+        QCOMPARE(opens(TStartupTestAccess(*screen).acWizard()), QStringLiteral("TfmAutoUpdateWizard"));
         QTRY_VERIFY(!screen->isVisible());
-        QCOMPARE(opens(screen->acAutoUpdateManager), QStringLiteral("TfmSiteManager"));
+        QCOMPARE(opens(TStartupTestAccess(*screen).acAutoUpdateManager()), QStringLiteral("TfmSiteManager"));
         QTRY_VERIFY(!screen->isVisible());
-        QCOMPARE(screen->acAutoUpdateManager->shortcut(), QKeySequence(Qt::Key_F8));
-        QCOMPARE(screen->buWizard->Caption(), QStringLiteral("&Start AutoUpdate Wizard"));
-        QCOMPARE(screen->buWizard->ImageIndex(), TfmTarvellStartup::ImageWizard);
+        QCOMPARE(TStartupTestAccess(*screen).acAutoUpdateManager()->shortcut(), QKeySequence(Qt::Key_F8));
+        QCOMPARE(TStartupTestAccess(*screen).buWizard()->Caption(), QStringLiteral("&Start AutoUpdate Wizard"));
+        QCOMPARE(TStartupTestAccess(*screen).buWizard()->ImageIndex(), TfmTarvellStartup::ImageWizard);
         // created once
-        QCOMPARE(Main->StartupScreen(), screen);
+        QCOMPARE(TMainFormTestAccess(*Main).StartupScreen(), screen);
     }
 
     void dontShowBoxAndEveryWayOfClosing_data()
@@ -150,20 +151,21 @@ private slots:
         QFETCH(int, way);
         GetSettings().ShowStartupScreen = false;
         TfmTarvellStartup* screen = Screen();
-        QVERIFY(screen->cbDontShow->isChecked());
-        QCOMPARE(screen->cbDontShow->text(), QStringLiteral("Next time do not show this startup screen "));
-        screen->cbDontShow->click();
+        QVERIFY(TStartupTestAccess(*screen).cbDontShow()->isChecked());
+        QCOMPARE(TStartupTestAccess(*screen).cbDontShow()->text(),
+            QStringLiteral("Next time do not show this startup screen "));
+        TStartupTestAccess(*screen).cbDontShow()->click();
         if (way == 0)
             QTest::keyClick(screen, Qt::Key_Escape);
         else if (way == 1)
             screen->close();
         else
-            screen->acNew->trigger();
+            TStartupTestAccess(*screen).acNew()->trigger();
         QVERIFY(!screen->isVisible());
         QCOMPARE(GetSettings().ShowStartupScreen, true);
 
         Screen();
-        screen->cbDontShow->click();
+        TStartupTestAccess(*screen).cbDontShow()->click();
         screen->close();
         QCOMPARE(GetSettings().ShowStartupScreen, false);
     }
@@ -173,11 +175,12 @@ private slots:
         TMainFormTestAccess access(*Main);
         Main->hide();
         access.Timer2().stop();
-        QVERIFY(!Main->StartupScreen());
+        QVERIFY(!TMainFormTestAccess(*Main).StartupScreen());
         Action(TAction::Tarvell1)->trigger();
         QVERIFY(Main->isVisible());
-        QTRY_VERIFY(Main->StartupScreen() && Main->StartupScreen()->isVisible());
-        TfmTarvellStartup* first = Main->StartupScreen();
+        QTRY_VERIFY(
+            TMainFormTestAccess(*Main).StartupScreen() && TMainFormTestAccess(*Main).StartupScreen()->isVisible());
+        TfmTarvellStartup* first = TMainFormTestAccess(*Main).StartupScreen();
         first->close();
 
         GetSettings().ShowStartupScreen = false;
@@ -191,7 +194,7 @@ private slots:
         Action(TAction::Tarvell1)->trigger();
         QTRY_VERIFY(first->isVisible());
         // shown again, not made anew
-        QCOMPARE(Main->StartupScreen(), first);
+        QCOMPARE(TMainFormTestAccess(*Main).StartupScreen(), first);
         first->close();
         // Already showing: the tray item brings the window forward and shows no screen.
         Action(TAction::Tarvell1)->trigger();
@@ -216,7 +219,9 @@ private slots:
         access.Timer2().start(0);
         QTRY_VERIFY(!access.Timer2().isActive());
         QTest::qWait(20);
-        QCOMPARE(Main->StartupScreen() != nullptr && Main->StartupScreen()->isVisible(), shown);
+        QCOMPARE(TMainFormTestAccess(*Main).StartupScreen() != nullptr
+                && TMainFormTestAccess(*Main).StartupScreen()->isVisible(),
+            shown);
         SetCommandLineParams({});
     }
 

@@ -79,7 +79,8 @@ private slots:
         TMDIChild* child = form.ActiveChild();
         QVERIFY(child);
         child->showMaximized();
-        QCOMPARE(child->tsMaps->tabText(child->tsMaps->currentIndex()), QStringLiteral("Sketch map"));
+        QCOMPARE(TMDIChildTestAccess(*child).tsMaps()->tabText(TMDIChildTestAccess(*child).tsMaps()->currentIndex()),
+            QStringLiteral("Sketch map"));
         auto* browser = child->findChild<QWebEngineView*>();
         QVERIFY(browser);
         QSignalSpy loaded(browser, &QWebEngineView::loadFinished);

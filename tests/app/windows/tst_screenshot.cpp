@@ -56,8 +56,8 @@ private:
             child->Refresh();
         }
         form.Action(TAction::acWindowTileVertical)->trigger();
-        form.StatusPanel(0)->setText(hint);
-        form.StatusPanel(2)->setText(QStringLiteral("0 items"));
+        TMainFormTestAccess(form).StatusPanel(0)->setText(hint);
+        TMainFormTestAccess(form).StatusPanel(2)->setText(QStringLiteral("0 items"));
         // The File menu opened over the window, as a user sees it.
         QMenu* file = form.menuBar()->actions().first()->menu();
         form.menuBar()->setActiveAction(form.menuBar()->actions().first());
@@ -94,7 +94,7 @@ private slots:
         QVERIFY(child);
         QVERIFY(child->parentWidget()->isMaximized());
         child->SelectOnly(1);
-        QVERIFY(!child->edDescription->text().isEmpty());
+        QVERIFY(!TMDIChildTestAccess(*child).edDescription()->text().isEmpty());
         QTest::qWait(300);
         const QPixmap shot = form.screen()->grabWindow(0, form.frameGeometry().x(), form.frameGeometry().y(),
             form.frameGeometry().width(), form.frameGeometry().height());

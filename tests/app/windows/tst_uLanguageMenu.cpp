@@ -50,7 +50,7 @@ struct TRestartFixture {
     bool Restarted(int lcid) const { return !Form->isVisible() && GetSettings().Language == lcid; }
     QAction* LanguageItem(const QString& caption) const
     {
-        for (QAction* item : Form->Language1()->actions())
+        for (QAction* item : TMainFormTestAccess(*Form).Language1()->actions())
             if (item->text() == caption)
                 return item;
         return nullptr;
@@ -58,7 +58,7 @@ struct TRestartFixture {
     QStringList LanguageItems() const
     {
         QStringList items;
-        for (QAction* item : Form->Language1()->actions())
+        for (QAction* item : TMainFormTestAccess(*Form).Language1()->actions())
             items << item->text() + (item->isChecked() ? QStringLiteral("*") : QString());
         return items;
     }
@@ -126,7 +126,7 @@ private slots:
         TRestartFixture f;
         QCOMPARE(f.Form->menuBar()->actions().first()->text(), QStringLiteral("&Datei"));
         QCOMPARE(f.Form->Action(TAction::acFileNew)->text(), QStringLiteral("&Neu"));
-        QCOMPARE(f.Form->Language1()->title(), QStringLiteral("&Sprache"));
+        QCOMPARE(TMainFormTestAccess(*f.Form).Language1()->title(), QStringLiteral("&Sprache"));
         QCOMPARE(f.LanguageItems(), (QStringList { "English", "Deutsch*" }));
         // Qt's own texts (the buttons of every question box) follow the language too.
         QCOMPARE(QCoreApplication::translate("QPlatformTheme", "&Yes"), QStringLiteral("&Ja"));
@@ -302,7 +302,7 @@ private slots:
         TfmConfirmDialog confirm;
         // Language names are written in their own language; the title is the product's name.
         QSet<QObject*> exempt;
-        for (QAction* item : f.Form->Language1()->actions())
+        for (QAction* item : TMainFormTestAccess(*f.Form).Language1()->actions())
             exempt << item;
         // Qt's own window menu of a child frame.
         for (QAction* item : qobject_cast<QMdiSubWindow*>(child->parentWidget())->systemMenu()->actions())

@@ -99,7 +99,7 @@ private slots:
         form.UpdateActions();
         QList<QAction*> required = MainTablePictures(form) + ChildTablePictures(*child);
         QStringList faults = TestSupport::PictureFaults(&form, required);
-        for (QAction* action : form.PopupMenu1()->actions())
+        for (QAction* action : TMainFormTestAccess(form).PopupMenu1()->actions())
             if (!action->icon().isNull() && TestSupport::IsLetteredTile(action->icon()))
                 faults << action->objectName();
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join('\n')));
@@ -209,7 +209,7 @@ private slots:
         {
             TfmTarvellMainForm form(data);
             form.show();
-            QLabel* panel = form.StatusPanel(1);
+            QLabel* panel = TMainFormTestAccess(form).StatusPanel(1);
             QVERIFY(panel->width() >= 175);
             const QLocale locale;
             panel->setText(QStringLiteral("%1 %2 (%3 %4)")
@@ -217,8 +217,10 @@ private slots:
                                .arg(-12345)
                                .arg(-23456));
             QVERIFY2(panel->width() >= panel->sizeHint().width(), qPrintable(panel->text()));
-            form.StatusPanel(2)->setText(QCoreApplication::translate("TMDIChild", "%1 items").arg(123456));
-            QVERIFY(form.StatusPanel(2)->width() >= form.StatusPanel(2)->sizeHint().width());
+            TMainFormTestAccess(form).StatusPanel(2)->setText(
+                QCoreApplication::translate("TMDIChild", "%1 items").arg(123456));
+            QVERIFY(TMainFormTestAccess(form).StatusPanel(2)->width()
+                >= TMainFormTestAccess(form).StatusPanel(2)->sizeHint().width());
         }
         QCoreApplication::removeTranslator(&translator);
     }
