@@ -94,7 +94,27 @@ public:
     // Sets enabled rules and captions from the current state.
     void UpdateActions();
 
-    // The commands, for the window's controls and its tests.
+    // Handlers the controls call (and the tests, as a user's action).
+    void laHiddenClick();
+    void edAutoUpdateApplicationExit();
+    void edAutoUpdateApplicationBrowse();
+    void edAutoUpdateDelayExit();
+    void edAlternateDirBrowse();
+    void ItemsHeaderClick(int column);
+    // A double-click in the site items (sites) or the All Items list (allItems).
+    void ItemsDoubleClick(bool allItems);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void done(int result) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void Retranslate() override;
+
+private:
+    friend class TfmSiteManagerTestAccess;
+
+    // The commands, for the window's controls.
     QAction* acUpdateSite = nullptr;
     QAction* acDeleteSite = nullptr;
     QAction* acSiteAdd = nullptr;
@@ -164,26 +184,6 @@ public:
     QTreeWidget* lvProfiles = nullptr;
     QCheckBox* cbIncludeAUC = nullptr;
     QCheckBox* cbIncludeUSB = nullptr;
-
-    // Handlers the controls call (and the tests, as a user's action).
-    void laHiddenClick();
-    void edAutoUpdateApplicationExit();
-    void edAutoUpdateApplicationBrowse();
-    void edAutoUpdateDelayExit();
-    void edAlternateDirBrowse();
-    void ItemsHeaderClick(int column);
-    // A double-click in the site items (sites) or the All Items list (allItems).
-    void ItemsDoubleClick(bool allItems);
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void done(int result) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    void Retranslate() override;
-
-private:
-    friend class TfmSiteManagerTestAccess;
 
     void CreateActions();
     void CreatePages();

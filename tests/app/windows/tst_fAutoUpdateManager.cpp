@@ -5,6 +5,7 @@
 // width and items view, the bundled pictures, the keyboard's shortcuts; and a picture of it under
 // Xvfb.
 #include "AppTestSupport.h"
+#include "SiteWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fAddSite.h"
@@ -46,6 +47,8 @@
 #include <map>
 
 namespace {
+
+using Access = TfmSiteManagerTestAccess;
 
 // handmade: two countries, a defined group, markup in texts, a registered POI.
 const char* const Catalogue = R"(<?xml version="1.0" encoding="UTF-8"?>
@@ -138,7 +141,7 @@ class TestSiteManager : public QObject {
         auto form = std::make_unique<TfmSiteManager>(nullptr, *Data, &Host);
         form->show();
         if (select >= 0)
-            form->lvSites->setCurrentRow(select);
+            Access(*form).lvSites()->setCurrentRow(select);
         return form;
     }
     TUpdateItems& Profile() { return GetAutoUpdateProfile(0); }
@@ -183,27 +186,27 @@ private slots:
         // The first visit shows the product's own site, without asking while the list fills.
         auto form = Open({ builtIn, LocalSite() });
         QCOMPARE(form->SelectedSite(), builtIn);
-        QCOMPARE(form->acDeleteSite->text(), QStringLiteral("Hide"));
+        QCOMPARE(Access(*form).acDeleteSite()->text(), QStringLiteral("Hide"));
         QVERIFY(prompt.Boxes.empty());
-        form->lvSites->setCurrentRow(1);
-        QCOMPARE(form->acDeleteSite->text(), QStringLiteral("Del"));
+        Access(*form).lvSites()->setCurrentRow(1);
+        QCOMPARE(Access(*form).acDeleteSite()->text(), QStringLiteral("Del"));
 
         // No copy of it yet: No to the download question, then Yes to hiding it.
         prompt.Answers = { IDNO, IDYES };
-        form->lvSites->setCurrentRow(0);
+        Access(*form).lvSites()->setCurrentRow(0);
         QVERIFY(prompt.Boxes.back().Text.startsWith(QStringLiteral("Site information of")));
-        form->acDeleteSite->trigger();
-        QCOMPARE(Texts(form->lvSites), QStringList { LocalSite() });
+        Access(*form).acDeleteSite()->trigger();
+        QCOMPARE(Texts(Access(*form).lvSites()), QStringList { LocalSite() });
         QCOMPARE(GetSettings().HiddenSites, QStringList { builtIn });
-        QCOMPARE(form->laNrHidden->text(), QStringLiteral("1 "));
-        QCOMPARE(form->laNrSites->text(), QStringLiteral(" 1"));
+        QCOMPARE(Access(*form).laNrHidden()->text(), QStringLiteral("1 "));
+        QCOMPARE(Access(*form).laNrSites()->text(), QStringLiteral(" 1"));
 
         prompt.Answers = { IDNO };
         form->laHiddenClick();
-        QCOMPARE(Texts(form->lvSites), QStringList { LocalSite() });
+        QCOMPARE(Texts(Access(*form).lvSites()), QStringList { LocalSite() });
         prompt.Answers = { IDYES };
         form->laHiddenClick();
-        QCOMPARE(Texts(form->lvSites), QStringList({ builtIn, LocalSite() }));
+        QCOMPARE(Texts(Access(*form).lvSites()), QStringList({ builtIn, LocalSite() }));
         QVERIFY(GetSettings().HiddenSites.isEmpty());
         prompt.Answers = { IDYES };
         form->laHiddenClick();
@@ -212,16 +215,16 @@ private slots:
         // Hide again (the list shows that site again, chosen), then delete the added site with its
         // items, then close.
         prompt.Answers = { IDYES };
-        form->lvSites->setCurrentRow(0);
-        form->acDeleteSite->trigger();
-        QCOMPARE(Texts(form->lvSites), QStringList { LocalSite() });
-        form->lvSites->setCurrentRow(0);
+        Access(*form).lvSites()->setCurrentRow(0);
+        Access(*form).acDeleteSite()->trigger();
+        QCOMPARE(Texts(Access(*form).lvSites()), QStringList { LocalSite() });
+        Access(*form).lvSites()->setCurrentRow(0);
         prompt.Answers = { IDNO };
-        form->acDeleteSite->trigger();
-        QCOMPARE(form->lvSites->count(), 1);
+        Access(*form).acDeleteSite()->trigger();
+        QCOMPARE(Access(*form).lvSites()->count(), 1);
         prompt.Answers = { IDYES };
-        form->acDeleteSite->trigger();
-        QCOMPARE(form->lvSites->count(), 0);
+        Access(*form).acDeleteSite()->trigger();
+        QCOMPARE(Access(*form).lvSites()->count(), 0);
         QCOMPARE(Profile().Count(), 0);
         form->close();
         QCOMPARE(GetSettings().Sites, QStringList { builtIn });
@@ -241,31 +244,31 @@ private slots:
         QFile::remove(LocationToLocalFile(secret));
         prompt.Answers = { IDYES };
         auto form = Open({ secret }, 0);
-        QTRY_VERIFY(form->lvMaps->count() > 0);
+        QTRY_VERIFY(Access(*form).lvMaps()->count() > 0);
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text,
             QStringLiteral("Site information of http://127.0.0.1:%1/site.xml has not yet been downloaded. Do you want "
                            "to download it now?")
                 .arg(Server->Port));
-        QCOMPARE(form->laSite->text(), QStringLiteral("http://127.0.0.1:%1/site.xml").arg(Server->Port));
-        QCOMPARE(Texts(form->lvMaps), QStringList({ "Germany", "Netherlands" }));
-        QCOMPARE(Texts(form->lvGroups), QStringList({ "Speed <cameras>", "[All]" }));
-        QCOMPARE(form->lvItems->topLevelItemCount(), 2);
+        QCOMPARE(Access(*form).laSite()->text(), QStringLiteral("http://127.0.0.1:%1/site.xml").arg(Server->Port));
+        QCOMPARE(Texts(Access(*form).lvMaps()), QStringList({ "Germany", "Netherlands" }));
+        QCOMPARE(Texts(Access(*form).lvGroups()), QStringList({ "Speed <cameras>", "[All]" }));
+        QCOMPARE(Access(*form).lvItems()->topLevelItemCount(), 2);
         // Registered POIs: the access page of registered sites.
-        QCOMPARE(form->Notebook1->currentIndex(), 1);
-        QVERIFY(form->acPassword->isEnabled());
-        form->lvMaps->setCurrentRow(1);
-        QCOMPARE(Texts(form->lvGroups), QStringList({ "[All]" }));
-        QCOMPARE(form->lvItems->topLevelItem(0)->text(0), QStringLiteral("Pier"));
+        QCOMPARE(Access(*form).Notebook1()->currentIndex(), 1);
+        QVERIFY(Access(*form).acPassword()->isEnabled());
+        Access(*form).lvMaps()->setCurrentRow(1);
+        QCOMPARE(Texts(Access(*form).lvGroups()), QStringList({ "[All]" }));
+        QCOMPARE(Access(*form).lvItems()->topLevelItem(0)->text(0), QStringLiteral("Pier"));
         QCOMPARE(Server->Count("/site.xml"), 1);
         // No: the site is shown without its lists.
         QFile::remove(LocationToLocalFile(WebSite()));
         ClearSites();
         prompt.Answers = { IDNO };
         auto other = Open({ WebSite() }, 0);
-        QCOMPARE(other->lvMaps->count(), 0);
-        QVERIFY(!other->lvMaps->isEnabled());
-        QCOMPARE(other->laSite->text(), WebSite());
+        QCOMPARE(Access(*other).lvMaps()->count(), 0);
+        QVERIFY(!Access(*other).lvMaps()->isEnabled());
+        QCOMPARE(Access(*other).laSite()->text(), WebSite());
     }
 
     void missingLocalFileWarns()
@@ -273,18 +276,18 @@ private slots:
         TScriptedPrompt prompt;
         const QString gone = QStringLiteral("FILE://") + Files.path() + QStringLiteral("/gone.xml");
         auto form = Open({ LocalSite(), gone });
-        form->lvSites->setCurrentRow(1);
+        Access(*form).lvSites()->setCurrentRow(1);
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text,
             QStringLiteral("File %1/gone.xml does no longer exist. Please restore it or remove it from the AutoUpdate "
                            "Manager site list")
                 .arg(Files.path()));
-        QCOMPARE(form->lvMaps->count(), 0);
-        form->lvSites->setCurrentRow(0);
-        QCOMPARE(form->lvMaps->count(), 2);
+        QCOMPARE(Access(*form).lvMaps()->count(), 0);
+        Access(*form).lvSites()->setCurrentRow(0);
+        QCOMPARE(Access(*form).lvMaps()->count(), 2);
         QCOMPARE(prompt.Boxes.size(), size_t(1));
-        QCOMPARE(form->Notebook1->currentIndex(), 3);
-        QVERIFY(!form->acUpdateSite->isEnabled());
+        QCOMPARE(Access(*form).Notebook1()->currentIndex(), 3);
+        QVERIFY(!Access(*form).acUpdateSite()->isEnabled());
     }
 
     void passwordDialog_data()
@@ -304,7 +307,7 @@ private slots:
         WriteSiteConfig(LocalSite(), QStringLiteral("Username"), QStringLiteral("old"));
         WriteSitePassword(LocalSite(), QStringLiteral("older"));
         auto form = Open({ LocalSite() }, 0);
-        QVERIFY(form->acPassword->isEnabled());
+        QVERIFY(Access(*form).acPassword()->isEnabled());
         QStringList seen;
         TOnNextModal answer([&](QDialog* dialog) {
             auto* password = qobject_cast<TfmPassword*>(dialog);
@@ -315,7 +318,7 @@ private slots:
             password->edPassword->setText(QStringLiteral("s3cret"));
             password->accept();
         });
-        form->acPassword->trigger();
+        Access(*form).acPassword()->trigger();
         QVERIFY(answer.Ran);
         QCOMPARE(seen, QStringList({ label, "old", "older", "Set/change password..." }));
         QCOMPARE(ReadSiteConfig(LocalSite(), QStringLiteral("Username")), QStringLiteral("me@example"));
@@ -333,19 +336,19 @@ private slots:
         settings.HTVAlternateDir = QStringLiteral("\\Program Files\\Pocket");
         auto form = Open({ LocalSite() });
         form->SetPage(TfmSiteManager::PageSettings);
-        QVERIFY(form->cbAlternateDir->isChecked());
-        QVERIFY(form->edAlternateDir->isEnabled());
-        QCOMPARE(form->edAutoUpdateDelay->text(), QStringLiteral("5"));
+        QVERIFY(Access(*form).cbAlternateDir()->isChecked());
+        QVERIFY(Access(*form).edAlternateDir()->isEnabled());
+        QCOMPARE(Access(*form).edAutoUpdateDelay()->text(), QStringLiteral("5"));
         const struct {
             QCheckBox* Box;
             bool* Setting;
         } boxes[] = {
-            { form->cbDownloadImages, &settings.DownloadImages },
-            { form->cbAlwaysOverwrite, &settings.AlwaysOverwrite },
-            { form->cbAutoclose, &settings.StatusAutoClose },
-            { form->cbAutoUpdateApplication, &settings.AutoUpdateApplicationEnabled },
-            { form->cbUponDeviceConnect, &settings.AutoUpdateActiveSync },
-            { form->cbUpdateUSB, &settings.AutoUpdateUSB },
+            { Access(*form).cbDownloadImages(), &settings.DownloadImages },
+            { Access(*form).cbAlwaysOverwrite(), &settings.AlwaysOverwrite },
+            { Access(*form).cbAutoclose(), &settings.StatusAutoClose },
+            { Access(*form).cbAutoUpdateApplication(), &settings.AutoUpdateApplicationEnabled },
+            { Access(*form).cbUponDeviceConnect(), &settings.AutoUpdateActiveSync },
+            { Access(*form).cbUpdateUSB(), &settings.AutoUpdateUSB },
         };
         for (const auto& b : boxes) {
             const bool before = *b.Setting;
@@ -354,32 +357,32 @@ private slots:
             b.Box->click();
             QCOMPARE(*b.Setting, before);
         }
-        QTest::keyClicks(form->edAutoUpdateAppParams, "-q");
+        QTest::keyClicks(Access(*form).edAutoUpdateAppParams(), "-q");
         QCOMPARE(settings.AutoUpdateAppParams, QStringLiteral("-q"));
         // The up-down: 0..60, the setting follows.
-        form->udAutoUpdateDelay->setValue(61);
+        Access(*form).udAutoUpdateDelay()->setValue(61);
         QCOMPARE(settings.AutoUpdateDelay, 60);
-        QCOMPARE(form->edAutoUpdateDelay->text(), QStringLiteral("60"));
-        form->edAutoUpdateDelay->setText(QStringLiteral("12"));
+        QCOMPARE(Access(*form).edAutoUpdateDelay()->text(), QStringLiteral("60"));
+        Access(*form).edAutoUpdateDelay()->setText(QStringLiteral("12"));
         form->edAutoUpdateDelayExit();
         QCOMPARE(settings.AutoUpdateDelay, 12);
-        form->edAutoUpdateDelay->setText(QStringLiteral("1x"));
+        Access(*form).edAutoUpdateDelay()->setText(QStringLiteral("1x"));
         QCOMPARE(MessageOf([&] { form->edAutoUpdateDelayExit(); }), QStringLiteral("'1x' is not a valid integer value"));
-        QCOMPARE(form->edAutoUpdateDelay->text(), QStringLiteral("12"));
+        QCOMPARE(Access(*form).edAutoUpdateDelay()->text(), QStringLiteral("12"));
         QCOMPARE(settings.AutoUpdateDelay, 12);
         // The application: a missing one is warned about when the box is ticked.
-        form->cbAutoUpdateApplication->setChecked(true);
-        form->edAutoUpdateApplication->setText(QStringLiteral("/no/such/program"));
+        Access(*form).cbAutoUpdateApplication()->setChecked(true);
+        Access(*form).edAutoUpdateApplication()->setText(QStringLiteral("/no/such/program"));
         form->edAutoUpdateApplicationExit();
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("The entered application does not exist on this location."));
         QCOMPARE(settings.AutoUpdateApplication, QStringLiteral("/no/such/program"));
         const size_t boxesBefore = prompt.Boxes.size();
-        form->edAutoUpdateApplication->setText(QStringLiteral(TARVELL_EXE));
+        Access(*form).edAutoUpdateApplication()->setText(QStringLiteral(TARVELL_EXE));
         form->edAutoUpdateApplicationExit();
         QCOMPARE(prompt.Boxes.size(), boxesBefore);
         // Unticking the alternate directory empties it.
-        form->cbAlternateDir->click();
-        QVERIFY(!form->edAlternateDir->isEnabled());
+        Access(*form).cbAlternateDir()->click();
+        QVERIFY(!Access(*form).edAlternateDir()->isEnabled());
         QCOMPARE(settings.HTVAlternateDir, QString());
     }
 
@@ -387,52 +390,52 @@ private slots:
     {
         TScriptedPrompt prompt;
         auto form = Open({ LocalSite() }, 0);
-        QVERIFY(form->paProfile->isHidden());
-        QVERIFY(form->paProfileAll->isHidden());
+        QVERIFY(Access(*form).paProfile()->isHidden());
+        QVERIFY(Access(*form).paProfileAll()->isHidden());
         form->SetPage(TfmSiteManager::PageProfiles);
-        QCOMPARE(form->lvProfiles->topLevelItemCount(), 1);
-        QCOMPARE(form->lvProfiles->topLevelItem(0)->text(0), QStringLiteral("Default"));
+        QCOMPARE(Access(*form).lvProfiles()->topLevelItemCount(), 1);
+        QCOMPARE(Access(*form).lvProfiles()->topLevelItem(0)->text(0), QStringLiteral("Default"));
         prompt.InputAnswers = { QString() };
-        form->acProfilesAdd->trigger();
+        Access(*form).acProfilesAdd()->trigger();
         QCOMPARE(AutoUpdateProfileCount(), 1);
         prompt.InputAnswers = { QStringLiteral(" ") };
-        form->acProfilesAdd->trigger();
+        Access(*form).acProfilesAdd()->trigger();
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Invalid profile name \" \"."));
         prompt.InputAnswers = { QStringLiteral("Car") };
-        form->acProfilesAdd->trigger();
+        Access(*form).acProfilesAdd()->trigger();
         QCOMPARE(AutoUpdateProfileCount(), 2);
         QVERIFY(CreateSettingsStore()->SectionExists(QStringLiteral("AutoUpdateItems.Car")));
-        QVERIFY(!form->paProfile->isHidden());
-        QVERIFY(!form->paProfileAll->isHidden());
-        QCOMPARE(form->coProfiles->count(), 2);
+        QVERIFY(!Access(*form).paProfile()->isHidden());
+        QVERIFY(!Access(*form).paProfileAll()->isHidden());
+        QCOMPARE(Access(*form).coProfiles()->count(), 2);
         prompt.InputAnswers = { QStringLiteral("car") };
-        form->acProfilesAdd->trigger();
+        Access(*form).acProfilesAdd()->trigger();
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Profile with name \"car\" already exists."));
 
         // The include boxes set the selected profile's flags.
-        form->lvProfiles->topLevelItem(1)->setSelected(true);
-        QVERIFY(form->cbIncludeAUC->isEnabled());
-        form->cbIncludeAUC->click();
+        Access(*form).lvProfiles()->topLevelItem(1)->setSelected(true);
+        QVERIFY(Access(*form).cbIncludeAUC()->isEnabled());
+        Access(*form).cbIncludeAUC()->click();
         QVERIFY(FindAutoUpdateProfile(QStringLiteral("Car")).AutoUpdateActiveSync);
-        QCOMPARE(form->lvProfiles->topLevelItem(1)->text(1), QStringLiteral("*"));
+        QCOMPARE(Access(*form).lvProfiles()->topLevelItem(1)->text(1), QStringLiteral("*"));
         // Choosing it in a selector makes it the current profile, for both selectors.
-        form->coProfilesAllItems->setCurrentIndex(1);
-        emit form->coProfilesAllItems->activated(1);
+        Access(*form).coProfilesAllItems()->setCurrentIndex(1);
+        emit Access(*form).coProfilesAllItems()->activated(1);
         QCOMPARE(GetSettings().SelectedProfile, QStringLiteral("Car"));
-        QCOMPARE(form->coProfiles->currentIndex(), 1);
+        QCOMPARE(Access(*form).coProfiles()->currentIndex(), 1);
         QCOMPARE(&form->CurrentProfile(), &FindAutoUpdateProfile(QStringLiteral("Car")));
 
-        form->lvProfiles->clearSelection();
-        form->lvProfiles->topLevelItem(0)->setSelected(true);
-        QVERIFY(!form->acProfilesDel->isEnabled());
-        form->lvProfiles->clearSelection();
-        form->lvProfiles->topLevelItem(1)->setSelected(true);
-        QVERIFY(form->acProfilesDel->isEnabled());
+        Access(*form).lvProfiles()->clearSelection();
+        Access(*form).lvProfiles()->topLevelItem(0)->setSelected(true);
+        QVERIFY(!Access(*form).acProfilesDel()->isEnabled());
+        Access(*form).lvProfiles()->clearSelection();
+        Access(*form).lvProfiles()->topLevelItem(1)->setSelected(true);
+        QVERIFY(Access(*form).acProfilesDel()->isEnabled());
         prompt.Answers = { IDYES };
-        form->acProfilesDel->trigger();
+        Access(*form).acProfilesDel()->trigger();
         QCOMPARE(AutoUpdateProfileCount(), 1);
         QVERIFY(!CreateSettingsStore()->SectionExists(QStringLiteral("AutoUpdateItems.Car")));
-        QVERIFY(form->paProfile->isHidden());
+        QVERIFY(Access(*form).paProfile()->isHidden());
         QCOMPARE(&form->CurrentProfile(), &GetAutoUpdateProfile(0));
     }
 
@@ -484,8 +487,8 @@ private slots:
         GetSettings().SiteManagerGroup = QStringLiteral("[All]");
         auto again = Open({ gone, LocalSite() });
         QCOMPARE(again->SelectedSite(), LocalSite());
-        QCOMPARE(again->lvMaps->currentItem()->text(), QStringLiteral("Netherlands"));
-        QCOMPARE(again->lvGroups->currentItem()->text(), QStringLiteral("[All]"));
+        QCOMPARE(Access(*again).lvMaps()->currentItem()->text(), QStringLiteral("Netherlands"));
+        QCOMPARE(Access(*again).lvGroups()->currentItem()->text(), QStringLiteral("[All]"));
     }
 
     // Catalogue texts are shown as the characters they are, in lists, labels and the note.
@@ -498,21 +501,21 @@ private slots:
         item->FormatID = QStringLiteral("genasc");
         Profile().Add(std::move(item));
         auto form = Open({ LocalSite() }, 0);
-        QCOMPARE(form->lvGroups->item(0)->text(), QStringLiteral("Speed <cameras>"));
-        QTreeWidgetItem* fuel = form->lvItems->topLevelItem(0);
+        QCOMPARE(Access(*form).lvGroups()->item(0)->text(), QStringLiteral("Speed <cameras>"));
+        QTreeWidgetItem* fuel = Access(*form).lvItems()->topLevelItem(0);
         QCOMPARE(fuel->text(0), QString::fromLatin1(Fuel));
         QCOMPARE(fuel->text(2), QStringLiteral("Registered"));
         QVERIFY(fuel->text(4).startsWith(QStringLiteral("FILE:///tmp/fuel.asc (")));
         fuel->setSelected(true);
-        QVERIFY(form->paNote->isVisibleTo(form.get()));
-        QCOMPARE(form->meNote->toPlainText(), QStringLiteral("<i>Open</i> late"));
+        QVERIFY(Access(*form).paNote()->isVisibleTo(form.get()));
+        QCOMPARE(Access(*form).meNote()->toPlainText(), QStringLiteral("<i>Open</i> late"));
         for (const QLabel* label : form->findChildren<QLabel*>())
             if (label->text().contains(QChar('<')))
                 QCOMPARE(label->textFormat(), Qt::PlainText);
         // A row not subscribed shows no note.
         fuel->setSelected(false);
-        form->lvItems->topLevelItem(1)->setSelected(true);
-        QCOMPARE(form->meNote->toPlainText(), QString());
+        Access(*form).lvItems()->topLevelItem(1)->setSelected(true);
+        QCOMPARE(Access(*form).meNote()->toPlainText(), QString());
     }
 
     void websiteOpensOnlyWebPages()
@@ -520,21 +523,21 @@ private slots:
         // An address that is no web page leaves the command disabled.
         WriteLocal(QStringLiteral(" file:///etc/passwd "));
         auto form = Open({ LocalSite() }, 0);
-        QVERIFY(!form->actWebsite->isEnabled());
-        form->actWebsite->trigger();
+        QVERIFY(!Access(*form).actWebsite()->isEnabled());
+        Access(*form).actWebsite()->trigger();
         QVERIFY(Opened.isEmpty());
         WriteLocal(QStringLiteral("www.pois.example/info"));
-        QVERIFY(!Open({ LocalSite() }, 0)->actWebsite->isEnabled());
+        QVERIFY(!Access(*Open({ LocalSite() }, 0)).actWebsite()->isEnabled());
         WriteLocal(QStringLiteral(" https://pois.example/info "));
         auto web = Open({ LocalSite() }, 0);
-        QVERIFY(web->actWebsite->isEnabled());
-        web->actWebsite->trigger();
+        QVERIFY(Access(*web).actWebsite()->isEnabled());
+        Access(*web).actWebsite()->trigger();
         QCOMPARE(Opened, QList<QUrl> { QUrl(QStringLiteral("https://pois.example/info")) });
-        web->acSites->trigger();
+        Access(*web).acSites()->trigger();
         QCOMPARE(Opened.last(), QUrl(ProductWebSite() + QStringLiteral("/sites.htm")));
         WriteLocal(QString());
         auto none = Open({ LocalSite() }, 0);
-        QVERIFY(!none->actWebsite->isEnabled());
+        QVERIFY(!Access(*none).actWebsite()->isEnabled());
     }
 
     // Subscribing from the site items: a new item, the row marked, retargeted by a double-click,
@@ -544,23 +547,23 @@ private slots:
         TScriptedPrompt prompt;
         GetSettings().InitialDir = Files.path();
         auto form = Open({ LocalSite() }, 0);
-        form->lvGroups->setCurrentRow(1);
-        QCOMPARE(form->lvItems->topLevelItemCount(), 2);
-        QVERIFY(!form->acSubscribeLocal->isEnabled());
-        form->lvItems->topLevelItem(1)->setSelected(true);
-        QVERIFY(form->acSubscribeLocal->isEnabled());
-        QVERIFY(!form->acUnsubscribe->isEnabled());
+        Access(*form).lvGroups()->setCurrentRow(1);
+        QCOMPARE(Access(*form).lvItems()->topLevelItemCount(), 2);
+        QVERIFY(!Access(*form).acSubscribeLocal()->isEnabled());
+        Access(*form).lvItems()->topLevelItem(1)->setSelected(true);
+        QVERIFY(Access(*form).acSubscribeLocal()->isEnabled());
+        QVERIFY(!Access(*form).acUnsubscribe()->isEnabled());
         prompt.SaveAnswers = { { Files.path() + QStringLiteral("/cams"), 1 } };
-        form->acSubscribeLocal->trigger();
+        Access(*form).acSubscribeLocal()->trigger();
         QCOMPARE(prompt.SaveRequests.back().Title, QStringLiteral("Specify local target..."));
         QCOMPARE(prompt.SaveRequests.back().Files, QStringList { Files.path() + QStringLiteral("/Cams.asc") });
         QCOMPARE(Profile().Count(), 1);
         const QString target = QStringLiteral("FILE://") + Files.path() + QStringLiteral("/cams")
             + TConvertToBase::Extension(0);
         QCOMPARE(Profile().GetItem(0).Target, target);
-        QVERIFY(form->lvItems->topLevelItem(1)->text(4).startsWith(target));
-        QVERIFY(form->lvItems->topLevelItem(1)->isSelected());
-        QVERIFY(form->acUnsubscribe->isEnabled());
+        QVERIFY(Access(*form).lvItems()->topLevelItem(1)->text(4).startsWith(target));
+        QVERIFY(Access(*form).lvItems()->topLevelItem(1)->isSelected());
+        QVERIFY(Access(*form).acUnsubscribe()->isEnabled());
         // A double-click on a local subscription subscribes it locally again: the same item.
         const int asc = TConvertToBase::IndexOf(QStringLiteral(".asc"), QStringLiteral("genasc"));
         prompt.SaveAnswers = { { Files.path() + QStringLiteral("/other.asc"), asc + 1 } };
@@ -576,30 +579,30 @@ private slots:
         Profile().Add(std::move(other));
         Profile().Save();
         form->SetPage(TfmSiteManager::PageAllItems);
-        QCOMPARE(form->lvSubscribed->topLevelItemCount(), 2);
-        QVERIFY(!form->acSubUnsub->isEnabled());
-        form->lvSubscribed->topLevelItem(1)->setSelected(true);
-        QVERIFY(form->acSubUnsub->isEnabled());
+        QCOMPARE(Access(*form).lvSubscribed()->topLevelItemCount(), 2);
+        QVERIFY(!Access(*form).acSubUnsub()->isEnabled());
+        Access(*form).lvSubscribed()->topLevelItem(1)->setSelected(true);
+        QVERIFY(Access(*form).acSubUnsub()->isEnabled());
         prompt.Answers = { IDYES };
-        form->acSubUnsub->trigger();
+        Access(*form).acSubUnsub()->trigger();
         QCOMPARE(Profile().Count(), 1);
         QCOMPARE(Profile().GetItem(0).Site, LocalSite());
-        QCOMPARE(form->lvSubscribed->topLevelItemCount(), 1);
+        QCOMPARE(Access(*form).lvSubscribed()->topLevelItemCount(), 1);
 
         // Update Selection runs through the main window's runs.
-        form->lvSubscribed->topLevelItem(0)->setSelected(true);
+        Access(*form).lvSubscribed()->topLevelItem(0)->setSelected(true);
         TModalCloser closer;
-        form->acSubUpdate->trigger();
+        Access(*form).acSubUpdate()->trigger();
         QCOMPARE(Host.Runs, 1);
         QCOMPARE(closer.Titles, QStringList { "Tarvell AutoUpdate Status..." });
 
         // Unsubscribing on the sites page, with the Delete key.
         form->SetPage(TfmSiteManager::PageSites);
-        form->lvItems->clearSelection();
-        form->lvItems->topLevelItem(1)->setSelected(true);
-        form->lvItems->setFocus();
+        Access(*form).lvItems()->clearSelection();
+        Access(*form).lvItems()->topLevelItem(1)->setSelected(true);
+        Access(*form).lvItems()->setFocus();
         prompt.Answers = { IDYES };
-        QTest::keyClick(form->lvItems, Qt::Key_Delete);
+        QTest::keyClick(Access(*form).lvItems(), Qt::Key_Delete);
         QCOMPARE(Profile().Count(), 0);
     }
 
@@ -615,22 +618,22 @@ private slots:
                 adding->SetLocation(location);
                 adding->accept();
             });
-            form->acSiteAdd->trigger();
+            Access(*form).acSiteAdd()->trigger();
             QVERIFY(answer.Ran);
         };
         add(QStringLiteral(" ") + LocalSite().toLower().replace(QStringLiteral("file://"), QStringLiteral("FILE://")) + QStringLiteral(" "));
         add(QStringLiteral("http://pois.example/a|b.xml"));
         QCOMPARE(prompt.Boxes.size(), size_t(2));
         QCOMPARE(prompt.Boxes[1].Text, QStringLiteral("A site location cannot contain \"|\"."));
-        QCOMPARE(form->lvSites->count(), 1);
+        QCOMPARE(Access(*form).lvSites()->count(), 1);
         add(QStringLiteral(" ") + WebSite() + QStringLiteral(" "));
-        QCOMPARE(Texts(form->lvSites), QStringList({ LocalSite(), WebSite() }));
+        QCOMPARE(Texts(Access(*form).lvSites()), QStringList({ LocalSite(), WebSite() }));
         QCOMPARE(form->SelectedSite(), WebSite());
         QCOMPARE(GetSettings().Sites, QStringList({ LocalSite(), WebSite() }));
         // No copy of the new site: the view refuses.
-        form->acViewRawXml->trigger();
+        Access(*form).acViewRawXml()->trigger();
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Cannot find the site xml index file."));
-        form->lvSites->setCurrentRow(0);
+        Access(*form).lvSites()->setCurrentRow(0);
         QString shown;
         TOnNextModal view([&](QDialog* dialog) {
             auto* viewer = qobject_cast<TfmTextViewer*>(dialog);
@@ -639,7 +642,7 @@ private slots:
             shown = viewer->Memo->toPlainText();
             viewer->reject();
         });
-        form->acViewRawXml->trigger();
+        Access(*form).acViewRawXml()->trigger();
         QVERIFY(shown.contains(QStringLiteral("<loginmode>email</loginmode>")));
     }
 
@@ -648,8 +651,8 @@ private slots:
         auto form = Open({ LocalSite() }, 0);
         auto names = [&] {
             QStringList out;
-            for (int i = 0; i < form->lvItems->topLevelItemCount(); ++i)
-                out << form->lvItems->topLevelItem(i)->text(0);
+            for (int i = 0; i < Access(*form).lvItems()->topLevelItemCount(); ++i)
+                out << Access(*form).lvItems()->topLevelItem(i)->text(0);
             return out;
         };
         QCOMPARE(names(), QStringList({ Fuel, "Cams" }));
@@ -663,21 +666,21 @@ private slots:
     {
         auto form = Open({ LocalSite() }, 0);
         TModalCloser closer;
-        form->acAutoUpdate->trigger();
+        Access(*form).acAutoUpdate()->trigger();
         QCOMPARE(Host.Runs, 1);
         auto item = std::make_unique<TUpdateItem>();
         item->Site = LocalSite();
         AddAutoUpdateProfile(QStringLiteral("Car")).Add(std::move(item));
-        form->acAutoUpdate->trigger();
+        Access(*form).acAutoUpdate()->trigger();
         QCOMPARE(Host.Runs, 1);
-        QTRY_VERIFY(form->pmAutoUpdate->isVisible());
+        QTRY_VERIFY(Access(*form).pmAutoUpdate()->isVisible());
         QStringList items;
-        for (QAction* item : form->pmAutoUpdate->actions())
+        for (QAction* item : Access(*form).pmAutoUpdate()->actions())
             items << item->text();
         QCOMPARE(items, QStringList({ "AutoUpdate &All Profiles", "AutoUpdate &Default", "AutoUpdate &Car" }));
-        form->pmAutoUpdate->actions().at(2)->trigger();
+        Access(*form).pmAutoUpdate()->actions().at(2)->trigger();
         QCOMPARE(Host.Clicks, QList<int> { 1 });
-        form->pmAutoUpdate->hide();
+        Access(*form).pmAutoUpdate()->hide();
     }
 
     // Without a folder to start in, "Specify local target..." starts in the home folder.
@@ -686,8 +689,8 @@ private slots:
         TScriptedPrompt prompt;
         GetSettings().InitialDir.clear();
         auto form = Open({ LocalSite() }, 0);
-        form->lvItems->topLevelItem(1)->setSelected(true);
-        QTest::mouseClick(ButtonOf(form.get(), form->acSubscribeLocal), Qt::LeftButton);
+        Access(*form).lvItems()->topLevelItem(1)->setSelected(true);
+        QTest::mouseClick(ButtonOf(form.get(), Access(*form).acSubscribeLocal()), Qt::LeftButton);
         QCOMPARE(prompt.SaveRequests.size(), size_t(1));
         QCOMPARE(prompt.SaveRequests[0].InitialDir, QDir::homePath());
         QCOMPARE(prompt.SaveRequests[0].Files, QStringList { QDir::homePath() + QStringLiteral("/Cams.asc") });
@@ -733,7 +736,7 @@ private slots:
             "/fault.xml", TAnswer().WithBody(Xml(QStringLiteral("http://pois.example/info"), QStringLiteral("email"))));
         prompt.Answers = { IDYES };
         auto form = Open({ site, LocalSite() }, 0);
-        QTRY_COMPARE(form->lvMaps->count(), 2);
+        QTRY_COMPARE(Access(*form).lvMaps()->count(), 2);
         const QString cacheFolder = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
         const auto cached = FilesUnder(cacheFolder);
         const auto data = FilesUnder(GetDataDir());
@@ -752,7 +755,7 @@ private slots:
         });
         press.start();
         const size_t boxes = prompt.Boxes.size();
-        QTest::mouseClick(ButtonOf(form.get(), form->acUpdateSite), Qt::LeftButton);
+        QTest::mouseClick(ButtonOf(form.get(), Access(*form).acUpdateSite()), Qt::LeftButton);
         press.stop();
         QCOMPARE(prompt.Boxes.size(), boxes + 1);
         const QString shown = prompt.Boxes.back().Text;
@@ -765,14 +768,14 @@ private slots:
         QVERIFY(TReporterRecorder::Records().empty());
         QCOMPARE(FilesUnder(cacheFolder), cached);
         QCOMPARE(FilesUnder(GetDataDir()), data);
-        QCOMPARE(form->laSite->text(), site);
+        QCOMPARE(Access(*form).laSite()->text(), site);
         QCOMPARE(form->ShownSite(), &GetSite(site));
-        QCOMPARE(Texts(form->lvMaps), QStringList({ "Germany", "Netherlands" }));
+        QCOMPARE(Texts(Access(*form).lvMaps()), QStringList({ "Germany", "Netherlands" }));
         // The other site and back: the copy as it was.
-        ClickRow(form->lvSites, 1);
-        QCOMPARE(form->laSite->text(), LocalSite());
-        ClickRow(form->lvSites, 0);
-        QCOMPARE(Texts(form->lvMaps), QStringList({ "Germany", "Netherlands" }));
+        ClickRow(Access(*form).lvSites(), 1);
+        QCOMPARE(Access(*form).laSite()->text(), LocalSite());
+        ClickRow(Access(*form).lvSites(), 0);
+        QCOMPARE(Texts(Access(*form).lvMaps()), QStringList({ "Germany", "Netherlands" }));
         QVERIFY(TReporterRecorder::Records().empty());
     }
 
@@ -786,20 +789,20 @@ private slots:
         SaveBytesToFile(brokenFile, "<pois><groups><group><description>d</description></group></groups></pois>");
         const QString broken = QStringLiteral("FILE://") + brokenFile;
         auto form = Open({ LocalSite(), broken }, 0);
-        QCOMPARE(form->lvMaps->count(), 2);
+        QCOMPARE(Access(*form).lvMaps()->count(), 2);
         for (int round = 0; round < 2; ++round) {
-            ClickRow(form->lvSites, 1);
+            ClickRow(Access(*form).lvSites(), 1);
             QCOMPARE(prompt.Boxes.size(), size_t(round + 1));
             QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Missing pois/groups/group/name node."));
             QCOMPARE(form->SelectedSite(), broken);
             QCOMPARE(form->ShownSite(), nullptr);
-            QCOMPARE(form->laSite->text(), broken);
-            QCOMPARE(form->lvMaps->count(), 0);
-            QCOMPARE(form->lvItems->topLevelItemCount(), 0);
-            QVERIFY(!form->Notebook1->isVisibleTo(form.get()));
-            ClickRow(form->lvSites, 0);
+            QCOMPARE(Access(*form).laSite()->text(), broken);
+            QCOMPARE(Access(*form).lvMaps()->count(), 0);
+            QCOMPARE(Access(*form).lvItems()->topLevelItemCount(), 0);
+            QVERIFY(!Access(*form).Notebook1()->isVisibleTo(form.get()));
+            ClickRow(Access(*form).lvSites(), 0);
             QCOMPARE(form->ShownSite(), &GetSite(LocalSite()));
-            QCOMPARE(form->lvMaps->count(), 2);
+            QCOMPARE(Access(*form).lvMaps()->count(), 2);
         }
         QVERIFY(TReporterRecorder::Records().empty());
     }
@@ -824,17 +827,17 @@ private slots:
         auto form = Open({ LocalSite() }, 0);
         const int clamp = int(std::lround(form->width() * 0.75));
         if (stored <= clamp)
-            QCOMPARE(form->paLeft->width(), stored);
+            QCOMPARE(Access(*form).paLeft()->width(), stored);
         else // the right side keeps its minimum width
-            QVERIFY2(form->paLeft->width() <= clamp && form->paLeft->width() > 327,
-                qPrintable(QString::number(form->paLeft->width())));
-        const int expected = form->paLeft->width();
-        QCOMPARE(form->lvItems->isHeaderHidden(), view != 3);
-        QCOMPARE(form->lvItems->isColumnHidden(4), view != 3);
-        QCOMPARE(form->lvItems->iconSize(), view == 0 ? QSize(32, 32) : QSize(16, 16));
+            QVERIFY2(Access(*form).paLeft()->width() <= clamp && Access(*form).paLeft()->width() > 327,
+                qPrintable(QString::number(Access(*form).paLeft()->width())));
+        const int expected = Access(*form).paLeft()->width();
+        QCOMPARE(Access(*form).lvItems()->isHeaderHidden(), view != 3);
+        QCOMPARE(Access(*form).lvItems()->isColumnHidden(4), view != 3);
+        QCOMPARE(Access(*form).lvItems()->iconSize(), view == 0 ? QSize(32, 32) : QSize(16, 16));
         // Every button of the site tool bar is in view, none behind an overflow arrow.
         for (QAction* action :
-            { form->acDeleteSite, form->acViewRawXml, form->acUpdateSite, form->acSiteAdd, form->acSites })
+            { Access(*form).acDeleteSite(), Access(*form).acViewRawXml(), Access(*form).acUpdateSite(), Access(*form).acSiteAdd(), Access(*form).acSites() })
             QVERIFY2(ButtonOf(form.get(), action), qPrintable(action->objectName()));
         form->close();
         QCOMPARE(GetSettings().SiteManagerLeftPanel, expected);
@@ -851,16 +854,16 @@ private slots:
         for (QAction* action : form->findChildren<QAction*>())
             if (!action->icon().isNull())
                 QVERIFY2(IsPicture(action->icon()), qPrintable(action->objectName()));
-        for (QAction* action : { form->acUpdateSite, form->acDeleteSite, form->acSiteAdd, form->acViewRawXml,
-                 form->acSites, form->actWebsite, form->acPassword, form->acStartWizard, form->acAutoUpdate,
-                 form->acSubscribeLocal, form->acSubscribePDA, form->acUnsubscribe })
+        for (QAction* action : { Access(*form).acUpdateSite(), Access(*form).acDeleteSite(), Access(*form).acSiteAdd(), Access(*form).acViewRawXml(),
+                 Access(*form).acSites(), Access(*form).actWebsite(), Access(*form).acPassword(), Access(*form).acStartWizard(), Access(*form).acAutoUpdate(),
+                 Access(*form).acSubscribeLocal(), Access(*form).acSubscribePDA(), Access(*form).acUnsubscribe() })
             QVERIFY2(IsPicture(action->icon()), qPrintable(action->objectName()));
-        for (int i = 0; i < form->lvSites->count(); ++i)
-            QVERIFY2(IsPicture(form->lvSites->item(i)->icon()), qPrintable(form->lvSites->item(i)->text()));
-        QVERIFY(form->lvSites->item(0)->icon().cacheKey() != form->lvSites->item(1)->icon().cacheKey());
-        QVERIFY(IsPicture(form->lvMaps->item(0)->icon()));
-        QVERIFY(IsPicture(form->lvGroups->item(0)->icon()));
-        QVERIFY(IsPicture(form->lvItems->topLevelItem(0)->icon(0)));
+        for (int i = 0; i < Access(*form).lvSites()->count(); ++i)
+            QVERIFY2(IsPicture(Access(*form).lvSites()->item(i)->icon()), qPrintable(Access(*form).lvSites()->item(i)->text()));
+        QVERIFY(Access(*form).lvSites()->item(0)->icon().cacheKey() != Access(*form).lvSites()->item(1)->icon().cacheKey());
+        QVERIFY(IsPicture(Access(*form).lvMaps()->item(0)->icon()));
+        QVERIFY(IsPicture(Access(*form).lvGroups()->item(0)->icon()));
+        QVERIFY(IsPicture(Access(*form).lvItems()->topLevelItem(0)->icon(0)));
         for (QPushButton* button : form->findChildren<QPushButton*>())
             if (!button->icon().isNull())
                 QVERIFY2(IsPicture(button->icon()), qPrintable(button->objectName()));
@@ -879,7 +882,7 @@ private slots:
         items->setFocus();
         QTest::keyClick(items, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(items->selectedItems().size(), 2);
-        QVERIFY(form->acSubscribeLocal->isEnabled());
+        QVERIFY(Access(*form).acSubscribeLocal()->isEnabled());
         sites->setFocus();
         TModalCloser closer;
         QTest::keyClick(sites, Qt::Key_F9);
@@ -906,9 +909,9 @@ private slots:
         prompt.Answers = { IDYES };
         auto form = Open({ WebSite(), LocalSite() }, 0);
         form->resize(980, 640);
-        QTRY_VERIFY(form->lvMaps->count() > 0);
-        form->lvGroups->setCurrentRow(0);
-        form->lvItems->topLevelItem(0)->setSelected(true);
+        QTRY_VERIFY(Access(*form).lvMaps()->count() > 0);
+        Access(*form).lvGroups()->setCurrentRow(0);
+        Access(*form).lvItems()->topLevelItem(0)->setSelected(true);
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
         QTest::qWait(200);
         QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));

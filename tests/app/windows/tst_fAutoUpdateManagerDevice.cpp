@@ -2,6 +2,7 @@
 // keep their state when the settings file cannot be written, the include boxes and a deleted
 // profile rewrite the registrations, and "Selected to Pocket Tarvell" exports to a folder device.
 #include "AppTestSupport.h"
+#include "SiteWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fAutoUpdateManager.h"
@@ -17,6 +18,8 @@
 #include <QDir>
 #include <QTreeWidget>
 #include <QtTest>
+
+using Access = TfmSiteManagerTestAccess;
 
 class TestSiteManagerDevice : public QObject {
     Q_OBJECT
@@ -37,8 +40,8 @@ class TestSiteManagerDevice : public QObject {
     }
     static void SelectProfile(TfmSiteManager& form, int row)
     {
-        form.lvProfiles->clearSelection();
-        form.lvProfiles->topLevelItem(row)->setSelected(true);
+        Access(form).lvProfiles()->clearSelection();
+        Access(form).lvProfiles()->topLevelItem(row)->setSelected(true);
     }
 
 private slots:
@@ -57,13 +60,13 @@ private slots:
         GetAutoUpdateProfile(0).AutoUpdateActiveSync = true;
         AddAutoUpdateProfile(QStringLiteral("Car")).AutoUpdateUSB = true;
         const auto form = Open(TfmSiteManager::PageSettings);
-        QVERIFY(!form->cbUponDeviceConnect->isChecked());
-        form->cbUponDeviceConnect->click();
+        QVERIFY(!Access(*form).cbUponDeviceConnect()->isChecked());
+        Access(*form).cbUponDeviceConnect()->click();
         QCOMPARE(Registered(TConnectKind::ActiveSync), QStringLiteral(" \"/tray\" \"/update\" \"/silent\" \"/prof:\""));
         QVERIFY(GetSettings().AutoUpdateActiveSync);
-        form->cbUpdateUSB->click();
+        Access(*form).cbUpdateUSB()->click();
         QCOMPARE(Registered(TConnectKind::USB), QStringLiteral(" \"/tray\" \"/update\" \"/silent\" \"/prof:Car\""));
-        form->cbUponDeviceConnect->click();
+        Access(*form).cbUponDeviceConnect()->click();
         QCOMPARE(Registered(TConnectKind::ActiveSync), QStringLiteral("<none>"));
         QVERIFY(!GetSettings().AutoUpdateActiveSync);
         QVERIFY(prompt.Boxes.empty());
@@ -71,14 +74,14 @@ private slots:
         // A settings file that cannot be replaced: the box and the setting stay as they were.
         QFile::remove(SettingsStoreFileName());
         QVERIFY(QDir().mkpath(SettingsStoreFileName()));
-        form->cbUponDeviceConnect->click();
+        Access(*form).cbUponDeviceConnect()->click();
         QDir(SettingsStoreFileName()).removeRecursively();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text,
             QStringLiteral("Could not store the automatic start registration. To toggle the \"Update on connect\" "
                            "option, the settings file %1 must be writable.")
                 .arg(SettingsStoreFileName()));
-        QVERIFY(!form->cbUponDeviceConnect->isChecked());
+        QVERIFY(!Access(*form).cbUponDeviceConnect()->isChecked());
         QVERIFY(!GetSettings().AutoUpdateActiveSync);
     }
 
@@ -91,16 +94,16 @@ private slots:
         AddAutoUpdateProfile(QStringLiteral("Bike")).Save();
         const auto form = Open(TfmSiteManager::PageProfiles);
         SelectProfile(*form, 1);
-        form->cbIncludeAUC->click();
+        Access(*form).cbIncludeAUC()->click();
         SelectProfile(*form, 2);
-        form->cbIncludeAUC->click();
-        form->cbIncludeUSB->click();
+        Access(*form).cbIncludeAUC()->click();
+        Access(*form).cbIncludeUSB()->click();
         QCOMPARE(Registered(TConnectKind::ActiveSync),
             QStringLiteral(" \"/tray\" \"/update\" \"/silent\" \"/prof:Car\" \"/prof:Bike\""));
         QCOMPARE(Registered(TConnectKind::USB), QStringLiteral(" \"/tray\" \"/update\" \"/silent\" \"/prof:Bike\""));
 
         prompt.Answers = { IDYES };
-        form->acProfilesDel->trigger();
+        Access(*form).acProfilesDel()->trigger();
         QCOMPARE(AutoUpdateProfileCount(), 2);
         QCOMPARE(Registered(TConnectKind::ActiveSync), QStringLiteral(" \"/tray\" \"/update\" \"/silent\" \"/prof:Car\""));
         QCOMPARE(Registered(TConnectKind::USB), QStringLiteral("<none>"));
@@ -111,7 +114,7 @@ private slots:
         LoadAutoUpdateProfiles();
         const auto again = Open(TfmSiteManager::PageProfiles);
         SelectProfile(*again, 2);
-        again->cbIncludeUSB->click();
+        Access(*again).cbIncludeUSB()->click();
         QCOMPARE(prompt.Boxes.size(), size_t(2));
         QCOMPARE(prompt.Boxes.back().Text, LeftOutProfilesWarning({ QStringLiteral("My \"best\"") }));
         QVERIFY(FindAutoUpdateProfile(QStringLiteral("My \"best\"")).AutoUpdateUSB);
@@ -135,17 +138,17 @@ private slots:
         GetAutoUpdateProfile(0).Add(std::move(item));
 
         const auto form = Open(TfmSiteManager::PageAllItems);
-        QVERIFY(form->acToPocketTarvell->isVisible());
-        QVERIFY(!form->acToPocketTarvell->isEnabled());
-        form->lvSubscribed->topLevelItem(0)->setSelected(true);
-        QVERIFY(form->acToPocketTarvell->isEnabled());
-        form->acToPocketTarvell->trigger();
+        QVERIFY(Access(*form).acToPocketTarvell()->isVisible());
+        QVERIFY(!Access(*form).acToPocketTarvell()->isEnabled());
+        Access(*form).lvSubscribed()->topLevelItem(0)->setSelected(true);
+        QVERIFY(Access(*form).acToPocketTarvell()->isEnabled());
+        Access(*form).acToPocketTarvell()->trigger();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("AutoUpdate configuration saved to your Mobile Device."));
         QVERIFY(QFileInfo::exists(device.filePath(QStringLiteral("Program Files/PocketTarvell/settings.xml"))));
 
         QDir(device.filePath(QStringLiteral("Program Files/PocketTarvell"))).removeRecursively();
-        form->acToPocketTarvell->trigger();
+        Access(*form).acToPocketTarvell()->trigger();
         QVERIFY(prompt.Boxes.back().Text.startsWith(
             QStringLiteral("The Pocket Tarvell directory does not exist on the mobile device.\rMake sure")));
         DisconnectDevice();

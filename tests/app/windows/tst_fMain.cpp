@@ -1,6 +1,7 @@
 // The main window: the action table, close/exit/hide/restart, messages, timers, drops, bounds and
 // what waits while an update run goes on.
 #include "AppTestSupport.h"
+#include "SiteWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windowbase/fProgress.h"
@@ -1204,8 +1205,8 @@ private slots:
                     // AutoUpdate Now as the main window's run, then to the wizard.
                     TModalCloser closer;
                     closer.During = [&](QWidget*) { runningInside = TMainFormTestAccess(*f.Form).UpdateRunning(); };
-                    manager->acAutoUpdate->trigger();
-                    manager->acStartWizard->trigger();
+                    TfmSiteManagerTestAccess(manager).acAutoUpdate()->trigger();
+                    TfmSiteManagerTestAccess(manager).acStartWizard()->trigger();
                 } else {
                     manager->close();
                 }
