@@ -23,6 +23,13 @@ public:
     // "v1.2.3 build 4 - English translation by Orvik" (both words in the interface language).
     static QString VersionText();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TfmAboutTestAccess;
+    void Retranslate() override;
+
     QLabel* laVersionFront = nullptr;
     QLabel* laVersionBack = nullptr;
     QPlainTextEdit* Memo1 = nullptr;
@@ -31,10 +38,4 @@ public:
     QAction* acDonateEuros = nullptr;
     QAction* acDonateDollars = nullptr;
     QPushButton* buClose = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Retranslate() override;
 };

@@ -28,13 +28,6 @@ public:
     QString GetFormat() const;
     bool GetUseAsDefault() const;
 
-    QLineEdit* edFile = nullptr;
-    QPlainTextEdit* edError = nullptr;
-    QComboBox* ComboBox1 = nullptr;
-    QCheckBox* cbUseAsDefault = nullptr;
-    QPushButton* buOK = nullptr;
-    QPushButton* buCancel = nullptr;
-
     // Fills the file name and the readers; called when the dialog is shown.
     void FormShow();
 
@@ -42,8 +35,15 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    friend class TfmChooseFormatTestAccess;
     void Retranslate() override;
 
+    QLineEdit* edFile = nullptr;
+    QPlainTextEdit* edError = nullptr;
+    QComboBox* ComboBox1 = nullptr;
+    QCheckBox* cbUseAsDefault = nullptr;
+    QPushButton* buOK = nullptr;
+    QPushButton* buCancel = nullptr;
     QLabel* FLabels[4] = {};
     QString FErrorText;
     std::vector<int> FRows;

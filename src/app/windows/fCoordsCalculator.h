@@ -29,18 +29,18 @@ public:
     // with a user error.
     void buOKClick();
 
-    QLineEdit *edLongitude = nullptr, *edLatitude = nullptr;
-    QLineEdit *edLonDeg = nullptr, *edLonMin = nullptr, *edLonSec = nullptr;
-    QLineEdit *edLatDeg = nullptr, *edLatMin = nullptr, *edLatSec = nullptr;
-    QPushButton *buLonSign = nullptr, *buLatSign = nullptr;
-    QPushButton *buOK = nullptr, *buCancel = nullptr;
-
 private:
+    friend class TfmCoordsCalculatorTestAccess;
     void Retranslate() override;
     void FillEdits();
     TEntryEditValues Values() const;
 
     std::unique_ptr<TEntry> FEntry;
+    QLineEdit *edLongitude = nullptr, *edLatitude = nullptr;
+    QLineEdit *edLonDeg = nullptr, *edLonMin = nullptr, *edLonSec = nullptr;
+    QLineEdit *edLatDeg = nullptr, *edLatMin = nullptr, *edLatSec = nullptr;
+    QPushButton *buLonSign = nullptr, *buLatSign = nullptr;
+    QPushButton *buOK = nullptr, *buCancel = nullptr;
     std::map<TEntryEdit, QLineEdit*> FEdits;
     QLabel* FLongitudeLabel = nullptr;
     QLabel* FLatitudeLabel = nullptr;

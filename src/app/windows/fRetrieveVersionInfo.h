@@ -29,17 +29,18 @@ public:
     void ShowCheckError(const QString& message);
     void Button1Click();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void Retranslate() override;
+
+private:
+    friend class TfmRetrieveVersionInfoTestAccess;
     QLabel* Label1 = nullptr;
     // The busy bar while the file is fetched.
     QProgressBar* Animate1 = nullptr;
     QPushButton* Button1 = nullptr;
     QTimer Timer1;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void Retranslate() override;
-
-private:
     enum class TState { Retrieving, UpToDate, Failed, Newer };
     void SetState(TState state);
     TState FState = TState::Retrieving;

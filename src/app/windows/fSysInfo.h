@@ -63,18 +63,18 @@ public:
     void acSaveExecute();
     void acPrintExecute();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TfmSysInfoTestAccess;
+    void Retranslate() override;
+
+    TReportSource& FSource;
     QPlainTextEdit* Memo1 = nullptr;
     QToolBar* ToolBar1 = nullptr;
     QAction* acSave = nullptr;
     QAction* acPrint = nullptr;
     QWidget* paBottom = nullptr;
     QPushButton* buTerug = nullptr;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    void Retranslate() override;
-
-    TReportSource& FSource;
 };

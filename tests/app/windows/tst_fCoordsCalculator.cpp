@@ -21,6 +21,39 @@
 #include <QUrlQuery>
 #include <QtTest>
 
+// Test-only access to the dialogs' widgets, which they keep private.
+class TfmCoordsCalculatorTestAccess {
+public:
+    explicit TfmCoordsCalculatorTestAccess(const TfmCoordsCalculator& form) : F(form) {}
+    QLineEdit* edLongitude() const { return F.edLongitude; }
+    QLineEdit* edLatitude() const { return F.edLatitude; }
+    QLineEdit* edLonDeg() const { return F.edLonDeg; }
+    QLineEdit* edLonMin() const { return F.edLonMin; }
+    QLineEdit* edLatDeg() const { return F.edLatDeg; }
+    QLineEdit* edLatMin() const { return F.edLatMin; }
+    QLineEdit* edLatSec() const { return F.edLatSec; }
+    QPushButton* buLonSign() const { return F.buLonSign; }
+    QPushButton* buLatSign() const { return F.buLatSign; }
+    QPushButton* buOK() const { return F.buOK; }
+    QPushButton* buCancel() const { return F.buCancel; }
+
+private:
+    const TfmCoordsCalculator& F;
+};
+
+class TfmAboutTestAccess {
+public:
+    explicit TfmAboutTestAccess(const TfmAbout& form) : F(form) {}
+    QLabel* laVersionFront() const { return F.laVersionFront; }
+    QLabel* laVersionBack() const { return F.laVersionBack; }
+    QPlainTextEdit* Memo1() const { return F.Memo1; }
+    QAction* acDonateEuros() const { return F.acDonateEuros; }
+    QAction* acDonateDollars() const { return F.acDonateDollars; }
+
+private:
+    const TfmAbout& F;
+};
+
 // Receives the addresses the about box opens.
 class TUrlCatcher : public QObject {
     Q_OBJECT
@@ -39,27 +72,28 @@ private slots:
     void decimalFollowsDegreesAndBack()
     {
         TfmCoordsCalculator calculator;
+        const TfmCoordsCalculatorTestAccess c(calculator);
         calculator.show();
-        calculator.edLatitude->setText(QStringLiteral("52.5"));
+        c.edLatitude()->setText(QStringLiteral("52.5"));
         calculator.ControlLeft(TEntryEdit::Latitude);
-        QCOMPARE(calculator.edLatDeg->text(), QStringLiteral("52"));
-        QCOMPARE(calculator.edLatMin->text(), QStringLiteral("30"));
-        QCOMPARE(calculator.edLatSec->text(), QStringLiteral("0"));
-        QCOMPARE(calculator.buLatSign->text(), QStringLiteral("N"));
+        QCOMPARE(c.edLatDeg()->text(), QStringLiteral("52"));
+        QCOMPARE(c.edLatMin()->text(), QStringLiteral("30"));
+        QCOMPARE(c.edLatSec()->text(), QStringLiteral("0"));
+        QCOMPARE(c.buLatSign()->text(), QStringLiteral("N"));
 
-        calculator.edLonDeg->setText(QStringLiteral("4"));
+        c.edLonDeg()->setText(QStringLiteral("4"));
         calculator.ControlLeft(TEntryEdit::LonDeg);
-        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(4.0, 'f', 5));
-        calculator.edLonMin->setText(QStringLiteral("15"));
+        QCOMPARE(c.edLongitude()->text(), QLocale().toString(4.0, 'f', 5));
+        c.edLonMin()->setText(QStringLiteral("15"));
         calculator.ControlLeft(TEntryEdit::LonMin);
-        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(4.25, 'f', 5));
+        QCOMPARE(c.edLongitude()->text(), QLocale().toString(4.25, 'f', 5));
         // The sign button toggles E and W and negates the decimal value.
-        QTest::mouseClick(calculator.buLonSign, Qt::LeftButton);
-        QCOMPARE(calculator.buLonSign->text(), QStringLiteral("W"));
+        QTest::mouseClick(c.buLonSign(), Qt::LeftButton);
+        QCOMPARE(c.buLonSign()->text(), QStringLiteral("W"));
         QCOMPARE(calculator.Entry().GetLongitude(), -4.25);
-        QCOMPARE(calculator.edLongitude->text(), QLocale().toString(-4.25, 'f', 5));
-        QTest::mouseClick(calculator.buLonSign, Qt::LeftButton);
-        QCOMPARE(calculator.buLonSign->text(), QStringLiteral("E"));
+        QCOMPARE(c.edLongitude()->text(), QLocale().toString(-4.25, 'f', 5));
+        QTest::mouseClick(c.buLonSign(), Qt::LeftButton);
+        QCOMPARE(c.buLonSign()->text(), QStringLiteral("E"));
         QCOMPARE(calculator.Entry().GetLongitude(), 4.25);
     }
 
@@ -68,22 +102,23 @@ private slots:
     {
         TScriptedPrompt prompt;
         TfmCoordsCalculator calculator;
-        QVERIFY(!calculator.buOK->isHidden());
-        QCOMPARE(calculator.buCancel->text(), QStringLiteral("Cancel"));
+        const TfmCoordsCalculatorTestAccess c(calculator);
+        QVERIFY(!c.buOK()->isHidden());
+        QCOMPARE(c.buCancel()->text(), QStringLiteral("Cancel"));
         calculator.show();
-        calculator.edLatitude->setText(QStringLiteral("52.5"));
+        c.edLatitude()->setText(QStringLiteral("52.5"));
         calculator.ControlLeft(TEntryEdit::Latitude);
-        QTest::mouseClick(calculator.buOK, Qt::LeftButton);
+        QTest::mouseClick(c.buOK(), Qt::LeftButton);
         QCOMPARE(int(prompt.Boxes.size()), 1);
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Please enter the longitude and latitude."));
         QVERIFY(calculator.isVisible());
         QCOMPARE(calculator.result(), 0);
         QApplication::setActiveWindow(&calculator);
         QVERIFY(QTest::qWaitForWindowActive(&calculator));
-        calculator.edLongitude->setFocus();
-        calculator.edLongitude->setText(QStringLiteral("4.25"));
-        QVERIFY(calculator.edLongitude->hasFocus());
-        QTest::mouseClick(calculator.buOK, Qt::LeftButton);
+        c.edLongitude()->setFocus();
+        c.edLongitude()->setText(QStringLiteral("4.25"));
+        QVERIFY(c.edLongitude()->hasFocus());
+        QTest::mouseClick(c.buOK(), Qt::LeftButton);
         QCOMPARE(calculator.result(), int(QDialog::Accepted));
         QCOMPARE(calculator.Entry().GetLongitude(), 4.25);
         QCOMPARE(int(prompt.Boxes.size()), 1);
@@ -102,9 +137,10 @@ private slots:
         closer.During = [&](QWidget* modal) {
             auto* calculator = qobject_cast<TfmCoordsCalculator*>(modal);
             QVERIFY(calculator);
+            const TfmCoordsCalculatorTestAccess c(*calculator);
             seen = true;
-            QVERIFY(calculator->buOK->isHidden());
-            QCOMPARE(calculator->buCancel->text(), QStringLiteral("Close"));
+            QVERIFY(c.buOK()->isHidden());
+            QCOMPARE(c.buCancel()->text(), QStringLiteral("Close"));
             QCOMPARE(calculator->windowTitle(), action->text());
         };
         action->trigger();
@@ -123,16 +159,17 @@ private slots:
         closer.During = [&](QWidget* modal) {
             auto* about = qobject_cast<TfmAbout*>(modal);
             QVERIFY(about);
+            const TfmAboutTestAccess a(*about);
             seen = true;
             const TFileVersionNumbers v = ProgramVersionNumbers();
             const QString version = QStringLiteral("v%1.%2.%3 build %4 - English translation by Orvik")
                                         .arg(v.Major).arg(v.Minor).arg(v.Release).arg(v.Build);
-            QCOMPARE(about->laVersionFront->text(), version);
-            QCOMPARE(about->laVersionBack->text(), version);
-            QVERIFY(!about->Memo1->toPlainText().isEmpty());
-            QVERIFY(about->Memo1->isReadOnly());
-            about->acDonateEuros->trigger();
-            about->acDonateDollars->trigger();
+            QCOMPARE(a.laVersionFront()->text(), version);
+            QCOMPARE(a.laVersionBack()->text(), version);
+            QVERIFY(!a.Memo1()->toPlainText().isEmpty());
+            QVERIFY(a.Memo1()->isReadOnly());
+            a.acDonateEuros()->trigger();
+            a.acDonateDollars()->trigger();
         };
         form.Action(TAction::acAbout)->trigger();
         QDesktopServices::unsetUrlHandler(QStringLiteral("https"));

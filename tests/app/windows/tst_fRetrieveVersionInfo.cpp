@@ -14,6 +14,19 @@
 #include <QUrl>
 #include <QtTest>
 
+// Test-only access to the window's widgets and timer, which it keeps private.
+class TfmRetrieveVersionInfoTestAccess {
+public:
+    explicit TfmRetrieveVersionInfoTestAccess(TfmRetrieveVersionInfo& form) : F(form) {}
+    QLabel* Label1() const { return F.Label1; }
+    QPushButton* Button1() const { return F.Button1; }
+    QTimer& Timer1() const { return F.Timer1; }
+
+private:
+    TfmRetrieveVersionInfo& F;
+};
+using A = TfmRetrieveVersionInfoTestAccess;
+
 class TestVersionCheck : public QObject {
     Q_OBJECT
     std::unique_ptr<TLoopbackServer> Server;
@@ -26,7 +39,7 @@ class TestVersionCheck : public QObject {
         form->OwnVersion = { 5, 2, 0, 212 };
         form->WebSite = Server->Base();
         form->show();
-        form->Timer1.stop();
+        A(*form).Timer1().stop();
         form->Timer1Timer();
         return form;
     }
@@ -104,9 +117,9 @@ private slots:
         QCOMPARE(Opened, downloadOpened ? QList<QUrl> { QUrl(Server->Base() + QStringLiteral("/download.htm")) } : QList<QUrl>());
         QCOMPARE(f->isVisible(), !downloadOpened);
         if (!label.isEmpty()) {
-            QCOMPARE(f->Label1->text(), label);
-            QCOMPARE(f->Label1->font().bold(), !label.startsWith(QLatin1String("Retrieving")));
-            const bool red = f->Label1->palette().color(QPalette::WindowText) == QColor(Qt::red);
+            QCOMPARE(A(*f).Label1()->text(), label);
+            QCOMPARE(A(*f).Label1()->font().bold(), !label.startsWith(QLatin1String("Retrieving")));
+            const bool red = A(*f).Label1()->palette().color(QPalette::WindowText) == QColor(Qt::red);
             QCOMPARE(red, label.startsWith(QLatin1String("Error")));
         }
         QCOMPARE(Server->Count("/version.xml"), 1);
@@ -119,8 +132,8 @@ private slots:
         auto form = std::make_unique<TfmRetrieveVersionInfo>();
         form->WebSite = Server->Base();
         form->show();
-        QTimer::singleShot(100, form.get(), [&] { form->Button1->click(); });
-        form->Timer1.stop();
+        QTimer::singleShot(100, form.get(), [&] { A(*form).Button1()->click(); });
+        A(*form).Timer1().stop();
         form->Timer1Timer();
         QVERIFY(!form->isVisible());
         QVERIFY(prompt.Boxes.empty());
@@ -153,8 +166,8 @@ private slots:
             QString label;
             TOnNextModal closer([&](QDialog* dialog) {
                 if (auto* check = qobject_cast<TfmRetrieveVersionInfo*>(dialog)) {
-                    QTRY_VERIFY(!check->Label1->text().startsWith(QLatin1String("Retrieving")));
-                    label = check->Label1->text();
+                    QTRY_VERIFY(!A(*check).Label1()->text().startsWith(QLatin1String("Retrieving")));
+                    label = A(*check).Label1()->text();
                 }
                 dialog->reject();
             });

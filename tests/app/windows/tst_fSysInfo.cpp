@@ -25,6 +25,20 @@
 #include <stdexcept>
 #include <thread>
 
+// Test-only access to the window's widgets, which it keeps private.
+class TfmSysInfoTestAccess {
+public:
+    explicit TfmSysInfoTestAccess(const TfmSysInfo& form) : F(form) {}
+    QPlainTextEdit* Memo1() const { return F.Memo1; }
+    QAction* acSave() const { return F.acSave; }
+    QAction* acPrint() const { return F.acPrint; }
+    QWidget* paBottom() const { return F.paBottom; }
+    QPushButton* buTerug() const { return F.buTerug; }
+
+private:
+    const TfmSysInfo& F;
+};
+
 namespace {
 
 class TFakeReportSource : public TReportSource {
@@ -72,9 +86,10 @@ private slots:
         TFakeReportSource source;
         source.ThreadList = option;
         TfmSysInfo info(source);
+        const TfmSysInfoTestAccess a(info);
         QVERIFY(!source.ThreadListWhileComposing);
         QCOMPARE(source.ThreadList, option);
-        const QString text = info.Memo1->toPlainText();
+        const QString text = a.Memo1()->toPlainText();
         QVERIFY(text.startsWith(QStringLiteral("date/time : now\nthread list: own\n\n[Settings]\n")));
         QVERIFY(text.contains(QStringLiteral("ProxyPassword=********")));
         QVERIFY(text.contains(QStringLiteral("Precision=5")));
@@ -94,24 +109,25 @@ private slots:
         TScriptedPrompt prompt;
         TFakeReportSource source;
         TfmSysInfo info(source);
+        const TfmSysInfoTestAccess a(info);
         QTemporaryDir dir;
         const QString file = dir.filePath(QStringLiteral("sysinfo.txt"));
         SaveBytesToFile(file, "old content");
         // Cancelled: nothing is written.
-        info.acSave->trigger();
+        a.acSave()->trigger();
         QCOMPARE(QString::fromStdString(LoadBytesFromFile(file)), QStringLiteral("old content"));
         QCOMPARE(prompt.SaveRequests.back().Title, QStringLiteral("Save system info..."));
         QCOMPARE(prompt.SaveRequests.back().NameFilters, QStringList { "Textfiles (*.txt)" });
         prompt.SaveAnswers = { { file, 1 } };
-        info.acSave->trigger();
+        a.acSave()->trigger();
         const QString saved = QString::fromStdString(LoadBytesFromFile(file));
         QVERIFY(saved.startsWith(QStringLiteral("date/time : now\r\nthread list: own\r\n\r\n[Settings]\r\n")));
         QVERIFY(saved.endsWith(QStringLiteral("\r\n")));
         QVERIFY(!saved.contains(QRegularExpression(QStringLiteral("[^\r]\n"))));
-        QCOMPARE(saved.count(QStringLiteral("\r\n")), info.Memo1->toPlainText().count(QChar('\n')) + 1);
+        QCOMPARE(saved.count(QStringLiteral("\r\n")), a.Memo1()->toPlainText().count(QChar('\n')) + 1);
 
-        info.acPrint->trigger();
-        QCOMPARE(source.Printed, QStringList { info.Memo1->toPlainText() });
+        a.acPrint()->trigger();
+        QCOMPARE(source.Printed, QStringList { a.Memo1()->toPlainText() });
     }
 
     void okIsCentredAndClosesFromTheAction()
@@ -124,14 +140,15 @@ private slots:
         closer.During = [&](QWidget* modal) {
             auto* info = qobject_cast<TfmSysInfo*>(modal);
             QVERIFY(info);
+            const TfmSysInfoTestAccess a(*info);
             seen = true;
             // The reporter's report of the running program, then the settings dump.
-            QVERIFY(info->Memo1->toPlainText().startsWith(QStringLiteral("date/time         : ")));
-            QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("\n\n[")));
-            QVERIFY(info->Memo1->toPlainText().contains(QStringLiteral("ProxyPassword=********")));
+            QVERIFY(a.Memo1()->toPlainText().startsWith(QStringLiteral("date/time         : ")));
+            QVERIFY(a.Memo1()->toPlainText().contains(QStringLiteral("\n\n[")));
+            QVERIFY(a.Memo1()->toPlainText().contains(QStringLiteral("ProxyPassword=********")));
             info->resize(500, 400);
-            QTRY_COMPARE(info->buTerug->x(), (info->paBottom->width() - info->buTerug->width()) / 2);
-            QTest::mouseClick(info->buTerug, Qt::LeftButton);
+            QTRY_COMPARE(a.buTerug()->x(), (a.paBottom()->width() - a.buTerug()->width()) / 2);
+            QTest::mouseClick(a.buTerug(), Qt::LeftButton);
             QVERIFY(!info->isVisible());
         };
         form.Action(TAction::acSysInfo)->trigger();
