@@ -10,6 +10,7 @@
 #include "maps/uMapInternal.h"
 #include "uBenchData.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QImage>
@@ -61,6 +62,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "no map window\n");
         return 1;
     }
+    auto* select = map->findChild<QAction*>(QStringLiteral("acSelect"));
+    auto* control = map->findChild<TOrvikMap*>(QStringLiteral("OrvikMap1"));
+    if (!select || !control) {
+        std::fprintf(stderr, "the map window has no select command or map control\n");
+        return 1;
+    }
     // About a tenth of the area: 316 x 221 of the 1000 x 700 pixels, from the north-west corner
     // (QTest takes the point 0, 0 for the widget's centre).
     const QPoint from(1, 1);
@@ -69,9 +76,9 @@ int main(int argc, char** argv)
     int selected = 0;
     for (int run = 0; run < runs; ++run) {
         child->SelectAll();
-        map->acSelect->trigger();
-        QTest::mousePress(map->OrvikMap1, Qt::LeftButton, Qt::NoModifier, from);
-        QTest::mouseMove(map->OrvikMap1, to);
+        select->trigger();
+        QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(control, to);
         // From the band's end to the selection pushed back to the map; the repaint that follows
         // is not part of it.
         QElapsedTimer timer;
@@ -82,7 +89,7 @@ int main(int argc, char** argv)
             ms = double(timer.nsecsElapsed()) / 1e6;
         };
         timer.start();
-        QTest::mouseRelease(map->OrvikMap1, Qt::LeftButton, Qt::NoModifier, to);
+        QTest::mouseRelease(control, Qt::LeftButton, Qt::NoModifier, to);
         map->OnSelectEntries = selectEntries;
         best = std::min(best, ms);
         selected = int(child->SelectedIndices().size());

@@ -266,14 +266,14 @@ void TfmCalibrate::changeEvent(QEvent* event)
 void TfmCalibrate::showEvent(QShowEvent* event)
 {
     TTarvellModalForm::showEvent(event);
-    FOwner.coMap->setEnabled(false);
+    FOwner.SetMapChoiceEnabled(false);
     ShowPoints();
 }
 
 void TfmCalibrate::done(int result)
 {
     // Every way out (OK, Cancel, Escape, the close box) ends here.
-    FOwner.coMap->setEnabled(true);
+    FOwner.SetMapChoiceEnabled(true);
     TTarvellModalForm::done(result);
 }
 
@@ -345,6 +345,13 @@ void TfmCalibrate::SetY2(int value)
 {
     FY2 = value;
     edY2->setText(QString::number(value));
+}
+
+int TfmCalibrate::ChosenPoint() const
+{
+    if (rbPoint1->isChecked())
+        return 1;
+    return rbPoint2->isChecked() ? 2 : 0;
 }
 
 void TfmCalibrate::edX1Exit()

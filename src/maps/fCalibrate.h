@@ -34,6 +34,8 @@ public:
     void SetY1(int value);
     void SetX2(int value);
     void SetY2(int value);
+    // The point a click on the map sets: 1 or 2, 0 before either is chosen.
+    int ChosenPoint() const;
     // The map background colour of ColorBox1 (a custom entry for a colour without a name).
     TInfColor Color() const;
     void SetColor(TInfColor color);
@@ -46,23 +48,14 @@ public:
     // and closes.
     void buOKClick();
 
-    QRadioButton *rbPoint1 = nullptr, *rbPoint2 = nullptr;
-    QLineEdit *edX1 = nullptr, *edY1 = nullptr, *edX2 = nullptr, *edY2 = nullptr;
-    QLineEdit *edLatitude1 = nullptr, *edLongitude1 = nullptr, *edLatitude2 = nullptr, *edLongitude2 = nullptr;
-    QLineEdit *edLatDeg1 = nullptr, *edLatMin1 = nullptr, *edLatSec1 = nullptr;
-    QLineEdit *edLonDeg1 = nullptr, *edLonMin1 = nullptr, *edLonSec1 = nullptr;
-    QLineEdit *edLatDeg2 = nullptr, *edLatMin2 = nullptr, *edLatSec2 = nullptr;
-    QLineEdit *edLonDeg2 = nullptr, *edLonMin2 = nullptr, *edLonSec2 = nullptr;
-    QPushButton *buLatSign = nullptr, *buLonSign = nullptr, *buLatSign2 = nullptr, *buLonSign2 = nullptr;
-    QComboBox* ColorBox1 = nullptr;
-    QPushButton *buOK = nullptr, *buCancel = nullptr;
-
 protected:
     void showEvent(QShowEvent* event) override;
     void done(int result) override;
     void changeEvent(QEvent* event) override;
 
 private:
+    friend class TfmCalibrateTestAccess;
+
     struct TPointEdits {
         std::map<TEntryEdit, QLineEdit*> Edits;
         QPushButton* LatSign = nullptr;
@@ -76,6 +69,16 @@ private:
     QWidget* PointGroup(int point);
     void NamePointEdits(int point, QLineEdit* x, QLineEdit* y, TPointEdits& edits);
 
+    QRadioButton *rbPoint1 = nullptr, *rbPoint2 = nullptr;
+    QLineEdit *edX1 = nullptr, *edY1 = nullptr, *edX2 = nullptr, *edY2 = nullptr;
+    QLineEdit *edLatitude1 = nullptr, *edLongitude1 = nullptr, *edLatitude2 = nullptr, *edLongitude2 = nullptr;
+    QLineEdit *edLatDeg1 = nullptr, *edLatMin1 = nullptr, *edLatSec1 = nullptr;
+    QLineEdit *edLonDeg1 = nullptr, *edLonMin1 = nullptr, *edLonSec1 = nullptr;
+    QLineEdit *edLatDeg2 = nullptr, *edLatMin2 = nullptr, *edLatSec2 = nullptr;
+    QLineEdit *edLonDeg2 = nullptr, *edLonMin2 = nullptr, *edLonSec2 = nullptr;
+    QPushButton *buLatSign = nullptr, *buLonSign = nullptr, *buLatSign2 = nullptr, *buLonSign2 = nullptr;
+    QComboBox* ColorBox1 = nullptr;
+    QPushButton *buOK = nullptr, *buCancel = nullptr;
     TfmMapInternal& FOwner;
     TPointEdits FPoints[2];
     int FX1 = 0, FY1 = 0, FX2 = 0, FY2 = 0;

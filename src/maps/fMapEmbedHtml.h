@@ -57,17 +57,19 @@ public:
     // The page file: <private temporary folder>/tvhtmlem.html.
     static QString PageFileName();
 
+protected:
+    void Retranslate() override;
+
+private:
+    friend class TfmMapEmbedHtmlTestAccess;
+
+    void Zoom(int step);
+
     QToolBar* ToolBar1 = nullptr;
     QAction* acZoomIn = nullptr;
     QAction* acZoomOut = nullptr;
     QLabel* laZoomLevel = nullptr;
     THtmlMapView* WebBrowser1 = nullptr;
-
-protected:
-    void Retranslate() override;
-
-private:
-    void Zoom(int step);
 
     TPluginHtmlEmbed* FPlugin = nullptr;
     // The parameter the zoom buttons step: the first of type 3; -1 = none.

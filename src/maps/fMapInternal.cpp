@@ -20,7 +20,6 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QToolBar>
@@ -291,6 +290,8 @@ QSize TfmMapInternal::PictureSize() const
     return picture.IsEmpty() ? QSize(0, 0) : QSize(picture.Width(), picture.Height());
 }
 
+void TfmMapInternal::SetMapChoiceEnabled(bool enabled) { coMap->setEnabled(enabled); }
+
 bool TfmMapInternal::Calibrated() const { return !PictureSize().isEmpty() && laNeedsCalibration->isHidden(); }
 
 void TfmMapInternal::LoadMap()
@@ -504,10 +505,11 @@ void TfmMapInternal::MapBoxMouseDown(const TMapMouseEvent& event)
 {
     const double zoom = OrvikMap1->GetZoom();
     if (FCalibrate && event.Button == Qt::LeftButton) {
-        if (FCalibrate->rbPoint1->isChecked()) {
+        const int point = FCalibrate->ChosenPoint();
+        if (point == 1) {
             FCalibrate->SetX1(RoundToInt32(event.X / zoom));
             FCalibrate->SetY1(RoundToInt32(event.Y / zoom));
-        } else if (FCalibrate->rbPoint2->isChecked()) {
+        } else if (point == 2) {
             FCalibrate->SetX2(RoundToInt32(event.X / zoom));
             FCalibrate->SetY2(RoundToInt32(event.Y / zoom));
         } else {

@@ -55,28 +55,22 @@ public:
     // The open calibration dialog; nullptr when none.
     TfmCalibrate* CalibrationDialog() const;
     // The dialog's OK: the calibration into the control, the panel hidden, the side file written.
-    void CreateToolBar(QWidget* parent);
-    void CreateMapBox(QWidget* parent);
-    void CreateCalibrationPanel();
-    void SetCalibration(const TMapCalibration& c);
     void ApplyCalibration(const TMapCalibration& calibration);
     // The picture's size at zoom 1 (0 x 0 without one).
     QSize PictureSize() const;
-
-    QComboBox* coMap = nullptr;
-    QToolBar* ToolBar1 = nullptr;
-    QAction *acZoomout = nullptr, *acZoomin = nullptr, *acSetMove = nullptr, *acSetPos = nullptr;
-    QAction *acSelect = nullptr, *acGotoMapsPage = nullptr, *acCalibrate = nullptr;
-    QScrollArea* MapBox = nullptr;
-    TOrvikMap* OrvikMap1 = nullptr;
-    QLabel* imgPos = nullptr;
-    QWidget* shSelect = nullptr;
-    QWidget* laNeedsCalibration = nullptr;
+    // The picture list; the calibration dialog locks it while it is open.
+    void SetMapChoiceEnabled(bool enabled);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class TfmMapInternalTestAccess;
+
+    void CreateToolBar(QWidget* parent);
+    void CreateMapBox(QWidget* parent);
+    void CreateCalibrationPanel();
+    void SetCalibration(const TMapCalibration& c);
     void Retranslate() override;
     void MapBoxMouseDown(const TMapMouseEvent& event);
     void OrvikMap1MouseMove(const TMapMouseEvent& event);
@@ -92,6 +86,15 @@ private:
     void SetScrollPos(QPoint pos);
     void Run(const std::function<void()>& body);
 
+    QComboBox* coMap = nullptr;
+    QToolBar* ToolBar1 = nullptr;
+    QAction *acZoomout = nullptr, *acZoomin = nullptr, *acSetMove = nullptr, *acSetPos = nullptr;
+    QAction *acSelect = nullptr, *acGotoMapsPage = nullptr, *acCalibrate = nullptr;
+    QScrollArea* MapBox = nullptr;
+    TOrvikMap* OrvikMap1 = nullptr;
+    QLabel* imgPos = nullptr;
+    QWidget* shSelect = nullptr;
+    QWidget* laNeedsCalibration = nullptr;
     QLabel* FNeedsCalibrationText = nullptr;
     QPushButton* FCalibrateButton = nullptr;
     QString FLoadedName;

@@ -15,6 +15,22 @@
 #include <QToolBar>
 #include <QtTest>
 
+// The window's tool bar, for the checks.
+class TfmMapEmbedHtmlTestAccess {
+public:
+    explicit TfmMapEmbedHtmlTestAccess(const TfmMapEmbedHtml& form)
+        : F(form)
+    {
+    }
+    QToolBar* ToolBar1() const { return F.ToolBar1; }
+    QAction* acZoomIn() const { return F.acZoomIn; }
+    QAction* acZoomOut() const { return F.acZoomOut; }
+    QLabel* laZoomLevel() const { return F.laZoomLevel; }
+
+private:
+    const TfmMapEmbedHtml& F;
+};
+
 namespace {
 
 // Records every page it is told to load, with the file's content at that moment.
@@ -233,13 +249,14 @@ private slots:
         probe.Set("max", max.toLatin1().constData());
         TfmMapEmbedHtml map(FSource);
         map.SetMapPlugin(embed);
-        QVERIFY(!map.ToolBar1->isHidden());
-        QCOMPARE(map.laZoomLevel->text(), value);
+        const TfmMapEmbedHtmlTestAccess mapUi(map);
+        QVERIFY(!mapUi.ToolBar1()->isHidden());
+        QCOMPARE(mapUi.laZoomLevel()->text(), value);
         probe.Reset();
         TRecordingPrompt prompt;
         for (const QChar c : clicks)
-            (c == QLatin1Char('+') ? map.acZoomIn : map.acZoomOut)->trigger();
-        QCOMPARE(map.laZoomLevel->text(), label);
+            (c == QLatin1Char('+') ? mapUi.acZoomIn() : mapUi.acZoomOut())->trigger();
+        QCOMPARE(mapUi.laZoomLevel()->text(), label);
         const int zoomIndex = plugin == QLatin1String("zoomsecond") ? 1 : 0;
         QCOMPARE(embed->GetParamValue(zoomIndex), label);
         if (error.isEmpty()) {

@@ -36,6 +36,59 @@
 #include <QToolButton>
 #include <QtTest>
 
+// The map window's controls, for the checks.
+class TfmMapInternalTestAccess {
+public:
+    explicit TfmMapInternalTestAccess(const TfmMapInternal& form)
+        : F(form)
+    {
+    }
+    QComboBox* coMap() const { return F.coMap; }
+    QToolBar* ToolBar1() const { return F.ToolBar1; }
+    QAction* acZoomout() const { return F.acZoomout; }
+    QAction* acZoomin() const { return F.acZoomin; }
+    QAction* acSetMove() const { return F.acSetMove; }
+    QAction* acSetPos() const { return F.acSetPos; }
+    QAction* acSelect() const { return F.acSelect; }
+    QAction* acCalibrate() const { return F.acCalibrate; }
+    QScrollArea* MapBox() const { return F.MapBox; }
+    TOrvikMap* OrvikMap1() const { return F.OrvikMap1; }
+    QLabel* imgPos() const { return F.imgPos; }
+    QWidget* shSelect() const { return F.shSelect; }
+    QWidget* laNeedsCalibration() const { return F.laNeedsCalibration; }
+
+private:
+    const TfmMapInternal& F;
+};
+using MapAccess = TfmMapInternalTestAccess;
+
+// The calibration dialog's controls, for the checks.
+class TfmCalibrateTestAccess {
+public:
+    explicit TfmCalibrateTestAccess(const TfmCalibrate& form)
+        : F(form)
+    {
+    }
+    QRadioButton* rbPoint1() const { return F.rbPoint1; }
+    QRadioButton* rbPoint2() const { return F.rbPoint2; }
+    QLineEdit* edX1() const { return F.edX1; }
+    QLineEdit* edY2() const { return F.edY2; }
+    QLineEdit* edLatitude1() const { return F.edLatitude1; }
+    QLineEdit* edLongitude1() const { return F.edLongitude1; }
+    QLineEdit* edLatitude2() const { return F.edLatitude2; }
+    QLineEdit* edLongitude2() const { return F.edLongitude2; }
+    QLineEdit* edLatDeg1() const { return F.edLatDeg1; }
+    QLineEdit* edLatMin1() const { return F.edLatMin1; }
+    QPushButton* buLonSign2() const { return F.buLonSign2; }
+    QComboBox* ColorBox1() const { return F.ColorBox1; }
+    QPushButton* buOK() const { return F.buOK; }
+    QPushButton* buCancel() const { return F.buCancel; }
+
+private:
+    const TfmCalibrate& F;
+};
+using DialogAccess = TfmCalibrateTestAccess;
+
 namespace {
 
 // The fixture picture: 400 x 300, point 1 = south-west corner (0, 300) at 4.0 E 52.0 N, point
@@ -99,8 +152,9 @@ struct TMapWindow {
     }
     void Select(const QString& picture)
     {
-        Map->coMap->setCurrentIndex(Map->coMap->findText(picture));
-        emit Map->coMap->activated(Map->coMap->currentIndex());
+        QComboBox* list = MapAccess(*Map).coMap();
+        list->setCurrentIndex(list->findText(picture));
+        emit list->activated(list->currentIndex());
     }
     // Shows every POI of Source, the one at current as the current entry.
     void ShowAll(int current = -1)
@@ -113,7 +167,8 @@ struct TMapWindow {
     }
     QPoint Scroll() const
     {
-        return QPoint(Map->MapBox->horizontalScrollBar()->value(), Map->MapBox->verticalScrollBar()->value());
+        const QScrollArea* box = MapAccess(*Map).MapBox();
+        return QPoint(box->horizontalScrollBar()->value(), box->verticalScrollBar()->value());
     }
 };
 
@@ -206,12 +261,13 @@ private slots:
         QFETCH(double, zoom);
         TMapsFolder folder;
         TMapWindow window;
+        const MapAccess mapUi(*window.Map);
         QVERIFY(window.Map->Calibrated());
-        QCOMPARE(window.Map->OrvikMap1->GetCal2Lat(), 52.75);
+        QCOMPARE(mapUi.OrvikMap1()->GetCal2Lat(), 52.75);
         window.Source.Add("museum", "", 4.25, 52.5);
         window.ShowAll();
-        window.Map->OrvikMap1->SetZoom(zoom);
-        TOrvikMap& map = *window.Map->OrvikMap1;
+        mapUi.OrvikMap1()->SetZoom(zoom);
+        TOrvikMap& map = *mapUi.OrvikMap1();
         const int x = map.LonToX(4.25);
         const int y = map.LatToY(52.5);
         QCOMPARE(x, qRound(100 * zoom));
@@ -231,33 +287,35 @@ private slots:
     {
         TMapsFolder folder;
         TMapWindow window;
-        window.Map->OrvikMap1->SetZoom(2);
+        const MapAccess mapUi(*window.Map);
+        mapUi.OrvikMap1()->SetZoom(2);
         window.Source.Add("corner", "", 4.95, 52.05);
         window.Source.Add("outside", "", 6.0, 52.05);
         window.ShowAll(0);
-        TOrvikMap& map = *window.Map->OrvikMap1;
-        QVERIFY(window.Map->imgPos->isVisibleTo(window.Map.get()));
-        QCOMPARE(window.Map->imgPos->geometry(), QRect(map.LonToX(4.95) - 16, map.LatToY(52.05) - 16, 32, 32));
-        const QRect view(window.Scroll(), window.Map->MapBox->viewport()->size());
-        QVERIFY2(view.contains(window.Map->imgPos->geometry()), "scrolled just far enough");
-        QCOMPARE(view.right(), window.Map->imgPos->geometry().right());
+        TOrvikMap& map = *mapUi.OrvikMap1();
+        QVERIFY(mapUi.imgPos()->isVisibleTo(window.Map.get()));
+        QCOMPARE(mapUi.imgPos()->geometry(), QRect(map.LonToX(4.95) - 16, map.LatToY(52.05) - 16, 32, 32));
+        const QRect view(window.Scroll(), mapUi.MapBox()->viewport()->size());
+        QVERIFY2(view.contains(mapUi.imgPos()->geometry()), "scrolled just far enough");
+        QCOMPARE(view.right(), mapUi.imgPos()->geometry().right());
         window.Map->CurrentIndex = 1;
         window.Map->ShowCurrentEntry();
-        QVERIFY2(window.Map->imgPos->isHidden(), "a POI beyond the picture has no mark");
+        QVERIFY2(mapUi.imgPos()->isHidden(), "a POI beyond the picture has no mark");
         window.Map->CurrentIndex = -1;
         window.Map->ShowCurrentEntry();
-        QVERIFY(window.Map->imgPos->isHidden());
+        QVERIFY(mapUi.imgPos()->isHidden());
     }
 
     void dragScrollsTheMapAndGivesTheCursorBack()
     {
         TMapsFolder folder;
         TMapWindow window;
-        window.Map->acZoomin->trigger();
-        QCOMPARE(window.Map->OrvikMap1->width(), 800);
-        QVERIFY(window.Map->acSetMove->isChecked());
-        QCOMPARE(window.Map->OrvikMap1->cursor().shape(), Qt::OpenHandCursor);
-        QWidget* map = window.Map->OrvikMap1;
+        const MapAccess mapUi(*window.Map);
+        mapUi.acZoomin()->trigger();
+        QCOMPARE(mapUi.OrvikMap1()->width(), 800);
+        QVERIFY(mapUi.acSetMove()->isChecked());
+        QCOMPARE(mapUi.OrvikMap1()->cursor().shape(), Qt::OpenHandCursor);
+        QWidget* map = mapUi.OrvikMap1();
         QTest::mousePress(map, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         QVERIFY(QApplication::overrideCursor());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ClosedHandCursor);
@@ -298,13 +356,14 @@ private slots:
         QFETCH(QPoint, expected);
         TMapsFolder folder;
         TMapWindow window;
-        window.Map->acZoomin->trigger();
-        window.Map->MapBox->horizontalScrollBar()->setValue(100);
-        window.Map->MapBox->verticalScrollBar()->setValue(100);
-        QWidget* viewport = window.Map->MapBox->viewport();
+        const MapAccess mapUi(*window.Map);
+        mapUi.acZoomin()->trigger();
+        mapUi.MapBox()->horizontalScrollBar()->setValue(100);
+        mapUi.MapBox()->verticalScrollBar()->setValue(100);
+        QWidget* viewport = mapUi.MapBox()->viewport();
         QWheelEvent wheel(QPointF(50, 50), viewport->mapToGlobal(QPointF(50, 50)), QPoint(), QPoint(0, 120),
             Qt::NoButton, Qt::KeyboardModifiers(modifiers), Qt::NoScrollPhase, false);
-        QApplication::sendEvent(window.Map->OrvikMap1, &wheel);
+        QApplication::sendEvent(mapUi.OrvikMap1(), &wheel);
         QCOMPARE(window.Scroll(), expected);
     }
 
@@ -312,25 +371,26 @@ private slots:
     {
         TMapsFolder folder;
         TMapWindow window;
-        QAction* in = window.Map->acZoomin;
-        QAction* out = window.Map->acZoomout;
+        const MapAccess mapUi(*window.Map);
+        QAction* in = mapUi.acZoomin();
+        QAction* out = mapUi.acZoomout();
         QVERIFY(in->isEnabled() && out->isEnabled());
         in->trigger();
         in->trigger();
-        QCOMPARE(window.Map->OrvikMap1->width(), 1600);
+        QCOMPARE(mapUi.OrvikMap1()->width(), 1600);
         QVERIFY(!in->isEnabled());
         in->trigger();
-        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 4.0);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 4.0);
         for (int i = 0; i < 3; ++i)
             out->trigger();
-        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 0.5);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 0.5);
         QVERIFY(!out->isEnabled());
         QVERIFY(in->isEnabled());
         // Choosing the picture shown keeps it as it is; another one loads at zoom 1.
         window.Select(QStringLiteral("grid.bmp"));
-        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 0.5);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 0.5);
         window.Select(QStringLiteral("plain.bmp"));
-        QCOMPARE(window.Map->OrvikMap1->GetZoom(), 1.0);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 1.0);
         QCOMPARE(window.Map->LoadedName(), QStringLiteral("plain.bmp"));
         QCOMPARE(GetSettings().Map, 1);
     }
@@ -339,17 +399,18 @@ private slots:
     {
         TMapsFolder folder;
         TMapWindow window;
-        QCOMPARE(window.Map->coMap->count(), 2);
+        const MapAccess mapUi(*window.Map);
+        QCOMPARE(mapUi.coMap()->count(), 2);
         folder.Write(QStringLiteral("Another.GIF"), QByteArray());
-        window.Map->coMap->showPopup();
-        window.Map->coMap->hidePopup();
-        QCOMPARE(window.Map->coMap->count(), 3);
-        QCOMPARE(window.Map->coMap->itemText(0), QStringLiteral("Another.GIF"));
-        QCOMPARE(window.Map->coMap->currentText(), QStringLiteral("grid.bmp"));
+        mapUi.coMap()->showPopup();
+        mapUi.coMap()->hidePopup();
+        QCOMPARE(mapUi.coMap()->count(), 3);
+        QCOMPARE(mapUi.coMap()->itemText(0), QStringLiteral("Another.GIF"));
+        QCOMPARE(mapUi.coMap()->currentText(), QStringLiteral("grid.bmp"));
         QFile::remove(folder.Path + QStringLiteral("grid.bmp"));
-        window.Map->coMap->showPopup();
-        window.Map->coMap->hidePopup();
-        QCOMPARE(window.Map->coMap->currentIndex(), -1);
+        mapUi.coMap()->showPopup();
+        mapUi.coMap()->hidePopup();
+        QCOMPARE(mapUi.coMap()->currentIndex(), -1);
     }
 
     void emptyOrMissingFolderGivesAnEmptyList()
@@ -358,12 +419,13 @@ private slots:
         SetMapsFolder(QStringLiteral("/nonexistent/maps/"));
         TEntries source;
         TfmMapInternal map(source);
+        const MapAccess mapUi(map);
         map.show();
         map.FormActivate();
-        QCOMPARE(map.coMap->count(), 0);
+        QCOMPARE(mapUi.coMap()->count(), 0);
         QVERIFY(prompt.Boxes.empty());
-        QVERIFY(!map.acZoomin->isEnabled());
-        QVERIFY(!map.acCalibrate->isEnabled());
+        QVERIFY(!mapUi.acZoomin()->isEnabled());
+        QVERIFY(!mapUi.acCalibrate()->isEnabled());
         SetMapsFolder(QString());
     }
 
@@ -378,8 +440,9 @@ private slots:
         const QByteArray size = QByteArray::number(QFileInfo(folder.Path + QStringLiteral("bad.bmp")).size());
         folder.Write(QStringLiteral("bad.bmp.inf"), "Cal1Lon=abc\r\nCal1Lat=52\r\nCal2Lon=5\r\nCal2Lat=53\r\nMapCheck=" + size + "\r\n");
         TMapWindow window;
+        const MapAccess mapUi(*window.Map);
         QVERIFY(window.Map->Calibrated());
-        const double scale = window.Map->OrvikMap1->Scale().ScaleX();
+        const double scale = mapUi.OrvikMap1()->Scale().ScaleX();
 
         // The first picture, "bad.bmp", said why it needs calibration when the window came up.
         QCOMPARE(prompt.Boxes.size(), size_t(1));
@@ -397,7 +460,7 @@ private slots:
         QVERIFY2(prompt.Boxes.back().Text.startsWith(QStringLiteral("Loading of calibration data failed: ")),
             qPrintable(prompt.Boxes.back().Text));
         QVERIFY(prompt.Boxes.back().Text.endsWith(QStringLiteral("Please calibrate the map properly.")));
-        QVERIFY(window.Map->laNeedsCalibration->isVisibleTo(window.Map.get()));
+        QVERIFY(mapUi.laNeedsCalibration()->isVisibleTo(window.Map.get()));
         QVERIFY(!window.Map->Calibrated());
 
         // A side file of another picture size: the panel, and the last calibration stays.
@@ -407,41 +470,42 @@ private slots:
         window.Select(QStringLiteral("plain.bmp"));
         QCOMPARE(prompt.Boxes.size(), size_t(3));
         QVERIFY(!window.Map->Calibrated());
-        QCOMPARE(window.Map->OrvikMap1->GetCal1Lon(), 4.0);
-        QCOMPARE(window.Map->OrvikMap1->Scale().ScaleX(), scale);
+        QCOMPARE(mapUi.OrvikMap1()->GetCal1Lon(), 4.0);
+        QCOMPARE(mapUi.OrvikMap1()->Scale().ScaleX(), scale);
     }
 
     void hintNamesThePoiUnderTheMouse()
     {
         TMapsFolder folder;
         TMapWindow window;
+        const MapAccess mapUi(*window.Map);
         window.Source.Add("museum", "", 4.25, 52.5);
         window.ShowAll(0);
         QString hint;
         bool canShow = true;
-        TMapHintInfo info { window.Map->OrvikMap1, PixelOf(4.25, 52.5) - QPoint(1, 1), -1 };
+        TMapHintInfo info { mapUi.OrvikMap1(), PixelOf(4.25, 52.5) - QPoint(1, 1), -1 };
         window.Map->MapShowHint(hint, canShow, info);
         QVERIFY(canShow);
         QCOMPARE(hint, QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
         QCOMPARE(info.ReshowTimeout, 500);
         // Over the current entry's mark the same place gives the same hint.
         hint.clear();
-        info = { window.Map->imgPos, PixelOf(4.25, 52.5) - QPoint(1, 1) - window.Map->imgPos->pos(), -1 };
+        info = { mapUi.imgPos(), PixelOf(4.25, 52.5) - QPoint(1, 1) - mapUi.imgPos()->pos(), -1 };
         window.Map->MapShowHint(hint, canShow, info);
         QCOMPARE(hint, QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
         // 0.02 degrees are 8 pixels at zoom 1.
-        info = { window.Map->OrvikMap1, PixelOf(4.25, 52.5) + QPoint(9, 0), -1 };
+        info = { mapUi.OrvikMap1(), PixelOf(4.25, 52.5) + QPoint(9, 0), -1 };
         window.Map->MapShowHint(hint, canShow, info);
         QVERIFY(hint.isEmpty());
         QVERIFY(!canShow);
         // Another control's hint is left alone.
         hint = QStringLiteral("mine");
         canShow = true;
-        info = { window.Map->coMap, QPoint(1, 1), -1 };
+        info = { mapUi.coMap(), QPoint(1, 1), -1 };
         window.Map->MapShowHint(hint, canShow, info);
         QCOMPARE(hint, QStringLiteral("mine"));
         QVERIFY(canShow);
-        QCOMPARE(window.Map->OrvikMap1->OnHintText(PixelOf(4.25, 52.5).x(), PixelOf(4.25, 52.5).y()),
+        QCOMPARE(mapUi.OrvikMap1()->OnHintText(PixelOf(4.25, 52.5).x(), PixelOf(4.25, 52.5).y()),
             QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
     }
 
@@ -526,11 +590,11 @@ private slots:
         QCOMPARE(map->Entries().Count(), 2);
         QCOMPARE(std::string(map->Entries()[1].GetDescription()), std::string("c"));
         QCOMPARE(map->CurrentIndex, 1);
-        QVERIFY(map->imgPos->isVisibleTo(map));
+        QVERIFY(MapAccess(*map).imgPos()->isVisibleTo(map));
         window.SelectRows({}, 0);
         QCOMPARE(map->Entries().Count(), 0);
         QCOMPARE(map->CurrentIndex, -1);
-        QVERIFY(map->imgPos->isHidden());
+        QVERIFY(MapAccess(*map).imgPos()->isHidden());
         // Select All pushes, and so does a mouse release in the list.
         window.Child->SelectAll();
         QCOMPARE(map->Entries().Count(), 3);
@@ -564,7 +628,7 @@ private slots:
         TMapsFolder folder;
         TChildWindow window({ { "a", 4.25, 52.5 } });
         TfmMapInternal* map = window.Map();
-        Hover(map->OrvikMap1, QPoint(100, 20));
+        Hover(MapAccess(*map).OrvikMap1(), QPoint(100, 20));
         QCOMPARE(TMainFormTestAccess(window.Main).StatusPanel(1)->text(), QStringLiteral("52.70000 4.25000 (100 20)"));
     }
 
@@ -587,15 +651,16 @@ private slots:
         TChildWindow window({ { "a", 4.225, 52.375 }, { "b", 4.25, 52.5 }, { "c", 4.5, 52.25 }, { "d", 4.75, 52.375 } });
         window.Child->SelectAll();
         TfmMapInternal* map = window.Map();
+        const MapAccess mapUi(*map);
         QCOMPARE(map->Entries().Count(), 4);
-        map->acSelect->trigger();
-        QWidget* control = map->OrvikMap1;
+        mapUi.acSelect()->trigger();
+        QWidget* control = mapUi.OrvikMap1();
         QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, from);
-        QVERIFY(map->shSelect->isVisibleTo(map));
+        QVERIFY(mapUi.shSelect()->isVisibleTo(map));
         QTest::mouseMove(control, to);
-        QCOMPARE(map->shSelect->geometry(), QRect(from, to).normalized());
+        QCOMPARE(mapUi.shSelect()->geometry(), QRect(from, to).normalized());
         QTest::mouseRelease(control, Qt::LeftButton, Qt::NoModifier, to);
-        QVERIFY(map->shSelect->isHidden());
+        QVERIFY(mapUi.shSelect()->isHidden());
         QCOMPARE(window.Child->SelectedIndices(), (std::vector<int> { 1, 2 }));
         QCOMPARE(map->Entries().Count(), 2);
         QVERIFY(!QApplication::overrideCursor());
@@ -625,31 +690,32 @@ private slots:
         TMapsFolder folder;
         TChildWindow window({ { "a", 4.1, 52.1 }, { "b", 4.2, 52.2 } });
         TfmMapInternal* map = window.Map();
+        const MapAccess mapUi(*map);
         window.SelectRows({ 0, 1 }, 1);
-        QVERIFY2(!map->acSetPos->isEnabled(), "two POIs shown");
+        QVERIFY2(!mapUi.acSetPos()->isEnabled(), "two POIs shown");
         window.SelectRows({ 1 }, 1);
-        QVERIFY(map->acSetPos->isEnabled());
-        map->acSetPos->trigger();
-        QCOMPARE(map->OrvikMap1->cursor().shape(), Qt::CrossCursor);
-        Click(map->OrvikMap1, QPoint(101, 100));
+        QVERIFY(mapUi.acSetPos()->isEnabled());
+        mapUi.acSetPos()->trigger();
+        QCOMPARE(mapUi.OrvikMap1()->cursor().shape(), Qt::CrossCursor);
+        Click(mapUi.OrvikMap1(), QPoint(101, 100));
         TEntry& b = window.Child->Entries()[1];
         QCOMPARE(b.GetLatitude(), 52.5);
         QCOMPARE(b.GetLongitude(), 4.2525);
         QCOMPARE(window.Child->Entries()[0].GetLongitude(), 4.1);
         // Other buttons do nothing.
-        Click(map->OrvikMap1, QPoint(10, 10), Qt::RightButton);
+        Click(mapUi.OrvikMap1(), QPoint(10, 10), Qt::RightButton);
         QCOMPARE(b.GetLongitude(), 4.2525);
         // Two POIs: the mode goes back to moving.
         window.SelectRows({ 0, 1 }, 1);
-        QVERIFY(!map->acSetPos->isEnabled());
-        QVERIFY(map->acSetMove->isChecked());
-        QCOMPARE(map->OrvikMap1->cursor().shape(), Qt::OpenHandCursor);
+        QVERIFY(!mapUi.acSetPos()->isEnabled());
+        QVERIFY(mapUi.acSetMove()->isChecked());
+        QCOMPARE(mapUi.OrvikMap1()->cursor().shape(), Qt::OpenHandCursor);
         // An uncalibrated picture has no set-position mode.
         window.SelectRows({ 1 }, 1);
-        QVERIFY(map->acSetPos->isEnabled());
-        map->coMap->setCurrentIndex(map->coMap->findText(QStringLiteral("plain.bmp")));
-        emit map->coMap->activated(map->coMap->currentIndex());
-        QVERIFY(!map->acSetPos->isEnabled());
+        QVERIFY(mapUi.acSetPos()->isEnabled());
+        mapUi.coMap()->setCurrentIndex(mapUi.coMap()->findText(QStringLiteral("plain.bmp")));
+        emit mapUi.coMap()->activated(mapUi.coMap()->currentIndex());
+        QVERIFY(!mapUi.acSetPos()->isEnabled());
     }
 
     void childActivationActivatesItsMap()
@@ -657,12 +723,13 @@ private slots:
         TMapsFolder folder;
         TChildWindow window({});
         TfmMapInternal* map = window.Map();
-        QCOMPARE(map->coMap->count(), 2);
+        const MapAccess mapUi(*map);
+        QCOMPARE(mapUi.coMap()->count(), 2);
         folder.Write(QStringLiteral("new.jpg"), QByteArray());
-        map->acSelect->trigger();
+        mapUi.acSelect()->trigger();
         window.Child->ChildActivated();
-        QCOMPARE(map->coMap->count(), 3);
-        QVERIFY(map->acSetMove->isChecked());
+        QCOMPARE(mapUi.coMap()->count(), 3);
+        QVERIFY(mapUi.acSetMove()->isChecked());
     }
 
     // --- calibration ---
@@ -673,51 +740,54 @@ private slots:
         TScriptedPrompt prompt;
         TMapWindow window(QStringLiteral("plain.bmp"));
         TfmMapInternal& map = *window.Map;
+        const MapAccess mapUi(map);
         QVERIFY(!map.Calibrated());
-        QVERIFY(map.laNeedsCalibration->isVisibleTo(&map));
-        map.acZoomin->trigger();
-        map.acCalibrate->trigger();
+        QVERIFY(mapUi.laNeedsCalibration()->isVisibleTo(&map));
+        mapUi.acZoomin()->trigger();
+        mapUi.acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
         QVERIFY(dialog);
+        const DialogAccess dialogUi(*dialog);
         QVERIFY(dialog->isVisible());
         QVERIFY(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        QVERIFY(!map.coMap->isEnabled());
-        QVERIFY(!dialog->rbPoint1->isChecked() && !dialog->rbPoint2->isChecked());
-        dialog->rbPoint1->click();
-        Click(map.OrvikMap1, QPoint(40, 561));
+        QVERIFY(!mapUi.coMap()->isEnabled());
+        QVERIFY(!dialogUi.rbPoint1()->isChecked() && !dialogUi.rbPoint2()->isChecked());
+        dialogUi.rbPoint1()->click();
+        Click(mapUi.OrvikMap1(), QPoint(40, 561));
         QCOMPARE(dialog->X1(), 20);
         QCOMPARE(dialog->Y1(), 280);
-        QCOMPARE(dialog->edX1->text(), QStringLiteral("20"));
-        Leave(dialog->edLatitude1, QStringLiteral("52.25"));
-        Leave(dialog->edLongitude1, QStringLiteral("4.05"));
-        QCOMPARE(dialog->edLatDeg1->text(), QStringLiteral("52"));
-        QCOMPARE(dialog->edLatMin1->text(), QStringLiteral("15"));
-        dialog->rbPoint2->click();
-        Click(map.OrvikMap1, QPoint(760, 40));
-        Leave(dialog->edLatitude2, QStringLiteral("52.7"));
-        Leave(dialog->edLongitude2, QStringLiteral("4.95"));
-        dialog->buLonSign2->click();
+        QCOMPARE(dialogUi.edX1()->text(), QStringLiteral("20"));
+        Leave(dialogUi.edLatitude1(), QStringLiteral("52.25"));
+        Leave(dialogUi.edLongitude1(), QStringLiteral("4.05"));
+        QCOMPARE(dialogUi.edLatDeg1()->text(), QStringLiteral("52"));
+        QCOMPARE(dialogUi.edLatMin1()->text(), QStringLiteral("15"));
+        dialogUi.rbPoint2()->click();
+        Click(mapUi.OrvikMap1(), QPoint(760, 40));
+        Leave(dialogUi.edLatitude2(), QStringLiteral("52.7"));
+        Leave(dialogUi.edLongitude2(), QStringLiteral("4.95"));
+        dialogUi.buLonSign2()->click();
         QCOMPARE(dialog->C2.GetLongitude(), -4.95);
-        dialog->buLonSign2->click();
-        Leave(dialog->edY2, QStringLiteral("20"));
+        dialogUi.buLonSign2()->click();
+        Leave(dialogUi.edY2(), QStringLiteral("20"));
         QCOMPARE(dialog->Y2(), 20);
         QCOMPARE(dialog->X2(), 380);
         QVERIFY(prompt.Boxes.empty());
-        dialog->buOK->click();
+        dialogUi.buOK()->click();
         QVERIFY(prompt.Boxes.empty());
         QTRY_VERIFY(!dialog);
-        QVERIFY(map.coMap->isEnabled());
+        QVERIFY(mapUi.coMap()->isEnabled());
         QVERIFY(map.Calibrated());
         QVERIFY(QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
 
         TMapWindow reloaded(QStringLiteral("plain.bmp"));
+        const MapAccess reloadedUi(*reloaded.Map);
         QVERIFY(reloaded.Map->Calibrated());
-        const TMapScale& before = map.OrvikMap1->Scale();
-        const TMapScale& after = reloaded.Map->OrvikMap1->Scale();
+        const TMapScale& before = mapUi.OrvikMap1()->Scale();
+        const TMapScale& after = reloadedUi.OrvikMap1()->Scale();
         QCOMPARE(after.ScaleX(), before.ScaleX());
         QCOMPARE(after.ScaleY(), before.ScaleY());
-        QCOMPARE(reloaded.Map->OrvikMap1->GetCal1X(), 20);
-        QCOMPARE(reloaded.Map->OrvikMap1->GetCal2Lat(), 52.7);
+        QCOMPARE(reloadedUi.OrvikMap1()->GetCal1X(), 20);
+        QCOMPARE(reloadedUi.OrvikMap1()->GetCal2Lat(), 52.7);
         QVERIFY(qFuzzyCompare(after.ScaleX(), 400.0));
         QVERIFY(qFuzzyCompare(after.ScaleY(), -260 / 0.45));
     }
@@ -738,41 +808,44 @@ private slots:
         TMDIChild* childA = window.Child;
         TfmMapInternal* mapA = window.Map();
         QVERIFY(mapA);
-        mapA->coMap->setCurrentIndex(mapA->coMap->findText(QStringLiteral("plain.bmp")));
-        emit mapA->coMap->activated(mapA->coMap->currentIndex());
+        const MapAccess mapAUi(*mapA);
+        mapAUi.coMap()->setCurrentIndex(mapAUi.coMap()->findText(QStringLiteral("plain.bmp")));
+        emit mapAUi.coMap()->activated(mapAUi.coMap()->currentIndex());
         QCOMPARE(mapA->LoadedName(), QStringLiteral("plain.bmp"));
-        mapA->acCalibrate->trigger();
+        mapAUi.acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = mapA->CalibrationDialog();
         QVERIFY(dialog);
-        dialog->rbPoint1->click();
+        const DialogAccess dialogUi(*dialog);
+        dialogUi.rbPoint1()->click();
 
         TMDIChild* childB = window.Main.NewChild();
         window.Main.ShowChild(childB);
         QCOMPARE(window.Main.ActiveChild(), childB);
         auto* mapB = qobject_cast<TfmMapInternal*>(childB->MapForm());
         QVERIFY(mapB);
-        mapB->coMap->setCurrentIndex(mapB->coMap->findText(QStringLiteral("grid.bmp")));
-        emit mapB->coMap->activated(mapB->coMap->currentIndex());
-        QCOMPARE(GetSettings().Map, mapB->coMap->findText(QStringLiteral("grid.bmp")));
+        const MapAccess mapBUi(*mapB);
+        mapBUi.coMap()->setCurrentIndex(mapBUi.coMap()->findText(QStringLiteral("grid.bmp")));
+        emit mapBUi.coMap()->activated(mapBUi.coMap()->currentIndex());
+        QCOMPARE(GetSettings().Map, mapBUi.coMap()->findText(QStringLiteral("grid.bmp")));
 
         // Back to A the way Ctrl+F6 goes.
         TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
         QCOMPARE(window.Main.ActiveChild(), childA);
         QCOMPARE(mapA->LoadedName(), QStringLiteral("plain.bmp"));
-        QCOMPARE(mapA->coMap->currentText(), QStringLiteral("plain.bmp"));
-        QVERIFY(!mapA->coMap->isEnabled());
+        QCOMPARE(mapAUi.coMap()->currentText(), QStringLiteral("plain.bmp"));
+        QVERIFY(!mapAUi.coMap()->isEnabled());
         QVERIFY(!mapA->Calibrated());
-        Click(mapA->OrvikMap1, QPoint(30, 270));
+        Click(mapAUi.OrvikMap1(), QPoint(30, 270));
         QCOMPARE(dialog->X1(), 30);
         QCOMPARE(dialog->Y1(), 270);
-        dialog->rbPoint2->click();
-        Click(mapA->OrvikMap1, QPoint(370, 20));
+        dialogUi.rbPoint2()->click();
+        Click(mapAUi.OrvikMap1(), QPoint(370, 20));
         QCOMPARE(dialog->X2(), 370);
-        Leave(dialog->edLatitude1, QStringLiteral("52.1"));
-        Leave(dialog->edLongitude1, QStringLiteral("4.1"));
-        Leave(dialog->edLatitude2, QStringLiteral("52.6"));
-        Leave(dialog->edLongitude2, QStringLiteral("4.9"));
-        dialog->buOK->click();
+        Leave(dialogUi.edLatitude1(), QStringLiteral("52.1"));
+        Leave(dialogUi.edLongitude1(), QStringLiteral("4.1"));
+        Leave(dialogUi.edLatitude2(), QStringLiteral("52.6"));
+        Leave(dialogUi.edLongitude2(), QStringLiteral("4.9"));
+        dialogUi.buOK()->click();
         QTRY_VERIFY(!dialog);
         QVERIFY(prompt.Boxes.empty());
         QVERIFY(QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
@@ -782,12 +855,12 @@ private slots:
         QVERIFY(mapA->Calibrated());
 
         // Without a dialog the Part's activation holds: "Map" chosen, move mode.
-        mapA->acSelect->trigger();
+        mapAUi.acSelect()->trigger();
         TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
         TMainFormTestAccess(window.Main).MdiArea()->activateNextSubWindow();
         QCOMPARE(window.Main.ActiveChild(), childA);
         QCOMPARE(mapA->LoadedName(), QStringLiteral("grid.bmp"));
-        QVERIFY(mapA->acSetMove->isChecked());
+        QVERIFY(mapAUi.acSetMove()->isChecked());
     }
 
     void calibrationQuestionsEveryWay_data()
@@ -806,10 +879,11 @@ private slots:
         TScriptedPrompt prompt;
         TMapWindow window(QStringLiteral("plain.bmp"));
         TfmMapInternal& map = *window.Map;
-        map.acCalibrate->trigger();
+        MapAccess(map).acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
+        const DialogAccess dialogUi(*dialog);
         // A click before a point is chosen only says so.
-        Click(map.OrvikMap1, QPoint(10, 10));
+        Click(MapAccess(map).OrvikMap1(), QPoint(10, 10));
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("First select a Calibration Point in the \"Calibrate...\" dialog"));
         QCOMPARE(dialog->X1(), 0);
@@ -818,11 +892,11 @@ private slots:
         dialog->SetY1(200);
         dialog->SetX2(50);
         dialog->SetY2(20);
-        Leave(dialog->edLatitude1, QStringLiteral("52.1"));
-        Leave(dialog->edLongitude1, QStringLiteral("4.1"));
-        Leave(dialog->edLatitude2, QStringLiteral("52.6"));
-        Leave(dialog->edLongitude2, QStringLiteral("4.9"));
-        dialog->buOK->click();
+        Leave(dialogUi.edLatitude1(), QStringLiteral("52.1"));
+        Leave(dialogUi.edLongitude1(), QStringLiteral("4.1"));
+        Leave(dialogUi.edLatitude2(), QStringLiteral("52.6"));
+        Leave(dialogUi.edLongitude2(), QStringLiteral("4.9"));
+        dialogUi.buOK()->click();
         QCOMPARE(prompt.Boxes.size(), size_t(2));
         QVERIFY2(prompt.Boxes.back().Text.contains(QStringLiteral("same X")), qPrintable(prompt.Boxes.back().Text));
         QVERIFY(dialog && dialog->isVisible());
@@ -830,7 +904,7 @@ private slots:
         // Points a little apart ask first.
         dialog->SetX2(120);
         prompt.Answers = { answer };
-        dialog->buOK->click();
+        dialogUi.buOK()->click();
         QCOMPARE(prompt.Boxes.size(), size_t(3));
         QVERIFY(prompt.Boxes.back().Text.startsWith(QStringLiteral("The calibrations point are very close")));
         QCOMPARE(prompt.Boxes.back().Type & 0x0F, MB_YESNO);
@@ -856,30 +930,31 @@ private slots:
         TScriptedPrompt prompt;
         TMapWindow window(QStringLiteral("plain.bmp"));
         TfmMapInternal& map = *window.Map;
-        map.acCalibrate->trigger();
+        const MapAccess mapUi(map);
+        mapUi.acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = map.CalibrationDialog();
-        const int x2 = map.OrvikMap1->GetCal2X();
+        const int x2 = mapUi.OrvikMap1()->GetCal2X();
         dialog->SetX1(5);
         dialog->SetX2(395);
         dialog->SetY2(300);
-        QVERIFY(!map.coMap->isEnabled());
+        QVERIFY(!mapUi.coMap()->isEnabled());
         switch (way) {
-        case 0: dialog->buCancel->click(); break;
+        case 0: DialogAccess(*dialog).buCancel()->click(); break;
         case 1: QTest::keyClick(dialog, Qt::Key_Escape); break;
         default: dialog->close(); break;
         }
         QTRY_VERIFY(!dialog);
         QVERIFY(!map.CalibrationDialog());
-        QVERIFY(map.coMap->isEnabled());
+        QVERIFY(mapUi.coMap()->isEnabled());
         QVERIFY(!map.Calibrated());
-        QCOMPARE(map.OrvikMap1->GetCal2X(), x2);
+        QCOMPARE(mapUi.OrvikMap1()->GetCal2X(), x2);
         QVERIFY(!QFile::exists(folder.Path + QStringLiteral("plain.bmp.inf")));
         QVERIFY(prompt.Boxes.empty());
         // With the dialog gone clicks act in the mode again.
-        map.acZoomin->trigger();
-        QTest::mousePress(map.OrvikMap1, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        mapUi.acZoomin()->trigger();
+        QTest::mousePress(mapUi.OrvikMap1(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
         QVERIFY(QApplication::overrideCursor());
-        QTest::mouseRelease(map.OrvikMap1, Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QTest::mouseRelease(mapUi.OrvikMap1(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     }
 
     void customBackgroundColourIsChosenOrKept_data()
@@ -895,10 +970,11 @@ private slots:
         TScriptedPrompt prompt;
         TMapWindow window;
         QCOMPARE(window.Map->BackColor(), InfColor::clTeal);
-        window.Map->acCalibrate->trigger();
+        MapAccess(*window.Map).acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        const DialogAccess dialogUi(*dialog);
         QCOMPARE(dialog->Color(), InfColor::clTeal);
-        QCOMPARE(dialog->ColorBox1->currentText(), QStringLiteral("Teal"));
+        QCOMPARE(dialogUi.ColorBox1()->currentText(), QStringLiteral("Teal"));
         TOnNextModal answer([accept](QDialog* modal) {
             auto* colors = qobject_cast<QColorDialog*>(modal);
             QVERIFY(colors);
@@ -908,13 +984,13 @@ private slots:
             else
                 colors->reject();
         });
-        dialog->ColorBox1->setCurrentIndex(0);
-        emit dialog->ColorBox1->activated(0);
+        dialogUi.ColorBox1()->setCurrentIndex(0);
+        emit dialogUi.ColorBox1()->activated(0);
         QVERIFY(answer.Ran);
         const TInfColor expected = accept ? TInfColor(0x563412) : InfColor::clTeal;
         QCOMPARE(dialog->Color(), expected);
         prompt.Answers = { IDYES };
-        dialog->buOK->click();
+        dialogUi.buOK()->click();
         QTRY_VERIFY(!dialog);
         QCOMPARE(window.Map->BackColor(), expected);
         const TCalibrationLoad load = LoadCalibration(folder.Path + QStringLiteral("grid.bmp"), PictureWidth, PictureHeight);
@@ -930,22 +1006,23 @@ private slots:
         // A folder where the side file should be: no file can take its place, not even for root.
         QVERIFY(QDir(folder.Path).mkdir(QStringLiteral("plain.bmp.inf.tmp")) || true);
         QVERIFY(QDir(folder.Path).mkdir(QStringLiteral("plain.bmp.inf")));
-        window.Map->acCalibrate->trigger();
+        MapAccess(*window.Map).acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
+        const DialogAccess dialogUi(*dialog);
         dialog->SetX1(0);
         dialog->SetY1(300);
         dialog->SetX2(400);
         dialog->SetY2(0);
-        Leave(dialog->edLatitude1, QStringLiteral("52"));
-        Leave(dialog->edLongitude1, QStringLiteral("4"));
-        Leave(dialog->edLatitude2, QStringLiteral("53"));
-        Leave(dialog->edLongitude2, QStringLiteral("5"));
-        dialog->buOK->click();
+        Leave(dialogUi.edLatitude1(), QStringLiteral("52"));
+        Leave(dialogUi.edLongitude1(), QStringLiteral("4"));
+        Leave(dialogUi.edLatitude2(), QStringLiteral("53"));
+        Leave(dialogUi.edLongitude2(), QStringLiteral("5"));
+        dialogUi.buOK()->click();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QVERIFY2(prompt.Boxes.back().Text.contains(QDir::toNativeSeparators(folder.Dir.path())),
             qPrintable(prompt.Boxes.back().Text));
         QVERIFY2(dialog && dialog->isVisible(), "the dialog stays for another try");
-        QCOMPARE(window.Map->OrvikMap1->GetCal2Lat(), 53.0);
+        QCOMPARE(MapAccess(*window.Map).OrvikMap1()->GetCal2Lat(), 53.0);
         QVERIFY(window.Map->Calibrated());
     }
 
@@ -971,45 +1048,47 @@ private slots:
         QVERIFY(child->parentWidget()->isMaximized());
         auto* map = qobject_cast<TfmMapInternal*>(child->MapForm());
         QVERIFY(map);
-        map->coMap->setCurrentIndex(map->coMap->findText(QStringLiteral("amsterdam.jpg")));
-        emit map->coMap->activated(map->coMap->currentIndex());
+        const MapAccess mapUi(*map);
+        mapUi.coMap()->setCurrentIndex(mapUi.coMap()->findText(QStringLiteral("amsterdam.jpg")));
+        emit mapUi.coMap()->activated(mapUi.coMap()->currentIndex());
         QVERIFY(map->Calibrated());
-        map->acZoomout->trigger();
-        QCOMPARE(map->OrvikMap1->GetZoom(), 0.5);
+        mapUi.acZoomout()->trigger();
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 0.5);
         form.Action(TAction::acEditSelectAll)->trigger();
         QCOMPARE(map->Entries().Count(), 12);
         QVERIFY(prompt.Boxes.empty());
         QApplication::processEvents();
-        const QSize view = map->MapBox->viewport()->size();
-        QVERIFY2(view.width() >= map->OrvikMap1->width() && view.height() >= map->OrvikMap1->height(),
+        const QSize view = mapUi.MapBox()->viewport()->size();
+        QVERIFY2(view.width() >= mapUi.OrvikMap1()->width() && view.height() >= mapUi.OrvikMap1()->height(),
             "the whole map is in view");
-        QVERIFY(map->imgPos->isVisibleTo(map));
+        QVERIFY(mapUi.imgPos()->isVisibleTo(map));
 
         // Each POI's place looks different with the POIs drawn than without them.
-        map->imgPos->hide();
-        const QImage drawn = map->OrvikMap1->grab().toImage();
+        mapUi.imgPos()->hide();
+        const QImage drawn = mapUi.OrvikMap1()->grab().toImage();
         TEntries& shown = map->Entries();
         std::vector<QPoint> places;
         for (int i = 0; i < shown.Count(); ++i)
-            places.emplace_back(map->OrvikMap1->LonToX(shown[i].GetLongitude()), map->OrvikMap1->LatToY(shown[i].GetLatitude()));
+            places.emplace_back(
+                mapUi.OrvikMap1()->LonToX(shown[i].GetLongitude()), mapUi.OrvikMap1()->LatToY(shown[i].GetLatitude()));
         const int current = map->CurrentIndex;
         TMDIChildTestAccess(*child).ListView1()->clearSelection();
         child->PushSelectionToMap();
-        const QImage bare = map->OrvikMap1->grab().toImage();
+        const QImage bare = mapUi.OrvikMap1()->grab().toImage();
         for (const QPoint& at : places) {
-            QVERIFY2(map->OrvikMap1->rect().contains(at), "the POI lies on the map");
+            QVERIFY2(mapUi.OrvikMap1()->rect().contains(at), "the POI lies on the map");
             QVERIFY2(drawn.pixel(at) != bare.pixel(at), qPrintable(QStringLiteral("no mark at %1,%2").arg(at.x()).arg(at.y())));
         }
         // The current POI's mark: its picture over the map at its place.
         form.Action(TAction::acEditSelectAll)->trigger();
         QCOMPARE(map->CurrentIndex, current);
-        QVERIFY(map->imgPos->isVisibleTo(map));
-        QCOMPARE(map->imgPos->pos(), places[size_t(current)] - QPoint(16, 16));
+        QVERIFY(mapUi.imgPos()->isVisibleTo(map));
+        QCOMPARE(mapUi.imgPos()->pos(), places[size_t(current)] - QPoint(16, 16));
         const QImage mark = PositionMarkPicture();
-        const QImage withMark = map->OrvikMap1->grab().toImage();
+        const QImage withMark = mapUi.OrvikMap1()->grab().toImage();
         const QPoint opaque = OpaqueMarkerPixel(mark);
         QVERIFY(opaque.x() >= 0);
-        QCOMPARE(QColor(withMark.pixel(map->imgPos->pos() + opaque)), QColor(mark.pixel(opaque)));
+        QCOMPARE(QColor(withMark.pixel(mapUi.imgPos()->pos() + opaque)), QColor(mark.pixel(opaque)));
         QVERIFY(SaveArtifactPicture(form.grab(), QStringLiteral("map-window.png")));
     }
 
@@ -1025,7 +1104,7 @@ private slots:
             if (const QString fault = TestSupport::IconFault(action->icon()); !fault.isEmpty())
                 faults << action->objectName() + QStringLiteral(": ") + fault;
         }
-        const QList<QToolButton*> buttons = window.Map->ToolBar1->findChildren<QToolButton*>();
+        const QList<QToolButton*> buttons = MapAccess(*window.Map).ToolBar1()->findChildren<QToolButton*>();
         QVERIFY(buttons.size() >= 7);
         for (QToolButton* button : buttons) {
             if (button->objectName().startsWith(QLatin1String("qt_")))
@@ -1045,6 +1124,7 @@ private slots:
         TChildWindow window({ { "Dam", 4.5, 52.4 }, { "Zuid", 4.6, 52.2 } });
         TfmMapInternal* map = window.Map();
         QVERIFY(map);
+        const MapAccess mapUi(*map);
         const QStringList withShortcut = {};
         for (QAction* action : map->findChildren<QAction*>())
             QVERIFY2(action->shortcut().isEmpty() || withShortcut.contains(action->objectName()),
@@ -1070,9 +1150,9 @@ private slots:
             return toolBar->widgetForAction(map->findChild<QAction*>(QLatin1String(action)));
         };
         QTest::mouseClick(button("acZoomin"), Qt::LeftButton);
-        QCOMPARE(map->OrvikMap1->GetZoom(), 2.0);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 2.0);
         QTest::mouseClick(button("acZoomout"), Qt::LeftButton);
-        QCOMPARE(map->OrvikMap1->GetZoom(), 1.0);
+        QCOMPARE(mapUi.OrvikMap1()->GetZoom(), 1.0);
 
         // Set position needs exactly one selected row: clicked rows decide.
         QAbstractItemView* rows = window.Child->findChild<QAbstractItemView*>(QStringLiteral("ListView1"));
@@ -1080,21 +1160,21 @@ private slots:
         const auto rowCentre = [&](int row) { return rows->visualRect(rows->model()->index(row, 0)).center(); };
         QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(0));
         QCOMPARE(map->Entries().Count(), 1);
-        QVERIFY(map->acSetPos->isEnabled());
+        QVERIFY(mapUi.acSetPos()->isEnabled());
         QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(1));
         QCOMPARE(map->Entries().Count(), 2);
-        QVERIFY(!map->acSetPos->isEnabled());
+        QVERIFY(!mapUi.acSetPos()->isEnabled());
         QTest::mouseClick(rows->viewport(), Qt::LeftButton, Qt::NoModifier, rowCentre(1));
-        QVERIFY(map->acSetPos->isEnabled());
+        QVERIFY(mapUi.acSetPos()->isEnabled());
         QTest::mouseClick(button("acSetPos"), Qt::LeftButton);
-        QVERIFY(map->acSetPos->isChecked());
-        Click(map->OrvikMap1, PixelOf(4.25, 52.5));
+        QVERIFY(mapUi.acSetPos()->isChecked());
+        Click(mapUi.OrvikMap1(), PixelOf(4.25, 52.5));
         QCOMPARE(window.Child->Entries()[1].GetLongitude(), 4.25);
         QCOMPARE(window.Child->Entries()[1].GetLatitude(), 52.5);
         QTest::mouseClick(button("acSelect"), Qt::LeftButton);
-        QVERIFY(map->acSelect->isChecked());
+        QVERIFY(mapUi.acSelect()->isChecked());
         QTest::mouseClick(button("acSetMove"), Qt::LeftButton);
-        QVERIFY(map->acSetMove->isChecked());
+        QVERIFY(mapUi.acSetMove()->isChecked());
 
         // The calibration dialog: Escape leaves it uncalibrated, Enter presses OK.
         QTest::mouseClick(button("acCalibrate"), Qt::LeftButton);
@@ -1102,14 +1182,14 @@ private slots:
         QVERIFY(dialog);
         QTest::keyClick(dialog, Qt::Key_Escape);
         QTRY_VERIFY(!dialog);
-        QVERIFY(map->coMap->isEnabled());
+        QVERIFY(mapUi.coMap()->isEnabled());
         QTest::mouseClick(button("acCalibrate"), Qt::LeftButton);
         dialog = map->CalibrationDialog();
         QVERIFY(dialog);
         dialog->SetX1(10);
-        QTest::keyClick(dialog->edX1, Qt::Key_Return);
+        QTest::keyClick(DialogAccess(*dialog).edX1(), Qt::Key_Return);
         QTRY_VERIFY(!dialog);
-        QCOMPARE(map->OrvikMap1->GetCal1X(), 10);
+        QCOMPARE(mapUi.OrvikMap1()->GetCal1X(), 10);
         QVERIFY(prompt.Boxes.empty());
     }
 
@@ -1118,17 +1198,18 @@ private slots:
     {
         TMapsFolder folder;
         TMapWindow window;
+        const MapAccess mapUi(*window.Map);
         window.Map->resize(420, 380);
         QApplication::processEvents();
         // Near the bottom-right corner of the picture.
         window.Source.Add("corner", "", 4.97, 52.02);
         window.ShowAll(0);
-        QVERIFY(window.Map->imgPos->isVisibleTo(window.Map.get()));
+        QVERIFY(mapUi.imgPos()->isVisibleTo(window.Map.get()));
         for (int i = 0; i < 2; ++i) {
-            window.Map->acZoomin->trigger();
+            mapUi.acZoomin()->trigger();
             QApplication::processEvents();
-            const QWidget* view = window.Map->MapBox->viewport();
-            const QRect mark(window.Map->imgPos->mapTo(view, QPoint(0, 0)), window.Map->imgPos->size());
+            const QWidget* view = mapUi.MapBox()->viewport();
+            const QRect mark(mapUi.imgPos()->mapTo(view, QPoint(0, 0)), mapUi.imgPos()->size());
             QVERIFY2(view->rect().contains(mark),
                 qPrintable(QStringLiteral("mark at %1,%2 outside the view %3 x %4")
                                .arg(mark.x()).arg(mark.y()).arg(view->width()).arg(view->height())));
@@ -1162,7 +1243,7 @@ private slots:
         } restore;
         TMapsFolder folder;
         TMapWindow window(QStringLiteral("plain.bmp"));
-        window.Map->acCalibrate->trigger();
+        MapAccess(*window.Map).acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = window.Map->CalibrationDialog();
         QVERIFY(dialog);
         QApplication::processEvents();
@@ -1200,8 +1281,8 @@ private slots:
         QVERIFY(map);
         window.SelectRows({ 0 }, 0);
         QApplication::processEvents();
-        for (QAction* action : map->ToolBar1->actions()) {
-            QWidget* button = map->ToolBar1->widgetForAction(action);
+        for (QAction* action : MapAccess(*map).ToolBar1()->actions()) {
+            QWidget* button = MapAccess(*map).ToolBar1()->widgetForAction(action);
             QVERIFY(button && button->isVisibleTo(map));
         }
         QVERIFY(SaveArtifactPicture(map->grab(), QStringLiteral("map-pane.png")));
@@ -1211,7 +1292,7 @@ private slots:
     {
         TMapsFolder folder;
         auto window = std::make_unique<TMapWindow>();
-        window->Map->acCalibrate->trigger();
+        MapAccess(*window->Map).acCalibrate()->trigger();
         QPointer<TfmCalibrate> dialog = window->Map->CalibrationDialog();
         QVERIFY(dialog);
         window.reset();
