@@ -1394,12 +1394,12 @@ bool TfmSiteManager::PickLocalFolder(QString& folder, int& exporter)
 {
     TfmBrowseFolder dialog(this);
     if (!folder.isEmpty())
-        dialog.ShellTreeView->SetDirectory(folder);
-    dialog.coFileType->setCurrentIndex(exporter);
+        dialog.SetDirectory(folder);
+    dialog.SetFileTypeIndex(exporter);
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    folder = dialog.ShellTreeView->Directory();
-    exporter = std::max(0, dialog.coFileType->currentIndex());
+    folder = dialog.Directory();
+    exporter = std::max(0, dialog.FileTypeIndex());
     return true;
 }
 
@@ -1420,11 +1420,11 @@ bool TfmSiteManager::PickDeviceFolder(QString& folder, int& exporter)
 {
     TfmMobileFolder dialog(this);
     dialog.SetPath(folder);
-    dialog.coFileType->setCurrentIndex(exporter);
+    dialog.SetFileTypeIndex(exporter);
     if (dialog.exec() != QDialog::Accepted)
         return false;
     folder = IncludeLeadingBackslash(dialog.GetPath());
-    exporter = std::max(0, dialog.coFileType->currentIndex());
+    exporter = std::max(0, dialog.FileTypeIndex());
     return true;
 }
 

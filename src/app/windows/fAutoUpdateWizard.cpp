@@ -632,13 +632,12 @@ namespace {
 bool BrowseLocalFolder(QWidget* owner, QLineEdit* edit)
 {
     TfmBrowseFolder dialog(owner);
-    dialog.coFileType->setVisible(false);
-    dialog.laFileType->setVisible(false);
+    dialog.SetFileTypeVisible(false);
     if (!edit->text().trimmed().isEmpty())
-        dialog.ShellTreeView->SetDirectory(edit->text().trimmed());
+        dialog.SetDirectory(edit->text().trimmed());
     if (dialog.exec() != QDialog::Accepted)
         return false;
-    edit->setText(dialog.ShellTreeView->Directory());
+    edit->setText(dialog.Directory());
     return true;
 }
 

@@ -4,7 +4,6 @@
 #include "app/logic/uFolderPickers.h"
 #include "ui/ShTrees.h"
 
-#include <QLineEdit>
 #include <QPushButton>
 
 TfmBrowseFolder::TfmBrowseFolder(QWidget* owner, std::unique_ptr<TShellNamespace> shell)
@@ -28,10 +27,14 @@ void TfmBrowseFolder::Retranslate()
     buOK->setText(tr("Select"));
 }
 
+QString TfmBrowseFolder::Directory() const { return ShellTreeView->Directory(); }
+
+void TfmBrowseFolder::SetDirectory(const QString& directory) { ShellTreeView->SetDirectory(directory); }
+
 void TfmBrowseFolder::SelectionChanged()
 {
     const QString directory = ShellTreeView->Directory();
     const bool selectable = IsSelectableFolder(directory);
     buOK->setEnabled(selectable);
-    edPath->setText(selectable ? directory : QString());
+    ShowPath(selectable ? directory : QString());
 }

@@ -9,7 +9,7 @@
 
 class TQuorShellTreeView;
 
-// The caller reads and sets ShellTreeView's Directory and reads coFileType.
+// The caller sets and reads the tree's directory and the file type.
 class TfmBrowseFolder : public TFolderPickerForm {
     Q_OBJECT
 public:
@@ -17,10 +17,15 @@ public:
     // not there raises "Couldn't find folder".
     explicit TfmBrowseFolder(QWidget* owner = nullptr, std::unique_ptr<TShellNamespace> shell = {});
 
+    QString Directory() const;
+    void SetDirectory(const QString& directory);
+
+private:
+    friend class TfmBrowseFolderTestAccess;
+
     TQuorShellTreeView* ShellTreeView = nullptr;
     QPushButton* buOK = nullptr;
 
-private:
     void Retranslate() override;
     void SelectionChanged();
 };

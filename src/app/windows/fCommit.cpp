@@ -123,6 +123,8 @@ TfmCommit::TfmCommit(QWidget* owner)
     acOkUpdate();
 }
 
+bool TfmCommit::HasSites() const { return coSites->count() > 0; }
+
 void TfmCommit::Retranslate()
 {
     setWindowTitle(tr("Tarvell Commit Poi..."));

@@ -21,6 +21,8 @@ class TfmCommit : public TTarvellModalForm {
 public:
     // Fills the site list with the sites that take commits (the one committed to last chosen).
     explicit TfmCommit(QWidget* owner = nullptr);
+    // A dialog without sites has nothing to commit to.
+    bool HasSites() const;
 
     // Set by the opener before showing: the POI in degrees and its description (which the user
     // may edit).
@@ -38,6 +40,13 @@ public:
     // Sends the POI; the dialog closes with OK on success and stays open on failure.
     void acOkExecute();
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    void Retranslate() override;
+
+private:
+    friend class TfmCommitTestAccess;
+
     QLineEdit* edLatitude = nullptr;
     QLineEdit* edLongitude = nullptr;
     QLineEdit* edDescription = nullptr;
@@ -52,11 +61,6 @@ public:
     QPushButton* buCancel = nullptr;
     QAction* acOk = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    void Retranslate() override;
-
-private:
     void Run(const std::function<void()>& body);
     // The chosen site (loaded from its cached catalogue) and country; none when nothing is chosen.
     TSite* CurrentSite() const;

@@ -360,7 +360,7 @@ void TMDIChild::Execute(TAction id)
 void TMDIChild::acCommitExecute()
 {
     TfmCommit form(this);
-    if (form.coSites->count() == 0)
+    if (!form.HasSites())
         throw EUserError(tr("No sites detected that support committing of poi's. Please update the site you are trying "
                             "to commit to by clicking \"Update\" in the AutoUpdate manager screen"));
     const TEntry* entry = GetEntry();

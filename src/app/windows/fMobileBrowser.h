@@ -60,6 +60,13 @@ public:
     void DeleteExecute();
     void FilterChanged(int row);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TfmMobileBrowserTestAccess;
+
     QListWidget* lvPlaces = nullptr;
     QLineEdit* edDir = nullptr;
     QToolBar* ToolBar1 = nullptr;
@@ -77,11 +84,6 @@ public:
     QAction* acOpen = nullptr;
     QAction* acDelete = nullptr;
 
-protected:
-    void showEvent(QShowEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void CreateControls();
     // Open, Delete and Refresh over the file list.
     void CreatePopupMenu();

@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 
 TfmMobileFolder::TfmMobileFolder(QWidget* owner)
@@ -65,16 +64,10 @@ void TfmMobileFolder::SetPath(const QString& path)
     SelectionChanged();
 }
 
-void TfmMobileFolder::SetFileTypeVisible(bool visible)
-{
-    coFileType->setVisible(visible);
-    laFileType->setVisible(visible);
-}
-
 void TfmMobileFolder::SelectionChanged()
 {
     const QString path = GetPath();
-    edPath->setText(path);
+    ShowPath(path);
     const QSignalBlocker blocker(coMaps);
     coMaps->setCurrentIndex(FMaps.EntryOfPath(path));
 }

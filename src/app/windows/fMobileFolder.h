@@ -22,12 +22,14 @@ public:
     QString GetPath() const;
     // Selects path in the tree, then shows it and its map as a selection does.
     void SetPath(const QString& path);
-    void SetFileTypeVisible(bool visible);
     const TMobileFolderMaps& Maps() const { return FMaps; }
 
     // The commands behind the controls, as a user triggers them.
     void MapChosen(int entry);
     void OKExecute();
+
+private:
+    friend class TfmMobileFolderTestAccess;
 
     TTreeViewCe* TreeViewCe1 = nullptr;
     QLabel* laPath = nullptr;
@@ -35,7 +37,6 @@ public:
     QComboBox* coMaps = nullptr;
     QPushButton* buOpen = nullptr;
 
-private:
     void Retranslate() override;
     void SelectionChanged();
 

@@ -60,3 +60,15 @@ void TFolderPickerForm::Retranslate()
     if (FCancel)
         FCancel->setText(tr("Cancel"));
 }
+
+int TFolderPickerForm::FileTypeIndex() const { return coFileType->currentIndex(); }
+
+void TFolderPickerForm::SetFileTypeIndex(int row) { coFileType->setCurrentIndex(row); }
+
+void TFolderPickerForm::SetFileTypeVisible(bool visible)
+{
+    coFileType->setVisible(visible);
+    laFileType->setVisible(visible);
+}
+
+void TFolderPickerForm::ShowPath(const QString& path) { edPath->setText(path); }

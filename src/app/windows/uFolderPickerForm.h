@@ -16,10 +16,10 @@ class QPushButton;
 class TFolderPickerForm : public TTarvellModalForm {
     Q_OBJECT
 public:
-    QLabel* laInfo = nullptr;
-    QLineEdit* edPath = nullptr;
-    QLabel* laFileType = nullptr;
-    QComboBox* coFileType = nullptr;
+    // The row of the target file type (the writers); -1 for none.
+    int FileTypeIndex() const;
+    void SetFileTypeIndex(int row);
+    void SetFileTypeVisible(bool visible);
 
 protected:
     explicit TFolderPickerForm(QWidget* owner);
@@ -28,7 +28,15 @@ protected:
     QPushButton* Build(QWidget* tree, QLabel* pathLabel, const std::vector<std::pair<QLabel*, QWidget*>>& rows);
     // The shared texts; Cancel is set here.
     void Retranslate() override;
+    // The subclass shows its tree's selection here.
+    void ShowPath(const QString& path);
 
 private:
+    friend class TFolderPickerFormTestAccess;
+
+    QLabel* laInfo = nullptr;
+    QLineEdit* edPath = nullptr;
+    QLabel* laFileType = nullptr;
+    QComboBox* coFileType = nullptr;
     QPushButton* FCancel = nullptr;
 };

@@ -35,6 +35,27 @@
 #include <atomic>
 #include <thread>
 
+// The dialog's widgets, for the tests.
+class TfmCommitTestAccess {
+public:
+    explicit TfmCommitTestAccess(const TfmCommit& form) : F(form) {}
+    QLineEdit* edLatitude() const { return F.edLatitude; }
+    QLineEdit* edLongitude() const { return F.edLongitude; }
+    QLineEdit* edDescription() const { return F.edDescription; }
+    QWidget* paAddFormat() const { return F.paAddFormat; }
+    QPlainTextEdit* meAddFormat() const { return F.meAddFormat; }
+    QComboBox* coSites() const { return F.coSites; }
+    QComboBox* coCountries() const { return F.coCountries; }
+    QComboBox* coGroup() const { return F.coGroup; }
+    QComboBox* coPoiFile() const { return F.coPoiFile; }
+    QPlainTextEdit* meNote() const { return F.meNote; }
+    QPushButton* buOK() const { return F.buOK; }
+    QAction* acOk() const { return F.acOk; }
+
+private:
+    const TfmCommit& F;
+};
+
 namespace {
 
 // A site on 127.0.0.1 that takes one connection, reads the request and never answers; it notes
@@ -164,49 +185,50 @@ private slots:
     void cascadeFromSiteToPoiFile()
     {
         const auto f = Open();
+        const TfmCommitTestAccess a(*f);
         QCOMPARE(f->windowTitle(), QStringLiteral("Tarvell Commit Poi..."));
         // only sites whose catalogue has an add URL
-        QCOMPARE(Items(f->coSites), (QStringList { Site, Other }));
-        QCOMPARE(f->edLatitude->text(), QStringLiteral("-51.25000"));
-        QCOMPARE(f->edLongitude->text(), QStringLiteral("4.50000"));
-        QCOMPARE(f->edDescription->text(), QStringLiteral("Fish & Chips"));
-        QVERIFY(f->paAddFormat->isVisible());
-        QCOMPARE(f->meAddFormat->toPlainText(), QStringLiteral("Name, street, phone"));
-        QCOMPARE(Items(f->coCountries), (QStringList { QStringLiteral("Netherlands"), QStringLiteral("Belgium") }));
-        QCOMPARE(Items(f->coGroup), (QStringList { QStringLiteral("Fuel stations"), QStringLiteral("cheap") }));
-        QCOMPARE(Items(f->coPoiFile), QStringList { QStringLiteral("Fuel NL") });
+        QCOMPARE(Items(a.coSites()), (QStringList { Site, Other }));
+        QCOMPARE(a.edLatitude()->text(), QStringLiteral("-51.25000"));
+        QCOMPARE(a.edLongitude()->text(), QStringLiteral("4.50000"));
+        QCOMPARE(a.edDescription()->text(), QStringLiteral("Fish & Chips"));
+        QVERIFY(a.paAddFormat()->isVisible());
+        QCOMPARE(a.meAddFormat()->toPlainText(), QStringLiteral("Name, street, phone"));
+        QCOMPARE(Items(a.coCountries()), (QStringList { QStringLiteral("Netherlands"), QStringLiteral("Belgium") }));
+        QCOMPARE(Items(a.coGroup()), (QStringList { QStringLiteral("Fuel stations"), QStringLiteral("cheap") }));
+        QCOMPARE(Items(a.coPoiFile()), QStringList { QStringLiteral("Fuel NL") });
         // a single POI file is chosen
-        QCOMPARE(f->coPoiFile->currentIndex(), 0);
-        QCOMPARE(f->meNote->toPlainText(), QStringLiteral("Only stations with LPG"));
-        QVERIFY(f->buOK->isEnabled());
+        QCOMPARE(a.coPoiFile()->currentIndex(), 0);
+        QCOMPARE(a.meNote()->toPlainText(), QStringLiteral("Only stations with LPG"));
+        QVERIFY(a.buOK()->isEnabled());
 
-        f->coGroup->setCurrentIndex(1);
-        QCOMPARE(Items(f->coPoiFile), (QStringList { QStringLiteral("Fuel NL"), QStringLiteral("Cheap NL") }));
-        QCOMPARE(f->coPoiFile->currentIndex(), -1);
-        QVERIFY(!f->buOK->isEnabled());
-        QVERIFY(f->meNote->toPlainText().isEmpty());
-        f->coPoiFile->setCurrentIndex(1);
-        QCOMPARE(f->meNote->toPlainText(), QStringLiteral("No additional information available..."));
-        QVERIFY(f->buOK->isEnabled());
+        a.coGroup()->setCurrentIndex(1);
+        QCOMPARE(Items(a.coPoiFile()), (QStringList { QStringLiteral("Fuel NL"), QStringLiteral("Cheap NL") }));
+        QCOMPARE(a.coPoiFile()->currentIndex(), -1);
+        QVERIFY(!a.buOK()->isEnabled());
+        QVERIFY(a.meNote()->toPlainText().isEmpty());
+        a.coPoiFile()->setCurrentIndex(1);
+        QCOMPARE(a.meNote()->toPlainText(), QStringLiteral("No additional information available..."));
+        QVERIFY(a.buOK()->isEnabled());
 
         // Every POI of Belgium says nocommit.
-        f->coCountries->setCurrentIndex(1);
-        QCOMPARE(f->coGroup->count(), 0);
-        QCOMPARE(f->coPoiFile->count(), 0);
-        QVERIFY(!f->buOK->isEnabled());
-        QVERIFY(!f->acOk->isEnabled());
+        a.coCountries()->setCurrentIndex(1);
+        QCOMPARE(a.coGroup()->count(), 0);
+        QCOMPARE(a.coPoiFile()->count(), 0);
+        QVERIFY(!a.buOK()->isEnabled());
+        QVERIFY(!a.acOk()->isEnabled());
 
-        f->coSites->setCurrentIndex(1);
-        QVERIFY2(!f->paAddFormat->isVisible(), "the other site gives no format hint");
+        a.coSites()->setCurrentIndex(1);
+        QVERIFY2(!a.paAddFormat()->isVisible(), "the other site gives no format hint");
         QCOMPARE(GetSettings().PrevCommitSite, Other);
     }
 
     void theSiteCommittedToLastIsChosen()
     {
         GetSettings().PrevCommitSite = Other;
-        QCOMPARE(Open()->coSites->currentText(), Other);
+        QCOMPARE(TfmCommitTestAccess(*Open()).coSites()->currentText(), Other);
         GetSettings().PrevCommitSite = QStringLiteral("http://gone.example/site.xml");
-        QCOMPARE(Open()->coSites->currentText(), Site);
+        QCOMPARE(TfmCommitTestAccess(*Open()).coSites()->currentText(), Site);
     }
 
     void oneRequestPerCommitWithTheTypedText()
@@ -214,13 +236,14 @@ private slots:
         TScriptedPrompt prompt;
         Server->Set("/add", TAnswer());
         const auto f = Open();
-        f->edDescription->setFocus();
-        f->edDescription->selectAll();
-        QTest::keyClicks(f->edDescription, QStringLiteral("Caf"));
-        QTest::sendKeyEvent(QTest::Click, f->edDescription, Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
-        QTest::keyClicks(f->edDescription, QStringLiteral(" & Bar"));
+        const TfmCommitTestAccess a(*f);
+        a.edDescription()->setFocus();
+        a.edDescription()->selectAll();
+        QTest::keyClicks(a.edDescription(), QStringLiteral("Caf"));
+        QTest::sendKeyEvent(QTest::Click, a.edDescription(), Qt::Key_Eacute, QString(QChar(0xE9)), Qt::NoModifier);
+        QTest::keyClicks(a.edDescription(), QStringLiteral(" & Bar"));
         // OK by the keyboard, without leaving the field.
-        QTest::keyClick(f->edDescription, Qt::Key_Return);
+        QTest::keyClick(a.edDescription(), Qt::Key_Return);
         QCOMPARE(Adds(), (std::vector<std::string> {
                              "/add?poi=Fuel%20NL&lon=4.5&lat=-51.25&desc=Caf%E9%20%26%20Bar&user=me&pw=" }));
         QCOMPARE(prompt.Boxes.size(), size_t(1));
@@ -228,7 +251,7 @@ private slots:
         QCOMPARE(f->result(), int(QDialog::Accepted));
 
         const auto again = Open();
-        again->buOK->click();
+        TfmCommitTestAccess(*again).buOK()->click();
         // a repeated commit reaches the site
         QCOMPARE(Adds().size(), size_t(2));
     }
@@ -238,14 +261,15 @@ private slots:
         TScriptedPrompt prompt;
         Server->Set("/add", TAnswer().WithBody("Unknown user\r\n"));
         const auto f = Open();
-        f->buOK->click();
+        const TfmCommitTestAccess a(*f);
+        a.buOK()->click();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text,
             QStringLiteral("Cannot commit to \"Fuel NL\" because the following error: \r\rUnknown user.\r\rPlease check "
                            "your connection and your username/password if you are downloading from a site which "
                            "requires registration."));
         QVERIFY(f->isVisible());
-        QVERIFY(f->buOK->isEnabled());
+        QVERIFY(a.buOK()->isEnabled());
         QCOMPARE(Server->Count("/error"), 1);
     }
 
@@ -259,7 +283,8 @@ private slots:
         Cache(site, Fixture("sites/commit-site.xml"));
         GetSettings().Sites = { site };
         const auto f = Open();
-        QCOMPARE(f->coSites->currentText(), site);
+        const TfmCommitTestAccess a(*f);
+        QCOMPARE(a.coSites()->currentText(), site);
         int cancels = 0;
         QTimer press;
         press.setInterval(20);
@@ -281,7 +306,7 @@ private slots:
         QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Download cancelled by user."));
         QTRY_VERIFY_WITH_TIMEOUT(silent.Closed, 5000);
         QVERIFY(f->isVisible());
-        QVERIFY(f->buOK->isEnabled());
+        QVERIFY(a.buOK()->isEnabled());
     }
 
     void childWindowCommand()
@@ -307,8 +332,8 @@ private slots:
         TOnNextModal closer([&](QDialog* dialog) {
             auto* form = qobject_cast<TfmCommit*>(dialog);
             if (form) {
-                latitude = form->edLatitude->text();
-                description = form->edDescription->text();
+                latitude = TfmCommitTestAccess(*form).edLatitude()->text();
+                description = TfmCommitTestAccess(*form).edDescription()->text();
             }
             dialog->reject();
         });

@@ -1,6 +1,7 @@
 // The main window: the action table, close/exit/hide/restart, messages, timers, drops, bounds and
 // what waits while an update run goes on.
 #include "AppTestSupport.h"
+#include "DeviceWindowsTestAccess.h"
 #include "SiteWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
@@ -937,10 +938,11 @@ private slots:
         TOnNextModal chooser([&](QDialog* dialog) {
             auto* browser = qobject_cast<TfmMobileBrowser*>(dialog);
             QVERIFY(browser && !browser->SaveMode());
-            QCOMPARE(browser->edDir->text(), QStringLiteral("\\My Documents\\pois\\"));
-            for (int i = 0; i < browser->ListView1->topLevelItemCount(); ++i)
-                listed << browser->ListView1->topLevelItem(i)->text(0);
-            browser->ListView1->setCurrentItem(browser->ListView1->topLevelItem(0));
+            const TfmMobileBrowserTestAccess a(browser);
+            QCOMPARE(a.edDir()->text(), QStringLiteral("\\My Documents\\pois\\"));
+            for (int i = 0; i < a.ListView1()->topLevelItemCount(); ++i)
+                listed << a.ListView1()->topLevelItem(i)->text(0);
+            a.ListView1()->setCurrentItem(a.ListView1()->topLevelItem(0));
             browser->OpenExecute();
         });
         f.Act(A::acFileRemote)->trigger();
@@ -987,12 +989,13 @@ private slots:
         TOnNextModal chooser([&](QDialog* dialog) {
             auto* browser = qobject_cast<TfmMobileBrowser*>(dialog);
             QVERIFY(browser && browser->SaveMode());
-            QVERIFY(browser->cbExtra->isVisible());
-            QCOMPARE(browser->cbExtra->text(), QStringLiteral("Copy bmp file if available"));
-            QCOMPARE(browser->edDir->text(), QStringLiteral("\\My Documents\\"));
-            QCOMPARE(browser->Edit1->text(), QStringLiteral("museum.ov2"));
+            const TfmMobileBrowserTestAccess a(browser);
+            QVERIFY(a.cbExtra()->isVisible());
+            QCOMPARE(a.cbExtra()->text(), QStringLiteral("Copy bmp file if available"));
+            QCOMPARE(a.edDir()->text(), QStringLiteral("\\My Documents\\"));
+            QCOMPARE(a.Edit1()->text(), QStringLiteral("museum.ov2"));
             QCOMPARE(browser->FormatIndex(), TConvertToBase::IndexOf(QStringLiteral(".ov2"), QString()));
-            browser->cbExtra->setChecked(true);
+            a.cbExtra()->setChecked(true);
             browser->OpenExecute();
         });
         f.Act(A::acFileSaveRemote)->trigger();

@@ -1,6 +1,7 @@
 // The device file browser and the two folder pickers, driven as a user drives them, on a
 // temporary device root with the fault-injecting device; their pictures on a real X server.
 #include "AppTestSupport.h"
+#include "DeviceWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fBrowseFolder.h"
@@ -24,6 +25,38 @@
 #include <QPushButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+// The pickers' widgets, for the tests: the shared ones, then each picker's own.
+class TFolderPickerFormTestAccess {
+public:
+    explicit TFolderPickerFormTestAccess(const TFolderPickerForm& form) : F(form) {}
+    QLineEdit* edPath() const { return F.edPath; }
+    QLabel* laFileType() const { return F.laFileType; }
+    QComboBox* coFileType() const { return F.coFileType; }
+
+private:
+    const TFolderPickerForm& F;
+};
+
+class TfmMobileFolderTestAccess : public TFolderPickerFormTestAccess {
+public:
+    explicit TfmMobileFolderTestAccess(const TfmMobileFolder& form) : TFolderPickerFormTestAccess(form), F(form) {}
+    TTreeViewCe* TreeViewCe1() const { return F.TreeViewCe1; }
+    QComboBox* coMaps() const { return F.coMaps; }
+
+private:
+    const TfmMobileFolder& F;
+};
+
+class TfmBrowseFolderTestAccess : public TFolderPickerFormTestAccess {
+public:
+    explicit TfmBrowseFolderTestAccess(const TfmBrowseFolder& form) : TFolderPickerFormTestAccess(form), F(form) {}
+    TQuorShellTreeView* ShellTreeView() const { return F.ShellTreeView; }
+    QPushButton* buOK() const { return F.buOK; }
+
+private:
+    const TfmBrowseFolder& F;
+};
 
 namespace {
 
@@ -163,49 +196,50 @@ private slots:
         device.Put(S("My Documents/readme.txt"));
         ConnectDevice();
         TfmMobileBrowser browser(nullptr, false);
+        const TfmMobileBrowserTestAccess a(browser);
         browser.SetFileName(S("\\My Documents\\pois\\"));
         browser.show();
         QVERIFY(browser.Shown());
         QCOMPARE(browser.windowTitle(), S("Open Remote..."));
-        QCOMPARE(browser.buOpen->text(), S("Open"));
-        QVERIFY(browser.coFilter->isHidden());
-        QCOMPARE(Texts(browser.lvPlaces), (QStringList { S("My Device"), S("My Documents"), S("Europe"), S("Europe-map") }));
-        QCOMPARE(Texts(browser.ListView1), (QStringList { S("a.ov2"), S("sub") }));
-        QCOMPARE(browser.lvPlaces->currentRow(), -1);
-        QVERIFY(!browser.acOpen->isEnabled());
+        QCOMPARE(a.buOpen()->text(), S("Open"));
+        QVERIFY(a.coFilter()->isHidden());
+        QCOMPARE(Texts(a.lvPlaces()), (QStringList { S("My Device"), S("My Documents"), S("Europe"), S("Europe-map") }));
+        QCOMPARE(Texts(a.ListView1()), (QStringList { S("a.ov2"), S("sub") }));
+        QCOMPARE(a.lvPlaces()->currentRow(), -1);
+        QVERIFY(!a.acOpen()->isEnabled());
 
         browser.PlaceClicked(1);
-        QCOMPARE(browser.edDir->text(), S("\\My Documents\\"));
-        QCOMPARE(Texts(browser.ListView1), QStringList { S("pois") }); // readme.txt: no reader knows it
-        QCOMPARE(browser.lvPlaces->currentRow(), 1);
-        emit browser.ListView1->itemActivated(Item(browser.ListView1, S("pois")), 0);
-        QCOMPARE(browser.edDir->text(), S("\\My Documents\\pois\\"));
-        Select(browser.ListView1, S("a.ov2"));
-        QCOMPARE(browser.Edit1->text(), S("a.ov2"));
-        Select(browser.ListView1, S("sub"));
-        QCOMPARE(browser.Edit1->text(), S("a.ov2")); // a folder is no file name
+        QCOMPARE(a.edDir()->text(), S("\\My Documents\\"));
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("pois") }); // readme.txt: no reader knows it
+        QCOMPARE(a.lvPlaces()->currentRow(), 1);
+        emit a.ListView1()->itemActivated(Item(a.ListView1(), S("pois")), 0);
+        QCOMPARE(a.edDir()->text(), S("\\My Documents\\pois\\"));
+        Select(a.ListView1(), S("a.ov2"));
+        QCOMPARE(a.Edit1()->text(), S("a.ov2"));
+        Select(a.ListView1(), S("sub"));
+        QCOMPARE(a.Edit1()->text(), S("a.ov2")); // a folder is no file name
 
-        browser.actDirUp->trigger();
-        QCOMPARE(browser.edDir->text(), S("\\My Documents\\"));
-        browser.actDirUp->trigger();
-        QCOMPARE(browser.edDir->text(), S("\\"));
-        QCOMPARE(browser.lvPlaces->currentRow(), 0);
-        browser.actDirUp->trigger();
-        QCOMPARE(browser.edDir->text(), S("\\"));
+        a.actDirUp()->trigger();
+        QCOMPARE(a.edDir()->text(), S("\\My Documents\\"));
+        a.actDirUp()->trigger();
+        QCOMPARE(a.edDir()->text(), S("\\"));
+        QCOMPARE(a.lvPlaces()->currentRow(), 0);
+        a.actDirUp()->trigger();
+        QCOMPARE(a.edDir()->text(), S("\\"));
 
         // Enter in the folder field lists it and does not press Open.
-        browser.edDir->setText(S("\\my documents\\POIS"));
-        QTest::keyClick(browser.edDir, Qt::Key_Return);
+        a.edDir()->setText(S("\\my documents\\POIS"));
+        QTest::keyClick(a.edDir(), Qt::Key_Return);
         QVERIFY(browser.isVisible());
-        QCOMPARE(Texts(browser.ListView1), (QStringList { S("a.ov2"), S("sub") }));
+        QCOMPARE(Texts(a.ListView1()), (QStringList { S("a.ov2"), S("sub") }));
 
         // A typed folder is entered, never above the root.
-        browser.Edit1->setText(S("..\\..\\..\\My Documents"));
+        a.Edit1()->setText(S("..\\..\\..\\My Documents"));
         browser.OpenExecute();
         QVERIFY(browser.isVisible());
-        QCOMPARE(browser.edDir->text(), S("\\My Documents\\"));
-        QCOMPARE(browser.Edit1->text(), QString());
-        browser.Edit1->setText(S("pois\\a.ov2"));
+        QCOMPARE(a.edDir()->text(), S("\\My Documents\\"));
+        QCOMPARE(a.Edit1()->text(), QString());
+        a.Edit1()->setText(S("pois\\a.ov2"));
         browser.OpenExecute();
         QCOMPARE(browser.result(), int(QDialog::Accepted));
         QCOMPARE(browser.FileName(), S("\\My Documents\\pois\\a.ov2"));
@@ -221,20 +255,21 @@ private slots:
         const int ov2 = TConvertToBase::IndexOf(S(".ov2"), QString());
         const int gpx = TConvertToBase::IndexOf(S(".gpx"), QString());
         TfmMobileBrowser browser(nullptr, true);
+        const TfmMobileBrowserTestAccess a(browser);
         browser.SetFileName(S("\\pois\\old.ov2"));
         browser.show();
         QCOMPARE(browser.windowTitle(), S("Save Remote..."));
-        QCOMPARE(browser.buOpen->text(), S("Save"));
-        QVERIFY(browser.coFilter->isVisible());
-        QCOMPARE(browser.coFilter->count(), TConvertToBase::FormatCount());
-        QCOMPARE(browser.coFilter->currentIndex(), ov2);
-        QCOMPARE(browser.Edit1->text(), S("old.ov2"));
-        QVERIFY(browser.cbExtra->isHidden());
+        QCOMPARE(a.buOpen()->text(), S("Save"));
+        QVERIFY(a.coFilter()->isVisible());
+        QCOMPARE(a.coFilter()->count(), TConvertToBase::FormatCount());
+        QCOMPARE(a.coFilter()->currentIndex(), ov2);
+        QCOMPARE(a.Edit1()->text(), S("old.ov2"));
+        QVERIFY(a.cbExtra()->isHidden());
 
-        Choose(browser.coFilter, gpx);
-        QCOMPARE(browser.Edit1->text(), S("old.gpx"));
-        Choose(browser.coFilter, ov2);
-        QCOMPARE(browser.Edit1->text(), S("old.ov2"));
+        Choose(a.coFilter(), gpx);
+        QCOMPARE(a.Edit1()->text(), S("old.gpx"));
+        Choose(a.coFilter(), ov2);
+        QCOMPARE(a.Edit1()->text(), S("old.ov2"));
 
         prompt.Answers = { IDNO };
         browser.OpenExecute();
@@ -242,12 +277,12 @@ private slots:
         QCOMPARE(prompt.Boxes[0].Text, S("Remote file \\pois\\old.ov2 already exists. Do you want to overwrite it?"));
         QVERIFY(browser.isVisible());
 
-        browser.Edit1->setText(S("new.GPX"));
+        a.Edit1()->setText(S("new.GPX"));
         browser.OpenExecute();
         QCOMPARE(prompt.Boxes.back().Text, S("Extension \".GPX\" of filename does not match selected filetype."));
         QVERIFY(browser.isVisible());
 
-        browser.Edit1->setText(S("new"));
+        a.Edit1()->setText(S("new"));
         browser.OpenExecute();
         QCOMPARE(browser.result(), int(QDialog::Accepted));
         QCOMPARE(browser.FileName(), S("\\pois\\new.ov2"));
@@ -263,6 +298,7 @@ private slots:
         device.Put(S("pois/old.ov2"), "old");
         ConnectDevice();
         TfmMobileBrowser browser(nullptr, true);
+        const TfmMobileBrowserTestAccess a(browser);
         browser.SetFileName(S("\\pois\\old.ov2"));
         browser.show();
         device.Fake->Unplugged = true;
@@ -270,17 +306,17 @@ private slots:
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes[0].Text, Unreachable);
         QVERIFY(browser.isVisible());
-        QCOMPARE(browser.Edit1->text(), S("old.ov2"));
+        QCOMPARE(a.Edit1()->text(), S("old.ov2"));
         browser.PlaceClicked(0);
         QCOMPARE(prompt.Boxes.size(), size_t(2));
-        QCOMPARE(browser.edDir->text(), S("\\"));
-        QCOMPARE(Texts(browser.ListView1), QStringList { S("old.ov2") }); // the last listing stays
+        QCOMPARE(a.edDir()->text(), S("\\"));
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("old.ov2") }); // the last listing stays
 
         device.Fake->Unplugged = false;
-        browser.edDir->setText(S("\\pois\\"));
-        browser.actRefresh->trigger();
+        a.edDir()->setText(S("\\pois\\"));
+        a.actRefresh()->trigger();
         QCOMPARE(prompt.Boxes.size(), size_t(2));
-        QCOMPARE(Texts(browser.ListView1), QStringList { S("old.ov2") });
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("old.ov2") });
         prompt.Answers = { IDYES };
         browser.OpenExecute();
         QCOMPARE(prompt.Boxes.back().Text, S("Remote file \\pois\\old.ov2 already exists. Do you want to overwrite it?"));
@@ -295,35 +331,36 @@ private slots:
             device.Put(S("pois/") + S(name));
         ConnectDevice();
         TfmMobileBrowser browser(nullptr, false);
+        const TfmMobileBrowserTestAccess a(browser);
         browser.SetFileName(S("\\pois\\"));
         browser.show();
-        QVERIFY(!browser.acDelete->isEnabled());
+        QVERIFY(!a.acDelete()->isEnabled());
 
-        Select(browser.ListView1, S("a.ov2"));
-        QVERIFY(browser.acDelete->isEnabled());
-        browser.acDelete->trigger();
+        Select(a.ListView1(), S("a.ov2"));
+        QVERIFY(a.acDelete()->isEnabled());
+        a.acDelete()->trigger();
         QCOMPARE(prompt.Boxes.back().Text, S("Are you sure you want to delete remote file \\pois\\a.ov2?"));
         QCOMPARE(prompt.CheckCaptions.back(), S("Delete bmp and inf files as well"));
         QVERIFY(!device.Has(S("pois/a.ov2")) && !device.Has(S("pois/a.bmp")) && !device.Has(S("pois/a.inf")));
-        QCOMPARE(Texts(browser.ListView1), (QStringList { S("b.ov2"), S("c.ov2") }));
+        QCOMPARE(Texts(a.ListView1()), (QStringList { S("b.ov2"), S("c.ov2") }));
 
-        Select(browser.ListView1, S("b.ov2"));
+        Select(a.ListView1(), S("b.ov2"));
         prompt.Ticks = { false };
-        browser.acDelete->trigger();
+        a.acDelete()->trigger();
         QVERIFY(!device.Has(S("pois/b.ov2")));
         QVERIFY(device.Has(S("pois/b.bmp")));
 
-        Select(browser.ListView1, S("c.ov2"));
+        Select(a.ListView1(), S("c.ov2"));
         prompt.Answers = { IDNO };
-        browser.acDelete->trigger();
+        a.acDelete()->trigger();
         QVERIFY(device.Has(S("pois/c.ov2")));
 
         QFile::remove(device.Root.filePath(S("pois/c.ov2")));
         const size_t boxes = prompt.Boxes.size();
-        browser.acDelete->trigger();
+        a.acDelete()->trigger();
         QCOMPARE(prompt.Boxes.size(), boxes + 2);
         QCOMPARE(prompt.Boxes.back().Text, S("Could not delete remote file \\pois\\c.ov2."));
-        QCOMPARE(Texts(browser.ListView1), QStringList { S("c.ov2") });
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("c.ov2") });
     }
 
     // The browser's keys as the user presses them: a click on a file or a folder enables Delete,
@@ -422,26 +459,27 @@ private slots:
         device.Folder(S("My Documents/sub"));
         ConnectDevice();
         TfmMobileFolder picker;
+        const TfmMobileFolderTestAccess a(picker);
         QCOMPARE(picker.windowTitle(), S("Select Mobile Folder..."));
-        QCOMPARE(Texts(picker.coMaps), (QStringList { S("[Other]"), S("Europe"), S("Europe-map") }));
-        QCOMPARE(picker.coMaps->currentIndex(), 0);
-        QCOMPARE(picker.coFileType->count(), TConvertToBase::FormatCount());
+        QCOMPARE(Texts(a.coMaps()), (QStringList { S("[Other]"), S("Europe"), S("Europe-map") }));
+        QCOMPARE(a.coMaps()->currentIndex(), 0);
+        QCOMPARE(a.coFileType()->count(), TConvertToBase::FormatCount());
         picker.show();
-        QCOMPARE(Texts(picker.TreeViewCe1), (QStringList { S("My Documents"), S("SD Card") }));
-        QTreeWidgetItem* documents = picker.TreeViewCe1->topLevelItem(0);
+        QCOMPARE(Texts(a.TreeViewCe1()), (QStringList { S("My Documents"), S("SD Card") }));
+        QTreeWidgetItem* documents = a.TreeViewCe1()->topLevelItem(0);
         QCOMPARE(documents->child(0)->text(0), S("retrieving contents..."));
 
-        Choose(picker.coMaps, 1);
+        Choose(a.coMaps(), 1);
         QCOMPARE(picker.GetPath(), S("SD Card\\Europe-map"));
-        QCOMPARE(picker.edPath->text(), S("SD Card\\Europe-map"));
-        picker.TreeViewCe1->setCurrentItem(documents);
-        QCOMPARE(picker.edPath->text(), S("My Documents"));
-        QCOMPARE(picker.coMaps->currentIndex(), 0);
+        QCOMPARE(a.edPath()->text(), S("SD Card\\Europe-map"));
+        a.TreeViewCe1()->setCurrentItem(documents);
+        QCOMPARE(a.edPath()->text(), S("My Documents"));
+        QCOMPARE(a.coMaps()->currentIndex(), 0);
         picker.SetPath(S("\\sd card\\europe-map\\"));
-        QCOMPARE(picker.coMaps->currentIndex(), 1); // the folder of a known map selects that map
+        QCOMPARE(a.coMaps()->currentIndex(), 1); // the folder of a known map selects that map
 
         // "[Other]" clears the selection, and OK then refuses.
-        Choose(picker.coMaps, 0);
+        Choose(a.coMaps(), 0);
         QCOMPARE(picker.GetPath(), QString());
         picker.OKExecute();
         QCOMPARE(prompt.Boxes.back().Text, S("No map or folder specified."));
@@ -462,9 +500,9 @@ private slots:
         documents->child(0)->setExpanded(true);
         QCOMPARE(documents->child(0)->childCount(), 0);
 
-        picker.TreeViewCe1->setCurrentItem(documents->child(0));
+        a.TreeViewCe1()->setCurrentItem(documents->child(0));
         picker.SetFileTypeVisible(false);
-        QVERIFY(picker.coFileType->isHidden() && picker.laFileType->isHidden());
+        QVERIFY(a.coFileType()->isHidden() && a.laFileType()->isHidden());
         picker.OKExecute();
         QCOMPARE(picker.result(), int(QDialog::Accepted));
         QCOMPARE(picker.GetPath(), S("My Documents\\sub"));
@@ -505,21 +543,22 @@ private slots:
         TShellPlaces places;
         places.Home = fixture.Path();
         TfmBrowseFolder picker(nullptr, std::make_unique<TLocalShellNamespace>(places));
+        const TfmBrowseFolderTestAccess a(picker);
         QCOMPARE(picker.windowTitle(), S("Select target folder..."));
-        QCOMPARE(picker.buOK->text(), S("Select"));
-        QCOMPARE(picker.coFileType->count(), TConvertToBase::FormatCount());
-        QCOMPARE(picker.ShellTreeView->Directory(), S("*"));
-        QVERIFY(!picker.buOK->isEnabled());
-        picker.ShellTreeView->SetDirectory(fixture.Path(S("a")));
-        QVERIFY(picker.buOK->isEnabled());
-        QCOMPARE(picker.edPath->text(), fixture.Path(S("a")));
-        picker.ShellTreeView->setCurrentItem(picker.ShellTreeView->TopNode());
-        QCOMPARE(picker.ShellTreeView->Directory(), S("*"));
-        QVERIFY(!picker.buOK->isEnabled());
-        QCOMPARE(picker.edPath->text(), QString());
-        picker.ShellTreeView->SetDirectory(QString());
-        QVERIFY(picker.buOK->isEnabled()); // the file system's root can be chosen
-        QCOMPARE(picker.edPath->text(), S("/"));
+        QCOMPARE(a.buOK()->text(), S("Select"));
+        QCOMPARE(a.coFileType()->count(), TConvertToBase::FormatCount());
+        QCOMPARE(picker.Directory(), S("*"));
+        QVERIFY(!a.buOK()->isEnabled());
+        picker.SetDirectory(fixture.Path(S("a")));
+        QVERIFY(a.buOK()->isEnabled());
+        QCOMPARE(a.edPath()->text(), fixture.Path(S("a")));
+        a.ShellTreeView()->setCurrentItem(a.ShellTreeView()->TopNode());
+        QCOMPARE(picker.Directory(), S("*"));
+        QVERIFY(!a.buOK()->isEnabled());
+        QCOMPARE(a.edPath()->text(), QString());
+        picker.SetDirectory(QString());
+        QVERIFY(a.buOK()->isEnabled()); // the file system's root can be chosen
+        QCOMPARE(a.edPath()->text(), S("/"));
 
         places.FileSystem = fixture.Path(S("missing"));
         try {
@@ -545,12 +584,13 @@ private slots:
         ConnectDevice();
         {
             TfmMobileBrowser browser(nullptr, true);
+            const TfmMobileBrowserTestAccess a(browser);
             browser.SetExtraVisible(true);
             browser.SetExtraCaption(S("Copy bmp file if available"));
             browser.SetFileName(S("\\My Documents\\POIs\\Cameras.ov2"));
             browser.show();
             QVERIFY(QTest::qWaitForWindowExposed(&browser));
-            QCOMPARE(browser.ListView1->topLevelItemCount(), 6);
+            QCOMPARE(a.ListView1()->topLevelItemCount(), 6);
             SavePicture(&browser, "device-browser.png");
         }
         {
@@ -567,7 +607,7 @@ private slots:
             TfmBrowseFolder picker(nullptr, std::make_unique<TLocalShellNamespace>(places));
             picker.show();
             QVERIFY(QTest::qWaitForWindowExposed(&picker));
-            picker.ShellTreeView->SetDirectory(fixture.Path(S("a/x")));
+            picker.SetDirectory(fixture.Path(S("a/x")));
             SavePicture(&picker, "browse-folder.png");
         }
     }
