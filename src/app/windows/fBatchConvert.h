@@ -39,6 +39,16 @@ public:
     TBatchJob Job() const;
     bool Running() const { return FRunning; }
 
+public slots:
+    // A close or Escape during a run stops it after the current file.
+    void done(int result) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TfmBatchConvertTestAccess;
+
     QComboBox* coSource = nullptr;
     QLineEdit* edSource = nullptr;
     QToolButton* buSourceBrowse = nullptr;
@@ -63,14 +73,6 @@ public:
     QPushButton* buClose = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
-public slots:
-    // A close or Escape during a run stops it after the current file.
-    void done(int result) override;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     void CreateSourceControls();
     void CreateDestControls();
     // The destination folder page and the append file page.

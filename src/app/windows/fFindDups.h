@@ -80,6 +80,12 @@ public:
     std::vector<int> SelectedDuplicates() const;
     TDupTreeModel* Model() const { return FModel; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    friend class TfmFindDupsTestAccess;
+
     QLineEdit* edTolerance = nullptr;
     QTreeView* TreeView1 = nullptr;
     QPushButton* buFind = nullptr;
@@ -91,10 +97,6 @@ public:
     QAction* acCopy = nullptr;
     QAction* acDelete = nullptr;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
     class QHBoxLayout* CreateToleranceRow();
     // Copy, Cut, Delete, the select links and Close.
     class QVBoxLayout* CreateCommandColumn();

@@ -38,6 +38,16 @@ public:
     // The inner widget of a page's option box.
     QWidget* OptionsPanel(bool importer) const;
 
+public slots:
+    // Every way of closing writes the general settings.
+    void done(int result) override;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    friend class TfmPluginSettingsTestAccess;
+
     QTabWidget* PageControl1 = nullptr;
     QComboBox* coVersion = nullptr;
     QGroupBox* rgPrecision = nullptr;
@@ -56,14 +66,6 @@ public:
     QScrollArea* sbExportOptions = nullptr;
     QPushButton* Button1 = nullptr;
 
-public slots:
-    // Every way of closing writes the general settings.
-    void done(int result) override;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-
-private:
     void Retranslate() override;
     QWidget* CreateGeneralPage();
     QWidget* CreatePluginsPage();

@@ -30,10 +30,6 @@ public:
     // Builds the caption and the rows; ShowModal's first step.
     void BuildRows();
 
-    QScrollArea* ScrollBox1 = nullptr;
-    QPushButton* buOk = nullptr;
-    QPushButton* buCancel = nullptr;
-
 public slots:
     // OK: saves and closes; a failure is shown and the dialog stays open.
     void accept() override;
@@ -42,6 +38,12 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    friend class TfmPluginTestAccess;
+
+    QScrollArea* ScrollBox1 = nullptr;
+    QPushButton* buOk = nullptr;
+    QPushButton* buCancel = nullptr;
+
     struct TRow {
         int Index;
         int Type;

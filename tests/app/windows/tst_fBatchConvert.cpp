@@ -1,6 +1,7 @@
 // The batch conversion dialog as a user drives it: folders, formats, the destination file dialog,
 // a run with its questions, a close during a run, and its settings.
 #include "AppTestSupport.h"
+#include "ToolWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fBatchConvert.h"
@@ -94,23 +95,24 @@ private slots:
         closer.During = [&](QWidget* modal) {
             auto* dialog = qobject_cast<TfmBatchConvert*>(modal);
             QVERIFY(dialog);
+            const auto a = TfmBatchConvertTestAccess(dialog);
             seen = true;
-            QCOMPARE(dialog->edSource->text(), GetAppDir());
+            QCOMPARE(a.edSource()->text(), GetAppDir());
             QVERIFY(prompt.Boxes.empty());
-            dialog->edSource->setText(Dir.filePath(QStringLiteral("in")));
+            a.edSource()->setText(Dir.filePath(QStringLiteral("in")));
             dialog->edSourceChange();
-            QCOMPARE(Items(dialog->lvSource), (QStringList { "bakery.ov2", "Camping.ov2", "Zoo.ov2" }));
-            dialog->coDest->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
+            QCOMPARE(Items(a.lvSource()), (QStringList { "bakery.ov2", "Camping.ov2", "Zoo.ov2" }));
+            a.coDest()->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
             dialog->coDestChange();
-            QVERIFY(dialog->lbDestFormats->isHidden());
-            dialog->edDest->setText(Dir.filePath(QStringLiteral("out")));
+            QVERIFY(a.lbDestFormats()->isHidden());
+            a.edDest()->setText(Dir.filePath(QStringLiteral("out")));
             dialog->edDestChange();
-            QTest::mouseClick(dialog->buConvert, Qt::LeftButton);
-            QCOMPARE(Items(dialog->lvDest), (QStringList { "bakery.asc", "Camping.asc", "Zoo.asc" }));
+            QTest::mouseClick(a.buConvert(), Qt::LeftButton);
+            QCOMPARE(Items(a.lvDest()), (QStringList { "bakery.asc", "Camping.asc", "Zoo.asc" }));
             QCOMPARE(int(prompt.Boxes.size()), 1);
             QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Batch conversion completed."));
             // A typed folder that does not exist is an error.
-            dialog->edDest->setText(Dir.filePath(QStringLiteral("nowhere")));
+            a.edDest()->setText(Dir.filePath(QStringLiteral("nowhere")));
             QVERIFY_THROWS_EXCEPTION(EUserError, dialog->edDestChange());
         };
         form.UpdateActions();
@@ -127,25 +129,26 @@ private slots:
     {
         TScriptedPrompt prompt;
         TfmBatchConvert dialog;
+        const auto a = TfmBatchConvertTestAccess(dialog);
         const int gpx = TConvertToBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx"));
         prompt.SaveAnswers = { { Out(QStringLiteral("all")), gpx + 1 } };
-        dialog.rbDestAppend->click();
-        QCOMPARE(dialog.Notebook1->currentIndex(), 1);
-        QTest::mouseClick(dialog.buDestFileBrowse, Qt::LeftButton);
+        a.rbDestAppend()->click();
+        QCOMPARE(a.Notebook1()->currentIndex(), 1);
+        QTest::mouseClick(a.buDestFileBrowse(), Qt::LeftButton);
         QCOMPARE(prompt.SaveRequests.size(), size_t(1));
         QCOMPARE(prompt.SaveRequests[0].NameFilters, GetExportNameFilters());
-        QCOMPARE(dialog.edDestFile->text(), Out(QStringLiteral("all.gpx")));
-        QCOMPARE(dialog.coDest->currentIndex(), gpx);
+        QCOMPARE(a.edDestFile()->text(), Out(QStringLiteral("all.gpx")));
+        QCOMPARE(a.coDest()->currentIndex(), gpx);
         // Multiple formats drops the extension; a format puts its own back.
-        dialog.coDest->setCurrentIndex(dialog.coDest->count() - 1);
+        a.coDest()->setCurrentIndex(a.coDest()->count() - 1);
         dialog.coDestChange();
-        QCOMPARE(dialog.edDestFile->text(), Out(QStringLiteral("all")));
-        QVERIFY(!dialog.lbDestFormats->isHidden());
-        QVERIFY(!dialog.cbOpen->isEnabled());
-        dialog.coDest->setCurrentIndex(0);
+        QCOMPARE(a.edDestFile()->text(), Out(QStringLiteral("all")));
+        QVERIFY(!a.lbDestFormats()->isHidden());
+        QVERIFY(!a.cbOpen()->isEnabled());
+        a.coDest()->setCurrentIndex(0);
         dialog.coDestChange();
-        QCOMPARE(dialog.edDestFile->text(), Out(QStringLiteral("all.ov2")));
-        QVERIFY(dialog.cbOpen->isEnabled());
+        QCOMPARE(a.edDestFile()->text(), Out(QStringLiteral("all.ov2")));
+        QVERIFY(a.cbOpen()->isEnabled());
     }
 
     // Selecting files switches to "Selected"; "All" clears the selection again.
@@ -153,14 +156,15 @@ private slots:
     {
         TScriptedPrompt prompt;
         TfmBatchConvert dialog;
-        dialog.edSource->setText(Dir.filePath(QStringLiteral("in")));
+        const auto a = TfmBatchConvertTestAccess(dialog);
+        a.edSource()->setText(Dir.filePath(QStringLiteral("in")));
         dialog.edSourceChange();
-        dialog.lvSource->item(1)->setSelected(true);
-        QVERIFY(dialog.rbSourceSelected->isChecked());
+        a.lvSource()->item(1)->setSelected(true);
+        QVERIFY(a.rbSourceSelected()->isChecked());
         QCOMPARE(dialog.Job().Selected, QStringList { "Camping.ov2" });
-        dialog.rbSourceAll->click();
-        QVERIFY(dialog.lvSource->selectedItems().isEmpty());
-        QVERIFY(dialog.rbSourceAll->isChecked());
+        a.rbSourceAll()->click();
+        QVERIFY(a.lvSource()->selectedItems().isEmpty());
+        QVERIFY(a.rbSourceAll()->isChecked());
     }
 
     // Escape while a run asks a question: the run ends after that file, then the dialog closes.
@@ -169,16 +173,17 @@ private slots:
         TSteppingPrompt prompt;
         WriteOv2(Out(QStringLiteral("bakery.gpx")), "old");
         TfmBatchConvert dialog;
+        const auto a = TfmBatchConvertTestAccess(dialog);
         dialog.show();
-        dialog.edSource->setText(Dir.filePath(QStringLiteral("in")));
+        a.edSource()->setText(Dir.filePath(QStringLiteral("in")));
         dialog.edSourceChange();
-        dialog.coDest->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx")));
+        a.coDest()->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("gpx"), QStringLiteral("gengpx")));
         dialog.coDestChange();
-        dialog.edDest->setText(Dir.filePath(QStringLiteral("out")));
+        a.edDest()->setText(Dir.filePath(QStringLiteral("out")));
         dialog.edDestChange();
         bool disabled = false;
         prompt.OnBox = [&] {
-            disabled = !dialog.buConvert->isEnabled() && !dialog.coSource->isEnabled() && !dialog.edDest->isEnabled();
+            disabled = !a.buConvert()->isEnabled() && !a.coSource()->isEnabled() && !a.edDest()->isEnabled();
             QTest::keyClick(&dialog, Qt::Key_Escape);
         };
         prompt.Answers = { IDYES };
@@ -195,6 +200,7 @@ private slots:
     {
         TScriptedPrompt prompt;
         TfmBatchConvert dialog;
+        const auto a = TfmBatchConvertTestAccess(dialog);
         dialog.show();
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -203,7 +209,7 @@ private slots:
         auto* sourceList = dialog.findChild<QListWidget*>(QStringLiteral("lvSource"));
         auto* destList = dialog.findChild<QListWidget*>(QStringLiteral("lvDest"));
         QVERIFY(source && dest && sourceList && destList);
-        dialog.coDest->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
+        a.coDest()->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
         dialog.coDestChange();
         for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter }) {
             source->setFocus();

@@ -1,6 +1,7 @@
 // The duplicate finder over a child window's list: search, messages, selection rules, copy, cut
 // and delete, opened from the main window's action.
 #include "AppTestSupport.h"
+#include "ToolWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fFindDups.h"
@@ -78,15 +79,16 @@ private slots:
         TEntries entries;
         FillList(entries);
         TfmFindDups finder;
+        const auto a = TfmFindDupsTestAccess(finder);
         QAbstractItemModelTester tester(finder.Model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         finder.Entries = &entries;
-        QCOMPARE(finder.edTolerance->text(), QStringLiteral("5"));
-        finder.edTolerance->setText(QStringLiteral("7.9"));
+        QCOMPARE(a.edTolerance()->text(), QStringLiteral("5"));
+        a.edTolerance()->setText(QStringLiteral("7.9"));
         finder.acFindExecute();
         QCOMPARE(GetSettings().FindDupsTolerance, 7);
         QCOMPARE(Tree(*finder.Model()), (QStringList { "A: A2 A3", "B: B2" }));
         QVERIFY(prompt.Boxes.empty());
-        QVERIFY(!finder.acDelete->isEnabled());
+        QVERIFY(!a.acDelete()->isEnabled());
     }
 
     void noGroupsAndBadTolerances_data()
@@ -116,9 +118,10 @@ private slots:
         for (int i = 0; i < count; ++i)
             entries.Add(std::string(all[i * 4 % 7].GetDescription()), "", all[i * 4 % 7].GetLongitude(), 52.0);
         TfmFindDups finder;
+        const auto a = TfmFindDupsTestAccess(finder);
         finder.Entries = &entries;
-        finder.edTolerance->setText(tolerance);
-        finder.acFind->trigger();
+        a.edTolerance()->setText(tolerance);
+        a.acFind()->trigger();
         QCOMPARE(int(prompt.Boxes.size()), 1);
         QCOMPARE(prompt.Boxes[0].Text, message);
         QVERIFY(finder.Model()->Groups().empty());
@@ -136,50 +139,51 @@ private slots:
         child->Entries().ResetChanged();
 
         TfmFindDups finder(child);
+        const auto a = TfmFindDupsTestAccess(finder);
         finder.Entries = &child->Entries();
         int refreshed = 0;
         finder.OnEntriesDeleted = [&] { ++refreshed; };
         finder.acFindExecute();
-        QItemSelectionModel& selection = *finder.TreeView1->selectionModel();
+        QItemSelectionModel& selection = *a.TreeView1()->selectionModel();
         // A root alone: nothing to copy or delete.
         selection.select(finder.Model()->index(0, 0), QItemSelectionModel::ClearAndSelect);
-        QVERIFY(!finder.acCopy->isEnabled() && !finder.acCut->isEnabled() && !finder.acDelete->isEnabled());
+        QVERIFY(!a.acCopy()->isEnabled() && !a.acCut()->isEnabled() && !a.acDelete()->isEnabled());
         QApplication::clipboard()->setText(QStringLiteral("untouched"));
-        finder.acDelete->trigger();
+        a.acDelete()->trigger();
         QCOMPARE(child->Entries().Count(), 6);
 
         // Ctrl+A in the tree selects the duplicates only; the roots stay out even when selected too.
-        finder.TreeView1->setFocus();
-        QTest::keyClick(finder.TreeView1, Qt::Key_A, Qt::ControlModifier);
+        a.TreeView1()->setFocus();
+        QTest::keyClick(a.TreeView1(), Qt::Key_A, Qt::ControlModifier);
         selection.select(finder.Model()->index(finder.Model()->GroupRow(1), 0), QItemSelectionModel::Select);
-        QVERIFY(finder.acDelete->isEnabled());
+        QVERIFY(a.acDelete()->isEnabled());
         QCOMPARE(finder.SelectedDuplicates(), (std::vector<int> { 2, 5, 4 }));
-        finder.acCopy->trigger();
+        a.acCopy()->trigger();
         TChildDocument pasted;
         pasted.PasteText(QApplication::clipboard()->text());
         QCOMPARE(Names(pasted.Entries), (QStringList { "A2", "A3", "B2" }));
 
         QSignalSpy resets(child->Model(), &QAbstractItemModel::modelReset);
-        finder.acDelete->trigger();
+        a.acDelete()->trigger();
         QCOMPARE(Names(child->Entries()), (QStringList { "A", "B", "C" }));
         QVERIFY(child->Entries().Changed());
         QCOMPARE(refreshed, 1);
         QCOMPARE(resets.count(), 1);
         QCOMPARE(Tree(*finder.Model()), (QStringList { "A:", "B:" }));
         QCOMPARE(finder.Model()->PoiIndex(finder.Model()->index(finder.Model()->GroupRow(1), 0)), 1);
-        QVERIFY(!finder.acDelete->isEnabled());
+        QVERIFY(!a.acDelete()->isEnabled());
 
         // Cut: copied, then gone; Ctrl+N selects none.
         child->Entries().Add("A4", "", 4.0, 52.0);
         finder.acFindExecute();
         finder.SelectAllDuplicates();
-        finder.acCut->trigger();
+        a.acCut()->trigger();
         QCOMPARE(Names(child->Entries()), (QStringList { "A", "B", "C" }));
         pasted.Entries.Clear();
         pasted.PasteText(QApplication::clipboard()->text());
         QCOMPARE(Names(pasted.Entries), QStringList { "A4" });
         finder.SelectAllDuplicates();
-        QTest::keyClick(finder.TreeView1, Qt::Key_N, Qt::ControlModifier);
+        QTest::keyClick(a.TreeView1(), Qt::Key_N, Qt::ControlModifier);
         QVERIFY(selection.selection().isEmpty());
     }
 
@@ -207,7 +211,7 @@ private slots:
             QCOMPARE(seen->Entries, &child->Entries());
             seen->acFindExecute();
             seen->SelectAllDuplicates();
-            seen->acDelete->trigger();
+            TfmFindDupsTestAccess(seen).acDelete()->trigger();
         };
         action->trigger();
         QVERIFY(seen);

@@ -1,6 +1,7 @@
 // The preferences dialog: general settings on every way of closing, plug-ins, the converter lists
 // with their markers and the option editors writing at once.
 #include "AppTestSupport.h"
+#include "ToolWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fMain.h"
@@ -9,6 +10,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "plugins/PluginTestSupport.h"
+#include "plugins/PluginWindowsTestAccess.h"
 #include "plugins/windows/fPlugin.h"
 #include "support/CoreTestHooks.h"
 #include "support/QtWarningGuard.h"
@@ -68,18 +70,19 @@ private slots:
         GetSettings().ShowStartupScreen = true;
         GetSettings().PluginAutoArrange = true;
         TfmPluginSettings dialog(data);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
         dialog.show();
-        QCOMPARE(dialog.PageControl1->currentIndex(), 0);
-        QVERIFY(dialog.rbPrecision6->isChecked());
+        QCOMPARE(a.PageControl1()->currentIndex(), 0);
+        QVERIFY(a.rbPrecision6()->isChecked());
         // The default version is none of the four.
-        QCOMPARE(dialog.coVersion->currentIndex(), -1);
-        dialog.coVersion->setCurrentIndex(2);
+        QCOMPARE(a.coVersion()->currentIndex(), -1);
+        a.coVersion()->setCurrentIndex(2);
         QCOMPARE(GetSettings().MapPointVersion, QStringLiteral("MapPoint.Map.EU.11"));
-        dialog.cbShowStartupScreen->setChecked(false);
-        dialog.cbAutoArrange->setChecked(false);
+        a.cbShowStartupScreen()->setChecked(false);
+        a.cbAutoArrange()->setChecked(false);
         QCOMPARE(GetSettings().Precision, 4);
         if (how == 0)
-            QTest::mouseClick(dialog.Button1, Qt::LeftButton);
+            QTest::mouseClick(a.Button1(), Qt::LeftButton);
         else if (how == 1)
             QTest::keyClick(&dialog, Qt::Key_Escape);
         else
@@ -90,8 +93,9 @@ private slots:
         QCOMPARE(GetSettings().PluginAutoArrange, false);
 
         TfmPluginSettings again(data);
-        QCOMPARE(again.coVersion->currentIndex(), 2);
-        again.rbPrecision5->setChecked(true);
+        const auto againAccess = TfmPluginSettingsTestAccess(again);
+        QCOMPARE(againAccess.coVersion()->currentIndex(), 2);
+        againAccess.rbPrecision5()->setChecked(true);
         again.reject();
         QCOMPARE(GetSettings().Precision, 5);
     }
@@ -101,9 +105,10 @@ private slots:
         TdmMain data;
         {
             TfmPluginSettings none(data);
-            QCOMPARE(none.ListView1->topLevelItemCount(), 0);
-            QVERIFY(!none.buSettings->isEnabled());
-            QVERIFY(!none.buSetDefault->isEnabled());
+            const auto noneAccess = TfmPluginSettingsTestAccess(none);
+            QCOMPARE(noneAccess.ListView1()->topLevelItemCount(), 0);
+            QVERIFY(!noneAccess.buSettings()->isEnabled());
+            QVERIFY(!noneAccess.buSetDefault()->isEnabled());
         }
         TPluginFolder folder;
         folder.Copy(QStringLiteral("external"), QStringLiteral("Route Planner.so"));
@@ -111,20 +116,21 @@ private slots:
         data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
         GetSettings().DefaultPlugin = QStringLiteral("street view");
         TfmPluginSettings dialog(data);
-        QCOMPARE(dialog.ListView1->topLevelItemCount(), 2);
-        QVERIFY(dialog.ListView1->topLevelItem(0)->icon(0).isNull());
-        QVERIFY(!dialog.ListView1->topLevelItem(1)->icon(0).isNull());
-        dialog.ListView1->topLevelItem(1)->setSelected(true);
-        QVERIFY2(!dialog.buSetDefault->isEnabled(), "already the default");
-        QVERIFY(dialog.buSettings->isEnabled());
-        dialog.ListView1->clearSelection();
-        dialog.ListView1->topLevelItem(0)->setSelected(true);
-        QVERIFY(dialog.buSetDefault->isEnabled());
-        QTest::mouseClick(dialog.buSetDefault, Qt::LeftButton);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
+        QCOMPARE(a.ListView1()->topLevelItemCount(), 2);
+        QVERIFY(a.ListView1()->topLevelItem(0)->icon(0).isNull());
+        QVERIFY(!a.ListView1()->topLevelItem(1)->icon(0).isNull());
+        a.ListView1()->topLevelItem(1)->setSelected(true);
+        QVERIFY2(!a.buSetDefault()->isEnabled(), "already the default");
+        QVERIFY(a.buSettings()->isEnabled());
+        a.ListView1()->clearSelection();
+        a.ListView1()->topLevelItem(0)->setSelected(true);
+        QVERIFY(a.buSetDefault()->isEnabled());
+        QTest::mouseClick(a.buSetDefault(), Qt::LeftButton);
         QCOMPARE(GetSettings().DefaultPlugin, QStringLiteral("Route Planner"));
-        QVERIFY(!dialog.ListView1->topLevelItem(0)->icon(0).isNull());
-        QVERIFY(dialog.ListView1->topLevelItem(1)->icon(0).isNull());
-        QVERIFY(!dialog.buSetDefault->isEnabled());
+        QVERIFY(!a.ListView1()->topLevelItem(0)->icon(0).isNull());
+        QVERIFY(a.ListView1()->topLevelItem(1)->icon(0).isNull());
+        QVERIFY(!a.buSetDefault()->isEnabled());
     }
 
     void convertersWithTheirMarkers()
@@ -132,19 +138,20 @@ private slots:
         TdmMain data;
         GetSettings().DefaultFormats = { QStringLiteral(".csv=navmancsv") };
         TfmPluginSettings dialog(data);
-        QCOMPARE(dialog.lvExport->topLevelItemCount(), TConvertToBase::FormatCount());
-        QCOMPARE(dialog.lvImport->topLevelItemCount(), TConvertFromBase::FormatCount());
-        QTreeWidgetItem* first = dialog.lvExport->topLevelItem(0);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
+        QCOMPARE(a.lvExport()->topLevelItemCount(), TConvertToBase::FormatCount());
+        QCOMPARE(a.lvImport()->topLevelItemCount(), TConvertFromBase::FormatCount());
+        QTreeWidgetItem* first = a.lvExport()->topLevelItem(0);
         QCOMPARE(first->text(0), TConvertToBase::Description(0));
         QCOMPARE(first->text(1), QStringLiteral(".ov2"));
         QCOMPARE(first->text(2), TConvertToBase::FormatIDAt(0));
         // "Opt" where the format has options.
-        QVERIFY(!RowOf(dialog.lvExport, QStringLiteral("genasc"))->icon(3).isNull());
-        QVERIFY(RowOf(dialog.lvExport, QStringLiteral("gengpx"))->icon(3).isNull());
+        QVERIFY(!RowOf(a.lvExport(), QStringLiteral("genasc"))->icon(3).isNull());
+        QVERIFY(RowOf(a.lvExport(), QStringLiteral("gengpx"))->icon(3).isNull());
         // The default reader of its extension is marked, the others sharing it are not.
-        QVERIFY(!RowOf(dialog.lvImport, QStringLiteral("navmancsv"))->icon(0).isNull());
-        QVERIFY(RowOf(dialog.lvImport, QStringLiteral("dstcsv"))->icon(0).isNull());
-        QVERIFY(RowOf(dialog.lvImport, QStringLiteral("ttov2"))->icon(0).isNull());
+        QVERIFY(!RowOf(a.lvImport(), QStringLiteral("navmancsv"))->icon(0).isNull());
+        QVERIFY(RowOf(a.lvImport(), QStringLiteral("dstcsv"))->icon(0).isNull());
+        QVERIFY(RowOf(a.lvImport(), QStringLiteral("ttov2"))->icon(0).isNull());
     }
 
     // Generic Ascii: a Boolean and an Integer option, stacked one below the other.
@@ -152,9 +159,10 @@ private slots:
     {
         TdmMain data;
         TfmPluginSettings dialog(data);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
         dialog.show();
-        dialog.PageControl1->setCurrentIndex(3);
-        dialog.lvExport->setCurrentItem(RowOf(dialog.lvExport, QStringLiteral("genasc")));
+        a.PageControl1()->setCurrentIndex(3);
+        a.lvExport()->setCurrentItem(RowOf(a.lvExport(), QStringLiteral("genasc")));
         QWidget* panel = dialog.OptionsPanel(false);
         const auto checks = panel->findChildren<QCheckBox*>();
         const auto edits = panel->findChildren<QLineEdit*>();
@@ -192,11 +200,11 @@ private slots:
         QCOMPARE(stored("1"), QStringLiteral("7"));
 
         // Another row rebuilds the box; no row empties it.
-        dialog.lvExport->setCurrentItem(RowOf(dialog.lvExport, QStringLiteral("gengpx")));
+        a.lvExport()->setCurrentItem(RowOf(a.lvExport(), QStringLiteral("gengpx")));
         QVERIFY(panel->findChildren<QLineEdit*>().isEmpty());
-        dialog.lvExport->setCurrentItem(RowOf(dialog.lvExport, QStringLiteral("genasc")));
+        a.lvExport()->setCurrentItem(RowOf(a.lvExport(), QStringLiteral("genasc")));
         QCOMPARE(panel->findChildren<QLineEdit*>().value(0)->text(), QStringLiteral("7"));
-        dialog.lvExport->clearSelection();
+        a.lvExport()->clearSelection();
         QVERIFY(panel->findChildren<QWidget*>().isEmpty());
     }
 
@@ -221,9 +229,10 @@ private slots:
         folder.Copy(QStringLiteral("external"), QStringLiteral("Street View.so"));
         data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
         TfmPluginSettings dialog(data);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
         dialog.show();
-        dialog.PageControl1->setCurrentIndex(1);
-        QTreeWidgetItem* row = dialog.ListView1->topLevelItem(1);
+        a.PageControl1()->setCurrentIndex(1);
+        QTreeWidgetItem* row = a.ListView1()->topLevelItem(1);
         row->setSelected(true);
         TScriptedPrompt prompt;
         TModalCloser closer;
@@ -236,17 +245,17 @@ private slots:
             title = parameters->windowTitle();
             zoom = parameters->findChild<QSpinBox*>(QStringLiteral("udValue0"))->value();
             parameters->findChild<QLineEdit*>(QStringLiteral("edValue1"))->setText(QStringLiteral("Mine"));
-            QTest::mouseClick(parameters->buOk, Qt::LeftButton);
+            QTest::mouseClick(TfmPluginTestAccess(parameters).buOk(), Qt::LeftButton);
         };
         if (doubleClick) {
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-            const QRect cell = dialog.ListView1->visualItemRect(row);
+            const QRect cell = a.ListView1()->visualItemRect(row);
             QVERIFY2(cell.isValid(), "the row is laid out");
             // An item view takes a double-click only on the item the press was on.
-            QTest::mousePress(dialog.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
-            QTest::mouseDClick(dialog.ListView1->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mousePress(a.ListView1()->viewport(), Qt::LeftButton, {}, cell.center());
+            QTest::mouseDClick(a.ListView1()->viewport(), Qt::LeftButton, {}, cell.center());
         } else {
-            QTest::mouseClick(dialog.buSettings, Qt::LeftButton);
+            QTest::mouseClick(a.buSettings(), Qt::LeftButton);
         }
         const auto store = CreateSettingsStore();
         if (storedZoom == QLatin1String("twelve")) {

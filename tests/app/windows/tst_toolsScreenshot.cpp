@@ -1,6 +1,7 @@
 // Pictures of the tools' windows on a real X server, kept as build artefacts: the duplicate finder
 // with its groups, the batch conversion and the preferences with a writer's options.
 #include "AppTestSupport.h"
+#include "ToolWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fBatchConvert.h"
@@ -47,6 +48,7 @@ private slots:
                 entries.Add(std::string(names[i]) + " (copy)", "", 4.90 + i * 0.01, 52.37);
         }
         TfmFindDups finder;
+        const auto a = TfmFindDupsTestAccess(finder);
         finder.Entries = &entries;
         finder.resize(440, 400);
         finder.show();
@@ -56,8 +58,8 @@ private slots:
         QItemSelection selection;
         for (int g : { 0, 2 })
             selection.select(finder.Model()->index(finder.Model()->GroupRow(g) + 1), finder.Model()->index(finder.Model()->GroupRow(g) + 1));
-        finder.TreeView1->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-        finder.TreeView1->setFocus();
+        a.TreeView1()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        a.TreeView1()->setFocus();
         Picture(finder, QStringLiteral("find-dups.png"));
     }
 
@@ -77,11 +79,12 @@ private slots:
         GetSettings().BatchConvertDestFormatID = QStringLiteral("*");
         GetSettings().BatchConvertDestFormatIDs = QStringLiteral(";gengpx;genkml");
         TfmBatchConvert dialog;
+        const auto a = TfmBatchConvertTestAccess(dialog);
         dialog.resize(680, 460);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.lvSource->item(1)->setSelected(true);
-        dialog.lvSource->item(2)->setSelected(true);
+        a.lvSource()->item(1)->setSelected(true);
+        a.lvSource()->item(2)->setSelected(true);
         Picture(dialog, QStringLiteral("batch-convert.png"));
     }
 
@@ -89,13 +92,14 @@ private slots:
     {
         TdmMain data;
         TfmPluginSettings dialog(data);
+        const auto a = TfmPluginSettingsTestAccess(dialog);
         dialog.resize(540, 440);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        dialog.PageControl1->setCurrentIndex(3);
-        for (int i = 0; i < dialog.lvExport->topLevelItemCount(); ++i)
-            if (dialog.lvExport->topLevelItem(i)->text(2) == QLatin1String("genasc"))
-                dialog.lvExport->setCurrentItem(dialog.lvExport->topLevelItem(i));
+        a.PageControl1()->setCurrentIndex(3);
+        for (int i = 0; i < a.lvExport()->topLevelItemCount(); ++i)
+            if (a.lvExport()->topLevelItem(i)->text(2) == QLatin1String("genasc"))
+                a.lvExport()->setCurrentItem(a.lvExport()->topLevelItem(i));
         QVERIFY(!dialog.OptionsPanel(false)->findChildren<QLineEdit*>().isEmpty());
         Picture(dialog, QStringLiteral("preferences.png"));
     }

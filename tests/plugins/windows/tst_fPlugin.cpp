@@ -1,6 +1,7 @@
 // The plug-in parameter dialog on a real test plug-in: its rows from the stored values, OK writing
 // the store and the plug-in, every other way of closing writing nothing.
 #include "PluginTestSupport.h"
+#include "PluginWindowsTestAccess.h"
 
 #include "core/uSettingsStore.h"
 #include "plugins/windows/fPlugin.h"
@@ -54,11 +55,12 @@ private slots:
         TPluginBase* plugin = Load({ { "Mode", "s" } });
         QVERIFY(plugin);
         TfmPlugin dialog;
+        const auto a = TfmPluginTestAccess(dialog);
         dialog.Plugin = plugin;
         dialog.BuildRows();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("Mapper settings..."));
         for (int i = 0; i < 3; ++i) {
-            auto* panel = dialog.ScrollBox1->findChild<QFrame*>(QStringLiteral("paParam%1").arg(i));
+            auto* panel = a.ScrollBox1()->findChild<QFrame*>(QStringLiteral("paParam%1").arg(i));
             QVERIFY(panel);
             QCOMPARE(panel->lineWidth(), 1);
         }
@@ -75,7 +77,7 @@ private slots:
         QCOMPARE(list->count(), 3);
         // The last option whose value matches.
         QCOMPARE(list->currentIndex(), 2);
-        QVERIFY(dialog.buOk->isDefault());
+        QVERIFY(a.buOk()->isDefault());
     }
 
     void okWritesStoreAndPlugin()
@@ -97,7 +99,7 @@ private slots:
         text->selectAll();
         QTest::keyClicks(text, QStringLiteral("Tour"));
         dialog.findChild<QComboBox*>(QStringLiteral("edValue2"))->setCurrentIndex(1);
-        QTest::mouseClick(dialog.buOk, Qt::LeftButton);
+        QTest::mouseClick(TfmPluginTestAccess(dialog).buOk(), Qt::LeftButton);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
         QCOMPARE(Stored("Zoom"), QStringLiteral("19"));
         QCOMPARE(Stored("Label"), QStringLiteral("Tour"));
@@ -141,7 +143,7 @@ private slots:
         dialog.show();
         QTest::keyClick(dialog.findChild<QSpinBox*>(QStringLiteral("udValue0")), Qt::Key_Up);
         if (how == 0)
-            QTest::mouseClick(dialog.buCancel, Qt::LeftButton);
+            QTest::mouseClick(TfmPluginTestAccess(dialog).buCancel(), Qt::LeftButton);
         else if (how == 1)
             QTest::keyClick(&dialog, Qt::Key_Escape);
         else
