@@ -107,6 +107,12 @@ QString TOpenFile::FormatAtFilterIndex(int filterIndex)
 
 bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* child, bool append, QString formatID)
 {
+    return OpenWith(host, location, child, append, std::move(formatID)).has_value();
+}
+
+std::optional<QString> TOpenFile::OpenWith(
+    TOpenHost& host, const QString& location, TChildDocument* child, bool append, QString formatID)
+{
     // The child, the recent files and every later look-up know the file by one name, whatever
     // the folder the program was started in.
     const QString path = AbsoluteLocation(location);
@@ -149,16 +155,17 @@ bool TOpenFile::Open(TOpenHost& host, const QString& location, TChildDocument* c
                 GetSettings().AddToMRU(path, formatID);
                 host.ChildLoaded(target);
             }
-            return true;
+            return formatID;
         }
     }
     QString picked;
     bool useAsDefault = false;
     if (!host.ChooseFormat(path, extension, formatID, parseError->Message, picked, useAsDefault))
-        return false;
-    // Stored only when the picked reader read the file, not when a later choice was cancelled.
-    const bool opened = Open(host, path, child, append, picked);
-    if (opened && useAsDefault)
+        return std::nullopt;
+    // Stored only when the picked reader itself read the file: not when it failed too and a later
+    // choice read it or was cancelled.
+    const std::optional<QString> readWith = OpenWith(host, path, child, append, picked);
+    if (readWith && useAsDefault && *readWith == picked)
         StoreDefaultFormat(GetSettings().DefaultFormats, extension, picked);
-    return opened;
+    return readWith;
 }

@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,4 +63,10 @@ public:
     static QString MruCaption(int k, const QString& location);
     // The importer format of an open-dialog filter index (1 = "All supported filetypes").
     static QString FormatAtFilterIndex(int filterIndex);
+
+private:
+    // Open's work; the format that read the file (empty: the extension's reader), none when the
+    // user cancelled.
+    static std::optional<QString> OpenWith(
+        TOpenHost& host, const QString& path, TChildDocument* child, bool append, QString formatID);
 };

@@ -197,6 +197,35 @@ TEST_F(OpenFileTest, RetryWithAReaderThatWorksStoresTheDefaultInLowerCase)
     EXPECT_EQ(Host.Offered.size(), 1);
 }
 
+// A pick kept as default that fails as well is not stored when a later pick reads the file: only
+// the reader that read it may become the default, whether that pick was kept or not.
+TEST_F(OpenFileTest, AFailedPickIsNeverStoredAsTheDefault)
+{
+    struct TCase {
+        const char* Name;
+        bool SecondKept;
+        QStringList Stored;
+    };
+    const TCase cases[] = {
+        { "second kept", true, { QStringLiteral(".csv=garmincsv") } },
+        { "second not kept", false, {} },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        GetSettings().DefaultFormats.clear();
+        Host.Children.clear();
+        Host.Offered.clear();
+        // Garmin lines: the Destinator and Navio readers reject them, the Garmin reader reads them.
+        const QString path = Copy("garmincsv/museum.csv", QStringLiteral("garmin.csv"));
+        Host.Choices = { { true, QStringLiteral("naviocsv"), true }, { true, QStringLiteral("garmincsv"), c.SecondKept } };
+        EXPECT_TRUE(TOpenFile::Open(Host, path, nullptr, false, QString()));
+        EXPECT_EQ(Host.Offered.size(), 2);
+        ASSERT_EQ(Host.Children.size(), 1u);
+        EXPECT_EQ(Host.Children[0]->FormatID, QStringLiteral("garmincsv"));
+        EXPECT_EQ(GetSettings().DefaultFormats, c.Stored);
+    }
+}
+
 TEST_F(OpenFileTest, CancelledChoiceOpensNothing)
 {
     const QString path = Write(QStringLiteral("broken.asc"), "\x01\x02 no POIs here\r\n");
