@@ -9,6 +9,7 @@
 #include "core/uCodePage.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
+#include "core/uScopeGuard.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
 #include "maps/fMapEmbedHtml.h"
@@ -1193,7 +1194,15 @@ void TMDIChild::tsMapsChange(int index)
     TMapForm* old = FMapForm;
     const int previous = FMapTab;
     std::unique_ptr<TMapForm> map;
-    try {
+    {
+        // A map that fails to come up leaves the previous one and its tab.
+        const auto restore = OnFailure([&] {
+            FMapForm = old;
+            map.reset();
+            const QSignalBlocker blocker(tsMaps);
+            if (previous >= 0)
+                tsMaps->setCurrentIndex(previous);
+        });
         map = CreateMapForm(index);
         if (map) {
             map->setWindowFlags(Qt::Widget);
@@ -1206,13 +1215,6 @@ void TMDIChild::tsMapsChange(int index)
                 map->FormActivate();
         }
         GetSettings().MapTab = index >= FirstPluginTab ? tsMaps->tabText(index) : QString();
-    } catch (...) {
-        FMapForm = old;
-        map.reset();
-        const QSignalBlocker blocker(tsMaps);
-        if (previous >= 0)
-            tsMaps->setCurrentIndex(previous);
-        throw;
     }
     FMapForm = map.release();
     FMapTab = index;
