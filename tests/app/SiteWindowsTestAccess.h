@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/windows/fAutoUpdateManager.h"
+#include "app/windows/fAutoUpdateWizard.h"
 
 class TfmSiteManagerTestAccess {
 public:
@@ -73,4 +74,38 @@ public:
 
 private:
     const TfmSiteManager& F;
+};
+
+class TfmAutoUpdateWizardTestAccess {
+public:
+    explicit TfmAutoUpdateWizardTestAccess(const TfmAutoUpdateWizard& form) : F(form) {}
+    explicit TfmAutoUpdateWizardTestAccess(const TfmAutoUpdateWizard* form) : F(*form) {}
+    QStackedWidget* Notebook1() const { return F.Notebook1; }
+    QPushButton* buBack() const { return F.buBack; }
+    QPushButton* buNext() const { return F.buNext; }
+    QPushButton* buCancel() const { return F.buCancel; }
+    QComboBox* coProfile() const { return F.coProfile; }
+    QListWidget* lvSites() const { return F.lvSites; }
+    QCheckBox* cbForceSiteUpdate() const { return F.cbForceSiteUpdate; }
+    QLineEdit* edUsername() const { return F.edUsername; }
+    QLineEdit* edPassword() const { return F.edPassword; }
+    TAdvGlowButton* buWebsite() const { return F.buWebsite; }
+    QComboBox* coCountry() const { return F.coCountry; }
+    QWidget* paGroup() const { return F.paGroup; }
+    QComboBox* coGroup() const { return F.coGroup; }
+    QLabel* laGroupNote() const { return F.laGroupNote; }
+    QLabel* laAll() const { return F.laAll; }
+    QButtonGroup* rgTarget() const { return F.rgTarget; }
+    QStackedWidget* nbTarget() const { return F.nbTarget; }
+    QLineEdit* edLocalFolder() const { return F.edLocalFolder; }
+    QComboBox* coLocalFileType() const { return F.coLocalFileType; }
+    QComboBox* coMaps() const { return F.coMaps; }
+    QLineEdit* edRemotePath() const { return F.edRemotePath; }
+    QPushButton* SpeedButton1() const { return F.SpeedButton1; }
+    QLineEdit* edTomTomGoDir() const { return F.edTomTomGoDir; }
+    TAdvGlowButton* BitBtn1() const { return F.BitBtn1; }
+    TAdvGlowButton* BitBtn2() const { return F.BitBtn2; }
+
+private:
+    const TfmAutoUpdateWizard& F;
 };

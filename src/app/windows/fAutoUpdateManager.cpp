@@ -157,6 +157,22 @@ TfmPassword::TfmPassword(QWidget* owner, const QString& loginMode)
     Retranslate();
 }
 
+void TfmPassword::SetCredentials(const QString& username, const QString& password)
+{
+    edUsername->setText(username);
+    edPassword->setText(password);
+}
+
+QString TfmPassword::Username() const
+{
+    return edUsername->text();
+}
+
+QString TfmPassword::Password() const
+{
+    return edPassword->text();
+}
+
 void TfmPassword::Retranslate()
 {
     setWindowTitle(tr("Set/change password..."));
@@ -1167,12 +1183,11 @@ void TfmSiteManager::acPasswordExecute()
     if (site.isEmpty())
         return;
     TfmPassword dialog(this, FSite ? FSite->LoginMode : QString());
-    dialog.edUsername->setText(ReadSiteConfig(site, QStringLiteral("Username")));
-    dialog.edPassword->setText(ReadSitePassword(site));
+    dialog.SetCredentials(ReadSiteConfig(site, QStringLiteral("Username")), ReadSitePassword(site));
     if (dialog.exec() != QDialog::Accepted)
         return;
-    WriteSiteConfig(site, QStringLiteral("Username"), dialog.edUsername->text());
-    WriteSitePassword(site, dialog.edPassword->text());
+    WriteSiteConfig(site, QStringLiteral("Username"), dialog.Username());
+    WriteSitePassword(site, dialog.Password());
 }
 
 void TfmSiteManager::laHiddenClick()

@@ -48,12 +48,18 @@ class TfmPassword : public TTarvellModalForm {
 public:
     // loginMode: "email", "username" or anything else ("Login").
     TfmPassword(QWidget* owner, const QString& loginMode);
+    // The site's stored pair before the dialog runs; as the user left it after OK.
+    void SetCredentials(const QString& username, const QString& password);
+    QString Username() const;
+    QString Password() const;
+
+private:
+    friend class TfmPasswordTestAccess;
+
+    void Retranslate() override;
     QLabel* laUsername = nullptr;
     QLineEdit* edUsername = nullptr;
     QLineEdit* edPassword = nullptr;
-
-private:
-    void Retranslate() override;
     QString FLoginMode;
     QLabel* FPasswordLabel = nullptr;
     class QPushButton* FOk = nullptr;
@@ -65,6 +71,10 @@ class TfmTextViewer : public TTarvellModalForm {
     Q_OBJECT
 public:
     TfmTextViewer(QWidget* owner, const QString& title, const QString& text);
+
+private:
+    friend class TfmTextViewerTestAccess;
+
     QPlainTextEdit* Memo = nullptr;
 };
 

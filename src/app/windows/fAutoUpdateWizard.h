@@ -57,6 +57,13 @@ public:
     bool CanGoNext() const;
     void UpdateButtons();
 
+protected:
+    void reject() override;
+    void Retranslate() override;
+
+private:
+    friend class TfmAutoUpdateWizardTestAccess;
+
     QStackedWidget* Notebook1 = nullptr;
     QPushButton* buBack = nullptr;
     QPushButton* buNext = nullptr;
@@ -83,11 +90,6 @@ public:
     TAdvGlowButton* BitBtn1 = nullptr;
     TAdvGlowButton* BitBtn2 = nullptr;
 
-protected:
-    void reject() override;
-    void Retranslate() override;
-
-private:
     QWidget* NewPage(const char* name, const char* title, const char* text);
     void CreateProfileAndSitesPages();
     void CreateAuthenticationPage();

@@ -20,7 +20,6 @@ public:
     QString Url;
     // Fetch directly, past the download cache.
     bool Force = false;
-    TfmProgress* Progress = nullptr;
     // The failed fetch's message; empty after success.
     QString ErrorText;
 
@@ -28,4 +27,8 @@ public:
     void Update(const QString& location);
     void DoDownload(const QString& location);
     void DownloadStep(TfmProgress& progress);
+
+private:
+    // The dialog of the download under way.
+    TfmProgress* Progress = nullptr;
 };

@@ -46,6 +46,27 @@
 #include <cmath>
 #include <map>
 
+// Test-only access to the two dialogs of the manager, which keep their widgets private.
+class TfmPasswordTestAccess {
+public:
+    explicit TfmPasswordTestAccess(const TfmPassword* form) : F(*form) {}
+    QLabel* laUsername() const { return F.laUsername; }
+    QLineEdit* edUsername() const { return F.edUsername; }
+    QLineEdit* edPassword() const { return F.edPassword; }
+
+private:
+    const TfmPassword& F;
+};
+
+class TfmTextViewerTestAccess {
+public:
+    explicit TfmTextViewerTestAccess(const TfmTextViewer* form) : F(*form) {}
+    QPlainTextEdit* Memo() const { return F.Memo; }
+
+private:
+    const TfmTextViewer& F;
+};
+
 namespace {
 
 using Access = TfmSiteManagerTestAccess;
@@ -312,10 +333,11 @@ private slots:
         TOnNextModal answer([&](QDialog* dialog) {
             auto* password = qobject_cast<TfmPassword*>(dialog);
             QVERIFY(password);
-            seen << password->laUsername->text() << password->edUsername->text() << password->edPassword->text()
+            const TfmPasswordTestAccess fields(password);
+            seen << fields.laUsername()->text() << fields.edUsername()->text() << fields.edPassword()->text()
                  << password->windowTitle();
-            password->edUsername->setText(QStringLiteral("me@example"));
-            password->edPassword->setText(QStringLiteral("s3cret"));
+            fields.edUsername()->setText(QStringLiteral("me@example"));
+            fields.edPassword()->setText(QStringLiteral("s3cret"));
             password->accept();
         });
         Access(*form).acPassword()->trigger();
@@ -638,8 +660,8 @@ private slots:
         TOnNextModal view([&](QDialog* dialog) {
             auto* viewer = qobject_cast<TfmTextViewer*>(dialog);
             QVERIFY(viewer);
-            QVERIFY(viewer->Memo->isReadOnly());
-            shown = viewer->Memo->toPlainText();
+            QVERIFY(TfmTextViewerTestAccess(viewer).Memo()->isReadOnly());
+            shown = TfmTextViewerTestAccess(viewer).Memo()->toPlainText();
             viewer->reject();
         });
         Access(*form).acViewRawXml()->trigger();

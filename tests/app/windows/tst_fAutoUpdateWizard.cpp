@@ -3,6 +3,7 @@
 // a country without groups, a site already used (No, Yes then Cancel, Yes then Finish), items that
 // would write one file, the close question, the site's web page; and two pictures under Xvfb.
 #include "AppTestSupport.h"
+#include "SiteWindowsTestAccess.h"
 
 #include "app/windowbase/dMain.h"
 #include "app/windows/fAutoUpdateManager.h"
@@ -59,6 +60,8 @@ const char* const SiteB = R"(<?xml version="1.0" encoding="UTF-8"?>
 
 const char* const Museum = "; museum\r\n4.5, 51.5, \"Museum\"\r\n";
 
+using Access = TfmAutoUpdateWizardTestAccess;
+
 } // namespace
 
 class TestWizard : public QObject {
@@ -80,13 +83,13 @@ class TestWizard : public QObject {
         wizard->show();
         return wizard;
     }
-    static void Next(TfmAutoUpdateWizard& w) { w.buNext->click(); }
+    static void Next(TfmAutoUpdateWizard& w) { Access(w).buNext()->click(); }
     // From the welcome page to the Groups page of site row.
     static void ToGroups(TfmAutoUpdateWizard& w, int row)
     {
         Next(w);
         QCOMPARE(w.CurrentPage(), TWizardPage::Sites);
-        w.lvSites->setCurrentRow(row);
+        Access(w).lvSites()->setCurrentRow(row);
         Next(w);
         if (w.CurrentPage() == TWizardPage::Authentication)
             Next(w);
@@ -99,9 +102,9 @@ class TestWizard : public QObject {
     }
     void LocalTarget(TfmAutoUpdateWizard& w)
     {
-        w.rgTarget->button(0)->click();
-        w.edLocalFolder->setText(Targets.path());
-        w.coLocalFileType->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral(".asc"), QStringLiteral("genasc")));
+        Access(w).rgTarget()->button(0)->click();
+        Access(w).edLocalFolder()->setText(Targets.path());
+        Access(w).coLocalFileType()->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral(".asc"), QStringLiteral("genasc")));
     }
     QStringList TargetsOf(const TUpdateItems& items)
     {
@@ -146,46 +149,46 @@ private slots:
     {
         TScriptedPrompt prompt;
         auto w = Open();
-        QCOMPARE(w->buBack->isEnabled(), false);
-        QCOMPARE(w->buNext->text(), QStringLiteral("Next >"));
+        QCOMPARE(Access(*w).buBack()->isEnabled(), false);
+        QCOMPARE(Access(*w).buNext()->text(), QStringLiteral("Next >"));
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Sites);
         // Hidden sites are offered too.
-        QCOMPARE(w->lvSites->count(), 2);
-        QVERIFY(!w->buNext->isEnabled());
-        w->lvSites->setCurrentRow(0);
-        w->cbForceSiteUpdate->setChecked(true);
+        QCOMPARE(Access(*w).lvSites()->count(), 2);
+        QVERIFY(!Access(*w).buNext()->isEnabled());
+        Access(*w).lvSites()->setCurrentRow(0);
+        Access(*w).cbForceSiteUpdate()->setChecked(true);
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Authentication);
-        QVERIFY(!w->cbForceSiteUpdate->isChecked());
+        QVERIFY(!Access(*w).cbForceSiteUpdate()->isChecked());
         // A file:// page of the site is no web page: the button stays disabled and opens nothing.
-        QVERIFY(!w->buWebsite->isEnabled());
-        w->buWebsite->Click();
+        QVERIFY(!Access(*w).buWebsite()->isEnabled());
+        Access(*w).buWebsite()->Click();
         QVERIFY(Opened.isEmpty());
-        w->edUsername->setText(QStringLiteral("me"));
-        w->edPassword->setText(QStringLiteral("pw"));
+        Access(*w).edUsername()->setText(QStringLiteral("me"));
+        Access(*w).edPassword()->setText(QStringLiteral("pw"));
         Next(*w);
         QCOMPARE(ReadSiteConfig(A(), QStringLiteral("Username")), QStringLiteral("me"));
         QCOMPARE(ReadSitePassword(A()), QStringLiteral("pw"));
         QCOMPARE(w->CurrentPage(), TWizardPage::Groups);
-        QVERIFY(!w->buNext->isEnabled());
-        Choose(w->coCountry, 0);
-        QVERIFY(!w->paGroup->isHidden());
-        QVERIFY(!w->buNext->isEnabled());
-        Choose(w->coGroup, 0);
-        QCOMPARE(w->laGroupNote->text(), QStringLiteral("Drive safe"));
+        QVERIFY(!Access(*w).buNext()->isEnabled());
+        Choose(Access(*w).coCountry(), 0);
+        QVERIFY(!Access(*w).paGroup()->isHidden());
+        QVERIFY(!Access(*w).buNext()->isEnabled());
+        Choose(Access(*w).coGroup(), 0);
+        QCOMPARE(Access(*w).laGroupNote()->text(), QStringLiteral("Drive safe"));
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Target);
-        QVERIFY(!w->buNext->isEnabled());
+        QVERIFY(!Access(*w).buNext()->isEnabled());
         LocalTarget(*w);
-        QVERIFY(w->buNext->isEnabled());
+        QVERIFY(Access(*w).buNext()->isEnabled());
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Ready);
-        QCOMPARE(w->buNext->text(), QStringLiteral("Finish"));
+        QCOMPARE(Access(*w).buNext()->text(), QStringLiteral("Finish"));
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Finish);
-        QCOMPARE(w->buCancel->text(), QStringLiteral("Close"));
-        QVERIFY(!w->buBack->isEnabled());
+        QCOMPARE(Access(*w).buCancel()->text(), QStringLiteral("Close"));
+        QVERIFY(!Access(*w).buBack()->isEnabled());
         QCOMPARE(TargetsOf(Profile()), QStringList({ Local("Fuel.asc"), Local("Cams.asc") }));
         LoadAutoUpdateProfiles();
         QCOMPARE(Profile().Count(), 2);
@@ -194,13 +197,13 @@ private slots:
 
         GetSettings().StatusAutoClose = true;
         GetSettings().AlwaysOverwrite = true;
-        w->BitBtn1->Click();
+        Access(*w).BitBtn1()->Click();
         QCOMPARE(Host.Runs, 1);
         QVERIFY(QFile::exists(Targets.path() + QStringLiteral("/Fuel.asc")));
         QVERIFY(QFile::exists(Targets.path() + QStringLiteral("/Cams.asc")));
         QVERIFY(prompt.Boxes.empty());
         // Close on the last page asks nothing.
-        w->buCancel->click();
+        Access(*w).buCancel()->click();
         QVERIFY(!w->isVisible());
         QVERIFY(!w->OpenManagerRequested());
     }
@@ -213,28 +216,28 @@ private slots:
         {
             auto w = Open();
             ToGroups(*w, 1);
-            w->buBack->click();
+            Access(*w).buBack()->click();
             QCOMPARE(w->CurrentPage(), TWizardPage::Sites);
-            w->buBack->click();
+            Access(*w).buBack()->click();
             QCOMPARE(w->CurrentPage(), TWizardPage::Default);
         }
         AddAutoUpdateProfile(QStringLiteral("Car")).Save();
         auto w = Open();
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Profile);
-        QCOMPARE(w->coProfile->count(), 2);
-        QCOMPARE(w->coProfile->itemText(0), QStringLiteral("Default"));
-        w->coProfile->setCurrentIndex(1);
+        QCOMPARE(Access(*w).coProfile()->count(), 2);
+        QCOMPARE(Access(*w).coProfile()->itemText(0), QStringLiteral("Default"));
+        Access(*w).coProfile()->setCurrentIndex(1);
         QCOMPARE(w->ChosenProfileName(), QStringLiteral("Car"));
         Next(*w);
-        w->lvSites->setCurrentRow(1);
+        Access(*w).lvSites()->setCurrentRow(1);
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Groups);
         // Belgium has no groups: all its POIs.
-        Choose(w->coCountry, 1);
-        QVERIFY(w->paGroup->isHidden());
-        QVERIFY(!w->laAll->isHidden());
-        QVERIFY(w->buNext->isEnabled());
+        Choose(Access(*w).coCountry(), 1);
+        QVERIFY(Access(*w).paGroup()->isHidden());
+        QVERIFY(!Access(*w).laAll()->isHidden());
+        QVERIFY(Access(*w).buNext()->isEnabled());
         Next(*w);
         LocalTarget(*w);
         Next(*w);
@@ -249,18 +252,18 @@ private slots:
         TScriptedPrompt prompt;
         auto w = Open();
         ToGroups(*w, 0);
-        Choose(w->coCountry, 0);
-        QCOMPARE(w->coGroup->count(), 2);
-        QCOMPARE(w->coGroup->itemText(0), QStringLiteral("Speed cameras"));
-        QCOMPARE(w->coGroup->itemText(1), QStringLiteral("Other groups..."));
+        Choose(Access(*w).coCountry(), 0);
+        QCOMPARE(Access(*w).coGroup()->count(), 2);
+        QCOMPARE(Access(*w).coGroup()->itemText(0), QStringLiteral("Speed cameras"));
+        QCOMPARE(Access(*w).coGroup()->itemText(1), QStringLiteral("Other groups..."));
         prompt.Answers = { IDNO };
-        Choose(w->coGroup, 1);
+        Choose(Access(*w).coGroup(), 1);
         QVERIFY(prompt.Boxes.back().Text.startsWith(QStringLiteral("To setup other groups")));
-        QCOMPARE(w->coGroup->currentIndex(), -1);
-        QVERIFY(!w->buNext->isEnabled());
+        QCOMPARE(Access(*w).coGroup()->currentIndex(), -1);
+        QVERIFY(!Access(*w).buNext()->isEnabled());
         QVERIFY(w->isVisible());
         prompt.Answers = { IDYES };
-        Choose(w->coGroup, 1);
+        Choose(Access(*w).coGroup(), 1);
         QVERIFY(!w->isVisible());
         QVERIFY(w->OpenManagerRequested());
         QCOMPARE(GetSettings().SiteManagerUrl, A());
@@ -283,7 +286,7 @@ private slots:
         {
             auto w = Open();
             Next(*w);
-            w->lvSites->setCurrentRow(1);
+            Access(*w).lvSites()->setCurrentRow(1);
             prompt.Answers = { IDNO };
             Next(*w);
             QCOMPARE(w->CurrentPage(), TWizardPage::Sites);
@@ -292,17 +295,17 @@ private slots:
             Next(*w);
             QCOMPARE(w->CurrentPage(), TWizardPage::Groups);
             const size_t asked = prompt.Boxes.size();
-            w->buBack->click();
+            Access(*w).buBack()->click();
             Next(*w);
             QCOMPARE(prompt.Boxes.size(), asked);
             QCOMPARE(Profile().Count(), 1);
             // Cancel, No to the question, then Yes.
             prompt.Answers = { IDNO };
-            w->buCancel->click();
+            Access(*w).buCancel()->click();
             QVERIFY(w->isVisible());
             QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("Are you sure you want to cancel the AutoUpdate Wizard?"));
             prompt.Answers = { IDYES };
-            w->buCancel->click();
+            Access(*w).buCancel()->click();
             QVERIFY(!w->isVisible());
         }
         LoadAutoUpdateProfiles();
@@ -310,10 +313,10 @@ private slots:
 
         auto w = Open();
         Next(*w);
-        w->lvSites->setCurrentRow(1);
+        Access(*w).lvSites()->setCurrentRow(1);
         prompt.Answers = { IDYES };
         Next(*w);
-        Choose(w->coCountry, 1);
+        Choose(Access(*w).coCountry(), 1);
         Next(*w);
         LocalTarget(*w);
         Next(*w);
@@ -327,8 +330,8 @@ private slots:
         Profile().Save();
         auto w = Open();
         ToGroups(*w, 1);
-        Choose(w->coCountry, 0); // Netherlands: "Pier" and "PIER"
-        QVERIFY(w->paGroup->isHidden());
+        Choose(Access(*w).coCountry(), 0); // Netherlands: "Pier" and "PIER"
+        QVERIFY(Access(*w).paGroup()->isHidden());
         Next(*w);
         LocalTarget(*w);
         Next(*w);
@@ -365,10 +368,10 @@ private slots:
             = Targets.path() + (creatable ? QStringLiteral("/new/pois") : QStringLiteral("/file/pois"));
         auto w = Open();
         ToGroups(*w, 1);
-        Choose(w->coCountry, 1);
+        Choose(Access(*w).coCountry(), 1);
         Next(*w);
         LocalTarget(*w);
-        w->edLocalFolder->setText(folder);
+        Access(*w).edLocalFolder()->setText(folder);
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Ready);
         prompt.Answers = { answer };
@@ -395,23 +398,23 @@ private slots:
         DisconnectDevice();
         auto w = Open();
         ToGroups(*w, 1);
-        Choose(w->coCountry, 1);
+        Choose(Access(*w).coCountry(), 1);
         Next(*w);
-        w->rgTarget->button(1)->click();
+        Access(*w).rgTarget()->button(1)->click();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
-        QCOMPARE(w->rgTarget->checkedId(), -1);
-        QCOMPARE(w->nbTarget->currentIndex(), 0);
-        QVERIFY(!w->buNext->isEnabled());
+        QCOMPARE(Access(*w).rgTarget()->checkedId(), -1);
+        QCOMPARE(Access(*w).nbTarget()->currentIndex(), 0);
+        QVERIFY(!Access(*w).buNext()->isEnabled());
 
         QTemporaryDir device;
         QDir(device.path()).mkpath(QStringLiteral("Maps"));
         qputenv("TARVELL_DEVICE_ROOT", device.path().toLocal8Bit());
         GetSettings().PrevRemoteDir = QStringLiteral("\\Maps");
-        w->rgTarget->button(1)->click();
+        Access(*w).rgTarget()->button(1)->click();
         QCOMPARE(prompt.Boxes.size(), size_t(1));
-        QCOMPARE(w->nbTarget->currentIndex(), 2);
-        QCOMPARE(w->coMaps->itemText(0), QStringLiteral("[Other]"));
-        QCOMPARE(w->edRemotePath->text(), QStringLiteral("\\Maps"));
+        QCOMPARE(Access(*w).nbTarget()->currentIndex(), 2);
+        QCOMPARE(Access(*w).coMaps()->itemText(0), QStringLiteral("[Other]"));
+        QCOMPARE(Access(*w).edRemotePath()->text(), QStringLiteral("\\Maps"));
         Next(*w);
         Next(*w);
         QCOMPARE(w->CurrentPage(), TWizardPage::Finish);
@@ -429,15 +432,15 @@ private slots:
         auto w = Open();
         w->resize(560, 420);
         ToGroups(*w, 0);
-        Choose(w->coCountry, 0);
-        Choose(w->coGroup, 0);
+        Choose(Access(*w).coCountry(), 0);
+        Choose(Access(*w).coGroup(), 0);
         QVERIFY(QTest::qWaitForWindowExposed(w.get()));
         QTest::qWait(150);
         QDir().mkpath(QStringLiteral(TARVELL_ARTIFACTS));
         QVERIFY(w->grab().save(QStringLiteral(TARVELL_ARTIFACTS "/wizard-groups.png")));
         Next(*w);
         LocalTarget(*w);
-        w->edLocalFolder->setText(QStringLiteral("/home/u/pois"));
+        Access(*w).edLocalFolder()->setText(QStringLiteral("/home/u/pois"));
         QTest::qWait(150);
         QVERIFY(w->grab().save(QStringLiteral(TARVELL_ARTIFACTS "/wizard-target.png")));
         prompt.Answers = { IDYES };
