@@ -4,7 +4,6 @@
 #include "app/windowbase/fProgress.h"
 #include "core/uDownload.h"
 #include "core/uGeneral.h"
-#include "core/uScopeGuard.h"
 #include "core/uXmlDocument.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateRun.h"
@@ -35,8 +34,6 @@ void TSiteXmlUpdater::DoDownload(const QString& location)
     bool cancelled = false;
     {
         TfmProgress progress(qobject_cast<QWidget*>(parent()));
-        Progress = &progress;
-        const auto forget = OnExit([this] { Progress = nullptr; });
         progress.SetText(tr("Downloading..."));
         progress.AutoClose = true;
         progress.OnExecute = [this](TfmProgress& p) { DownloadStep(p); };

@@ -27,8 +27,4 @@ public:
     void Update(const QString& location);
     void DoDownload(const QString& location);
     void DownloadStep(TfmProgress& progress);
-
-private:
-    // The dialog of the download under way.
-    TfmProgress* Progress = nullptr;
 };
