@@ -11,6 +11,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uFormats.h"
 #include "support/CoreTestHooks.h"
+#include "support/QtWarningGuard.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -238,5 +239,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestChooseFormat)
+TARVELL_QTEST_MAIN(TestChooseFormat)
 #include "tst_fChooseFormat.moc"
