@@ -19,7 +19,6 @@
 #include "sites/uPocketExport.h"
 #include "sites/uSite.h"
 #include "ui/AdvGlowButton.h"
-#include "ui/ShTrees.h"
 #include "ui/uTransTool.h"
 
 #include <QAction>

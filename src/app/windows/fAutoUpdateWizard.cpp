@@ -11,10 +11,10 @@
 #include "app/windows/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
+#include "core/uScopeGuard.h"
 #include "formats/uConvertBase.h"
 #include "sites/uSite.h"
 #include "ui/AdvGlowButton.h"
-#include "ui/ShTrees.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -566,27 +566,25 @@ void TfmAutoUpdateWizard::rgTargetClick(int item)
     nbTarget->setCurrentIndex(item + 1);
     if (item != 1)
         return;
-    try {
-        ConnectDevice();
-        FDeviceMaps.clear();
-        GetDeviceMaps(FDeviceMaps, false);
-        QStringList names;
-        GetDeviceMaps(names, true);
-        coMaps->clear();
-        coMaps->addItem(tr("[Other]"));
-        for (const QString& name : names)
-            coMaps->addItem(SitePicture("map"), name);
-        coMaps->setCurrentIndex(0);
-        if (edRemotePath->text().isEmpty())
-            SetRemotePath(GetSettings().PrevRemoteDir);
-    } catch (...) {
-        // Without the device there is no such target: no choice, the empty page.
+    // Without the device there is no such target: no choice, the empty page.
+    const auto noTarget = OnFailure([this, item] {
         rgTarget->setExclusive(false);
         FTargets[size_t(item)]->setChecked(false);
         rgTarget->setExclusive(true);
         nbTarget->setCurrentIndex(0);
-        throw;
-    }
+    });
+    ConnectDevice();
+    FDeviceMaps.clear();
+    GetDeviceMaps(FDeviceMaps, false);
+    QStringList names;
+    GetDeviceMaps(names, true);
+    coMaps->clear();
+    coMaps->addItem(tr("[Other]"));
+    for (const QString& name : names)
+        coMaps->addItem(SitePicture("map"), name);
+    coMaps->setCurrentIndex(0);
+    if (edRemotePath->text().isEmpty())
+        SetRemotePath(GetSettings().PrevRemoteDir);
 }
 
 void TfmAutoUpdateWizard::coMapsChange()
