@@ -325,6 +325,83 @@ QString EscapeSingleQuotes(const QString& text)
     return out.replace(QChar('\''), QStringLiteral("\\'"));
 }
 
+namespace {
+// Characters that draw nothing or reorder what follows: shown as their code so a name cannot
+// pass for another one.
+bool IsHiddenCharacter(char32_t c)
+{
+    if (c < 0x20 || (c >= 0x7F && c < 0xA0))
+        return true;
+    if (c == 0xAD || c == 0x061C || c == 0x180E || c == 0xFEFF)
+        return true;
+    if ((c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F))
+        return true;
+    return c == 0x2028 || c == 0x2029 || (c >= 0xFFF9 && c <= 0xFFFB);
+}
+
+// The length of the well-formed UTF-8 sequence at p (at most the end), 0 when there is none.
+int Utf8SequenceLength(const unsigned char* p, qsizetype left, char32_t& code)
+{
+    const unsigned char b = p[0];
+    int length = 0;
+    char32_t min = 0;
+    if (b < 0x80) {
+        code = b;
+        return 1;
+    }
+    if (b >= 0xC2 && b <= 0xDF) {
+        length = 2;
+        code = b & 0x1F;
+        min = 0x80;
+    } else if (b >= 0xE0 && b <= 0xEF) {
+        length = 3;
+        code = b & 0x0F;
+        min = 0x800;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        length = 4;
+        code = b & 0x07;
+        min = 0x10000;
+    } else {
+        return 0;
+    }
+    if (left < length)
+        return 0;
+    for (int i = 1; i < length; ++i) {
+        if ((p[i] & 0xC0) != 0x80)
+            return 0;
+        code = (code << 6) | (p[i] & 0x3F);
+    }
+    if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+        return 0;
+    return length;
+}
+} // namespace
+
+QString VisibleFileName(const QByteArray& nameBytes)
+{
+    QString out;
+    out.reserve(nameBytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(nameBytes.constData());
+    const qsizetype size = nameBytes.size();
+    for (qsizetype i = 0; i < size;) {
+        char32_t code = 0;
+        const int length = Utf8SequenceLength(p + i, size - i, code);
+        if (length == 0) {
+            out += QStringLiteral("\\x") + QString::number(p[i], 16).toUpper().rightJustified(2, QChar('0'));
+            ++i;
+            continue;
+        }
+        if (code == '\\')
+            out += QStringLiteral("\\\\");
+        else if (IsHiddenCharacter(code))
+            out += QStringLiteral("\\u") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
+        else
+            out += QString::fromUcs4(&code, 1);
+        i += length;
+    }
+    return out;
+}
+
 QString StripLineBreaks(const QString& text)
 {
     QString out = text;

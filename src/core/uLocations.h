@@ -113,6 +113,10 @@ QString EncodeUrlSpaces(const QString& address);
 QString EscapeSingleQuotes(const QString& text);
 // CR and LF removed, then blanks and control characters trimmed at both ends.
 QString StripLineBreaks(const QString& text);
+// A file name as a person can read it, from the bytes the file system holds: bytes that are not
+// UTF-8 as "\xNN", control, direction and other invisible format characters as "\uXXXX", and
+// a "\" as "\\", so no name hides or disguises another and each shows its own text.
+QString VisibleFileName(const QByteArray& nameBytes);
 // Device paths: the trailing "\" dropped, except that the root "\" stays.
 QString StripTrailingBackslash(const QString& path);
 QString IncludeLeadingBackslash(const QString& path);

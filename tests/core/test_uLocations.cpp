@@ -430,3 +430,28 @@ TEST(Locations, WebLocationsGoToTheRegisteredHandler)
 }
 
 } // namespace
+
+TEST(Locations, VisibleFileNamesShowEveryByteAndNoHiddenCharacter)
+{
+    const struct {
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"plain.ov2", "plain.ov2"},
+        {"M\xC3\xBCnchen.ov2", QString::fromUtf8("M\xC3\xBCnchen.ov2")},
+        {"rtl\xE2\x80\xAE" "evil.ov2", "rtl\\u202Eevil.ov2"},
+        {"a\tb\nc.ov2", "a\\u0009b\\u000Ac.ov2"},
+        {"latin\xFC.ov2", "latin\\xFC.ov2"},
+        {"cut\xC3", "cut\\xC3"},
+        {"overlong\xC0\xAF", "overlong\\xC0\\xAF"},
+        {"surrogate\xED\xA0\x80", "surrogate\\xED\\xA0\\x80"},
+        {"back\\slash", "back\\\\slash"},
+        {"zero\xE2\x80\x8Bwidth", "zero\\u200Bwidth"},
+        {"\xF0\x9F\x97\xBA map", QString::fromUtf8("\xF0\x9F\x97\xBA map")},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(VisibleFileName(c.bytes), c.shown) << c.bytes.toHex().constData();
+    // Two names that differ only in hidden bytes never look alike.
+    EXPECT_NE(VisibleFileName("a\xFF"), VisibleFileName("a\xFE"));
+    EXPECT_NE(VisibleFileName("a\\xFF"), VisibleFileName("a\xFF"));
+}
