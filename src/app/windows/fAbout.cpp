@@ -1,7 +1,7 @@
 // The about box.
 #include "app/windows/fAbout.h"
 
-#include "app/fAboutInfo.h"
+#include "app/windows/fAboutInfo.h"
 #include "core/uGeneral.h"
 
 #include <QAction>
