@@ -3,7 +3,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Warnings are errors in the builds this command makes, so a warning-free tree stays that way.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build --parallel "$(nproc)"
 # Window tests run offscreen; the screenshot test starts its own Xvfb (xvfb-run -a) and leaves
 # build/artifacts/main-window.png.
@@ -39,7 +40,8 @@ bash tools/check-install.sh
 
 # The readers once more under the address and undefined-behaviour sanitizers: only the logic
 # library and the reader tests are built there, so this stays short.
-cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_SANITIZE=ON -DTARVELL_READERS_ONLY=ON
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_SANITIZE=ON -DTARVELL_READERS_ONLY=ON \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-asan --parallel "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600
