@@ -157,6 +157,9 @@ public:
 
     static int IndexOfFormatID(const QString& formatID);
 
+    // Not a line of this file: the line number the assertion text of a refused registration has
+    // always named ("uConvertBase" line 248 for writers, 501 for readers), kept so the message
+    // stays the same wherever it is reported.
     static constexpr int RegisterAssertLine = 248;
     static QString NoConverterMessage(const QString& extension);
 };
@@ -176,6 +179,7 @@ public:
     static const TRegistry::TRow* ConverterClass(int i);
     static bool HandlesExtension(int i, const QString& extension);
 
+    // The readers' line of the same assertion text; see the writers' registry above.
     static constexpr int RegisterAssertLine = 501;
     static QString NoConverterMessage(const QString& extension);
 

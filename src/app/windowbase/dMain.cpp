@@ -17,7 +17,11 @@ namespace {
 TdmMain* Instance = nullptr;
 
 // Tool pictures by index: the theme name of one of our bundled drawings (ui/icons) or a picture
-// of the application's resources. Only 13, 21, 37 and 44 are relied on elsewhere.
+// of the application's resources. The index is what everyone else names a picture by: each row of
+// the action table (app/logic/uMainActions.cpp) picks its picture by number (0-12, 14-35, 38-41,
+// 45, 46, 56), the enabled rules swap 13 for 44 and 21 for 37 (uMainActions.h), and the AutoUpdate
+// Wizard's buttons show 21 and 12. So an entry never moves: a new picture goes at the end.
+// 42, 43 and 47-55 belong to no command today.
 const char* const ToolImageNames[57] = {
     "document-new", // 0 New
     "document-open", // 1 Open

@@ -1067,11 +1067,6 @@ void TfmTarvellMainForm::acAutoUpdateWizardExecute()
 
 void TfmTarvellMainForm::RunUpdate(const std::function<void()>& body)
 {
-    UpdateRun(body);
-}
-
-void TfmTarvellMainForm::UpdateRun(const std::function<void()>& body)
-{
     // Refused, never nested: the commands that lead here are disabled during a run, and what
     // arrives from outside (a timer, a forwarded request) waits for its end.
     if (FUpdateRunning)
@@ -1089,12 +1084,12 @@ void TfmTarvellMainForm::UpdateRun(const std::function<void()>& body)
 void TfmTarvellMainForm::acAutoUpdateProfileExecute(int tag)
 {
     // A profile run is a run too: a forwarded update request waits for it.
-    UpdateRun([this, tag] { RunAutoUpdateProfile(this, tag); });
+    RunUpdate([this, tag] { RunAutoUpdateProfile(this, tag); });
 }
 
 void TfmTarvellMainForm::AutoUpdateAllProfiles(bool silent)
 {
-    UpdateRun([this, silent] { RunAutoUpdateAll(this, !isVisible(), silent); });
+    RunUpdate([this, silent] { RunAutoUpdateAll(this, !isVisible(), silent); });
 }
 
 void TfmTarvellMainForm::BuildAutoUpdateMenu(QMenu* menu, const std::function<void(QAction*)>& onClick)
@@ -1213,7 +1208,7 @@ void TfmTarvellMainForm::tiAutoUpdateTimer()
         FTimerDeferred = true;
         return;
     }
-    UpdateRun([this] {
+    RunUpdate([this] {
         const QStringList named = NamedProfiles(FUpdateParams);
         if (named.isEmpty()) {
             RunAutoUpdateAll(this, !isVisible(), FSilentUpdate);

@@ -43,7 +43,7 @@ public:
     ~TfmTarvellMainForm() override;
 
     TdmMain& Data() const override { return FData; }
-    QAction* Action(TAction id) const override { return FActions[size_t(id)]; }
+    QAction* Action(TAction id) const { return FActions[size_t(id)]; }
     // Sets enabled, visible, ticks and pictures from the current state.
     void UpdateActions();
     TActionState CurrentState() const;
@@ -148,6 +148,10 @@ private:
     void SetStatusText(int panel, const QString& text) override;
     bool IsActiveChild(const TMDIChild* child) const override;
     QWidget* HostWindow() override { return this; }
+    // TStartupHost: the start-up screen's buttons run these commands.
+    void NewFile() override { Action(TAction::acFileNew)->trigger(); }
+    void StartWizard() override { Action(TAction::acAutoUpdateWizard)->trigger(); }
+    void OpenSiteManager() override { Action(TAction::acAutoUpdateManager)->trigger(); }
 
     void CreateActions();
     void CreateMenus();
@@ -190,12 +194,11 @@ private:
     void acAutoUpdateProfileExecute(int tag);
     void acAutoUpdateManagerExecute();
     void acAutoUpdateWizardExecute();
-    // TSiteManagerHost: the runs of the manager and the wizard are this window's runs.
+    // Runs body as an update run: the flag is set around it and what waited for the run follows.
+    // The manager's and the wizard's runs come here too (TSiteManagerHost).
     void RunUpdate(const std::function<void()>& body) override;
     // Every named profile exists and together they have items; else a user error.
     void CheckNamedProfiles(const QStringList& named) const;
-    // Runs body as an update run: the flag is set around it and what waited for the run follows.
-    void UpdateRun(const std::function<void()>& body);
     // Action4: the version check window, then today as "LastVersionCheck".
     void Action4Execute();
     void Timer1Timer();

@@ -165,20 +165,20 @@ void TfmTarvellStartup::done(int result)
 void TfmTarvellStartup::acNewExecute()
 {
     close();
-    FHost.Action(TAction::acFileNew)->trigger();
+    FHost.NewFile();
     FHost.HostWindow()->show();
 }
 
 void TfmTarvellStartup::acWizardExecute()
 {
     close();
-    FHost.Action(TAction::acAutoUpdateWizard)->trigger();
+    FHost.StartWizard();
 }
 
 void TfmTarvellStartup::acAutoUpdateManagerExecute()
 {
     close();
-    FHost.Action(TAction::acAutoUpdateManager)->trigger();
+    FHost.OpenSiteManager();
 }
 
 void TfmTarvellStartup::acAutoUpdateNowExecute()

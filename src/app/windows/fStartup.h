@@ -3,7 +3,6 @@
 // time. The main window creates it once and shows it, not modally, at start and from the tray.
 #pragma once
 
-#include "app/logic/uMainActions.h"
 #include "app/windowbase/uTarvellForm.h"
 #include "ui/PngImageList.h"
 
@@ -19,7 +18,10 @@ class TPngImageComp;
 // What the start-up screen runs: the commands of the window that owns it.
 class TStartupHost {
 public:
-    virtual QAction* Action(TAction id) const = 0;
+    // The three commands of the screen's buttons, run as the host's own commands are.
+    virtual void NewFile() = 0;
+    virtual void StartWizard() = 0;
+    virtual void OpenSiteManager() = 0;
     // The window the screen belongs to; a new file shows it.
     virtual QWidget* HostWindow() = 0;
     // Refills menu with the profiles; each entry runs onClick.

@@ -1,5 +1,6 @@
 // What a POI file's window needs of the window that holds it, and nothing more: the child then
-// builds and tests without the main window.
+// builds and tests without the main window (tests/app/windows/tst_fMDIChildHost.cpp holds it on a
+// small host of its own).
 #pragma once
 
 class QRect;
