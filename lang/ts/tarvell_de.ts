@@ -2704,6 +2704,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
             <translation>Datei %1 nicht gefunden</translation>
         </message>
         <message>
+            <source>not a regular file</source>
+            <translation>keine gewöhnliche Datei</translation>
+        </message>
+        <message>
             <source>Cannot create a temporary file in %1: %2</source>
             <translation>In %1 kann keine temporäre Datei angelegt werden: %2</translation>
         </message>

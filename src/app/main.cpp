@@ -14,6 +14,7 @@
 #include "app/logic/uExcept.h"
 
 #include <algorithm>
+#include <csignal>
 
 namespace {
 
@@ -44,6 +45,9 @@ void RunMainWindow(QApplication& app, TInstanceServer& server, bool firstCopy)
 
 int main(int argc, char** argv)
 {
+    // Before any library starts a thread: a write over the file-size limit must fail with EFBIG
+    // and reach the user as a message, not end the process with every unsaved window.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The exception box's helper is this executable again: nothing else may run in it.
     if (IsBoxHelperInvocation(argc, argv))
         return RunExceptionBoxHelper(argc, argv);
