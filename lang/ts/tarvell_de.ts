@@ -2267,6 +2267,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
             <translation>Kein Name für die Zieldatei angegeben</translation>
         </message>
         <message>
+            <source>The destination %1 is not a full path; choose its folder</source>
+            <translation>Das Ziel %1 ist kein vollständiger Pfad; wählen Sie seinen Ordner</translation>
+        </message>
+        <message>
             <source>No destination type(s) selected</source>
             <translation>Kein Zielformat ausgewählt</translation>
         </message>
