@@ -75,8 +75,10 @@ int main(int argc, char** argv)
     SetCommandLineParams(params);
 
     // Before the application object exists: a forwarding start creates no window and writes no
-    // settings.
+    // settings. Two starts at the same moment take turns, so the later one finds the first.
+    StartLock().Acquire();
     if (!ParamExists(QStringLiteral("/multi")) && ForwardToRunningCopy(params)) {
+        StartLock().Release();
         DoneCrashReporter();
         return 0;
     }
