@@ -32,8 +32,6 @@
 #include <QToolButton>
 #include <QUrl>
 
-#include <algorithm>
-
 namespace {
 
 // Room a title bar takes besides the title: the window's icon and its buttons.
