@@ -24,7 +24,7 @@ private slots:
     {
         QTest::addColumn<QRect>("frame");
         QTest::addColumn<QRect>("fitted");
-        const QRect area(0, 30, 800, 570);
+        // Fitted into the area 0, 30, 800 x 570.
         QTest::addRow("inside stays") << QRect(10, 40, 300, 200) << QRect(10, 40, 300, 200);
         QTest::addRow("far left and below") << QRect(-30000, 99999, 300, 200) << QRect(0, 400, 300, 200);
         QTest::addRow("wider than the area") << QRect(-30000, 99999, 32767, 200) << QRect(0, 400, 800, 200);
