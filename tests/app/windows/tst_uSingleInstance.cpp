@@ -196,10 +196,14 @@ private slots:
         QCOMPARE(m.Data, joined);
     }
 
-    // Two starts at the same moment: one editor; the other finds it and forwards.
+    // Two starts at the same moment: one editor; the other finds it and forwards. In the first
+    // round both are held at the start lock and then let go together, as close as starts come.
     void twoStartsAtOnceMakeOneEditor()
     {
         for (int round = 0; round < 2; ++round) {
+            TInstanceStartLock held;
+            if (round == 0)
+                QVERIFY(held.Acquire(1000));
             QProcess first;
             QProcess second;
             first.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -207,6 +211,14 @@ private slots:
             first.start(QStringLiteral(TARVELL_EXE), { "/tray" });
             second.start(QStringLiteral(TARVELL_EXE), { "/tray" });
             QVERIFY(first.waitForStarted() && second.waitForStarted());
+            if (round == 0) {
+                QTest::qWait(1500);
+                TInstanceClient probe;
+                QVERIFY(!probe.Connect(200)); // neither looked and listened while another might
+                QCOMPARE(first.state(), QProcess::Running);
+                QCOMPARE(second.state(), QProcess::Running);
+                held.Release();
+            }
             QElapsedTimer clock;
             clock.start();
             while (first.state() == QProcess::Running && second.state() == QProcess::Running && clock.elapsed() < 20000)
