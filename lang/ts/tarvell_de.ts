@@ -2267,6 +2267,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
             <translation>Kein Name für die Zieldatei angegeben</translation>
         </message>
         <message>
+            <source>The destination %1 is not a full path; choose its folder</source>
+            <translation>Das Ziel %1 ist kein vollständiger Pfad; wählen Sie seinen Ordner</translation>
+        </message>
+        <message>
             <source>No destination type(s) selected</source>
             <translation>Kein Zielformat ausgewählt</translation>
         </message>
@@ -2702,6 +2706,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <message>
             <source>File %1 not found</source>
             <translation>Datei %1 nicht gefunden</translation>
+        </message>
+        <message>
+            <source>not a regular file</source>
+            <translation>keine gewöhnliche Datei</translation>
         </message>
         <message>
             <source>Cannot create a temporary file in %1: %2</source>

@@ -14,6 +14,7 @@
 #include "app/logic/uExcept.h"
 
 #include <algorithm>
+#include <csignal>
 
 namespace {
 
@@ -44,6 +45,9 @@ void RunMainWindow(QApplication& app, TInstanceServer& server, bool firstCopy)
 
 int main(int argc, char** argv)
 {
+    // Before any library starts a thread: a write over the file-size limit must fail with EFBIG
+    // and reach the user as a message, not end the process with every unsaved window.
+    std::signal(SIGXFSZ, SIG_IGN);
     // The exception box's helper is this executable again: nothing else may run in it.
     if (IsBoxHelperInvocation(argc, argv))
         return RunExceptionBoxHelper(argc, argv);
@@ -71,8 +75,10 @@ int main(int argc, char** argv)
     SetCommandLineParams(params);
 
     // Before the application object exists: a forwarding start creates no window and writes no
-    // settings.
+    // settings. Two starts at the same moment take turns, so the later one finds the first.
+    StartLock().Acquire();
     if (!ParamExists(QStringLiteral("/multi")) && ForwardToRunningCopy(params)) {
+        StartLock().Release();
         DoneCrashReporter();
         return 0;
     }

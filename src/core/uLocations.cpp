@@ -5,12 +5,15 @@
 #include "core/uSettings.h"
 #include "core/uStream.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <optional>
+#include <system_error>
 
 namespace {
 
@@ -568,28 +571,75 @@ QDateTime ReadTimeStampFile(const QString& fileName)
 
 void WriteTimeStampFile(const QString& fileName, const QDateTime& time) { SaveBytesToFile(fileName, EncodeTimeStamp(time)); }
 
+QString SystemErrorText(int errnoValue) { return QString::fromStdString(std::generic_category().message(errnoValue)); }
+
+QString FileFailureReason(const QFileDevice& file, int errnoAfterFailure)
+{
+    // Qt fills in "Unknown error" (in its own translation) when the system call reported nothing it
+    // passed on.
+    static const char* const unknown = "Unknown error";
+    const bool qtKnows = file.error() != QFileDevice::NoError && !file.errorString().isEmpty()
+                         && file.errorString() != QLatin1String(unknown)
+                         && file.errorString() != QCoreApplication::translate("QIODevice", unknown);
+    if (qtKnows)
+        return file.errorString();
+    if (errnoAfterFailure != 0)
+        return SystemErrorText(errnoAfterFailure);
+    return file.errorString();
+}
+
 TAtomicFile::TAtomicFile(const QString& fileName)
     : FFileName(fileName)
     , FFile(fileName)
 {
 }
 
-bool TAtomicFile::Open() { return FFile.open(QIODevice::WriteOnly); }
+bool TAtomicFile::Failed()
+{
+    FErrno = errno;
+    return false;
+}
 
-bool TAtomicFile::Write(const char* data, int64_t count) { return count == 0 || FFile.write(data, count) == count; }
+bool TAtomicFile::Open()
+{
+    // The temporary sibling would be renamed over whatever the name leads to.
+    const QFileInfo info(FFileName);
+    if (info.exists() && !QFileInfo(info.canonicalFilePath()).isFile()) {
+        FRefusal = TLocationTexts::tr("not a regular file");
+        return false;
+    }
+    errno = 0;
+    return FFile.open(QIODevice::WriteOnly) || Failed();
+}
+
+bool TAtomicFile::Write(const char* data, int64_t count)
+{
+    errno = 0;
+    return count == 0 || FFile.write(data, count) == count || Failed();
+}
 
 bool TAtomicFile::SetModificationTime(const QDateTime& time)
 {
-    return FFile.flush() && FFile.setFileTime(time, QFileDevice::FileModificationTime);
+    errno = 0;
+    return (FFile.flush() && FFile.setFileTime(time, QFileDevice::FileModificationTime)) || Failed();
 }
 
 bool TAtomicFile::Commit()
 {
+    errno = 0;
     if (!FFile.flush())
-        return false;
+        return Failed();
     if (FaultHook())
         FaultHook()(FFileName);
-    return FFile.commit();
+    errno = 0;
+    return FFile.commit() || Failed();
+}
+
+QString TAtomicFile::ErrorString() const
+{
+    if (!FRefusal.isEmpty())
+        return FRefusal;
+    return FileFailureReason(FFile, FErrno);
 }
 
 void SetAtomicFileFaultHook(std::function<void(const QString& fileName)> hook) { FaultHook() = std::move(hook); }
@@ -603,6 +653,10 @@ void SaveBytesToFile(const QString& fileName, std::string_view bytes)
 
 std::string LoadBytesFromFile(const QString& fileName)
 {
+    // Opening a pipe waits for a writer that may never come; a device has no end.
+    const QFileInfo info(fileName);
+    if (info.exists() && !info.isFile())
+        throw EInOutError(TLocationTexts::tr("Cannot open file %1: %2").arg(fileName, TLocationTexts::tr("not a regular file")));
     QFile file(fileName);
     if (!file.open(QIODevice::ReadOnly))
         throw EInOutError(TLocationTexts::tr("Cannot open file %1: %2").arg(fileName, file.errorString()));

@@ -162,6 +162,13 @@ std::string EncodeTimeStamp(const QDateTime& time);
 QDateTime DecodeTimeStamp(std::string_view record);
 
 // --- replacing local files ------------------------------------------------------------------
+// The cause of a failed file operation for a message: Qt's own text when it set a specific error,
+// else the system's text for errnoAfterFailure (a short write sets no Qt error, only errno), else
+// Qt's text. Clear errno before the operation so a stale value is not taken for its cause.
+QString FileFailureReason(const QFileDevice& file, int errnoAfterFailure);
+// The system's text for an errno value ("No space left on device").
+QString SystemErrorText(int errnoValue);
+
 // Writes a local file into a temporary sibling that takes the file's place only on Commit, so a
 // failed or interrupted write leaves the old file intact. Destroying it uncommitted discards the
 // temporary file.
@@ -171,22 +178,30 @@ public:
     TAtomicFile(const TAtomicFile&) = delete;
     TAtomicFile& operator=(const TAtomicFile&) = delete;
 
+    // Refuses (false) a file name that is, or links to, something other than a regular file: a
+    // rename would replace a device node or a pipe with a plain file.
     bool Open();
     bool Write(const char* data, int64_t count);
     bool Write(std::string_view bytes) { return Write(bytes.data(), int64_t(bytes.size())); }
     // Stamps the temporary file; the rename keeps the time.
     bool SetModificationTime(const QDateTime& time);
     bool Commit();
-    QString ErrorString() const { return FFile.errorString(); }
+    // Why the last step failed, the system's own words ("File too large").
+    QString ErrorString() const;
     const QString& FileName() const { return FFileName; }
 
 private:
+    bool Failed();
+
     QString FFileName;
     QSaveFile FFile;
+    int FErrno = 0;
+    QString FRefusal;
 };
 
 // Replaces the file with bytes through TAtomicFile; throws EInOutError "Cannot create file %1"
 // with the system's reason.
 void SaveBytesToFile(const QString& fileName, std::string_view bytes);
-// The whole file; throws EInOutError when it cannot be read.
+// The whole file; throws EInOutError when it cannot be read or is no regular file (a pipe, a
+// device: reading would wait or never end).
 std::string LoadBytesFromFile(const QString& fileName);

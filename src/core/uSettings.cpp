@@ -321,6 +321,9 @@ void TSettings::AddToMRU(const QString& location, const QString& formatID)
 {
     // A relative entry would name another file once the program starts from another folder.
     const QString name = AbsoluteLocation(location);
+    // The settings file keeps one entry a line: such a name would come back naming another file.
+    if (name.contains(QChar('\n')) || name.contains(QChar('\r')))
+        return;
     for (int i = MRU.Count() - 1; i >= 0; --i)
         if (SameLocation(MRU.GetName(i), name))
             MRU.Delete(i);

@@ -6,6 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+// A text for Qt's hint window that it shows as the characters it is: one that Qt would take for
+// rich text ("<b>Zoo</b>" from a POI or a site) comes escaped, its line breaks kept.
+QString PlainHintText(const QString& text);
+
 class TAdvHintInfo {
 public:
     TAdvHintInfo() = default;

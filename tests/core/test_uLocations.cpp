@@ -10,6 +10,12 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -296,6 +302,89 @@ TEST_F(AtomicFile, KilledBetweenWriteAndRenameKeepsTheOldFile)
         },
         ::testing::ExitedWithCode(7), "");
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
+}
+
+// Run in a child: the limit and the ignored signal stay there. Exit code 3 when the error names
+// the file and the cause.
+[[noreturn]] static void SaveOverTheFileSizeLimit(const QString& path)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit { 65536, 65536 };
+    setrlimit(RLIMIT_FSIZE, &limit);
+    try {
+        SaveBytesToFile(path, std::string(200000, 'n'));
+    } catch (const EInOutError& e) {
+        std::fprintf(stderr, "%s\n", e.Message().toUtf8().constData());
+        const bool named = e.Message().contains(path) && e.Message().contains(SystemErrorText(EFBIG))
+                           && !e.Message().contains(S("Unknown error"));
+        _exit(named ? 3 : 4);
+    }
+    _exit(5);
+}
+
+TEST_F(AtomicFile, WriteOverTheFileSizeLimitNamesTheCauseAndKeepsTheOldFile)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const QString path = Dir.filePath(S("pois.ov2"));
+    WriteAll(path, "old");
+    EXPECT_EXIT(SaveOverTheFileSizeLimit(path), ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(ReadAll(path), QByteArray("old"));
+    EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("pois.ov2")}) << "no temporary left";
+}
+
+TEST(Locations, FileFailureReasonTakesTheCauseFromErrnoWhenQtHasNone)
+{
+    QFile untouched(S("/nonexistent/never-opened"));
+    EXPECT_EQ(FileFailureReason(untouched, ENOSPC), SystemErrorText(ENOSPC));
+    EXPECT_EQ(FileFailureReason(untouched, EFBIG), SystemErrorText(EFBIG));
+    EXPECT_NE(SystemErrorText(EFBIG), SystemErrorText(ENOSPC));
+    QFile missing(S("/nonexistent/file"));
+    ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
+    EXPECT_EQ(FileFailureReason(missing, EFBIG), missing.errorString()) << "Qt's own specific text wins";
+    QFile full(S("/dev/full"));
+    if (full.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        errno = 0;
+        EXPECT_NE(full.write("x", 1), 1);
+        // Qt names this one itself (in its own words, whatever the system's language).
+        EXPECT_EQ(FileFailureReason(full, errno), full.errorString());
+        EXPECT_NE(full.errorString(), S("Unknown error"));
+    }
+}
+
+TEST_F(AtomicFile, OnlyARegularFileIsReplaced)
+{
+    const QString pipe = Dir.filePath(S("pipe"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    ASSERT_TRUE(QDir(Dir.path()).mkdir(S("folder")));
+    const QString pipeLink = Dir.filePath(S("pipe.ov2"));
+    const QString folderLink = Dir.filePath(S("folder.ov2"));
+    ASSERT_TRUE(QFile::link(pipe, pipeLink));
+    ASSERT_TRUE(QFile::link(Dir.filePath(S("folder")), folderLink));
+    const QString source = Dir.filePath(S("source.ov2"));
+    WriteAll(source, "source");
+    for (const QString& target : { pipe, pipeLink, folderLink, Dir.filePath(S("folder")) }) {
+        SCOPED_TRACE(target.toStdString());
+        try {
+            SaveBytesToFile(target, "new");
+            ADD_FAILURE() << "written";
+        } catch (const EInOutError& e) {
+            EXPECT_TRUE(e.Message().contains(target)) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains(S("not a regular file"))) << e.Message().toStdString();
+        }
+        EXPECT_FALSE(CopyFileWithProgress(source, target));
+    }
+    struct stat st {};
+    ASSERT_EQ(stat(QFile::encodeName(pipe).constData(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode)) << "the pipe is still a pipe";
+    EXPECT_TRUE(QFileInfo(pipeLink).isSymLink());
+    // A link to a regular file writes through to that file and stays a link.
+    const QString real = Dir.filePath(S("real.ov2"));
+    const QString realLink = Dir.filePath(S("real-link.ov2"));
+    WriteAll(real, "old");
+    ASSERT_TRUE(QFile::link(real, realLink));
+    SaveBytesToFile(realLink, "new");
+    EXPECT_EQ(ReadAll(real), QByteArray("new"));
+    EXPECT_TRUE(QFileInfo(realLink).isSymLink());
 }
 
 TEST(Locations, Folders)

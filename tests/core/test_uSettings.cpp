@@ -200,6 +200,23 @@ TEST_F(Settings_, MruNamesWithEqualSignsRoundTrip)
     EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("/tmp/a=b.ov2"));
 }
 
+// The settings file keeps one entry a line: a name with a line break is not remembered at all.
+TEST_F(Settings_, MruNamesWithLineBreaksAreNotStored)
+{
+    TSettings& s = GetSettings();
+    s.AddToMRU(QStringLiteral("/tmp/kept.ov2"), QStringLiteral("ttov2"));
+    for (const char* name : { "/tmp/a\nb.ov2", "/tmp/a\rb.ov2", "/tmp/a\r\nb.ov2" }) {
+        SCOPED_TRACE(name);
+        s.AddToMRU(QString::fromLatin1(name), QStringLiteral("ttov2"));
+        ASSERT_EQ(s.MRU.Count(), 1);
+        EXPECT_EQ(s.MRU.GetName(0), QStringLiteral("/tmp/kept.ov2"));
+    }
+    s.Save();
+    ResetSettingsForTests();
+    ASSERT_EQ(GetSettings().MRU.Count(), 1);
+    EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("/tmp/kept.ov2"));
+}
+
 // Recent files hold absolute, cleaned local paths; an entry is replaced by the same location only:
 // local paths compare exactly (two files on Linux), device paths case-insensitively.
 TEST_F(Settings_, RecentFilesCompareLocationsByTheirKind)

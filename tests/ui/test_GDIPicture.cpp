@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTextDocument>
 
 #include <gtest/gtest.h>
 
@@ -179,4 +180,21 @@ TEST(HintInfo, AssignCopiesEverythingAndNothingFromNowhere)
     copy.Assign(&copy);
     EXPECT_EQ(copy.Title, QStringLiteral("Title"));
     EXPECT_EQ(copy.Picture().Data(), png);
+}
+
+// POI and site texts in a hint show as the characters they are, markup included.
+TEST(HintInfo, HintTextsAreShownAsPlainText)
+{
+    for (const char* text : { "<b>Zoo</b> & <a href='x'>link</a>", "<img src='/etc/passwd'>\nsecond line", "A < B" }) {
+        SCOPED_TRACE(text);
+        const QString plain = QString::fromUtf8(text);
+        const QString hint = PlainHintText(plain);
+        QTextDocument shown;
+        if (Qt::mightBeRichText(hint))
+            shown.setHtml(hint);
+        else
+            shown.setPlainText(hint);
+        EXPECT_EQ(shown.toPlainText(), plain);
+    }
+    EXPECT_EQ(PlainHintText(QStringLiteral("Museum")), QStringLiteral("Museum")) << "plain text stays as it is";
 }

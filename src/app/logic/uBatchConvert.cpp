@@ -98,6 +98,10 @@ void TBatchConverter::Check(const TBatchJob& job)
     }
     if (job.DestMode == TBatchDestMode::Append && job.DestFile.trimmed().isEmpty())
         throw EUserError(tr("Destination filename not set"));
+    // A bare name would be written into whatever folder the program was started in.
+    const QString destination = (job.DestMode == TBatchDestMode::Append ? job.DestFile : job.DestFolder).trimmed();
+    if (!destination.isEmpty() && QFileInfo(destination).isRelative())
+        throw EUserError(tr("The destination %1 is not a full path; choose its folder").arg(destination));
     if (multiple && job.DestFormats.empty())
         throw EUserError(tr("No destination type(s) selected"));
     if (multiple) {

@@ -11,7 +11,10 @@
 #include "formats/uConvertBase.h"
 #include "model/uModel.h"
 
+#include <QFile>
 #include <QFileInfo>
+
+#include <cstdlib>
 
 namespace {
 
@@ -30,7 +33,54 @@ int DefaultFormatLine(const QStringList& lines, const QString& extension)
     return -1;
 }
 
+// A window icon needs no more; a bigger picture beside a file costs seconds and gigabytes.
+constexpr qint64 SidePictureMaxBytes = 4 * 1024 * 1024;
+constexpr qint64 SidePictureMaxPixels = 1024;
+
+qint64 LeUnsigned(std::string_view bytes, size_t offset, size_t count)
+{
+    qint64 value = 0;
+    for (size_t i = count; i-- > 0;)
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
 } // namespace
+
+bool TOpenFile::SidePictureHeaderFits(std::string_view bytes)
+{
+    if (bytes.size() < 26 || bytes.substr(0, 2) != "BM")
+        return true;
+    qint64 width = 0;
+    qint64 height = 0;
+    if (LeUnsigned(bytes, 14, 4) == 12) {
+        width = LeUnsigned(bytes, 18, 2);
+        height = LeUnsigned(bytes, 20, 2);
+    } else {
+        // Signed 32-bit; a negative height is a top-down picture of that many rows.
+        width = qint64(int32_t(uint32_t(LeUnsigned(bytes, 18, 4))));
+        height = qint64(int32_t(uint32_t(LeUnsigned(bytes, 22, 4))));
+    }
+    return std::abs(width) <= SidePictureMaxPixels && std::abs(height) <= SidePictureMaxPixels;
+}
+
+std::optional<std::string> TOpenFile::LoadSidePicture(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (!info.isFile() || info.size() > SidePictureMaxBytes)
+        return std::nullopt;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // The file may have grown since it was looked at.
+    const QByteArray bytes = file.read(SidePictureMaxBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > SidePictureMaxBytes)
+        return std::nullopt;
+    std::string bitmap(bytes.constData(), size_t(bytes.size()));
+    if (!SidePictureHeaderFits(bitmap))
+        return std::nullopt;
+    return bitmap;
+}
 
 QString TOpenFile::ResolveFormat(const QString& extension, const QString& formatID)
 {
@@ -96,6 +146,8 @@ QString TOpenFile::MruCaption(int k, const QString& location)
     QString name = LocationFileName(location);
     if (IsMobilePath(location))
         name = tr("%1 (Remote)", "a recent file on the device").arg(name);
+    // A menu caption takes "&" for the accelerator: "A&B.ov2" must not show as "AB.ov2".
+    name.replace(QChar('&'), QStringLiteral("&&"));
     return QStringLiteral("&%1 %2").arg(k + 1).arg(name);
 }
 
@@ -145,13 +197,10 @@ std::optional<QString> TOpenFile::OpenWith(
                 });
                 target->LoadEntries(std::move(entries), path, extension, append, formatID);
                 const QString picture = ChangeLocationExtension(path, QStringLiteral(".bmp"));
-                if (!IsMobilePath(path) && QFileInfo(StripFilePrefix(picture)).isFile()) {
-                    try {
-                        host.SetChildIcon(target, LoadBytesFromFile(StripFilePrefix(picture)));
-                    } catch (const ETarvellError&) {
-                        // An unreadable picture leaves the standard icon; the POIs are what counts.
-                    }
-                }
+                // An unreadable or oversized picture leaves the standard icon; the POIs are what counts.
+                if (!IsMobilePath(path))
+                    if (const std::optional<std::string> bitmap = LoadSidePicture(StripFilePrefix(picture)))
+                        host.SetChildIcon(target, *bitmap);
                 GetSettings().AddToMRU(path, formatID);
                 host.ChildLoaded(target);
             }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class TChildDocument;
@@ -58,6 +59,13 @@ public:
     static std::vector<int> ReaderRows(const QString& extension);
     // The index among rows preselected for a retry after triedFormat failed.
     static int PreselectedReader(const std::vector<int>& rows, const QString& triedFormat);
+
+    // The picture beside a local file, for the window icon: none when it is not a regular file,
+    // is over 4 MB, or its bitmap header says more than 1024 pixels wide or high. Read only that far.
+    static std::optional<std::string> LoadSidePicture(const QString& fileName);
+    // Whether the bitmap header at the start of bytes allows 1024 x 1024 pixels; bytes that are
+    // no bitmap are not judged here (the icon loader refuses them).
+    static bool SidePictureHeaderFits(std::string_view bytes);
 
     // The caption of recent-file entry k for location.
     static QString MruCaption(int k, const QString& location);

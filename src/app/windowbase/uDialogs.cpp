@@ -19,8 +19,11 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QInputDialog>
 #include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPixmap>
@@ -30,6 +33,9 @@
 #include <QUrl>
 
 namespace {
+
+// Room a title bar takes besides the title: the window's icon and its buttons.
+constexpr int TitleBarButtonsWidth = 140;
 
 TPrompt*& InstalledPrompt()
 {
@@ -134,11 +140,26 @@ int TDialogPrompt::MessageDlgWithCheckBox(
 
 bool TDialogPrompt::InputQuery(QWidget* owner, const QString& title, const QString& prompt, QString& value)
 {
-    bool ok = false;
-    const QString answer = QInputDialog::getText(owner, title, prompt, QLineEdit::Normal, value, &ok);
-    if (ok)
-        value = answer;
-    return ok;
+    QInputDialog dialog(owner);
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(prompt);
+    dialog.setTextValue(value);
+    // The prompt may carry a POI's text: shown as the characters it is.
+    for (QLabel* label : dialog.findChildren<QLabel*>())
+        label->setTextFormat(Qt::PlainText);
+    // The window manager cuts a title wider than the window; the buttons of its bar need room too.
+    QFont titleFont = dialog.font();
+    titleFont.setBold(true);
+    const int titleWidth = QFontMetrics(titleFont).horizontalAdvance(title);
+    // The dialog's layout sets its minimum size: the edit's minimum width makes it that wide.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) {
+        const QMargins margins = dialog.layout() ? dialog.layout()->contentsMargins() : QMargins();
+        edit->setMinimumWidth(titleWidth + TitleBarButtonsWidth - margins.left() - margins.right());
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    value = dialog.textValue();
+    return true;
 }
 
 bool TDialogPrompt::OpenFileDialog(QWidget* owner, TOpenFileRequest& request)

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QMainWindow>
 #include <QPoint>
+#include <QRect>
 
 #include <optional>
 
@@ -15,7 +16,18 @@ QIcon ProgramIcon();
 // The look every window shares; called by both base classes.
 void ApplyTarvellFormLook(QWidget* form);
 
-// Base of every window (main window, child windows, map windows).
+// A window's frame fitted into the available area of a screen, as a window manager would: no
+// larger than the area, moved only as far as needed to lie wholly inside it.
+QRect FitFrameToArea(const QRect& frame, const QRect& area);
+// The available area of the screen a frame belongs to: the screen holding its centre, else the
+// one it overlaps most, else the nearest, else the primary screen. Invalid without any screen.
+QRect AvailableAreaFor(const QRect& frame);
+// Fits a top-level window's stored or centred bounds to the available screen area, so no setting
+// from another screen leaves it out of reach; a maximised, full-screen or embedded window stays.
+void FitWindowToScreen(QWidget* window);
+
+// Base of every window (main window, child windows, map windows). A top-level one is fitted to the
+// screen when first shown.
 class TTarvellForm : public QMainWindow {
     Q_OBJECT
 public:
@@ -25,6 +37,10 @@ protected:
     // Sets every text of the form; called by the form's constructor and on every language change.
     virtual void Retranslate() { }
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    bool FFitted = false;
 };
 
 // Where a dialog goes when it is shown.
@@ -36,7 +52,7 @@ enum class TFormPosition {
     poOwnerFormCenter, // centred on its owner
 };
 
-// Base of every dialog.
+// Base of every dialog; wherever it is placed, it is fitted to the screen when first shown.
 class TTarvellModalForm : public QDialog {
     Q_OBJECT
 public:

@@ -53,6 +53,8 @@ namespace {
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
 constexpr int MapPaneMinimum = 134;
+// What the list keeps beside a map pane that was stored wider.
+constexpr int ListPaneMinimum = 134;
 // Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
 constexpr int FirstPluginTab = 2;
 
@@ -1121,9 +1123,11 @@ TMapForm* TMDIChild::MapForm() const { return paMaps && !paMaps->isHidden() ? FM
 void TMDIChild::PlaceMapPane()
 {
     const int total = spMap->width() - spMap->handleWidth();
-    spMap->setSizes({ FMapPanelWidth, std::max(total - FMapPanelWidth, 1) });
+    // A width stored by a wider window still leaves the list its share.
+    const int width = std::clamp(FMapPanelWidth, MapPaneMinimum, std::max(MapPaneMinimum, total - ListPaneMinimum));
+    spMap->setSizes({ width, std::max(total - width, 1) });
     // Before the window is laid out the splitter has no width to share: it is placed again then.
-    FPlaceMapPane = !spMap->isVisible() || total <= FMapPanelWidth;
+    FPlaceMapPane = !spMap->isVisible() || total <= width;
 }
 
 void TMDIChild::ShowMapPane()

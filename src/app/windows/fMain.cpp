@@ -42,6 +42,7 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QElapsedTimer>
 #include <QMimeData>
 #include <QScreen>
 #include <QStatusBar>
@@ -50,6 +51,9 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QUrl>
+#include <QWindow>
+
+#include <limits>
 
 namespace {
 
@@ -556,7 +560,10 @@ void TfmTarvellMainForm::FitStatusPanels()
             .arg(locale.toString(-88.888888, 'f', 6), locale.toString(-188.888888, 'f', 6))
             .arg(-88888)
             .arg(-88888),
-        QCoreApplication::translate("TMDIChild", "%1 items").arg(888888), QCoreApplication::translate("TMDIChild", "Changed") };
+        // As many digits as the largest count a list can hold.
+        QCoreApplication::translate("TMDIChild", "%1 items")
+            .arg(QString(QString::number(std::numeric_limits<int>::max()).size(), QChar('8'))),
+        QCoreApplication::translate("TMDIChild", "Changed") };
     for (int i = 1; i < 4; ++i) {
         QLabel* panel = FPanels[size_t(i)];
         const QString text = panel->text();
@@ -841,7 +848,8 @@ void TfmTarvellMainForm::SetChildIcon(TChildDocument* document, const std::strin
 {
     QPixmap picture;
     TMDIChild* child = ChildOf(document);
-    if (!child || !picture.loadFromData(reinterpret_cast<const uchar*>(bitmap.data()), uint(bitmap.size())))
+    // Only a bitmap: its header is what the open routine checked the picture's size by.
+    if (!child || !picture.loadFromData(reinterpret_cast<const uchar*>(bitmap.data()), uint(bitmap.size()), "BMP"))
         return;
     const QIcon icon = BitmapToIcon(picture);
     child->setWindowIcon(icon);
@@ -870,7 +878,15 @@ std::function<void(int)> TfmTarvellMainForm::BeginProgress()
         FProgress->show();
     }
     QPointer<TfmProgress> progress = FProgress;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The parse that follows lets no events through: the window is painted now or never. A new
+    // window can be drawn only once the display has mapped it, a round trip away.
+    QElapsedTimer clock;
+    clock.start();
+    do
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents, 20);
+    while (progress && progress->windowHandle() && !progress->windowHandle()->isExposed() && clock.elapsed() < 500);
+    if (progress)
+        progress->repaint();
     return [progress](int n) {
         if (progress)
             progress->SetPositionInt(n);
@@ -1383,6 +1399,8 @@ void TfmTarvellMainForm::RestoreBounds()
     // Position of the frame and size of the client area: the pair SaveWindowState writes.
     resize(size);
     move(place);
+    // Bounds stored on another screen would leave the window out of reach.
+    FitWindowToScreen(this);
     --FBoundsGuard;
 }
 

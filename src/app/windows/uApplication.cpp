@@ -8,6 +8,7 @@
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "ui/AdvHintInfo.h"
 #include "formats/uFormats.h"
 #include "sites/uUpdateItems.h"
 #include "crashreport/logic/VostBugReport.h"
@@ -39,7 +40,8 @@ protected:
         if (!widget || widget->toolTip().isEmpty() || widget->toolTipDuration() > 0)
             return false;
         const auto* help = static_cast<QHelpEvent*>(event);
-        QToolTip::showText(help->globalPos(), widget->toolTip(), widget, QRect(), HintHidePause);
+        // Hints carry POI and site texts: never taken for markup.
+        QToolTip::showText(help->globalPos(), PlainHintText(widget->toolTip()), widget, QRect(), HintHidePause);
         return true;
     }
 };
@@ -112,6 +114,8 @@ int RunTarvell(QApplication& app, const TRunWindows& runWindows)
     TInstanceServer server;
     // With "/multi" another copy may own the name; this one then runs without it.
     const bool firstCopy = server.Listen();
+    // From here on a later start finds this copy answering.
+    StartLock().Release();
     LoadAutoUpdateProfiles();
     runWindows(server, firstCopy);
     server.Close();

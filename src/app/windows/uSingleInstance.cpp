@@ -11,6 +11,14 @@
 #include <QLocalSocket>
 #include <QPointer>
 
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -43,7 +51,58 @@ QString ForwardedPath(const QString& param)
 
 QString InstanceServerName()
 {
-    return QDir::tempPath() + QStringLiteral("/TfmTarvellMainForm-") + QString::number(getuid());
+    const QString leaf = QStringLiteral("/TfmTarvellMainForm-") + QString::number(getuid());
+    const QString preferred = QDir::tempPath() + leaf;
+    // A name the system cannot bind would let every start become an editor of its own.
+    if (QFile::encodeName(preferred).size() < qsizetype(sizeof(sockaddr_un::sun_path)))
+        return preferred;
+    return QStringLiteral("/tmp") + leaf;
+}
+
+TInstanceStartLock::TInstanceStartLock(const QString& serverName)
+    : FFileName(serverName + QStringLiteral(".lock"))
+{
+}
+
+TInstanceStartLock::~TInstanceStartLock() { Release(); }
+
+bool TInstanceStartLock::Acquire(int timeoutMs)
+{
+    if (FFd >= 0)
+        return true;
+    const int fd = ::open(QFile::encodeName(FFileName).constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            ::close(fd);
+            return false;
+        }
+        if (clock.elapsed() >= timeoutMs) {
+            ::close(fd);
+            return false;
+        }
+        QThread::msleep(20);
+    }
+    FFd = fd;
+    return true;
+}
+
+void TInstanceStartLock::Release()
+{
+    if (FFd < 0)
+        return;
+    ::flock(FFd, LOCK_UN);
+    ::close(FFd);
+    FFd = -1;
+}
+
+TInstanceStartLock& StartLock()
+{
+    static TInstanceStartLock lock;
+    return lock;
 }
 
 TInstanceClient::TInstanceClient(const QString& serverName)

@@ -19,8 +19,31 @@ inline constexpr int WM_AUTOUPDATE = 2024; // reconnect and run an update; wPara
 inline constexpr int WM_SHOWMAINFORM = 2025; // show the main window and bring it to the front
 inline constexpr int WM_EXITAPP = 2026; // File, Exit
 
-// The socket path: $TMPDIR (or /tmp) + "/TfmTarvellMainForm-" + the user id.
+// The socket path: $TMPDIR (or /tmp) + "/TfmTarvellMainForm-" + the user id; "/tmp" + the same
+// when that path is too long for a socket name.
 QString InstanceServerName();
+
+// Makes the look for a running copy and the listening that follows one step between starts: a
+// start holds it from its first look until it listens itself or has forwarded its command line.
+// The lock file lies beside the socket; the system frees the lock when the process ends.
+class TInstanceStartLock {
+public:
+    explicit TInstanceStartLock(const QString& serverName = InstanceServerName());
+    ~TInstanceStartLock();
+    TInstanceStartLock(const TInstanceStartLock&) = delete;
+    TInstanceStartLock& operator=(const TInstanceStartLock&) = delete;
+    // Waits at most timeoutMs; false when the lock could not be had (a copy that hangs while
+    // starting), the start then goes on without it.
+    bool Acquire(int timeoutMs = 10000);
+    void Release();
+    bool IsHeld() const { return FFd >= 0; }
+
+private:
+    QString FFileName;
+    int FFd = -1;
+};
+// The lock of this process's start: taken by the entry point, released once the editor listens.
+TInstanceStartLock& StartLock();
 
 // One message of the handshake.
 struct TInstanceMessage {

@@ -172,6 +172,18 @@ TEST_F(BatchConvert, ChecksInOrderWithTheirMessages)
                 j.DestFormats = { gpx, navman, garmin };
             } },
         { "Destination directory does not exist", [&](TBatchJob& j) { j.DestFolder = Dir.filePath(QStringLiteral("gone")); } },
+        // Bare names would land in the program's working folder.
+        { "The destination all.asc is not a full path; choose its folder",
+            [](TBatchJob& j) {
+                j.DestMode = TBatchDestMode::Append;
+                j.DestFile = QStringLiteral("all.asc");
+            } },
+        { "The destination sub/all.asc is not a full path; choose its folder",
+            [](TBatchJob& j) {
+                j.DestMode = TBatchDestMode::Append;
+                j.DestFile = QStringLiteral("sub/all.asc");
+            } },
+        { "The destination out is not a full path; choose its folder", [](TBatchJob& j) { j.DestFolder = QStringLiteral("out"); } },
         { "Destination directory does not exist", [&](TBatchJob& j) { j.DestFolder = In(QStringLiteral("Camping.ov2")); } },
         // The first failing check is the one reported.
         { "No files selected",

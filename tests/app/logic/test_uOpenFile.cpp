@@ -10,7 +10,10 @@
 #include <QFile>
 
 #include <deque>
+#include <limits>
 #include <memory>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -279,6 +282,95 @@ TEST_F(OpenFileTest, PictureBesideALocalFileBecomesTheIcon)
     EXPECT_EQ(Host.Icons[0], "BMpicture");
 }
 
+namespace {
+
+// A bitmap file header and info header of the given size, then a few pixel bytes.
+std::string BitmapHeader(int32_t width, int32_t height, uint32_t infoSize = 40)
+{
+    std::string bytes = "BM";
+    const auto put = [&bytes](uint32_t value, int count) {
+        for (int i = 0; i < count; ++i)
+            bytes += char((value >> (8 * i)) & 0xFF);
+    };
+    put(0, 4);
+    put(0, 4);
+    put(14 + infoSize, 4);
+    put(infoSize, 4);
+    if (infoSize == 12) {
+        put(uint32_t(width), 2);
+        put(uint32_t(height), 2);
+    } else {
+        put(uint32_t(width), 4);
+        put(uint32_t(height), 4);
+    }
+    bytes += std::string(32, '\0');
+    return bytes;
+}
+
+} // namespace
+
+TEST_F(OpenFileTest, OversizedPictureBesideAFileIsIgnored)
+{
+    const QString path = Copy("genasc/museum.asc", QStringLiteral("museum.asc"));
+    struct TCase {
+        const char* Name;
+        std::string Header;
+        bool Used;
+    } cases[] = {
+        { "1024 square", BitmapHeader(1024, 1024), true },
+        { "top-down 1024", BitmapHeader(16, -1024), true },
+        { "too wide", BitmapHeader(1025, 16), false },
+        { "too high top-down", BitmapHeader(16, -40000), false },
+        { "most negative height", BitmapHeader(16, std::numeric_limits<int32_t>::min()), false },
+        { "old header too high", BitmapHeader(16, 2000, 12), false },
+        { "old header 1024", BitmapHeader(1024, 16, 12), true },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        Host.Icons.clear();
+        Write(QStringLiteral("museum.bmp"), c.Header);
+        TOpenFile::Open(Host, path, nullptr, false, QString());
+        EXPECT_EQ(Host.Icons.size(), c.Used ? 1u : 0u);
+    }
+    // Over 4 MB (here a sparse 3 GB file, never read) is ignored, 4 MB itself is not.
+    QFile picture(Dir.filePath(QStringLiteral("museum.bmp")));
+    Write(QStringLiteral("museum.bmp"), BitmapHeader(64, 64));
+    ASSERT_TRUE(picture.resize(4 * 1024 * 1024));
+    Host.Icons.clear();
+    TOpenFile::Open(Host, path, nullptr, false, QString());
+    EXPECT_EQ(Host.Icons.size(), 1u);
+    for (const qint64 size : { qint64(4 * 1024 * 1024 + 1), qint64(3) << 30 }) {
+        ASSERT_TRUE(picture.resize(size));
+        Host.Icons.clear();
+        TOpenFile::Open(Host, path, nullptr, false, QString());
+        EXPECT_TRUE(Host.Icons.empty()) << size;
+        EXPECT_EQ(Host.Children.back()->Entries.Count(), Host.Children.front()->Entries.Count()) << "the POIs still open";
+    }
+    // A folder of that name is no picture.
+    ASSERT_TRUE(picture.remove());
+    ASSERT_TRUE(QDir(Dir.path()).mkdir(QStringLiteral("museum.bmp")));
+    Host.Icons.clear();
+    TOpenFile::Open(Host, path, nullptr, false, QString());
+    EXPECT_TRUE(Host.Icons.empty());
+}
+
+// A pipe named as a file (forwarded by a second start, say) would wait for a writer for ever.
+TEST_F(OpenFileTest, OnlyRegularFilesAreRead)
+{
+    const QString pipe = Dir.filePath(QStringLiteral("pipe.asc"));
+    ASSERT_EQ(mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    for (const QString& path : { pipe, QStringLiteral("/dev/zero"), Dir.path() }) {
+        SCOPED_TRACE(path.toStdString());
+        try {
+            TOpenFile::Open(Host, path, nullptr, false, QString());
+            ADD_FAILURE() << "opened";
+        } catch (const ETarvellError& e) {
+            EXPECT_TRUE(e.Message().contains(path)) << e.Message().toStdString();
+        }
+        EXPECT_TRUE(Host.Children.empty());
+    }
+}
+
 TEST_F(OpenFileTest, DeviceFilesAreReadThroughTheDeviceLayerWithoutIcon)
 {
     QTemporaryDir device;
@@ -309,6 +401,9 @@ TEST_F(OpenFileTest, RecentFilesNewestFirstAtMostEight)
     EXPECT_EQ(mru.IndexOfName(Dir.filePath(QStringLiteral("f1.asc"))), -1);
     EXPECT_EQ(TOpenFile::MruCaption(0, Dir.filePath(QStringLiteral("f5.asc"))), QStringLiteral("&1 f5.asc"));
     EXPECT_EQ(TOpenFile::MruCaption(2, QStringLiteral("MOBILE://\\My Documents\\a.ov2")), QStringLiteral("&3 a.ov2 (Remote)"));
+    // "&" in a name is shown, not taken for the accelerator.
+    EXPECT_EQ(TOpenFile::MruCaption(1, QStringLiteral("/x/A&B.ov2")), QStringLiteral("&2 A&&B.ov2"));
+    EXPECT_EQ(TOpenFile::MruCaption(3, QStringLiteral("MOBILE://\\&&.ov2")), QStringLiteral("&4 &&&&.ov2 (Remote)"));
 }
 
 TEST(OpenFileDefaults, StoredInLowerCaseReplacingAnOlderLine)

@@ -12,6 +12,10 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFontMetrics>
+#include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QStringListModel>
@@ -111,6 +115,48 @@ private slots:
         QCOMPARE(dialogs.MessageDlgWithCheckBox(text, ticked, TMsgDlgType::mtConfirmation, QStringLiteral("c"), mbYes | mbNo),
             IDNO);
         QCOMPARE(shown, QStringList({ text, text }));
+    }
+
+    // The Find box and the other text questions: a POI text in the prompt stays plain, the whole
+    // title fits, typing and Return answer, Escape cancels.
+    void inputQueryShowsPlainTextAndItsWholeTitle()
+    {
+        const QString title = QStringLiteral("Find items in every list of this window");
+        const QString prompt = QStringLiteral("<b>Zoo</b> &amp;");
+        bool checked = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->windowTitle(), title);
+            auto* label = dialog->findChild<QLabel*>();
+            QVERIFY(label);
+            QCOMPARE(label->textFormat(), Qt::PlainText);
+            QCOMPARE(label->text(), prompt);
+            QFont bold = dialog->font();
+            bold.setBold(true);
+            const int titleWidth = QFontMetrics(bold).horizontalAdvance(title);
+            auto* edit = dialog->findChild<QLineEdit*>();
+            if (!edit || dialog->width() < titleWidth + 100) {
+                dialog->reject();
+                QFAIL(qPrintable(QStringLiteral("width %1 for a title of %2").arg(dialog->width()).arg(titleWidth)));
+            }
+            QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(edit, QStringLiteral("Zoo"));
+            checked = true;
+            QTest::keyClick(edit, Qt::Key_Return);
+        });
+        TDialogPrompt dialogs;
+        QString value = QStringLiteral("old");
+        QVERIFY(dialogs.InputQuery(nullptr, title, prompt, value));
+        QVERIFY(checked);
+        QCOMPARE(value, QStringLiteral("Zoo"));
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QTest::keyClick(dialog->findChild<QLineEdit*>(), Qt::Key_Escape);
+        });
+        QVERIFY(!dialogs.InputQuery(nullptr, title, prompt, value));
+        QCOMPARE(value, QStringLiteral("Zoo"));
     }
 
     void webPageAddresses_data()

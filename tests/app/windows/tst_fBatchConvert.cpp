@@ -248,6 +248,31 @@ private slots:
         QVERIFY(!dialog.isVisible());
     }
 
+    // Appending into a bare file name would write into the program's working folder: refused.
+    void bareDestinationNameIsRefused()
+    {
+        TScriptedPrompt prompt;
+        TfmBatchConvert dialog;
+        const auto a = TfmBatchConvertTestAccess(dialog);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        a.edSource()->setText(Dir.filePath(QStringLiteral("in")));
+        QTest::keyClick(a.edSource(), Qt::Key_Return);
+        a.coDest()->setCurrentIndex(TConvertToBase::IndexOf(QStringLiteral("asc"), QStringLiteral("genasc")));
+        dialog.coDestChange();
+        QTest::mouseClick(a.rbDestAppend(), Qt::LeftButton, {}, QPoint(6, a.rbDestAppend()->height() / 2));
+        QVERIFY(a.rbDestAppend()->isChecked());
+        a.edDestFile()->setFocus();
+        a.edDestFile()->selectAll();
+        QTest::keyClicks(a.edDestFile(), QStringLiteral("tarvell-bare-name.asc"));
+        QTest::mouseClick(a.buConvert(), Qt::LeftButton);
+        QCOMPARE(int(prompt.Boxes.size()), 1);
+        QCOMPARE(prompt.Boxes.back().Text,
+            QStringLiteral("The destination tarvell-bare-name.asc is not a full path; choose its folder."));
+        QVERIFY(!QFile::exists(QDir::current().filePath(QStringLiteral("tarvell-bare-name.asc"))));
+        QVERIFY(dialog.isVisible());
+    }
+
 private:
     QString In(const QString& name) const { return QDir(Dir.filePath(QStringLiteral("in"))).filePath(name); }
     QString Out(const QString& name) const { return QDir(Dir.filePath(QStringLiteral("out"))).filePath(name); }

@@ -244,8 +244,11 @@ private slots:
         window->Child->SelectOnly(0);
         window->Action(TAction::acPluginGoto)->trigger();
         QVERIFY(!GetSettings().UserBounds);
+        // Bounds that fit the screen: the restored window is also fitted to it.
         GetSettings().Left = 30;
         GetSettings().Top = 40;
+        GetSettings().Width = 500;
+        GetSettings().Height = 400;
         const TTestPluginProbe probe(window->Paths.at(QStringLiteral("Alpha")));
         std::thread([&probe] { probe.CallClose(); }).join();
         // Queued: nothing yet.

@@ -44,7 +44,10 @@
 #include <QTreeWidget>
 #include <QTranslator>
 #include <QUrl>
+#include <QSplitter>
 #include <QtTest>
+
+#include <limits>
 
 namespace {
 
@@ -380,6 +383,13 @@ private slots:
         // the rest.
         QVERIFY(TMainFormTestAccess(*f.Form).StatusPanel(1)->width() >= 175);
         QCOMPARE(TMainFormTestAccess(*f.Form).StatusPanel(3)->width(), 70);
+        // The count panel holds the largest count a list can have, wholly.
+        QLabel* count = TMainFormTestAccess(*f.Form).StatusPanel(2);
+        for (const QString& text : { QStringLiteral("1000000 items"), QStringLiteral("2147483647 items") }) {
+            count->setText(text);
+            QVERIFY2(count->width() >= count->sizeHint().width(), qPrintable(text));
+        }
+        count->clear();
     }
 
     // Every key of the action table pressed where its action is enabled, with its effect: one
@@ -1403,6 +1413,79 @@ private slots:
         }
         QCOMPARE(GetSettings().Left, 40);
         QCOMPARE(GetSettings().Width, 500);
+    }
+
+    // Bounds stored on another, larger screen: the window opens on this one, within its area.
+    void storedBoundsFromAnotherScreenAreFitted()
+    {
+        const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+        GetSettings().WindowStateMaximized = false;
+        GetSettings().Left = -30000;
+        GetSettings().Top = 99999;
+        GetSettings().Width = 100000;
+        GetSettings().Height = 300;
+        GetSettings().UserBounds = false;
+        TFixture f;
+        f.Form->show();
+        QCoreApplication::processEvents();
+        QVERIFY2(area.contains(f.Form->frameGeometry()), qPrintable(QDebug::toString(f.Form->frameGeometry())));
+        QCOMPARE(f.Form->height(), 300);
+        QCOMPARE(GetSettings().UserBounds, false);
+        // Arranged again later (a plug-in closed): fitted as well.
+        f.Form->setGeometry(10, 10, 300, 300);
+        f.Form->ReapplyBounds();
+        QVERIFY2(area.contains(f.Form->frameGeometry()), qPrintable(QDebug::toString(f.Form->frameGeometry())));
+    }
+
+    // A map pane width stored by a wider window (or a damaged file) leaves the list its share.
+    void storedMapPanelWidthLeavesTheListRoom()
+    {
+        GetSettings().MapVisible = true;
+        GetSettings().MapPanelWidth = std::numeric_limits<int>::max();
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("museum.asc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("4.89123, 52.37312, \"Museum\"\r\n");
+        file.close();
+        TFixture f;
+        f.Form->resize(700, 500);
+        f.Form->show();
+        f.Form->OpenFile(nullptr, path, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+        QVERIFY(child);
+        child->parentWidget()->showMaximized();
+        QCoreApplication::processEvents();
+        TMDIChildTestAccess access(*child);
+        QVERIFY(!access.paMaps()->isHidden());
+        const QList<int> sizes = access.spMap()->sizes();
+        QCOMPARE(sizes.size(), 2);
+        QVERIFY2(sizes[1] >= 134, qPrintable(QDebug::toString(sizes)));
+        QVERIFY2(sizes[0] >= 134, qPrintable(QDebug::toString(sizes)));
+        GetSettings().MapVisible = false;
+    }
+
+    // The progress window of an open is drawn before the parse, which lets no events through.
+    void openProgressIsPaintedBeforeTheWork()
+    {
+        TFixture f;
+        f.Form->show();
+        struct TPaints : QObject {
+            int Count = 0;
+            bool eventFilter(QObject* watched, QEvent* event) override
+            {
+                if (event->type() == QEvent::Paint && watched->inherits("TfmProgress"))
+                    ++Count;
+                return false;
+            }
+        } paints;
+        qApp->installEventFilter(&paints);
+        TOpenHost& host = f.Access->OpenHost();
+        const std::function<void(int)> progress = host.BeginProgress();
+        qApp->removeEventFilter(&paints);
+        QVERIFY(paints.Count > 0);
+        progress(50);
+        host.EndProgress();
     }
 
     void pluginArrangementIsUndoneUnlessTheUserResized()

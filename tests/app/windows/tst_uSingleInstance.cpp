@@ -6,10 +6,13 @@
 #include "support/QtWarningGuard.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <unistd.h>
 
 namespace {
 
@@ -191,6 +194,77 @@ private slots:
         QCOMPARE(m.Code, WM_AUTOUPDATE);
         QCOMPARE(m.WParam, silent);
         QCOMPARE(m.Data, joined);
+    }
+
+    // Two starts at the same moment: one editor; the other finds it and forwards. In the first
+    // round both are held at the start lock and then let go together, as close as starts come.
+    void twoStartsAtOnceMakeOneEditor()
+    {
+        for (int round = 0; round < 2; ++round) {
+            TInstanceStartLock held;
+            if (round == 0)
+                QVERIFY(held.Acquire(1000));
+            QProcess first;
+            QProcess second;
+            first.setProcessChannelMode(QProcess::ForwardedChannels);
+            second.setProcessChannelMode(QProcess::ForwardedChannels);
+            first.start(QStringLiteral(TARVELL_EXE), { "/tray" });
+            second.start(QStringLiteral(TARVELL_EXE), { "/tray" });
+            QVERIFY(first.waitForStarted() && second.waitForStarted());
+            if (round == 0) {
+                QTest::qWait(1500);
+                TInstanceClient probe;
+                QVERIFY(!probe.Connect(200)); // neither looked and listened while another might
+                QCOMPARE(first.state(), QProcess::Running);
+                QCOMPARE(second.state(), QProcess::Running);
+                held.Release();
+            }
+            QElapsedTimer clock;
+            clock.start();
+            while (first.state() == QProcess::Running && second.state() == QProcess::Running && clock.elapsed() < 20000)
+                QTest::qWait(20);
+            QTest::qWait(500);
+            QProcess& ended = first.state() == QProcess::NotRunning ? first : second;
+            QProcess& editor = &ended == &first ? second : first;
+            QCOMPARE(ended.state(), QProcess::NotRunning);
+            QCOMPARE(ended.exitCode(), 0);
+            QCOMPARE(editor.state(), QProcess::Running);
+            TInstanceClient client;
+            QVERIFY(ConnectOnceUp(client));
+            QVERIFY(client.Send({ WM_EXITAPP, 0, {} }));
+            QVERIFY(editor.waitForFinished(10000));
+        }
+    }
+
+    // A temporary folder too long for a socket name: the name falls back to one the system takes.
+    void longTemporaryFolderFallsBack()
+    {
+        const QByteArray old = qgetenv("TMPDIR");
+        const QString deep = QString::fromLocal8Bit(old) + QChar('/') + QString(120, QChar('d'));
+        QVERIFY(QDir().mkpath(deep));
+        qputenv("TMPDIR", deep.toLocal8Bit());
+        const QString name = InstanceServerName();
+        qputenv("TMPDIR", old);
+        QCOMPARE(name, QStringLiteral("/tmp/TfmTarvellMainForm-") + QString::number(getuid()));
+        QVERIFY(InstanceServerName().startsWith(QString::fromLocal8Bit(old)));
+    }
+
+    // The start lock lets one start at a time look for a copy and listen.
+    void startLockIsHeldByOneStartAtATime()
+    {
+        const QString name = InstanceServerName() + QStringLiteral("-locktest");
+        TInstanceStartLock first(name);
+        TInstanceStartLock second(name);
+        QVERIFY(first.Acquire(100));
+        QElapsedTimer clock;
+        clock.start();
+        QVERIFY(!second.Acquire(200));
+        QVERIFY(clock.elapsed() >= 150);
+        first.Release();
+        QVERIFY(second.Acquire(100));
+        QVERIFY(second.IsHeld());
+        second.Release();
+        QVERIFY(!second.IsHeld());
     }
 
     void staleSocketIsReplaced()
