@@ -33,7 +33,10 @@ int CompareTextAscii(std::string_view a, std::string_view b)
 
 QString TChildDocument::Caption() const
 {
-    QString caption = FileName.isEmpty() ? tr("Untitled") : LocationFileName(FileName);
+    // A device's name may hold bytes that are not UTF-8 or direction marks: shown escaped.
+    QString caption = FileName.isEmpty() ? tr("Untitled")
+        : IsMobilePath(FileName)         ? VisibleDeviceName(LocationFileName(FileName))
+                                         : LocationFileName(FileName);
     if (Entries.Changed())
         caption += QChar('*');
     return caption;

@@ -47,6 +47,16 @@ protected:
 
 } // namespace
 
+// A device file's name may hide a direction override or bytes that are not UTF-8: the caption
+// shows them escaped.
+TEST_F(ChildDocumentTest, DeviceFileCaptionShowsHiddenCharacters)
+{
+    Doc.FileName = QStringLiteral("MOBILE://\\Pois\\rtl\u202Eevil.ov2");
+    EXPECT_EQ(Doc.Caption(), QStringLiteral("rtl\\u202Eevil.ov2"));
+    Doc.FileName = QStringLiteral("MOBILE://\\Pois\\") + DeviceNameFromBytes("caf\xE9.ov2");
+    EXPECT_EQ(Doc.Caption(), QStringLiteral("caf\\xE9.ov2"));
+}
+
 TEST_F(ChildDocumentTest, CaptionAndInsert)
 {
     EXPECT_EQ(Doc.Caption(), QStringLiteral("Untitled"));
