@@ -9,6 +9,15 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
+
 namespace {
 
 constexpr uint32_t ErrorFileExists = 80;
@@ -54,6 +63,90 @@ QString RootKeyName(TDeviceKey root)
     default:
         return QString();
     }
+}
+
+// One entry of a local folder, read by its bytes: the file system's names need not be UTF-8.
+struct TRawEntry {
+    QByteArray Name;
+    bool IsDir = false;
+    bool IsLink = false;
+    bool Writable = false;
+    uint64_t Size = 0;
+};
+
+std::vector<TRawEntry> ReadRawFolder(const QByteArray& folder)
+{
+    std::vector<TRawEntry> entries;
+    DIR* dir = ::opendir(folder.constData());
+    if (!dir)
+        return entries;
+    const int fd = ::dirfd(dir);
+    while (const dirent* d = ::readdir(dir)) {
+        const QByteArray name(d->d_name);
+        if (name == "." || name == "..")
+            continue;
+        TRawEntry entry;
+        entry.Name = name;
+        struct stat link {};
+        if (::fstatat(fd, d->d_name, &link, AT_SYMLINK_NOFOLLOW) == 0)
+            entry.IsLink = S_ISLNK(link.st_mode);
+        struct stat st {};
+        if (::fstatat(fd, d->d_name, &st, 0) == 0) {
+            entry.IsDir = S_ISDIR(st.st_mode);
+            entry.Size = entry.IsDir ? 0 : uint64_t(st.st_size);
+        }
+        entry.Writable = ::faccessat(fd, d->d_name, W_OK, 0) == 0;
+        entries.push_back(std::move(entry));
+    }
+    ::closedir(dir);
+    return entries;
+}
+
+bool RawExists(const QByteArray& path, struct stat* info = nullptr)
+{
+    struct stat st {};
+    const bool exists = ::stat(path.constData(), &st) == 0;
+    if (info)
+        *info = st;
+    return exists;
+}
+
+bool RawIsLink(const QByteArray& path)
+{
+    struct stat st {};
+    return ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool RawIsDir(const QByteArray& path)
+{
+    struct stat st {};
+    return RawExists(path, &st) && S_ISDIR(st.st_mode);
+}
+
+bool RawIsFile(const QByteArray& path)
+{
+    struct stat st {};
+    return RawExists(path, &st) && S_ISREG(st.st_mode);
+}
+
+QByteArray RawParent(const QByteArray& path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    return slash <= 0 ? QByteArray("/") : path.left(slash);
+}
+
+QByteArray RawCanonical(const QByteArray& path)
+{
+    char resolved[PATH_MAX];
+    return ::realpath(path.constData(), resolved) ? QByteArray(resolved) : QByteArray();
+}
+
+// The path as Qt names it, when the bytes read back the same; empty otherwise (Qt's file classes
+// would then address another file).
+QString QtPathOf(const QByteArray& path)
+{
+    const QString decoded = QFile::decodeName(path);
+    return QFile::encodeName(decoded) == path ? decoded : QString();
 }
 
 } // namespace
@@ -108,49 +201,59 @@ uint32_t TFolderDeviceBackend::RapiUnInit()
 
 bool TFolderDeviceBackend::GetVersionEx() { return !FRoot.isEmpty() && QFileInfo(FRoot).isDir(); }
 
-bool TFolderDeviceBackend::InsideRoot(const QString& local) const
+bool TFolderDeviceBackend::InsideRoot(const QByteArray& local) const
 {
-    const QFileInfo info(local);
-    QString resolved;
-    if (info.exists())
-        resolved = info.canonicalFilePath();
-    else if (info.isSymLink())
+    QByteArray resolved;
+    if (RawExists(local))
+        resolved = RawCanonical(local);
+    else if (RawIsLink(local)) {
         // A dangling link: where it would create its target.
-        resolved = QFileInfo(QFileInfo(info.symLinkTarget()).absolutePath()).canonicalFilePath();
-    else
+        char target[PATH_MAX];
+        const ssize_t n = ::readlink(local.constData(), target, sizeof target);
+        if (n <= 0)
+            return false;
+        QByteArray to(target, n);
+        if (!to.startsWith('/'))
+            to = RawParent(local) + '/' + to;
+        resolved = RawCanonical(RawParent(to));
+    } else
         return true;
-    return !resolved.isEmpty() && (resolved == FRoot || resolved.startsWith(FRoot + QChar('/')));
+    const QByteArray root = QFile::encodeName(FRoot);
+    return !resolved.isEmpty() && (resolved == root || resolved.startsWith(root + '/'));
 }
 
-QString TFolderDeviceBackend::LocalPath(const QString& devicePath) const
+QByteArray TFolderDeviceBackend::LocalBytes(const QString& devicePath) const
 {
     if (FRoot.isEmpty())
-        return QString();
-    QString local = FRoot;
+        return QByteArray();
+    QByteArray local = QFile::encodeName(FRoot);
     bool resolving = true;
     for (const QString& component : DeviceComponents(devicePath)) {
         if (component == QLatin1String(".") || component == QLatin1String(".."))
-            return QString();
-        QString found = component;
-        if (resolving && !QFileInfo::exists(local + QChar('/') + component)) {
-            const QStringList names = QDir(local).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                            QDir::Name);
+            return QByteArray();
+        QByteArray found = DeviceNameToBytes(component);
+        if (resolving && !RawExists(local + '/' + found) && !RawIsLink(local + '/' + found)) {
             resolving = false;
-            for (const QString& name : names) {
-                if (name.compare(component, Qt::CaseInsensitive) == 0) {
-                    found = name;
+            std::vector<TRawEntry> names = ReadRawFolder(local);
+            // The first in name order, as the listing shows them.
+            std::sort(names.begin(), names.end(), [](const TRawEntry& a, const TRawEntry& b) { return a.Name < b.Name; });
+            for (const TRawEntry& entry : names) {
+                if (DeviceNameFromBytes(entry.Name).compare(component, Qt::CaseInsensitive) == 0) {
+                    found = entry.Name;
                     resolving = true;
                     break;
                 }
             }
         }
-        local += QChar('/') + found;
+        local += '/' + found;
         // A symbolic link may not lead the device out of its root.
         if (resolving && !InsideRoot(local))
-            return QString();
+            return QByteArray();
     }
     return local;
 }
+
+QString TFolderDeviceBackend::LocalPath(const QString& devicePath) const { return QFile::decodeName(LocalBytes(devicePath)); }
 
 bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::vector<TDeviceFindData>& found)
 {
@@ -161,31 +264,36 @@ bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::v
     if (components.isEmpty())
         return Fail(DeviceErrorPathNotFound);
     const QString wildcard = components.takeLast();
-    const QString folder = LocalPath(components.join(QChar('\\')));
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+    const QByteArray folder = LocalBytes(components.join(QChar('\\')));
+    if (folder.isEmpty() || !RawIsDir(folder))
         return Fail(DeviceErrorPathNotFound);
     const bool all = wildcard == QLatin1String("*.*") || wildcard == QLatin1String("*");
     const QRegularExpression match(DeviceWildcard(wildcard), QRegularExpression::CaseInsensitiveOption);
-    const bool atRoot = QFileInfo(folder) == QFileInfo(FRoot);
-    const QFileInfoList entries = QDir(folder).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                                             QDir::Name | QDir::IgnoreCase);
-    for (const QFileInfo& entry : entries) {
-        if (atRoot && entry.fileName() == QLatin1String(RegistryFileName))
+    const bool atRoot = RawCanonical(folder) == QFile::encodeName(FRoot);
+    std::vector<TDeviceFindData> listed;
+    for (const TRawEntry& entry : ReadRawFolder(folder)) {
+        if (atRoot && entry.Name == RegistryFileName)
             continue;
-        if (foldersOnly && !entry.isDir())
+        if (foldersOnly && !entry.IsDir)
             continue;
-        if (entry.isSymLink() && !InsideRoot(entry.filePath()))
+        if (entry.IsLink && !InsideRoot(folder + '/' + entry.Name))
             continue;
-        if (!all && !match.match(entry.fileName()).hasMatch())
+        // Names that are not UTF-8 keep their bytes, so the file can still be opened.
+        const QString name = DeviceNameFromBytes(entry.Name);
+        if (!all && !match.match(name).hasMatch())
             continue;
         TDeviceFindData data;
-        data.Attributes = entry.isDir() ? DeviceAttrDirectory : DeviceAttrNormal;
-        if (!entry.isWritable())
+        data.Attributes = entry.IsDir ? DeviceAttrDirectory : DeviceAttrNormal;
+        if (!entry.Writable)
             data.Attributes |= DeviceAttrReadOnly;
-        data.Size = entry.isDir() ? 0 : uint64_t(entry.size());
-        data.FileName = entry.fileName();
-        found.push_back(std::move(data));
+        data.Size = entry.Size;
+        data.FileName = name;
+        listed.push_back(std::move(data));
     }
+    std::stable_sort(listed.begin(), listed.end(), [](const TDeviceFindData& a, const TDeviceFindData& b) {
+        return a.FileName.compare(b.FileName, Qt::CaseInsensitive) < 0;
+    });
+    found = std::move(listed);
     return true;
 }
 
@@ -213,14 +321,14 @@ bool TFolderDeviceBackend::FindClose(TDeviceHandle handle) { return FFinds.erase
 
 uint32_t TFolderDeviceBackend::GetFileAttributes(const QString& path)
 {
-    const QString local = LocalPath(path);
-    const QFileInfo info(local);
-    if (local.isEmpty() || !info.exists()) {
+    const QByteArray local = LocalBytes(path);
+    struct stat st {};
+    if (local.isEmpty() || !RawExists(local, &st)) {
         Fail(DeviceErrorFileNotFound);
         return InvalidFileAttributes;
     }
-    uint32_t attributes = info.isDir() ? DeviceAttrDirectory : DeviceAttrNormal;
-    if (!info.isWritable())
+    uint32_t attributes = S_ISDIR(st.st_mode) ? DeviceAttrDirectory : DeviceAttrNormal;
+    if (::access(local.constData(), W_OK) != 0)
         attributes |= DeviceAttrReadOnly;
     return attributes;
 }
@@ -229,30 +337,45 @@ TDeviceHandle TFolderDeviceBackend::CreateFile(const QString& path, uint32_t acc
                                                uint32_t attributes)
 {
     (void)share, (void)attributes;
-    const QString local = LocalPath(path);
+    const QByteArray local = LocalBytes(path);
     if (local.isEmpty() || DeviceComponents(path).isEmpty()) {
         Fail(FRoot.isEmpty() ? DeviceErrorGenFailure : DeviceErrorPathNotFound);
         return InvalidDeviceHandle;
     }
-    const QFileInfo info(local);
     auto file = std::make_unique<TOpenFile>();
     if (access & DeviceGenericWrite) {
-        if (creation != DeviceCreateAlways || !QFileInfo(info.absolutePath()).isDir() || info.isDir()) {
+        if (creation != DeviceCreateAlways || !RawIsDir(RawParent(local)) || RawIsDir(local)) {
             Fail(creation != DeviceCreateAlways ? ErrorInvalidParameter : DeviceErrorPathNotFound);
             return InvalidDeviceHandle;
         }
-        file->Writer = std::make_unique<TAtomicFile>(local);
+        // The safe replacement works on names Qt can address; others are only read and deleted.
+        const QString name = QtPathOf(local);
+        if (name.isEmpty()) {
+            Fail(ErrorInvalidParameter);
+            return InvalidDeviceHandle;
+        }
+        file->Writer = std::make_unique<TAtomicFile>(name);
         if (!file->Writer->Open()) {
             Fail(DeviceErrorAccessDenied);
             return InvalidDeviceHandle;
         }
     } else {
-        if (creation != DeviceOpenExisting || !info.isFile()) {
+        if (creation != DeviceOpenExisting || !RawIsFile(local)) {
             Fail(DeviceErrorFileNotFound);
             return InvalidDeviceHandle;
         }
-        file->Reader = std::make_unique<QFile>(local);
-        if (!file->Reader->open(QIODevice::ReadOnly)) {
+        // Opened by its bytes; only a regular file (a FIFO put in its place would block).
+        const int fd = ::open(local.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+            if (fd >= 0)
+                ::close(fd);
+            Fail(fd < 0 ? DeviceErrorAccessDenied : DeviceErrorFileNotFound);
+            return InvalidDeviceHandle;
+        }
+        file->Reader = std::make_unique<QFile>();
+        if (!file->Reader->open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+            ::close(fd);
             Fail(DeviceErrorAccessDenied);
             return InvalidDeviceHandle;
         }
@@ -327,21 +450,25 @@ uint32_t TFolderDeviceBackend::GetFileSize(TDeviceHandle handle, uint32_t* sizeH
 
 bool TFolderDeviceBackend::CopyFile(const QString& from, const QString& to, bool failIfExists)
 {
-    const QString source = LocalPath(from);
-    const QString destination = LocalPath(to);
-    if (source.isEmpty() || destination.isEmpty() || !QFileInfo(source).isFile())
+    const QByteArray source = LocalBytes(from);
+    const QByteArray destination = LocalBytes(to);
+    if (source.isEmpty() || destination.isEmpty() || !RawIsFile(source))
         return Fail(DeviceErrorFileNotFound);
-    if (failIfExists && QFileInfo::exists(destination))
+    if (failIfExists && (RawExists(destination) || RawIsLink(destination)))
         return Fail(ErrorFileExists);
-    return CopyFileWithProgress(source, destination) || Fail(DeviceErrorAccessDenied);
+    const QString sourceName = QtPathOf(source);
+    const QString destinationName = QtPathOf(destination);
+    if (sourceName.isEmpty() || destinationName.isEmpty())
+        return Fail(ErrorInvalidParameter);
+    return CopyFileWithProgress(sourceName, destinationName) || Fail(DeviceErrorAccessDenied);
 }
 
 bool TFolderDeviceBackend::DeleteFile(const QString& path)
 {
-    const QString local = LocalPath(path);
-    if (local.isEmpty() || !QFileInfo(local).isFile())
+    const QByteArray local = LocalBytes(path);
+    if (local.isEmpty() || !RawIsFile(local))
         return Fail(DeviceErrorFileNotFound);
-    return QFile::remove(local) || Fail(DeviceErrorAccessDenied);
+    return ::unlink(local.constData()) == 0 || Fail(DeviceErrorAccessDenied);
 }
 
 QString TFolderDeviceBackend::RegistryFile() const { return FRoot + QChar('/') + QLatin1String(RegistryFileName); }

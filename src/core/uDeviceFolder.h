@@ -8,7 +8,10 @@
 #include <memory>
 
 // Device paths are resolved below the root one component at a time, case-insensitively; "." and
-// "..", and symbolic links that lead outside the (canonical) root, are refused and not listed. The registry is the ini file ".registry.ini" in the root, one section per key
+// "..", and symbolic links that lead outside the (canonical) root, are refused and not listed.
+// Names are read by their bytes: one that is not UTF-8 is listed with its bytes kept
+// (DeviceNameFromBytes), read and deleted, but not written. The registry is the ini file
+// ".registry.ini" in the root, one section per key
 // ("HKEY_CURRENT_USER\Software\..."), one text value per entry. A written file replaces the old one
 // only when its handle is closed after every write succeeded.
 class TFolderDeviceBackend : public TDeviceBackend {
@@ -53,7 +56,10 @@ public:
     int GetSpecialFolderPath(int csidl, QString& path) override;
 
     // The local path of a device path, resolved case-insensitively; components that do not exist
-    // keep their spelling. Empty when the path is refused or no device is connected.
+    // keep their spelling. Empty when the path is refused or no device is connected. The bytes
+    // are exact (a name that is not UTF-8 comes back as it is on disk, see DeviceNameFromBytes);
+    // the text form is only for paths Qt can address.
+    QByteArray LocalBytes(const QString& devicePath) const;
     QString LocalPath(const QString& devicePath) const;
 
 private:
@@ -61,7 +67,7 @@ private:
 
     bool Fail(uint32_t code);
     // Whether an existing local path (or a dangling link's target folder) lies within the root.
-    bool InsideRoot(const QString& local) const;
+    bool InsideRoot(const QByteArray& local) const;
     bool List(const QString& pattern, bool foldersOnly, std::vector<TDeviceFindData>& found);
     QString RegistryFile() const;
     bool KeyExists(const QString& section) const;

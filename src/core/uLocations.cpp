@@ -339,7 +339,10 @@ bool IsHiddenCharacter(char32_t c)
         return true;
     if ((c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F))
         return true;
-    return c == 0x2028 || c == 0x2029 || (c >= 0xFFF9 && c <= 0xFFFB);
+    if (c == 0x2028 || c == 0x2029 || (c >= 0xFFF9 && c <= 0xFFFB))
+        return true;
+    // Every other format character draws nothing either (tag characters, the Arabic number signs).
+    return QChar::category(c) == QChar::Other_Format;
 }
 
 // The length of the well-formed UTF-8 sequence at p (at most the end), 0 when there is none.
@@ -396,6 +399,9 @@ QString VisibleFileName(const QByteArray& nameBytes)
         }
         if (code == '\\')
             out += QStringLiteral("\\\\");
+        else if (IsHiddenCharacter(code) && code > 0xFFFF)
+            // Eight digits, so that no digit after it reads as part of the code.
+            out += QStringLiteral("\\U") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(8, QChar('0'));
         else if (IsHiddenCharacter(code))
             out += QStringLiteral("\\u") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
         else
@@ -403,6 +409,57 @@ QString VisibleFileName(const QByteArray& nameBytes)
         i += length;
     }
     return out;
+}
+
+QString DeviceNameFromBytes(const QByteArray& bytes)
+{
+    QString out;
+    out.reserve(bytes.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    for (qsizetype i = 0; i < size;) {
+        char32_t code = 0;
+        const int length = Utf8SequenceLength(p + i, size - i, code);
+        if (length == 0) {
+            // Only bytes from 0x80 on can be out of place in UTF-8.
+            out += QChar(char16_t(0xDC00 + p[i]));
+            ++i;
+            continue;
+        }
+        out += QString::fromUcs4(&code, 1);
+        i += length;
+    }
+    return out;
+}
+
+QByteArray DeviceNameToBytes(const QString& name)
+{
+    QByteArray out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const char16_t c = name[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < name.size() && name[i + 1].isLowSurrogate()) {
+            out += QString(name.mid(i, 2)).toUtf8();
+            ++i;
+        } else if (c >= 0xDC80 && c <= 0xDCFF) {
+            out += char(c - 0xDC00);
+        } else if (QChar::isSurrogate(c)) {
+            out += QStringLiteral("\uFFFD").toUtf8();
+        } else {
+            out += QString(QChar(c)).toUtf8();
+        }
+    }
+    return out;
+}
+
+QString VisibleDeviceName(const QString& name) { return VisibleFileName(DeviceNameToBytes(name)); }
+
+QString VisibleDevicePath(const QString& path)
+{
+    QStringList parts = path.split(QChar('\\'));
+    for (QString& part : parts)
+        part = VisibleDeviceName(part);
+    return parts.join(QChar('\\'));
 }
 
 QString StripLineBreaks(const QString& text)

@@ -114,9 +114,19 @@ QString EscapeSingleQuotes(const QString& text);
 // CR and LF removed, then blanks and control characters trimmed at both ends.
 QString StripLineBreaks(const QString& text);
 // A file name as a person can read it, from the bytes the file system holds: bytes that are not
-// UTF-8 as "\xNN", control, direction and other invisible format characters as "\uXXXX", and
-// a "\" as "\\", so no name hides or disguises another and each shows its own text.
+// UTF-8 as "\xNN", control, direction and other invisible format characters as "\uXXXX" (beyond
+// U+FFFF "\UXXXXXXXX"), and a "\" as "\\", so no name hides or disguises another and each shows
+// its own text.
 QString VisibleFileName(const QByteArray& nameBytes);
+// A device file name from the bytes a folder holds: UTF-8 decoded, and each byte that is not
+// part of valid UTF-8 kept as the lone surrogate U+DC00 + byte, so that the name leads back to
+// exactly its bytes (DeviceNameToBytes) and the file can still be opened and deleted.
+QString DeviceNameFromBytes(const QByteArray& bytes);
+QByteArray DeviceNameToBytes(const QString& name);
+// A device name or path as a person can read it: VisibleFileName of each name's bytes (a path
+// keeps its "\" separators). For display only; the name itself addresses the file.
+QString VisibleDeviceName(const QString& name);
+QString VisibleDevicePath(const QString& path);
 // Device paths: the trailing "\" dropped, except that the root "\" stays.
 QString StripTrailingBackslash(const QString& path);
 QString IncludeLeadingBackslash(const QString& path);

@@ -354,9 +354,16 @@ void WriteDeviceFile(const QString& path, std::string_view bytes) { WriteDeviceF
 void CopyFileToDevice(const QString& localFile, const QString& path)
 {
     ConnectDevice();
+    // A file gone or unreadable is the user's to set right, like the device's own failures.
     if (!QFileInfo(localFile).isFile())
-        throw ETarvellError(TRapiTexts::tr("File %1 not found").arg(localFile));
-    WriteDeviceFile(path, LoadBytesFromFile(localFile));
+        throw EUserError(TRapiTexts::tr("File %1 not found").arg(localFile));
+    std::string bytes;
+    try {
+        bytes = LoadBytesFromFile(localFile);
+    } catch (const EInOutError& e) {
+        throw EUserError(e.Message());
+    }
+    WriteDeviceFile(path, bytes);
 }
 
 bool DeviceFileExists(const QString& path)

@@ -277,11 +277,12 @@ void DisconnectDevice();
 // The whole file into the stream (cleared first). EUserError when it cannot be opened,
 // ETarvellError when the size is invalid or fewer bytes arrive.
 void ReadDeviceFile(const QString& path, TMemoryStream& stream);
-// Creates or replaces the file; ETarvellError "Could not create remote file %1" on any failure,
+// Creates or replaces the file; EDeviceError "Could not create remote file %1" on any failure,
 // after which the previous file is unchanged.
 void WriteDeviceFile(const QString& path, const void* buffer, uint64_t count);
 void WriteDeviceFile(const QString& path, std::string_view bytes);
-// ETarvellError "File %1 not found" when the local file is missing.
+// EUserError "File %1 not found" when the local file is missing, the reader's message when it
+// cannot be read; the device's failures as WriteDeviceFile.
 void CopyFileToDevice(const QString& localFile, const QString& path);
 // Relies on a connection made by the caller.
 bool DeviceFileExists(const QString& path);

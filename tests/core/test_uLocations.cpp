@@ -537,10 +537,38 @@ TEST(Locations, VisibleFileNamesShowEveryByteAndNoHiddenCharacter)
         {"back\\slash", "back\\\\slash"},
         {"zero\xE2\x80\x8Bwidth", "zero\\u200Bwidth"},
         {"\xF0\x9F\x97\xBA map", QString::fromUtf8("\xF0\x9F\x97\xBA map")},
+        {"tag\xF3\xA0\x81\x81" "1.ov2", "tag\\U000E00411.ov2"},
+        {"arabic\xD8\x80sign", "arabic\\u0600sign"},
+        {"isolate\xE2\x81\xA6x", "isolate\\u2066x"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(VisibleFileName(c.bytes), c.shown) << c.bytes.toHex().constData();
     // Two names that differ only in hidden bytes never look alike.
     EXPECT_NE(VisibleFileName("a\xFF"), VisibleFileName("a\xFE"));
     EXPECT_NE(VisibleFileName("a\\xFF"), VisibleFileName("a\xFF"));
+}
+
+// Device names keep their bytes: a name that is not UTF-8 decodes to a text that encodes back to
+// exactly those bytes, and shows as VisibleFileName shows them.
+TEST(Locations, DeviceNamesLeadBackToTheirBytes)
+{
+    const struct {
+        QByteArray bytes;
+        QString shown;
+    } cases[] = {
+        {"plain.ov2", "plain.ov2"},
+        {"M\xC3\xBCnchen.ov2", QString::fromUtf8("M\xC3\xBCnchen.ov2")},
+        {"latin\xFC.ov2", "latin\\xFC.ov2"},
+        {"\xFF\xFE", "\\xFF\\xFE"},
+        {"rtl\xE2\x80\xAE" "evil.ov2", "rtl\\u202Eevil.ov2"},
+        {"surrogate\xED\xA0\x80", "surrogate\\xED\\xA0\\x80"},
+        {"\xF0\x9F\x97\xBA map", QString::fromUtf8("\xF0\x9F\x97\xBA map")},
+    };
+    for (const auto& c : cases) {
+        const QString name = DeviceNameFromBytes(c.bytes);
+        EXPECT_EQ(DeviceNameToBytes(name), c.bytes) << c.bytes.toHex().constData();
+        EXPECT_EQ(VisibleDeviceName(name), c.shown) << c.bytes.toHex().constData();
+    }
+    EXPECT_NE(DeviceNameFromBytes("a\xFF"), DeviceNameFromBytes("a\xFE"));
+    EXPECT_EQ(VisibleDevicePath(QString::fromUtf8("\\Maps\\rtl\xE2\x80\xAE" "evil\\")), S("\\Maps\\rtl\\u202Eevil\\"));
 }

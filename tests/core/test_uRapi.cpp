@@ -14,6 +14,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <cstdio>
+
 namespace {
 
 QString S(const char* text) { return QString::fromUtf8(text); }
@@ -141,6 +144,46 @@ TEST_F(Device, FilesThroughMobileLocationsWithMixedCase)
     listed.clear();
     ListDeviceFolder(S("\\none\\"), [&](const QString& name, bool isFolder) { listed.emplace_back(name, isFolder); });
     EXPECT_TRUE(listed.empty());
+    EXPECT_EQ(Fake->OpenHandles, 0);
+}
+
+// Every file on the device can be listed, read and deleted by the name the listing gives, also
+// one whose name is not UTF-8 or holds a direction override; such a name is never written.
+TEST_F(Device, NamesThatAreNotUtf8AreListedReadAndDeleted)
+{
+    const QByteArray latin1 = "caf\xE9.ov2";
+    const QByteArray override = "rtl\xE2\x80\xAE" "evil.ov2";
+    const QByteArray folder = QFile::encodeName(RootPath()) + "/Pois";
+    ASSERT_TRUE(QDir().mkpath(RootPath() + S("/Pois")));
+    for (const QByteArray& name : { latin1, override }) {
+        const QByteArray path = folder + '/' + name;
+        FILE* file = std::fopen(path.constData(), "wb");
+        ASSERT_NE(file, nullptr);
+        std::fputs(name.constData(), file);
+        std::fclose(file);
+    }
+    ConnectDevice();
+    std::vector<QString> listed;
+    ListDeviceFolder(S("\\Pois\\"), [&](const QString& name, bool) { listed.push_back(name); });
+    ASSERT_EQ(listed.size(), 2u);
+    std::vector<QString> shown;
+    for (const QString& name : listed)
+        shown.push_back(VisibleDeviceName(name));
+    std::sort(shown.begin(), shown.end());
+    EXPECT_EQ(shown, (std::vector<QString>{S("caf\\xE9.ov2"), S("rtl\\u202Eevil.ov2")}));
+    for (const QString& name : listed) {
+        TMemoryStream stream;
+        ReadDeviceFile(S("\\Pois\\") + name, stream);
+        EXPECT_EQ(QByteArray::fromStdString(stream.Data()), DeviceNameToBytes(name));
+        EXPECT_EQ(DeviceEntryAt(S("\\pois\\") + name.left(3).toUpper() + name.mid(3)), TDeviceEntry::File) << "case-insensitive as every name";
+    }
+    const QString undecodable = DeviceNameFromBytes(latin1);
+    EXPECT_THROW(WriteDeviceFile(S("\\Pois\\") + undecodable, std::string_view("x")), EDeviceError);
+    WriteDeviceFile(S("\\Pois\\") + DeviceNameFromBytes(override), std::string_view("new"));
+    EXPECT_EQ(GetFile(S("Pois/") + QString::fromUtf8(override)), QByteArray("new")) << "a UTF-8 name is written like any other";
+    for (const QString& name : listed)
+        EXPECT_TRUE(CeDeleteFile(S("\\Pois\\") + name));
+    EXPECT_TRUE(QDir(RootPath() + S("/Pois")).isEmpty());
     EXPECT_EQ(Fake->OpenHandles, 0);
 }
 

@@ -34,6 +34,8 @@ public:
     uint32_t EnumValueStatus = 0;
     uint32_t CreateKeyStatus = 0;
     bool NoSpecialFolders = false;
+    // Room left on the device: a write or a copy that does not fit fails (a full device).
+    uint64_t SpaceLeft = UINT64_MAX;
 
     // What happened.
     int InitExCalls = 0;
@@ -118,6 +120,11 @@ public:
         written = 0;
         if (Unplugged)
             return false;
+        if (count > SpaceLeft) {
+            FBroken.push_back(handle);
+            return false;
+        }
+        SpaceLeft -= count;
         if (WriteShortBy > 0)
             FBroken.push_back(handle);
         return FInner.WriteFile(handle, buffer, count > WriteShortBy ? count - WriteShortBy : 0, written);
@@ -137,7 +144,13 @@ public:
     }
     bool CopyFile(const QString& from, const QString& to, bool failIfExists) override
     {
-        return !Unplugged && FInner.CopyFile(from, to, failIfExists);
+        if (Unplugged)
+            return false;
+        const uint64_t size = uint64_t(QFileInfo(FInner.LocalPath(from)).size());
+        if (size > SpaceLeft)
+            return false;
+        SpaceLeft -= size;
+        return FInner.CopyFile(from, to, failIfExists);
     }
     bool DeleteFile(const QString& path) override { return !Unplugged && FInner.DeleteFile(path); }
 

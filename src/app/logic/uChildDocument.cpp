@@ -33,7 +33,10 @@ int CompareTextAscii(std::string_view a, std::string_view b)
 
 QString TChildDocument::Caption() const
 {
-    QString caption = FileName.isEmpty() ? tr("Untitled") : LocationFileName(FileName);
+    // A device's name may hold bytes that are not UTF-8 or direction marks: shown escaped.
+    QString caption = FileName.isEmpty() ? tr("Untitled")
+        : IsMobilePath(FileName)         ? VisibleDeviceName(LocationFileName(FileName))
+                                         : LocationFileName(FileName);
     if (Entries.Changed())
         caption += QChar('*');
     return caption;
@@ -130,6 +133,11 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
     const QString format = TConvertToBase::FormatIDAt(typeIndex);
     if (!SaveTo(location, format, ask))
         return false;
+    TSettings& settings = GetSettings();
+    // The list is saved whatever becomes of its picture. With its trailing "\": the folder and a
+    // file name make a path.
+    settings.PrevRemoteDir = DeviceFolderPart(name);
+    settings.AddToMRU(location, format);
     if (copyBitmap) {
         const QString destination = StripMobilePrefix(ChangeLocationExtension(location, QStringLiteral(".bmp")));
         const bool fromDevice = IsMobilePath(source);
@@ -144,18 +152,16 @@ bool TChildDocument::SaveRemote(QString name, int typeIndex, bool copyBitmap, co
         if (exists
             && (DeviceEntryAt(destination) == TDeviceEntry::None
                 || ask(tr("Remote file %1 already exists. Do you want to overwrite it?").arg(destination)))) {
+            // A full or read-only device is the user's to set right; the copy replaces the
+            // picture only once complete.
             if (fromDevice) {
                 if (!CeCopyFile(picture, destination, false))
-                    throw ETarvellError(tr("Could not create remote file %1").arg(destination));
+                    throw EDeviceError(tr("Could not create remote file %1").arg(destination));
             } else {
                 CopyFileToDevice(picture, destination);
             }
         }
     }
-    TSettings& settings = GetSettings();
-    // With its trailing "\": the folder and a file name make a path.
-    settings.PrevRemoteDir = DeviceFolderPart(name);
-    settings.AddToMRU(location, format);
     return true;
 }
 
@@ -270,7 +276,15 @@ QString TChildDocument::CopySelectedText(const std::vector<int>& indices) const
     return EntriesToGpxText(Entries, ValidIndices(indices));
 }
 
-void TChildDocument::PasteText(const QString& text) { Paste(UnicodeToAnsi(text, ClipboardCodePage)); }
+void TChildDocument::PasteText(const QString& text)
+{
+    // The clipboard holds characters, not bytes: whatever encoding its declaration names, they
+    // are read as UTF-8, which the byte-order mark says ahead of the declaration.
+    const QByteArray utf8 = text.toUtf8();
+    std::string bytes = "\xEF\xBB\xBF";
+    bytes.append(utf8.constData(), size_t(utf8.size()));
+    Paste(std::move(bytes));
+}
 
 void TChildDocument::Paste(std::string text)
 {
@@ -299,9 +313,12 @@ int TChildDocument::DropEntries(TChildDocument& source, std::vector<int> indices
     if (targetIndex < 0 || targetIndex > target.Entries.Count())
         targetIndex = -1;
     if (&source == &target) {
-        // A move: the POIs land before the target item (or at the end), whatever their order.
+        // A move: moving down (the first POI lies before the target item) they land after the
+        // target item, else before it; dropped on one of themselves they stay where they are.
+        const bool onDragged = std::binary_search(indices.begin(), indices.end(), targetIndex);
+        const bool down = targetIndex >= 0 && !indices.empty() && indices.front() < targetIndex && !onDragged;
         const TEntry* before = nullptr;
-        for (int t = targetIndex; t >= 0 && t < target.Entries.Count() && !before; ++t)
+        for (int t = down ? targetIndex + 1 : targetIndex; t >= 0 && t < target.Entries.Count() && !before; ++t)
             if (!std::binary_search(indices.begin(), indices.end(), t))
                 before = &target.Entries[t];
         std::vector<std::unique_ptr<TEntry>> moved;

@@ -83,14 +83,16 @@ public:
     std::string CopySelected(const std::vector<int>& indices) const;
     // Appends the POIs of GPX text; raises the importer's error for anything else.
     void Paste(std::string text);
-    // The same as clipboard text, and back (the GPX bytes are ISO-8859-1).
+    // The same as clipboard text (the GPX bytes are ISO-8859-1), and back: pasted text is read
+    // as the characters it holds, whatever encoding its declaration names.
     QString CopySelectedText(const std::vector<int>& indices) const;
     void PasteText(const QString& text);
     // One line per selected POI: description TAB longitude TAB latitude CR LF.
     QString CopyAsText(const std::vector<int>& indices) const;
 
-    // Copies (or, inside one document, moves) the source's POIs at indices to target (-1: the
-    // end). Indices outside the source are ignored. Returns the first index of the dropped POIs.
+    // Copies the source's POIs at indices to before targetIndex (-1: the end) of target; inside
+    // one document moves them, after the target item when moving down. Indices outside the source
+    // are ignored. Returns the first index of the dropped POIs.
     static int DropEntries(TChildDocument& source, std::vector<int> indices, TChildDocument& target, int targetIndex);
 
 private:

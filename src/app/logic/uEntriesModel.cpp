@@ -3,9 +3,11 @@
 
 #include "core/uCodePage.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QIODevice>
 #include <QMimeData>
+#include <QRandomGenerator>
 
 #include <set>
 
@@ -86,7 +88,8 @@ QMimeData* TEntriesModel::mimeData(const QModelIndexList& indexes) const
             rows.insert(index.row());
     QByteArray bytes;
     QDataStream out(&bytes, QIODevice::WriteOnly);
-    out << SourceKey << quint32(rows.size());
+    const TDragProcess process = ThisProcess();
+    out << process.Pid << process.Token << SourceKey << quint32(rows.size());
     for (const int row : rows)
         out << qint32(row);
     auto* data = new QMimeData;
@@ -110,6 +113,12 @@ void TEntriesModel::RowChanged(int row)
         emit dataChanged(index(row, 0), index(row, 2));
 }
 
+TEntriesModel::TDragProcess TEntriesModel::ThisProcess()
+{
+    static const TDragProcess process { QCoreApplication::applicationPid(), QRandomGenerator::system()->generate64() };
+    return process;
+}
+
 bool TEntriesModel::DecodeDrag(const QMimeData* data, quint64& sourceKey, std::vector<int>& rows)
 {
     rows.clear();
@@ -117,10 +126,13 @@ bool TEntriesModel::DecodeDrag(const QMimeData* data, quint64& sourceKey, std::v
         return false;
     const QByteArray bytes = data->data(MimeType);
     QDataStream in(bytes);
+    TDragProcess process;
     quint32 count = 0;
-    in >> sourceKey >> count;
+    in >> process.Pid >> process.Token >> sourceKey >> count;
     // Each row takes four bytes: a count the data cannot hold is a forged drag.
     if (in.status() != QDataStream::Ok || count > quint32(bytes.size()) / 4)
+        return false;
+    if (!(process == ThisProcess()))
         return false;
     for (quint32 i = 0; i < count; ++i) {
         qint32 row = 0;

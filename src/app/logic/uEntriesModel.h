@@ -10,7 +10,8 @@
 class TEntriesModel : public QAbstractTableModel, private TEntriesListener {
     Q_OBJECT
 public:
-    // The MIME type of POIs dragged between child windows: the source window's key and the rows.
+    // The MIME type of POIs dragged between child windows: the source process, the source window's
+    // key and the rows.
     static const QString MimeType;
 
     explicit TEntriesModel(TEntries& entries, QObject* parent = nullptr);
@@ -35,8 +36,17 @@ public:
     void Reload();
     // After the POI at row changed.
     void RowChanged(int row);
-    // Decodes a drag of ours: the source key and the rows; false for anything else.
+    // Decodes a drag of ours: the source key and the rows; false for anything else, a drag from
+    // another process included (its keys and rows name another program's lists).
     static bool DecodeDrag(const QMimeData* data, quint64& sourceKey, std::vector<int>& rows);
+    // What names this process in a drag: its id and a number drawn once per process, so that a
+    // process of the same id elsewhere (another PID namespace) does not pass for it.
+    struct TDragProcess {
+        qint64 Pid = 0;
+        quint64 Token = 0;
+        bool operator==(const TDragProcess&) const = default;
+    };
+    static TDragProcess ThisProcess();
 
 private:
     void EntriesAboutToBeInserted(int first, int last) override { beginInsertRows(QModelIndex(), first, last); }

@@ -7,21 +7,30 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
 namespace {
 
+// The locale's decimal separator or a dot; a grouping separator is never read, so that "52.370"
+// under a decimal-comma locale is 52.37, not 52370.
 std::optional<double> ReadDecimal(const QString& text)
 {
+    const QLocale locale;
+    QString plain = text.trimmed();
+    if (locale.decimalPoint() != QLatin1String("."))
+        plain.replace(locale.decimalPoint(), QStringLiteral("."));
+    if (locale.negativeSign() != QLatin1String("-"))
+        plain.replace(locale.negativeSign(), QStringLiteral("-"));
+    if (locale.positiveSign() != QLatin1String("+"))
+        plain.replace(locale.positiveSign(), QStringLiteral("+"));
+    QLocale c = QLocale::c();
+    c.setNumberOptions(QLocale::RejectGroupSeparator);
     bool ok = false;
-    const double value = QLocale().toDouble(text.trimmed(), &ok);
+    const double value = c.toDouble(plain, &ok);
     if (ok && std::isfinite(value))
         return value;
-    // A value typed with "." reads in any locale.
-    const double dotted = QLocale::c().toDouble(text.trimmed(), &ok);
-    if (ok && std::isfinite(dotted))
-        return dotted;
     return std::nullopt;
 }
 
@@ -130,4 +139,25 @@ QString TEntryEditSync::ApplySignKey(const QString& text, bool minus)
     QString result = text;
     result.remove(at, 1);
     return result;
+}
+
+QString TEntryEditSync::LimitInsertion(const QString& before, const QString& after, int limit, int& cursor)
+{
+    const qsizetype common = std::min(before.size(), after.size());
+    qsizetype prefix = 0;
+    while (prefix < common && before[prefix] == after[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < common - prefix && before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    const qsizetype inserted = after.size() - prefix - suffix;
+    const qsizetype allowed = std::max<qsizetype>(0, limit - (after.size() - inserted));
+    if (inserted <= allowed)
+        return after;
+    QString kept = after.mid(prefix, allowed);
+    // Never half a surrogate pair.
+    if (!kept.isEmpty() && kept.back().isHighSurrogate())
+        kept.chop(1);
+    cursor = int(prefix + kept.size());
+    return after.left(prefix) + kept + after.right(suffix);
 }

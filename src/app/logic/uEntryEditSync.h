@@ -38,8 +38,15 @@ public:
     // Decimal coordinates use CoordinatePrecision decimals in the user's locale.
     static void FromEntry(const TEntry* entry, TEntryEditValues& values);
     // Writes the changed control back when its value differs from the entry; a sign button always
-    // toggles. True when something was written. Numbers that do not read leave the entry alone.
+    // toggles. True when something was written. Numbers that do not read leave the entry alone
+    // (the window then shows the entry's value again). Decimals take the locale's separator or a
+    // dot, never a grouping separator.
     static bool ToEntry(TEntry* entry, TEntryEdit changed, const TEntryEditValues& values);
     // The "-" and "+" keys of the decimal edits: a leading "-" added, or the first one removed.
     static QString ApplySignKey(const QString& text, bool minus);
+    // A user's edit (typing, paste, drop) of a field that takes at most limit characters: what
+    // it inserted into before is cut so that the text ends at limit characters (a longer text
+    // the program set stays as long as it is). cursor gets the place after what was kept.
+    // Returns after itself when nothing needs cutting.
+    static QString LimitInsertion(const QString& before, const QString& after, int limit, int& cursor);
 };

@@ -80,6 +80,8 @@ int TMobileBrowser::PlaceOf(const QString& folder) const
 
 void TMobileBrowser::List(const QString& folder)
 {
+    // Each user action connects again when the device went away and is back.
+    ConnectDevice();
     const QString dir = WithTrailingBackslash(NormaliseDevicePath(folder));
     std::vector<TDeviceListItem> items;
     const bool listed = ListDeviceFolder(dir, [&items](const QString& name, bool isFolder) {
@@ -95,9 +97,32 @@ void TMobileBrowser::List(const QString& folder)
     FItems = std::move(items);
 }
 
+QString TMobileBrowser::NameOf(const QString& shown) const
+{
+    const QString preset = DeviceNamePart(FileName);
+    if (!preset.isEmpty() && shown == VisibleDeviceName(preset))
+        return preset;
+    for (const TDeviceListItem& item : FItems)
+        if (shown == VisibleDeviceName(item.Name))
+            return item.Name;
+    return shown;
+}
+
+QString TMobileBrowser::FolderOf(const QString& shown) const
+{
+    for (const QString& folder : { FCurrentDir, DeviceFolderPart(FileName) })
+        if (!folder.isEmpty() && shown == VisibleDevicePath(folder))
+            return folder;
+    for (const TDevicePlace& place : FPlaces)
+        if (shown == VisibleDevicePath(place.Path))
+            return place.Path;
+    return shown;
+}
+
 TMobileBrowser::TOpenResult TMobileBrowser::Open(const QString& typedName, const TAskYesNo& ask)
 {
-    QString path = NormaliseDevicePath(FCurrentDir + typedName);
+    ConnectDevice();
+    QString path = NormaliseDevicePath(FCurrentDir + NameOf(typedName));
     if (DeviceEntryAt(path) == TDeviceEntry::Folder) {
         List(path);
         return TOpenResult::Entered;
@@ -108,12 +133,12 @@ TMobileBrowser::TOpenResult TMobileBrowser::Open(const QString& typedName, const
             const QString typed = DeviceExtension(path);
             if (!typed.isEmpty() && typed != wanted)
                 throw EUserError(tr("Extension \"%1\" of filename does not match selected filetype.")
-                                     .arg(path.right(typed.size())));
+                                     .arg(VisibleDeviceName(path.right(typed.size()))));
             path = ChangeDeviceExtension(path, wanted);
         }
         // Asked also when the device only just came back: a lost one raises instead of "missing".
         if (DeviceEntryAt(path) != TDeviceEntry::None
-            && !ask(tr("Remote file %1 already exists. Do you want to overwrite it?").arg(path)))
+            && !ask(tr("Remote file %1 already exists. Do you want to overwrite it?").arg(VisibleDevicePath(path))))
             return TOpenResult::Stayed;
     }
     FileName = path;
@@ -138,9 +163,10 @@ void TMobileBrowser::Delete(int index, bool withSideFiles)
     if (index < 0 || size_t(index) >= FItems.size())
         return;
     const QString path = FCurrentDir + FItems[size_t(index)].Name;
+    ConnectDevice();
     if (!CeDeleteFile(path)) {
         RaiseIfDeviceLost();
-        throw EUserError(tr("Could not delete remote file %1").arg(path));
+        throw EDeviceError(tr("Could not delete remote file %1").arg(VisibleDevicePath(path)));
     }
     FItems.erase(FItems.begin() + index);
     if (!withSideFiles)
@@ -179,6 +205,7 @@ void TDeviceFolderTree::ReadInto(TNode& node, const QString& pattern)
 
 void TDeviceFolderTree::FillRoot()
 {
+    ConnectDevice();
     FRoot.Children.clear();
     FRoot.Read = false;
     ReadInto(FRoot, QStringLiteral("\\*.*"));
@@ -188,6 +215,8 @@ bool TDeviceFolderTree::Expand(TNode& node)
 {
     if (!CacheDirs || !node.Read) {
         const THourglass hourglass;
+        // A device that went away and is back is connected again by the expansion itself.
+        ConnectDevice();
         ReadInto(node, &node == &FRoot ? QStringLiteral("\\*.*") : QChar('\\') + PathOf(&node) + QStringLiteral("\\*.*"));
     }
     return !node.Children.empty();

@@ -31,8 +31,9 @@ struct TDeviceListItem {
     int Image() const { return IsFolder ? BrowserImageFolder : BrowserImageFile; }
 };
 
-// Every device call relies on the caller's ConnectDevice; a device that stops answering raises
-// EInitRapi and leaves the state as it was, so the dialog keeps what the user typed.
+// Every action that reads or changes the device connects first (ConnectDevice), so the next
+// action after the device came back reconnects; a device that stops answering raises EInitRapi
+// and leaves the state as it was, so the dialog keeps what the user typed.
 class TMobileBrowser {
     Q_DECLARE_TR_FUNCTIONS(TfmMobileBrowser)
 public:
@@ -80,13 +81,19 @@ public:
     // replaced when ask agrees.
     TOpenResult Open(const QString& typedName, const TAskYesNo& ask);
 
+    // What the dialog shows stands for these names: a file name or a folder as the fields show
+    // it (VisibleDeviceName, VisibleDevicePath) gives back the listed or preset name it shows;
+    // anything else was typed and is taken as it is.
+    QString NameOf(const QString& shown) const;
+    QString FolderOf(const QString& shown) const;
+
     // Directory Up: the parent of the folder text ("\a\" gives "\", "\" stays "\").
     static QString ParentDir(const QString& folderText);
     // name with its extension replaced by the chosen format's (unchanged without one or when empty).
     QString WithFormatExtension(const QString& name) const;
 
-    // Deletes list item index from the device and then from the list; EUserError "Could not delete
-    // remote file %1" when the device refuses. With side files the same name with the extensions
+    // Deletes list item index from the device and then from the list; EDeviceError "Could not
+    // delete remote file %1" when the device refuses. With side files the same name with the extensions
     // ".bmp" and ".inf" goes too, failures ignored.
     void Delete(int index, bool withSideFiles);
 

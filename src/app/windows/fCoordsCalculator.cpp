@@ -4,6 +4,7 @@
 #include "app/windowbase/uDialogs.h"
 #include "model/uModel.h"
 
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QIntValidator>
@@ -25,6 +26,7 @@ TfmCoordsCalculator::TfmCoordsCalculator(QWidget* owner, bool converterOnly, con
         e->setFixedWidth(width);
         FEdits[which] = e;
         connect(e, &QLineEdit::editingFinished, this, [this, which] { RunCommand(this, [&] { ControlLeft(which); }); });
+        e->installEventFilter(this);
         return e;
     };
     edLongitude = edit(TEntryEdit::Longitude, "edLongitude", 90);
@@ -86,7 +88,15 @@ TfmCoordsCalculator::TfmCoordsCalculator(QWidget* owner, bool converterOnly, con
     FillEdits();
 }
 
-TfmCoordsCalculator::~TfmCoordsCalculator() = default;
+TfmCoordsCalculator::~TfmCoordsCalculator()
+{
+    // Hiding a dialog that is still shown moves the focus out of its edits, after the edits'
+    // map has gone: nothing is written back any more.
+    for (const auto& item : FEdits) {
+        item.second->disconnect(this);
+        item.second->removeEventFilter(this);
+    }
+}
 
 void TfmCoordsCalculator::Retranslate()
 {
@@ -120,8 +130,25 @@ void TfmCoordsCalculator::FillEdits()
 
 void TfmCoordsCalculator::ControlLeft(TEntryEdit edit)
 {
-    if (TEntryEditSync::ToEntry(FEntry.get(), edit, Values()))
-        FillEdits();
+    // Also when nothing was written: a value that does not read gives way to the POI's own.
+    TEntryEditSync::ToEntry(FEntry.get(), edit, Values());
+    FillEdits();
+}
+
+bool TfmCoordsCalculator::eventFilter(QObject* watched, QEvent* event)
+{
+    // The field does not report leaving it while its validator refuses the text (an emptied
+    // minute field): the POI's value comes back all the same.
+    if (event->type() == QEvent::FocusOut) {
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && !edit->hasAcceptableInput())
+            for (const auto& item : FEdits)
+                if (item.second == edit) {
+                    const TEntryEdit which = item.first;
+                    RunCommand(this, [this, which] { ControlLeft(which); });
+                }
+    }
+    return TTarvellModalForm::eventFilter(watched, event);
 }
 
 void TfmCoordsCalculator::buOKClick()

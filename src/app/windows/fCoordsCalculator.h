@@ -29,6 +29,9 @@ public:
     // with a user error.
     void buOKClick();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     friend class TfmCoordsCalculatorTestAccess;
     void Retranslate() override;

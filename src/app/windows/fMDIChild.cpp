@@ -95,6 +95,29 @@ struct TRefreshAfter {
 
 } // namespace
 
+QModelIndex TEntriesView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    // The table moves between columns on Home and End; a list of POIs moves between rows.
+    if ((cursorAction == MoveHome || cursorAction == MoveEnd) && model() && model()->rowCount() > 0) {
+        const int column = std::max(currentIndex().column(), 0);
+        return model()->index(cursorAction == MoveHome ? 0 : model()->rowCount() - 1, column);
+    }
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+QItemSelectionModel::SelectionFlags TEntriesView::selectionCommand(const QModelIndex& index, const QEvent* event) const
+{
+    // Ctrl+Home and Ctrl+End select the row they reach as Home and End do, and extend the
+    // selection with Shift; the table would only move the focus there.
+    if (event && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<const QKeyEvent*>(event);
+        if ((key->key() == Qt::Key_Home || key->key() == Qt::Key_End) && (key->modifiers() & Qt::ControlModifier))
+            return ((key->modifiers() & Qt::ShiftModifier) ? QItemSelectionModel::SelectCurrent : QItemSelectionModel::ClearAndSelect)
+                | QItemSelectionModel::Rows;
+    }
+    return QTableView::selectionCommand(index, event);
+}
+
 void TEntriesView::mouseReleaseEvent(QMouseEvent* event)
 {
     QTableView::mouseReleaseEvent(event);
@@ -443,6 +466,18 @@ void TMDIChild::CreateEditRow(QWidget* host)
         connect(edit, &QLineEdit::editingFinished, this, [this, which] { EditChanged(which); });
         edit->installEventFilter(this);
     }
+    // A paste or a drop stops where typing does.
+    connect(edDescription, &QLineEdit::textEdited, this, [this](const QString& text) {
+        int cursor = 0;
+        const QString limited = TEntryEditSync::LimitInsertion(FDescriptionBefore, text, DescriptionTypingLimit, cursor);
+        if (limited.size() == text.size())
+            return;
+        edDescription->setText(limited);
+        edDescription->setCursorPosition(cursor);
+    });
+    // Reported after textEdited: the text before a user's edit. The field's own text, not the
+    // signal's: a cut made in textEdited is followed by the signal of the uncut edit.
+    connect(edDescription, &QLineEdit::textChanged, this, [this] { FDescriptionBefore = edDescription->text(); });
     connect(buLatSign, &QPushButton::clicked, this, [this] { EditChanged(TEntryEdit::LatSign); });
     connect(buLonSign, &QPushButton::clicked, this, [this] { EditChanged(TEntryEdit::LonSign); });
 }
@@ -775,15 +810,19 @@ void TMDIChild::ShowEntryInEdits()
     buLonSign->setText(values.LonSign);
 }
 
-void TMDIChild::EditChanged(TEntryEdit edit)
+void TMDIChild::EditChanged(TEntryEdit edit, bool leaving)
 {
     if (FDestroying)
         return;
-    Run([this, edit] {
+    Run([this, edit, leaving] {
         TEntry* entry = GetEntry();
         // The model's change notice refreshes the window.
         if (TEntryEditSync::ToEntry(entry, edit, EditValues()))
             FModel->RowChanged(Entries().IndexOf(entry));
+        else if (leaving)
+            // A value that does not read (or an emptied field) never stays on screen over the
+            // value the POI keeps; a sign key in the middle of typing leaves the text alone.
+            ShowEntryInEdits();
     });
 }
 
@@ -802,6 +841,16 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
         AlignColumns();
         return false;
     }
+    if (event->type() == QEvent::FocusOut) {
+        // The field does not report leaving it while its validator refuses the text (an emptied
+        // minute field): the POI's value comes back all the same.
+        auto* edit = qobject_cast<QLineEdit*>(watched);
+        if (edit && static_cast<QFocusEvent*>(event)->reason() != Qt::PopupFocusReason && !edit->hasAcceptableInput())
+            for (const auto& [kind, field] : FEdits)
+                if (field == edit)
+                    EditChanged(kind);
+        return TTarvellForm::eventFilter(watched, event);
+    }
     if (event->type() != QEvent::KeyPress)
         return TTarvellForm::eventFilter(watched, event);
     auto* key = static_cast<QKeyEvent*>(event);
@@ -809,7 +858,7 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
         if (key->text() == QLatin1String("-") || key->text() == QLatin1String("+")) {
             auto* edit = static_cast<QLineEdit*>(watched);
             edit->setText(TEntryEditSync::ApplySignKey(edit->text(), key->text() == QLatin1String("-")));
-            EditChanged(edit == edLatitude ? TEntryEdit::Latitude : TEntryEdit::Longitude);
+            EditChanged(edit == edLatitude ? TEntryEdit::Latitude : TEntryEdit::Longitude, false);
             return true;
         }
     } else if (watched == edDescription) {

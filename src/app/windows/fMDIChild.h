@@ -38,6 +38,10 @@ public:
     std::function<void(QKeyEvent*)> OnKeyReleased;
 
 protected:
+    // Home and End (with or without Ctrl) go to the first and last row in the current column, as
+    // in any list; with Shift they extend the selection, else the row is selected alone.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index, const QEvent* event = nullptr) const override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyReleaseEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
@@ -185,7 +189,9 @@ private:
     std::vector<int> RowsOf(TEntries& entries);
     void Retranslate() override;
     void Run(const std::function<void()>& body);
-    void EditChanged(TEntryEdit edit);
+    // Writes the edit back to the current POI; leaving the field also shows the POI's value again
+    // when the text did not change it.
+    void EditChanged(TEntryEdit edit, bool leaving = true);
     bool AnyEditActive() const;
     bool EditingCaption() const;
     void AlignColumns();
@@ -204,6 +210,7 @@ private:
     QWidget* FCoordPanel = nullptr;
     QWidget* FScrollStrip = nullptr;
     std::map<TEntryEdit, QLineEdit*> FEdits;
+    QString FDescriptionBefore;
     TActionArray<QAction*> FActions {};
     quint64 FKey = 0;
     bool FDestroying = false;

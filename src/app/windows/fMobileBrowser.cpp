@@ -5,6 +5,7 @@
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
+#include "core/uScopeGuard.h"
 #include "ui/uIcons.h"
 
 #include <QAction>
@@ -192,7 +193,7 @@ void TfmMobileBrowser::ConnectSignals()
             return;
         const TDeviceListItem& item = F.Items()[size_t(current->data(0, ItemIndexRole).toInt())];
         if (!item.IsFolder)
-            Edit1->setText(item.Name);
+            Edit1->setText(VisibleDeviceName(item.Name));
     });
     // A click makes the item current before it selects it: the selection refreshes Delete too.
     connect(ListView1, &QTreeWidget::itemSelectionChanged, this, [this] { UpdateActions(); });
@@ -270,11 +271,12 @@ void TfmMobileBrowser::ShowList()
     ListView1->clear();
     for (size_t i = 0; i < F.Items().size(); ++i) {
         const TDeviceListItem& entry = F.Items()[i];
-        auto* item = new QTreeWidgetItem(ListView1, { entry.Name });
+        // Names that are not UTF-8 or hold direction marks are shown escaped, never disguised.
+        auto* item = new QTreeWidgetItem(ListView1, { VisibleDeviceName(entry.Name) });
         item->setIcon(0, BrowserImage(entry.Image()));
         item->setData(0, ItemIndexRole, int(i));
     }
-    edDir->setText(F.CurrentDir());
+    edDir->setText(VisibleDevicePath(F.CurrentDir()));
     const int place = F.PlaceOf(F.CurrentDir());
     const QSignalBlocker blocker(lvPlaces);
     lvPlaces->setCurrentRow(place);
@@ -290,10 +292,10 @@ void TfmMobileBrowser::FormShow()
         const THourglass hourglass;
         F.FillPlaces();
         ShowPlaces();
-        edDir->setText(DeviceFolderPart(F.FileName));
-        Edit1->setText(DeviceNamePart(F.FileName));
+        edDir->setText(VisibleDevicePath(DeviceFolderPart(F.FileName)));
+        Edit1->setText(VisibleDeviceName(DeviceNamePart(F.FileName)));
         if (!edDir->text().isEmpty()) {
-            F.List(edDir->text());
+            F.List(DeviceFolderPart(F.FileName));
             ShowList();
         } else if (!F.Places().empty()) {
             lvPlaces->setCurrentRow(0);
@@ -331,7 +333,7 @@ bool TfmMobileBrowser::eventFilter(QObject* watched, QEvent* event)
     }
     // Leaving the field lists what was typed, once: a failed listing is not tried at every focus
     // change its message causes.
-    if (watched == edDir && event->type() == QEvent::FocusOut && FShown && edDir->text() != F.CurrentDir()
+    if (watched == edDir && event->type() == QEvent::FocusOut && FShown && edDir->text() != VisibleDevicePath(F.CurrentDir())
         && edDir->text() != FTriedDir)
         ListFolder(edDir->text());
     return TTarvellModalForm::eventFilter(watched, event);
@@ -342,7 +344,9 @@ void TfmMobileBrowser::ListFolder(const QString& folder)
     FTriedDir = folder;
     Run([this, &folder] {
         const THourglass hourglass;
-        F.List(folder);
+        // The folder field always names the folder listed below it.
+        const auto restore = OnFailure([this] { edDir->setText(VisibleDevicePath(F.CurrentDir())); });
+        F.List(F.FolderOf(folder));
         ShowList();
     });
 }
@@ -352,7 +356,7 @@ void TfmMobileBrowser::PlaceClicked(int place)
     if (place < 0 || size_t(place) >= F.Places().size())
         return;
     const QString path = F.Places()[size_t(place)].Path;
-    edDir->setText(path);
+    edDir->setText(VisibleDevicePath(path));
     ListFolder(path);
 }
 
@@ -380,10 +384,11 @@ void TfmMobileBrowser::OpenExecute()
 
 void TfmMobileBrowser::DirUpExecute()
 {
-    const QString parent = TMobileBrowser::ParentDir(edDir->text());
-    if (parent == edDir->text())
+    const QString folder = F.FolderOf(edDir->text());
+    const QString parent = TMobileBrowser::ParentDir(folder);
+    if (parent == folder)
         return;
-    edDir->setText(parent);
+    edDir->setText(VisibleDevicePath(parent));
     ListFolder(parent);
 }
 
@@ -394,7 +399,8 @@ void TfmMobileBrowser::RefreshExecute()
         // Filling the places connects again when the device went away.
         F.FillPlaces();
         ShowPlaces();
-        F.List(edDir->text());
+        const auto restore = OnFailure([this] { edDir->setText(VisibleDevicePath(F.CurrentDir())); });
+        F.List(F.FolderOf(edDir->text()));
         ShowList();
     });
 }
@@ -407,7 +413,7 @@ void TfmMobileBrowser::DeleteExecute()
     const int index = current->data(0, ItemIndexRole).toInt();
     const QString path = F.CurrentDir() + F.Items()[size_t(index)].Name;
     bool sideFiles = true;
-    if (AskYesNoWithCheckBox(tr("Are you sure you want to delete remote file %1?").arg(path), sideFiles,
+    if (AskYesNoWithCheckBox(tr("Are you sure you want to delete remote file %1?").arg(VisibleDevicePath(path)), sideFiles,
             tr("Delete bmp and inf files as well"))
         != IDYES)
         return;
@@ -415,7 +421,7 @@ void TfmMobileBrowser::DeleteExecute()
     Run([&] {
         F.Delete(index, sideFiles);
         // The deleted file cannot be opened or saved over by name any more.
-        if (Edit1->text().compare(name, Qt::CaseInsensitive) == 0)
+        if (F.NameOf(Edit1->text()).compare(name, Qt::CaseInsensitive) == 0)
             Edit1->clear();
         ShowList();
     });
@@ -425,5 +431,5 @@ void TfmMobileBrowser::FilterChanged(int row)
 {
     F.FormatIndex = row;
     if (!Edit1->text().isEmpty())
-        Edit1->setText(F.WithFormatExtension(Edit1->text()));
+        Edit1->setText(VisibleDeviceName(F.WithFormatExtension(F.NameOf(Edit1->text()))));
 }

@@ -1,6 +1,8 @@
 // The device folder picker.
 #include "app/windows/fMobileFolder.h"
 
+#include "core/uLocations.h"
+
 #include "app/windows/fMobileBrowser.h"
 #include "app/windowbase/uDialogs.h"
 #include "app/windows/uTreeViewCe.h"
@@ -67,7 +69,7 @@ void TfmMobileFolder::SetPath(const QString& path)
 void TfmMobileFolder::SelectionChanged()
 {
     const QString path = GetPath();
-    ShowPath(path);
+    ShowPath(VisibleDevicePath(path));
     const QSignalBlocker blocker(coMaps);
     coMaps->setCurrentIndex(FMaps.EntryOfPath(path));
 }

@@ -3,6 +3,7 @@
 
 #include "app/windowbase/uDialogs.h"
 #include "core/uGeneral.h"
+#include "core/uLocations.h"
 #include "core/uScopeGuard.h"
 
 #include <QHeaderView>
@@ -59,7 +60,8 @@ void TTreeViewCe::SetFolderIcons(QTreeWidgetItem* item, bool expanded)
 QTreeWidgetItem* TTreeViewCe::AddItem(QTreeWidgetItem* parent, TNode* node)
 {
     auto* item = parent ? new QTreeWidgetItem(parent) : new QTreeWidgetItem(this);
-    item->setText(0, node->Name);
+    // A name that is not UTF-8 or holds direction marks is shown as it is, escaped.
+    item->setText(0, VisibleDeviceName(node->Name));
     item->setData(0, NodeRole, QVariant::fromValue(quintptr(node)));
     SetFolderIcons(item, false);
     // Folders not read yet, or read with children, show the dummy until they are expanded.

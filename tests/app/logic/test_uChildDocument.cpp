@@ -1,5 +1,6 @@
 // The child window's document: editing commands, clipboard, drops and saving.
 #include "app/logic/uChildDocument.h"
+#include "core/uCodePage.h"
 #include "core/uGeneral.h"
 #include "core/uLocations.h"
 #include "core/uRapi.h"
@@ -45,6 +46,16 @@ protected:
 };
 
 } // namespace
+
+// A device file's name may hide a direction override or bytes that are not UTF-8: the caption
+// shows them escaped.
+TEST_F(ChildDocumentTest, DeviceFileCaptionShowsHiddenCharacters)
+{
+    Doc.FileName = QStringLiteral("MOBILE://\\Pois\\rtl\u202Eevil.ov2");
+    EXPECT_EQ(Doc.Caption(), QStringLiteral("rtl\\u202Eevil.ov2"));
+    Doc.FileName = QStringLiteral("MOBILE://\\Pois\\") + DeviceNameFromBytes("caf\xE9.ov2");
+    EXPECT_EQ(Doc.Caption(), QStringLiteral("caf\\xE9.ov2"));
+}
 
 TEST_F(ChildDocumentTest, CaptionAndInsert)
 {
@@ -207,8 +218,8 @@ TEST_F(ChildDocumentTest, CopyAsTextAndDrops)
     EXPECT_EQ(TChildDocument::DropEntries(Doc, { 0, 2, 77 }, other, 1), 1);
     EXPECT_EQ(Names(other), (std::vector<std::string> { "x", "a", "c", "y" }));
     EXPECT_EQ(Doc.Entries.Count(), 4);
-    // Inside one window: a move before the target item.
-    TChildDocument::DropEntries(Doc, { 0, 1 }, Doc, 3);
+    // Inside one window a move: moving down, after the target item.
+    TChildDocument::DropEntries(Doc, { 0, 1 }, Doc, 2);
     EXPECT_EQ(Names(Doc), (std::vector<std::string> { "c", "a", "b", "d" }));
     TChildDocument::DropEntries(Doc, { 0 }, Doc, -1);
     EXPECT_EQ(Names(Doc), (std::vector<std::string> { "a", "b", "d", "c" }));
@@ -234,6 +245,62 @@ TEST_F(ChildDocumentTest, ClipboardRoundTripGivesTheSamePois)
     EXPECT_EQ(other.Entries[1].GetLongitude(), Doc.Entries[1].GetLongitude());
     EXPECT_THROW(other.PasteText(QStringLiteral("just some words")), ETarvellError);
 }
+
+// A move inside one list: up lands before the target item, down after it, onto one of the dragged
+// rows leaves the list as it was; scattered rows land together in their order.
+struct TMoveCase {
+    std::vector<int> Dragged;
+    int Target;
+    std::vector<std::string> Expected;
+};
+
+class DropMoveTest : public ChildDocumentTest, public ::testing::WithParamInterface<TMoveCase> {};
+
+TEST_P(DropMoveTest, LandsWhereTheRowWasDropped)
+{
+    Fill(Doc, { "a", "b", "c", "d", "e" });
+    TChildDocument::DropEntries(Doc, GetParam().Dragged, Doc, GetParam().Target);
+    EXPECT_EQ(Names(Doc), GetParam().Expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, DropMoveTest,
+    ::testing::Values(TMoveCase { { 1 }, 3, { "a", "c", "d", "b", "e" } }, TMoveCase { { 0 }, 4, { "b", "c", "d", "e", "a" } },
+        TMoveCase { { 3 }, 1, { "a", "d", "b", "c", "e" } }, TMoveCase { { 1, 2 }, 3, { "a", "d", "b", "c", "e" } },
+        TMoveCase { { 1, 2 }, 2, { "a", "b", "c", "d", "e" } }, TMoveCase { { 0, 3 }, 1, { "b", "a", "d", "c", "e" } },
+        TMoveCase { { 1 }, 2, { "a", "c", "b", "d", "e" } }, TMoveCase { { 2 }, -1, { "a", "b", "d", "e", "c" } }));
+
+// Text another program put on the clipboard is read as the characters it holds, whatever encoding
+// its declaration names; characters beyond the code page are replaced as typed ones are.
+struct TPasteCase {
+    const char* Name;
+    const char* Declaration;
+    QString Description;
+};
+
+class PasteTextTest : public ChildDocumentTest, public ::testing::WithParamInterface<TPasteCase> {};
+
+TEST_P(PasteTextTest, ReadsTheCharactersWhateverTheDeclarationSays)
+{
+    if (TConvertToBase::IndexOf(QStringLiteral(".gpx"), QString()) < 0)
+        GTEST_SKIP() << "no GPX reader registered";
+    const QString text = QString::fromLatin1(GetParam().Declaration)
+        + QStringLiteral("<gpx version=\"1.1\" creator=\"other\"><wpt lat=\"48.137\" lon=\"11.575\"><name>%1</name></wpt></gpx>")
+              .arg(GetParam().Description);
+    Fill(Doc, { "kept" });
+    Doc.PasteText(text);
+    ASSERT_EQ(Doc.Entries.Count(), 2);
+    EXPECT_EQ(Doc.Entries[1].GetDescription(), UnicodeToAnsi(GetParam().Description));
+    EXPECT_DOUBLE_EQ(Doc.Entries[1].GetLatitude(), 48.137);
+    EXPECT_DOUBLE_EQ(Doc.Entries[1].GetLongitude(), 11.575);
+}
+
+INSTANTIATE_TEST_SUITE_P(Declarations, PasteTextTest,
+    ::testing::Values(TPasteCase { "utf8", "<?xml version=\"1.0\" encoding=\"UTF-8\"?>", QStringLiteral("M\u00fcnchen") },
+        TPasteCase { "latin1", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>", QStringLiteral("M\u00fcnchen \u20ac") },
+        TPasteCase { "cp1250", "<?xml version=\"1.0\" encoding=\"windows-1250\"?>", QStringLiteral("\u0141\u00f3d\u017a") },
+        TPasteCase { "utf16", "<?xml version=\"1.0\" encoding=\"UTF-16\"?>", QStringLiteral("Z\u00fcrich") },
+        TPasteCase { "none", "", QStringLiteral("M\u00fcnchen") }),
+    [](const ::testing::TestParamInfo<TPasteCase>& info) { return std::string(info.param.Name); });
 
 namespace {
 
@@ -358,4 +425,51 @@ TEST_F(SaveRemoteFaults, ShortWriteKeepsTheOldFileAndPicture)
     EXPECT_EQ(Doc.FileName, Dir.filePath(QStringLiteral("local.ov2")));
     EXPECT_EQ(GetSettings().MRU.Count(), 0);
     EXPECT_TRUE(GetSettings().PrevRemoteDir.isEmpty());
+}
+
+// Onto a full device the picture's copy fails as a plain device error, from a local source and
+// from a device one: the list itself was saved and is remembered, the old picture stays as it
+// was and no part of the new one is left on the device.
+TEST_F(SaveRemoteFaults, PictureOntoAFullDeviceIsADeviceErrorAndLeavesNothingHalfWritten)
+{
+    for (const bool fromDevice : { false, true }) {
+        SCOPED_TRACE(fromDevice ? "from the device" : "from a local file");
+        QDir(RootPath()).removeRecursively();
+        QDir().mkpath(RootPath());
+        PutFile(QStringLiteral("a.bmp"), "old picture");
+        const QByteArray picture(4096, 'p');
+        if (fromDevice) {
+            PutFile(QStringLiteral("src.bmp"), picture);
+            Doc.FileName = QStringLiteral("MOBILE://\\src.ov2");
+        } else {
+            QFile local(Dir.filePath(QStringLiteral("local.bmp")));
+            ASSERT_TRUE(local.open(QIODevice::WriteOnly));
+            local.write(picture);
+            local.close();
+            Doc.FileName = Dir.filePath(QStringLiteral("local.ov2"));
+        }
+        Fill(Doc, { "Museum" });
+        ConnectDevice();
+        // Room for the list, not for the picture.
+        Fake->SpaceLeft = 1024;
+        const int ov2 = TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2"));
+        try {
+            Doc.SaveRemote(QStringLiteral("\\a.ov2"), ov2, true, [](const QString&) { return true; });
+            ADD_FAILURE() << "the copy did not fail";
+        } catch (const EDeviceError& e) {
+            EXPECT_EQ(e.Message(), QStringLiteral("Could not create remote file \\a.bmp"));
+        }
+        Fake->SpaceLeft = UINT64_MAX;
+        EXPECT_EQ(GetFile(QStringLiteral("a.bmp")), QByteArray("old picture"));
+        EXPECT_NE(GetFile(QStringLiteral("a.ov2")), QByteArray("<missing>"));
+        EXPECT_EQ(Doc.FileName, QStringLiteral("MOBILE://\\a.ov2"));
+        EXPECT_FALSE(Doc.Entries.Changed());
+        EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("MOBILE://\\a.ov2"));
+        EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\"));
+        QStringList names = QDir(RootPath()).entryList(QDir::Files | QDir::Hidden);
+        names.sort();
+        EXPECT_EQ(names, (fromDevice ? QStringList { "a.bmp", "a.ov2", "src.bmp" } : QStringList { "a.bmp", "a.ov2" }))
+            << qPrintable(names.join(' '));
+        DisconnectDevice();
+    }
 }

@@ -75,6 +75,42 @@ TEST_F(EntryEditSyncTest, OnlyTheChangedControlIsWrittenBack)
     }
 }
 
+// A decimal field takes the locale's separator or a dot and never reads a grouping separator:
+// under de_DE "52.370" is 52.37, not 52370 (which the entry would have cut to 90).
+TEST_F(EntryEditSyncTest, DecimalsTakeTheLocalesSeparatorOrADotNeverAGroupingOne)
+{
+    struct TCase {
+        const char* Locale;
+        const char* Text;
+        bool Written;
+        double Latitude;
+    };
+    const TCase cases[] = {
+        { "de_DE", "52.370", true, 52.37 },
+        { "de_DE", "52,370", true, 52.37 },
+        { "de_DE", "-4.895", true, -4.895 },
+        { "de_DE", "1.052,5", false, 10.0 },
+        { "de_DE", "52.370,5", false, 10.0 },
+        { "de_DE", "", false, 10.0 },
+        { "en_US", "52.370", true, 52.37 },
+        { "en_US", "52,370", false, 10.0 },
+        { "fr_FR", "52,37", true, 52.37 },
+        { "fr_FR", "52.37", true, 52.37 },
+        { "C", "inf", false, 10.0 },
+    };
+    for (const TCase& c : cases) {
+        QLocale::setDefault(QLocale(QLatin1String(c.Locale)));
+        TEntry entry;
+        entry.SetLatitude(10.0);
+        TEntryEditValues values;
+        TEntryEditSync::FromEntry(&entry, values);
+        values.Latitude = QLatin1String(c.Text);
+        EXPECT_EQ(TEntryEditSync::ToEntry(&entry, TEntryEdit::Latitude, values), c.Written) << c.Locale << " " << c.Text;
+        EXPECT_DOUBLE_EQ(entry.GetLatitude(), c.Latitude) << c.Locale << " " << c.Text;
+    }
+    QLocale::setDefault(QLocale::c());
+}
+
 TEST_F(EntryEditSyncTest, DescriptionIsComparedCaseSensitively)
 {
     TEntry entry;
@@ -94,4 +130,32 @@ TEST(EntryEditSyncKeys, MinusAddsOneLeadingSignPlusRemovesIt)
     EXPECT_EQ(TEntryEditSync::ApplySignKey(TEntryEditSync::ApplySignKey(QStringLiteral("4.5"), true), true), QStringLiteral("-4.5"));
     EXPECT_EQ(TEntryEditSync::ApplySignKey(QStringLiteral("-4.5"), false), QStringLiteral("4.5"));
     EXPECT_EQ(TEntryEditSync::ApplySignKey(QStringLiteral("4.5"), false), QStringLiteral("4.5"));
+}
+
+// A paste is cut to what typing may add: the text ends at the limit, the rest of it kept; a text
+// the program set longer stays as long, and an edit within the limit is left alone.
+TEST(EntryEditSyncKeys, InsertionsAreCutToTheTypingLimit)
+{
+    struct TCase {
+        QString Before, After;
+        int Limit;
+        QString Expected;
+        int Cursor;
+    };
+    const QString pasted(32767, QChar('p'));
+    const TCase cases[] = {
+        { QString(), pasted, 64, QString(64, QChar('p')), 64 },
+        { QStringLiteral("ab"), QStringLiteral("a") + pasted + QStringLiteral("b"), 5, QStringLiteral("apppb"), 4 },
+        { QString(100, QChar('x')), QString(100, QChar('x')) + pasted, 64, QString(100, QChar('x')), 100 },
+        { QStringLiteral("abcd"), QStringLiteral("aXYZd"), 4, QStringLiteral("aXYd"), 3 },
+        { QStringLiteral("abc"), QStringLiteral("abcd"), 64, QStringLiteral("abcd"), -1 },
+        { QStringLiteral("abc"), QStringLiteral("a"), 2, QStringLiteral("a"), -1 },
+        { QStringLiteral("a"), QStringLiteral("a") + QString::fromUcs4(U"\U0001F600\U0001F600"), 4,
+            QStringLiteral("a") + QString::fromUcs4(U"\U0001F600"), 3 },
+    };
+    for (const TCase& c : cases) {
+        int cursor = -1;
+        EXPECT_EQ(TEntryEditSync::LimitInsertion(c.Before, c.After, c.Limit, cursor), c.Expected) << qPrintable(c.Before);
+        EXPECT_EQ(cursor, c.Cursor) << qPrintable(c.Before);
+    }
 }

@@ -239,9 +239,13 @@ TEST_F(MobileBrowser, UnpluggedDeviceRaisesAndKeepsTheState)
     EXPECT_THROW(browser.Delete(0, true), EInitRapi);
     EXPECT_THROW(browser.FillPlaces(), EInitRapi);
 
+    // Back: the next action connects again, whichever it is.
     Fake->Unplugged = false;
-    browser.FillPlaces();
     browser.List(S("\\pois\\"));
+    EXPECT_EQ(browser.Items().size(), 1u);
+    Fake->Unplugged = true;
+    EXPECT_THROW(browser.Open(S("old"), Never), EInitRapi);
+    Fake->Unplugged = false;
     int asked = 0;
     EXPECT_EQ(browser.Open(S("old"),
                   [&](const QString&) {
@@ -298,8 +302,8 @@ TEST_F(DeviceFolderTree, ExpansionDuringAnUnplugRetriesNextTime)
     Fake->Unplugged = true;
     EXPECT_THROW(tree.Expand(a), EInitRapi);
     EXPECT_FALSE(a.Read) << "a failure is never kept as \"no sub-folders\"";
+    // Back: the expansion itself connects again.
     Fake->Unplugged = false;
-    ConnectDevice();
     EXPECT_TRUE(tree.Expand(a));
     EXPECT_EQ(a.Children[0]->Name, S("b"));
 }

@@ -322,8 +322,9 @@ private slots:
         QCOMPARE(key, quint64(42));
         QVERIFY(rows == std::vector<int> { 1 });
         QMimeData forged;
-        QByteArray bytes(12, '\0');
-        bytes[8] = '\x7f';
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << TEntriesModel::ThisProcess().Pid << TEntriesModel::ThisProcess().Token << quint64(42) << quint32(0x7fffffff);
         forged.setData(TEntriesModel::MimeType, bytes);
         QVERIFY(!TEntriesModel::DecodeDrag(&forged, key, rows));
         QMimeData text;

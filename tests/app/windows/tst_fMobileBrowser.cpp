@@ -58,6 +58,8 @@ private:
     const TfmBrowseFolder& F;
 };
 
+#include <cstdio>
+
 namespace {
 
 QString S(const char* text) { return QString::fromUtf8(text); }
@@ -119,6 +121,14 @@ public:
         return answer;
     }
 };
+
+bool RawFileExists(const QByteArray& path)
+{
+    FILE* file = std::fopen(path.constData(), "rb");
+    if (file)
+        std::fclose(file);
+    return file != nullptr;
+}
 
 QStringList Texts(const QTreeWidget* list)
 {
@@ -246,6 +256,52 @@ private slots:
         QVERIFY(prompt.Boxes.empty());
     }
 
+    // A name with a direction override and one whose bytes are not UTF-8 are listed escaped,
+    // never disguised or left out; clicked, they open and delete the files they name.
+    void namesThatHideOrDoNotDecodeAreShownEscaped()
+    {
+        TCheckPrompt prompt;
+        TDevice device;
+        device.Put(S("pois/rtl\u202Eevil.ov2"), "override");
+        const QByteArray latin1 = QFile::encodeName(device.Root.path()) + "/pois/caf\xE9.ov2";
+        FILE* file = std::fopen(latin1.constData(), "wb");
+        QVERIFY(file);
+        std::fputs("latin", file);
+        std::fclose(file);
+        ConnectDevice();
+        TfmMobileBrowser browser(nullptr, false);
+        const TfmMobileBrowserTestAccess a(browser);
+        browser.SetFileName(S("\\pois\\"));
+        browser.show();
+        browser.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&browser));
+        QStringList shown = Texts(a.ListView1());
+        shown.sort();
+        QCOMPARE(shown, (QStringList { S("caf\\xE9.ov2"), S("rtl\\u202Eevil.ov2") }));
+        auto click = [&](const QString& text) {
+            QTreeWidgetItem* item = Item(a.ListView1(), text);
+            QVERIFY2(item, qPrintable(text));
+            QTest::mouseClick(a.ListView1()->viewport(), Qt::LeftButton, Qt::NoModifier, a.ListView1()->visualItemRect(item).center());
+        };
+        click(S("rtl\\u202Eevil.ov2"));
+        QCOMPARE(a.Edit1()->text(), S("rtl\\u202Eevil.ov2"));
+        // Deleted by its click: the question names it escaped.
+        click(S("caf\\xE9.ov2"));
+        QCOMPARE(a.Edit1()->text(), S("caf\\xE9.ov2"));
+        prompt.Ticks = { false };
+        QTest::keyClick(a.ListView1(), Qt::Key_Delete);
+        QVERIFY(!prompt.Boxes.empty());
+        QCOMPARE(prompt.Boxes.back().Text, S("Are you sure you want to delete remote file \\pois\\caf\\xE9.ov2?"));
+        QVERIFY(!QFile::exists(QFile::decodeName(latin1)) && !RawFileExists(latin1));
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("rtl\\u202Eevil.ov2") });
+        // Opened by its click: the file name is the real one.
+        click(S("rtl\\u202Eevil.ov2"));
+        QTest::mouseClick(a.buOpen(), Qt::LeftButton);
+        QCOMPARE(browser.result(), int(QDialog::Accepted));
+        QCOMPARE(browser.FileName(), S("\\pois\\rtl\u202Eevil.ov2"));
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+    }
+
     void saveModeChecksTypeAndAsksBeforeReplacing()
     {
         TCheckPrompt prompt;
@@ -289,8 +345,9 @@ private slots:
         QCOMPARE(browser.FormatIndex(), ov2);
     }
 
-    // An unplugged device shows its message; the dialog stays with what was typed, and Refresh
-    // connects again. No overwrite question is skipped because the device was briefly gone.
+    // An unplugged device shows its message; the dialog stays with what was typed and the folder
+    // field keeps naming the folder listed. Once the device is back the next click connects again
+    // (no F5 needed). No overwrite question is skipped because the device was briefly gone.
     void unpluggedDeviceKeepsTheDialog()
     {
         TCheckPrompt prompt;
@@ -307,15 +364,26 @@ private slots:
         QCOMPARE(prompt.Boxes[0].Text, Unreachable);
         QVERIFY(browser.isVisible());
         QCOMPARE(a.Edit1()->text(), S("old.ov2"));
-        browser.PlaceClicked(0);
+        QTest::mouseClick(a.lvPlaces()->viewport(), Qt::LeftButton, Qt::NoModifier,
+            a.lvPlaces()->visualItemRect(a.lvPlaces()->item(0)).center());
         QCOMPARE(prompt.Boxes.size(), size_t(2));
-        QCOMPARE(a.edDir()->text(), S("\\"));
+        QCOMPARE(prompt.Boxes[1].Text, Unreachable);
+        QCOMPARE(a.edDir()->text(), S("\\pois\\")); // the folder of the list still shown
         QCOMPARE(Texts(a.ListView1()), QStringList { S("old.ov2") }); // the last listing stays
+        QTest::mouseClick(a.lvPlaces()->viewport(), Qt::LeftButton, Qt::NoModifier,
+            a.lvPlaces()->visualItemRect(a.lvPlaces()->item(0)).center());
+        QCOMPARE(prompt.Boxes.size(), size_t(3)); // still away: said again
 
+        // Back: the next click lists the place, and going back to the folder lists it.
         device.Fake->Unplugged = false;
+        QTest::mouseClick(a.lvPlaces()->viewport(), Qt::LeftButton, Qt::NoModifier,
+            a.lvPlaces()->visualItemRect(a.lvPlaces()->item(0)).center());
+        QCOMPARE(prompt.Boxes.size(), size_t(3));
+        QCOMPARE(a.edDir()->text(), S("\\"));
+        QCOMPARE(Texts(a.ListView1()), QStringList { S("pois") });
         a.edDir()->setText(S("\\pois\\"));
-        a.actRefresh()->trigger();
-        QCOMPARE(prompt.Boxes.size(), size_t(2));
+        QTest::keyClick(a.edDir(), Qt::Key_Return);
+        QCOMPARE(prompt.Boxes.size(), size_t(3));
         QCOMPARE(Texts(a.ListView1()), QStringList { S("old.ov2") });
         prompt.Answers = { IDYES };
         browser.OpenExecute();
@@ -491,8 +559,8 @@ private slots:
         QCOMPARE(prompt.Boxes.back().Text, Unreachable);
         QVERIFY(!documents->isExpanded());
         QCOMPARE(documents->child(0)->text(0), S("retrieving contents..."));
+        // Back: the next expansion connects again, the picker needs no reopening.
         device.Fake->Unplugged = false;
-        ConnectDevice();
         documents->setExpanded(true);
         QCOMPARE(documents->childCount(), 1);
         QCOMPARE(documents->child(0)->text(0), S("sub"));
