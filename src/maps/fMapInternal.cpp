@@ -649,9 +649,8 @@ void TfmMapInternal::MapShowHint(QString& hintStr, bool& canShow, TMapHintInfo& 
     QPoint at = hintInfo.CursorPos;
     if (hintInfo.HintControl == imgPos)
         at += imgPos->pos();
-    const double lat = OrvikMap1->YToLat(at.y() + 1);
-    const double lon = OrvikMap1->XToLon(at.x() + 1);
-    const int near = FindNearEntry(Entries(), lat, lon, OrvikMap1->GetZoom());
+    // The marker nearest to the mouse: with many POIs close together, the one the mouse is on.
+    const int near = FindNearestEntry(Entries(), OrvikMap1->Scale(), at.x(), at.y());
     hintStr = near >= 0 ? MapHintText(Entries()[near], CoordinatePrecision()) : QString();
     hintInfo.ReshowTimeout = ReshowTimeout;
     if (hintStr.isEmpty())

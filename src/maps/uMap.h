@@ -29,6 +29,11 @@ class TMapPicture {
 public:
     // Raster files larger than this are refused unread (metafiles: TMetafile::MaxFileSize).
     static constexpr int64_t MaxRasterFileSize = 256 * 1024 * 1024;
+    // Raster pictures of more pixels are refused unread: a scanned map of 8000 x 6000 is shown.
+    static constexpr int64_t MaxRasterPixels = 100'000'000;
+    // Raises Qt's image reader allocation limit, which holds for the whole process, to what
+    // MaxRasterPixels take at 32 bits a pixel. Run once at start-up.
+    static void SetReaderAllocationLimit();
 
     // Throws EUserError naming the file when it cannot be read or decoded (Qt's allocation limit
     // included). The extension chooses the reader for ".wmf"; every other file goes to Qt.
@@ -173,7 +178,7 @@ public:
     std::function<void(const TMapMouseEvent&)> OnMouseDown;
     std::function<void(const TMapMouseEvent&)> OnMouseMove;
     std::function<void(const TMapMouseEvent&)> OnMouseUp;
-    // The tool tip at a control pixel; an empty text shows none.
+    // The tool tip at a control pixel, plain text (shown as it stands); an empty text shows none.
     std::function<QString(int x, int y)> OnHintText;
 
     QSize sizeHint() const override;

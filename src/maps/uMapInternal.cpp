@@ -3,6 +3,7 @@
 
 #include "core/uCodePage.h"
 #include "core/uLocations.h"
+#include "maps/uMapScale.h"
 #include "model/uModel.h"
 
 #include <QDir>
@@ -123,18 +124,25 @@ TScrollPos ScrollToShow(int left, int top, int width, int height, TScrollPos now
     return pos;
 }
 
-int FindNearEntry(const TEntries& entries, double lat, double lon, double zoom)
+int FindNearestEntry(const TEntries& entries, const TMapScale& scale, int x, int y)
 {
-    if (!(zoom > 0))
-        return -1;
-    const double reach = 0.02 / zoom;
+    constexpr int64_t Reach2 = int64_t(HintReach) * HintReach;
+    int found = -1;
+    int64_t best = Reach2 + 1;
     const int count = entries.Count();
     for (int i = 0; i < count; ++i) {
         const TEntry& entry = entries[i];
-        if (std::abs(entry.GetLatitude() - lat) < reach && std::abs(entry.GetLongitude() - lon) < reach)
-            return i;
+        const int64_t dx = int64_t(scale.LonToX(entry.GetLongitude())) - x;
+        const int64_t dy = int64_t(scale.LatToY(entry.GetLatitude())) - y;
+        if (std::abs(dx) > HintReach || std::abs(dy) > HintReach)
+            continue;
+        const int64_t d2 = dx * dx + dy * dy;
+        if (d2 < best) {
+            best = d2;
+            found = i;
+        }
     }
-    return -1;
+    return found;
 }
 
 QString MapHintText(const TEntry& entry, int precision)

@@ -11,6 +11,7 @@
 
 class TEntries;
 class TEntry;
+class TMapScale;
 
 class TMapInternalTexts {
     Q_DECLARE_TR_FUNCTIONS(TfmMapInternal)
@@ -54,9 +55,11 @@ struct TScrollPos {
 };
 TScrollPos ScrollToShow(int left, int top, int width, int height, TScrollPos now, int clientWidth, int clientHeight);
 
-// First entry of entries (list order) within 0.02 / zoom degrees of lat and lon in both
-// directions; -1 when none.
-int FindNearEntry(const TEntries& entries, double lat, double lon, double zoom);
+// How far (control pixels) the mouse may be from a marker's centre for the hint to name it.
+constexpr int HintReach = 8;
+// The entry whose marker centre (LonToX, LatToY) is nearest to control pixel (x, y), at most
+// HintReach pixels from it; the first in list order among equally near ones; -1 when none.
+int FindNearestEntry(const TEntries& entries, const TMapScale& scale, int x, int y);
 // "<description>\nLat/Lon: <lat>/<lon>" with precision decimals in the user's locale.
 QString MapHintText(const TEntry& entry, int precision);
 

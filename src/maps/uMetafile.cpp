@@ -257,8 +257,32 @@ struct TMetafile::TData {
 
 namespace {
 
-// Walks the records: with a painter it draws them, without one it checks them and decodes the
-// bitmaps into bitmaps.
+// The length of the part of segment a-b inside r (device pixels).
+double ClippedLength(QPointF a, QPointF b, const QRectF& r)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double p[4] = { -dx, dx, -dy, dy };
+    const double q[4] = { a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y() };
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return 0;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return 0;
+    }
+    return (t1 - t0) * std::hypot(dx, dy);
+}
+
+// Walks the records: with a painter it draws them; with a cost it adds up what drawing them onto
+// a device would take; with neither it checks them and decodes the bitmaps into bitmaps.
 class TPlayer {
 public:
     TPlayer(
@@ -267,6 +291,25 @@ public:
         , FPainter(painter)
         , FTarget(target)
         , FBitmapsOut(bitmaps)
+    {
+        Start();
+    }
+    // Measures drawing into target on a device whose transform is base and whose visible part
+    // is clip (device pixels).
+    TPlayer(const TMetafile::TData& data, const QRectF& target, const QTransform& base, const QRectF& clip,
+        TMetafile::TDrawCost* cost)
+        : FData(data)
+        , FPainter(nullptr)
+        , FTarget(target)
+        , FBitmapsOut(nullptr)
+        , FCost(cost)
+    {
+        FBase = base;
+        FClip = clip;
+        Start();
+    }
+
+    void Start()
     {
         if (FPainter) {
             FBase = FPainter->worldTransform();
@@ -397,8 +440,12 @@ private:
         case META_LINETO: {
             const QPointF to(p.I16(2), p.I16(0));
             if (Begin()) {
-                FPainter->setPen(DevicePen());
-                FPainter->drawLine(FState.Pos, to);
+                if (FCost)
+                    MeasureOutline(QPolygonF({ FState.Pos, to }), false, false, DevicePen());
+                else {
+                    FPainter->setPen(DevicePen());
+                    FPainter->drawLine(FState.Pos, to);
+                }
             }
             FState.Pos = to;
             break;
@@ -415,20 +462,17 @@ private:
                 const QPen pen = DevicePen();
                 if (!Shows(polygon.boundingRect(), pen))
                     break;
-                FPainter->setPen(pen);
-                if (function == META_POLYGON) {
-                    FPainter->setBrush(FState.Brush);
-                    FPainter->drawPolygon(polygon, FState.FillRule);
-                } else if (WidePen(pen) && polygon.size() > 2) {
-                    // A wide pen strokes one outline of the whole line, which crosses itself
-                    // everywhere and takes minutes to fill; segment by segment with round ends
-                    // it looks the same (joins are round), and the segments out of view go.
-                    std::vector<QLineF> segments;
-                    for (qsizetype i = 1; i < polygon.size(); ++i)
-                        if (Shows(QRectF(polygon[i - 1], polygon[i]).normalized(), pen))
-                            segments.emplace_back(polygon[i - 1], polygon[i]);
-                    FPainter->drawLines(segments.data(), int(segments.size()));
-                } else {
+                const bool filled = function == META_POLYGON && FState.Brush.style() != Qt::NoBrush;
+                if (FCost) {
+                    MeasureOutline(polygon, function == META_POLYGON, filled, pen);
+                    break;
+                }
+                if (function == META_POLYGON)
+                    DrawPolygons({ polygon }, pen);
+                else if (WidePen(pen) && polygon.size() > 2)
+                    StrokeSegments(polygon, false, pen);
+                else {
+                    FPainter->setPen(pen);
                     FPainter->drawPolyline(polygon);
                 }
             }
@@ -443,22 +487,28 @@ private:
             const size_t points = 2 + polygons * 2;
             p.Need(points + total * 4);
             if (Begin()) {
-                QPainterPath path;
-                path.setFillRule(FState.FillRule);
+                std::vector<QPolygonF> rings;
+                QRectF bounds;
                 size_t at = points;
                 for (size_t i = 0; i < polygons; ++i) {
                     QPolygonF polygon;
                     const size_t count = p.U16(2 + i * 2);
+                    polygon.reserve(qsizetype(count));
                     for (size_t k = 0; k < count; ++k, at += 4)
                         polygon << p.Point(at);
-                    if (!polygon.isEmpty())
-                        path.addPolygon(polygon), path.closeSubpath();
+                    if (!polygon.isEmpty()) {
+                        bounds = bounds.united(polygon.boundingRect());
+                        rings.push_back(std::move(polygon));
+                    }
                 }
                 const QPen pen = DevicePen();
-                if (Shows(path.boundingRect(), pen)) {
-                    FPainter->setPen(pen);
-                    FPainter->setBrush(FState.Brush);
-                    FPainter->drawPath(path);
+                if (!rings.empty() && Shows(bounds, pen)) {
+                    if (FCost) {
+                        for (const QPolygonF& ring : rings)
+                            MeasureOutline(ring, true, FState.Brush.style() != Qt::NoBrush, pen);
+                    } else {
+                        DrawPolygons(rings, pen);
+                    }
                 }
             }
             break;
@@ -467,6 +517,10 @@ private:
         case META_ELLIPSE: {
             const QRectF r = QRectF(QPointF(p.I16(6), p.I16(4)), QPointF(p.I16(2), p.I16(0))).normalized();
             if (Begin() && Shows(r, DevicePen())) {
+                if (FCost) {
+                    MeasureOutline(QPolygonF(r), true, FState.Brush.style() != Qt::NoBrush, DevicePen());
+                    break;
+                }
                 FPainter->setPen(DevicePen());
                 FPainter->setBrush(FState.Brush);
                 if (function == META_RECTANGLE)
@@ -513,6 +567,9 @@ private:
                 break;
             if (FBitmapsOut) {
                 FBitmapsOut->push_back(DecodeDib(p.Bytes(dibAt, p.Size() - dibAt), p.Offset(), FPixelsLeft));
+            } else if (FCost) {
+                if (Begin())
+                    FCost->Area += AreaShown(QRectF(xDest, yDest, destWidth, destHeight).normalized());
             } else if (bitmap < FData.Bitmaps.size() && Begin()) {
                 const QImage& image = FData.Bitmaps[bitmap];
                 // Source rows of a DIB count from its bottom.
@@ -564,8 +621,7 @@ private:
     QPen DevicePen() const
     {
         QPen pen = FState.Pen;
-        const QTransform t = FPainter->worldTransform();
-        const double scale = PenScale(t);
+        const double scale = PenScale(FWorld);
         if (scale > 0 && pen.widthF() * scale > TMetafile::MaxPenPixels)
             pen.setWidthF(TMetafile::MaxPenPixels / scale);
         return pen;
@@ -576,7 +632,7 @@ private:
     {
         if (FClip.isEmpty())
             return true;
-        const QTransform t = FPainter->worldTransform();
+        const QTransform& t = FWorld;
         const double reach
             = (pen.style() == Qt::NoPen ? 0 : (pen.widthF() == 0 || pen.isCosmetic() ? 1 : pen.widthF() * PenScale(t)))
                 / 2
@@ -591,18 +647,119 @@ private:
     // Wider than a few device pixels.
     bool WidePen(const QPen& pen) const
     {
-        if (pen.style() == Qt::NoPen || pen.isCosmetic() || pen.widthF() == 0)
-            return false;
-        const QTransform t = FPainter->worldTransform();
-        return pen.widthF() * PenScale(t) > 1.5;
+        return PenPixels(pen) > 1.5;
+    }
+
+    // The pen's width on the device; 1 for a cosmetic pen, 0 for none.
+    double PenPixels(const QPen& pen) const
+    {
+        if (pen.style() == Qt::NoPen)
+            return 0;
+        if (pen.isCosmetic() || pen.widthF() == 0)
+            return 1;
+        return pen.widthF() * PenScale(FWorld);
+    }
+
+    // Fills the polygons as one shape, then strokes their outlines.
+    void DrawPolygons(const std::vector<QPolygonF>& rings, const QPen& pen)
+    {
+        FPainter->setBrush(FState.Brush);
+        if (rings.size() == 1 && !WidePen(pen)) {
+            FPainter->setPen(pen);
+            FPainter->drawPolygon(rings.front(), FState.FillRule);
+            return;
+        }
+        FPainter->setPen(Qt::NoPen);
+        if (rings.size() == 1) {
+            FPainter->drawPolygon(rings.front(), FState.FillRule);
+        } else {
+            QPainterPath path;
+            path.setFillRule(FState.FillRule);
+            for (const QPolygonF& ring : rings)
+                path.addPolygon(ring), path.closeSubpath();
+            FPainter->drawPath(path);
+        }
+        if (pen.style() == Qt::NoPen)
+            return;
+        for (const QPolygonF& ring : rings) {
+            if (WidePen(pen) && ring.size() > 2) {
+                StrokeSegments(ring, true, pen);
+            } else {
+                FPainter->setPen(pen);
+                QPolygonF closed = ring;
+                closed << ring.front();
+                FPainter->drawPolyline(closed);
+            }
+        }
+    }
+
+    // A wide pen strokes one outline of the whole line, which crosses itself everywhere and takes
+    // minutes to fill; segment by segment with round ends it looks the same (joins are round),
+    // and the segments out of view go.
+    void StrokeSegments(const QPolygonF& line, bool closed, const QPen& pen)
+    {
+        std::vector<QLineF> segments;
+        segments.reserve(size_t(line.size()));
+        const qsizetype n = line.size();
+        for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
+            const QPointF& a = line[i - 1];
+            const QPointF& b = line[i % n];
+            if (Shows(QRectF(a, b).normalized(), pen))
+                segments.emplace_back(a, b);
+        }
+        FPainter->setPen(pen);
+        FPainter->drawLines(segments.data(), int(segments.size()));
+    }
+
+    // What drawing an outline costs: its length in view and, for a fill, the part of its bounds in
+    // view; a wide pen covers its width along the length and a cap at every segment.
+    void MeasureOutline(const QPolygonF& logical, bool closed, bool filled, const QPen& pen)
+    {
+        const qsizetype n = logical.size();
+        if (n == 0)
+            return;
+        const double width = PenPixels(pen);
+        const double reach = width / 2 + 1;
+        const QRectF box = FClip.adjusted(-reach, -reach, reach, reach);
+        double length = 0;
+        double segments = 0;
+        QPointF previous = FWorld.map(logical[0]);
+        for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
+            const QPointF point = FWorld.map(logical[i % n]);
+            const double l = ClippedLength(previous, point, box);
+            if (l > 0) {
+                length += l;
+                ++segments;
+            }
+            previous = point;
+        }
+        if (filled) {
+            FCost->Linear += length;
+            FCost->Area += AreaShown(logical.boundingRect());
+        }
+        if (width > 1.5)
+            FCost->Area += length * width + segments * width * width;
+        else if (width > 0)
+            FCost->Linear += length;
+    }
+
+    // The device pixels of logical rectangle r in view.
+    double AreaShown(const QRectF& r) const
+    {
+        const QRectF shown = FWorld.mapRect(r).intersected(FClip);
+        return shown.isEmpty() ? 0 : shown.width() * shown.height();
     }
 
     // Sets the window mapping; false when nothing can be drawn (no painter, no extent).
     bool Begin()
     {
-        if (!FPainter || FState.WindowExt.width() == 0 || FState.WindowExt.height() == 0)
+        if ((!FPainter && !FCost) || FState.WindowExt.width() == 0 || FState.WindowExt.height() == 0)
             return false;
-        FPainter->setWorldTransform(WindowTransform() * FBase);
+        FWorld = WindowTransform() * FBase;
+        if (FPainter)
+            FPainter->setWorldTransform(FWorld);
+        else
+            FCost->Records += 1;
         return true;
     }
 
@@ -610,6 +767,11 @@ private:
     {
         if (!Begin())
             return;
+        if (FCost) {
+            if (opaque)
+                FCost->Area += AreaShown(*opaque);
+            return;
+        }
         if (opaque)
             FPainter->fillRect(*opaque, FState.BkColor);
         if (bytes.empty())
@@ -660,7 +822,10 @@ private:
     QPainter* FPainter;
     QRectF FTarget;
     std::vector<QImage>* FBitmapsOut;
+    TMetafile::TDrawCost* FCost = nullptr;
     QTransform FBase;
+    // The window mapping onto the device of the record being played.
+    QTransform FWorld;
     QRectF FClip;
     TState FState;
     std::vector<TObject> FObjects;
@@ -730,6 +895,36 @@ int TMetafile::Width() const
 int TMetafile::Height() const
 {
     return FData ? FData->Height : 0;
+}
+
+TMetafile::TDrawCost TMetafile::Cost(const QRectF& target, const QTransform& device, const QRectF& clip) const
+{
+    TDrawCost cost;
+    if (IsEmpty())
+        return cost;
+    try {
+        TPlayer player(*FData, target, device, clip, &cost);
+        player.Play();
+    } catch (const ETarvellError&) {
+    }
+    return cost;
+}
+
+double TMetafile::TDrawCost::ScaleWithin(double budget) const
+{
+    // Length costs a cell of the rasteriser a pixel, area a pixel of a span; both shrink with
+    // the scale, area with its square; records cost the same at every scale.
+    constexpr double LengthWeight = 8;
+    constexpr double RecordWeight = 64;
+    const double linear = Linear * LengthWeight;
+    const double left = budget - Records * RecordWeight;
+    if (linear + Area <= left)
+        return 1;
+    if (left <= 0)
+        return 0;
+    if (Area <= 0)
+        return left / linear;
+    return (-linear + std::sqrt(linear * linear + 4 * Area * left)) / (2 * Area);
 }
 
 void TMetafile::Draw(QPainter& painter, const QRectF& target) const

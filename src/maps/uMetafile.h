@@ -51,6 +51,20 @@ public:
     // Draws the whole picture scaled into target.
     void Draw(QPainter& painter, const QRectF& target) const;
 
+    // What drawing takes, in device pixels: the length of lines and outlines, the area of wide
+    // strokes, fills and bitmaps, and the records drawn.
+    struct TDrawCost {
+        double Linear = 0;
+        double Area = 0;
+        double Records = 0;
+        // The largest scale (0 .. 1) of the device at which drawing costs at most budget units
+        // (about a nanosecond each); 0 when the records alone cost more.
+        double ScaleWithin(double budget) const;
+    };
+    // The cost of Draw into target on a device with transform device, of which clip (device
+    // pixels) is seen.
+    TDrawCost Cost(const QRectF& target, const QTransform& device, const QRectF& clip) const;
+
     struct TData;
 
 private:

@@ -10,6 +10,7 @@
 #include "app/windows/fMain.h"
 #include "app/windows/uLanguageMenu.h"
 #include "app/logic/uEntriesModel.h"
+#include "core/uCodePage.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "maps/fCalibrate.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,7 +35,10 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QToolBar>
+#include <QTableView>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
 
 // The map window's controls, for the checks.
@@ -509,6 +514,54 @@ private slots:
             QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
     }
 
+    // Names from POI files are shown in the tool tip exactly as they are: no picture is loaded,
+    // nothing is formatted.
+    void hintShowsHostileNamesAsPlainText_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        // (/dev/null rather than the endless /dev/zero: a tip that failed would not eat the memory.)
+        QTest::newRow("device picture") << QByteArray("<img src=\"/dev/null\">");
+        QTest::newRow("local picture") << QByteArray("<img src=\"LOCAL\">");
+        QTest::newRow("heading") << QByteArray("<h1>Big</h1>");
+        QTest::newRow("bold") << QByteArray("<b>bold</b> name");
+        QTest::newRow("rich marker") << QByteArray("<qt>Caf\xe9 & bar &amp; more");
+        QTest::newRow("link and break") << QByteArray("<a href=\"http://127.0.0.1/\">x</a><br>y");
+        QTest::newRow("table and style") << QByteArray("<table><tr><td style=\"font-size:99px\">z</td></tr></table>");
+        QTest::newRow("comment") << QByteArray("a<!-- hidden -->b");
+    }
+    void hintShowsHostileNamesAsPlainText()
+    {
+        QFETCH(QByteArray, name);
+        TMapsFolder folder;
+        // A picture that a rich text tip would show.
+        QImage local(40, 40, QImage::Format_RGB32);
+        local.fill(Qt::red);
+        const QString localPath = folder.Path + QStringLiteral("local.png");
+        QVERIFY(local.save(localPath));
+        name.replace("LOCAL", localPath.toUtf8());
+        TMapWindow window;
+        const MapAccess mapUi(*window.Map);
+        window.Source.Add(name.toStdString(), "", 4.25, 52.5);
+        window.ShowAll(0);
+        TOrvikMap* control = mapUi.OrvikMap1();
+        const QPoint at = PixelOf(4.25, 52.5);
+        QHelpEvent help(QEvent::ToolTip, at, control->mapToGlobal(at));
+        QApplication::sendEvent(control, &help);
+        const QString shown = QToolTip::text();
+        QVERIFY(!shown.isEmpty());
+        QTextDocument document;
+        document.setHtml(shown);
+        const QString expected = AnsiToUnicode(name.toStdString()) + QStringLiteral("\nLat/Lon: 52.50000/4.25000");
+        QCOMPARE(document.toPlainText(), expected);
+        // No picture, no link, no table, no size of the name's own.
+        QVERIFY(!shown.contains(QLatin1String("<img"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<a "), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<table"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<b>"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<h1>"), Qt::CaseInsensitive));
+        QToolTip::hideText();
+    }
+
     // --- in the child window ---
 
     void paneFollowsMapVisibleAndTheOpenAndCloseCommands()
@@ -716,6 +769,75 @@ private slots:
         mapUi.coMap()->setCurrentIndex(mapUi.coMap()->findText(QStringLiteral("plain.bmp")));
         emit mapUi.coMap()->activated(mapUi.coMap()->currentIndex());
         QVERIFY(!mapUi.acSetPos()->isEnabled());
+    }
+
+    // Dam Square clicked, everything selected, a band round Artis Zoo: the zoo is the row the
+    // edits show and the map marks, and a picked position moves the zoo, not Dam Square.
+    void bandThenSetPositionMovesTheMarkedPoi()
+    {
+        TMapsFolder folder;
+        // Pixels: Dam Square (100, 100), Artis Zoo (200, 200).
+        TChildWindow window({ { "Dam Square", 4.25, 52.5 }, { "Artis Zoo", 4.5, 52.25 } });
+        TMDIChild& child = *window.Child;
+        QTableView* list = TMDIChildTestAccess(child).ListView1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+            list->visualRect(child.Model()->index(0, 0)).center());
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Dam Square"));
+        // Ctrl+A: the main window's Select All.
+        child.SelectAll();
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 0, 1 }));
+        QCOMPARE(list->selectionModel()->currentIndex().row(), 0);
+        TfmMapInternal* map = window.Map();
+        const MapAccess mapUi(*map);
+        QCOMPARE(map->Entries().Count(), 2);
+        mapUi.acSelect()->trigger();
+        QWidget* control = mapUi.OrvikMap1();
+        QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, QPoint(180, 180));
+        QTest::mouseMove(control, QPoint(220, 220));
+        QTest::mouseRelease(control, Qt::LeftButton, Qt::NoModifier, QPoint(220, 220));
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 1 }));
+        QCOMPARE(list->selectionModel()->currentIndex().row(), 1);
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Artis Zoo"));
+        QCOMPARE(map->CurrentIndex, 0);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("Artis Zoo"));
+        QVERIFY(mapUi.imgPos()->isVisibleTo(map));
+        QVERIFY(mapUi.acSetPos()->isEnabled());
+        mapUi.acSetPos()->trigger();
+        Click(control, QPoint(150, 150));
+        QCOMPARE(child.Entries()[1].GetLongitude(), 4.375);
+        QCOMPARE(child.Entries()[1].GetLatitude(), 52.375);
+        QCOMPARE(child.Entries()[0].GetLongitude(), 4.25);
+        QCOMPARE(child.Entries()[0].GetLatitude(), 52.5);
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Artis Zoo"));
+        QCOMPARE(TMDIChildTestAccess(child).edLongitude()->text(), QStringLiteral("4.37500"));
+        // The mark follows the moved POI.
+        QCOMPARE(mapUi.imgPos()->pos() + QPoint(16, 16), QPoint(150, 150));
+    }
+
+    // A right-click on a row selects it and pushes the selection to the map, as a left-click does.
+    void rightClickOnARowPushesTheSelection()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.25, 52.5 }, { "b", 4.5, 52.25 } });
+        TMDIChild& child = *window.Child;
+        TfmMapInternal* map = window.Map();
+        QTableView* list = TMDIChildTestAccess(child).ListView1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+            list->visualRect(child.Model()->index(0, 0)).center());
+        QCOMPARE(map->Entries().Count(), 1);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("a"));
+        // The press selects the row; the menu opens from it and takes the release.
+        const QPoint at = list->visualRect(child.Model()->index(1, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::RightButton, Qt::NoModifier, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &menu);
+        QMenu* popup = TMDIChildTestAccess(child).PopupActionBarEx1();
+        QVERIFY(popup->isVisible());
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 1 }));
+        QCOMPARE(map->Entries().Count(), 1);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("b"));
+        QCOMPARE(map->CurrentIndex, 0);
+        popup->hide();
     }
 
     void childActivationActivatesItsMap()

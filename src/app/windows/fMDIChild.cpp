@@ -256,8 +256,11 @@ void TMDIChild::ConnectSignals()
         if (!EditingCaption())
             Action(TAction::acPluginGoto)->trigger();
     });
-    connect(ListView1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at)); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The menu takes the mouse release: the right-click's selection reaches the map here.
+        PushSelectionToMap();
+        PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at));
+    });
 
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!BulkSelecting)
@@ -1248,13 +1251,18 @@ void TMDIChild::PushSelectionToMap()
 
 void TMDIChild::MapSetPosition(double lat, double lon)
 {
-    TEntry* entry = GetEntry();
-    if (!entry)
+    // The POI the map marks (set-position shows exactly one), whatever row the list's focus is on.
+    TMapForm* map = MapForm();
+    if (!map || map->CurrentIndex < 0 || map->CurrentIndex >= map->Entries().Count())
         return;
-    entry->SetLatitude(lat);
-    entry->SetLongitude(lon);
+    const int row = Entries().IndexOf(&map->Entries()[map->CurrentIndex]);
+    if (row < 0)
+        return;
+    TEntry& entry = Entries()[row];
+    entry.SetLatitude(lat);
+    entry.SetLongitude(lon);
     // The model's change notice refreshes the window.
-    FModel->RowChanged(Entries().IndexOf(entry));
+    FModel->RowChanged(row);
 }
 
 void TMDIChild::MapMouseCoords(int x, int y, double lat, double lon)
@@ -1292,6 +1300,12 @@ void TMDIChild::MapSelectEntries(TEntries& entries)
         model->clearSelection();
         if (!selection.isEmpty())
             model->select(selection, QItemSelectionModel::Select);
+        // The current row becomes a chosen one when it is not, so that the edits, the map's mark
+        // and a picked position all name the same POI.
+        const QModelIndex current = model->currentIndex();
+        if (!rows.empty() && (!current.isValid() || !std::binary_search(rows.begin(), rows.end(), current.row())))
+            model->setCurrentIndex(FModel->index(rows.front(), current.isValid() ? current.column() : 0),
+                QItemSelectionModel::NoUpdate);
     }
     ShowEntryInEdits();
     PushSelectionToMap();
