@@ -104,11 +104,13 @@ void TMapPicture::DrawMetafile(QPainter& painter, const QRectF& target, const QR
         const QRectF picture(QPointF(0, 0), QSizeF(size));
         // Drawing time is bounded: a picture that would take longer at this zoom (outlines
         // crossing the picture thousands of times, wide pens) is played at a lower resolution
-        // and scaled up.
-        const double scale = std::clamp(
-            FMetafile.Cost(picture, QTransform::fromTranslate(-part.left(), -part.top()), QRectF(QPointF(0, 0), QSizeF(part.size())))
-                .ScaleWithin(MaxMetafileDrawCost),
-            MinMetafileScale, 1.0);
+        // and scaled up. Its cost at the map's zooms is known from loading, and the part played
+        // holds its share of it.
+        const double zoom = std::max(double(size.width()) / FMetafile.Width(), double(size.height()) / FMetafile.Height());
+        const TMetafile::TDrawCost measured = FMetafile.WholeCost(zoom);
+        const double share = double(part.width()) * part.height() / (double(size.width()) * size.height());
+        const TMetafile::TDrawCost cost { measured.Linear * share, measured.Area * share, measured.Records };
+        const double scale = std::clamp(cost.ScaleWithin(MaxMetafileDrawCost), MinMetafileScale, 1.0);
         const QSize playedSize = scale < 1
             ? QSize(std::max(1, int(std::ceil(part.width() * scale))), std::max(1, int(std::ceil(part.height() * scale))))
             : part.size();

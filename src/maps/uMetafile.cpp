@@ -30,6 +30,8 @@
 namespace {
 
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
+// The map's zooms, at which the drawing cost is measured when a file is loaded.
+constexpr double MeasuredZooms[4] = { 0.5, 1, 2, 4 };
 constexpr int MaxPictureSide = TMetafile::MaxPictureSide;
 constexpr int64_t MaxBitmapPixels = TMetafile::MaxBitmapPixels;
 
@@ -253,6 +255,9 @@ struct TMetafile::TData {
     int Height = 0;
     // The bitmaps of the bitmap records, in file order (decoded once, when loaded).
     std::vector<QImage> Bitmaps;
+    // What drawing the whole picture takes at the zooms of MeasuredZooms (measured once, when
+    // loaded: a pen turns wide at some zoom, and costs far more from there on).
+    TMetafile::TDrawCost Costs[4];
 };
 
 namespace {
@@ -280,6 +285,79 @@ double ClippedLength(QPointF a, QPointF b, const QRectF& r)
     }
     return (t1 - t0) * std::hypot(dx, dy);
 }
+
+// A shape filled row by row on the device: each edge adds its direction where it crosses a row's
+// pixel centres, and a sum along the row gives the winding at every pixel. The time follows the
+// rows the edges cross, never how often the edges cross each other.
+class TCrossings {
+public:
+    explicit TCrossings(const QRectF& bounds)
+        : FArea(bounds.toAlignedRect())
+    {
+        if (FArea.isEmpty() || int64_t(FArea.width()) * FArea.height() > MaxPixels)
+            return;
+        FStride = size_t(FArea.width()) + 1;
+        FCounts.assign(FStride * size_t(FArea.height()), 0);
+    }
+    bool Empty() const { return FArea.isEmpty(); }
+    bool Usable() const { return !FCounts.empty(); }
+
+    void AddEdge(QPointF a, QPointF b)
+    {
+        if (a.y() == b.y())
+            return;
+        const int32_t direction = b.y() > a.y() ? 1 : -1;
+        const double top = FArea.top(), left = FArea.left();
+        const int width = FArea.width(), height = FArea.height();
+        const double y0 = std::min(a.y(), b.y()) - top, y1 = std::max(a.y(), b.y()) - top;
+        // Rows whose centre lies in [y0, y1).
+        const int first = int(std::clamp(std::ceil(y0 - 0.5), 0.0, double(height)));
+        const int last = int(std::clamp(std::ceil(y1 - 0.5), 0.0, double(height)));
+        const double slope = (b.x() - a.x()) / (b.y() - a.y());
+        for (int row = first; row < last; ++row) {
+            const double x = a.x() + (top + row + 0.5 - a.y()) * slope - left;
+            const int column = int(std::clamp(std::ceil(x - 0.5), 0.0, double(width)));
+            FCounts[size_t(row) * FStride + size_t(column)] += direction;
+        }
+    }
+
+    // Draws the pixels inside with brush onto the painter's device, whatever its transform.
+    void Paint(QPainter& painter, Qt::FillRule rule, const QBrush& brush) const
+    {
+        const int width = FArea.width(), height = FArea.height();
+        QImage mask(width, height, QImage::Format_ARGB32_Premultiplied);
+        if (mask.isNull())
+            return;
+        const bool solid = brush.style() == Qt::SolidPattern;
+        const QRgb inside = solid ? qPremultiply(brush.color().rgba()) : 0xFFFFFFFFu;
+        const bool evenOdd = rule == Qt::OddEvenFill;
+        for (int row = 0; row < height; ++row) {
+            auto* line = reinterpret_cast<QRgb*>(mask.scanLine(row));
+            const int32_t* counts = FCounts.data() + size_t(row) * FStride;
+            int32_t winding = 0;
+            for (int x = 0; x < width; ++x) {
+                winding += counts[x];
+                line[x] = (evenOdd ? (winding & 1) != 0 : winding != 0) ? inside : 0;
+            }
+        }
+        if (!solid) {
+            QPainter fill(&mask);
+            fill.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            fill.setBrushOrigin(-FArea.topLeft());
+            fill.fillRect(mask.rect(), brush);
+        }
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(FArea.topLeft(), mask);
+        painter.restore();
+    }
+
+private:
+    static constexpr int64_t MaxPixels = 16 * 1024 * 1024;
+    QRect FArea;
+    size_t FStride = 0;
+    std::vector<int32_t> FCounts;
+};
 
 // Walks the records: with a painter it draws them; with a cost it adds up what drawing them onto
 // a device would take; with neither it checks them and decodes the bitmaps into bitmaps.
@@ -441,7 +519,7 @@ private:
             const QPointF to(p.I16(2), p.I16(0));
             if (Begin()) {
                 if (FCost)
-                    MeasureOutline(QPolygonF({ FState.Pos, to }), false, false, DevicePen());
+                    Shape({ QPolygonF({ FState.Pos, to }) }, false, false, DevicePen());
                 else {
                     FPainter->setPen(DevicePen());
                     FPainter->drawLine(FState.Pos, to);
@@ -463,18 +541,7 @@ private:
                 if (!Shows(polygon.boundingRect(), pen))
                     break;
                 const bool filled = function == META_POLYGON && FState.Brush.style() != Qt::NoBrush;
-                if (FCost) {
-                    MeasureOutline(polygon, function == META_POLYGON, filled, pen);
-                    break;
-                }
-                if (function == META_POLYGON)
-                    DrawPolygons({ polygon }, pen);
-                else if (WidePen(pen) && polygon.size() > 2)
-                    StrokeSegments(polygon, false, pen);
-                else {
-                    FPainter->setPen(pen);
-                    FPainter->drawPolyline(polygon);
-                }
+                Shape({ polygon }, function == META_POLYGON, filled, pen);
             }
             break;
         }
@@ -503,12 +570,7 @@ private:
                 }
                 const QPen pen = DevicePen();
                 if (!rings.empty() && Shows(bounds, pen)) {
-                    if (FCost) {
-                        for (const QPolygonF& ring : rings)
-                            MeasureOutline(ring, true, FState.Brush.style() != Qt::NoBrush, pen);
-                    } else {
-                        DrawPolygons(rings, pen);
-                    }
+                    Shape(rings, true, FState.Brush.style() != Qt::NoBrush, pen);
                 }
             }
             break;
@@ -518,7 +580,7 @@ private:
             const QRectF r = QRectF(QPointF(p.I16(6), p.I16(4)), QPointF(p.I16(2), p.I16(0))).normalized();
             if (Begin() && Shows(r, DevicePen())) {
                 if (FCost) {
-                    MeasureOutline(QPolygonF(r), true, FState.Brush.style() != Qt::NoBrush, DevicePen());
+                    Shape({ QPolygonF(r) }, true, FState.Brush.style() != Qt::NoBrush, DevicePen());
                     break;
                 }
                 FPainter->setPen(DevicePen());
@@ -644,12 +706,6 @@ private:
         return std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
     }
 
-    // Wider than a few device pixels.
-    bool WidePen(const QPen& pen) const
-    {
-        return PenPixels(pen) > 1.5;
-    }
-
     // The pen's width on the device; 1 for a cosmetic pen, 0 for none.
     double PenPixels(const QPen& pen) const
     {
@@ -660,37 +716,178 @@ private:
         return pen.widthF() * PenScale(FWorld);
     }
 
-    // Fills the polygons as one shape, then strokes their outlines.
-    void DrawPolygons(const std::vector<QPolygonF>& rings, const QPen& pen)
+    // What a shape's outlines do on the device: their length in view, the rows they cross there
+    // (what a fill costs), their segments and their bounds in view (device pixels).
+    struct TShapeStats {
+        double Length = 0;
+        double Rows = 0;
+        double Segments = 0;
+        // In view, and on the device whether in view or not.
+        QRectF Bounds;
+        QRectF Raw;
+    };
+    TShapeStats StatsOf(const std::vector<QPolygonF>& device, bool closed, double reach) const
     {
-        FPainter->setBrush(FState.Brush);
-        if (rings.size() == 1 && !WidePen(pen)) {
-            FPainter->setPen(pen);
-            FPainter->drawPolygon(rings.front(), FState.FillRule);
-            return;
-        }
-        FPainter->setPen(Qt::NoPen);
-        if (rings.size() == 1) {
-            FPainter->drawPolygon(rings.front(), FState.FillRule);
-        } else {
-            QPainterPath path;
-            path.setFillRule(FState.FillRule);
-            for (const QPolygonF& ring : rings)
-                path.addPolygon(ring), path.closeSubpath();
-            FPainter->drawPath(path);
-        }
-        if (pen.style() == Qt::NoPen)
-            return;
-        for (const QPolygonF& ring : rings) {
-            if (WidePen(pen) && ring.size() > 2) {
-                StrokeSegments(ring, true, pen);
-            } else {
-                FPainter->setPen(pen);
-                QPolygonF closed = ring;
-                closed << ring.front();
-                FPainter->drawPolyline(closed);
+        TShapeStats stats;
+        const QRectF box = FClip.isEmpty() ? QRectF() : FClip.adjusted(-reach, -reach, reach, reach);
+        QRectF bounds;
+        for (const QPolygonF& ring : device) {
+            const qsizetype n = ring.size();
+            if (n == 0)
+                continue;
+            bounds = bounds.united(ring.boundingRect());
+            for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
+                const QPointF& a = ring[i - 1];
+                const QPointF& b = ring[i % n];
+                const double l = box.isNull() ? std::hypot(b.x() - a.x(), b.y() - a.y()) : ClippedLength(a, b, box);
+                if (l <= 0)
+                    continue;
+                stats.Length += l;
+                stats.Segments += 1;
+                const double top = std::max(std::min(a.y(), b.y()), box.isNull() ? -1e300 : box.top());
+                const double bottom = std::min(std::max(a.y(), b.y()), box.isNull() ? 1e300 : box.bottom());
+                stats.Rows += std::max(0.0, bottom - top);
             }
         }
+        stats.Raw = bounds;
+        stats.Bounds = FClip.isEmpty() ? bounds : bounds.intersected(FClip);
+        return stats;
+    }
+
+    // A fill whose outlines cross a row of it this many times on average is no plain shape (a
+    // scribble of a polygon): filled row by row, and drawn without antialiasing.
+    static constexpr double CrossingDensity = 16;
+    // A wide stroke covering its bounds this many times over is drawn without antialiasing.
+    static constexpr double Overdraw = 2;
+    // What a point costs at every scale, in records.
+    static constexpr double PointWeight = 4;
+
+    // Draws (or measures) polygons or polylines (logical units) as one shape: the fill first,
+    // then the outlines. Drawing time follows the device: a wide pen goes segment by segment, a
+    // fill that crosses itself everywhere is filled by counting crossings, and such shapes lose
+    // their antialiasing, which costs most there and shows least.
+    void Shape(const std::vector<QPolygonF>& rings, bool closed, bool filled, const QPen& pen)
+    {
+        std::vector<QPolygonF> device;
+        device.reserve(rings.size());
+        for (const QPolygonF& ring : rings)
+            device.push_back(FWorld.map(ring));
+        const double width = PenPixels(pen);
+        const TShapeStats stats = StatsOf(device, closed || filled, width / 2 + 1);
+        const double shown = std::max(1.0, stats.Bounds.width() * stats.Bounds.height());
+        const bool crossing = filled && stats.Rows > CrossingDensity * std::max(1.0, stats.Bounds.height());
+        const bool wide = width > 1.5;
+        const double reach = width / 2 + 1;
+        QRectF stroked = stats.Raw.adjusted(-reach, -reach, reach, reach);
+        if (!FClip.isEmpty())
+            stroked = stroked.intersected(FClip);
+        const double strokeShown = std::max(1.0, stroked.width() * stroked.height());
+        const double strokeArea = wide ? stats.Length * width + stats.Segments * width * width : 0;
+        const bool plain = crossing || strokeArea > Overdraw * strokeShown;
+        if (FCost) {
+            // Units of about a nanosecond each, as measured on the raster engine. Every point is
+            // read, mapped and looked at whatever the scale.
+            for (const QPolygonF& ring : rings)
+                FCost->Records += double(ring.size()) * PointWeight;
+            if (filled && crossing) {
+                FCost->Linear += stats.Rows * 2;
+                FCost->Area += shown * 2;
+            } else if (filled) {
+                FCost->Linear += stats.Length * 8;
+                FCost->Area += shown;
+            }
+            if (wide && plain) {
+                FCost->Linear += (stats.Rows * 2 + stats.Segments * width * 4) * 2;
+                FCost->Area += strokeShown * 2;
+            } else if (wide)
+                FCost->Area += strokeArea * 10;
+            else if (width > 0)
+                FCost->Linear += stats.Length * (plain ? 1 : 4);
+            return;
+        }
+        const bool antialiased = FPainter->testRenderHint(QPainter::Antialiasing);
+        if (plain)
+            FPainter->setRenderHint(QPainter::Antialiasing, false);
+        if (filled) {
+            if (!crossing || !FillByCrossings(device, stats.Bounds)) {
+                FPainter->setPen(Qt::NoPen);
+                FPainter->setBrush(FState.Brush);
+                if (rings.size() == 1) {
+                    FPainter->drawPolygon(rings.front(), FState.FillRule);
+                } else {
+                    QPainterPath path;
+                    path.setFillRule(FState.FillRule);
+                    for (const QPolygonF& ring : rings)
+                        path.addPolygon(ring), path.closeSubpath();
+                    FPainter->drawPath(path);
+                }
+            }
+        }
+        if (width > 0 && !(wide && plain && StrokeByCrossings(device, closed, width, stroked))) {
+            FPainter->setPen(pen);
+            FPainter->setBrush(Qt::NoBrush);
+            for (const QPolygonF& ring : rings) {
+                if (ring.isEmpty())
+                    continue;
+                if (wide && ring.size() > 2) {
+                    StrokeSegments(ring, closed, pen);
+                } else if (closed) {
+                    QPolygonF outline = ring;
+                    outline << ring.front();
+                    FPainter->drawPolyline(outline);
+                } else {
+                    FPainter->drawPolyline(ring);
+                }
+            }
+        }
+        FPainter->setRenderHint(QPainter::Antialiasing, antialiased);
+    }
+
+    // Fills device polygons within bounds (device pixels) row by row (see TCrossings). False
+    // when the area is too large for it (the caller fills another way).
+    bool FillByCrossings(const std::vector<QPolygonF>& device, const QRectF& bounds)
+    {
+        TCrossings crossings(bounds);
+        if (!crossings.Usable())
+            return crossings.Empty();
+        for (const QPolygonF& ring : device)
+            for (qsizetype i = 0, n = ring.size(); i < n; ++i)
+                crossings.AddEdge(ring[i], ring[(i + 1) % n]);
+        crossings.Paint(*FPainter, FState.FillRule, FState.Brush);
+        return true;
+    }
+
+    // Strokes device polylines with a round pen width pixels wide the same way: every segment a
+    // rectangle and every point an octagon, all turning the same way, filled as their union.
+    bool StrokeByCrossings(const std::vector<QPolygonF>& device, bool closed, double width, const QRectF& bounds)
+    {
+        const double r = width / 2;
+        TCrossings crossings(bounds);
+        if (!crossings.Usable())
+            return crossings.Empty();
+        static const double octagon[8][2] = { { 1, 0 }, { 0.7071, -0.7071 }, { 0, -1 }, { -0.7071, -0.7071 },
+            { -1, 0 }, { -0.7071, 0.7071 }, { 0, 1 }, { 0.7071, 0.7071 } };
+        for (const QPolygonF& line : device) {
+            const qsizetype n = line.size();
+            for (qsizetype i = 0; i < n; ++i) {
+                const QPointF& a = line[i];
+                for (int k = 0; k < 8; ++k)
+                    crossings.AddEdge(a + QPointF(octagon[k][0], octagon[k][1]) * r,
+                        a + QPointF(octagon[(k + 1) % 8][0], octagon[(k + 1) % 8][1]) * r);
+                if (i + 1 == n && !closed)
+                    break;
+                const QPointF& b = line[(i + 1) % n];
+                const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+                if (length == 0)
+                    continue;
+                const QPointF side = QPointF(a.y() - b.y(), b.x() - a.x()) * (r / length);
+                const QPointF corners[4] = { a + side, b + side, b - side, a - side };
+                for (int k = 0; k < 4; ++k)
+                    crossings.AddEdge(corners[k], corners[(k + 1) % 4]);
+            }
+        }
+        crossings.Paint(*FPainter, Qt::WindingFill, FState.Pen.brush());
+        return true;
     }
 
     // A wide pen strokes one outline of the whole line, which crosses itself everywhere and takes
@@ -709,38 +906,6 @@ private:
         }
         FPainter->setPen(pen);
         FPainter->drawLines(segments.data(), int(segments.size()));
-    }
-
-    // What drawing an outline costs: its length in view and, for a fill, the part of its bounds in
-    // view; a wide pen covers its width along the length and a cap at every segment.
-    void MeasureOutline(const QPolygonF& logical, bool closed, bool filled, const QPen& pen)
-    {
-        const qsizetype n = logical.size();
-        if (n == 0)
-            return;
-        const double width = PenPixels(pen);
-        const double reach = width / 2 + 1;
-        const QRectF box = FClip.adjusted(-reach, -reach, reach, reach);
-        double length = 0;
-        double segments = 0;
-        QPointF previous = FWorld.map(logical[0]);
-        for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
-            const QPointF point = FWorld.map(logical[i % n]);
-            const double l = ClippedLength(previous, point, box);
-            if (l > 0) {
-                length += l;
-                ++segments;
-            }
-            previous = point;
-        }
-        if (filled) {
-            FCost->Linear += length;
-            FCost->Area += AreaShown(logical.boundingRect());
-        }
-        if (width > 1.5)
-            FCost->Area += length * width + segments * width * width;
-        else if (width > 0)
-            FCost->Linear += length;
     }
 
     // The device pixels of logical rectangle r in view.
@@ -873,6 +1038,18 @@ void TMetafile::LoadFromBytes(std::string_view bytes)
     TPlayer check(*data, nullptr, QRectF(), &bitmaps);
     check.Play();
     data->Bitmaps = std::move(bitmaps);
+    if (!data->HasBounds && check.FirstExtent) {
+        data->Width = int(std::abs(check.FirstExtent->width()));
+        data->Height = int(std::abs(check.FirstExtent->height()));
+    }
+    if (data->Width > 0 && data->Height > 0 && data->Width <= MaxPictureSide && data->Height <= MaxPictureSide) {
+        for (size_t i = 0; i < std::size(MeasuredZooms); ++i) {
+            const double zoom = MeasuredZooms[i];
+            const QRectF whole(0, 0, data->Width * zoom, data->Height * zoom);
+            TPlayer measure(*data, whole, QTransform(), whole, &data->Costs[i]);
+            measure.Play();
+        }
+    }
     if (!data->HasBounds) {
         if (!check.FirstExtent)
             Fail(TMetafileTexts::tr("The metafile gives no size"));
@@ -897,26 +1074,25 @@ int TMetafile::Height() const
     return FData ? FData->Height : 0;
 }
 
-TMetafile::TDrawCost TMetafile::Cost(const QRectF& target, const QTransform& device, const QRectF& clip) const
+TMetafile::TDrawCost TMetafile::WholeCost(double zoom) const
 {
-    TDrawCost cost;
-    if (IsEmpty())
-        return cost;
-    try {
-        TPlayer player(*FData, target, device, clip, &cost);
-        player.Play();
-    } catch (const ETarvellError&) {
-    }
-    return cost;
+    if (!FData)
+        return TDrawCost();
+    // The measured zoom at or above this one, its lengths and areas shrunk to this zoom (beyond
+    // the largest one, grown).
+    size_t i = 0;
+    while (i + 1 < std::size(MeasuredZooms) && MeasuredZooms[i] < zoom)
+        ++i;
+    const double factor = zoom / MeasuredZooms[i];
+    const TDrawCost& measured = FData->Costs[i];
+    return { measured.Linear * factor, measured.Area * factor * factor, measured.Records };
 }
 
 double TMetafile::TDrawCost::ScaleWithin(double budget) const
 {
-    // Length costs a cell of the rasteriser a pixel, area a pixel of a span; both shrink with
-    // the scale, area with its square; records cost the same at every scale.
-    constexpr double LengthWeight = 8;
+    // Lengths shrink with the scale, areas with its square; records cost the same at every scale.
     constexpr double RecordWeight = 64;
-    const double linear = Linear * LengthWeight;
+    const double linear = Linear;
     const double left = budget - Records * RecordWeight;
     if (linear + Area <= left)
         return 1;

@@ -51,8 +51,9 @@ public:
     // Draws the whole picture scaled into target.
     void Draw(QPainter& painter, const QRectF& target) const;
 
-    // What drawing takes, in device pixels: the length of lines and outlines, the area of wide
-    // strokes, fills and bitmaps, and the records drawn.
+    // What drawing takes, in units of about a nanosecond: the part that follows lengths on the
+    // device (lines, outlines, the rows a fill crosses), the part that follows areas (wide
+    // strokes, fills, bitmaps), and the records drawn.
     struct TDrawCost {
         double Linear = 0;
         double Area = 0;
@@ -61,9 +62,9 @@ public:
         // (about a nanosecond each); 0 when the records alone cost more.
         double ScaleWithin(double budget) const;
     };
-    // The cost of Draw into target on a device with transform device, of which clip (device
-    // pixels) is seen.
-    TDrawCost Cost(const QRectF& target, const QTransform& device, const QRectF& clip) const;
+    // The cost of drawing the whole picture at zoom (1 = its own size), from what was measured
+    // when it was loaded.
+    TDrawCost WholeCost(double zoom) const;
 
     struct TData;
 
