@@ -25,10 +25,15 @@
 
 void TMapPicture::LoadFromFile(const QString& fileName)
 {
+    LoadFromNativeFile(QFile::encodeName(fileName), QFileInfo(fileName).fileName());
+}
+
+void TMapPicture::LoadFromNativeFile(const QByteArray& nativePath, const QString& shownName)
+{
     Clear();
-    const QString name = QFileInfo(fileName).fileName();
-    const bool metafile = QFileInfo(fileName).suffix().compare(QLatin1String("wmf"), Qt::CaseInsensitive) == 0;
-    const TMapFileRead read = ReadMapFile(fileName, metafile ? TMetafile::MaxFileSize : MaxRasterFileSize);
+    const QString& name = shownName;
+    const bool metafile = nativePath.toLower().endsWith(".wmf");
+    const TMapFileRead read = ReadMapFileNative(nativePath, metafile ? TMetafile::MaxFileSize : MaxRasterFileSize);
     if (read.State != TMapFileRead::Read)
         throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2")
                              .arg(name, read.State == TMapFileRead::Missing ? TMapTexts::tr("it does not exist") : read.Cause));
@@ -282,12 +287,17 @@ void TOrvikMap::SetMapPic(const TMapPicture& picture)
 
 void TOrvikMap::LoadMapPic(const QString& fileName)
 {
+    LoadMapPicNative(QFile::encodeName(fileName), QFileInfo(fileName).fileName());
+}
+
+void TOrvikMap::LoadMapPicNative(const QByteArray& nativePath, const QString& shownName)
+{
     {
         const auto clearOnFailure = OnFailure([this] {
             FMapPic.Clear();
             PictureChanged();
         });
-        FMapPic.LoadFromFile(fileName);
+        FMapPic.LoadFromNativeFile(nativePath, shownName);
     }
     PictureChanged();
 }

@@ -38,6 +38,9 @@ public:
     // Throws EUserError naming the file when it cannot be read or decoded (Qt's allocation limit
     // included). The extension chooses the reader for ".wmf"; every other file goes to Qt.
     void LoadFromFile(const QString& fileName);
+    // The same for a path as the file system's bytes (a name that is not UTF-8 too); shownName
+    // names it in messages.
+    void LoadFromNativeFile(const QByteArray& nativePath, const QString& shownName);
     void Clear();
     // Null images and pictures of width or height 0 are empty.
     bool IsEmpty() const;
@@ -127,6 +130,7 @@ public:
     const TMapPicture& GetMapPic() const { return FMapPic; }
     void SetMapPic(const TMapPicture& picture);
     void LoadMapPic(const QString& fileName);
+    void LoadMapPicNative(const QByteArray& nativePath, const QString& shownName);
     void ClearMapPic();
 
     // Drawn for each marker; a picture without alpha channel gets its bottom-left colour

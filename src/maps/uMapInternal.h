@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class TEntries;
 class TEntry;
@@ -24,8 +25,16 @@ void SetMapsFolder(const QString& folder);
 
 // A picture the list offers: ".gif", ".bmp", ".wmf" or ".jpg" in any case.
 bool IsMapPictureName(const QString& fileName);
-// The names (with extension) of the regular files among the pictures in folder, sorted ignoring
-// case; empty when the folder is missing.
+// A picture of the maps folder: its name as the file system's bytes, and as shown (undecodable
+// bytes, tabs, line breaks and the like escaped).
+struct TMapPictureName {
+    QByteArray Native;
+    QString Shown;
+};
+// The regular files (links to them too) among the pictures in folder, sorted by their shown
+// names ignoring case; empty when the folder is missing.
+std::vector<TMapPictureName> ListMapPictureNames(const QString& folder);
+// Their shown names.
 QStringList ListMapPictures(const QString& folder);
 
 // Zoom factors reach 0.5, 1, 2 and 4.

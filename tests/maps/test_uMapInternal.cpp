@@ -1,7 +1,9 @@
 // The internal map window's rules: the picture list, zoom and wheel steps, the rubber band, the
 // visible entries, the current entry's mark, the hint, a picked position and the calibration checks.
 #include "maps/uMapInternal.h"
+#include "maps/uMapCalibration.h"
 #include "maps/uMapScale.h"
+#include "core/uLocations.h"
 #include "model/uModel.h"
 #include "support/TestSupport.h"
 
@@ -13,7 +15,9 @@
 #include <cmath>
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -67,6 +71,30 @@ TEST_F(MapInternalTest, PictureListHoldsTheFourKindsSortedIgnoringCase)
         (QStringList { QStringLiteral(".hidden.bmp"), QStringLiteral("amsterdam.bmp"), QStringLiteral("Amsterdam.GIF"),
             QStringLiteral("Amsterdam.gif"), QStringLiteral("b.wmf"), QStringLiteral("link.bmp"), QStringLiteral("zoo.JPG") }));
     EXPECT_TRUE(ListMapPictures(dir.filePath(QStringLiteral("missing/"))).isEmpty());
+}
+
+// Names with a tab or a line break, or not UTF-8 at all: listed, shown escaped, and their own
+// bytes kept to open them.
+TEST_F(MapInternalTest, OddPictureNamesAreListedEscapedWithTheirBytes)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    for (const QByteArray& name : { QByteArray("tab\there.jpg"), QByteArray("two\nlines.bmp"), QByteArray("caf\xe9.gif") }) {
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0) << name.constData();
+        ::close(fd);
+    }
+    const std::vector<TMapPictureName> names = ListMapPictureNames(dir.path() + QLatin1Char('/'));
+    ASSERT_EQ(names.size(), size_t(3));
+    EXPECT_EQ(names[0].Native, QByteArray("caf\xe9.gif"));
+    EXPECT_EQ(names[0].Shown, VisibleFileName(QByteArray("caf\xe9.gif")));
+    EXPECT_EQ(names[0].Shown, QStringLiteral("caf\\xE9.gif"));
+    EXPECT_EQ(names[1].Native, QByteArray("tab\there.jpg"));
+    EXPECT_FALSE(names[1].Shown.contains(QLatin1Char('\t')));
+    EXPECT_EQ(names[2].Native, QByteArray("two\nlines.bmp"));
+    EXPECT_FALSE(names[2].Shown.contains(QLatin1Char('\n')));
+    for (const TMapPictureName& name : names)
+        EXPECT_EQ(ReadMapFileNative(folder + name.Native, 100).State, TMapFileRead::Read) << name.Shown.toStdString();
 }
 
 TEST_F(MapInternalTest, MapsFolderIsBesideTheExecutableUnlessChosen)

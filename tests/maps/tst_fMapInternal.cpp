@@ -21,6 +21,7 @@
 #include "model/uModel.h"
 #include "support/QtWarningGuard.h"
 
+#include <QBuffer>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
@@ -40,6 +41,9 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // The map window's controls, for the checks.
 class TfmMapInternalTestAccess {
@@ -309,6 +313,70 @@ private slots:
         window.Map->CurrentIndex = -1;
         window.Map->ShowCurrentEntry();
         QVERIFY(mapUi.imgPos()->isHidden());
+    }
+
+    // A calibration that runs east to west (or south to north) shows the current entry's mark too.
+    void markShowsWithAMirroredCalibration_data()
+    {
+        QTest::addColumn<bool>("mirrorX");
+        QTest::addColumn<bool>("mirrorY");
+        QTest::newRow("east to west") << true << false;
+        QTest::newRow("south to north") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void markShowsWithAMirroredCalibration()
+    {
+        QFETCH(bool, mirrorX);
+        QFETCH(bool, mirrorY);
+        TMapsFolder folder;
+        TMapWindow window;
+        const MapAccess mapUi(*window.Map);
+        TMapCalibration c = FixtureCalibration();
+        if (mirrorX)
+            std::swap(c.Cal1X, c.Cal2X);
+        if (mirrorY)
+            std::swap(c.Cal1Y, c.Cal2Y);
+        window.Map->ApplyCalibration(c);
+        window.Source.Add("museum", "", 4.25, 52.5);
+        window.ShowAll(0);
+        QVERIFY(mapUi.imgPos()->isVisibleTo(window.Map.get()));
+        const QPoint at(mirrorX ? 300 : 100, mirrorY ? 200 : 100);
+        QCOMPARE(mapUi.imgPos()->pos() + QPoint(16, 16), at);
+        // Outside the picture it is hidden, as with the usual calibration.
+        window.Source[0].SetLongitude(3.9);
+        window.ShowAll(0);
+        QVERIFY(mapUi.imgPos()->isHidden());
+    }
+
+    // A picture whose name is not UTF-8 is listed escaped and opened by its own bytes, with its
+    // side file; its calibration cannot be written under that name, so calibrating is off.
+    void pictureNamedInAnotherEncodingLoadsWithItsSideFile()
+    {
+        TMapsFolder folder;
+        QImage picture(PictureWidth, PictureHeight, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QByteArray bytes;
+        {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(picture.save(&buffer, "BMP"));
+        }
+        const QByteArray native = QFile::encodeName(folder.Path) + QByteArray("caf\xe9.bmp");
+        const std::string side = CalibrationText(FixtureCalibration(), bytes.size());
+        for (const auto& [path, content] : { std::pair { native, bytes }, std::pair { native + ".inf", QByteArray::fromStdString(side) } }) {
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+            ::close(fd);
+        }
+        TMapWindow window(QStringLiteral("caf\\xE9.bmp"));
+        QCOMPARE(window.Map->LoadedName(), QStringLiteral("caf\\xE9.bmp"));
+        QCOMPARE(window.Map->PictureSize(), QSize(PictureWidth, PictureHeight));
+        QVERIFY(window.Map->Calibrated());
+        QVERIFY(!MapAccess(*window.Map).acCalibrate()->isEnabled());
+        // The others still calibrate.
+        window.Select(QStringLiteral("plain.bmp"));
+        QVERIFY(MapAccess(*window.Map).acCalibrate()->isEnabled());
     }
 
     void dragScrollsTheMapAndGivesTheCursorBack()
@@ -1008,6 +1076,8 @@ private slots:
         Click(MapAccess(map).OrvikMap1(), QPoint(10, 10));
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("First select a Calibration Point in the \"Calibrate...\" dialog"));
+        // Over the always-on-top dialog, not under it.
+        QCOMPARE(prompt.Boxes.back().Owner, static_cast<QWidget*>(dialog.data()));
         QCOMPARE(dialog->X1(), 0);
         // Points sharing X are refused.
         dialog->SetX1(50);

@@ -41,6 +41,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -83,6 +84,21 @@ void AnswerDrag(QDragMoveEvent* event, bool accepted)
         event->ignore();
     }
 }
+
+// The map tabs: a plug-in's caption gets at most this many pixels, elided, whole in its tool tip.
+class TMapTabBar : public QTabBar {
+public:
+    static constexpr int MaxTabWidth = 200;
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setWidth(std::min(size.width(), MaxTabWidth));
+        return size;
+    }
+};
 
 // Keeps the list refreshed after a command, also when it fails.
 struct TRefreshAfter {
@@ -1075,8 +1091,9 @@ void TMDIChild::CreateMapPane()
     layout->addWidget(paMapForm, 1);
     auto* tabs = new QHBoxLayout;
     tabs->setContentsMargins(0, 0, 0, 0);
-    tsMaps = new QTabBar(paMaps);
+    tsMaps = new TMapTabBar(paMaps);
     tsMaps->setObjectName(QStringLiteral("tsMaps"));
+    tsMaps->setElideMode(Qt::ElideRight);
     tsMaps->setShape(QTabBar::RoundedSouth);
     tsMaps->setDrawBase(false);
     tsMaps->addTab(QStringLiteral("Internal Map"));
@@ -1095,7 +1112,10 @@ void TMDIChild::CreateMapPane()
         });
         if (!tab)
             continue;
-        tsMaps->setTabData(tsMaps->addTab(caption), i);
+        const int index = tsMaps->addTab(caption);
+        tsMaps->setTabData(index, i);
+        // The plug-in's text as it stands: a tool tip would take markup in it for rich text.
+        tsMaps->setTabToolTip(index, Qt::convertFromPlainText(caption, Qt::WhiteSpaceNoWrap));
     }
     tabs->addWidget(tsMaps);
     tabs->addStretch(1);
