@@ -1,7 +1,9 @@
 // Metafile map pictures: load, the first paint at a zoom and the repaints after it.
 //   tarvell-bench-metafile [runs]   (offscreen platform unless QT_QPA_PLATFORM says otherwise)
 // Files, generated: 65,535 objects and 20,000 rounds of delete/create/select/draw (1.8 MB); a
-// track of 8,000 points with a 50-unit pen, painted at zoom 4 (32 KB); and one file at each
+// track of 8,000 points with a 50-unit pen, painted at zoom 4 (32 KB); a filled polygon of 4,000
+// points scattered over the picture with a 50-unit pen (16 KB); 15 such polygons of 65,535 points
+// (3.9 MB); and one file at each
 // limit the reader enforces: the file size (polylines up to TMetafile::MaxFileSize), the picture
 // side (TMetafile::MaxPictureSide pixels wide) and the bitmap pixels (one bitmap of
 // TMetafile::MaxBitmapPixels). One step beyond each limit is refused with its message.
@@ -70,7 +72,7 @@ public:
 };
 
 constexpr int CreatePen = 0x02FA, CreateBrush = 0x02FC, Select = 0x012D, Delete = 0x01F0, Rectangle = 0x041B,
-              Polyline = 0x0325, StretchDib = 0x0F43;
+              Polygon = 0x0324, Polyline = 0x0325, StretchDib = 0x0F43;
 
 QByteArray Churn()
 {
@@ -111,6 +113,45 @@ QByteArray WidePolyline()
     wmf.Record(CreatePen, { 0, 50, 0, 0x3399, 0 });
     wmf.Record(Select, { 0 });
     wmf.Record(Polyline, Track(8000, 1000, 1000, random));
+    return wmf.Finish();
+}
+
+// count points anywhere in width x height: every edge crosses the picture and most others.
+std::vector<int> Scatter(int count, int width, int height, std::mt19937& random)
+{
+    std::vector<int> params { count };
+    for (int i = 0; i < count; ++i) {
+        params.push_back(int(random() % uint32_t(width)));
+        params.push_back(int(random() % uint32_t(height)));
+    }
+    return params;
+}
+
+// One filled polygon of 4,000 scattered points with a 50-unit pen over 1000 x 1000 (16 KB).
+QByteArray CrossingPolygon()
+{
+    TWmf wmf(1000, 1000, 96, 2);
+    std::mt19937 random(4);
+    wmf.Record(CreatePen, { 0, 50, 0, 0x3399, 0 });
+    wmf.Record(Select, { 0 });
+    wmf.Record(CreateBrush, { 0, 0x66CC, 0x33, 0 });
+    wmf.Record(Select, { 1 });
+    wmf.Record(Polygon, Scatter(4000, 1000, 1000, random));
+    return wmf.Finish();
+}
+
+// 15 filled polygons of 65,535 scattered points each with a 50-unit pen over 2000 x 2000
+// (3.9 MB, under the file size limit).
+QByteArray HugePolygons()
+{
+    TWmf wmf(2000, 2000, 96, 2);
+    std::mt19937 random(5);
+    wmf.Record(CreatePen, { 0, 50, 0, 0x3399, 0 });
+    wmf.Record(Select, { 0 });
+    wmf.Record(CreateBrush, { 0, 0x66CC, 0x33, 0 });
+    wmf.Record(Select, { 1 });
+    for (int i = 0; i < 15; ++i)
+        wmf.Record(Polygon, Scatter(65535, 2000, 2000, random));
     return wmf.Finish();
 }
 
@@ -249,6 +290,8 @@ int main(int argc, char** argv)
     const std::vector<TCase> cases {
         { "churn.wmf (65,535 objects, 20,000 rounds)", Churn(), { 1, 4 } },
         { "polyline.wmf (8,000 points, pen 50)", WidePolyline(), { 4 } },
+        { "crossing.wmf (4,000-point polygon, pen 50)", CrossingPolygon(), { 1, 4 } },
+        { "polygons.wmf (15 x 65,535-point polygons)", HugePolygons(), { 1, 4 } },
         { "largest.wmf (file size limit)", LargeFile(TMetafile::MaxFileSize), { 1, 4 } },
         { "widest.wmf (picture side limit)", WidePicture(TMetafile::MaxPictureSide), { 1, 4 } },
         { "bitmap.wmf (bitmap pixel limit)", Bitmap(bitmapSide, int(TMetafile::MaxBitmapPixels / bitmapSide)), { 1, 4 } },

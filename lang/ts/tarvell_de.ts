@@ -90,6 +90,10 @@
             <source>The plugin "%1" failed in %2: %3</source>
             <translation>Das Plugin "%1" ist in %2 gescheitert: %3</translation>
         </message>
+        <message>
+            <source>The plugin "%1" returned a text from %2 that runs into memory that cannot be read</source>
+            <translation>Das Plugin "%1" hat aus %2 einen Text geliefert, der in nicht lesbaren Speicher reicht</translation>
+        </message>
     </context>
     <context>
         <name>ShTrees</name>
@@ -2741,6 +2745,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <message>
             <source>it does not exist</source>
             <translation>es ist nicht vorhanden</translation>
+        </message>
+        <message>
+            <source>The map picture %1 is too large: %2 x %3 pixels; at most %4 megapixels can be shown</source>
+            <translation>Das Kartenbild %1 ist zu groß: %2 x %3 Pixel; höchstens %4 Megapixel können angezeigt werden</translation>
         </message>
     </context>
     <context>

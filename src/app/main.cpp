@@ -12,6 +12,7 @@
 #include "crashreport/windows/VostExceptBox.h"
 #include "crashreport/logic/VostReportFile.h"
 #include "app/logic/uExcept.h"
+#include "maps/uMap.h"
 
 #include <algorithm>
 #include <csignal>
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
     InstallReportSteps();
     InitReportFacts();
     RegisterAppExceptionHandler();
+    TMapPicture::SetReaderAllocationLimit();
 
     QStringList params;
     for (int i = 1; i < argc; ++i)

@@ -87,6 +87,8 @@ TfmMapEmbedHtml::TfmMapEmbedHtml(TEntries& source, QWidget* owner)
     laZoomLevel = new QLabel(QStringLiteral("10"), ToolBar1);
     laZoomLevel->setObjectName(QStringLiteral("laZoomLevel"));
     laZoomLevel->setAlignment(Qt::AlignCenter);
+    // The plug-in's value text, shown as it stands.
+    laZoomLevel->setTextFormat(Qt::PlainText);
     laZoomLevel->setMinimumWidth(28);
     ToolBar1->addAction(acZoomIn);
     ToolBar1->addWidget(laZoomLevel);

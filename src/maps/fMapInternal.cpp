@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEvent>
+#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -261,11 +262,17 @@ void TfmMapInternal::FormActivate()
 
 void TfmMapInternal::FillMapList()
 {
-    const QString chosen = coMap->currentIndex() >= 0 ? coMap->currentText() : QString();
+    // Each item carries the name's own bytes, which open the picture; it shows them readable.
+    const QByteArray chosen = coMap->currentIndex() >= 0 ? coMap->currentData().toByteArray() : QByteArray();
     const QSignalBlocker blocker(coMap);
     coMap->clear();
-    coMap->addItems(ListMapPictures(MapsFolder()));
-    coMap->setCurrentIndex(chosen.isEmpty() ? -1 : coMap->findText(chosen, Qt::MatchExactly | Qt::MatchCaseSensitive));
+    int found = -1;
+    for (const TMapPictureName& name : ListMapPictureNames(MapsFolder())) {
+        if (!chosen.isEmpty() && name.Native == chosen)
+            found = coMap->count();
+        coMap->addItem(name.Shown, name.Native);
+    }
+    coMap->setCurrentIndex(found);
 }
 
 void TfmMapInternal::coMapChange()
@@ -292,6 +299,11 @@ QSize TfmMapInternal::PictureSize() const
 
 void TfmMapInternal::SetMapChoiceEnabled(bool enabled) { coMap->setEnabled(enabled); }
 
+bool TfmMapInternal::NameWritable() const
+{
+    return QFile::encodeName(QFile::decodeName(FLoadedNative)) == FLoadedNative;
+}
+
 bool TfmMapInternal::Calibrated() const { return !PictureSize().isEmpty() && laNeedsCalibration->isHidden(); }
 
 void TfmMapInternal::LoadMap()
@@ -299,27 +311,30 @@ void TfmMapInternal::LoadMap()
     if (coMap->currentIndex() < 0)
         return;
     const QString name = coMap->currentText();
-    if (name == FLoadedName)
+    const QByteArray native = coMap->currentData().toByteArray();
+    if (native == FLoadedNative && !FLoadedName.isEmpty())
         return;
-    const QString path = MapsFolder() + name;
+    const QByteArray nativePath = QFile::encodeName(MapsFolder()) + native;
     EndDrag();
     OrvikMap1->SetZoom(1);
     // A picture that does not load leaves no name behind, so choosing it again tries again.
     FLoadedName.clear();
+    FLoadedNative.clear();
     {
         const auto hideOnFailure = OnFailure([this] {
             ShowNeedsCalibration(false);
             imgPos->hide();
         });
-        OrvikMap1->LoadMapPic(path);
+        OrvikMap1->LoadMapPicNative(nativePath, name);
     }
     FLoadedName = name;
+    FLoadedNative = native;
     const QSize size = PictureSize();
     if (size.isEmpty()) {
         ShowNeedsCalibration(true);
         return;
     }
-    const TCalibrationLoad load = LoadCalibration(path, size.width(), size.height());
+    const TCalibrationLoad load = LoadCalibrationNative(nativePath, size.width(), size.height());
     switch (load.State) {
     case TCalibrationState::NoSideFile:
         OrvikMap1->SetCal1Lon(0);
@@ -348,7 +363,7 @@ void TfmMapInternal::LoadMap()
 void TfmMapInternal::SaveCalibration()
 {
     // Beside the picture whose points these are, whatever the list shows.
-    if (coMap->currentIndex() < 0 || FLoadedName.isEmpty())
+    if (coMap->currentIndex() < 0 || FLoadedName.isEmpty() || !NameWritable())
         return;
     TMapCalibration calibration;
     calibration.Cal1Lon = OrvikMap1->GetCal1Lon();
@@ -360,7 +375,7 @@ void TfmMapInternal::SaveCalibration()
     calibration.Cal2X = OrvikMap1->GetCal2X();
     calibration.Cal2Y = OrvikMap1->GetCal2Y();
     calibration.BackColor = FBackColor;
-    ::SaveCalibration(MapsFolder() + FLoadedName, calibration);
+    ::SaveCalibration(MapsFolder() + QFile::decodeName(FLoadedNative), calibration);
 }
 
 void TfmMapInternal::SetBackColor(TInfColor color)
@@ -435,7 +450,8 @@ void TfmMapInternal::UpdateActions()
     const double factor = hasPicture ? double(OrvikMap1->width()) / picture.width() : 1;
     acZoomin->setEnabled(CanZoomIn(hasPicture, factor));
     acZoomout->setEnabled(CanZoomOut(hasPicture, factor));
-    acCalibrate->setEnabled(hasPicture);
+    // A side file is written by the picture's name: one that is not UTF-8 cannot be spelt.
+    acCalibrate->setEnabled(hasPicture && NameWritable());
     const bool setPos = CanSetPosition(Calibrated(), Entries().Count());
     acSetPos->setEnabled(setPos);
     if (!setPos && acSetPos->isChecked()) {
@@ -513,7 +529,10 @@ void TfmMapInternal::MapBoxMouseDown(const TMapMouseEvent& event)
             FCalibrate->SetX2(RoundToInt32(event.X / zoom));
             FCalibrate->SetY2(RoundToInt32(event.Y / zoom));
         } else {
-            ShowInfo(this, tr("First select a Calibration Point in the \"Calibrate...\" dialog"));
+            // Owned by the dialog, which stays on top and would hide a box of the map's own (the
+            // map's window is the active one after the click).
+            GetPrompt().MessageBox(FCalibrate, tr("First select a Calibration Point in the \"Calibrate...\" dialog"),
+                ApplicationTitle(), MB_OK | MB_ICONINFORMATION);
         }
         return;
     }
@@ -628,7 +647,12 @@ void TfmMapInternal::ShowCurrentEntry()
     const double lon = entry.GetLongitude();
     const double lat = entry.GetLatitude();
     const TOrvikMap& map = *OrvikMap1;
-    if (!(map.XToLon(0) < lon && lon < map.XToLon(map.width()) && map.YToLat(map.height()) < lat && lat < map.YToLat(0))) {
+    // Strictly inside the picture, whichever way the calibration runs (a mirrored one too).
+    const double west = std::min(map.XToLon(0), map.XToLon(map.width()));
+    const double east = std::max(map.XToLon(0), map.XToLon(map.width()));
+    const double south = std::min(map.YToLat(map.height()), map.YToLat(0));
+    const double north = std::max(map.YToLat(map.height()), map.YToLat(0));
+    if (!(west < lon && lon < east && south < lat && lat < north)) {
         imgPos->hide();
         return;
     }
@@ -649,9 +673,8 @@ void TfmMapInternal::MapShowHint(QString& hintStr, bool& canShow, TMapHintInfo& 
     QPoint at = hintInfo.CursorPos;
     if (hintInfo.HintControl == imgPos)
         at += imgPos->pos();
-    const double lat = OrvikMap1->YToLat(at.y() + 1);
-    const double lon = OrvikMap1->XToLon(at.x() + 1);
-    const int near = FindNearEntry(Entries(), lat, lon, OrvikMap1->GetZoom());
+    // The marker nearest to the mouse: with many POIs close together, the one the mouse is on.
+    const int near = FindNearestEntry(Entries(), OrvikMap1->Scale(), at.x(), at.y());
     hintStr = near >= 0 ? MapHintText(Entries()[near], CoordinatePrecision()) : QString();
     hintInfo.ReshowTimeout = ReshowTimeout;
     if (hintStr.isEmpty())

@@ -49,6 +49,8 @@ public:
     // The loaded picture's name; empty before the first.
     const QString& LoadedName() const { return FLoadedName; }
     bool Calibrated() const;
+    // Whether the loaded picture's side file can be written (its name is UTF-8).
+    bool NameWritable() const;
     // The map background ("BackColor").
     TInfColor BackColor() const { return FBackColor; }
     void SetBackColor(TInfColor color);
@@ -98,6 +100,7 @@ private:
     QLabel* FNeedsCalibrationText = nullptr;
     QPushButton* FCalibrateButton = nullptr;
     QString FLoadedName;
+    QByteArray FLoadedNative;
     QPoint FDragOrigin { -1, -1 };
     QPointer<TfmCalibrate> FCalibrate;
     bool FBandActive = false;

@@ -14,6 +14,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QTextDocument>
 #include <QTimer>
 #include <QToolTip>
 
@@ -24,10 +25,15 @@
 
 void TMapPicture::LoadFromFile(const QString& fileName)
 {
+    LoadFromNativeFile(QFile::encodeName(fileName), QFileInfo(fileName).fileName());
+}
+
+void TMapPicture::LoadFromNativeFile(const QByteArray& nativePath, const QString& shownName)
+{
     Clear();
-    const QString name = QFileInfo(fileName).fileName();
-    const bool metafile = QFileInfo(fileName).suffix().compare(QLatin1String("wmf"), Qt::CaseInsensitive) == 0;
-    const TMapFileRead read = ReadMapFile(fileName, metafile ? TMetafile::MaxFileSize : MaxRasterFileSize);
+    const QString& name = shownName;
+    const bool metafile = nativePath.toLower().endsWith(".wmf");
+    const TMapFileRead read = ReadMapFileNative(nativePath, metafile ? TMetafile::MaxFileSize : MaxRasterFileSize);
     if (read.State != TMapFileRead::Read)
         throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2")
                              .arg(name, read.State == TMapFileRead::Missing ? TMapTexts::tr("it does not exist") : read.Cause));
@@ -48,11 +54,32 @@ void TMapPicture::LoadFromFile(const QString& fileName)
     QImageReader reader(&buffer);
     // The picture's own content decides, whatever its extension says.
     reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.isValid() && int64_t(size.width()) * size.height() > MaxRasterPixels)
+        throw EUserError(TMapTexts::tr("The map picture %1 is too large: %2 x %3 pixels; at most %4 megapixels can be shown")
+                             .arg(name)
+                             .arg(size.width())
+                             .arg(size.height())
+                             .arg(MaxRasterPixels / 1'000'000));
     QImage image;
     if (!reader.read(&image))
         throw EUserError(TMapTexts::tr("The map picture %1 cannot be read: %2").arg(name, reader.errorString()));
     SetImage(image);
 }
+
+void TMapPicture::SetReaderAllocationLimit()
+{
+    constexpr int64_t MiB = 1024 * 1024;
+    QImageReader::setAllocationLimit(int((MaxRasterPixels * 4 + MiB - 1) / MiB));
+}
+
+namespace {
+// What one play of a metafile may cost (TMetafile::TDrawCost units, about a nanosecond each on a
+// desktop machine): the first paint at a zoom stays well below a second.
+constexpr double MaxMetafileDrawCost = 3e8;
+// Below this the played picture says nothing more: the scale does not go lower.
+constexpr double MinMetafileScale = 1.0 / 64;
+} // namespace
 
 void TMapPicture::DrawMetafile(QPainter& painter, const QRectF& target, const QRectF& visible) const
 {
@@ -79,19 +106,32 @@ void TMapPicture::DrawMetafile(QPainter& painter, const QRectF& target, const QR
             ? whole
             : view.adjusted(-view.width() / 2, -view.height() / 2, view.width() / 2, view.height() / 2).intersected(whole);
         FPlayed = QImage();
-        QImage played(part.size(), QImage::Format_ARGB32_Premultiplied);
-        if (played.isNull()) {
-            painter.setRenderHint(QPainter::Antialiasing);
-            FMetafile.Draw(painter, target);
+        const QRectF picture(QPointF(0, 0), QSizeF(size));
+        // Drawing time is bounded: a picture that would take longer at this zoom (outlines
+        // crossing the picture thousands of times, wide pens) is played at a lower resolution
+        // and scaled up. Its cost at the map's zooms is known from loading, and the part played
+        // holds its share of it.
+        const double zoom = std::max(double(size.width()) / FMetafile.Width(), double(size.height()) / FMetafile.Height());
+        const TMetafile::TDrawCost measured = FMetafile.WholeCost(zoom);
+        const double share = double(part.width()) * part.height() / (double(size.width()) * size.height());
+        const TMetafile::TDrawCost cost { measured.Linear * share, measured.Area * share, measured.Records };
+        const double scale = std::clamp(cost.ScaleWithin(MaxMetafileDrawCost), MinMetafileScale, 1.0);
+        const QSize playedSize = scale < 1
+            ? QSize(std::max(1, int(std::ceil(part.width() * scale))), std::max(1, int(std::ceil(part.height() * scale))))
+            : part.size();
+        QImage played(playedSize, QImage::Format_ARGB32_Premultiplied);
+        if (played.isNull())
             return;
-        }
         played.fill(Qt::transparent);
         {
             QPainter player(&played);
             player.setRenderHint(QPainter::Antialiasing);
+            player.scale(double(playedSize.width()) / part.width(), double(playedSize.height()) / part.height());
             player.translate(-part.topLeft());
-            FMetafile.Draw(player, QRectF(QPointF(0, 0), QSizeF(size)));
+            FMetafile.Draw(player, picture);
         }
+        if (playedSize != part.size())
+            played = played.scaled(part.size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
         FPlayed = played;
         FPlayedSize = size;
         FPlayedRect = part;
@@ -247,12 +287,17 @@ void TOrvikMap::SetMapPic(const TMapPicture& picture)
 
 void TOrvikMap::LoadMapPic(const QString& fileName)
 {
+    LoadMapPicNative(QFile::encodeName(fileName), QFileInfo(fileName).fileName());
+}
+
+void TOrvikMap::LoadMapPicNative(const QByteArray& nativePath, const QString& shownName)
+{
     {
         const auto clearOnFailure = OnFailure([this] {
             FMapPic.Clear();
             PictureChanged();
         });
-        FMapPic.LoadFromFile(fileName);
+        FMapPic.LoadFromNativeFile(nativePath, shownName);
     }
     PictureChanged();
 }
@@ -458,10 +503,11 @@ bool TOrvikMap::event(QEvent* event)
         auto* help = static_cast<QHelpEvent*>(event);
         QString text;
         RunCommand(this, [&] { text = OnHintText(help->pos().x(), help->pos().y()); });
+        // The tip names POIs from outside: escaped, so that no name formats it or loads a file.
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), text, this);
+            QToolTip::showText(help->globalPos(), Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap), this);
         return true;
     }
     return QWidget::event(event);

@@ -29,10 +29,18 @@ class TMapPicture {
 public:
     // Raster files larger than this are refused unread (metafiles: TMetafile::MaxFileSize).
     static constexpr int64_t MaxRasterFileSize = 256 * 1024 * 1024;
+    // Raster pictures of more pixels are refused unread: a scanned map of 8000 x 6000 is shown.
+    static constexpr int64_t MaxRasterPixels = 100'000'000;
+    // Raises Qt's image reader allocation limit, which holds for the whole process, to what
+    // MaxRasterPixels take at 32 bits a pixel. Run once at start-up.
+    static void SetReaderAllocationLimit();
 
     // Throws EUserError naming the file when it cannot be read or decoded (Qt's allocation limit
     // included). The extension chooses the reader for ".wmf"; every other file goes to Qt.
     void LoadFromFile(const QString& fileName);
+    // The same for a path as the file system's bytes (a name that is not UTF-8 too); shownName
+    // names it in messages.
+    void LoadFromNativeFile(const QByteArray& nativePath, const QString& shownName);
     void Clear();
     // Null images and pictures of width or height 0 are empty.
     bool IsEmpty() const;
@@ -122,6 +130,7 @@ public:
     const TMapPicture& GetMapPic() const { return FMapPic; }
     void SetMapPic(const TMapPicture& picture);
     void LoadMapPic(const QString& fileName);
+    void LoadMapPicNative(const QByteArray& nativePath, const QString& shownName);
     void ClearMapPic();
 
     // Drawn for each marker; a picture without alpha channel gets its bottom-left colour
@@ -173,7 +182,7 @@ public:
     std::function<void(const TMapMouseEvent&)> OnMouseDown;
     std::function<void(const TMapMouseEvent&)> OnMouseMove;
     std::function<void(const TMapMouseEvent&)> OnMouseUp;
-    // The tool tip at a control pixel; an empty text shows none.
+    // The tool tip at a control pixel, plain text (shown as it stands); an empty text shows none.
     std::function<QString(int x, int y)> OnHintText;
 
     QSize sizeHint() const override;

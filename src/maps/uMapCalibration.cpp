@@ -290,9 +290,15 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
 
 TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, int pictureHeight)
 {
+    return LoadCalibrationNative(QFile::encodeName(picturePath), pictureWidth, pictureHeight);
+}
+
+TCalibrationLoad LoadCalibrationNative(const QByteArray& nativePicturePath, int pictureWidth, int pictureHeight)
+{
     TCalibrationLoad load;
-    const QString name = CalibrationFileName(picturePath);
-    const TMapFileRead read = ReadMapFile(name, MaxCalibrationFileSize);
+    const QByteArray native = nativePicturePath + ".inf";
+    const QString name = VisibleFileName(native);
+    const TMapFileRead read = ReadMapFileNative(native, MaxCalibrationFileSize);
     if (read.State == TMapFileRead::Missing)
         return load;
     load.State = TCalibrationState::Invalid;
@@ -301,16 +307,18 @@ TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, i
         return load;
     }
     // The size of exactly that file, no pattern matching (a picture name may hold "*" or "?").
-    const QFileInfo picture(picturePath);
-    const int64_t pictureSize = picture.isFile() ? picture.size() : 0;
+    struct stat picture {};
+    const int64_t pictureSize
+        = ::stat(nativePicturePath.constData(), &picture) == 0 && S_ISREG(picture.st_mode) ? int64_t(picture.st_size) : 0;
     return ParseCalibration(
         std::string_view(read.Bytes.constData(), size_t(read.Bytes.size())), pictureWidth, pictureHeight, pictureSize);
 }
 
-TMapFileRead ReadMapFile(const QString& path, int64_t maxSize)
+TMapFileRead ReadMapFile(const QString& path, int64_t maxSize) { return ReadMapFileNative(QFile::encodeName(path), maxSize); }
+
+TMapFileRead ReadMapFileNative(const QByteArray& native, int64_t maxSize)
 {
     TMapFileRead read;
-    const QByteArray native = QFile::encodeName(path);
     const auto refuse = [&read](const QString& cause) {
         read.State = TMapFileRead::Refused;
         read.Cause = cause;

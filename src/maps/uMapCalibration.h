@@ -93,6 +93,8 @@ struct TMapFileRead {
     QString Cause;
 };
 TMapFileRead ReadMapFile(const QString& path, int64_t maxSize);
+// The same for a path as the file system's bytes (a name that is not UTF-8 too).
+TMapFileRead ReadMapFileNative(const QByteArray& nativePath, int64_t maxSize);
 
 // Side files larger than this are refused unread.
 constexpr int64_t MaxCalibrationFileSize = 64 * 1024;
@@ -107,6 +109,8 @@ int32_t MapCheckOf(int64_t pictureFileSize);
 TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int pictureHeight, int64_t pictureFileSize);
 // Reads the side file of the picture at picturePath (its own size taken from the file system).
 TCalibrationLoad LoadCalibration(const QString& picturePath, int pictureWidth, int pictureHeight);
+// The same for a picture path as the file system's bytes.
+TCalibrationLoad LoadCalibrationNative(const QByteArray& nativePicturePath, int pictureWidth, int pictureHeight);
 
 // The ten keys in their order, CR LF line ends, numbers with ".".
 std::string CalibrationText(const TMapCalibration& calibration, int64_t pictureFileSize);

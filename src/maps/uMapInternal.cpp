@@ -3,9 +3,11 @@
 
 #include "core/uCodePage.h"
 #include "core/uLocations.h"
+#include "maps/uMapScale.h"
 #include "model/uModel.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -13,6 +15,9 @@
 #include <cmath>
 #include <utility>
 #include <vector>
+
+#include <dirent.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -42,21 +47,43 @@ bool IsMapPictureName(const QString& fileName)
         || extension == QLatin1String(".wmf") || extension == QLatin1String(".jpg");
 }
 
+std::vector<TMapPictureName> ListMapPictureNames(const QString& folder)
+{
+    std::vector<TMapPictureName> names;
+    // The file system's bytes: a name that is not UTF-8 is listed too, and opened by them.
+    QByteArray native = QFile::encodeName(folder);
+    if (!native.endsWith('/'))
+        native += '/';
+    DIR* dir = ::opendir(native.constData());
+    if (!dir)
+        return names;
+    while (const dirent* entry = ::readdir(dir)) {
+        const QByteArray name(entry->d_name);
+        const int dot = int(name.lastIndexOf('.'));
+        if (dot < 0 || !IsMapPictureName(QString::fromLatin1(name.mid(dot))))
+            continue;
+        // Regular files only (links to them too): a FIFO, a device or a socket would hang or never end.
+        struct stat info {};
+        if (::stat((native + name).constData(), &info) != 0 || !S_ISREG(info.st_mode))
+            continue;
+        names.push_back({ name, VisibleFileName(name) });
+    }
+    ::closedir(dir);
+    // Names that differ only in case keep one order, so the stored index names one picture.
+    std::sort(names.begin(), names.end(), [](const TMapPictureName& a, const TMapPictureName& b) {
+        const int folded = a.Shown.compare(b.Shown, Qt::CaseInsensitive);
+        if (folded != 0)
+            return folded < 0;
+        return a.Shown != b.Shown ? a.Shown < b.Shown : a.Native < b.Native;
+    });
+    return names;
+}
+
 QStringList ListMapPictures(const QString& folder)
 {
     QStringList names;
-    const QDir dir(folder);
-    if (!dir.exists())
-        return names;
-    // Regular files only (links to them too): a FIFO, a device or a socket would hang or never end.
-    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden, QDir::NoSort))
-        if (info.isFile() && IsMapPictureName(info.fileName()))
-            names << info.fileName();
-    // Names that differ only in case keep one order, so the stored index names one picture.
-    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
-        const int folded = a.compare(b, Qt::CaseInsensitive);
-        return folded != 0 ? folded < 0 : a < b;
-    });
+    for (const TMapPictureName& name : ListMapPictureNames(folder))
+        names << name.Shown;
     return names;
 }
 
@@ -123,18 +150,25 @@ TScrollPos ScrollToShow(int left, int top, int width, int height, TScrollPos now
     return pos;
 }
 
-int FindNearEntry(const TEntries& entries, double lat, double lon, double zoom)
+int FindNearestEntry(const TEntries& entries, const TMapScale& scale, int x, int y)
 {
-    if (!(zoom > 0))
-        return -1;
-    const double reach = 0.02 / zoom;
+    constexpr int64_t Reach2 = int64_t(HintReach) * HintReach;
+    int found = -1;
+    int64_t best = Reach2 + 1;
     const int count = entries.Count();
     for (int i = 0; i < count; ++i) {
         const TEntry& entry = entries[i];
-        if (std::abs(entry.GetLatitude() - lat) < reach && std::abs(entry.GetLongitude() - lon) < reach)
-            return i;
+        const int64_t dx = int64_t(scale.LonToX(entry.GetLongitude())) - x;
+        const int64_t dy = int64_t(scale.LatToY(entry.GetLatitude())) - y;
+        if (std::abs(dx) > HintReach || std::abs(dy) > HintReach)
+            continue;
+        const int64_t d2 = dx * dx + dy * dy;
+        if (d2 < best) {
+            best = d2;
+            found = i;
+        }
     }
-    return -1;
+    return found;
 }
 
 QString MapHintText(const TEntry& entry, int precision)

@@ -8,9 +8,11 @@
 #include <QStringList>
 
 #include <optional>
+#include <vector>
 
 class TEntries;
 class TEntry;
+class TMapScale;
 
 class TMapInternalTexts {
     Q_DECLARE_TR_FUNCTIONS(TfmMapInternal)
@@ -23,8 +25,16 @@ void SetMapsFolder(const QString& folder);
 
 // A picture the list offers: ".gif", ".bmp", ".wmf" or ".jpg" in any case.
 bool IsMapPictureName(const QString& fileName);
-// The names (with extension) of the regular files among the pictures in folder, sorted ignoring
-// case; empty when the folder is missing.
+// A picture of the maps folder: its name as the file system's bytes, and as shown (undecodable
+// bytes, tabs, line breaks and the like escaped).
+struct TMapPictureName {
+    QByteArray Native;
+    QString Shown;
+};
+// The regular files (links to them too) among the pictures in folder, sorted by their shown
+// names ignoring case; empty when the folder is missing.
+std::vector<TMapPictureName> ListMapPictureNames(const QString& folder);
+// Their shown names.
 QStringList ListMapPictures(const QString& folder);
 
 // Zoom factors reach 0.5, 1, 2 and 4.
@@ -54,9 +64,11 @@ struct TScrollPos {
 };
 TScrollPos ScrollToShow(int left, int top, int width, int height, TScrollPos now, int clientWidth, int clientHeight);
 
-// First entry of entries (list order) within 0.02 / zoom degrees of lat and lon in both
-// directions; -1 when none.
-int FindNearEntry(const TEntries& entries, double lat, double lon, double zoom);
+// How far (control pixels) the mouse may be from a marker's centre for the hint to name it.
+constexpr int HintReach = 8;
+// The entry whose marker centre (LonToX, LatToY) is nearest to control pixel (x, y), at most
+// HintReach pixels from it; the first in list order among equally near ones; -1 when none.
+int FindNearestEntry(const TEntries& entries, const TMapScale& scale, int x, int y);
 // "<description>\nLat/Lon: <lat>/<lon>" with precision decimals in the user's locale.
 QString MapHintText(const TEntry& entry, int precision);
 

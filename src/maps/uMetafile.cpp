@@ -30,6 +30,8 @@
 namespace {
 
 constexpr uint32_t PlaceableKey = 0x9AC6CDD7;
+// The map's zooms, at which the drawing cost is measured when a file is loaded.
+constexpr double MeasuredZooms[4] = { 0.5, 1, 2, 4 };
 constexpr int MaxPictureSide = TMetafile::MaxPictureSide;
 constexpr int64_t MaxBitmapPixels = TMetafile::MaxBitmapPixels;
 
@@ -253,12 +255,112 @@ struct TMetafile::TData {
     int Height = 0;
     // The bitmaps of the bitmap records, in file order (decoded once, when loaded).
     std::vector<QImage> Bitmaps;
+    // What drawing the whole picture takes at the zooms of MeasuredZooms (measured once, when
+    // loaded: a pen turns wide at some zoom, and costs far more from there on).
+    TMetafile::TDrawCost Costs[4];
 };
 
 namespace {
 
-// Walks the records: with a painter it draws them, without one it checks them and decodes the
-// bitmaps into bitmaps.
+// The length of the part of segment a-b inside r (device pixels).
+double ClippedLength(QPointF a, QPointF b, const QRectF& r)
+{
+    double t0 = 0, t1 = 1;
+    const double dx = b.x() - a.x(), dy = b.y() - a.y();
+    const double p[4] = { -dx, dx, -dy, dy };
+    const double q[4] = { a.x() - r.left(), r.right() - a.x(), a.y() - r.top(), r.bottom() - a.y() };
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0) {
+            if (q[i] < 0)
+                return 0;
+            continue;
+        }
+        const double t = q[i] / p[i];
+        if (p[i] < 0)
+            t0 = std::max(t0, t);
+        else
+            t1 = std::min(t1, t);
+        if (t0 > t1)
+            return 0;
+    }
+    return (t1 - t0) * std::hypot(dx, dy);
+}
+
+// A shape filled row by row on the device: each edge adds its direction where it crosses a row's
+// pixel centres, and a sum along the row gives the winding at every pixel. The time follows the
+// rows the edges cross, never how often the edges cross each other.
+class TCrossings {
+public:
+    explicit TCrossings(const QRectF& bounds)
+        : FArea(bounds.toAlignedRect())
+    {
+        if (FArea.isEmpty() || int64_t(FArea.width()) * FArea.height() > MaxPixels)
+            return;
+        FStride = size_t(FArea.width()) + 1;
+        FCounts.assign(FStride * size_t(FArea.height()), 0);
+    }
+    bool Empty() const { return FArea.isEmpty(); }
+    bool Usable() const { return !FCounts.empty(); }
+
+    void AddEdge(QPointF a, QPointF b)
+    {
+        if (a.y() == b.y())
+            return;
+        const int32_t direction = b.y() > a.y() ? 1 : -1;
+        const double top = FArea.top(), left = FArea.left();
+        const int width = FArea.width(), height = FArea.height();
+        const double y0 = std::min(a.y(), b.y()) - top, y1 = std::max(a.y(), b.y()) - top;
+        // Rows whose centre lies in [y0, y1).
+        const int first = int(std::clamp(std::ceil(y0 - 0.5), 0.0, double(height)));
+        const int last = int(std::clamp(std::ceil(y1 - 0.5), 0.0, double(height)));
+        const double slope = (b.x() - a.x()) / (b.y() - a.y());
+        for (int row = first; row < last; ++row) {
+            const double x = a.x() + (top + row + 0.5 - a.y()) * slope - left;
+            const int column = int(std::clamp(std::ceil(x - 0.5), 0.0, double(width)));
+            FCounts[size_t(row) * FStride + size_t(column)] += direction;
+        }
+    }
+
+    // Draws the pixels inside with brush onto the painter's device, whatever its transform.
+    void Paint(QPainter& painter, Qt::FillRule rule, const QBrush& brush) const
+    {
+        const int width = FArea.width(), height = FArea.height();
+        QImage mask(width, height, QImage::Format_ARGB32_Premultiplied);
+        if (mask.isNull())
+            return;
+        const bool solid = brush.style() == Qt::SolidPattern;
+        const QRgb inside = solid ? qPremultiply(brush.color().rgba()) : 0xFFFFFFFFu;
+        const bool evenOdd = rule == Qt::OddEvenFill;
+        for (int row = 0; row < height; ++row) {
+            auto* line = reinterpret_cast<QRgb*>(mask.scanLine(row));
+            const int32_t* counts = FCounts.data() + size_t(row) * FStride;
+            int32_t winding = 0;
+            for (int x = 0; x < width; ++x) {
+                winding += counts[x];
+                line[x] = (evenOdd ? (winding & 1) != 0 : winding != 0) ? inside : 0;
+            }
+        }
+        if (!solid) {
+            QPainter fill(&mask);
+            fill.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            fill.setBrushOrigin(-FArea.topLeft());
+            fill.fillRect(mask.rect(), brush);
+        }
+        painter.save();
+        painter.resetTransform();
+        painter.drawImage(FArea.topLeft(), mask);
+        painter.restore();
+    }
+
+private:
+    static constexpr int64_t MaxPixels = 16 * 1024 * 1024;
+    QRect FArea;
+    size_t FStride = 0;
+    std::vector<int32_t> FCounts;
+};
+
+// Walks the records: with a painter it draws them; with a cost it adds up what drawing them onto
+// a device would take; with neither it checks them and decodes the bitmaps into bitmaps.
 class TPlayer {
 public:
     TPlayer(
@@ -267,6 +369,25 @@ public:
         , FPainter(painter)
         , FTarget(target)
         , FBitmapsOut(bitmaps)
+    {
+        Start();
+    }
+    // Measures drawing into target on a device whose transform is base and whose visible part
+    // is clip (device pixels).
+    TPlayer(const TMetafile::TData& data, const QRectF& target, const QTransform& base, const QRectF& clip,
+        TMetafile::TDrawCost* cost)
+        : FData(data)
+        , FPainter(nullptr)
+        , FTarget(target)
+        , FBitmapsOut(nullptr)
+        , FCost(cost)
+    {
+        FBase = base;
+        FClip = clip;
+        Start();
+    }
+
+    void Start()
     {
         if (FPainter) {
             FBase = FPainter->worldTransform();
@@ -397,8 +518,12 @@ private:
         case META_LINETO: {
             const QPointF to(p.I16(2), p.I16(0));
             if (Begin()) {
-                FPainter->setPen(DevicePen());
-                FPainter->drawLine(FState.Pos, to);
+                if (FCost)
+                    Shape({ QPolygonF({ FState.Pos, to }) }, false, false, DevicePen());
+                else {
+                    FPainter->setPen(DevicePen());
+                    FPainter->drawLine(FState.Pos, to);
+                }
             }
             FState.Pos = to;
             break;
@@ -415,22 +540,8 @@ private:
                 const QPen pen = DevicePen();
                 if (!Shows(polygon.boundingRect(), pen))
                     break;
-                FPainter->setPen(pen);
-                if (function == META_POLYGON) {
-                    FPainter->setBrush(FState.Brush);
-                    FPainter->drawPolygon(polygon, FState.FillRule);
-                } else if (WidePen(pen) && polygon.size() > 2) {
-                    // A wide pen strokes one outline of the whole line, which crosses itself
-                    // everywhere and takes minutes to fill; segment by segment with round ends
-                    // it looks the same (joins are round), and the segments out of view go.
-                    std::vector<QLineF> segments;
-                    for (qsizetype i = 1; i < polygon.size(); ++i)
-                        if (Shows(QRectF(polygon[i - 1], polygon[i]).normalized(), pen))
-                            segments.emplace_back(polygon[i - 1], polygon[i]);
-                    FPainter->drawLines(segments.data(), int(segments.size()));
-                } else {
-                    FPainter->drawPolyline(polygon);
-                }
+                const bool filled = function == META_POLYGON && FState.Brush.style() != Qt::NoBrush;
+                Shape({ polygon }, function == META_POLYGON, filled, pen);
             }
             break;
         }
@@ -443,22 +554,23 @@ private:
             const size_t points = 2 + polygons * 2;
             p.Need(points + total * 4);
             if (Begin()) {
-                QPainterPath path;
-                path.setFillRule(FState.FillRule);
+                std::vector<QPolygonF> rings;
+                QRectF bounds;
                 size_t at = points;
                 for (size_t i = 0; i < polygons; ++i) {
                     QPolygonF polygon;
                     const size_t count = p.U16(2 + i * 2);
+                    polygon.reserve(qsizetype(count));
                     for (size_t k = 0; k < count; ++k, at += 4)
                         polygon << p.Point(at);
-                    if (!polygon.isEmpty())
-                        path.addPolygon(polygon), path.closeSubpath();
+                    if (!polygon.isEmpty()) {
+                        bounds = bounds.united(polygon.boundingRect());
+                        rings.push_back(std::move(polygon));
+                    }
                 }
                 const QPen pen = DevicePen();
-                if (Shows(path.boundingRect(), pen)) {
-                    FPainter->setPen(pen);
-                    FPainter->setBrush(FState.Brush);
-                    FPainter->drawPath(path);
+                if (!rings.empty() && Shows(bounds, pen)) {
+                    Shape(rings, true, FState.Brush.style() != Qt::NoBrush, pen);
                 }
             }
             break;
@@ -467,6 +579,10 @@ private:
         case META_ELLIPSE: {
             const QRectF r = QRectF(QPointF(p.I16(6), p.I16(4)), QPointF(p.I16(2), p.I16(0))).normalized();
             if (Begin() && Shows(r, DevicePen())) {
+                if (FCost) {
+                    Shape({ QPolygonF(r) }, true, FState.Brush.style() != Qt::NoBrush, DevicePen());
+                    break;
+                }
                 FPainter->setPen(DevicePen());
                 FPainter->setBrush(FState.Brush);
                 if (function == META_RECTANGLE)
@@ -513,6 +629,9 @@ private:
                 break;
             if (FBitmapsOut) {
                 FBitmapsOut->push_back(DecodeDib(p.Bytes(dibAt, p.Size() - dibAt), p.Offset(), FPixelsLeft));
+            } else if (FCost) {
+                if (Begin())
+                    FCost->Area += AreaShown(QRectF(xDest, yDest, destWidth, destHeight).normalized());
             } else if (bitmap < FData.Bitmaps.size() && Begin()) {
                 const QImage& image = FData.Bitmaps[bitmap];
                 // Source rows of a DIB count from its bottom.
@@ -564,8 +683,7 @@ private:
     QPen DevicePen() const
     {
         QPen pen = FState.Pen;
-        const QTransform t = FPainter->worldTransform();
-        const double scale = PenScale(t);
+        const double scale = PenScale(FWorld);
         if (scale > 0 && pen.widthF() * scale > TMetafile::MaxPenPixels)
             pen.setWidthF(TMetafile::MaxPenPixels / scale);
         return pen;
@@ -576,7 +694,7 @@ private:
     {
         if (FClip.isEmpty())
             return true;
-        const QTransform t = FPainter->worldTransform();
+        const QTransform& t = FWorld;
         const double reach
             = (pen.style() == Qt::NoPen ? 0 : (pen.widthF() == 0 || pen.isCosmetic() ? 1 : pen.widthF() * PenScale(t)))
                 / 2
@@ -588,21 +706,225 @@ private:
         return std::max(std::hypot(t.m11(), t.m12()), std::hypot(t.m21(), t.m22()));
     }
 
-    // Wider than a few device pixels.
-    bool WidePen(const QPen& pen) const
+    // The pen's width on the device; 1 for a cosmetic pen, 0 for none.
+    double PenPixels(const QPen& pen) const
     {
-        if (pen.style() == Qt::NoPen || pen.isCosmetic() || pen.widthF() == 0)
-            return false;
-        const QTransform t = FPainter->worldTransform();
-        return pen.widthF() * PenScale(t) > 1.5;
+        if (pen.style() == Qt::NoPen)
+            return 0;
+        if (pen.isCosmetic() || pen.widthF() == 0)
+            return 1;
+        return pen.widthF() * PenScale(FWorld);
+    }
+
+    // What a shape's outlines do on the device: their length in view, the rows they cross there
+    // (what a fill costs), their segments and their bounds in view (device pixels).
+    struct TShapeStats {
+        double Length = 0;
+        double Rows = 0;
+        double Segments = 0;
+        // In view, and on the device whether in view or not.
+        QRectF Bounds;
+        QRectF Raw;
+    };
+    TShapeStats StatsOf(const std::vector<QPolygonF>& device, bool closed, double reach) const
+    {
+        TShapeStats stats;
+        const QRectF box = FClip.isEmpty() ? QRectF() : FClip.adjusted(-reach, -reach, reach, reach);
+        QRectF bounds;
+        for (const QPolygonF& ring : device) {
+            const qsizetype n = ring.size();
+            if (n == 0)
+                continue;
+            bounds = bounds.united(ring.boundingRect());
+            for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
+                const QPointF& a = ring[i - 1];
+                const QPointF& b = ring[i % n];
+                const double l = box.isNull() ? std::hypot(b.x() - a.x(), b.y() - a.y()) : ClippedLength(a, b, box);
+                if (l <= 0)
+                    continue;
+                stats.Length += l;
+                stats.Segments += 1;
+                const double top = std::max(std::min(a.y(), b.y()), box.isNull() ? -1e300 : box.top());
+                const double bottom = std::min(std::max(a.y(), b.y()), box.isNull() ? 1e300 : box.bottom());
+                stats.Rows += std::max(0.0, bottom - top);
+            }
+        }
+        stats.Raw = bounds;
+        stats.Bounds = FClip.isEmpty() ? bounds : bounds.intersected(FClip);
+        return stats;
+    }
+
+    // A fill whose outlines cross a row of it this many times on average is no plain shape (a
+    // scribble of a polygon): filled row by row, and drawn without antialiasing.
+    static constexpr double CrossingDensity = 16;
+    // A wide stroke covering its bounds this many times over is drawn without antialiasing.
+    static constexpr double Overdraw = 2;
+    // What a point costs at every scale, in records.
+    static constexpr double PointWeight = 4;
+
+    // Draws (or measures) polygons or polylines (logical units) as one shape: the fill first,
+    // then the outlines. Drawing time follows the device: a wide pen goes segment by segment, a
+    // fill that crosses itself everywhere is filled by counting crossings, and such shapes lose
+    // their antialiasing, which costs most there and shows least.
+    void Shape(const std::vector<QPolygonF>& rings, bool closed, bool filled, const QPen& pen)
+    {
+        std::vector<QPolygonF> device;
+        device.reserve(rings.size());
+        for (const QPolygonF& ring : rings)
+            device.push_back(FWorld.map(ring));
+        const double width = PenPixels(pen);
+        const TShapeStats stats = StatsOf(device, closed || filled, width / 2 + 1);
+        const double shown = std::max(1.0, stats.Bounds.width() * stats.Bounds.height());
+        const bool crossing = filled && stats.Rows > CrossingDensity * std::max(1.0, stats.Bounds.height());
+        const bool wide = width > 1.5;
+        const double reach = width / 2 + 1;
+        QRectF stroked = stats.Raw.adjusted(-reach, -reach, reach, reach);
+        if (!FClip.isEmpty())
+            stroked = stroked.intersected(FClip);
+        const double strokeShown = std::max(1.0, stroked.width() * stroked.height());
+        const double strokeArea = wide ? stats.Length * width + stats.Segments * width * width : 0;
+        const bool plain = crossing || strokeArea > Overdraw * strokeShown;
+        if (FCost) {
+            // Units of about a nanosecond each, as measured on the raster engine. Every point is
+            // read, mapped and looked at whatever the scale.
+            for (const QPolygonF& ring : rings)
+                FCost->Records += double(ring.size()) * PointWeight;
+            if (filled && crossing) {
+                FCost->Linear += stats.Rows * 2;
+                FCost->Area += shown * 2;
+            } else if (filled) {
+                FCost->Linear += stats.Length * 8;
+                FCost->Area += shown;
+            }
+            if (wide && plain) {
+                FCost->Linear += (stats.Rows * 2 + stats.Segments * width * 4) * 2;
+                FCost->Area += strokeShown * 2;
+            } else if (wide)
+                FCost->Area += strokeArea * 10;
+            else if (width > 0)
+                FCost->Linear += stats.Length * (plain ? 1 : 4);
+            return;
+        }
+        const bool antialiased = FPainter->testRenderHint(QPainter::Antialiasing);
+        if (plain)
+            FPainter->setRenderHint(QPainter::Antialiasing, false);
+        if (filled) {
+            if (!crossing || !FillByCrossings(device, stats.Bounds)) {
+                FPainter->setPen(Qt::NoPen);
+                FPainter->setBrush(FState.Brush);
+                if (rings.size() == 1) {
+                    FPainter->drawPolygon(rings.front(), FState.FillRule);
+                } else {
+                    QPainterPath path;
+                    path.setFillRule(FState.FillRule);
+                    for (const QPolygonF& ring : rings)
+                        path.addPolygon(ring), path.closeSubpath();
+                    FPainter->drawPath(path);
+                }
+            }
+        }
+        if (width > 0 && !(wide && plain && StrokeByCrossings(device, closed, width, stroked))) {
+            FPainter->setPen(pen);
+            FPainter->setBrush(Qt::NoBrush);
+            for (const QPolygonF& ring : rings) {
+                if (ring.isEmpty())
+                    continue;
+                if (wide && ring.size() > 2) {
+                    StrokeSegments(ring, closed, pen);
+                } else if (closed) {
+                    QPolygonF outline = ring;
+                    outline << ring.front();
+                    FPainter->drawPolyline(outline);
+                } else {
+                    FPainter->drawPolyline(ring);
+                }
+            }
+        }
+        FPainter->setRenderHint(QPainter::Antialiasing, antialiased);
+    }
+
+    // Fills device polygons within bounds (device pixels) row by row (see TCrossings). False
+    // when the area is too large for it (the caller fills another way).
+    bool FillByCrossings(const std::vector<QPolygonF>& device, const QRectF& bounds)
+    {
+        TCrossings crossings(bounds);
+        if (!crossings.Usable())
+            return crossings.Empty();
+        for (const QPolygonF& ring : device)
+            for (qsizetype i = 0, n = ring.size(); i < n; ++i)
+                crossings.AddEdge(ring[i], ring[(i + 1) % n]);
+        crossings.Paint(*FPainter, FState.FillRule, FState.Brush);
+        return true;
+    }
+
+    // Strokes device polylines with a round pen width pixels wide the same way: every segment a
+    // rectangle and every point an octagon, all turning the same way, filled as their union.
+    bool StrokeByCrossings(const std::vector<QPolygonF>& device, bool closed, double width, const QRectF& bounds)
+    {
+        const double r = width / 2;
+        TCrossings crossings(bounds);
+        if (!crossings.Usable())
+            return crossings.Empty();
+        static const double octagon[8][2] = { { 1, 0 }, { 0.7071, -0.7071 }, { 0, -1 }, { -0.7071, -0.7071 },
+            { -1, 0 }, { -0.7071, 0.7071 }, { 0, 1 }, { 0.7071, 0.7071 } };
+        for (const QPolygonF& line : device) {
+            const qsizetype n = line.size();
+            for (qsizetype i = 0; i < n; ++i) {
+                const QPointF& a = line[i];
+                for (int k = 0; k < 8; ++k)
+                    crossings.AddEdge(a + QPointF(octagon[k][0], octagon[k][1]) * r,
+                        a + QPointF(octagon[(k + 1) % 8][0], octagon[(k + 1) % 8][1]) * r);
+                if (i + 1 == n && !closed)
+                    break;
+                const QPointF& b = line[(i + 1) % n];
+                const double length = std::hypot(b.x() - a.x(), b.y() - a.y());
+                if (length == 0)
+                    continue;
+                const QPointF side = QPointF(a.y() - b.y(), b.x() - a.x()) * (r / length);
+                const QPointF corners[4] = { a + side, b + side, b - side, a - side };
+                for (int k = 0; k < 4; ++k)
+                    crossings.AddEdge(corners[k], corners[(k + 1) % 4]);
+            }
+        }
+        crossings.Paint(*FPainter, Qt::WindingFill, FState.Pen.brush());
+        return true;
+    }
+
+    // A wide pen strokes one outline of the whole line, which crosses itself everywhere and takes
+    // minutes to fill; segment by segment with round ends it looks the same (joins are round),
+    // and the segments out of view go.
+    void StrokeSegments(const QPolygonF& line, bool closed, const QPen& pen)
+    {
+        std::vector<QLineF> segments;
+        segments.reserve(size_t(line.size()));
+        const qsizetype n = line.size();
+        for (qsizetype i = 1; i <= (closed ? n : n - 1); ++i) {
+            const QPointF& a = line[i - 1];
+            const QPointF& b = line[i % n];
+            if (Shows(QRectF(a, b).normalized(), pen))
+                segments.emplace_back(a, b);
+        }
+        FPainter->setPen(pen);
+        FPainter->drawLines(segments.data(), int(segments.size()));
+    }
+
+    // The device pixels of logical rectangle r in view.
+    double AreaShown(const QRectF& r) const
+    {
+        const QRectF shown = FWorld.mapRect(r).intersected(FClip);
+        return shown.isEmpty() ? 0 : shown.width() * shown.height();
     }
 
     // Sets the window mapping; false when nothing can be drawn (no painter, no extent).
     bool Begin()
     {
-        if (!FPainter || FState.WindowExt.width() == 0 || FState.WindowExt.height() == 0)
+        if ((!FPainter && !FCost) || FState.WindowExt.width() == 0 || FState.WindowExt.height() == 0)
             return false;
-        FPainter->setWorldTransform(WindowTransform() * FBase);
+        FWorld = WindowTransform() * FBase;
+        if (FPainter)
+            FPainter->setWorldTransform(FWorld);
+        else
+            FCost->Records += 1;
         return true;
     }
 
@@ -610,6 +932,11 @@ private:
     {
         if (!Begin())
             return;
+        if (FCost) {
+            if (opaque)
+                FCost->Area += AreaShown(*opaque);
+            return;
+        }
         if (opaque)
             FPainter->fillRect(*opaque, FState.BkColor);
         if (bytes.empty())
@@ -660,7 +987,10 @@ private:
     QPainter* FPainter;
     QRectF FTarget;
     std::vector<QImage>* FBitmapsOut;
+    TMetafile::TDrawCost* FCost = nullptr;
     QTransform FBase;
+    // The window mapping onto the device of the record being played.
+    QTransform FWorld;
     QRectF FClip;
     TState FState;
     std::vector<TObject> FObjects;
@@ -708,6 +1038,18 @@ void TMetafile::LoadFromBytes(std::string_view bytes)
     TPlayer check(*data, nullptr, QRectF(), &bitmaps);
     check.Play();
     data->Bitmaps = std::move(bitmaps);
+    if (!data->HasBounds && check.FirstExtent) {
+        data->Width = int(std::abs(check.FirstExtent->width()));
+        data->Height = int(std::abs(check.FirstExtent->height()));
+    }
+    if (data->Width > 0 && data->Height > 0 && data->Width <= MaxPictureSide && data->Height <= MaxPictureSide) {
+        for (size_t i = 0; i < std::size(MeasuredZooms); ++i) {
+            const double zoom = MeasuredZooms[i];
+            const QRectF whole(0, 0, data->Width * zoom, data->Height * zoom);
+            TPlayer measure(*data, whole, QTransform(), whole, &data->Costs[i]);
+            measure.Play();
+        }
+    }
     if (!data->HasBounds) {
         if (!check.FirstExtent)
             Fail(TMetafileTexts::tr("The metafile gives no size"));
@@ -730,6 +1072,35 @@ int TMetafile::Width() const
 int TMetafile::Height() const
 {
     return FData ? FData->Height : 0;
+}
+
+TMetafile::TDrawCost TMetafile::WholeCost(double zoom) const
+{
+    if (!FData)
+        return TDrawCost();
+    // The measured zoom at or above this one, its lengths and areas shrunk to this zoom (beyond
+    // the largest one, grown).
+    size_t i = 0;
+    while (i + 1 < std::size(MeasuredZooms) && MeasuredZooms[i] < zoom)
+        ++i;
+    const double factor = zoom / MeasuredZooms[i];
+    const TDrawCost& measured = FData->Costs[i];
+    return { measured.Linear * factor, measured.Area * factor * factor, measured.Records };
+}
+
+double TMetafile::TDrawCost::ScaleWithin(double budget) const
+{
+    // Lengths shrink with the scale, areas with its square; records cost the same at every scale.
+    constexpr double RecordWeight = 64;
+    const double linear = Linear;
+    const double left = budget - Records * RecordWeight;
+    if (linear + Area <= left)
+        return 1;
+    if (left <= 0)
+        return 0;
+    if (Area <= 0)
+        return left / linear;
+    return (-linear + std::sqrt(linear * linear + 4 * Area * left)) / (2 * Area);
 }
 
 void TMetafile::Draw(QPainter& painter, const QRectF& target) const

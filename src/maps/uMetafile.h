@@ -51,6 +51,21 @@ public:
     // Draws the whole picture scaled into target.
     void Draw(QPainter& painter, const QRectF& target) const;
 
+    // What drawing takes, in units of about a nanosecond: the part that follows lengths on the
+    // device (lines, outlines, the rows a fill crosses), the part that follows areas (wide
+    // strokes, fills, bitmaps), and the records drawn.
+    struct TDrawCost {
+        double Linear = 0;
+        double Area = 0;
+        double Records = 0;
+        // The largest scale (0 .. 1) of the device at which drawing costs at most budget units
+        // (about a nanosecond each); 0 when the records alone cost more.
+        double ScaleWithin(double budget) const;
+    };
+    // The cost of drawing the whole picture at zoom (1 = its own size), from what was measured
+    // when it was loaded.
+    TDrawCost WholeCost(double zoom) const;
+
     struct TData;
 
 private:

@@ -20,13 +20,16 @@
    naming the plug-in, but the plug-in's state is then undefined.
 
    Limits (a plug-in outside them is refused when it is loaded, or its answer is refused when asked):
-   - a returned text at most 4 KiB (4096 bytes), the page of GetHtml at most 64 MiB;
+   - a returned text at most 4 KiB (4096 bytes), the page of GetHtml at most 64 MiB; a text whose
+     bytes run into memory that cannot be read before the terminator is refused;
    - GetParamCount 0 .. 256, GetParamOptionCount 0 .. 4096;
    - GetPlugInName and every GetParamName non-empty, without control characters, "[", "]" or "=";
      two plug-ins of one name are not both loaded;
    - GetMaxPois below 0 counts as 0;
    - each plug-in is first tried in a separate process: one that crashes, throws or takes more than
-     5 seconds to load and answer its names and parameters is refused.
+     5 seconds to load and answer its names and parameters is refused. After that it is loaded into
+     the editor, and every later call runs there: a plug-in that hangs hangs the editor, one that
+     calls exit() ends it.
 
    Parameters: the editor keeps each parameter's value text in its settings under the section
    "plugins\" + GetPlugInName, named by GetParamName. It passes stored values with SetParamValue when

@@ -1,6 +1,7 @@
 // Entry of the map tests: a widget application on the offscreen platform with a private settings,
 // data and cache home and code page 1252.
 #include "core/uCodePage.h"
+#include "maps/uMap.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -19,5 +20,6 @@ int main(int argc, char** argv)
     qputenv("TARVELL_CODEPAGE", "1252");
     ResetSystemAnsiCodePage();
     QApplication app(argc, argv);
+    TMapPicture::SetReaderAllocationLimit();
     return RUN_ALL_TESTS();
 }

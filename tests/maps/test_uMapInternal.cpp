@@ -1,6 +1,9 @@
 // The internal map window's rules: the picture list, zoom and wheel steps, the rubber band, the
 // visible entries, the current entry's mark, the hint, a picked position and the calibration checks.
 #include "maps/uMapInternal.h"
+#include "maps/uMapCalibration.h"
+#include "maps/uMapScale.h"
+#include "core/uLocations.h"
 #include "model/uModel.h"
 #include "support/TestSupport.h"
 
@@ -12,7 +15,9 @@
 #include <cmath>
 #include <limits>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,6 +71,30 @@ TEST_F(MapInternalTest, PictureListHoldsTheFourKindsSortedIgnoringCase)
         (QStringList { QStringLiteral(".hidden.bmp"), QStringLiteral("amsterdam.bmp"), QStringLiteral("Amsterdam.GIF"),
             QStringLiteral("Amsterdam.gif"), QStringLiteral("b.wmf"), QStringLiteral("link.bmp"), QStringLiteral("zoo.JPG") }));
     EXPECT_TRUE(ListMapPictures(dir.filePath(QStringLiteral("missing/"))).isEmpty());
+}
+
+// Names with a tab or a line break, or not UTF-8 at all: listed, shown escaped, and their own
+// bytes kept to open them.
+TEST_F(MapInternalTest, OddPictureNamesAreListedEscapedWithTheirBytes)
+{
+    QTemporaryDir dir;
+    const QByteArray folder = QFile::encodeName(dir.path()) + '/';
+    for (const QByteArray& name : { QByteArray("tab\there.jpg"), QByteArray("two\nlines.bmp"), QByteArray("caf\xe9.gif") }) {
+        const int fd = ::open((folder + name).constData(), O_WRONLY | O_CREAT, 0600);
+        ASSERT_GE(fd, 0) << name.constData();
+        ::close(fd);
+    }
+    const std::vector<TMapPictureName> names = ListMapPictureNames(dir.path() + QLatin1Char('/'));
+    ASSERT_EQ(names.size(), size_t(3));
+    EXPECT_EQ(names[0].Native, QByteArray("caf\xe9.gif"));
+    EXPECT_EQ(names[0].Shown, VisibleFileName(QByteArray("caf\xe9.gif")));
+    EXPECT_EQ(names[0].Shown, QStringLiteral("caf\\xE9.gif"));
+    EXPECT_EQ(names[1].Native, QByteArray("tab\there.jpg"));
+    EXPECT_FALSE(names[1].Shown.contains(QLatin1Char('\t')));
+    EXPECT_EQ(names[2].Native, QByteArray("two\nlines.bmp"));
+    EXPECT_FALSE(names[2].Shown.contains(QLatin1Char('\n')));
+    for (const TMapPictureName& name : names)
+        EXPECT_EQ(ReadMapFileNative(folder + name.Native, 100).State, TMapFileRead::Read) << name.Shown.toStdString();
 }
 
 TEST_F(MapInternalTest, MapsFolderIsBesideTheExecutableUnlessChosen)
@@ -190,23 +219,44 @@ TEST_F(MapInternalTest, MarkScrollsIntoViewNoFurtherThanNeeded)
     }
 }
 
-TEST_F(MapInternalTest, HintNamesTheFirstEntryWithinReachOfTheZoom)
+TEST_F(MapInternalTest, HintNamesTheEntryWhoseMarkerIsNearestWithinEightPixels)
 {
     QLocale::setDefault(QLocale::c());
-    auto list = ListOf({ { "far", 4.1, 52.1 }, { "near", 4.51, 52.51 }, { "nearer", 4.5, 52.5 } });
+    // 400 pixels a degree both ways: lon 4 at x 0, lat 52.75 at y 0.
+    TMapScale scale;
+    scale.Cal1Lon = 4;
+    scale.Cal1Lat = 52;
+    scale.Cal1X = 0;
+    scale.Cal1Y = 300;
+    scale.Cal2Lon = 5;
+    scale.Cal2Lat = 52.75;
+    scale.Cal2X = 400;
+    scale.Cal2Y = 0;
+    scale.UpdateScale();
+    // Pixels: far (40, 260), near (204, 96), nearer (200, 100), twin (200, 100) after nearer.
+    auto list = ListOf({ { "far", 4.1, 52.1 }, { "near", 4.51, 52.51 }, { "nearer", 4.5, 52.5 }, { "twin", 4.5, 52.5 } });
     struct TCase {
-        double Lat, Lon, Zoom;
+        int X, Y;
+        double Zoom;
         int Found;
     };
     const TCase cases[] = {
-        { 52.5, 4.5, 1, 1 }, // both within 0.02: the first in list order
-        { 52.5, 4.5, 4, 2 }, // 0.005 at zoom 4: only the exact one
-        { 52.52, 4.5, 1, 1 },
-        { 52.53, 4.5, 1, -1 },
-        { 52.5, 4.5, 0, -1 },
+        { 200, 100, 1, 2 }, // on nearer (and its twin): the first of the two
+        { 203, 97, 1, 1 }, // nearer to near's marker, although near comes first in the list too
+        { 201, 99, 1, 2 },
+        { 208, 100, 1, 1 }, // 8 pixels from nearer, 5.7 from near
+        { 212, 96, 1, 1 }, // 8 pixels from near
+        { 213, 96, 1, -1 }, // 9 pixels: none
+        { 40, 260, 1, 0 },
+        { 47, 260, 1, 0 },
+        { 40, 269, 1, -1 },
+        { 400, 200, 2, 2 }, // the reach stays 8 pixels at zoom 2: near is at (408, 192)
+        { 409, 200, 2, -1 },
     };
-    for (const TCase& c : cases)
-        EXPECT_EQ(FindNearEntry(*list, c.Lat, c.Lon, c.Zoom), c.Found) << c.Lat << " " << c.Zoom;
+    for (const TCase& c : cases) {
+        scale.SetZoom(c.Zoom);
+        EXPECT_EQ(FindNearestEntry(*list, scale, c.X, c.Y), c.Found) << c.X << "," << c.Y << " zoom " << c.Zoom;
+    }
     EXPECT_EQ(MapHintText((*list)[2], 5), QStringLiteral("nearer\nLat/Lon: 52.50000/4.50000"));
     EXPECT_EQ(MapHintText((*list)[2], 4), QStringLiteral("nearer\nLat/Lon: 52.5000/4.5000"));
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <random>
 #include <utility>
 
@@ -342,4 +343,80 @@ TEST(Metafile, PensAreCappedOnTheDevice)
         dark += qGray(image.pixel(200, y)) < 128;
     EXPECT_GE(dark, 60);
     EXPECT_LE(dark, 66);
+}
+
+namespace {
+
+// The share of pixels in which two pictures differ.
+double Differing(const QImage& a, const QImage& b)
+{
+    qint64 differ = 0;
+    for (int y = 0; y < a.height(); ++y)
+        for (int x = 0; x < a.width(); ++x)
+            differ += (a.pixel(x, y) & 0xFFFFFF) != (b.pixel(x, y) & 0xFFFFFF);
+    return double(differ) / (qint64(a.width()) * a.height());
+}
+
+// The star polygon {101/50} round (100, 100), radius 90: every edge runs through the middle, so
+// the outline crosses each row of it about fifty times, and the middle winds fifty times.
+QPolygonF Star()
+{
+    QPolygonF star;
+    for (int i = 0; i < 101; ++i) {
+        const double angle = 2 * M_PI * ((i * 50) % 101) / 101.0;
+        star << QPointF(std::round(100 + 90 * std::cos(angle)), std::round(100 + 90 * std::sin(angle)));
+    }
+    return star;
+}
+
+} // namespace
+
+// A polygon that crosses itself everywhere is filled row by row (bounded by the rows its edges
+// cross) and stroked segment by segment: what shows is what the painter draws of it without
+// antialiasing, under both fill rules and with a wide pen.
+TEST(Metafile, ScribbledPolygonsLookAsThePainterDrawsThem)
+{
+    const QPolygonF star = Star();
+    struct TCase {
+        int Mode; // 1 alternate, 2 winding
+        int Pen; // width in units; 0: no pen
+        bool MiddleFilled;
+    };
+    for (const TCase c : { TCase { 1, 0, false }, TCase { 2, 0, true }, TCase { 1, 9, false }, TCase { 2, 9, true } }) {
+        SCOPED_TRACE(testing::Message() << "mode " << c.Mode << " pen " << c.Pen);
+        TWmfWriter w;
+        if (c.Pen)
+            w.Word(0).Word(c.Pen).Word(0).Dword(0x0000FF).End(0x02FA); // red, round ends
+        else
+            NullPen(w);
+        w.Word(0).End(0x012D);
+        Brush(w, 0x00FF00); // green
+        w.Word(1).End(0x012D);
+        w.Word(c.Mode).End(0x0106);
+        w.Word(int(star.size()));
+        for (const QPointF& p : star)
+            w.Word(int(p.x())).Word(int(p.y()));
+        w.End(0x0324);
+        TMetafile m;
+        ASSERT_NO_THROW(m.LoadFromBytes(w.File(200, 200)));
+        const QImage image = Render(m, QSize(200, 200));
+        QImage expected(200, 200, QImage::Format_ARGB32);
+        expected.fill(Qt::white);
+        {
+            QPainter p(&expected);
+            p.setPen(Qt::NoPen);
+            p.setBrush(QColor(0, 255, 0));
+            p.drawPolygon(star, c.Mode == 2 ? Qt::WindingFill : Qt::OddEvenFill);
+            if (c.Pen) {
+                p.setPen(QPen(QColor(255, 0, 0), c.Pen, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+                QPolygonF closed = star;
+                closed << star.front();
+                p.drawPolyline(closed);
+            }
+        }
+        EXPECT_LT(Differing(image, expected), 0.01);
+        // Every edge runs through the middle: the pen's colour there, else the fill rule's answer.
+        EXPECT_EQ(image.pixel(100, 100) & 0xFFFFFF,
+            (c.Pen ? qRgb(255, 0, 0) : c.MiddleFilled ? qRgb(0, 255, 0) : qRgb(255, 255, 255)) & 0xFFFFFF);
+    }
 }

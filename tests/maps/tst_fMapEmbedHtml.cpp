@@ -214,6 +214,27 @@ private slots:
         QCOMPARE(file.readAll(), QByteArray("<p>second</p>"));
     }
 
+    // A page that runs into memory that cannot be read: a warning naming the plug-in, the map
+    // keeps its last page, and the next readable page shows.
+    void unreadablePageIsAWarningNamingThePlugin()
+    {
+        TPluginHtmlEmbed* plugin = Load();
+        const TTestPluginProbe probe(FPath);
+        TfmMapEmbedHtml map(FSource);
+        map.SetMapPlugin(plugin);
+        Fill(map, 3);
+        probe.Set("unterminated", "GetHtml");
+        TRecordingPrompt prompt;
+        RunCommand(&map, [&] { map.ShowEntries(); });
+        QCOMPARE(prompt.Texts,
+            QStringList({ QStringLiteral("The plugin \"Map\" returned a text from GetHtml that runs into memory that cannot be read.") }));
+        QVERIFY(FView->Urls.isEmpty());
+        probe.Set("unterminated", "");
+        probe.Set("page", "<p>readable</p>");
+        map.ShowEntries();
+        QCOMPARE(FView->Pages, QList<QByteArray>({ "<p>readable</p>" }));
+    }
+
     // The first type-3 parameter: the tool bar, the label and what the buttons step.
     void zoom_data()
     {
@@ -231,6 +252,8 @@ private slots:
         QTest::newRow("value not a number") << "html" << "far" << "1" << "19" << "+" << "far" << "'far' is not a valid integer value.";
         QTest::newRow("maximum not a number") << "html" << "7" << "1" << "" << "+" << "7" << "'' is not a valid integer value.";
         QTest::newRow("minimum not a number") << "html" << "7" << "low" << "19" << "-" << "7" << "'low' is not a valid integer value.";
+        // The plug-in's value is shown as it stands, never as markup.
+        QTest::newRow("value with markup") << "html" << "<b>9</b>" << "1" << "19" << "+" << "<b>9</b>" << "'<b>9</b>' is not a valid integer value.";
     }
     void zoom()
     {
@@ -252,6 +275,7 @@ private slots:
         const TfmMapEmbedHtmlTestAccess mapUi(map);
         QVERIFY(!mapUi.ToolBar1()->isHidden());
         QCOMPARE(mapUi.laZoomLevel()->text(), value);
+        QCOMPARE(mapUi.laZoomLevel()->textFormat(), Qt::PlainText);
         probe.Reset();
         TRecordingPrompt prompt;
         for (const QChar c : clicks)

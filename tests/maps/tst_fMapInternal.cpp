@@ -10,6 +10,7 @@
 #include "app/windows/fMain.h"
 #include "app/windows/uLanguageMenu.h"
 #include "app/logic/uEntriesModel.h"
+#include "core/uCodePage.h"
 #include "core/uSettings.h"
 #include "formats/uFormats.h"
 #include "maps/fCalibrate.h"
@@ -20,11 +21,13 @@
 #include "model/uModel.h"
 #include "support/QtWarningGuard.h"
 
+#include <QBuffer>
 #include <QColorDialog>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -33,8 +36,14 @@
 #include <QSplitter>
 #include <QTabBar>
 #include <QToolBar>
+#include <QTableView>
+#include <QTextDocument>
 #include <QToolButton>
+#include <QToolTip>
 #include <QtTest>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 // The map window's controls, for the checks.
 class TfmMapInternalTestAccess {
@@ -306,6 +315,70 @@ private slots:
         QVERIFY(mapUi.imgPos()->isHidden());
     }
 
+    // A calibration that runs east to west (or south to north) shows the current entry's mark too.
+    void markShowsWithAMirroredCalibration_data()
+    {
+        QTest::addColumn<bool>("mirrorX");
+        QTest::addColumn<bool>("mirrorY");
+        QTest::newRow("east to west") << true << false;
+        QTest::newRow("south to north") << false << true;
+        QTest::newRow("both") << true << true;
+    }
+    void markShowsWithAMirroredCalibration()
+    {
+        QFETCH(bool, mirrorX);
+        QFETCH(bool, mirrorY);
+        TMapsFolder folder;
+        TMapWindow window;
+        const MapAccess mapUi(*window.Map);
+        TMapCalibration c = FixtureCalibration();
+        if (mirrorX)
+            std::swap(c.Cal1X, c.Cal2X);
+        if (mirrorY)
+            std::swap(c.Cal1Y, c.Cal2Y);
+        window.Map->ApplyCalibration(c);
+        window.Source.Add("museum", "", 4.25, 52.5);
+        window.ShowAll(0);
+        QVERIFY(mapUi.imgPos()->isVisibleTo(window.Map.get()));
+        const QPoint at(mirrorX ? 300 : 100, mirrorY ? 200 : 100);
+        QCOMPARE(mapUi.imgPos()->pos() + QPoint(16, 16), at);
+        // Outside the picture it is hidden, as with the usual calibration.
+        window.Source[0].SetLongitude(3.9);
+        window.ShowAll(0);
+        QVERIFY(mapUi.imgPos()->isHidden());
+    }
+
+    // A picture whose name is not UTF-8 is listed escaped and opened by its own bytes, with its
+    // side file; its calibration cannot be written under that name, so calibrating is off.
+    void pictureNamedInAnotherEncodingLoadsWithItsSideFile()
+    {
+        TMapsFolder folder;
+        QImage picture(PictureWidth, PictureHeight, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+        QByteArray bytes;
+        {
+            QBuffer buffer(&bytes);
+            buffer.open(QIODevice::WriteOnly);
+            QVERIFY(picture.save(&buffer, "BMP"));
+        }
+        const QByteArray native = QFile::encodeName(folder.Path) + QByteArray("caf\xe9.bmp");
+        const std::string side = CalibrationText(FixtureCalibration(), bytes.size());
+        for (const auto& [path, content] : { std::pair { native, bytes }, std::pair { native + ".inf", QByteArray::fromStdString(side) } }) {
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            QVERIFY(fd >= 0);
+            QCOMPARE(::write(fd, content.constData(), size_t(content.size())), ssize_t(content.size()));
+            ::close(fd);
+        }
+        TMapWindow window(QStringLiteral("caf\\xE9.bmp"));
+        QCOMPARE(window.Map->LoadedName(), QStringLiteral("caf\\xE9.bmp"));
+        QCOMPARE(window.Map->PictureSize(), QSize(PictureWidth, PictureHeight));
+        QVERIFY(window.Map->Calibrated());
+        QVERIFY(!MapAccess(*window.Map).acCalibrate()->isEnabled());
+        // The others still calibrate.
+        window.Select(QStringLiteral("plain.bmp"));
+        QVERIFY(MapAccess(*window.Map).acCalibrate()->isEnabled());
+    }
+
     void dragScrollsTheMapAndGivesTheCursorBack()
     {
         TMapsFolder folder;
@@ -507,6 +580,54 @@ private slots:
         QVERIFY(canShow);
         QCOMPARE(mapUi.OrvikMap1()->OnHintText(PixelOf(4.25, 52.5).x(), PixelOf(4.25, 52.5).y()),
             QStringLiteral("museum\nLat/Lon: 52.50000/4.25000"));
+    }
+
+    // Names from POI files are shown in the tool tip exactly as they are: no picture is loaded,
+    // nothing is formatted.
+    void hintShowsHostileNamesAsPlainText_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        // (/dev/null rather than the endless /dev/zero: a tip that failed would not eat the memory.)
+        QTest::newRow("device picture") << QByteArray("<img src=\"/dev/null\">");
+        QTest::newRow("local picture") << QByteArray("<img src=\"LOCAL\">");
+        QTest::newRow("heading") << QByteArray("<h1>Big</h1>");
+        QTest::newRow("bold") << QByteArray("<b>bold</b> name");
+        QTest::newRow("rich marker") << QByteArray("<qt>Caf\xe9 & bar &amp; more");
+        QTest::newRow("link and break") << QByteArray("<a href=\"http://127.0.0.1/\">x</a><br>y");
+        QTest::newRow("table and style") << QByteArray("<table><tr><td style=\"font-size:99px\">z</td></tr></table>");
+        QTest::newRow("comment") << QByteArray("a<!-- hidden -->b");
+    }
+    void hintShowsHostileNamesAsPlainText()
+    {
+        QFETCH(QByteArray, name);
+        TMapsFolder folder;
+        // A picture that a rich text tip would show.
+        QImage local(40, 40, QImage::Format_RGB32);
+        local.fill(Qt::red);
+        const QString localPath = folder.Path + QStringLiteral("local.png");
+        QVERIFY(local.save(localPath));
+        name.replace("LOCAL", localPath.toUtf8());
+        TMapWindow window;
+        const MapAccess mapUi(*window.Map);
+        window.Source.Add(name.toStdString(), "", 4.25, 52.5);
+        window.ShowAll(0);
+        TOrvikMap* control = mapUi.OrvikMap1();
+        const QPoint at = PixelOf(4.25, 52.5);
+        QHelpEvent help(QEvent::ToolTip, at, control->mapToGlobal(at));
+        QApplication::sendEvent(control, &help);
+        const QString shown = QToolTip::text();
+        QVERIFY(!shown.isEmpty());
+        QTextDocument document;
+        document.setHtml(shown);
+        const QString expected = AnsiToUnicode(name.toStdString()) + QStringLiteral("\nLat/Lon: 52.50000/4.25000");
+        QCOMPARE(document.toPlainText(), expected);
+        // No picture, no link, no table, no size of the name's own.
+        QVERIFY(!shown.contains(QLatin1String("<img"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<a "), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<table"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<b>"), Qt::CaseInsensitive));
+        QVERIFY(!shown.contains(QLatin1String("<h1>"), Qt::CaseInsensitive));
+        QToolTip::hideText();
     }
 
     // --- in the child window ---
@@ -718,6 +839,75 @@ private slots:
         QVERIFY(!mapUi.acSetPos()->isEnabled());
     }
 
+    // Dam Square clicked, everything selected, a band round Artis Zoo: the zoo is the row the
+    // edits show and the map marks, and a picked position moves the zoo, not Dam Square.
+    void bandThenSetPositionMovesTheMarkedPoi()
+    {
+        TMapsFolder folder;
+        // Pixels: Dam Square (100, 100), Artis Zoo (200, 200).
+        TChildWindow window({ { "Dam Square", 4.25, 52.5 }, { "Artis Zoo", 4.5, 52.25 } });
+        TMDIChild& child = *window.Child;
+        QTableView* list = TMDIChildTestAccess(child).ListView1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+            list->visualRect(child.Model()->index(0, 0)).center());
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Dam Square"));
+        // Ctrl+A: the main window's Select All.
+        child.SelectAll();
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 0, 1 }));
+        QCOMPARE(list->selectionModel()->currentIndex().row(), 0);
+        TfmMapInternal* map = window.Map();
+        const MapAccess mapUi(*map);
+        QCOMPARE(map->Entries().Count(), 2);
+        mapUi.acSelect()->trigger();
+        QWidget* control = mapUi.OrvikMap1();
+        QTest::mousePress(control, Qt::LeftButton, Qt::NoModifier, QPoint(180, 180));
+        QTest::mouseMove(control, QPoint(220, 220));
+        QTest::mouseRelease(control, Qt::LeftButton, Qt::NoModifier, QPoint(220, 220));
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 1 }));
+        QCOMPARE(list->selectionModel()->currentIndex().row(), 1);
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Artis Zoo"));
+        QCOMPARE(map->CurrentIndex, 0);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("Artis Zoo"));
+        QVERIFY(mapUi.imgPos()->isVisibleTo(map));
+        QVERIFY(mapUi.acSetPos()->isEnabled());
+        mapUi.acSetPos()->trigger();
+        Click(control, QPoint(150, 150));
+        QCOMPARE(child.Entries()[1].GetLongitude(), 4.375);
+        QCOMPARE(child.Entries()[1].GetLatitude(), 52.375);
+        QCOMPARE(child.Entries()[0].GetLongitude(), 4.25);
+        QCOMPARE(child.Entries()[0].GetLatitude(), 52.5);
+        QCOMPARE(TMDIChildTestAccess(child).edDescription()->text(), QStringLiteral("Artis Zoo"));
+        QCOMPARE(TMDIChildTestAccess(child).edLongitude()->text(), QStringLiteral("4.37500"));
+        // The mark follows the moved POI.
+        QCOMPARE(mapUi.imgPos()->pos() + QPoint(16, 16), QPoint(150, 150));
+    }
+
+    // A right-click on a row selects it and pushes the selection to the map, as a left-click does.
+    void rightClickOnARowPushesTheSelection()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "a", 4.25, 52.5 }, { "b", 4.5, 52.25 } });
+        TMDIChild& child = *window.Child;
+        TfmMapInternal* map = window.Map();
+        QTableView* list = TMDIChildTestAccess(child).ListView1();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+            list->visualRect(child.Model()->index(0, 0)).center());
+        QCOMPARE(map->Entries().Count(), 1);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("a"));
+        // The press selects the row; the menu opens from it and takes the release.
+        const QPoint at = list->visualRect(child.Model()->index(1, 0)).center();
+        QTest::mousePress(list->viewport(), Qt::RightButton, Qt::NoModifier, at);
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, at, list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(list->viewport(), &menu);
+        QMenu* popup = TMDIChildTestAccess(child).PopupActionBarEx1();
+        QVERIFY(popup->isVisible());
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 1 }));
+        QCOMPARE(map->Entries().Count(), 1);
+        QCOMPARE(std::string(map->Entries()[0].GetDescription()), std::string("b"));
+        QCOMPARE(map->CurrentIndex, 0);
+        popup->hide();
+    }
+
     void childActivationActivatesItsMap()
     {
         TMapsFolder folder;
@@ -886,6 +1076,8 @@ private slots:
         Click(MapAccess(map).OrvikMap1(), QPoint(10, 10));
         QCOMPARE(prompt.Boxes.size(), size_t(1));
         QCOMPARE(prompt.Boxes.back().Text, QStringLiteral("First select a Calibration Point in the \"Calibrate...\" dialog"));
+        // Over the always-on-top dialog, not under it.
+        QCOMPARE(prompt.Boxes.back().Owner, static_cast<QWidget*>(dialog.data()));
         QCOMPARE(dialog->X1(), 0);
         // Points sharing X are refused.
         dialog->SetX1(50);

@@ -4,6 +4,8 @@
 #include "plugins/tarvell_plugin.h"
 
 #include <dlfcn.h>
+#include <cstring>
+#include <sys/mman.h>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -30,6 +32,26 @@ int32_t MaxPois = 100;
 std::string PageOverride;
 bool HavePageOverride = false;
 TarvellCloseCallback CloseCallback = nullptr;
+// The function whose next answers run into a page that cannot be read ("unterminated").
+std::string Unterminated;
+// Parameter 1's name and option 0's name once a test chose them ("name1", "option0").
+std::string Name1;
+std::string Option0;
+
+// size bytes of 'x' without a terminator, followed directly by a page that cannot be read.
+const char* BeforeUnreadablePage(size_t size)
+{
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t pages = (size + page - 1) / page;
+    void* area = mmap(nullptr, (pages + 1) * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
+        return "mmap failed";
+    char* guard = static_cast<char*>(area) + pages * page;
+    // Not unmapped: another mapping could take the hole; no access reads the same.
+    mprotect(guard, page, PROT_NONE);
+    memset(guard - size, 'x', size);
+    return guard - size;
+}
 
 void Record(const std::string& line) { Log += line + "\n"; }
 
@@ -80,6 +102,12 @@ EXPORT void TestSet(const char* key, const char* value)
         Min = value;
     } else if (k == "value0") {
         Values[ZoomIndex] = value;
+    } else if (k == "unterminated") {
+        Unterminated = value;
+    } else if (k == "name1") {
+        Name1 = value;
+    } else if (k == "option0") {
+        Option0 = value;
     }
 }
 
@@ -147,6 +175,8 @@ const char* GetParamName(int32_t index)
     if (index == 1)
         return "Label=x";
 #endif
+    if (index == 1 && !Name1.empty())
+        return Name1.c_str();
     static const char* const names[3] = { ZoomIndex == 0 ? "Zoom" : "Label", ZoomIndex == 0 ? "Label" : "Zoom", "Mode" };
     return index >= 0 && index < 3 ? names[index] : "";
 }
@@ -158,7 +188,12 @@ void SetParamValue(int32_t index, const char* value)
         Values[index] = value ? value : "";
 }
 
-const char* GetParamValue(int32_t index) { return index >= 0 && index < 3 ? Values[index].c_str() : nullptr; }
+const char* GetParamValue(int32_t index)
+{
+    if (Unterminated == "GetParamValue")
+        return BeforeUnreadablePage(100);
+    return index >= 0 && index < 3 ? Values[index].c_str() : nullptr;
+}
 
 const char* GetParamDefault(int32_t index)
 {
@@ -170,6 +205,8 @@ int32_t GetParamOptionCount(int32_t index) { return index == 2 ? 3 : 0; }
 
 const char* GetParamOptionName(int32_t, int32_t option)
 {
+    if (option == 0 && !Option0.empty())
+        return Option0.c_str();
     static const char* const names[3] = { "Fast", "Slow", "Slow again" };
     return option >= 0 && option < 3 ? names[option] : "";
 }
@@ -244,6 +281,8 @@ const char* GetHtml(void)
 #ifdef TEST_THROWING_CALLS
     throw std::runtime_error("no page today");
 #endif
+    if (Unterminated == "GetHtml")
+        return BeforeUnreadablePage(64 * 1024);
     if (HavePageOverride) {
         Page = PageOverride;
     } else {
@@ -252,7 +291,7 @@ const char* GetHtml(void)
     return Page.c_str();
 }
 
-const char* Caption(void) { return OwnName(); }
+const char* Caption(void) { return Unterminated == "Caption" ? BeforeUnreadablePage(100) : OwnName(); }
 #endif
 
 } // extern "C"

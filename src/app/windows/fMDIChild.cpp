@@ -41,6 +41,7 @@
 #include <QSplitter>
 #include <QStyle>
 #include <QTabBar>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -85,6 +86,21 @@ void AnswerDrag(QDragMoveEvent* event, bool accepted)
         event->ignore();
     }
 }
+
+// The map tabs: a plug-in's caption gets at most this many pixels, elided, whole in its tool tip.
+class TMapTabBar : public QTabBar {
+public:
+    static constexpr int MaxTabWidth = 200;
+    using QTabBar::QTabBar;
+
+protected:
+    QSize tabSizeHint(int index) const override
+    {
+        QSize size = QTabBar::tabSizeHint(index);
+        size.setWidth(std::min(size.width(), MaxTabWidth));
+        return size;
+    }
+};
 
 // Keeps the list refreshed after a command, also when it fails.
 struct TRefreshAfter {
@@ -281,8 +297,11 @@ void TMDIChild::ConnectSignals()
         if (!EditingCaption())
             Action(TAction::acPluginGoto)->trigger();
     });
-    connect(ListView1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at)); });
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The menu takes the mouse release: the right-click's selection reaches the map here.
+        PushSelectionToMap();
+        PopupActionBarEx1->popup(ListView1->viewport()->mapToGlobal(at));
+    });
 
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (!BulkSelecting)
@@ -1123,8 +1142,9 @@ void TMDIChild::CreateMapPane()
     layout->addWidget(paMapForm, 1);
     auto* tabs = new QHBoxLayout;
     tabs->setContentsMargins(0, 0, 0, 0);
-    tsMaps = new QTabBar(paMaps);
+    tsMaps = new TMapTabBar(paMaps);
     tsMaps->setObjectName(QStringLiteral("tsMaps"));
+    tsMaps->setElideMode(Qt::ElideRight);
     tsMaps->setShape(QTabBar::RoundedSouth);
     tsMaps->setDrawBase(false);
     tsMaps->addTab(QStringLiteral("Internal Map"));
@@ -1143,7 +1163,10 @@ void TMDIChild::CreateMapPane()
         });
         if (!tab)
             continue;
-        tsMaps->setTabData(tsMaps->addTab(caption), i);
+        const int index = tsMaps->addTab(caption);
+        tsMaps->setTabData(index, i);
+        // The plug-in's text as it stands: a tool tip would take markup in it for rich text.
+        tsMaps->setTabToolTip(index, Qt::convertFromPlainText(caption, Qt::WhiteSpaceNoWrap));
     }
     tabs->addWidget(tsMaps);
     tabs->addStretch(1);
@@ -1301,13 +1324,18 @@ void TMDIChild::PushSelectionToMap()
 
 void TMDIChild::MapSetPosition(double lat, double lon)
 {
-    TEntry* entry = GetEntry();
-    if (!entry)
+    // The POI the map marks (set-position shows exactly one), whatever row the list's focus is on.
+    TMapForm* map = MapForm();
+    if (!map || map->CurrentIndex < 0 || map->CurrentIndex >= map->Entries().Count())
         return;
-    entry->SetLatitude(lat);
-    entry->SetLongitude(lon);
+    const int row = Entries().IndexOf(&map->Entries()[map->CurrentIndex]);
+    if (row < 0)
+        return;
+    TEntry& entry = Entries()[row];
+    entry.SetLatitude(lat);
+    entry.SetLongitude(lon);
     // The model's change notice refreshes the window.
-    FModel->RowChanged(Entries().IndexOf(entry));
+    FModel->RowChanged(row);
 }
 
 void TMDIChild::MapMouseCoords(int x, int y, double lat, double lon)
@@ -1345,6 +1373,12 @@ void TMDIChild::MapSelectEntries(TEntries& entries)
         model->clearSelection();
         if (!selection.isEmpty())
             model->select(selection, QItemSelectionModel::Select);
+        // The current row becomes a chosen one when it is not, so that the edits, the map's mark
+        // and a picked position all name the same POI.
+        const QModelIndex current = model->currentIndex();
+        if (!rows.empty() && (!current.isValid() || !std::binary_search(rows.begin(), rows.end(), current.row())))
+            model->setCurrentIndex(FModel->index(rows.front(), current.isValid() ? current.column() : 0),
+                QItemSelectionModel::NoUpdate);
     }
     ShowEntryInEdits();
     PushSelectionToMap();

@@ -12,9 +12,12 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <link.h>
+#include <sys/uio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -22,7 +25,14 @@ const char* const KindFolders[2] = { "plugins/openexternal/", "plugins/htmlembed
 
 QString FileNameOf(const QString& path) { return QFileInfo(path).fileName(); }
 
-QString AnsiArg(const char* text) { return AnsiToUnicode(std::string_view(text, strnlen(text, MaxPluginText))); }
+// An exception's text: what is readable of it, at most MaxPluginText bytes.
+QString AnsiArg(const char* text)
+{
+    std::string bytes = ReadForeignText(text, MaxPluginText).value_or(std::string());
+    if (bytes.size() > MaxPluginText)
+        bytes.resize(MaxPluginText);
+    return AnsiToUnicode(bytes);
+}
 
 void CheckName(const QString& file, const QString& name)
 {
@@ -40,6 +50,48 @@ QByteArray EncodeRefusal(const EPluginError& e)
 }
 
 } // namespace
+
+std::optional<std::string> ReadForeignText(const char* text, std::size_t limit)
+{
+    // A plug-in's text may run into a page that is not mapped: strnlen there would crash the
+    // program. The kernel reads our own memory for us instead and reports such a page, a page at
+    // a time, so a partial read ends exactly where the memory does.
+    static const std::size_t page = std::size_t(sysconf(_SC_PAGESIZE));
+    constexpr std::size_t Chunk = 64 * 1024;
+    constexpr int Pieces = 16;
+    std::string out;
+    if (!text)
+        return out;
+    const std::size_t want = limit + 1;
+    std::vector<char> buffer(std::min(Chunk, want));
+    uintptr_t at = reinterpret_cast<uintptr_t>(text);
+    while (out.size() < want) {
+        iovec remote[Pieces];
+        int pieces = 0;
+        std::size_t total = 0;
+        for (uintptr_t p = at; pieces < Pieces && total < buffer.size() && out.size() + total < want;) {
+            const std::size_t length
+                = std::min({ page - std::size_t(p % page), buffer.size() - total, want - out.size() - total });
+            remote[pieces++] = { reinterpret_cast<void*>(p), length };
+            p += length;
+            total += length;
+        }
+        iovec local { buffer.data(), total };
+        const ssize_t got = process_vm_readv(getpid(), &local, 1, remote, unsigned(pieces), 0);
+        if (got <= 0)
+            return std::nullopt;
+        const auto* end = static_cast<const char*>(std::memchr(buffer.data(), 0, std::size_t(got)));
+        if (end) {
+            out.append(buffer.data(), std::size_t(end - buffer.data()));
+            return out;
+        }
+        out.append(buffer.data(), std::size_t(got));
+        if (std::size_t(got) < total)
+            return std::nullopt;
+        at += std::size_t(got);
+    }
+    return out;
+}
 
 EPluginError::EPluginError(TPluginErrorCode code, QStringList args)
     : EUserError(PluginErrorMessage(code, args))
@@ -85,6 +137,9 @@ QString PluginErrorMessage(TPluginErrorCode code, const QStringList& a)
         if (arg(2).isEmpty())
             return TPluginTexts::tr("The plugin \"%1\" failed in %2").arg(arg(0), arg(1));
         return TPluginTexts::tr("The plugin \"%1\" failed in %2: %3").arg(arg(0), arg(1), arg(2));
+    case C::Unreadable:
+        return TPluginTexts::tr("The plugin \"%1\" returned a text from %2 that runs into memory that cannot be read")
+            .arg(arg(0), arg(1));
     }
     return QString();
 }
@@ -144,13 +199,18 @@ void TPluginBase::ThrowCallFailed(const char* what) const
 
 QString TPluginBase::Text(const char* what, const char* text, std::size_t limit) const
 {
-    if (!text)
-        return QString();
-    const std::size_t size = strnlen(text, limit + 1);
-    if (size > limit)
+    return AnsiToUnicode(Bytes(what, text, limit));
+}
+
+std::string TPluginBase::Bytes(const char* what, const char* text, std::size_t limit) const
+{
+    std::optional<std::string> bytes = ReadForeignText(text, limit);
+    if (!bytes)
+        throw EPluginError(TPluginErrorCode::Unreadable, { Display(), QString::fromLatin1(what) });
+    if (bytes->size() > limit)
         throw EPluginError(
             TPluginErrorCode::TextTooLong, { Display(), QString::fromLatin1(what), QString::number(limit) });
-    return AnsiToUnicode(std::string_view(text, size));
+    return std::move(*bytes);
 }
 
 void* TPluginBase::Bind(const char* name) const
@@ -396,13 +456,7 @@ void TPluginHtmlEmbed::SetPoi(int index, double lon, double lat, std::string_vie
 
 std::string TPluginHtmlEmbed::GetHtml()
 {
-    const char* page = Call("GetHtml", FGetHtml);
-    if (!page)
-        return std::string();
-    const std::size_t size = strnlen(page, MaxPluginPage + 1);
-    if (size > MaxPluginPage)
-        throw EPluginError(TPluginErrorCode::TextTooLong, { Display(), QStringLiteral("GetHtml"), QString::number(MaxPluginPage) });
-    return std::string(page, size);
+    return Bytes("GetHtml", Call("GetHtml", FGetHtml), MaxPluginPage);
 }
 
 QString TPluginHtmlEmbed::Caption() const { return Text("Caption", Call("Caption", FCaption)); }
@@ -484,7 +538,7 @@ TPluginTrial HelperProcessTrial(QString helperProgram, int timeoutMs)
         if (process.exitCode() == 1 && lines.size() >= 2 && lines[0] == "ERROR") {
             bool ok = false;
             const int code = lines[1].toInt(&ok);
-            if (ok && code >= 0 && code <= int(TPluginErrorCode::Threw)) {
+            if (ok && code >= 0 && code <= int(TPluginErrorCode::Unreadable)) {
                 QStringList args;
                 for (int i = 2; i < lines.size(); ++i)
                     if (!lines[i].isEmpty())

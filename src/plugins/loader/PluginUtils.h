@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,6 +56,7 @@ enum class TPluginErrorCode {
     BadName, // file, name
     Duplicate, // file, name, file of the plug-in loaded first
     Threw, // plug-in, function, exception text (may be empty)
+    Unreadable, // plug-in, function
 };
 
 // A refused plug-in or plug-in call; the user sees the message.
@@ -67,6 +70,11 @@ private:
     TPluginErrorCode FCode;
     QStringList FArgs;
 };
+
+// Copies the zero-terminated text at text with reads that cannot fault, at most limit + 1 bytes
+// (so that a longer text shows as limit + 1 bytes); std::nullopt when a byte before the terminator
+// lies in memory that cannot be read.
+std::optional<std::string> ReadForeignText(const char* text, std::size_t limit);
 
 // The message of a refusal.
 QString PluginErrorMessage(TPluginErrorCode code, const QStringList& args);
@@ -140,8 +148,11 @@ protected:
             ThrowCallFailed(what);
         }
     }
-    // A text of the plug-in, copied: null reads as empty; longer than limit bytes: EPluginError.
+    // A text of the plug-in, copied: null reads as empty; longer than limit bytes or unreadable
+    // before its terminator: EPluginError.
     QString Text(const char* what, const char* text, std::size_t limit = MaxPluginText) const;
+    // The same as the plug-in's 8-bit bytes.
+    std::string Bytes(const char* what, const char* text, std::size_t limit) const;
     // The name errors use: the plug-in's name once known, else its file name.
     QString Display() const;
     [[noreturn]] void ThrowCallFailed(const char* what) const;

@@ -96,6 +96,8 @@ void TfmPlugin::BuildRows()
         auto* line = new QHBoxLayout(panel);
         line->setContentsMargins(4, 2, 4, 2);
         auto* caption = new QLabel(name + QLatin1Char(':'), panel);
+        // The plug-in's name for it, shown as it stands.
+        caption->setTextFormat(Qt::PlainText);
         caption->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         caption->setFixedWidth(EditorLeft - 8);
         line->addWidget(caption);

@@ -15,6 +15,7 @@
 #include "support/QtWarningGuard.h"
 
 #include <QTabBar>
+#include <QTextDocument>
 #include <QtTest>
 
 namespace {
@@ -125,6 +126,32 @@ private slots:
             QStringList({ "Internal Map", "MapPoint", "Sketch", "Zoomer" }));
         QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->tabData(2).toInt(), 1);
         QCOMPARE(TMDIChildTestAccess(*window.Child).tsMaps()->tabData(3).toInt(), 2);
+    }
+
+    // A long caption is elided to fit, whole in the tab's tool tip and as "MapTab".
+    void longCaptionIsElided()
+    {
+        TPluginFolder folder;
+        const QString caption = QString(200, QLatin1Char('w'));
+        folder.Copy(QStringLiteral("html"), caption + QStringLiteral(".so"), TPluginKind::HtmlEmbed);
+        TdmMain data;
+        data.LoadPlugins(folder.AppDir(), folder.ProgramOptions());
+        TfmTarvellMainForm form(data);
+        form.show();
+        form.OpenFile(nullptr, Sample, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(form.ActiveChild());
+        QVERIFY(child);
+        QTabBar* tabs = TMDIChildTestAccess(*child).tsMaps();
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(2), caption);
+        QTextDocument tip;
+        tip.setHtml(tabs->tabToolTip(2));
+        QCOMPARE(tip.toPlainText(), caption);
+        QVERIFY2(tabs->tabRect(2).width() <= 200, qPrintable(QString::number(tabs->tabRect(2).width())));
+        QVERIFY(tabs->tabRect(2).width() < tabs->fontMetrics().horizontalAdvance(caption));
+        QTest::mouseClick(tabs, Qt::LeftButton, Qt::NoModifier, tabs->tabRect(2).center());
+        QCOMPARE(tabs->currentIndex(), 2);
+        QCOMPARE(GetSettings().MapTab, caption);
     }
 
     // "MapTab" picks the plug-in's tab when it still exists, else the internal map.

@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <sys/mman.h>
+#include <unistd.h>
+
 namespace {
 
 QStringList Names(const TPluginList& list)
@@ -172,6 +176,73 @@ TEST(PluginCalls, ExceptionsBecomeUserErrors)
     EXPECT_EQ(message([&] { thrower->AddPoi(1, 2, "x", 1); }), QStringLiteral("The plugin \"Thrower\" failed in AddPoi"));
     EXPECT_EQ(message([&] { pager->GetHtml(); }),
         QStringLiteral("The plugin \"Page Thrower\" failed in GetHtml: no page today"));
+}
+
+// A text that runs into a page that cannot be read: refused naming the plug-in and the function,
+// the program goes on, and the next readable answer is taken again.
+TEST(PluginCalls, TextBeforeAnUnreadablePageIsRefusedNamingThePlugin)
+{
+    TPluginFolder folder;
+    const QString pagerPath = folder.Copy(QStringLiteral("html"), QStringLiteral("Pager.so"), TPluginKind::HtmlEmbed);
+    const QString mapperPath = folder.Copy(QStringLiteral("external"), QStringLiteral("Mapper.so"));
+    TPluginList external, maps;
+    LoadPlugins(external, TPluginKind::OpenExternal, folder.Options(TPluginKind::OpenExternal));
+    LoadPlugins(maps, TPluginKind::HtmlEmbed, folder.Options(TPluginKind::HtmlEmbed));
+    ASSERT_EQ(external.Count(), 1);
+    ASSERT_EQ(maps.Count(), 1);
+    auto* pager = maps.ItemAs<TPluginHtmlEmbed>(0);
+    TPluginBase* mapper = external.Items(0);
+    struct TCase {
+        const QString* Path;
+        const char* Function;
+        std::function<void()> Call;
+        QString Plugin;
+    };
+    const std::vector<TCase> cases {
+        { &pagerPath, "GetHtml", [&] { pager->GetHtml(); }, QStringLiteral("Pager") },
+        { &pagerPath, "Caption", [&] { pager->Caption(); }, QStringLiteral("Pager") },
+        { &mapperPath, "GetParamValue", [&] { mapper->GetParamValue(1); }, QStringLiteral("Mapper") },
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Function);
+        const TTestPluginProbe probe(*c.Path);
+        probe.Set("unterminated", c.Function);
+        try {
+            c.Call();
+            ADD_FAILURE() << "no error";
+        } catch (const EPluginError& e) {
+            EXPECT_EQ(e.Code(), TPluginErrorCode::Unreadable);
+            EXPECT_EQ(e.Message(), QStringLiteral("The plugin \"%1\" returned a text from %2 that runs into memory that cannot be read")
+                                       .arg(c.Plugin, QLatin1String(c.Function)));
+        }
+        probe.Set("unterminated", "");
+        EXPECT_NO_THROW(c.Call());
+    }
+    EXPECT_EQ(pager->Caption(), QStringLiteral("Pager"));
+}
+
+// The reads that cannot fault, on memory of the test's own: a text ending right before the
+// unreadable page, one running into it, one longer than the limit, one over many pages.
+TEST(PluginCalls, ForeignTextReadsStopAtTheTerminatorTheLimitOrTheUnreadablePage)
+{
+    const size_t page = size_t(sysconf(_SC_PAGESIZE));
+    const size_t pages = 20;
+    void* area = mmap(nullptr, (pages + 1) * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(area, MAP_FAILED);
+    char* guard = static_cast<char*>(area) + pages * page;
+    ASSERT_EQ(mprotect(guard, page, PROT_NONE), 0);
+    memset(area, 'x', pages * page);
+    EXPECT_EQ(ReadForeignText(guard - 10, 100), std::nullopt);
+    EXPECT_EQ(ReadForeignText(guard - pages * page, 100000), std::nullopt);
+    guard[-1] = '\0';
+    EXPECT_EQ(ReadForeignText(guard - 10, 100), std::string(9, 'x'));
+    EXPECT_EQ(ReadForeignText(guard - 1, 100), std::string());
+    // Across all pages but the last byte: 20 pages of text, more than one chunk of reads.
+    EXPECT_EQ(ReadForeignText(static_cast<char*>(area), pages * page), std::string(pages * page - 1, 'x'));
+    // Longer than the limit: limit + 1 bytes, and nothing beyond is read.
+    EXPECT_EQ(ReadForeignText(guard - 10, 4), std::string(5, 'x'));
+    EXPECT_EQ(ReadForeignText(nullptr, 4), std::string());
+    munmap(area, (pages + 1) * page);
 }
 
 TEST(PluginCalls, HtmlPluginNotOfTypeOneLoadsAndBoundsHold)

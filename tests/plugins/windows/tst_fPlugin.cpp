@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -78,6 +79,28 @@ private slots:
         // The last option whose value matches.
         QCOMPARE(list->currentIndex(), 2);
         QVERIFY(a.buOk()->isDefault());
+    }
+
+    // What the plug-in names is shown as it stands: no markup of its own formats the dialog.
+    void pluginTextsAreShownAsTheyStand()
+    {
+        TPluginBase* plugin = Load({});
+        QVERIFY(plugin);
+        const TTestPluginProbe probe(FPath);
+        probe.Set("name1", "<b>Label</b>");
+        probe.Set("option0", "<img src=\"/dev/null\">");
+        TfmPlugin dialog;
+        const auto a = TfmPluginTestAccess(dialog);
+        dialog.Plugin = plugin;
+        dialog.BuildRows();
+        auto* panel = a.ScrollBox1()->findChild<QFrame*>(QStringLiteral("paParam1"));
+        QVERIFY(panel);
+        auto* caption = panel->findChild<QLabel*>();
+        QVERIFY(caption);
+        QCOMPARE(caption->textFormat(), Qt::PlainText);
+        QCOMPARE(caption->text(), QStringLiteral("<b>Label</b>:"));
+        auto* list = dialog.findChild<QComboBox*>(QStringLiteral("edValue2"));
+        QCOMPARE(list->itemText(0), QStringLiteral("<img src=\"/dev/null\">"));
     }
 
     void okWritesStoreAndPlugin()
