@@ -273,6 +273,14 @@
     <context>
         <name>TUpdateRun</name>
         <message>
+            <source>There was not enough memory to process this item</source>
+            <translation>Für diesen Eintrag reichte der Arbeitsspeicher nicht aus</translation>
+        </message>
+        <message>
+            <source>An unexpected error occurred while processing this item: %1</source>
+            <translation>Beim Verarbeiten dieses Eintrags ist ein unerwarteter Fehler aufgetreten: %1</translation>
+        </message>
+        <message>
             <source>Cannot download "%1" because the following error: <byte value="xd" /><byte value="xd" />%2.<byte value="xd" /><byte value="xd" />Please check your internet connection. The sites status page on the Tarvell web site of Orvik Software shows whether a site is known to be down.</source>
             <translation>"%1" kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd" /><byte value="xd" />%2.<byte value="xd" /><byte value="xd" />Bitte prüfen Sie Ihre Internetverbindung. Die Seite zum Site-Status auf der Tarvell-Website von Orvik Software zeigt, ob eine Site bekanntermaßen ausgefallen ist.</translation>
         </message>
@@ -890,6 +898,10 @@ Beachten Sie, dass die waagerechte Achse der Karte parallel zum Äquator verlauf
     </context>
     <context>
         <name>TfmCommit</name>
+        <message>
+            <source>Download cancelled by user</source>
+            <translation>Download vom Benutzer abgebrochen</translation>
+        </message>
         <message>
             <source>Tarvell Commit Poi...</source>
             <translation>Tarvell – POI übermitteln...</translation>
