@@ -447,6 +447,47 @@ private slots:
         QCOMPARE(message, QStringLiteral("Download cancelled by user"));
     }
 
+    // Escape on the progress dialog of a catalogue refresh, before its fetch starts and while it
+    // runs, cancels it: the refresh says so instead of ending silently, and a fetch not yet
+    // started never reaches the site.
+    void siteXmlUpdaterEscape_data()
+    {
+        QTest::addColumn<bool>("beforeTheFetch");
+        QTest::newRow("before the fetch") << true;
+        QTest::newRow("during the fetch") << false;
+    }
+    void siteXmlUpdaterEscape()
+    {
+        QFETCH(bool, beforeTheFetch);
+        const std::string path = beforeTheFetch ? "/escape-early/site.xml" : "/escape-late/site.xml";
+        Server->Set(path, TAnswer().WithStall(true));
+        TSiteXmlUpdater updater;
+        updater.Force = true;
+        bool pressed = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget());
+            if (!progress || pressed || (!beforeTheFetch && Server->Count(path) == 0))
+                return;
+            pressed = true;
+            QTest::keyClick(progress, Qt::Key_Escape);
+        });
+        poll.start(10);
+        QString message;
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            updater.Update(Server->Base() + QString::fromStdString(path));
+        } catch (const EUserError& e) {
+            message = e.Message();
+        }
+        poll.stop();
+        QVERIFY(pressed);
+        QCOMPARE(message, QStringLiteral("Download cancelled by user"));
+        QCOMPARE(Server->Count(path), beforeTheFetch ? 0 : 1);
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    }
+
     // "/update /silent /PROF:A /PROF:B /PROF:a": the items of A and B, each once, silently.
     void namedProfilesRunOnceEachAndSilently()
     {
