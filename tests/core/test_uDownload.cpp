@@ -17,6 +17,8 @@
 
 #include <QElapsedTimer>
 
+#include <sys/resource.h>
+
 #include <atomic>
 #include <mutex>
 #include <thread>
@@ -405,6 +407,14 @@ int64_t CacheBytes(QStringList* names = nullptr)
     return total;
 }
 
+// The most memory the process has held so far.
+long PeakMemoryKiB()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
 void ClearCache()
 {
     const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tarvell/http");
@@ -421,6 +431,7 @@ void ClearCache()
 TEST_F(HttpDownload, EndlessAnswersStopAtTheirCap)
 {
     THostileHttp hostile;
+    const long peakBefore = PeakMemoryKiB();
     const uint64_t cap = 512 * 1024;
     const TDownloadLimits old = DownloadLimits();
     DownloadLimits().MaxPoiFileSize = cap;  // the cap of a call that names none
@@ -458,6 +469,8 @@ TEST_F(HttpDownload, EndlessAnswersStopAtTheirCap)
             EXPECT_LT(hostile.Sent, cap + 32 * 1024 * 1024) << path << " " << what;
         }
     }
+    // The process's high-water mark: a quarter gigabyte held even once would show.
+    EXPECT_LT(PeakMemoryKiB() - peakBefore, 64 * 1024);
     DownloadLimits() = old;
 }
 
