@@ -508,15 +508,26 @@ std::string DownloadDirect(const QString& address, const TDownloadProgressEvent&
 QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool direct,
                            const TDownloadProgressEvent& progress, uint64_t maxBytes)
 {
+    // A POI file may be as large as its cap: an empty stream takes the bytes over instead of
+    // holding a second copy.
+    const auto append = [&stream](std::string bytes) {
+        if (stream.Size() != 0 || stream.Position() != 0) {
+            stream.Write(bytes);
+            return;
+        }
+        const uint64_t size = bytes.size();
+        stream = TMemoryStream(std::move(bytes));
+        stream.Seek(size);
+    };
     if (direct) {
-        stream.Write(DownloadDirect(address, progress, maxBytes));
+        append(DownloadDirect(address, progress, maxBytes));
         return QDateTime::currentDateTime();
     }
     const QString cacheName = DownloadToCacheFile(address, progress, maxBytes);
     // A copy cached under a larger cap (or put there by hand) is held to this one too.
     if (uint64_t(FileSize(cacheName)) > CapOf(maxBytes))
         ThrowTooLarge(address, CapOf(maxBytes));
-    stream.Write(LoadBytesFromFile(cacheName));
+    append(LoadBytesFromFile(cacheName));
     return GetFileLastWriteTime(cacheName);
 }
 
