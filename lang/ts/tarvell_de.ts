@@ -372,6 +372,14 @@
             <source>Cannot execute the AutoUpdate application that is specified in the AutoUpdate manager settings:<byte value="xd" />%1<byte value="xd" /><byte value="xd" />Please check if the application exists in the specified location.</source>
             <translation>Das in den Einstellungen des AutoUpdate-Managers angegebene AutoUpdate-Programm kann nicht ausgeführt werden:<byte value="xd" />%1<byte value="xd" /><byte value="xd" />Bitte prüfen Sie, ob das Programm am angegebenen Ort vorhanden ist.</translation>
         </message>
+        <message>
+            <source>There was not enough memory to process this item</source>
+            <translation>Für diesen Eintrag reichte der Arbeitsspeicher nicht aus</translation>
+        </message>
+        <message>
+            <source>An unexpected error occurred while processing this item: %1</source>
+            <translation>Beim Verarbeiten dieses Eintrags ist ein unerwarteter Fehler aufgetreten: %1</translation>
+        </message>
     </context>
     <context>
         <name>TfmAbout</name>
@@ -949,6 +957,10 @@ Beachten Sie, dass die waagerechte Achse der Karte parallel zum Äquator verlauf
         <message>
             <source>Downloading...</source>
             <translation>Herunterladen...</translation>
+        </message>
+        <message>
+            <source>Download cancelled by user</source>
+            <translation>Download vom Benutzer abgebrochen</translation>
         </message>
     </context>
     <context>

@@ -12,6 +12,9 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <exception>
 #include <mutex>
 
 namespace {
@@ -24,15 +27,32 @@ struct TTransfer {
     long Status = 0;
     std::string ETag;
     std::string LastModified;
+    // The answer's cap (0: none) and the decoded bytes received so far.
+    uint64_t MaxBytes = 0;
+    uint64_t Received = 0;
+    bool TooLarge = false;
     bool Cancelled = false;
     bool SinkFailed = false;
+    // What a sink or a progress handler threw inside libcurl's callbacks (memory running out,
+    // say): it must not unwind through C code, so it ends the transfer and is thrown after it.
+    std::exception_ptr Error;
 };
 
 size_t WriteCallback(char* data, size_t size, size_t count, void* user)
 {
     auto* t = static_cast<TTransfer*>(user);
-    if (!t->Sink(data, size * count)) {
-        t->SinkFailed = true;
+    if (t->MaxBytes != 0 && t->Received + size * count > t->MaxBytes) {
+        t->TooLarge = true;
+        return 0;
+    }
+    t->Received += size * count;
+    try {
+        if (!t->Sink(data, size * count)) {
+            t->SinkFailed = true;
+            return 0;
+        }
+    } catch (...) {
+        t->Error = std::current_exception();
         return 0;
     }
     return size * count;
@@ -78,7 +98,12 @@ int ProgressCallback(void* user, curl_off_t total, curl_off_t now, curl_off_t, c
     auto* t = static_cast<TTransfer*>(user);
     if (t->Progress && *t->Progress) {
         bool cancel = false;
-        (*t->Progress)(uint64_t(now), uint64_t(total), TUrlDownloadStatus::dsDownloadingData, t->StatusText, cancel);
+        try {
+            (*t->Progress)(uint64_t(now), uint64_t(total), TUrlDownloadStatus::dsDownloadingData, t->StatusText, cancel);
+        } catch (...) {
+            t->Error = std::current_exception();
+            return 1;
+        }
         if (cancel) {
             t->Cancelled = true;
             return 1;
@@ -138,6 +163,9 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &ProgressCallback);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &t);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    // An announced length past the cap is refused before the body comes.
+    if (t.MaxBytes != 0)
+        curl_easy_setopt(c, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(t.MaxBytes));
 
     t.StatusText = StripUrlCredentials(address);
     if (t.Progress && *t.Progress) {
@@ -148,9 +176,62 @@ bool Perform(const QString& address, TTransfer& t, const std::vector<std::string
             return false;
         }
     }
-    const CURLcode code = curl_easy_perform(c);
+    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(), &curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), c) != CURLM_OK)
+        return false;
+    CURLcode code = CURLE_ABORTED_BY_CALLBACK;
+    bool ended = false;
+    for (;;) {
+        int running = 0;
+        if (curl_multi_perform(multi.get(), &running) != CURLM_OK)
+            break;
+        int left = 0;
+        while (CURLMsg* message = curl_multi_info_read(multi.get(), &left)) {
+            if (message->msg == CURLMSG_DONE) {
+                code = message->data.result;
+                ended = true;
+            }
+        }
+        if (ended || running == 0 || t.Cancelled)
+            break;
+        if (curl_multi_poll(multi.get(), nullptr, 0, 100, nullptr) != CURLM_OK)
+            break;
+        // libcurl reports progress about once a second while a server keeps silent: ask more
+        // often, so that a Cancel ends the request at once and the window keeps painting.
+        curl_off_t now = 0;
+        curl_off_t total = 0;
+        curl_easy_getinfo(c, CURLINFO_SIZE_DOWNLOAD_T, &now);
+        curl_easy_getinfo(c, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &total);
+        if (ProgressCallback(&t, std::max<curl_off_t>(total, 0), now, 0, 0) != 0)
+            break;
+    }
+    curl_multi_remove_handle(multi.get(), c);
+    if (t.Error)
+        std::rethrow_exception(t.Error);
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &t.Status);
-    return code == CURLE_OK && !t.Cancelled && !t.SinkFailed;
+    if (code == CURLE_FILESIZE_EXCEEDED)
+        t.TooLarge = true;
+    return ended && code == CURLE_OK && !t.Cancelled && !t.SinkFailed && !t.TooLarge;
+}
+
+// The cap of a request: 0 is the largest file the program fetches.
+uint64_t CapOf(uint64_t maxBytes)
+{
+    return maxBytes != 0 ? maxBytes : DownloadLimits().MaxPoiFileSize;
+}
+
+[[noreturn]] void ThrowTooLarge(const QString& address, uint64_t maxBytes)
+{
+    throw EUserError(
+        TDownloadTexts::tr("The answer of %1 is larger than %2 bytes").arg(StripUrlCredentials(address)).arg(maxBytes));
+}
+
+// A failed transfer's error: too large, else unable to download.
+[[noreturn]] void ThrowFailed(const QString& address, const TTransfer& t)
+{
+    if (t.TooLarge)
+        ThrowTooLarge(address, t.MaxBytes);
+    ThrowUnableToDownload(address);
 }
 
 bool IsSuccess(long status) { return status >= 200 && status < 300; }
@@ -163,16 +244,21 @@ bool PerformToFile(const QString& address, TAtomicFile& file, const std::vector<
     if (!file.Open())
         ThrowUnableToDownload(address);
     t.Progress = &progress;
+    t.MaxBytes = CapOf(t.MaxBytes);
     t.Sink = [&file](const char* data, size_t size) { return file.Write(data, int64_t(size)); };
     return Perform(address, t, headers);
 }
 
 // Downloads into a file that is replaced only when the whole body has arrived.
-void DownloadReplacing(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress)
+void DownloadReplacing(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress,
+                       uint64_t maxBytes)
 {
     TAtomicFile file(fileName);
     TTransfer t;
-    if (!PerformToFile(address, file, {}, progress, t) || !IsSuccess(t.Status) || !file.Commit())
+    t.MaxBytes = maxBytes;
+    if (!PerformToFile(address, file, {}, progress, t))
+        ThrowFailed(address, t);
+    if (!IsSuccess(t.Status) || !file.Commit())
         ThrowUnableToDownload(address);
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
 }
@@ -229,6 +315,68 @@ void WriteValidators(const QString& metaName, const TTransfer& t)
         QFile::remove(metaName);  // without validators the next fetch is unconditional
 }
 
+// The cache's size as this process knows it: measured once per cache folder, then kept up to
+// date with what the program writes and drops, so that a write costs no scan of the folder.
+struct TCacheBudget {
+    std::mutex Lock;
+    QString Dir;
+    int64_t Total = 0;
+};
+
+TCacheBudget& CacheBudget()
+{
+    static TCacheBudget budget;
+    return budget;
+}
+
+int64_t MeasureCache(const QString& dir)
+{
+    int64_t total = 0;
+    for (const QFileInfo& info : QDir(dir).entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot))
+        total += info.size();
+    return total;
+}
+
+// Accounts for cache files that held oldSize bytes and now hold newSize; past the cap, the
+// oldest files go until the cache is back under nine tenths of it (so the next writes do not scan
+// again). keep (a just written copy, with its validators) stays.
+void CacheChanged(int64_t oldSize, int64_t newSize, const QString& keep = QString())
+{
+    TCacheBudget& budget = CacheBudget();
+    const std::lock_guard<std::mutex> lock(budget.Lock);
+    const QString dir = CacheDir();
+    if (budget.Dir != dir) {
+        budget.Dir = dir;
+        budget.Total = MeasureCache(dir);
+    } else {
+        budget.Total = std::max<int64_t>(0, budget.Total + newSize - oldSize);
+    }
+    const int64_t cap = int64_t(std::min<uint64_t>(DownloadLimits().MaxCacheSize, INT64_MAX));
+    if (budget.Total <= cap)
+        return;
+    const QFileInfoList files = QDir(dir).entryInfoList(
+        QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Time | QDir::Reversed);
+    int64_t total = 0;
+    for (const QFileInfo& f : files)
+        total += f.size();
+    const QString keepBase = keep.isEmpty() ? QString() : QFileInfo(keep).completeBaseName();
+    for (const QFileInfo& f : files) {
+        if (total <= cap / 10 * 9)
+            break;
+        if (!keepBase.isEmpty() && f.completeBaseName() == keepBase)
+            continue;
+        if (QFile::remove(f.absoluteFilePath()))
+            total -= f.size();
+    }
+    budget.Total = total;
+}
+
+int64_t FileSize(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    return info.isFile() ? info.size() : 0;
+}
+
 } // namespace
 
 TDownloadLimits& DownloadLimits()
@@ -237,9 +385,10 @@ TDownloadLimits& DownloadLimits()
     return limits;
 }
 
-void DownloadToFile(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress)
+void DownloadToFile(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress,
+                    uint64_t maxBytes)
 {
-    DownloadReplacing(address, fileName, progress);
+    DownloadReplacing(address, fileName, progress, maxBytes);
 }
 
 namespace {
@@ -267,21 +416,10 @@ TCacheEntry CacheEntryOf(const QString& address)
     return entry;
 }
 
-[[noreturn]] void ThrowTooLarge(const QString& address, uint64_t maxBytes)
+// A sink that collects the body in memory (the transfer's cap bounds it).
+std::function<bool(const char*, size_t)> MemorySink(std::string& body)
 {
-    throw EUserError(
-        TDownloadTexts::tr("The answer of %1 is larger than %2 bytes").arg(StripUrlCredentials(address)).arg(maxBytes));
-}
-
-// A sink that collects the body in memory; maxBytes 0 is no limit, else a longer body stops the
-// transfer and sets tooLarge.
-std::function<bool(const char*, size_t)> MemorySink(std::string& body, bool& tooLarge, uint64_t maxBytes)
-{
-    return [&body, &tooLarge, maxBytes](const char* data, size_t size) {
-        if (maxBytes != 0 && body.size() + size > maxBytes) {
-            tooLarge = true;
-            return false;
-        }
+    return [&body](const char* data, size_t size) {
         body.append(data, size);
         return true;
     };
@@ -295,13 +433,13 @@ std::string DownloadToCacheChecked(const QString& address, const TDownloadProgre
     const TCacheEntry entry = CacheEntryOf(address);
     cacheName = entry.FileName;
     std::string body;
-    bool tooLarge = false;
     TTransfer t;
     t.Progress = &progress;
-    t.Sink = MemorySink(body, tooLarge, maxBytes);
+    t.MaxBytes = CapOf(maxBytes);
+    t.Sink = MemorySink(body);
     const bool done = Perform(address, t, entry.Headers);
-    if (tooLarge)
-        ThrowTooLarge(address, maxBytes);
+    if (t.TooLarge)
+        ThrowTooLarge(address, t.MaxBytes);
     if (done && t.Status == 304 && !entry.Headers.empty()) {
         body = LoadBytesFromFile(entry.FileName);
         if (check)
@@ -311,10 +449,12 @@ std::string DownloadToCacheChecked(const QString& address, const TDownloadProgre
             ThrowUnableToDownload(address);
         if (check)
             check(body);
+        const int64_t oldSize = FileSize(entry.FileName) + FileSize(entry.MetaName);
         TAtomicFile file(entry.FileName);
         if (!file.Open() || !file.Write(body) || !file.Commit())
             ThrowUnableToDownload(address);
         WriteValidators(entry.MetaName, t);
+        CacheChanged(oldSize, FileSize(entry.FileName) + FileSize(entry.MetaName), entry.FileName);
     }
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
     return body;
@@ -322,18 +462,23 @@ std::string DownloadToCacheChecked(const QString& address, const TDownloadProgre
 
 } // namespace
 
-QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress)
+QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes)
 {
     const TCacheEntry entry = CacheEntryOf(address);
     TAtomicFile file(entry.FileName);
     TTransfer t;
+    t.MaxBytes = maxBytes;
     const bool done = PerformToFile(address, file, entry.Headers, progress, t);
+    if (t.TooLarge)
+        ThrowTooLarge(address, t.MaxBytes);
     // A 304 leaves the cached copy untouched.
     const bool notModified = done && t.Status == 304 && !entry.Headers.empty();
     if (!notModified) {
+        const int64_t oldSize = FileSize(entry.FileName) + FileSize(entry.MetaName);
         if (!done || !IsSuccess(t.Status) || !file.Commit())
             ThrowUnableToDownload(address);
         WriteValidators(entry.MetaName, t);
+        CacheChanged(oldSize, FileSize(entry.FileName) + FileSize(entry.MetaName), entry.FileName);
     }
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
     return entry.FileName;
@@ -341,17 +486,17 @@ QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent
 
 namespace {
 
-// One GET straight from the site; maxBytes 0 is no limit, else a longer body stops the transfer.
+// One GET straight from the site; a body longer than the cap stops the transfer.
 std::string DownloadDirect(const QString& address, const TDownloadProgressEvent& progress, uint64_t maxBytes)
 {
     std::string body;
     TTransfer t;
     t.Progress = &progress;
-    bool tooLarge = false;
-    t.Sink = MemorySink(body, tooLarge, maxBytes);
+    t.MaxBytes = CapOf(maxBytes);
+    t.Sink = MemorySink(body);
     const bool done = Perform(address, t, {});
-    if (tooLarge)
-        ThrowTooLarge(address, maxBytes);
+    if (t.TooLarge)
+        ThrowTooLarge(address, t.MaxBytes);
     if (!done || !IsSuccess(t.Status))
         ThrowUnableToDownload(address);
     Report(progress, TUrlDownloadStatus::dsEndDownloadData, StripUrlCredentials(address));
@@ -361,22 +506,46 @@ std::string DownloadDirect(const QString& address, const TDownloadProgressEvent&
 } // namespace
 
 QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool direct,
-                           const TDownloadProgressEvent& progress)
+                           const TDownloadProgressEvent& progress, uint64_t maxBytes)
 {
+    // A POI file may be as large as its cap: an empty stream takes the bytes over instead of
+    // holding a second copy.
+    const auto append = [&stream](std::string bytes) {
+        if (stream.Size() != 0 || stream.Position() != 0) {
+            stream.Write(bytes);
+            return;
+        }
+        const uint64_t size = bytes.size();
+        stream = TMemoryStream(std::move(bytes));
+        stream.Seek(size);
+    };
     if (direct) {
-        stream.Write(DownloadDirect(address, progress, 0));
+        append(DownloadDirect(address, progress, maxBytes));
         return QDateTime::currentDateTime();
     }
-    const QString cacheName = DownloadToCacheFile(address, progress);
-    stream.Write(LoadBytesFromFile(cacheName));
+    const QString cacheName = DownloadToCacheFile(address, progress, maxBytes);
+    // A copy cached under a larger cap (or put there by hand) is held to this one too.
+    if (uint64_t(FileSize(cacheName)) > CapOf(maxBytes))
+        ThrowTooLarge(address, CapOf(maxBytes));
+    append(LoadBytesFromFile(cacheName));
     return GetFileLastWriteTime(cacheName);
 }
 
-std::string DownloadToString(const QString& address, bool direct)
+std::string DownloadToString(const QString& address, bool direct, const TDownloadProgressEvent& progress,
+                             uint64_t maxBytes)
 {
     TMemoryStream stream;
-    DownloadToStream(address, stream, direct);
+    DownloadToStream(address, stream, direct, progress, maxBytes);
     return stream.TakeData();
+}
+
+void DropCachedCopy(const QString& address)
+{
+    const TCacheEntry entry = CacheEntryOf(address);
+    const int64_t oldSize = FileSize(entry.FileName) + FileSize(entry.MetaName);
+    QFile::remove(entry.FileName);
+    QFile::remove(entry.MetaName);
+    CacheChanged(oldSize, 0);
 }
 
 std::string DownloadToStringLimited(const QString& address, uint64_t maxBytes, const TDownloadProgressEvent& progress)
@@ -408,19 +577,23 @@ std::string LoadXmlBytes(const QString& location)
 }
 
 // "HTTP://" locations for LocationExists and LoadTextFromLocation: fetched through the cache, so
-// a test followed by a read costs one download and one revalidation.
+// a test followed by a read costs one download and one revalidation. They are XML documents read
+// whole, held to the catalogue's cap.
 class TDownloadWebLocations : public TWebLocationHandler {
 public:
     bool Exists(const QString& address) override
     {
         try {
-            DownloadToCacheFile(address);
+            DownloadToCacheFile(address, {}, DownloadLimits().MaxCatalogueSize);
             return true;
         } catch (const EUserError&) {
             return false;
         }
     }
-    std::string LoadText(const QString& address) override { return DownloadToString(address, false); }
+    std::string LoadText(const QString& address) override
+    {
+        return DownloadToString(address, false, {}, DownloadLimits().MaxCatalogueSize);
+    }
 };
 
 } // namespace

@@ -25,30 +25,44 @@ using TDownloadProgressEvent = std::function<void(uint64_t progress, uint64_t pr
 
 // Limits of every download: the connection must be made within ConnectTimeout seconds, and a
 // transfer slower than LowSpeedLimit bytes a second for LowSpeedTime seconds fails (a server that
-// hangs or trickles). A site catalogue answer longer than MaxCatalogueSize bytes is refused.
+// hangs or trickles). Every answer has a cap, counted in bytes as they arrive after decoding (a
+// small compressed body cannot inflate past it): a longer one is refused with EUserError "The
+// answer of %1 is larger than %2 bytes" and leaves nothing behind. The HTTP cache is pruned,
+// oldest files first, once it holds more than MaxCacheSize bytes.
 struct TDownloadLimits {
     long ConnectTimeout = 30;
     long LowSpeedLimit = 100;
     long LowSpeedTime = 30;
     uint64_t MaxCatalogueSize = 64 * 1024 * 1024;
+    uint64_t MaxPoiFileSize = uint64_t(1) << 30;
+    uint64_t MaxImageSize = 16 * 1024 * 1024;
+    // Query answers, last-modified texts and the success and error pings.
+    uint64_t MaxAnswerSize = 1024 * 1024;
+    uint64_t MaxCacheSize = uint64_t(2) << 30;
 };
 TDownloadLimits& DownloadLimits();
 
 // Every download fails with EUserError "Unable to download %1" (address without credentials or
 // query) on a transport error, an HTTP status outside 2xx, a partial transfer or a cancel; a
-// file it replaces is only replaced when the whole body has arrived.
+// file it replaces is only replaced when the whole body has arrived. progress is asked at least
+// every 100 ms while a request waits, so a cancel ends it at once. maxBytes is the answer's cap;
+// 0 is DownloadLimits().MaxPoiFileSize, the largest file the program fetches.
 
 // Downloads the address (blanks sent as "%20") into the file.
-void DownloadToFile(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress = {});
+void DownloadToFile(const QString& address, const QString& fileName, const TDownloadProgressEvent& progress = {},
+                    uint64_t maxBytes = 0);
 // Downloads through the cache ($XDG_CACHE_HOME/Tarvell/http): a cached copy is revalidated, a 304
 // leaves it (and its time) as it is, a 200 replaces it. Returns the cache file's name.
-QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress = {});
+QString DownloadToCacheFile(const QString& address, const TDownloadProgressEvent& progress = {}, uint64_t maxBytes = 0);
 // Appends the address's content to the stream (nothing on failure). Returns the time of the call
 // (direct) or the cache file's last-write time in two-second resolution (through the cache).
 QDateTime DownloadToStream(const QString& address, TMemoryStream& stream, bool direct,
-                           const TDownloadProgressEvent& progress = {});
+                           const TDownloadProgressEvent& progress = {}, uint64_t maxBytes = 0);
 // The address's content as 8-bit text.
-std::string DownloadToString(const QString& address, bool direct);
+std::string DownloadToString(const QString& address, bool direct, const TDownloadProgressEvent& progress = {},
+                             uint64_t maxBytes = 0);
+// Forgets the cached copy of the address, for an answer its reader refused.
+void DropCachedCopy(const QString& address);
 // The same straight from the site (never from the cache), for answers a program reads whole: a
 // body longer than maxBytes stops the transfer with EUserError "The answer of %1 is larger than
 // %2 bytes"; a cancel from progress fails as any download.

@@ -224,19 +224,21 @@ void CallErrorUrl(const QString& urlTemplate, const QString& message, const QStr
         values.push_back(std::move(value));
     try {
         TMemoryStream answer;
-        DownloadToStream(ReplaceUrlPlaceholders(urlTemplate, values), answer, false, progress);
+        DownloadToStream(ReplaceUrlPlaceholders(urlTemplate, values), answer, false, progress,
+            DownloadLimits().MaxAnswerSize);
     } catch (...) {
         // The ping is a courtesy to the site; its failure changes nothing for the user.
     }
 }
 
 void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
-    const QString& password)
+    const QString& password, const TDownloadProgressEvent& progress)
 {
     try {
         TUrlPlaceholders values = StandardUrlPlaceholders(userName, password);
         values.push_back({ QStringLiteral("Description"), EncodeUrlParam(description) });
-        DownloadToString(ReplaceUrlPlaceholders(ResolveSiteUrl(urlText, site), values), false);
+        DownloadToString(ReplaceUrlPlaceholders(ResolveSiteUrl(urlText, site), values), false, progress,
+            DownloadLimits().MaxAnswerSize);
     } catch (...) {
         // As for the error ping.
     }
@@ -375,6 +377,10 @@ struct TAutoUpdate::TItemContext {
     QString Extension;
     QString FormatID;
     QString CacheFile;
+    // The run's progress for the requests beside the POI file (queries, checks, pings, the image):
+    // it keeps the events flowing and lets Cancel end them; it reports no bytes, so the row keeps
+    // the text and bar of its step.
+    TDownloadProgressEvent SideProgress;
 };
 
 TAutoUpdate::TAutoUpdate(const TClock& clock)
@@ -401,8 +407,8 @@ void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& m
         // An error URL that cannot be resolved must not hide the failure being reported.
         errorUrl.clear();
     }
-    const QString decorated
-        = FormatSiteError(message, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password);
+    const QString decorated = FormatSiteError(
+        message, siteError, name, errorUrl, DownloadErrorTemplate, c.UserName, c.Password, c.SideProgress);
     if (siteError)
         throw ESiteError(decorated);
     throw EUserError(decorated);
@@ -438,6 +444,11 @@ bool TAutoUpdate::UpdateItem(
     c.UserName = ReadSiteConfig(item.Site, QStringLiteral("Username"));
     c.Password = ReadSitePassword(item.Site);
     c.Document = &site;
+    c.SideProgress = [&progress](uint64_t, uint64_t, TUrlDownloadStatus status, const QString& text, bool& cancel) {
+        if (progress)
+            progress(0, 0, status, text, cancel);
+    };
+    const TDownloadLimits& limits = DownloadLimits();
     const int queryErrorMode = Text(site.SelectSingleNode(QStringLiteral("//pois/queryerrormode"))).trimmed().toInt();
 
     c.Poi = FindPoiNode(site, item.Description);
@@ -466,7 +477,7 @@ bool TAutoUpdate::UpdateItem(
             const QString answer = QString::fromUtf8(
                 DownloadToString(
                     ExpandUrlPlaceholders(ResolveSiteUrl(query.Text().trimmed(), item.Site), c.UserName, c.Password),
-                    false))
+                    false, c.SideProgress, limits.MaxAnswerSize))
                                        .trimmed();
             if (queryErrorMode == 1 && !answer.isEmpty())
                 throw ESiteError(TAutoUpdateTexts::tr("Following error occured: %1").arg(answer));
@@ -478,7 +489,7 @@ bool TAutoUpdate::UpdateItem(
         try {
             const std::string answer = DownloadToString(
                 ExpandUrlPlaceholders(ResolveSiteUrl(lastModified.Text().trimmed(), item.Site), c.UserName, c.Password),
-                false);
+                false, c.SideProgress, limits.MaxAnswerSize);
             remoteTime
                 = ParseLastModified(QString::fromLatin1(answer.data(), qsizetype(std::min<size_t>(answer.size(), 64))));
         } catch (const ETarvellError& e) {
@@ -513,7 +524,8 @@ bool TAutoUpdate::UpdateItem(
                 try {
                     DoProgress(4, TAutoUpdateTexts::tr("Downloading image..."));
                     TMemoryStream stream;
-                    DownloadToStream(ResolveSiteUrl(image.Text().trimmed(), item.Site), stream, false);
+                    DownloadToStream(ResolveSiteUrl(image.Text().trimmed(), item.Site), stream, false, c.SideProgress,
+                        limits.MaxImageSize);
                     SaveBytesToFile(cacheBitmap, stream.Data());
                 } catch (const ETarvellError& e) {
                     Fail(c, e, e.Message(), TAutoUpdateTexts::tr("%1 image").arg(item.Description));
@@ -545,10 +557,15 @@ void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEven
         downloadTime = QFileInfo(path).lastModified();
     } else if (hasLastModified) {
         downloadTime = FClock.Now();
-        DownloadToStream(c.DownloadUrl, stream, true, progress);
+        DownloadToStream(c.DownloadUrl, stream, true, progress, DownloadLimits().MaxPoiFileSize);
     } else {
-        downloadTime = DownloadToStream(c.DownloadUrl, stream, false, progress);
+        downloadTime = DownloadToStream(c.DownloadUrl, stream, false, progress, DownloadLimits().MaxPoiFileSize);
     }
+    // An answer refused from here on must not stay in the HTTP cache as the address's copy.
+    const auto dropRefused = OnFailure([&c, hasLastModified] {
+        if (!hasLastModified && !IsFilePath(c.DownloadUrl))
+            DropCachedCopy(c.DownloadUrl);
+    });
     if (!hasLastModified && !IsNewerTime(downloadTime, stamp))
         return;
     // Only a file its reader accepts may take the cache's place; anything else is retried next run.
@@ -565,7 +582,7 @@ void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEven
     if (success.isEmpty())
         success = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onsuccess")));
     if (!success.isEmpty())
-        CallSuccessUrl(success, c.Description, c.UserName, c.Site, c.Password);
+        CallSuccessUrl(success, c.Description, c.UserName, c.Site, c.Password, c.SideProgress);
 }
 
 void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite)

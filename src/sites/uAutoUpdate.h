@@ -99,7 +99,7 @@ QString FormatSiteError(const QString& message, bool siteError, const QString& n
 void CallErrorUrl(const QString& urlTemplate, const QString& message, const QString& description,
     const QString& userName, const QString& password, int code, const TDownloadProgressEvent& progress = {});
 void CallSuccessUrl(const QString& urlText, const QString& description, const QString& userName, const QString& site,
-    const QString& password);
+    const QString& password, const TDownloadProgressEvent& progress = {});
 // Extension (with its dot) and reader format ID for a "format" value and the download URL.
 void SplitPoiFormat(const QString& format, const QString& url, QString& extension, QString& formatID);
 // x is later than y by more than 10 ms. A null y is older than anything.

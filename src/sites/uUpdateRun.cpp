@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <cmath>
+#include <new>
 
 namespace {
 
@@ -43,6 +44,17 @@ private:
 QString ShownTarget(const QString& target)
 {
     return IsMobilePath(target) ? StripMobilePrefix(target) : StripFilePrefix(target);
+}
+
+// The message of a row's failure. One that is no error of ours (memory ran out, a fault) fails
+// its row like any other, in words the user can read.
+QString FailureMessage(const std::exception& e)
+{
+    if (const auto* error = dynamic_cast<const ETarvellError*>(&e))
+        return error->Message();
+    if (dynamic_cast<const std::bad_alloc*>(&e))
+        return TUpdateRun::tr("There was not enough memory to process this item");
+    return TUpdateRun::tr("An unexpected error occurred while processing this item: %1").arg(QString::fromUtf8(e.what()));
 }
 
 } // namespace
@@ -252,7 +264,10 @@ void TUpdateRun::DownloadProgress(uint64_t progress, uint64_t progressMax, bool&
         // An item's download fills the band from 40 to 50 of its row.
         SetPercent(FCurrentRow, int(std::lround(itemBand ? percent / 10 + 40 : percent)));
     }
-    SetStatus(FCurrentRow, tr("Downloading..."));
+    // Until bytes come (and for the engine's checks and pings, which report none) the row keeps
+    // the text of its step.
+    if (progress != 0 || progressMax != 0)
+        SetStatus(FCurrentRow, tr("Downloading..."));
     // The run is synchronous on the GUI thread, and this is where it lets the event loop run:
     // the Cancel button, repaints, timers and messages to other windows are handled here. What
     // they may start re-enters nothing: a second run is refused (AnyRunning), the status window
@@ -344,7 +359,7 @@ int TUpdateRun::RunRows()
                     bool result = false;
                     try {
                         result = FEngine.Execute(*item, askOverwrite, FCatalogues, itemProgress);
-                    } catch (const ETarvellError&) {
+                    } catch (const std::exception&) {
                         if (CancelRequested())
                             return stop(r);
                         throw;
@@ -361,9 +376,10 @@ int TUpdateRun::RunRows()
                 }
                 SetState(r, TRowState::Done);
                 SetPercent(r, 100);
-            } catch (const ETarvellError& e) {
+            } catch (const std::exception& e) {
+                const QString message = FailureMessage(e);
                 ++FFailed;
-                RowFailed(r, e.Message());
+                RowFailed(r, message);
                 if (!item) {
                     // A site that could not be fetched fails its items without touching them.
                     while (r + 1 < rows && FRows[size_t(r + 1)].Item
@@ -374,7 +390,7 @@ int TUpdateRun::RunRows()
                     }
                 }
                 if (!FSilent && !continueOnErrors && Host
-                    && !Host->AskContinue(tr("%1\r\rDo you want to continue?").arg(e.Message()), continueOnErrors))
+                    && !Host->AskContinue(tr("%1\r\rDo you want to continue?").arg(message), continueOnErrors))
                     FCancelRequested = true;
             }
             FTotalPercent = rows >= 2 ? int(std::lround(double(r) / (rows - 1) * 100)) : 100;
@@ -383,9 +399,9 @@ int TUpdateRun::RunRows()
                 SetShade(i, TRowShade::Processed);
         }
     } catch (const std::exception& e) {
-        // Unexpected: the row shows it and the run ends as it would.
+        // Outside any row's work (the questions, the window): the row shows it and the run ends.
         if (r < rows) {
-            RowFailed(r, QString::fromUtf8(e.what()));
+            RowFailed(r, FailureMessage(e));
             SetShade(r, TRowShade::Processed);
         }
         ++FFailed;

@@ -10,9 +10,14 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 
+#include "support/HostileHttp.h"
 #include "support/LoopbackHttp.h"
 
 #include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+
+#include <sys/resource.h>
 
 #include <atomic>
 #include <mutex>
@@ -385,4 +390,179 @@ TEST_F(HttpDownload, LimitedAnswersComeStraightFromTheSite)
               QStringLiteral("The answer of %1 is larger than 999 bytes").arg(url));
     EXPECT_EQ(ErrorOf([&] { DownloadToStringLimited(Server.Url("/missing"), 999); }),
               QStringLiteral("Unable to download %1").arg(Server.Url("/missing")));
+}
+
+namespace {
+
+// The files of the HTTP cache and their bytes.
+int64_t CacheBytes(QStringList* names = nullptr)
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tarvell/http");
+    int64_t total = 0;
+    for (const QFileInfo& info : QDir(dir).entryInfoList(QDir::Files | QDir::Hidden)) {
+        total += info.size();
+        if (names)
+            *names << info.fileName();
+    }
+    return total;
+}
+
+// The most memory the process has held so far.
+long PeakMemoryKiB()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void ClearCache()
+{
+    const QString dir = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + QStringLiteral("/Tarvell/http");
+    for (const QString& name : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+        QFile::remove(dir + QChar('/') + name);
+}
+
+} // namespace
+
+// An answer that never ends, sent as fast as the loopback goes with a length, without one
+// (the connection's end would end it) and chunked, stops at the cap of every routine: the
+// message names the cap, the file it would replace, the stream and the cache keep nothing of
+// it, and the server sent little more than the cap (nothing piles up in memory).
+TEST_F(HttpDownload, EndlessAnswersStopAtTheirCap)
+{
+    THostileHttp hostile;
+    const long peakBefore = PeakMemoryKiB();
+    const uint64_t cap = 512 * 1024;
+    const TDownloadLimits old = DownloadLimits();
+    DownloadLimits().MaxPoiFileSize = cap;  // the cap of a call that names none
+    const QString target = Dir.filePath(QStringLiteral("target.asc"));
+    ClearCache();
+    for (const char* path : {"/endless/length", "/endless/nolength", "/endless/chunked"}) {
+        const QString url = hostile.Url(path);
+        const QString tooLarge = QStringLiteral("The answer of %1 is larger than %2 bytes").arg(url).arg(cap);
+        const std::vector<std::pair<const char*, std::function<void()>>> calls = {
+            {"file", [&] { DownloadToFile(url, target); }},
+            {"cache file", [&] { DownloadToCacheFile(url, {}, cap); }},
+            {"direct stream", [&] {
+                 TMemoryStream stream;
+                 stream.Write("kept");
+                 try {
+                     DownloadToStream(url, stream, true, {}, cap);
+                 } catch (...) {
+                     EXPECT_EQ(stream.Data(), "kept");
+                     throw;
+                 }
+             }},
+            {"cached string", [&] { DownloadToString(url, false, {}, cap); }},
+            {"catalogue", [&] {
+                 DownloadLimits().MaxCatalogueSize = cap;
+                 DownloadXmlDocument(url, false);
+             }},
+        };
+        for (const auto& [what, call] : calls) {
+            WriteFile(target, "previous");
+            hostile.Sent = 0;
+            EXPECT_EQ(ErrorOf(call), tooLarge) << path << " " << what;
+            EXPECT_EQ(ReadFile(target), "previous") << path << " " << what;
+            EXPECT_EQ(CacheBytes(), 0) << path << " " << what;
+            // What the socket buffers held beside the cap, not the server's quarter gigabyte.
+            EXPECT_LT(hostile.Sent, cap + 32 * 1024 * 1024) << path << " " << what;
+        }
+    }
+    // The process's high-water mark: a quarter gigabyte held even once would show.
+    EXPECT_LT(PeakMemoryKiB() - peakBefore, 64 * 1024);
+    DownloadLimits() = old;
+}
+
+// A 64 KiB gzip body inflating to 64 MiB is counted inflated: refused at the answers' real cap of
+// 1 MiB, through the cache and directly, and nothing of it is cached.
+TEST_F(HttpDownload, GzipBombIsRefusedInflated)
+{
+    THostileHttp hostile;
+    ASSERT_LT(THostileHttp::Bomb().size(), size_t(256 * 1024));
+    ClearCache();
+    const QString url = hostile.Url("/bomb");
+    const uint64_t cap = DownloadLimits().MaxAnswerSize;
+    ASSERT_EQ(cap, uint64_t(1024 * 1024));
+    const QString tooLarge = QStringLiteral("The answer of %1 is larger than %2 bytes").arg(url).arg(cap);
+    EXPECT_EQ(ErrorOf([&] { DownloadToString(url, false, {}, cap); }), tooLarge);
+    EXPECT_EQ(ErrorOf([&] { DownloadToString(url, true, {}, cap); }), tooLarge);
+    EXPECT_EQ(ErrorOf([&] { DownloadToCacheFile(url, {}, cap); }), tooLarge);
+    EXPECT_EQ(CacheBytes(), 0);
+    // Under a cap that holds it, it inflates whole.
+    EXPECT_EQ(DownloadToString(url, true, {}, THostileHttp::BombSize), std::string(THostileHttp::BombSize, '\0'));
+    EXPECT_EQ(hostile.Requests, 4);
+}
+
+// A request the site takes and never answers is asked about every 100 ms or so and ends as
+// soon as the progress handler cancels, long before the site or a time-out would end it.
+TEST_F(HttpDownload, CancelEndsARequestThatIsNeverAnswered)
+{
+    THostileHttp hostile;
+    const TDownloadLimits old = DownloadLimits();
+    DownloadLimits().LowSpeedTime = 30;
+    const QString url = hostile.Url("/silent");
+    const std::vector<std::pair<const char*, std::function<void(const TDownloadProgressEvent&)>>> calls = {
+        {"file", [&](const TDownloadProgressEvent& p) { DownloadToFile(url, Dir.filePath(QStringLiteral("s")), p); }},
+        {"cache", [&](const TDownloadProgressEvent& p) { DownloadToString(url, false, p, 1024); }},
+        {"direct", [&](const TDownloadProgressEvent& p) { DownloadToString(url, true, p, 1024); }},
+    };
+    for (const auto& entry : calls) {
+        const char* what = entry.first;
+        int asked = 0;
+        QElapsedTimer waited;
+        const TDownloadProgressEvent progress = [&](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& cancel) {
+            if (hostile.Waiting > 0 && !waited.isValid())
+                waited.start();
+            if (waited.isValid())
+                ++asked;
+            cancel = waited.isValid() && waited.elapsed() >= 500;
+        };
+        QElapsedTimer clock;
+        clock.start();
+        EXPECT_EQ(ErrorOf([&] { entry.second(progress); }), QStringLiteral("Unable to download %1").arg(url)) << what;
+        EXPECT_LT(clock.elapsed(), THostileHttp::SilentMs / 2) << what;
+        EXPECT_GE(asked, 3) << what;
+    }
+    DownloadLimits() = old;
+}
+
+// Past its cap the cache loses its oldest files first, down to nine tenths of the cap; the copy
+// just written stays, and a forgotten copy is gone with its validators.
+TEST_F(HttpDownload, CacheIsPrunedOldestFirst)
+{
+    TLoopbackHttp blobs;
+    blobs.Server.Get("/blob", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(std::string(3000, 'b'), "application/octet-stream");
+    });
+    blobs.Start();
+    const auto url = [&blobs](int n) { return QStringLiteral("http://127.0.0.1:%1/blob?n=%2").arg(blobs.Port).arg(n); };
+    const TDownloadLimits old = DownloadLimits();
+    DownloadLimits().MaxCacheSize = 10000;
+    ClearCache();
+    QStringList names;
+    for (int n = 0; n < 3; ++n)
+        names << QFileInfo(DownloadToCacheFile(url(n))).fileName();
+    EXPECT_EQ(CacheBytes(), 9000);
+    // Written in this order, an hour apart: the clock's grain must not decide.
+    const QString dir = QFileInfo(DownloadToCacheFile(url(0))).absolutePath();
+    for (int n = 0; n < 3; ++n) {
+        QFile file(dir + QChar('/') + names[n]);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(3600 * (n - 3)), QFileDevice::FileModificationTime));
+    }
+    names << QFileInfo(DownloadToCacheFile(url(3))).fileName();
+    QStringList left;
+    EXPECT_EQ(CacheBytes(&left), 9000);
+    left.sort();
+    QStringList kept = names.mid(1);
+    kept.sort();
+    EXPECT_EQ(left, kept);
+
+    DropCachedCopy(url(3));
+    left.clear();
+    EXPECT_EQ(CacheBytes(&left), 6000);
+    EXPECT_FALSE(left.contains(names[3]));
+    DownloadLimits() = old;
+    blobs.Stop();
 }

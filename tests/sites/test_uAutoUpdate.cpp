@@ -850,11 +850,21 @@ TEST_F(HttpUpdate, CancelFromProgressStopsTheDownloadAndTheRun)
 {
     Catalogue(QStringLiteral("<url>/fuel.asc</url><lastmodified>/lm</lastmodified>"));
     TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
-    const TDownloadProgressEvent cancel
-        = [](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& c) { c = true; };
+    const TDownloadProgressEvent cancel = [](uint64_t, uint64_t, TUrlDownloadStatus, const QString& text, bool& c) {
+        c = text.endsWith(QStringLiteral("/fuel.asc"));
+    };
     EXPECT_EQ(Scenario(item, nullptr, cancel),
         QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while downloading item.")
                 .arg(Unable("/fuel.asc"))
+            + Hint());
+    // The last-modified check runs with the same progress, so it can be cancelled too.
+    NewRun();
+    const TDownloadProgressEvent cancelAll
+        = [](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& c) { c = true; };
+    EXPECT_EQ(Scenario(item, nullptr, cancelAll),
+        QStringLiteral("Cannot download \"Fuel\" because the following error: \r\r%1 while checking for newer "
+                       "version of this poi file.")
+                .arg(Unable("/lm"))
             + Hint());
     // The status window's Cancel: the engine's cancel request stops the download under way and
     // every later item.

@@ -65,15 +65,31 @@ void TfmProgress::showEvent(QShowEvent* event)
     Timer1.start();
 }
 
+void TfmProgress::reject()
+{
+    Cancelled = true;
+    // Work under way sees the cancel at its next poll and ends the dialog itself; work still due
+    // starts at once and ends the same way, so its caller learns it was cancelled.
+    if (FRunning)
+        return;
+    if (Timer1.isActive() && OnExecute) {
+        Timer1.start(0);
+        return;
+    }
+    TTarvellModalForm::reject();
+}
+
 void TfmProgress::Timer1Timer()
 {
     Timer1.stop();
     if (OnExecute) {
+        FRunning = true;
         try {
             OnExecute(*this);
         } catch (...) {
             FError = std::current_exception();
         }
+        FRunning = false;
     }
     if (AutoClose || FError)
         CloseDialog();

@@ -41,6 +41,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // Escape and the window manager's close are Cancel at every moment.
+    void reject() override;
 
 private:
     void Retranslate() override;
@@ -49,4 +51,5 @@ private:
 
     QTimer Timer1;
     std::exception_ptr FError;
+    bool FRunning = false;
 };

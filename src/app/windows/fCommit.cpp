@@ -247,10 +247,15 @@ void TfmCommit::acOkExecute()
         progress.SetText(tr("Downloading..."));
         progress.AutoClose = true;
         const QString poiFile = coPoiFile->currentText();
-        progress.OnExecute = [this, site, &poiFile](TfmProgress& p) {
+        bool sent = false;
+        progress.OnExecute = [this, site, &poiFile, &sent](TfmProgress& p) {
             CommitPoi(*site, poiFile, Longitude, Latitude, Description, DownloadProgressOf(p));
+            sent = true;
         };
         progress.ShowModal();
+        // Only a commit the site took is reported as one.
+        if (!sent)
+            throw EUserError(tr("Download cancelled by user"));
     }
     ShowInfo(this, tr("You poi was committed succesfully to %1...").arg(StripUrlCredentials(site->Location)));
     accept();

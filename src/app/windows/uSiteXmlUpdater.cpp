@@ -32,15 +32,22 @@ void TSiteXmlUpdater::DoDownload(const QString& location)
     Url = location;
     const THourglass hourglass;
     bool cancelled = false;
+    bool fetched = false;
     {
         TfmProgress progress(qobject_cast<QWidget*>(parent()));
         progress.SetText(tr("Downloading..."));
         progress.AutoClose = true;
-        progress.OnExecute = [this](TfmProgress& p) { DownloadStep(p); };
+        progress.OnExecute = [this, &fetched](TfmProgress& p) {
+            DownloadStep(p);
+            fetched = true;
+        };
         ErrorText.clear();
         progress.ShowModal();
         cancelled = progress.Cancelled;
     }
+    // A dialog closed before its fetch ran has fetched nothing.
+    if (!fetched)
+        throw EUserError(tr("Download cancelled by user"));
     if (ErrorText.isEmpty())
         return;
     if (cancelled)

@@ -98,6 +98,58 @@ private slots:
         QCOMPARE(dialog.Cancelled, false);
     }
 
+    // Escape is the Cancel button at every moment. Before the work starts it is due at once and
+    // sees the cancel; during the work the dialog stays until the work has ended; with no work
+    // left it closes.
+    void escapeIsCancelAtEveryMoment_data()
+    {
+        QTest::addColumn<int>("pressAtMs");
+        QTest::newRow("before the work starts") << 50;
+        QTest::newRow("during the work") << 700;
+    }
+    void escapeIsCancelAtEveryMoment()
+    {
+        QFETCH(int, pressAtMs);
+        TfmProgress dialog;
+        dialog.AutoClose = true;
+        bool ran = false;
+        bool cancelledAtStart = false;
+        bool shownAfterCancel = false;
+        QElapsedTimer clock;
+        dialog.OnExecute = [&](TfmProgress& self) {
+            ran = true;
+            cancelledAtStart = self.Cancelled;
+            // Polls as a download does, for at most 5 s.
+            QElapsedTimer working;
+            working.start();
+            while (!self.Cancelled && working.elapsed() < 5000) {
+                bool cancel = false;
+                self.DownloadProgress(0, 0, cancel);
+            }
+            shownAfterCancel = self.isVisible();
+        };
+        QTimer::singleShot(pressAtMs, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        clock.start();
+        dialog.ShowModal();
+        QVERIFY(ran);
+        QVERIFY(dialog.Cancelled);
+        QCOMPARE(cancelledAtStart, pressAtMs < 500);
+        QVERIFY2(shownAfterCancel, "the dialog waits for its work");
+        QVERIFY(!dialog.isVisible());
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+        if (pressAtMs < 500)
+            QVERIFY2(clock.elapsed() < 450, "cancelled work is due at once");
+    }
+
+    void escapeClosesADialogWithoutWork()
+    {
+        TfmProgress dialog;
+        QTimer::singleShot(700, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        dialog.ShowModal();
+        QVERIFY(dialog.Cancelled);
+        QVERIFY(!dialog.isVisible());
+    }
+
     void confirmAnswers_data()
     {
         QTest::addColumn<QString>("button");

@@ -309,6 +309,51 @@ private slots:
         QVERIFY(a.buOK()->isEnabled());
     }
 
+    // Escape on the progress dialog, before its request starts and while the site keeps it
+    // waiting, cancels the commit: nothing reaches the site in the first case, no success is
+    // reported in either, the dialog stays open.
+    void escapeCancelsTheCommit_data()
+    {
+        QTest::addColumn<bool>("beforeTheRequest");
+        QTest::newRow("before the request") << true;
+        QTest::newRow("while it waits") << false;
+    }
+    void escapeCancelsTheCommit()
+    {
+        QFETCH(bool, beforeTheRequest);
+        TScriptedPrompt prompt;
+        Server->Set("/add", TAnswer());
+        TSilentServer silent;
+        if (!beforeTheRequest) {
+            const QString site = QStringLiteral("http://127.0.0.1:%1/site.xml").arg(silent.Port);
+            Cache(site, Fixture("sites/commit-site.xml"));
+            GetSettings().Sites = { site };
+        }
+        const auto f = Open();
+        int escapes = 0;
+        QTimer press;
+        press.setInterval(20);
+        connect(&press, &QTimer::timeout, this, [&] {
+            auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget());
+            if (!progress || escapes > 0 || (!beforeTheRequest && !silent.Requested))
+                return;
+            ++escapes;
+            QTest::keyClick(progress, Qt::Key_Escape);
+        });
+        press.start();
+        QElapsedTimer clock;
+        clock.start();
+        QTest::mouseClick(f->findChild<QPushButton*>(QStringLiteral("buOK")), Qt::LeftButton);
+        press.stop();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(escapes, 1);
+        QCOMPARE(prompt.Boxes.size(), size_t(1));
+        QCOMPARE(prompt.Boxes[0].Text, QStringLiteral("Download cancelled by user."));
+        QVERIFY(Adds().empty());
+        QVERIFY(f->isVisible());
+        QVERIFY(TfmCommitTestAccess(*f).buOK()->isEnabled());
+    }
+
     void childWindowCommand()
     {
         TScriptedPrompt prompt;

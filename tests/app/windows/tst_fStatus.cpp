@@ -8,12 +8,14 @@
 #include "app/windowbase/fConfirmDialog.h"
 #include "app/windowbase/fProgress.h"
 #include "app/windows/fStatus.h"
+#include "app/windows/uSingleInstance.h"
 #include "app/windows/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "formats/uFormats.h"
 #include "ui/PngImageComp.h"
 #include "sites/SiteTestSupport.h"
 #include "sites/uUpdateItems.h"
+#include "support/HostileHttp.h"
 #include "support/QtWarningGuard.h"
 
 #include <QCheckBox>
@@ -24,6 +26,9 @@
 #include <QScrollArea>
 #include <QTextDocument>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 // The window's controls, for the checks.
 class TfmStatusTestAccess {
@@ -445,6 +450,101 @@ private slots:
             message = e.Message();
         }
         QCOMPARE(message, QStringLiteral("Download cancelled by user"));
+    }
+
+    // Escape on the progress dialog of a catalogue refresh, before its fetch starts and while it
+    // runs, cancels it: the refresh says so instead of ending silently, and a fetch not yet
+    // started never reaches the site.
+    void siteXmlUpdaterEscape_data()
+    {
+        QTest::addColumn<bool>("beforeTheFetch");
+        QTest::newRow("before the fetch") << true;
+        QTest::newRow("during the fetch") << false;
+    }
+    void siteXmlUpdaterEscape()
+    {
+        QFETCH(bool, beforeTheFetch);
+        const std::string path = beforeTheFetch ? "/escape-early/site.xml" : "/escape-late/site.xml";
+        Server->Set(path, TAnswer().WithStall(true));
+        TSiteXmlUpdater updater;
+        updater.Force = true;
+        bool pressed = false;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* progress = qobject_cast<TfmProgress*>(QApplication::activeModalWidget());
+            if (!progress || pressed || (!beforeTheFetch && Server->Count(path) == 0))
+                return;
+            pressed = true;
+            QTest::keyClick(progress, Qt::Key_Escape);
+        });
+        poll.start(10);
+        QString message;
+        QElapsedTimer clock;
+        clock.start();
+        try {
+            updater.Update(Server->Base() + QString::fromStdString(path));
+        } catch (const EUserError& e) {
+            message = e.Message();
+        }
+        poll.stop();
+        QVERIFY(pressed);
+        QCOMPARE(message, QStringLiteral("Download cancelled by user"));
+        QCOMPARE(Server->Count(path), beforeTheFetch ? 0 : 1);
+        QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    }
+
+    // A second start hands its "/update" over while the run waits for a site that does not
+    // answer: the request lets events through, so the handshake is answered long before the site
+    // would end the request; then Cancel ends the run at once.
+    void aSecondStartIsAnsweredWhileARequestWaits()
+    {
+        TScriptedPrompt prompt;
+        THostileHttp silent;
+        const std::string path = "/handshake/site.xml";
+        QString xml = QStringLiteral("<pois>");
+        xml += QStringLiteral("<poi><description>Waits</description><format>asc.genasc</format><url>/museum.asc</url>"
+                              "<lastmodified>%1</lastmodified></poi></pois>")
+                   .arg(silent.Url("/silent"));
+        Server->Set(path, TAnswer().WithBody(xml.toStdString()));
+        Add(Server->Base() + QString::fromStdString(path), "Waits");
+        TInstanceServer instances;
+        const QString name = InstanceServerName() + QStringLiteral("-status-test");
+        QVERIFY(instances.Listen(name));
+        std::vector<int> received;
+        instances.SetHandler([&received](const TInstanceMessage& m) { received.push_back(m.Code); });
+        std::atomic<bool> answered = false;
+        std::atomic<qint64> handshakeMs = -1;
+        std::thread second;
+        QElapsedTimer waiting;
+        QTimer poll;
+        const auto f = Run(false, [&](TfmStatus& form) {
+            connect(&poll, &QTimer::timeout, &form, [&] {
+                if (silent.Waiting == 0)
+                    return;
+                if (!waiting.isValid()) {
+                    waiting.start();
+                    second = std::thread([&] {
+                        QElapsedTimer clock;
+                        clock.start();
+                        TInstanceClient client(name);
+                        answered = client.Connect(2000) && client.Send({ WM_AUTOUPDATE, 0, {} });
+                        handshakeMs = clock.elapsed();
+                    });
+                }
+                if (handshakeMs >= 0 || waiting.elapsed() > 5000)
+                    QTest::mouseClick(A::Close(form), Qt::LeftButton);
+            });
+            poll.start(10);
+        });
+        poll.stop();
+        if (second.joinable())
+            second.join();
+        QVERIFY(answered);
+        QVERIFY2(handshakeMs < 3000, qPrintable(QString::number(handshakeMs)));
+        QCOMPARE(received, std::vector<int> { WM_AUTOUPDATE });
+        QCOMPARE(Status(*f, 1), QStringLiteral("Status: Cancelled"));
+        QVERIFY(A::Total(*f)->text().startsWith(QStringLiteral("Progress: Cancelled")));
+        QVERIFY(prompt.Boxes.empty());
     }
 
     // "/update /silent /PROF:A /PROF:B /PROF:a": the items of A and B, each once, silently.
