@@ -2420,6 +2420,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <context>
         <name>uAutoUpdate</name>
         <message>
+            <source>The site sent an empty answer instead of the POI file</source>
+            <translation>Die Site hat statt der POI-Datei eine leere Antwort gesendet</translation>
+        </message>
+        <message>
             <source>Cannot download "%1" because the following error: <byte value="xd" /><byte value="xd" />%2.</source>
             <translation>"%1" kann wegen des folgenden Fehlers nicht heruntergeladen werden: <byte value="xd" /><byte value="xd" />%2.</translation>
         </message>
@@ -2525,6 +2529,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </context>
     <context>
         <name>uCommit</name>
+        <message>
+            <source>The site's code page cannot carry the characters "%1" of "%2". Please write them with other characters before committing.</source>
+            <translation>Die Codepage der Site kann die Zeichen "%1" in "%2" nicht übertragen. Bitte schreiben Sie sie vor dem Senden mit anderen Zeichen.</translation>
+        </message>
         <message>
             <source>Download cancelled by user</source>
             <translation>Download vom Benutzer abgebrochen</translation>
@@ -3074,6 +3082,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     </context>
     <context>
         <name>uUpdateItems</name>
+        <message>
+            <source>Default</source>
+            <translation>Standard</translation>
+        </message>
         <message>
             <source>'%1' is not a valid date and time</source>
             <translation>'%1' ist kein gültiges Datum mit Uhrzeit</translation>
