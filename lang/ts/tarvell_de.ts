@@ -2535,6 +2535,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
             <source>Finishing...</source>
             <translation>Abschließen...</translation>
         </message>
+        <message>
+            <source>The site sent an empty answer instead of the POI file</source>
+            <translation>Die Site hat statt der POI-Datei eine leere Antwort gesendet</translation>
+        </message>
     </context>
     <context>
         <name>uCommaSeparated</name>
@@ -2548,6 +2552,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <message>
             <source>Download cancelled by user</source>
             <translation>Download vom Benutzer abgebrochen</translation>
+        </message>
+        <message>
+            <source>The site's code page cannot carry the characters "%1" of "%2". Please write them with other characters before committing.</source>
+            <translation>Die Codepage der Site kann die Zeichen "%1" in "%2" nicht übertragen. Bitte schreiben Sie sie vor dem Senden mit anderen Zeichen.</translation>
         </message>
     </context>
     <context>
@@ -3121,6 +3129,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
         <message>
             <source>Profile with name "%1" already exists</source>
             <translation>Ein Profil mit dem Namen "%1" ist bereits vorhanden</translation>
+        </message>
+        <message>
+            <source>Default</source>
+            <translation>Standard</translation>
         </message>
     </context>
     <context>

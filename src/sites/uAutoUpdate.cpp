@@ -14,9 +14,12 @@
 #include "sites/uUpdateItems.h"
 #include "sites/uVersionInfo.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -126,6 +129,26 @@ QString SanitizeFileNamePart(const QString& text, int maxBytes)
     return out;
 }
 
+QString UniqueFileNamePart(const QString& text, int maxBytes)
+{
+    return UniqueFileName(SanitizeFileNamePart(text, maxBytes), text);
+}
+
+QString UniqueFileName(const QString& clean, const QString& text)
+{
+    constexpr qsizetype HashDigits = 8;
+    const auto endsInHash = [&text] {
+        if (text.size() < HashDigits + 1 || text[text.size() - HashDigits - 1] != QChar('~'))
+            return false;
+        return std::all_of(text.end() - HashDigits, text.end(),
+            [](QChar c) { return (c >= QChar('0') && c <= QChar('9')) || (c >= QChar('a') && c <= QChar('f')); });
+    };
+    if (clean == text && !endsInHash())
+        return clean;
+    const QByteArray hash = QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex();
+    return clean + QChar('~') + QString::fromLatin1(hash.left(HashDigits));
+}
+
 QString CacheFolder(const QString& site)
 {
     return GetDataDir() + QStringLiteral("download/") + ChangeLocationExtension(UrlToFileName(site), QString());
@@ -135,9 +158,9 @@ QString CacheFileName(
     const QString& site, const QString& description, const QString& formatID, const QString& extension)
 {
     const QString ext = extension.startsWith(QChar('.')) ? extension.mid(1) : extension;
-    QString name = SanitizeFileNamePart(description) + QChar('.') + SanitizeFileNamePart(formatID, 40);
+    QString name = UniqueFileNamePart(description) + QChar('.') + UniqueFileNamePart(formatID, 40);
     if (!ext.isEmpty())
-        name += QChar('.') + SanitizeFileNamePart(ext, 40);
+        name += QChar('.') + UniqueFileNamePart(ext, 40);
     return CacheFolder(site) + QChar('/') + name;
 }
 
@@ -364,6 +387,42 @@ void WriteCacheStamp(const QString& location, const QDateTime& time)
     WriteTimeStampFile(StripFilePrefix(ChangeLocationExtension(location, QStringLiteral(".inf"))), time);
 }
 
+// --- catalogues -------------------------------------------------------------------------------
+
+TCatalogueIndex::TCatalogueIndex(const TXmlDocument& document)
+    : FDocument(document)
+{
+}
+
+TCatalogueIndex::~TCatalogueIndex() = default;
+
+TXmlNode TCatalogueIndex::Poi(const QString& description) const
+{
+    if (!FPois) {
+        // Document order, first one kept: what the path search finds.
+        FPois = std::make_unique<std::unordered_map<QString, TXmlNode>>();
+        for (const TXmlNode& poi : FDocument.SelectNodes(QStringLiteral("//pois/poi")))
+            for (pugi::xml_node d = poi.Native().child("description"); d; d = d.next_sibling("description"))
+                FPois->emplace(TXmlNode(d).Text(), poi);
+    }
+    const auto it = FPois->find(description);
+    return it == FPois->end() ? TXmlNode() : it->second;
+}
+
+QString TCatalogueIndex::SiteValue(const QString& name) const
+{
+    auto it = FValues.find(name);
+    if (it == FValues.end())
+        it = FValues.emplace(name, Text(FDocument.SelectSingleNode(QStringLiteral("//pois/") + name))).first;
+    return it->second;
+}
+
+const TCatalogueIndex& TSiteCatalogues::Index(const QString& site)
+{
+    FIndex = std::make_unique<TCatalogueIndex>(Catalogue(site));
+    return *FIndex;
+}
+
 // --- the engine -------------------------------------------------------------------------------
 
 struct TAutoUpdate::TItemContext {
@@ -371,7 +430,7 @@ struct TAutoUpdate::TItemContext {
     QString Description;
     QString UserName;
     QString Password;
-    const TXmlDocument* Document = nullptr;
+    const TCatalogueIndex* Document = nullptr;
     TXmlNode Poi;
     QString DownloadUrl;
     QString Extension;
@@ -399,7 +458,7 @@ void TAutoUpdate::Fail(TItemContext& c, const ETarvellError& e, const QString& m
     const bool siteError = dynamic_cast<const ESiteError*>(&e) != nullptr;
     QString errorUrl = Text(c.Poi.SelectSingleNode(QStringLiteral("onerror")));
     if (errorUrl.isEmpty())
-        errorUrl = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onerror")));
+        errorUrl = c.Document->SiteValue(QStringLiteral("onerror"));
     try {
         if (!errorUrl.isEmpty())
             errorUrl = ResolveSiteUrl(errorUrl, c.Site);
@@ -419,7 +478,7 @@ bool TAutoUpdate::Execute(
 {
     if (FCancel)
         return false;
-    const TXmlDocument& site = catalogues.Catalogue(item.Site);
+    const TCatalogueIndex& site = catalogues.Index(item.Site);
     // A cancel request also stops a download that is under way.
     const TDownloadProgressEvent watched = [this, &progress](uint64_t done, uint64_t total, TUrlDownloadStatus status,
                                                const QString& text, bool& cancel) {
@@ -432,7 +491,7 @@ bool TAutoUpdate::Execute(
 }
 
 bool TAutoUpdate::UpdateItem(
-    TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress)
+    TUpdateItem& item, bool& askOverwrite, const TCatalogueIndex& site, const TDownloadProgressEvent& progress)
 {
     QDateTime remoteTime = FClock.Now();
     bool result = false;
@@ -441,17 +500,24 @@ bool TAutoUpdate::UpdateItem(
     TItemContext c;
     c.Site = item.Site;
     c.Description = item.Description;
-    c.UserName = ReadSiteConfig(item.Site, QStringLiteral("Username"));
-    c.Password = ReadSitePassword(item.Site);
+    auto credentials = FCredentials.find(item.Site);
+    if (credentials == FCredentials.end())
+        credentials
+            = FCredentials
+                  .emplace(item.Site,
+                      std::pair { ReadSiteConfig(item.Site, QStringLiteral("Username")), ReadSitePassword(item.Site) })
+                  .first;
+    c.UserName = credentials->second.first;
+    c.Password = credentials->second.second;
     c.Document = &site;
     c.SideProgress = [&progress](uint64_t, uint64_t, TUrlDownloadStatus status, const QString& text, bool& cancel) {
         if (progress)
             progress(0, 0, status, text, cancel);
     };
     const TDownloadLimits& limits = DownloadLimits();
-    const int queryErrorMode = Text(site.SelectSingleNode(QStringLiteral("//pois/queryerrormode"))).trimmed().toInt();
+    const int queryErrorMode = site.SiteValue(QStringLiteral("queryerrormode")).trimmed().toInt();
 
-    c.Poi = FindPoiNode(site, item.Description);
+    c.Poi = site.Poi(item.Description);
     if (!c.Poi)
         throw EUserError(
             TAutoUpdateTexts::tr("AutoUpdate item \"%1\" does not (or no longer) exist in the downloaded site's index. "
@@ -508,7 +574,7 @@ bool TAutoUpdate::UpdateItem(
 
     try {
         if (!FHandled.contains(c.CacheFile)) {
-            FHandled.append(c.CacheFile);
+            FHandled.insert(c.CacheFile);
             DoProgress(3, QString());
             item.LastChecked = FClock.Now();
             const QDateTime stamp = ReadCacheStamp(QString::fromLatin1(FilePrefix.data()) + c.CacheFile);
@@ -535,14 +601,35 @@ bool TAutoUpdate::UpdateItem(
         Install(c, item, askOverwrite);
     } catch (...) {
         try {
-            SaveAutoUpdateProfiles();
+            ProfilesChanged();
         } catch (const ETarvellError&) {
             // The item's own failure is the one to report.
         }
         throw;
     }
-    SaveAutoUpdateProfiles();
+    ProfilesChanged();
     return result;
+}
+
+void TAutoUpdate::ProfilesChanged()
+{
+    FUnsaved = true;
+    const auto now = std::chrono::steady_clock::now();
+    if (ProfileSaveInterval.count() > 0 && FLastSave != std::chrono::steady_clock::time_point()
+        && now - FLastSave < std::max<std::chrono::steady_clock::duration>(ProfileSaveInterval, FSaveTime * 10))
+        return;
+    SaveProfiles();
+}
+
+void TAutoUpdate::SaveProfiles()
+{
+    if (!FUnsaved)
+        return;
+    const auto start = std::chrono::steady_clock::now();
+    SaveAutoUpdateProfiles();
+    FUnsaved = false;
+    FLastSave = std::chrono::steady_clock::now();
+    FSaveTime = FLastSave - start;
 }
 
 void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
@@ -571,6 +658,9 @@ void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEven
     // Only a file its reader accepts may take the cache's place; anything else is retried next run.
     if (LooksLikeHtml(stream.Data()))
         throw EUserError(TAutoUpdateTexts::tr("The site sent a web page instead of the POI file"));
+    // No bytes is a failed answer, never a list that became empty.
+    if (stream.Data().empty())
+        throw EUserError(TAutoUpdateTexts::tr("The site sent an empty answer instead of the POI file"));
     {
         TMemoryStream probe(stream.Data());
         TEntries entries;
@@ -580,7 +670,7 @@ void TAutoUpdate::DownloadIntoCache(TItemContext& c, const TDownloadProgressEven
     CommitCacheAndStamp(c.CacheFile, stream.Data(), hasLastModified ? remoteTime : downloadTime);
     QString success = Text(c.Poi.SelectSingleNode(QStringLiteral("onsuccess")));
     if (success.isEmpty())
-        success = Text(c.Document->SelectSingleNode(QStringLiteral("//pois/onsuccess")));
+        success = c.Document->SiteValue(QStringLiteral("onsuccess"));
     if (!success.isEmpty())
         CallSuccessUrl(success, c.Description, c.UserName, c.Site, c.Password, c.SideProgress);
 }

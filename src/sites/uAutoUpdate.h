@@ -12,12 +12,19 @@
 #include <QString>
 #include <QStringList>
 
+#include "core/uXmlDocument.h"
+
+#include <QSet>
+
+#include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
 class TUpdateItem;
-class TXmlDocument;
 
 class TAutoUpdateTexts {
     Q_DECLARE_TR_FUNCTIONS(uAutoUpdate)
@@ -47,6 +54,27 @@ public:
 // The wall clock.
 const TClock& SystemClock();
 
+// What the engine looks up in one catalogue for every item, each found once: a catalogue may
+// list 100,000 POIs, and a path search walks all of them.
+class TCatalogueIndex {
+public:
+    explicit TCatalogueIndex(const TXmlDocument& document);
+    TCatalogueIndex(const TCatalogueIndex&) = delete;
+    TCatalogueIndex& operator=(const TCatalogueIndex&) = delete;
+    ~TCatalogueIndex();
+
+    const TXmlDocument& Document() const { return FDocument; }
+    // FindPoiNode's answer: the first POI with a description of that very text.
+    TXmlNode Poi(const QString& description) const;
+    // The text of "//pois/" + name, "" when absent.
+    QString SiteValue(const QString& name) const;
+
+private:
+    const TXmlDocument& FDocument;
+    mutable std::unique_ptr<std::unordered_map<QString, TXmlNode>> FPois;
+    mutable std::unordered_map<QString, QString> FValues;
+};
+
 // The site catalogue each item is checked against, by site location (an update run fetches
 // each ahead of its items).
 class TSiteCatalogues {
@@ -54,6 +82,12 @@ public:
     virtual ~TSiteCatalogues() = default;
     // Throws when the catalogue cannot be had.
     virtual const TXmlDocument& Catalogue(const QString& site) = 0;
+    // The catalogue's index, valid until the next call; by default made anew each time. A run
+    // keeps one per catalogue it fetched.
+    virtual const TCatalogueIndex& Index(const QString& site);
+
+private:
+    std::unique_ptr<TCatalogueIndex> FIndex;
 };
 
 // --- names and URLs ---------------------------------------------------------------------------
@@ -61,9 +95,16 @@ public:
 // trailing dots and blanks are dropped, the UTF-8 length is capped at maxBytes; "", "." and ".."
 // become "_".
 QString SanitizeFileNamePart(const QString& text, int maxBytes = 120);
+// The sanitised part, which is the text itself when nothing had to change; else followed by "~"
+// and 8 hex digits of a hash of the whole text, so that texts that clean alike ("a/b", "a_b";
+// trailing dots; equal first bytes) never name one file. A text that itself ends in "~" and 8
+// hex digits takes the hash too, so the two forms never meet.
+QString UniqueFileNamePart(const QString& text, int maxBytes = 120);
+// The same rule for a name cleaned some other way from text.
+QString UniqueFileName(const QString& clean, const QString& text);
 // GetDataDir() + "download/" + the site location as a file name without its extension.
 QString CacheFolder(const QString& site);
-// Cache folder + "/" + description + "." + format ID + extension, every part sanitised.
+// Cache folder + "/" + description + "." + format ID + extension, every part made unique.
 QString CacheFileName(
     const QString& site, const QString& description, const QString& formatID, const QString& extension);
 
@@ -132,10 +173,18 @@ public:
     void Cancel() { FCancel = true; }
     bool CancelRequested() const { return FCancel; }
 
+    // The profiles are saved after an item at most this often, or less often when a save takes
+    // long (then every tenth of the time); 0 saves after every item. Each save replaces the store
+    // file whole, so a run that is killed loses only the dates of its last items.
+    std::chrono::milliseconds ProfileSaveInterval { 0 };
+    // Saves what the items changed since the last save (the end of a run).
+    void SaveProfiles();
+
 private:
     struct TItemContext;
     bool UpdateItem(
-        TUpdateItem& item, bool& askOverwrite, const TXmlDocument& site, const TDownloadProgressEvent& progress);
+        TUpdateItem& item, bool& askOverwrite, const TCatalogueIndex& site, const TDownloadProgressEvent& progress);
+    void ProfilesChanged();
     void DownloadIntoCache(TItemContext& c, const TDownloadProgressEvent& progress, bool hasLastModified,
         const QDateTime& remoteTime, const QDateTime& stamp, bool& result);
     void Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite);
@@ -146,5 +195,10 @@ private:
 
     const TClock& FClock;
     bool FCancel = false;
-    QStringList FHandled;
+    QSet<QString> FHandled;
+    // User name and password by site, read from the store once a run.
+    std::map<QString, std::pair<QString, QString>> FCredentials;
+    bool FUnsaved = false;
+    std::chrono::steady_clock::time_point FLastSave;
+    std::chrono::steady_clock::duration FSaveTime {};
 };

@@ -27,6 +27,20 @@ QString WithoutPassword(QString text, const QString& password)
     return text;
 }
 
+// The distinct characters of the text the ANSI code page has no byte for.
+QString CharactersOutsideCodePage(const QString& text)
+{
+    QString lost;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const QString c = text.mid(i, length);
+        i += length - 1;
+        if (AnsiToUnicode(UnicodeToAnsi(c)) != c && !lost.contains(c))
+            lost += c;
+    }
+    return lost;
+}
+
 } // namespace
 
 bool FileContainsText(const QString& fileName, const QString& text)
@@ -72,6 +86,14 @@ std::vector<const TPoi*> CommitPoiFiles(const TCountry& country, const QString& 
 void CommitPoi(const TSite& site, const QString& poiFile, double longitude, double latitude, const QString& description,
     const TDownloadProgressEvent& progress)
 {
+    // Sent as they are, such characters would arrive as question marks.
+    for (const QString& text : { description, poiFile }) {
+        const QString lost = CharactersOutsideCodePage(text);
+        if (!lost.isEmpty())
+            throw EUserError(TCommitTexts::tr("The site's code page cannot carry the characters \"%1\" of \"%2\". "
+                                              "Please write them with other characters before committing.")
+                                 .arg(lost.left(40), text.left(200)));
+    }
     const QString userName = ReadSiteConfig(site.Location, QStringLiteral("Username"));
     const QString password = ReadSitePassword(site.Location);
     const QString url

@@ -24,9 +24,10 @@ QString WithHint(const QString& message)
     return message + QChar('\r') + InstallationHint();
 }
 
-ETarvellError RegistryValueError(const char* value)
+// A full or read-only device, or a value too long for it: the user's to mend, not a fault.
+EDeviceError RegistryValueError(const char* value)
 {
-    return ETarvellError(TPocketExportTexts::tr("Cannot write remote registry value %1").arg(QLatin1String(value)));
+    return EDeviceError(TPocketExportTexts::tr("Cannot write remote registry value %1").arg(QLatin1String(value)));
 }
 
 void AppendText(TXmlNode parent, const char* name, const QString& text)
@@ -153,12 +154,13 @@ void ExportToPocketTarvell(const TUpdateItems& items, const QString& alternateDi
     }
     if (!folderExists)
         throw EUserError(WithHint(TPocketExportTexts::tr("The Pocket Tarvell directory does not exist on the mobile device.")));
+    // Credentials first: a file whose sites cannot log in would fail on the device.
+    for (const TPocketExport::TCredentials& credentials : prepared.Credentials)
+        WriteDeviceCredentials(credentials);
     const QString location = PocketSettingsLocation(folder);
     try {
         WriteDeviceFile(StripMobilePrefix(location), prepared.SettingsXml);
     } catch (const ETarvellError& e) {
         throw EUserError(WithHint(e.Message()));
     }
-    for (const TPocketExport::TCredentials& credentials : prepared.Credentials)
-        WriteDeviceCredentials(credentials);
 }

@@ -47,15 +47,16 @@ QString PocketSettingsLocation(const QString& folder);
 // in the catalogue; EUserError "At this moment PocketTarvell cannot convert between poi file
 // formats, ..." for an item whose format differs from the site's; "No items in the selection
 // configured with a Mobile Device as their target, ..." when no item has a device target;
-// "Cannot write remote registry value %1" for a credential longer than the registry holds.
+// EDeviceError "Cannot write remote registry value %1" for a credential longer than the registry
+// holds.
 TPocketExport PreparePocketExport(const TUpdateItems& items);
 
 // Sets "Username" and "Password.v2" under the site's key (created when missing); the key is
-// closed in every case. ETarvellError "Cannot write remote registry value %1" naming the value.
+// closed in every case. EDeviceError "Cannot write remote registry value %1" naming the value.
 void WriteDeviceCredentials(const TPocketExport::TCredentials& credentials);
 
 // The whole export: prepared, then the device connected, its folder found (else "The Pocket
-// Tarvell directory does not exist on the mobile device." with the installation hint), the file
-// written and then the credentials, so that no failure leaves credentials without their file.
-// A failure to connect or to write the file carries the installation hint too.
+// Tarvell directory does not exist on the mobile device." with the installation hint), the
+// credentials written and then the file, so that no failure leaves a new file with old
+// credentials. A failure to connect or to write the file carries the installation hint too.
 void ExportToPocketTarvell(const TUpdateItems& items, const QString& alternateDir);

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
+#include <QSet>
 
 #include <algorithm>
 
@@ -33,13 +34,17 @@ QString NoInformation()
 // item in others.
 bool TargetsClash(const std::vector<TUpdateItem*>& items, const std::vector<TUpdateItem*>& others)
 {
-    for (size_t i = 0; i < items.size(); ++i) {
-        for (size_t j = i + 1; j < items.size(); ++j)
-            if (SameText(items[i]->Target, items[j]->Target))
-                return true;
-        for (const TUpdateItem* other : others)
-            if (SameText(items[i]->Target, other->Target))
-                return true;
+    QSet<QString> taken;
+    taken.reserve(qsizetype(items.size() + others.size()));
+    for (const TUpdateItem* other : others)
+        taken.insert(other->Target.toCaseFolded());
+    QSet<QString> fresh;
+    fresh.reserve(qsizetype(items.size()));
+    for (const TUpdateItem* item : items) {
+        const QString target = item->Target.toCaseFolded();
+        if (taken.contains(target) || fresh.contains(target))
+            return true;
+        fresh.insert(target);
     }
     return false;
 }
@@ -227,10 +232,14 @@ void SortPois(std::vector<TPoi*>& pois, TSortMark mark, const TUpdateItems& prof
     if (mark == TSortMark::ByName) {
         std::stable_sort(pois.begin(), pois.end(), DescriptionLess);
     } else if (mark == TSortMark::SubscribedFirst) {
-        auto subscribed = [&](const TPoi* poi) { return profile.FindBySiteAndDescription(site, poi->Description); };
+        const TPoiItems items(profile, site);
+        QSet<const TPoi*> subscribed;
+        for (const TPoi* poi : pois)
+            if (items.First(poi->Description))
+                subscribed.insert(poi);
         std::stable_sort(pois.begin(), pois.end(), [&](const TPoi* a, const TPoi* b) {
-            const bool sa = subscribed(a) != nullptr;
-            const bool sb = subscribed(b) != nullptr;
+            const bool sa = subscribed.contains(a);
+            const bool sb = subscribed.contains(b);
             return sa != sb ? sa : DescriptionLess(a, b);
         });
     }
@@ -274,7 +283,9 @@ std::vector<TSiteItemRow> SiteItemRows(
 {
     std::vector<TPoi*> pois = PoisOfGroupRow(country, group);
     SortPois(pois, mark, profile, site.Location);
+    const TPoiItems items(profile, site.Location);
     std::vector<TSiteItemRow> rows;
+    rows.reserve(pois.size());
     for (const TPoi* poi : pois) {
         TSiteItemRow row;
         row.Caption = poi->Description;
@@ -282,7 +293,7 @@ std::vector<TSiteItemRow> SiteItemRows(
         row.Auth = AccessLevelText(poi->AccessLevel);
         row.FileExt = poi->FileExt();
         row.FormatID = poi->FormatID();
-        if (const TUpdateItem* item = profile.FindBySiteAndDescription(site.Location, poi->Description)) {
+        if (const TUpdateItem* item = items.First(poi->Description)) {
             row.Subscribed = true;
             row.LastUpdate = ItemDateText(item->LastUpdate);
             row.Target = TargetCellText(*item);
@@ -309,6 +320,28 @@ QString PoiNoteText(const TCountry& country, const QString& description)
     return note.isEmpty() ? NoInformation() : poi->Note;
 }
 
+TPoiItems::TPoiItems(const TUpdateItems& profile, const QString& site)
+{
+    for (int i = 0; i < profile.Count(); ++i) {
+        TUpdateItem& item = profile.GetItem(i);
+        if (SameText(item.Site, site))
+            FItems[item.Description.toCaseFolded()].push_back(&item);
+    }
+}
+
+const std::vector<TUpdateItem*>& TPoiItems::Of(const QString& description) const
+{
+    static const std::vector<TUpdateItem*> none;
+    const auto it = FItems.constFind(description.toCaseFolded());
+    return it == FItems.constEnd() ? none : *it;
+}
+
+TUpdateItem* TPoiItems::First(const QString& description) const
+{
+    const std::vector<TUpdateItem*>& items = Of(description);
+    return items.empty() ? nullptr : items.front();
+}
+
 std::vector<TUpdateItem*> ItemsOfPoi(const TUpdateItems& profile, const QString& site, const QString& description)
 {
     std::vector<TUpdateItem*> items;
@@ -331,7 +364,8 @@ int ExporterOfRow(const TSubscribeRow& row)
 
 QString TargetFileName(const QString& description, const QString& extension)
 {
-    return SanitizeFileNamePart(StripLineBreaks(description)) + extension;
+    // Decided on the whole description: one that loses a line break or a blank is told apart too.
+    return UniqueFileName(SanitizeFileNamePart(StripLineBreaks(description)), description) + extension;
 }
 
 QString JoinTarget(TTargetKind kind, const QString& folder, const QString& name)
@@ -380,8 +414,7 @@ bool UnsubscribeItems(TUpdateItems& profile, const std::vector<TUpdateItem*>& it
     if (items.empty()
         || !host.AskYesNo(TSubscriptionTexts::tr("Are you sure you want to unsubscribe these files from AutoUpdate?")))
         return false;
-    for (const TUpdateItem* item : items)
-        profile.Remove(item);
+    profile.Remove(items);
     profile.Save();
     return true;
 }
@@ -483,9 +516,7 @@ void CreateWizardItems(TUpdateItems& profile, const TSite& site, const TCountry&
                                                 "update the same file. Please change or remove the target of the "
                                                 "conflicting items first"));
     if (removeOldItems)
-        for (int i = profile.Count() - 1; i >= 0; --i)
-            if (SameText(profile.GetItem(i).Site, site.Location))
-                profile.Delete(i);
+        profile.EraseSite(site.Location);
     for (auto& item : created)
         profile.Add(std::move(item));
     profile.Save();

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QHash>
 #include <QString>
 #include <QStringList>
 
@@ -90,6 +91,19 @@ QString PoiNoteText(const TCountry& country, const QString& description);
 // Every item of the profile for the site's POI.
 std::vector<TUpdateItem*> ItemsOfPoi(const TUpdateItems& profile, const QString& site, const QString& description);
 
+// ItemsOfPoi for many POIs of one site: the profile is looked through once.
+class TPoiItems {
+public:
+    TPoiItems(const TUpdateItems& profile, const QString& site);
+    // In profile order; empty when the POI has none.
+    const std::vector<TUpdateItem*>& Of(const QString& description) const;
+    // The first of them, the one FindBySiteAndDescription finds; none when not subscribed.
+    TUpdateItem* First(const QString& description) const;
+
+private:
+    QHash<QString, std::vector<TUpdateItem*>> FItems;
+};
+
 // --- subscribing ------------------------------------------------------------------------------
 enum class TTargetKind { Local, Device };
 
@@ -126,7 +140,8 @@ public:
 // POI's; exporter 0 when no writer has that pair.
 int ExporterOfRow(const TSubscribeRow& row);
 // A file name from catalogue text: line breaks dropped, trimmed, unsafe characters replaced, so it
-// stays inside the folder it is put in.
+// stays inside the folder it is put in; a name that had to change carries a hash of the whole
+// description, so two POIs never get one file.
 QString TargetFileName(const QString& description, const QString& extension);
 // "FILE://" + folder + "/" + name; device: "MOBILE://" + folder + "\" + name.
 QString JoinTarget(TTargetKind kind, const QString& folder, const QString& name);

@@ -3,6 +3,8 @@
 
 #include "core/uSettings.h"
 
+#include <QSet>
+
 #include <algorithm>
 
 namespace {
@@ -208,6 +210,12 @@ void TUpdateItems::Remove(const TUpdateItem* item)
         FItems.erase(it);
 }
 
+void TUpdateItems::Remove(const std::vector<TUpdateItem*>& items)
+{
+    const QSet<const TUpdateItem*> gone(items.begin(), items.end());
+    std::erase_if(FItems, [&gone](const TItemPtr& p) { return gone.contains(p.get()); });
+}
+
 int TUpdateItems::IndexOf(const TUpdateItem* item) const
 {
     for (size_t i = 0; i < FItems.size(); ++i)
@@ -232,15 +240,28 @@ bool TUpdateItems::HasSite(const QString& site) const
 
 bool TUpdateItems::HasDuplicateTarget() const
 {
-    return std::any_of(FItems.begin(), FItems.end(),
-        [this](const TItemPtr& item) { return FindByTarget(item->Target) != item.get(); });
+    // FindByTarget's match, once per item: a profile may hold a whole catalogue.
+    QSet<QString> targets;
+    targets.reserve(qsizetype(FItems.size()));
+    for (const TItemPtr& item : FItems) {
+        const QString target = item->Target.toLower();
+        if (targets.contains(target))
+            return true;
+        targets.insert(target);
+    }
+    return false;
 }
 
 void TUpdateItems::RemoveSite(const QString& site)
 {
+    EraseSite(site);
+    Save();
+}
+
+void TUpdateItems::EraseSite(const QString& site)
+{
     // The site's own items: a look-up by target could reach another site's item of that target.
     std::erase_if(FItems, [&site](const TItemPtr& item) { return SameText(item->Site, site); });
-    Save();
 }
 
 void TUpdateItems::SortBySite()
@@ -350,6 +371,11 @@ int AutoUpdateItemCount()
     return n;
 }
 
+QString DefaultProfileCaption()
+{
+    return TUpdateItemsTexts::tr("Default");
+}
+
 bool IsStoredProfileName(const QString& name)
 {
     if (name.isEmpty() || name.trimmed() != name)
@@ -387,7 +413,9 @@ TUpdateItems& Register(const QString& name)
 
 TUpdateItems& AddAutoUpdateProfile(const QString& name)
 {
-    if (AutoUpdateProfileExists(name))
+    // The default profile is listed by that name: a second one would show twice.
+    if (AutoUpdateProfileExists(name) || SameText(name, QStringLiteral("Default"))
+        || SameText(name, DefaultProfileCaption()))
         throw EUserError(TUpdateItemsTexts::tr("Profile with name \"%1\" already exists").arg(name));
     CheckProfileName(name);
     return Register(name);

@@ -66,6 +66,8 @@ public:
     void Delete(int index);
     // Removes that very item (an owning list frees it); nothing when it is not in the list.
     void Remove(const TUpdateItem* item);
+    // The same for many at once, keeping the order of the others.
+    void Remove(const std::vector<TUpdateItem*>& items);
     // -1 when the item is not in the list.
     int IndexOf(const TUpdateItem* item) const;
 
@@ -79,6 +81,8 @@ public:
     bool HasDuplicateTarget() const;
     // Removes every item of the site (the items themselves, whatever their targets), then saves.
     void RemoveSite(const QString& site);
+    // The same without saving.
+    void EraseSite(const QString& site);
     void SortBySite();
     // Appends every item, by reference, to other (normally a view).
     void AddItemsTo(TUpdateItems& other) const;
@@ -121,8 +125,11 @@ QString GetAutoUpdateProfileName(int index);
 int AutoUpdateProfileCount();
 bool AutoUpdateProfileExists(const QString& name);
 int AutoUpdateItemCount();
-// EUserError "Profile with name "%1" already exists" for a taken name, "Invalid profile name
-// "%1"" for one the store or the command line cannot hold. Not saved.
+// The name the lists show for the default profile.
+QString DefaultProfileCaption();
+// EUserError "Profile with name "%1" already exists" for a taken name (also "Default" and the
+// name the default profile is shown by, in any case), "Invalid profile name "%1"" for one the
+// store or the command line cannot hold. Not saved.
 TUpdateItems& AddAutoUpdateProfile(const QString& name);
 // Erases the profile's section and frees it.
 void DeleteAutoUpdateProfile(int index);

@@ -3,13 +3,16 @@
 
 #include "core/uDownload.h"
 #include "core/uLocations.h"
+#include "core/uOptionSource.h"
 #include "core/uSettings.h"
+#include "core/uSettingsStore.h"
 #include "core/uXmlDocument.h"
 #include "sites/uSite.h"
 #include "sites/uUpdateItems.h"
 
 #include <QFileInfo>
 #include <QProcess>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <cmath>
@@ -57,6 +60,57 @@ QString FailureMessage(const std::exception& e)
     return TUpdateRun::tr("An unexpected error occurred while processing this item: %1").arg(QString::fromUtf8(e.what()));
 }
 
+// The converters' options as the store held them when the run began. The store holds every
+// profile's items; read for each option of each item, it was most of a run's time.
+class TRunOptionSource final : public IOptionSource {
+public:
+    bool ReadBool(const QString& section, const QString& key, bool fallback) const override
+    {
+        return FStore->ReadBool(section, key, fallback);
+    }
+    int ReadInteger(const QString& section, const QString& key, int fallback) const override
+    {
+        return FStore->ReadInteger(section, key, fallback);
+    }
+    void WriteBool(const QString& section, const QString& key, bool value) const override
+    {
+        SettingsOptionSource().WriteBool(section, key, value);
+        FStore = CreateSettingsStore();
+    }
+    void WriteInteger(const QString& section, const QString& key, int value) const override
+    {
+        SettingsOptionSource().WriteInteger(section, key, value);
+        FStore = CreateSettingsStore();
+    }
+    int Precision() const override { return SettingsOptionSource().Precision(); }
+
+private:
+    mutable std::unique_ptr<TSettingsStore> FStore = CreateSettingsStore();
+};
+
+// Hands the run's source in while the settings store is the one in use (a source handed in by
+// someone else stays).
+class TRunOptionScope {
+public:
+    TRunOptionScope()
+    {
+        if (&ActiveOptionSource() == &SettingsOptionSource()) {
+            FSource = std::make_unique<TRunOptionSource>();
+            UseOptionSource(FSource.get());
+        }
+    }
+    ~TRunOptionScope()
+    {
+        if (FSource)
+            UseOptionSource(nullptr);
+    }
+    TRunOptionScope(const TRunOptionScope&) = delete;
+    TRunOptionScope& operator=(const TRunOptionScope&) = delete;
+
+private:
+    std::unique_ptr<TRunOptionSource> FSource;
+};
+
 } // namespace
 
 QString SiteDownloadError(const QString& site, const QString& message)
@@ -78,8 +132,10 @@ std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>>::iterator TRunCat
 const TXmlDocument& TRunCatalogues::Fetch(const QString& site, const TDownloadProgressEvent& progress)
 {
     const auto it = Find(site);
-    if (it != FDocuments.end())
+    if (it != FDocuments.end()) {
+        FIndexes.erase(it->second.get());
         FDocuments.erase(it);
+    }
     std::unique_ptr<TXmlDocument> document = DownloadSiteCatalogue(site, false, progress);
     FDocuments.emplace_back(site, std::move(document));
     return *FDocuments.back().second;
@@ -91,6 +147,15 @@ const TXmlDocument& TRunCatalogues::Catalogue(const QString& site)
     if (it == FDocuments.end())
         throw EUserError(tr("Unable to download associated site xml"));
     return *it->second;
+}
+
+const TCatalogueIndex& TRunCatalogues::Index(const QString& site)
+{
+    const TXmlDocument& document = Catalogue(site);
+    std::unique_ptr<TCatalogueIndex>& index = FIndexes[&document];
+    if (!index)
+        index = std::make_unique<TCatalogueIndex>(document);
+    return *index;
 }
 
 // --- the program started after an update -------------------------------------------------------
@@ -132,6 +197,8 @@ TUpdateRun::TUpdateRun(const TClock& clock)
     : FEngine(clock)
     , FTotalText(tr("Progress: Waiting..."))
 {
+    // Saving the profiles rewrites the whole store; with many items that is the run's cost.
+    FEngine.ProfileSaveInterval = std::chrono::seconds(1);
     FEngine.OnProgress = [this](double percentage, const QString& message) {
         SetPercent(FCurrentRow, int(std::lround(percentage)));
         SetStatus(FCurrentRow, message);
@@ -153,12 +220,17 @@ void TUpdateRun::SetSilent(bool silent)
 
 void TUpdateRun::SetItems(TUpdateItems& items)
 {
+    QSet<QString> sites;
+    for (const TUpdateRow& row : FRows)
+        sites.insert(row.Site.toCaseFolded());
+    FRows.reserve(FRows.size() + size_t(items.Count()));
     for (int i = 0; i < items.Count(); ++i) {
         TUpdateItem& item = items.GetItem(i);
-        const bool known = std::any_of(FRows.begin(), FRows.end(),
-            [&item](const TUpdateRow& row) { return row.Site.compare(item.Site, Qt::CaseInsensitive) == 0; });
-        if (!known)
+        const QString site = item.Site.toCaseFolded();
+        if (!sites.contains(site)) {
+            sites.insert(site);
             AddRow(item.Site, nullptr);
+        }
         AddRow(item.Site, &item);
     }
 }
@@ -282,6 +354,7 @@ bool TUpdateRun::Execute()
     if (FRunning || FFinished || AnyRunning())
         return false;
     const TRunScope scope(FRunning);
+    const TRunOptionScope options;
     FCancelRequested = false;
     FCancelled = false;
     FUpdated = FUpToDate = FFailed = FSkipped = 0;
@@ -291,6 +364,13 @@ bool TUpdateRun::Execute()
     SetTotal(tr("Progress: Starting..."));
 
     const int stoppedAt = RunRows();
+    try {
+        FEngine.SaveProfiles();
+    } catch (const ETarvellError& e) {
+        ++FFailed;
+        if (Host)
+            Host->ShowWarning(e.Message());
+    }
     // No to the continue question or Cancel to the overwrite question at the last row still
     // ends the run as cancelled, though no row is left.
     if (CancelRequested())

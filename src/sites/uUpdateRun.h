@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -33,11 +34,18 @@ public:
     const TXmlDocument& Fetch(const QString& site, const TDownloadProgressEvent& progress = {});
     // The site's copy; EUserError "Unable to download associated site xml" when it has none.
     const TXmlDocument& Catalogue(const QString& site) override;
-    void Clear() { FDocuments.clear(); }
+    // Made once per copy, for all the site's items.
+    const TCatalogueIndex& Index(const QString& site) override;
+    void Clear()
+    {
+        FIndexes.clear();
+        FDocuments.clear();
+    }
 
 private:
     std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>>::iterator Find(const QString& site);
     std::vector<std::pair<QString, std::unique_ptr<TXmlDocument>>> FDocuments;
+    std::map<const TXmlDocument*, std::unique_ptr<TCatalogueIndex>> FIndexes;
 };
 
 // --- the program started after an update -------------------------------------------------------

@@ -61,6 +61,29 @@ TEST(FileNameSanitiser, Table)
     EXPECT_EQ(SanitizeFileNamePart(QStringLiteral("ab\U0001F600"), 5), QStringLiteral("ab"));
 }
 
+// Texts that clean to one name still name files of their own; clean texts keep today's names.
+TEST(FileNameSanitiser, UniqueNames)
+{
+    const QString long1 = QString(130, QChar('x')) + QStringLiteral("1");
+    const QString long2 = QString(130, QChar('x')) + QStringLiteral("2");
+    const QStringList texts
+        = { QStringLiteral("a/b"), QStringLiteral("a_b"), QStringLiteral("a:b"), QStringLiteral("."),
+              QStringLiteral(".."), QStringLiteral("_"), QString(), QStringLiteral("name"), QStringLiteral("name."),
+              QStringLiteral("name "), long1, long2, QStringLiteral("a_b~0123abcd"), QStringLiteral("a_b~0123abcz") };
+    QStringList names;
+    for (const QString& text : texts) {
+        const QString name = UniqueFileNamePart(text);
+        EXPECT_FALSE(names.contains(name)) << text.toStdString() << " -> " << name.toStdString();
+        EXPECT_EQ(SanitizeFileNamePart(name, 200), name) << "still a safe name: " << name.toStdString();
+        EXPECT_LE(name.toUtf8().size(), 129);
+        names << name;
+    }
+    for (const char* clean : { "Fuel", "a_b", "_", "Bob's Café", "a_b~0123abcz" })
+        EXPECT_EQ(UniqueFileNamePart(QString::fromUtf8(clean)), QString::fromUtf8(clean));
+    EXPECT_EQ(UniqueFileNamePart(QStringLiteral("a/b")), UniqueFileNamePart(QStringLiteral("a/b"))) << "stable";
+    EXPECT_TRUE(UniqueFileNamePart(QStringLiteral("a/b")).startsWith(QStringLiteral("a_b~")));
+}
+
 class CacheNames : public CleanSettingsTest { };
 
 TEST_F(CacheNames, FolderAndFileStayInsideTheCache)
@@ -932,6 +955,79 @@ TEST_F(HttpUpdate, HostileDescriptionsStayInsideTheCache)
     EXPECT_EQ(QFileInfo(CacheOf(item)).absolutePath(), CacheFolder(Site));
     EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1);
     EXPECT_EQ(item.Description, hostile);
+}
+
+// Two POIs whose names clean alike each get their own file, run after run.
+TEST_F(HttpUpdate, NearEqualNamesEachGetTheirOwnPois)
+{
+    Server.Set("/a.asc", TAnswer().WithBody(V1));
+    Server.Set("/b.asc", TAnswer().WithBody(V2));
+    const QString a = QStringLiteral("Cams A/B");
+    const QString b = QStringLiteral("Cams A_B");
+    Catalogue(Site,
+        { { a, QStringLiteral("<url>/a.asc</url><lastmodified>/lm</lastmodified>") },
+            { b, QStringLiteral("<url>/b.asc</url><lastmodified>/lm</lastmodified>") } });
+    TUpdateItem& first = AddItem(QStringLiteral("a.asc"), a);
+    TUpdateItem& second = AddItem(QStringLiteral("b.asc"), b);
+    EXPECT_NE(CacheOf(first), CacheOf(second));
+    for (int run = 0; run < 2; ++run) {
+        NewRun();
+        bool result = false;
+        EXPECT_EQ(Scenario(first, &result), QString());
+        EXPECT_EQ(result, run == 0);
+        EXPECT_EQ(Scenario(second, &result), QString());
+        EXPECT_EQ(result, run == 0) << "the second name is not 'already up to date' from the first one's file";
+        EXPECT_EQ(LoadBytesFromFile(CacheOf(first)), V1);
+        EXPECT_EQ(LoadBytesFromFile(CacheOf(second)), V2);
+        EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("a.asc"))),
+            Convert(V1, PoiExt, PoiFormatID, PoiExt, QStringLiteral("genasc")));
+        EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("b.asc"))),
+            Convert(V2, PoiExt, PoiFormatID, PoiExt, QStringLiteral("genasc")));
+    }
+    EXPECT_EQ(Server.Count("/a.asc"), 1);
+    EXPECT_EQ(Server.Count("/b.asc"), 1);
+}
+
+// A 200 answer without bytes is refused and keeps what the target holds; a file that lists no
+// POIs is an answer like any other.
+TEST_F(HttpUpdate, AnEmptyAnswerKeepsTheTarget)
+{
+    for (const char* children : { "<url>/fuel.asc</url><lastmodified>/lm</lastmodified>", "<url>/fuel.asc</url>" }) {
+        Server.Set("/fuel.asc", TAnswer().WithBody(V1));
+        Server.Set("/lm", TAnswer().WithBody("20240101 120000"));
+        Catalogue(QLatin1String(children));
+        GetAutoUpdateProfile(0).Clear();
+        TUpdateItem& item = AddItem(QStringLiteral("fuel.asc"));
+        QFile::remove(CacheOf(item));
+        QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
+        NewRun();
+        ASSERT_EQ(Scenario(item), QString()) << children;
+        const std::string installed = LoadBytesFromFile(TargetPath(QStringLiteral("fuel.asc")));
+        ASSERT_FALSE(Convert(installed, PoiExt, PoiFormatID, PoiExt, PoiFormatID).empty());
+
+        Server.Set("/fuel.asc", TAnswer().WithBody(""));
+        Server.Set("/lm", TAnswer().WithBody("20240101 120001"));
+        // Newer on the site's clock for the revalidating path too.
+        QFile::remove(ChangeLocationExtension(CacheOf(item), QStringLiteral(".inf")));
+        NewRun();
+        EXPECT_EQ(Scenario(item),
+            QStringLiteral("Cannot download \"Fuel\" because the following error: \r\rThe site sent an empty answer "
+                           "instead of the POI file while downloading item.")
+                + Hint())
+            << children;
+        EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("fuel.asc"))), installed) << children;
+        EXPECT_EQ(LoadBytesFromFile(CacheOf(item)), V1) << children;
+
+        const std::string noPois = "; nothing listed today\r\n";
+        Server.Set("/fuel.asc", TAnswer().WithBody(noPois));
+        Server.Set("/lm", TAnswer().WithBody("20240101 120002"));
+        NewRun();
+        bool result = false;
+        EXPECT_EQ(Scenario(item, &result), QString()) << children;
+        EXPECT_TRUE(result);
+        EXPECT_EQ(LoadBytesFromFile(TargetPath(QStringLiteral("fuel.asc"))),
+            Convert(noPois, PoiExt, PoiFormatID, PoiExt, QStringLiteral("genasc")));
+    }
 }
 
 TEST_F(HttpUpdate, TheCachedCatalogueSurvivesABadFetch)

@@ -224,6 +224,23 @@ TEST_F(HttpCommit, AnAnswerIsTheSitesRefusal)
     EXPECT_EQ(Commit(), Decorated(QString(1000, QChar('y')) + QStringLiteral("..."))) << "a long refusal is cut for the box";
 }
 
+// What the site's code page cannot carry would arrive as question marks: refused before anything
+// is sent, while what it can carry goes as it is.
+TEST_F(HttpCommit, CharactersTheCodePageCannotCarryAreRefusedBeforeSending)
+{
+    Server.Set("/add", TAnswer().WithBody(""));
+    EXPECT_EQ(Commit("\u041c\u043e\u0441\u043a\u0432\u0430 \u0430\u043c caf\u00e9"),
+        QStringLiteral(
+            "The site's code page cannot carry the characters \"\u041c\u043e\u0441\u043a\u0432\u0430\u043c\" "
+            "of \"\u041c\u043e\u0441\u043a\u0432\u0430 \u0430\u043c caf\u00e9\". Please write them with "
+            "other characters before committing."));
+    EXPECT_TRUE(Requests("/add").empty());
+    EXPECT_TRUE(Requests("/error").empty());
+    EXPECT_EQ(Commit("Caf\u00e9 \u20ac 5?"), QStringLiteral("<no error>"));
+    ASSERT_EQ(Requests("/add").size(), 1u);
+    EXPECT_NE(Requests("/add")[0].find("desc=Caf%E9%20%80%205%3F"), std::string::npos) << Requests("/add")[0];
+}
+
 // A site that does not answer: the progress handler sees the request and its cancel ends it at
 // once, with the cancel's own message and no error ping.
 TEST_F(HttpCommit, ACancelledRequestEndsAtOnce)

@@ -193,6 +193,36 @@ TEST_F(PocketExport, FailuresWriteNothing)
     }
 }
 
+// A value the device registry does not take is a device error the user is told of, and the file
+// comes only after the credentials.
+TEST_F(PocketExport, CredentialsGoFirstAndTheirFailureIsADeviceError)
+{
+    const QString file = RootPath() + QStringLiteral("/Program Files/PocketTarvell/settings.xml");
+    Add(SiteA, "Cameras", "MOBILE://\\c.ov2", "ttov2");
+    const auto expectDeviceError = [&](const QString& message) {
+        try {
+            ExportToPocketTarvell(*Selection, QString());
+            ADD_FAILURE() << "no error";
+        } catch (const EDeviceError& e) {
+            EXPECT_EQ(e.Message(), message);
+        }
+        EXPECT_FALSE(QFileInfo::exists(file)) << "no file without its credentials";
+    };
+    Fake->SetValueStatus = 112; // ERROR_DISK_FULL
+    expectDeviceError(QStringLiteral("Cannot write remote registry value Username"));
+    Fake->SetValueStatus = 0;
+    WriteSiteConfig(QLatin1String(SiteA), QStringLiteral("Username"), QString(300, QChar('u')));
+    expectDeviceError(QStringLiteral("Cannot write remote registry value Username"));
+
+    // The file cannot be written: the credentials are already there.
+    WriteSiteConfig(QLatin1String(SiteA), QStringLiteral("Username"), QStringLiteral("joe"));
+    QDir().mkpath(file);
+    EXPECT_TRUE(MessageOf([&] {
+        ExportToPocketTarvell(*Selection, QString());
+    }).endsWith(QStringLiteral("AutoUpdate Manager)")));
+    EXPECT_EQ(Registry(SiteA).value(0), QStringLiteral("Username=joe"));
+}
+
 TEST_F(PocketExport, ExactlyTheLongestValuesPass)
 {
     WriteSiteConfig(QLatin1String(SiteA), QStringLiteral("Username"), QString(255, QChar('u')));

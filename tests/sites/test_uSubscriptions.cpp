@@ -9,6 +9,7 @@
 #include "support/TFakeDevice.h"
 #include "support/TestSupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 
@@ -38,6 +39,14 @@ lines</description><url>/z.ov2</url><map>Germany</map><group>Speed</group></poi>
 </pois>)";
 
 const QString SiteUrl = QStringLiteral("http://pois.example/site.xml");
+
+// A name that had to be cleaned, tagged with the hash of the description it came from.
+QString Tagged(const char* clean, const char* description)
+{
+    return QLatin1String(clean) + QChar('~')
+        + QString::fromLatin1(
+            QCryptographicHash::hash(QByteArray(description), QCryptographicHash::Sha256).toHex().left(8));
+}
 const QString OtherSite = QStringLiteral("http://other.example/site.xml");
 
 // Answers every dialog from a queue and records what it was asked.
@@ -282,7 +291,9 @@ TEST_F(Subscriptions, SeveralRowsLocally)
     EXPECT_EQ(Host.Picks[0].Start, QString());
     EXPECT_EQ(Host.Picks[0].Exporter, TConvertToBase::IndexOf(QStringLiteral(".asc"), QStringLiteral("ttov2")));
     EXPECT_EQ(GetSettings().InitialDir, Folder.path());
-    EXPECT_EQ(Targets(), QStringList({ Local("cams.gpx"), Local(".._.._x.gpx"), Local("a_b.gpx"), Local("Twolines.gpx") }));
+    EXPECT_EQ(Targets(),
+        QStringList({ Local("cams.gpx"), Local(Tagged(".._.._x", "..\\..\\x") + ".gpx"),
+            Local(Tagged("a_b", "a/b") + ".gpx"), Local(Tagged("Twolines", "Two\nlines") + ".gpx") }));
     EXPECT_EQ(&Profile().GetItem(0), &old);
     for (int i = 0; i < Profile().Count(); ++i) {
         EXPECT_EQ(Profile().GetItem(i).FormatID, QStringLiteral("gengpx"));
@@ -306,10 +317,42 @@ TEST_F(Subscriptions, SeveralRowsOntoOneFileStoreNothing)
     EXPECT_BYTES_EQ(before, StoreBytes());
 }
 
+// POIs whose names clean to one file name each keep a file of their own.
+TEST_F(Subscriptions, NamesThatCleanAlikeGetFilesOfTheirOwn)
+{
+    TSite site { SiteUrl };
+    site.LoadFromXml("<pois><poi><description>.</description><url>/1</url></poi>"
+                     "<poi><description>..</description><url>/2</url></poi>"
+                     "<poi><description>_</description><url>/3</url></poi>"
+                     "<poi><description>Cams A/B</description><url>/4</url></poi>"
+                     "<poi><description>Cams A_B</description><url>/5</url></poi>"
+                     "<poi><description>Cams A_B.</description><url>/6</url></poi>"
+                     "<poi><description>Cams A_B </description><url>/7</url></poi>"
+                     "<poi><description>Cams A_B~0123abcd</description><url>/8</url></poi></pois>");
+    TCountry& country = site.Countries[0];
+    std::vector<TSubscribeRow> rows;
+    for (int i = 0; i < country.Pois.Count(); ++i)
+        rows.push_back(Row(country, country.Pois[i].Description));
+    Host.Answers = { { Folder.path(), TConvertToBase::IndexOf(QStringLiteral(".ov2"), QStringLiteral("ttov2")) } };
+    EXPECT_TRUE(SubscribeRows(Profile(), rows, TTargetKind::Local, Host));
+    LoadAutoUpdateProfiles();
+    ASSERT_EQ(Profile().Count(), 8);
+    EXPECT_FALSE(Profile().HasDuplicateTarget());
+    EXPECT_EQ(Profile().GetItem(2).Target, Local("_.ov2")) << "a clean name stays as it was";
+    EXPECT_EQ(Profile().GetItem(4).Target, Local("Cams A_B.ov2"));
+    EXPECT_EQ(Profile().GetItem(3).Target, Local(Tagged("Cams A_B", "Cams A/B") + ".ov2"));
+    EXPECT_EQ(Profile().GetItem(7).Target, Local(Tagged("Cams A_B~0123abcd", "Cams A_B~0123abcd") + ".ov2"));
+    // The wizard names them the same way.
+    const TWizardTarget target { TTargetKind::Local, Folder.path(), QStringLiteral(".ov2"), QStringLiteral("ttov2") };
+    CreateWizardItems(Profile(), site, country, nullptr, target, true);
+    EXPECT_EQ(Profile().Count(), 8);
+    EXPECT_FALSE(Profile().HasDuplicateTarget());
+}
+
 TEST_F(Subscriptions, NoToTheExistingFilesQuestionKeepsTheProfile)
 {
     Subscribed(Local("old.ov2"), QStringLiteral("cams"));
-    QFile existing(Folder.path() + QStringLiteral("/a_b.ov2"));
+    QFile existing(Folder.path() + QChar('/') + Tagged("a_b", "a/b") + QStringLiteral(".ov2"));
     ASSERT_TRUE(existing.open(QIODevice::WriteOnly));
     existing.close();
     const std::string before = StoreBytes();
@@ -325,7 +368,7 @@ TEST_F(Subscriptions, NoToTheExistingFilesQuestionKeepsTheProfile)
     }
     EXPECT_EQ(Host.Questions.size(), 2);
     EXPECT_TRUE(Host.Questions[0].startsWith(QStringLiteral("One or more files already exist.")));
-    EXPECT_EQ(Targets(), QStringList({ Local("cams.ov2"), Local("a_b.ov2") }));
+    EXPECT_EQ(Targets(), QStringList({ Local("cams.ov2"), Local(Tagged("a_b", "a/b") + ".ov2") }));
 }
 
 class DeviceSubscriptions : public Subscriptions {
@@ -368,7 +411,8 @@ TEST_F(DeviceSubscriptions, SeveralRows)
     EXPECT_EQ(GetSettings().PrevRemoteDir, QStringLiteral("\\Maps"));
     // The file on the device was found (its name differs only in case) and asked about.
     EXPECT_EQ(Host.Questions.size(), 1);
-    EXPECT_EQ(Targets(), QStringList({ "MOBILE://\\Maps\\cams.ov2", "MOBILE://\\Maps\\a_b.ov2" }));
+    EXPECT_EQ(
+        Targets(), QStringList({ "MOBILE://\\Maps\\cams.ov2", "MOBILE://\\Maps\\" + Tagged("a_b", "a/b") + ".ov2" }));
 
     Host.Answers = { { QStringLiteral("\\"), 0 } };
     EXPECT_EQ(MessageOf([&] {
@@ -399,7 +443,9 @@ TEST(SubscriptionTargets, Joined)
         QStringLiteral("MOBILE://\\a.ov2"));
     EXPECT_EQ(JoinTarget(TTargetKind::Device, QStringLiteral("MOBILE://\\Maps\\..\\..\\x"), QStringLiteral("a.ov2")),
         QStringLiteral("MOBILE://\\x\\a.ov2"));
-    EXPECT_EQ(TargetFileName(QStringLiteral(" ..\r\n/..\\ \n"), QStringLiteral(".ov2")), QStringLiteral(".._.._.ov2"));
+    EXPECT_EQ(TargetFileName(QStringLiteral(" ..\r\n/..\\ \n"), QStringLiteral(".ov2")),
+        Tagged(".._.._", " ..\r\n/..\\ \n") + ".ov2");
+    EXPECT_EQ(TargetFileName(QStringLiteral("Fuel"), QStringLiteral(".ov2")), QStringLiteral("Fuel.ov2"));
 }
 
 // Unsubscribing takes the row's own items, also beside an item of another site with that target.
@@ -490,7 +536,8 @@ TEST_F(Subscriptions, WizardItemsOfAGroupOrTheCountry)
     const QString speed = QStringLiteral("Speed");
     CreateWizardItems(Profile(), Site, Germany(), &speed, target, true);
     EXPECT_EQ(Targets(),
-        QStringList({ Local("kept.ov2"), Local("cams.ov2"), Local(".._.._x.ov2"), Local("a_b.ov2"), Local("Twolines.ov2") }));
+        QStringList({ Local("kept.ov2"), Local("cams.ov2"), Local(Tagged(".._.._x", "..\\..\\x") + ".ov2"),
+            Local(Tagged("a_b", "a/b") + ".ov2"), Local(Tagged("Twolines", "Two\nlines") + ".ov2") }));
     const TUpdateItem& cams = Profile().GetItem(1);
     EXPECT_EQ(cams.Site, SiteUrl);
     EXPECT_EQ(cams.Map, QStringLiteral("Germany"));

@@ -325,6 +325,9 @@ TEST_F(Profiles, AddRefusesTakenAndUnusableNames)
     };
     EXPECT_EQ(message(QStringLiteral("car")), QStringLiteral("Profile with name \"car\" already exists"));
     EXPECT_EQ(message(QString()), QStringLiteral("Profile with name \"\" already exists"));
+    // The default profile is shown as "Default".
+    for (const QString& shown : { QStringLiteral("Default"), QStringLiteral("DEFAULT"), DefaultProfileCaption() })
+        EXPECT_EQ(message(shown), QStringLiteral("Profile with name \"%1\" already exists").arg(shown));
     for (const QString& bad :
         { QStringLiteral(" Bike"), QStringLiteral("Bike "), QStringLiteral("Bi\nke"), QStringLiteral("Bi\tke") })
         EXPECT_EQ(message(bad), QStringLiteral("Invalid profile name \"%1\"").arg(bad));

@@ -5,8 +5,11 @@
 
 #include "core/uLocations.h"
 #include "core/uSettings.h"
+#include "core/uStream.h"
+#include "model/uModel.h"
 #include "sites/SiteTestSupport.h"
 #include "sites/uUpdateItems.h"
+#include "support/CoreTestHooks.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
@@ -17,6 +20,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <cstdlib>
 #include <deque>
 #include <functional>
 
@@ -468,6 +473,133 @@ TEST_F(HttpUpdateRun, TheProgramAfterAnUpdate)
     EXPECT_EQ(cancelled->Updated(), 1);
     EXPECT_TRUE(cancelled->Cancelled());
     EXPECT_TRUE(Host.Launched.isEmpty());
+}
+
+// A run over a local site, its items in the default profile: the profile is saved in batches, and
+// a program killed in the middle of a run leaves every target whole and the store readable.
+class UpdateRunStore : public ::testing::Test {
+protected:
+    static constexpr int Count = 40;
+    UpdateRunStore()
+    {
+        QString xml = QStringLiteral("<pois>");
+        for (int i = 0; i < Count; ++i) {
+            SaveBytesToFile(PoiFile(i), V1);
+            xml += QStringLiteral("<poi><description>POI %1</description><format>asc.genasc</format>"
+                                  "<url>FILE://%2</url></poi>")
+                       .arg(i)
+                       .arg(PoiFile(i));
+        }
+        SaveBytesToFile(Folder.filePath(QStringLiteral("site.xml")), (xml + QStringLiteral("</pois>")).toStdString());
+        for (int i = 0; i < Count; ++i) {
+            auto item = std::make_unique<TUpdateItem>();
+            item->Site = Site();
+            item->Description = QStringLiteral("POI %1").arg(i);
+            item->Target = QStringLiteral("FILE://") + Target(i);
+            item->FormatID = QStringLiteral("genasc");
+            GetAutoUpdateProfile(0).Add(std::move(item));
+        }
+        GetAutoUpdateProfile(0).Save();
+        GetSettings().AlwaysOverwrite = true;
+    }
+    ~UpdateRunStore() override { SetAtomicFileFaultHook({}); }
+
+    QString Site() const { return QStringLiteral("FILE://") + Folder.filePath(QStringLiteral("site.xml")); }
+    QString PoiFile(int i) const { return Folder.filePath(QStringLiteral("poi%1.asc").arg(i)); }
+    QString Target(int i) const { return Folder.filePath(QStringLiteral("target%1.asc").arg(i)); }
+    void RunAll()
+    {
+        const std::unique_ptr<TUpdateItems> view = TUpdateItems::CreateView();
+        GetAutoUpdateProfile(0).AddItemsTo(*view);
+        TUpdateRun run;
+        run.SetItems(*view);
+        ASSERT_TRUE(run.Execute());
+        ASSERT_EQ(run.Failed(), 0) << run.Row(1).StatusText.toStdString();
+    }
+    // Every POI file newer, so that the next run writes every target again.
+    void NewVersion()
+    {
+        for (int i = 0; i < Count; ++i) {
+            SaveBytesToFile(PoiFile(i), V2);
+            QFile file(PoiFile(i));
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.setFileTime(QDateTime::currentDateTime().addSecs(3600), QFileDevice::FileModificationTime);
+        }
+    }
+    static std::string Written(const std::string& poi)
+    {
+        TMemoryStream in(poi);
+        TEntries entries;
+        entries.LoadFromStream(in, QStringLiteral(".asc"), QStringLiteral("genasc"), false);
+        TMemoryStream out;
+        entries.SaveToStream(out, QStringLiteral(".asc"), QStringLiteral("genasc"));
+        return out.Data();
+    }
+
+    const std::string V1 = "; first\r\n4.5, 51.5, \"Museum\"\r\n";
+    const std::string V2 = "; second\r\n4.5, 51.5, \"Museum\"\r\n5.5, 52.5, \"Pier\"\r\n";
+    TCleanSettings Settings;
+    TSiteTestHome Home;
+    QTemporaryDir Folder;
+};
+
+TEST_F(UpdateRunStore, SavesAreBatchedAndTheLastOneHoldsEveryDate)
+{
+    int saves = 0;
+    const QString store = Settings.StoreFile();
+    SetAtomicFileFaultHook([&](const QString& file) {
+        if (QFileInfo(file).absoluteFilePath() == QFileInfo(store).absoluteFilePath())
+            ++saves;
+    });
+    RunAll();
+    EXPECT_GE(saves, 1);
+    EXPECT_LT(saves, Count / 2) << "not once an item";
+    const std::unique_ptr<TUpdateItems> stored = TUpdateItems::Create();
+    stored->Load();
+    ASSERT_EQ(stored->Count(), Count);
+    for (int i = 0; i < Count; ++i) {
+        EXPECT_EQ(stored->GetItem(i).FormatLine(), GetAutoUpdateProfile(0).GetItem(i).FormatLine());
+        EXPECT_TRUE(stored->GetItem(i).LastUpdate.isValid());
+    }
+}
+
+// The program killed while a target or the store is being replaced: every target holds the old
+// or the new version whole, and the store loads with every item.
+TEST_F(UpdateRunStore, AKillDuringAnInstallLeavesTargetsWholeAndTheProfileReadable)
+{
+    GTEST_FLAG_SET(death_test_style, "fast");
+    RunAll();
+    for (const char* at : { "target7.asc", "Tarvell.ini" }) {
+        NewVersion();
+        const QString killAt = QLatin1String(at);
+        EXPECT_EXIT(
+            {
+                int seen = 0;
+                SetAtomicFileFaultHook([&](const QString& file) {
+                    // The store's second replacement comes after some items; a target at once.
+                    if (QFileInfo(file).fileName() == killAt && ++seen == (killAt.endsWith(".ini") ? 2 : 1))
+                        ::raise(SIGKILL);
+                });
+                RunAll();
+                std::_Exit(0);
+            },
+            ::testing::KilledBySignal(SIGKILL), "")
+            << at;
+        for (int i = 0; i < Count; ++i) {
+            const std::string bytes = LoadBytesFromFile(Target(i));
+            EXPECT_TRUE(bytes == Written(V1) || bytes == Written(V2)) << at << " target " << i << ": " << bytes;
+        }
+        const std::unique_ptr<TUpdateItems> stored = TUpdateItems::Create();
+        stored->Load();
+        EXPECT_EQ(stored->Count(), Count) << at;
+        // The killed run's items are run again whole.
+        LoadAutoUpdateProfiles();
+        RunAll();
+        for (int i = 0; i < Count; ++i)
+            EXPECT_EQ(LoadBytesFromFile(Target(i)), Written(V2)) << at << " target " << i;
+        for (int i = 0; i < Count; ++i)
+            SaveBytesToFile(Target(i), Written(V1));
+    }
 }
 
 TEST(AfterUpdateProgram, ExecutablesStartDocumentsOpen)

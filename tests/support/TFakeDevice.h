@@ -33,6 +33,7 @@ public:
     uint32_t QueryInfoStatus = 0;
     uint32_t EnumValueStatus = 0;
     uint32_t CreateKeyStatus = 0;
+    uint32_t SetValueStatus = 0; // answer of RegSetValueEx (a full or read-only device)
     bool NoSpecialFolders = false;
     // Room left on the device: a write or a copy that does not fit fails (a full device).
     uint64_t SpaceLeft = UINT64_MAX;
@@ -177,7 +178,7 @@ public:
     }
     uint32_t RegSetValueEx(TDeviceKey key, const QString& name, const QString& data) override
     {
-        return FInner.RegSetValueEx(key, name, data);
+        return SetValueStatus != 0 ? SetValueStatus : FInner.RegSetValueEx(key, name, data);
     }
     bool HasSpecialFolderPath() const override { return !NoSpecialFolders; }
     int GetSpecialFolderPath(int csidl, QString& path) override { return FInner.GetSpecialFolderPath(csidl, path); }

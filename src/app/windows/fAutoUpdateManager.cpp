@@ -43,6 +43,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QSet>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QTreeWidget>
@@ -1025,9 +1026,9 @@ void TfmSiteManager::ShowSiteItems()
     const bool enabled = country && group >= 0 && group < int(FGroupRows.size());
     lvItems->setEnabled(enabled);
     meNote->clear();
-    QStringList selected;
+    QSet<QString> selected;
     for (const QTreeWidgetItem* item : lvItems->selectedItems())
-        selected << item->text(0);
+        selected.insert(item->text(0));
     const QString current = lvItems->currentItem() ? lvItems->currentItem()->text(0) : QString();
     {
         const QSignalBlocker block(lvItems);
@@ -1240,6 +1241,7 @@ std::vector<TSubscribeRow> TfmSiteManager::SelectedSiteRows() const
     const TCountry* country = SelectedCountry();
     if (!FSite || !country)
         return rows;
+    const TPoiItems subscribed(CurrentProfile(), FSite->Location);
     for (int i = 0; i < lvItems->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = lvItems->topLevelItem(i);
         if (!item->isSelected())
@@ -1250,8 +1252,7 @@ std::vector<TSubscribeRow> TfmSiteManager::SelectedSiteRows() const
         row.Map = country->CountryName;
         row.FileExt = item->data(0, RoleFileExt).toString();
         row.FormatID = item->data(0, RoleFormatID).toString();
-        const std::vector<TUpdateItem*> items = ItemsOfPoi(CurrentProfile(), row.Site, row.Description);
-        row.Item = items.empty() ? nullptr : items.front();
+        row.Item = subscribed.First(row.Description);
         rows.push_back(row);
     }
     return rows;
@@ -1262,10 +1263,11 @@ std::vector<TUpdateItem*> TfmSiteManager::SelectedSiteItems() const
     std::vector<TUpdateItem*> items;
     if (!FSite)
         return items;
+    const TPoiItems subscribed(CurrentProfile(), FSite->Location);
     for (int i = 0; i < lvItems->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = lvItems->topLevelItem(i);
         if (item->isSelected())
-            for (TUpdateItem* found : ItemsOfPoi(CurrentProfile(), FSite->Location, item->data(1, Qt::UserRole).toString()))
+            for (TUpdateItem* found : subscribed.Of(item->data(1, Qt::UserRole).toString()))
                 items.push_back(found);
     }
     return items;
@@ -1275,11 +1277,14 @@ std::vector<TUpdateItem*> TfmSiteManager::SelectedAllItems() const
 {
     std::vector<TUpdateItem*> items;
     const TUpdateItems& profile = CurrentProfile();
+    QSet<const TUpdateItem*> inProfile;
+    for (int i = 0; i < profile.Count(); ++i)
+        inProfile.insert(&profile.GetItem(i));
     for (int i = 0; i < lvSubscribed->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* row = lvSubscribed->topLevelItem(i);
         auto* item = reinterpret_cast<TUpdateItem*>(row->data(0, RoleItem).value<quintptr>());
         // A row refers to its own item; one that is no longer in the profile is left alone.
-        if (row->isSelected() && profile.IndexOf(item) >= 0)
+        if (row->isSelected() && inProfile.contains(item))
             items.push_back(item);
     }
     return items;

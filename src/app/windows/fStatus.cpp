@@ -14,11 +14,13 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollArea>
+#include <QStyle>
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -39,6 +41,30 @@ QString PlainToolTip(const QString& text)
     lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QChar('\r'), QChar('\n'));
     return Qt::convertFromPlainText(lines, Qt::WhiteSpaceNormal);
 }
+
+// A one-line text cut with "..." to the room it gets: a long site text must not widen every row
+// and push the icons out of view. text() keeps the whole text, which the hint shows.
+class TElidedLabel : public QLabel {
+public:
+    TElidedLabel(const QString& text, QWidget* parent)
+        : QLabel(text, parent)
+    {
+        setTextFormat(Qt::PlainText);
+    }
+    QSize minimumSizeHint() const override { return QSize(1, QLabel::minimumSizeHint().height()); }
+    QSize sizeHint() const override { return QSize(1, QLabel::sizeHint().height()); }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        const QRect room = contentsRect();
+        QString line = text();
+        line.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
+        style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(),
+            fontMetrics().elidedText(line, Qt::ElideRight, room.width()), foregroundRole());
+    }
+};
 
 } // namespace
 
@@ -160,14 +186,14 @@ void TfmStatus::AddRowControls(int row)
     auto* texts = new QVBoxLayout;
     texts->setSpacing(0);
     // Site texts are never read as rich text.
-    c.Label = new QLabel(data.Caption, c.Panel);
+    c.Label = new TElidedLabel(data.Caption, c.Panel);
     c.Label->setObjectName(QStringLiteral("Label") + n);
-    c.Label->setTextFormat(Qt::PlainText);
+    c.Label->setToolTip(PlainToolTip(data.Caption));
     texts->addWidget(c.Label);
     if (data.Item) {
-        c.TargetLabel = new QLabel(data.TargetText, c.Panel);
+        c.TargetLabel = new TElidedLabel(data.TargetText, c.Panel);
         c.TargetLabel->setObjectName(QStringLiteral("TargetLabel") + n);
-        c.TargetLabel->setTextFormat(Qt::PlainText);
+        c.TargetLabel->setToolTip(PlainToolTip(data.TargetText));
         texts->addWidget(c.TargetLabel);
     }
     c.StatusLabel = new QLabel(c.Panel);

@@ -24,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTextDocument>
 #include <QtTest>
 
@@ -195,6 +196,32 @@ private slots:
                 QVERIFY(Data->PngImageCollection1.Image(StatusImageIndex(states[i]))
                     != Data->PngImageCollection1.Image(StatusImageIndex(states[j])));
         QCOMPARE(StatusImageIndex(TRowState::Cancelled), StatusImageIndex(TRowState::Waiting));
+    }
+
+    // A 300-character description is cut to the row's room: no row widens, every icon stays in
+    // view, and the hint carries the whole text.
+    void aLongDescriptionIsElided()
+    {
+        const QByteArray description = QByteArray(300, 'x');
+        Add(Site(), "Fuel");
+        Add(Site(), description.constData());
+        TfmStatus f;
+        f.resize(480, 360);
+        f.SetItems(*Items);
+        f.show();
+        A::Timer1(f).stop();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+        const QScrollArea* box = f.findChild<QScrollArea*>(QStringLiteral("ScrollBox1"));
+        QVERIFY(box);
+        QVERIFY(!box->horizontalScrollBar()->isVisible());
+        for (int row = 0; row < A::RowCount(f); ++row) {
+            QWidget* image = A::Image(f, row);
+            const QPoint left = image->mapTo(box->viewport(), QPoint(0, 0));
+            QVERIFY(left.x() >= 0 && left.x() + image->width() <= box->viewport()->width());
+            QVERIFY(A::Label(f, row)->width() <= box->viewport()->width());
+        }
+        QCOMPARE(A::Label(f, 2)->text(), QString::fromLatin1(description));
+        QVERIFY(A::Label(f, 2)->toolTip().contains(QString::fromLatin1(description)));
     }
 
     void outcomesIconsHintsAndSummary()
