@@ -2228,6 +2228,14 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
             <source>%1%</source>
             <translation>%1 %</translation>
         </message>
+        <message>
+            <source>en</source>
+            <translation>de</translation>
+        </message>
+        <message>
+            <source>The bug report could not be saved to %1.</source>
+            <translation>Der Fehlerbericht konnte nicht in %1 gespeichert werden.</translation>
+        </message>
     </context>
     <context>
         <name>VostMail</name>

@@ -2,6 +2,7 @@
 #include "crashreport/logic/VostExcept.h"
 
 #include "crashreport/logic/VostCppSupport.h"
+#include "crashreport/logic/VostMail.h"
 #include "crashreport/logic/VostMemory.h"
 #include "crashreport/logic/VostReportFile.h"
 #include "crashreport/logic/VostSignals.h"
@@ -839,16 +840,20 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
         if (s.AutoSave || saveOnly) {
             bool saveHandled = false;
             Announce(caSave, frozen, object, addr, tid, bugReport, screenShot, saveHandled);
+            CrashReporterHeartbeat();
             if (!saveHandled && steps.Save)
                 steps.Save(bugReport);
+            CrashReporterHeartbeat();
         }
     }
     if (!handled && !saveOnly) {
         if (s.AutoMail) {
             bool mailHandled = false;
             Announce(caMail, frozen, object, addr, tid, bugReport, screenShot, mailHandled);
+            CrashReporterHeartbeat();
             if (!mailHandled && steps.Mail)
                 steps.Mail(bugReport, screenShot);
+            CrashReporterHeartbeat();
         }
         if (s.ShowBox) {
             if (!s.WebMode) {
@@ -925,16 +930,25 @@ void FinishRequest(const TExceptionRequest& request)
 void ProcessRequest(const TExceptionRequest& request)
 {
     RefreshMinimalReportModules();
+    // A signal's waiter sits in its handler, not in the message loop: no freeze while its report
+    // and box are up (a C++ exception's waiter pauses the watchdog itself).
+    const bool signal = request.BcbInfo != 0;
+    if (signal)
+        PauseWatchdog(true);
     try {
         ProcessExceptionRequest(request);
     } catch (...) {
     }
     FinishRequest(request);
+    if (signal)
+        PauseWatchdog(false);
 }
 
 void ExceptionThreadProc()
 {
     VostSignalShared::HandlingThreadId.store(CurrentThreadId());
+    // Now, while memory is there: a first use in a report under "ulimit -v" would abort.
+    PrepareThrowRecords();
     PrepareSignalStack();
     SetThreadName(0, "-");
     for (;;) {
@@ -1249,6 +1263,15 @@ void InitCrashReporter()
         s.ReporterMainThreadId = uint32_t(CurrentThreadId());
     MainTid = pid_t(s.ReporterMainThreadId);
     const bool hooks = s.CatchExceptions && s.HookRuntime;
+    // Kept scrambled in the settings; the mail needs it in clear text. Once: a start that is
+    // repeated must not decipher the clear text again.
+    static TShortText<75> deciphered;
+    static bool decipheredOnce = false;
+    if (!s.SmtpPassword.Empty() && !(decipheredOnce && s.SmtpPassword.View() == deciphered.View())) {
+        DecipherReporterPassword(s);
+        deciphered = s.SmtpPassword.View();
+        decipheredOnce = true;
+    }
     if (!hooks && s.FreezeTimeout == 0)
         return;
     SetThreadName(MainTid, "main thread");

@@ -36,6 +36,9 @@ constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int FatalSignalCount = sizeof(FatalSignals) / sizeof(FatalSignals[0]);
 struct sigaction PreviousActions[FatalSignalCount];
 std::atomic<bool> Installed{false};
+// SIGXFSZ ignored by us: a report written past a file-size limit fails with EFBIG instead of
+// killing the program with the report cut.
+bool IgnoringFileSizeSignal = false;
 
 struct TThreadCrashState {
     TSignalSlot* Slot = nullptr;
@@ -311,6 +314,13 @@ void InstallSignalHandlers()
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < FatalSignalCount; ++i)
         sigaction(FatalSignals[i], &action, &PreviousActions[i]);
+    struct sigaction fileSize{};
+    if (sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO) && fileSize.sa_handler == SIG_DFL) {
+        struct sigaction ignore{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        IgnoringFileSizeSignal = sigaction(SIGXFSZ, &ignore, nullptr) == 0;
+    }
 }
 
 void RestoreSignalHandlers()
@@ -319,6 +329,15 @@ void RestoreSignalHandlers()
         return;
     for (int i = 0; i < FatalSignalCount; ++i)
         sigaction(FatalSignals[i], &PreviousActions[i], nullptr);
+    struct sigaction fileSize{};
+    if (IgnoringFileSizeSignal && sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO)
+        && fileSize.sa_handler == SIG_IGN) {
+        struct sigaction standard{};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        sigaction(SIGXFSZ, &standard, nullptr);
+    }
+    IgnoringFileSizeSignal = false;
 }
 
 bool SignalHandlersInstalled() { return Installed.load(); }
@@ -434,6 +453,9 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
         framePointer = next;
     }
     writer.Line();
+    // Standard error first: a file past its size limit or a full disk must not cost that copy
+    // too (the file write may fail, or end the process where SIGXFSZ is not ignored).
+    writer.WriteTo(STDERR_FILENO);
     if (ReportPath[0]) {
         // Like every report file: never through a planted link, readable by the user alone.
         const int fd = open(ReportPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
@@ -443,7 +465,6 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
         if (fd >= 0)
             close(fd);
     }
-    writer.WriteTo(STDERR_FILENO);
 }
 
 void DieBySignal(const char* title, int signal, const siginfo_t* info, const ucontext_t* context)

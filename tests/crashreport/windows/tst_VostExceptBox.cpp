@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
@@ -271,6 +272,26 @@ private slots:
         QVERIFY(box.isVisible());
     }
 
+    // A screen of 1366 x 768: the box grows to the screen's bottom, not past it, moves up when
+    // it has to, and the report scrolls in the shorter panel.
+    void showGrowsWithinTheScreen()
+    {
+        TBoxData data = DefaultData();
+        for (int i = 0; i < 200; ++i)
+            data.Report += "\r\nline " + std::to_string(i);
+        TFakeTarget target;
+        TExceptionBox box(data, target);
+        const QRect area(0, 0, 1366, box.height() + 300);
+        box.AvailableArea = [&] { return area; };
+        box.show();
+        box.move(box.x(), 150);
+        QTest::mouseClick(box.Button(caShow), Qt::LeftButton);
+        QVERIFY(box.ReportShown());
+        QVERIFY2(area.contains(box.frameGeometry()), "the box stays on the screen");
+        QCOMPARE(box.frameGeometry().bottom(), area.bottom());
+        QVERIFY(box.ReportEdit()->verticalScrollBar()->maximum() > 0);
+    }
+
     void countdownOnAFakeClock()
     {
         qint64 now = 5000;
@@ -353,9 +374,12 @@ private slots:
             data.SaveFileName = "/var/log/Tarvell.txt";
             data.SaveFileAbsolute = true;
         }
+        data.SaveFailedText = "Not saved to %1.";
         TFakeTarget target;
         target.Results[caSave] = static_cast<TBoxActionTarget::TResult>(result);
         TExceptionBox box(data, target);
+        QStringList failures;
+        box.ShowSaveFailure = [&](const QString& text) { failures << text; };
         QStringList asked;
         box.AskSavePath = [&](const QString& folder, const QString& name, const QString& title) {
             asked << folder << name << title;
@@ -369,6 +393,9 @@ private slots:
         else
             QCOMPARE(target.Paths, std::vector<std::string> { sentPath.toStdString() });
         QCOMPARE(box.Button(caSave) != nullptr, buttonStays);
+        // A save that failed (a full disk, a file-size limit) says so.
+        QCOMPARE(failures, result == int(TBoxActionTarget::Failed) ? QStringList { "Not saved to " + sentPath + "." }
+                                                                    : QStringList());
         QVERIFY(box.isVisible());
     }
 
@@ -525,6 +552,10 @@ private slots:
         QVERIFY(QString::fromStdString(data.Text).startsWith(
             QStringLiteral("In der Anwendung ist ein Fehler aufgetreten:")));
         QVERIFY(QString::fromStdString(data.Text).endsWith(QStringLiteral("Zugriffsverletzung.")));
+        // The box's process loads Qt's own German for its save and print dialogs.
+        QCOMPARE(QString::fromStdString(data.Language), QStringLiteral("de"));
+        QCOMPARE(QString::fromStdString(data.SaveFailedText),
+            QStringLiteral("Der Fehlerbericht konnte nicht in %1 gespeichert werden."));
         TFakeTarget target;
         TExceptionBox box(data, target);
         box.show();
