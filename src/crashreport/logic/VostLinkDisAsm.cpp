@@ -381,7 +381,10 @@ std::string DisAsmListing(uintptr_t entry, uintptr_t exceptionAddress, bool form
     const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
     TLiveCodeReader reader(snapshot.get());
     TLiveNamer namer(*snapshot);
-    // A code address inside a function lists the function from its entry.
+    // A code address inside a function lists the function from its entry; without an exception
+    // address the code address is the place the listing marks (and keeps its lines around).
+    if (!exceptionAddress)
+        exceptionAddress = entry;
     if (const std::shared_ptr<const TMapFile> map = DebugInfoForAddress(entry, snapshot.get()); map->Valid()) {
         const TPublicEntry p = map->PublicAt(entry);
         if (p.Valid && p.IsCode && p.Address <= entry && namer.ModuleAt(p.Address) == namer.ModuleAt(entry))

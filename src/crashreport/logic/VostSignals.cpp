@@ -26,6 +26,7 @@ std::atomic<pid_t> HandlingThreadId{0};
 std::atomic<uint32_t> Heartbeat{0};
 std::atomic<bool> BoxUp{false};
 std::atomic<int64_t> GuardTimeoutMs{10000};
+std::atomic<int> HandlersStarting{0};
 } // namespace VostSignalShared
 
 using namespace VostSignalShared;
@@ -218,6 +219,8 @@ void FatalSignalHandler(int signal, siginfo_t* info, void* raw)
 {
     auto* context = static_cast<ucontext_t*>(raw);
     const pid_t tid = Tid();
+    // Until the request is sent: a close after another thread's report waits for it.
+    HandlersStarting.fetch_add(1);
     if (tid == HandlingThreadId.load())
         DieBySignal("emergency report: a fault in the crash reporter's handling thread", signal, info, context);
     TSignalSlot* slot = ThreadState.Slot ? ThreadState.Slot : ClaimPoolSlot();
@@ -245,6 +248,7 @@ void FatalSignalHandler(int signal, siginfo_t* info, void* raw)
     do
         written = write(fd, &request, sizeof request);
     while (written < 0 && errno == EINTR);
+    HandlersStarting.fetch_sub(1);
     if (written != ssize_t(sizeof request))
         DieBySignal("minimal report: the crash reporter took no request", signal, info, context);
     if (!WaitForEventGuarded(&slot->Event))

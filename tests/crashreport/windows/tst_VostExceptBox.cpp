@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include <csignal>
 #include <map>
 #include <utility>
 
@@ -545,7 +546,18 @@ private slots:
         request.CanContinue = true;
         request.BugReport = "date/time";
         const TBoxData data = MakeBoxData(request);
+        // The texts of signals too.
+        TSignalFacts facts;
+        facts.Signal = SIGSEGV;
+        facts.Code = SI_USER;
+        facts.SenderPid = 4321;
+        const std::string external = ClassifySignal(facts).Message;
+        facts.Signal = SIGFPE;
+        facts.Code = FPE_INTDIV;
+        const std::string division = ClassifySignal(facts).Message;
         QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(QString::fromStdString(external), QStringLiteral("Externes Signal SIGSEGV von Prozess 4321"));
+        QCOMPARE(QString::fromStdString(division), QStringLiteral("Division durch Null"));
         QCOMPARE(QString::fromStdString(data.Captions[caSave]), QStringLiteral("Fehlerbericht speichern"));
         QCOMPARE(QString::fromStdString(data.Captions[caContinue]), QStringLiteral("Fortsetzen"));
         QCOMPARE(QString::fromStdString(data.Captions[caClose]), QStringLiteral("Schließen"));
