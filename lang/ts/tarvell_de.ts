@@ -2244,6 +2244,78 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
             <source>%1%</source>
             <translation>%1 %</translation>
         </message>
+        <message>
+            <source>en</source>
+            <translation>de</translation>
+        </message>
+        <message>
+            <source>The bug report could not be saved to %1.</source>
+            <translation>Der Fehlerbericht konnte nicht in %1 gespeichert werden.</translation>
+        </message>
+        <message>
+            <source>External signal %1 from process %2</source>
+            <translation>Externes Signal %1 von Prozess %2</translation>
+        </message>
+        <message>
+            <source>Stack overflow</source>
+            <translation>Stapelüberlauf</translation>
+        </message>
+        <message>
+            <source>Access violation at address %1 in module '%2'. Write of address %3</source>
+            <translation>Zugriffsverletzung bei Adresse %1 im Modul '%2'. Schreiben von Adresse %3</translation>
+        </message>
+        <message>
+            <source>Access violation at address %1 in module '%2'. Read of address %3</source>
+            <translation>Zugriffsverletzung bei Adresse %1 im Modul '%2'. Lesen von Adresse %3</translation>
+        </message>
+        <message>
+            <source>Access Violation</source>
+            <translation>Zugriffsverletzung</translation>
+        </message>
+        <message>
+            <source>Division by zero</source>
+            <translation>Division durch Null</translation>
+        </message>
+        <message>
+            <source>Integer overflow</source>
+            <translation>Ganzzahlüberlauf</translation>
+        </message>
+        <message>
+            <source>Floating point division by zero</source>
+            <translation>Gleitkommadivision durch Null</translation>
+        </message>
+        <message>
+            <source>Floating point overflow</source>
+            <translation>Gleitkommaüberlauf</translation>
+        </message>
+        <message>
+            <source>Floating point underflow</source>
+            <translation>Gleitkommaunterlauf</translation>
+        </message>
+        <message>
+            <source>Range check error</source>
+            <translation>Fehler bei der Bereichsprüfung</translation>
+        </message>
+        <message>
+            <source>Invalid floating point operation</source>
+            <translation>Ungültige Gleitkommaoperation</translation>
+        </message>
+        <message>
+            <source>Privileged instruction</source>
+            <translation>Privilegierte Anweisung</translation>
+        </message>
+        <message>
+            <source>Illegal instruction</source>
+            <translation>Ungültige Anweisung</translation>
+        </message>
+        <message>
+            <source>Abnormal program termination</source>
+            <translation>Abnormale Programmbeendigung</translation>
+        </message>
+        <message>
+            <source>External exception %1</source>
+            <translation>Externe Ausnahme %1</translation>
+        </message>
     </context>
     <context>
         <name>VostMail</name>

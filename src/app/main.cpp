@@ -1,5 +1,6 @@
 // Entry point: hand the command line to a running copy, or start the editor.
 #include "app/windowbase/dMain.h"
+#include "app/windowbase/uDialogs.h"
 #include "app/windows/fMain.h"
 #include "app/windows/uApplication.h"
 #include "app/windows/uSingleInstance.h"
@@ -90,7 +91,10 @@ int main(int argc, char** argv)
         // The HTML map's browser shares its drawing context with the windows.
         QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
         TTarvellApplication app(argc, argv);
+        // A user error raised in a slot is a plain warning on the screen, not a line on standard error.
+        SetUserErrorDisplay({ [](const QString& text) { ShowWarning(nullptr, text); }, {}, std::chrono::milliseconds(1500) });
         code = RunTarvell(app, [&app](TInstanceServer& server, bool firstCopy) { RunMainWindow(app, server, firstCopy); });
+        SetUserErrorDisplay({});
     }
     DoneCrashReporter();
     return code;

@@ -60,6 +60,7 @@ inline uint16_t PortOf(int fd)
 // The script: replies by command verb ("EHLO", "HELO", "AUTH", "AUTH1" and "AUTH2" for the two
 // credential lines, "MAIL", "RCPT", "DATA", "." for the end of the data, "RSET", "QUIT"). A reply
 // may hold several lines (CR LF inside); a whole command line as key answers just that command. "<close>" drops the connection, "<silent>" never answers.
+// "<trickle>" before a reply sends it one byte every 200 ms.
 struct TSmtpScript {
     std::string Greeting = "220 mail.test ready";
     std::map<std::string, std::string> Replies;
@@ -156,6 +157,15 @@ private:
         }
         if (reply == "<close>")
             return false;
+        if (reply.rfind("<trickle>", 0) == 0) {
+            Log("S: " + reply.substr(9));
+            for (const char c : reply.substr(9) + "\r\n") {
+                pollfd p{FStop[0], POLLIN, 0};
+                if (poll(&p, 1, 200) != 0 || send(fd, &c, 1, MSG_NOSIGNAL) != 1)
+                    return false;
+            }
+            return true;
+        }
         size_t start = 0;
         while (start < reply.size()) {
             const size_t end = std::min(reply.find("\r\n", start), reply.size());

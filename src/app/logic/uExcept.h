@@ -81,6 +81,9 @@ inline constexpr const char* MaskedValue = "********";
 // The value as the dump shows it: "********" when the lower-cased name contains "password", else
 // the value with the user information of every address in it ("scheme://user:secret@") masked.
 QString DumpValue(const QString& name, const QString& value);
+// A section name, key or value as the dump shows it: credentials in addresses masked, control
+// characters escaped ("\x1B").
+QString DumpText(const QString& text);
 
 // Appends the dump: per section CR LF "[" section "]" CR LF, then name "=" value CR LF per value.
 // A value that is not a string is written in decimal, else as upper-case hex pairs. A failure of

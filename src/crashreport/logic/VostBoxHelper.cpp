@@ -141,6 +141,14 @@ std::string Translated(std::string_view text)
     return QCoreApplication::translate("VostExcept", source.c_str()).toStdString();
 }
 
+// The language of the translation in use, for Qt's own texts in the box's process.
+std::string BoxLanguage()
+{
+    //: The code of this translation's language (de, fr...): the box's file and print dialogs follow it.
+    const std::string code = Translated(QT_TRANSLATE_NOOP("VostExcept", "en"));
+    return code == "en" ? std::string() : code;
+}
+
 } // namespace
 
 void ChooseDefaultButton(const std::string (&captions)[7], bool closeRule, bool restartRule, bool autoContinue,
@@ -312,7 +320,8 @@ std::string EncodeBoxData(const TBoxData& data)
              data.OwnerDrawnButtons, data.SaveFileAbsolute })
         PutU32(bytes, flag ? 1 : 0);
     for (const std::string* text : { &data.SaveFileName, &data.SaveFolder, &data.SaveDialogTitle,
-             &data.PrintDocumentName, &data.MailUnavailableText, &data.SaveFilter, &data.Report })
+             &data.PrintDocumentName, &data.MailUnavailableText, &data.SaveFilter, &data.SaveFailedText, &data.Language,
+             &data.Report })
         PutText(bytes, *text);
     return bytes;
 }
@@ -333,7 +342,8 @@ bool DecodeBoxData(std::string_view bytes, TBoxData& data)
              &decoded.CopyReportToClipboard, &decoded.OwnerDrawnButtons, &decoded.SaveFileAbsolute })
         reader.Flag(*flag);
     for (std::string* text : { &decoded.SaveFileName, &decoded.SaveFolder, &decoded.SaveDialogTitle,
-             &decoded.PrintDocumentName, &decoded.MailUnavailableText, &decoded.SaveFilter, &decoded.Report })
+             &decoded.PrintDocumentName, &decoded.MailUnavailableText, &decoded.SaveFilter, &decoded.SaveFailedText,
+             &decoded.Language, &decoded.Report })
         reader.Text(*text);
     if (!reader.Done() || decoded.DefaultButton > 6
         || (static_cast<int32_t>(countdown) < -1 || static_cast<int32_t>(countdown) > 6))
@@ -584,6 +594,8 @@ TBoxData MakeBoxData(const TPresentRequest& request)
     data.MailUnavailableText
         = Translated(QT_TRANSLATE_NOOP("VostExcept", "Sending the bug report by mail is not available."));
     data.SaveFilter = Translated(QT_TRANSLATE_NOOP("VostExcept", "Text files (*.txt)"));
+    data.SaveFailedText = Translated(QT_TRANSLATE_NOOP("VostExcept", "The bug report could not be saved to %1."));
+    data.Language = BoxLanguage();
     data.Report = request.BugReport;
     return data;
 }

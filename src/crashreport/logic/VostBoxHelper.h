@@ -39,6 +39,9 @@ struct TBoxData {
     std::string PrintDocumentName; // PrintButtonCaption
     // The helper's own texts, translated here: the helper needs no language of its own.
     std::string MailUnavailableText;
+    std::string SaveFailedText; // "%1" stands for the file
+    // The language of the texts ("de"; empty: untranslated): Qt's own dialogs follow it.
+    std::string Language;
     std::string SaveFilter;
     std::string Report;
 };

@@ -582,6 +582,8 @@ std::string HardwareSection(std::vector<THardwareDevice> devices)
 void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& sources, std::string& report)
 {
     report.clear();
+    // One memory map, one module list and one stamp check per module for the whole report.
+    const TSnapshotScope scope;
     try {
         const TCrashReportSettings& settings = CrashReportSettings;
         TThreadSectionsResult sections;
@@ -679,7 +681,10 @@ void ComposeBugReportFrom(const TComposeRequest& request, const TFactSources& so
         }
         if (settings.DisAsmProc) {
             try {
-                const uintptr_t location = sections.CrashLocation ? sections.CrashLocation : request.ExceptAddr;
+                // From the function's entry, so that the listing shows its name and first lines.
+                const uintptr_t location = sections.CrashFunctionEntry ? sections.CrashFunctionEntry
+                    : sections.CrashLocation                          ? sections.CrashLocation
+                                                                      : request.ExceptAddr;
                 const std::string listing
                     = settings.DisAsmProc(location, request.ExceptAddr, settings.DisAsmOption, settings.DisAsmLines);
                 if (!listing.empty())

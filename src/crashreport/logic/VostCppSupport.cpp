@@ -24,8 +24,59 @@ struct TCodeMap {
         uintptr_t Start, End; // End exclusive
         bool System;          // libc, libstdc++ or libgcc_s
     };
-    std::vector<TRange> Ranges; // ascending, readable and executable
+    std::vector<TRange> Ranges; // ascending, readable and executable; one module's code each
     unsigned long long Adds = ~0ull, Subs = ~0ull;
+    uint32_t Number = 0; // which renewal made it
+
+    // The debug information of a range's module, looked up on first need and kept: a look-up
+    // reads the memory map and the file's stamp, far more than a throw may cost.
+    std::shared_ptr<const TMapFile> MapOf(const TRange& range) const
+    {
+        const std::lock_guard lock(FMapsMutex);
+        const size_t i = static_cast<size_t>(&range - Ranges.data());
+        if (FMaps.size() != Ranges.size())
+            FMaps.resize(Ranges.size());
+        if (!FMaps[i])
+            FMaps[i] = DebugInfoForAddress(range.Start);
+        return FMaps[i];
+    }
+
+    // The 1 MiB granules that code ranges touch, as a hash set (granule + 1; 0 = empty): most
+    // stack slots hold data, rejected here in one probe instead of a search through the ranges.
+    static constexpr int GranuleShift = 20;
+    std::vector<uint64_t> Granules;
+    static size_t Slot(uint64_t granule, size_t mask) { return size_t((granule * 0x9E3779B97F4A7C15ull) >> 32) & mask; }
+    void IndexGranules()
+    {
+        size_t count = 0;
+        for (const TRange& r : Ranges)
+            count += ((r.End - 1) >> GranuleShift) - (r.Start >> GranuleShift) + 1;
+        size_t size = 64;
+        while (size < 4 * count)
+            size *= 2;
+        Granules.assign(size, 0);
+        for (const TRange& r : Ranges)
+            for (uint64_t g = r.Start >> GranuleShift; g <= (r.End - 1) >> GranuleShift; ++g)
+                for (size_t i = Slot(g + 1, size - 1);; i = (i + 1) & (size - 1)) {
+                    if (Granules[i] == g + 1)
+                        break;
+                    if (!Granules[i]) {
+                        Granules[i] = g + 1;
+                        break;
+                    }
+                }
+    }
+    bool MayHoldCode(uintptr_t address) const
+    {
+        const uint64_t g = (address >> GranuleShift) + 1;
+        const size_t mask = Granules.size() - 1;
+        for (size_t i = Slot(g, mask);; i = (i + 1) & mask) {
+            if (Granules[i] == g)
+                return true;
+            if (!Granules[i])
+                return false;
+        }
+    }
 
     const TRange* At(uintptr_t address) const
     {
@@ -34,6 +85,10 @@ struct TCodeMap {
             return nullptr;
         return &*it;
     }
+
+private:
+    mutable std::mutex FMapsMutex;
+    mutable std::vector<std::shared_ptr<const TMapFile>> FMaps;
 };
 
 std::mutex CodeMapMutex;
@@ -68,17 +123,21 @@ std::shared_ptr<const TCodeMap> CodeMap()
     map->Adds = counters[0];
     map->Subs = counters[1];
     const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
+    std::string lastPath;
     for (const TMemoryRegion& r : snapshot->Regions()) {
         if (!r.Readable || !r.Executable)
             continue;
         const bool system = IsSystemModule(r.Path);
-        if (!map->Ranges.empty() && map->Ranges.back().End == r.Start && map->Ranges.back().System == system)
+        if (!map->Ranges.empty() && map->Ranges.back().End == r.Start && map->Ranges.back().System == system
+            && r.Path == lastPath)
             map->Ranges.back().End = r.End;
         else
             map->Ranges.push_back({ r.Start, r.End, system });
+        lastPath = r.Path;
     }
+    map->IndexGranules();
+    map->Number = Renewals.fetch_add(1) + 1;
     CurrentCodeMap = map;
-    Renewals.fetch_add(1);
     return map;
 }
 
@@ -122,10 +181,24 @@ struct TSiteSearch {
 
 // Templates of the C++ standard library compiled into our own modules (an unoptimised build
 // keeps std::vector::_M_range_check out of line) are part of the throw, not its site.
-bool StandardLibraryCode(uintptr_t returnAddress)
+// Answers by address, per thread: a program throws from few places, and a throw must stay cheap.
+struct TStandardCodeAnswer {
+    uintptr_t Address;
+    uint32_t MapNumber; // 0: empty
+    bool Standard;
+};
+constexpr size_t StandardCodeCacheSize = 64;
+thread_local TStandardCodeAnswer StandardCodeCache[StandardCodeCacheSize];
+
+bool StandardLibraryCode(const TCodeMap& map, const TCodeMap::TRange& range, uintptr_t returnAddress)
 {
-    const TPublicEntry p = DebugInfoForAddress(returnAddress - 1)->PublicAt(returnAddress - 1);
-    return p.Valid && (p.Name.rfind("std.", 0) == 0 || p.Name.rfind("__gnu_cxx.", 0) == 0);
+    TStandardCodeAnswer& cached = StandardCodeCache[(returnAddress >> 2) % StandardCodeCacheSize];
+    if (cached.MapNumber == map.Number && cached.Address == returnAddress)
+        return cached.Standard;
+    const TPublicEntry p = map.MapOf(range)->PublicAt(returnAddress - 1);
+    const bool standard = p.Valid && (p.Name.rfind("std.", 0) == 0 || p.Name.rfind("__gnu_cxx.", 0) == 0);
+    cached = { returnAddress, map.Number, standard };
+    return standard;
 }
 
 _Unwind_Reason_Code FindSite(_Unwind_Context* context, void* data)
@@ -136,7 +209,7 @@ _Unwind_Reason_Code FindSite(_Unwind_Context* context, void* data)
         return _URC_END_OF_STACK;
     // Our own recording frames come first, then the library's throwing frames, then the site.
     const TCodeMap::TRange* r = search->Map->At(ip);
-    if (r && (r->System || StandardLibraryCode(ip)))
+    if (r && (r->System || StandardLibraryCode(*search->Map, *r, ip)))
         search->PastSystem = true;
     else if (r && search->PastSystem) {
         search->Site = ip;
@@ -196,7 +269,7 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
         record.ThrowAddress = throwAddress;
         record.Count = 0;
         record.ThrowSite = throwAddress;
-        if (const TCodeMap::TRange* r = map->At(throwAddress); r && (r->System || StandardLibraryCode(throwAddress))) {
+        if (const TCodeMap::TRange* r = map->At(throwAddress); r && (r->System || StandardLibraryCode(*map, *r, throwAddress))) {
             TSiteSearch search { map.get() };
             _Unwind_Backtrace(&FindSite, &search);
             if (search.Site)
@@ -231,7 +304,8 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
         const uintptr_t lowest = map->Ranges.front().Start + 8, highest = map->Ranges.back().End;
         for (uintptr_t slot = sp; slot + SlotSize <= top && count < ThrowRecordMaxItems; slot += SlotSize) {
             const uintptr_t value = *reinterpret_cast<const uintptr_t*>(slot);
-            if (value < lowest || value >= highest || (value >= sp && value < top) || !CallBefore(*map, value))
+            if (value < lowest || value >= highest || (value >= sp && value < top) || !map->MayHoldCode(value)
+                || !CallBefore(*map, value))
                 continue;
             while (c < chainCount && chain[c] < slot)
                 ++c;
@@ -266,6 +340,12 @@ bool FindThrowRecord(const void* object, TThrowRecord& record)
 void ClearThrowRecords()
 {
     Ring.reset();
+}
+
+void PrepareThrowRecords()
+{
+    // Any use of the variable registers its destructor for the thread.
+    [[maybe_unused]] volatile bool had = Ring != nullptr;
 }
 
 uint32_t ThrowSnapshotRenewals()

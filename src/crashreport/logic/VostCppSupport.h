@@ -33,6 +33,9 @@ constexpr size_t ThrowRingSize = 8;
 constexpr size_t ThrowRecordMaxItems = 256;
 // Empties the calling thread's ring (tests).
 void ClearThrowRecords();
+// Makes the calling thread's ring known to the run-time now: its first use registers its
+// clean-up, which allocates and so can abort a thread that first looks under a memory limit.
+void PrepareThrowRecords();
 // How many times the snapshot of code regions behind the quick collection was renewed (tests).
 uint32_t ThrowSnapshotRenewals();
 

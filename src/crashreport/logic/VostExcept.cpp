@@ -2,6 +2,7 @@
 #include "crashreport/logic/VostExcept.h"
 
 #include "crashreport/logic/VostCppSupport.h"
+#include "crashreport/logic/VostMail.h"
 #include "crashreport/logic/VostMemory.h"
 #include "crashreport/logic/VostReportFile.h"
 #include "crashreport/logic/VostSignals.h"
@@ -172,6 +173,27 @@ std::string SignalName(int signal)
     }
 }
 
+namespace {
+
+// The message of a signal in the program's language, as C++ exceptions of the program carry
+// theirs ("%1", "%2"... replaced by the arguments).
+std::string SignalMessage(const char* source, std::initializer_list<std::string> arguments = {})
+{
+    const QString text = QCoreApplication::instance() ? QCoreApplication::translate("VostExcept", source) : QString::fromUtf8(source);
+    // In one step: a module name holding "%2" must stay as it is.
+    std::vector<QString> a;
+    for (const std::string& argument : arguments)
+        a.push_back(QString::fromStdString(argument));
+    switch (a.size()) {
+    case 1: return text.arg(a[0]).toStdString();
+    case 2: return text.arg(a[0], a[1]).toStdString();
+    case 3: return text.arg(a[0], a[1], a[2]).toStdString();
+    default: return text.toStdString();
+    }
+}
+
+} // namespace
+
 ReportedException ClassifySignal(const TSignalFacts& facts)
 {
     auto external = [](const char* name, std::string message, std::vector<std::string> bases = {}) {
@@ -184,46 +206,49 @@ ReportedException ClassifySignal(const TSignalFacts& facts)
     ReportedException e;
     if (facts.Code <= 0 && !(facts.Signal == SIGABRT && facts.SentBySelf)) {
         // Sent by kill() or sigqueue(): there is no fault and no fault address.
-        e = external("EExternalSignal", "External signal " + SignalName(facts.Signal) + " from process " +
-                                            std::to_string(facts.SenderPid));
+        e = external("EExternalSignal", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "External signal %1 from process %2"),
+                                                      { SignalName(facts.Signal), std::to_string(facts.SenderPid) }));
     } else {
         switch (facts.Signal) {
         case SIGSEGV:
         case SIGBUS:
             if (facts.Signal == SIGSEGV && facts.InGuardPage) {
-                e = external("EStackOverflow", "Stack overflow");
+                e = external("EStackOverflow", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Stack overflow")));
             } else if (!facts.ModuleName.empty()) {
-                e = external("EAccessViolation", "Access violation at address " + AddressText(facts.InstructionPointer) +
-                                                     " in module '" + facts.ModuleName + "'. " +
-                                                     (facts.WriteAccess ? "Write" : "Read") + " of address " +
-                                                     AddressText(facts.FaultAddress));
+                const std::initializer_list<std::string> where
+                    = { AddressText(facts.InstructionPointer), facts.ModuleName, AddressText(facts.FaultAddress) };
+                e = external("EAccessViolation",
+                    facts.WriteAccess
+                        ? SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Access violation at address %1 in module '%2'. Write of address %3"), where)
+                        : SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Access violation at address %1 in module '%2'. Read of address %3"), where));
             } else {
-                e = external("EAccessViolation", "Access Violation");
+                e = external("EAccessViolation", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Access Violation")));
             }
             break;
         case SIGFPE:
             switch (facts.Code) {
-            case FPE_INTDIV: e = external("EDivByZero", "Division by zero", {"EIntError"}); break;
-            case FPE_INTOVF: e = external("EIntOverflow", "Integer overflow", {"EIntError"}); break;
-            case FPE_FLTDIV: e = external("EZeroDivide", "Floating point division by zero", {"EMathError"}); break;
-            case FPE_FLTOVF: e = external("EOverflow", "Floating point overflow", {"EMathError"}); break;
-            case FPE_FLTUND: e = external("EUnderflow", "Floating point underflow", {"EMathError"}); break;
-            case FPE_FLTSUB: e = external("ERangeError", "Range check error", {"EIntError"}); break;
-            default: e = external("EInvalidOp", "Invalid floating point operation", {"EMathError"}); break;
+            case FPE_INTDIV: e = external("EDivByZero", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Division by zero")), {"EIntError"}); break;
+            case FPE_INTOVF: e = external("EIntOverflow", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Integer overflow")), {"EIntError"}); break;
+            case FPE_FLTDIV: e = external("EZeroDivide", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Floating point division by zero")), {"EMathError"}); break;
+            case FPE_FLTOVF: e = external("EOverflow", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Floating point overflow")), {"EMathError"}); break;
+            case FPE_FLTUND: e = external("EUnderflow", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Floating point underflow")), {"EMathError"}); break;
+            case FPE_FLTSUB: e = external("ERangeError", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Range check error")), {"EIntError"}); break;
+            default: e = external("EInvalidOp", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Invalid floating point operation")), {"EMathError"}); break;
             }
             break;
         case SIGILL:
             if (facts.Code == ILL_PRVOPC || facts.Code == ILL_PRVREG)
-                e = external("EPrivilege", "Privileged instruction");
+                e = external("EPrivilege", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Privileged instruction")));
             else
-                e = external("EExternalException", "Illegal instruction");
+                e = external("EExternalException", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Illegal instruction")));
             break;
         case SIGABRT:
-            e = ReportedException("BcbTermination", "Abnormal program termination",
+            e = ReportedException("BcbTermination", SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "Abnormal program termination")),
                                   {"BcbTermination", "VostException", "Exception"});
             break;
         default:
-            e = external("EExternalException", "External exception " + SignalName(facts.Signal));
+            e = external("EExternalException",
+                SignalMessage(QT_TRANSLATE_NOOP("VostExcept", "External exception %1"), { SignalName(facts.Signal) }));
             break;
         }
     }
@@ -748,6 +773,12 @@ void CloseAfterPending()
     const struct TDrainEnd {
         ~TDrainEnd() { Draining = false; }
     } drainEnd;
+    // A thread that faulted at the same moment may still be on its way into the pipe.
+    for (const int64_t until = MonotonicMs() + 1000;
+         VostSignalShared::HandlersStarting.load() > 0 && MonotonicMs() < until;) {
+        const timespec pause{0, 5 * 1000 * 1000};
+        nanosleep(&pause, nullptr);
+    }
     for (TExceptionRequest next; TakeWaitingRequest(next);)
         ProcessRequest(next);
     Close();
@@ -839,16 +870,20 @@ void ProcessExceptionRequest(const TExceptionRequest& request)
         if (s.AutoSave || saveOnly) {
             bool saveHandled = false;
             Announce(caSave, frozen, object, addr, tid, bugReport, screenShot, saveHandled);
+            CrashReporterHeartbeat();
             if (!saveHandled && steps.Save)
                 steps.Save(bugReport);
+            CrashReporterHeartbeat();
         }
     }
     if (!handled && !saveOnly) {
         if (s.AutoMail) {
             bool mailHandled = false;
             Announce(caMail, frozen, object, addr, tid, bugReport, screenShot, mailHandled);
+            CrashReporterHeartbeat();
             if (!mailHandled && steps.Mail)
                 steps.Mail(bugReport, screenShot);
+            CrashReporterHeartbeat();
         }
         if (s.ShowBox) {
             if (!s.WebMode) {
@@ -925,16 +960,25 @@ void FinishRequest(const TExceptionRequest& request)
 void ProcessRequest(const TExceptionRequest& request)
 {
     RefreshMinimalReportModules();
+    // A signal's waiter sits in its handler, not in the message loop: no freeze while its report
+    // and box are up (a C++ exception's waiter pauses the watchdog itself).
+    const bool signal = request.BcbInfo != 0;
+    if (signal)
+        PauseWatchdog(true);
     try {
         ProcessExceptionRequest(request);
     } catch (...) {
     }
     FinishRequest(request);
+    if (signal)
+        PauseWatchdog(false);
 }
 
 void ExceptionThreadProc()
 {
     VostSignalShared::HandlingThreadId.store(CurrentThreadId());
+    // Now, while memory is there: a first use in a report under "ulimit -v" would abort.
+    PrepareThrowRecords();
     PrepareSignalStack();
     SetThreadName(0, "-");
     for (;;) {
@@ -1249,6 +1293,15 @@ void InitCrashReporter()
         s.ReporterMainThreadId = uint32_t(CurrentThreadId());
     MainTid = pid_t(s.ReporterMainThreadId);
     const bool hooks = s.CatchExceptions && s.HookRuntime;
+    // Kept scrambled in the settings; the mail needs it in clear text. Once: a start that is
+    // repeated must not decipher the clear text again.
+    static TShortText<75> deciphered;
+    static bool decipheredOnce = false;
+    if (!s.SmtpPassword.Empty() && !(decipheredOnce && s.SmtpPassword.View() == deciphered.View())) {
+        DecipherReporterPassword(s);
+        deciphered = s.SmtpPassword.View();
+        decipheredOnce = true;
+    }
     if (!hooks && s.FreezeTimeout == 0)
         return;
     SetThreadName(MainTid, "main thread");

@@ -15,6 +15,7 @@ namespace {
 constexpr size_t MaxDynamicEntries = 4096;
 constexpr size_t MaxRelocations = 1 << 20;
 constexpr size_t MaxSymbolName = 4096;
+constexpr uint64_t MaxStringTable = 64u << 20;
 
 std::string WithoutPath(const std::string& path)
 {
@@ -64,22 +65,58 @@ std::vector<std::pair<uintptr_t, std::string>> ReadImportCells(const TModuleInfo
     }
     if (!symtab || !strtab)
         return cells;
-    for (auto [table, size] : { std::pair { jmprel, pltrelsz }, std::pair { rela, relasz } }) {
-        const size_t count = std::min<uint64_t>(size / sizeof(Elf64_Rela), MaxRelocations);
-        for (size_t i = 0; table && i < count; ++i) {
-            Elf64_Rela r;
-            if (!SafeReadValue(table + i * sizeof r, r, &s))
+    // Whole tables in few reads: a library has thousands of relocations, and a read each would
+    // make the report of many threads take seconds.
+    struct TBound {
+        uint64_t Offset;
+        uint32_t Symbol;
+    };
+    std::vector<TBound> bound;
+    uint32_t highestSymbol = 0;
+    for (const std::pair<uintptr_t, uint64_t>& part : { std::pair { jmprel, pltrelsz }, std::pair { rela, relasz } }) {
+        const size_t count = std::min<uint64_t>(part.second / sizeof(Elf64_Rela), MaxRelocations);
+        std::vector<Elf64_Rela> table;
+        for (size_t done = 0; part.first && done < count;) {
+            const size_t n = std::min<size_t>(count - done, 4096);
+            table.resize(n);
+            if (!SafeRead(part.first + done * sizeof(Elf64_Rela), table.data(), n * sizeof(Elf64_Rela), &s))
                 break;
-            const uint32_t type = ELF64_R_TYPE(r.r_info);
-            if (type != R_X86_64_JUMP_SLOT && type != R_X86_64_GLOB_DAT)
-                continue;
-            Elf64_Sym sym;
-            if (!SafeReadValue(symtab + ELF64_R_SYM(r.r_info) * sizeof sym, sym, &s) || sym.st_name >= strsz)
-                continue;
-            std::string name;
-            if (SafeReadText(strtab + sym.st_name, name, MaxSymbolName, &s) && !name.empty())
-                cells.emplace_back(m.LoadBias + r.r_offset, std::move(name));
+            for (const Elf64_Rela& r : table) {
+                const uint32_t type = ELF64_R_TYPE(r.r_info);
+                if (type != R_X86_64_JUMP_SLOT && type != R_X86_64_GLOB_DAT)
+                    continue;
+                bound.push_back({ r.r_offset, uint32_t(ELF64_R_SYM(r.r_info)) });
+                highestSymbol = std::max(highestSymbol, uint32_t(ELF64_R_SYM(r.r_info)));
+            }
+            done += n;
         }
+    }
+    if (bound.empty() || highestSymbol >= MaxRelocations)
+        return cells;
+    std::vector<Elf64_Sym> symbols(size_t(highestSymbol) + 1);
+    if (!SafeRead(symtab, symbols.data(), symbols.size() * sizeof(Elf64_Sym), &s))
+        return cells;
+    std::string strings;
+    if (strsz <= MaxStringTable) {
+        strings.resize(size_t(strsz));
+        if (!SafeRead(strtab, strings.data(), strings.size(), &s))
+            strings.clear();
+    }
+    for (const TBound& b : bound) {
+        const Elf64_Sym& sym = symbols[b.Symbol];
+        if (sym.st_name >= strsz)
+            continue;
+        std::string name;
+        if (!strings.empty()) {
+            const size_t end = strings.find('\0', sym.st_name);
+            if (end == std::string::npos || end - sym.st_name > MaxSymbolName)
+                continue;
+            name = strings.substr(sym.st_name, end - sym.st_name);
+        } else if (!SafeReadText(strtab + sym.st_name, name, MaxSymbolName, &s)) {
+            continue;
+        }
+        if (!name.empty())
+            cells.emplace_back(m.LoadBias + b.Offset, std::move(name));
     }
     std::sort(cells.begin(), cells.end());
     return cells;
@@ -163,9 +200,20 @@ size_t TLiveCodeReader::ReadSome(uintptr_t address, void* dest, size_t count) co
     return done;
 }
 
-TLiveNamer::TLiveNamer(const TMemorySnapshot& snapshot)
+TLiveNameStore::TModuleNames& TLiveNameStore::Of(const TModuleInfo& module)
+{
+    TModuleNames& names = FNames[module.Base];
+    if (!(names.Identity == module.Identity)) {
+        names = TModuleNames();
+        names.Identity = module.Identity;
+    }
+    return names;
+}
+
+TLiveNamer::TLiveNamer(const TMemorySnapshot& snapshot, std::shared_ptr<TLiveNameStore> store)
     : FSnapshot(snapshot)
     , FModules(ListModules(snapshot))
+    , FStore(store ? std::move(store) : std::make_shared<TLiveNameStore>())
 {
     TModuleInfo program;
     if (FindProgramModule(snapshot, program))
@@ -184,7 +232,7 @@ const TModuleInfo* TLiveNamer::ModuleAt(uintptr_t address) const
 
 TLiveNamer::TModuleNames& TLiveNamer::NamesOf(const TModuleInfo& module) const
 {
-    return FNames[module.Base];
+    return FStore->Of(module);
 }
 
 bool TLiveNamer::SymbolAt(uintptr_t address, bool covering, TElfSymbol& symbol) const
@@ -333,6 +381,19 @@ std::string DisAsmListing(uintptr_t entry, uintptr_t exceptionAddress, bool form
     const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
     TLiveCodeReader reader(snapshot.get());
     TLiveNamer namer(*snapshot);
+    // A code address inside a function lists the function from its entry; without an exception
+    // address the code address is the place the listing marks (and keeps its lines around).
+    if (!exceptionAddress)
+        exceptionAddress = entry;
+    if (const std::shared_ptr<const TMapFile> map = DebugInfoForAddress(entry, snapshot.get()); map->Valid()) {
+        const TPublicEntry p = map->PublicAt(entry);
+        if (p.Valid && p.IsCode && p.Address <= entry && namer.ModuleAt(p.Address) == namer.ModuleAt(entry))
+            entry = p.Address;
+    } else {
+        uintptr_t start = 0, end = 0;
+        if (namer.FunctionAt(entry, start, end) && start <= entry && entry < end)
+            entry = start;
+    }
     TListingOptions listing;
     listing.Formatted = formatted;
     listing.LineLimit = lineLimit;

@@ -35,10 +35,31 @@ private:
     const TPage* Page(uintptr_t pageAddress) const;
 };
 
-// Names and modules of the running process for the analyser and the listing.
+// What the namer read from the modules' memory (symbols, import cells, function starts), kept
+// for several namers: every thread of a report asks about the same libraries.
+class TLiveNameStore {
+public:
+    struct TModuleNames {
+        TFileIdentity Identity; // a module loaded at the same base from another file starts anew
+        bool SymbolsRead = false;
+        std::vector<TElfSymbol> Symbols; // by address
+        bool CellsRead = false;
+        std::vector<std::pair<uintptr_t, std::string>> Cells; // import cells by address
+        bool StartsRead = false;
+        std::vector<uintptr_t> FunctionStarts; // from the unwind table's search index
+    };
+    // The names of the module; emptied when another file is now loaded at its base.
+    TModuleNames& Of(const TModuleInfo& module);
+
+private:
+    std::map<uintptr_t, TModuleNames> FNames; // by module base
+};
+
+// Names and modules of the running process for the analyser and the listing. Without a store the
+// namer keeps what it reads for its own life.
 class TLiveNamer : public TCodeNamer {
 public:
-    explicit TLiveNamer(const TMemorySnapshot& snapshot);
+    explicit TLiveNamer(const TMemorySnapshot& snapshot, std::shared_ptr<TLiveNameStore> store = nullptr);
     std::string ExportName(uintptr_t address) const override;
     std::string ProcName(uintptr_t address) const override;
     std::string CellName(uintptr_t cell) const override;
@@ -54,18 +75,11 @@ public:
     const TMemorySnapshot& Snapshot() const { return FSnapshot; }
 
 private:
-    struct TModuleNames {
-        bool SymbolsRead = false;
-        std::vector<TElfSymbol> Symbols; // by address
-        bool CellsRead = false;
-        std::vector<std::pair<uintptr_t, std::string>> Cells; // import cells by address
-        bool StartsRead = false;
-        std::vector<uintptr_t> FunctionStarts; // from the unwind table's search index
-    };
+    using TModuleNames = TLiveNameStore::TModuleNames;
     const TMemorySnapshot& FSnapshot;
     std::vector<TModuleInfo> FModules;
     uintptr_t FProgramBase = 0;
-    mutable std::map<uintptr_t, TModuleNames> FNames; // by module base
+    std::shared_ptr<TLiveNameStore> FStore;
     TModuleNames& NamesOf(const TModuleInfo& module) const;
 };
 

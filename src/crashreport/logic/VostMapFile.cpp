@@ -1135,6 +1135,8 @@ struct TCacheEntry {
     int64_t ModifiedNs;
     int64_t Size;
     std::shared_ptr<const TMapFile> Map;
+    // The snapshot scope in which the file's stamp was last compared (0: none).
+    uint64_t CheckedInScope = 0;
 };
 
 TListMutex& CacheMutex()
@@ -1183,6 +1185,16 @@ std::shared_ptr<const TMapFile> DebugInfoForAddress(uintptr_t address, const TMe
         TModuleInfo module;
         if (!(address == 0 ? FindProgramModule(*snapshot, module) : FindModule(*snapshot, address, module)))
             return Invalid();
+        // Within one report a module's file is compared with its stamp once.
+        const uint64_t scope = TSnapshotScope::Current();
+        if (scope) {
+            TListLock lock(CacheMutex());
+            if (lock)
+                for (const TCacheEntry& entry : Cache())
+                    if (entry.CheckedInScope == scope && entry.Base == module.Base && entry.Identity == module.Identity
+                        && StillMapped(*snapshot, entry))
+                        return entry.Map;
+        }
         int64_t modified, size;
         FileStamp(module.FileName, modified, size);
         TListLock lock(CacheMutex());
@@ -1197,13 +1209,15 @@ std::shared_ptr<const TMapFile> DebugInfoForAddress(uintptr_t address, const TMe
                 cache.pop_back();
                 continue;
             }
-            if (same)
+            if (same) {
+                entry.CheckedInScope = scope;
                 return entry.Map;
+            }
             ++i;
         }
         auto map = std::make_shared<const TMapFile>(&module, module.FileName);
-        if (map->Valid())
-            cache.push_back({module.Base, module.Identity, modified, size, map});
+        // A module without debug information is remembered too: asking again would read its file again.
+        cache.push_back({module.Base, module.Identity, modified, size, map, scope});
         return map;
     } catch (...) {
         return Invalid();

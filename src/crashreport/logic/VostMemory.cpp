@@ -228,8 +228,25 @@ bool TMemorySnapshot::IsReadable(uintptr_t address, size_t count) const
     return count <= end - address;
 }
 
-std::shared_ptr<const TMemorySnapshot> TakeMemorySnapshot()
+struct TSnapshotScope::TState {
+    uint64_t Id = 0;
+    std::shared_ptr<const TMemorySnapshot> Snapshot;
+    bool ModulesRead = false;
+    std::vector<TModuleInfo> Modules;
+};
+
+namespace {
+
+// A plain pointer: a thread_local with a destructor would register it on first use, which can
+// fail in a crashing process short of memory.
+thread_local TSnapshotScope::TState* ScopeState = nullptr;
+std::atomic<uint64_t> ScopeIds{0};
+
+std::atomic<uint32_t> MapReads{0};
+
+std::shared_ptr<const TMemorySnapshot> ReadMemorySnapshot()
 {
+    MapReads.fetch_add(1, std::memory_order_relaxed);
     std::string text;
     const int fd = ::open("/proc/self/maps", O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
@@ -245,6 +262,53 @@ std::shared_ptr<const TMemorySnapshot> TakeMemorySnapshot()
         ::close(fd);
     }
     return std::make_shared<const TMemorySnapshot>(TMemorySnapshot::FromMapsText(text));
+}
+
+std::vector<TModuleInfo> ReadModules(const TMemorySnapshot& snapshot);
+
+// The scope's module list when snapshot is the scope's; nullptr otherwise.
+const std::vector<TModuleInfo>* ScopedModules(const TMemorySnapshot& snapshot)
+{
+    TSnapshotScope::TState* state = ScopeState;
+    if (!state || state->Snapshot.get() != &snapshot)
+        return nullptr;
+    if (!state->ModulesRead) {
+        state->Modules = ReadModules(snapshot);
+        state->ModulesRead = true;
+    }
+    return &state->Modules;
+}
+
+} // namespace
+
+TSnapshotScope::TSnapshotScope()
+{
+    if (ScopeState)
+        return;
+    auto state = std::make_unique<TState>();
+    state->Id = ++ScopeIds;
+    state->Snapshot = ReadMemorySnapshot();
+    FState = state.release();
+    ScopeState = FState;
+}
+
+TSnapshotScope::~TSnapshotScope()
+{
+    if (!FState)
+        return;
+    ScopeState = nullptr;
+    delete FState;
+}
+
+uint32_t MemoryMapReads() { return MapReads.load(std::memory_order_relaxed); }
+
+uint64_t TSnapshotScope::Current() { return ScopeState ? ScopeState->Id : 0; }
+
+std::shared_ptr<const TMemorySnapshot> TakeMemorySnapshot()
+{
+    if (ScopeState)
+        return ScopeState->Snapshot;
+    return ReadMemorySnapshot();
 }
 
 namespace VostMemoryDetail {
@@ -333,7 +397,9 @@ bool SafeReadText(uintptr_t source, std::string& text, size_t maxLength, const T
     return false;
 }
 
-std::vector<TModuleInfo> ListModules(const TMemorySnapshot& snapshot)
+namespace {
+
+std::vector<TModuleInfo> ReadModules(const TMemorySnapshot& snapshot)
 {
     std::vector<TModuleInfo> modules;
     for (const TMemoryRegion& region : snapshot.Regions()) {
@@ -348,8 +414,25 @@ std::vector<TModuleInfo> ListModules(const TMemorySnapshot& snapshot)
     return modules;
 }
 
+} // namespace
+
+std::vector<TModuleInfo> ListModules(const TMemorySnapshot& snapshot)
+{
+    if (const std::vector<TModuleInfo>* modules = ScopedModules(snapshot))
+        return *modules;
+    return ReadModules(snapshot);
+}
+
 bool FindModule(const TMemorySnapshot& snapshot, uintptr_t address, TModuleInfo& module)
 {
+    if (const std::vector<TModuleInfo>* modules = ScopedModules(snapshot)) {
+        auto it = std::upper_bound(modules->begin(), modules->end(), address,
+                                   [](uintptr_t a, const TModuleInfo& m) { return a < m.Base; });
+        if (it == modules->begin() || !std::prev(it)->Holds(address))
+            return false;
+        module = *std::prev(it);
+        return true;
+    }
     // Walk down from the region holding the address to the mapping of a file's first page; a
     // module spans few regions, so a short walk finds its start.
     const std::vector<TMemoryRegion>& regions = snapshot.Regions();

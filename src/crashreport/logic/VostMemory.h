@@ -51,8 +51,30 @@ private:
     std::vector<TRun> FReadableRuns;
 };
 
-// Reads /proc/self/maps now. An unreadable map gives an empty snapshot.
+// Reads /proc/self/maps now. An unreadable map gives an empty snapshot. Inside a
+// TSnapshotScope of the calling thread: the scope's snapshot.
 std::shared_ptr<const TMemorySnapshot> TakeMemorySnapshot();
+
+// How many times /proc/self/maps was read (tests: what a throw or a report costs).
+uint32_t MemoryMapReads();
+
+// One report reads the memory map, the module headers and the module files' stamps once, not
+// once per thread and per address: while a scope lives, TakeMemorySnapshot in its thread gives
+// the snapshot taken at its start, and ListModules and FindModule of that snapshot use one list
+// of modules. Scopes nest; the outermost one counts.
+class TSnapshotScope {
+public:
+    TSnapshotScope();
+    ~TSnapshotScope();
+    TSnapshotScope(const TSnapshotScope&) = delete;
+    TSnapshotScope& operator=(const TSnapshotScope&) = delete;
+    // A number of the calling thread's outermost scope, unique in the process; 0 outside scopes.
+    static uint64_t Current();
+    struct TState;
+
+private:
+    TState* FState = nullptr; // only in the outermost scope
+};
 
 // Copies count bytes from source into destination: all or nothing, never a signal. With a
 // snapshot the source range must be readable there; a nil source or a count of 0 fails.

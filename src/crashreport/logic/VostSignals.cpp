@@ -26,6 +26,7 @@ std::atomic<pid_t> HandlingThreadId{0};
 std::atomic<uint32_t> Heartbeat{0};
 std::atomic<bool> BoxUp{false};
 std::atomic<int64_t> GuardTimeoutMs{10000};
+std::atomic<int> HandlersStarting{0};
 } // namespace VostSignalShared
 
 using namespace VostSignalShared;
@@ -36,6 +37,9 @@ constexpr int FatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 constexpr int FatalSignalCount = sizeof(FatalSignals) / sizeof(FatalSignals[0]);
 struct sigaction PreviousActions[FatalSignalCount];
 std::atomic<bool> Installed{false};
+// SIGXFSZ ignored by us: a report written past a file-size limit fails with EFBIG instead of
+// killing the program with the report cut.
+bool IgnoringFileSizeSignal = false;
 
 struct TThreadCrashState {
     TSignalSlot* Slot = nullptr;
@@ -215,6 +219,8 @@ void FatalSignalHandler(int signal, siginfo_t* info, void* raw)
 {
     auto* context = static_cast<ucontext_t*>(raw);
     const pid_t tid = Tid();
+    // Until the request is sent: a close after another thread's report waits for it.
+    HandlersStarting.fetch_add(1);
     if (tid == HandlingThreadId.load())
         DieBySignal("emergency report: a fault in the crash reporter's handling thread", signal, info, context);
     TSignalSlot* slot = ThreadState.Slot ? ThreadState.Slot : ClaimPoolSlot();
@@ -242,6 +248,7 @@ void FatalSignalHandler(int signal, siginfo_t* info, void* raw)
     do
         written = write(fd, &request, sizeof request);
     while (written < 0 && errno == EINTR);
+    HandlersStarting.fetch_sub(1);
     if (written != ssize_t(sizeof request))
         DieBySignal("minimal report: the crash reporter took no request", signal, info, context);
     if (!WaitForEventGuarded(&slot->Event))
@@ -311,6 +318,13 @@ void InstallSignalHandlers()
     sigemptyset(&action.sa_mask);
     for (int i = 0; i < FatalSignalCount; ++i)
         sigaction(FatalSignals[i], &action, &PreviousActions[i]);
+    struct sigaction fileSize{};
+    if (sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO) && fileSize.sa_handler == SIG_DFL) {
+        struct sigaction ignore{};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        IgnoringFileSizeSignal = sigaction(SIGXFSZ, &ignore, nullptr) == 0;
+    }
 }
 
 void RestoreSignalHandlers()
@@ -319,6 +333,15 @@ void RestoreSignalHandlers()
         return;
     for (int i = 0; i < FatalSignalCount; ++i)
         sigaction(FatalSignals[i], &PreviousActions[i], nullptr);
+    struct sigaction fileSize{};
+    if (IgnoringFileSizeSignal && sigaction(SIGXFSZ, nullptr, &fileSize) == 0 && !(fileSize.sa_flags & SA_SIGINFO)
+        && fileSize.sa_handler == SIG_IGN) {
+        struct sigaction standard{};
+        standard.sa_handler = SIG_DFL;
+        sigemptyset(&standard.sa_mask);
+        sigaction(SIGXFSZ, &standard, nullptr);
+    }
+    IgnoringFileSizeSignal = false;
 }
 
 bool SignalHandlersInstalled() { return Installed.load(); }
@@ -434,6 +457,9 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
         framePointer = next;
     }
     writer.Line();
+    // Standard error first: a file past its size limit or a full disk must not cost that copy
+    // too (the file write may fail, or end the process where SIGXFSZ is not ignored).
+    writer.WriteTo(STDERR_FILENO);
     if (ReportPath[0]) {
         // Like every report file: never through a planted link, readable by the user alone.
         const int fd = open(ReportPath, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
@@ -443,7 +469,6 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
         if (fd >= 0)
             close(fd);
     }
-    writer.WriteTo(STDERR_FILENO);
 }
 
 void DieBySignal(const char* title, int signal, const siginfo_t* info, const ucontext_t* context)

@@ -36,6 +36,7 @@ extern std::atomic<pid_t> HandlingThreadId;  // 0 when none
 extern std::atomic<uint32_t> Heartbeat;      // beaten by the handling thread
 extern std::atomic<bool> BoxUp;              // the presenter runs: no stall guard from then on
 extern std::atomic<int64_t> GuardTimeoutMs;  // stall time before the minimal report
+extern std::atomic<int> HandlersStarting;    // threads in a fault handler that have not sent their request yet
 } // namespace VostSignalShared
 
 // Installs the handlers for SIGSEGV, SIGBUS, SIGFPE, SIGILL and SIGABRT (SA_SIGINFO|SA_ONSTACK),

@@ -3,6 +3,7 @@
 #include "crashreport/logic/VostSmtp.h"
 
 #include "crashreport/logic/VostCrypt.h"
+#include "crashreport/logic/VostExcept.h"
 #include "crashreport/logic/VostStrings.h"
 
 #include <algorithm>
@@ -97,14 +98,22 @@ public:
     }
     const TNetAddress& Peer() const { return FPeer; }
 
+    // The end of the whole mail: no wait goes past it.
+    void SetDeadline(std::chrono::steady_clock::time_point deadline) { FDeadline = deadline; }
+
     bool Wait(short events, std::chrono::milliseconds timeout)
     {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        const auto deadline = std::min(std::chrono::steady_clock::now() + timeout, FDeadline);
         for (;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
             pollfd p{FFd, events, 0};
-            const int ready = poll(&p, 1, int(std::max<int64_t>(left.count(), 0)));
+            // In slices: the mail is bounded by its deadline, so the crash reporter's guard is
+            // told that the work goes on.
+            const int ready = poll(&p, 1, int(std::clamp<int64_t>(left.count(), 0, 1000)));
+            CrashReporterHeartbeat();
             if (ready < 0 && errno == EINTR)
+                continue;
+            if (ready == 0 && std::chrono::steady_clock::now() < deadline)
                 continue;
             return ready > 0 && (p.revents & (events | POLLHUP | POLLERR));
         }
@@ -145,6 +154,7 @@ public:
 private:
     int FFd = -1;
     TNetAddress FPeer;
+    std::chrono::steady_clock::time_point FDeadline = std::chrono::steady_clock::time_point::max();
 };
 
 class TSmtpConnection {
@@ -549,6 +559,9 @@ bool SmtpSession(std::string sender, std::string_view recipients, std::string_vi
                 a.SetPort(port);
         }
         TSmtpConnection smtp(config.ReplyTimeout);
+        smtp.Socket.SetDeadline(config.Deadline != std::chrono::steady_clock::time_point {}
+                ? config.Deadline
+                : std::chrono::steady_clock::now() + config.MailTimeout);
         bool connected = false;
         for (const TNetAddress& a : addresses)
             if ((connected = smtp.Socket.Connect(a, config.ReplyTimeout)))
@@ -624,11 +637,14 @@ bool SendSmtpMail(std::string_view sender, std::string_view recipients, std::str
     const std::string list = NormaliseMailList(recipients);
     if (list.empty())
         return false;
+    TSmtpConfig bounded = config;
+    if (bounded.Deadline == std::chrono::steady_clock::time_point {})
+        bounded.Deadline = std::chrono::steady_clock::now() + config.MailTimeout;
     if (!TrimTextCopy(server).empty())
-        return SmtpSession(std::string(sender), list, subject, server, attachments, body, port, password, account, config, status);
+        return SmtpSession(std::string(sender), list, subject, server, attachments, body, port, password, account, bounded, status);
     bool any = false;
     for (const std::string& recipient : SplitMailList(list))
-        if (SmtpSession(std::string(sender), recipient, subject, {}, attachments, body, port, {}, {}, config, status))
+        if (SmtpSession(std::string(sender), recipient, subject, {}, attachments, body, port, {}, {}, bounded, status))
             any = true;
     return any;
 }

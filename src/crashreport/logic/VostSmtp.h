@@ -48,6 +48,11 @@ bool WriteMailContent(const TMailContent& content, const std::function<bool(std:
 
 struct TSmtpConfig {
     std::chrono::milliseconds ReplyTimeout{7000};
+    // The whole mail ends by then, however slowly a server trickles its answers.
+    std::chrono::milliseconds MailTimeout{60000};
+    // The end of the whole mail; none given: MailTimeout from the start of the conversation (a
+    // mail to several exchangers shares one).
+    std::chrono::steady_clock::time_point Deadline{};
     uint16_t DirectPort = 25;  // the port of a mail exchanger
     std::string HeloName;      // empty: the computer's name
     std::string AppName = "Tarvell";

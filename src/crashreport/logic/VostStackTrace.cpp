@@ -3,6 +3,7 @@
 #include "crashreport/logic/VostStackTrace.h"
 
 #include "crashreport/logic/VostDisAsm.h"
+#include "crashreport/logic/VostExcept.h"
 #include "crashreport/logic/VostLinkDisAsm.h"
 #include "crashreport/logic/VostMapFile.h"
 #include "crashreport/logic/VostMemory.h"
@@ -30,6 +31,10 @@ constexpr size_t MaxLinksPerItem = 4096;
 constexpr size_t MaxFunctionsPerTrace = 1 << 14;
 constexpr size_t MaxJumpFollow = 256;
 constexpr uintptr_t DefaultStackSize = 8 << 20;
+// How far below a known stack its stack pointer may lie (the guard area of an overflow).
+constexpr uintptr_t StackGuardSlack = 65536;
+// The most a scan reads when the stack pointer lies outside every known stack.
+constexpr uintptr_t OutsideStackScan = 64 * 1024;
 
 std::string WithoutPath(const std::string& path)
 {
@@ -66,11 +71,14 @@ struct TTraceCache {
     // A deque: analyses add functions while references to others are held.
     std::deque<TTraceFunction> Functions;
     std::unordered_map<uintptr_t, int> ByEntry;
+    // The modules' symbols and import cells, read once for all traces.
+    std::shared_ptr<TLiveNameStore> Names = std::make_shared<TLiveNameStore>();
     void Clear()
     {
         Modules.clear();
         Functions.clear();
         ByEntry.clear();
+        Names = std::make_shared<TLiveNameStore>();
     }
     // Drops modules whose mapping is gone (and their functions), adds the new ones.
     void Reconcile(const std::vector<TModuleInfo>& current, uintptr_t programBase, const TMemorySnapshot& snapshot)
@@ -188,7 +196,7 @@ public:
         , Cache(cache)
         , Snapshot(snapshot)
         , Reader(&snapshot)
-        , Namer(snapshot)
+        , Namer(snapshot, cache.Names)
     {
     }
     TTraceResult Run();
@@ -211,6 +219,8 @@ private:
 
     void Progress(uint32_t permille)
     {
+        // Work goes on: the guard of the waiting thread must not take it for a hang.
+        CrashReporterHeartbeat();
         if (Q.Progress)
             Q.Progress->SetPosition(std::min<uint32_t>(permille, 1000));
     }
@@ -470,6 +480,7 @@ void TTracer::FrameChain()
 // Rule 4.4 to 4.7: offering a stack value as a candidate return address.
 bool TTracer::Offer(uintptr_t a, uintptr_t slot, bool sure, bool onChain)
 {
+    CrashReporterHeartbeat();
     if (Items.size() >= MaxItems)
         return false;
     const bool first = Items.empty();
@@ -1235,18 +1246,38 @@ TTraceResult TraceStack(const TTraceRequest& given)
         request.ExceptionAddress = reinterpret_cast<uintptr_t>(__builtin_return_address(0));
     const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
     uintptr_t stackSize = request.StackSize;
-    if (!request.StackTop) {
+    if (!request.StackTop)
         request.StackTop = CurrentStackTop(&stackSize);
-    } else if (!stackSize) {
-        stackSize = StackLimit();
-    }
     if (!request.StackTop) {
         if (const TMemoryRegion* r = snapshot->RegionAt(request.StackPointer))
             request.StackTop = r->End;
     }
+    const uintptr_t sp = request.StackPointer;
+    // The guard area below a stack still counts as the stack (an overflow).
+    const bool inKnownStack = stackSize && sp < request.StackTop && request.StackTop - sp <= stackSize + StackGuardSlack;
     // A scan never goes past the thread's stack size, even when SP lies in a huge mapping.
-    if (stackSize && request.StackTop - request.StackPointer > stackSize)
-        request.StackTop = request.StackPointer + stackSize;
+    if (stackSize && request.StackTop > sp && request.StackTop - sp > stackSize)
+        request.StackTop = sp + stackSize;
+    if (!inKnownStack && request.StackTop > sp) {
+        // SP outside every stack we know (a damaged SP, a stack of its own in the heap): only
+        // the mapping it lies in, and at most a stack's innermost part. A whole heap scanned
+        // slot by slot would take minutes.
+        const TMemoryRegion* r = snapshot->RegionAt(sp);
+        if (r && !r->Readable) {
+            const auto& regions = snapshot->Regions();
+            const size_t i = static_cast<size_t>(r - regions.data());
+            r = i + 1 < regions.size() && regions[i + 1].Start == r->End ? &regions[i + 1] : nullptr;
+        } else if (!r) {
+            r = snapshot->StackRegionAbove(sp);
+        }
+        if (r && r->Path == "[stack]") {
+            if (request.StackTop - sp > StackLimit())
+                request.StackTop = sp + StackLimit();
+        } else {
+            const uintptr_t start = r ? std::max(sp, r->Start) : sp;
+            request.StackTop = std::min({ request.StackTop, r ? r->End : sp, start + OutsideStackScan });
+        }
+    }
 
     TTraceCache& shared = SharedCache();
     TListLock lock(shared.Mutex);
@@ -1320,7 +1351,13 @@ std::string DescribeCodeAddress(uintptr_t address)
             text += std::to_string(line) + " ";
         text += name;
     } else {
-        text += " ???";
+        // A module without our debug information still names the module.
+        const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
+        TModuleInfo module;
+        if (address && FindModule(*snapshot, address, module) && !module.FileName.empty())
+            text += " " + WithoutPath(module.FileName);
+        else
+            text += " ???";
     }
     return text;
 }

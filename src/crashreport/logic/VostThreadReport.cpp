@@ -1,6 +1,7 @@
 // The thread sections of a bug report.
 #include "crashreport/logic/VostThreadReport.h"
 
+#include "crashreport/logic/VostExcept.h"
 #include "crashreport/logic/VostMemory.h"
 #include "crashreport/logic/VostStrings.h"
 #include "crashreport/logic/VostThreads.h"
@@ -37,13 +38,15 @@ void StackBounds(pid_t threadId, uintptr_t sp, const TMemorySnapshot& snapshot, 
         size_t k = i;
         if (!regions[k].Readable && k + 1 < regions.size() && regions[k + 1].Start == regions[k].End)
             ++k;
+        // Only the main stack is known by its mapping; any other mapping may be anything (the
+        // tracer then reads just its innermost part).
         top = regions[k].End;
-        size = regions[k].End - regions[i].Start;
+        size = regions[k].Path == "[stack]" ? regions[k].End - regions[i].Start : 0;
         return;
     }
     if (const TMemoryRegion* stack = snapshot.StackRegionAbove(sp)) {
         top = stack->End;
-        size = stack->End - sp;
+        size = stack->Path == "[stack]" ? stack->End - sp : 0;
     }
 }
 
@@ -130,6 +133,7 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
     const std::shared_ptr<const TMemorySnapshot> snapshot = TakeMemorySnapshot();
     std::vector<TThreadTitle> titles;
     for (TSectionPlan& p : plans) {
+        CrashReporterHeartbeat();
         titles.push_back(GetThreadTitle(p.ThreadId));
         if (p.Crashed && (request.StackPointer || p.ThreadId == self)) {
             p.Context.StackPointer = request.StackPointer;
@@ -156,6 +160,7 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
     for (size_t i = 0; i < plans.size(); ++i) {
         const TSectionPlan& p = plans[i];
         const TThreadTitle& title = titles[i];
+        CrashReporterHeartbeat();
         // The reporter's own threads ("-") have no section.
         if (title.Title.empty()) {
             if (request.Progress)
@@ -165,7 +170,7 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
         try {
             const TThreadState state = p.ThreadId == self ? TThreadState {} : QueryThreadState(p.ThreadId);
             std::string trace;
-            uintptr_t location = 0;
+            uintptr_t location = 0, entry = 0;
             const bool ownStack = p.ThreadId == self && !p.Context.StackPointer;
             if (p.HaveContext || ownStack) {
                 TTraceRequest t;
@@ -189,12 +194,15 @@ TThreadSectionsResult ComposeThreadSections(const TThreadSectionsRequest& reques
                     const TTraceResult r = TraceStack(t);
                     trace = r.Text;
                     location = r.Location;
+                    entry = r.FunctionEntry;
                 }
                 if (!trace.empty() && title.CreatorAddress && title.CreatorThreadId)
                     trace += "\r\n" + CreatorTraceLine(title.CreatorAddress, request);
             }
-            if (p.Crashed)
+            if (p.Crashed) {
                 result.CrashLocation = location ? location : request.ExceptionAddress;
+                result.CrashFunctionEntry = entry;
+            }
             const std::string creator = title.CreatorAddress && title.CreatorThreadId
                 ? GetThreadTitle(title.CreatorThreadId, true).Title
                 : std::string();

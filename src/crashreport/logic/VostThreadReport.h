@@ -34,6 +34,8 @@ struct TThreadSectionsResult {
     std::string Text;
     // The code address the crashed thread's trace reported for the crash (0: none).
     uintptr_t CrashLocation = 0;
+    // The entry of the function that trace found the crash in (0: none).
+    uintptr_t CrashFunctionEntry = 0;
 };
 
 // The sections, each beginning with CR LF CR LF: the crashed thread (unless frozen), the main

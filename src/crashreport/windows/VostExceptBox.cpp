@@ -13,15 +13,19 @@
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPainter>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 
 #include <cerrno>
+#include <csignal>
 #include <poll.h>
 #include <utility>
 
@@ -296,7 +300,25 @@ void TExceptionBox::ShowReport()
         show->hide();
         show->deleteLater();
     }
-    setFixedSize(std::max(width(), BoxMinWidth), height() + ReportPanelHeight);
+    // Within the screen: a small screen gets a shorter panel (the report scrolls in it), and the
+    // box moves up as far as its growth would take it past the bottom.
+    QRect area;
+    if (AvailableArea)
+        area = AvailableArea();
+    else if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
+        area = screen->availableGeometry();
+    int grow = ReportPanelHeight;
+    const int frame = frameGeometry().height() - height();
+    if (area.isValid())
+        grow = std::clamp(area.height() - frame - height(), std::min(MinReportPanelHeight, grow), grow);
+    FPanel->resize(FPanel->width(), grow - 6);
+    setFixedSize(std::max(width(), BoxMinWidth), height() + grow);
+    if (area.isValid()) {
+        const QRect outer = frameGeometry();
+        const int over = outer.bottom() - area.bottom();
+        if (over > 0)
+            move(x(), std::max(y() - over, area.top()));
+    }
 }
 
 void TExceptionBox::Press(int action)
@@ -338,6 +360,14 @@ void TExceptionBox::Press(int action)
         }
         const TBoxActionTarget::TResult result = FTarget.Run(caSave, path);
         QApplication::beep();
+        // A full disk or a file-size limit: the user learns that the report is not there.
+        if (result == TBoxActionTarget::Failed) {
+            const QString text = FromUtf8(FData.SaveFailedText).arg(FromUtf8(path));
+            if (ShowSaveFailure)
+                ShowSaveFailure(text);
+            else
+                QMessageBox::warning(this, FromUtf8(FData.SaveDialogTitle), text);
+        }
         if (result == TBoxActionTarget::Done && FData.SaveFileAbsolute && FButtons[caSave]) {
             FButtons[caSave]->hide();
             FButtons[caSave]->deleteLater();
@@ -525,6 +555,9 @@ int RunExceptionBoxHelper(int argc, char** argv)
         return 0;
     if (type == bmBoxData && !DecodeBoxData(payload, data))
         return 0;
+    // Printing to a file past a file-size limit fails with an error, never kills the box.
+    if (const auto previous = ::signal(SIGXFSZ, SIG_IGN); previous != SIG_DFL && previous != SIG_ERR)
+        ::signal(SIGXFSZ, previous);
     int appArgc = 1;
     QApplication app(appArgc, argv);
     if (type == bmProgress) {
@@ -540,6 +573,12 @@ int RunExceptionBoxHelper(int argc, char** argv)
             return 0;
     }
     payload.clear();
+    // Qt's own texts (the save and print dialogs, the standard buttons) in the report's language.
+    QTranslator qtTexts;
+    if (!data.Language.empty()
+        && qtTexts.load(QLocale(FromUtf8(data.Language)), QStringLiteral("qtbase"), QStringLiteral("_"),
+            QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtTexts);
     TSocketTarget target(in);
     TExceptionBox box(data, target);
     QSocketNotifier notifier(in, QSocketNotifier::Read);

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QPushButton>
+#include <QRect>
 
 #include <functional>
 
@@ -32,6 +33,8 @@ struct TBoxLayout {
 };
 constexpr int BoxMinWidth = 538;
 constexpr int ReportPanelHeight = 403;
+// The least height the panel keeps on a screen too small for all of it.
+constexpr int MinReportPanelHeight = 120;
 TBoxLayout ComputeBoxLayout(const TBoxLayoutInput& input);
 
 // A flat button with its picture and, for the countdown, a progress bar (owner-drawn mode).
@@ -81,6 +84,10 @@ public:
     std::function<QString(const QString& folder, const QString& name, const QString& title)> AskSavePath;
     // Replaces printing (tests): true when printed.
     std::function<bool(const QString& text)> PrintText;
+    // Replaces the screen's available area (tests); the report panel grows within it.
+    std::function<QRect()> AvailableArea;
+    // Tests: shows the message of a save that failed instead of the warning box.
+    std::function<void(const QString& text)> ShowSaveFailure;
     // The main thread answered again: the freeze is over.
     void FreezeOver();
 

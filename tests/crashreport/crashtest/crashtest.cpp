@@ -211,6 +211,12 @@ int main(int argc, char** argv)
     const rlimit noCore{0, 0};
     setrlimit(RLIMIT_CORE, &noCore);
     const std::string mode = argc > 1 ? argv[1] : "";
+    // A file-size limit, as "ulimit -f" sets it (bytes).
+    if (const char* limit = std::getenv("CRASHTEST_FSIZE")) {
+        const rlim_t bytes = std::strtoull(limit, nullptr, 10);
+        const rlimit fileSize{bytes, bytes};
+        setrlimit(RLIMIT_FSIZE, &fileSize);
+    }
     if (const char* guard = std::getenv("CRASHTEST_GUARD_MS"))
         SetDeadlockGuardTimeout(std::chrono::milliseconds(std::atoi(guard)));
     CrashReportSettings.BugReportFile = "/dev/null";

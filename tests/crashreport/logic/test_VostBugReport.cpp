@@ -5,6 +5,8 @@
 #include "CrashTestSupport.h"
 #include "ReportFixtures.h"
 #include "crashreport/logic/VostMail.h"
+#include "crashreport/logic/VostMemory.h"
+#include "crashreport/logic/VostSignals.h"
 #include "crashreport/logic/VostStrings.h"
 
 #include <QTemporaryDir>
@@ -12,7 +14,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -364,4 +370,42 @@ TEST(VostBugReport, MessageLineKeepsNoControlCharacters)
             << report.substr(0, 1500);
         EXPECT_EQ(ReportExceptionMessage(report), c.Line);
     }
+}
+
+// A report of many threads reads the memory map a few times, not once per thread or per
+// address: that made the report of a program with a web view take seconds.
+TEST(VostBugReport, ManyThreadsReadTheMemoryMapOnce)
+{
+    std::mutex lock;
+    std::condition_variable wake;
+    bool done = false;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 24; ++i)
+        threads.emplace_back([&] {
+            std::unique_lock guard(lock);
+            wake.wait(guard, [&] { return done; });
+        });
+    TComposeRequest request;
+    request.CrashedThreadId = static_cast<uint32_t>(::gettid());
+    std::string report;
+    TFactSources sources;
+    sources.Root = "/nonexistent-tarvell-root";
+    const uint32_t before = MemoryMapReads();
+    const uint32_t beats = VostSignalShared::Heartbeat.load();
+    ComposeBugReportFrom(request, sources, report);
+    const uint32_t reads = MemoryMapReads() - before;
+    // The guard of a waiting signal handler hears of each thread traced.
+    EXPECT_GE(VostSignalShared::Heartbeat.load() - beats, 24u);
+    {
+        const std::lock_guard guard(lock);
+        done = true;
+    }
+    wake.notify_all();
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_LE(reads, 3u);
+    size_t sections = 0;
+    for (size_t at = report.find("\r\n\r\nthread "); at != std::string::npos; at = report.find("\r\n\r\nthread ", at + 1))
+        ++sections;
+    EXPECT_GE(sections, 24u) << report.substr(0, 3000);
 }

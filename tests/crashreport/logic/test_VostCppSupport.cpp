@@ -1,5 +1,6 @@
 // Throw records of the interposed throw, and the checks of run-time type information.
 #include "crashreport/logic/VostCppSupport.h"
+#include "crashreport/logic/VostMemory.h"
 #include "crashreport/logic/VostMapFile.h"
 #include "crashreport/logic/VostStackTrace.h"
 
@@ -156,9 +157,12 @@ TEST(ThrowRecord, CodeSnapshotRenewedOnlyWhenModulesChange)
     };
     throwOnce();
     const uint32_t before = ThrowSnapshotRenewals();
+    const uint32_t mapReads = MemoryMapReads();
     throwOnce();
     throwOnce();
     EXPECT_EQ(ThrowSnapshotRenewals(), before);
+    // Nor the memory map or a module's file for the check of the throw site.
+    EXPECT_EQ(MemoryMapReads(), mapReads);
     void* plugin = dlopen(TARVELL_TEST_PLUGIN, RTLD_NOW | RTLD_LOCAL);
     ASSERT_NE(plugin, nullptr) << dlerror();
     throwOnce();

@@ -3,6 +3,7 @@
 // classes, class chains and the console output.
 #include "crashreport/logic/VostCppSupport.h"
 #include "crashreport/logic/VostExcept.h"
+#include "crashreport/logic/VostMail.h"
 #include "crashreport/logic/VostSignals.h"
 #include "crashreport/logic/VostThreads.h"
 #include "crashreport/logic/VostTypes.h"
@@ -356,6 +357,22 @@ TEST_F(CrashCore, NothingStartsWithoutCatchingOrWatchdog)
     EXPECT_EQ(ExceptionThreadId(), 0);
     EXPECT_FALSE(SignalHandlersInstalled());
     EXPECT_FALSE(CrashReporterActive());
+}
+
+// The SMTP password comes scrambled in the settings and is clear text once the reporter runs.
+TEST_F(CrashCore, StartUpDeciphersTheSmtpPassword)
+{
+    CrashReportSettings.HookRuntime = false; // no signal handlers in a test process
+    CrashReportSettings.SmtpServer = "mail.example";
+    CrashReportSettings.SmtpAccount = "reporter";
+    std::string scrambled = "pw-123";
+    EncipherSmtpPassword(scrambled, "mail.example", "reporter");
+    ASSERT_NE(scrambled, "pw-123");
+    CrashReportSettings.SmtpPassword = scrambled;
+    InitCrashReporter();
+    EXPECT_EQ(CrashReportSettings.SmtpPassword.Str(), "pw-123");
+    InitCrashReporter(); // a second start changes nothing
+    EXPECT_EQ(CrashReportSettings.SmtpPassword.Str(), "pw-123");
 }
 
 // --- matching -----------------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 #include "crashreport/logic/VostDns.h"
 #include "crashreport/logic/VostExcept.h"
 #include "crashreport/logic/VostMail.h"
+#include "crashreport/logic/VostSignals.h"
 #include "crashreport/logic/VostSmtp.h"
 
 #include "CrashTestSupport.h"
@@ -394,6 +395,28 @@ TEST_F(MailTest, SmtpSilentServerTimesOut)
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(SmtpSession("from@x.test", "to@y.test", "s", "127.0.0.1", {}, "b", server.Port(), {}, {}, config));
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
+}
+
+// A server that answers, but a byte at a time: each wait is short, the whole mail is not.
+TEST_F(MailTest, SmtpTricklingServerEndsAtTheMailDeadline)
+{
+    TSmtpScript script;
+    script.Greeting = "<trickle>220 mail.test ready";
+    TSmtpTestServer server(script);
+    TSmtpConfig config = LoopbackConfig(Folder());
+    config.ReplyTimeout = 2s;
+    config.MailTimeout = 1s;
+    const uint32_t beats = VostSignalShared::Heartbeat.load();
+    EXPECT_FALSE(SendSmtpMail("from@x.test", "to@y.test", "s", server.Port(), {}, {}, "127.0.0.1", {}, "b", config));
+    EXPECT_TRUE(server.Commands().empty()) << "the greeting took longer than the whole mail may";
+    // The crash reporter's guard hears that the mail still goes on.
+    EXPECT_GE(VostSignalShared::Heartbeat.load() - beats, 2u);
+    // With time enough the same server delivers.
+    TSmtpScript patient;
+    patient.Greeting = "<trickle>220 ok";
+    TSmtpTestServer second(patient);
+    config.MailTimeout = 20s;
+    EXPECT_TRUE(SendSmtpMail("from@x.test", "to@y.test", "s", second.Port(), {}, {}, "127.0.0.1", {}, "b", config));
 }
 
 TEST_F(MailTest, SmtpDataIsDotStuffedAndEmptyMailResets)

@@ -1,6 +1,7 @@
 // The stack tracer on live stacks of this test, against glibc's backtrace().
 #include "crashreport/logic/VostMapFile.h"
 #include "crashreport/logic/VostMemory.h"
+#include "crashreport/logic/VostSignals.h"
 #include "crashreport/logic/VostStackTrace.h"
 
 #include <QObject>
@@ -12,6 +13,8 @@
 #include <QByteArray>
 
 #include <pthread.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <functional>
@@ -148,6 +151,11 @@ __attribute__((noinline)) void WorkerBody(const std::function<void()>& wait)
     WorkerWait(wait);
     Sink = Sink + 1;
 }
+
+// Return addresses of two functions, to plant in memory that is no stack.
+__attribute__((noinline)) uintptr_t ReturnAddress() { return reinterpret_cast<uintptr_t>(__builtin_return_address(0)); }
+__attribute__((noinline)) uintptr_t ScanMarkNear() { const uintptr_t a = ReturnAddress(); Sink = Sink + 1; return a; }
+__attribute__((noinline)) uintptr_t ScanMarkFar() { const uintptr_t a = ReturnAddress(); Sink = Sink + 1; return a; }
 
 } // namespace TraceFixture
 
@@ -370,6 +378,34 @@ TEST(StackTrace, ScanStopsAtTheStackSize)
     EXPECT_NE(text.find("TraceFixture.CaptureWithRequest"), std::string::npos) << text;
 }
 
+// A stack pointer in a mapping that is no known stack (8 MB of anonymous memory): the scan reads
+// its innermost 64 KiB only, not the megabytes a heap has above it.
+TEST(StackTrace, StackPointerOutsideEveryStackScansLittle)
+{
+    constexpr size_t Size = 8u << 20;
+    void* block = mmap(nullptr, Size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(block, MAP_FAILED);
+    auto* words = static_cast<uintptr_t*>(block);
+    words[32 * 1024 / sizeof(uintptr_t)] = TraceFixture::ScanMarkNear();
+    words[(Size - 4096) / sizeof(uintptr_t)] = TraceFixture::ScanMarkFar();
+    for (const bool withSize : { false, true }) {
+        TTraceRequest r;
+        r.StackPointer = reinterpret_cast<uintptr_t>(block);
+        r.StackTop = r.StackPointer + Size;
+        // A size that does not hold the pointer names no stack either.
+        r.StackSize = withSize ? 65536 : 0;
+        r.ExceptionAddress = 1;
+        r.CrashedThread = true;
+        const uint32_t beats = VostSignalShared::Heartbeat.load();
+        const std::string text = TraceStack(r).Text;
+        // Every slot offered tells the crash reporter's guard that the work goes on.
+        EXPECT_GE(VostSignalShared::Heartbeat.load() - beats, 2u);
+        EXPECT_NE(text.find("TraceFixture.ScanMarkNear"), std::string::npos) << withSize << "\n" << text;
+        EXPECT_EQ(text.find("TraceFixture.ScanMarkFar"), std::string::npos) << withSize << "\n" << text;
+    }
+    munmap(block, Size);
+}
+
 // Another thread's stack, its stack pointer given in the guard page below it (a stack overflow):
 // the scan starts at the first readable page, and stops at the exception address.
 TEST(StackTrace, OtherThreadFromTheGuardPage)
@@ -442,6 +478,9 @@ TEST(StackTrace, DescribeCodeAddressAndInternalError)
     EXPECT_NE(text.find(" tarvell_crashreport_tests test_VostStackTrace.cpp "), std::string::npos) << text;
     EXPECT_NE(text.find(" TraceFixture.Inner2"), std::string::npos) << text;
     EXPECT_EQ(DescribeCodeAddress(0x10), "0000000000000010 ???");
+    // An address in a library without our debug information names the library.
+    const uintptr_t libc = reinterpret_cast<uintptr_t>(&::getpid);
+    EXPECT_NE(DescribeCodeAddress(libc).find(" libc.so"), std::string::npos) << DescribeCodeAddress(libc);
     EXPECT_EQ(InternalErrorText("InDeepChecks"), ">> internal error in InDeepChecks");
 }
 

@@ -250,7 +250,8 @@ TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
     const TChildResult r = RunCrashTest("two-threads");
     ASSERT_FALSE(r.TimedOut);
     EXPECT_EQ(Count(r.Out, "exception class   : EAccessViolation"), 2u) << r.Out << r.Err;
-    EXPECT_EQ(Count(r.Out, "CrashFunctions.NullRead"), 2u) << r.Out;
+    // Once in each report's trace (the listings name it too, at their entry line).
+    EXPECT_EQ(Count(r.Out, " CrashFunctions.NullRead\r\n"), 2u) << r.Out;
 }
 
 // A phase-0 handler that faults: the handling thread's own fault is an emergency report on
@@ -323,6 +324,55 @@ TEST(CrashTestNeverWorse, AFaultUnderTheLoaderLockKeepsTheModuleList)
     EXPECT_NE(r.Err.find("minimal report: the crash reporter did not answer in time"), std::string::npos) << r.Err;
     EXPECT_TRUE(std::regex_search(r.Err, std::regex("instruction       : \\$[0-9a-f]{16} crashtest\\+\\$[0-9a-f]+")))
         << r.Err;
+}
+
+// Under a file-size limit the reporter's file writes fail; the program is not killed by SIGXFSZ
+// halfway, and what goes to standard error comes first and whole.
+TEST(CrashTestNeverWorse, AFileSizeLimitCostsOnlyTheFile)
+{
+    char pattern[] = "/tmp/crashtest-fsize-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, file = folder + "/report.txt";
+    {
+        SCOPED_TRACE("the automatic save of a whole report");
+        const TChildResult r = RunCrashTest("null-read", {"CRASHTEST_FSIZE=2048", "CRASHTEST_BOX=0,0," + file});
+        ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+        EXPECT_NE(r.Signal(), SIGXFSZ) << r.Out << r.Err;
+        EXPECT_NE(r.Out.find("CrashFunctions.NullRead"), std::string::npos) << r.Out;
+        EXPECT_NE(r.Out.find("modules:"), std::string::npos) << "the report on the console is whole";
+        struct stat info {};
+        if (stat(file.c_str(), &info) == 0) {
+            EXPECT_LE(info.st_size, 2048);
+        }
+    }
+    {
+        SCOPED_TRACE("the emergency report of a fault in the reporter");
+        const TChildResult r = RunCrashTest("phase0-crash", {"CRASHTEST_FSIZE=0", "CRASHTEST_DATA_DIR=" + folder});
+        ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+        EXPECT_EQ(r.Signal(), SIGSEGV) << r.Out << r.Err;
+        EXPECT_NE(r.Err.find("emergency report: a fault in the crash reporter's handling thread"), std::string::npos)
+            << r.Err;
+        EXPECT_NE(r.Err.find("return addresses:"), std::string::npos) << r.Err;
+    }
+    std::filesystem::remove_all(folder);
+}
+
+// A division by zero: the listing starts at the function's entry, under its name, and marks the
+// faulting instruction further down.
+TEST(CrashTestModes, DisassemblyStartsAtTheFunctionsEntry)
+{
+    const TChildResult r = RunCrashTest("div-zero");
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    const size_t at = r.Out.find("\r\ndisassembling:\r\n");
+    ASSERT_NE(at, std::string::npos) << r.Out;
+    const std::string listing = r.Out.substr(at + 19);
+    const std::string first = listing.substr(0, listing.find("\r\n"));
+    EXPECT_NE(first.find("public uCrashFunctions.cpp.CrashFunctions.DivideByZero:"), std::string::npos) << listing;
+    EXPECT_NE(first.find("; function entry point"), std::string::npos) << listing;
+    EXPECT_EQ(listing.find("sub_"), std::string::npos) << listing;
+    const size_t marked = listing.find("> idiv");
+    ASSERT_NE(marked, std::string::npos) << listing;
+    EXPECT_GT(marked, first.size()) << "the faulting instruction is not the first line";
 }
 
 TEST(CrashTestNeverWorse, AfterDoneTheDefaultDeathIsBack)

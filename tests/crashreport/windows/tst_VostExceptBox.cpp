@@ -14,10 +14,12 @@
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QTemporaryDir>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
 
+#include <csignal>
 #include <map>
 #include <utility>
 
@@ -271,6 +273,26 @@ private slots:
         QVERIFY(box.isVisible());
     }
 
+    // A screen of 1366 x 768: the box grows to the screen's bottom, not past it, moves up when
+    // it has to, and the report scrolls in the shorter panel.
+    void showGrowsWithinTheScreen()
+    {
+        TBoxData data = DefaultData();
+        for (int i = 0; i < 200; ++i)
+            data.Report += "\r\nline " + std::to_string(i);
+        TFakeTarget target;
+        TExceptionBox box(data, target);
+        const QRect area(0, 0, 1366, box.height() + 300);
+        box.AvailableArea = [&] { return area; };
+        box.show();
+        box.move(box.x(), 150);
+        QTest::mouseClick(box.Button(caShow), Qt::LeftButton);
+        QVERIFY(box.ReportShown());
+        QVERIFY2(area.contains(box.frameGeometry()), "the box stays on the screen");
+        QCOMPARE(box.frameGeometry().bottom(), area.bottom());
+        QVERIFY(box.ReportEdit()->verticalScrollBar()->maximum() > 0);
+    }
+
     void countdownOnAFakeClock()
     {
         qint64 now = 5000;
@@ -353,9 +375,12 @@ private slots:
             data.SaveFileName = "/var/log/Tarvell.txt";
             data.SaveFileAbsolute = true;
         }
+        data.SaveFailedText = "Not saved to %1.";
         TFakeTarget target;
         target.Results[caSave] = static_cast<TBoxActionTarget::TResult>(result);
         TExceptionBox box(data, target);
+        QStringList failures;
+        box.ShowSaveFailure = [&](const QString& text) { failures << text; };
         QStringList asked;
         box.AskSavePath = [&](const QString& folder, const QString& name, const QString& title) {
             asked << folder << name << title;
@@ -369,6 +394,9 @@ private slots:
         else
             QCOMPARE(target.Paths, std::vector<std::string> { sentPath.toStdString() });
         QCOMPARE(box.Button(caSave) != nullptr, buttonStays);
+        // A save that failed (a full disk, a file-size limit) says so.
+        QCOMPARE(failures, result == int(TBoxActionTarget::Failed) ? QStringList { "Not saved to " + sentPath + "." }
+                                                                    : QStringList());
         QVERIFY(box.isVisible());
     }
 
@@ -518,13 +546,28 @@ private slots:
         request.CanContinue = true;
         request.BugReport = "date/time";
         const TBoxData data = MakeBoxData(request);
+        // The texts of signals too.
+        TSignalFacts facts;
+        facts.Signal = SIGSEGV;
+        facts.Code = SI_USER;
+        facts.SenderPid = 4321;
+        const std::string external = ClassifySignal(facts).Message;
+        facts.Signal = SIGFPE;
+        facts.Code = FPE_INTDIV;
+        const std::string division = ClassifySignal(facts).Message;
         QCoreApplication::removeTranslator(&translator);
+        QCOMPARE(QString::fromStdString(external), QStringLiteral("Externes Signal SIGSEGV von Prozess 4321"));
+        QCOMPARE(QString::fromStdString(division), QStringLiteral("Division durch Null"));
         QCOMPARE(QString::fromStdString(data.Captions[caSave]), QStringLiteral("Fehlerbericht speichern"));
         QCOMPARE(QString::fromStdString(data.Captions[caContinue]), QStringLiteral("Fortsetzen"));
         QCOMPARE(QString::fromStdString(data.Captions[caClose]), QStringLiteral("Schließen"));
         QVERIFY(QString::fromStdString(data.Text).startsWith(
             QStringLiteral("In der Anwendung ist ein Fehler aufgetreten:")));
         QVERIFY(QString::fromStdString(data.Text).endsWith(QStringLiteral("Zugriffsverletzung.")));
+        // The box's process loads Qt's own German for its save and print dialogs.
+        QCOMPARE(QString::fromStdString(data.Language), QStringLiteral("de"));
+        QCOMPARE(QString::fromStdString(data.SaveFailedText),
+            QStringLiteral("Der Fehlerbericht konnte nicht in %1 gespeichert werden."));
         TFakeTarget target;
         TExceptionBox box(data, target);
         box.show();
