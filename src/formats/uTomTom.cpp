@@ -232,8 +232,11 @@ private:
         // spread over the world) the number holds the axis's coordinate and the index only, and
         // the few entries sharing that coordinate are ordered by the rest of the comparer after.
         const bool lonFirst = axis == TAxis::Longitude;
-        const auto [firstMin, firstMax] = lonFirst ? FLonRange : FLatRange;
-        const auto [secondMin, secondMax] = lonFirst ? FLatRange : FLonRange;
+        // Plain variables, not structured bindings: the lambda below captures them.
+        const std::pair<int32_t, int32_t> firstRange = lonFirst ? FLonRange : FLatRange;
+        const std::pair<int32_t, int32_t> secondRange = lonFirst ? FLatRange : FLonRange;
+        const int32_t firstMin = firstRange.first, firstMax = firstRange.second;
+        const int32_t secondMin = secondRange.first, secondMax = secondRange.second;
         const int indexBits = std::bit_width(uint64_t(FCount));
         const int firstBits = std::bit_width(uint64_t(int64_t(firstMax) - firstMin));
         int secondBits = std::bit_width(uint64_t(int64_t(secondMax) - secondMin));
