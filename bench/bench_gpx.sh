@@ -3,7 +3,10 @@
 # time and peak memory from /usr/bin/time -v): a worldwide ov2 to ov2 and to GPX, a 158 MB GPX in
 # the shape common converters write to ov2, and a million POIs of make_ov2.py opened in a child
 # window (tarvell-bench-child). Then a GPX file of about 1 GB of waypoints as other programs write them,
-# read and converted to ov2 once (left out with BENCH_SKIP_1GB=1). The files live in a temporary
+# read and converted to ov2 once (left out with BENCH_SKIP_1GB=1). When the Debian package gpsbabel
+# is installed (apt-get install gpsbabel; a yardstick only, not a dependency), each of the three
+# conversions is also run through it on the same files, and the table says how many times faster
+# the conversion on all threads is (the target: 12). The files live in a temporary
 # folder that is deleted at the end. Build the benchmarks in RelWithDebInfo.
 #   bench/bench_gpx.sh [BUILD_DIR]      (default: build)
 set -euo pipefail
@@ -34,23 +37,42 @@ best_of_5() {
   BEST_MB=$((best_kb / 1024))
 }
 
-# One row of the table: the command on one thread, then on all.
+YARDSTICK=$(command -v gpsbabel || true)
+
+# One row of the table: the command on one thread, then on all; with a yardstick format pair
+# (ROW_YARD="IN_FORMAT IN_FILE OUT_FORMAT OUT_FILE"), the same conversion by the yardstick.
 row() {
   local label=$1
   shift
   TARVELL_THREADS=1 best_of_5 "$@"
   local one_s=$BEST_S one_mb=$BEST_MB
   best_of_5 "$@"
-  printf '| %-34s | %6.2f s, %4d MB | %6.2f s, %4d MB |\n' "$label" "$one_s" "$one_mb" "$BEST_S" "$BEST_MB"
+  local all_s=$BEST_S all_mb=$BEST_MB
+  if [ -n "$YARDSTICK" ] && [ -n "${ROW_YARD:-}" ]; then
+    local yard=($ROW_YARD)
+    best_of_5 "$YARDSTICK" -i "${yard[0]}" -f "${yard[1]}" -o "${yard[2]}" -F "${yard[3]}"
+    printf '| %-34s | %6.2f s, %4d MB | %6.2f s, %4d MB | %6.2f s, %4d MB | %5.1fx |\n' "$label" "$one_s" "$one_mb" "$all_s" "$all_mb" \
+      "$BEST_S" "$BEST_MB" "$(awk "BEGIN { print $BEST_S / $all_s }")"
+  else
+    printf '| %-34s | %6.2f s, %4d MB | %6.2f s, %4d MB |\n' "$label" "$one_s" "$one_mb" "$all_s" "$all_mb"
+  fi
+  ROW_YARD=
 }
 
 python3 bench/make_world.py ov2 1000000 "$WORK/world.ov2"
 python3 bench/make_world.py gpx 1000000 "$WORK/world.gpx"
 echo "1M POIs: worldwide ov2 $(stat -c %s "$WORK/world.ov2") bytes, GPX $(stat -c %s "$WORK/world.gpx") bytes; $(nproc) cores"
 echo "before: $(load)"
-printf '| %-34s | %-17s | %-17s |\n' "1M POIs" "1 thread" "all threads" "---" "---" "---"
+if [ -n "$YARDSTICK" ]; then
+  printf '| %-34s | %-17s | %-17s | %-17s | %-6s |\n' "1M POIs" "1 thread" "all threads" "gpsbabel" "faster" "---" "---" "---" "---" "---"
+else
+  printf '| %-34s | %-17s | %-17s |\n' "1M POIs" "1 thread" "all threads" "---" "---" "---"
+fi
+ROW_YARD="tomtom $WORK/world.ov2 tomtom $WORK/yard.ov2"
 row "ov2 -> ov2 (worldwide)" "$BENCH" convert --to ttov2 "$WORK/world.ov2" "$WORK/out.ov2"
+ROW_YARD="tomtom $WORK/world.ov2 gpx $WORK/yard.gpx"
 row "ov2 -> GPX" "$BENCH" convert --to gengpx "$WORK/world.ov2" "$WORK/out.gpx"
+ROW_YARD="gpx $WORK/world.gpx tomtom $WORK/yard.ov2"
 row "GPX ($(( $(stat -c %s "$WORK/world.gpx") / 1000000 )) MB) -> ov2" "$BENCH" convert --to ttov2 "$WORK/world.gpx" "$WORK/out.ov2"
 if [ -x "$CHILD" ]; then
   # The child window's file is the one of make_ov2.py (16-character names, kept inside the records).

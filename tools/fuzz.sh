@@ -7,26 +7,31 @@
 # build-fuzz/corpus/TARGET, failing ones in build-fuzz/findings/TARGET, the run's output in
 # build-fuzz/TARGET.log. A failing input belongs in tests/fuzz/corpus/TARGET with its mend; the
 # normal test command replays that folder (ctest -L fuzz).
+#
+# tools/fuzz.sh --smoke SECONDS (the test command's step): builds every target and runs each for
+# SECONDS seconds in one process; the first failing input fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 2 ]; then
-  echo "usage: $0 TARGET MINUTES [JOBS]" >&2
+  echo "usage: $0 TARGET MINUTES [JOBS] | $0 --smoke SECONDS" >&2
   exit 2
 fi
-target=$1
-minutes=$2
-jobs=${3:-1}
-if [ ! -d "tests/fuzz/corpus/$target" ]; then
-  echo "unknown target: $target (one of: $(ls tests/fuzz/corpus | tr '\n' ' '))" >&2
-  exit 2
+smoke=false
+if [ "$1" = "--smoke" ]; then
+  smoke=true
+  targets=($(ls tests/fuzz/corpus))
+else
+  targets=("$1")
+  minutes=$2
+  jobs=${3:-1}
+  if [ ! -d "tests/fuzz/corpus/$1" ]; then
+    echo "unknown target: $1 (one of: $(ls tests/fuzz/corpus | tr '\n' ' '))" >&2
+    exit 2
+  fi
 fi
 
 # libFuzzer comes with clang's run-time package.
-if ! command -v clang++ >/dev/null || ! ls /usr/lib/llvm-*/lib/clang/*/lib/linux/libclang_rt.fuzzer-x86_64.a >/dev/null 2>&1; then
-  SUDO=""
-  if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
-  $SUDO apt-get install -y -q --no-install-recommends clang libclang-rt-dev
-fi
+bash tools/install-deps.sh
 
 launcher=()
 if command -v ccache >/dev/null; then
@@ -34,17 +39,33 @@ if command -v ccache >/dev/null; then
 fi
 cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DTARVELL_FUZZ=ON "${launcher[@]}" >/dev/null
-cmake --build build-fuzz --target "fuzz_$target"
+cmake --build build-fuzz --target "${targets[@]/#/fuzz_}"
 
-corpus=build-fuzz/corpus/$target
-findings=build-fuzz/findings/$target
-mkdir -p "$corpus" "$findings"
-options=(-max_total_time=$((minutes * 60)) -timeout=10 -rss_limit_mb=2048 -max_len=65536
-  -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1 -artifact_prefix="$findings/")
-if [ -f "tests/fuzz/dict/$target.dict" ]; then
-  options+=(-dict="tests/fuzz/dict/$target.dict")
-fi
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp
-build-fuzz/tests/fuzz/fuzz_"$target" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" 2>&1 | tee "build-fuzz/$target.log"
-echo "findings: $(find "$findings" -type f | wc -l) in $findings"
+for target in "${targets[@]}"; do
+  corpus=build-fuzz/corpus/$target
+  findings=build-fuzz/findings/$target
+  mkdir -p "$corpus" "$findings"
+  options=(-timeout=10 -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$findings/")
+  if $smoke; then
+    options+=(-max_total_time="$2" -print_final_stats=1)
+  else
+    options+=(-max_total_time=$((minutes * 60)) -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
+  fi
+  if [ -f "tests/fuzz/dict/$target.dict" ]; then
+    options+=(-dict="tests/fuzz/dict/$target.dict")
+  fi
+  if $smoke; then
+    echo "fuzz_$target: $2 s"
+    if ! build-fuzz/tests/fuzz/fuzz_"$target" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" >"build-fuzz/$target.log" 2>&1; then
+      tail -n 40 "build-fuzz/$target.log" >&2
+      echo "fuzz_$target failed; the input is in $findings" >&2
+      exit 1
+    fi
+    grep -E '^stat::number_of_executed_units|^#[0-9]+ +DONE' "build-fuzz/$target.log" | tail -n 2
+  else
+    build-fuzz/tests/fuzz/fuzz_"$target" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" 2>&1 | tee "build-fuzz/$target.log"
+    echo "findings: $(find "$findings" -type f | wc -l) in $findings"
+  fi
+done

@@ -11,6 +11,7 @@ PACKAGES=(
   xvfb xauth xdotool fonts-dejavu-core locales-all adwaita-icon-theme
   libcapstone-dev libdw-dev g++-multilib
   xdg-utils poppler-utils python3-aiosmtpd
+  clang libclang-rt-14-dev
 )
 missing=()
 for p in "${PACKAGES[@]}"; do

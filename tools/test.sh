@@ -45,3 +45,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTARVELL_SA
 cmake --build build-asan --parallel "$(nproc)"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600
+
+# The fuzz targets build with the platform's clang (libFuzzer, the same sanitizers), and each
+# fuzzes a few seconds from its committed corpus: a build that only clang rejects shows here.
+bash tools/fuzz.sh --smoke 5

@@ -8,6 +8,37 @@
 
 namespace {
 
+class TSourceSection final : public IOptionSection {
+public:
+    TSourceSection(const IOptionSource& source, const QString& section)
+        : FSource(source)
+        , FSection(section)
+    {
+    }
+    bool ReadBool(const QString& key, bool fallback) const override { return FSource.ReadBool(FSection, key, fallback); }
+    int ReadInteger(const QString& key, int fallback) const override { return FSource.ReadInteger(FSection, key, fallback); }
+
+private:
+    const IOptionSource& FSource;
+    const QString FSection;
+};
+
+// The store is opened once for every key read of the section.
+class TStoreSection final : public IOptionSection {
+public:
+    explicit TStoreSection(const QString& section)
+        : FStore(CreateSettingsStore())
+        , FSection(section)
+    {
+    }
+    bool ReadBool(const QString& key, bool fallback) const override { return FStore->ReadBool(FSection, key, fallback); }
+    int ReadInteger(const QString& key, int fallback) const override { return FStore->ReadInteger(FSection, key, fallback); }
+
+private:
+    const std::unique_ptr<TSettingsStore> FStore;
+    const QString FSection;
+};
+
 class TSettingsOptionSource final : public IOptionSource {
 public:
     bool ReadBool(const QString& section, const QString& key, bool fallback) const override
@@ -27,6 +58,10 @@ public:
         CreateSettingsStore()->WriteInteger(section, key, value);
     }
     int Precision() const override { return GetSettings().Precision; }
+    std::unique_ptr<IOptionSection> OpenSection(const QString& section) const override
+    {
+        return std::make_unique<TStoreSection>(section);
+    }
 };
 
 // Readers may run on worker threads while the source is read.
@@ -37,6 +72,11 @@ std::atomic<const IOptionSource*>& HandedIn()
 }
 
 } // namespace
+
+std::unique_ptr<IOptionSection> IOptionSource::OpenSection(const QString& section) const
+{
+    return std::make_unique<TSourceSection>(*this, section);
+}
 
 const IOptionSource& SettingsOptionSource()
 {

@@ -4,6 +4,16 @@
 
 #include <QString>
 
+#include <memory>
+
+// The keys of one section, read through one opening of the store.
+class IOptionSection {
+public:
+    virtual ~IOptionSection() = default;
+    virtual bool ReadBool(const QString& key, bool fallback) const = 0;
+    virtual int ReadInteger(const QString& key, int fallback) const = 0;
+};
+
 class IOptionSource {
 public:
     virtual ~IOptionSource() = default;
@@ -14,6 +24,8 @@ public:
     virtual void WriteInteger(const QString& section, const QString& key, int value) const = 0;
     // Decimals of coordinates in editing and text formats (4..6).
     virtual int Precision() const = 0;
+    // For reading several keys of a section at once; by default each read goes to the source.
+    virtual std::unique_ptr<IOptionSection> OpenSection(const QString& section) const;
 };
 
 // The source the model and the converters read at the moment they need a value.

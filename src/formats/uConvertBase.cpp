@@ -113,22 +113,53 @@ int TConvertBase::OptionMax(int i) const
     return row ? row->Max : 1;
 }
 
-bool TConvertBase::ReadBoolOption(int i) const
+bool TConvertBase::ReadBoolOption(int i) const { return ReadBoolOptionFrom(*ActiveOptionSource().OpenSection(OptionSection()), i); }
+
+int TConvertBase::ReadIntegerOption(int i) const { return ReadIntegerOptionFrom(*ActiveOptionSource().OpenSection(OptionSection()), i); }
+
+bool TConvertBase::ReadBoolOptionFrom(const IOptionSection& section, int i) const
 {
     const TOptionValue def = OptionDefault(i);
     const bool fallback = std::holds_alternative<bool>(def) ? std::get<bool>(def) : std::get<int>(def) != 0;
-    return ActiveOptionSource().ReadBool(OptionSection(), QString::number(i), fallback);
+    return section.ReadBool(QString::number(i), fallback);
 }
 
-int TConvertBase::ReadIntegerOption(int i) const
+int TConvertBase::ReadIntegerOptionFrom(const IOptionSection& section, int i) const
 {
     const TOptionValue def = OptionDefault(i);
     const int fallback = std::holds_alternative<int>(def) ? std::get<int>(def) : int(std::get<bool>(def));
-    const int value = ActiveOptionSource().ReadInteger(OptionSection(), QString::number(i), fallback);
+    const int value = section.ReadInteger(QString::number(i), fallback);
     // A stored value outside the option's range (a hand-edited store) is not trusted.
     if (const TOptionInfo* row = OptionRow(i, 380); row && (value < row->Min || value > row->Max))
         return fallback;
     return value;
+}
+
+TConversionOptions TConvertBase::TakeOptions() const
+{
+    const IOptionSource& source = ActiveOptionSource();
+    TConversionOptions options;
+    options.Precision = source.Precision();
+    if (OptionCount() == 0)
+        return options;
+    const std::unique_ptr<IOptionSection> section = source.OpenSection(OptionSection());
+    for (int i = 0; i < OptionCount(); ++i) {
+        if (OptionKind(i) == TOptionKind::okBoolean)
+            options.Values.emplace_back(ReadBoolOptionFrom(*section, i));
+        else
+            options.Values.emplace_back(ReadIntegerOptionFrom(*section, i));
+    }
+    return options;
+}
+
+bool TConversionOptions::Bool(int i) const { return Integer(i) != 0; }
+
+int TConversionOptions::Integer(int i) const
+{
+    if (i < 0 || size_t(i) >= Values.size())
+        return 0;
+    const TOptionValue& value = Values[size_t(i)];
+    return std::holds_alternative<bool>(value) ? int(std::get<bool>(value)) : std::get<int>(value);
 }
 
 void TConvertBase::WriteBoolOption(int i, bool value) const

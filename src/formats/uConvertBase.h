@@ -16,6 +16,7 @@
 #include <variant>
 #include <vector>
 
+class IOptionSection;
 class TEntries;
 class TMemoryStream;
 
@@ -42,6 +43,18 @@ enum class TMissingOption {
     Raise,      // "Invalid option index"
     Empty,      // empty texts, a false Boolean
     AsFirst,    // answered as index 0
+};
+
+// What one conversion reads of the settings, taken once when it starts: its converter's options
+// and the coordinate precision. Its threads are handed this and never read the settings (whose
+// singleton is the main thread's).
+struct TConversionOptions {
+    int Precision = 5;
+    std::vector<TOptionValue> Values;  // by option index
+
+    // False (0) for an index the converter does not have.
+    bool Bool(int i) const;
+    int Integer(int i) const;
 };
 
 class TConvertBase {
@@ -72,6 +85,8 @@ public:
     int ReadIntegerOption(int i) const;
     void WriteBoolOption(int i, bool value) const;
     void WriteIntegerOption(int i, int value) const;
+    // Every option as Read*Option gives it and CoordinatePrecision, the store opened once.
+    TConversionOptions TakeOptions() const;
 
 protected:
     virtual std::span<const TOptionInfo> Options() const { return {}; }
@@ -80,6 +95,8 @@ protected:
 private:
     // The row for i, or nullptr when the converter answers it as "empty".
     const TOptionInfo* OptionRow(int i, int assertLine) const;
+    bool ReadBoolOptionFrom(const IOptionSection& section, int i) const;
+    int ReadIntegerOptionFrom(const IOptionSection& section, int i) const;
 };
 
 // A registry row: display name, extension (without the dot), format ID and the class.

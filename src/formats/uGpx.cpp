@@ -101,7 +101,8 @@ using TPartText = std::basic_string<char, std::char_traits<char>, TMappedAllocat
 // its own markup, edited, written and removed again (root: the document's, or one of a copy of
 // its head for another thread).
 template <typename Text>
-void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, bool latin1, const TXmlNode& root, Text& out)
+void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTables& tables, bool latin1, int precision, const TXmlNode& root,
+                        Text& out)
 {
     TXmlDocument extra;
     std::string markup;
@@ -112,8 +113,8 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
         if (!entry.GetExtra().empty() && extra.LoadXml(GpxMarkupOfExtra(entry.GetExtra()))
             && extra.DocumentElement().NodeName() == wptName) {
             const TXmlNode wpt = root.AppendClone(extra.DocumentElement());
-            wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude()));
-            wpt.SetAttributeUtf8("lon", FloatToPlainText(entry.GetLongitude()));
+            wpt.SetAttributeUtf8("lat", FloatToPlainText(entry.GetLatitude(precision)));
+            wpt.SetAttributeUtf8("lon", FloatToPlainText(entry.GetLongitude(precision)));
             // Only the waypoint's own "name" carries the description: a "name" deeper down
             // belongs to an extension and stays where it is.
             TXmlNode name = wpt.SelectChild("name");
@@ -128,9 +129,9 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
             continue;
         }
         out += "<wpt lat=\"";
-        out += FloatToPlainText(entry.GetLatitude());
+        out += FloatToPlainText(entry.GetLatitude(precision));
         out += "\" lon=\"";
-        out += FloatToPlainText(entry.GetLongitude());
+        out += FloatToPlainText(entry.GetLongitude(precision));
         out += "\">";
         const size_t nameStart = out.size();
         out += "<name>";
@@ -167,7 +168,7 @@ constexpr int MinWaypointsPerPart = 16384;
 // some 400 MB. The list is written in parts (on several threads when it is big), each part into
 // a buffer of its own, then copied into place in list order.
 void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::function<std::unique_ptr<TXmlDocument>()>& makeDocument,
-                    TMemoryStream& stream, bool latin1)
+                    TMemoryStream& stream, bool latin1, int precision)
 {
     const TTextTables tables(latin1);
     // The document without waypoints ends in "<gpx .../>" and a line break.
@@ -180,8 +181,6 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
     const int parts = std::clamp(std::min(ConversionThreads() * 4, count / MinWaypointsPerPart), 1, count);
     const auto partStart = [&](int part) { return int(int64_t(count) * part / parts); };
     std::vector<TPartText> texts(static_cast<size_t>(parts));
-    // The settings are read once before the threads need them.
-    CoordinatePrecision();
     // Only the first part that needs it uses the caller's document.
     const TXmlNode root = doc.DocumentElement();
     RunParallel(size_t(parts), [&](size_t part) {
@@ -195,7 +194,7 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
         for (int i = first; i < last && !own && part > 0; ++i)
             if (!entries[i].GetExtra().empty())
                 own = makeDocument();
-        WriteWaypointRange(entries, first, last, tables, latin1, own ? own->DocumentElement() : root, text);
+        WriteWaypointRange(entries, first, last, tables, latin1, precision, own ? own->DocumentElement() : root, text);
     });
     // The stream's buffer is made once, at its final size.
     size_t size = out.size() + head.size() + 16;
@@ -249,11 +248,12 @@ pugi::xml_node AppendElement(pugi::xml_node parent, const char* name, const TAtt
 class TGpxReader final : public TXmlStreamHandler {
     Q_DECLARE_TR_FUNCTIONS(uGpx)
 public:
-    TGpxReader(TEntries& entries, bool useDesc, bool retainExtra)
+    TGpxReader(TEntries& entries, bool useDesc, bool retainExtra, int precision)
         : FEntries(entries)
         , FPrimary(useDesc ? "desc" : "name")
         , FSecondary(useDesc ? "name" : "desc")
         , FRetainExtra(retainExtra)
+        , FPrecision(precision)
     {
     }
 
@@ -357,7 +357,7 @@ public:
         if (FWaypointError)
             std::rethrow_exception(FWaypointError);
         for (TPending& p : FTrackPoints) {
-            FEntries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude);
+            FEntries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude, FPrecision);
             converter.SetProgress(double(k) / n * 100.0);
             ++k;
         }
@@ -395,7 +395,7 @@ public:
             std::rethrow_exception(waypointError);
         for (TGpxReader* piece : pieces) {
             for (TPending& p : piece->FTrackPoints) {
-                entries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude);
+                entries.Add(std::move(p.Description), std::move(p.Extra), p.Longitude, p.Latitude, piece->FPrecision);
                 converter.SetProgress(double(k) / double(n) * 100.0);
                 ++k;
             }
@@ -478,7 +478,7 @@ private:
             if (FTrackPoint) {
                 FTrackPoints.push_back({std::move(description), std::move(extra), longitude, latitude});
             } else {
-                FEntries.Add(std::move(description), std::move(extra), longitude, latitude);
+                FEntries.Add(std::move(description), std::move(extra), longitude, latitude, FPrecision);
                 ++FAdded;
             }
         } catch (const ETarvellError&) {
@@ -491,6 +491,7 @@ private:
     const char* FPrimary;
     const char* FSecondary;
     bool FRetainExtra;
+    const int FPrecision;
 
     int FDepth = 0;
     bool FGpx = false;
@@ -555,14 +556,14 @@ void TConvertToGpx::Convert(TEntries& entries, TMemoryStream& stream)
     };
     const std::unique_ptr<TXmlDocument> doc = makeDocument();
     if (entries.Count() > 0)
-        WriteWaypoints(entries, *doc, makeDocument, stream, latin1);
+        WriteWaypoints(entries, *doc, makeDocument, stream, latin1, TakeOptions().Precision);
     else
         doc->SaveToStream(stream);
 }
 
 std::span<const TOptionInfo> TConvertFromGpx::Options() const { return GpxImportOptions; }
 
-bool TConvertFromGpx::ReadInPieces(TEntries& entries, std::string_view bytes, bool useDesc, bool retainExtra)
+bool TConvertFromGpx::ReadInPieces(TEntries& entries, std::string_view bytes, const TConversionOptions& options)
 {
     const size_t threads = size_t(ConversionThreads());
     if (threads < 2 || bytes.size() < MinPieceBytes * 2)
@@ -571,8 +572,6 @@ bool TConvertFromGpx::ReadInPieces(TEntries& entries, std::string_view bytes, bo
     const TXmlPieces split(bytes, "gpx", "wpt", std::min(threads * 4, bytes.size() / MinPieceBytes));
     if (split.Count() == 0)
         return false;
-    // The settings are read once before the threads need them.
-    CoordinatePrecision();
     struct TPiece {
         TEntries Entries;
         std::unique_ptr<TGpxReader> Reader;
@@ -581,7 +580,7 @@ bool TConvertFromGpx::ReadInPieces(TEntries& entries, std::string_view bytes, bo
     std::vector<TPiece> pieces(split.Count());
     std::vector<TGpxReader*> readers;
     for (TPiece& piece : pieces) {
-        piece.Reader = std::make_unique<TGpxReader>(piece.Entries, useDesc, retainExtra);
+        piece.Reader = std::make_unique<TGpxReader>(piece.Entries, options.Bool(0), options.Bool(1), options.Precision);
         readers.push_back(piece.Reader.get());
     }
     RunParallel(pieces.size(), [&](size_t i) { pieces[i].WellFormed = split.Parse(i, pieces[i].Reader.get()); });
@@ -596,11 +595,11 @@ void TConvertFromGpx::Convert(TEntries& entries, TMemoryStream& stream)
 {
     // The stream's own bytes, not a copy: GPX files of a million waypoints are common.
     const std::string_view bytes(stream.Current(), size_t(stream.Remaining()));
-    const bool useDesc = ReadBoolOption(0);
-    const bool retainExtra = ReadBoolOption(1);
-    if (ReadInPieces(entries, bytes, useDesc, retainExtra))
+    // Option 0: desc before name; option 1: the extra information kept.
+    const TConversionOptions options = TakeOptions();
+    if (ReadInPieces(entries, bytes, options))
         return;
-    TGpxReader reader(entries, useDesc, retainExtra);
+    TGpxReader reader(entries, options.Bool(0), options.Bool(1), options.Precision);
     const bool wellFormed = ParseXmlStream(bytes, &reader);
     reader.Finish(*this, wellFormed, bytes);
 }

@@ -32,7 +32,7 @@ private:
     static constexpr size_t MinPieceBytes = size_t(1) << 20;
     // Reads a big document in pieces on several threads; false (nothing added) when it cannot
     // be cut or is not well-formed, and the one parse of the whole document must read it.
-    bool ReadInPieces(TEntries& entries, std::string_view bytes, bool useDesc, bool retainExtra);
+    bool ReadInPieces(TEntries& entries, std::string_view bytes, const TConversionOptions& options);
 };
 
 // The text the POI list puts on the clipboard: the list written by the ".gpx" exporter.

@@ -76,10 +76,11 @@ size_t PutPoi(char* out, std::string_view text, int32_t lon, int32_t lat)
     return PoiOverhead + n;
 }
 
-void WritePoi(TMemoryStream& stream, const TEntry& entry)
+void WritePoi(TMemoryStream& stream, const TEntry& entry, int precision)
 {
     const std::string_view text = entry.GetDescription();
-    PutPoi(stream.WriteSpace(PoiOverhead + WrittenLength(text)), text, ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
+    PutPoi(stream.WriteSpace(PoiOverhead + WrittenLength(text)), text, ToFixed(entry.GetLongitude(precision)),
+           ToFixed(entry.GetLatitude(precision)));
 }
 
 // A scratch array of the writer, mapped from the system and given back the moment it is freed
@@ -137,13 +138,14 @@ private:
 // and the file is the same whatever their number.
 class TTreeWriter {
 public:
-    TTreeWriter(const TEntries& entries, TMemoryStream& stream)
+    TTreeWriter(const TEntries& entries, TMemoryStream& stream, int precision)
         : FEntries(entries)
         , FStream(stream)
         , FCount(size_t(entries.Count()))
+        , FPrecision(precision)
     {
         double scale = 1;
-        for (int i = CoordinatePrecision(); i > 0; --i)
+        for (int i = precision; i > 0; --i)
             scale *= 10;
         // The precision-rounded coordinates in units of the last decimal: integer order is the
         // getters' order.
@@ -152,7 +154,7 @@ public:
         RunParallel(parts, [&](size_t part) {
             for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i) {
                 const TEntry& e = entries[int(i)];
-                FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(), scale)), int32_t(RoundExactProduct(e.GetLatitude(), scale))};
+                FCoords[i] = {int32_t(RoundExactProduct(e.GetLongitude(precision), scale)), int32_t(RoundExactProduct(e.GetLatitude(precision), scale))};
             }
         });
         // Subtrees at this depth are built and written on threads of their own: a few a thread.
@@ -166,10 +168,10 @@ public:
         if (FCount > 0) {
             const auto [minLon, maxLon] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lon < b.Lon; });
             const auto [minLat, maxLat] = std::minmax_element(FCoords.begin(), FCoords.end(), [](const TCoord& a, const TCoord& b) { return a.Lat < b.Lat; });
-            east = FEntries[int(maxLon - FCoords.begin())].GetLongitude();
-            west = FEntries[int(minLon - FCoords.begin())].GetLongitude();
-            north = FEntries[int(maxLat - FCoords.begin())].GetLatitude();
-            south = FEntries[int(minLat - FCoords.begin())].GetLatitude();
+            east = FEntries[int(maxLon - FCoords.begin())].GetLongitude(FPrecision);
+            west = FEntries[int(minLon - FCoords.begin())].GetLongitude(FPrecision);
+            north = FEntries[int(maxLat - FCoords.begin())].GetLatitude(FPrecision);
+            south = FEntries[int(minLat - FCoords.begin())].GetLatitude(FPrecision);
             FLonRange = {minLon->Lon, maxLon->Lon};
             FLatRange = {minLat->Lat, maxLat->Lat};
         }
@@ -232,8 +234,11 @@ private:
         // spread over the world) the number holds the axis's coordinate and the index only, and
         // the few entries sharing that coordinate are ordered by the rest of the comparer after.
         const bool lonFirst = axis == TAxis::Longitude;
-        const auto [firstMin, firstMax] = lonFirst ? FLonRange : FLatRange;
-        const auto [secondMin, secondMax] = lonFirst ? FLatRange : FLonRange;
+        // Plain variables, not structured bindings: the lambda below captures them.
+        const std::pair<int32_t, int32_t> firstRange = lonFirst ? FLonRange : FLatRange;
+        const std::pair<int32_t, int32_t> secondRange = lonFirst ? FLatRange : FLonRange;
+        const int32_t firstMin = firstRange.first, firstMax = firstRange.second;
+        const int32_t secondMin = secondRange.first, secondMax = secondRange.second;
         const int indexBits = std::bit_width(uint64_t(FCount));
         const int firstBits = std::bit_width(uint64_t(int64_t(firstMax) - firstMin));
         int secondBits = std::bit_width(uint64_t(int64_t(secondMax) - secondMin));
@@ -390,7 +395,7 @@ private:
         const TEntry& split = FEntries[int(own[first + m])];
         const size_t rightIndex = self + 1 + NodeCount(m);
         node.Right = uint32_t(rightIndex);
-        const double at = axis == TAxis::Longitude ? split.GetLongitude() : split.GetLatitude();
+        const double at = axis == TAxis::Longitude ? split.GetLongitude(FPrecision) : split.GetLatitude(FPrecision);
         RunParallel(parallelDepth > 0 ? 2 : 1, [&](size_t half) {
             if (half == 0 || parallelDepth <= 0) {
                 if (axis == TAxis::Longitude)
@@ -460,13 +465,15 @@ private:
                 __builtin_prefetch(ahead + sizeof(TEntry) - 1);
             }
             const TEntry& entry = FEntries[int(FByLon[k])];
-            at += PutPoi(FOut + at, entry.GetDescription(), ToFixed(entry.GetLongitude()), ToFixed(entry.GetLatitude()));
+            at += PutPoi(FOut + at, entry.GetDescription(), ToFixed(entry.GetLongitude(FPrecision)), ToFixed(entry.GetLatitude(FPrecision)));
         }
     }
 
     const TEntries& FEntries;
     TMemoryStream& FStream;
     const size_t FCount;
+    // The conversion's, taken at its start: the threads never ask the settings.
+    const int FPrecision;
     // Until both sorts are done.
     std::vector<TCoord> FCoords;
     TScratch<uint64_t> FSortScratch[2];
@@ -482,7 +489,7 @@ private:
 
 // One record from the stream's position on (the type byte already read, at offset p - 1); false
 // for a skipper cut short by the end of the stream, which ends the file.
-bool ReadRecord(TMemoryStream& stream, uint8_t type, TEntries& entries)
+bool ReadRecord(TMemoryStream& stream, uint8_t type, TEntries& entries, int precision)
 {
     const uint64_t p = stream.Position();
     switch (type) {
@@ -518,7 +525,7 @@ bool ReadRecord(TMemoryStream& stream, uint8_t type, TEntries& entries)
         if (stream.Position() != recordEnd)
             InvalidOv2();
         if (type != 0)
-            entries.Add(text, {}, lon / 100000.0, lat / 100000.0);
+            entries.Add(text, {}, lon / 100000.0, lat / 100000.0, precision);
     } catch (const EReadError&) {
         InvalidOv2();
     }
@@ -531,20 +538,151 @@ std::span<const TOptionInfo> TConvertToOv2::Options() const { return Ov2Options;
 
 void TConvertToOv2::Convert(TEntries& entries, TMemoryStream& stream)
 {
-    if (ReadBoolOption(0)) {
-        TTreeWriter(entries, stream).Write();
+    const TConversionOptions options = TakeOptions();
+    if (options.Bool(0)) {
+        TTreeWriter(entries, stream, options.Precision).Write();
         return;
     }
     for (int i = 0; i < entries.Count(); ++i)
-        WritePoi(stream, entries[i]);
+        WritePoi(stream, entries[i], options.Precision);
 }
 
 void TConvertFromOv2::Convert(TEntries& entries, TMemoryStream& stream)
 {
+    const int precision = TakeOptions().Precision;
+    ReadInParts(entries, stream, precision);
+    // One record after the other: all of a small file, and what the parts left (the record that
+    // fails, or a skipper cut short at the end).
     const double size = double(stream.Size());
     while (stream.Position() < stream.Size()) {
-        if (!ReadRecord(stream, stream.ReadU8(), entries))
+        if (!ReadRecord(stream, stream.ReadU8(), entries, precision))
             break;
         SetProgress(double(stream.Position()) / size * 100.0);
     }
+}
+
+namespace {
+
+// The POI records of data[from, to), every record's bounds already checked; appends their POIs.
+// Returns to, or the start of the first record whose texts do not end where its length says.
+uint64_t ParsePart(const char* data, uint64_t from, uint64_t to, TEntries& entries, int precision)
+{
+    uint64_t at = from;
+    while (at < to) {
+        const uint8_t type = uint8_t(data[at]);
+        if (type == 1 || type == 100) {
+            at += SkipperSize;
+            continue;
+        }
+        const uint64_t end = at + uint64_t(DecodeLE<int32_t>(data + at + 1));
+        const char* const text = data + at + 13;
+        const char* const limit = data + end;
+        const char* const textEnd = static_cast<const char*>(std::memchr(text, 0, size_t(limit - text)));
+        // Type 3 has two more texts, read past.
+        const char* zero = textEnd;
+        for (int more = type == 3 ? 2 : 0; zero && more > 0; --more)
+            zero = static_cast<const char*>(std::memchr(zero + 1, 0, size_t(limit - zero - 1)));
+        if (!zero || zero + 1 != limit)
+            return at;
+        if (type != 0)
+            entries.Add(std::string_view(text, size_t(textEnd - text)), {}, DecodeLE<int32_t>(data + at + 5) / 100000.0,
+                        DecodeLE<int32_t>(data + at + 9) / 100000.0, precision);
+        at = end;
+    }
+    return to;
+}
+
+} // namespace
+
+void TConvertFromOv2::ReadInParts(TEntries& entries, TMemoryStream& stream, int precision)
+{
+    const uint64_t size = stream.Size();
+    const uint64_t start = stream.Position();
+    const size_t threads = size_t(ConversionThreads());
+    if (threads < 2 || size < start || size - start < MinPartBytes * 2)
+        return;
+    const char* const data = stream.Current() - start;
+    // The bounds of the records, one after the other, up to the first one whose type or length
+    // is wrong: every few thousand POIs a place where a part may start, and where the whole
+    // percentage changes (the progress the one-thread read reports after each record). Parts
+    // hold whole blocks of the list, so they join as a list filled in one go.
+    constexpr size_t PoisPerCut = size_t(2 * TEntries::BlockEntries());
+    std::vector<uint64_t> cuts{start};
+    std::vector<std::pair<uint64_t, int>> marks;
+    const double total = double(size);
+    // The first record always counts, as the one-thread read reports after it whatever came before.
+    int percent = -1;
+    // No record ending before this changes the percentage (kept a few bytes early for rounding).
+    const auto nextChange = [size](int value) { return uint64_t(value + 1) * size / 100 - std::min<uint64_t>(size / 100, 4); };
+    uint64_t check = 0;
+    uint64_t at = start;
+    size_t pois = 0;
+    while (at < size) {
+        const uint8_t type = uint8_t(data[at]);
+        uint64_t end;
+        if (type == 1 || type == 100) {
+            if (size - at - 1 < SkipperSize - 1)
+                break;
+            end = at + SkipperSize;
+        } else if (type == 0 || type == 2 || type == 3) {
+            if (size - at - 1 < PoiOverhead - 1)
+                break;
+            const int32_t length = DecodeLE<int32_t>(data + at + 1);
+            if (length < PoiOverhead || uint64_t(length) - 1 > size - at - 1)
+                break;
+            end = at + uint64_t(length);
+        } else {
+            break;
+        }
+        at = end;
+        if (end >= check) {
+            const int value = int(double(end) / total * 100.0);
+            if (value != percent) {
+                percent = value;
+                marks.emplace_back(end, value);
+                check = nextChange(percent);
+            } else {
+                check = end + 1;
+            }
+        }
+        if ((type == 2 || type == 3) && ++pois % PoisPerCut == 0)
+            cuts.push_back(at);
+    }
+    if (cuts.back() != at)
+        cuts.push_back(at);
+    // A few parts a thread, so that one slow part does not keep the others waiting.
+    const size_t parts = std::min(threads * 4, cuts.size() - 1);
+    if (parts < 2)
+        return;
+    struct TPart {
+        uint64_t From = 0, To = 0, Stop = 0;
+        TEntries Entries;
+    };
+    std::vector<TPart> list(parts);
+    for (size_t i = 0; i < parts; ++i) {
+        list[i].From = cuts[(cuts.size() - 1) * i / parts];
+        list[i].To = cuts[(cuts.size() - 1) * (i + 1) / parts];
+    }
+    RunParallel(parts, [&](size_t i) {
+        TPart& part = list[i];
+        part.Entries.Reserve(int((cuts.size() - 1 + parts - 1) / parts * PoisPerCut));
+        part.Stop = ParsePart(data, part.From, part.To, part.Entries, precision);
+    });
+    // The parts in file order up to the first record that failed; the caller reads on from there.
+    uint64_t stop = at;
+    for (TPart& part : list) {
+        const int first = entries.Count();
+        const bool hadEntries = part.Entries.Count() > 0;
+        entries.AddAll(part.Entries);
+        // Each part's list marked its own first entry; only the list's first is the departure.
+        if (first > 0 && hadEntries)
+            entries[first].IpDeparture = false;
+        if (part.Stop != part.To) {
+            stop = part.Stop;
+            break;
+        }
+    }
+    for (size_t mark = 0; mark < marks.size() && marks[mark].first <= stop; ++mark)
+        SetProgress(marks[mark].second);
+    stream.Seek(stop);
 }

@@ -296,23 +296,31 @@ void TEntry::FreeText()
     FOwnsText = false;
 }
 
-double TEntry::GetLongitude() const
+double TEntry::GetLongitude() const { return GetLongitude(CoordinatePrecision()); }
+
+double TEntry::GetLatitude() const { return GetLatitude(CoordinatePrecision()); }
+
+double TEntry::GetLongitude(int precision) const
 {
-    const double v = RoundedMagnitude(FLonDeg, FLonMin, FLonSec, FLonRem, CoordinatePrecision());
+    const double v = RoundedMagnitude(FLonDeg, FLonMin, FLonSec, FLonRem, precision);
     return FLonWest ? -v : v;
 }
 
-double TEntry::GetLatitude() const
+double TEntry::GetLatitude(int precision) const
 {
-    const double v = RoundedMagnitude(FLatDeg, FLatMin, FLatSec, FLatRem, CoordinatePrecision());
+    const double v = RoundedMagnitude(FLatDeg, FLatMin, FLatSec, FLatRem, precision);
     return FLatSouth ? -v : v;
 }
 
-void TEntry::SetLongitude(double value)
+void TEntry::SetLongitude(double value) { SetLongitude(value, CoordinatePrecision()); }
+
+void TEntry::SetLatitude(double value) { SetLatitude(value, CoordinatePrecision()); }
+
+void TEntry::SetLongitude(double value, int precision)
 {
     // A new record is at 0: its getter needs no rounding.
     const bool atZero = FLonDeg == 0 && FLonMin == 0 && FLonSec == 0 && FLonRem == 0;
-    if (atZero ? value == 0 : value == GetLongitude())
+    if (atZero ? value == 0 : value == GetLongitude(precision))
         return;
     const TParts p = Split(value, 180);
     FLonWest = p.Negative;
@@ -320,14 +328,14 @@ void TEntry::SetLongitude(double value)
     FLonMin = p.Min;
     FLonSec = p.Sec;
     FLonRem = p.Rem;
-    Normalize();
+    Normalize(precision);
     MarkChanged();
 }
 
-void TEntry::SetLatitude(double value)
+void TEntry::SetLatitude(double value, int precision)
 {
     const bool atZero = FLatDeg == 0 && FLatMin == 0 && FLatSec == 0 && FLatRem == 0;
-    if (atZero ? value == 0 : value == GetLatitude())
+    if (atZero ? value == 0 : value == GetLatitude(precision))
         return;
     const TParts p = Split(value, 90);
     FLatSouth = p.Negative;
@@ -335,23 +343,25 @@ void TEntry::SetLatitude(double value)
     FLatMin = p.Min;
     FLatSec = p.Sec;
     FLatRem = p.Rem;
-    Normalize();
+    Normalize(precision);
     MarkChanged();
 }
 
-void TEntry::Normalize()
+void TEntry::Normalize() { Normalize(CoordinatePrecision()); }
+
+void TEntry::Normalize(int precision)
 {
     // A magnitude below a whole degree under the limit cannot round past it; the rounding
     // getters are asked only near the limits.
     if (FLatDeg < 89 && FLonDeg < 179)
         return;
-    if (std::fabs(GetLatitude()) > 90) {
+    if (std::fabs(GetLatitude(precision)) > 90) {
         FLatDeg = 90;
         FLatMin = 0;
         FLatSec = 0;
         FLatRem = 0;
     }
-    if (std::fabs(GetLongitude()) > 180) {
+    if (std::fabs(GetLongitude(precision)) > 180) {
         FLonDeg = 180;
         FLonMin = 0;
         FLonSec = 0;
@@ -694,11 +704,16 @@ TEntry* TEntries::AtChecked(int index) const
 
 TEntry& TEntries::Add(std::string_view description, std::string_view extra, double longitude, double latitude)
 {
+    return Add(description, extra, longitude, latitude, CoordinatePrecision());
+}
+
+TEntry& TEntries::Add(std::string_view description, std::string_view extra, double longitude, double latitude, int precision)
+{
     AssertOrThrow(FOwns, QStringLiteral("Add to a view"), "uModel", __LINE__);
     TEntry* entry = new (NewSlot()) TEntry();
     entry->FInList = true;
-    entry->SetLongitude(longitude);
-    entry->SetLatitude(latitude);
+    entry->SetLongitude(longitude, precision);
+    entry->SetLatitude(latitude, precision);
     {
         const auto freeSlot = OnFailure([&] { FreeSlot(entry); });
         entry->StoreTexts(description, extra, this);
@@ -757,6 +772,13 @@ void TEntries::AddAll(TEntries& source)
             std::swap(FFreeSlots, source.FFreeSlots);
             FItems.swap(source.FItems);
             FItemsMade = source.FItemsMade;
+        } else if (!FItemsMade && !source.FItemsMade && !FFreeSlots && !source.FFreeSlots
+                   && FCount == int(FBlocks.size()) * EntriesPerBlock
+                   && n == int(source.FBlocks.size() - 1) * EntriesPerBlock + source.FUsedInLastBlock) {
+            // Every block here full, the other's filled in order: its blocks follow as they are
+            // and entry i stays slot i, with no item table (lists read in parts of whole blocks).
+            FBlocks.insert(FBlocks.end(), source.FBlocks.begin(), source.FBlocks.end());
+            FUsedInLastBlock = source.FUsedInLastBlock;
         } else {
             MakeItems();
             // Lists read in pieces are added one after the other: the table grows by doubling,

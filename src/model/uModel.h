@@ -45,6 +45,11 @@ public:
     // Non-finite values count as 0; magnitudes beyond 180 (90) are clamped before splitting.
     void SetLongitude(double value);
     void SetLatitude(double value);
+    // The same with the precision given: a conversion's threads use the one it took at its start.
+    double GetLongitude(int precision) const;
+    double GetLatitude(int precision) const;
+    void SetLongitude(double value, int precision);
+    void SetLatitude(double value, int precision);
 
     uint8_t GetLonDeg() const { return FLonDeg; }
     uint8_t GetLonMin() const { return FLonMin; }
@@ -98,6 +103,7 @@ public:
 
     // Clamps coordinates beyond 90 / 180 to exactly that.
     void Normalize();
+    void Normalize(int precision);
 
 private:
     friend class TEntries;
@@ -199,6 +205,8 @@ public:
     // Creates an entry (longitude, latitude, description, extra set in that order) and appends it
     // with AddEntry(entry, true). Owning lists only.
     TEntry& Add(std::string_view description, std::string_view extra, double longitude, double latitude);
+    // The same with the coordinates rounded at the precision given (a conversion's threads).
+    TEntry& Add(std::string_view description, std::string_view extra, double longitude, double latitude, int precision);
     // Appends a copy of entry (the given object itself is freed); with markDeparture an entry
     // appended to an empty list gets IpDeparture set. Returns the entry in the list.
     TEntry& AddEntry(std::unique_ptr<TEntry> entry, bool markDeparture);  // owning lists
@@ -208,6 +216,9 @@ public:
     // with their blocks and texts, copying none; source is left empty. Entries keep their values,
     // their Changed state and their addresses.
     void AddAll(TEntries& source);
+    // Lists filled by appending whose counts are multiples of this (but the last) join with
+    // AddAll as a list filled in one go: without the 8 bytes a POI of an item table.
+    static constexpr int BlockEntries() { return EntriesPerBlock; }
     void Insert(int index, std::unique_ptr<TEntry> entry);  // owning lists
     void Insert(int index, TEntry* entry);                  // views
     // Removes entry index; an owning list frees it.

@@ -4,6 +4,7 @@
 #include "formats/uConvertBase.h"
 #include "formats/uGpx.h"
 #include "formats/uParallel.h"
+#include "formats/uTomTom.h"
 #include "model/uModel.h"
 #include "support/OptionSupport.h"
 #include "support/TextFormatSupport.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <random>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -73,6 +75,7 @@ struct TRead {
     std::vector<int> Progress;
     int Count = 0;
     bool Changed = false;
+    uint64_t Position = 0;  // of the stream after the read
 
     bool operator==(const TRead&) const = default;
 };
@@ -88,10 +91,9 @@ TRead ReadWith(int threads, int importer, const std::string& bytes)
     TRead read;
     const std::unique_ptr<TConvertFromBase> reader = TConvertFromBase::CreateConverterAt(importer);
     reader->OnProgress = [&](int p) { read.Progress.push_back(p); };
-    read.Error = MessageOf([&] {
-        TMemoryStream stream(bytes);
-        reader->Convert(entries, stream);
-    });
+    TMemoryStream stream(bytes);
+    read.Error = MessageOf([&] { reader->Convert(entries, stream); });
+    read.Position = stream.Position();
     read.Entries = Dump(entries);
     read.Count = entries.Count();
     read.Changed = entries.Changed();
@@ -341,4 +343,175 @@ TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
             }
         }
     }
+}
+
+namespace {
+
+// The start of every record of an ov2 file.
+std::vector<size_t> Ov2Records(const std::string& bytes)
+{
+    std::vector<size_t> starts;
+    for (size_t at = 0; at < bytes.size();) {
+        starts.push_back(at);
+        const auto type = uint8_t(bytes[at]);
+        at += type == 1 || type == 100 ? 21 : DecodeLE<uint32_t>(bytes.data() + at + 1);
+    }
+    return starts;
+}
+
+std::string Ov2Poi(uint8_t type, const std::string& texts)
+{
+    std::string record(13, '\0');
+    record[0] = char(type);
+    EncodeLE<int32_t>(record.data() + 1, int32_t(13 + texts.size() + 1));
+    EncodeLE<int32_t>(record.data() + 5, 490000);
+    EncodeLE<int32_t>(record.data() + 9, -5250000);
+    return record + texts + '\0';
+}
+
+} // namespace
+
+// A big ov2 file is read in parts between record bounds found first: damage anywhere, in the
+// bounds or in the texts, early or late, gives the one-thread read's entries, progress, error
+// and stream position.
+TEST_F(Parallel, Ov2ReadInPartsReadsAsOneThread)
+{
+    TEntries world;
+    FillWorld(world, 60000);
+    TConvertToOv2 writer;
+    const int ov2 = TConvertFromBase::IndexOf(QStringLiteral(".ov2"), QStringLiteral("ttov2"));
+    for (const bool tree : {true, false}) {
+        writer.WriteBoolOption(0, tree);
+        const std::string clean = WriteWith(1, TConvertToBase::IndexOfFormatID(QStringLiteral("ttov2")), world).substr(11);
+        ASSERT_GT(clean.size(), size_t(1) << 20);
+        const std::vector<size_t> records = Ov2Records(clean);
+        // The first POI record at or after a share of the file.
+        const auto poiAt = [&](double share) {
+            for (const size_t at : records)
+                if (at >= size_t(double(clean.size()) * share) && clean[at] == 2)
+                    return at;
+            return records.back();
+        };
+        struct TCase {
+            const char* What;
+            std::function<void(std::string&, size_t)> Damage;
+            bool Fails;
+        };
+        const TCase cases[] = {
+            {"clean", [](std::string&, size_t) {}, false},
+            {"unknown type", [](std::string& b, size_t at) { b[at] = 4; }, true},
+            {"length one too long", [](std::string& b, size_t at) { EncodeLE<int32_t>(b.data() + at + 1, DecodeLE<int32_t>(b.data() + at + 1) + 1); }, true},
+            {"length one too short", [](std::string& b, size_t at) { EncodeLE<int32_t>(b.data() + at + 1, DecodeLE<int32_t>(b.data() + at + 1) - 1); }, true},
+            {"length past the end", [](std::string& b, size_t at) { EncodeLE<int32_t>(b.data() + at + 1, INT32_MAX); }, true},
+            {"negative length", [](std::string& b, size_t at) { EncodeLE<int32_t>(b.data() + at + 1, -5); }, true},
+            {"zero inside the text", [](std::string& b, size_t at) { b[at + 13] = '\0'; }, true},
+            {"other records", [](std::string& b, size_t at) {
+                 b.insert(at, Ov2Poi(3, std::string("three\0a\0b", 9)) + Ov2Poi(0, "deleted") + std::string("\x64\x15\0\0\0", 5) + std::string(16, '\0'));
+             }, false},
+            {"type 3 missing a text", [](std::string& b, size_t at) { b.insert(at, Ov2Poi(3, std::string("three\0a", 7))); }, true},
+            {"skipper cut short at the end", [](std::string& b, size_t) { b += std::string("\x01\x15\0\0\0\0\0", 7); }, false},
+            {"record head cut short at the end", [](std::string& b, size_t) { b += std::string("\x02\x20\0\0\0\0\0", 7); }, true},
+        };
+        for (const TCase& c : cases) {
+            for (const double share : {0.01, 0.4, 0.97}) {
+                std::string bytes = clean;
+                c.Damage(bytes, poiAt(share));
+                const std::string what = std::string(c.What) + (tree ? " (tree) at " : " (flat) at ") + std::to_string(share);
+                const TRead one = ReadWith(1, ov2, bytes);
+                const TRead many = ReadWith(ManyThreads, ov2, bytes);
+                EXPECT_EQ(one.Error, c.Fails ? QStringLiteral("Invalid ov2 file") : QStringLiteral("<no error>")) << what;
+                EXPECT_EQ(one.Error, many.Error) << what;
+                EXPECT_EQ(one.Progress, many.Progress) << what;
+                EXPECT_EQ(one.Position, many.Position) << what;
+                EXPECT_EQ(one.Count, many.Count) << what;
+                EXPECT_TRUE(one.Entries == many.Entries) << what;
+                EXPECT_EQ(one.Changed, many.Changed) << what;
+                // Damage at the end keeps every POI of the file.
+                if (c.Fails && !std::string_view(c.What).ends_with("at the end"))
+                    EXPECT_LT(one.Count, world.Count() + 1) << what;
+                else
+                    EXPECT_GE(one.Count, world.Count() + 1) << what;
+            }
+        }
+    }
+}
+
+namespace {
+
+// Tells which threads ask for options or the precision, and how often.
+class TWatchedOptionSource final : public IOptionSource {
+public:
+    bool ReadBool(const QString& section, const QString& key, bool fallback) const override
+    {
+        Seen();
+        return FValues.ReadBool(section, key, fallback);
+    }
+    int ReadInteger(const QString& section, const QString& key, int fallback) const override
+    {
+        Seen();
+        return FValues.ReadInteger(section, key, fallback);
+    }
+    void WriteBool(const QString& section, const QString& key, bool value) const override { FValues.WriteBool(section, key, value); }
+    void WriteInteger(const QString& section, const QString& key, int value) const override { FValues.WriteInteger(section, key, value); }
+    int Precision() const override
+    {
+        Seen();
+        ++Precisions;
+        return FValues.Precision();
+    }
+    std::unique_ptr<IOptionSection> OpenSection(const QString& section) const override
+    {
+        Seen();
+        ++Sections;
+        return IOptionSource::OpenSection(section);
+    }
+
+    const std::thread::id Owner = std::this_thread::get_id();
+    mutable std::atomic<int> Strangers{0}, Precisions{0}, Sections{0};
+
+private:
+    void Seen() const
+    {
+        if (std::this_thread::get_id() != Owner)
+            ++Strangers;
+    }
+    TMemoryOptionSource FValues;
+};
+
+} // namespace
+
+// Each conversion reads its options and the precision once, on the caller's thread, and hands
+// them to its threads.
+TEST_F(Parallel, ConversionThreadsNeverReadTheSettings)
+{
+    TEntries world;
+    FillWorld(world, 60000);
+    TWatchedOptionSource watched;
+    UseOptionSource(&watched);
+    const TThreads scope(ManyThreads);
+    const std::pair<QString, QString> formats[] = {{QStringLiteral(".ov2"), QStringLiteral("ttov2")},
+                                                   {QStringLiteral(".gpx"), QStringLiteral("gengpx")}};
+    for (const auto& format : formats) {
+        const std::string id = format.second.toStdString();
+        for (const bool retain : {false, true}) {
+            TConvertFromGpx().WriteBoolOption(1, retain);
+            watched.Precisions = 0;
+            watched.Sections = 0;
+            TMemoryStream stream;
+            world.SaveToStream(stream, format.first, format.second);
+            EXPECT_EQ(watched.Precisions, 1) << id << " written";
+            EXPECT_LE(watched.Sections, 1) << id << " written";
+            ASSERT_GT(stream.Size(), uint64_t(1) << 20) << id;
+            watched.Precisions = 0;
+            watched.Sections = 0;
+            TEntries back;
+            stream.Seek(0);
+            back.LoadFromStream(stream, format.first, format.second, false);
+            EXPECT_EQ(back.Count(), world.Count()) << id;
+            EXPECT_EQ(watched.Precisions, 1) << id << " read";
+            EXPECT_LE(watched.Sections, 1) << id << " read";
+        }
+    }
+    UseOptionSource(&Options.Source);
+    EXPECT_EQ(watched.Strangers, 0);
 }

@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -65,16 +66,35 @@ int WriterOf(const QString& extension, const QString& formatID)
 
 } // namespace
 
+int ReaderRow(std::string_view formatID)
+{
+    for (int i = 0; i < TConvertFromBase::FormatCount(); ++i)
+        if (TConvertFromBase::FormatIDAt(i).toStdString() == formatID)
+            return i;
+    return -1;
+}
+
+std::vector<std::string> ReaderFormatIDs()
+{
+    std::vector<std::string> ids;
+    for (int i = 0; i < TConvertFromBase::FormatCount(); ++i)
+        ids.push_back(TConvertFromBase::FormatIDAt(i).toStdString());
+    return ids;
+}
+
 int FuzzReaders(const uint8_t* data, size_t size)
 {
-    if (size < 1)
-        return 0;
-    const int count = TConvertFromBase::FormatCount();
-    const int row = data[0] % count;
-    const std::string_view bytes = Bytes(data + 1, size - 1);
+    const std::string_view input = Bytes(data, size);
+    const size_t end = input.find('\0');
+    if (end == std::string_view::npos || end + 1 >= input.size())
+        return -1;
+    const int row = ReaderRow(input.substr(0, end));
+    if (row < 0)
+        return -1;
+    const std::string_view bytes = input.substr(end + 2);
     const QString extension = TConvertFromBase::Extension(row);  // with its dot
     const QString formatID = TConvertFromBase::FormatIDAt(row);
-    SetOptions(*TConvertFromBase::CreateConverterAt(row), row, data[0] / unsigned(count));
+    SetOptions(*TConvertFromBase::CreateConverterAt(row), row, uint8_t(input[end + 1]));
 
     // TARVELL_FUZZ_VERBOSE=1 tells what each input read, for a look at a corpus.
     static const bool verbose = qEnvironmentVariableIsSet("TARVELL_FUZZ_VERBOSE");

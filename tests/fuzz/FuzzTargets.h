@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+#include <vector>
 
 // Once per process, before the first input: a private settings home, code page 1252, the
 // formats registered, a Qt application on the offscreen platform.
@@ -16,9 +18,15 @@ using TFuzzEntry = int (*)(const uint8_t* data, size_t size);
 // The entry of a target by its name (the folder of its corpus), null for an unknown name.
 TFuzzEntry FuzzEntry(std::string_view target);
 
-// The first byte picks the importer and its options; the rest is the file. A successful read is
-// written back in the same format and read again: a failed reread or a lost POI aborts.
+// An input names its importer by format ID, then a zero byte, a byte of option bits and the
+// file: inputs keep their reader whatever the registry's order. A successful read is written back
+// in the same format and read again: a failed reread or a lost POI aborts. Inputs naming no
+// importer are refused (-1, so the fuzzer keeps none of them).
 int FuzzReaders(const uint8_t* data, size_t size);
+// The importer row of a format ID, -1 when there is none.
+int ReaderRow(std::string_view formatID);
+// Every importer's format ID, in registry order.
+std::vector<std::string> ReaderFormatIDs();
 // The document object (loaded, saved, loaded again, queried) and the stream reader.
 int FuzzXml(const uint8_t* data, size_t size);
 // The metafile reader, the picture drawn.

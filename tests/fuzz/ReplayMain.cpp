@@ -8,10 +8,19 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <string_view>
 #include <vector>
 
 int main(int argc, char** argv)
 {
+    // The importers' format IDs in registry order, one a line: what the seed script keys the
+    // readers' inputs by.
+    if (argc == 2 && std::string_view(argv[1]) == "--readers") {
+        InitFuzzing(&argc, &argv);
+        for (const std::string& id : ReaderFormatIDs())
+            std::printf("%s\n", id.c_str());
+        return 0;
+    }
     if (argc != 3) {
         std::fprintf(stderr, "usage: %s TARGET CORPUS_FOLDER\n", argv[0]);
         return 2;
@@ -35,7 +44,11 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s\n", file.filename().c_str());
         std::ifstream in(file, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+        // A committed input the target refuses (one naming no reader) tests nothing any more.
+        if (entry(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()) < 0) {
+            std::fprintf(stderr, "%s: refused by the target\n", file.filename().c_str());
+            return 1;
+        }
     }
     std::printf("%s: %zu inputs replayed\n", argv[1], files.size());
     return 0;

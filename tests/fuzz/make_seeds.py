@@ -4,16 +4,26 @@ few handmade files. Inputs the fuzzers found stay beside them; rerunning this on
 seeds (names starting with "seed-")."""
 import os
 import struct
+import subprocess
 import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 DATA = os.path.join(ROOT, "tests", "data")
 CORPUS = os.path.join(ROOT, "tests", "fuzz", "corpus")
 
-# The importers in registry order: the first byte of a readers input is the row plus this many
-# times the option bits.
-READERS = ["ttov2", "ttitn", "ttcfg", "ttovr", "genasc", "dstcsv", "navmancsv", "navioasc", "naviocsv",
-           "garmincsv", "destdat", "gdb", "miomapcsv", "mitacmtc", "gengpx", "excelxml", "genkml", "miomapv3"]
+# The readers' inputs name their importer by format ID; the IDs are the registry's, as the corpus
+# replay driver of a build lists them (TARVELL_FUZZ_REPLAY, else the one in build/).
+REPLAY = os.environ.get("TARVELL_FUZZ_REPLAY", os.path.join(ROOT, "build", "tests", "fuzz", "tarvell_fuzz_replay"))
+
+
+def reader_ids():
+    out = subprocess.run([REPLAY, "--readers"], check=True, capture_output=True, text=True,
+                         env=dict(os.environ, QT_QPA_PLATFORM="offscreen")).stdout
+    return out.split()
+
+
+def reader_input(format_id, bits, data):
+    return format_id.encode("ascii") + b"\0" + bytes([bits]) + data
 
 
 def write(target, name, data):
@@ -29,16 +39,19 @@ def fixture(folder, name):
 
 
 def readers():
-    for row, folder in enumerate(READERS):
-        for name in sorted(os.listdir(os.path.join(DATA, folder))):
+    for format_id in reader_ids():
+        folder = os.path.join(DATA, format_id)
+        if not os.path.isdir(folder):
+            print("no fixtures for the reader %s" % format_id, file=sys.stderr)
+            continue
+        for name in sorted(os.listdir(folder)):
             if name.startswith("README"):
                 continue
-            data = fixture(folder, name)
+            data = fixture(format_id, name)
             # The options: none, and (for the GPX reader) desc first and the extra information kept.
-            bits = [0, 1, 2, 3] if folder == "gengpx" else [0]
+            bits = [0, 1, 2, 3] if format_id == "gengpx" else [0]
             for b in bits:
-                write("readers", "%s-%s-%d" % (folder, name, b), bytes([row + len(READERS) * b]) + data)
-    gpx = READERS.index("gengpx")
+                write("readers", "%s-%s-%d" % (format_id, name, b), reader_input(format_id, b, data))
     # Extensions whose names and CDATA hold letters ISO-8859-1 lacks, with the extra information kept.
     extensions = ('<?xml version="1.0" encoding="UTF-8"?>\n'
                   '<gpx xmlns="http://www.topografix.com/GPX/1/1" xmlns:x="http://example.org/x" version="1.1">'
@@ -46,7 +59,7 @@ def readers():
                   '<x:ext \u0178="\u03a9"><x:\u0161ign><![CDATA[\u20ac & \u03a9 <b>]]></x:\u0161ign></x:ext>'
                   '<x:\u03a9mega a="\u00e9"/><!-- \u0416 --></extensions></wpt>'
                   '<wpt lat="3" lon="4"><name>plain</name><x:only>\u00e9t\u00e9</x:only></wpt></gpx>\n')
-    write("readers", "gengpx-extension-names-2", bytes([gpx + len(READERS) * 2]) + extensions.encode("utf-8"))
+    write("readers", "gengpx-extension-names-2", reader_input("gengpx", 2, extensions.encode("utf-8")))
 
 
 def xml():

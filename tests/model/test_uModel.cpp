@@ -495,6 +495,37 @@ TEST_F(MemoryOptionsTest, AddAllMovesTheRecordsWithTheirTexts)
     }
 }
 
+// Lists of whole blocks (a reader's parts) join in order; a list that is not whole still joins
+// through its item table. Either way the joined list reads, finds, deletes and grows as one.
+TEST_F(MemoryOptionsTest, AddAllOfWholeBlocksKeepsTheOrder)
+{
+    const int block = TEntries::BlockEntries();
+    const std::string longText(20, 'y');
+    const auto name = [&](int i) { return (i % 3 ? std::string() : longText) + std::to_string(i); };
+    for (const int firstCount : {block, 2 * block, block - 1}) {
+        TEntries target;
+        std::vector<std::unique_ptr<TEntries>> parts;
+        int n = 0;
+        for (const int count : {firstCount, 2 * block, 7}) {
+            parts.push_back(std::make_unique<TEntries>());
+            for (int i = 0; i < count; ++i, ++n)
+                parts.back()->Add(name(n), "", n / 1000.0, 1);
+        }
+        for (const auto& part : parts)
+            target.AddAll(*part);
+        ASSERT_EQ(target.Count(), n);
+        for (int i = 0; i < n; ++i) {
+            ASSERT_EQ(target[i].GetDescription(), name(i)) << firstCount << " " << i;
+            ASSERT_EQ(target.IndexOf(&target[i]), i);
+        }
+        target.Delete(firstCount);
+        EXPECT_EQ(target[firstCount].GetDescription(), name(firstCount + 1));
+        target.Add("last", "", 0, 0);
+        EXPECT_EQ(target[target.Count() - 1].GetDescription(), "last");
+        EXPECT_EQ(target.Count(), n);
+    }
+}
+
 TEST_F(MemoryOptionsTest, SortByKeyGivesTheOrderOfTheComparer)
 {
     // Many equal keys: the quicksort's order of equal entries must be the same.
