@@ -2382,6 +2382,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
     <context>
         <name>uAscii</name>
         <message>
+            <source>%1 to %2 values expected on line %3</source>
+            <translation>%1 bis %2 Werte in Zeile %3 erwartet</translation>
+        </message>
+        <message>
             <source>Save using global precision</source>
             <translation>Mit der allgemeinen Genauigkeit speichern</translation>
         </message>

@@ -26,17 +26,33 @@ std::string Utf8(const QString& text)
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text); }
 
-// A text or attribute value as UTF-8 without the control characters XML cannot carry (a
-// reference to one is not well-formed either), so that every saved document loads again. A NUL
-// still ends the value.
+// Whether XML can hold the character at all: the others (NUL, the C0 controls but tab, line feed
+// and carriage return, lone surrogates, U+FFFE, U+FFFF) are not even allowed as references.
+bool IsXmlCharacter(char16_t c) { return c >= 0x20 ? c < 0xFFFE : c == '\t' || c == '\n' || c == '\r'; }
+
+// A text or attribute value as UTF-8 with every character XML cannot hold replaced by a blank,
+// so that every saved document loads again and no text after such a character is lost. The one
+// rule of every XML writer (the GPX writer's tables of bytes are made by it too).
 std::string XmlValueUtf8(const QString& text)
 {
-    std::string out = Utf8(text);
-    std::erase_if(out, [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b != 0 && b < 0x20 && b != '\t' && b != '\n' && b != '\r';
-    });
-    return out;
+    const auto bad = [&](qsizetype i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate())
+            return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+        if (c.isLowSurrogate())
+            return i == 0 || !text[i - 1].isHighSurrogate();
+        return !IsXmlCharacter(c.unicode());
+    };
+    qsizetype i = 0;
+    while (i < text.size() && !bad(i))
+        ++i;
+    if (i == text.size())
+        return Utf8(text);
+    QString clean = text;
+    for (; i < text.size(); ++i)
+        if (bad(i))
+            clean[i] = QChar(' ');
+    return Utf8(clean);
 }
 
 // Removes child and its subtree from parent leaf by leaf: the library frees a subtree by
@@ -200,6 +216,200 @@ private:
     std::string FPending;
 };
 
+// Prints a node's markup as the library prints it raw, with one difference the library cannot
+// be told: a carriage return in text is written as a reference, as a reader's line-end rule
+// would turn it into a line feed (in attribute values tab, line feed and carriage return are
+// references already). Characters XML cannot hold become blanks here too. Iterative, so deep
+// markup cannot exhaust the stack; the output goes to the writer in chunks.
+class TMarkupPrinter {
+public:
+    explicit TMarkupPrinter(pugi::xml_writer& writer)
+        : FWriter(writer)
+    {
+    }
+
+    void Print(pugi::xml_node root)
+    {
+        pugi::xml_node node = root;
+        for (;;) {
+            if (Open(node)) {
+                node = node.first_child();
+                continue;
+            }
+            while (node != root && !node.next_sibling()) {
+                node = node.parent();
+                Close(node);
+            }
+            if (node == root)
+                break;
+            node = node.next_sibling();
+        }
+        Flush();
+    }
+
+private:
+    static constexpr size_t ChunkSize = size_t(1) << 16;
+
+    void Put(std::string_view text)
+    {
+        FOut.append(text);
+        if (FOut.size() >= ChunkSize)
+            Flush();
+    }
+
+    void Flush()
+    {
+        if (!FOut.empty())
+            FWriter.write(FOut.data(), FOut.size());
+        FOut.clear();
+    }
+
+    static const char* NameOf(const char* name) { return *name ? name : ":anonymous"; }
+
+    void PutEscaped(const char* text, bool attribute)
+    {
+        const char* run = text;
+        for (const char* c = text;; ++c) {
+            const auto b = static_cast<unsigned char>(*c);
+            const char* with = nullptr;
+            switch (b) {
+            case 0:
+                Put(std::string_view(run, size_t(c - run)));
+                return;
+            case '&':
+                with = "&amp;";
+                break;
+            case '<':
+                with = "&lt;";
+                break;
+            case '>':
+                with = attribute ? nullptr : "&gt;";
+                break;
+            case '"':
+                with = attribute ? "&quot;" : nullptr;
+                break;
+            case '\t':
+                with = attribute ? "&#09;" : nullptr;
+                break;
+            case '\n':
+                with = attribute ? "&#10;" : nullptr;
+                break;
+            case '\r':
+                with = "&#13;";
+                break;
+            default:
+                with = b < 0x20 ? " " : nullptr;
+                break;
+            }
+            if (!with)
+                continue;
+            Put(std::string_view(run, size_t(c - run)));
+            Put(with);
+            run = c + 1;
+        }
+    }
+
+    // Text of nothing but white space is no text node to a reader (nor to us): its first
+    // character as a reference keeps it one.
+    void PutText(const char* text)
+    {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || (c > 0 && c < 0x20 && c != '\r'); };
+        const char* c = text;
+        while (blank(*c))
+            ++c;
+        if (*c || c == text) {
+            PutEscaped(text, false);
+            return;
+        }
+        Put(*text == '\t' ? "&#9;" : *text == '\n' ? "&#10;" : "&#32;");
+        PutEscaped(text + 1, false);
+    }
+
+    // Writes the start of node; true when its children follow.
+    bool Open(pugi::xml_node node)
+    {
+        switch (node.type()) {
+        case pugi::node_document:
+            return bool(node.first_child());
+        case pugi::node_element:
+        case pugi::node_declaration:
+            Put(node.type() == pugi::node_element ? "<" : "<?");
+            Put(NameOf(node.name()));
+            for (pugi::xml_attribute a : node.attributes()) {
+                Put(" ");
+                Put(NameOf(a.name()));
+                Put("=\"");
+                PutEscaped(a.value(), true);
+                Put("\"");
+            }
+            if (node.type() == pugi::node_declaration) {
+                Put("?>");
+                return false;
+            }
+            if (!node.first_child()) {
+                Put("/>");
+                return false;
+            }
+            Put(">");
+            return true;
+        case pugi::node_pcdata:
+            PutText(node.value());
+            return false;
+        case pugi::node_cdata: {
+            // "]]>" would end the section: its ">" starts the next one.
+            std::string_view rest = node.value();
+            do {
+                const size_t end = rest.find("]]>");
+                const size_t take = end == std::string_view::npos ? rest.size() : end + 2;
+                Put("<![CDATA[");
+                Put(rest.substr(0, take));
+                Put("]]>");
+                rest.remove_prefix(take);
+            } while (!rest.empty());
+            return false;
+        }
+        case pugi::node_comment:
+            Put("<!--");
+            Put(node.value());
+            Put("-->");
+            return false;
+        case pugi::node_pi:
+            Put("<?");
+            Put(NameOf(node.name()));
+            if (*node.value()) {
+                Put(" ");
+                Put(node.value());
+            }
+            Put("?>");
+            return false;
+        case pugi::node_doctype:
+            Put("<!DOCTYPE");
+            if (*node.value()) {
+                Put(" ");
+                Put(node.value());
+            }
+            Put(">");
+            return false;
+        default:
+            return false;
+        }
+    }
+
+    void Close(pugi::xml_node node)
+    {
+        if (node.type() != pugi::node_element)
+            return;
+        Put("</");
+        Put(NameOf(node.name()));
+        Put(">");
+    }
+
+    pugi::xml_writer& FWriter;
+    std::string FOut;
+};
+
+void PrintMarkup(pugi::xml_node node, pugi::xml_writer& writer) { TMarkupPrinter(writer).Print(node); }
+
 bool NamesLatin1(const QString& encoding)
 {
     const QString e = encoding.trimmed().toLower();
@@ -270,14 +480,14 @@ QString TXmlNode::Xml() const
                 copy.append_attribute(name.c_str()).set_value(uri.c_str());
     }
     TStringWriter writer;
-    copy.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(copy, writer);
     return QString::fromUtf8(writer.Text.data(), qsizetype(writer.Text.size()));
 }
 
 void TXmlNode::AppendMarkup(std::string& out, bool latin1) const
 {
     TAppendWriter writer(out, latin1);
-    FNode.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(FNode, writer);
 }
 
 bool TXmlNode::FitsLatin1() const
@@ -462,8 +672,9 @@ TXmlNode TXmlNode::SelectSingleNode(const QString& path, const TXmlVariables& va
 }
 
 // No DTD processing and no entities beyond the predefined ones and character references.
-// Fragment mode keeps text outside the root as nodes, so that it can be refused.
-constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
+// Fragment mode keeps text outside the root as nodes, so that it can be refused. Comments and
+// processing instructions are nodes of the document, so a node's markup keeps them.
+constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment | pugi::parse_comments | pugi::parse_pi;
 
 bool TXmlDocument::LoadXml(const QString& text)
 {
@@ -546,7 +757,7 @@ void TXmlDocument::AppendBytes(std::string& out) const
         if (!first)
             writer.write("\r\n", 2);
         first = false;
-        n.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+        PrintMarkup(n, writer);
     }
     writer.write("\r\n", 2);
 }
@@ -702,7 +913,7 @@ std::string XmlTextAs(const QString& text, bool latin1)
     pcdata.set_value(XmlValueUtf8(text).c_str());
     std::string out;
     TAppendWriter writer(out, latin1);
-    pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(pcdata, writer);
     return out;
 }
 

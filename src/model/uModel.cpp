@@ -299,13 +299,14 @@ void TEntry::FreeText()
 double TEntry::GetLongitude() const
 {
     const double v = RoundedMagnitude(FLonDeg, FLonMin, FLonSec, FLonRem, CoordinatePrecision());
-    return FLonWest ? -v : v;
+    // A west longitude that rounds to zero is zero, not -0.
+    return FLonWest && v != 0 ? -v : v;
 }
 
 double TEntry::GetLatitude() const
 {
     const double v = RoundedMagnitude(FLatDeg, FLatMin, FLatSec, FLatRem, CoordinatePrecision());
-    return FLatSouth ? -v : v;
+    return FLatSouth && v != 0 ? -v : v;
 }
 
 void TEntry::SetLongitude(double value)
