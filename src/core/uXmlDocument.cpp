@@ -43,7 +43,11 @@ std::string XmlValueUtf8(const QString& text)
             return i == 0 || !text[i - 1].isHighSurrogate();
         return !IsXmlCharacter(c.unicode());
     };
+    // Nearly every text holds nothing but characters from U+0020 to U+D7FF.
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
     qsizetype i = 0;
+    while (i < text.size() && units[i] >= 0x20 && units[i] < 0xD800)
+        ++i;
     while (i < text.size() && !bad(i))
         ++i;
     if (i == text.size())
@@ -232,79 +236,99 @@ public:
     {
         pugi::xml_node node = root;
         for (;;) {
-            if (Open(node)) {
-                node = node.first_child();
+            if (const pugi::xml_node child = Open(node)) {
+                node = child;
                 continue;
             }
-            while (node != root && !node.next_sibling()) {
+            for (;;) {
+                if (node == root) {
+                    Flush();
+                    return;
+                }
+                if (const pugi::xml_node next = node.next_sibling()) {
+                    node = next;
+                    break;
+                }
                 node = node.parent();
                 Close(node);
             }
-            if (node == root)
-                break;
-            node = node.next_sibling();
         }
-        Flush();
     }
 
 private:
-    static constexpr size_t ChunkSize = size_t(1) << 16;
+    static constexpr size_t ChunkSize = size_t(1) << 14;
 
     void Put(std::string_view text)
     {
-        FOut.append(text);
-        if (FOut.size() >= ChunkSize)
+        if (text.size() > ChunkSize - FUsed) {
             Flush();
+            if (text.size() >= ChunkSize) {
+                FWriter.write(text.data(), text.size());
+                return;
+            }
+        }
+        std::memcpy(FBuffer.data() + FUsed, text.data(), text.size());
+        FUsed += text.size();
     }
 
     void Flush()
     {
-        if (!FOut.empty())
-            FWriter.write(FOut.data(), FOut.size());
-        FOut.clear();
+        if (FUsed > 0)
+            FWriter.write(FBuffer.data(), FUsed);
+        FUsed = 0;
     }
 
     static const char* NameOf(const char* name) { return *name ? name : ":anonymous"; }
 
+    // Per byte: 1 when text must not hold it as it is, 2 the same for an attribute value.
+    static constexpr std::array<unsigned char, 256> Special = [] {
+        std::array<unsigned char, 256> table{};
+        for (int b = 0; b < 0x20; ++b)
+            table[size_t(b)] = 3;
+        table['\t'] = table['\n'] = 2;
+        table['&'] = table['<'] = 3;
+        table['>'] = 1;
+        table['"'] = 2;
+        return table;
+    }();
+
     void PutEscaped(const char* text, bool attribute)
     {
+        const unsigned char mask = attribute ? 2 : 1;
         const char* run = text;
         for (const char* c = text;; ++c) {
             const auto b = static_cast<unsigned char>(*c);
-            const char* with = nullptr;
-            switch (b) {
-            case 0:
-                Put(std::string_view(run, size_t(c - run)));
-                return;
-            case '&':
-                with = "&amp;";
-                break;
-            case '<':
-                with = "&lt;";
-                break;
-            case '>':
-                with = attribute ? nullptr : "&gt;";
-                break;
-            case '"':
-                with = attribute ? "&quot;" : nullptr;
-                break;
-            case '\t':
-                with = attribute ? "&#09;" : nullptr;
-                break;
-            case '\n':
-                with = attribute ? "&#10;" : nullptr;
-                break;
-            case '\r':
-                with = "&#13;";
-                break;
-            default:
-                with = b < 0x20 ? " " : nullptr;
-                break;
-            }
-            if (!with)
+            if (!(Special[b] & mask))
                 continue;
             Put(std::string_view(run, size_t(c - run)));
-            Put(with);
+            switch (b) {
+            case 0:
+                return;
+            case '&':
+                Put("&amp;");
+                break;
+            case '<':
+                Put("&lt;");
+                break;
+            case '>':
+                Put("&gt;");
+                break;
+            case '"':
+                Put("&quot;");
+                break;
+            case '\t':
+                Put("&#09;");
+                break;
+            case '\n':
+                Put("&#10;");
+                break;
+            case '\r':
+                Put("&#13;");
+                break;
+            default:
+                Put(" ");
+                break;
+            }
             run = c + 1;
         }
     }
@@ -325,36 +349,35 @@ private:
         PutEscaped(text + 1, false);
     }
 
-    // Writes the start of node; true when its children follow.
-    bool Open(pugi::xml_node node)
+    // Writes the start of node; its first child when its children follow, else null.
+    pugi::xml_node Open(pugi::xml_node node)
     {
-        switch (node.type()) {
+        const pugi::xml_node_type type = node.type();
+        switch (type) {
         case pugi::node_document:
-            return bool(node.first_child());
+            return node.first_child();
         case pugi::node_element:
-        case pugi::node_declaration:
-            Put(node.type() == pugi::node_element ? "<" : "<?");
+        case pugi::node_declaration: {
+            Put(type == pugi::node_element ? "<" : "<?");
             Put(NameOf(node.name()));
-            for (pugi::xml_attribute a : node.attributes()) {
+            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
                 Put(" ");
                 Put(NameOf(a.name()));
                 Put("=\"");
                 PutEscaped(a.value(), true);
                 Put("\"");
             }
-            if (node.type() == pugi::node_declaration) {
+            if (type == pugi::node_declaration) {
                 Put("?>");
-                return false;
+                return {};
             }
-            if (!node.first_child()) {
-                Put("/>");
-                return false;
-            }
-            Put(">");
-            return true;
+            const pugi::xml_node child = node.first_child();
+            Put(child ? ">" : "/>");
+            return child;
+        }
         case pugi::node_pcdata:
             PutText(node.value());
-            return false;
+            return {};
         case pugi::node_cdata: {
             // "]]>" would end the section: its ">" starts the next one.
             std::string_view rest = node.value();
@@ -366,13 +389,13 @@ private:
                 Put("]]>");
                 rest.remove_prefix(take);
             } while (!rest.empty());
-            return false;
+            return {};
         }
         case pugi::node_comment:
             Put("<!--");
             Put(node.value());
             Put("-->");
-            return false;
+            return {};
         case pugi::node_pi:
             Put("<?");
             Put(NameOf(node.name()));
@@ -381,7 +404,7 @@ private:
                 Put(node.value());
             }
             Put("?>");
-            return false;
+            return {};
         case pugi::node_doctype:
             Put("<!DOCTYPE");
             if (*node.value()) {
@@ -389,12 +412,13 @@ private:
                 Put(node.value());
             }
             Put(">");
-            return false;
+            return {};
         default:
-            return false;
+            return {};
         }
     }
 
+    // Ends an element whose children were written.
     void Close(pugi::xml_node node)
     {
         if (node.type() != pugi::node_element)
@@ -405,7 +429,8 @@ private:
     }
 
     pugi::xml_writer& FWriter;
-    std::string FOut;
+    std::array<char, ChunkSize> FBuffer;
+    size_t FUsed = 0;
 };
 
 void PrintMarkup(pugi::xml_node node, pugi::xml_writer& writer) { TMarkupPrinter(writer).Print(node); }
