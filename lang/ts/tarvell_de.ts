@@ -2497,6 +2497,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
             <source>Garmin CSV files can contain 3 or 4 columns. The last 1 or 2 columns are used for the<byte value="xd" />description field inside Tarvell. When this option is checked, Tarvell will be forced to treat<byte value="xd" />the 3th column as the description instead of using the 4th when it is available.</source>
             <translation>Garmin-CSV-Dateien können 3 oder 4 Spalten enthalten. Die letzten 1 oder 2 Spalten bilden in<byte value="xd" />Tarvell das Beschreibungsfeld. Ist diese Option aktiviert, verwendet Tarvell stets die 3. Spalte<byte value="xd" />als Beschreibung, statt der 4. Spalte, wenn diese vorhanden ist.</translation>
         </message>
+        <message>
+            <source>%1 to %2 values expected on line %3</source>
+            <translation>%1 bis %2 Werte in Zeile %3 erwartet</translation>
+        </message>
     </context>
     <context>
         <name>uAutoStart</name>

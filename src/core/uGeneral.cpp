@@ -1,16 +1,19 @@
 // General routines shared by the whole system.
 #include "core/uGeneral.h"
 
+#include "core/uCodePage.h"
 #include "core/uVersion.h"
 
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <unistd.h>
 
@@ -249,9 +252,11 @@ const TFormatSettings& DotFormatSettings()
     return settings;
 }
 
-double StrToFloatSep(std::string_view text, char separator)
+namespace {
+
+// The number in text (blanks around allowed), or nothing.
+std::optional<double> ParseFloatText(std::string_view trimmed, char separator)
 {
-    const std::string_view trimmed = TrimView(text);
     std::string buffer(trimmed);
     if (separator != 0 && separator != '.') {
         for (char& c : buffer)
@@ -265,16 +270,38 @@ double StrToFloatSep(std::string_view text, char separator)
     double value = 0;
     const auto result = std::from_chars(first, last, value, std::chars_format::general);
     if (buffer.empty() || result.ec != std::errc() || result.ptr != last || !std::isfinite(value))
-        throw EConvertError(TGeneralTexts::tr("'%1' is not a valid floating point value")
-                                .arg(QString::fromLatin1(trimmed.data(), qsizetype(trimmed.size()))));
+        return std::nullopt;
     return value;
+}
+
+[[noreturn]] void InvalidFloat(const QString& text)
+{
+    throw EConvertError(TGeneralTexts::tr("'%1' is not a valid floating point value").arg(text));
+}
+
+} // namespace
+
+double StrToFloatSep(std::string_view text, char separator)
+{
+    const std::string_view trimmed = TrimView(text);
+    if (const std::optional<double> value = ParseFloatText(trimmed, separator))
+        return *value;
+    InvalidFloat(AnsiToUnicode(trimmed));
+}
+
+double StrToFloatSepUtf8(std::string_view utf8, char separator)
+{
+    const std::string_view trimmed = TrimView(utf8);
+    if (const std::optional<double> value = ParseFloatText(trimmed, separator))
+        return *value;
+    InvalidFloat(QString::fromUtf8(trimmed.data(), qsizetype(trimmed.size())));
 }
 
 double StrToFloatSep(const QString& text, QChar separator)
 {
     const QByteArray bytes = text.toUtf8();
-    return StrToFloatSep(std::string_view(bytes.constData(), size_t(bytes.size())),
-                         separator.isNull() ? '\0' : char(separator.unicode() < 128 ? separator.unicode() : '.'));
+    return StrToFloatSepUtf8(std::string_view(bytes.constData(), size_t(bytes.size())),
+                             separator.isNull() ? '\0' : char(separator.unicode() < 128 ? separator.unicode() : '.'));
 }
 
 QString FloatToStrSep(double value, QChar separator)
@@ -302,7 +329,8 @@ std::string FloatToPlainText(double value)
             std::array<char, 24> digits;
             const auto end = std::to_chars(digits.data(), digits.data() + digits.size(), int64_t(n)).ptr;
             const std::string_view d(digits.data(), size_t(end - digits.data()));
-            std::string out = std::signbit(value) ? "-" : "";
+            // Zero has no sign ("-0" is no coordinate text).
+            std::string out = value < 0 ? "-" : "";
             if (k == 0)
                 return out += d;
             if (d.size() <= size_t(k)) {
@@ -389,7 +417,11 @@ void AppendFixed(std::string& out, double value, int decimals)
 {
     std::array<char, 400> buffer{};
     const auto result = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value, std::chars_format::fixed, decimals);
-    out.append(buffer.data(), result.ptr);
+    char* first = buffer.data();
+    // A value that rounds to zero is zero, whatever side it came from: no "-0.00000".
+    if (value < 0 && value > -1 && std::all_of(first + 1, result.ptr, [](char c) { return c == '0' || c == '.'; }))
+        ++first;
+    out.append(first, result.ptr);
 }
 
 std::string FloatToFixed(double value, int decimals)

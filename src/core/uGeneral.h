@@ -115,8 +115,11 @@ const TFormatSettings& DotFormatSettings();
 
 // Converts text to a double; separator (when not 0) is the decimal separator used by the text.
 // Leading and trailing blanks are allowed; anything else, "nan" and "inf" raise EConvertError.
+// The error message shows the text as it is: the 8-bit overload takes text of the system code
+// page (as text formats read it), StrToFloatSepUtf8 UTF-8 (as XML values are read).
 double StrToFloatSep(const QString& text, QChar separator = QChar('.'));
 double StrToFloatSep(std::string_view text, char separator = '.');
+double StrToFloatSepUtf8(std::string_view utf8, char separator = '.');
 // Shortest text that reads back to the same double, with separator as decimal point.
 QString FloatToStrSep(double value, QChar separator = QChar('.'));
 // The general number format's 15 significant digits, trailing zeros dropped, in fixed notation

@@ -26,17 +26,37 @@ std::string Utf8(const QString& text)
 
 QString FromUtf8(const char* text) { return QString::fromUtf8(text); }
 
-// A text or attribute value as UTF-8 without the control characters XML cannot carry (a
-// reference to one is not well-formed either), so that every saved document loads again. A NUL
-// still ends the value.
+// Whether XML can hold the character at all: the others (NUL, the C0 controls but tab, line feed
+// and carriage return, lone surrogates, U+FFFE, U+FFFF) are not even allowed as references.
+bool IsXmlCharacter(char16_t c) { return c >= 0x20 ? c < 0xFFFE : c == '\t' || c == '\n' || c == '\r'; }
+
+// A text or attribute value as UTF-8 with every character XML cannot hold replaced by a blank,
+// so that every saved document loads again and no text after such a character is lost. The one
+// rule of every XML writer (the GPX writer's tables of bytes are made by it too).
 std::string XmlValueUtf8(const QString& text)
 {
-    std::string out = Utf8(text);
-    std::erase_if(out, [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return b != 0 && b < 0x20 && b != '\t' && b != '\n' && b != '\r';
-    });
-    return out;
+    const auto bad = [&](qsizetype i) {
+        const QChar c = text[i];
+        if (c.isHighSurrogate())
+            return i + 1 >= text.size() || !text[i + 1].isLowSurrogate();
+        if (c.isLowSurrogate())
+            return i == 0 || !text[i - 1].isHighSurrogate();
+        return !IsXmlCharacter(c.unicode());
+    };
+    // Nearly every text holds nothing but characters from U+0020 to U+D7FF.
+    const char16_t* units = reinterpret_cast<const char16_t*>(text.constData());
+    qsizetype i = 0;
+    while (i < text.size() && units[i] >= 0x20 && units[i] < 0xD800)
+        ++i;
+    while (i < text.size() && !bad(i))
+        ++i;
+    if (i == text.size())
+        return Utf8(text);
+    QString clean = text;
+    for (; i < text.size(); ++i)
+        if (bad(i))
+            clean[i] = QChar(' ');
+    return Utf8(clean);
 }
 
 // Removes child and its subtree from parent leaf by leaf: the library frees a subtree by
@@ -200,6 +220,221 @@ private:
     std::string FPending;
 };
 
+// Prints a node's markup as the library prints it raw, with one difference the library cannot
+// be told: a carriage return in text is written as a reference, as a reader's line-end rule
+// would turn it into a line feed (in attribute values tab, line feed and carriage return are
+// references already). Characters XML cannot hold become blanks here too. Iterative, so deep
+// markup cannot exhaust the stack; the output goes to the writer in chunks.
+class TMarkupPrinter {
+public:
+    explicit TMarkupPrinter(pugi::xml_writer& writer)
+        : FWriter(writer)
+    {
+    }
+
+    void Print(pugi::xml_node root)
+    {
+        pugi::xml_node node = root;
+        for (;;) {
+            if (const pugi::xml_node child = Open(node)) {
+                node = child;
+                continue;
+            }
+            for (;;) {
+                if (node == root) {
+                    Flush();
+                    return;
+                }
+                if (const pugi::xml_node next = node.next_sibling()) {
+                    node = next;
+                    break;
+                }
+                node = node.parent();
+                Close(node);
+            }
+        }
+    }
+
+private:
+    static constexpr size_t ChunkSize = size_t(1) << 14;
+
+    void Put(std::string_view text)
+    {
+        if (text.size() > ChunkSize - FUsed) {
+            Flush();
+            if (text.size() >= ChunkSize) {
+                FWriter.write(text.data(), text.size());
+                return;
+            }
+        }
+        std::memcpy(FBuffer.data() + FUsed, text.data(), text.size());
+        FUsed += text.size();
+    }
+
+    void Flush()
+    {
+        if (FUsed > 0)
+            FWriter.write(FBuffer.data(), FUsed);
+        FUsed = 0;
+    }
+
+    static const char* NameOf(const char* name) { return *name ? name : ":anonymous"; }
+
+    // Per byte: 1 when text must not hold it as it is, 2 the same for an attribute value.
+    static constexpr std::array<unsigned char, 256> Special = [] {
+        std::array<unsigned char, 256> table{};
+        for (int b = 0; b < 0x20; ++b)
+            table[size_t(b)] = 3;
+        table['\t'] = table['\n'] = 2;
+        table['&'] = table['<'] = 3;
+        table['>'] = 1;
+        table['"'] = 2;
+        return table;
+    }();
+
+    void PutEscaped(const char* text, bool attribute)
+    {
+        const unsigned char mask = attribute ? 2 : 1;
+        const char* run = text;
+        for (const char* c = text;; ++c) {
+            const auto b = static_cast<unsigned char>(*c);
+            if (!(Special[b] & mask))
+                continue;
+            Put(std::string_view(run, size_t(c - run)));
+            switch (b) {
+            case 0:
+                return;
+            case '&':
+                Put("&amp;");
+                break;
+            case '<':
+                Put("&lt;");
+                break;
+            case '>':
+                Put("&gt;");
+                break;
+            case '"':
+                Put("&quot;");
+                break;
+            case '\t':
+                Put("&#09;");
+                break;
+            case '\n':
+                Put("&#10;");
+                break;
+            case '\r':
+                Put("&#13;");
+                break;
+            default:
+                Put(" ");
+                break;
+            }
+            run = c + 1;
+        }
+    }
+
+    // Text of nothing but white space is no text node to a reader (nor to us): its first
+    // character as a reference keeps it one.
+    void PutText(const char* text)
+    {
+        const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || (c > 0 && c < 0x20 && c != '\r'); };
+        const char* c = text;
+        while (blank(*c))
+            ++c;
+        if (*c || c == text) {
+            PutEscaped(text, false);
+            return;
+        }
+        Put(*text == '\t' ? "&#9;" : *text == '\n' ? "&#10;" : "&#32;");
+        PutEscaped(text + 1, false);
+    }
+
+    // Writes the start of node; its first child when its children follow, else null.
+    pugi::xml_node Open(pugi::xml_node node)
+    {
+        const pugi::xml_node_type type = node.type();
+        switch (type) {
+        case pugi::node_document:
+            return node.first_child();
+        case pugi::node_element:
+        case pugi::node_declaration: {
+            Put(type == pugi::node_element ? "<" : "<?");
+            Put(NameOf(node.name()));
+            for (pugi::xml_attribute a = node.first_attribute(); a; a = a.next_attribute()) {
+                Put(" ");
+                Put(NameOf(a.name()));
+                Put("=\"");
+                PutEscaped(a.value(), true);
+                Put("\"");
+            }
+            if (type == pugi::node_declaration) {
+                Put("?>");
+                return {};
+            }
+            const pugi::xml_node child = node.first_child();
+            Put(child ? ">" : "/>");
+            return child;
+        }
+        case pugi::node_pcdata:
+            PutText(node.value());
+            return {};
+        case pugi::node_cdata: {
+            // "]]>" would end the section: its ">" starts the next one.
+            std::string_view rest = node.value();
+            do {
+                const size_t end = rest.find("]]>");
+                const size_t take = end == std::string_view::npos ? rest.size() : end + 2;
+                Put("<![CDATA[");
+                Put(rest.substr(0, take));
+                Put("]]>");
+                rest.remove_prefix(take);
+            } while (!rest.empty());
+            return {};
+        }
+        case pugi::node_comment:
+            Put("<!--");
+            Put(node.value());
+            Put("-->");
+            return {};
+        case pugi::node_pi:
+            Put("<?");
+            Put(NameOf(node.name()));
+            if (*node.value()) {
+                Put(" ");
+                Put(node.value());
+            }
+            Put("?>");
+            return {};
+        case pugi::node_doctype:
+            Put("<!DOCTYPE");
+            if (*node.value()) {
+                Put(" ");
+                Put(node.value());
+            }
+            Put(">");
+            return {};
+        default:
+            return {};
+        }
+    }
+
+    // Ends an element whose children were written.
+    void Close(pugi::xml_node node)
+    {
+        if (node.type() != pugi::node_element)
+            return;
+        Put("</");
+        Put(NameOf(node.name()));
+        Put(">");
+    }
+
+    pugi::xml_writer& FWriter;
+    std::array<char, ChunkSize> FBuffer;
+    size_t FUsed = 0;
+};
+
+void PrintMarkup(pugi::xml_node node, pugi::xml_writer& writer) { TMarkupPrinter(writer).Print(node); }
+
 bool NamesLatin1(const QString& encoding)
 {
     const QString e = encoding.trimmed().toLower();
@@ -270,14 +505,14 @@ QString TXmlNode::Xml() const
                 copy.append_attribute(name.c_str()).set_value(uri.c_str());
     }
     TStringWriter writer;
-    copy.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(copy, writer);
     return QString::fromUtf8(writer.Text.data(), qsizetype(writer.Text.size()));
 }
 
 void TXmlNode::AppendMarkup(std::string& out, bool latin1) const
 {
     TAppendWriter writer(out, latin1);
-    FNode.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(FNode, writer);
 }
 
 bool TXmlNode::FitsLatin1() const
@@ -462,8 +697,9 @@ TXmlNode TXmlNode::SelectSingleNode(const QString& path, const TXmlVariables& va
 }
 
 // No DTD processing and no entities beyond the predefined ones and character references.
-// Fragment mode keeps text outside the root as nodes, so that it can be refused.
-constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment;
+// Fragment mode keeps text outside the root as nodes, so that it can be refused. Comments and
+// processing instructions are nodes of the document, so a node's markup keeps them.
+constexpr unsigned XmlParseFlags = pugi::parse_default | pugi::parse_fragment | pugi::parse_comments | pugi::parse_pi;
 
 bool TXmlDocument::LoadXml(const QString& text)
 {
@@ -546,7 +782,7 @@ void TXmlDocument::AppendBytes(std::string& out) const
         if (!first)
             writer.write("\r\n", 2);
         first = false;
-        n.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+        PrintMarkup(n, writer);
     }
     writer.write("\r\n", 2);
 }
@@ -702,7 +938,7 @@ std::string XmlTextAs(const QString& text, bool latin1)
     pcdata.set_value(XmlValueUtf8(text).c_str());
     std::string out;
     TAppendWriter writer(out, latin1);
-    pcdata.print(writer, "", pugi::format_raw, pugi::encoding_utf8);
+    PrintMarkup(pcdata, writer);
     return out;
 }
 

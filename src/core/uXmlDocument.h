@@ -35,8 +35,9 @@ public:
 
     // The concatenated text of every descendant text node.
     QString Text() const;
-    // Replaces the whole content by one text. Control characters XML cannot carry are left out
-    // (as by SetAttribute), so the saved document loads again.
+    // Replaces the whole content by one text. Characters XML cannot carry (a NUL, most control
+    // characters) become blanks, as by SetAttribute, so the saved document loads again and keeps
+    // the text after them. A carriage return is saved as a reference, so it reads back as itself.
     void SetText(const QString& text) const;
     // The node's own markup; namespace declarations in scope from its ancestors are included, so
     // the text loads on its own.

@@ -62,7 +62,7 @@ public:
             XML_SetElementHandler(FParser, &TExpatParse::OnStart, &TExpatParse::OnEnd);
             XML_SetCharacterDataHandler(FParser, &TExpatParse::OnCharacters);
             XML_SetCdataSectionHandler(FParser, &TExpatParse::OnCdataStart, &TExpatParse::OnCdataEnd);
-            // Comments and processing instructions are no nodes, but they end a text node.
+            // Comments and processing instructions end a text node.
             XML_SetCommentHandler(FParser, &TExpatParse::OnComment);
             XML_SetProcessingInstructionHandler(FParser, &TExpatParse::OnProcessingInstruction);
         }
@@ -181,8 +181,19 @@ private:
         self.FInCdata = false;
     }
 
-    static void XMLCALL OnComment(void* data, const XML_Char*) { Self(data).Flush(); }
-    static void XMLCALL OnProcessingInstruction(void* data, const XML_Char*, const XML_Char*) { Self(data).Flush(); }
+    static void XMLCALL OnComment(void* data, const XML_Char* text)
+    {
+        TExpatParse& self = Self(data);
+        self.Flush();
+        self.Guarded([&] { self.FHandler->Comment(text); });
+    }
+
+    static void XMLCALL OnProcessingInstruction(void* data, const XML_Char* target, const XML_Char* text)
+    {
+        TExpatParse& self = Self(data);
+        self.Flush();
+        self.Guarded([&] { self.FHandler->ProcessingInstruction(target, text); });
+    }
 
     // No document type is read: its entities could expand without end or name other files.
     static void XMLCALL OnDoctype(void* data, const XML_Char*, const XML_Char*, const XML_Char*, int)
@@ -281,7 +292,8 @@ TXmlPieces::TXmlPieces(std::string_view bytes, std::string_view rootName, std::s
             break;
         if (end == std::string_view::npos)
             return;
-        at += end + 2;
+        // Past the "?>" or "-->".
+        at += end + (rest[1] == '?' ? 2 : 3);
     }
     const std::string_view rest = bytes.substr(std::min(at, bytes.size()));
     if (!rest.starts_with('<') || !rest.substr(1).starts_with(rootName) || rest.size() <= rootName.size() + 1)

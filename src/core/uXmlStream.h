@@ -10,8 +10,8 @@
 
 // The nodes of a document as the document object keeps them, in document order: elements, and
 // text nodes (character data between two pieces of markup, with references resolved and line
-// ends normalised; a run of nothing but white space is no node, a CDATA section always is).
-// Comments and processing instructions are left out.
+// ends normalised; a run of nothing but white space is no node, a CDATA section always is),
+// comments and processing instructions (but the XML declaration).
 class TXmlStreamHandler {
 public:
     virtual ~TXmlStreamHandler() = default;
@@ -19,6 +19,9 @@ public:
     virtual void StartElement(const char* name, const char** attributes) = 0;
     virtual void EndElement() = 0;
     virtual void Text(std::string_view utf8, bool cdata) = 0;
+    // Handlers that keep no comments or processing instructions need not say so.
+    virtual void Comment(std::string_view /*utf8*/) { }
+    virtual void ProcessingInstruction(const char* /*target*/, std::string_view /*utf8*/) { }
 };
 
 // Parses bytes (decoded as XmlInputEncoding of uXmlDocument says) and hands its nodes to handler, if given.

@@ -114,7 +114,7 @@ void TConvertFromAscBase::Convert(TEntries& entries, TMemoryStream& stream)
             SplitCsvLine(line, fields, maxColumns);
             const int count = int(fields.size());
             if (count < minColumns || count > maxColumns)
-                throw ETarvellError(QCoreApplication::translate(Context, "%1 to %2 values expected on line %3")
+                throw ETarvellError(QCoreApplication::translate("uAscii", "%1 to %2 values expected on line %3")
                                         .arg(minColumns)
                                         .arg(maxColumns)
                                         .arg(q));

@@ -25,9 +25,8 @@
 
 namespace {
 
-const char* const Context = "uGarminGdb";
-
-[[noreturn]] void Invalid(const char* text) { throw EUserError(QCoreApplication::translate(Context, text)); }
+// text: one of the QT_TRANSLATE_NOOP texts below.
+[[noreturn]] void Invalid(const char* text) { throw EUserError(QCoreApplication::translate("uGarminGdb", text)); }
 [[noreturn]] void InvalidHeader() { Invalid(QT_TRANSLATE_NOOP("uGarminGdb", "Invalid gdb file header")); }
 [[noreturn]] void InvalidRecord() { Invalid(QT_TRANSLATE_NOOP("uGarminGdb", "Invalid gdb file")); }
 

@@ -49,14 +49,16 @@ QString CreatorText()
 constexpr std::string_view Utf8Flag = "\xEF\xBB\xBF";
 
 // How the document saves each byte of an 8-bit description in ISO-8859-1 or UTF-8. The codec
-// maps each byte to one character, so a table per byte says it all; a NUL ends the text.
+// maps each byte to one character, so a table per byte says it all (a NUL included).
 std::array<std::string, 256> TextTable(bool latin1)
 {
     std::array<std::string, 256> table;
-    for (int b = 1; b < 256; ++b) {
+    for (int b = 0; b < 256; ++b) {
         const char byte = char(b);
-        const QString text = AnsiToUnicode(std::string_view(&byte, 1));
+        // After a letter: a blank alone would be text of nothing but white space, written otherwise.
+        const QString text = AnsiToUnicode(std::string_view(&byte, 1)) + QChar('x');
         table[size_t(b)] = latin1 ? XmlTextAsLatin1(text) : XmlTextAsUtf8(text);
+        table[size_t(b)].pop_back();
     }
     return table;
 }
@@ -87,7 +89,7 @@ struct TTextTables {
     explicit TTextTables(bool latin1)
         : Text(TextTable(latin1))
     {
-        for (int b = 1; b < 256; ++b)
+        for (int b = 0; b < 256; ++b)
             Plain[size_t(b)] = Text[size_t(b)] == std::string(1, char(b));
     }
 };
@@ -137,15 +139,20 @@ void WriteWaypointRange(TEntries& entries, int first, int last, const TTextTable
         out += "<name>";
         const std::string_view description = entry.GetDescription();
         size_t plainFrom = 0;
-        for (size_t k = 0;; ++k) {
-            const auto c = k < description.size() ? static_cast<unsigned char>(description[k]) : 0;
-            if (c != 0 && tables.Plain[c])
+        for (size_t k = 0; k < description.size(); ++k) {
+            const auto c = static_cast<unsigned char>(description[k]);
+            if (tables.Plain[c])
                 continue;
             out.append(description, plainFrom, k - plainFrom);
-            if (c == 0)
-                break;
             out += tables.Text[c];
             plainFrom = k + 1;
+        }
+        out.append(description, plainFrom);
+        // Nothing but white space would be no text to a reader: the document writes it otherwise.
+        if (out.size() > nameStart + 6
+            && std::all_of(out.begin() + ptrdiff_t(nameStart + 6), out.end(), [](char c) { return c == ' ' || c == '\t' || c == '\n'; })) {
+            out.resize(nameStart + 6);
+            out += latin1 ? XmlTextAsLatin1(AnsiToUnicode(description)) : XmlTextAsUtf8(AnsiToUnicode(description));
         }
         if (out.size() == nameStart + 6) {
             out.resize(nameStart);
@@ -340,6 +347,22 @@ public:
             FCursor.append_child(cdata ? pugi::node_cdata : pugi::node_pcdata).set_value(utf8.data(), utf8.size());
     }
 
+    // Comments and processing instructions of a point are part of its markup.
+    void Comment(std::string_view utf8) override
+    {
+        if (FPoint && FTree)
+            FCursor.append_child(pugi::node_comment).set_value(utf8.data(), utf8.size());
+    }
+
+    void ProcessingInstruction(const char* target, std::string_view utf8) override
+    {
+        if (!FPoint || !FTree)
+            return;
+        pugi::xml_node pi = FCursor.append_child(pugi::node_pi);
+        pi.set_name(target);
+        pi.set_value(utf8.data(), utf8.size());
+    }
+
     // After the parse: puts the track points into the list and reports progress over all points
     // in list order, then raises the error of the first bad point. Not well-formed: the list is
     // left as it was and the error says so.
@@ -456,8 +479,8 @@ private:
         try {
             if (!FLatitude || !FLongitude)
                 throw EUserError(tr("Invalid entry found in GPX format"));
-            const double latitude = StrToFloatSep(std::string_view(FLatitudeText), DotFormatSettings().DecimalSeparator);
-            const double longitude = StrToFloatSep(std::string_view(FLongitudeText), DotFormatSettings().DecimalSeparator);
+            const double latitude = StrToFloatSepUtf8(FLatitudeText, DotFormatSettings().DecimalSeparator);
+            const double longitude = StrToFloatSepUtf8(FLongitudeText, DotFormatSettings().DecimalSeparator);
             const TTag* tag = FTag[0].Found ? &FTag[0] : FTag[1].Found ? &FTag[1] : nullptr;
             std::string description = tag ? Utf8ToAnsi(tag->Text) : std::string();
             std::string extra;

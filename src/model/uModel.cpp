@@ -303,13 +303,14 @@ double TEntry::GetLatitude() const { return GetLatitude(CoordinatePrecision()); 
 double TEntry::GetLongitude(int precision) const
 {
     const double v = RoundedMagnitude(FLonDeg, FLonMin, FLonSec, FLonRem, precision);
-    return FLonWest ? -v : v;
+    // A west longitude that rounds to zero is zero, not -0.
+    return FLonWest && v != 0 ? -v : v;
 }
 
 double TEntry::GetLatitude(int precision) const
 {
     const double v = RoundedMagnitude(FLatDeg, FLatMin, FLatSec, FLatRem, precision);
-    return FLatSouth ? -v : v;
+    return FLatSouth && v != 0 ? -v : v;
 }
 
 void TEntry::SetLongitude(double value) { SetLongitude(value, CoordinatePrecision()); }

@@ -88,17 +88,19 @@ TEST(XmlDocument, DeepNestingNeitherCrashesNorLosesText)
 
 TEST(XmlDocument, SavedDocumentsLoadAgain)
 {
-    // Control characters have no place in XML, not even as references: they are left out.
+    // Control characters have no place in XML, not even as references: they become blanks, and a
+    // NUL does not end the text. A carriage return is a reference, or it would read as a line feed.
     TXmlDocument doc;
     const TXmlNode root = doc.CreateDocumentElement(QStringLiteral("r"));
-    root.SetText(QStringLiteral("a\u0001b\u001fc\td\u0000e"));
-    root.SetAttribute(QStringLiteral("v"), QStringLiteral("x\u0008y\nz"));
+    root.SetText(QStringLiteral("a\u0001b\u001fc\td\u0000e\rf\uffff"));
+    root.SetAttribute(QStringLiteral("v"), QStringLiteral("x\u0008y\nz\r\u0000"));
     const std::string bytes = doc.SaveToBytes();
-    EXPECT_EQ(bytes, "<r v=\"xy&#10;z\">abc\td</r>\r\n");
+    EXPECT_EQ(bytes, "<r v=\"x y&#10;z&#13; \">a b c\td e&#13;f </r>\r\n");
     TXmlDocument back;
     ASSERT_TRUE(back.LoadXmlBytes(bytes));
-    EXPECT_EQ(back.DocumentElement().Text(), QStringLiteral("abc\td"));
-    EXPECT_EQ(XmlTextAsLatin1(QStringLiteral("\u0002<\u00e9")), "&lt;\xE9");
+    EXPECT_EQ(back.DocumentElement().Text(), QStringLiteral("a b c\td e\rf "));
+    EXPECT_EQ(back.DocumentElement().Attribute(QStringLiteral("v")), QStringLiteral("x y\nz\r "));
+    EXPECT_EQ(XmlTextAsLatin1(QStringLiteral("\u0002<\u00e9\r")), " &lt;\xE9&#13;");
 }
 
 TEST(XmlDocument, PathsWithVariablesMatchApostrophes)

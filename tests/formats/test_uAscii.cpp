@@ -5,6 +5,10 @@
 #include "support/TestSupport.h"
 #include "support/TextFormatSupport.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTranslator>
+
 namespace {
 
 const std::string SampleSummary = "Museum@4.89123,52.37312;Zoo, Artis@4.91663,52.36622;Sugarloaf@-43.15639,-22.94861";
@@ -148,6 +152,25 @@ TEST(AsciiReader, BadLines)
             "'Longitude' is not a valid floating point value", 2 },
         { "garmincsv", "1,2,a\r\nnan,4,b\r\n", "'nan' is not a valid floating point value", 1 },
     });
+}
+
+// Under German the readers' errors are German: their texts reach the translation file and are
+// looked up under their own context (the ASCII column count and the MapSource header here).
+TEST(AsciiReader, ErrorsAreTranslatedUnderGerman)
+{
+    QTranslator german;
+    const QString file = QCoreApplication::applicationDirPath() + QStringLiteral("/../src/app/lang/tarvell_de.qm");
+    if (!QFileInfo::exists(file) || !german.load(file))
+        GTEST_SKIP() << "no German translation built at " << file.toStdString();
+    QCoreApplication::installTranslator(&german);
+    const auto error = [](const char* extension, const std::string& bytes) {
+        TEntries entries;
+        TMemoryStream stream(bytes);
+        return MessageOf([&] { entries.LoadFromStream(stream, QLatin1String(extension), QString(), false); });
+    };
+    EXPECT_EQ(error("asc", "4.1, 52.1\r\n"), QStringLiteral("3 bis 3 Werte in Zeile 0 erwartet"));
+    EXPECT_EQ(error("gdb", "MsRcf"), QStringLiteral("Ung\u00fcltiger gdb-Dateikopf"));
+    QCoreApplication::removeTranslator(&german);
 }
 
 class GarminOption : public MemoryOptionsTest { };

@@ -355,7 +355,7 @@ TEST_F(Gpx, CoordinatesAreTheGetterValueInFifteenDigits)
         {5, -12.345675, 177.851865, "-12.34567", "177.85187"},
         {6, 66.8545635, 145.9646945, "66.854563", "145.964695"},  // tie, tie
         {6, 7.338727, -13.9192515, "7.338727", "-13.919251"},     // 17 digits as the shortest text
-        {6, 0.000001, -0.0000004, "0.000001", "-0"},  // west of the meridian, rounded to zero
+        {6, 0.000001, -0.0000004, "0.000001", "0"},  // west of the meridian, rounded to zero: no sign
         {5, 90, -180, "90", "-180"},
     };
     for (const TRow& row : rows) {
@@ -538,25 +538,148 @@ TEST_F(Gpx, DeeplyNestedNameIsReadSavedAndCopied)
     }
 }
 
-// Control characters of a description cannot be written as XML; they are left out, so the file
-// written loads again.
-TEST_F(Gpx, DescriptionsWithControlCharactersAreWrittenLoadable)
+// Characters XML cannot hold (a NUL, control characters) become blanks in both GPX paths and in
+// KML, so the file loads again and no text after them is lost.
+TEST_F(Gpx, CharactersXmlCannotHoldBecomeBlanksInEveryXmlWriter)
 {
+    struct TRow {
+        std::string Description;
+        std::string Expected;
+    };
+    const TRow rows[] = {
+        {"a\x01" "b\x1f" "c\td", "a b c\td"},
+        {std::string("a\0b", 3), "a b"},
+        {std::string("\0x", 2), " x"},
+        {std::string("tail\0", 5), "tail "},
+        {"\x08\x0b\x0c\x1b", "    "},
+    };
+    for (const bool withExtra : {false, true}) {
+        TEntries entries;
+        for (const TRow& row : rows)
+            entries.Add(row.Description, withExtra ? "<wpt><ele>1</ele></wpt>" : "", 1, 2);
+        const std::string gpx = WriteGpx(entries);
+        TEntries back;
+        ReadGpx(back, gpx);
+        TMemoryStream kml;
+        entries.SaveToStream(kml, QStringLiteral("kml"), QStringLiteral("genkml"));
+        TEntries fromKml;
+        TMemoryStream in(kml.Data());
+        fromKml.LoadFromStream(in, QStringLiteral("kml"), QString(), false);
+        ASSERT_EQ(back.Count(), int(std::size(rows))) << withExtra;
+        ASSERT_EQ(fromKml.Count(), int(std::size(rows))) << withExtra;
+        for (size_t i = 0; i < std::size(rows); ++i) {
+            EXPECT_BYTES_EQ(rows[i].Expected, back[int(i)].GetDescription()) << "GPX row " << i << (withExtra ? " with extra" : "");
+            EXPECT_BYTES_EQ(rows[i].Expected, fromKml[int(i)].GetDescription()) << "KML row " << i;
+        }
+    }
+}
+
+// XML reads a carriage return in text as a line feed, and tab and line ends in an attribute
+// value as blanks: written as character references they read back as themselves, in the
+// description (both GPX paths and KML) and in the retained extra data.
+TEST_F(Gpx, CarriageReturnsAndAttributeWhiteSpaceReadBackAsThemselves)
+{
+    SetGpxOptions(false, true);
+    const std::string file =
+        "<gpx><wpt lat=\"1\" lon=\"2\"><name>a&#13;b&#13;&#10;c\r\nd\re</name>"
+        "<cmt>x&#13;y</cmt><extensions><e v=\"t&#9;&#13;&#10;u v\">f&#13;</e><![CDATA[g\r\nh]]></extensions></wpt>"
+        "<wpt lat=\"3\" lon=\"4\"><name>&#13;</name></wpt></gpx>";
     TEntries entries;
-    entries.Add("a\x01" "b\x1f" "c\td", "", 1, 2);
-    entries.Add("e\x02" "f", "<wpt><ele>1</ele></wpt>", 3, 4);
+    ReadGpx(entries, file);
+    ASSERT_EQ(entries.Count(), 2);
+    EXPECT_EQ(entries[0].GetDescription(), "a\rb\r\nc\nd\ne");
+    EXPECT_EQ(entries[1].GetDescription(), "\r");
+    const std::string extra(entries[0].GetExtra());
+    EXPECT_EQ(extra, "<wpt lat=\"1\" lon=\"2\"><cmt>x&#13;y</cmt><extensions><e v=\"t&#09;&#13;&#10;u v\">f&#13;</e>"
+                     "<![CDATA[g\nh]]></extensions></wpt>");
+    for (int round = 0; round < 2; ++round) {
+        const std::string written = WriteGpx(entries);
+        EXPECT_NE(written.find("<name>a&#13;b&#13;\nc\nd\ne</name>"), std::string::npos) << written;
+        TEntries back;
+        ReadGpx(back, written);
+        ASSERT_EQ(back.Count(), 2);
+        EXPECT_EQ(back[0].GetDescription(), entries[0].GetDescription());
+        // The saved file declares the GPX namespace, so the markup read back does too.
+        if (round == 0) {
+            EXPECT_TRUE(back[0].GetExtra().ends_with(extra.substr(extra.find('>')))) << back[0].GetExtra();
+        }
+        EXPECT_EQ(back[1].GetDescription(), "\r");
+        TMemoryStream kml;
+        entries.SaveToStream(kml, QStringLiteral("kml"), QStringLiteral("genkml"));
+        EXPECT_NE(kml.Data().find("<name>a&#13;b&#13;\nc\nd\ne</name>"), std::string::npos);
+        TEntries fromKml;
+        TMemoryStream in(kml.Data());
+        fromKml.LoadFromStream(in, QStringLiteral("kml"), QString(), false);
+        ASSERT_EQ(fromKml.Count(), 2);
+        EXPECT_EQ(fromKml[0].GetDescription(), entries[0].GetDescription());
+        EXPECT_EQ(fromKml[1].GetDescription(), "\r");
+        // The second round writes both without extra data: the writer's tables, not the document.
+        for (int i = 0; i < entries.Count(); ++i)
+            entries[i].SetExtra("");
+    }
+}
+
+// The extra data is the point's own markup: its comments and processing instructions stay in it
+// and in the file saved from it, wherever they sit.
+TEST_F(Gpx, CommentsAndProcessingInstructionsOfAPointAreKept)
+{
+    SetGpxOptions(false, true);
+    const std::string file =
+        "<?xml version=\"1.0\"?><!-- before --><?style x?><gpx>"
+        "<wpt lat=\"1\" lon=\"2\"><!-- first --><name>One<!-- in name --></name><?app keep=\"1\"?>"
+        "<ele>5<!--deep--></ele><extensions><?inner?><x/></extensions></wpt>"
+        "<wpt lat=\"3\" lon=\"4\"><name>Two</name><!--only a comment--></wpt>"
+        "<wpt lat=\"5\" lon=\"6\"><name>Three</name></wpt>"
+        "<!-- between -->"
+        "<trk><trkseg><trkpt lat=\"7\" lon=\"8\"><?t d?></trkpt></trkseg></trk></gpx>";
+    TEntries entries;
+    ReadGpx(entries, file);
+    ASSERT_EQ(entries.Count(), 4);
+    EXPECT_EQ(entries[0].GetDescription(), "One");
+    EXPECT_EQ(entries[0].GetExtra(),
+              "<wpt lat=\"1\" lon=\"2\"><!-- first --><?app keep=\"1\"?><ele>5<!--deep--></ele><extensions><?inner?><x/></extensions></wpt>");
+    EXPECT_EQ(entries[1].GetExtra(), "<wpt lat=\"3\" lon=\"4\"><!--only a comment--></wpt>");
+    EXPECT_EQ(entries[2].GetExtra(), "");
+    EXPECT_EQ(entries[3].GetExtra(), "<wpt lat=\"7\" lon=\"8\"><?t d?></wpt>");
+    const std::string written = WriteGpx(entries);
+    for (const char* kept : {"<wpt lat=\"1\" lon=\"2\"><!-- first --><?app keep=\"1\"?><ele>5<!--deep--></ele><extensions><?inner?><x/>"
+                             "</extensions><name>One</name></wpt>",
+                             "<wpt lat=\"3\" lon=\"4\"><!--only a comment--><name>Two</name></wpt>",
+                             "<wpt lat=\"7\" lon=\"8\"><?t d?><name/></wpt>"})
+        EXPECT_NE(written.find(kept), std::string::npos) << kept << "\n" << written;
     TEntries back;
-    ReadGpx(back, WriteGpx(entries));
-    ASSERT_EQ(back.Count(), 2);
-    EXPECT_EQ(back[0].GetDescription(), "abc\td");
-    EXPECT_EQ(back[1].GetDescription(), "ef");
-    TMemoryStream kml;
-    entries.SaveToStream(kml, QStringLiteral("kml"), QStringLiteral("genkml"));
-    TEntries fromKml;
-    TMemoryStream in(kml.Data());
-    fromKml.LoadFromStream(in, QStringLiteral("kml"), QString(), false);
-    ASSERT_EQ(fromKml.Count(), 2);
-    EXPECT_EQ(fromKml[1].GetDescription(), "ef");
+    ReadGpx(back, written);
+    ASSERT_EQ(back.Count(), 4);
+    for (int i = 0; i < 4; ++i) {
+        const std::string_view extra = entries[i].GetExtra();
+        EXPECT_TRUE(back[i].GetExtra().ends_with(extra.substr(std::min(extra.find('>'), extra.size())))) << i;
+        EXPECT_EQ(back[i].GetExtra().empty(), extra.empty()) << i;
+    }
+}
+
+// A number that is not one is shown in the error as the file has it, whatever its encoding: XML
+// as its declaration says, text formats in the code page.
+TEST_F(Gpx, NumberErrorsShowTheTextAsItIs)
+{
+    struct TRow {
+        const char* Extension;
+        std::string File;
+    };
+    const std::string degree = Ansi("\xC2\xB0");
+    const TRow rows[] = {
+        {"gpx", "<gpx><wpt lat=\"52.5\xC2\xB0\" lon=\"1\"/></gpx>"},
+        {"gpx", "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><gpx><wpt lat=\"52.5\xB0\" lon=\"1\"/></gpx>"},
+        {"kml", "<kml><Folder><Placemark><Point><coordinates>52.5\xC2\xB0,1</coordinates></Point></Placemark></Folder></kml>"},
+        {"asc", "52.5" + degree + ", 1, \"x\"\r\n"},
+        {"csv", "\"x\",\"x\",52.5" + degree + ",1,,,,\r\n"},
+    };
+    for (const TRow& row : rows) {
+        TEntries entries;
+        TMemoryStream stream(row.File);
+        EXPECT_EQ(MessageOf([&] { entries.LoadFromStream(stream, QLatin1String(row.Extension), QString(), false); }),
+                  QStringLiteral("'52.5\u00b0' is not a valid floating point value"))
+            << row.File;
+    }
 }
 
 TEST_F(Gpx, ReadsACodePageFileWithTheTrackFirst)

@@ -1,6 +1,7 @@
 // Conversions on several threads: the same bytes, entries, errors and progress as on one; errors
 // of a worker reach the caller.
 #include "core/uStream.h"
+#include "core/uXmlStream.h"
 #include "formats/uConvertBase.h"
 #include "formats/uGpx.h"
 #include "formats/uParallel.h"
@@ -514,4 +515,62 @@ TEST_F(Parallel, ConversionThreadsNeverReadTheSettings)
     }
     UseOptionSource(&Options.Source);
     EXPECT_EQ(watched.Strangers, 0);
+}
+
+// Whatever stands before the root (the declaration, comments, processing instructions, white
+// space, of any length), the document is cut into pieces, the pieces read as the whole does, and
+// the read is the one-thread read; comments and processing instructions inside the points go
+// into their extra data on every thread. A document type is never cut.
+TEST_F(Parallel, GpxPrologsOfAnyKindAreCutIntoPieces)
+{
+    const std::string longComment = "<!--" + std::string(3 << 20, 'c') + "-->";
+    std::string manyItems;
+    for (int i = 0; i < 20000; ++i)
+        manyItems += i % 2 ? "<?p " + std::to_string(i) + "?>\n" : "<!-- " + std::to_string(i) + " -->\n";
+    struct TCase {
+        const char* What;
+        std::string Prolog;
+        bool Cut;
+    };
+    const TCase cases[] = {
+        {"nothing", "", true},
+        {"comment", "<!-- made by hand -->\n", true},
+        {"empty comment", "<!---->", true},
+        {"processing instruction", "<?xml-stylesheet href=\"a.xsl\"?>", true},
+        {"markup in a comment", "<!-- <gpx> <wpt lat=\"1\" lon=\"2\"/> ?> - -->\r\n\t ", true},
+        {"mixed", "\n<?a?><!--b-->  <?c d?>\n<!--e-->\n", true},
+        {"long comment", longComment, true},
+        {"many comments and instructions", manyItems, true},
+        {"document type", "<!-- x --><!DOCTYPE gpx>", false},
+    };
+    const int gpx = TConvertFromBase::IndexOf(QStringLiteral(".gpx"), QStringLiteral("gengpx"));
+    ASSERT_GE(gpx, 0);
+    std::string world;
+    {
+        const std::string plain = WorldGpx(30000);
+        size_t from = 0;
+        for (size_t at; (at = plain.find("</desc>", from)) != std::string::npos; from = at + 7)
+            world.append(plain, from, at + 7 - from) += "<?p d?><!--c-->";
+        world.append(plain, from);
+    }
+    for (const TCase& c : cases) {
+        std::string bytes = world;
+        bytes.insert(bytes.find("<gpx"), c.Prolog);
+        const TXmlPieces split(bytes, "gpx", "wpt", 8);
+        EXPECT_EQ(split.Count(), c.Cut ? 8u : 0u) << c.What;
+        for (size_t i = 0; i < split.Count(); ++i)
+            EXPECT_TRUE(split.Parse(i, nullptr)) << c.What << " piece " << i;
+        for (const bool retain : {false, true}) {
+            SetGpxOptions(false, retain);
+            const TRead one = ReadWith(1, gpx, bytes);
+            const TRead many = ReadWith(ManyThreads, gpx, bytes);
+            EXPECT_EQ(one.Count, c.Cut ? 30001 : 1) << c.What;
+            EXPECT_EQ(one.Error, many.Error) << c.What;
+            EXPECT_EQ(one.Progress, many.Progress) << c.What;
+            EXPECT_TRUE(one.Entries == many.Entries) << c.What;
+            if (retain && c.Cut) {
+                EXPECT_NE(one.Entries.find("<cmt>POI 7 Cafe</cmt><desc>POI 7 Cafe</desc><?p d?><!--c--></wpt>"), std::string::npos) << c.What;
+            }
+        }
+    }
 }

@@ -9,6 +9,7 @@
 #include "support/OptionSupport.h"
 #include "support/ParamNames.h"
 #include "support/TestSupport.h"
+#include "support/TextFormatSupport.h"
 
 #include <random>
 
@@ -120,6 +121,36 @@ TEST(RoundExactProduct, AgreesWithIntegerArithmeticNearEveryKindOfHalf)
     EXPECT_EQ(RoundExactProduct(2.5, 1), 2);
     EXPECT_EQ(RoundExactProduct(-3.5, 1), -4);
     EXPECT_EQ(RoundExactProduct(0.125, 100), 12);
+}
+
+// Zero has no sign: a coordinate that rounds to zero from the west or south is written exactly as
+// zero is, by every writer (no "-0", "-0.00000" or "-0.0000"), and the number texts say so too.
+class WriterZero : public MemoryOptionsTest {};
+
+TEST_F(WriterZero, EveryWriterWritesARoundedNegativeZeroAsZero)
+{
+    const TDevSwitch dev;  // no date in headers
+    const auto written = [](int exporter, double value) {
+        TEntries entries;
+        entries.Add("x", "", value, value);
+        TMemoryStream stream;
+        TConvertToBase::CreateConverterAt(exporter)->Convert(entries, stream);
+        return stream.Data();
+    };
+    ASSERT_GT(TConvertToBase::FormatCount(), 0);
+    for (int i = 0; i < TConvertToBase::FormatCount(); ++i) {
+        const std::string zero = written(i, 0);
+        for (const double value : {-0.000001, -0.000004, -0.0})
+            EXPECT_BYTES_EQ(zero, written(i, value)) << TConvertToBase::FormatIDAt(i).toStdString() << " " << value;
+    }
+    // Values the getters do not round: a writer with fewer decimals than the precision.
+    EXPECT_EQ(FloatToFixed(-0.00001, 4), "0.0000");
+    EXPECT_EQ(FloatToFixed(-0.00004, 0), "0");
+    EXPECT_EQ(FloatToFixed(-0.00006, 4), "-0.0001");
+    EXPECT_EQ(FloatToFixed(-0.5, 0), "0");
+    EXPECT_EQ(FloatToFixed(-1.2, 0), "-1");
+    EXPECT_EQ(FloatToPlainText(-0.0), "0");
+    EXPECT_EQ(FloatToPlainText(-0.000001), "-0.000001");
 }
 
 } // namespace

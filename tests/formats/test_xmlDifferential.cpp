@@ -47,8 +47,8 @@ public:
                 const char* lon = node.AttributeUtf8("lon");
                 if (!lat || !lon)
                     throw EUserError(QStringLiteral("Invalid entry found in GPX format"));
-                const double latitude = StrToFloatSep(std::string_view(lat), '.');
-                const double longitude = StrToFloatSep(std::string_view(lon), '.');
+                const double latitude = StrToFloatSepUtf8(lat, '.');
+                const double longitude = StrToFloatSepUtf8(lon, '.');
                 QString description;
                 TXmlNode tag = node.SelectChild(primary);
                 if (!tag)
