@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -32,21 +31,51 @@ QStringList DeviceComponents(const QString& devicePath)
     return path.split(QChar('\\'), Qt::SkipEmptyParts);
 }
 
-// Only "*" and "?" are wildcards on the device; "[" and the rest are parts of names.
-QString DeviceWildcard(const QString& wildcard)
+// The length of the character at i: two for a surrogate pair, else one.
+qsizetype CharLength(QStringView text, qsizetype i)
 {
-    QString pattern;
-    QString literal;
-    for (const QChar c : wildcard) {
-        if (c != QChar('*') && c != QChar('?')) {
-            literal += c;
+    return i + 1 < text.size() && text[i].isHighSurrogate() && text[i + 1].isLowSurrogate() ? 2 : 1;
+}
+
+// Only "*" (any run) and "?" (one character) are wildcards on the device; "[" and the rest are
+// parts of names, compared case-insensitively. Matched by hand: a regular expression refuses the
+// lone surrogates that keep the bytes of names that are not UTF-8.
+bool DeviceWildcardMatch(QStringView wildcard, QStringView name)
+{
+    qsizetype p = 0;
+    qsizetype n = 0;
+    qsizetype star = -1;
+    qsizetype resume = 0;
+    while (n < name.size()) {
+        if (p < wildcard.size() && wildcard[p] == QChar('*')) {
+            star = p++;
+            resume = n;
             continue;
         }
-        // Whole runs, so that no surrogate pair is split by an escape.
-        pattern += QRegularExpression::escape(literal) + (c == QChar('*') ? QStringLiteral(".*") : QStringLiteral("."));
-        literal.clear();
+        if (p < wildcard.size()) {
+            const qsizetype nameLength = CharLength(name, n);
+            if (wildcard[p] == QChar('?')) {
+                ++p;
+                n += nameLength;
+                continue;
+            }
+            const qsizetype length = CharLength(wildcard, p);
+            if (length == nameLength && wildcard.mid(p, length).compare(name.mid(n, length), Qt::CaseInsensitive) == 0) {
+                p += length;
+                n += length;
+                continue;
+            }
+        }
+        if (star < 0)
+            return false;
+        // The last "*" takes one more character.
+        p = star + 1;
+        resume += CharLength(name, resume);
+        n = resume;
     }
-    return QRegularExpression::anchoredPattern(pattern + QRegularExpression::escape(literal));
+    while (p < wildcard.size() && wildcard[p] == QChar('*'))
+        ++p;
+    return p == wildcard.size();
 }
 
 QString RootKeyName(TDeviceKey root)
@@ -268,7 +297,6 @@ bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::v
     if (folder.isEmpty() || !RawIsDir(folder))
         return Fail(DeviceErrorPathNotFound);
     const bool all = wildcard == QLatin1String("*.*") || wildcard == QLatin1String("*");
-    const QRegularExpression match(DeviceWildcard(wildcard), QRegularExpression::CaseInsensitiveOption);
     const bool atRoot = RawCanonical(folder) == QFile::encodeName(FRoot);
     std::vector<TDeviceFindData> listed;
     for (const TRawEntry& entry : ReadRawFolder(folder)) {
@@ -280,7 +308,7 @@ bool TFolderDeviceBackend::List(const QString& pattern, bool foldersOnly, std::v
             continue;
         // Names that are not UTF-8 keep their bytes, so the file can still be opened.
         const QString name = DeviceNameFromBytes(entry.Name);
-        if (!all && !match.match(name).hasMatch())
+        if (!all && !DeviceWildcardMatch(wildcard, name))
             continue;
         TDeviceFindData data;
         data.Attributes = entry.IsDir ? DeviceAttrDirectory : DeviceAttrNormal;

@@ -177,6 +177,11 @@ TEST_F(Device, NamesThatAreNotUtf8AreListedReadAndDeleted)
         EXPECT_EQ(QByteArray::fromStdString(stream.Data()), DeviceNameToBytes(name));
         EXPECT_EQ(DeviceEntryAt(S("\\pois\\") + name.left(3).toUpper() + name.mid(3)), TDeviceEntry::File) << "case-insensitive as every name";
     }
+    for (const QString& name : listed)
+        EXPECT_TRUE(DeviceFileExists(S("\\Pois\\") + name)) << "looked up by its name, wildcards and all";
+    std::vector<TDeviceFindData> found;
+    ASSERT_TRUE(CeFindAllFiles(S("\\Pois\\*.OV2"), FafName, found));
+    EXPECT_EQ(found.size(), 2u);
     const QString undecodable = DeviceNameFromBytes(latin1);
     EXPECT_THROW(WriteDeviceFile(S("\\Pois\\") + undecodable, std::string_view("x")), EDeviceError);
     WriteDeviceFile(S("\\Pois\\") + DeviceNameFromBytes(override), std::string_view("new"));
@@ -262,6 +267,12 @@ TEST_F(Device, BracketsInNamesAreNoWildcards)
     EXPECT_FALSE(DeviceFileExists(S("\\poi[2].ov2")));
     EXPECT_TRUE(DeviceFileExists(S("\\poi?.ov2")));
     EXPECT_FALSE(DeviceFileExists(S("\\poi[0-9].ov2")));
+    // "*" takes any run and "?" one character, a pair of surrogates counted as one.
+    PutFile(S("\U0001F5FAmap.ov2"), "z");
+    for (const char* pattern : { "\\*", "\\p*1*.OV2", "\\*[1]*", "\\?oi1.ov2", "\\**poi1*", "\\?map.ov2", "\\*map.*" })
+        EXPECT_TRUE(DeviceFileExists(S(pattern))) << pattern;
+    for (const char* pattern : { "\\poi1.ov2?", "\\??map.ov2", "\\*.ov", "\\p*x*" })
+        EXPECT_FALSE(DeviceFileExists(S(pattern))) << pattern;
 }
 
 // A failed query is a missing file only while the device answers; a lost device raises EInitRapi

@@ -260,8 +260,10 @@ void TfmMobileBrowser::ShowPlaces()
     const QSignalBlocker blocker(lvPlaces);
     lvPlaces->clear();
     for (const TDevicePlace& place : F.Places()) {
-        auto* item = new QListWidgetItem(BrowserImage(place.Image), place.Name, lvPlaces);
-        item->setToolTip(place.Path);
+        // A map's name may be a device folder's: shown escaped like every device name.
+        auto* item = new QListWidgetItem(
+            BrowserImage(place.Image), place.Image == BrowserImageMap ? VisibleDeviceName(place.Name) : place.Name, lvPlaces);
+        item->setToolTip(VisibleDevicePath(place.Path));
     }
 }
 

@@ -51,7 +51,8 @@ void TfmMobileFolder::Retranslate()
     coMaps->clear();
     const QStringList entries = FMaps.Entries();
     for (qsizetype i = 0; i < entries.size(); ++i)
-        coMaps->addItem(i == 0 ? QIcon() : DevicePicture(TDevicePicture::Map), entries[i]);
+        // A map's name may be a device folder's: shown escaped like every device name.
+        coMaps->addItem(i == 0 ? QIcon() : DevicePicture(TDevicePicture::Map), i == 0 ? entries[i] : VisibleDeviceName(entries[i]));
     coMaps->setCurrentIndex(std::max(current, 0));
 }
 
