@@ -161,9 +161,8 @@ constexpr uintptr_t SlotSize = sizeof(uintptr_t);
 
 // The bytes in front of a return address hold a call: the same test as the tracer's quick
 // collection.
-bool CallBefore(const TCodeMap& map, uintptr_t value)
+bool CallBefore(const TCodeMap::TRange* r, uintptr_t value)
 {
-    const TCodeMap::TRange* r = map.At(value);
     if (!r || value < r->Start + 8)
         return false;
     uint8_t before[8];
@@ -302,10 +301,15 @@ __attribute__((noinline)) void RecordThrow(const void* object, const std::type_i
             return;
         // Most slots hold data, stack addresses or small numbers: rejected before the look-up.
         const uintptr_t lowest = map->Ranges.front().Start + 8, highest = map->Ranges.back().End;
+        const TCodeMap::TRange* last = nullptr;
         for (uintptr_t slot = sp; slot + SlotSize <= top && count < ThrowRecordMaxItems; slot += SlotSize) {
             const uintptr_t value = *reinterpret_cast<const uintptr_t*>(slot);
-            if (value < lowest || value >= highest || (value >= sp && value < top) || !map->MayHoldCode(value)
-                || !CallBefore(*map, value))
+            if (value < lowest || value >= highest || (value >= sp && value < top) || !map->MayHoldCode(value))
+                continue;
+            // Return addresses come in runs of one module: its range first, then the search.
+            if (!(last && value >= last->Start && value < last->End))
+                last = map->At(value);
+            if (!CallBefore(last, value))
                 continue;
             while (c < chainCount && chain[c] < slot)
                 ++c;

@@ -234,6 +234,12 @@ void PauseWatchdog(bool pause)
     Current->Watchdog->Pause(pause);
 }
 
+bool WatchdogPaused()
+{
+    const std::lock_guard lock(WatchdogMutex);
+    return Current && Current->Watchdog->Paused();
+}
+
 void ResetWatchdogMisses()
 {
     const std::lock_guard lock(WatchdogMutex);

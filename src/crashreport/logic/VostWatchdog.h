@@ -66,6 +66,8 @@ void StartWatchdog(uint32_t freezeTimeoutMs, std::function<void()> reportFrozen)
 void StopWatchdog();
 // Around each exception; does nothing when no watchdog runs or the watchdog thread calls.
 void PauseWatchdog(bool pause);
+// Whether the process's watchdog is paused now (false without one).
+bool WatchdogPaused();
 void ResetWatchdogMisses();
 pid_t WatchdogThreadId();
 bool WatchdogRunning();

@@ -1,5 +1,7 @@
 // The freeze watchdog with a fake sleeper, the process's watchdog on a real dispatcher, and the
 // pause of other threads.
+#include "crashreport/logic/VostExcept.h"
+#include "crashreport/logic/VostSignals.h"
 #include "crashreport/logic/VostThreads.h"
 #include "crashreport/logic/VostTools.h"
 #include "crashreport/logic/VostWatchdog.h"
@@ -11,8 +13,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <csignal>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 namespace {
 
@@ -159,6 +164,38 @@ TEST(Watchdog, ProcessWatchdogReportsAFrozenMainThread)
     QCoreApplication::processEvents();
     StopWatchdog();
     EXPECT_FALSE(WatchdogRunning());
+}
+
+// A signal's request, sent as the fault handler sends it: its waiter sits in the handler and
+// answers no ping, so the watchdog is paused while the report and its box are up, and counts
+// afresh after.
+TEST(Watchdog, PausedWhileASignalIsHandled)
+{
+    ASSERT_EQ(CurrentThreadId(), MainThreadId());
+    StartWatchdog(600000, [] {});
+    TCrashSteps steps;
+    bool pausedWhilePresented = false;
+    bool closed = false;
+    steps.Compose = [](const TComposeRequest&, std::string& report) { report = "report"; };
+    steps.Present = [&](const TPresentRequest&) { pausedWhilePresented = WatchdogPaused(); };
+    steps.Close = [&] { closed = true; };
+    SetCrashSteps(steps);
+    ASSERT_TRUE(StartExceptionThread());
+    static TSignalSlot slot;
+    slot.Info.si_signo = SIGSEGV;
+    slot.Info.si_code = SI_USER;
+    TExceptionRequest request;
+    request.Event = reinterpret_cast<uintptr_t>(&slot.Event);
+    request.ThreadId = uint32_t(CurrentThreadId());
+    request.BcbInfo = reinterpret_cast<uintptr_t>(&slot);
+    ASSERT_EQ(write(VostSignalShared::RequestFd.load(), &request, sizeof request), ssize_t(sizeof request));
+    EXPECT_TRUE(WaitForEventGuarded(&slot.Event));
+    StopExceptionThread();
+    EXPECT_TRUE(pausedWhilePresented);
+    EXPECT_TRUE(closed);
+    EXPECT_FALSE(WatchdogPaused());
+    SetCrashSteps({});
+    StopWatchdog();
 }
 
 TEST(PauseControl, HoldsListedThreadsAndTheMainThread)
