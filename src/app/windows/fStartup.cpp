@@ -129,8 +129,10 @@ void TfmTarvellStartup::ConnectActions()
         { acAutoUpdateManager, &TfmTarvellStartup::acAutoUpdateManagerExecute },
         { acAutoUpdateNow, &TfmTarvellStartup::acAutoUpdateNowExecute },
     };
-    for (const auto& [a, handler] : handlers)
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    for (const auto& entry : handlers) {
+        const auto handler = entry.second;
+        connect(entry.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    }
 }
 
 void TfmTarvellStartup::Retranslate()
