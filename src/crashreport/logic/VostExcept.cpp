@@ -161,16 +161,9 @@ ReportedException ReportedException::FromCurrentException()
 
 std::string SignalName(int signal)
 {
-    switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGFPE: return "SIGFPE";
-    case SIGILL: return "SIGILL";
-    case SIGABRT: return "SIGABRT";
-    case SIGTRAP: return "SIGTRAP";
-    case SIGSYS: return "SIGSYS";
-    default: return "signal " + std::to_string(signal);
-    }
+    if (const char* name = SignalText(signal))
+        return name;
+    return "signal " + std::to_string(signal);
 }
 
 namespace {

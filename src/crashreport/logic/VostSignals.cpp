@@ -189,17 +189,6 @@ bool ReadWord(uintptr_t address, uintptr_t& value)
     return syscall(SYS_process_vm_readv, getpid(), &local, 1ul, &remote, 1ul, 0ul) == long(sizeof value);
 }
 
-const char* SignalText(int signal)
-{
-    switch (signal) {
-    case SIGSEGV: return "SIGSEGV";
-    case SIGBUS: return "SIGBUS";
-    case SIGFPE: return "SIGFPE";
-    case SIGILL: return "SIGILL";
-    case SIGABRT: return "SIGABRT";
-    default: return "signal";
-    }
-}
 
 [[noreturn]] void RaiseDefault(int signal)
 {
@@ -398,6 +387,20 @@ void SetMinimalReportPath(const char* path)
     std::memcpy(ReportPath, path, length + 1);
 }
 
+const char* SignalText(int signal)
+{
+    switch (signal) {
+    case SIGSEGV: return "SIGSEGV";
+    case SIGBUS: return "SIGBUS";
+    case SIGFPE: return "SIGFPE";
+    case SIGILL: return "SIGILL";
+    case SIGABRT: return "SIGABRT";
+    case SIGTRAP: return "SIGTRAP";
+    case SIGSYS: return "SIGSYS";
+    default: return nullptr;
+    }
+}
+
 const char* MinimalReportPath() { return ReportPath; }
 
 void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, const ucontext_t* context)
@@ -410,7 +413,8 @@ void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, co
     writer.Line();
     if (signal) {
         writer.Label("signal");
-        writer.Text(SignalText(signal));
+        const char* name = SignalText(signal);
+        writer.Text(name ? name : "signal");
         writer.Text(" (");
         writer.Decimal(signal);
         writer.Text(")");

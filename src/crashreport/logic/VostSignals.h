@@ -76,6 +76,10 @@ private:
 // Waits for the event with the stall guard; false when the handling thread stalled.
 bool WaitForEventGuarded(TWaitEvent* event);
 
+// The name of a signal ("SIGSEGV"), null for one this table does not name. The one table of
+// signal names: it allocates nothing, so a signal handler may use it.
+const char* SignalText(int signal);
+
 // Writes a minimal report (title, signal, addresses, raw return addresses as module+offset) to the
 // report file and standard error. Async-signal-safe. signal 0: no signal facts.
 void WriteMinimalReport(const char* title, int signal, const siginfo_t* info, const ucontext_t* context);

@@ -510,6 +510,22 @@ TEST(CrashSignals, ClassAndText)
     }
 }
 
+// One table names the signals for the report and for the signal handler's minimal report.
+TEST(CrashSignals, OneTableOfNames)
+{
+    const std::pair<int, const char*> named[] = {
+        {SIGSEGV, "SIGSEGV"}, {SIGBUS, "SIGBUS"}, {SIGFPE, "SIGFPE"}, {SIGILL, "SIGILL"},
+        {SIGABRT, "SIGABRT"}, {SIGTRAP, "SIGTRAP"}, {SIGSYS, "SIGSYS"},
+    };
+    for (const auto& [signal, name] : named) {
+        ASSERT_NE(SignalText(signal), nullptr) << name;
+        EXPECT_STREQ(SignalText(signal), name);
+        EXPECT_EQ(SignalName(signal), name);
+    }
+    EXPECT_EQ(SignalText(SIGUSR1), nullptr);
+    EXPECT_EQ(SignalName(42), "signal 42");
+}
+
 struct TBase : std::runtime_error {
     TBase()
         : std::runtime_error("base")

@@ -26,7 +26,7 @@
 
 #include <sys/stat.h>
 
-using namespace MailTest;
+using namespace MailServers;
 using namespace std::chrono_literals;
 
 namespace {
