@@ -383,31 +383,46 @@ int Utf8SequenceLength(const unsigned char* p, qsizetype left, char32_t& code)
 }
 } // namespace
 
-QString VisibleFileName(const QByteArray& nameBytes)
+namespace {
+// Walks bytes as UTF-8: each well-formed character goes to onCode, each byte that is not part of
+// one to onStray.
+template <typename TOnCode, typename TOnStray>
+void WalkUtf8(const QByteArray& bytes, TOnCode onCode, TOnStray onStray)
 {
-    QString out;
-    out.reserve(nameBytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(nameBytes.constData());
-    const qsizetype size = nameBytes.size();
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
     for (qsizetype i = 0; i < size;) {
         char32_t code = 0;
         const int length = Utf8SequenceLength(p + i, size - i, code);
         if (length == 0) {
-            out += QStringLiteral("\\x") + QString::number(p[i], 16).toUpper().rightJustified(2, QChar('0'));
+            onStray(p[i]);
             ++i;
-            continue;
+        } else {
+            onCode(code);
+            i += length;
         }
-        if (code == '\\')
-            out += QStringLiteral("\\\\");
-        else if (IsHiddenCharacter(code) && code > 0xFFFF)
-            // Eight digits, so that no digit after it reads as part of the code.
-            out += QStringLiteral("\\U") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(8, QChar('0'));
-        else if (IsHiddenCharacter(code))
-            out += QStringLiteral("\\u") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
-        else
-            out += QString::fromUcs4(&code, 1);
-        i += length;
     }
+}
+} // namespace
+
+QString VisibleFileName(const QByteArray& nameBytes)
+{
+    QString out;
+    out.reserve(nameBytes.size());
+    WalkUtf8(
+        nameBytes,
+        [&out](char32_t code) {
+            if (code == '\\')
+                out += QStringLiteral("\\\\");
+            else if (IsHiddenCharacter(code) && code > 0xFFFF)
+                // Eight digits, so that no digit after it reads as part of the code.
+                out += QStringLiteral("\\U") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(8, QChar('0'));
+            else if (IsHiddenCharacter(code))
+                out += QStringLiteral("\\u") + QString::number(static_cast<uint>(code), 16).toUpper().rightJustified(4, QChar('0'));
+            else
+                out += QString::fromUcs4(&code, 1);
+        },
+        [&out](unsigned char stray) { out += QStringLiteral("\\x") + QString::number(stray, 16).toUpper().rightJustified(2, QChar('0')); });
     return out;
 }
 
@@ -415,20 +430,10 @@ QString DeviceNameFromBytes(const QByteArray& bytes)
 {
     QString out;
     out.reserve(bytes.size());
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
-    const qsizetype size = bytes.size();
-    for (qsizetype i = 0; i < size;) {
-        char32_t code = 0;
-        const int length = Utf8SequenceLength(p + i, size - i, code);
-        if (length == 0) {
-            // Only bytes from 0x80 on can be out of place in UTF-8.
-            out += QChar(char16_t(0xDC00 + p[i]));
-            ++i;
-            continue;
-        }
-        out += QString::fromUcs4(&code, 1);
-        i += length;
-    }
+    WalkUtf8(
+        bytes, [&out](char32_t code) { out += QString::fromUcs4(&code, 1); },
+        // Only bytes from 0x80 on can be out of place in UTF-8.
+        [&out](unsigned char stray) { out += QChar(char16_t(0xDC00 + stray)); });
     return out;
 }
 
