@@ -301,8 +301,13 @@ std::string MapText(const std::vector<TFunction>& functions, const std::vector<T
     std::string out;
     char line[600];
     auto add = [&](const char* format, auto... values) {
-        std::snprintf(line, sizeof line, format, values...);
-        out += line;
+        // A line without values is the text itself (clang warns of a format without arguments).
+        if constexpr (sizeof...(values) == 0) {
+            out += format;
+        } else {
+            std::snprintf(line, sizeof line, format, values...);
+            out += line;
+        }
         out += "\r\n";
     };
     add(" Start         Length     Name                   Class");

@@ -129,8 +129,11 @@ void TfmTarvellStartup::ConnectActions()
         { acAutoUpdateManager, &TfmTarvellStartup::acAutoUpdateManagerExecute },
         { acAutoUpdateNow, &TfmTarvellStartup::acAutoUpdateNowExecute },
     };
-    for (const auto& [a, handler] : handlers)
-        connect(a, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    // No structured binding: clang 14 lets no lambda capture one.
+    for (const auto& row : handlers) {
+        const auto handler = row.second;
+        connect(row.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    }
 }
 
 void TfmTarvellStartup::Retranslate()

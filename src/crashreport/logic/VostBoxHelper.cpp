@@ -647,7 +647,7 @@ void PresentExceptionBox(const TPresentRequest& request)
     const TCrashReportSettings& settings = CrashReportSettings;
     const TBoxData data = MakeBoxData(request);
     const std::string report = request.BugReport;
-    const auto save = [&settings](const std::string& text, const std::string& path) {
+    const auto save = [&](const std::string& text, const std::string& path) {
         return AppendReportToFile(path.empty() ? BugReportFileName() : path, text, settings.BugReportFileMaxSize);
     };
     TBoxActionSink sink;
