@@ -24,7 +24,7 @@
 // executable's own connect and sendto; they fail).
 int NonLoopbackDestinations();
 
-namespace MailTest {
+namespace MailServers {
 
 inline sockaddr_in LoopbackAddress(const std::string& address, uint16_t port)
 {
@@ -414,4 +414,4 @@ private:
     std::vector<uint16_t> FIdentifiers;
 };
 
-} // namespace MailTest
+} // namespace MailServers

@@ -25,7 +25,7 @@
 
 #include <sys/stat.h>
 
-using namespace MailTest;
+using namespace MailServers;
 using namespace std::chrono_literals;
 
 namespace {

@@ -193,7 +193,7 @@ TEST(CrashReaderRobustness, ElfAndMemoryMapReaders)
 // into the packet.
 TEST(CrashReaderRobustness, DnsReplies)
 {
-    using MailTest::DnsWord;
+    using MailServers::DnsWord;
     const auto record = [](const std::string& owner, uint16_t type, const std::string& data) {
         return owner + DnsWord(type) + DnsWord(1) + std::string("\0\0\x0e\x10", 4) + DnsWord(uint16_t(data.size())) + data;
     };
@@ -222,7 +222,7 @@ TEST(CrashReaderRobustness, DnsReplies)
     mx += record(atQuestion, 15, DnsWord(10) + "\x02mx" + atQuestion);
     mx += record(atQuestion, 15, DnsWord(20) + "\x04mail" + atQuestion);
     const std::string atTarget{char(0xC0), char(firstTarget)};
-    mx += record(atTarget, 1, MailTest::AData("127.0.0.1"));
+    mx += record(atTarget, 1, MailServers::AData("127.0.0.1"));
     mx += record(atTarget, 28, std::string(15, '\0') + "\x01");
     {
         TDnsAnswers out;
@@ -239,7 +239,7 @@ TEST(CrashReaderRobustness, DnsReplies)
     const size_t tld = ns.size() + 2 + 10;
     ns += record("\xC0\x10", 2, "\x02ns\x03tld" + std::string("\xC0\x10", 2));
     ns += record("\xC0\x10", 2, "\x03ns2" + std::string{char(0xC0), char(tld + 3)});
-    ns += record(std::string{char(0xC0), char(tld)}, 1, MailTest::AData("127.0.0.3"));
+    ns += record(std::string{char(0xC0), char(tld)}, 1, MailServers::AData("127.0.0.3"));
     {
         TDnsAnswers out;
         ASSERT_TRUE(ParseDnsReply(ns, nsQuery, out));
