@@ -301,6 +301,7 @@ std::string MapText(const std::vector<TFunction>& functions, const std::vector<T
     std::string out;
     char line[600];
     auto add = [&](const char* format, auto... values) {
+        // A line without values is the text itself (clang warns of a format without arguments).
         if constexpr (sizeof...(values) == 0) {
             out += format;
         } else {

@@ -129,9 +129,10 @@ void TfmTarvellStartup::ConnectActions()
         { acAutoUpdateManager, &TfmTarvellStartup::acAutoUpdateManagerExecute },
         { acAutoUpdateNow, &TfmTarvellStartup::acAutoUpdateNowExecute },
     };
-    for (const auto& entry : handlers) {
-        const auto handler = entry.second;
-        connect(entry.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    // No structured binding: clang 14 lets no lambda capture one.
+    for (const auto& row : handlers) {
+        const auto handler = row.second;
+        connect(row.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
     }
 }
 
@@ -167,20 +168,20 @@ void TfmTarvellStartup::done(int result)
 void TfmTarvellStartup::acNewExecute()
 {
     close();
-    FHost.NewFile();
+    FHost.Action(TAction::acFileNew)->trigger();
     FHost.HostWindow()->show();
 }
 
 void TfmTarvellStartup::acWizardExecute()
 {
     close();
-    FHost.StartWizard();
+    FHost.Action(TAction::acAutoUpdateWizard)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateManagerExecute()
 {
     close();
-    FHost.OpenSiteManager();
+    FHost.Action(TAction::acAutoUpdateManager)->trigger();
 }
 
 void TfmTarvellStartup::acAutoUpdateNowExecute()

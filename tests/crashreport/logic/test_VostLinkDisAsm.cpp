@@ -17,7 +17,13 @@ namespace LinkFixture {
 
 volatile int Sink = 0;
 // Optimised in every build type: unoptimised code has no case table.
-__attribute__((noinline, optimize("O2"))) int Choose(int x)
+// clang has no per-function optimisation level: under clang this needs an optimised build.
+#if defined(__clang__)
+#define TARVELL_OPTIMISED __attribute__((noinline))
+#else
+#define TARVELL_OPTIMISED __attribute__((noinline, optimize("O2")))
+#endif
+TARVELL_OPTIMISED int Choose(int x)
 {
     switch (x) {
     case 0: return Sink + 11;

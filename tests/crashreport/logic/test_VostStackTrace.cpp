@@ -88,7 +88,13 @@ __attribute__((noinline)) void EmitSignal()
 __attribute__((noinline)) void TailCallee(int x) { Capture(); Sink = Sink + x; }
 // A sibling call: this frame leaves the stack before the callee runs.
 // Optimised in every build type: an unoptimised build makes no tail call.
-__attribute__((noinline, optimize("O2"))) void TailCaller(int x) { TailCallee(x + 1); }
+// clang has no per-function optimisation level: under clang this needs an optimised build.
+#if defined(__clang__)
+#define TARVELL_OPTIMISED __attribute__((noinline))
+#else
+#define TARVELL_OPTIMISED __attribute__((noinline, optimize("O2")))
+#endif
+TARVELL_OPTIMISED void TailCaller(int x) { TailCallee(x + 1); }
 __attribute__((noinline)) void TailCallRoot() { TailCaller(Sink); Sink = Sink + 1; }
 
 uintptr_t StaleAddress = 0;
