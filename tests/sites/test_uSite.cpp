@@ -331,9 +331,8 @@ TEST_P(HttpCatalogueRefusal, KeepsTheCachedCatalogue)
 
     Server.Answer(fault.Mode, fault.Body);
     int calls = 0;
-    const bool cancelling = fault.Cancel;
     const TDownloadProgressEvent cancel = [&](uint64_t, uint64_t, TUrlDownloadStatus, const QString&, bool& stop) {
-        stop = cancelling && ++calls > 1;
+        stop = fault.Cancel && ++calls > 1;
     };
     try {
         DownloadSiteCatalogue(url, direct, cancel);
