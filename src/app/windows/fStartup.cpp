@@ -129,10 +129,9 @@ void TfmTarvellStartup::ConnectActions()
         { acAutoUpdateManager, &TfmTarvellStartup::acAutoUpdateManagerExecute },
         { acAutoUpdateNow, &TfmTarvellStartup::acAutoUpdateNowExecute },
     };
-    // No structured binding: clang 14 lets no lambda capture one.
-    for (const auto& row : handlers) {
-        const auto handler = row.second;
-        connect(row.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
+    for (const auto& entry : handlers) {
+        const auto handler = entry.second;
+        connect(entry.first, &QAction::triggered, this, [this, handler] { RunCommand(this, [this, handler] { (this->*handler)(); }); });
     }
 }
 
@@ -168,20 +167,20 @@ void TfmTarvellStartup::done(int result)
 void TfmTarvellStartup::acNewExecute()
 {
     close();
-    FHost.Action(TAction::acFileNew)->trigger();
+    FHost.NewFile();
     FHost.HostWindow()->show();
 }
 
 void TfmTarvellStartup::acWizardExecute()
 {
     close();
-    FHost.Action(TAction::acAutoUpdateWizard)->trigger();
+    FHost.StartWizard();
 }
 
 void TfmTarvellStartup::acAutoUpdateManagerExecute()
 {
     close();
-    FHost.Action(TAction::acAutoUpdateManager)->trigger();
+    FHost.OpenSiteManager();
 }
 
 void TfmTarvellStartup::acAutoUpdateNowExecute()
