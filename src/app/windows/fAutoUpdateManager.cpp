@@ -1028,28 +1028,49 @@ void TfmSiteManager::ShowSiteItems()
     meNote->clear();
     QSet<QString> selected;
     for (const QTreeWidgetItem* item : lvItems->selectedItems())
-        selected.insert(item->text(0));
-    const QString current = lvItems->currentItem() ? lvItems->currentItem()->text(0) : QString();
+        selected.insert(item->data(1, Qt::UserRole).toString());
+    const QString current
+        = lvItems->currentItem() ? lvItems->currentItem()->data(1, Qt::UserRole).toString() : QString();
     {
         const QSignalBlocker block(lvItems);
         lvItems->clear();
         if (enabled) {
+            // Added and selected in one go each: row by row, a catalogue of 100,000 POIs took minutes.
+            QList<QTreeWidgetItem*> added;
+            QTreeWidgetItem* currentItem = nullptr;
+            std::vector<std::pair<int, int>> selectedRows;
+            const QIcon subscribedIcon = SitePicture("subscribed");
+            const QIcon documentIcon = SitePicture("document");
             for (const TSiteItemRow& row :
                 SiteItemRows(*FSite, *country, FGroupRows[size_t(group)], FSortMark, CurrentProfile())) {
-                auto* item = new QTreeWidgetItem(lvItems,
-                    QStringList { row.Caption, row.Map, row.Auth, row.LastUpdate, row.Target });
-                item->setIcon(0, SitePicture(row.Subscribed ? "subscribed" : "document"));
+                auto* item
+                    = new QTreeWidgetItem(QStringList { row.Caption, row.Map, row.Auth, row.LastUpdate, row.Target });
+                item->setIcon(0, row.Subscribed ? subscribedIcon : documentIcon);
                 item->setData(0, RoleFileExt, row.FileExt);
                 item->setData(0, RoleFormatID, row.FormatID);
                 item->setData(0, RoleItem, row.Subscribed);
                 // Captions are the POIs' own texts: a line break shows as a blank.
                 item->setText(0, QString(row.Caption).replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' ')));
                 item->setData(1, Qt::UserRole, row.Caption);
-                if (selected.contains(row.Caption))
-                    item->setSelected(true);
+                const int index = int(added.size());
+                if (selected.contains(row.Caption)) {
+                    if (!selectedRows.empty() && selectedRows.back().second == index - 1)
+                        selectedRows.back().second = index;
+                    else
+                        selectedRows.emplace_back(index, index);
+                }
                 if (row.Caption == current)
-                    lvItems->setCurrentItem(item, 0, QItemSelectionModel::NoUpdate);
+                    currentItem = item;
+                added << item;
             }
+            lvItems->addTopLevelItems(added);
+            if (currentItem)
+                lvItems->setCurrentItem(currentItem, 0, QItemSelectionModel::NoUpdate);
+            QItemSelection selection;
+            for (const auto& [first, last] : selectedRows)
+                selection.append(
+                    QItemSelectionRange(lvItems->model()->index(first, 0), lvItems->model()->index(last, 0)));
+            lvItems->selectionModel()->select(selection, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         }
     }
     lvItems->headerItem()->setIcon(0,
@@ -1369,13 +1390,16 @@ void TfmSiteManager::FillAllItems()
 {
     const QSignalBlocker block(lvSubscribed);
     lvSubscribed->clear();
+    QList<QTreeWidgetItem*> added;
+    const QIcon subscribedIcon = SitePicture("subscribed");
     for (const TAllItemsRow& row : AllItemsRows(CurrentProfile())) {
-        auto* item = new QTreeWidgetItem(
-            lvSubscribed, QStringList { row.Caption, row.Site, row.Map, row.LastUpdate, row.Target });
+        auto* item = new QTreeWidgetItem(QStringList { row.Caption, row.Site, row.Map, row.LastUpdate, row.Target });
         item->setText(0, QString(row.Caption).replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' ')));
-        item->setIcon(0, SitePicture("subscribed"));
+        item->setIcon(0, subscribedIcon);
         item->setData(0, RoleItem, QVariant::fromValue(quintptr(row.Item)));
+        added << item;
     }
+    lvSubscribed->addTopLevelItems(added);
     UpdateActions();
 }
 

@@ -160,8 +160,13 @@ void TfmStatus::SetItems(TUpdateItems& items)
 {
     const int before = FRun.RowCount();
     FRun.SetItems(items);
-    for (int i = before; i < FRun.RowCount(); ++i)
+    for (int i = before; i < FRun.RowCount(); ++i) {
         AddRowControls(i);
+        // Every new control posts events, and each post looks through all that wait: delivered
+        // now and then, tens of thousands of rows take seconds, not minutes.
+        if ((i - before) % 256 == 255)
+            QCoreApplication::sendPostedEvents();
+    }
 }
 
 void TfmStatus::AddRowControls(int row)
