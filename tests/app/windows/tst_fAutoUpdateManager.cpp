@@ -476,6 +476,22 @@ private slots:
         QCOMPARE(form.height(), 300);
     }
 
+    // Centred on a small main window in the screen's corner, the manager is moved onto the screen.
+    void centredOnASmallOwnerStaysOnTheScreen()
+    {
+        const QRect work = QGuiApplication::primaryScreen()->availableGeometry();
+        QWidget owner;
+        owner.setGeometry(work.right() - 200, work.bottom() - 150, 200, 150);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        TfmSiteManager form(&owner, *Data, &Host);
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        QVERIFY2(work.contains(form.frameGeometry()), qPrintable(QStringLiteral("%1,%2 %3x%4")
+            .arg(form.frameGeometry().x()).arg(form.frameGeometry().y()).arg(form.frameGeometry().width()).arg(form.frameGeometry().height())));
+        form.close();
+    }
+
     void closingStoresTheWindowAndAnEmptyMap()
     {
         TSettings& settings = GetSettings();
