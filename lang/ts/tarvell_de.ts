@@ -2812,6 +2812,10 @@ Möchten Sie mit dem Speichern fortfahren?</translation>
             <translation>keine gewöhnliche Datei</translation>
         </message>
         <message>
+            <source>it is the file itself</source>
+            <translation>es ist die Datei selbst</translation>
+        </message>
+        <message>
             <source>Cannot create a temporary file in %1: %2</source>
             <translation>In %1 kann keine temporäre Datei angelegt werden: %2</translation>
         </message>

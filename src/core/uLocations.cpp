@@ -562,43 +562,48 @@ QDateTime GetFileLastWriteTime(const QString& pathOrPattern)
     return QDateTime(local.date(), QTime(t.hour(), t.minute(), t.second() - t.second() % 2));
 }
 
-bool CopyFileWithProgress(const QString& source, const QString& destination, const TCopyProgress& progress)
+bool CopyFileWithProgress(
+    const QString& source, const QString& destination, const TCopyProgress& progress, QString* failure)
 {
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    const auto fail = [failure](const QString& reason) {
+        if (failure)
+            *failure = reason;
         return false;
+    };
+    QFile in(source);
+    errno = 0;
+    if (!in.open(QIODevice::ReadOnly))
+        return fail(FileFailureReason(in, errno));
     // Copying a file onto itself would first empty it.
     const QFileInfo sourceInfo(source);
     const QFileInfo destinationInfo(destination);
     if (destinationInfo.exists() && sourceInfo.canonicalFilePath() == destinationInfo.canonicalFilePath())
-        return false;
+        return fail(TLocationTexts::tr("it is the file itself"));
     const qint64 size = in.size();
     TAtomicFile out(destination);
     if (!out.Open())
-        return false;
+        return fail(out.ErrorString());
     std::string buffer(CopyBlockSize, '\0');
     qint64 total = 0;
-    bool ok = true;
     for (;;) {
+        errno = 0;
         const qint64 n = in.read(buffer.data(), CopyBlockSize);
-        if (n < 0) {
-            ok = false;
-            break;
-        }
+        if (n < 0)
+            return fail(FileFailureReason(in, errno));
         if (n == 0)
             break;
-        if (!out.Write(buffer.data(), n)) {
-            ok = false;
-            break;
-        }
+        if (!out.Write(buffer.data(), n))
+            return fail(out.ErrorString());
         total += n;
         if (progress)
             progress(size > 0 ? int(total * 100 / size) : 100);
     }
-    if (ok && total == 0 && progress)
+    if (total == 0 && progress)
         progress(100);
     const QDateTime modified = sourceInfo.lastModified();
-    return ok && out.SetModificationTime(modified) && out.Commit();
+    if (!out.SetModificationTime(modified) || !out.Commit())
+        return fail(out.ErrorString());
+    return true;
 }
 
 std::string EncodeTimeStamp(const QDateTime& time)
@@ -633,7 +638,7 @@ QDateTime ReadTimeStampFile(const QString& fileName)
 
 void WriteTimeStampFile(const QString& fileName, const QDateTime& time) { SaveBytesToFile(fileName, EncodeTimeStamp(time)); }
 
-QString SystemErrorText(int errnoValue) { return QString::fromStdString(std::generic_category().message(errnoValue)); }
+QString ErrnoText(int errnoValue) { return QString::fromStdString(std::generic_category().message(errnoValue)); }
 
 QString FileFailureReason(const QFileDevice& file, int errnoAfterFailure)
 {
@@ -646,7 +651,7 @@ QString FileFailureReason(const QFileDevice& file, int errnoAfterFailure)
     if (qtKnows)
         return file.errorString();
     if (errnoAfterFailure != 0)
-        return SystemErrorText(errnoAfterFailure);
+        return ErrnoText(errnoAfterFailure);
     return file.errorString();
 }
 

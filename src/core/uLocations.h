@@ -159,8 +159,10 @@ QDateTime GetFileLastWriteTime(const QString& pathOrPattern);
 using TCopyProgress = std::function<void(int percent)>;
 // Copies source to destination (replaced safely) and gives it the source's date. False when the
 // source cannot be opened, is the destination itself, or the destination cannot be written; the
-// old destination then stays as it was. An empty source reports 100.
-bool CopyFileWithProgress(const QString& source, const QString& destination, const TCopyProgress& progress = {});
+// old destination then stays as it was, and failure (when given) receives the cause. An empty
+// source reports 100.
+bool CopyFileWithProgress(const QString& source, const QString& destination, const TCopyProgress& progress = {},
+    QString* failure = nullptr);
 
 // The 8-byte time-stamp side file: milliseconds since midnight, then the day number where 1 is
 // 1 January of the year 1, both signed 32-bit little-endian. A file shorter than 8 bytes, or a
@@ -177,7 +179,7 @@ QDateTime DecodeTimeStamp(std::string_view record);
 // Qt's text. Clear errno before the operation so a stale value is not taken for its cause.
 QString FileFailureReason(const QFileDevice& file, int errnoAfterFailure);
 // The system's text for an errno value ("No space left on device").
-QString SystemErrorText(int errnoValue);
+QString ErrnoText(int errnoValue);
 
 // Writes a local file into a temporary sibling that takes the file's place only on Commit, so a
 // failed or interrupted write leaves the old file intact. Destroying it uncommitted discards the

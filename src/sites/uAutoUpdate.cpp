@@ -720,8 +720,8 @@ void TAutoUpdate::Install(TItemContext& c, TUpdateItem& item, bool& askOverwrite
             if (QFileInfo(cacheBitmap).isFile() && !TargetFileExists(targetBitmap)) {
                 if (IsMobilePath(targetBitmap))
                     CopyFileToDevice(cacheBitmap, StripMobilePrefix(targetBitmap));
-                else if (!CopyFileWithProgress(cacheBitmap, StripFilePrefix(targetBitmap)))
-                    throw EInOutError(TAutoUpdateTexts::tr("Cannot create file %1").arg(StripFilePrefix(targetBitmap)));
+                else if (QString failure; !CopyFileWithProgress(cacheBitmap, StripFilePrefix(targetBitmap), {}, &failure))
+                    throw EInOutError(TLocationTexts::tr("Cannot create file %1: %2").arg(StripFilePrefix(targetBitmap), failure));
             }
         }
     }

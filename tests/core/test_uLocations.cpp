@@ -306,16 +306,23 @@ TEST_F(AtomicFile, KilledBetweenWriteAndRenameKeepsTheOldFile)
 
 // Run in a child: the limit and the ignored signal stay there. Exit code 3 when the error names
 // the file and the cause.
-[[noreturn]] static void SaveOverTheFileSizeLimit(const QString& path)
+// With a source, the file is copied there instead of saved.
+[[noreturn]] static void SaveOverTheFileSizeLimit(const QString& path, const QString& copiedFrom = {})
 {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit { 65536, 65536 };
     setrlimit(RLIMIT_FSIZE, &limit);
+    if (!copiedFrom.isEmpty()) {
+        QString failure;
+        const bool copied = CopyFileWithProgress(copiedFrom, path, {}, &failure);
+        std::fprintf(stderr, "%s\n", failure.toUtf8().constData());
+        _exit(!copied && failure.contains(ErrnoText(EFBIG)) ? 3 : 4);
+    }
     try {
         SaveBytesToFile(path, std::string(200000, 'n'));
     } catch (const EInOutError& e) {
         std::fprintf(stderr, "%s\n", e.Message().toUtf8().constData());
-        const bool named = e.Message().contains(path) && e.Message().contains(SystemErrorText(EFBIG))
+        const bool named = e.Message().contains(path) && e.Message().contains(ErrnoText(EFBIG))
                            && !e.Message().contains(S("Unknown error"));
         _exit(named ? 3 : 4);
     }
@@ -330,14 +337,21 @@ TEST_F(AtomicFile, WriteOverTheFileSizeLimitNamesTheCauseAndKeepsTheOldFile)
     EXPECT_EXIT(SaveOverTheFileSizeLimit(path), ::testing::ExitedWithCode(3), "");
     EXPECT_EQ(ReadAll(path), QByteArray("old"));
     EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{S("pois.ov2")}) << "no temporary left";
+    // A copy says why it failed too, and keeps the old file.
+    const QString big = Dir.filePath(S("big.bmp"));
+    WriteAll(big, QByteArray(200000, 'b'));
+    const QString copy = Dir.filePath(S("pois.bmp"));
+    WriteAll(copy, "old");
+    EXPECT_EXIT(SaveOverTheFileSizeLimit(copy, big), ::testing::ExitedWithCode(3), "");
+    EXPECT_EQ(ReadAll(copy), QByteArray("old"));
 }
 
 TEST(Locations, FileFailureReasonTakesTheCauseFromErrnoWhenQtHasNone)
 {
     QFile untouched(S("/nonexistent/never-opened"));
-    EXPECT_EQ(FileFailureReason(untouched, ENOSPC), SystemErrorText(ENOSPC));
-    EXPECT_EQ(FileFailureReason(untouched, EFBIG), SystemErrorText(EFBIG));
-    EXPECT_NE(SystemErrorText(EFBIG), SystemErrorText(ENOSPC));
+    EXPECT_EQ(FileFailureReason(untouched, ENOSPC), ErrnoText(ENOSPC));
+    EXPECT_EQ(FileFailureReason(untouched, EFBIG), ErrnoText(EFBIG));
+    EXPECT_NE(ErrnoText(EFBIG), ErrnoText(ENOSPC));
     QFile missing(S("/nonexistent/file"));
     ASSERT_FALSE(missing.open(QIODevice::ReadOnly));
     EXPECT_EQ(FileFailureReason(missing, EFBIG), missing.errorString()) << "Qt's own specific text wins";
