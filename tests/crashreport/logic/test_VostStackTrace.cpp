@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <execinfo.h>
 
 #include <QByteArray>
@@ -106,6 +107,35 @@ __attribute__((noinline)) void PlantedLevel()
     volatile uintptr_t planted[6] = { StaleAddress, StaleAddress, StaleAddress, StaleAddress, StaleAddress, StaleAddress };
     Level3();
     Sink = Sink + static_cast<int>(planted[0] & 1);
+}
+
+// A return address after an indirect call, left behind on the stack as a static initialiser leaves
+// one in the start code's frame before main runs.
+uintptr_t StaleIndirect = 0;
+__attribute__((noinline)) void CallThrough(void (*f)())
+{
+    f();
+    Sink = Sink + 1;
+}
+__attribute__((noinline)) void RecordIndirectReturn() { StaleIndirect = reinterpret_cast<uintptr_t>(__builtin_return_address(0)); }
+// Plants the address in a slot of the start code's frame right above main's return slot, traces,
+// and puts the slot back.
+__attribute__((noinline)) void CaptureBelowMain(int slotsAboveMain)
+{
+    auto* e = static_cast<uintptr_t*>(__builtin_frame_address(0));
+    for (size_t guard = 0; guard < 1000 && e[0] > reinterpret_cast<uintptr_t>(e); ++guard)
+        e = reinterpret_cast<uintptr_t*>(e[0]);
+    // e: main's frame, the outermost with a frame pointer; e[1] its return slot. A slot that
+    // points into a loaded object may be a real return slot: it is left alone.
+    uintptr_t* slot = e + 2 + slotsAboveMain;
+    const uintptr_t kept = *slot;
+    Dl_info info {};
+    if (dladdr(reinterpret_cast<void*>(kept), &info))
+        return;
+    *slot = StaleIndirect;
+    Current->Trace = TraceStack({}).Text;
+    *slot = kept;
+    Sink = Sink + 1;
 }
 
 // A trace with the request the test sets; the crash-thread tests fill in the addresses.
@@ -293,6 +323,30 @@ TEST(StackTrace, PlantedStaleReturnAddresses)
     const auto c = CaptureIn([] { TraceFixture::PlantedLevel(); });
     ExpectFramesInOrder(c);
     EXPECT_EQ(CountFunction(c.Trace, "TraceFixture.StaleOwner"), 0u) << c.Trace;
+}
+
+// A stale return address in the start code's frame, below main, makes up no caller of main: main's
+// caller is the C library's start.
+TEST(StackTrace, StaleAddressBelowMain)
+{
+    TraceFixture::CallThrough(TraceFixture::RecordIndirectReturn);
+    ASSERT_NE(TraceFixture::StaleIndirect, 0u);
+    int planted = 0;
+    for (int k = 0; k < 12; ++k) {
+        SCOPED_TRACE(k);
+        const auto c = CaptureIn([k] { TraceFixture::CaptureBelowMain(k); });
+        if (c.Trace.empty())
+            continue;
+        ++planted;
+        EXPECT_EQ(CountFunction(c.Trace, "TraceFixture.CallThrough"), 0u) << c.Trace;
+        const std::vector<std::string> lines = Lines(c.Trace);
+        const auto atMain = std::find_if(lines.begin(), lines.end(),
+            [](const std::string& l) { return l.size() > 5 && l.compare(l.size() - 5, 5, " main") == 0; });
+        ASSERT_NE(atMain, lines.end()) << c.Trace;
+        ASSERT_NE(atMain + 1, lines.end()) << c.Trace;
+        EXPECT_NE(atMain[1].find(" __libc_start_main"), std::string::npos) << c.Trace;
+    }
+    EXPECT_GT(planted, 0);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -243,6 +244,31 @@ TEST(CrashTestThreads, MainThreadStackOverflowShowsTheRecursion)
     EXPECT_NE(trace.find("uCrashFunctions.cpp  " + std::to_string(MarkLine("stack-overflow")) + " CrashFunctions.StackOverflow"),
               std::string::npos) << trace;
     EXPECT_NE(trace.find(" main\r\n"), std::string::npos) << trace;
+}
+
+// Below main the main thread's trace goes straight on to the C library's start, whether the main
+// thread crashed or was stopped beside a crash: a stale code address left in main's frame or in
+// the start code's frame makes up no caller.
+TEST(CrashTestThreads, NothingBetweenMainAndTheLibrarysStart)
+{
+    for (const char* mode : {"null-read", "throw-thread", "external"}) {
+        SCOPED_TRACE(mode);
+        const TChildResult r = RunCrashTest(mode);
+        ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+        const std::vector<std::string> titles = SectionTitles(r.Out);
+        const auto title = std::find_if(titles.begin(), titles.end(),
+            [](const std::string& t) { return t.rfind("main thread (", 0) == 0; });
+        ASSERT_NE(title, titles.end()) << r.Out;
+        const size_t section = r.Out.find(*title);
+        const std::vector<std::string> trace = Lines(r.Out.substr(section, r.Out.find("\r\n\r\n", section) - section));
+        auto endsWith = [](const std::string& line, const std::string& tail) {
+            return line.size() >= tail.size() && line.compare(line.size() - tail.size(), tail.size(), tail) == 0;
+        };
+        const auto atMain = std::find_if(trace.begin(), trace.end(), [&](const std::string& l) { return endsWith(l, " main"); });
+        ASSERT_NE(atMain, trace.end()) << r.Out;
+        ASSERT_NE(atMain + 1, trace.end()) << r.Out;
+        EXPECT_TRUE(endsWith(*(atMain + 1), " __libc_start_main")) << *(atMain + 1) << "\n" << r.Out;
+    }
 }
 
 TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
