@@ -4,6 +4,7 @@
 //   tarvell-bench-sites [count [run-items]]
 // Each figure is the best of 5; the run is measured over run-items (2,000) items of the whole
 // profile, whose store holds every item.
+#include "uBenchSites.h"
 #include "core/uLocations.h"
 #include "core/uSettings.h"
 #include "formats/uConvertBase.h"
@@ -43,26 +44,6 @@ public:
     bool AskYesNo(const QString&) override { return true; }
 };
 
-// Best of five runs of body, each after setup; milliseconds.
-double BestOf5(const std::function<void()>& setup, const std::function<void()>& body)
-{
-    double best = 1e300;
-    for (int i = 0; i < 5; ++i) {
-        setup();
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
-
-std::string LoadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toStdString() : std::string("?");
-}
-
 // Descriptions of every kind: plain, with a character no file name takes, long ones alike in
 // their first 120 bytes.
 QString Description(int i)
@@ -89,9 +70,7 @@ QString Escaped(QString text)
 int main(int argc, char** argv)
 {
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
+    UseBenchHome(home);
     QCoreApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     RegisterAllFormats();

@@ -4,6 +4,7 @@
 // items; each figure the best of 5 (offscreen platform unless
 // QT_QPA_PLATFORM says otherwise).
 //   tarvell-bench-sitewindows [count [status-rows]]
+#include "uBenchSites.h"
 #include "app/windowbase/dMain.h"
 #include "app/windows/fAutoUpdateManager.h"
 #include "app/windows/fBrowseFolder.h"
@@ -39,25 +40,6 @@ public:
     void AutoUpdateProfileClick(QAction*) override { }
 };
 
-double BestOf5(const std::function<void()>& setup, const std::function<void()>& body)
-{
-    double best = 1e300;
-    for (int i = 0; i < 5; ++i) {
-        setup();
-        QElapsedTimer timer;
-        timer.start();
-        body();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
-
-std::string LoadAverage()
-{
-    QFile file(QStringLiteral("/proc/loadavg"));
-    return file.open(QIODevice::ReadOnly) ? file.readAll().trimmed().toStdString() : std::string("?");
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -65,9 +47,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QTemporaryDir home;
-    qputenv("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/config")).toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + QStringLiteral("/data")).toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", (home.path() + QStringLiteral("/cache")).toLocal8Bit());
+    UseBenchHome(home);
     QApplication app(argc, argv);
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
     RegisterAllFormats();
