@@ -6,6 +6,7 @@
 #include "core/uLocations.h"
 #include "core/uRapi.h"
 #include "core/uScopeGuard.h"
+#include "ui/AdvHintInfo.h"
 #include "ui/uIcons.h"
 
 #include <QAction>
@@ -263,7 +264,7 @@ void TfmMobileBrowser::ShowPlaces()
         // A map's name may be a device folder's: shown escaped like every device name.
         auto* item = new QListWidgetItem(
             BrowserImage(place.Image), place.Image == BrowserImageMap ? VisibleDeviceName(place.Name) : place.Name, lvPlaces);
-        item->setToolTip(VisibleDevicePath(place.Path));
+        item->setToolTip(PlainHintText(VisibleDevicePath(place.Path)));
     }
 }
 
