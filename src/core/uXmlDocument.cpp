@@ -444,7 +444,8 @@ bool NamesLatin1(const QString& encoding)
 
 QString DeclaredEncoding(std::string_view head)
 {
-    static const QRegularExpression re(QStringLiteral("^\\s*<\\?xml[^>]*?encoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
+    // "<?xml" then blank: "<?xml-stylesheet ...?>" and the like are instructions, not the declaration.
+    static const QRegularExpression re(QStringLiteral("^\\s*<\\?xml[ \\t\\r\\n][^>]*?encoding\\s*=\\s*[\"']([A-Za-z0-9._-]+)[\"']"));
     const QString text = QString::fromLatin1(head.data(), qsizetype(std::min<size_t>(head.size(), 200)));
     const QRegularExpressionMatch m = re.match(text);
     return m.hasMatch() ? m.captured(1) : QString();

@@ -194,6 +194,10 @@ TEST(XmlDocument, DecodeHonoursBomAndDeclaration)
         {"<?xml version=\"1.0\" encoding=\"windows-1251\"?><a>\xC6</a>", QStringLiteral("<?xml version=\"1.0\" encoding=\"windows-1251\"?><a>\u0416</a>")},
         {"<a>\xC3\xA9</a>", QStringLiteral("<a>\u00e9</a>")},  // undeclared, valid UTF-8
         {"<a>\xE9</a>", QStringLiteral("<a>\u00e9</a>")},          // undeclared, not UTF-8: ANSI
+        {"<?xml\tversion=\"1.0\" encoding=\"windows-1251\"?><a>\xC6</a>", QStringLiteral("<?xml\tversion=\"1.0\" encoding=\"windows-1251\"?><a>\u0416</a>")},
+        // Instructions whose target only begins with "xml" declare nothing: their text stays UTF-8.
+        {"<?xml-stylesheet encoding=\"windows-1251\"?><a>\xC3\xA9</a>", QStringLiteral("<?xml-stylesheet encoding=\"windows-1251\"?><a>\u00e9</a>")},
+        {"<?xml\xD1\x8E encoding=\"windows-1251\"?><a>\xC3\xA9</a>", QStringLiteral("<?xml\u044e encoding=\"windows-1251\"?><a>\u00e9</a>")},
     };
     for (const TCase& c : cases)
         EXPECT_EQ(DecodeXmlBytes(c.Bytes), c.Text) << c.Bytes;
