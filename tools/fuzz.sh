@@ -8,12 +8,13 @@
 # build-fuzz/TARGET.log. A failing input belongs in tests/fuzz/corpus/TARGET with its mend; the
 # normal test command replays that folder (ctest -L fuzz).
 #
-# tools/fuzz.sh --smoke SECONDS (the test command's step): builds every target and runs each for
-# SECONDS seconds in one process; the first failing input fails the run.
+# tools/fuzz.sh --smoke RUNS (the test command's step): builds every target and runs each for RUNS
+# inputs in one process, from the committed corpus alone and with a fixed seed, so that a finding
+# on another machine is likely found here too; the first failing input fails the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 if [ $# -lt 2 ]; then
-  echo "usage: $0 TARGET MINUTES [JOBS] | $0 --smoke SECONDS" >&2
+  echo "usage: $0 TARGET MINUTES [JOBS] | $0 --smoke RUNS" >&2
   exit 2
 fi
 smoke=false
@@ -46,10 +47,15 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp
 for target in "${targets[@]}"; do
   corpus=build-fuzz/corpus/$target
   findings=build-fuzz/findings/$target
+  if $smoke; then
+    # What earlier runs found would make this run differ from a fresh clone's.
+    corpus=build-fuzz/smoke/$target
+    rm -rf "$corpus"
+  fi
   mkdir -p "$corpus" "$findings"
   options=(-timeout=10 -rss_limit_mb=2048 -max_len=65536 -artifact_prefix="$findings/")
   if $smoke; then
-    options+=(-max_total_time="$2" -print_final_stats=1)
+    options+=(-runs="$2" -seed=1 -print_final_stats=1)
   else
     options+=(-max_total_time=$((minutes * 60)) -fork="$jobs" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
   fi
@@ -57,7 +63,7 @@ for target in "${targets[@]}"; do
     options+=(-dict="tests/fuzz/dict/$target.dict")
   fi
   if $smoke; then
-    echo "fuzz_$target: $2 s"
+    echo "fuzz_$target: $2 inputs"
     if ! build-fuzz/tests/fuzz/fuzz_"$target" "${options[@]}" "$corpus" "tests/fuzz/corpus/$target" >"build-fuzz/$target.log" 2>&1; then
       tail -n 40 "build-fuzz/$target.log" >&2
       echo "fuzz_$target failed; the input is in $findings" >&2

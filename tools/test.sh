@@ -47,5 +47,5 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build-asan --output-on-failure --parallel "$(nproc)" --timeout 600
 
 # The fuzz targets build with the platform's clang (libFuzzer, the same sanitizers), and each
-# fuzzes a few seconds from its committed corpus: a build that only clang rejects shows here.
-bash tools/fuzz.sh --smoke 5
+# fuzzes 20,000 inputs from its committed corpus: a build that only clang rejects shows here.
+bash tools/fuzz.sh --smoke 20000
