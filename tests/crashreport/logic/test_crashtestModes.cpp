@@ -273,11 +273,21 @@ TEST(CrashTestThreads, NothingBetweenMainAndTheLibrarysStart)
 
 TEST(CrashTestNeverWorse, TwoThreadsCrashingTogetherGiveTwoReports)
 {
-    const TChildResult r = RunCrashTest("two-threads");
-    ASSERT_FALSE(r.TimedOut);
-    EXPECT_EQ(Count(r.Out, "exception class   : EAccessViolation"), 2u) << r.Out << r.Err;
-    // Once in each report's trace (the listings name it too, at their entry line).
-    EXPECT_EQ(Count(r.Out, " CrashFunctions.NullRead\r\n"), 2u) << r.Out;
+    // On a loaded machine the second thread may still be waking from the start barrier when the
+    // first report stops it: then only one thread faulted (no trace stands in the fatal signal
+    // handler but the reporting one's), and the run says nothing. Such runs are tried again.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const TChildResult r = RunCrashTest("two-threads");
+        ASSERT_FALSE(r.TimedOut);
+        const size_t reports = Count(r.Out, "exception class   : EAccessViolation");
+        if (reports == 1 && r.Out.find(" FatalSignalHandler\r\n") == std::string::npos)
+            continue;
+        EXPECT_EQ(reports, 2u) << r.Out << r.Err;
+        // Once in each report's trace (the listings name it too, at their entry line).
+        EXPECT_EQ(Count(r.Out, " CrashFunctions.NullRead\r\n"), 2u) << r.Out;
+        return;
+    }
+    FAIL() << "the second thread never reached its fault in 20 runs";
 }
 
 // A phase-0 handler that faults: the handling thread's own fault is an emergency report on

@@ -156,13 +156,22 @@ size_t CountText(const std::string& text, const std::string& what)
 // the second, still waiting behind the first, before the program ends.
 TEST(ReportEndToEnd, TwoThreadsCrashingUnderTheBoxLeaveTwoReports)
 {
-    const std::string folder = TempFolder();
-    const std::string file = folder + "/bugreport.txt";
-    const pid_t child = StartCrashtest("two-threads", "1,1," + file);
-    EXPECT_EQ(WaitExit(child, std::chrono::seconds(60)), 1);
-    const std::string report = Slurp(file);
-    EXPECT_EQ(CountText(report, "date/time         : "), 2u) << report.substr(0, 3000);
-    EXPECT_EQ(CountText(report, "\r\nexception class   : EAccessViolation\r\n"), 2u);
+    // A run where the second thread was stopped before it reached its fault (no trace stands in
+    // the fatal signal handler) shows nothing and is tried again.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        const std::string folder = TempFolder();
+        const std::string file = folder + "/bugreport.txt";
+        const pid_t child = StartCrashtest("two-threads", "1,1," + file);
+        EXPECT_EQ(WaitExit(child, std::chrono::seconds(60)), 1);
+        const std::string report = Slurp(file);
+        const size_t reports = CountText(report, "date/time         : ");
+        if (reports == 1 && report.find(" FatalSignalHandler\r\n") == std::string::npos)
+            continue;
+        EXPECT_EQ(reports, 2u) << report.substr(0, 3000);
+        EXPECT_EQ(CountText(report, "\r\nexception class   : EAccessViolation\r\n"), 2u);
+        return;
+    }
+    FAIL() << "the second thread never reached its fault in 20 runs";
 }
 
 namespace {
