@@ -2193,6 +2193,10 @@ Tarvell auf Ihrem Mobilgerät senden.</translation>
     <context>
         <name>VostExcept</name>
         <message>
+            <source>The bug report could not be saved to %1: %2</source>
+            <translation>Der Fehlerbericht konnte nicht unter %1 gespeichert werden: %2</translation>
+        </message>
+        <message>
             <source>Restart</source>
             <translation>Neu starten</translation>
         </message>

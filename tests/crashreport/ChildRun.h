@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <fcntl.h>
@@ -53,8 +55,17 @@ inline TChildResult RunChildProgram(const std::string& program, const std::strin
     if (!folder.empty())
         posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
     std::vector<std::string> env{"QT_QPA_PLATFORM=offscreen"};
+    // A variable the caller sets replaces the inherited one (the first of a name is the one read).
+    auto overridden = [&](const char* entry) {
+        const std::string_view name(entry, std::strcspn(entry, "="));
+        if (name == "QT_QPA_PLATFORM")
+            return true;
+        return std::any_of(extraEnv.begin(), extraEnv.end(), [&](const std::string& e) {
+            return e.size() > name.size() && e.compare(0, name.size(), name) == 0 && e[name.size()] == '=';
+        });
+    };
     for (char** e = environ; *e; ++e) {
-        if (std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
+        if (!overridden(*e))
             env.push_back(*e);
     }
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());

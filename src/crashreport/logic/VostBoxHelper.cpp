@@ -602,7 +602,19 @@ TBoxData MakeBoxData(const TPresentRequest& request)
 
 bool SaveBugReportAutomatically(const std::string& report)
 {
-    return AppendReportToFile(BugReportFileName(), report, CrashReportSettings.BugReportFileMaxSize);
+    const std::string path = BugReportFileName();
+    errno = 0;
+    if (AppendReportToFile(path, report, CrashReportSettings.BugReportFileMaxSize))
+        return true;
+    // Nobody else would learn that the report is not where it is looked for.
+    const int cause = errno;
+    std::string text = Translated(QT_TRANSLATE_NOOP("VostExcept", "The bug report could not be saved to %1: %2"));
+    ReplaceNoCase(text, "%2", cause ? std::strerror(cause) : "?", false);
+    ReplaceNoCase(text, "%1", path, false);
+    text += '\n';
+    const ssize_t written = ::write(STDERR_FILENO, text.data(), text.size());
+    (void)written;
+    return false;
 }
 
 // The saved report's path for the mail's attachment; empty while nothing was saved.

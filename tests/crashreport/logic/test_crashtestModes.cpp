@@ -393,6 +393,23 @@ TEST(CrashTestNeverWorse, AFileSizeLimitCostsOnlyTheFile)
     std::filesystem::remove_all(folder);
 }
 
+// An automatic save that fails says so on standard error, naming the file and the cause; the
+// report still reaches standard output.
+TEST(CrashTestNeverWorse, AFailedAutomaticSaveSaysWhy)
+{
+    char pattern[] = "/tmp/crashtest-save-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::string folder = pattern, notAFolder = folder + "/plain";
+    std::ofstream(notAFolder) << "x";
+    const std::string file = notAFolder + "/report.txt";
+    const TChildResult r = RunCrashTest("null-read", {"CRASHTEST_BOX=0,0," + file, "LANGUAGE=", "LC_ALL=C"});
+    ASSERT_FALSE(r.TimedOut) << r.Out << r.Err;
+    EXPECT_NE(r.Err.find("The bug report could not be saved to " + file + ": Not a directory\n"), std::string::npos)
+        << r.Err;
+    EXPECT_NE(r.Out.find("CrashFunctions.NullRead"), std::string::npos) << r.Out;
+    std::filesystem::remove_all(folder);
+}
+
 // A division by zero: the listing starts at the function's entry, under its name, and marks the
 // faulting instruction further down.
 TEST(CrashTestModes, DisassemblyStartsAtTheFunctionsEntry)
