@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QLocale>
+#include <QStringDecoder>
 
 #include <algorithm>
 #include <array>
@@ -398,6 +399,19 @@ std::string FloatToPlainText(double value)
     return out;
 }
 
+namespace {
+
+// The callers hand in UTF-8 (settings, site answers, plug-ins) or 8-bit text of a file in the
+// code page; a non-ASCII code-page text is hardly ever valid UTF-8.
+QString NumberTextForMessage(std::string_view text)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString decoded = utf8.decode(QByteArrayView(text.data(), qsizetype(text.size())));
+    return utf8.hasError() ? AnsiToUnicode(text) : decoded;
+}
+
+} // namespace
+
 int32_t StrToInt32(std::string_view text)
 {
     const std::string_view trimmed = TrimView(text);
@@ -408,8 +422,7 @@ int32_t StrToInt32(std::string_view text)
     int32_t value = 0;
     const auto result = std::from_chars(first, last, value);
     if (trimmed.empty() || result.ec != std::errc() || result.ptr != last)
-        throw EConvertError(TGeneralTexts::tr("'%1' is not a valid integer value")
-                                .arg(QString::fromLatin1(trimmed.data(), qsizetype(trimmed.size()))));
+        throw EConvertError(TGeneralTexts::tr("'%1' is not a valid integer value").arg(NumberTextForMessage(trimmed)));
     return value;
 }
 

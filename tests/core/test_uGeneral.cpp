@@ -1,4 +1,5 @@
 // Tests of the general routines.
+#include "core/uCodePage.h"
 #include "core/uGeneral.h"
 
 #include "core/uScopeGuard.h"
@@ -136,6 +137,19 @@ TEST(Numbers, DotWhateverTheLocale)
     EXPECT_EQ(StrToInt32(" -12 "), -12);
     for (const char* bad : {"", "4294967296", "2147483648", "1.0", "x"})
         EXPECT_THROW(StrToInt32(bad), EConvertError) << bad;
+    // The message shows the text as it was meant: UTF-8 as UTF-8, other bytes in the code page.
+    qputenv("TARVELL_CODEPAGE", "1252");
+    ResetSystemAnsiCodePage();
+    for (const char* bad : {"12\xC2\xB0", "12\xB0"}) {
+        try {
+            StrToInt32(bad);
+            ADD_FAILURE() << bad;
+        } catch (const EConvertError& e) {
+            EXPECT_TRUE(QString::fromUtf8(e.what()).contains(QStringLiteral("'12\u00b0'"))) << e.what();
+        }
+    }
+    qunsetenv("TARVELL_CODEPAGE");
+    ResetSystemAnsiCodePage();
     QLocale::setDefault(QLocale::c());
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
