@@ -279,7 +279,10 @@ TCalibrationLoad ParseCalibration(std::string_view text, int pictureWidth, int p
         load.Message = e.Message;
         return load;
     }
-    if (c.Cal1X == c.Cal2X || c.Cal1Y == c.Cal2Y || c.Cal1Lon == c.Cal2Lon || c.Cal1Lat == c.Cal2Lat) {
+    // Degrees the side file cannot tell apart (it keeps 15 digits) are one: compared as written, a
+    // calibration that loads also loads again after it is saved.
+    const auto same = [](double a, double b) { return FloatToPlainText(a) == FloatToPlainText(b); };
+    if (c.Cal1X == c.Cal2X || c.Cal1Y == c.Cal2Y || same(c.Cal1Lon, c.Cal2Lon) || same(c.Cal1Lat, c.Cal2Lat)) {
         load.State = TCalibrationState::Degenerate;
         load.Message = TMapCalibrationTexts::tr("the two calibration points share their X, Y, longitude or latitude");
         return load;

@@ -146,6 +146,10 @@ TEST(MapCalibration, DegeneratePointsNeedCalibration)
     const std::string four = ReadFixture("four-keys.inf");
     EXPECT_EQ(ParseCalibration(four, 0, Height, FixtureSize).State, TCalibrationState::Degenerate);
     EXPECT_EQ(ParseCalibration(four, Width, 0, FixtureSize).State, TCalibrationState::Degenerate);
+    // Latitudes that differ beyond the 15 digits the file keeps are one latitude: such a file
+    // would come back degenerate once saved.
+    const std::string close = "Cal1Lon=4.855\r\nCal1Lat=52\r\nCal2Lon=4.93\r\nCal2Lat=52.0000000000000456\r\nMapCheck=12345\r\n";
+    EXPECT_EQ(ParseCalibration(close, Width, Height, FixtureSize).State, TCalibrationState::Degenerate);
 }
 
 TEST(MapCalibration, ColoursByNameElseHex)
