@@ -134,7 +134,10 @@ void TStatusRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     text(l.Status, index.data(TStatusRowsModel::StatusRole).toString());
 
     QStyleOptionProgressBar bar;
-    bar.initFrom(option.widget);
+    if (option.widget)
+        bar.initFrom(option.widget);
+    else
+        bar.palette = palette;
     bar.rect = l.Bar;
     bar.minimum = 0;
     bar.maximum = 100;
