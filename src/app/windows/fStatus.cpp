@@ -5,23 +5,28 @@
 #include "app/windowbase/uDialogs.h"
 #include "core/uSettings.h"
 #include "sites/uUpdateItems.h"
-#include "ui/PngImageComp.h"
+#include "ui/PngImageList.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QFrame>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollArea>
 #include <QStyle>
+#include <QStyleOptionProgressBar>
 #include <QTextDocument>
+#include <QToolTip>
+#include <QTreeView>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -30,6 +35,10 @@
 namespace {
 
 const QColor RunningRowColour(166, 202, 240);
+// Room around a row's contents, and the spacer above its bottom edge.
+constexpr int RowMargin = 4;
+constexpr int RowBevel = 4;
+constexpr int IconWidth = 52;
 
 // A hint shown as the plain text it is, line breaks included: a tool tip that looks like rich
 // text would be read as such.
@@ -42,47 +51,133 @@ QString PlainToolTip(const QString& text)
     return Qt::convertFromPlainText(lines, Qt::WhiteSpaceNormal);
 }
 
-// A one-line text cut with "..." to the room it gets: a long site text must not widen every row
-// and push the icons out of view. text() keeps the whole text, which the hint shows.
-class TElidedLabel : public QLabel {
-public:
-    TElidedLabel(const QString& text, QWidget* parent)
-        : QLabel(text, parent)
-    {
-        setTextFormat(Qt::PlainText);
-    }
-    QSize minimumSizeHint() const override { return QSize(1, QLabel::minimumSizeHint().height()); }
-    QSize sizeHint() const override { return QSize(1, QLabel::sizeHint().height()); }
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        const QRect room = contentsRect();
-        QString line = text();
-        line.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
-        style()->drawItemText(&painter, room, int(alignment()), palette(), isEnabled(),
-            fontMetrics().elidedText(line, Qt::ElideRight, room.width()), foregroundRole());
-    }
-};
-
 } // namespace
 
-int StatusImageIndex(TRowState state)
+// --- the rows ------------------------------------------------------------------------------------
+
+int TStatusRowDelegate::RowHeight(const QFontMetrics& metrics)
 {
-    switch (state) {
-    case TRowState::Working:
-        return 4;
-    case TRowState::Done:
-        return 5;
-    case TRowState::Failed:
-        return 6;
-    case TRowState::Waiting:
-    case TRowState::Cancelled:
+    // Three lines of text and a bar of one line's height.
+    return 2 * RowMargin + 4 * metrics.height() + RowBevel;
+}
+
+TStatusRowDelegate::TLayout TStatusRowDelegate::Layout(const QRect& row, const QFontMetrics& metrics)
+{
+    TLayout l;
+    const QRect inner = row.adjusted(RowMargin, RowMargin, -RowMargin, -RowMargin - RowBevel);
+    l.Icon = QRect(inner.left(), inner.top(), IconWidth, inner.height());
+    const int left = l.Icon.right() + 1 + RowMargin;
+    const int width = std::max(1, inner.right() + 1 - left);
+    const int line = metrics.height();
+    l.Caption = QRect(left, inner.top(), width, line);
+    l.Target = l.Caption.translated(0, line);
+    l.Status = l.Target.translated(0, line);
+    l.Bar = l.Status.translated(0, line);
+    return l;
+}
+
+QString TStatusRowDelegate::ShownLine(const QString& text, const QFontMetrics& metrics, int width)
+{
+    // A long site text must not widen the row and push the picture out of view.
+    QString line = text;
+    line.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
+    return metrics.elidedText(line, Qt::ElideRight, width);
+}
+
+QString TStatusRowDelegate::ToolTipAt(const QModelIndex& index, const TLayout& layout, const QPoint& point)
+{
+    if (layout.Caption.contains(point))
+        return PlainToolTip(index.data(Qt::DisplayRole).toString());
+    if (layout.Target.contains(point))
+        return PlainToolTip(index.data(TStatusRowsModel::TargetRole).toString());
+    if (layout.Status.contains(point))
+        return PlainToolTip(index.data(TStatusRowsModel::HintRole).toString());
+    return {};
+}
+
+void TStatusRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const QPalette& palette = option.palette;
+    QColor background = palette.color(QPalette::Base);
+    switch (TRowShade(index.data(TStatusRowsModel::ShadeRole).toInt())) {
+    case TRowShade::Current:
+        background = RunningRowColour;
+        break;
+    case TRowShade::Processed:
+        background = palette.color(QPalette::Button);
+        break;
+    case TRowShade::Normal:
         break;
     }
-    return 3;
+    painter->save();
+    painter->fillRect(option.rect, background);
+    painter->setPen(palette.color(QPalette::Mid));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+
+    const QFontMetrics& metrics = option.fontMetrics;
+    const TLayout l = Layout(option.rect, metrics);
+    const QImage icon = index.data(Qt::DecorationRole).value<QImage>();
+    if (!icon.isNull()) {
+        const QSize size = icon.deviceIndependentSize().toSize();
+        painter->drawImage(QRect(l.Icon.left() + (l.Icon.width() - size.width()) / 2,
+                               l.Icon.top() + (l.Icon.height() - size.height()) / 2, size.width(), size.height()),
+            icon);
+    }
+    // Site texts are drawn as the plain text they are.
+    painter->setPen(palette.color(QPalette::Text));
+    const auto text = [&](const QRect& room, const QString& value) {
+        painter->drawText(room, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+            ShownLine(value, metrics, room.width()));
+    };
+    text(l.Caption, index.data(Qt::DisplayRole).toString());
+    text(l.Target, index.data(TStatusRowsModel::TargetRole).toString());
+    text(l.Status, index.data(TStatusRowsModel::StatusRole).toString());
+
+    QStyleOptionProgressBar bar;
+    if (option.widget)
+        bar.initFrom(option.widget);
+    else
+        bar.palette = palette;
+    bar.rect = l.Bar;
+    bar.minimum = 0;
+    bar.maximum = 100;
+    bar.progress = index.data(TStatusRowsModel::PercentRole).toInt();
+    bar.textVisible = true;
+    bar.text = option.locale.toString(bar.progress) + QChar('%');
+    bar.state |= QStyle::State_Horizontal;
+    QStyle* style = option.widget ? option.widget->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ProgressBar, &bar, painter, option.widget);
+    painter->restore();
 }
+
+QSize TStatusRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const
+{
+    // As narrow as the view wants: the texts are cut to the room.
+    return QSize(1, RowHeight(option.fontMetrics));
+}
+
+bool TStatusRowDelegate::helpEvent(
+    QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (!event || !view || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const TLayout l = Layout(option.rect, option.fontMetrics);
+    const QString tip = ToolTipAt(index, l, event->pos());
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+        return true;
+    }
+    QRect over = l.Caption;
+    if (l.Target.contains(event->pos()))
+        over = l.Target;
+    else if (l.Status.contains(event->pos()))
+        over = l.Status;
+    QToolTip::showText(event->globalPos(), tip, view->viewport(), over);
+    return true;
+}
+
+// --- the window ----------------------------------------------------------------------------------
 
 TfmStatus::TfmStatus(QWidget* owner, bool compact)
     : TTarvellModalForm(owner)
@@ -98,16 +193,23 @@ TfmStatus::TfmStatus(QWidget* owner, bool compact)
     resize(480, 360);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
-    FScrollBox = new QScrollArea(this);
+    const TdmMain* images = dmMain();
+    FRowsModel = new TStatusRowsModel(FRun, images ? &images->PngImageCollection1 : nullptr, this);
+    // A view that paints only the rows in sight: a run of a hundred thousand items shows at once.
+    FScrollBox = new QTreeView(this);
     FScrollBox->setObjectName(QStringLiteral("ScrollBox1"));
-    FScrollBox->setWidgetResizable(true);
     FScrollBox->setFrameShape(QFrame::StyledPanel);
-    auto* rows = new QWidget(FScrollBox);
-    FRowsLayout = new QVBoxLayout(rows);
-    FRowsLayout->setContentsMargins(0, 0, 0, 0);
-    FRowsLayout->setSpacing(0);
-    FRowsLayout->addStretch(1);
-    FScrollBox->setWidget(rows);
+    FScrollBox->setHeaderHidden(true);
+    FScrollBox->setRootIsDecorated(false);
+    FScrollBox->setItemsExpandable(false);
+    FScrollBox->setUniformRowHeights(true);
+    FScrollBox->setSelectionMode(QAbstractItemView::NoSelection);
+    FScrollBox->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    FScrollBox->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    FScrollBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    FScrollBox->header()->setStretchLastSection(true);
+    FScrollBox->setItemDelegate(new TStatusRowDelegate(FScrollBox));
+    FScrollBox->setModel(FRowsModel);
     layout->addWidget(FScrollBox, 1);
 
     FTotal = new QLabel(this);
@@ -158,101 +260,22 @@ void TfmStatus::SetSilent(bool silent)
 
 void TfmStatus::SetItems(TUpdateItems& items)
 {
-    const int before = FRun.RowCount();
-    FRun.SetItems(items);
-    for (int i = before; i < FRun.RowCount(); ++i) {
-        AddRowControls(i);
-        // Every new control posts events, and each post looks through all that wait: delivered
-        // now and then, tens of thousands of rows take seconds, not minutes.
-        if ((i - before) % 256 == 255)
-            QCoreApplication::sendPostedEvents();
-    }
-}
-
-void TfmStatus::AddRowControls(int row)
-{
-    const TUpdateRow& data = FRun.Row(row);
-    const QString n = QString::number(row);
-    TRowControls c;
-    c.Panel = new QFrame;
-    c.Panel->setObjectName(QStringLiteral("Panel") + n);
-    c.Panel->setFrameShape(QFrame::StyledPanel);
-    c.Panel->setAutoFillBackground(true);
-    auto* layout = new QHBoxLayout(c.Panel);
-    layout->setContentsMargins(4, 4, 4, 4);
-    c.Image = new TPngImageComp(c.Panel);
-    c.Image->setObjectName(QStringLiteral("Image") + n);
-    c.Image->setFixedWidth(52);
-    c.Image->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-    c.Image->SetLayout(TLayoutMode::lmCenter);
-    if (TdmMain* images = dmMain())
-        c.Image->SetPngImageCollection(&images->PngImageCollection1);
-    layout->addWidget(c.Image);
-    auto* texts = new QVBoxLayout;
-    texts->setSpacing(0);
-    // Site texts are never read as rich text.
-    c.Label = new TElidedLabel(data.Caption, c.Panel);
-    c.Label->setObjectName(QStringLiteral("Label") + n);
-    c.Label->setToolTip(PlainToolTip(data.Caption));
-    texts->addWidget(c.Label);
-    if (data.Item) {
-        c.TargetLabel = new TElidedLabel(data.TargetText, c.Panel);
-        c.TargetLabel->setObjectName(QStringLiteral("TargetLabel") + n);
-        c.TargetLabel->setToolTip(PlainToolTip(data.TargetText));
-        texts->addWidget(c.TargetLabel);
-    }
-    c.StatusLabel = new QLabel(c.Panel);
-    c.StatusLabel->setObjectName(QStringLiteral("StatusLabel") + n);
-    c.StatusLabel->setTextFormat(Qt::PlainText);
-    c.StatusLabel->setMinimumWidth(1);
-    texts->addWidget(c.StatusLabel);
-    c.ProgressBar = new QProgressBar(c.Panel);
-    c.ProgressBar->setObjectName(QStringLiteral("ProgressBar") + n);
-    c.ProgressBar->setRange(0, 100);
-    c.ProgressBar->setMaximumHeight(c.StatusLabel->sizeHint().height());
-    texts->addWidget(c.ProgressBar);
-    layout->addLayout(texts, 1);
-    FRowsLayout->insertWidget(FRowsLayout->count() - 1, c.Panel);
-    FRows.push_back(c);
-    RowChanged(row);
+    FRowsModel->ChangeRows([&] { FRun.SetItems(items); });
 }
 
 void TfmStatus::RowChanged(int row)
 {
-    const TUpdateRow& data = FRun.Row(row);
-    TRowControls& c = FRows[size_t(row)];
-    // Downloads report often: only what changed is set again.
-    const int icon = StatusImageIndex(data.State);
-    if (icon != c.Icon) {
-        c.Image->SetImageIndex(icon);
-        c.Icon = icon;
-    }
-    if (c.StatusLabel->text() != data.StatusText)
-        c.StatusLabel->setText(data.StatusText);
-    if (c.Hint != data.Hint) {
-        c.StatusLabel->setToolTip(PlainToolTip(data.Hint));
-        c.Hint = data.Hint;
-    }
-    c.ProgressBar->setValue(data.Percent);
-    QColor colour = palette().color(QPalette::Base);
-    if (data.Shade == TRowShade::Current)
-        colour = RunningRowColour;
-    else if (data.Shade == TRowShade::Processed)
-        colour = palette().color(QPalette::Button);
-    QPalette p = c.Panel->palette();
-    if (p.color(QPalette::Window) != colour) {
-        p.setColor(QPalette::Window, colour);
-        c.Panel->setPalette(p);
-    }
+    FRowsModel->RowChanged(row);
 }
 
 void TfmStatus::RowStarted(int row)
 {
     // The next row comes into view too while two rows fit.
-    const QFrame* panel = FRows[size_t(row)].Panel;
-    const int shown
-        = row + 1 < FRun.RowCount() && 2 * panel->height() < FScrollBox->viewport()->height() ? row + 1 : row;
-    FScrollBox->ensureWidgetVisible(FRows[size_t(shown)].Panel, 0, 0);
+    const int shown = row + 1 < FRun.RowCount()
+            && 2 * FScrollBox->sizeHintForRow(row) < FScrollBox->viewport()->height()
+        ? row + 1
+        : row;
+    FScrollBox->scrollTo(FRowsModel->index(shown), QAbstractItemView::EnsureVisible);
 }
 
 void TfmStatus::TotalChanged()

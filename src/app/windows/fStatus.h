@@ -4,21 +4,44 @@
 #pragma once
 
 #include "app/windowbase/uTarvellForm.h"
+#include "app/windows/uStatusRowsModel.h"
 #include "sites/uUpdateRun.h"
 
+#include <QStyledItemDelegate>
 #include <QTimer>
 
-#include <vector>
-
 class QCheckBox;
-class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class QScrollArea;
-class QVBoxLayout;
-class TPngImageComp;
+class QTreeView;
 class TUpdateItems;
+
+// Paints a status row as the run shows it: the picture, 52 pixels wide and centred, on the left;
+// the caption, the target and the status, each one line cut with "..." to the room it gets; the
+// row's bar below them. Every row is as high as the others; the tool tip over a text is the whole
+// text, as plain text.
+class TStatusRowDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    struct TLayout {
+        QRect Icon, Caption, Target, Status, Bar;
+    };
+    static TLayout Layout(const QRect& row, const QFontMetrics& metrics);
+    static int RowHeight(const QFontMetrics& metrics);
+    // The text as its line shows it: on one line, cut to width.
+    static QString ShownLine(const QString& text, const QFontMetrics& metrics, int width);
+    // The tool tip over the point of the row: the caption's or target's whole text, or a failed
+    // row's status; empty elsewhere.
+    static QString ToolTipAt(const QModelIndex& index, const TLayout& layout, const QPoint& point);
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
+};
 
 class TfmStatus : public TTarvellModalForm, private TUpdateRunProgress, private TUpdateRunHost {
     Q_OBJECT
@@ -43,18 +66,6 @@ protected:
 private:
     friend class TfmStatusTestAccess;
 
-    struct TRowControls {
-        QFrame* Panel = nullptr;
-        TPngImageComp* Image = nullptr;
-        QLabel* Label = nullptr;
-        QLabel* TargetLabel = nullptr;
-        QLabel* StatusLabel = nullptr;
-        QProgressBar* ProgressBar = nullptr;
-        // What the row shows now.
-        int Icon = -1;
-        QString Hint;
-    };
-    void AddRowControls(int row);
     void CloseClick();
 
     // TUpdateRunProgress
@@ -70,20 +81,15 @@ private:
     bool OpenDocument(const QString& fileName) override;
 
     TUpdateRun FRun;
-    std::vector<TRowControls> FRows;
+    TStatusRowsModel* FRowsModel = nullptr;
 
-    QScrollArea* FScrollBox = nullptr;
-    QVBoxLayout* FRowsLayout = nullptr;
+    QTreeView* FScrollBox = nullptr;
     QLabel* FTotal = nullptr;
     QProgressBar* FMain = nullptr;
     QPushButton* FClose = nullptr;
     QCheckBox* FAutoClose = nullptr;
     QTimer FTimer1;
 };
-
-// The icon index of the data module's status pictures for a row state: 3 waiting (also a row
-// the run never reached), 4 working, 5 done, 6 failed.
-int StatusImageIndex(TRowState state);
 
 // Opens the status window over the items and runs them; the window's size is kept in the
 // settings ("StatusTrayWidth/Height" when compact, else "StatusWidth/Height"). While a run is

@@ -1,4 +1,4 @@
-// The update status window over a loopback server: its rows, icons and hints, the overwrite
+// The update status window over a loopback server: its rows, icons and hints, a run of many rows, the overwrite
 // question answered in the real dialog, Cancel and Escape, auto close, the program started after
 // an update and the routines that start a run; the add-site dialog and the catalogue refresh.
 #include "AppTestSupport.h"
@@ -12,35 +12,75 @@
 #include "app/windows/uSiteXmlUpdater.h"
 #include "core/uLocations.h"
 #include "formats/uFormats.h"
-#include "ui/PngImageComp.h"
+#include "ui/PngImageList.h"
 #include "sites/SiteTestSupport.h"
 #include "sites/uUpdateItems.h"
 #include "support/HostileHttp.h"
 #include "support/QtWarningGuard.h"
 
+#include <QAbstractItemModelTester>
 #include <QCheckBox>
 #include <QFile>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScrollBar>
 #include <QTextDocument>
+#include <QToolTip>
+#include <QTreeView>
 #include <QtTest>
 
 #include <atomic>
 #include <thread>
 
-// The window's controls, for the checks.
+// The window's controls and what its rows show, for the checks.
 class TfmStatusTestAccess {
 public:
     static QTimer& Timer1(TfmStatus& f) { return f.FTimer1; }
-    static int RowCount(const TfmStatus& f) { return int(f.FRows.size()); }
-    static QLabel* Label(const TfmStatus& f, int row) { return f.FRows[size_t(row)].Label; }
-    static QLabel* TargetLabel(const TfmStatus& f, int row) { return f.FRows[size_t(row)].TargetLabel; }
-    static QLabel* StatusLabel(const TfmStatus& f, int row) { return f.FRows[size_t(row)].StatusLabel; }
-    static TPngImageComp* Image(const TfmStatus& f, int row) { return f.FRows[size_t(row)].Image; }
-    static QProgressBar* Bar(const TfmStatus& f, int row) { return f.FRows[size_t(row)].ProgressBar; }
+    static QTreeView* View(const TfmStatus& f) { return f.FScrollBox; }
+    static QModelIndex Index(const TfmStatus& f, int row) { return f.FScrollBox->model()->index(row, 0); }
+    static int RowCount(const TfmStatus& f) { return f.FScrollBox->model()->rowCount(); }
+    static QString Caption(const TfmStatus& f, int row) { return Index(f, row).data().toString(); }
+    static QString Target(const TfmStatus& f, int row)
+    {
+        return Index(f, row).data(TStatusRowsModel::TargetRole).toString();
+    }
+    static QString Status(const TfmStatus& f, int row)
+    {
+        return Index(f, row).data(TStatusRowsModel::StatusRole).toString();
+    }
+    static int Percent(const TfmStatus& f, int row) { return Index(f, row).data(TStatusRowsModel::PercentRole).toInt(); }
+    static QImage Icon(const TfmStatus& f, int row) { return Index(f, row).data(Qt::DecorationRole).value<QImage>(); }
+    // Where the row's parts are painted, in the view's viewport.
+    static TStatusRowDelegate::TLayout Layout(const TfmStatus& f, int row)
+    {
+        return TStatusRowDelegate::Layout(f.FScrollBox->visualRect(Index(f, row)), f.FScrollBox->fontMetrics());
+    }
+    // The tool tip the user gets resting the mouse on the point of the viewport; empty when none shows.
+    static QString ToolTipAt(const TfmStatus& f, const QPoint& point)
+    {
+        QToolTip::hideText();
+        if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000))
+            return QStringLiteral("(an earlier tool tip stays)");
+        QWidget* viewport = f.FScrollBox->viewport();
+        QHelpEvent help(QEvent::ToolTip, point, viewport->mapToGlobal(point));
+        QApplication::sendEvent(viewport, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    }
+    // The row is scrolled into sight first, as the user would with the wheel.
+    static QString ToolTipOver(const TfmStatus& f, int row, QRect TStatusRowDelegate::TLayout::*part)
+    {
+        f.FScrollBox->scrollTo(Index(f, row));
+        return ToolTipAt(f, (Layout(f, row).*part).center());
+    }
+    // The row's picture, texts and bar are all in the viewport (the view may leave the row's
+    // bottom edge a pixel out of it).
+    static bool InSight(const TfmStatus& f, int row)
+    {
+        const TStatusRowDelegate::TLayout l = Layout(f, row);
+        return f.FScrollBox->viewport()->rect().contains(l.Icon.united(l.Bar));
+    }
     static QLabel* Total(const TfmStatus& f) { return f.FTotal; }
     static QProgressBar* Main(const TfmStatus& f) { return f.FMain; }
     static QPushButton* Close(const TfmStatus& f) { return f.FClose; }
@@ -95,7 +135,7 @@ class TestStatusWindow : public QObject {
         form->Timer1Timer();
         return form;
     }
-    static QString Status(const TfmStatus& f, int row) { return A::StatusLabel(f, row)->text(); }
+    static QString Status(const TfmStatus& f, int row) { return A::Status(f, row); }
     static QStringList Statuses(const TfmStatus& f)
     {
         QStringList all;
@@ -106,9 +146,16 @@ class TestStatusWindow : public QObject {
     // The picture a row shows, as the status picture index it is.
     bool ShowsIcon(const TfmStatus& f, int row, int index) const
     {
-        const TPngImageComp* image = A::Image(f, row);
-        return image->PngImageCollection() == &Data->PngImageCollection1 && image->ImageIndex() == index
-            && !image->CurrentImage().isNull();
+        const QImage icon = A::Icon(f, row);
+        return !icon.isNull() && icon == Data->PngImageCollection1.Image(index);
+    }
+    // The status picture index of the row's picture; -1 for none of them.
+    int IconIndex(const TfmStatus& f, int row) const
+    {
+        for (int index = 3; index <= 6; ++index)
+            if (ShowsIcon(f, row, index))
+                return index;
+        return -1;
     }
     // The ways of cancelling a dialog: its Cancel button, Escape, and closing the window.
     enum class TCancelBy { Button, Escape, Close };
@@ -175,17 +222,27 @@ private slots:
         Add(secret, "Museum");
         Add(Site(), "<b>Bold</b>");
         TfmStatus f;
+        QAbstractItemModelTester tester(
+            A::View(f)->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         f.SetItems(*Items);
+        f.show();
+        A::Timer1(f).stop();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
         QCOMPARE(A::RowCount(f), 5);
         QStringList labels;
         for (int i = 0; i < A::RowCount(f); ++i)
-            labels << A::Label(f, i)->text();
+            labels << A::Caption(f, i);
         QCOMPARE(labels, (QStringList { Site(), "Fuel", Dead(), "Museum", "<b>Bold</b>" }));
-        QVERIFY(!A::TargetLabel(f, 0));
-        QCOMPARE(
-            A::TargetLabel(f, 1)->text(), QStringLiteral("Target: ") + Targets.path() + QStringLiteral("/Fuel.asc"));
-        // Site texts are never read as rich text.
-        QCOMPARE(A::Label(f, 4)->textFormat(), Qt::PlainText);
+        QVERIFY(A::Target(f, 0).isEmpty());
+        QVERIFY(A::ToolTipOver(f, 0, &TStatusRowDelegate::TLayout::Target).isEmpty());
+        QCOMPARE(A::Target(f, 1), QStringLiteral("Target: ") + Targets.path() + QStringLiteral("/Fuel.asc"));
+        // Site texts are never read as rich text, neither in the row nor in its tool tip.
+        QCOMPARE(TStatusRowDelegate::ShownLine(A::Caption(f, 4), A::View(f)->fontMetrics(), 10000),
+            QStringLiteral("<b>Bold</b>"));
+        QCOMPARE(Shown(A::ToolTipOver(f, 4, &TStatusRowDelegate::TLayout::Caption)), QStringLiteral("<b>Bold</b>"));
+        QCOMPARE(Shown(A::ToolTipOver(f, 1, &TStatusRowDelegate::TLayout::Target)), A::Target(f, 1));
+        // A waiting row has no status tip.
+        QVERIFY(A::ToolTipOver(f, 1, &TStatusRowDelegate::TLayout::Status).isEmpty());
         QCOMPARE(Status(f, 0), QStringLiteral("Status: Waiting to be processed..."));
         QVERIFY(ShowsIcon(f, 3, StatusImageIndex(TRowState::Waiting)));
         // Waiting, working, done and failed each have a picture of their own.
@@ -211,17 +268,24 @@ private slots:
         f.show();
         A::Timer1(f).stop();
         QVERIFY(QTest::qWaitForWindowExposed(&f));
-        const QScrollArea* box = f.findChild<QScrollArea*>(QStringLiteral("ScrollBox1"));
+        const QTreeView* box = f.findChild<QTreeView*>(QStringLiteral("ScrollBox1"));
         QVERIFY(box);
         QVERIFY(!box->horizontalScrollBar()->isVisible());
+        const int width = box->viewport()->width();
         for (int row = 0; row < A::RowCount(f); ++row) {
-            QWidget* image = A::Image(f, row);
-            const QPoint left = image->mapTo(box->viewport(), QPoint(0, 0));
-            QVERIFY(left.x() >= 0 && left.x() + image->width() <= box->viewport()->width());
-            QVERIFY(A::Label(f, row)->width() <= box->viewport()->width());
+            const TStatusRowDelegate::TLayout layout = A::Layout(f, row);
+            QVERIFY(layout.Icon.left() >= 0 && layout.Icon.right() < width);
+            QVERIFY(layout.Caption.right() < width && layout.Target.right() < width);
         }
-        QCOMPARE(A::Label(f, 2)->text(), QString::fromLatin1(description));
-        QVERIFY(A::Label(f, 2)->toolTip().contains(QString::fromLatin1(description)));
+        QCOMPARE(A::Caption(f, 2), QString::fromLatin1(description));
+        const QRect caption = A::Layout(f, 2).Caption;
+        const QString shown = TStatusRowDelegate::ShownLine(A::Caption(f, 2), box->fontMetrics(), caption.width());
+        QVERIFY2(shown.endsWith(QChar(0x2026)) && shown.size() < description.size(), qPrintable(shown));
+        QVERIFY(box->fontMetrics().horizontalAdvance(shown) <= caption.width());
+        QCOMPARE(Shown(A::ToolTipOver(f, 2, &TStatusRowDelegate::TLayout::Caption)), QString::fromLatin1(description));
+        // A wider window shows more of it.
+        f.resize(900, 360);
+        QTRY_VERIFY(A::Layout(f, 2).Caption.width() > caption.width());
     }
 
     void outcomesIconsHintsAndSummary()
@@ -232,7 +296,11 @@ private slots:
         Add(Site(), "Fuel");
         Add(Site(), "Broken");
         QFile::remove(CacheFileName(Site(), QStringLiteral("Fuel"), QStringLiteral("genasc"), QStringLiteral(".asc")));
-        const auto f = Run(true);
+        std::unique_ptr<QAbstractItemModelTester> tester;
+        const auto f = Run(true, [&](TfmStatus& form) {
+            tester = std::make_unique<QAbstractItemModelTester>(
+                A::View(form)->model(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        });
         QCOMPARE(Statuses(*f).mid(0, 3),
             (QStringList { "Status: Checked site xml file...", "Status: Already up to date", "Status: Updated" }));
         const TUpdateRow& failed = f->Run().Row(3);
@@ -241,15 +309,24 @@ private slots:
         QVERIFY(failed.Hint.contains(QStringLiteral("\r\r")));
         QString lines = failed.Hint;
         lines.replace(QRegularExpression(QStringLiteral("\r+")), QStringLiteral("\n"));
-        QCOMPARE(Shown(A::StatusLabel(*f, 3)->toolTip()), lines);
-        QVERIFY(!A::StatusLabel(*f, 3)->toolTip().contains(QStringLiteral("&amp;")));
-        QVERIFY(A::StatusLabel(*f, 1)->toolTip().isEmpty());
+        const QString tip = A::ToolTipOver(*f, 3, &TStatusRowDelegate::TLayout::Status);
+        QCOMPARE(Shown(tip), lines);
+        QVERIFY(!tip.contains(QStringLiteral("&amp;")));
+        QVERIFY(A::ToolTipOver(*f, 1, &TStatusRowDelegate::TLayout::Status).isEmpty());
+        // Processed rows are painted in the button colour, beside their pictures.
+        const QImage shot = A::View(*f)->viewport()->grab().toImage();
+        const QColor processed = A::View(*f)->palette().color(QPalette::Button);
+        for (int i = 0; i < A::RowCount(*f); ++i)
+            if (A::InSight(*f, i)) {
+                const QRect icon = A::Layout(*f, i).Icon;
+                QCOMPARE(shot.pixelColor(icon.topLeft() + QPoint(1, 1)).rgb(), processed.rgb());
+            }
         const std::vector<int> icons { 5, 5, 5, 6 };
         for (int i = 0; i < A::RowCount(*f); ++i)
             QVERIFY2(ShowsIcon(*f, i, icons[size_t(i)]), qPrintable(QString::number(i)));
         QCOMPARE(A::Total(*f)->text(), QStringLiteral("Progress: Finished, 1 updated, 1 already up-to-date, 1 failed"));
         QCOMPARE(A::Main(*f)->value(), 100);
-        QCOMPARE(A::Bar(*f, 2)->value(), 100);
+        QCOMPARE(A::Percent(*f, 2), 100);
         QCOMPARE(A::Close(*f)->text(), QStringLiteral("Close"));
         QVERIFY(prompt.CheckCaptions.isEmpty()); // silent: no question
     }
@@ -266,7 +343,7 @@ private slots:
         TfmStatus* form = nullptr;
         auto record = [&] {
             for (int i = 0; form && i < A::RowCount(*form); ++i) {
-                const int index = A::Image(*form, i)->ImageIndex();
+                const int index = IconIndex(*form, i);
                 if (seen[size_t(i)].empty() || seen[size_t(i)].back() != index)
                     seen[size_t(i)].push_back(index);
             }
@@ -285,9 +362,21 @@ private slots:
         QCOMPARE(seen[0], (std::vector<int> { 3, 4, 5 }));
         QCOMPARE(seen[1], (std::vector<int> { 3, 4, 5 }));
         QCOMPARE(seen[2], (std::vector<int> { 3, 4, 6 }));
-        const TPngImageComp* image = A::Image(*f, 1);
-        QCOMPARE(image->width(), 52);
-        QCOMPARE(image->Layout(), TLayoutMode::lmCenter);
+        const QRect icon = A::Layout(*f, 1).Icon;
+        QCOMPARE(icon.width(), 52);
+        // Centred: as much room left of the picture as right of it.
+        const QImage shot = A::View(*f)->viewport()->grab().toImage();
+        const QRgb background = shot.pixel(icon.topLeft());
+        int first = icon.right(), last = icon.left();
+        for (int x = icon.left(); x <= icon.right(); ++x)
+            for (int y = icon.top(); y <= icon.bottom(); ++y)
+                if (shot.pixel(x, y) != background) {
+                    first = std::min(first, x);
+                    last = std::max(last, x);
+                }
+        QVERIFY(first < last);
+        QVERIFY2(std::abs((first - icon.left()) - (icon.right() - last)) <= 1,
+            qPrintable(QStringLiteral("%1..%2 in %3..%4").arg(first).arg(last).arg(icon.left()).arg(icon.right())));
     }
 
     // A manual run answered Cancel at the first overwrite question, in the real dialog, by its
@@ -336,8 +425,16 @@ private slots:
         QTimer poll;
         const auto f = Run(false, [&](TfmStatus& form) {
             connect(&poll, &QTimer::timeout, &form, [&form, way] {
-                if (Status(form, 1) == QStringLiteral("Status: Downloading..."))
+                if (Status(form, 1) != QStringLiteral("Status: Downloading..."))
+                    return;
+                if (way == int(TCancelBy::Escape)) {
+                    // Escape pressed where the user clicked: in the rows.
+                    QTreeView* rows = A::View(form);
+                    QTest::mouseClick(rows->viewport(), Qt::LeftButton, {}, rows->visualRect(A::Index(form, 0)).center());
+                    QTest::keyClick(rows, Qt::Key_Escape);
+                } else {
                     CancelDialog(form, A::Close(form), way);
+                }
             });
             poll.start(10);
         });
@@ -369,6 +466,78 @@ private slots:
         QVERIFY(!GetSettings().StatusAutoClose);
         A::Close(*f)->click();
         QVERIFY(!f->isVisible());
+    }
+
+    // A run of twenty thousand items shows every row with its outcome: a good site with items it
+    // lists and items it no longer lists, and a site that is gone, whose items fail with it. The
+    // rows follow the run to its end; Home, End and a click on a row work as in any list.
+    void aRunOfManyRowsShowsThemAll()
+    {
+        Add(Site(), "Museum");
+        Run(true);
+        Items = TUpdateItems::CreateView();
+        constexpr int Listed = 20, Unlisted = 14980, Gone = 5000;
+        for (int i = 0; i < Listed + Unlisted; ++i)
+            Add(Site(), i % 750 == 0 ? "Museum" : qPrintable(QStringLiteral("Unlisted %1").arg(i)));
+        for (int i = 0; i < Gone; ++i)
+            Add(Dead(), qPrintable(QStringLiteral("Gone %1").arg(i)));
+        const auto f = Run(true);
+        const int rows = A::RowCount(*f);
+        QCOMPARE(rows, Listed + Unlisted + Gone + 2);
+        int upToDate = 0, failed = 0;
+        for (int row = 0; row < rows; ++row) {
+            const QString caption = A::Caption(*f, row);
+            const QString status = Status(*f, row);
+            bool fine = false;
+            if (row == 0 || caption == QStringLiteral("Museum")) {
+                fine = ShowsIcon(*f, row, 5)
+                    && status == (row == 0 ? QStringLiteral("Status: Checked site xml file...")
+                                           : QStringLiteral("Status: Already up to date"));
+                upToDate += row > 0;
+            } else if (caption.startsWith(QStringLiteral("Unlisted"))) {
+                fine = ShowsIcon(*f, row, 6) && status.startsWith(QStringLiteral("Status: Failed \"AutoUpdate item"));
+                ++failed;
+            } else if (caption == Dead()) {
+                fine = ShowsIcon(*f, row, 6) && status.startsWith(QStringLiteral("Status: Failed \"Cannot download"));
+                ++failed;
+            } else {
+                fine = caption.startsWith(QStringLiteral("Gone")) && ShowsIcon(*f, row, 6)
+                    && status == QStringLiteral("Status: Failed \"Unable to download associated site xml\"");
+                ++failed;
+            }
+            QVERIFY2(fine, qPrintable(QStringLiteral("%1: %2, %3").arg(row).arg(caption, status)));
+            if (ShowsIcon(*f, row, 5))
+                QCOMPARE(A::Percent(*f, row), 100);
+        }
+        QCOMPARE(upToDate, Listed);
+        QCOMPARE(A::Total(*f)->text(),
+            QStringLiteral("Progress: Finished, 0 updated, %1 already up-to-date, %2 failed").arg(Listed).arg(failed));
+        QCOMPARE(A::Main(*f)->value(), 100);
+        // The rows followed the run to the last row it started: the gone site's, whose items
+        // failed with it.
+        const int goneSite = Listed + Unlisted + 1;
+        QCOMPARE(A::Caption(*f, goneSite), Dead());
+        QVERIFY(A::InSight(*f, goneSite));
+        QVERIFY(!A::InSight(*f, 0));
+
+        QTreeView* view = A::View(*f);
+        const int last = rows - 1;
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(A::Index(*f, goneSite)).center());
+        QCOMPARE(view->currentIndex().row(), goneSite);
+        QTest::keyClick(view, Qt::Key_Home);
+        QVERIFY(A::InSight(*f, 0));
+        QVERIFY(!A::InSight(*f, last));
+        QTest::keyClick(view, Qt::Key_PageDown);
+        QVERIFY(!A::InSight(*f, 0));
+        QTest::keyClick(view, Qt::Key_End);
+        QVERIFY(A::InSight(*f, last));
+        // The failure of a row deep in the list reads in full over its status.
+        const int middle = Listed + Unlisted / 2;
+        view->scrollTo(A::Index(*f, middle), QAbstractItemView::PositionAtCenter);
+        QVERIFY(A::InSight(*f, middle));
+        QVERIFY(Shown(A::ToolTipAt(*f, A::Layout(*f, middle).Status.center())).contains(A::Caption(*f, middle)));
+        // Nothing is selected by the keys and clicks: the rows are only looked at.
+        QVERIFY(!view->selectionModel()->hasSelection());
     }
 
     // One updated, one up-to-date and one failed item; the picture is kept on a real X server.
@@ -600,7 +769,7 @@ private slots:
             if (!status || status->Run().Running() || A::Close(*status)->text() != QStringLiteral("Close"))
                 return;
             for (int i = 0; i < A::RowCount(*status); ++i)
-                seen << A::Label(*status, i)->text();
+                seen << A::Caption(*status, i);
             seen << (status->Silent() ? "silent" : "asking");
             A::Close(*status)->click();
         });
