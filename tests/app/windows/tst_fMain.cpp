@@ -707,6 +707,53 @@ private slots:
         QVERIFY(prompt.Boxes.empty());
     }
 
+    // A recent file whose name looks escaped opens itself after a restart, not the file its name
+    // would read as un-escaped (which exists beside it, with other POIs).
+    void recentFileWithEscapesOpensThatFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("decoy");
+        QTest::newRow("%3D") << QStringLiteral("a%3Db.asc") << QStringLiteral("a=b.asc");
+        QTest::newRow("%25") << QStringLiteral("a%25b.asc") << QStringLiteral("a%b.asc");
+        QTest::newRow("line break") << QStringLiteral("a\nb.asc") << QStringLiteral("a b.asc");
+        QTest::newRow("non-ASCII, =, &") << QStringLiteral("Z\u00fcrich=&.asc") << QStringLiteral("Z\u00fcrich%3D&.asc");
+    }
+    void recentFileWithEscapesOpensThatFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, decoy);
+        TScriptedPrompt prompt;
+        QTemporaryDir dir;
+        const auto write = [&dir](const QString& file, const char* poi) {
+            QFile out(dir.filePath(file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray("4.89, 52.37, \"") + poi + "\"\n");
+        };
+        write(name, "Real");
+        write(decoy, "Decoy");
+        GetSettings().ShowStartupScreen = false;
+        GetSettings().AddToMRU(dir.filePath(name), QStringLiteral("genasc"));
+        GetSettings().Save();
+        ResetSettingsForTests();
+        TFixture f;
+        f.Form->show();
+        f.Form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+        QMenuBar* bar = f.Form->menuBar();
+        QMenu* file = bar->actions()[0]->menu();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
+        QTRY_VERIFY(file->isVisible());
+        QAction* recent = f.Act(A::acMru1);
+        QVERIFY(recent->isVisible());
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(recent).center());
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        TMDIChild* child = f.Form->Children()[0];
+        QCOMPARE(child->FileName(), dir.filePath(name));
+        QCOMPARE(child->Entries().Count(), 1);
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), std::string("Real"));
+        QVERIFY(prompt.Boxes.empty());
+    }
+
     void droppedFilesReachTheOpenRoutine()
     {
         TScriptedPrompt prompt;
