@@ -54,8 +54,10 @@ namespace {
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
 constexpr int MapPaneMinimum = 134;
-// What the list keeps beside a map pane that was stored wider.
-constexpr int ListPaneMinimum = 134;
+// What the list keeps beside a map pane that was stored wider: both coordinate columns and about
+// as much again for the descriptions. A window too narrow for that and the map's minimum gives the
+// map its minimum and the list the rest.
+constexpr int ListPaneUsable = 2 * CoordinateColumnWidth + 136;
 // Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
 constexpr int FirstPluginTab = 2;
 
@@ -851,7 +853,9 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
     // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
     // the first paint on.
-    if (watched == spMap && event->type() == QEvent::Resize && FPlaceMapPane && !paMaps->isHidden())
+    // The pane keeps its stored width only as far as the list keeps its share: placed again at
+    // every size, so that a window grown again gives the map back its width.
+    if (watched == spMap && event->type() == QEvent::Resize && !paMaps->isHidden())
         PlaceMapPane();
     if (ListView1 && !FDestroying
         && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
@@ -1195,11 +1199,9 @@ TMapForm* TMDIChild::MapForm() const { return paMaps && !paMaps->isHidden() ? FM
 void TMDIChild::PlaceMapPane()
 {
     const int total = spMap->width() - spMap->handleWidth();
-    // A width stored by a wider window still leaves the list its share.
-    const int width = std::clamp(FMapPanelWidth, MapPaneMinimum, std::max(MapPaneMinimum, total - ListPaneMinimum));
+    // A width stored by a wider window (or screen) still leaves the list its share.
+    const int width = std::clamp(FMapPanelWidth, MapPaneMinimum, std::max(MapPaneMinimum, total - ListPaneUsable));
     spMap->setSizes({ width, std::max(total - width, 1) });
-    // Before the window is laid out the splitter has no width to share: it is placed again then.
-    FPlaceMapPane = !spMap->isVisible() || total <= width;
 }
 
 void TMDIChild::ShowMapPane()

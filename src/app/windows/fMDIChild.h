@@ -218,5 +218,4 @@ private:
     // The tab whose window is docked; -1 before the first.
     int FMapTab = -1;
     int FMapPanelWidth = 0;
-    bool FPlaceMapPane = false;
 };

@@ -30,6 +30,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -1509,6 +1510,47 @@ private slots:
         QCOMPARE(sizes.size(), 2);
         QVERIFY2(sizes[1] >= 134, qPrintable(QDebug::toString(sizes)));
         QVERIFY2(sizes[0] >= 134, qPrintable(QDebug::toString(sizes)));
+        GetSettings().MapVisible = false;
+    }
+
+    // A map pane stored wider than the window allows leaves the list a usable share (its three
+    // columns with room for the descriptions), also as the window shrinks, and comes back to its
+    // stored width when the window is wide enough again.
+    void storedMapPanelWidthKeepsTheListUsable()
+    {
+        GetSettings().MapVisible = true;
+        GetSettings().MapPanelWidth = 900;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("museum.asc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("4.89123, 52.37312, \"Museum\"\r\n");
+        file.close();
+        TFixture f;
+        f.Form->resize(700, 500);
+        f.Form->show();
+        f.Form->OpenFile(nullptr, path, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+        QVERIFY(child);
+        child->parentWidget()->showMaximized();
+        TMDIChildTestAccess access(*child);
+        QHeaderView* header = access.ListView1()->horizontalHeader();
+        for (const int width : { 700, 1600, 560, 1600, 420 }) {
+            f.Form->resize(width, 500);
+            QCoreApplication::processEvents();
+            const QList<int> sizes = access.spMap()->sizes();
+            const QString shown = QStringLiteral("window %1: %2").arg(width).arg(QDebug::toString(sizes));
+            QVERIFY2(sizes.size() == 2 && sizes[0] >= 134, qPrintable(shown));
+            if (width >= 1600) {
+                QVERIFY2(sizes[0] == 900, qPrintable(shown));
+            } else if (width >= 560) {
+                QVERIFY2(sizes[1] >= 320, qPrintable(shown));
+                QVERIFY2(header->sectionSize(0) >= 120, qPrintable(shown + QStringLiteral(", description %1").arg(header->sectionSize(0))));
+            } else {
+                QVERIFY2(sizes[1] >= sizes[0], qPrintable(shown));
+            }
+        }
+        QCOMPARE(GetSettings().MapPanelWidth, 900);
         GetSettings().MapVisible = false;
     }
 
