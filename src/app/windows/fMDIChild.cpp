@@ -54,10 +54,10 @@ namespace {
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
 constexpr int MapPaneMinimum = 134;
-// What the list keeps beside a map pane that was stored wider: both coordinate columns and about
-// as much again for the descriptions. A window too narrow for that and the map's minimum gives the
-// map its minimum and the list the rest.
-constexpr int ListPaneUsable = 2 * CoordinateColumnWidth + 136;
+// What the list keeps beside a map pane that was stored wider: its three columns, the description
+// as wide as a coordinate column at least. A window too narrow for that and the map's minimum
+// gives the map its minimum and the list the rest.
+constexpr int ListPaneUsable = 3 * CoordinateColumnWidth;
 // Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
 constexpr int FirstPluginTab = 2;
 

@@ -1544,8 +1544,8 @@ private slots:
             if (width >= 1600) {
                 QVERIFY2(sizes[0] == 900, qPrintable(shown));
             } else if (width >= 560) {
-                QVERIFY2(sizes[1] >= 320, qPrintable(shown));
-                QVERIFY2(header->sectionSize(0) >= 120, qPrintable(shown + QStringLiteral(", description %1").arg(header->sectionSize(0))));
+                QVERIFY2(sizes[1] >= 276, qPrintable(shown));
+                QVERIFY2(header->sectionSize(0) >= 88, qPrintable(shown + QStringLiteral(", description %1").arg(header->sectionSize(0))));
             } else {
                 QVERIFY2(sizes[1] >= sizes[0], qPrintable(shown));
             }
