@@ -524,10 +524,10 @@ void TMDIChild::Run(const std::function<void()>& body)
 
 TEntry* TMDIChild::GetEntry() const
 {
+    // The POI the map marks: the current row only while it is chosen (Ctrl+click can unselect it
+    // and leave it current), else the first chosen one, so that an edit never goes to a POI the
+    // user does not see marked.
     const int count = FDocument.Entries.Count();
-    const QModelIndex current = ListView1->selectionModel()->currentIndex();
-    if (current.isValid() && current.row() < count)
-        return &FDocument.Entries[current.row()];
     const int selected = GetSelectedIndex();
     return selected >= 0 && selected < count ? &FDocument.Entries[selected] : nullptr;
 }
