@@ -61,6 +61,16 @@ constexpr int ListPaneUsable = 3 * CoordinateColumnWidth;
 // Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
 constexpr int FirstPluginTab = 2;
 
+// Whether the field would type the key's text: Ctrl and Ctrl+Shift keys are commands (Select All,
+// Undo...), whatever text the platform gives them; Ctrl with Alt can be AltGr and types.
+bool IsTypedText(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers held = key.modifiers() & ~Qt::KeypadModifier;
+    if (held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    return !key.text().isEmpty() && key.text().at(0).isPrint();
+}
+
 std::map<quint64, TMDIChild*>& LiveChildren()
 {
     static std::map<quint64, TMDIChild*> children;
@@ -887,7 +897,7 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
     } else if (watched == edDescription) {
         if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)
             return DescriptionKey(key);
-        if (!key->text().isEmpty() && key->text().at(0).isPrint()
+        if (IsTypedText(*key)
             && edDescription->text().size() - edDescription->selectedText().size() + key->text().size()
                 > DescriptionTypingLimit)
             return true;
