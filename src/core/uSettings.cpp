@@ -124,9 +124,75 @@ QString ConfigHome()
 
 } // namespace
 
-QString TSafeStringList::EscapeName(QString name) { return name.replace(QChar('='), QStringLiteral("%3D")); }
+namespace {
 
-QString TSafeStringList::UnescapeName(QString name) { return name.replace(QStringLiteral("%3D"), QStringLiteral("=")); }
+// The codes a stored name may hold; "%" itself is escaped only ahead of one of them, so names
+// without them are stored as they always were.
+constexpr const char* NameCodes[] = { "3D", "0D", "0A", "25" };
+
+bool NameCodeAt(const QString& text, qsizetype i)
+{
+    for (const char* code : NameCodes)
+        if (QStringView(text).mid(i, 2) == QLatin1String(code))
+            return true;
+    return false;
+}
+
+// The marker of a "MRU" section whose names are escaped as EscapeName does. Without it, the
+// section was written by a version that escaped "=" only.
+const QString MruVersionKey = QStringLiteral("Version");
+const QString MruVersion = QStringLiteral("2");
+
+// A line as the versions before the marker stored it: only "%3D" in its name meant "=".
+QString LineFromOldStore(const QString& line)
+{
+    const qsizetype eq = line.indexOf(QChar('='));
+    QString name = eq < 0 ? line : line.left(eq);
+    name.replace(QStringLiteral("%3D"), QStringLiteral("="));
+    return TSafeStringList::EscapeName(name) + QChar('=') + (eq < 0 ? QString() : line.mid(eq + 1));
+}
+
+} // namespace
+
+QString TSafeStringList::EscapeName(QString name)
+{
+    if (!name.contains(QChar('=')) && !name.contains(QChar('%')) && !name.contains(QChar('\r'))
+        && !name.contains(QChar('\n')))
+        return name;
+    QString out;
+    out.reserve(name.size() + 8);
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const QChar c = name[i];
+        if (c == QChar('%') && NameCodeAt(name, i + 1))
+            out += QStringLiteral("%25");
+        else if (c == QChar('='))
+            out += QStringLiteral("%3D");
+        else if (c == QChar('\r'))
+            out += QStringLiteral("%0D");
+        else if (c == QChar('\n'))
+            out += QStringLiteral("%0A");
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString TSafeStringList::UnescapeName(QString name)
+{
+    if (!name.contains(QChar('%')))
+        return name;
+    QString out;
+    out.reserve(name.size());
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        if (name[i] == QChar('%') && NameCodeAt(name, i + 1)) {
+            out += QChar(QStringView(name).mid(i + 1, 2).toUShort(nullptr, 16));
+            i += 2;
+        } else {
+            out += name[i];
+        }
+    }
+    return out;
+}
 
 QString TSafeStringList::GetName(int index) const
 {
@@ -144,13 +210,10 @@ QString TSafeStringList::GetValueAt(int index) const
 
 int TSafeStringList::IndexOfName(const QString& name) const
 {
-    const QString escaped = EscapeName(name);
-    for (int i = 0; i < Count(); ++i) {
-        const QString& line = Lines[i];
-        const qsizetype eq = line.indexOf(QChar('='));
-        if (eq >= 0 && QStringView(line).left(eq).compare(escaped, Qt::CaseInsensitive) == 0)
+    // Compared un-escaped: a literal "%3d" is not the "=" that "%3D" stands for.
+    for (int i = 0; i < Count(); ++i)
+        if (Lines[i].contains(QChar('=')) && GetName(i).compare(name, Qt::CaseInsensitive) == 0)
             return i;
-    }
     return -1;
 }
 
@@ -268,9 +331,13 @@ void TSettings::Load()
     ReadSectionList(*store, QStringLiteral("MRU"), MRU.Lines, false);
     while (MRU.Count() > 5)
         MRU.Delete(MRU.Count() - 1);
-    for (QString& line : MRU.Lines)
-        if (!line.contains(QChar('=')))
+    const bool escapedNames = store->ReadString(QStringLiteral("MRU"), MruVersionKey, QString()) == MruVersion;
+    for (QString& line : MRU.Lines) {
+        if (!escapedNames)
+            line = LineFromOldStore(line);
+        else if (!line.contains(QChar('=')))
             line += QChar('=');
+    }
 
     Sites = BuiltInSites();
     ReadSectionList(*store, QStringLiteral("Sites"), Sites, true);
@@ -311,6 +378,8 @@ void TSettings::Save()
             row.Field);
     }
     WriteSectionList(*store, QStringLiteral("MRU"), MRU.Lines);
+    if (MRU.Count() > 0)
+        store->WriteString(QStringLiteral("MRU"), MruVersionKey, MruVersion);
     WriteSectionList(*store, QStringLiteral("Sites"), Sites);
     WriteSectionList(*store, QStringLiteral("HiddenSites"), HiddenSites);
     WriteSectionList(*store, QStringLiteral("DefaultFormats"), DefaultFormats);
@@ -321,9 +390,6 @@ void TSettings::AddToMRU(const QString& location, const QString& formatID)
 {
     // A relative entry would name another file once the program starts from another folder.
     const QString name = AbsoluteLocation(location);
-    // The settings file keeps one entry a line: such a name would come back naming another file.
-    if (name.contains(QChar('\n')) || name.contains(QChar('\r')))
-        return;
     for (int i = MRU.Count() - 1; i >= 0; --i)
         if (SameLocation(MRU.GetName(i), name))
             MRU.Delete(i);

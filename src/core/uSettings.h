@@ -9,8 +9,9 @@
 
 #include <memory>
 
-// A list of name=value lines whose names may contain "=" (kept as "%3D" in the line).
-// Name look-ups are case-insensitive, as the store's.
+// A list of name=value lines whose names may contain "=", CR and LF (kept as "%3D", "%0D", "%0A"
+// in the line); "%" becomes "%25" only ahead of one of these codes or "25", so every name reads
+// back exactly. Name look-ups are case-insensitive, as the store's.
 class TSafeStringList {
 public:
     QStringList Lines;
@@ -128,7 +129,8 @@ public:
     void Save();
     // Puts the location (made absolute and cleaned, see AbsoluteLocation) at the top of the recent
     // files, replacing an entry of the same location (device paths compare case-insensitively,
-    // local ones exactly); at most 8 entries.
+    // local ones exactly); at most 8 entries. Save marks the "MRU" section with "Version" "2";
+    // Load reads a section without it as older versions wrote it ("%3D" alone was escaped).
     void AddToMRU(const QString& location, const QString& formatID);
     QStringList GetVisibleSites() const;
 };

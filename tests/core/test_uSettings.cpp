@@ -200,21 +200,66 @@ TEST_F(Settings_, MruNamesWithEqualSignsRoundTrip)
     EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("/tmp/a=b.ov2"));
 }
 
-// The settings file keeps one entry a line: a name with a line break is not remembered at all.
-TEST_F(Settings_, MruNamesWithLineBreaksAreNotStored)
+// Every name comes back exactly from the settings file, whatever escapes it seems to hold, and a
+// line break stays inside its entry.
+TEST_F(Settings_, MruNamesRoundTripExactly)
 {
-    TSettings& s = GetSettings();
-    s.AddToMRU(QStringLiteral("/tmp/kept.ov2"), QStringLiteral("ttov2"));
-    for (const char* name : { "/tmp/a\nb.ov2", "/tmp/a\rb.ov2", "/tmp/a\r\nb.ov2" }) {
-        SCOPED_TRACE(name);
-        s.AddToMRU(QString::fromLatin1(name), QStringLiteral("ttov2"));
-        ASSERT_EQ(s.MRU.Count(), 1);
-        EXPECT_EQ(s.MRU.GetName(0), QStringLiteral("/tmp/kept.ov2"));
+    const char* const names[] = {
+        "/tmp/a%3Db.gpx", "/tmp/a=b.gpx", "/tmp/a%25b.gpx", "/tmp/a%2525b.gpx", "/tmp/100%.gpx", "/tmp/%",
+        "/tmp/%%3D%=.gpx", "/tmp/a%3db.gpx", "/tmp/a%0Ab.gpx", "/tmp/a%0Db.gpx", "/tmp/A&B.gpx", "/tmp/a\nb.gpx",
+        "/tmp/a\rb.gpx", "/tmp/a\r\nb=%0A.gpx", "/tmp/Z\xc3\xbcrich \xc3\x9f \xe6\x9d\xb1%3D.gpx",
+        "MOBILE://\\My Documents\\a%3Db.ov2",
+    };
+    for (const char* raw : names) {
+        const QString name = QString::fromUtf8(raw);
+        SCOPED_TRACE(raw);
+        ResetSettingsForTests();
+        QFile::remove(Settings.StoreFile());
+        GetSettings().AddToMRU(name, QStringLiteral("gpx"));
+        GetSettings().AddToMRU(QStringLiteral("/tmp/plain.gpx"), QString());
+        ASSERT_EQ(GetSettings().MRU.GetName(1), name);
+        EXPECT_EQ(GetSettings().MRU.IndexOfName(name), 1);
+        GetSettings().Save();
+        const TSettingsStore store(Settings.StoreFile());
+        EXPECT_EQ(store.ReadSection(QStringLiteral("MRU")).size(), 3) << "two entries and the marker";
+        ResetSettingsForTests();
+        const TSafeStringList& mru = GetSettings().MRU;
+        ASSERT_EQ(mru.Count(), 2);
+        EXPECT_EQ(mru.GetName(0), QStringLiteral("/tmp/plain.gpx"));
+        EXPECT_EQ(mru.GetName(1), name);
+        EXPECT_EQ(mru.GetValueAt(1), QStringLiteral("gpx"));
+        // Opened again: still one entry.
+        GetSettings().AddToMRU(name, QStringLiteral("gpx"));
+        EXPECT_EQ(mru.Count(), 2);
+        EXPECT_EQ(mru.GetName(0), name);
     }
-    s.Save();
+}
+
+// Entries written before names were fully escaped read as they always did: "%3D" alone stood
+// for "=", any other "%" was the file's own. Names without "%", "=" or line breaks are stored as
+// before.
+TEST_F(Settings_, MruEntriesOfOlderVersionsReadAsBefore)
+{
+    WriteText(Settings.StoreFile(),
+        "[MRU]\n0=/tmp/a%3Db.gpx=gpx\n1=/tmp/a%25b.gpx=\n2=/tmp/x%0Ay.gpx\n3=/tmp/p%3D%3D%.gpx=ttov2\n"
+        "4=/tmp/plain.gpx=gpx\n");
+    const QStringList expected = { QStringLiteral("/tmp/a=b.gpx"), QStringLiteral("/tmp/a%25b.gpx"),
+        QStringLiteral("/tmp/x%0Ay.gpx"), QStringLiteral("/tmp/p==%.gpx"), QStringLiteral("/tmp/plain.gpx") };
+    const auto names = [] {
+        QStringList out;
+        for (int i = 0; i < GetSettings().MRU.Count(); ++i)
+            out << GetSettings().MRU.GetName(i);
+        return out;
+    };
+    EXPECT_EQ(names(), expected);
+    EXPECT_EQ(GetSettings().MRU.GetValueAt(3), QStringLiteral("ttov2"));
+    EXPECT_EQ(GetSettings().MRU.GetValueAt(2), QString());
+    GetSettings().Save();
+    const TSettingsStore store(Settings.StoreFile());
+    EXPECT_EQ(store.ReadString(QStringLiteral("MRU"), QStringLiteral("4"), QString()), QStringLiteral("/tmp/plain.gpx=gpx"));
+    EXPECT_EQ(store.ReadString(QStringLiteral("MRU"), QStringLiteral("0"), QString()), QStringLiteral("/tmp/a%3Db.gpx=gpx"));
     ResetSettingsForTests();
-    ASSERT_EQ(GetSettings().MRU.Count(), 1);
-    EXPECT_EQ(GetSettings().MRU.GetName(0), QStringLiteral("/tmp/kept.ov2"));
+    EXPECT_EQ(names(), expected) << "the same names after the store was rewritten";
 }
 
 // Recent files hold absolute, cleaned local paths; an entry is replaced by the same location only:

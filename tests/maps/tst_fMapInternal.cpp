@@ -882,6 +882,59 @@ private slots:
         QCOMPARE(mapUi.imgPos()->pos() + QPoint(16, 16), QPoint(150, 150));
     }
 
+    // Ctrl+click unselects the current row: the edits and the map's mark go together to the first
+    // row still chosen, and what is typed changes that POI; with none chosen the edits are empty
+    // and closed and the map marks nothing.
+    void ctrlClickUnselectingTheCurrentRowMovesEditsAndMarkTogether()
+    {
+        TMapsFolder folder;
+        TChildWindow window({ { "Dam Square", 4.25, 52.5 }, { "Artis Zoo", 4.5, 52.25 }, { "Museum", 4.75, 52.25 } });
+        TMDIChild& child = *window.Child;
+        TfmMapInternal* map = window.Map();
+        QVERIFY(map);
+        QLineEdit* description = TMDIChildTestAccess(child).edDescription();
+        const auto marked = [map] {
+            return map->CurrentIndex < 0 ? std::string() : std::string(map->Entries()[map->CurrentIndex].GetDescription());
+        };
+        ClickRow(&child, 0);
+        ClickRow(&child, 2, Qt::ControlModifier);
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 0, 2 }));
+        QCOMPARE(description->text(), QStringLiteral("Museum"));
+        QCOMPARE(marked(), std::string("Museum"));
+        // The current row (Museum) unselected.
+        ClickRow(&child, 2, Qt::ControlModifier);
+        QCOMPARE(child.SelectedIndices(), (std::vector<int> { 0 }));
+        QCOMPARE(TMDIChildTestAccess(child).ListView1()->selectionModel()->currentIndex().row(), 2);
+        QCOMPARE(description->text(), QStringLiteral("Dam Square"));
+        QCOMPARE(marked(), std::string("Dam Square"));
+        QVERIFY(description->isEnabled());
+        QTest::mouseClick(description, Qt::LeftButton);
+        QTest::keyClick(description, Qt::Key_End);
+        QTest::keyClicks(description, QStringLiteral(" North"));
+        QTest::keyClick(description, Qt::Key_Return);
+        QCOMPARE(std::string(child.Entries()[0].GetDescription()), std::string("Dam Square North"));
+        QCOMPARE(std::string(child.Entries()[2].GetDescription()), std::string("Museum"));
+        QCOMPARE(marked(), std::string("Dam Square North"));
+        // The latitude goes to the same POI.
+        QLineEdit* latitude = TMDIChildTestAccess(child).edLatitude();
+        QTest::mouseClick(latitude, Qt::LeftButton);
+        QTest::keyClick(latitude, Qt::Key_End);
+        QTest::keyClick(latitude, Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClicks(latitude, QStringLiteral("51.5"));
+        QTest::keyClick(latitude, Qt::Key_Return);
+        QCOMPARE(child.Entries()[0].GetLatitude(), 51.5);
+        QCOMPARE(child.Entries()[2].GetLatitude(), 52.25);
+        // The last chosen row unselected too: nothing to edit, nothing marked.
+        ClickRow(&child, 0, Qt::ControlModifier);
+        QVERIFY(child.SelectedIndices().empty());
+        QVERIFY(description->text().isEmpty());
+        QVERIFY(!description->isEnabled());
+        QVERIFY(!latitude->isEnabled());
+        QCOMPARE(map->Entries().Count(), 0);
+        QCOMPARE(map->CurrentIndex, -1);
+        child.Entries().ResetChanged();
+    }
+
     // A right-click on a row selects it and pushes the selection to the map, as a left-click does.
     void rightClickOnARowPushesTheSelection()
     {

@@ -148,6 +148,8 @@ QString TOpenFile::MruCaption(int k, const QString& location)
         name = tr("%1 (Remote)", "a recent file on the device").arg(name);
     // A menu caption takes "&" for the accelerator: "A&B.ov2" must not show as "AB.ov2".
     name.replace(QChar('&'), QStringLiteral("&&"));
+    // A menu item is one line: a line break in a file name shows as a blank.
+    name.replace(QChar('\r'), QChar(' ')).replace(QChar('\n'), QChar(' '));
     return QStringLiteral("&%1 %2").arg(k + 1).arg(name);
 }
 

@@ -54,10 +54,22 @@ namespace {
 constexpr int DescriptionTypingLimit = 64;
 constexpr int CoordinateColumnWidth = 92;
 constexpr int MapPaneMinimum = 134;
-// What the list keeps beside a map pane that was stored wider.
-constexpr int ListPaneMinimum = 134;
+// What the list keeps beside a map pane that was stored wider: its three columns, the description
+// as wide as a coordinate column at least. A window too narrow for that and the map's minimum
+// gives the map its minimum and the list the rest.
+constexpr int ListPaneUsable = 3 * CoordinateColumnWidth;
 // Tabs 0 and 1 are the internal map and the desktop map application; plug-in tabs follow.
 constexpr int FirstPluginTab = 2;
+
+// Whether the field would type the key's text: Ctrl and Ctrl+Shift keys are commands (Select All,
+// Undo...), whatever text the platform gives them; Ctrl with Alt can be AltGr and types.
+bool IsTypedText(const QKeyEvent& key)
+{
+    const Qt::KeyboardModifiers held = key.modifiers() & ~Qt::KeypadModifier;
+    if (held == Qt::ControlModifier || held == (Qt::ControlModifier | Qt::ShiftModifier))
+        return false;
+    return !key.text().isEmpty() && key.text().at(0).isPrint();
+}
 
 std::map<quint64, TMDIChild*>& LiveChildren()
 {
@@ -522,10 +534,10 @@ void TMDIChild::Run(const std::function<void()>& body)
 
 TEntry* TMDIChild::GetEntry() const
 {
+    // The POI the map marks: the current row only while it is chosen (Ctrl+click can unselect it
+    // and leave it current), else the first chosen one, so that an edit never goes to a POI the
+    // user does not see marked.
     const int count = FDocument.Entries.Count();
-    const QModelIndex current = ListView1->selectionModel()->currentIndex();
-    if (current.isValid() && current.row() < count)
-        return &FDocument.Entries[current.row()];
     const int selected = GetSelectedIndex();
     return selected >= 0 && selected < count ? &FDocument.Entries[selected] : nullptr;
 }
@@ -851,7 +863,9 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
 {
     // The client area shrinks and grows with the vertical scroll bar: the columns follow it from
     // the first paint on.
-    if (watched == spMap && event->type() == QEvent::Resize && FPlaceMapPane && !paMaps->isHidden())
+    // The pane keeps its stored width only as far as the list keeps its share: placed again at
+    // every size, so that a window grown again gives the map back its width.
+    if (watched == spMap && event->type() == QEvent::Resize && !paMaps->isHidden())
         PlaceMapPane();
     if (ListView1 && !FDestroying
         && ((watched == ListView1->viewport() && event->type() == QEvent::Resize)
@@ -883,7 +897,7 @@ bool TMDIChild::eventFilter(QObject* watched, QEvent* event)
     } else if (watched == edDescription) {
         if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)
             return DescriptionKey(key);
-        if (!key->text().isEmpty() && key->text().at(0).isPrint()
+        if (IsTypedText(*key)
             && edDescription->text().size() - edDescription->selectedText().size() + key->text().size()
                 > DescriptionTypingLimit)
             return true;
@@ -1195,11 +1209,9 @@ TMapForm* TMDIChild::MapForm() const { return paMaps && !paMaps->isHidden() ? FM
 void TMDIChild::PlaceMapPane()
 {
     const int total = spMap->width() - spMap->handleWidth();
-    // A width stored by a wider window still leaves the list its share.
-    const int width = std::clamp(FMapPanelWidth, MapPaneMinimum, std::max(MapPaneMinimum, total - ListPaneMinimum));
+    // A width stored by a wider window (or screen) still leaves the list its share.
+    const int width = std::clamp(FMapPanelWidth, MapPaneMinimum, std::max(MapPaneMinimum, total - ListPaneUsable));
     spMap->setSizes({ width, std::max(total - width, 1) });
-    // Before the window is laid out the splitter has no width to share: it is placed again then.
-    FPlaceMapPane = !spMap->isVisible() || total <= width;
 }
 
 void TMDIChild::ShowMapPane()

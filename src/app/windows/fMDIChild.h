@@ -59,7 +59,7 @@ public:
     TChildDocument& Document() { return FDocument; }
     TEntries& Entries() { return FDocument.Entries; }
     TEntriesModel* Model() const { return FModel; }
-    // The focused item's POI, else the selected one's, else none.
+    // The POI of the selected item (GetSelectedIndex), the one the map marks; none when none is.
     TEntry* GetEntry() const;
     // The selected item (the focused one when it is selected, else the first); -1 when none.
     int GetSelectedIndex() const;
@@ -218,5 +218,4 @@ private:
     // The tab whose window is docked; -1 before the first.
     int FMapTab = -1;
     int FMapPanelWidth = 0;
-    bool FPlaceMapPane = false;
 };

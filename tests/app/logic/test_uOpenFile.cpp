@@ -404,6 +404,7 @@ TEST_F(OpenFileTest, RecentFilesNewestFirstAtMostEight)
     // "&" in a name is shown, not taken for the accelerator.
     EXPECT_EQ(TOpenFile::MruCaption(1, QStringLiteral("/x/A&B.ov2")), QStringLiteral("&2 A&&B.ov2"));
     EXPECT_EQ(TOpenFile::MruCaption(3, QStringLiteral("MOBILE://\\&&.ov2")), QStringLiteral("&4 &&&&.ov2 (Remote)"));
+    EXPECT_EQ(TOpenFile::MruCaption(4, QStringLiteral("/x/a\nb\r\n.ov2")), QStringLiteral("&5 a b  .ov2"));
 }
 
 TEST(OpenFileDefaults, StoredInLowerCaseReplacingAnOlderLine)

@@ -20,6 +20,8 @@
 #include <QMimeData>
 #include <QProcess>
 #include <QPushButton>
+#include <QMenu>
+#include <QMenuBar>
 #include <QtTest>
 
 namespace {
@@ -64,8 +66,7 @@ struct TChildFixture {
     void TypeInto(QLineEdit* edit, const QString& text) const
     {
         QTest::mouseClick(edit, Qt::LeftButton);
-        QTest::keyClick(edit, Qt::Key_End);
-        QTest::keyClick(edit, Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
         if (text.isEmpty())
             QTest::keyClick(edit, Qt::Key_Backspace);
         else
@@ -265,11 +266,49 @@ private slots:
         QTest::keyClick(description, Qt::Key_End);
         QTest::keyClick(description, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(description->text(), QStringLiteral("Museum") + QString(58, QChar('p')));
-        QTest::keyClick(description, Qt::Key_Home, Qt::ShiftModifier);
+        QTest::keyClick(description, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClick(description, Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(description->text(), QString(64, QChar('p')));
         QTest::keyClick(description, Qt::Key_Tab);
         QCOMPARE(f.Child->Entries()[0].GetDescription(), std::string(64, 'p'));
+    }
+
+    // Ctrl+A in a field of the edit row selects the field's text, as in any text field, also in a
+    // description as long as typing allows; in the list it stays Select All of the POIs, and the
+    // menu's Select All too.
+    void ctrlASelectsTheFieldsTextOrEveryPoi()
+    {
+        const std::string longest(64, 'm');
+        TChildFixture f { "Dam", longest.c_str(), "Zoo" };
+        QVERIFY(QTest::qWaitForWindowActive(&f.Form));
+        ClickRow(f.Child, 1);
+        QLineEdit* description = f.Edit(TEntryEdit::Description);
+        QTest::mouseClick(description, Qt::LeftButton);
+        QTest::keyClick(description, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(description->selectedText(), QString::fromStdString(longest));
+        QCOMPARE(f.Child->SelectedIndices(), std::vector<int> { 1 });
+        QTest::keyClicks(description, QStringLiteral("Rijksmuseum"));
+        QTest::keyClick(description, Qt::Key_Tab);
+        QCOMPARE(f.Child->Entries()[1].GetDescription(), std::string("Rijksmuseum"));
+        QLineEdit* latitude = f.Edit(TEntryEdit::Latitude);
+        QTest::mouseClick(latitude, Qt::LeftButton);
+        QTest::keyClick(latitude, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(latitude->selectedText(), latitude->text());
+        QVERIFY(!latitude->text().isEmpty());
+        QCOMPARE(f.Child->SelectedIndices(), std::vector<int> { 1 });
+        // In the list: every POI.
+        ClickRow(f.Child, 0);
+        QTest::keyClick(f.List(), Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(f.Child->SelectedIndices(), (std::vector<int> { 0, 1, 2 }));
+        // The menu's command while a field has the focus: still the POIs.
+        ClickRow(f.Child, 2);
+        QTest::mouseClick(description, Qt::LeftButton);
+        QMenuBar* bar = f.Form.menuBar();
+        QMenu* edit = bar->actions()[1]->menu();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[1]).center());
+        QTRY_VERIFY(edit->isVisible());
+        QTest::mouseClick(edit, Qt::LeftButton, {}, edit->actionGeometry(f.Form.Action(TAction::acEditSelectAll)).center());
+        QTRY_COMPARE(f.Child->SelectedIndices(), (std::vector<int> { 0, 1, 2 }));
     }
 
     // Rows dragged down land after the row they are dropped on, dragged up before it.

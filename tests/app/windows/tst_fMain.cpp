@@ -30,6 +30,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -704,6 +705,53 @@ private slots:
         QCOMPARE(f.Form->Children()[0]->FileName(), project + QStringLiteral("/samples/amsterdam.ov2"));
         QCOMPARE(GetSettings().MRU.Count(), 1);
         QCOMPARE(GetSettings().MRU.GetName(0), project + QStringLiteral("/samples/amsterdam.ov2"));
+        QVERIFY(prompt.Boxes.empty());
+    }
+
+    // A recent file whose name looks escaped opens itself after a restart, not the file its name
+    // would read as un-escaped (which exists beside it, with other POIs).
+    void recentFileWithEscapesOpensThatFile_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("decoy");
+        QTest::newRow("%3D") << QStringLiteral("a%3Db.asc") << QStringLiteral("a=b.asc");
+        QTest::newRow("%25") << QStringLiteral("a%25b.asc") << QStringLiteral("a%b.asc");
+        QTest::newRow("line break") << QStringLiteral("a\nb.asc") << QStringLiteral("a b.asc");
+        QTest::newRow("non-ASCII, =, &") << QStringLiteral("Z\u00fcrich=&.asc") << QStringLiteral("Z\u00fcrich%3D&.asc");
+    }
+    void recentFileWithEscapesOpensThatFile()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, decoy);
+        TScriptedPrompt prompt;
+        QTemporaryDir dir;
+        const auto write = [&dir](const QString& file, const char* poi) {
+            QFile out(dir.filePath(file));
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(QByteArray("4.89, 52.37, \"") + poi + "\"\n");
+        };
+        write(name, "Real");
+        write(decoy, "Decoy");
+        GetSettings().ShowStartupScreen = false;
+        GetSettings().AddToMRU(dir.filePath(name), QStringLiteral("genasc"));
+        GetSettings().Save();
+        ResetSettingsForTests();
+        TFixture f;
+        f.Form->show();
+        f.Form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(f.Form.get()));
+        QMenuBar* bar = f.Form->menuBar();
+        QMenu* file = bar->actions()[0]->menu();
+        QTest::mouseClick(bar, Qt::LeftButton, {}, bar->actionGeometry(bar->actions()[0]).center());
+        QTRY_VERIFY(file->isVisible());
+        QAction* recent = f.Act(A::acMru1);
+        QVERIFY(recent->isVisible());
+        QTest::mouseClick(file, Qt::LeftButton, {}, file->actionGeometry(recent).center());
+        QTRY_COMPARE(f.Form->Children().size(), 1);
+        TMDIChild* child = f.Form->Children()[0];
+        QCOMPARE(child->FileName(), dir.filePath(name));
+        QCOMPARE(child->Entries().Count(), 1);
+        QCOMPARE(std::string(child->Entries()[0].GetDescription()), std::string("Real"));
         QVERIFY(prompt.Boxes.empty());
     }
 
@@ -1462,6 +1510,47 @@ private slots:
         QCOMPARE(sizes.size(), 2);
         QVERIFY2(sizes[1] >= 134, qPrintable(QDebug::toString(sizes)));
         QVERIFY2(sizes[0] >= 134, qPrintable(QDebug::toString(sizes)));
+        GetSettings().MapVisible = false;
+    }
+
+    // A map pane stored wider than the window allows leaves the list a usable share (its three
+    // columns with room for the descriptions), also as the window shrinks, and comes back to its
+    // stored width when the window is wide enough again.
+    void storedMapPanelWidthKeepsTheListUsable()
+    {
+        GetSettings().MapVisible = true;
+        GetSettings().MapPanelWidth = 900;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("museum.asc"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("4.89123, 52.37312, \"Museum\"\r\n");
+        file.close();
+        TFixture f;
+        f.Form->resize(700, 500);
+        f.Form->show();
+        f.Form->OpenFile(nullptr, path, false, QString());
+        auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+        QVERIFY(child);
+        child->parentWidget()->showMaximized();
+        TMDIChildTestAccess access(*child);
+        QHeaderView* header = access.ListView1()->horizontalHeader();
+        for (const int width : { 700, 1600, 560, 1600, 420 }) {
+            f.Form->resize(width, 500);
+            QCoreApplication::processEvents();
+            const QList<int> sizes = access.spMap()->sizes();
+            const QString shown = QStringLiteral("window %1: %2").arg(width).arg(QDebug::toString(sizes));
+            QVERIFY2(sizes.size() == 2 && sizes[0] >= 134, qPrintable(shown));
+            if (width >= 1600) {
+                QVERIFY2(sizes[0] == 900, qPrintable(shown));
+            } else if (width >= 560) {
+                QVERIFY2(sizes[1] >= 276, qPrintable(shown));
+                QVERIFY2(header->sectionSize(0) >= 88, qPrintable(shown + QStringLiteral(", description %1").arg(header->sectionSize(0))));
+            } else {
+                QVERIFY2(sizes[1] >= sizes[0], qPrintable(shown));
+            }
+        }
+        QCOMPARE(GetSettings().MapPanelWidth, 900);
         GetSettings().MapVisible = false;
     }
 
