@@ -444,6 +444,55 @@ std::string FloatToFixed(double value, int decimals)
     return out;
 }
 
+namespace {
+
+constexpr const char* StoredFieldCodes[] = { "7C", "3D", "0D", "0A", "25" };
+
+bool StoredFieldCodeAt(const QString& text, qsizetype i)
+{
+    for (const char* code : StoredFieldCodes)
+        if (QStringView(text).mid(i, 2) == QLatin1String(code))
+            return true;
+    return false;
+}
+
+} // namespace
+
+QString EscapeStoredField(const QString& text, const QString& escaped)
+{
+    if (!text.contains(QChar('%')) && std::none_of(escaped.begin(), escaped.end(), [&](QChar c) { return text.contains(c); }))
+        return text;
+    QString out;
+    out.reserve(text.size() + 8);
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == QChar('%') && StoredFieldCodeAt(text, i + 1))
+            out += QStringLiteral("%25");
+        else if (escaped.contains(c))
+            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QChar('0')).toUpper();
+        else
+            out += c;
+    }
+    return out;
+}
+
+QString UnescapeStoredField(const QString& text)
+{
+    if (!text.contains(QChar('%')))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QChar('%') && StoredFieldCodeAt(text, i + 1)) {
+            out += QChar(QStringView(text).mid(i + 1, 2).toUShort(nullptr, 16));
+            i += 2;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
 QString CutToken(QString& text, QChar separator)
 {
     const qsizetype pos = text.indexOf(separator);

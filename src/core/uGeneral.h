@@ -132,6 +132,11 @@ std::string FloatToFixed(double value, int decimals);
 void AppendFixed(std::string& out, double value, int decimals);
 
 // --- tokens, filling, splitting -------------------------------------------------------------
+// A field of a stored "key=value" line: the characters of escaped (any of "|", "=", CR, LF)
+// become "%7C", "%3D", "%0D", "%0A"; "%" itself becomes "%25" only ahead of one of those codes
+// or "25", so texts without them are stored as they always were.
+QString EscapeStoredField(const QString& text, const QString& escaped);
+QString UnescapeStoredField(const QString& text);
 QString CutToken(QString& text, QChar separator);
 int TokenCount(const QString& text, QChar separator);
 QString TokenAt(const QString& text, QChar separator, int n);

@@ -2,6 +2,7 @@
 #include "core/uSettings.h"
 
 #include "core/uCodePage.h"
+#include "core/uGeneral.h"
 #include "core/uLocations.h"
 
 #include <QDir>
@@ -126,18 +127,6 @@ QString ConfigHome()
 
 namespace {
 
-// The codes a stored name may hold; "%" itself is escaped only ahead of one of them, so names
-// without them are stored as they always were.
-constexpr const char* NameCodes[] = { "3D", "0D", "0A", "25" };
-
-bool NameCodeAt(const QString& text, qsizetype i)
-{
-    for (const char* code : NameCodes)
-        if (QStringView(text).mid(i, 2) == QLatin1String(code))
-            return true;
-    return false;
-}
-
 // The marker of a "MRU" section whose names are escaped as EscapeName does. Without it, the
 // section was written by a version that escaped "=" only.
 const QString MruVersionKey = QStringLiteral("Version");
@@ -154,45 +143,9 @@ QString LineFromOldStore(const QString& line)
 
 } // namespace
 
-QString TSafeStringList::EscapeName(QString name)
-{
-    if (!name.contains(QChar('=')) && !name.contains(QChar('%')) && !name.contains(QChar('\r'))
-        && !name.contains(QChar('\n')))
-        return name;
-    QString out;
-    out.reserve(name.size() + 8);
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        const QChar c = name[i];
-        if (c == QChar('%') && NameCodeAt(name, i + 1))
-            out += QStringLiteral("%25");
-        else if (c == QChar('='))
-            out += QStringLiteral("%3D");
-        else if (c == QChar('\r'))
-            out += QStringLiteral("%0D");
-        else if (c == QChar('\n'))
-            out += QStringLiteral("%0A");
-        else
-            out += c;
-    }
-    return out;
-}
+QString TSafeStringList::EscapeName(QString name) { return EscapeStoredField(name, QStringLiteral("=\r\n")); }
 
-QString TSafeStringList::UnescapeName(QString name)
-{
-    if (!name.contains(QChar('%')))
-        return name;
-    QString out;
-    out.reserve(name.size());
-    for (qsizetype i = 0; i < name.size(); ++i) {
-        if (name[i] == QChar('%') && NameCodeAt(name, i + 1)) {
-            out += QChar(QStringView(name).mid(i + 1, 2).toUShort(nullptr, 16));
-            i += 2;
-        } else {
-            out += name[i];
-        }
-    }
-    return out;
-}
+QString TSafeStringList::UnescapeName(QString name) { return UnescapeStoredField(name); }
 
 QString TSafeStringList::GetName(int index) const
 {

@@ -1,6 +1,7 @@
 // Auto-update items, their one-line stored form and the profile registry.
 #include "sites/uUpdateItems.h"
 
+#include "core/uGeneral.h"
 #include "core/uSettings.h"
 
 #include <QSet>
@@ -49,51 +50,6 @@ int Digits(const QString& text, int from, int count)
     return value;
 }
 
-// The codes of the stored line's escapes; "%" itself is escaped only ahead of one of them.
-constexpr const char* EscapeCodes[] = { "7C", "3D", "0D", "0A", "25" };
-
-bool CodeAt(const QString& text, qsizetype i)
-{
-    for (const char* code : EscapeCodes)
-        if (text.mid(i, 2) == QLatin1String(code))
-            return true;
-    return false;
-}
-
-// escaped: the characters the field cannot carry in the line.
-QString EscapeField(const QString& text, const QString& escaped)
-{
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (c == QChar('%') && CodeAt(text, i + 1))
-            out += QStringLiteral("%25");
-        else if (escaped.contains(c))
-            out += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QChar('0')).toUpper();
-        else
-            out += c;
-    }
-    return out;
-}
-
-QString UnescapeField(const QString& text)
-{
-    if (!text.contains(QChar('%')))
-        return text;
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == QChar('%') && CodeAt(text, i + 1)) {
-            out += QChar(text.mid(i + 1, 2).toUShort(nullptr, 16));
-            i += 2;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
 const QString LineBreaksAndBar = QStringLiteral("|\r\n");
 const QString TargetEscapes = QStringLiteral("=|\r\n");
 
@@ -131,12 +87,12 @@ QDateTime ParseItemDate(const QString& text)
 void TUpdateItem::ParseLine(const QString& line)
 {
     const qsizetype eq = line.indexOf(QChar('='));
-    Target = eq < 0 ? QString() : UnescapeField(line.left(eq));
+    Target = eq < 0 ? QString() : UnescapeStoredField(line.left(eq));
     const QString rest = eq < 0 ? line : line.mid(eq + 1);
     const QChar bar('|');
     Site = TokenAt(rest, bar, 0);
-    Description = UnescapeField(TokenAt(rest, bar, 1));
-    Map = UnescapeField(TokenAt(rest, bar, 2));
+    Description = UnescapeStoredField(TokenAt(rest, bar, 1));
+    Map = UnescapeStoredField(TokenAt(rest, bar, 2));
     LastChecked = ParseItemDate(TokenAt(rest, bar, 3));
     LastUpdate = ParseItemDate(TokenAt(rest, bar, 4));
     // Lines written before the format ID existed have five fields.
@@ -145,8 +101,8 @@ void TUpdateItem::ParseLine(const QString& line)
 
 QString TUpdateItem::FormatLine() const
 {
-    return EscapeField(Target, TargetEscapes) + QChar('=')
-        + QStringList { Site, EscapeField(Description, LineBreaksAndBar), EscapeField(Map, LineBreaksAndBar),
+    return EscapeStoredField(Target, TargetEscapes) + QChar('=')
+        + QStringList { Site, EscapeStoredField(Description, LineBreaksAndBar), EscapeStoredField(Map, LineBreaksAndBar),
             FormatItemDate(LastChecked), FormatItemDate(LastUpdate), FormatID }
               .join(QChar('|'));
 }

@@ -208,7 +208,7 @@ TEST_F(Settings_, MruNamesRoundTripExactly)
         "/tmp/a%3Db.gpx", "/tmp/a=b.gpx", "/tmp/a%25b.gpx", "/tmp/a%2525b.gpx", "/tmp/100%.gpx", "/tmp/%",
         "/tmp/%%3D%=.gpx", "/tmp/a%3db.gpx", "/tmp/a%0Ab.gpx", "/tmp/a%0Db.gpx", "/tmp/A&B.gpx", "/tmp/a\nb.gpx",
         "/tmp/a\rb.gpx", "/tmp/a\r\nb=%0A.gpx", "/tmp/Z\xc3\xbcrich \xc3\x9f \xe6\x9d\xb1%3D.gpx",
-        "MOBILE://\\My Documents\\a%3Db.ov2",
+        "MOBILE://\\My Documents\\a%3Db.ov2", "/tmp/a%7Cb|c.gpx",
     };
     for (const char* raw : names) {
         const QString name = QString::fromUtf8(raw);
