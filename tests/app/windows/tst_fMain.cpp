@@ -108,6 +108,24 @@ struct TFixture {
     QAction* Act(TAction id) const { return Form->Action(id); }
 };
 
+// A one-POI file opened in a maximized child of a 700-pixel main window; null on failure.
+TMDIChild* OpenMaximizedInAWindowOf700(TFixture& f, const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("museum.asc"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return nullptr;
+    file.write("4.89123, 52.37312, \"Museum\"\r\n");
+    file.close();
+    f.Form->resize(700, 500);
+    f.Form->show();
+    f.Form->OpenFile(nullptr, path, false, QString());
+    auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+    if (child)
+        child->parentWidget()->showMaximized();
+    return child;
+}
+
 // The scripted prompt, also counting the open dialogs asked for.
 class TOpenCountingPrompt : public TScriptedPrompt {
 public:
@@ -1491,18 +1509,9 @@ private slots:
         GetSettings().MapVisible = true;
         GetSettings().MapPanelWidth = std::numeric_limits<int>::max();
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("museum.asc"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("4.89123, 52.37312, \"Museum\"\r\n");
-        file.close();
         TFixture f;
-        f.Form->resize(700, 500);
-        f.Form->show();
-        f.Form->OpenFile(nullptr, path, false, QString());
-        auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+        TMDIChild* child = OpenMaximizedInAWindowOf700(f, dir);
         QVERIFY(child);
-        child->parentWidget()->showMaximized();
         QCoreApplication::processEvents();
         TMDIChildTestAccess access(*child);
         QVERIFY(!access.paMaps()->isHidden());
@@ -1521,18 +1530,9 @@ private slots:
         GetSettings().MapVisible = true;
         GetSettings().MapPanelWidth = 900;
         QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("museum.asc"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("4.89123, 52.37312, \"Museum\"\r\n");
-        file.close();
         TFixture f;
-        f.Form->resize(700, 500);
-        f.Form->show();
-        f.Form->OpenFile(nullptr, path, false, QString());
-        auto* child = dynamic_cast<TMDIChild*>(f.Form->ActiveChild());
+        TMDIChild* child = OpenMaximizedInAWindowOf700(f, dir);
         QVERIFY(child);
-        child->parentWidget()->showMaximized();
         TMDIChildTestAccess access(*child);
         QHeaderView* header = access.ListView1()->horizontalHeader();
         for (const int width : { 700, 1600, 560, 1600, 420 }) {
