@@ -209,10 +209,29 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
         size += text.size();
     out.reserve(size);
     out += head;
-    for (TPartText& text : texts) {
-        out.append(text.data(), text.size());
-        // Given back at once, so the copies do not double the memory the text needs.
-        TPartText().swap(text);
+    // The parts are copied into place on threads, one part a thread at a time: the pages of
+    // those copies are first provided on the threads (faulting the whole buffer in on one thread
+    // took longer than all the copies), and each part is given back once copied, so the copies
+    // never hold much more than the text.
+    const size_t wave = size_t(ConversionThreads());
+    for (size_t from = 0; from < texts.size(); from += wave) {
+        const size_t to = std::min(texts.size(), from + wave);
+        std::vector<size_t> at(to - from);
+        size_t end = out.size();
+        for (size_t part = from; part < to; ++part) {
+            at[part - from] = end;
+            end += texts[part].size();
+        }
+        if (to - from > 1) {
+            char* const base = out.data();
+            RunParallel(to - from, [&](size_t k) { PopulatePages(base + at[k], texts[from + k].size()); });
+        }
+        out.resize(end);
+        RunParallel(to - from, [&](size_t k) {
+            TPartText& text = texts[from + k];
+            std::memcpy(out.data() + at[k], text.data(), text.size());
+            TPartText().swap(text);
+        });
     }
     out += "</gpx>\r\n";
     if (&out == &buffer)

@@ -202,7 +202,10 @@ public:
         if (FNodes[0].Size > uint64_t(INT32_MAX))
             throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
 
-        // The file's size is known now: the records go straight into their place.
+        // The file's size is known now: the records go straight into their place, in a buffer
+        // whose pages the threads provide.
+        if (FStream.Position() == FStream.Size())
+            ReserveWithPages(FStream.MutableData(), FNodes[0].Size);
         FOut = FStream.WriteSpace(FNodes[0].Size);
         WriteNode(0, 0, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
     }

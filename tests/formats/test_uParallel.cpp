@@ -271,6 +271,32 @@ TEST_F(Parallel, AGeneratedListConvertsAsOnOneThread)
     }
 }
 
+// The GPX writer's parts are copied into place a few at a time, one a thread, and the ov2 tree
+// straight into its buffer: thread counts that leave a last wave short (six parts on 4 and 5
+// threads) or one part a wave, and a stream that already holds bytes, write what one thread writes.
+TEST_F(Parallel, WritersCopyTheirPartsAsOneThreadDoes)
+{
+    TEntries entries;
+    FillWorld(entries, 100000);
+    entries[7].SetExtra("<wpt lat=\"1\" lon=\"2\"><ele>3</ele><name>x</name></wpt>");
+    entries[90000].SetDescription("  ");
+    for (const QString& id : {QStringLiteral("gengpx"), QStringLiteral("ttov2")}) {
+        const int k = TConvertToBase::IndexOfFormatID(id);
+        ASSERT_GE(k, 0);
+        const std::string one = WriteWith(1, k, entries);
+        ASSERT_TRUE(one.starts_with("<no error>\n")) << one.substr(0, 200);
+        for (const int threads : {2, 4, 5, ManyThreads})
+            EXPECT_TRUE(WriteWith(threads, k, entries) == one) << id.toStdString() << " on " << threads;
+        for (const int threads : {1, ManyThreads}) {
+            const TThreads scope(threads);
+            TMemoryStream stream(std::string("before"));
+            stream.Seek(stream.Size());
+            TConvertToBase::CreateConverterAt(k)->Convert(entries, stream);
+            EXPECT_TRUE(stream.Data() == "before" + one.substr(11)) << id.toStdString() << " on " << threads;
+        }
+    }
+}
+
 // Cuts between waypoints are only guesses: one inside a comment, a CDATA section or a deeper
 // element, or a document that is not well-formed, reads exactly as the one parse reads it.
 TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)
