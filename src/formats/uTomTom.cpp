@@ -193,9 +193,18 @@ public:
             for (size_t i = 0; i < FCount; ++i)
                 FByLon[i] = uint32_t(i);
         }
+        // The records' sizes, taken in list order: the leaves ask for them in tree order, and
+        // the entries' own memory, read in that order, is mostly far away.
+        FRecordSizes.Reset(FCount);
+        const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
+                FRecordSizes[i] = uint32_t(std::min<uint64_t>(PoiOverhead + WrittenLength(FEntries[int(i)].GetDescription()), UINT32_MAX));
+        });
         FNodes.resize(NodeCount(FCount));
         Build(0, 0, FCount, east, west, north, south, TAxis::None, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
         // Every leaf's order is now in FByLon; the rest is no longer needed.
+        FRecordSizes.Reset(0);
         FByLat.Reset(0);
         FPartition.Reset(0);
         FInLeft.Reset(0);
@@ -371,7 +380,7 @@ private:
             if (parentAxis == TAxis::Latitude)
                 std::copy(FByLat.begin() + first, FByLat.begin() + first + n, FByLon.begin() + ptrdiff_t(first));
             for (size_t k = first; k < first + n; ++k)
-                node.Size += PoiOverhead + WrittenLength(FEntries[int(FByLon[k])].GetDescription());
+                node.Size += FRecordSizes[FByLon[k]];
             return;
         }
         const size_t m = n / 2;
@@ -486,6 +495,9 @@ private:
     TScratch<uint32_t> FByLat;
     TScratch<uint8_t> FInLeft;
     TScratch<uint32_t> FPartition;
+    // While the tree is built: each entry's record size (one of 4 GB or more counts as 4 GB,
+    // which is too big for a file all the same).
+    TScratch<uint32_t> FRecordSizes;
     std::vector<TNode> FNodes;
     char* FOut = nullptr;
 };
