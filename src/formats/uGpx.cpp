@@ -501,7 +501,16 @@ private:
             const double latitude = StrToFloatSepUtf8(FLatitudeText, DotFormatSettings().DecimalSeparator);
             const double longitude = StrToFloatSepUtf8(FLongitudeText, DotFormatSettings().DecimalSeparator);
             const TTag* tag = FTag[0].Found ? &FTag[0] : FTag[1].Found ? &FTag[1] : nullptr;
-            std::string description = tag ? Utf8ToAnsi(tag->Text) : std::string();
+            // ASCII is the same in the code page: the tag's own text then, not a copy per point.
+            std::string converted;
+            std::string_view description;
+            if (tag) {
+                description = tag->Text;
+                if (!IsAsciiText(description)) {
+                    converted = Utf8ToAnsi(description);
+                    description = converted;
+                }
+            }
             std::string extra;
             if (FTree) {
                 const TXmlNode point(FCursor);
@@ -518,9 +527,9 @@ private:
                 FPointDocument.reset();
             }
             if (FTrackPoint) {
-                FTrackPoints.push_back({std::move(description), std::move(extra), longitude, latitude});
+                FTrackPoints.push_back({std::string(description), std::move(extra), longitude, latitude});
             } else {
-                FEntries.Add(std::move(description), std::move(extra), longitude, latitude, FPrecision);
+                FEntries.Add(description, extra, longitude, latitude, FPrecision);
                 ++FAdded;
             }
         } catch (const ETarvellError&) {
