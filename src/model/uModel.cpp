@@ -567,6 +567,9 @@ TEntry* TEntries::NewSlot()
         return slot;
     }
     if (FBlocks.empty() || FUsedInLastBlock == EntriesPerBlock) {
+        // Room first: a block taken from the run is in use until it is freed.
+        if (FBlocks.size() == FBlocks.capacity())
+            FBlocks.reserve(std::max<size_t>(8, FBlocks.size() * 2));
         void* memory = NewBlockMemory();
         FBlocks.push_back(new (memory) TBlock {this, FRun});
         FUsedInLastBlock = 0;
