@@ -276,15 +276,17 @@ private:
         });
         RadixSort(items, other, indexBits, keyBits, parts);
         const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
-        for (size_t i = 0; i < FCount; ++i)
-            order[i] = uint32_t(items[i] & indexMask);
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
+                order[i] = uint32_t(items[i] & indexMask);
+        });
         const auto keyAt = [&](size_t k) { return items[k] >> indexBits; };
         if (whole) {
-            OrderTies(order, keyAt, [this](uint32_t x, uint32_t y) {
+            OrderTies(order, keyAt, parts, [this](uint32_t x, uint32_t y) {
                 return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
             });
         } else {
-            OrderTies(order, keyAt, [this, lonFirst](uint32_t x, uint32_t y) {
+            OrderTies(order, keyAt, parts, [this, lonFirst](uint32_t x, uint32_t y) {
                 const int32_t a = lonFirst ? FCoords[x].Lat : FCoords[x].Lon;
                 const int32_t b = lonFirst ? FCoords[y].Lat : FCoords[y].Lon;
                 if (a != b)
@@ -294,18 +296,29 @@ private:
         }
     }
 
-    // Runs of equal keys in order (their keys by keyAt) are ordered by less.
+    // Runs of equal keys in order (their keys by keyAt) are ordered by less, on parts threads:
+    // each takes the runs that start in its share of the order.
     template <typename KeyAt, typename Less>
-    void OrderTies(uint32_t* order, KeyAt&& keyAt, Less&& less) const
+    void OrderTies(uint32_t* order, KeyAt&& keyAt, size_t parts, Less&& less) const
     {
-        for (size_t i = 0; i < FCount;) {
-            size_t j = i + 1;
-            while (j < FCount && keyAt(j) == keyAt(i))
-                ++j;
-            if (j - i > 1)
-                std::sort(order + i, order + j, less);
-            i = j;
+        // A share begins where a run begins.
+        std::vector<size_t> starts(parts + 1, FCount);
+        for (size_t part = 0; part < parts; ++part) {
+            size_t at = std::max(FCount * part / parts, part > 0 ? starts[part - 1] : 0);
+            while (at > 0 && at < FCount && keyAt(at) == keyAt(at - 1))
+                ++at;
+            starts[part] = at;
         }
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = starts[part]; i < starts[part + 1];) {
+                size_t j = i + 1;
+                while (j < FCount && keyAt(j) == keyAt(i))
+                    ++j;
+                if (j - i > 1)
+                    std::sort(order + i, order + j, less);
+                i = j;
+            }
+        });
     }
 
     // A stable sort on bits from..from + bits of the items, eleven bits a pass, on parts threads:
