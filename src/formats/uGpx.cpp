@@ -209,10 +209,29 @@ void WriteWaypoints(TEntries& entries, const TXmlDocument& doc, const std::funct
         size += text.size();
     out.reserve(size);
     out += head;
-    for (TPartText& text : texts) {
-        out.append(text.data(), text.size());
-        // Given back at once, so the copies do not double the memory the text needs.
-        TPartText().swap(text);
+    // The parts are copied into place on threads, one part a thread at a time: the pages of
+    // those copies are first provided on the threads (faulting the whole buffer in on one thread
+    // took longer than all the copies), and each part is given back once copied, so the copies
+    // never hold much more than the text.
+    const size_t wave = size_t(ConversionThreads());
+    for (size_t from = 0; from < texts.size(); from += wave) {
+        const size_t to = std::min(texts.size(), from + wave);
+        std::vector<size_t> at(to - from);
+        size_t end = out.size();
+        for (size_t part = from; part < to; ++part) {
+            at[part - from] = end;
+            end += texts[part].size();
+        }
+        if (to - from > 1) {
+            char* const base = out.data();
+            RunParallel(to - from, [&](size_t k) { PopulatePages(base + at[k], texts[from + k].size()); });
+        }
+        out.resize(end);
+        RunParallel(to - from, [&](size_t k) {
+            TPartText& text = texts[from + k];
+            std::memcpy(out.data() + at[k], text.data(), text.size());
+            TPartText().swap(text);
+        });
     }
     out += "</gpx>\r\n";
     if (&out == &buffer)
@@ -482,7 +501,16 @@ private:
             const double latitude = StrToFloatSepUtf8(FLatitudeText, DotFormatSettings().DecimalSeparator);
             const double longitude = StrToFloatSepUtf8(FLongitudeText, DotFormatSettings().DecimalSeparator);
             const TTag* tag = FTag[0].Found ? &FTag[0] : FTag[1].Found ? &FTag[1] : nullptr;
-            std::string description = tag ? Utf8ToAnsi(tag->Text) : std::string();
+            // ASCII is the same in the code page: the tag's own text then, not a copy per point.
+            std::string converted;
+            std::string_view description;
+            if (tag) {
+                description = tag->Text;
+                if (!IsAsciiText(description)) {
+                    converted = Utf8ToAnsi(description);
+                    description = converted;
+                }
+            }
             std::string extra;
             if (FTree) {
                 const TXmlNode point(FCursor);
@@ -499,9 +527,9 @@ private:
                 FPointDocument.reset();
             }
             if (FTrackPoint) {
-                FTrackPoints.push_back({std::move(description), std::move(extra), longitude, latitude});
+                FTrackPoints.push_back({std::string(description), std::move(extra), longitude, latitude});
             } else {
-                FEntries.Add(std::move(description), std::move(extra), longitude, latitude, FPrecision);
+                FEntries.Add(description, extra, longitude, latitude, FPrecision);
                 ++FAdded;
             }
         } catch (const ETarvellError&) {

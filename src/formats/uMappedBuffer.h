@@ -2,11 +2,20 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 // The heap keeps what it frees (and its resident pages), so buffers filled and copied one after
 // the other would all stay until the end of the write. Throws std::bad_alloc.
 void* MapBufferMemory(size_t bytes);
 void UnmapBufferMemory(void* memory, size_t bytes);
+
+// Has the system provide the pages inside bytes at from, without writing them (their content
+// stays): on several threads at once, the page faults of a big buffer's first writes cost a
+// fraction of those on one. Nothing happens where the system cannot.
+void PopulatePages(char* from, size_t bytes);
+// Room for more bytes at the end of text, its pages provided on the conversion's threads: the
+// growth that follows (a resize, appends) then writes pages that are already there.
+void ReserveWithPages(std::string& text, size_t more);
 
 // An allocator over MapBufferMemory, for big buffers only (each allocation is whole pages).
 template <typename T>

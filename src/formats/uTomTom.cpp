@@ -193,16 +193,28 @@ public:
             for (size_t i = 0; i < FCount; ++i)
                 FByLon[i] = uint32_t(i);
         }
+        // The records' sizes, taken in list order: the leaves ask for them in tree order, and
+        // the entries' own memory, read in that order, is mostly far away.
+        FRecordSizes.Reset(FCount);
+        const size_t parts = std::clamp<size_t>(FCount / MinEntriesPerThread, 1, size_t(ConversionThreads()));
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
+                FRecordSizes[i] = uint32_t(std::min<uint64_t>(PoiOverhead + WrittenLength(FEntries[int(i)].GetDescription()), UINT32_MAX));
+        });
         FNodes.resize(NodeCount(FCount));
         Build(0, 0, FCount, east, west, north, south, TAxis::None, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
         // Every leaf's order is now in FByLon; the rest is no longer needed.
+        FRecordSizes.Reset(0);
         FByLat.Reset(0);
         FPartition.Reset(0);
         FInLeft.Reset(0);
         if (FNodes[0].Size > uint64_t(INT32_MAX))
             throw EUserError(QCoreApplication::translate("uTomTom", "The POIs do not fit into an ov2 file"));
 
-        // The file's size is known now: the records go straight into their place.
+        // The file's size is known now: the records go straight into their place, in a buffer
+        // whose pages the threads provide.
+        if (FStream.Position() == FStream.Size())
+            ReserveWithPages(FStream.MutableData(), FNodes[0].Size);
         FOut = FStream.WriteSpace(FNodes[0].Size);
         WriteNode(0, 0, FCount < MinEntriesPerThread ? 0 : FParallelDepth);
     }
@@ -264,15 +276,17 @@ private:
         });
         RadixSort(items, other, indexBits, keyBits, parts);
         const uint64_t indexMask = (uint64_t(1) << indexBits) - 1;
-        for (size_t i = 0; i < FCount; ++i)
-            order[i] = uint32_t(items[i] & indexMask);
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = FCount * part / parts; i < FCount * (part + 1) / parts; ++i)
+                order[i] = uint32_t(items[i] & indexMask);
+        });
         const auto keyAt = [&](size_t k) { return items[k] >> indexBits; };
         if (whole) {
-            OrderTies(order, keyAt, [this](uint32_t x, uint32_t y) {
+            OrderTies(order, keyAt, parts, [this](uint32_t x, uint32_t y) {
                 return FEntries[int(x)].GetDescription() < FEntries[int(y)].GetDescription();
             });
         } else {
-            OrderTies(order, keyAt, [this, lonFirst](uint32_t x, uint32_t y) {
+            OrderTies(order, keyAt, parts, [this, lonFirst](uint32_t x, uint32_t y) {
                 const int32_t a = lonFirst ? FCoords[x].Lat : FCoords[x].Lon;
                 const int32_t b = lonFirst ? FCoords[y].Lat : FCoords[y].Lon;
                 if (a != b)
@@ -282,18 +296,29 @@ private:
         }
     }
 
-    // Runs of equal keys in order (their keys by keyAt) are ordered by less.
+    // Runs of equal keys in order (their keys by keyAt) are ordered by less, on parts threads:
+    // each takes the runs that start in its share of the order.
     template <typename KeyAt, typename Less>
-    void OrderTies(uint32_t* order, KeyAt&& keyAt, Less&& less) const
+    void OrderTies(uint32_t* order, KeyAt&& keyAt, size_t parts, Less&& less) const
     {
-        for (size_t i = 0; i < FCount;) {
-            size_t j = i + 1;
-            while (j < FCount && keyAt(j) == keyAt(i))
-                ++j;
-            if (j - i > 1)
-                std::sort(order + i, order + j, less);
-            i = j;
+        // A share begins where a run begins.
+        std::vector<size_t> starts(parts + 1, FCount);
+        for (size_t part = 0; part < parts; ++part) {
+            size_t at = std::max(FCount * part / parts, part > 0 ? starts[part - 1] : 0);
+            while (at > 0 && at < FCount && keyAt(at) == keyAt(at - 1))
+                ++at;
+            starts[part] = at;
         }
+        RunParallel(parts, [&](size_t part) {
+            for (size_t i = starts[part]; i < starts[part + 1];) {
+                size_t j = i + 1;
+                while (j < FCount && keyAt(j) == keyAt(i))
+                    ++j;
+                if (j - i > 1)
+                    std::sort(order + i, order + j, less);
+                i = j;
+            }
+        });
     }
 
     // A stable sort on bits from..from + bits of the items, eleven bits a pass, on parts threads:
@@ -368,7 +393,7 @@ private:
             if (parentAxis == TAxis::Latitude)
                 std::copy(FByLat.begin() + first, FByLat.begin() + first + n, FByLon.begin() + ptrdiff_t(first));
             for (size_t k = first; k < first + n; ++k)
-                node.Size += PoiOverhead + WrittenLength(FEntries[int(FByLon[k])].GetDescription());
+                node.Size += FRecordSizes[FByLon[k]];
             return;
         }
         const size_t m = n / 2;
@@ -483,6 +508,9 @@ private:
     TScratch<uint32_t> FByLat;
     TScratch<uint8_t> FInLeft;
     TScratch<uint32_t> FPartition;
+    // While the tree is built: each entry's record size (one of 4 GB or more counts as 4 GB,
+    // which is too big for a file all the same).
+    TScratch<uint32_t> FRecordSizes;
     std::vector<TNode> FNodes;
     char* FOut = nullptr;
 };

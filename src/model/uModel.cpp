@@ -9,8 +9,11 @@
 
 #include <QLocale>
 
+#include <sys/mman.h>
+
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -183,13 +186,63 @@ void QuickSortItems(Item* items, int l, int r, Compare&& compare)
 
 constexpr size_t FirstTextChunk = 16 * 1024;
 constexpr size_t LargestTextChunk = 4 * 1024 * 1024;
+// Blocks a run holds at most, unless the list was reserved for more.
+constexpr size_t MostRunBlocks = 32;
+constexpr size_t MostReservedRunBlocks = 1024;
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TARVELL_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TARVELL_ASAN 1
+#endif
+#endif
+#ifdef TARVELL_ASAN
+extern "C" void __asan_poison_memory_region(void const volatile* addr, size_t size);
+extern "C" void __asan_unpoison_memory_region(void const volatile* addr, size_t size);
+#endif
+
+// A freed block's memory stays mapped with its run, so the sanitizer is told not to allow it.
+void PoisonFreedBlock([[maybe_unused]] void* block, [[maybe_unused]] size_t bytes)
+{
+#ifdef TARVELL_ASAN
+    __asan_poison_memory_region(block, bytes);
+#endif
+}
+
+void UnpoisonRun([[maybe_unused]] void* run, [[maybe_unused]] size_t bytes)
+{
+#ifdef TARVELL_ASAN
+    __asan_unpoison_memory_region(run, bytes);
+#endif
+}
 
 } // namespace
+
+// Blocks are taken from runs of several mapped at once. A block of its own is a mapping of its
+// own (the heap maps a block of this size and alignment); on a conversion's threads every such
+// call waits for the address space's lock, and every page fault of the other threads waits
+// behind it. A run is given back when its last block is freed and its list takes no more from it.
+struct TEntries::TBlockRun {
+    std::atomic<size_t> Users;  // blocks in use, and 1 while its list takes blocks from it
+    void* Memory;
+    size_t Bytes;
+
+    void Release()
+    {
+        if (Users.fetch_sub(1, std::memory_order_acq_rel) != 1)
+            return;
+        UnpoisonRun(Memory, Bytes);
+        munmap(Memory, Bytes);
+        delete this;
+    }
+};
 
 // A block of entry slots. Blocks are aligned to their size, so an entry finds its list from its
 // own address (a setter tells its list that the entry changed).
 struct TEntries::TBlock {
     TEntries* List;
+    TBlockRun* Run;
 
     TEntry* Slots() { return reinterpret_cast<TEntry*>(reinterpret_cast<char*>(this) + BlockHeaderBytes); }
 };
@@ -514,14 +567,58 @@ TEntry* TEntries::NewSlot()
         return slot;
     }
     if (FBlocks.empty() || FUsedInLastBlock == EntriesPerBlock) {
-        void* memory = std::aligned_alloc(BlockBytes, BlockBytes);
-        if (!memory)
-            throw std::bad_alloc();
-        const auto freeMemory = OnFailure([memory] { std::free(memory); });
-        FBlocks.push_back(new (memory) TBlock {this});
+        // Room first: a block taken from the run is in use until it is freed.
+        if (FBlocks.size() == FBlocks.capacity())
+            FBlocks.reserve(std::max<size_t>(8, FBlocks.size() * 2));
+        void* memory = NewBlockMemory();
+        FBlocks.push_back(new (memory) TBlock {this, FRun});
         FUsedInLastBlock = 0;
     }
     return FBlocks.back()->Slots() + FUsedInLastBlock++;
+}
+
+void* TEntries::NewBlockMemory()
+{
+    if (!FRun || FRunNext == FRunBlocks) {
+        ReleaseRun();
+        const size_t blocks = FNextRunBlocks;
+        // One block more than used, so that the run can start on a block's boundary.
+        const size_t bytes = (blocks + 1) * BlockBytes;
+        void* memory = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        if (memory == MAP_FAILED)
+            throw std::bad_alloc();
+        try {
+            FRun = new TBlockRun {{1}, memory, bytes};
+        } catch (...) {
+            munmap(memory, bytes);
+            throw;
+        }
+        FRunNext = 0;
+        FRunBlocks = blocks;
+        FNextRunBlocks = std::max(FNextRunBlocks, std::min(blocks * 2, MostRunBlocks));
+    }
+    const uintptr_t first = (reinterpret_cast<uintptr_t>(FRun->Memory) + BlockBytes - 1) & ~uintptr_t(BlockBytes - 1);
+    FRun->Users.fetch_add(1, std::memory_order_relaxed);
+    void* const block = reinterpret_cast<void*>(first + FRunNext++ * BlockBytes);
+    // Taken again after a Delete gave it back.
+    UnpoisonRun(block, BlockBytes);
+    return block;
+}
+
+void TEntries::FreeBlockMemory(TBlock* block)
+{
+    TBlockRun* const run = block->Run;
+    PoisonFreedBlock(block, BlockBytes);
+    run->Release();
+}
+
+void TEntries::ReleaseRun()
+{
+    if (FRun)
+        FRun->Release();
+    FRun = nullptr;
+    FRunNext = 0;
+    FRunBlocks = 0;
 }
 
 void TEntries::FreeSlot(TEntry* entry)
@@ -591,8 +688,11 @@ void TEntries::FreeAll()
     for (int i = 0; i < FCount; ++i)
         At(i)->~TEntry();
     for (TBlock* block : FBlocks)
-        std::free(block);
+        FreeBlockMemory(block);
     FBlocks.clear();
+    // An emptied list starts again with a small run: what its old one held stays freed.
+    ReleaseRun();
+    FNextRunBlocks = 1;
     FUsedInLastBlock = 0;
     FFreeSlots = nullptr;
     FTextChunks.clear();
@@ -651,6 +751,7 @@ TEntries::~TEntries()
     }
     if (FOwns)
         FreeAll();
+    ReleaseRun();
 }
 
 std::unique_ptr<TEntries> TEntries::CreateView(TEntries& source)
@@ -865,7 +966,17 @@ void TEntries::Delete(int index)
         entry->~TEntry();
         --FUsedInLastBlock;
         if (FUsedInLastBlock == 0) {
-            std::free(FBlocks.back());
+            TBlock* const block = FBlocks.back();
+            const uintptr_t lastTaken = FRun ? ((reinterpret_cast<uintptr_t>(FRun->Memory) + BlockBytes - 1) & ~uintptr_t(BlockBytes - 1))
+                    + (FRunNext - 1) * BlockBytes : 0;
+            if (block->Run == FRun && FRunNext > 0 && reinterpret_cast<uintptr_t>(block) == lastTaken) {
+                // The run's last block taken: the next block is this one again.
+                --FRunNext;
+                FRun->Users.fetch_sub(1, std::memory_order_relaxed);
+                PoisonFreedBlock(block, BlockBytes);
+            } else {
+                FreeBlockMemory(block);
+            }
             FBlocks.pop_back();
             FUsedInLastBlock = FBlocks.empty() ? 0 : EntriesPerBlock;
         }
@@ -953,10 +1064,15 @@ void TEntries::Reserve(int count)
 {
     if (count <= 0)
         return;
-    if (!FOwns || FItemsMade)
+    if (!FOwns || FItemsMade) {
         FItems.reserve(size_t(count));
-    else
-        FBlocks.reserve(size_t((count + EntriesPerBlock - 1) / EntriesPerBlock));
+    } else {
+        const size_t blocks = size_t((count + EntriesPerBlock - 1) / EntriesPerBlock);
+        FBlocks.reserve(blocks);
+        // The blocks still to come, in as few runs as can be.
+        if (blocks > FBlocks.size())
+            FNextRunBlocks = std::max(FNextRunBlocks, std::min(blocks - FBlocks.size(), MostReservedRunBlocks));
+    }
 }
 
 int TEntries::IndexOf(const TEntry* entry) const

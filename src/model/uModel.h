@@ -265,9 +265,13 @@ public:
 private:
     friend class TEntry;
     struct TBlock;
+    struct TBlockRun;
 
     static TEntries* ListOf(const TEntry* entry);
     TEntry* NewSlot();
+    void* NewBlockMemory();
+    static void FreeBlockMemory(TBlock* block);
+    void ReleaseRun();
     void FreeSlot(TEntry* entry);
     void FreeSlotMemory(TEntry* slot);
     TEntry& Place(const TEntry& entry, bool markDeparture);
@@ -316,6 +320,11 @@ private:
     bool FItemsMade = false;
     mutable std::vector<TEntry*> FItems;
     std::vector<TBlock*> FBlocks;
+    // The run new blocks are taken from: the next one is block FRunNext of FRunBlocks.
+    TBlockRun* FRun = nullptr;
+    size_t FRunNext = 0;
+    size_t FRunBlocks = 0;
+    size_t FNextRunBlocks = 1;
     int FUsedInLastBlock = 0;
     TEntry* FFreeSlots = nullptr;
     std::vector<std::unique_ptr<char[]>> FTextChunks;

@@ -271,6 +271,50 @@ TEST_F(Parallel, AGeneratedListConvertsAsOnOneThread)
     }
 }
 
+// The GPX writer's parts are copied into place a few at a time, one a thread, and the ov2 tree
+// is sorted, split and written on threads once it holds more than 131072 POIs (with the index
+// inside the sort keys for POIs in a small area, beside them for POIs all over the world, and
+// runs of equal positions shared by threads): thread counts that leave a last wave short (six
+// parts on 4 and 5 threads) or one part a wave, and a stream that already holds bytes, write
+// what one thread writes.
+TEST_F(Parallel, WritersCopyTheirPartsAsOneThreadDoes)
+{
+    TEntries world, big, local;
+    FillWorld(world, 100000);
+    world[7].SetExtra("<wpt lat=\"1\" lon=\"2\"><ele>3</ele><name>x</name></wpt>");
+    world[90000].SetDescription("  ");
+    FillWorld(big, 200000);
+    std::mt19937 random(5);
+    for (int i = 0; i < 200000; ++i)
+        local.Add(i % 3 ? "POI " + std::to_string(i % 1000) : std::string("Same"), "", 4 + int(random() % 200) / 10000.0,
+                  52 + int(random() % 150) / 10000.0);
+    const struct {
+        const char* Name;
+        TEntries& List;
+        QString Format;
+    } cases[] = {
+        {"100000 worldwide", world, QStringLiteral("gengpx")},
+        {"100000 worldwide", world, QStringLiteral("ttov2")},
+        {"200000 worldwide", big, QStringLiteral("ttov2")},
+        {"200000 in a small area", local, QStringLiteral("ttov2")},
+    };
+    for (const auto& c : cases) {
+        const int k = TConvertToBase::IndexOfFormatID(c.Format);
+        ASSERT_GE(k, 0);
+        const std::string one = WriteWith(1, k, c.List);
+        ASSERT_TRUE(one.starts_with("<no error>\n")) << one.substr(0, 200);
+        for (const int threads : {2, 4, 5, ManyThreads})
+            EXPECT_TRUE(WriteWith(threads, k, c.List) == one) << c.Name << " " << c.Format.toStdString() << " on " << threads;
+        for (const int threads : {1, ManyThreads}) {
+            const TThreads scope(threads);
+            TMemoryStream stream(std::string("before"));
+            stream.Seek(stream.Size());
+            TConvertToBase::CreateConverterAt(k)->Convert(c.List, stream);
+            EXPECT_TRUE(stream.Data() == "before" + one.substr(11)) << c.Name << " " << c.Format.toStdString() << " on " << threads;
+        }
+    }
+}
+
 // Cuts between waypoints are only guesses: one inside a comment, a CDATA section or a deeper
 // element, or a document that is not well-formed, reads exactly as the one parse reads it.
 TEST_F(Parallel, GpxReadInPiecesReadsAsTheWholeDocument)

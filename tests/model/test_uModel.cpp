@@ -526,6 +526,46 @@ TEST_F(MemoryOptionsTest, AddAllOfWholeBlocksKeepsTheOrder)
     }
 }
 
+// Blocks come from runs the lists share once entries move: a list that gave its entries away
+// fills on from the same run, and whichever list goes first, the other's entries stay. A block
+// emptied by deletes at the end is taken again; a reserved list and an emptied one fill as any.
+TEST_F(MemoryOptionsTest, EntriesOutliveTheListTheirBlockCameFrom)
+{
+    const int block = TEntries::BlockEntries();
+    for (const bool sourceFirst : {true, false}) {
+        auto source = std::make_unique<TEntries>();
+        auto target = std::make_unique<TEntries>();
+        source->Reserve(5 * block);
+        for (int i = 0; i < 3 * block + 5; ++i)
+            source->Add("a" + std::to_string(i), "", 1, 2);
+        target->AddAll(*source);
+        for (int i = 0; i < block; ++i)
+            source->Add("b" + std::to_string(i), i % 2 ? "extra" : "", 3, 4);
+        (sourceFirst ? source : target).reset();
+        TEntries& kept = sourceFirst ? *target : *source;
+        const std::string prefix = sourceFirst ? "a" : "b";
+        ASSERT_EQ(kept.Count(), sourceFirst ? 3 * block + 5 : block);
+        for (int i = 0; i < kept.Count(); ++i)
+            ASSERT_EQ(kept[i].GetDescription(), prefix + std::to_string(i)) << sourceFirst << " " << i;
+        kept.Add("more", "", 5, 6);
+        EXPECT_EQ(kept[kept.Count() - 1].GetDescription(), "more");
+    }
+
+    TEntries list;
+    for (int round = 0; round < 3; ++round) {
+        for (int i = 0; i < block + 1; ++i)
+            list.Add(std::to_string(i), "", 0, 0);
+        // The last block empties and is taken again.
+        list.Delete(block);
+        list.Add("again", "", 1, 1);
+        ASSERT_EQ(list.Count(), block + 1);
+        EXPECT_EQ(list[block].GetDescription(), "again");
+        EXPECT_EQ(list.IndexOf(&list[block]), block);
+        list.Clear();
+        EXPECT_EQ(list.Count(), 0);
+    }
+}
+
 TEST_F(MemoryOptionsTest, SortByKeyGivesTheOrderOfTheComparer)
 {
     // Many equal keys: the quicksort's order of equal entries must be the same.
