@@ -15,8 +15,12 @@
 #include <dlfcn.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <stdexcept>
@@ -149,6 +153,9 @@ TEST(ThreadNames, EntriesOfEndedThreadsGo)
         // Killed threads never remove their entry: simulated by naming without removing.
         SetThreadName(0, "short-lived");
     }).join();
+    // A joined thread can still be signalled for a moment while the system releases it.
+    for (int i = 0; i < 5000 && !(syscall(SYS_tgkill, getpid(), ended, 0) != 0 && errno == ESRCH); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     TThreadNameEntry e;
     ASSERT_TRUE(GetThreadNameEntry(ended, e));
     SetThreadName(CurrentThreadId(), "someone");
